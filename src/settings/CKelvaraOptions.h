@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+#include <QSettings>
+class Paths;
+
+// One grid column as the column-width store sees it. The identifier is the column's caption,
+// which is stable for a given column of a given grid.
+struct GridColumn
+{
+    QString id;
+    double width = 0;
+    bool visible = true;
+};
+
+// The program's per-user settings: application "Kelvara", sections "Options", "ReportFiles" and
+// "ColWidths". The company name lives in the production database and is read on every call.
+class CKelvaraOptions
+{
+public:
+    enum { FirstReport = 0, LastReport = 10 };
+
+    // The store defaults to the platform's per-user settings of application "Kelvara"; tests pass
+    // a store of their own.
+    explicit CKelvaraOptions(const Paths &paths, std::unique_ptr<QSettings> store = {});
+    ~CKelvaraOptions();
+
+    QString ReportFilename(int selector) const;
+    void setReportFilename(int selector, const QString &fileName);
+    static QString reportTitle(int selector);
+
+    void SaveColumnWidths(const QString &section, const QList<GridColumn> &columns);
+    void GetColumnWidths(const QString &section, QList<GridColumn> &columns) const;
+
+    void SaveLoginCredentials();
+    QString UserPwd();
+    void setUserPwd(const QString &value);
+    QString UserName();
+    void setUserName(const QString &value);
+
+    QString AdminUserPwd();
+    void setAdminUserPwd(const QString &value);
+    QString AdminUserName();
+    void setAdminUserName(const QString &value);
+    QString SystemDatabase();
+    void setSystemDatabase(const QString &value);
+    QString DatabaseName();
+    void setDatabaseName(const QString &value);
+    QString SchedulePath();
+    void setSchedulePath(const QString &value);
+
+    // Opens the database named by DatabaseName, reads CompanyInfo.CompanyName of its first row
+    // and closes it again. Empty when no database is named; database errors reach the caller.
+    QString CompanyName();
+
+    QSettings &store() { return *m_store; }
+
+private:
+    QString read(const QString &section, const QString &key, const QString &fallback = {}) const;
+    void write(const QString &section, const QString &key, const QString &value);
+    QString rereadOption(const QString &key, QString &cache);
+    void writeOption(const QString &key, QString &cache, const QString &value);
+
+    const Paths &m_paths;
+    std::unique_ptr<QSettings> m_store;
+    QString m_databaseName, m_systemDatabase, m_adminUserName, m_adminUserPwd, m_schedulePath;
+    QString m_userName, m_userPwd;
+};

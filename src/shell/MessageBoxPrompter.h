@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Prompter.h"
+
+class QWidget;
+
+// The program's Prompter: a modal QMessageBox with the given text, title, icon and buttons.
+class MessageBoxPrompter : public Prompter
+{
+public:
+    MsgAnswer ask(const PromptMessage &message) override;
+};

@@ -1,0 +1,122 @@
+#include "TestSupport.h"
+
+#include "production/Schema.h"
+
+#include <QDir>
+
+MsgAnswer ScriptedPrompter::ask(const PromptMessage &message)
+{
+    m_messages.append(message);
+    if (!m_answers.isEmpty())
+        return m_answers.takeFirst();
+    switch (message.buttons) {
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel:
+        return MsgAnswer::Yes;
+    case MsgButtons::RetryCancel:
+        return MsgAnswer::Retry;
+    default:
+        return MsgAnswer::Ok;
+    }
+}
+
+QStringList ScriptedPrompter::titles() const
+{
+    QStringList result;
+    for (const PromptMessage &m : m_messages)
+        result << m.title;
+    return result;
+}
+
+TestWorld::TestWorld()
+{
+    paths = std::make_unique<FixedPaths>(m_dir.path());
+    for (const QString &folder : {paths->programFolder(), paths->workingFolder(), paths->userDataFolder()})
+        QDir().mkpath(folder);
+    auto store = std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    session = std::make_unique<Session>(Seams{clock, prompter, identity, *paths, fileOps},
+                                        std::make_unique<CKelvaraOptions>(*paths, std::move(store)));
+    session->setEndProgramHandler([this](int code) { endRequests.append(code); });
+    session->networkUserName = identity.userName();
+}
+
+TestWorld::~TestWorld() = default;
+
+QString TestWorld::createDatabase(const QString &level)
+{
+    const QString path = file(QStringLiteral("QUORVEL.MDB"));
+    Database db = Database::createFile(path);
+    Schema::create(db);
+    Schema::authorize(db, identity.userName(), QStringLiteral("Jane Doe"), level);
+    session->options().setDatabaseName(path);
+    return path;
+}
+
+Database TestWorld::openDatabase() const
+{
+    return Database::open(session->options().DatabaseName());
+}
+
+void Fixture::job(const Database &db, const QString &number, const QString &description, bool active)
+{
+    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number], [Job Description], [Active]) "
+                           "VALUES (:n, :d, :a)"),
+            {{QStringLiteral("n"), number},
+             {QStringLiteral("d"), description.isEmpty() ? QStringLiteral("Part ") + number : description},
+             {QStringLiteral("a"), active ? 1 : 0}});
+}
+
+qint64 Fixture::line(const Database &db, const QDate &date, int shift, int machine, const QString &job,
+                     qint64 beginning, qint64 ending, qint64 matec)
+{
+    QSqlQuery q = db.exec(
+        QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
+                       "[Job Description], [Beginning Count], [Ending Count], [Matec Count]) "
+                       "VALUES (:d, :s, :m, :j, (SELECT [Job Description] FROM [Job Lookup Table] "
+                       "WHERE [Job Number] = :j), :b, :e, :mc)"),
+        {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift}, {QStringLiteral("m"), machine},
+         {QStringLiteral("j"), job}, {QStringLiteral("b"), beginning}, {QStringLiteral("e"), ending},
+         {QStringLiteral("mc"), matec}});
+    return db.lastInsertId(q);
+}
+
+qint64 Fixture::transfer(const Database &db, qint64 jobId, const QVariant &number, const QVariant &quantity)
+{
+    QSqlQuery q = db.exec(QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number], "
+                                         "[Transfer Quantity]) VALUES (:j, :n, :q)"),
+                          {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), number},
+                           {QStringLiteral("q"), quantity}});
+    return db.lastInsertId(q);
+}
+
+qint64 Fixture::hold(const Database &db, qint64 jobId, const QVariant &ticketNumber, qint64 quantity,
+                     qint64 remaining, bool disposed)
+{
+    QSqlQuery q = db.exec(QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], "
+                                         "[Hold Quantity], [Hold Remaining], [Disposed of]) "
+                                         "VALUES (:j, :n, :q, :r, :d)"),
+                          {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), ticketNumber},
+                           {QStringLiteral("q"), quantity},
+                           {QStringLiteral("r"), remaining < 0 ? quantity : remaining},
+                           {QStringLiteral("d"), disposed ? 1 : 0}});
+    return db.lastInsertId(q);
+}
+
+qint64 Fixture::distribution(const Database &db, qint64 holdTicketId, const QVariant &toJobId,
+                             qint64 reworked, qint64 rejects, int reason)
+{
+    QSqlQuery q = db.exec(QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [To Job ID], "
+                                         "[Reworked Quantity], [Rejects], [Reject Reason], [When Added]) "
+                                         "VALUES (:h, :t, :w, :r, :rr, '2026-12-01 10:00:00')"),
+                          {{QStringLiteral("h"), holdTicketId}, {QStringLiteral("t"), toJobId},
+                           {QStringLiteral("w"), reworked}, {QStringLiteral("r"), rejects},
+                           {QStringLiteral("rr"), reason}});
+    return db.lastInsertId(q);
+}
+
+void Fixture::protect(const Database &db, const QDate &date, int shift, bool on)
+{
+    db.execSaved(QStringLiteral("Set Protection"),
+                 {{QStringLiteral("dt"), sqlDate(date)}, {QStringLiteral("sh"), shift},
+                  {QStringLiteral("Valu"), on ? -1 : 0}});
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "production/Database.h"
+#include "shell/Session.h"
+
+#include <QList>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <memory>
+
+// A clock the test sets.
+class TestClock : public Clock
+{
+public:
+    explicit TestClock(QDateTime now = QDateTime(QDate(2026, 12, 8), QTime(9, 0))) : m_now(now) {}
+    QDateTime now() const override { return m_now; }
+    void set(const QDateTime &now) { m_now = now; }
+    void set(const QDate &date, const QTime &time) { m_now = QDateTime(date, time); }
+
+private:
+    QDateTime m_now;
+};
+
+// Records every message and answers from a script; with the script empty it answers the
+// message's first button (Ok or Yes).
+class ScriptedPrompter : public Prompter
+{
+public:
+    MsgAnswer ask(const PromptMessage &message) override;
+    void script(std::initializer_list<MsgAnswer> answers) { m_answers.append(answers); }
+    const QList<PromptMessage> &messages() const { return m_messages; }
+    QStringList titles() const;
+    void clear() { m_messages.clear(); m_answers.clear(); }
+
+private:
+    QList<PromptMessage> m_messages;
+    QList<MsgAnswer> m_answers;
+};
+
+class FixedIdentity : public Identity
+{
+public:
+    explicit FixedIdentity(QString name = QStringLiteral("jdoe")) : m_name(std::move(name)) {}
+    QString userName() const override { return m_name; }
+    void set(const QString &name) { m_name = name; }
+
+private:
+    QString m_name;
+};
+
+// File operations that fail on demand.
+class FailingFileOps : public FileOps
+{
+public:
+    bool failCopy = false, failRename = false, failRemove = false;
+    bool copy(const QString &from, const QString &to) override { return !failCopy && FileOps::copy(from, to); }
+    bool rename(const QString &from, const QString &to) override { return !failRename && FileOps::rename(from, to); }
+    bool remove(const QString &path) override { return !failRemove && FileOps::remove(path); }
+    bool moveToTrash(const QString &path) override { return !failRemove && FileOps::remove(path); }
+};
+
+// A whole test world in a temporary folder: seams, settings store, session, and (on request) a
+// production database with the schema.
+class TestWorld
+{
+public:
+    TestWorld();
+    ~TestWorld();
+
+    QString root() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+    TestClock clock;
+    ScriptedPrompter prompter;
+    FixedIdentity identity;
+    std::unique_ptr<FixedPaths> paths;
+    FailingFileOps fileOps;
+    std::unique_ptr<Session> session;
+    // Exit codes the session was asked to end with.
+    QList<int> endRequests;
+
+    // Creates QUORVEL.MDB with the schema, names it in the options, authorizes the identity.
+    QString createDatabase(const QString &level = QStringLiteral("C"));
+    Database openDatabase() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Rows for tests: a job, a line, tickets. Each returns the new id where there is one.
+namespace Fixture {
+void job(const Database &db, const QString &number, const QString &description = {}, bool active = true);
+qint64 line(const Database &db, const QDate &date, int shift, int machine, const QString &job,
+            qint64 beginning = 0, qint64 ending = 0, qint64 matec = 0);
+qint64 transfer(const Database &db, qint64 jobId, const QVariant &number, const QVariant &quantity);
+qint64 hold(const Database &db, qint64 jobId, const QVariant &ticketNumber, qint64 quantity,
+            qint64 remaining = -1, bool disposed = false);
+qint64 distribution(const Database &db, qint64 holdTicketId, const QVariant &toJobId, qint64 reworked,
+                    qint64 rejects = 0, int reason = 0);
+void protect(const Database &db, const QDate &date, int shift, bool on = true);
+}

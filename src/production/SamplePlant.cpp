@@ -1,0 +1,304 @@
+#include "SamplePlant.h"
+
+#include "Database.h"
+#include "Schema.h"
+
+#include <QDateTime>
+#include <QSqlQuery>
+#include <array>
+#include <random>
+
+namespace {
+constexpr int kMachines = 20;
+constexpr int kDays = 14;
+constexpr int kProtectedDays = 5;
+
+struct Job
+{
+    const char *number;
+    const char *description;
+};
+
+constexpr std::array<Job, 30> kJobs{{
+    {"10-1042", "Bezel, front panel, black"},     {"10-1187", "Housing, lower, gray"},
+    {"10-1220", "Housing, upper, gray"},          {"10-1305", "Knob, volume, 28 mm"},
+    {"10-1311", "Knob, selector, 22 mm"},         {"11-2004", "Battery door, AA"},
+    {"11-2019", "Battery door, AAA"},             {"11-2150", "Clip, cable, 6 mm"},
+    {"12-3001", "Cap, bottle, 38 mm white"},      {"12-3002", "Cap, bottle, 38 mm blue"},
+    {"12-3110", "Closure, flip top, 24 mm"},      {"12-3340", "Spout, pour, natural"},
+    {"13-4410", "Bracket, mounting, PA66"},       {"13-4425", "Bracket, hinge, PA66 GF"},
+    {"13-4500", "Spacer, 12 mm, nylon"},          {"14-5021", "Lens, indicator, clear PC"},
+    {"14-5033", "Lens, indicator, amber PC"},     {"14-5100", "Light pipe, 4 way"},
+    {"15-6002", "Tray, sorting, 12 cell"},        {"15-6010", "Lid, tray, 12 cell"},
+    {"16-7205", "Grommet, TPE, 10 mm"},           {"16-7211", "Grommet, TPE, 16 mm"},
+    {"17-8003", "Handle, drawer, ABS"},           {"17-8040", "End cap, rail, ABS"},
+    {"18-9100", "Fan shroud, 80 mm"},             {"18-9120", "Fan shroud, 120 mm"},
+    {"19-9500", "Gear, spur, 32 tooth POM"},      {"19-9510", "Gear, worm, POM"},
+    {"20-0101", "Filter frame, old style"},       {"20-0102", "Filter frame, trial run"},
+}};
+constexpr int kActiveJobs = 28;   // the last two are retired
+
+struct Machine
+{
+    int job = 0;             // index into kJobs
+    qint64 counter = 0;      // the machine's counter reading
+    int partsPerShift = 0;
+};
+
+struct Line
+{
+    qint64 id = 0;
+    int job = 0;
+    int dayIndex = 0;
+};
+
+class Builder
+{
+public:
+    Builder(Database &db, const QDate &lastDate, quint32 seed)
+        : m_db(db), m_lastDate(lastDate), m_random(seed) {}
+
+    void run()
+    {
+        addJobs();
+        setUpMachines();
+        const QDate first = m_lastDate.addDays(-(kDays - 1));
+        for (int day = 0; day < kDays; ++day) {
+            for (int shift = 1; shift <= 3; ++shift)
+                addShift(first.addDays(day), shift, day);
+        }
+        addDispositions();
+        addColorSheets();
+        for (int day = 0; day < kProtectedDays; ++day) {
+            for (int shift = 1; shift <= 3; ++shift) {
+                m_db.execSaved(QStringLiteral("Set Protection"),
+                               {{QStringLiteral("dt"), sqlDate(first.addDays(day))},
+                                {QStringLiteral("sh"), shift}, {QStringLiteral("Valu"), -1}});
+            }
+        }
+        m_db.exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Quorvel Plastics'"));
+    }
+
+private:
+    int between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
+    bool chance(double p) { return std::bernoulli_distribution(p)(m_random); }
+
+    void addJobs()
+    {
+        for (int i = 0; i < int(kJobs.size()); ++i) {
+            m_db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number], [Job Description], [Active]) "
+                                     "VALUES (:n, :d, :a)"),
+                      {{QStringLiteral("n"), QString::fromLatin1(kJobs[i].number)},
+                       {QStringLiteral("d"), QString::fromLatin1(kJobs[i].description)},
+                       {QStringLiteral("a"), i < kActiveJobs ? 1 : 0}});
+        }
+    }
+
+    void setUpMachines()
+    {
+        for (int m = 0; m < kMachines; ++m) {
+            m_machines[m].job = m % kActiveJobs;
+            m_machines[m].counter = qint64(between(100, 900)) * 1000;
+            m_machines[m].partsPerShift = between(6, 40) * 100;
+        }
+    }
+
+    // A machine that is down this shift has no line; now and then a machine changes job.
+    void addShift(const QDate &date, int shift, int day)
+    {
+        const bool inProgress = date == m_lastDate && shift == 3;
+        for (int m = 0; m < kMachines; ++m) {
+            Machine &machine = m_machines[m];
+            if (shift == 1 && chance(0.08))
+                machine.job = (machine.job + between(1, kActiveJobs - 1)) % kActiveJobs;
+            if (!inProgress && m >= 17 && chance(0.3))
+                continue;   // the newest presses run only when there is work for them
+            addLine(date, shift, day, m + 1, machine, inProgress);
+        }
+    }
+
+    void addLine(const QDate &date, int shift, int day, int machineNumber, Machine &machine, bool inProgress)
+    {
+        const qint64 beginning = machine.counter;
+        const qint64 produced = inProgress ? 0 : machine.partsPerShift * between(85, 105) / 100;
+        const qint64 ending = inProgress ? 0 : beginning + produced;
+        const int transfers = inProgress ? 0 : between(0, 2);
+        const qint64 held = !inProgress && chance(0.12) ? between(2, 30) * 10 : 0;
+        const qint64 rejects = inProgress ? 0 : produced * between(0, 25) / 1000;
+        qint64 transferred = 0;
+        std::array<qint64, 2> tickets{};
+        for (int t = 0; t < transfers; ++t)
+            transferred += tickets[size_t(t)] = between(1, 20) * 10;
+        const qint64 net = ending + transferred - beginning;
+        const qint64 matec = inProgress ? 0 : net + held + rejects;
+
+        const QString job = QString::fromLatin1(kJobs[size_t(machine.job)].number);
+        QSqlQuery insert = m_db.exec(
+            QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
+                           "[Job Description], [Beginning Count], [Ending Count], [Matec Count]) "
+                           "VALUES (:d, :s, :m, :j, :jd, :b, :e, :mc)"),
+            {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift},
+             {QStringLiteral("m"), machineNumber}, {QStringLiteral("j"), job},
+             {QStringLiteral("jd"), QString::fromLatin1(kJobs[size_t(machine.job)].description)},
+             {QStringLiteral("b"), beginning}, {QStringLiteral("e"), ending}, {QStringLiteral("mc"), matec}});
+        const qint64 jobId = m_db.lastInsertId(insert);
+        if (!inProgress)
+            machine.counter = ending;
+
+        for (int t = 0; t < transfers; ++t)
+            addTransfer(jobId, tickets[size_t(t)]);
+        if (held > 0) {
+            addHold(jobId, held);
+            m_heldLines.append({jobId, machine.job, day});
+        }
+        m_lines.append({jobId, machine.job, day});
+        if (rejects > 0 && day < kDays - 2)
+            splitRejects(jobId, rejects);
+    }
+
+    void addTransfer(qint64 jobId, qint64 quantity)
+    {
+        m_db.exec(QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number], [Transfer Quantity]) "
+                                 "VALUES (:j, :n, :q)"),
+                  {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), ++m_transferNumber},
+                   {QStringLiteral("q"), quantity}});
+    }
+
+    void addHold(qint64 jobId, qint64 quantity)
+    {
+        // Now and then a paper ticket is spoiled or lost: the numbering then has a gap.
+        m_holdNumber += chance(0.1) ? between(2, 3) : 1;
+        m_db.exec(QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], [Hold Quantity], "
+                                 "[Hold Remaining]) VALUES (:j, :n, :q, :q)"),
+                  {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), m_holdNumber}, {QStringLiteral("q"), quantity}});
+    }
+
+    void splitRejects(qint64 jobId, qint64 rejects)
+    {
+        std::array<qint64, 10> reasons{};
+        qint64 left = rejects;
+        while (left > 0) {
+            const qint64 part = std::min<qint64>(left, between(1, 40));
+            reasons[size_t(between(0, 9))] += part;
+            left -= part;
+        }
+        QVariantMap params{{QStringLiteral("id"), jobId}, {QStringLiteral("total"), rejects}};
+        QString sets;
+        for (int r = 0; r < 10; ++r) {
+            sets += QStringLiteral(", [RejectReason%1] = :r%1").arg(r + 1);
+            params.insert(QStringLiteral("r%1").arg(r + 1), reasons[size_t(r)]);
+        }
+        m_db.exec(QStringLiteral("UPDATE [Production Table] SET [Rejects] = :total") + sets
+                      + QStringLiteral(" WHERE [Job ID] = :id"),
+                  params);
+    }
+
+    // Hold tickets older than three days are disposed of: part reworked onto a later line of the
+    // same job, part rejected by a reason; a few stay partly open.
+    void addDispositions()
+    {
+        for (const Line &held : m_heldLines) {
+            if (held.dayIndex > kDays - 4)
+                continue;
+            QSqlQuery ticket = m_db.exec(QStringLiteral("SELECT [Hold Ticket ID], [Hold Quantity] FROM [Hold Table] "
+                                                        "WHERE [Job ID] = :j"),
+                                         {{QStringLiteral("j"), held.id}});
+            if (!ticket.next())
+                continue;
+            const qint64 ticketId = ticket.value(0).toLongLong();
+            const qint64 quantity = ticket.value(1).toLongLong();
+            const qint64 target = laterLineOfJob(held);
+            const qint64 reworked = target ? quantity * between(40, 90) / 100 : 0;
+            const qint64 rejected = chance(0.2) ? (quantity - reworked) / 2 : quantity - reworked;
+            const QDateTime when(m_lastDate.addDays(held.dayIndex - kDays + 3), QTime(between(7, 22), between(0, 59)));
+            if (reworked > 0)
+                addDistribution(ticketId, target, reworked, 0, 0, when);
+            if (rejected > 0)
+                addDistribution(ticketId, QVariant(), 0, rejected, between(1, 10), when);
+            m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :t"),
+                      {{QStringLiteral("r"), quantity - reworked - rejected}, {QStringLiteral("t"), ticketId}});
+        }
+        m_db.execSaved(QStringLiteral("Update Disposal Status"));
+        m_db.exec(QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
+                                 "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
+                                 "[Production Table].[Job ID]), 0)"));
+    }
+
+    qint64 laterLineOfJob(const Line &held) const
+    {
+        for (const Line &line : m_lines) {
+            if (line.id > held.id && line.job == held.job && line.dayIndex > held.dayIndex)
+                return line.id;
+        }
+        return 0;
+    }
+
+    void addDistribution(qint64 ticketId, const QVariant &toJobId, qint64 reworked, qint64 rejects, int reason,
+                         const QDateTime &when)
+    {
+        m_db.exec(QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID], [To Job ID], "
+                                 "[Hold Ticket Number], [Reworked Quantity], [Rejects], [Reject Reason], [Printed], "
+                                 "[When Added]) SELECT :t, h.[Job ID], :to, h.[Hold Ticket Number], :w, :r, :rr, 0, "
+                                 ":when FROM [Hold Table] h WHERE h.[Hold Ticket ID] = :t"),
+                  {{QStringLiteral("t"), ticketId}, {QStringLiteral("to"), toJobId},
+                   {QStringLiteral("w"), reworked}, {QStringLiteral("r"), rejects},
+                   {QStringLiteral("rr"), reason},
+                   {QStringLiteral("when"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
+    }
+
+    void addColorSheets()
+    {
+        static const char *const colors[][3] = {
+            {"Jet Black", "Clariant", "BK-1120"}, {"Dove Gray", "Ampacet", "GR-4471"},
+            {"Signal Blue", "PolyOne", "BL-2290"}, {"Amber", "Clariant", "AM-0310"},
+            {"Titanium White", "Ampacet", "WH-1000"}};
+        for (int i = 0; i < 12; ++i) {
+            const auto &color = colors[i % 5];
+            QVariantMap params{{QStringLiteral("j"), QString::fromLatin1(kJobs[size_t(i * 2)].number)},
+                               {QStringLiteral("f"), 1 + i % 3},
+                               {QStringLiteral("cn"), QString::fromLatin1(color[0])},
+                               {QStringLiteral("cv"), QString::fromLatin1(color[1])},
+                               {QStringLiteral("cnum"), QString::fromLatin1(color[2])},
+                               {QStringLiteral("sw"), between(80, 900) / 10.0},
+                               {QStringLiteral("ur"), between(10, 40) / 10.0}};
+            for (int c = 1; c <= 5; ++c)
+                params.insert(QStringLiteral("c%1").arg(c), between(180, 220) / 10.0);
+            m_db.exec(QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], [Color Name], "
+                                     "[Color Vendor], [Color Number], [Shot Weight], [Usage Rate], [Cal1], [Cal2], "
+                                     "[Cal3], [Cal4], [Cal5]) VALUES (:j, :f, :cn, :cv, :cnum, :sw, :ur, :c1, :c2, "
+                                     ":c3, :c4, :c5)"),
+                      params);
+        }
+    }
+
+    Database &m_db;
+    QDate m_lastDate;
+    std::mt19937 m_random;
+    std::array<Machine, kMachines> m_machines{};
+    QList<Line> m_lines;
+    QList<Line> m_heldLines;
+    qint64 m_transferNumber = 40000;
+    qint64 m_holdNumber = 7000;
+};
+} // namespace
+
+void SamplePlant::fill(Database &db, const QDate &lastDate, quint32 seed)
+{
+    Transaction transaction(db);
+    Builder(db, lastDate, seed).run();
+    Schema::authorize(db, QStringLiteral("ASUPER"), QStringLiteral("Alex Supervisor"), QStringLiteral("A"));
+    Schema::authorize(db, QStringLiteral("BINSPECT"), QStringLiteral("Bea Inspector"), QStringLiteral("B"));
+    Schema::authorize(db, QStringLiteral("DREPORTS"), QStringLiteral("Dana Reports"), QStringLiteral("D"));
+    transaction.commit();
+}
+
+void SamplePlant::createDatabase(const QString &path, const QString &loginName, bool sample, const QDate &lastDate)
+{
+    Database db = Database::createFile(path);
+    Schema::create(db);
+    Schema::authorize(db, QStringLiteral("SUPERVISOR"), QStringLiteral("Plant Supervisor"), QStringLiteral("C"));
+    if (!loginName.isEmpty() && loginName.compare(QStringLiteral("SUPERVISOR"), Qt::CaseInsensitive) != 0)
+        Schema::authorize(db, loginName, loginName, QStringLiteral("C"));
+    if (sample)
+        SamplePlant::fill(db, lastDate);
+}

@@ -63,6 +63,8 @@ DatabaseError Database::mapError(const QSqlError &error, const QString &context)
 {
     const int code = error.nativeErrorCode().toInt() & 0xFF;
     QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    // Judged on the engine's own text: the statement (context) may itself hold the words.
+    const bool exists = code == SQLITE_ERROR && text.contains(QStringLiteral("already exists"));
     if (!context.isEmpty())
         text = context + QStringLiteral(": ") + text;
     switch (code) {
@@ -83,7 +85,7 @@ DatabaseError Database::mapError(const QSqlError &error, const QString &context)
     default:
         break;
     }
-    if (text.contains(QStringLiteral("already exists")))
+    if (exists)
         return DatabaseError(DbErrors::TableExists, text);
     return DatabaseError(DbErrors::Other, text);
 }
@@ -151,14 +153,15 @@ Database Database::open(const QString &path, Mode mode)
         throw DatabaseError(DbErrors::ReadOnly,
                             QStringLiteral("The database file '%1' cannot be changed: the file or "
                                            "its folder is read-only.").arg(path));
-    QString name = newConnectionName();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    // The result owns the connection from here on and is destroyed after the local handle, so
+    // a failed open removes its connection cleanly.
+    Database result(newConnectionName(), path);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), result.m_connectionName);
     db.setDatabaseName(path);
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
     if (mode == ReadOnly)
         options += QStringLiteral(";QSQLITE_OPEN_READONLY");
     db.setConnectOptions(options);
-    Database result(name, path);
     if (!db.open())
         throw mapError(db.lastError());
     // The file is shared over the network: rollback journal, not WAL. Reading the schema is the
@@ -174,11 +177,10 @@ Database Database::createFile(const QString &path)
 {
     if (QFileInfo::exists(path))
         throw DatabaseError(DbErrors::Other, QStringLiteral("The file '%1' already exists.").arg(path));
-    QString name = newConnectionName();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    Database result(newConnectionName(), path);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), result.m_connectionName);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    Database result(name, path);
     if (!db.open())
         throw mapError(db.lastError());
     result.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));

@@ -40,9 +40,12 @@ QString errorText(qint32 classErrorNumber);
 class ClassIdGenerator
 {
 public:
+    // A run starts with no identifier given; a test may start further on.
+    explicit ClassIdGenerator(qint32 last = 0) : m_last(last) {}
+
     // The first identifier of a run is 1; adding 1 past the largest 32-bit value is an overflow.
     qint32 next();
 
 private:
-    qint32 m_last = 0;
+    qint32 m_last;
 };

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPointer>
+#include <QStyledItemDelegate>
+
+#include <QLineEdit>
+
+// The editor of a count cell: free text, so a supervisor can type "1200+350" or "12 * 48" and
+// the count entry rules work the number out when the cell is left.
+class CountEntryDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
+
+    // The editor open now, if any.
+    QLineEdit *currentEditor() const { return m_editor; }
+
+private:
+    mutable QPointer<QLineEdit> m_editor;
+};

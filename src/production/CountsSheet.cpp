@@ -1,0 +1,149 @@
+#include "CountsSheet.h"
+
+#include "CountEntry.h"
+#include "ProductionSummaries.h"
+#include "shell/KelvaraError.h"
+
+#include <limits>
+
+namespace {
+bool fitsCount(qint64 value)
+{
+    return value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
+}
+
+void storeInLine(JobLine &line, CountField field, qint64 value)
+{
+    switch (field) {
+    case CountField::Beginning:
+        line.beginningCount = value;
+        break;
+    case CountField::Ending:
+        line.endingCount = value;
+        break;
+    case CountField::Mattec:
+        line.matecCount = value;
+        break;
+    }
+}
+} // namespace
+
+qint64 CountsSheet::netFinishedGoods(qint64 beginning, qint64 ending, qint64 transfers)
+{
+    return ending + transfers - beginning;
+}
+
+qint64 CountsSheet::rejects(qint64 beginning, qint64 ending, qint64 matec, qint64 transfers,
+                            qint64 fromRework, qint64 toHold)
+{
+    return (matec + fromRework - toHold) - netFinishedGoods(beginning, ending, transfers);
+}
+
+QString CountsSheet::negativeMessage(CountField field)
+{
+    switch (field) {
+    case CountField::Beginning:
+        return QStringLiteral("There is no possible way you could have a negative Beginning Count!");
+    case CountField::Ending:
+        return QStringLiteral("There is no possible way you could have a negative Ending Count!");
+    case CountField::Mattec:
+        return QStringLiteral("There is no possible way you could have a negative Mattec Count!");
+    }
+    return {};
+}
+
+void CountsSheet::setLines(QList<JobLine> lines)
+{
+    m_lines = std::move(lines);
+    m_figures = QList<LineFigures>(m_lines.size());
+    for (int row = 0; row < count(); ++row)
+        recompute(row);
+}
+
+bool CountsSheet::refreshLines(const QList<JobLine> &lines)
+{
+    if (lines.size() != m_lines.size())
+        return false;
+    for (int row = 0; row < count(); ++row) {
+        if (lines[row].jobId != m_lines[row].jobId)
+            return false;
+    }
+    setLines(lines);
+    return true;
+}
+
+int CountsSheet::rowOf(qint64 jobId) const
+{
+    for (int row = 0; row < count(); ++row) {
+        if (m_lines[row].jobId == jobId)
+            return row;
+    }
+    return -1;
+}
+
+bool CountsSheet::mayEdit(int row, CountField field) const
+{
+    if (row < 0 || row >= count() || !m_rights.updateAllowed || m_lines[row].protectedRecord)
+        return false;
+    return field != CountField::Beginning || m_rights.beginningCountEditable;
+}
+
+CountsSheet::Entry CountsSheet::enter(JobLines &store, int row, CountField field, const QString &typed)
+{
+    if (!mayEdit(row, field))
+        return {false, QStringLiteral("This line cannot be changed now.")};
+    const CountEntry::Count count = CountEntry::toCount(typed);
+    if (!count.value)
+        return {false, count.message};
+    if (*count.value < 0)
+        return {false, negativeMessage(field)};
+    JobLine &line = m_lines[row];
+    if (!store.setCount(line.jobId, field, *count.value)) {
+        // Protected (or deleted) from another workstation since the lines were read.
+        line.protectedRecord = true;
+        return {false, QStringLiteral("This line has been protected or removed meanwhile; the count was "
+                                      "not stored.")};
+    }
+    storeInLine(line, field, *count.value);
+    recompute(row);
+    return {true, {}};
+}
+
+void CountsSheet::fillRejectsByLine(QMap<QString, qint32> &rejectsByLine)
+{
+    for (int row = 0; row < count(); ++row)
+        recompute(row);
+    rejectsByLine.clear();
+    for (const auto &summary : m_summaries)
+        rejectsByLine.insert(summary->Key(), summary->Rejects());
+}
+
+void CountsSheet::recompute(int row)
+{
+    const JobLine &line = m_lines[row];
+    LineFigures figures;
+    if (const ProductionSummary *summary = m_summaries.Search(line.key())) {
+        figures.transfers = summary->Transfers();
+        figures.toHold = summary->ToHold();
+        figures.fromRework = summary->FromRework();
+    }
+    figures.netFinishedGoods = netFinishedGoods(line.beginningCount, line.endingCount, figures.transfers);
+    figures.rejects = rejects(line.beginningCount, line.endingCount, line.matecCount, figures.transfers,
+                              figures.fromRework, figures.toHold);
+    m_figures[row] = figures;
+    writeBack(line.key(), figures);
+}
+
+void CountsSheet::writeBack(const QString &key, const LineFigures &figures)
+{
+    // A figure beyond the 32-bit range of a summary is still shown; the summary keeps its
+    // last value rather than a cut one.
+    ProductionSummary *summary = m_summaries.Search(key);
+    if (!summary) {
+        summary = &m_summaries.Add(key, 0, 0, 0, 0, 0, key);
+    }
+    if (fitsCount(figures.netFinishedGoods))
+        summary->setNetFinishedGoods(figures.netFinishedGoods);
+    if (fitsCount(figures.rejects))
+        summary->setRejects(figures.rejects);
+}

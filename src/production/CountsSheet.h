@@ -1,0 +1,69 @@
+#pragma once
+
+#include "EditRights.h"
+#include "JobLines.h"
+
+#include <QList>
+#include <QMap>
+
+class ProductionSummaries;
+
+// The figures of a line that are not stored on it: ticket totals from the summaries and the two
+// computed results.
+struct LineFigures
+{
+    qint64 transfers = 0;
+    qint64 toHold = 0;
+    qint64 fromRework = 0;
+    qint64 netFinishedGoods = 0;
+    qint64 rejects = 0;
+};
+
+// The counts of one date-shift as the counts window edits them: the lines, their figures
+// computed from the summaries (and written back into them for the rejects window), the edit
+// rights, and what happens to a typed count.
+class CountsSheet
+{
+public:
+    explicit CountsSheet(ProductionSummaries &summaries) : m_summaries(summaries) {}
+
+    void setLines(QList<JobLine> lines);
+    // Takes fresh values of the same lines in the same order; false (and nothing changed) when
+    // lines were added or removed meanwhile.
+    bool refreshLines(const QList<JobLine> &lines);
+    int count() const { return int(m_lines.size()); }
+    const JobLine &line(int row) const { return m_lines.at(row); }
+    const LineFigures &figures(int row) const { return m_figures.at(row); }
+    int rowOf(qint64 jobId) const;
+
+    void setRights(const EditRights &rights) { m_rights = rights; }
+    const EditRights &rights() const { return m_rights; }
+    // A protected line is read-only whatever the rights.
+    bool mayEdit(int row, CountField field) const;
+
+    struct Entry
+    {
+        bool stored = false;
+        QString message; // why nothing was stored; empty when stored
+    };
+    // Evaluates what the user typed and stores it when it is a count: not negative, within the
+    // 32-bit range, on a line that may be changed.
+    Entry enter(JobLines &store, int row, CountField field, const QString &typed);
+
+    // Computes every line's rejects, then hands each summary's rejects over by its key.
+    void fillRejectsByLine(QMap<QString, qint32> &rejectsByLine);
+
+    static qint64 netFinishedGoods(qint64 beginning, qint64 ending, qint64 transfers);
+    static qint64 rejects(qint64 beginning, qint64 ending, qint64 matec, qint64 transfers, qint64 fromRework,
+                          qint64 toHold);
+    static QString negativeMessage(CountField field);
+
+private:
+    void recompute(int row);
+    void writeBack(const QString &key, const LineFigures &figures);
+
+    ProductionSummaries &m_summaries;
+    QList<JobLine> m_lines;
+    QList<LineFigures> m_figures;
+    EditRights m_rights;
+};

@@ -1,0 +1,242 @@
+#include "JobLines.h"
+
+#include "Database.h"
+
+#include <QSqlQuery>
+
+namespace {
+const QString kLineColumns = QStringLiteral(
+    "[Job ID], [Date], [Shift], [Machine Number], [Job Number], [Job Description], [Beginning Count], "
+    "[Ending Count], [Matec Count], [From Rework], [Protected Record]");
+
+QVariantMap dateShiftParams(const DateShift &dateShift)
+{
+    return {{QStringLiteral("dt"), dateShift.sqlDate()}, {QStringLiteral("sh"), dateShift.shift}};
+}
+
+QVariant orNull(const std::optional<int> &value)
+{
+    return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Int));
+}
+
+QVariant textOrNull(const QString &text)
+{
+    return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
+}
+
+JobLine lineFrom(const QSqlQuery &query)
+{
+    JobLine line;
+    line.jobId = query.value(0).toLongLong();
+    line.dateShift = {dateFromSql(query.value(1)), query.value(2).toInt()};
+    if (!query.value(3).isNull())
+        line.machineNumber = query.value(3).toInt();
+    line.jobNumber = query.value(4).toString();
+    line.jobDescription = query.value(5).toString();
+    line.beginningCount = query.value(6).toLongLong();
+    line.endingCount = query.value(7).toLongLong();
+    line.matecCount = query.value(8).toLongLong();
+    line.fromRework = query.value(9).toLongLong();
+    line.protectedRecord = query.value(10).toLongLong() != 0;
+    return line;
+}
+
+QString countColumn(CountField field)
+{
+    switch (field) {
+    case CountField::Beginning:
+        return QStringLiteral("[Beginning Count]");
+    case CountField::Ending:
+        return QStringLiteral("[Ending Count]");
+    case CountField::Mattec:
+        return QStringLiteral("[Matec Count]");
+    }
+    return {};
+}
+
+qint64 insertLine(const Database &db, const JobLine &line, qint64 beginningCount)
+{
+    QSqlQuery query = db.exec(
+        QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
+                       "[Job Description], [Beginning Count], [Ending Count], [Matec Count], [From Rework], "
+                       "[Transfer Quantity]) VALUES (:dt, :sh, :machine, :job, :description, :beginning, "
+                       "0, 0, 0, 0)"),
+        {{QStringLiteral("dt"), line.dateShift.sqlDate()},
+         {QStringLiteral("sh"), line.dateShift.shift},
+         {QStringLiteral("machine"), orNull(line.machineNumber)},
+         {QStringLiteral("job"), textOrNull(line.jobNumber)},
+         {QStringLiteral("description"), line.jobDescription},
+         {QStringLiteral("beginning"), beginningCount}});
+    return db.lastInsertId(query);
+}
+} // namespace
+
+QList<JobLine> JobLines::of(const DateShift &dateShift) const
+{
+    // The [Date], [Shift], [Machine Number] index holds the Job ID as its last part, so this
+    // order needs no sort.
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT ") + kLineColumns +
+                      QStringLiteral(" FROM [Production Table] WHERE [Date] = :dt AND [Shift] = :sh "
+                                     "ORDER BY [Machine Number], [Job ID]"),
+                  dateShiftParams(dateShift));
+    QList<JobLine> lines;
+    while (query.next())
+        lines.append(lineFrom(query));
+    return lines;
+}
+
+bool JobLines::any(const DateShift &dateShift) const
+{
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT 1 FROM [Production Table] WHERE [Date] = :dt "
+                                               "AND [Shift] = :sh LIMIT 1"),
+                                dateShiftParams(dateShift));
+    return query.next();
+}
+
+std::optional<QDate> JobLines::latestDateBefore(const DateShift &dateShift) const
+{
+    const QString comparison = dateShift.shift <= 1 ? QStringLiteral("<") : QStringLiteral("<=");
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT [Date] FROM [Production Table] WHERE [Date] ") +
+                                    comparison + QStringLiteral(" :dt ORDER BY [Date] DESC LIMIT 1"),
+                                {{QStringLiteral("dt"), dateShift.sqlDate()}});
+    if (!query.next())
+        return std::nullopt;
+    return dateFromSql(query.value(0));
+}
+
+std::optional<int> JobLines::highestShiftOn(const QDate &date) const
+{
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT [Shift] FROM [Production Table] WHERE [Date] = :dt "
+                                               "ORDER BY [Shift] DESC LIMIT 1"),
+                                {{QStringLiteral("dt"), sqlDate(date)}});
+    if (!query.next())
+        return std::nullopt;
+    return query.value(0).toInt();
+}
+
+int JobLines::bringForward(const QList<JobLine> &previous, const DateShift &to)
+{
+    Transaction transaction(m_db);
+    // Two workstations may open the same empty date-shift at once; the write lock taken by the
+    // transaction makes the second one find the lines of the first.
+    if (any(to))
+        return 0;
+    for (const JobLine &line : previous) {
+        JobLine copy = line;
+        copy.dateShift = to;
+        insertLine(m_db, copy, line.endingCount);
+    }
+    transaction.commit();
+    return int(previous.size());
+}
+
+qint64 JobLines::add(const JobLine &line)
+{
+    return insertLine(m_db, line, 0);
+}
+
+bool JobLines::updateIdentity(const JobLine &line)
+{
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("UPDATE [Production Table] SET [Machine Number] = :machine, [Job Number] = :job, "
+                       "[Job Description] = :description WHERE [Job ID] = :id AND [Protected Record] = 0"),
+        {{QStringLiteral("machine"), orNull(line.machineNumber)},
+         {QStringLiteral("job"), textOrNull(line.jobNumber)},
+         {QStringLiteral("description"), line.jobDescription},
+         {QStringLiteral("id"), line.jobId}});
+    return query.numRowsAffected() > 0;
+}
+
+bool JobLines::setCount(qint64 jobId, CountField field, qint64 value)
+{
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("UPDATE [Production Table] SET ") + countColumn(field) +
+                      QStringLiteral(" = :value WHERE [Job ID] = :id AND [Protected Record] = 0"),
+                  {{QStringLiteral("value"), value}, {QStringLiteral("id"), jobId}});
+    return query.numRowsAffected() > 0;
+}
+
+bool JobLines::hasTickets(qint64 jobId) const
+{
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM [Transfer Table] WHERE [Job ID] = :id)"
+                                 " OR EXISTS (SELECT 1 FROM [Hold Table] WHERE [Job ID] = :id)"
+                                 " OR EXISTS (SELECT 1 FROM [Hold Distribution] WHERE [Job ID] = :id)"
+                                 " OR EXISTS (SELECT 1 FROM [Hold Distribution] WHERE [To Job ID] = :id)"),
+                  {{QStringLiteral("id"), jobId}});
+    return query.next() && query.value(0).toInt() != 0;
+}
+
+JobLines::Removal JobLines::remove(qint64 jobId)
+{
+    Transaction transaction(m_db);
+    QSqlQuery line = m_db.exec(QStringLiteral("SELECT [Protected Record] FROM [Production Table] "
+                                              "WHERE [Job ID] = :id"),
+                               {{QStringLiteral("id"), jobId}});
+    if (!line.next())
+        return Removal::Missing;
+    if (line.value(0).toLongLong() != 0)
+        return Removal::Protected;
+    if (hasTickets(jobId))
+        return Removal::HasTickets;
+    m_db.exec(QStringLiteral("DELETE FROM [Production Table] WHERE [Job ID] = :id"),
+              {{QStringLiteral("id"), jobId}});
+    transaction.commit();
+    return Removal::Deleted;
+}
+
+std::optional<DateShift> JobLines::nextWithLines(const DateShift &dateShift) const
+{
+    // A shift 1 or 2 looks at the same date only: when no later shift of it has lines, nothing
+    // is posted, even if the next day has lines.
+    const QString sql =
+        dateShift.shift < 3
+            ? QStringLiteral(
+                  "SELECT [Date], [Shift] FROM [Production Table] WHERE [Date] = :dt AND [Shift] > :sh "
+                  "ORDER BY [Shift] LIMIT 1")
+            : QStringLiteral(
+                  "SELECT [Date], [Shift] FROM [Production Table] WHERE [Date] > :dt AND [Shift] = 1 "
+                  "ORDER BY [Date] LIMIT 1");
+    QSqlQuery query = m_db.exec(sql, dateShiftParams(dateShift));
+    if (!query.next())
+        return std::nullopt;
+    return DateShift{dateFromSql(query.value(0)), query.value(1).toInt()};
+}
+
+std::optional<DateShift> JobLines::postToNextShift(const DateShift &dateShift)
+{
+    Transaction transaction(m_db);
+    const std::optional<DateShift> next = nextWithLines(dateShift);
+    if (!next)
+        return std::nullopt;
+    // A closed (protected) date-shift must not change, so its lines keep their beginning counts.
+    m_db.exec(QStringLiteral(
+                  "UPDATE [Production Table] AS n SET [Beginning Count] = p.[Ending Count] "
+                  "FROM [Production Table] AS p "
+                  "WHERE p.[Date] = :dt AND p.[Shift] = :sh AND n.[Date] = :nextDt AND n.[Shift] = :nextSh "
+                  "AND p.[Machine Number] = n.[Machine Number] AND p.[Job Number] = n.[Job Number] "
+                  "AND p.[Ending Count] <> n.[Beginning Count] AND n.[Protected Record] = 0"),
+              {{QStringLiteral("dt"), dateShift.sqlDate()},
+               {QStringLiteral("sh"), dateShift.shift},
+               {QStringLiteral("nextDt"), next->sqlDate()},
+               {QStringLiteral("nextSh"), next->shift}});
+    m_db.execSaved(QStringLiteral("Bring Forward Unmatched Line Items"),
+                   {{QStringLiteral("This Date"), dateShift.sqlDate()},
+                    {QStringLiteral("This Shift"), dateShift.shift},
+                    {QStringLiteral("Next Date"), next->sqlDate()},
+                    {QStringLiteral("Next Shift"), next->shift}});
+    transaction.commit();
+    return next;
+}
+
+QList<JobChoice> JobLines::activeJobs() const
+{
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT [Job Number], [Job Description] FROM [Job Lookup Table] "
+                                 "WHERE [Active] <> 0 ORDER BY [Job Number]"));
+    QList<JobChoice> jobs;
+    while (query.next())
+        jobs.append({query.value(0).toString(), query.value(1).toString()});
+    return jobs;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "DateShift.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+class Database;
+
+// One row of the Production Table as the per-shift windows show it.
+struct JobLine
+{
+    qint64 jobId = 0; // 0 while the line is not saved yet
+    DateShift dateShift;
+    std::optional<int> machineNumber;
+    QString jobNumber;
+    QString jobDescription;
+    qint64 beginningCount = 0;
+    qint64 endingCount = 0;
+    qint64 matecCount = 0;
+    qint64 fromRework = 0;
+    bool protectedRecord = false;
+
+    bool isSaved() const { return jobId > 0; }
+    // The Job ID as text: the key of the line's summary and of its rejects.
+    QString key() const { return QString::number(jobId); }
+};
+
+// An active job offered for new lines.
+struct JobChoice
+{
+    QString number;
+    QString description;
+};
+
+enum class CountField { Beginning, Ending, Mattec };
+
+// The SQL of the job lines: reading a date-shift's lines, making and changing them, carrying
+// them from one date-shift to the next. Every per-shift statement selects by [Date] and [Shift]
+// so that it runs on their index; every value is bound.
+class JobLines
+{
+public:
+    explicit JobLines(Database &db) : m_db(db) {}
+
+    // The lines of a date-shift by machine, then in the order they were made.
+    QList<JobLine> of(const DateShift &dateShift) const;
+    bool any(const DateShift &dateShift) const;
+
+    // The latest date with lines before the date-shift: for shift 1 strictly before its date,
+    // for shifts 2 and 3 on or before it (so a later shift of the same date counts too).
+    std::optional<QDate> latestDateBefore(const DateShift &dateShift) const;
+    std::optional<int> highestShiftOn(const QDate &date) const;
+
+    // Copies the previous lines into an empty date-shift, each ending count becoming the new
+    // beginning count, in one transaction. Returns the number of lines made; 0 when the
+    // date-shift got lines meanwhile (another workstation brought them forward first).
+    int bringForward(const QList<JobLine> &previous, const DateShift &to);
+
+    // Saves a new line on its date-shift with every count 0; returns its Job ID.
+    qint64 add(const JobLine &line);
+    // Writes machine, job number and description; false when the line is protected or gone.
+    bool updateIdentity(const JobLine &line);
+    bool setCount(qint64 jobId, CountField field, qint64 value);
+
+    enum class Removal { Deleted, Protected, HasTickets, Missing };
+    // Deletes an unprotected line that no transfer, hold or distribution row refers to.
+    Removal remove(qint64 jobId);
+    bool hasTickets(qint64 jobId) const;
+
+    // The next date-shift that has lines: a later shift of the same date for shifts 1 and 2;
+    // for shift 3 the shift 1 of the earliest later date that has one.
+    std::optional<DateShift> nextWithLines(const DateShift &dateShift) const;
+    // Carries each ending count to the beginning count of the same machine and job on the next
+    // date-shift with lines (its protected lines left alone), then brings the unmatched lines
+    // over with the saved query. One transaction; returns the date-shift posted to.
+    std::optional<DateShift> postToNextShift(const DateShift &dateShift);
+
+    QList<JobChoice> activeJobs() const;
+
+private:
+    Database &m_db;
+};

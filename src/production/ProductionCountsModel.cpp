@@ -1,0 +1,226 @@
+#include "ProductionCountsModel.h"
+
+#include "Database.h"
+#include "QuantityFormat.h"
+#include "shell/Prompter.h"
+
+#include <QBrush>
+#include <QColor>
+
+namespace {
+// The "Negative" style of the two computed columns.
+const QColor kNegativeText(0x9c, 0x00, 0x06);
+const QColor kNegativeBack(0xff, 0xc7, 0xce);
+// Computed cells are told apart from typed readings.
+const QColor kComputedBack(0xef, 0xf1, 0xf4);
+
+bool isComputed(int column)
+{
+    using M = ProductionCountsModel;
+    return column == M::TransfersColumn || column == M::NetFinishedGoodsColumn || column == M::ToHoldColumn ||
+           column == M::FromReworkColumn || column == M::RejectsColumn;
+}
+
+bool isText(int column)
+{
+    using M = ProductionCountsModel;
+    return column == M::JobNumberColumn || column == M::DescriptionColumn;
+}
+} // namespace
+
+ProductionCountsModel::ProductionCountsModel(CountsSheet &sheet, Prompter &prompter, QObject *parent)
+    : QAbstractTableModel(parent), m_sheet(sheet), m_prompter(prompter)
+{
+}
+
+QString ProductionCountsModel::caption(int column)
+{
+    static const QStringList captions{QStringLiteral("Job ID"),          QStringLiteral("Date"),
+                                      QStringLiteral("Shift"),           QStringLiteral("Machine Number"),
+                                      QStringLiteral("Job Number"),      QStringLiteral("Job Description"),
+                                      QStringLiteral("Beginning Count"), QStringLiteral("Transfers"),
+                                      QStringLiteral("Ending Count"),    QStringLiteral("Net Finished Goods"),
+                                      QStringLiteral("To Hold"),         QStringLiteral("From Rework"),
+                                      QStringLiteral("Mattec Count"),    QStringLiteral("Rejects")};
+    return captions.value(column);
+}
+
+int ProductionCountsModel::columnOf(const QString &text) const
+{
+    for (int column = 0; column < ColumnCount; ++column) {
+        if (headerData(column, Qt::Horizontal).toString() == text)
+            return column;
+    }
+    return -1;
+}
+
+std::optional<CountField> ProductionCountsModel::fieldOf(int column)
+{
+    switch (column) {
+    case BeginningColumn:
+        return CountField::Beginning;
+    case EndingColumn:
+        return CountField::Ending;
+    case MattecColumn:
+        return CountField::Mattec;
+    default:
+        return std::nullopt;
+    }
+}
+
+void ProductionCountsModel::reset(JobLines *store)
+{
+    beginResetModel();
+    m_store = store;
+    endResetModel();
+}
+
+void ProductionCountsModel::valuesRefreshed()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+}
+
+int ProductionCountsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_store ? 0 : m_sheet.count();
+}
+
+int ProductionCountsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString ProductionCountsModel::displayText(int row, int column) const
+{
+    const JobLine &line = m_sheet.line(row);
+    const LineFigures &figures = m_sheet.figures(row);
+    switch (column) {
+    case JobIdColumn:
+        return QString::number(line.jobId);
+    case DateColumn:
+        return shortDateText(line.dateShift.date);
+    case ShiftColumn:
+        return QString::number(line.dateShift.shift);
+    case MachineColumn:
+        return line.machineNumber ? QString::number(*line.machineNumber) : QString();
+    case JobNumberColumn:
+        return line.jobNumber;
+    case DescriptionColumn:
+        return line.jobDescription;
+    case BeginningColumn:
+        return QuantityFormat::grouped(line.beginningCount, false);
+    case TransfersColumn:
+        return QuantityFormat::grouped(figures.transfers, true);
+    case EndingColumn:
+        return QuantityFormat::grouped(line.endingCount, false);
+    case NetFinishedGoodsColumn:
+        return QuantityFormat::grouped(figures.netFinishedGoods, false);
+    case ToHoldColumn:
+        return QuantityFormat::grouped(figures.toHold, false);
+    case FromReworkColumn:
+        return QuantityFormat::grouped(figures.fromRework, false);
+    case MattecColumn:
+        return QuantityFormat::grouped(line.matecCount, false);
+    case RejectsColumn:
+        return QuantityFormat::grouped(figures.rejects, false);
+    default:
+        return {};
+    }
+}
+
+bool ProductionCountsModel::isNegativeStyled(int row, int column) const
+{
+    return (column == NetFinishedGoodsColumn || column == RejectsColumn) &&
+           displayText(row, column).startsWith(QLatin1Char('-'));
+}
+
+QVariant ProductionCountsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const int row = index.row();
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return displayText(row, column);
+    case Qt::EditRole:
+        if (const auto field = fieldOf(column)) {
+            const JobLine &line = m_sheet.line(row);
+            const qint64 value = *field == CountField::Beginning ? line.beginningCount
+                                 : *field == CountField::Ending  ? line.endingCount
+                                                                 : line.matecCount;
+            return QString::number(value);
+        }
+        return displayText(row, column);
+    case Qt::TextAlignmentRole:
+        if (isText(column))
+            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+        if (isNegativeStyled(row, column))
+            return QBrush(kNegativeText);
+        if (m_sheet.line(row).protectedRecord)
+            return QBrush(Qt::darkGray);
+        return {};
+    case Qt::BackgroundRole:
+        if (isNegativeStyled(row, column))
+            return QBrush(kNegativeBack);
+        if (isComputed(column))
+            return QBrush(kComputedBack);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant ProductionCountsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return caption(section);
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return QString();
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags ProductionCountsModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    const auto field = fieldOf(index.column());
+    if (field && m_sheet.mayEdit(index.row(), *field))
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+bool ProductionCountsModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    // The message box below takes the focus from the cell editor, which then commits again;
+    // that second commit is not a new entry.
+    if (role != Qt::EditRole || !index.isValid() || m_prompting || !m_store)
+        return false;
+    const auto field = fieldOf(index.column());
+    if (!field)
+        return false;
+    CountsSheet::Entry entry;
+    try {
+        entry = m_sheet.enter(*m_store, index.row(), *field, value.toString());
+    } catch (const DatabaseError &error) {
+        if (m_onFailure)
+            m_onFailure(QStringLiteral("%1-%2").arg(error.number()).arg(error.description()));
+        emit entryRefused();
+        return false;
+    }
+    if (!entry.stored) {
+        m_prompting = true;
+        m_prompter.tell(entry.message, programTitle());
+        m_prompting = false;
+        emit entryRefused();
+        return false;
+    }
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
+    if (*field == CountField::Ending)
+        emit endCountEntered();
+    return true;
+}

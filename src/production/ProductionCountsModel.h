@@ -1,0 +1,73 @@
+#pragma once
+
+#include "CountsSheet.h"
+
+#include <QAbstractTableModel>
+#include <functional>
+#include <optional>
+
+class Prompter;
+
+// The counts grid: the fourteen columns of a date-shift's lines, the figures computed in memory
+// from the sheet (nothing is read from the database while the grid paints), and the entry of
+// the three counter readings.
+class ProductionCountsModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column {
+        JobIdColumn,
+        DateColumn,
+        ShiftColumn,
+        MachineColumn,
+        JobNumberColumn,
+        DescriptionColumn,
+        BeginningColumn,
+        TransfersColumn,
+        EndingColumn,
+        NetFinishedGoodsColumn,
+        ToHoldColumn,
+        FromReworkColumn,
+        MattecColumn,
+        RejectsColumn,
+        ColumnCount
+    };
+
+    ProductionCountsModel(CountsSheet &sheet, Prompter &prompter, QObject *parent = nullptr);
+
+    static QString caption(int column);
+    // The column with this caption, or -1.
+    int columnOf(const QString &caption) const;
+    static std::optional<CountField> fieldOf(int column);
+
+    // The sheet's lines were replaced; store writes the entries.
+    void reset(JobLines *store);
+    // The sheet's lines kept their order and took fresh values.
+    void valuesRefreshed();
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+    void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
+
+signals:
+    // A non-negative ending count was stored: the counts are to be posted to the next shift.
+    void endCountEntered();
+    // An entry was refused with a message; the cell keeps its stored value.
+    void entryRefused();
+
+private:
+    QString displayText(int row, int column) const;
+    bool isNegativeStyled(int row, int column) const;
+
+    CountsSheet &m_sheet;
+    Prompter &m_prompter;
+    JobLines *m_store = nullptr;
+    bool m_prompting = false;
+    std::function<void(const QString &)> m_onFailure;
+};

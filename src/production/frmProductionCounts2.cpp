@@ -1,0 +1,370 @@
+#include "frmProductionCounts2.h"
+
+#include "CountEntryDelegate.h"
+#include "CountsGrid.h"
+#include "JobLines.h"
+#include "ProductionCountsModel.h"
+#include "settings/GridColumns.h"
+#include "shell/Session.h"
+#include "shell/SharedDatabase.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+const QString kWidthsSection = QStringLiteral("PRODUCTIONCOUNTS");
+constexpr int kRefreshInterval = 60000;
+
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+QString noLinesMessage()
+{
+    return QStringLiteral("It seems that you have not yet set up the "
+                          "job list for this shift.  You first need "
+                          "to access the Job List for this Date and "
+                          "Shift to cause it to be set up.");
+}
+
+QString errorText(const KelvaraError &error)
+{
+    return QStringLiteral("%1-%2").arg(error.number()).arg(error.description());
+}
+
+// Design widths: the whole grid fits a 1280 pixel wide screen.
+void setDesignWidths(QTableView *grid)
+{
+    using M = ProductionCountsModel;
+    const QList<QPair<int, int>> widths{{M::JobIdColumn, 62},     {M::DateColumn, 88},
+                                        {M::ShiftColumn, 46},     {M::MachineColumn, 72},
+                                        {M::JobNumberColumn, 96}, {M::DescriptionColumn, 220},
+                                        {M::BeginningColumn, 88}, {M::TransfersColumn, 78},
+                                        {M::EndingColumn, 88},    {M::NetFinishedGoodsColumn, 88},
+                                        {M::ToHoldColumn, 70},    {M::FromReworkColumn, 74},
+                                        {M::MattecColumn, 88},    {M::RejectsColumn, 74}};
+    for (const auto &[column, width] : widths)
+        grid->setColumnWidth(column, width);
+}
+} // namespace
+
+frmProductionCounts2::frmProductionCounts2(Session &session, QWidget *parent)
+    : QWidget(parent), m_session(session), m_summaries(session.classIds()), m_sheet(m_summaries)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmProductionCounts2"));
+    setWindowTitle(tr("Production Counts"));
+    buildUi();
+    resize(1200, 640);
+}
+
+frmProductionCounts2::~frmProductionCounts2()
+{
+    release();
+}
+
+void frmProductionCounts2::buildUi()
+{
+    m_label1 = new QLabel(this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    QFont captionFont = m_label1->font();
+    captionFont.setBold(true);
+    captionFont.setPointSizeF(captionFont.pointSizeF() * 1.2);
+    m_label1->setFont(captionFont);
+
+    m_lblReadOnly = new QLabel(this);
+    m_lblReadOnly->setObjectName(QStringLiteral("lblReadOnly"));
+    m_lblReadOnly->setStyleSheet(QStringLiteral("color: #9c0006;"));
+    m_lblReadOnly->hide();
+
+    m_model = new ProductionCountsModel(m_sheet, m_session.prompter(), this);
+    m_model->setFailureHandler([this](const QString &text) {
+        m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Table1 ") + text);
+    });
+    m_table = new CountsGrid(this);
+    m_table->setObjectName(QStringLiteral("Table1"));
+    m_table->setModel(m_model);
+    m_delegate = new CountEntryDelegate(m_table);
+    m_table->setItemDelegate(m_delegate);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    m_table->setTabKeyNavigation(true);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 10);
+    m_table->verticalHeader()->setMinimumWidth(16);
+    QHeaderView *header = m_table->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
+    header->setMinimumHeight(2 * m_table->fontMetrics().height() + 12);
+    setDesignWidths(m_table);
+
+    m_chkEndCountsDirty = new QCheckBox(tr("&Post to Next Shift"), this);
+    m_chkEndCountsDirty->setObjectName(QStringLiteral("chkEndCountsDirty"));
+    m_cmdOK = new QPushButton(tr("&OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
+    m_cmdRejects = new QPushButton(tr("&Rejects"), this);
+    m_cmdRejects->setObjectName(QStringLiteral("cmdRejects"));
+    for (QPushButton *button : {m_cmdOK, m_cmdRejects}) {
+        button->setAutoDefault(false);
+        button->setMinimumWidth(100);
+    }
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(kRefreshInterval);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_chkEndCountsDirty);
+    bottom->addStretch();
+    bottom->addWidget(m_cmdOK);
+    bottom->addSpacing(40);
+    bottom->addWidget(m_cmdRejects);
+    bottom->addStretch();
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_label1);
+    layout->addWidget(m_lblReadOnly);
+    layout->addWidget(m_table, 1);
+    layout->addLayout(bottom);
+
+    connect(m_model, &ProductionCountsModel::endCountEntered, this,
+            [this] { m_chkEndCountsDirty->setChecked(true); });
+    connect(m_model, &ProductionCountsModel::entryRefused, m_table, &CountsGrid::holdCursorOnce);
+    connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_cmdRejects, &QPushButton::clicked, this, &frmProductionCounts2::showRejects);
+    connect(m_timer, &QTimer::timeout, this, &frmProductionCounts2::refreshWhileEditing);
+}
+
+bool frmProductionCounts2::load()
+{
+    WaitCursor wait;
+    m_chkEndCountsDirty->setChecked(false);
+    CountsCursor rules(m_model->columnOf(QStringLiteral("Beginning Count")),
+                       m_model->columnOf(QStringLiteral("Ending Count")),
+                       m_model->columnOf(QStringLiteral("Mattec Count")));
+    m_db = openSharedDatabase(m_session);
+    if (!m_db)
+        return closeWithoutOpening();
+    m_store = std::make_unique<JobLines>(*m_db);
+
+    m_dateShift = m_session.currentDateShift();
+    m_label1->setText(m_dateShift.caption());
+    QList<JobLine> lines;
+    try {
+        lines = m_store->of(m_dateShift);
+    } catch (const KelvaraError &error) {
+        m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Load Event ") +
+                                   errorText(error));
+        return closeWithoutOpening();
+    }
+    if (lines.isEmpty()) {
+        m_session.prompter().tell(noLinesMessage(), programTitle());
+        return closeWithoutOpening();
+    }
+
+    fillSummaries();
+    const EditRights rights =
+        EditRights::evaluate(m_session.securityLevel, m_dateShift, m_session.clock().now());
+    m_sheet.setRights(rights);
+    m_sheet.setLines(lines);
+    rules.setBeginningLocked(!rights.beginningCountEditable);
+    m_table->setCursorRules(rules);
+    m_model->reset(m_store.get());
+    showReadOnlyNote();
+
+    m_session.dataFormOpened();
+    m_counted = true;
+    m_loaded = true;
+    m_timer->start();
+    placeWindow();
+    m_table->setCurrentIndex(m_model->index(0, ProductionCountsModel::EndingColumn));
+    m_table->setFocus();
+    GridColumns::restore(m_session.options(), kWidthsSection, m_table);
+    return true;
+}
+
+bool frmProductionCounts2::closeWithoutOpening()
+{
+    m_store.reset();
+    m_db.reset();
+    close();
+    return false;
+}
+
+void frmProductionCounts2::fillSummaries()
+{
+    try {
+        m_summaries.fill(*m_db, m_dateShift);
+    } catch (const KelvaraError &error) {
+        // The counts stay usable; the ticket totals show as 0 until the window is opened again.
+        m_summaries.Clear();
+        m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Load Event ") +
+                                   errorText(error));
+    }
+}
+
+void frmProductionCounts2::showReadOnlyNote()
+{
+    bool anyProtected = false;
+    for (int row = 0; row < m_sheet.count(); ++row)
+        anyProtected = anyProtected || m_sheet.line(row).protectedRecord;
+    if (anyProtected)
+        m_lblReadOnly->setText(tr("This date-shift is protected: its counts cannot be changed."));
+    else if (!m_sheet.rights().updateAllowed)
+        m_lblReadOnly->setText(
+            tr("The counts of this shift cannot be changed at this time with your security "
+               "level."));
+    m_lblReadOnly->setVisible(anyProtected || !m_sheet.rights().updateAllowed);
+}
+
+void frmProductionCounts2::placeWindow()
+{
+    // Outside an MDI area the caller shows the window.
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->showMaximized();
+}
+
+bool frmProductionCounts2::event(QEvent *event)
+{
+    // The main window may put the window into its MDI area after the load; it opens maximized.
+    if (event->type() == QEvent::ParentChange && m_loaded) {
+        QTimer::singleShot(0, this, [this] {
+            if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+                sub->showMaximized();
+        });
+    }
+    return QWidget::event(event);
+}
+
+void frmProductionCounts2::refreshWhileEditing()
+{
+    if (!m_loaded || !m_table->isEditing())
+        return;
+    const QModelIndex current = m_table->currentIndex();
+    if (!current.isValid())
+        return;
+    const qint64 jobId = m_sheet.line(current.row()).jobId;
+    QLineEdit *editor = m_delegate->currentEditor();
+    const QString typed = editor ? editor->text() : QString();
+    QList<JobLine> lines;
+    try {
+        lines = m_store->of(m_dateShift);
+    } catch (const KelvaraError &) {
+        return; // a busy database is read again at the next tick
+    }
+    if (m_sheet.refreshLines(lines)) {
+        m_model->valuesRefreshed();
+        return;
+    }
+    // Lines were added or removed elsewhere: the grid is rebuilt and the open cell with it.
+    m_sheet.setLines(lines);
+    m_model->reset(m_store.get());
+    reopenEditor(jobId, current.column(), typed);
+}
+
+void frmProductionCounts2::reopenEditor(qint64 jobId, int column, const QString &text)
+{
+    const int row = m_sheet.rowOf(jobId);
+    const QModelIndex index = m_model->index(row, column);
+    if (row < 0 || !(m_model->flags(index) & Qt::ItemIsEditable)) {
+        m_session.prompter().tell(tr("The line you were typing in has been removed or protected on another "
+                                     "workstation; your entry \"%1\" was not stored.")
+                                      .arg(text),
+                                  programTitle(), MsgIcon::Exclamation);
+        return;
+    }
+    m_table->setCurrentIndex(index);
+    m_table->edit(index);
+    if (QLineEdit *editor = m_delegate->currentEditor()) {
+        editor->setText(text);
+        editor->setModified(true);
+    }
+}
+
+void frmProductionCounts2::showRejects()
+{
+    if (!confirmDiscardPendingEdit())
+        return;
+    {
+        WaitCursor wait;
+        m_sheet.fillRejectsByLine(m_session.rejectsByLine);
+    }
+    openRejectsWindow();
+}
+
+void frmProductionCounts2::openRejectsWindow()
+{
+    // The one place the rejects window is opened from: whoever shows it listens to this signal
+    // and reads session.rejectsByLine.
+    emit rejectsRequested();
+}
+
+bool frmProductionCounts2::confirmDiscardPendingEdit()
+{
+    QLineEdit *editor = m_delegate->currentEditor();
+    if (!m_table->isEditing() || !editor || !editor->isModified())
+        return true;
+    const MsgAnswer answer =
+        m_session.prompter().ask({tr("Are you sure you want to discard your changes?"),
+                                  tr("Confirm Cancellation"), MsgIcon::Question, MsgButtons::YesNo});
+    if (answer != MsgAnswer::Yes)
+        return false;
+    // Escape ends the edit without storing it; otherwise the editor would store it as it loses
+    // the focus.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(editor, &escape);
+    return true;
+}
+
+void frmProductionCounts2::postToNextShift()
+{
+    WaitCursor wait;
+    try {
+        m_store->postToNextShift(m_dateShift);
+    } catch (const KelvaraError &error) {
+        m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Unload Event ") +
+                                   errorText(error));
+    }
+}
+
+void frmProductionCounts2::closeEvent(QCloseEvent *event)
+{
+    if (m_loaded) {
+        if (!confirmDiscardPendingEdit()) {
+            event->ignore();
+            return;
+        }
+        if (m_chkEndCountsDirty->isChecked())
+            postToNextShift();
+    }
+    release();
+    event->accept();
+}
+
+void frmProductionCounts2::release()
+{
+    m_timer->stop();
+    if (m_loaded)
+        GridColumns::save(m_session.options(), kWidthsSection, m_table);
+    m_loaded = false;
+    if (m_counted) {
+        m_counted = false;
+        m_session.dataFormClosed();
+    }
+    m_model->reset(nullptr);
+    m_store.reset();
+    m_db.reset();
+}

@@ -1,0 +1,228 @@
+#include "TestSupport.h"
+
+#include "production/JobLines.h"
+#include "production/QuantityFormat.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(DateShift)
+
+// The SQL of the job lines: bring-forward, post to the next shift, delete; and quantity text.
+class TestJobLines : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void previousShiftWithLines_data();
+    void previousShiftWithLines();
+    void bringForwardCarriesEndingCounts();
+    void postToNextShift_data();
+    void postToNextShift();
+    void postLeavesProtectedLinesAlone();
+    void removeRefusesReferencedLines_data();
+    void removeRefusesReferencedLines();
+    void quantityText();
+
+private:
+    qint64 line(const QDate &date, int shift, int machine, qint64 beginning = 0, qint64 ending = 0,
+                qint64 matec = 0);
+    QString linesText(const DateShift &dateShift) const;
+
+    std::unique_ptr<TestWorld> m_world;
+    std::unique_ptr<Database> m_db;
+    std::unique_ptr<JobLines> m_lines;
+};
+
+namespace {
+const QDate kFriday(2026, 12, 4);
+const QDate kMonday(2026, 12, 7);
+const QString kJob = QStringLiteral("A-100");
+} // namespace
+
+void TestJobLines::init()
+{
+    m_world = std::make_unique<TestWorld>();
+    m_world->createDatabase();
+    m_db = std::make_unique<Database>(m_world->openDatabase());
+    m_db->exec(QStringLiteral("PRAGMA synchronous=OFF"));
+    Fixture::job(*m_db, kJob);
+    Fixture::job(*m_db, QStringLiteral("B-200"));
+    m_lines = std::make_unique<JobLines>(*m_db);
+}
+
+void TestJobLines::cleanup()
+{
+    m_lines.reset();
+    m_db.reset();
+    m_world.reset();
+}
+
+qint64 TestJobLines::line(const QDate &date, int shift, int machine, qint64 beginning, qint64 ending,
+                          qint64 matec)
+{
+    return Fixture::line(*m_db, date, shift, machine, kJob, beginning, ending, matec);
+}
+
+// "machine:job:beginning/ending/matec" per line in the window's order.
+QString TestJobLines::linesText(const DateShift &dateShift) const
+{
+    QStringList result;
+    for (const JobLine &l : m_lines->of(dateShift)) {
+        result << QStringLiteral("%1:%2:%3/%4/%5")
+                      .arg(l.machineNumber.value_or(-1))
+                      .arg(l.jobNumber)
+                      .arg(l.beginningCount)
+                      .arg(l.endingCount)
+                      .arg(l.matecCount);
+    }
+    return result.join(' ');
+}
+
+void TestJobLines::previousShiftWithLines_data()
+{
+    QTest::addColumn<QList<int>>("filled"); // shifts with lines: day offset * 10 + shift
+    QTest::addColumn<int>("openShift");
+    QTest::addColumn<int>("expected"); // day offset * 10 + shift, or 0 for none
+
+    // Day offsets from Monday: -3 is Friday, 0 is Monday.
+    QTest::newRow("shift 1: latest earlier date, highest shift") << QList<int>{-32, -31, 2} << 1 << -32;
+    QTest::newRow("shift 1: never the same date") << QList<int>{-31, 3} << 1 << -31;
+    QTest::newRow("shift 2: shift 3 of the same date") << QList<int>{-33, 1, 3} << 2 << 3;
+    QTest::newRow("shift 3: shift 1 of the same date") << QList<int>{-33, 1} << 3 << 1;
+    QTest::newRow("no earlier lines") << QList<int>{} << 1 << 0;
+}
+
+void TestJobLines::previousShiftWithLines()
+{
+    QFETCH(QList<int>, filled);
+    QFETCH(int, openShift);
+    QFETCH(int, expected);
+    for (int code : filled)
+        line(kMonday.addDays(code / 10), std::abs(code % 10), 1);
+    const std::optional<QDate> date = m_lines->latestDateBefore({kMonday, openShift});
+    if (expected == 0) {
+        QVERIFY(!date);
+        return;
+    }
+    QVERIFY(date);
+    QCOMPARE(*date, kMonday.addDays(expected / 10));
+    QCOMPARE(m_lines->highestShiftOn(*date).value_or(0), std::abs(expected % 10));
+}
+
+void TestJobLines::bringForwardCarriesEndingCounts()
+{
+    line(kFriday, 3, 2, 100, 900, 850);
+    line(kFriday, 3, 1, 50, 700, 600);
+    const DateShift monday{kMonday, 1};
+    QCOMPARE(m_lines->bringForward(m_lines->of({kFriday, 3}), monday), 2);
+    QCOMPARE(linesText(monday), QStringLiteral("1:A-100:700/0/0 2:A-100:900/0/0"));
+    QSqlQuery rest = m_db->exec(QStringLiteral("SELECT SUM([From Rework]), SUM([Transfer Quantity]) FROM "
+                                               "[Production Table] WHERE [Date] = :d"),
+                                {{QStringLiteral("d"), sqlDate(kMonday)}});
+    QVERIFY(rest.next());
+    QCOMPARE(rest.value(0).toInt(), 0);
+    QCOMPARE(rest.value(1).toInt(), 0);
+    // A second workstation opening the same date-shift finds the lines and copies nothing.
+    QCOMPARE(m_lines->bringForward(m_lines->of({kFriday, 3}), monday), 0);
+    QCOMPARE(m_lines->of(monday).size(), 2);
+}
+
+void TestJobLines::postToNextShift_data()
+{
+    QTest::addColumn<DateShift>("from");
+    QTest::addColumn<DateShift>("next");      // the date-shift with lines that receives the counts
+    QTest::addColumn<DateShift>("bystander"); // has lines but must not be posted to
+    QTest::addColumn<bool>("posted");
+
+    QTest::newRow("Friday 3 to Monday 1 over the weekend")
+        << DateShift{kFriday, 3} << DateShift{kMonday, 1} << DateShift{kMonday.addDays(1), 1} << true;
+    QTest::newRow("shift 1 to shift 3 of the same date")
+        << DateShift{kMonday, 1} << DateShift{kMonday, 3} << DateShift{kMonday.addDays(1), 1} << true;
+    QTest::newRow("shift 2 with only the next day filled")
+        << DateShift{kMonday, 2} << DateShift{kMonday.addDays(1), 1} << DateShift{kMonday.addDays(2), 1}
+        << false;
+}
+
+void TestJobLines::postToNextShift()
+{
+    QFETCH(DateShift, from);
+    QFETCH(DateShift, next);
+    QFETCH(DateShift, bystander);
+    QFETCH(bool, posted);
+    line(from.date, from.shift, 1, 0, 1500);
+    line(from.date, from.shift, 3, 0, 4200); // no line of machine 3 on the next date-shift
+    line(next.date, next.shift, 1, 1000, 0);
+    line(bystander.date, bystander.shift, 1, 7, 0);
+    const QString bystanderBefore = linesText(bystander);
+
+    const std::optional<DateShift> reached = m_lines->postToNextShift(from);
+    QCOMPARE(bool(reached), posted);
+    if (posted) {
+        QVERIFY(*reached == next);
+        QCOMPARE(linesText(next), QStringLiteral("1:A-100:1500/0/0 3:A-100:4200/0/0"));
+    } else {
+        QCOMPARE(linesText(next), QStringLiteral("1:A-100:1000/0/0"));
+    }
+    QCOMPARE(linesText(bystander), bystanderBefore);
+}
+
+void TestJobLines::postLeavesProtectedLinesAlone()
+{
+    line(kFriday, 3, 1, 0, 1500);
+    line(kFriday, 3, 3, 0, 4200);
+    line(kMonday, 1, 1, 1000, 0);
+    Fixture::protect(*m_db, kMonday, 1);
+    QVERIFY(m_lines->postToNextShift({kFriday, 3}) == DateShift({kMonday, 1}));
+    QCOMPARE(linesText({kMonday, 1}), QStringLiteral("1:A-100:1000/0/0"));
+}
+
+void TestJobLines::removeRefusesReferencedLines_data()
+{
+    QTest::addColumn<QString>("reference");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("clean line") << "none" << int(JobLines::Removal::Deleted);
+    QTest::newRow("transfer ticket") << "transfer" << int(JobLines::Removal::HasTickets);
+    QTest::newRow("hold ticket") << "hold" << int(JobLines::Removal::HasTickets);
+    QTest::newRow("distribution Job ID") << "distributionJob" << int(JobLines::Removal::HasTickets);
+    QTest::newRow("distribution To Job ID") << "distributionTo" << int(JobLines::Removal::HasTickets);
+    QTest::newRow("protected") << "protected" << int(JobLines::Removal::Protected);
+}
+
+void TestJobLines::removeRefusesReferencedLines()
+{
+    QFETCH(QString, reference);
+    QFETCH(int, expected);
+    const qint64 target = line(kMonday, 1, 1);
+    const qint64 other = line(kFriday, 1, 1);
+    const qint64 ticket = Fixture::hold(*m_db, other, 5, 10);
+    if (reference == QStringLiteral("transfer"))
+        Fixture::transfer(*m_db, target, 1, 10);
+    else if (reference == QStringLiteral("hold"))
+        Fixture::hold(*m_db, target, 6, 10);
+    else if (reference == QStringLiteral("distributionTo"))
+        Fixture::distribution(*m_db, ticket, target, 5);
+    else if (reference == QStringLiteral("distributionJob"))
+        m_db->exec(
+            QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID]) VALUES (:h, :j)"),
+            {{QStringLiteral("h"), ticket}, {QStringLiteral("j"), target}});
+    else if (reference == QStringLiteral("protected"))
+        Fixture::protect(*m_db, kMonday, 1);
+
+    QCOMPARE(int(m_lines->remove(target)), expected);
+    const bool deleted = expected == int(JobLines::Removal::Deleted);
+    QCOMPARE(m_lines->of({kMonday, 1}).isEmpty(), deleted);
+}
+
+void TestJobLines::quantityText()
+{
+    QCOMPARE(QuantityFormat::grouped(1234567, true), QStringLiteral("1,234,567"));
+    QCOMPARE(QuantityFormat::grouped(0, true), QString());
+    QCOMPARE(QuantityFormat::grouped(0, false), QStringLiteral("0"));
+    QCOMPARE(QuantityFormat::grouped(-1480, false), QStringLiteral("-1,480"));
+}
+
+QTEST_GUILESS_MAIN(TestJobLines)
+#include "test_joblines.moc"

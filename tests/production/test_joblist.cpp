@@ -1,0 +1,319 @@
+#include "TestSupport.h"
+
+#include "production/JobLines.h"
+#include "production/JobListModel.h"
+#include "production/frmJobList2.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(DateShift)
+
+// The job list window: bring-forward on opening, stepping between shifts, adding, changing and
+// deleting lines, protection and remembered column widths.
+class TestJobList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void opensWithLinesBroughtForward();
+    void noEarlierLinesReportsAndOffersABlankLine();
+    void stepsBetweenShifts_data();
+    void stepsBetweenShifts();
+    void newDateReloadsOnAnotherChoice();
+    void newLineIsSavedOnceComplete();
+    void dropDownChoiceCopiesTheDescription();
+    void jobNumberEntry_data();
+    void jobNumberEntry();
+    void protectedDateShiftIsReadOnly();
+    void deleteKey_data();
+    void deleteKey();
+    void columnWidthsAreRestored();
+
+private:
+    frmJobList2 *open(const DateShift &dateShift);
+    void closeWindow();
+    qint64 line(const DateShift &dateShift, int machine, qint64 ending = 0);
+    QTableView *table() const { return m_window->findChild<QTableView *>(QStringLiteral("Table1")); }
+
+    std::unique_ptr<TestWorld> m_world;
+    std::unique_ptr<Database> m_db;
+    QPointer<frmJobList2> m_window;
+};
+
+namespace {
+const QDate kFriday(2026, 12, 4);
+const QDate kMonday(2026, 12, 7);
+} // namespace
+
+void TestJobList::init()
+{
+    m_world = std::make_unique<TestWorld>();
+    m_world->createDatabase(QStringLiteral("A"));
+    m_world->session->securityLevel = QStringLiteral("A");
+    m_db = std::make_unique<Database>(m_world->openDatabase());
+    Fixture::job(*m_db, QStringLiteral("A-100"));
+    Fixture::job(*m_db, QStringLiteral("B-200"));
+    Fixture::job(*m_db, QStringLiteral("Z-900"), {}, false);
+}
+
+void TestJobList::cleanup()
+{
+    closeWindow();
+    m_db.reset();
+    m_world.reset();
+}
+
+frmJobList2 *TestJobList::open(const DateShift &dateShift)
+{
+    m_world->session->setCurrentDateShift(dateShift);
+    m_window = new frmJobList2(*m_world->session);
+    if (!m_window->load())
+        delete m_window;
+    return m_window;
+}
+
+void TestJobList::closeWindow()
+{
+    if (m_window)
+        m_window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+qint64 TestJobList::line(const DateShift &dateShift, int machine, qint64 ending)
+{
+    return Fixture::line(*m_db, dateShift.date, dateShift.shift, machine, QStringLiteral("A-100"), 0, ending);
+}
+
+void TestJobList::opensWithLinesBroughtForward()
+{
+    line({kFriday, 2}, 1, 111);
+    line({kFriday, 3}, 2, 900);
+    line({kFriday, 3}, 1, 700);
+    QVERIFY(open({kMonday, 1}));
+    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblDate"))->text(),
+             DateShift({kMonday, 1}).caption());
+    QCOMPARE(m_world->session->openDataForms(), 1);
+    JobListModel *model = m_window->model();
+    QCOMPARE(model->rowCount(), 3); // two lines and the new line
+    QCOMPARE(model->lineAt(0).machineNumber.value_or(-1), 1);
+    QCOMPARE(model->lineAt(0).beginningCount, 700);
+    QCOMPARE(model->lineAt(1).beginningCount, 900);
+    QVERIFY(model->isNewLine(2));
+    QVERIFY(m_world->prompter.messages().isEmpty());
+    closeWindow();
+    QCOMPARE(m_world->session->openDataForms(), 0);
+}
+
+void TestJobList::noEarlierLinesReportsAndOffersABlankLine()
+{
+    QVERIFY(open({kMonday, 1}));
+    const QList<PromptMessage> &messages = m_world->prompter.messages();
+    QCOMPARE(messages.size(), 2);
+    QCOMPARE(m_world->prompter.titles(), QStringList({"Serious Error", "Serious Error"}));
+    QVERIFY(messages[0].text.contains("frmJobList2, Form_Load Event build sSQL for previous shift 3021-"));
+    QVERIFY(messages[1].text.contains("frmJobList2, Form_Load Event open previous shift 3021-"));
+    QVERIFY(m_world->endRequests.isEmpty());
+    QFile log(m_world->paths->inProgramFolder(QStringLiteral("error.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("Form_Load Event"), 2);
+
+    JobListModel *model = m_window->model();
+    QCOMPARE(model->rowCount(), 1);
+    QVERIFY(model->isNewLine(0));
+    const JobLine blank = model->lineAt(0);
+    QCOMPARE(blank.beginningCount + blank.endingCount + blank.matecCount + blank.fromRework, 0);
+    QVERIFY(JobLines(*m_db).of({kMonday, 1}).isEmpty());
+}
+
+void TestJobList::stepsBetweenShifts_data()
+{
+    QTest::addColumn<DateShift>("from");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<DateShift>("to");
+    QTest::newRow("next over the new year")
+        << DateShift{QDate(2026, 12, 31), 3} << "cmdNxtShiftButton" << DateShift{QDate(2027, 1, 1), 1};
+    QTest::newRow("previous into February")
+        << DateShift{QDate(2027, 3, 1), 1} << "cmdPrevShiftButton" << DateShift{QDate(2027, 2, 28), 3};
+    QTest::newRow("previous into a leap day")
+        << DateShift{QDate(2028, 3, 1), 1} << "cmdPrevShiftButton" << DateShift{QDate(2028, 2, 29), 3};
+    QTest::newRow("next within a day")
+        << DateShift{kMonday, 1} << "cmdNxtShiftButton" << DateShift{kMonday, 2};
+}
+
+void TestJobList::stepsBetweenShifts()
+{
+    QFETCH(DateShift, from);
+    QFETCH(QString, button);
+    QFETCH(DateShift, to);
+    line(from, 1);
+    line(to, 4);
+    QVERIFY(open(from));
+    QSignalSpy counts(m_world->session.get(), &Session::openDataFormsChanged);
+    m_window->findChild<QPushButton *>(button)->click();
+    QVERIFY(m_window->dateShift() == to);
+    QVERIFY(m_world->session->currentDateShift() == to);
+    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblDate"))->text(), to.caption());
+    QCOMPARE(m_window->model()->lineAt(0).machineNumber.value_or(-1), 4);
+    // The window stays counted while it reloads: the Database menu never comes back meanwhile.
+    QCOMPARE(m_world->session->openDataForms(), 1);
+    for (const QList<QVariant> &signal : counts)
+        QVERIFY(signal.at(0).toInt() > 0);
+}
+
+void TestJobList::newDateReloadsOnAnotherChoice()
+{
+    line({kMonday, 1}, 1);
+    line({kFriday, 2}, 5);
+    QVERIFY(open({kMonday, 1}));
+    m_world->session->setDateShiftChooser([this] { m_world->session->setCurrentDateShift({kFriday, 2}); });
+    m_window->findChild<QPushButton *>(QStringLiteral("cmdNewDate"))->click();
+    QVERIFY(m_window->dateShift() == DateShift({kFriday, 2}));
+    QCOMPARE(m_window->model()->lineAt(0).machineNumber.value_or(-1), 5);
+    QCOMPARE(m_world->session->openDataForms(), 1);
+}
+
+void TestJobList::newLineIsSavedOnceComplete()
+{
+    line({kMonday, 1}, 1, 50);
+    QVERIFY(open({kMonday, 1}));
+    JobListModel *model = m_window->model();
+    QVERIFY(model->setData(model->index(1, JobListModel::MachineColumn), "7"));
+    QVERIFY(model->hasUnsavedEntry());
+    QCOMPARE(JobLines(*m_db).of({kMonday, 1}).size(), 1);
+
+    QVERIFY(model->setData(model->index(1, JobListModel::JobNumberColumn), "b-200"));
+    const QList<JobLine> saved = JobLines(*m_db).of({kMonday, 1});
+    QCOMPARE(saved.size(), 2);
+    QCOMPARE(saved[1].machineNumber.value_or(-1), 7);
+    QCOMPARE(saved[1].jobNumber, QStringLiteral("B-200"));
+    QCOMPARE(saved[1].jobDescription, QStringLiteral("Part B-200"));
+    QCOMPARE(saved[1].beginningCount + saved[1].endingCount + saved[1].matecCount + saved[1].fromRework, 0);
+    QCOMPARE(model->rowCount(), 3);
+    QVERIFY(model->isNewLine(2));
+    QVERIFY(!model->hasUnsavedEntry());
+}
+
+void TestJobList::dropDownChoiceCopiesTheDescription()
+{
+    const qint64 id = line({kMonday, 1}, 1);
+    QVERIFY(open({kMonday, 1}));
+    const QModelIndex cell = m_window->model()->index(0, JobListModel::JobNumberColumn);
+    table()->setCurrentIndex(cell);
+    table()->edit(cell);
+    auto *dropDown = m_window->findChild<QComboBox *>(QStringLiteral("tdbJobListDropDown"));
+    QVERIFY(dropDown);
+    QCOMPARE(dropDown->count(), 2); // active jobs only
+    QCOMPARE(dropDown->itemText(1), QStringLiteral("B-200"));
+    dropDown->setCurrentIndex(1);
+    emit dropDown->activated(1);
+    const JobLine saved = JobLines(*m_db).of({kMonday, 1}).first();
+    QCOMPARE(saved.jobId, id);
+    QCOMPARE(saved.jobNumber, QStringLiteral("B-200"));
+    QCOMPARE(saved.jobDescription, QStringLiteral("Part B-200"));
+}
+
+void TestJobList::jobNumberEntry_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("emptied") << "  "
+                             << ""
+                             << "" << false;
+    QTest::newRow("inactive job") << "Z-900"
+                                  << "A-100"
+                                  << "Part A-100" << true;
+    QTest::newRow("unknown job") << "nope"
+                                 << "A-100"
+                                 << "Part A-100" << true;
+}
+
+void TestJobList::jobNumberEntry()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, job);
+    QFETCH(QString, description);
+    QFETCH(bool, refused);
+    line({kMonday, 1}, 1);
+    QVERIFY(open({kMonday, 1}));
+    JobListModel *model = m_window->model();
+    QCOMPARE(model->setData(model->index(0, JobListModel::JobNumberColumn), typed), !refused);
+    QCOMPARE(m_world->prompter.messages().size(), refused ? 1 : 0);
+    const JobLine saved = JobLines(*m_db).of({kMonday, 1}).first();
+    QCOMPARE(saved.jobNumber, job);
+    QCOMPARE(saved.jobDescription, description);
+    QCOMPARE(model->data(model->index(0, JobListModel::DescriptionColumn)).toString(), description);
+}
+
+void TestJobList::protectedDateShiftIsReadOnly()
+{
+    line({kMonday, 1}, 1);
+    Fixture::protect(*m_db, kMonday, 1);
+    QVERIFY(open({kMonday, 1}));
+    QVERIFY(!m_window->findChild<QLabel *>(QStringLiteral("lblProtected"))->isHidden());
+    JobListModel *model = m_window->model();
+    QCOMPARE(model->rowCount(), 1); // no new line beside protected ones
+    for (int column = 0; column < model->columnCount(); ++column)
+        QVERIFY(!(model->flags(model->index(0, column)) & Qt::ItemIsEditable));
+    QVERIFY(!model->setData(model->index(0, JobListModel::MachineColumn), "9"));
+    table()->setCurrentIndex(model->index(0, 0));
+    QTest::keyClick(table(), Qt::Key_Delete);
+    QVERIFY(m_world->prompter.messages().isEmpty());
+    QCOMPARE(JobLines(*m_db).of({kMonday, 1}).first().machineNumber.value_or(-1), 1);
+}
+
+void TestJobList::deleteKey_data()
+{
+    QTest::addColumn<bool>("ticket");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<bool>("deleted");
+    QTest::addColumn<QStringList>("titles");
+    QTest::newRow("confirmed") << false << true << true << QStringList{"Confirm Delete"};
+    QTest::newRow("declined") << false << false << false << QStringList{"Confirm Delete"};
+    QTest::newRow("has a transfer ticket")
+        << true << true << false << QStringList{"Confirm Delete", "Kelvara"};
+}
+
+void TestJobList::deleteKey()
+{
+    QFETCH(bool, ticket);
+    QFETCH(bool, confirm);
+    QFETCH(bool, deleted);
+    QFETCH(QStringList, titles);
+    const qint64 id = line({kMonday, 1}, 1);
+    line({kMonday, 1}, 2);
+    if (ticket)
+        Fixture::transfer(*m_db, id, 12, 40);
+    QVERIFY(open({kMonday, 1}));
+    m_world->prompter.script({confirm ? MsgAnswer::Yes : MsgAnswer::No});
+    table()->setCurrentIndex(m_window->model()->index(0, 0));
+    QTest::keyClick(table(), Qt::Key_Delete);
+    QCOMPARE(m_world->prompter.titles(), titles);
+    if (ticket)
+        QVERIFY(m_world->prompter.messages().last().text.contains("cannot be deleted"));
+    QCOMPARE(JobLines(*m_db).of({kMonday, 1}).size(), deleted ? 1 : 2);
+    QCOMPARE(m_window->model()->savedCount(), deleted ? 1 : 2);
+}
+
+void TestJobList::columnWidthsAreRestored()
+{
+    line({kMonday, 1}, 1);
+    QVERIFY(open({kMonday, 1}));
+    const int designWidth = table()->columnWidth(JobListModel::JobNumberColumn);
+    table()->setColumnWidth(JobListModel::JobNumberColumn, designWidth + 77);
+    closeWindow();
+    QVERIFY(open({kMonday, 1}));
+    QCOMPARE(table()->columnWidth(JobListModel::JobNumberColumn), designWidth + 77);
+}
+
+QTEST_MAIN(TestJobList)
+#include "test_joblist.moc"

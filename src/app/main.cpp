@@ -1,13 +1,12 @@
+#include "shell/KelvaraApp.h"
 #include "shell/MessageBoxPrompter.h"
 #include "shell/Session.h"
 
-#include <QApplication>
-#include <QMainWindow>
+#include <QCoreApplication>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kelvara"));
+    const auto app = KelvaraApp::createApplication(argc, argv);
 
     SystemClock clock;
     MessageBoxPrompter prompter;
@@ -16,8 +15,5 @@ int main(int argc, char *argv[])
     FileOps fileOps;
     Session session({clock, prompter, identity, paths, fileOps}, std::make_unique<CKelvaraOptions>(paths));
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quorvel Plastics Kelvara"));
-    window.show();
-    return app.exec();
+    return KelvaraApp(session).run(QCoreApplication::arguments().mid(1));
 }

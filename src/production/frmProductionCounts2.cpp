@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -233,18 +234,21 @@ void frmProductionCounts2::showReadOnlyNote()
 void frmProductionCounts2::placeWindow()
 {
     // Outside an MDI area the caller shows the window.
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->showMaximized();
+    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
+    if (!sub)
+        return;
+    sub->showMaximized();
+    // The grid scrolled while it was narrow: show it from its first column, with the cursor's
+    // cell in view.
+    m_table->horizontalScrollBar()->setValue(0);
+    m_table->scrollTo(m_table->currentIndex());
 }
 
 bool frmProductionCounts2::event(QEvent *event)
 {
     // The main window may put the window into its MDI area after the load; it opens maximized.
     if (event->type() == QEvent::ParentChange && m_loaded) {
-        QTimer::singleShot(0, this, [this] {
-            if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-                sub->showMaximized();
-        });
+        QTimer::singleShot(0, this, [this] { placeWindow(); });
     }
     return QWidget::event(event);
 }

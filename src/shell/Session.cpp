@@ -64,15 +64,22 @@ void Session::showSeriousError(const QString &message)
 
 void Session::endProgram(int exitCode)
 {
+    m_programEnding = true;
     m_endProgram(exitCode);
 }
 
 bool Session::repairDatabase()
 {
-    if (!m_repair)
+    if (!m_repair || m_programEnding)
         return false;
     m_repair();
-    return true;
+    // Answering No to the repair question ends the program; there is then nothing to retry.
+    return !m_programEnding;
+}
+
+bool Session::checkExclusiveAccess(bool offerCancel)
+{
+    return m_exclusiveAccess ? m_exclusiveAccess(offerCancel) : true;
 }
 
 void Session::chooseDateShift()

@@ -75,11 +75,21 @@ public:
     // Ends the program at once. The program's handler quits; tests record the request instead.
     void endProgram(int exitCode = 0);
     void setEndProgramHandler(std::function<void(int)> handler) { m_endProgram = std::move(handler); }
+    // True once the end was asked for. A handler that returns (as in tests) leaves the callers to
+    // stop what they were doing instead of retrying.
+    bool programEnding() const { return m_programEnding; }
 
     // The corrupt-database repair, installed by the shell. It asks the user first; No ends the
     // program. Returns false when no repair is installed, so the damage is reported instead.
     bool repairDatabase();
     void setRepairHandler(std::function<void()> handler) { m_repair = std::move(handler); }
+
+    // The exclusive access check of whole-file operations, installed by the shell: returns true
+    // once no other copy of the program has the database open, false when the user cancelled the
+    // current users window (cancel is offered only when asked for). Without a check installed
+    // there is nobody to wait for.
+    bool checkExclusiveAccess(bool offerCancel);
+    void setExclusiveAccessCheck(std::function<bool(bool)> check) { m_exclusiveAccess = std::move(check); }
 
     // Shows the date and shift chooser modally (installed by the main window). Afterwards the
     // current date-shift holds the choice; Cancel leaves it as it was.
@@ -97,4 +107,6 @@ private:
     std::function<void(int)> m_endProgram;
     std::function<void()> m_repair;
     std::function<void()> m_chooseDateShift;
+    std::function<bool(bool)> m_exclusiveAccess;
+    bool m_programEnding = false;
 };

@@ -1,0 +1,55 @@
+#include "DatabaseSetup.h"
+
+#include "Session.h"
+#include "production/SamplePlant.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QString DatabaseSetup::createFile(Session &session, const QString &path, bool sample)
+{
+    if (path.trimmed().isEmpty())
+        return QStringLiteral("No file name was given.");
+    if (QFileInfo::exists(path))
+        return QStringLiteral("The file '%1' already exists.").arg(path);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return QStringLiteral("The folder of '%1' cannot be created.").arg(path);
+    try {
+        SamplePlant::createDatabase(path, session.identity().userName(), sample, session.clock().today());
+    } catch (const KelvaraError &error) {
+        QFile::remove(path);
+        return error.description();
+    }
+    return {};
+}
+
+QString DatabaseSetup::create(Session &session, const QString &path, bool sample)
+{
+    const QString failure = createFile(session, path, sample);
+    if (failure.isEmpty())
+        session.options().setDatabaseName(QFileInfo(path).absoluteFilePath());
+    return failure;
+}
+
+QString DatabaseSetup::useExisting(Session &session, const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QStringLiteral("Could not find the database file '%1'.").arg(path);
+    session.options().setDatabaseName(info.absoluteFilePath());
+    return {};
+}
+
+QString DatabaseSetup::samplePath(const Paths &paths)
+{
+    return QDir(paths.userDataFolder()).filePath(QStringLiteral("QUORVEL.MDB"));
+}
+
+QString DatabaseSetup::useSample(Session &session)
+{
+    const QString path = samplePath(session.paths());
+    if (QFileInfo::exists(path))
+        return useExisting(session, path);
+    return create(session, path, true);
+}

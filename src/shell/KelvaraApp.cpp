@@ -1,0 +1,79 @@
+#include "KelvaraApp.h"
+
+#include "CommandLine.h"
+#include "DatabaseSetup.h"
+#include "Session.h"
+#include "SingleInstance.h"
+#include "frmFirstStart.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <cstdlib>
+
+std::unique_ptr<QCoreApplication> KelvaraApp::createApplication(int &argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    std::unique_ptr<QCoreApplication> app;
+    if (CommandLine(arguments).mode() == CommandLine::Mode::Run ||
+        CommandLine(arguments).mode() == CommandLine::Mode::RunSample)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvara"));
+    return app;
+}
+
+int KelvaraApp::run(const QStringList &arguments)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const CommandLine commandLine(arguments);
+    switch (commandLine.mode()) {
+    case CommandLine::Mode::Invalid:
+        err << commandLine.error() << '\n' << CommandLine::usage();
+        return 2;
+    case CommandLine::Mode::CreateDatabase:
+        return commandLine.createDatabase(m_session, out, err);
+    case CommandLine::Mode::Run:
+    case CommandLine::Mode::RunSample:
+        break;
+    }
+
+    SingleInstance guard(SingleInstance::serverNameFor(m_session.identity().userName()));
+    if (guard.start() == SingleInstance::Role::Second)
+        return 0;
+    if (!prepareDatabase(commandLine.mode() == CommandLine::Mode::RunSample))
+        return 1;
+
+    frmMain window(m_session);
+    QObject::connect(&guard, &SingleInstance::activateRequested, &window, &frmMain::activate);
+    // Ending at once, or the desktop session closing the program, still records that the user
+    // has left (leaving twice stamps nothing more).
+    m_session.setEndProgramHandler([&window](int code) {
+        window.presence().leave();
+        std::exit(code);
+    });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [&window] { window.presence().leave(); });
+    if (!window.load())
+        return window.exitCode();
+    window.showMaximized();
+    return QCoreApplication::exec();
+}
+
+bool KelvaraApp::prepareDatabase(bool sample)
+{
+    if (sample) {
+        const QString failure = DatabaseSetup::useSample(m_session);
+        if (!failure.isEmpty())
+            m_session.prompter().tell(failure, programTitle(), MsgIcon::Critical);
+        return failure.isEmpty();
+    }
+    if (!m_session.options().DatabaseName().isEmpty())
+        return true;
+    frmFirstStart firstStart(m_session);
+    return firstStart.exec() == QDialog::Accepted;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+class QCoreApplication;
+class Session;
+
+// One run of the program on the seams main() built: the command line, the single-instance guard,
+// a production database for a first start, the main window with its start-up, the event loop.
+class KelvaraApp
+{
+public:
+    explicit KelvaraApp(Session &session) : m_session(session) {}
+
+    // A window-less application for the command-line modes, so that they run without a display;
+    // the full application otherwise.
+    static std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv);
+
+    // The arguments without the program's name; returns the program's exit code.
+    int run(const QStringList &arguments);
+
+private:
+    // A database to start on: the sample plant when asked for, the first-start dialog when none is
+    // named. False when there is none to start on.
+    bool prepareDatabase(bool sample);
+
+    Session &m_session;
+};

@@ -1,0 +1,179 @@
+#include "StartupSequence.h"
+
+#include "LockFile.h"
+#include "Pause.h"
+#include "Session.h"
+#include "production/Database.h"
+
+#include <QLocale>
+#include <QSqlRecord>
+
+namespace {
+// Restores the pointer on every way out of the sequence.
+class BusyPointer
+{
+public:
+    explicit BusyPointer(const std::function<void(bool)> &busy) : m_busy(busy)
+    {
+        if (m_busy)
+            m_busy(true);
+    }
+    ~BusyPointer()
+    {
+        if (m_busy)
+            m_busy(false);
+    }
+
+private:
+    const std::function<void(bool)> &m_busy;
+};
+
+template <class... Args, class F> void call(const F &hook, Args &&...args)
+{
+    if (hook)
+        hook(std::forward<Args>(args)...);
+}
+} // namespace
+
+StartupSequence::StartupSequence(Session &session, StartupHooks hooks)
+    : m_session(session), m_hooks(std::move(hooks))
+{
+    if (!m_hooks.pause)
+        m_hooks.pause = pauseSeconds;
+}
+
+QString StartupSequence::partOfDay(int hour)
+{
+    if (hour < 12)
+        return QStringLiteral("Morning");
+    if (hour < 18)
+        return QStringLiteral("Afternoon");
+    return QStringLiteral("Evening");
+}
+
+QString StartupSequence::greeting(const QString &companyName, int hour)
+{
+    return companyName + QStringLiteral("\nKelvara\nGood ") + partOfDay(hour);
+}
+
+QString StartupSequence::loginDetails(const QString &greeting, const QDateTime &now, const QString &level)
+{
+    return greeting + QStringLiteral(".\nLogin Date and Time:  ") +
+           QLocale().toString(now, QLocale::ShortFormat) + QStringLiteral("\nYour Security Level: ") + level;
+}
+
+StartupSequence::Outcome StartupSequence::end(int exitCode)
+{
+    m_exitCode = exitCode;
+    return Outcome::Ended;
+}
+
+StartupSequence::Outcome StartupSequence::run()
+{
+    // The options object and the login name source live in the session already. The engine's
+    // default workspace account and workgroup file (AdminUserName, AdminUserPwd, SystemDatabase)
+    // stay in the options for the settings they came from: SQLite has no accounts, so nothing is
+    // set here.
+    if (!lockFileAllowsStart())
+        return end(0);
+    BusyPointer pointer(m_hooks.busy);
+    m_session.securityLevel = QStringLiteral("C");
+    m_session.resetDataForms();
+    std::optional<Database> db = openDatabase();
+    if (!db)
+        return end(1);
+    QString text = greeting(companyName(), m_session.clock().now().time().hour());
+    m_session.networkUserName = m_session.identity().userName();
+    if (!login(*db, text))
+        return end(1);
+    call(m_hooks.applyMenuRights, m_session.securityLevel);
+    call(m_hooks.loggedIn);
+    call(m_hooks.showGreeting, loginDetails(text, m_session.clock().now(), m_session.securityLevel));
+    readLatestProductionDate(*db);
+    db->close();
+    return Outcome::Ready;
+}
+
+bool StartupSequence::lockFileAllowsStart()
+{
+    // Start-up looks into the program's own folder, not the database folder.
+    const LockFile lockFile = LockFile::inFolder(m_session.paths().programFolder());
+    const std::optional<LockInfo> lock = lockFile.read();
+    if (!lock)
+        return true;
+    if (LockFile::ageMinutes(*lock, m_session.clock().now()) <= 5) {
+        return m_session.prompter().ask({LockFile::questionText(*lock), LockFile::questionTitle(),
+                                         MsgIcon::Question, MsgButtons::YesNo}) == MsgAnswer::Yes;
+    }
+    // A stale lock is left over from an operation that never finished.
+    lockFile.remove(m_hooks.pause);
+    return true;
+}
+
+std::optional<Database> StartupSequence::openDatabase()
+{
+    for (;;) {
+        try {
+            return Database::open(m_session.options().DatabaseName());
+        } catch (const DatabaseError &error) {
+            if (error.number() == DbErrors::Damaged) {
+                if (m_session.repairDatabase())
+                    continue;
+                if (m_session.programEnding())
+                    return std::nullopt;
+            } else if (error.number() == DbErrors::Locked) {
+                m_session.prompter().tell(error.description(), QStringLiteral("Locked Table"),
+                                          MsgIcon::Information);
+                continue;
+            }
+            m_session.prompter().tell(error.description(), QStringLiteral("Database Access Error"),
+                                      MsgIcon::Information);
+            return std::nullopt;
+        }
+    }
+}
+
+QString StartupSequence::companyName()
+{
+    try {
+        return m_session.options().CompanyName();
+    } catch (const DatabaseError &) {
+        return {};
+    }
+}
+
+bool StartupSequence::login(const Database &db, QString &greeting)
+{
+    QSqlQuery query;
+    try {
+        query = db.exec(QStringLiteral("SELECT * FROM [Security Table] WHERE [UserName] = :user"),
+                        {{QStringLiteral("user"), m_session.networkUserName}});
+    } catch (const DatabaseError &error) {
+        m_session.prompter().tell(error.description(), QStringLiteral("Database Access Error"),
+                                  MsgIcon::Information);
+        return false;
+    }
+    if (!query.next()) {
+        m_session.prompter().tell(QStringLiteral("You do not have sufficient rights to use this program.  "
+                                                 "See your security administrator."),
+                                  QStringLiteral("Security Access Problem"), MsgIcon::Critical);
+        return false;
+    }
+    const QSqlRecord row = query.record();
+    m_session.securityLevel = row.value(QStringLiteral("Security Level")).toString().left(1);
+    m_session.userFullName = row.value(QStringLiteral("User Name")).toString();
+    greeting += QStringLiteral(", ") + m_session.userFullName;
+    return true;
+}
+
+void StartupSequence::readLatestProductionDate(const Database &db)
+{
+    QDate latest;
+    try {
+        QSqlQuery query = db.execSaved(QStringLiteral("Get Highest Date"));
+        if (query.next())
+            latest = dateFromSql(query.record().value(QStringLiteral("Expr1")));
+    } catch (const DatabaseError &) {
+    }
+    m_session.latestProductionDate = latest.isValid() ? latest : m_session.clock().today();
+}

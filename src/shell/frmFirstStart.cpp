@@ -1,0 +1,115 @@
+#include "frmFirstStart.h"
+
+#include "DatabaseSetup.h"
+#include "Session.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kFilter = QStringLiteral("Production databases (*.mdb *.db *.sqlite);;All files (*)");
+}
+
+frmFirstStart::frmFirstStart(Session &session, QWidget *parent)
+    : QDialog(parent), m_session(session), m_newPath(DatabaseSetup::samplePath(session.paths()))
+{
+    setObjectName(QStringLiteral("frmFirstStart"));
+    setWindowTitle(QStringLiteral("Kelvara - Production Database"));
+
+    auto *intro =
+        new QLabel(QStringLiteral("No production database is set up for Kelvara on this workstation "
+                                  "yet.  Choose the database to work with:"),
+                   this);
+    intro->setObjectName(QStringLiteral("Label1"));
+    intro->setWordWrap(true);
+    m_empty = new QRadioButton(QStringLiteral("Create a &new, empty production database"), this);
+    m_empty->setObjectName(QStringLiteral("optNewEmpty"));
+    m_sample =
+        new QRadioButton(QStringLiteral("Create a new production database with a &sample plant"), this);
+    m_sample->setObjectName(QStringLiteral("optNewSample"));
+    m_existing = new QRadioButton(QStringLiteral("Use an &existing production database file"), this);
+    m_existing->setObjectName(QStringLiteral("optExisting"));
+    m_empty->setChecked(true);
+    for (QRadioButton *option : {m_empty, m_sample, m_existing})
+        connect(option, &QRadioButton::toggled, this, &frmFirstStart::choiceChanged);
+
+    auto *pathLabel = new QLabel(QStringLiteral("&File:"), this);
+    m_path = new QLineEdit(m_newPath, this);
+    m_path->setObjectName(QStringLiteral("txtPath"));
+    m_path->setMinimumWidth(340);
+    pathLabel->setBuddy(m_path);
+    auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
+    browse->setObjectName(QStringLiteral("cmdBrowse"));
+    connect(browse, &QPushButton::clicked, this, &frmFirstStart::browse);
+
+    auto *ok = new QPushButton(QStringLiteral("&OK"), this);
+    ok->setObjectName(QStringLiteral("cmdOKButton"));
+    ok->setDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cmdCancelButton"));
+    connect(ok, &QPushButton::clicked, this, &frmFirstStart::accept);
+    connect(cancel, &QPushButton::clicked, this, &frmFirstStart::reject);
+
+    auto *pathRow = new QHBoxLayout;
+    pathRow->addWidget(pathLabel);
+    pathRow->addWidget(m_path, 1);
+    pathRow->addWidget(browse);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(m_empty);
+    layout->addWidget(m_sample);
+    layout->addWidget(m_existing);
+    layout->addSpacing(8);
+    layout->addLayout(pathRow);
+    layout->addStretch();
+    layout->addLayout(buttons);
+}
+
+bool frmFirstStart::createsNew() const
+{
+    return !m_existing->isChecked();
+}
+
+void frmFirstStart::choiceChanged()
+{
+    // A new file is proposed in the user's data folder; an existing one has to be picked.
+    if (createsNew() && m_path->text().isEmpty())
+        m_path->setText(m_newPath);
+    else if (!createsNew() && m_path->text() == m_newPath)
+        m_path->clear();
+}
+
+void frmFirstStart::browse()
+{
+    const QString path = createsNew()
+                             ? QFileDialog::getSaveFileName(this, QStringLiteral("New Production Database"),
+                                                            m_path->text(), kFilter)
+                             : QFileDialog::getOpenFileName(this, QStringLiteral("Production Database"),
+                                                            m_path->text(), kFilter);
+    if (!path.isEmpty())
+        m_path->setText(path);
+}
+
+void frmFirstStart::accept()
+{
+    const QString path = m_path->text().trimmed();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString failure = createsNew() ? DatabaseSetup::create(m_session, path, m_sample->isChecked())
+                                         : DatabaseSetup::useExisting(m_session, path);
+    QApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) {
+        m_session.prompter().tell(failure, programTitle(), MsgIcon::Exclamation);
+        return;
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QRadioButton;
+class Session;
+
+// First start on a workstation with no production database named: create a new one (empty or
+// with the sample plant, the current login authorized at level "C") or choose an existing file.
+class frmFirstStart : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmFirstStart(Session &session, QWidget *parent = nullptr);
+
+    void accept() override;
+
+private:
+    void browse();
+    void choiceChanged();
+    bool createsNew() const;
+
+    Session &m_session;
+    QRadioButton *m_empty = nullptr;
+    QRadioButton *m_sample = nullptr;
+    QRadioButton *m_existing = nullptr;
+    QLineEdit *m_path = nullptr;
+    QString m_newPath;
+};

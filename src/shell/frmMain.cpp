@@ -1,0 +1,478 @@
+#include "frmMain.h"
+
+#include "DatabaseRepair.h"
+#include "ReportDatabase.h"
+#include "Session.h"
+#include "StartupSequence.h"
+#include "frmCurrentUsers.h"
+#include "frmDateShift.h"
+#include "frmSplash.h"
+
+#include "production/frmJobList2.h"
+#include "production/frmProductionCounts2.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+namespace Cmd {
+const QString JobList = QStringLiteral("&JOB LIST...");
+const QString ProductionCounts = QStringLiteral("&PRODUCTION COUNTS...");
+const QString Transfers = QStringLiteral("&TRANSFERS...");
+const QString OnHold = QStringLiteral("PRODUCTION ON &HOLD...");
+const QString Disposition = QStringLiteral("&DISPOSITION OF HOLD...");
+const QString Protect = QStringLiteral("P&ROTECT DATA...");
+const QString Security = QStringLiteral("&SECURITY SETTINGS...");
+const QString CheckSheets = QStringLiteral("&VIEW/EDIT QA CHECK SHEETS...");
+const QString Exit = QStringLiteral("E&XIT");
+const QString ColorFeeder = QStringLiteral("&COLOR FEEDER CALIBRATION...");
+const QString Schedule = QStringLiteral("&PRODUCTION SCHEDULE...");
+const QString Mattec = QStringLiteral("MATTEC SETUP S&HEETS...");
+const QString Cascade = QStringLiteral("&CASCADE");
+const QString Tile = QStringLiteral("&TILE");
+const QString ArrangeIcons = QStringLiteral("&ARRANGE ICONS");
+} // namespace Cmd
+
+const QString kColorFeederItem = QStringLiteral("mnuToolsSub1");
+const QString kScheduleItem = QStringLiteral("mnuToolsSub2");
+const QString kMattecItem = QStringLiteral("mnuToolsSub3");
+
+bool isPerShift(const QString &command)
+{
+    return command == Cmd::JobList || command == Cmd::ProductionCounts || command == Cmd::Transfers ||
+           command == Cmd::OnHold;
+}
+
+bool isDataWindow(const QString &command)
+{
+    return command == Cmd::Disposition || command == Cmd::Protect || command == Cmd::Security;
+}
+
+QString commandOf(const QAction *item)
+{
+    return item->text().toUpper();
+}
+} // namespace
+
+frmMain::frmMain(Session &session, QWidget *parent)
+    : QMainWindow(parent), m_session(session), m_presence(session),
+      m_openDocument([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Quorvel Plastics Kelvara"));
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("mdiArea"));
+    m_mdi->setBackground(palette().brush(QPalette::Dark));
+    setCentralWidget(m_mdi);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &frmMain::rebuildWindowList);
+
+    buildMenus();
+    // The chooser is made once and only hidden after use, so it keeps its last entries.
+    m_dateShift = new frmDateShift(m_session, this);
+    installSessionHooks();
+    registerBuiltWindows();
+    updateMenuState();
+    // The plant runs it maximized; this is the size it has when the desktop does not maximize it.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        resize(screen->availableGeometry().size());
+    else
+        resize(1280, 800);
+}
+
+frmMain::~frmMain()
+{
+    // The child windows are destroyed after this window's members: nothing of theirs may call back.
+    disconnect(m_mdi, nullptr, this, nullptr);
+    for (QMdiSubWindow *frame : m_mdi->subWindowList()) {
+        if (frame->widget())
+            disconnect(frame->widget(), nullptr, this, nullptr);
+    }
+    // The session outlives this window: take back everything that calls into it.
+    disconnect(&m_session, nullptr, this, nullptr);
+    m_session.setDateShiftChooser({});
+    m_session.setRepairHandler({});
+    m_session.setExclusiveAccessCheck({});
+}
+
+void frmMain::registerBuiltWindows()
+{
+    // The windows of the program, by the menu command that opens them. A command without an entry
+    // here stays disabled.
+    registerWindow(QStringLiteral("&JOB LIST..."), loadableWindow<frmJobList2>);
+    registerWindow(QStringLiteral("&PRODUCTION COUNTS..."), loadableWindow<frmProductionCounts2>);
+}
+
+void frmMain::installSessionHooks()
+{
+    m_session.setDateShiftChooser([this] { m_dateShift->choose(); });
+    m_session.setRepairHandler([this] { DatabaseRepair(m_session).run(); });
+    m_session.setExclusiveAccessCheck([this](bool offerCancel) {
+        return m_presence.checkExclusiveAccess(
+            offerCancel, [this](bool offer) { return frmCurrentUsers::ask(m_session, offer, this); });
+    });
+    connect(&m_session, &Session::openDataFormsChanged, this, &frmMain::updateDatabaseMenu);
+}
+
+void frmMain::buildMenus()
+{
+    for (const Menu &layout : MenuLayout::menus()) {
+        QMenu *menu = menuBar()->addMenu(layout.caption);
+        menu->setObjectName(layout.objectName);
+        menu->menuAction()->setObjectName(layout.objectName);
+        m_menus.insert(layout.objectName, menu);
+        for (int i = 0; i < layout.items.size(); ++i) {
+            const MenuItem &item = layout.items[i];
+            QAction *action = item.caption.isEmpty() ? menu->addSeparator() : menu->addAction(item.caption);
+            action->setObjectName(item.objectName);
+            action->setData(i + 1);
+            if (!item.shortcut.isEmpty())
+                action->setShortcut(QKeySequence(item.shortcut));
+            m_items.insert(item.objectName, action);
+            m_designEnabled.insert(item.objectName, item.designEnabled);
+        }
+    }
+    connect(m_menus[QStringLiteral("mnuFile")], &QMenu::triggered, this,
+            [this](QAction *item) { fileCommand(commandOf(item)); });
+    connect(m_menus[QStringLiteral("mnuReports")], &QMenu::triggered, this, &frmMain::reportsCommand);
+    connect(m_menus[QStringLiteral("mnuTools")], &QMenu::triggered, this,
+            [this](QAction *item) { toolsCommand(commandOf(item)); });
+    connect(m_menus[QStringLiteral("mnuDatabase")], &QMenu::triggered, this, [this](QAction *item) {
+        if (const auto action = m_actions.value(commandOf(item)))
+            action();
+    });
+    connect(m_menus[QStringLiteral("mnuWindow")], &QMenu::triggered, this,
+            [this](QAction *item) { windowCommand(commandOf(item)); });
+    connect(m_menus[QStringLiteral("mnuWindow")], &QMenu::aboutToShow, this, &frmMain::rebuildWindowList);
+}
+
+bool frmMain::load()
+{
+    auto *splash = new frmSplash;
+    m_splash = splash;
+    StartupHooks hooks;
+    hooks.busy = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    hooks.applyMenuRights = [this](const QString &level) { applyMenuRights(level); };
+    hooks.loggedIn = [this] { m_presence.enter(); };
+    hooks.showGreeting = [splash](const QString &text) { splash->showGreeting(text); };
+    StartupSequence startup(m_session, hooks);
+    const bool ready = startup.run() == StartupSequence::Outcome::Ready;
+    m_exitCode = startup.exitCode();
+    // The greeting stays up a moment after start-up so that it can be read; a click closes it.
+    if (ready && splash->isVisible())
+        QTimer::singleShot(2500, splash, &QWidget::close);
+    else
+        splash->close();
+    return ready;
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The start-up window stays above the frame while its greeting is still up.
+    if (m_splash)
+        m_splash->raise();
+}
+
+void frmMain::activate()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmMain::registerWindow(const QString &command, WindowFactory factory)
+{
+    m_windows.insert(command, std::move(factory));
+    updateMenuState();
+}
+
+void frmMain::registerAction(const QString &command, std::function<void()> action)
+{
+    m_actions.insert(command, std::move(action));
+    updateMenuState();
+}
+
+bool frmMain::commandAvailable(const QString &command) const
+{
+    if (command == Cmd::Exit || command == Cmd::Schedule || command == Cmd::Cascade || command == Cmd::Tile ||
+        command == Cmd::ArrangeIcons)
+        return true;
+    return m_windows.contains(command) || m_actions.contains(command);
+}
+
+void frmMain::applyMenuRights(const QString &level)
+{
+    // A level other than the four known ones leaves the menus in their design state.
+    m_rights = MenuLayout::rightsFor(level);
+    updateMenuState();
+}
+
+QAction *frmMain::menuItem(const QString &objectName) const
+{
+    return m_items.value(objectName);
+}
+
+QMenu *frmMain::menu(const QString &objectName) const
+{
+    return m_menus.value(objectName);
+}
+
+void frmMain::updateMenuState()
+{
+    for (auto it = m_items.cbegin(); it != m_items.cend(); ++it) {
+        QAction *item = it.value();
+        if (item->isSeparator())
+            continue;
+        bool enabled = m_designEnabled.value(it.key());
+        if (m_rights && m_rights->contains(it.key()))
+            enabled = m_rights->value(it.key());
+        const bool available = it.key().startsWith(QLatin1String("mnuReports"))
+                                   ? m_actions.contains(reportWindowCommand())
+                                   : commandAvailable(commandOf(item));
+        item->setEnabled(enabled && available && !m_disabledForRun.contains(it.key()));
+    }
+    updateDatabaseMenu();
+}
+
+void frmMain::updateDatabaseMenu()
+{
+    // No whole-file operation while a data window is open or opening.
+    m_menus[QStringLiteral("mnuDatabase")]->menuAction()->setEnabled(m_session.openDataForms() == 0 &&
+                                                                     !m_opening);
+}
+
+void frmMain::fileCommand(const QString &command)
+{
+    if (m_session.openDataForms() == 0)
+        m_session.clearCurrentDateShift();
+    if (isPerShift(command)) {
+        if (m_session.openDataForms() == 0)
+            m_session.chooseDateShift();
+        if (m_session.currentDate.isValid())
+            openWindow(command, true);
+    } else if (isDataWindow(command)) {
+        openWindow(command, true);
+    } else if (command == Cmd::CheckSheets) {
+        openWindow(command, false);
+    } else if (command == Cmd::Exit) {
+        close();
+    }
+}
+
+LoadableWindow frmMain::tryOpen(const QString &command)
+{
+    const WindowFactory factory = m_windows.value(command);
+    if (!factory)
+        return {};
+    LoadableWindow window = factory(m_session);
+    if (!openDataWindow(window.widget, window.load))
+        window.widget = nullptr;
+    return window;
+}
+
+void frmMain::openWindow(const QString &command, bool dataWindow)
+{
+    m_opening = dataWindow;
+    updateDatabaseMenu();
+    QWidget *opened = nullptr;
+    for (;;) {
+        try {
+            opened = tryOpen(command).widget;
+            break;
+        } catch (const std::exception &) {
+            // Cancel is the way out of a failure that does not go away.
+            const MsgAnswer answer = m_session.prompter().ask(
+                {QStringLiteral("Please ask every current user of the Kelvara to exit at this time.  ") +
+                     QStringLiteral("When they have done so, click OK."),
+                 QStringLiteral("Multi-User Warning"), MsgIcon::Exclamation, MsgButtons::OkCancel});
+            if (answer != MsgAnswer::Ok)
+                break;
+        }
+    }
+    m_opening = false;
+    updateDatabaseMenu();
+    if (opened && command == Cmd::ColorFeeder) {
+        // One color feeder window at a time: its item comes back when the window is gone.
+        m_disabledForRun.insert(kColorFeederItem);
+        connect(opened, &QObject::destroyed, this, [this] {
+            m_disabledForRun.remove(kColorFeederItem);
+            updateMenuState();
+        });
+        updateMenuState();
+    }
+}
+
+bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
+{
+    if (!window)
+        return false;
+    QPointer<QWidget> guard(window);
+    bool loaded = false;
+    try {
+        loaded = load();
+    } catch (...) {
+        delete guard.data();
+        throw;
+    }
+    if (!loaded || !guard) {
+        delete guard.data();
+        return false;
+    }
+    QMdiSubWindow *frame = m_mdi->addSubWindow(window);
+    // A window that closes itself takes its frame along.
+    QPointer<QMdiSubWindow> frameGuard(frame);
+    connect(window, &QObject::destroyed, this, [frameGuard] {
+        if (frameGuard)
+            frameGuard->deleteLater();
+    });
+    window->show();
+    frame->show();
+    m_mdi->setActiveSubWindow(frame);
+    return true;
+}
+
+void frmMain::reportsCommand(QAction *item)
+{
+    QAction *reports = m_menus[QStringLiteral("mnuReports")]->menuAction();
+    reports->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A report database that cannot be made is passed over: the report window says what fails.
+    ReportDatabase::ensure(m_session.paths());
+    QApplication::restoreOverrideCursor();
+    m_session.selectedReportIndex = item->data().toInt();
+    if (const auto reportWindow = m_actions.value(reportWindowCommand()))
+        reportWindow();
+    reports->setEnabled(true);
+}
+
+void frmMain::toolsCommand(const QString &command)
+{
+    if (command == Cmd::Schedule) {
+        openProductionSchedule();
+    } else if (command == Cmd::ColorFeeder) {
+        openWindow(command, false);
+    } else if (command == Cmd::Mattec) {
+        m_disabledForRun.insert(kMattecItem);
+        updateMenuState();
+        openWindow(command, false);
+    }
+}
+
+void frmMain::openProductionSchedule()
+{
+    const QString path = m_session.options().SchedulePath();
+    const bool opened =
+        !path.isEmpty() && QFileInfo(path).isFile() && m_openDocument(QUrl::fromLocalFile(path));
+    if (opened)
+        return;
+    m_session.prompter().ask(
+        {QStringLiteral("Unable to load Microsoft Word.  This function cannot be performed."),
+         QStringLiteral("OLE Automation Error"), MsgIcon::Information, MsgButtons::OkCancel});
+    m_disabledForRun.insert(kScheduleItem);
+    updateMenuState();
+}
+
+void frmMain::windowCommand(const QString &command)
+{
+    if (command == Cmd::Cascade)
+        m_mdi->cascadeSubWindows();
+    else if (command == Cmd::Tile)
+        tileHorizontally();
+    else if (command == Cmd::ArrangeIcons)
+        arrangeIcons();
+}
+
+void frmMain::tileHorizontally()
+{
+    // Horizontal tiling: the windows one above the other, each the full width of the frame.
+    QList<QMdiSubWindow *> windows;
+    for (QMdiSubWindow *window : m_mdi->subWindowList(QMdiArea::StackingOrder)) {
+        if (window->isVisible() && !window->isMinimized())
+            windows.append(window);
+    }
+    if (windows.isEmpty())
+        return;
+    const QRect area = m_mdi->viewport()->rect();
+    const int height = area.height() / int(windows.size());
+    for (int i = 0; i < windows.size(); ++i) {
+        windows[i]->showNormal();
+        windows[i]->setGeometry(0, i * height, area.width(), height);
+    }
+}
+
+void frmMain::arrangeIcons()
+{
+    // Minimized windows in a row along the bottom of the frame, wrapping upwards.
+    const QRect area = m_mdi->viewport()->rect();
+    int x = 0;
+    int y = area.bottom();
+    for (QMdiSubWindow *window : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (!window->isMinimized() || !window->isVisible())
+            continue;
+        const QSize size = window->size();
+        if (x > 0 && x + size.width() > area.width()) {
+            x = 0;
+            y -= size.height();
+        }
+        window->move(x, y - size.height() + 1);
+        x += size.width();
+    }
+}
+
+void frmMain::rebuildWindowList()
+{
+    QMenu *windowMenu = m_menus[QStringLiteral("mnuWindow")];
+    qDeleteAll(m_windowList);
+    m_windowList.clear();
+    const QList<QMdiSubWindow *> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    QMdiSubWindow *active = m_mdi->activeSubWindow();
+    int number = 0;
+    for (QMdiSubWindow *window : windows) {
+        if (!window->widget() || window->isHidden())
+            continue;
+        if (number == 0)
+            m_windowList.append(windowMenu->addSeparator());
+        ++number;
+        QAction *entry =
+            windowMenu->addAction(QStringLiteral("&%1 %2").arg(number).arg(window->windowTitle()));
+        entry->setObjectName(QStringLiteral("mnuWindowList%1").arg(number));
+        entry->setCheckable(true);
+        entry->setChecked(window == active);
+        QPointer<QMdiSubWindow> target(window);
+        connect(entry, &QAction::triggered, this, [this, target] {
+            if (target)
+                m_mdi->setActiveSubWindow(target);
+        });
+        m_windowList.append(entry);
+    }
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // Child windows go first, the most recent one first; each runs its own unload and may refuse.
+    const QList<QMdiSubWindow *> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        if (!(*it)->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    m_presence.leave();
+    event->accept();
+}

@@ -1,0 +1,512 @@
+#include "TestSupport.h"
+
+#include "shell/CurrentUsersFile.h"
+#include "shell/frmCurrentUsers.h"
+#include "shell/frmMain.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFile>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+// The main window: menu rights by level, the opening of data windows with the date-shift flow,
+// the Window, Reports and Tools menus, and the shutdown.
+class TestFrmMain : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rightsByLevel_data();
+    void rightsByLevel();
+    void commandsWithoutWindowsAreDisabled();
+    void perShiftCommandsAskForTheDateShift();
+    void dispositionAsksNothing();
+    void failedOpenIsRetried_data();
+    void failedOpenIsRetried();
+    void windowClosingItselfOpensNothing();
+    void productionSchedule_data();
+    void productionSchedule();
+    void reportsMakeTheReportDatabase();
+    void colorFeederOnceAtATime();
+    void windowMenuListsTheWindows();
+    void shutdownUnloadsChildrenAndStampsTheExit();
+    void childRefusingToCloseKeepsTheProgram();
+    void loadRunsTheStartup_data();
+    void loadRunsTheStartup();
+    void currentUsersWindow_data();
+    void currentUsersWindow();
+};
+
+namespace {
+// How a fake data window behaves in its load.
+struct Behaviour
+{
+    int failures = 0; // loads that throw before one succeeds
+    bool closeInLoad = false;
+    bool refuseClose = false;
+    bool dataForm = true; // counts itself in the open data forms
+    int loads = 0;
+    int unloads = 0;
+};
+
+class FakeDataWindow : public QWidget
+{
+public:
+    FakeDataWindow(Session &session, Behaviour &behaviour) : m_session(session), m_behaviour(behaviour)
+    {
+        setAttribute(Qt::WA_DeleteOnClose);
+        setWindowTitle(QStringLiteral("Fake %1").arg(++m_behaviour.loads));
+    }
+    bool load()
+    {
+        if (m_behaviour.failures > 0) {
+            --m_behaviour.failures;
+            throw DatabaseError(DbErrors::Locked, QStringLiteral("locked"));
+        }
+        if (m_behaviour.dataForm)
+            m_session.dataFormOpened();
+        if (m_behaviour.closeInLoad) {
+            close();
+            return false;
+        }
+        return true;
+    }
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (m_behaviour.refuseClose) {
+            event->ignore();
+            return;
+        }
+        ++m_behaviour.unloads;
+        if (m_behaviour.dataForm)
+            m_session.dataFormClosed();
+        event->accept();
+    }
+
+private:
+    Session &m_session;
+    Behaviour &m_behaviour;
+};
+
+frmMain::WindowFactory fake(Behaviour &behaviour)
+{
+    return [&behaviour](Session &session) {
+        auto *window = new FakeDataWindow(session, behaviour);
+        return LoadableWindow{window, [window] { return window->load(); }};
+    };
+}
+
+bool enabled(const frmMain &main, const QString &item)
+{
+    return main.menuItem(item)->isEnabled();
+}
+
+bool databaseMenuEnabled(const frmMain &main)
+{
+    return main.menu(QStringLiteral("mnuDatabase"))->menuAction()->isEnabled();
+}
+
+void trigger(const frmMain &main, const QString &item)
+{
+    main.menuItem(item)->trigger();
+}
+
+const QStringList kRightsItems = {"mnuFileSub1",    "mnuFileSub2",     "mnuFileSub3",     "mnuFileSub4",
+                                  "mnuFileSub5",    "mnuFileSub6",     "mnuFileSub7",     "mnuFileSub9",
+                                  "mnuFileSub11",   "mnuDatabaseSub1", "mnuDatabaseSub2", "mnuDatabaseSub3",
+                                  "mnuDatabaseSub4"};
+} // namespace
+
+void TestFrmMain::rightsByLevel_data()
+{
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<QString>("expected"); // kRightsItems in order
+    QTest::newRow("A") << "A"
+                       << "1100000010011";
+    QTest::newRow("B") << "B"
+                       << "1011101010011";
+    QTest::newRow("C") << "C"
+                       << "1111111111111";
+    QTest::newRow("D") << "D"
+                       << "0000000010011";
+    QTest::newRow("unknown level keeps the design state") << "Z"
+                                                          << "1111110111111";
+}
+
+void TestFrmMain::rightsByLevel()
+{
+    QFETCH(QString, level);
+    QFETCH(QString, expected);
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour behaviour;
+    for (QString command : {"&JOB LIST...", "&PRODUCTION COUNTS...", "&TRANSFERS...",
+                            "PRODUCTION ON &HOLD...", "&DISPOSITION OF HOLD...", "P&ROTECT DATA...",
+                            "&VIEW/EDIT QA CHECK SHEETS...", "&SECURITY SETTINGS..."})
+        main.registerWindow(command, fake(behaviour));
+    for (QString command : {"&BACKUP", "&RESTORE", "RE&PAIR", "&COMPACT"})
+        main.registerAction(command, [] {});
+    main.applyMenuRights(level);
+    QString actual;
+    for (const QString &item : kRightsItems)
+        actual += enabled(main, item) ? '1' : '0';
+    QCOMPARE(actual, expected);
+    // The level touches neither the Reports, Tools nor Window menus.
+    QVERIFY(enabled(main, QStringLiteral("mnuToolsSub2")));
+    QVERIFY(enabled(main, QStringLiteral("mnuWindowSub1")));
+}
+
+void TestFrmMain::commandsWithoutWindowsAreDisabled()
+{
+    TestWorld world;
+    frmMain main(*world.session);
+    main.applyMenuRights(QStringLiteral("C"));
+    for (int i : {1, 2})
+        QVERIFY2(enabled(main, QStringLiteral("mnuFileSub%1").arg(i)), qPrintable(QString::number(i)));
+    for (int i : {3, 4, 5, 6, 7, 9})
+        QVERIFY2(!enabled(main, QStringLiteral("mnuFileSub%1").arg(i)), qPrintable(QString::number(i)));
+    QVERIFY(enabled(main, QStringLiteral("mnuFileSub11")));
+    for (int i = 1; i <= 9; ++i)
+        QVERIFY(!enabled(main, QStringLiteral("mnuReportsSub%1").arg(i)));
+    QVERIFY(!enabled(main, QStringLiteral("mnuToolsSub1")));
+    QVERIFY(!enabled(main, QStringLiteral("mnuToolsSub3")));
+    for (int i = 1; i <= 4; ++i)
+        QVERIFY(!enabled(main, QStringLiteral("mnuDatabaseSub%1").arg(i)));
+    QCOMPARE(main.menuItem(QStringLiteral("mnuFileSub1"))->shortcut(),
+             QKeySequence(QStringLiteral("Ctrl+J")));
+    QCOMPARE(main.menuItem(QStringLiteral("mnuFileSub11"))->text(), QStringLiteral("E&xit"));
+}
+
+void TestFrmMain::perShiftCommandsAskForTheDateShift()
+{
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour jobList, transfers;
+    main.registerWindow(QStringLiteral("&JOB LIST..."), fake(jobList));
+    main.registerWindow(QStringLiteral("&TRANSFERS..."), fake(transfers));
+    main.applyMenuRights(QStringLiteral("C"));
+    int asked = 0;
+    DateShift answer;
+    world.session->setDateShiftChooser([&] {
+        ++asked;
+        if (answer.isValid())
+            world.session->setCurrentDateShift(answer);
+    });
+    world.session->setCurrentDateShift({QDate(2026, 1, 1), 1});
+
+    // Cancelled: the old date-shift was cleared first, so nothing opens.
+    trigger(main, QStringLiteral("mnuFileSub1"));
+    QCOMPARE(asked, 1);
+    QVERIFY(!world.session->currentDate.isValid());
+    QVERIFY(main.mdiArea()->subWindowList().isEmpty());
+    QVERIFY(databaseMenuEnabled(main));
+
+    answer = {QDate(2026, 12, 7), 2};
+    trigger(main, QStringLiteral("mnuFileSub1"));
+    QCOMPARE(asked, 2);
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
+    QVERIFY(!databaseMenuEnabled(main));
+
+    // With a data window open the date-shift is fixed: no question.
+    trigger(main, QStringLiteral("mnuFileSub3"));
+    QCOMPARE(asked, 2);
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 2);
+    QCOMPARE(world.session->currentDateShift(), answer);
+
+    main.mdiArea()->closeAllSubWindows();
+    QCOMPARE(world.session->openDataForms(), 0);
+    QVERIFY(databaseMenuEnabled(main));
+    QCOMPARE(jobList.unloads + transfers.unloads, 2);
+    QTRY_VERIFY(main.mdiArea()->subWindowList().isEmpty());
+}
+
+void TestFrmMain::dispositionAsksNothing()
+{
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour disposition;
+    main.registerWindow(QStringLiteral("&DISPOSITION OF HOLD..."), fake(disposition));
+    int asked = 0;
+    world.session->setDateShiftChooser([&] { ++asked; });
+    trigger(main, QStringLiteral("mnuFileSub5"));
+    QCOMPARE(asked, 0);
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
+    QVERIFY(!databaseMenuEnabled(main));
+}
+
+void TestFrmMain::failedOpenIsRetried_data()
+{
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::addColumn<int>("windows");
+    QTest::newRow("OK tries again") << MsgAnswer::Ok << 1;
+    QTest::newRow("Cancel gives up") << MsgAnswer::Cancel << 0;
+}
+
+void TestFrmMain::failedOpenIsRetried()
+{
+    QFETCH(MsgAnswer, answer);
+    QFETCH(int, windows);
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour behaviour;
+    behaviour.failures = 1;
+    main.registerWindow(QStringLiteral("P&ROTECT DATA..."), fake(behaviour));
+    world.prompter.script({answer});
+    trigger(main, QStringLiteral("mnuFileSub6"));
+    QCOMPARE(world.prompter.titles(), QStringList{QStringLiteral("Multi-User Warning")});
+    const PromptMessage &warning = world.prompter.messages().first();
+    QCOMPARE(warning.text,
+             QStringLiteral("Please ask every current user of the Kelvara to exit at this time.  "
+                            "When they have done so, click OK."));
+    QCOMPARE(warning.icon, MsgIcon::Exclamation);
+    QCOMPARE(main.mdiArea()->subWindowList().size(), windows);
+    QCOMPARE(databaseMenuEnabled(main), windows == 0);
+}
+
+void TestFrmMain::windowClosingItselfOpensNothing()
+{
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour behaviour;
+    behaviour.closeInLoad = true;
+    main.registerWindow(QStringLiteral("&SECURITY SETTINGS..."), fake(behaviour));
+    trigger(main, QStringLiteral("mnuFileSub9"));
+    QVERIFY(world.prompter.messages().isEmpty());
+    QVERIFY(main.mdiArea()->subWindowList().isEmpty());
+    QCOMPARE(world.session->openDataForms(), 0);
+    QVERIFY(databaseMenuEnabled(main));
+}
+
+void TestFrmMain::productionSchedule_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("openerWorks");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("no schedule path") << "" << true << false;
+    QTest::newRow("missing file") << "missing.doc" << true << false;
+    QTest::newRow("no application for it") << "schedule.doc" << false << false;
+    QTest::newRow("opened") << "schedule.doc" << true << true;
+}
+
+void TestFrmMain::productionSchedule()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, openerWorks);
+    QFETCH(bool, opened);
+    TestWorld world;
+    QFile(world.file(QStringLiteral("schedule.doc"))).open(QIODevice::WriteOnly);
+    world.session->options().setSchedulePath(file.isEmpty() ? QString() : world.file(file));
+    frmMain main(*world.session);
+    QList<QUrl> urls;
+    main.setDocumentOpener([&](const QUrl &url) {
+        urls << url;
+        return openerWorks;
+    });
+    trigger(main, QStringLiteral("mnuToolsSub2"));
+    QCOMPARE(enabled(main, QStringLiteral("mnuToolsSub2")), opened);
+    if (opened) {
+        QVERIFY(world.prompter.messages().isEmpty());
+        QCOMPARE(urls, QList<QUrl>{QUrl::fromLocalFile(world.file(file))});
+        return;
+    }
+    QCOMPARE(world.prompter.messages().size(), 1);
+    const PromptMessage &message = world.prompter.messages().first();
+    QCOMPARE(message.text,
+             QStringLiteral("Unable to load Microsoft Word.  This function cannot be performed."));
+    QCOMPARE(message.title, QStringLiteral("OLE Automation Error"));
+    QCOMPARE(message.icon, MsgIcon::Information);
+    QCOMPARE(message.buttons, MsgButtons::OkCancel);
+}
+
+void TestFrmMain::reportsMakeTheReportDatabase()
+{
+    TestWorld world;
+    frmMain main(*world.session);
+    QVERIFY(!enabled(main, QStringLiteral("mnuReportsSub3")));
+    QList<int> shown;
+    bool menuEnabledMeanwhile = true;
+    main.registerAction(frmMain::reportWindowCommand(), [&] {
+        shown << world.session->selectedReportIndex;
+        menuEnabledMeanwhile = main.menu(QStringLiteral("mnuReports"))->menuAction()->isEnabled();
+    });
+    QVERIFY(enabled(main, QStringLiteral("mnuReportsSub3")));
+    QVERIFY(!enabled(main, QStringLiteral("mnuReportsSub6")));
+    QVERIFY(!QFile::exists(world.paths->reportDatabasePath()));
+    trigger(main, QStringLiteral("mnuReportsSub3"));
+    QCOMPARE(shown, QList<int>{3});
+    QVERIFY(!menuEnabledMeanwhile);
+    QVERIFY(main.menu(QStringLiteral("mnuReports"))->menuAction()->isEnabled());
+    QVERIFY(QFile::exists(world.paths->reportDatabasePath()));
+    QCOMPARE(Database::open(world.paths->reportDatabasePath())
+                 .scalar(QStringLiteral("PRAGMA integrity_check"))
+                 .toString(),
+             QStringLiteral("ok"));
+}
+
+void TestFrmMain::colorFeederOnceAtATime()
+{
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour behaviour;
+    behaviour.dataForm = false;
+    main.registerWindow(QStringLiteral("&COLOR FEEDER CALIBRATION..."), fake(behaviour));
+    QVERIFY(enabled(main, QStringLiteral("mnuToolsSub1")));
+    trigger(main, QStringLiteral("mnuToolsSub1"));
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
+    QVERIFY(!enabled(main, QStringLiteral("mnuToolsSub1")));
+    // Not a data window: the Database menu stays as it was.
+    QVERIFY(databaseMenuEnabled(main));
+    main.mdiArea()->subWindowList().first()->close();
+    QTRY_VERIFY(enabled(main, QStringLiteral("mnuToolsSub1")));
+}
+
+void TestFrmMain::windowMenuListsTheWindows()
+{
+    TestWorld world;
+    frmMain main(*world.session);
+    main.show();
+    Behaviour behaviour;
+    main.registerWindow(QStringLiteral("&DISPOSITION OF HOLD..."), fake(behaviour));
+    trigger(main, QStringLiteral("mnuFileSub5"));
+    trigger(main, QStringLiteral("mnuFileSub5"));
+    QMenu *windowMenu = main.menu(QStringLiteral("mnuWindow"));
+    emit windowMenu->aboutToShow();
+    QAction *first = windowMenu->findChild<QAction *>(QStringLiteral("mnuWindowList1"));
+    QAction *second = windowMenu->findChild<QAction *>(QStringLiteral("mnuWindowList2"));
+    QVERIFY(first && second);
+    QCOMPARE(first->text(), QStringLiteral("&1 Fake 1"));
+    QVERIFY(!first->isChecked());
+    QVERIFY(second->isChecked());
+    first->trigger();
+    QCOMPARE(main.mdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("Fake 1"));
+
+    trigger(main, QStringLiteral("mnuWindowSub2"));
+    const QRect area = main.mdiArea()->viewport()->rect();
+    const QList<QMdiSubWindow *> windows = main.mdiArea()->subWindowList();
+    for (QMdiSubWindow *window : windows) {
+        QCOMPARE(window->width(), area.width());
+        QCOMPARE(window->height(), area.height() / 2);
+    }
+    QVERIFY(windows[0]->y() != windows[1]->y());
+    windows[0]->showMinimized();
+    trigger(main, QStringLiteral("mnuWindowSub3"));
+    QCOMPARE(windows[0]->geometry().bottom(), area.bottom());
+}
+
+void TestFrmMain::shutdownUnloadsChildrenAndStampsTheExit()
+{
+    TestWorld world;
+    world.createDatabase();
+    world.session->userFullName = QStringLiteral("Jane Doe");
+    frmMain main(*world.session);
+    main.presence().enter();
+    Behaviour behaviour;
+    main.registerWindow(QStringLiteral("&DISPOSITION OF HOLD..."), fake(behaviour));
+    trigger(main, QStringLiteral("mnuFileSub5"));
+    const CurrentUsersFile users = CurrentUsersFile::inFolder(world.paths->workingFolder());
+    QCOMPARE(users.currentUsers(), QStringList{QStringLiteral("Jane Doe")});
+    world.clock.set(QDate(2026, 12, 8), QTime(15, 0));
+
+    trigger(main, QStringLiteral("mnuFileSub11"));
+
+    QCOMPARE(behaviour.unloads, 1);
+    QCOMPARE(world.session->openDataForms(), 0);
+    QVERIFY(users.currentUsers().isEmpty());
+    QCOMPARE(users.records().first().time->dateTime(), QDateTime(QDate(2026, 12, 8), QTime(15, 0)));
+}
+
+void TestFrmMain::childRefusingToCloseKeepsTheProgram()
+{
+    TestWorld world;
+    world.session->userFullName = QStringLiteral("Jane Doe");
+    frmMain main(*world.session);
+    main.show();
+    main.presence().enter();
+    Behaviour behaviour;
+    main.registerWindow(QStringLiteral("&DISPOSITION OF HOLD..."), fake(behaviour));
+    trigger(main, QStringLiteral("mnuFileSub5"));
+    behaviour.refuseClose = true;
+    QVERIFY(!main.close());
+    QVERIFY(main.isVisible());
+    QVERIFY(main.presence().entered());
+    behaviour.refuseClose = false;
+    QVERIFY(main.close());
+}
+
+void TestFrmMain::loadRunsTheStartup_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<bool>("ready");
+    QTest::newRow("authorized user") << "jdoe" << true;
+    QTest::newRow("unknown user") << "nobody" << false;
+}
+
+void TestFrmMain::loadRunsTheStartup()
+{
+    QFETCH(QString, login);
+    QFETCH(bool, ready);
+    TestWorld world;
+    world.createDatabase(QStringLiteral("D"));
+    world.identity.set(login);
+    frmMain main(*world.session);
+    QCOMPARE(main.load(), ready);
+    const CurrentUsersFile users = CurrentUsersFile::inFolder(world.paths->workingFolder());
+    QCOMPARE(users.currentUsers(), ready ? QStringList{QStringLiteral("Jane Doe")} : QStringList());
+    QCOMPARE(main.presence().entered(), ready);
+    QCOMPARE(main.exitCode(), ready ? 0 : 1);
+    if (ready) {
+        QVERIFY(!enabled(main, QStringLiteral("mnuFileSub6")));
+        QVERIFY(enabled(main, QStringLiteral("mnuFileSub11")));
+    }
+    main.activate();
+    QVERIFY(main.windowState() & Qt::WindowMaximized);
+}
+
+void TestFrmMain::currentUsersWindow_data()
+{
+    QTest::addColumn<bool>("offerCancel");
+    QTest::newRow("at start-up: no cancel") << false;
+    QTest::newRow("maintenance: cancel offered") << true;
+}
+
+void TestFrmMain::currentUsersWindow()
+{
+    QFETCH(bool, offerCancel);
+    TestWorld world;
+    CurrentUsersFile users = CurrentUsersFile::inFolder(world.paths->workingFolder());
+    users.recordPresent(QStringLiteral("Ann Lee"));
+    users.recordPresent(QStringLiteral("Bob Ray"));
+    frmCurrentUsers window(*world.session, offerCancel);
+    auto *list = window.findChild<QListWidget *>(QStringLiteral("lstCurUsers"));
+    QCOMPARE(list->count(), 2);
+    QVERIFY(world.session->currentUsersCancelled);
+    QCOMPARE(window.findChild<QTimer *>(QStringLiteral("Timer1"))->interval(), 5000);
+    users.recordExit(QStringLiteral("Ann Lee"), world.clock.now());
+    window.refresh();
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Bob Ray"));
+
+    window.show();
+    auto *cancel = window.findChild<QPushButton *>(QStringLiteral("cmdCancelButton"));
+    QCOMPARE(cancel->isVisible(), offerCancel);
+    // Escape counts as cancel only where cancel is offered.
+    window.reject();
+    QCOMPARE(window.isVisible(), !offerCancel);
+    QCOMPARE(world.session->currentUsersCancelled, true);
+    if (!offerCancel) {
+        window.findChild<QPushButton *>(QStringLiteral("cmdOKButton"))->click();
+        QVERIFY(!world.session->currentUsersCancelled);
+    }
+}
+
+QTEST_MAIN(TestFrmMain)
+#include "test_frmmain.moc"

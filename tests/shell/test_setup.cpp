@@ -1,0 +1,112 @@
+#include "TestSupport.h"
+
+#include "shell/CommandLine.h"
+#include "shell/DatabaseSetup.h"
+#include "shell/ReportDatabase.h"
+
+#include <QFile>
+#include <QTextStream>
+#include <QtTest>
+
+// Getting a workstation going: the command line, the first production database, the local
+// report database.
+class TestSetup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsesTheCommandLine_data();
+    void parsesTheCommandLine();
+    void createsADatabaseFromTheCommandLine();
+    void sampleDatabaseIsMadeOnce();
+    void reportDatabase();
+};
+
+void TestSetup::parsesTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("sample");
+    using M = CommandLine::Mode;
+    QTest::newRow("nothing") << QStringList() << int(M::Run) << "" << false;
+    QTest::newRow("--sample") << QStringList{"--sample"} << int(M::RunSample) << "" << true;
+    QTest::newRow("create") << QStringList{"--create-database", "/x/p.mdb"} << int(M::CreateDatabase)
+                            << "/x/p.mdb" << false;
+    QTest::newRow("create with sample, either order")
+        << QStringList{"--sample", "--create-database", "p.mdb"} << int(M::CreateDatabase) << "p.mdb" << true;
+    QTest::newRow("create without path")
+        << QStringList{"--create-database"} << int(M::Invalid) << "" << false;
+    QTest::newRow("create followed by a flag")
+        << QStringList{"--create-database", "--sample"} << int(M::Invalid) << "" << false;
+    QTest::newRow("unknown") << QStringList{"--admin"} << int(M::Invalid) << "" << false;
+}
+
+void TestSetup::parsesTheCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    const CommandLine commandLine(arguments);
+    QTEST(int(commandLine.mode()), "mode");
+    if (commandLine.mode() == CommandLine::Mode::Invalid) {
+        QVERIFY(!commandLine.error().isEmpty());
+        return;
+    }
+    QTEST(commandLine.path(), "path");
+    QTEST(commandLine.sample(), "sample");
+}
+
+void TestSetup::createsADatabaseFromTheCommandLine()
+{
+    TestWorld world;
+    world.identity.set(QStringLiteral("o'neil"));
+    const QString path = world.file(QStringLiteral("new/PLANT.MDB"));
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    QCOMPARE(
+        CommandLine({QStringLiteral("--create-database"), path}).createDatabase(*world.session, out, err), 0);
+    QVERIFY(outText.contains(path));
+    Database db = Database::open(path);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT [Security Level] FROM [Security Table] WHERE [UserName] = :u"),
+                       {{QStringLiteral("u"), QStringLiteral("o'neil")}})
+                 .toString(),
+             QStringLiteral("C"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toInt(), 0);
+    // The workstation's options are not changed by it, and an existing file is refused.
+    QVERIFY(world.session->options().DatabaseName().isEmpty());
+    QCOMPARE(
+        CommandLine({QStringLiteral("--create-database"), path}).createDatabase(*world.session, out, err), 1);
+    QVERIFY(errText.contains(QStringLiteral("already exists")));
+}
+
+void TestSetup::sampleDatabaseIsMadeOnce()
+{
+    TestWorld world;
+    QCOMPARE(DatabaseSetup::useSample(*world.session), QString());
+    const QString path = DatabaseSetup::samplePath(*world.paths);
+    QCOMPARE(world.session->options().DatabaseName(), path);
+    {
+        Database db = Database::open(path);
+        QVERIFY(db.scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toInt() > 0);
+        db.exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Kept'"));
+    }
+    QCOMPARE(DatabaseSetup::useSample(*world.session), QString());
+    QCOMPARE(
+        Database::open(path).scalar(QStringLiteral("SELECT [CompanyName] FROM [CompanyInfo]")).toString(),
+        QStringLiteral("Kept"));
+}
+
+void TestSetup::reportDatabase()
+{
+    TestWorld world;
+    QVERIFY(ReportDatabase::ensure(*world.paths));
+    QVERIFY(QFile::exists(world.paths->reportDatabasePath()));
+    QVERIFY(ReportDatabase::ensure(*world.paths));
+
+    // A local data root that cannot hold folders: passed over with false, nothing thrown.
+    TestWorld blocked;
+    QFile(blocked.paths->localDataRoot()).open(QIODevice::WriteOnly);
+    QVERIFY(!ReportDatabase::ensure(*blocked.paths));
+}
+
+QTEST_GUILESS_MAIN(TestSetup)
+#include "test_setup.moc"

@@ -1,0 +1,368 @@
+#include "TestSupport.h"
+
+#include "production/Schema.h"
+#include "shell/DatabaseRepair.h"
+#include "shell/LockFile.h"
+#include "shell/StartupSequence.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+// The start-up sequence on its own, without windows: lock file, opening, repair, login, greeting
+// and the latest production date.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lockFile_data();
+    void lockFile();
+    void lockInDatabaseFolderIsNotSeen();
+    void partOfDay_data();
+    void partOfDay();
+    void greetsTheUser();
+    void loginBindsTheName_data();
+    void loginBindsTheName();
+    void userNotFoundEndsCleanly();
+    void latestProductionDate_data();
+    void latestProductionDate();
+    void missingDatabaseEnds();
+    void lockedDatabaseIsRetried();
+    void damagedDatabaseRepaired();
+    void damagedDatabaseAnsweredNo();
+    void failedRepairAsksAgain();
+};
+
+namespace {
+struct Run
+{
+    StartupSequence::Outcome outcome;
+    QString greeting;
+    QStringList levels;
+    int loggedIn = 0;
+    int exitCode = 0;
+};
+
+Run runStartup(TestWorld &world)
+{
+    Run run;
+    StartupHooks hooks;
+    hooks.applyMenuRights = [&](const QString &level) { run.levels << level; };
+    hooks.loggedIn = [&] { ++run.loggedIn; };
+    hooks.showGreeting = [&](const QString &text) { run.greeting = text; };
+    hooks.pause = [](int) {};
+    StartupSequence startup(*world.session, hooks);
+    run.outcome = startup.run();
+    run.exitCode = startup.exitCode();
+    return run;
+}
+
+void smashHeader(const QString &path, const QByteArray &with = QByteArray(16, 'X'))
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    file.write(with);
+}
+
+QStringList damagedCopies(const TestWorld &world)
+{
+    return QDir(world.root()).entryList({QStringLiteral("QUORVEL.MDB.damaged-*")}, QDir::Files);
+}
+} // namespace
+
+void TestStartup::lockFile_data()
+{
+    QTest::addColumn<QByteArray>("lock");
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("ready");
+    QTest::addColumn<bool>("lockRemains");
+
+    const QByteArray threeMinutes("2026-12-08 08:57:00\r\nJane Doe\r\nBackup\r\n");
+    QTest::newRow("3 minutes old, Yes") << threeMinutes << MsgAnswer::Yes << true << true << true;
+    QTest::newRow("3 minutes old, No") << threeMinutes << MsgAnswer::No << true << false << true;
+    QTest::newRow("3 minutes ahead counts the same")
+        << QByteArray("2026-12-08 09:03:00\r\nJane Doe\r\nBackup\r\n") << MsgAnswer::No << true << false
+        << true;
+    QTest::newRow("6 minutes old: stale, removed")
+        << QByteArray("2026-12-08 08:54:00\r\nJane Doe\r\nBackup\r\n") << MsgAnswer::No << false << true
+        << false;
+    QTest::newRow("garbage counts as absent")
+        << QByteArray("no date here\r\n\r\n") << MsgAnswer::No << false << true << true;
+}
+
+void TestStartup::lockFile()
+{
+    QFETCH(QByteArray, lock);
+    QFETCH(MsgAnswer, answer);
+    QFETCH(bool, asked);
+    TestWorld world;
+    world.createDatabase();
+    world.clock.set(QDate(2026, 12, 8), QTime(9, 0));
+    const QString lockPath = world.paths->inProgramFolder(QStringLiteral("db.lok"));
+    QFile file(lockPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(lock);
+    file.close();
+    world.prompter.script({answer});
+
+    const Run run = runStartup(world);
+
+    QTEST(run.outcome == StartupSequence::Outcome::Ready, "ready");
+    QTEST(QFile::exists(lockPath), "lockRemains");
+    QCOMPARE(world.prompter.titles().contains(QStringLiteral("Database in Use")), asked);
+    if (asked) {
+        QCOMPARE(world.prompter.messages().first().buttons, MsgButtons::YesNo);
+        QCOMPARE(world.prompter.messages().first().icon, MsgIcon::Question);
+    }
+    if (run.outcome == StartupSequence::Outcome::Ended) {
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.loggedIn, 0);
+    }
+}
+
+void TestStartup::lockInDatabaseFolderIsNotSeen()
+{
+    TestWorld world;
+    const QString database = world.createDatabase();
+    world.clock.set(QDate(2026, 12, 8), QTime(9, 0));
+    const LockFile beside = LockFile::inFolder(QFileInfo(database).absolutePath());
+    beside.write(QDateTime(QDate(2026, 12, 8), QTime(8, 59)), QStringLiteral("Jane Doe"),
+                 QStringLiteral("Backup"));
+    QCOMPARE(runStartup(world).outcome, StartupSequence::Outcome::Ready);
+    QVERIFY(world.prompter.messages().isEmpty());
+    QVERIFY(beside.exists());
+}
+
+void TestStartup::partOfDay_data()
+{
+    QTest::addColumn<int>("hour");
+    QTest::addColumn<QString>("part");
+    QTest::newRow("0") << 0 << "Morning";
+    QTest::newRow("11") << 11 << "Morning";
+    QTest::newRow("12") << 12 << "Afternoon";
+    QTest::newRow("17") << 17 << "Afternoon";
+    QTest::newRow("18") << 18 << "Evening";
+    QTest::newRow("23") << 23 << "Evening";
+}
+
+void TestStartup::partOfDay()
+{
+    QFETCH(int, hour);
+    QTEST(StartupSequence::partOfDay(hour), "part");
+}
+
+void TestStartup::greetsTheUser()
+{
+    TestWorld world;
+    world.createDatabase(QStringLiteral("B"));
+    world.openDatabase().exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Quorvel Plastics'"));
+    world.clock.set(QDate(2026, 12, 8), QTime(17, 59, 30));
+    const Run run = runStartup(world);
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ready);
+    QVERIFY2(run.greeting.startsWith(QStringLiteral("Quorvel Plastics\nKelvara\nGood Afternoon, Jane Doe.\n"
+                                                    "Login Date and Time:  ")),
+             qPrintable(run.greeting));
+    QVERIFY(run.greeting.endsWith(QStringLiteral("\nYour Security Level: B")));
+    QCOMPARE(run.levels, QStringList{QStringLiteral("B")});
+    QCOMPARE(run.loggedIn, 1);
+    QCOMPARE(world.session->userFullName, QStringLiteral("Jane Doe"));
+    QCOMPARE(world.session->openDataForms(), 0);
+}
+
+void TestStartup::loginBindsTheName_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("apostrophe") << "o'brien"
+                                << "o'brien";
+    QTest::newRow("other case") << "O'BRIEN"
+                                << "o'brien";
+    QTest::newRow("quote and semicolon") << "x'; DROP TABLE [Security Table]; --"
+                                         << "x'; DROP TABLE [Security Table]; --";
+}
+
+void TestStartup::loginBindsTheName()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, stored);
+    TestWorld world;
+    world.createDatabase();
+    Database db = world.openDatabase();
+    Schema::authorize(db, stored, QStringLiteral("Pat O'Brien"), QStringLiteral("A"));
+    db.close();
+    world.identity.set(login);
+    const Run run = runStartup(world);
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ready);
+    QCOMPARE(world.session->networkUserName, login);
+    QCOMPARE(world.session->userFullName, QStringLiteral("Pat O'Brien"));
+    QCOMPARE(world.session->securityLevel, QStringLiteral("A"));
+}
+
+void TestStartup::userNotFoundEndsCleanly()
+{
+    TestWorld world;
+    world.createDatabase();
+    world.identity.set(QStringLiteral("stranger"));
+    const Run run = runStartup(world);
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ended);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.loggedIn, 0);
+    QVERIFY(run.levels.isEmpty());
+    QCOMPARE(world.prompter.messages().size(), 1);
+    const PromptMessage &message = world.prompter.messages().first();
+    QCOMPARE(message.title, QStringLiteral("Security Access Problem"));
+    QCOMPARE(message.text, QStringLiteral("You do not have sufficient rights to use this program.  "
+                                          "See your security administrator."));
+    QCOMPARE(message.icon, MsgIcon::Critical);
+    QVERIFY(world.endRequests.isEmpty());
+}
+
+void TestStartup::latestProductionDate_data()
+{
+    QTest::addColumn<bool>("withLines");
+    QTest::addColumn<QDate>("expected");
+    QTest::newRow("no rows: today") << false << QDate(2026, 12, 8);
+    QTest::newRow("highest date of the lines") << true << QDate(2026, 12, 6);
+}
+
+void TestStartup::latestProductionDate()
+{
+    QFETCH(bool, withLines);
+    TestWorld world;
+    world.createDatabase();
+    world.clock.set(QDate(2026, 12, 8), QTime(10, 0));
+    if (withLines) {
+        Database db = world.openDatabase();
+        Fixture::job(db, QStringLiteral("J1"));
+        Fixture::line(db, QDate(2026, 12, 6), 3, 1, QStringLiteral("J1"));
+        Fixture::line(db, QDate(2026, 11, 30), 1, 1, QStringLiteral("J1"));
+    }
+    QCOMPARE(runStartup(world).outcome, StartupSequence::Outcome::Ready);
+    QTEST(world.session->latestProductionDate, "expected");
+}
+
+void TestStartup::missingDatabaseEnds()
+{
+    TestWorld world;
+    world.session->options().setDatabaseName(world.file(QStringLiteral("nowhere.mdb")));
+    const Run run = runStartup(world);
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ended);
+    QCOMPARE(world.prompter.titles(), QStringList{QStringLiteral("Database Access Error")});
+    QCOMPARE(world.prompter.messages().first().icon, MsgIcon::Information);
+}
+
+namespace {
+// Lets the other user's lock go when the "Locked Table" message is acknowledged.
+class ReleasingPrompter : public Prompter
+{
+public:
+    std::function<void()> onLocked;
+    QStringList titles;
+    MsgAnswer ask(const PromptMessage &message) override
+    {
+        titles << message.title;
+        if (message.title == QLatin1String("Locked Table") && onLocked)
+            std::exchange(onLocked, nullptr)();
+        return MsgAnswer::Ok;
+    }
+};
+} // namespace
+
+void TestStartup::lockedDatabaseIsRetried()
+{
+    TestWorld world;
+    const QString path = world.createDatabase();
+    ReleasingPrompter prompter;
+    Session session({world.clock, prompter, world.identity, *world.paths, world.fileOps},
+                    std::make_unique<CKelvaraOptions>(
+                        *world.paths, std::make_unique<QSettings>(world.file(QStringLiteral("settings.ini")),
+                                                                  QSettings::IniFormat)));
+    Database other = Database::open(path);
+    other.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    prompter.onLocked = [&] { other.exec(QStringLiteral("ROLLBACK")); };
+    StartupSequence startup(session, {});
+    QCOMPARE(startup.run(), StartupSequence::Outcome::Ready);
+    QCOMPARE(prompter.titles, QStringList{QStringLiteral("Locked Table")});
+}
+
+void TestStartup::damagedDatabaseRepaired()
+{
+    TestWorld world;
+    const QString path = world.createDatabase();
+    {
+        Database db = world.openDatabase();
+        Fixture::job(db, QStringLiteral("J100"));
+        Fixture::line(db, QDate(2026, 12, 7), 2, 4, QStringLiteral("J100"), 10, 250);
+    }
+    smashHeader(path);
+    world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });
+    world.prompter.script({MsgAnswer::Yes});
+
+    const Run run = runStartup(world);
+
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ready);
+    QCOMPARE(world.prompter.titles(),
+             (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status")}));
+    QCOMPARE(world.prompter.messages().first().text,
+             QStringLiteral("Error:  The database has been marked corrupt. Attempt repair?"));
+    QCOMPARE(world.prompter.messages().at(1).text, DatabaseRepair::statusText());
+    Database repaired = world.openDatabase();
+    QCOMPARE(repaired.scalar(QStringLiteral("SELECT [Ending Count] FROM [Production Table]")).toInt(), 250);
+    QCOMPARE(repaired.scalar(QStringLiteral("SELECT count(*) FROM [Saved Queries]")).toInt(),
+             int(Schema::savedQueryNames().size()));
+    QCOMPARE(damagedCopies(world).size(), 1);
+    QVERIFY(!QFile::exists(world.paths->inProgramFolder(QStringLiteral("db2.mdb"))));
+    QCOMPARE(world.session->latestProductionDate, QDate(2026, 12, 7));
+}
+
+void TestStartup::damagedDatabaseAnsweredNo()
+{
+    TestWorld world;
+    const QString path = world.createDatabase();
+    smashHeader(path);
+    QFile damaged(path);
+    QVERIFY(damaged.open(QIODevice::ReadOnly));
+    const QByteArray before = damaged.readAll();
+    damaged.close();
+    world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });
+    world.prompter.script({MsgAnswer::No});
+
+    const Run run = runStartup(world);
+
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ended);
+    QCOMPARE(world.endRequests.size(), 1);
+    QCOMPARE(world.prompter.titles(), QStringList{QStringLiteral("Database Initialization Error")});
+    QVERIFY(damaged.open(QIODevice::ReadOnly));
+    QCOMPARE(damaged.readAll(), before);
+}
+
+void TestStartup::failedRepairAsksAgain()
+{
+    // Nothing in this file is readable: the repair fails and leaves it, and the open asks again.
+    TestWorld world;
+    const QString path = world.file(QStringLiteral("QUORVEL.MDB"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(8192, '\x5a'));
+    file.close();
+    world.session->options().setDatabaseName(path);
+    world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });
+    world.prompter.script({MsgAnswer::Yes, MsgAnswer::Ok, MsgAnswer::No});
+
+    const Run run = runStartup(world);
+
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ended);
+    QCOMPARE(world.prompter.titles(),
+             (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status"),
+                          QStringLiteral("Database Initialization Error")}));
+    QCOMPARE(world.prompter.messages().at(1).icon, MsgIcon::Critical);
+    QCOMPARE(world.endRequests.size(), 1);
+    QVERIFY(damagedCopies(world).isEmpty());
+    QCOMPARE(QFileInfo(path).size(), 8192);
+    QVERIFY(!QFile::exists(world.paths->inProgramFolder(QStringLiteral("db2.rebuild"))));
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "test_startup.moc"

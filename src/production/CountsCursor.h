@@ -20,7 +20,6 @@ public:
     CountsCursor(int beginning, int ending, int mattec);
 
     void setBeginningLocked(bool locked) { m_beginningLocked = locked; }
-    bool beginningLocked() const { return m_beginningLocked; }
 
     // The cell after one key press from `current`: the grid's own one-column move, then the rules.
     Cell step(Cell current, Direction direction, int rowCount, int columnCount) const;

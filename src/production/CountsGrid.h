@@ -14,7 +14,6 @@ public:
     explicit CountsGrid(QWidget *parent = nullptr);
 
     void setCursorRules(const CountsCursor &rules) { m_rules = rules; }
-    const CountsCursor &cursorRules() const { return m_rules; }
     bool isEditing() const { return state() == EditingState; }
     // The last entry was refused: Enter leaves the cursor on the cell.
     void holdCursorOnce() { m_holdCursor = true; }

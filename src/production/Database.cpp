@@ -10,6 +10,8 @@
 #include <sqlite3.h>
 
 namespace {
+const QString kBusyTimeout = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+
 QString newConnectionName()
 {
     static QAtomicInteger<quint64> counter;
@@ -143,6 +145,15 @@ void *Database::sqliteHandle() const
     return nullptr;
 }
 
+void Database::openConnection(const QString &connectOptions)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(m_path);
+    db.setConnectOptions(connectOptions);
+    if (!db.open())
+        throw mapError(db.lastError());
+}
+
 Database Database::open(const QString &path, Mode mode)
 {
     const QFileInfo info(path);
@@ -156,14 +167,8 @@ Database Database::open(const QString &path, Mode mode)
     // The result owns the connection from here on and is destroyed after the local handle, so
     // a failed open removes its connection cleanly.
     Database result(newConnectionName(), path);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), result.m_connectionName);
-    db.setDatabaseName(path);
-    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
-    if (mode == ReadOnly)
-        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
-    db.setConnectOptions(options);
-    if (!db.open())
-        throw mapError(db.lastError());
+    result.openConnection(mode == ReadOnly ? kBusyTimeout + QStringLiteral(";QSQLITE_OPEN_READONLY")
+                                           : kBusyTimeout);
     // The file is shared over the network: rollback journal, not WAL. Reading the schema is the
     // first real access, so a file that is not a database fails here.
     if (mode == ReadWrite)
@@ -178,11 +183,7 @@ Database Database::createFile(const QString &path)
     if (QFileInfo::exists(path))
         throw DatabaseError(DbErrors::Other, QStringLiteral("The file '%1' already exists.").arg(path));
     Database result(newConnectionName(), path);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), result.m_connectionName);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open())
-        throw mapError(db.lastError());
+    result.openConnection(kBusyTimeout);
     result.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
     result.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     return result;

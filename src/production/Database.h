@@ -69,6 +69,8 @@ public:
 
 private:
     Database(QString connectionName, QString path);
+    // Adds and opens this object's connection to its file; throws the mapped error.
+    void openConnection(const QString &connectOptions);
 
     QString m_connectionName;
     QString m_path;

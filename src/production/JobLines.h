@@ -22,7 +22,6 @@ struct JobLine
     qint64 fromRework = 0;
     bool protectedRecord = false;
 
-    bool isSaved() const { return jobId > 0; }
     // The Job ID as text: the key of the line's summary and of its rejects.
     QString key() const { return QString::number(jobId); }
 };

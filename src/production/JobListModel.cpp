@@ -218,7 +218,7 @@ bool JobListModel::save(int row, JobLine &line)
         }
     } catch (const DatabaseError &error) {
         if (m_onFailure)
-            m_onFailure(QStringLiteral("%1-%2").arg(error.number()).arg(error.description()));
+            m_onFailure(error.numberAndText());
         return false;
     }
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));

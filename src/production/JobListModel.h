@@ -33,7 +33,6 @@ public:
 
     const QList<JobChoice> &jobs() const { return m_jobs; }
     int savedCount() const { return int(m_lines.size()); }
-    bool hasNewLine() const { return m_allowNewLine; }
     bool isNewLine(int row) const { return m_allowNewLine && row == savedCount(); }
     const JobLine &lineAt(int row) const;
     // The new line holds something typed that is not saved yet.

@@ -208,7 +208,7 @@ bool ProductionCountsModel::setData(const QModelIndex &index, const QVariant &va
         entry = m_sheet.enter(*m_store, index.row(), *field, value.toString());
     } catch (const DatabaseError &error) {
         if (m_onFailure)
-            m_onFailure(QStringLiteral("%1-%2").arg(error.number()).arg(error.description()));
+            m_onFailure(error.numberAndText());
         emit entryRefused();
         return false;
     }

@@ -206,15 +206,6 @@ QList<QPair<QString, QString>> savedQueries()
 }
 } // namespace
 
-QStringList Schema::tableNames()
-{
-    return {QStringLiteral("Job Lookup Table"), QStringLiteral("Production Table"),
-            QStringLiteral("Transfer Table"),   QStringLiteral("Hold Table"),
-            QStringLiteral("Hold Distribution"), QStringLiteral("Color Table"),
-            QStringLiteral("Security Table"),   QStringLiteral("CompanyInfo"),
-            QStringLiteral("Saved Queries")};
-}
-
 QStringList Schema::savedQueryNames()
 {
     QStringList names;

@@ -12,7 +12,6 @@ void create(Database &db);
 // (Re)writes the saved queries; a site may later change a query's text in the database.
 void seedSavedQueries(Database &db);
 QStringList savedQueryNames();
-QStringList tableNames();
 // Authorizes a login name at a level ("A" to "D") with a full name.
 void authorize(Database &db, const QString &loginName, const QString &fullName, const QString &level);
 }

@@ -1,10 +1,12 @@
 #include "frmJobList2.h"
 
+#include "DataWindowParts.h"
 #include "JobListDelegate.h"
 #include "JobListModel.h"
 #include "settings/GridColumns.h"
 #include "shell/Session.h"
 #include "shell/SharedDatabase.h"
+#include "shell/WaitCursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,16 +23,6 @@
 
 namespace {
 const QString kWidthsSection = QStringLiteral("JOBLIST");
-
-// The hourglass for the length of a load; restored however the load ends.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
 {
@@ -64,18 +56,10 @@ frmJobList2::~frmJobList2()
 
 void frmJobList2::buildUi()
 {
-    m_lblDate = new QLabel(this);
-    m_lblDate->setObjectName(QStringLiteral("lblDate"));
-    QFont captionFont = m_lblDate->font();
-    captionFont.setBold(true);
-    captionFont.setPointSizeF(captionFont.pointSizeF() * 1.2);
-    m_lblDate->setFont(captionFont);
-
-    m_lblProtected =
-        new QLabel(tr("This date-shift is protected: its lines cannot be added, changed or deleted."), this);
-    m_lblProtected->setObjectName(QStringLiteral("lblProtected"));
-    m_lblProtected->setStyleSheet(QStringLiteral("color: #9c0006;"));
-    m_lblProtected->hide();
+    m_lblDate = DataWindowParts::makeCaptionLabel(QStringLiteral("lblDate"), this);
+    m_lblProtected = DataWindowParts::makeNoteLabel(
+        QStringLiteral("lblProtected"),
+        tr("This date-shift is protected: its lines cannot be added, changed or deleted."), this);
 
     m_model = new JobListModel(m_session.prompter(), this);
     m_model->setFailureHandler([this](const QString &text) {
@@ -86,13 +70,9 @@ void frmJobList2::buildUi()
     m_table->setModel(m_model);
     m_table->setItemDelegate(new JobListDelegate(m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectItems);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                             QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    DataWindowParts::setUpEntryGrid(m_table, 22);
     m_table->setAlternatingRowColors(true);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 10);
-    m_table->verticalHeader()->setMinimumWidth(22);
     m_table->setColumnWidth(JobListModel::MachineColumn, 100);
     m_table->setColumnWidth(JobListModel::JobNumberColumn, 150);
     m_table->setColumnWidth(JobListModel::DescriptionColumn, 320);
@@ -222,10 +202,8 @@ bool frmJobList2::runStep(const QString &label, const std::function<void()> &wor
 void frmJobList2::reportLoadError(const QString &label, const KelvaraError &error)
 {
     // The load carries on after the dialog with what it has.
-    m_session.showSeriousError(QStringLiteral("frmJobList2, Form_Load Event %1 %2-%3")
-                                   .arg(label)
-                                   .arg(error.number())
-                                   .arg(error.description()));
+    m_session.showSeriousError(
+        QStringLiteral("frmJobList2, Form_Load Event %1 %2").arg(label, error.numberAndText()));
 }
 
 void frmJobList2::showProtection()
@@ -308,9 +286,7 @@ void frmJobList2::deleteCurrentLine()
             break;
         }
     } catch (const KelvaraError &error) {
-        m_session.showSeriousError(QStringLiteral("frmJobList2, deleting a line %1-%2")
-                                       .arg(error.number())
-                                       .arg(error.description()));
+        m_session.showSeriousError(QStringLiteral("frmJobList2, deleting a line ") + error.numberAndText());
     }
 }
 
@@ -371,13 +347,7 @@ void frmJobList2::closeEvent(QCloseEvent *event)
 
 void frmJobList2::release()
 {
-    if (m_loaded)
-        GridColumns::save(m_session.options(), kWidthsSection, m_table);
-    m_loaded = false;
-    if (m_counted) {
-        m_counted = false;
-        m_session.dataFormClosed();
-    }
+    DataWindowParts::leave(m_session, kWidthsSection, m_table, m_loaded, m_counted);
     m_model->reset(nullptr, m_dateShift, {}, {});
     m_store.reset();
     m_db.reset();

@@ -2,11 +2,13 @@
 
 #include "CountEntryDelegate.h"
 #include "CountsGrid.h"
+#include "DataWindowParts.h"
 #include "JobLines.h"
 #include "ProductionCountsModel.h"
 #include "settings/GridColumns.h"
 #include "shell/Session.h"
 #include "shell/SharedDatabase.h"
+#include "shell/WaitCursor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,26 +28,12 @@ namespace {
 const QString kWidthsSection = QStringLiteral("PRODUCTIONCOUNTS");
 constexpr int kRefreshInterval = 60000;
 
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
 QString noLinesMessage()
 {
     return QStringLiteral("It seems that you have not yet set up the "
                           "job list for this shift.  You first need "
                           "to access the Job List for this Date and "
                           "Shift to cause it to be set up.");
-}
-
-QString errorText(const KelvaraError &error)
-{
-    return QStringLiteral("%1-%2").arg(error.number()).arg(error.description());
 }
 
 // Design widths: the whole grid fits a 1280 pixel wide screen.
@@ -81,17 +69,8 @@ frmProductionCounts2::~frmProductionCounts2()
 
 void frmProductionCounts2::buildUi()
 {
-    m_label1 = new QLabel(this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    QFont captionFont = m_label1->font();
-    captionFont.setBold(true);
-    captionFont.setPointSizeF(captionFont.pointSizeF() * 1.2);
-    m_label1->setFont(captionFont);
-
-    m_lblReadOnly = new QLabel(this);
-    m_lblReadOnly->setObjectName(QStringLiteral("lblReadOnly"));
-    m_lblReadOnly->setStyleSheet(QStringLiteral("color: #9c0006;"));
-    m_lblReadOnly->hide();
+    m_label1 = DataWindowParts::makeCaptionLabel(QStringLiteral("Label1"), this);
+    m_lblReadOnly = DataWindowParts::makeNoteLabel(QStringLiteral("lblReadOnly"), QString(), this);
 
     m_model = new ProductionCountsModel(m_sheet, m_session.prompter(), this);
     m_model->setFailureHandler([this](const QString &text) {
@@ -102,12 +81,8 @@ void frmProductionCounts2::buildUi()
     m_table->setModel(m_model);
     m_delegate = new CountEntryDelegate(m_table);
     m_table->setItemDelegate(m_delegate);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                             QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    DataWindowParts::setUpEntryGrid(m_table, 16);
     m_table->setTabKeyNavigation(true);
-    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 10);
-    m_table->verticalHeader()->setMinimumWidth(16);
     QHeaderView *header = m_table->horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
     header->setMinimumHeight(2 * m_table->fontMetrics().height() + 12);
@@ -168,7 +143,7 @@ bool frmProductionCounts2::load()
         lines = m_store->of(m_dateShift);
     } catch (const KelvaraError &error) {
         m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Load Event ") +
-                                   errorText(error));
+                                   error.numberAndText());
         return closeWithoutOpening();
     }
     if (lines.isEmpty()) {
@@ -213,7 +188,7 @@ void frmProductionCounts2::fillSummaries()
         // The counts stay usable; the ticket totals show as 0 until the window is opened again.
         m_summaries.Clear();
         m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Load Event ") +
-                                   errorText(error));
+                                   error.numberAndText());
     }
 }
 
@@ -340,7 +315,7 @@ void frmProductionCounts2::postToNextShift()
         m_store->postToNextShift(m_dateShift);
     } catch (const KelvaraError &error) {
         m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Unload Event ") +
-                                   errorText(error));
+                                   error.numberAndText());
     }
 }
 
@@ -361,13 +336,7 @@ void frmProductionCounts2::closeEvent(QCloseEvent *event)
 void frmProductionCounts2::release()
 {
     m_timer->stop();
-    if (m_loaded)
-        GridColumns::save(m_session.options(), kWidthsSection, m_table);
-    m_loaded = false;
-    if (m_counted) {
-        m_counted = false;
-        m_session.dataFormClosed();
-    }
+    DataWindowParts::leave(m_session, kWidthsSection, m_table, m_loaded, m_counted);
     m_model->reset(nullptr);
     m_store.reset();
     m_db.reset();

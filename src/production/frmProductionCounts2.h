@@ -35,8 +35,6 @@ public:
     bool load();
 
     const DateShift &dateShift() const { return m_dateShift; }
-    const CountsSheet &sheet() const { return m_sheet; }
-    ProductionSummaries &summaries() { return m_summaries; }
     ProductionCountsModel *model() const { return m_model; }
 
     // Timer1's work: while a cell is being edited, the lines are read again so that readings

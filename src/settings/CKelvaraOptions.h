@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QList>
+#include <QSettings>
 #include <QString>
 #include <memory>
 
-#include <QSettings>
 class Paths;
 
 // One grid column as the column-width store sees it. The identifier is the column's caption,

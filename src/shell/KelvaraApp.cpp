@@ -18,8 +18,8 @@ std::unique_ptr<QCoreApplication> KelvaraApp::createApplication(int &argc, char 
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     std::unique_ptr<QCoreApplication> app;
-    if (CommandLine(arguments).mode() == CommandLine::Mode::Run ||
-        CommandLine(arguments).mode() == CommandLine::Mode::RunSample)
+    const CommandLine::Mode mode = CommandLine(arguments).mode();
+    if (mode == CommandLine::Mode::Run || mode == CommandLine::Mode::RunSample)
         app = std::make_unique<QApplication>(argc, argv);
     else
         app = std::make_unique<QCoreApplication>(argc, argv);

@@ -15,6 +15,8 @@ public:
     qint32 number() const { return m_number; }
     const QString &description() const { return m_description; }
     const QString &source() const { return m_source; }
+    // "<number>-<description>", as the serious-error dialog and the error log show a failure.
+    QString numberAndText() const { return QString::number(m_number) + '-' + m_description; }
 
 private:
     qint32 m_number;

@@ -2,8 +2,6 @@
 
 #include "Prompter.h"
 
-class QWidget;
-
 // The program's Prompter: a modal QMessageBox with the given text, title, icon and buttons.
 class MessageBoxPrompter : public Prompter
 {

@@ -2,8 +2,8 @@
 
 #include "DatabaseSetup.h"
 #include "Session.h"
+#include "WaitCursor.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -103,10 +103,12 @@ void frmFirstStart::browse()
 void frmFirstStart::accept()
 {
     const QString path = m_path->text().trimmed();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString failure = createsNew() ? DatabaseSetup::create(m_session, path, m_sample->isChecked())
-                                         : DatabaseSetup::useExisting(m_session, path);
-    QApplication::restoreOverrideCursor();
+    QString failure;
+    {
+        WaitCursor wait;
+        failure = createsNew() ? DatabaseSetup::create(m_session, path, m_sample->isChecked())
+                               : DatabaseSetup::useExisting(m_session, path);
+    }
     if (!failure.isEmpty()) {
         m_session.prompter().tell(failure, programTitle(), MsgIcon::Exclamation);
         return;

@@ -4,6 +4,7 @@
 #include "ReportDatabase.h"
 #include "Session.h"
 #include "StartupSequence.h"
+#include "WaitCursor.h"
 #include "frmCurrentUsers.h"
 #include "frmDateShift.h"
 #include "frmSplash.h"
@@ -108,8 +109,8 @@ void frmMain::registerBuiltWindows()
 {
     // The windows of the program, by the menu command that opens them. A command without an entry
     // here stays disabled.
-    registerWindow(QStringLiteral("&JOB LIST..."), loadableWindow<frmJobList2>);
-    registerWindow(QStringLiteral("&PRODUCTION COUNTS..."), loadableWindow<frmProductionCounts2>);
+    registerWindow(Cmd::JobList, loadableWindow<frmJobList2>);
+    registerWindow(Cmd::ProductionCounts, loadableWindow<frmProductionCounts2>);
 }
 
 void frmMain::installSessionHooks()
@@ -351,10 +352,11 @@ void frmMain::reportsCommand(QAction *item)
 {
     QAction *reports = m_menus[QStringLiteral("mnuReports")]->menuAction();
     reports->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    // A report database that cannot be made is passed over: the report window says what fails.
-    ReportDatabase::ensure(m_session.paths());
-    QApplication::restoreOverrideCursor();
+    {
+        // A report database that cannot be made is passed over: the report window says what fails.
+        WaitCursor wait;
+        ReportDatabase::ensure(m_session.paths());
+    }
     m_session.selectedReportIndex = item->data().toInt();
     if (const auto reportWindow = m_actions.value(reportWindowCommand()))
         reportWindow();

@@ -68,7 +68,6 @@ public:
     QAction *menuItem(const QString &objectName) const;
     QMenu *menu(const QString &objectName) const;
     QMdiArea *mdiArea() const { return m_mdi; }
-    frmDateShift *dateShiftChooser() const { return m_dateShift; }
     Presence &presence() { return m_presence; }
 
     // How the production schedule document is opened (the desktop's default application).

@@ -65,11 +65,6 @@ void frmSplash::showGreeting(const QString &text)
     QApplication::processEvents();
 }
 
-QString frmSplash::greeting() const
-{
-    return m_message->text();
-}
-
 void frmSplash::mousePressEvent(QMouseEvent *)
 {
     close();

@@ -14,7 +14,6 @@ public:
     explicit frmSplash(QWidget *parent = nullptr);
 
     void showGreeting(const QString &text);
-    QString greeting() const;
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

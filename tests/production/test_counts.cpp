@@ -1,3 +1,4 @@
+#include "DataWindowFixture.h"
 #include "TestSupport.h"
 
 #include "production/CountEntryDelegate.h"
@@ -30,7 +31,6 @@ private slots:
     void enterWalksTheEntryColumns();
     void editRights_data();
     void editRights();
-    void protectedDateShiftIsReadOnly();
     void postsToNextShiftOnClose_data();
     void postsToNextShiftOnClose();
     void rejectsButtonRefillsRejectsByLine();
@@ -40,19 +40,22 @@ private slots:
     void opensMaximizedInTheMdiArea();
 
 private:
-    frmProductionCounts2 *open(const DateShift &dateShift);
-    void closeWindow();
+    bool open(const DateShift &dateShift)
+    {
+        m_window = DataWindowFixture::open<frmProductionCounts2>(*m_world->session, dateShift);
+        return !m_window.isNull();
+    }
+    void closeWindow() { DataWindowFixture::close(m_window); }
     qint64 line(const DateShift &dateShift, int machine, qint64 beginning, qint64 ending, qint64 matec = 0);
     QString cell(int row, int column) const;
-    qint64 storedEnding(qint64 jobId) const;
+    qint64 stored(qint64 jobId, const char *field = "Ending Count") const;
     CountsGrid *grid() const { return m_window->findChild<CountsGrid *>(QStringLiteral("Table1")); }
     QCheckBox *postBox() const
     {
         return m_window->findChild<QCheckBox *>(QStringLiteral("chkEndCountsDirty"));
     }
 
-    std::unique_ptr<TestWorld> m_world;
-    std::unique_ptr<Database> m_db;
+    std::unique_ptr<DatabaseWorld> m_world;
     QPointer<frmProductionCounts2> m_window;
 };
 
@@ -65,42 +68,21 @@ const QDate kTuesday(2026, 12, 8);
 
 void TestCounts::init()
 {
-    m_world = std::make_unique<TestWorld>();
-    m_world->createDatabase();
-    m_world->session->securityLevel = QStringLiteral("C");
+    m_world = std::make_unique<DatabaseWorld>(QStringLiteral("C"), QStringList{QStringLiteral("A-100")});
     m_world->clock.set(kTuesday, QTime(12, 0));
-    m_db = std::make_unique<Database>(m_world->openDatabase());
-    Fixture::job(*m_db, QStringLiteral("A-100"));
 }
 
 void TestCounts::cleanup()
 {
     closeWindow();
-    m_db.reset();
     m_world.reset();
-}
-
-frmProductionCounts2 *TestCounts::open(const DateShift &dateShift)
-{
-    m_world->session->setCurrentDateShift(dateShift);
-    m_window = new frmProductionCounts2(*m_world->session);
-    if (!m_window->load())
-        delete m_window;
-    return m_window;
-}
-
-void TestCounts::closeWindow()
-{
-    if (m_window)
-        m_window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 qint64 TestCounts::line(const DateShift &dateShift, int machine, qint64 beginning, qint64 ending,
                         qint64 matec)
 {
-    return Fixture::line(*m_db, dateShift.date, dateShift.shift, machine, QStringLiteral("A-100"), beginning,
-                         ending, matec);
+    return Fixture::line(m_world->db, dateShift.date, dateShift.shift, machine, QStringLiteral("A-100"),
+                         beginning, ending, matec);
 }
 
 QString TestCounts::cell(int row, int column) const
@@ -108,11 +90,11 @@ QString TestCounts::cell(int row, int column) const
     return m_window->model()->index(row, column).data().toString();
 }
 
-qint64 TestCounts::storedEnding(qint64 jobId) const
+qint64 TestCounts::stored(qint64 jobId, const char *field) const
 {
-    return m_db
-        ->scalar(QStringLiteral("SELECT [Ending Count] FROM [Production Table] WHERE [Job ID] = :id"),
-                 {{QStringLiteral("id"), jobId}})
+    return m_world->db
+        .scalar(QStringLiteral("SELECT [%1] FROM [Production Table] WHERE [Job ID] = :id").arg(field),
+                {{QStringLiteral("id"), jobId}})
         .toLongLong();
 }
 
@@ -139,9 +121,9 @@ void TestCounts::showsComputedFigures()
     const qint64 full = line({kTuesday, 1}, 1, 1000, 1500, 560);
     line({kTuesday, 1}, 2, 1000, 0);
     const qint64 earlier = line({kMonday, 3}, 1, 0, 0);
-    Fixture::transfer(*m_db, full, 1, 20);
-    Fixture::hold(*m_db, full, 7, 30);
-    Fixture::distribution(*m_db, Fixture::hold(*m_db, earlier, 8, 10), full, 10);
+    Fixture::transfer(m_world->db, full, 1, 20);
+    Fixture::hold(m_world->db, full, 7, 30);
+    Fixture::distribution(m_world->db, Fixture::hold(m_world->db, earlier, 8, 10), full, 10);
     QVERIFY(open({kTuesday, 1}));
     QCOMPARE(m_world->session->openDataForms(), 1);
     QCOMPARE(cell(0, M::TransfersColumn), QStringLiteral("20"));
@@ -171,14 +153,13 @@ void TestCounts::countEntry_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<qint64>("stored");
+    QTest::addColumn<qint64>("expected");
     QTest::addColumn<bool>("post");
     QTest::addColumn<QString>("message");
     const int ending = M::EndingColumn, mattec = M::MattecColumn;
     QTest::newRow("sum") << ending << "1200+350" << qint64(1550) << true << "";
     QTest::newRow("negative") << ending << "100-200" << qint64(40) << false
                               << "There is no possible way you could have a negative Ending Count!";
-    QTest::newRow("decimal point dropped") << ending << "12.5" << qint64(125) << true << "";
     QTest::newRow("beyond a count") << ending << "4000000000" << qint64(40) << false << "too large";
     QTest::newRow("mattec evaluated") << mattec << "500+60" << qint64(560) << false << "";
     QTest::newRow("mattec negative") << mattec << "-5" << qint64(40) << false
@@ -189,20 +170,14 @@ void TestCounts::countEntry()
 {
     QFETCH(int, column);
     QFETCH(QString, typed);
-    QFETCH(qint64, stored);
+    QFETCH(qint64, expected);
     QFETCH(bool, post);
     QFETCH(QString, message);
     const qint64 id = line({kTuesday, 1}, 1, 0, 40, 40);
     QVERIFY(open({kTuesday, 1}));
     M *model = m_window->model();
     QCOMPARE(model->setData(model->index(0, column), typed), message.isEmpty());
-    const QString field =
-        column == M::EndingColumn ? QStringLiteral("[Ending Count]") : QStringLiteral("[Matec Count]");
-    QCOMPARE(m_db->scalar(QStringLiteral("SELECT ") + field +
-                              QStringLiteral(" FROM [Production Table] WHERE [Job ID] = :id"),
-                          {{QStringLiteral("id"), id}})
-                 .toLongLong(),
-             stored);
+    QCOMPARE(stored(id, column == M::EndingColumn ? "Ending Count" : "Matec Count"), expected);
     QCOMPARE(postBox()->isChecked(), post);
     QCOMPARE(m_world->prompter.messages().size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty()) {
@@ -235,7 +210,7 @@ void TestCounts::enterWalksTheEntryColumns()
     editor->selectAll();
     QTest::keyClicks(editor, QStringLiteral("1200+350"));
     QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_COMPARE(storedEnding(first), 1550);
+    QTRY_COMPARE(stored(first), 1550);
     QVERIFY(postBox()->isChecked());
     QCOMPARE(table->currentIndex().column(), int(M::MattecColumn));
 
@@ -251,42 +226,39 @@ void TestCounts::editRights_data()
 {
     QTest::addColumn<QString>("level");
     QTest::addColumn<QTime>("time");
+    QTest::addColumn<bool>("protect");
     QTest::addColumn<bool>("ending");
     QTest::addColumn<bool>("beginning");
     // The date-shift is shift 3 of yesterday.
-    QTest::newRow("A at 08:30") << "A" << QTime(8, 30) << true << false;
-    QTest::newRow("A at 12:00") << "A" << QTime(12, 0) << false << false;
-    QTest::newRow("C at 12:00") << "C" << QTime(12, 0) << true << true;
+    QTest::newRow("A at 08:30") << "A" << QTime(8, 30) << false << true << false;
+    QTest::newRow("A at 12:00") << "A" << QTime(12, 0) << false << false << false;
+    QTest::newRow("C at 12:00") << "C" << QTime(12, 0) << false << true << true;
+    QTest::newRow("protected: read-only even for C") << "C" << QTime(12, 0) << true << false << false;
 }
 
 void TestCounts::editRights()
 {
     QFETCH(QString, level);
     QFETCH(QTime, time);
+    QFETCH(bool, protect);
     QFETCH(bool, ending);
     QFETCH(bool, beginning);
     m_world->session->securityLevel = level;
     m_world->clock.set(kTuesday, time);
-    line({kMonday, 3}, 1, 0, 0);
+    const qint64 id = line({kMonday, 3}, 1, 0, 40);
+    if (protect)
+        Fixture::protect(m_world->db, kMonday, 3);
     QVERIFY(open({kMonday, 3}));
     M *model = m_window->model();
-    QCOMPARE(bool(model->flags(model->index(0, M::EndingColumn)) & Qt::ItemIsEditable), ending);
-    QCOMPARE(bool(model->flags(model->index(0, M::MattecColumn)) & Qt::ItemIsEditable), ending);
-    QCOMPARE(bool(model->flags(model->index(0, M::BeginningColumn)) & Qt::ItemIsEditable), beginning);
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const bool editable = column == M::BeginningColumn                             ? beginning
+                              : column == M::EndingColumn || column == M::MattecColumn ? ending
+                                                                                       : false;
+        QCOMPARE(bool(model->flags(model->index(0, column)) & Qt::ItemIsEditable), editable);
+    }
+    QCOMPARE(model->setData(model->index(0, M::EndingColumn), "500"), ending);
+    QCOMPARE(stored(id), ending ? 500 : 40);
     QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblReadOnly"))->isHidden(), ending);
-}
-
-void TestCounts::protectedDateShiftIsReadOnly()
-{
-    const qint64 id = line({kTuesday, 1}, 1, 0, 40);
-    Fixture::protect(*m_db, kTuesday, 1);
-    QVERIFY(open({kTuesday, 1}));
-    M *model = m_window->model();
-    for (int column = 0; column < model->columnCount(); ++column)
-        QVERIFY(!(model->flags(model->index(0, column)) & Qt::ItemIsEditable));
-    QVERIFY(!model->setData(model->index(0, M::EndingColumn), "500"));
-    QCOMPARE(storedEnding(id), 40);
-    QVERIFY(!m_window->findChild<QLabel *>(QStringLiteral("lblReadOnly"))->isHidden());
 }
 
 void TestCounts::postsToNextShiftOnClose_data()
@@ -305,15 +277,11 @@ void TestCounts::postsToNextShiftOnClose()
     QVERIFY(open({kFriday, 3}));
     if (typed)
         QVERIFY(m_window->model()->setData(m_window->model()->index(0, M::EndingColumn), "1500"));
-    QCOMPARE(storedEnding(first), typed ? 1500 : 0);
+    QCOMPARE(stored(first), typed ? 1500 : 0);
     closeWindow();
-    QCOMPARE(
-        m_db->scalar(QStringLiteral("SELECT [Beginning Count] FROM [Production Table] WHERE [Job ID] = :id"),
-                     {{QStringLiteral("id"), monday}})
-            .toLongLong(),
-        typed ? 1500 : 1000);
+    QCOMPARE(stored(monday, "Beginning Count"), typed ? 1500 : 1000);
     // The line of machine 3 has no match on Monday: the saved query brings it forward.
-    QCOMPARE(JobLines(*m_db).of({kMonday, 1}).size(), typed ? 2 : 1);
+    QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).size(), typed ? 2 : 1);
     QCOMPARE(m_world->session->openDataForms(), 0);
 }
 
@@ -342,8 +310,9 @@ void TestCounts::refreshKeepsTheTypedValue()
     QTest::keyClicks(editor, QStringLiteral("123"));
 
     // Another workstation types a count on the second line.
-    m_db->exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 999 WHERE [Job ID] = :id"),
-               {{QStringLiteral("id"), second}});
+    m_world->db.exec(
+        QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 999 WHERE [Job ID] = :id"),
+        {{QStringLiteral("id"), second}});
     m_window->refreshWhileEditing();
     QCOMPARE(cell(1, M::EndingColumn), QStringLiteral("999"));
     QVERIFY(table->isEditing());
@@ -358,7 +327,7 @@ void TestCounts::refreshKeepsTheTypedValue()
     auto *reopened = m_window->findChild<CountEntryDelegate *>()->currentEditor();
     QVERIFY(reopened);
     QCOMPARE(reopened->text(), QStringLiteral("123"));
-    QCOMPARE(storedEnding(first), 10); // nothing is stored before the user leaves the cell
+    QCOMPARE(stored(first), 10); // nothing is stored before the user leaves the cell
     QVERIFY(m_world->prompter.messages().isEmpty());
 }
 

@@ -1,4 +1,4 @@
-#include "production/Database.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QSqlRecord>
@@ -36,7 +36,8 @@ private slots:
 
 private:
     QString path(const QString &name = QStringLiteral("test.mdb")) const { return m_dir->filePath(name); }
-    static void makeTable(const Database &db);
+    // A new file at path() with an empty [Job Lookup Table].
+    Database newDatabase() const;
     static int rowCount(const Database &db);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -55,10 +56,12 @@ void TestDatabase::cleanup()
     m_dir.reset();
 }
 
-void TestDatabase::makeTable(const Database &db)
+Database TestDatabase::newDatabase() const
 {
+    Database db = Database::createFile(path());
     db.exec(QStringLiteral("CREATE TABLE [Job Lookup Table] ([Job Number] TEXT PRIMARY KEY, "
                            "[Job Description] TEXT, [Active] INTEGER)"));
+    return db;
 }
 
 int TestDatabase::rowCount(const Database &db)
@@ -96,34 +99,22 @@ void TestDatabase::openFailures()
     QFETCH(int, number);
 
     const QString file = fileName.isEmpty() ? QString() : path(fileName);
-    if (!content.isEmpty()) {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
-    try {
-        Database::open(file, Database::Mode(mode));
-        QFAIL("the open succeeded");
-    } catch (const DatabaseError &error) {
-        QCOMPARE(error.number(), number);
-        QVERIFY(!error.description().isEmpty());
-    }
+    if (!content.isEmpty())
+        QVERIFY(writeFile(file, content));
+    const auto error = errorOf<DatabaseError>([&] { Database::open(file, Database::Mode(mode)); });
+    QVERIFY2(error, "the open succeeded");
+    QCOMPARE(error->number(), number);
+    QVERIFY(!error->description().isEmpty());
     // A damaged file is left exactly as it was for the repair to work on.
-    if (!content.isEmpty()) {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), content);
-    }
+    if (!content.isEmpty())
+        QCOMPARE(readFile(file), content);
 }
 
 void TestDatabase::zeroLengthFileIsAnEmptyDatabase()
 {
     // The engine reads a zero-length file as an empty database: it opens, but every production
     // table and saved query is missing, and asking for one is an error, not a crash.
-    QFile f(path());
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
-
+    QVERIFY(writeFile(path(), QByteArray()));
     for (Database::Mode mode : {Database::ReadOnly, Database::ReadWrite}) {
         Database db = Database::open(path(), mode);
         QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")).toInt(), 0);
@@ -136,20 +127,14 @@ void TestDatabase::zeroLengthFileIsAnEmptyDatabase()
 
 void TestDatabase::readOnlyFileRefusedForWriting()
 {
-    {
-        Database db = Database::createFile(path());
-        makeTable(db);
-    }
+    newDatabase();
     QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     if (QFileInfo(path()).isWritable())
         QSKIP("the file stays writable for this user (running as root)");
 
-    try {
-        Database::open(path(), Database::ReadWrite);
-        QFAIL("a read-only file was opened for writing");
-    } catch (const DatabaseError &error) {
-        QCOMPARE(error.number(), DbErrors::ReadOnly);
-    }
+    const auto error = errorOf<DatabaseError>([&] { Database::open(path(), Database::ReadWrite); });
+    QVERIFY2(error, "a read-only file was opened for writing");
+    QCOMPARE(error->number(), DbErrors::ReadOnly);
     // Reading it is still possible.
     Database db = Database::open(path(), Database::ReadOnly);
     QCOMPARE(rowCount(db), 0);
@@ -157,30 +142,20 @@ void TestDatabase::readOnlyFileRefusedForWriting()
 
 void TestDatabase::readOnlyConnectionRefusesWrites()
 {
-    {
-        Database db = Database::createFile(path());
-        makeTable(db);
-    }
+    newDatabase();
     Database db = Database::open(path(), Database::ReadOnly);
-    try {
-        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'x', 1)"));
-        QFAIL("a read-only connection wrote a row");
-    } catch (const DatabaseError &error) {
-        QCOMPARE(error.number(), DbErrors::ReadOnly);
-    }
+    const auto error = errorOf<DatabaseError>(
+        [&] { db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'x', 1)")); });
+    QVERIFY2(error, "a read-only connection wrote a row");
+    QCOMPARE(error->number(), DbErrors::ReadOnly);
     QCOMPARE(rowCount(db), 0);
 }
 
 void TestDatabase::createFileRefusesAnExistingFile()
 {
-    QFile f(path());
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("precious");
-    f.close();
-
+    QVERIFY(writeFile(path(), "precious"));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, Database::createFile(path()));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("precious"));
+    QCOMPARE(readFile(path()), QByteArray("precious"));
 }
 
 void TestDatabase::sharedFileSettings()
@@ -217,28 +192,21 @@ void TestDatabase::alreadyExists()
     QFETCH(QString, sql);
     QFETCH(int, number);
 
-    Database db = Database::createFile(path());
-    makeTable(db);
+    Database db = newDatabase();
     db.exec(QStringLiteral("CREATE INDEX [Jobs] ON [Job Lookup Table]([Active])"));
     db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('already exists', 'x', 1)"));
-    try {
-        db.exec(sql);
-        QFAIL("the statement succeeded");
-    } catch (const DatabaseError &error) {
-        QCOMPARE(error.number(), number);
-    }
+    const auto error = errorOf<DatabaseError>([&] { db.exec(sql); });
+    QVERIFY2(error, "the statement succeeded");
+    QCOMPARE(error->number(), number);
 }
 
 void TestDatabase::scalar()
 {
-    Database db = Database::createFile(path());
-    makeTable(db);
-    try {
-        db.scalar(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table]"));
-        QFAIL("a value was read from no row");
-    } catch (const DatabaseError &error) {
-        QCOMPARE(error.number(), DbErrors::NoCurrentRecord);
-    }
+    Database db = newDatabase();
+    const auto error = errorOf<DatabaseError>(
+        [&] { db.scalar(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table]")); });
+    QVERIFY2(error, "a value was read from no row");
+    QCOMPARE(error->number(), DbErrors::NoCurrentRecord);
     // A row whose value is Null is a row: the value is Null, not an error.
     const QVariant max = db.scalar(QStringLiteral("SELECT MAX([Job Number]) FROM [Job Lookup Table]"));
     QVERIFY(max.isNull());
@@ -258,8 +226,7 @@ void TestDatabase::boundValuesRoundTrip()
 {
     QFETCH(QString, jobNumber);
 
-    Database db = Database::createFile(path());
-    makeTable(db);
+    Database db = newDatabase();
     const QVariantMap params{{QStringLiteral("n"), jobNumber}};
     db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number]) VALUES (:n)"), params);
     QCOMPARE(db.scalar(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table] WHERE [Job Number] = :n"),
@@ -269,8 +236,7 @@ void TestDatabase::boundValuesRoundTrip()
 
 void TestDatabase::parameterNamesWithBlanks()
 {
-    Database db = Database::createFile(path());
-    makeTable(db);
+    Database db = newDatabase();
     db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1), ('B-2', 'lid', 0)"));
 
     // Saved queries name their parameters as the plant does ("This Date"); the same parameter may
@@ -308,21 +274,18 @@ void TestDatabase::textThatLooksLikeAParameter()
 
 void TestDatabase::missingParameterIsNamed()
 {
-    Database db = Database::createFile(path());
-    makeTable(db);
-    try {
+    Database db = newDatabase();
+    const auto error = errorOf<DatabaseError>([&] {
         db.exec(QStringLiteral("SELECT * FROM [Job Lookup Table] WHERE [Job Number] = :Job AND [Active] = :Active"),
                 {{QStringLiteral("Job"), QStringLiteral("A-1")}});
-        QFAIL("a statement ran with a parameter left unbound");
-    } catch (const DatabaseError &error) {
-        QVERIFY2(error.description().contains(QStringLiteral("'Active'")), qPrintable(error.description()));
-    }
+    });
+    QVERIFY2(error, "a statement ran with a parameter left unbound");
+    QVERIFY2(error->description().contains(QStringLiteral("'Active'")), qPrintable(error->description()));
 }
 
 void TestDatabase::transactions()
 {
-    Database db = Database::createFile(path());
-    makeTable(db);
+    Database db = newDatabase();
     {
         Transaction transaction(db);
         db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1)"));
@@ -349,8 +312,7 @@ void TestDatabase::transactions()
 
 void TestDatabase::movedConnectionStaysUsable()
 {
-    Database first = Database::createFile(path());
-    makeTable(first);
+    Database first = newDatabase();
     Database second = std::move(first);
     QVERIFY(!first.isOpen());
     QVERIFY(second.isOpen());
@@ -363,21 +325,16 @@ void TestDatabase::movedConnectionStaysUsable()
 
 void TestDatabase::writeWhileAnotherWriterHoldsTheFile()
 {
-    {
-        Database db = Database::createFile(path());
-        makeTable(db);
-    }
+    newDatabase();
     Database holder = Database::open(path());
     Database other = Database::open(path());
     Transaction transaction(holder);
     holder.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1)"));
     // The other workstation waits out the busy timeout, then is told the file is locked.
-    try {
-        other.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)"));
-        QFAIL("two writers wrote at once");
-    } catch (const DatabaseError &error) {
-        QCOMPARE(error.number(), DbErrors::Locked);
-    }
+    const auto error = errorOf<DatabaseError>(
+        [&] { other.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)")); });
+    QVERIFY2(error, "two writers wrote at once");
+    QCOMPARE(error->number(), DbErrors::Locked);
     transaction.commit();
     QCOMPARE(rowCount(other), 1);
 }

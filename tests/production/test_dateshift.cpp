@@ -21,12 +21,8 @@ private slots:
     void stepsForwardAndBack();
     void caption_data();
     void caption();
-    void sqlDate();
-    void shortDateText_data();
-    void shortDateText();
-    void readsTypedDates_data();
-    void readsTypedDates();
-    void validity_data();
+    void dateBoxText_data();
+    void dateBoxText();
     void validity();
 };
 
@@ -90,74 +86,41 @@ void TestDateShift::caption()
     QCOMPARE((DateShift{date, shift}.caption()), caption);
 }
 
-void TestDateShift::sqlDate()
-{
-    // Stored dates compare as text, so the form must be zero-padded ISO.
-    QCOMPARE((DateShift{QDate(2027, 3, 1), 1}.sqlDate()), QStringLiteral("2027-03-01"));
-    QCOMPARE(::sqlDate(QDate(2026, 12, 31)), QStringLiteral("2026-12-31"));
-    QVERIFY(::sqlDate(QDate(2026, 12, 9)) > ::sqlDate(QDate(2026, 12, 8)));
-    QVERIFY(::sqlDate(QDate(2027, 1, 1)) > ::sqlDate(QDate(2026, 12, 31)));
-}
-
-void TestDateShift::shortDateText_data()
-{
-    QTest::addColumn<QDate>("date");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("padded month and day") << QDate(2027, 3, 1) << "03/01/2027";
-    QTest::newRow("two-digit month and day") << QDate(2026, 12, 31) << "12/31/2026";
-    QTest::newRow("leap day") << QDate(2028, 2, 29) << "02/29/2028";
-}
-
-void TestDateShift::shortDateText()
-{
-    QFETCH(QDate, date);
-    QFETCH(QString, text);
-    QCOMPARE(::shortDateText(date), text);
-    QCOMPARE(dateFromShortText(text), date);
-}
-
-void TestDateShift::readsTypedDates_data()
+void TestDateShift::dateBoxText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDate>("date");
+    QTest::addColumn<bool>("boxForm"); // the date box writes the date back as this text
 
-    QTest::newRow("unpadded") << "3/1/2027" << QDate(2027, 3, 1);
-    QTest::newRow("surrounding blanks") << "  12/08/2026 " << QDate(2026, 12, 8);
+    QTest::newRow("padded month and day") << "03/01/2027" << QDate(2027, 3, 1) << true;
+    QTest::newRow("leap day") << "02/29/2028" << QDate(2028, 2, 29) << true;
+    QTest::newRow("unpadded") << "3/1/2027" << QDate(2027, 3, 1) << false;
+    QTest::newRow("surrounding blanks") << "  12/08/2026 " << QDate(2026, 12, 8) << false;
     // Month first: 08/12 is August, not December.
-    QTest::newRow("month before day") << "08/12/2026" << QDate(2026, 8, 12);
-    QTest::newRow("no leap day in 2027") << "02/29/2027" << QDate();
-    QTest::newRow("month 13") << "13/01/2026" << QDate();
-    QTest::newRow("empty") << "" << QDate();
-    QTest::newRow("ISO is not the box's form") << "2026-12-08" << QDate();
+    QTest::newRow("month before day") << "08/12/2026" << QDate(2026, 8, 12) << true;
+    QTest::newRow("no leap day in 2027") << "02/29/2027" << QDate() << false;
+    QTest::newRow("month 13") << "13/01/2026" << QDate() << false;
+    QTest::newRow("empty") << "" << QDate() << false;
+    QTest::newRow("ISO is not the box's form") << "2026-12-08" << QDate() << false;
 }
 
-void TestDateShift::readsTypedDates()
+void TestDateShift::dateBoxText()
 {
     QFETCH(QString, text);
     QFETCH(QDate, date);
+    QFETCH(bool, boxForm);
     QCOMPARE(dateFromShortText(text), date);
-}
-
-void TestDateShift::validity_data()
-{
-    QTest::addColumn<QDate>("date");
-    QTest::addColumn<int>("shift");
-    QTest::addColumn<bool>("valid");
-
-    QTest::newRow("shift 1") << QDate(2026, 12, 8) << 1 << true;
-    QTest::newRow("shift 3") << QDate(2026, 12, 8) << 3 << true;
-    QTest::newRow("shift 0") << QDate(2026, 12, 8) << 0 << false;
-    QTest::newRow("shift 4") << QDate(2026, 12, 8) << 4 << false;
-    QTest::newRow("no date chosen") << QDate() << 1 << false;
+    if (boxForm)
+        QCOMPARE(shortDateText(date), text);
 }
 
 void TestDateShift::validity()
 {
-    QFETCH(QDate, date);
-    QFETCH(int, shift);
-    QFETCH(bool, valid);
-    QCOMPARE((DateShift{date, shift}.isValid()), valid);
+    QVERIFY((DateShift{QDate(2026, 12, 8), 1}.isValid()));
+    QVERIFY((DateShift{QDate(2026, 12, 8), 3}.isValid()));
+    QVERIFY(!(DateShift{QDate(2026, 12, 8), 0}.isValid()));
+    QVERIFY(!(DateShift{QDate(2026, 12, 8), 4}.isValid()));
+    QVERIFY(!(DateShift{QDate(), 1}.isValid())); // no date chosen
 }
 
 QTEST_GUILESS_MAIN(TestDateShift)

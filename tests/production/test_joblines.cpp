@@ -31,8 +31,7 @@ private:
                 qint64 matec = 0);
     QString linesText(const DateShift &dateShift) const;
 
-    std::unique_ptr<TestWorld> m_world;
-    std::unique_ptr<Database> m_db;
+    std::unique_ptr<DatabaseWorld> m_world;
     std::unique_ptr<JobLines> m_lines;
 };
 
@@ -44,26 +43,21 @@ const QString kJob = QStringLiteral("A-100");
 
 void TestJobLines::init()
 {
-    m_world = std::make_unique<TestWorld>();
-    m_world->createDatabase();
-    m_db = std::make_unique<Database>(m_world->openDatabase());
-    m_db->exec(QStringLiteral("PRAGMA synchronous=OFF"));
-    Fixture::job(*m_db, kJob);
-    Fixture::job(*m_db, QStringLiteral("B-200"));
-    m_lines = std::make_unique<JobLines>(*m_db);
+    m_world =
+        std::make_unique<DatabaseWorld>(QStringLiteral("C"), QStringList{kJob, QStringLiteral("B-200")});
+    m_lines = std::make_unique<JobLines>(m_world->db);
 }
 
 void TestJobLines::cleanup()
 {
     m_lines.reset();
-    m_db.reset();
     m_world.reset();
 }
 
 qint64 TestJobLines::line(const QDate &date, int shift, int machine, qint64 beginning, qint64 ending,
                           qint64 matec)
 {
-    return Fixture::line(*m_db, date, shift, machine, kJob, beginning, ending, matec);
+    return Fixture::line(m_world->db, date, shift, machine, kJob, beginning, ending, matec);
 }
 
 // "machine:job:beginning/ending/matec" per line in the window's order.
@@ -119,9 +113,10 @@ void TestJobLines::bringForwardCarriesEndingCounts()
     const DateShift monday{kMonday, 1};
     QCOMPARE(m_lines->bringForward(m_lines->of({kFriday, 3}), monday), 2);
     QCOMPARE(linesText(monday), QStringLiteral("1:A-100:700/0/0 2:A-100:900/0/0"));
-    QSqlQuery rest = m_db->exec(QStringLiteral("SELECT SUM([From Rework]), SUM([Transfer Quantity]) FROM "
-                                               "[Production Table] WHERE [Date] = :d"),
-                                {{QStringLiteral("d"), sqlDate(kMonday)}});
+    QSqlQuery rest =
+        m_world->db.exec(QStringLiteral("SELECT SUM([From Rework]), SUM([Transfer Quantity]) FROM "
+                                        "[Production Table] WHERE [Date] = :d"),
+                         {{QStringLiteral("d"), sqlDate(kMonday)}});
     QVERIFY(rest.next());
     QCOMPARE(rest.value(0).toInt(), 0);
     QCOMPARE(rest.value(1).toInt(), 0);
@@ -174,7 +169,7 @@ void TestJobLines::postLeavesProtectedLinesAlone()
     line(kFriday, 3, 1, 0, 1500);
     line(kFriday, 3, 3, 0, 4200);
     line(kMonday, 1, 1, 1000, 0);
-    Fixture::protect(*m_db, kMonday, 1);
+    Fixture::protect(m_world->db, kMonday, 1);
     QVERIFY(m_lines->postToNextShift({kFriday, 3}) == DateShift({kMonday, 1}));
     QCOMPARE(linesText({kMonday, 1}), QStringLiteral("1:A-100:1000/0/0"));
 }
@@ -197,19 +192,19 @@ void TestJobLines::removeRefusesReferencedLines()
     QFETCH(int, expected);
     const qint64 target = line(kMonday, 1, 1);
     const qint64 other = line(kFriday, 1, 1);
-    const qint64 ticket = Fixture::hold(*m_db, other, 5, 10);
+    const qint64 ticket = Fixture::hold(m_world->db, other, 5, 10);
     if (reference == QStringLiteral("transfer"))
-        Fixture::transfer(*m_db, target, 1, 10);
+        Fixture::transfer(m_world->db, target, 1, 10);
     else if (reference == QStringLiteral("hold"))
-        Fixture::hold(*m_db, target, 6, 10);
+        Fixture::hold(m_world->db, target, 6, 10);
     else if (reference == QStringLiteral("distributionTo"))
-        Fixture::distribution(*m_db, ticket, target, 5);
+        Fixture::distribution(m_world->db, ticket, target, 5);
     else if (reference == QStringLiteral("distributionJob"))
-        m_db->exec(
+        m_world->db.exec(
             QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID]) VALUES (:h, :j)"),
             {{QStringLiteral("h"), ticket}, {QStringLiteral("j"), target}});
     else if (reference == QStringLiteral("protected"))
-        Fixture::protect(*m_db, kMonday, 1);
+        Fixture::protect(m_world->db, kMonday, 1);
 
     QCOMPARE(int(m_lines->remove(target)), expected);
     const bool deleted = expected == int(JobLines::Removal::Deleted);

@@ -3,7 +3,6 @@
 #include "production/Database.h"
 #include "settings/CKelvaraOptions.h"
 
-#include <QFile>
 #include <QSqlDatabase>
 #include <QtTest>
 
@@ -25,10 +24,9 @@ private slots:
     void loginCredentialsAreCached();
     void optionsAreWrittenAndReread_data();
     void optionsAreWrittenAndReread();
-    void companyNameWithoutDatabase();
+    void companyNameWithoutADatabase();
     void companyNameFromDatabase_data();
     void companyNameFromDatabase();
-    void companyNameOfAMissingFile();
     void columnWidthsSkipHiddenColumns();
     void storedWidthsThatAreNotWidths_data();
     void storedWidthsThatAreNotWidths();
@@ -37,8 +35,7 @@ private slots:
 private:
     CKelvaraOptions &options() { return m_world->session->options(); }
     QSettings &store() { return options().store(); }
-    // A second options object on the same store file, as a later run would see it.
-    std::unique_ptr<CKelvaraOptions> reopened() const;
+    std::unique_ptr<CKelvaraOptions> reopened() const { return m_world->newOptions(); }
 
     std::unique_ptr<TestWorld> m_world;
 };
@@ -52,13 +49,6 @@ void TestOptions::cleanup()
 {
     m_world.reset();
     QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
-}
-
-std::unique_ptr<CKelvaraOptions> TestOptions::reopened() const
-{
-    return std::make_unique<CKelvaraOptions>(
-        *m_world->paths,
-        std::make_unique<QSettings>(m_world->file(QStringLiteral("settings.ini")), QSettings::IniFormat));
 }
 
 void TestOptions::emptyStoreGivesEmptyTexts()
@@ -209,11 +199,16 @@ void TestOptions::optionsAreWrittenAndReread()
     QCOMPARE((options().*get)(), QString());
 }
 
-void TestOptions::companyNameWithoutDatabase()
+void TestOptions::companyNameWithoutADatabase()
 {
     // No database named: empty, and no attempt to open one (which would fail on the empty path).
     QCOMPARE(options().CompanyName(), QString());
     QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+    // A named file that is gone: the open's error reaches the caller.
+    options().setDatabaseName(m_world->file(QStringLiteral("gone.mdb")));
+    const auto error = errorOf<DatabaseError>([&] { options().CompanyName(); });
+    QVERIFY2(error, "a missing database gave a company name");
+    QCOMPARE(error->number(), DbErrors::FileNotFound);
 }
 
 void TestOptions::companyNameFromDatabase_data()
@@ -232,31 +227,15 @@ void TestOptions::companyNameFromDatabase()
     QFETCH(QString, expected);
 
     m_world->createDatabase();
-    {
-        Database db = m_world->openDatabase();
-        db.exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = :n"), {{QStringLiteral("n"), stored}});
-    }
+    m_world->openDatabase().exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = :n"),
+                                 {{QStringLiteral("n"), stored}});
     // A fresh options object has no cached path and finds it through DatabaseName.
     auto fresh = reopened();
     QCOMPARE(fresh->CompanyName(), expected);
     // The database is closed again after each call, and each call reads it anew.
     QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
-    {
-        Database db = m_world->openDatabase();
-        db.exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Renamed'"));
-    }
+    m_world->openDatabase().exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Renamed'"));
     QCOMPARE(fresh->CompanyName(), QStringLiteral("Renamed"));
-}
-
-void TestOptions::companyNameOfAMissingFile()
-{
-    options().setDatabaseName(m_world->file(QStringLiteral("gone.mdb")));
-    try {
-        options().CompanyName();
-        QFAIL("a missing database gave a company name");
-    } catch (const DatabaseError &error) {
-        QCOMPARE(error.number(), DbErrors::FileNotFound);
-    }
 }
 
 void TestOptions::columnWidthsSkipHiddenColumns()

@@ -1,6 +1,7 @@
+#include "TestSupport.h"
+
 #include "shell/CurrentUsersFile.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -14,7 +15,6 @@ class TestCurrentUsers : public QObject
 private slots:
     void serialDates_data();
     void serialDates();
-    void emptyOrMissingFile();
     void presentUntilExit();
     void rewritesOnlyItsOwnRecord();
     void partialRecordIsKept_data();
@@ -45,20 +45,6 @@ QByteArray stringValue(const QByteArray &text)
     qToLittleEndian<quint16>(quint16(text.size()), bytes.data() + 2);
     return bytes;
 }
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-}
 } // namespace
 
 void TestCurrentUsers::serialDates_data()
@@ -82,35 +68,26 @@ void TestCurrentUsers::serialDates()
     QCOMPARE(TaggedValue::parse(value.bytes(), 0)->dateTime(), when);
 }
 
-void TestCurrentUsers::emptyOrMissingFile()
-{
-    QTemporaryDir dir;
-    CurrentUsersFile file = CurrentUsersFile::inFolder(dir.path());
-    QVERIFY(file.currentUsers().isEmpty());
-    writeAll(file.path(), QByteArray());
-    QVERIFY(file.currentUsers().isEmpty());
-    QVERIFY(file.recordExit(QStringLiteral("Jane Doe"), kNoon));
-    const QList<CurrentUserRecord> records = file.records();
-    QCOMPARE(records.size(), 1);
-    QCOMPARE(records[0].number, 1);
-    QCOMPARE(records[0].name, QStringLiteral("Jane Doe"));
-    QCOMPARE(records[0].time->dateTime(), kNoon);
-    QCOMPARE(readAll(file.path()).size(), 80);
-}
-
 void TestCurrentUsers::presentUntilExit()
 {
     QTemporaryDir dir;
     CurrentUsersFile file = CurrentUsersFile::inFolder(dir.path());
+    QVERIFY(file.currentUsers().isEmpty()); // no file yet
+    QVERIFY(writeFile(file.path(), QByteArray()));
+    QVERIFY(file.currentUsers().isEmpty());
     QVERIFY(file.recordPresent(QStringLiteral("Jane Doe")));
     QVERIFY(file.recordPresent(QStringLiteral("Bob Ray")));
     QCOMPARE(file.currentUsers(), (QStringList{QStringLiteral("Jane Doe"), QStringLiteral("Bob Ray")}));
     QVERIFY(file.recordExit(QStringLiteral("Jane Doe"), kNoon));
     QCOMPARE(file.currentUsers(), QStringList{QStringLiteral("Bob Ray")});
+    const CurrentUserRecord first = file.records().first();
+    QCOMPARE(first.number, 1);
+    QCOMPARE(first.name, QStringLiteral("Jane Doe"));
+    QCOMPARE(first.time->dateTime(), kNoon);
     // The next login reuses the record.
     QVERIFY(file.recordPresent(QStringLiteral("Jane Doe")));
     QCOMPARE(file.currentUsers(), (QStringList{QStringLiteral("Jane Doe"), QStringLiteral("Bob Ray")}));
-    QCOMPARE(readAll(file.path()).size(), 160);
+    QCOMPARE(readFile(file.path()).size(), 160);
 }
 
 void TestCurrentUsers::rewritesOnlyItsOwnRecord()
@@ -123,14 +100,14 @@ void TestCurrentUsers::rewritesOnlyItsOwnRecord()
     const QByteArray three =
         record("Jane Doe", code(0), TaggedValue::date(kNoon.addDays(-3)).bytes(), '\x33');
     const QByteArray four = record("Tom Fry", code(0), code(1));
-    writeAll(file.path(), one + two + three + four);
+    QVERIFY(writeFile(file.path(), one + two + three + four));
     QCOMPARE(file.currentUsers(), (QStringList{QStringLiteral("Ann Lee"), QStringLiteral("Foreign Writer"),
                                                QStringLiteral("Tom Fry")}));
 
     QVERIFY(file.recordPresent(QStringLiteral("Jane Doe")));
     QVERIFY(file.recordExit(QStringLiteral("Foreign Writer"), kNoon));
 
-    const QByteArray after = readAll(file.path());
+    const QByteArray after = readFile(file.path());
     QCOMPARE(after.size(), 320);
     QCOMPARE(after.mid(0, 80), one);
     QCOMPARE(after.mid(240, 80), four);
@@ -162,13 +139,13 @@ void TestCurrentUsers::partialRecordIsKept()
     CurrentUsersFile file = CurrentUsersFile::inFolder(dir.path());
     const QByteArray whole = record("Ann Lee", code(0), code(1)) + record("Bob Ray", code(0), code(1));
     const QByteArray tail(10, '\x42');
-    writeAll(file.path(), whole + tail);
+    QVERIFY(writeFile(file.path(), whole + tail));
     QCOMPARE(file.records().size(), 2);
     QCOMPARE(file.currentUsers(), (QStringList{QStringLiteral("Ann Lee"), QStringLiteral("Bob Ray")}));
 
     QVERIFY(file.recordExit(user, kNoon));
 
-    const QByteArray after = readAll(file.path());
+    const QByteArray after = readFile(file.path());
     QTEST(int(after.size()), "size");
     QCOMPARE(after.left(80), whole.left(80));
     if (after.size() == 170)
@@ -184,10 +161,10 @@ void TestCurrentUsers::unreadableRecordIsLeftAlone()
     CurrentUsersFile file = CurrentUsersFile::inFolder(dir.path());
     // Type 9 has no length this program knows, so the time value cannot be found.
     const QByteArray odd = record("Jane Doe", code(9), code(1), '\x55');
-    writeAll(file.path(), odd);
+    QVERIFY(writeFile(file.path(), odd));
     QVERIFY(file.currentUsers().isEmpty());
     QVERIFY(file.recordPresent(QStringLiteral("Jane Doe")));
-    const QByteArray after = readAll(file.path());
+    const QByteArray after = readFile(file.path());
     QCOMPARE(after.left(80), odd);
     QCOMPARE(after.size(), 160);
     QCOMPARE(file.currentUsers(), QStringList{QStringLiteral("Jane Doe")});

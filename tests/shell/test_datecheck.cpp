@@ -2,7 +2,8 @@
 
 #include <QtTest>
 
-// The plausibility rules of the date and shift chooser, without the windows.
+// The plausibility rules of the date and shift chooser, without the windows. (Which texts are
+// shifts is tested through the chooser itself.)
 class TestDateCheck : public QObject
 {
     Q_OBJECT
@@ -10,8 +11,6 @@ class TestDateCheck : public QObject
 private slots:
     void rules_data();
     void rules();
-    void shiftText_data();
-    void shiftText();
 };
 
 void TestDateCheck::rules_data()
@@ -44,22 +43,6 @@ void TestDateCheck::rules()
     const QDateTime now(QDate(2026, 12, 8), time);
     QTEST(DateCheck::needsCheck(entered, shift, now, QDate(2026, 12, 7)), "check");
     QTEST(int(DateCheck::preselectedOption(shift, now)), "preselected");
-}
-
-void TestDateCheck::shiftText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    for (const char *text : {"1", "2", "3"})
-        QTest::newRow(text) << QString::fromLatin1(text) << true;
-    for (const char *text : {"0", "4", "", " ", "a", "12"})
-        QTest::newRow(text[0] ? text : "empty") << QString::fromLatin1(text) << false;
-}
-
-void TestDateCheck::shiftText()
-{
-    QFETCH(QString, text);
-    QTEST(DateCheck::isShiftText(text), "valid");
 }
 
 QTEST_GUILESS_MAIN(TestDateCheck)

@@ -4,11 +4,11 @@
 #include "shell/KelvaraError.h"
 
 #include <QDir>
-#include <QFile>
 #include <QtTest>
 #include <limits>
 
-// The error log, the serious-error dialog and the class errors of the data classes.
+// The error log, the serious-error dialog and the debug identifiers of the data classes. (The
+// class error itself is tested with the summaries that raise it.)
 class TestErrorLog : public QObject
 {
     Q_OBJECT
@@ -23,8 +23,6 @@ private slots:
     void unwritableLogIsSkipped();
     void seriousError_data();
     void seriousError();
-    void classError();
-    void classIdsCountFromOne();
     void classIdsOverflow();
 
 private:
@@ -46,10 +44,7 @@ void TestErrorLog::cleanup()
 
 QByteArray TestErrorLog::logContent() const
 {
-    QFile file(m_world->paths->inProgramFolder(QStringLiteral("error.log")));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return readFile(m_world->paths->inProgramFolder(QStringLiteral("error.log")));
 }
 
 void TestErrorLog::logLines_data()
@@ -87,11 +82,8 @@ void TestErrorLog::logLines()
 
 void TestErrorLog::appendsToWhatIsThere()
 {
-    {
-        QFile file(m_world->paths->inProgramFolder(QStringLiteral("error.log")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("2026-12-01 10:00:00 other earlier failure\r\n");
-    }
+    QVERIFY(writeFile(m_world->paths->inProgramFolder(QStringLiteral("error.log")),
+                      "2026-12-01 10:00:00 other earlier failure\r\n"));
     m_world->session->writeErrorLog(QStringLiteral("one"));
     m_world->clock.set(QDate(2026, 12, 8), QTime(23, 59, 59));
     // A second workstation with its own log object appends to the same file.
@@ -164,33 +156,6 @@ void TestErrorLog::seriousError()
     QCOMPARE(m_world->endRequests.size(), ends ? 1 : 0);
     if (ends)
         QCOMPARE(logWhenEnding, line);
-}
-
-void TestErrorLog::classError()
-{
-    QCOMPARE(ClassErrors::errorText(ClassErrors::DataClassError), QStringLiteral("An unknown error has occurred!"));
-    try {
-        ClassErrors::raise(ClassErrors::DataClassError, QStringLiteral("ProductionSummary:Rejects Property Get"));
-        QFAIL("raise returned");
-    } catch (const KelvaraError &error) {
-        QCOMPARE(error.number(), qint32(0x8004270F));
-        QCOMPARE(error.number(), -2147211505);
-        QCOMPARE(error.description(), QStringLiteral("An unknown error has occurred!"));
-        QCOMPARE(error.source(), QStringLiteral("ProductionSummary:Rejects Property Get"));
-        QCOMPARE(QString::fromStdString(error.what()), QStringLiteral("An unknown error has occurred!"));
-    }
-}
-
-void TestErrorLog::classIdsCountFromOne()
-{
-    ClassIdGenerator ids;
-    QCOMPARE(ids.next(), 1);
-    QCOMPARE(ids.next(), 2);
-    // Each run (each generator) starts again at 1.
-    QCOMPARE(ClassIdGenerator().next(), 1);
-    // The session's generator is the run's.
-    QCOMPARE(m_world->session->classIds().next(), 1);
-    QCOMPARE(m_world->session->classIds().next(), 2);
 }
 
 void TestErrorLog::classIdsOverflow()

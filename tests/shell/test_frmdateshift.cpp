@@ -21,8 +21,7 @@ private slots:
     void checksTheDate();
     void refusesBadShifts_data();
     void refusesBadShifts();
-    void cancelLeavesTheDateShift();
-    void keepsItsLastEntries();
+    void keepsItsLastEntriesAndCancelChangesNothing();
     void nothingSelected();
 };
 
@@ -89,8 +88,6 @@ void TestFrmDateShift::checksTheDate_data()
     QTest::addColumn<int>("preselected");
     QTest::addColumn<QDate>("chosen");
 
-    QTest::newRow("shift 3 at 06:30 with the latest date")
-        << QTime(6, 30) << kLatest << "3" << -1 << false << -1 << kLatest;
     QTest::newRow("shift 3 at 07:30 with yesterday")
         << QTime(7, 30) << kLatest << "3" << -1 << false << -1 << kLatest;
     QTest::newRow("shift 3 at 07:30 with today")
@@ -136,7 +133,9 @@ void TestFrmDateShift::refusesBadShifts_data()
 {
     QTest::addColumn<QString>("shift");
     QTest::addColumn<bool>("message");
+    QTest::newRow("0") << "0" << true;
     QTest::newRow("4") << "4" << true;
+    QTest::newRow("blank") << " " << true;
     QTest::newRow("letter") << "x" << true;
     QTest::newRow("empty: focus only") << "" << false;
 }
@@ -161,20 +160,7 @@ void TestFrmDateShift::refusesBadShifts()
     }
 }
 
-void TestFrmDateShift::cancelLeavesTheDateShift()
-{
-    TestWorld world;
-    world.session->setCurrentDateShift({QDate(2026, 12, 1), 2});
-    frmDateShift form(*world.session);
-    QTimer::singleShot(0, &form, [&] {
-        form.findChild<QLineEdit *>(QStringLiteral("txtShift"))->setText(QStringLiteral("3"));
-        click(&form, QStringLiteral("cmdCancelButton"));
-    });
-    form.choose();
-    QCOMPARE(world.session->currentDateShift(), (DateShift{QDate(2026, 12, 1), 2}));
-}
-
-void TestFrmDateShift::keepsItsLastEntries()
+void TestFrmDateShift::keepsItsLastEntriesAndCancelChangesNothing()
 {
     TestWorld world;
     world.clock.set(kToday, QTime(10, 0));
@@ -188,11 +174,14 @@ void TestFrmDateShift::keepsItsLastEntries()
     QTimer::singleShot(0, &form, [&] {
         shownDate = form.findChild<QDateEdit *>(QStringLiteral("tdbtDate"))->date();
         shownShift = form.findChild<QLineEdit *>(QStringLiteral("txtShift"))->text();
+        form.findChild<QLineEdit *>(QStringLiteral("txtShift"))->setText(QStringLiteral("3"));
         click(&form, QStringLiteral("cmdCancelButton"));
     });
     form.choose();
     QCOMPARE(shownDate, kToday);
     QCOMPARE(shownShift, QStringLiteral("2"));
+    // Cancel leaves the current date-shift as it was, whatever was typed.
+    QCOMPARE(world.session->currentDateShift(), (DateShift{kToday, 2}));
 }
 
 void TestFrmDateShift::nothingSelected()

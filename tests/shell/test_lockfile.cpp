@@ -19,15 +19,6 @@ private slots:
     void removeGivesUpOnAFileThatStays();
 };
 
-namespace {
-void writeRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-} // namespace
-
 void TestLockFile::reads_data()
 {
     QTest::addColumn<QByteArray>("content");
@@ -55,7 +46,7 @@ void TestLockFile::reads()
     QFETCH(bool, isLock);
     QTemporaryDir dir;
     const LockFile lockFile = LockFile::inFolder(dir.path());
-    writeRaw(lockFile.path(), content);
+    QVERIFY(writeFile(lockFile.path(), content));
     const std::optional<LockInfo> lock = lockFile.read();
     QCOMPARE(lock.has_value(), isLock);
     if (lock) {
@@ -71,9 +62,7 @@ void TestLockFile::writesWhatItReads()
     QVERIFY(!lockFile.read());
     const QDateTime when(QDate(2026, 3, 1), QTime(23, 5, 9));
     QVERIFY(lockFile.write(when, QStringLiteral("Jane Doe"), QStringLiteral("Repair")));
-    QFile file(lockFile.path());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("2026-03-01 23:05:09\r\nJane Doe\r\nRepair\r\n"));
+    QCOMPARE(readFile(lockFile.path()), QByteArray("2026-03-01 23:05:09\r\nJane Doe\r\nRepair\r\n"));
     const std::optional<LockInfo> lock = lockFile.read();
     QVERIFY(lock);
     QCOMPARE(lock->started, when);

@@ -4,19 +4,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtTest>
 
-// The rebuild of a damaged production database, and that no step loses the only good copy.
+// The rebuild of a damaged production database, and that no step loses the only good copy. The
+// repair's questions, its two exclusive access checks and a file of which nothing can be read are
+// tested with the start-up that runs it.
 class TestRepair : public QObject
 {
     Q_OBJECT
 
 private slots:
     void rebuildKeepsWhatCanBeRead();
-    void rebuildOfNothingFails();
     void failedReplaceLeavesTheOriginal_data();
     void failedReplaceLeavesTheOriginal();
-    void waitsForExclusiveAccessTwice();
 };
 
 namespace {
@@ -39,12 +40,9 @@ QString damagedDatabase(const QString &folder)
         transaction.commit();
         db.exec(QStringLiteral("CREATE INDEX [Big Text] ON [Big] ([Text])"));
     }
-    QFile file(path);
-    file.open(QIODevice::ReadWrite);
-    const qint64 pages = file.size() / 4096;
     // The leaf pages of [Big] come first, its index after them.
-    file.seek((pages / 3) * 4096);
-    file.write(QByteArray(4096, '\xff'));
+    const qint64 pages = QFileInfo(path).size() / 4096;
+    overwrite(path, (pages / 3) * 4096, QByteArray(4096, '\xff'));
     return path;
 }
 } // namespace
@@ -74,21 +72,6 @@ void TestRepair::rebuildKeepsWhatCanBeRead()
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("db2.scratch"))));
 }
 
-void TestRepair::rebuildOfNothingFails()
-{
-    QTemporaryDir dir;
-    const QString damaged = dir.filePath(QStringLiteral("noise.mdb"));
-    QFile file(damaged);
-    file.open(QIODevice::WriteOnly);
-    file.write(QByteArray(4096, '\x11'));
-    file.close();
-    const QString target = dir.filePath(QStringLiteral("rebuilt.mdb"));
-    const RebuildResult result = DatabaseRepair::rebuild(damaged, target, dir.path());
-    QVERIFY(!result.ok);
-    QVERIFY(!result.failure.isEmpty());
-    QVERIFY(!QFile::exists(target));
-}
-
 void TestRepair::failedReplaceLeavesTheOriginal_data()
 {
     QTest::addColumn<bool>("failCopy");
@@ -103,15 +86,8 @@ void TestRepair::failedReplaceLeavesTheOriginal()
     QFETCH(bool, failRename);
     TestWorld world;
     const QString path = world.createDatabase();
-    {
-        QFile file(path);
-        file.open(QIODevice::ReadWrite);
-        file.write(QByteArray(16, 'X'));
-    }
-    QFile original(path);
-    original.open(QIODevice::ReadOnly);
-    const QByteArray before = original.readAll();
-    original.close();
+    QVERIFY(overwrite(path, 0, QByteArray(16, 'X')));
+    const QByteArray before = readFile(path);
     world.fileOps.failCopy = failCopy;
     world.fileOps.failRename = failRename;
 
@@ -121,32 +97,10 @@ void TestRepair::failedReplaceLeavesTheOriginal()
              (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status"),
                           QStringLiteral("Repair Status")}));
     QCOMPARE(world.prompter.messages().last().icon, MsgIcon::Critical);
-    original.open(QIODevice::ReadOnly);
-    QCOMPARE(original.readAll(), before);
+    QCOMPARE(readFile(path), before);
     const QStringList left = QDir(world.root()).entryList(QDir::Files);
     QVERIFY2(!left.join(' ').contains(QStringLiteral("damaged-")), qPrintable(left.join(' ')));
     QVERIFY(!left.contains(QStringLiteral("QUORVEL.MDB.repaired")));
-}
-
-void TestRepair::waitsForExclusiveAccessTwice()
-{
-    TestWorld world;
-    const QString path = world.createDatabase();
-    {
-        QFile file(path);
-        file.open(QIODevice::ReadWrite);
-        file.write(QByteArray(16, 'X'));
-    }
-    QList<bool> checks;
-    world.session->setExclusiveAccessCheck([&](bool offerCancel) {
-        checks << offerCancel;
-        return true;
-    });
-    DatabaseRepair(*world.session).run();
-    // Before the rebuild and before the compaction, both times without a cancel button.
-    QCOMPARE(checks, (QList<bool>{false, false}));
-    QCOMPARE(Database::open(path).scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
-             QStringLiteral("ok"));
 }
 
 QTEST_GUILESS_MAIN(TestRepair)

@@ -70,7 +70,12 @@ void TestSetup::createsADatabaseFromTheCommandLine()
                        {{QStringLiteral("u"), QStringLiteral("o'neil")}})
                  .toString(),
              QStringLiteral("C"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT [Security Level] FROM [Security Table] WHERE [UserName] = "
+                                      "'SUPERVISOR'"))
+                 .toString(),
+             QStringLiteral("C"));
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toInt(), 0);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM [CompanyInfo]")).toInt(), 1);
     // The workstation's options are not changed by it, and an existing file is refused.
     QVERIFY(world.session->options().DatabaseName().isEmpty());
     QCOMPARE(

@@ -3,10 +3,13 @@
 #include "production/Schema.h"
 
 #include <QDir>
+#include <QFile>
 
 MsgAnswer ScriptedPrompter::ask(const PromptMessage &message)
 {
     m_messages.append(message);
+    if (onAsk)
+        onAsk(message);
     if (!m_answers.isEmpty())
         return m_answers.takeFirst();
     switch (message.buttons) {
@@ -33,9 +36,7 @@ TestWorld::TestWorld()
     paths = std::make_unique<FixedPaths>(m_dir.path());
     for (const QString &folder : {paths->programFolder(), paths->workingFolder(), paths->userDataFolder()})
         QDir().mkpath(folder);
-    auto store = std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-    session = std::make_unique<Session>(Seams{clock, prompter, identity, *paths, fileOps},
-                                        std::make_unique<CKelvaraOptions>(*paths, std::move(store)));
+    session = std::make_unique<Session>(Seams{clock, prompter, identity, *paths, fileOps}, newOptions());
     session->setEndProgramHandler([this](int code) { endRequests.append(code); });
     session->networkUserName = identity.userName();
 }
@@ -55,6 +56,49 @@ QString TestWorld::createDatabase(const QString &level)
 Database TestWorld::openDatabase() const
 {
     return Database::open(session->options().DatabaseName());
+}
+
+std::unique_ptr<CKelvaraOptions> TestWorld::newOptions() const
+{
+    return std::make_unique<CKelvaraOptions>(
+        *paths,
+        std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
+}
+
+namespace {
+Database createAndOpen(TestWorld &world, const QString &level)
+{
+    world.createDatabase(level);
+    world.session->securityLevel = level;
+    Database db = world.openDatabase();
+    // A throw-away file: no need to wait for the disk after every row.
+    db.exec(QStringLiteral("PRAGMA synchronous=OFF"));
+    return db;
+}
+} // namespace
+
+DatabaseWorld::DatabaseWorld(const QString &level, const QStringList &jobs) : db(createAndOpen(*this, level))
+{
+    for (const QString &number : jobs)
+        Fixture::job(db, number);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool overwrite(const QString &path, qint64 offset, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.seek(offset) && file.write(bytes) == bytes.size();
 }
 
 void Fixture::job(const Database &db, const QString &number, const QString &description, bool active)

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 // A clock the test sets.
 class TestClock : public Clock
@@ -22,11 +23,12 @@ private:
 };
 
 // Records every message and answers from a script; with the script empty it answers the
-// message's first button (Ok or Yes).
+// message's first button (Ok or Yes). onAsk, when set, runs as each message is shown.
 class ScriptedPrompter : public Prompter
 {
 public:
     MsgAnswer ask(const PromptMessage &message) override;
+    std::function<void(const PromptMessage &)> onAsk;
     void script(std::initializer_list<MsgAnswer> answers) { m_answers.append(answers); }
     const QList<PromptMessage> &messages() const { return m_messages; }
     QStringList titles() const;
@@ -82,10 +84,40 @@ public:
     // Creates QUORVEL.MDB with the schema, names it in the options, authorizes the identity.
     QString createDatabase(const QString &level = QStringLiteral("C"));
     Database openDatabase() const;
+    // A second options object on this world's settings store, as a later run would see it.
+    std::unique_ptr<CKelvaraOptions> newOptions() const;
 
 private:
     QTemporaryDir m_dir;
 };
+
+// A test world with its production database created and open, the jobs given made, and the
+// session logged in at the database's level: the set-up of the production tests.
+class DatabaseWorld : public TestWorld
+{
+public:
+    explicit DatabaseWorld(const QString &level = QStringLiteral("C"), const QStringList &jobs = {});
+
+    Database db;
+};
+
+// The error of the given kind that work throws; nothing when it throws none (any other
+// exception passes through and fails the test).
+template <class Error = KelvaraError, class Work> std::optional<Error> errorOf(Work &&work)
+{
+    try {
+        work();
+    } catch (const Error &error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+// Whole-file access for the tests of files: false or empty when the file cannot be opened.
+bool writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+// Overwrites bytes in place, from offset (a damaged header, a smashed page).
+bool overwrite(const QString &path, qint64 offset, const QByteArray &bytes);
 
 // Rows for tests: a job, a line, tickets. Each returns the new id where there is one.
 namespace Fixture {

@@ -17,4 +17,4 @@ namespace PlantGenerator {
 // Fills an empty production database (schema already created) with lines ending on lastDate.
 // Returns the number of job lines written.
 qint64 fill(Database &db, const PlantSize &size, const QDate &lastDate);
-}
+} // namespace PlantGenerator

@@ -5,11 +5,11 @@
 
 #include "PlantGenerator.h"
 
-#include "production/Database.h"
-#include "production/DateShift.h"
+#include "foundation/Database.h"
+#include "foundation/DateShift.h"
+#include "foundation/KelvaraError.h"
 #include "production/ProductionSummaries.h"
 #include "production/Schema.h"
-#include "shell/KelvaraError.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -23,7 +23,7 @@
 namespace {
 void measure(const char *what, int repeats, const std::function<void()> &step)
 {
-    step();   // warm the cache: a workstation has the pages it just read
+    step(); // warm the cache: a workstation has the pages it just read
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < repeats; ++i)
@@ -45,9 +45,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("years"), QStringLiteral("Years of production."), QStringLiteral("N"), QStringLiteral("5")});
-    parser.addOption({QStringLiteral("machines"), QStringLiteral("Lines per shift."), QStringLiteral("N"), QStringLiteral("60")});
-    parser.addOption({QStringLiteral("keep"), QStringLiteral("Write the database here and keep it."), QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("years"), QStringLiteral("Years of production."), QStringLiteral("N"),
+                      QStringLiteral("5")});
+    parser.addOption({QStringLiteral("machines"), QStringLiteral("Lines per shift."), QStringLiteral("N"),
+                      QStringLiteral("60")});
+    parser.addOption({QStringLiteral("keep"), QStringLiteral("Write the database here and keep it."),
+                      QStringLiteral("PATH")});
     parser.process(app);
 
     QTemporaryDir dir;
@@ -71,11 +74,14 @@ int main(int argc, char *argv[])
         }
         Database db = Database::open(path);
         const DateShift shift{last.addDays(-200), 2};
-        const QVariantMap byShift{{QStringLiteral("dt"), shift.sqlDate()}, {QStringLiteral("sh"), shift.shift}};
+        const QVariantMap byShift{{QStringLiteral("dt"), shift.sqlDate()},
+                                  {QStringLiteral("sh"), shift.shift}};
 
         measure("lines of one date-shift", 50, [&] {
-            countRows(db.exec(QStringLiteral("SELECT * FROM [Production Table] WHERE [Date] = :dt AND [Shift] = :sh "
-                                             "ORDER BY [Machine Number], [Job ID]"), byShift));
+            countRows(db.exec(
+                QStringLiteral("SELECT * FROM [Production Table] WHERE [Date] = :dt AND [Shift] = :sh "
+                               "ORDER BY [Machine Number], [Job ID]"),
+                byShift));
         });
         ClassIdGenerator ids;
         ProductionSummaries summaries(ids);
@@ -85,18 +91,23 @@ int main(int argc, char *argv[])
                       {{QStringLiteral("dt"), shift.sqlDate()}});
         });
         measure("next shift with lines", 50, [&] {
-            countRows(db.exec(QStringLiteral("SELECT MIN([Date]), [Shift] FROM [Production Table] WHERE [Date] > :dt "
-                                             "AND [Shift] = 1 GROUP BY [Shift]"),
-                              {{QStringLiteral("dt"), shift.sqlDate()}}));
+            countRows(db.exec(
+                QStringLiteral("SELECT MIN([Date]), [Shift] FROM [Production Table] WHERE [Date] > :dt "
+                               "AND [Shift] = 1 GROUP BY [Shift]"),
+                {{QStringLiteral("dt"), shift.sqlDate()}}));
         });
-        measure("latest production date", 50, [&] { countRows(db.execSaved(QStringLiteral("Get Highest Date"))); });
+        measure("latest production date", 50,
+                [&] { countRows(db.execSaved(QStringLiteral("Get Highest Date"))); });
         measure("bring forward unmatched (nothing to do)", 20, [&] {
             const DateShift next = shift.next();
             db.execSaved(QStringLiteral("Bring Forward Unmatched Line Items"),
-                         {{QStringLiteral("This Date"), shift.sqlDate()}, {QStringLiteral("This Shift"), shift.shift},
-                          {QStringLiteral("Next Date"), next.sqlDate()}, {QStringLiteral("Next Shift"), next.shift}});
+                         {{QStringLiteral("This Date"), shift.sqlDate()},
+                          {QStringLiteral("This Shift"), shift.shift},
+                          {QStringLiteral("Next Date"), next.sqlDate()},
+                          {QStringLiteral("Next Shift"), next.shift}});
         });
-        measure("unresolved hold tickets", 20, [&] { countRows(db.execSaved(QStringLiteral("Unresolved Hold"))); });
+        measure("unresolved hold tickets", 20,
+                [&] { countRows(db.execSaved(QStringLiteral("Unresolved Hold"))); });
     } catch (const KelvaraError &error) {
         std::fprintf(stderr, "%d: %s\n", error.number(), qPrintable(error.description()));
         return 1;

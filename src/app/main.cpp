@@ -1,6 +1,8 @@
+#include "foundation/Session.h"
+#include "production/ProductionWindows.h"
+#include "reports/ReportsMenu.h"
 #include "shell/KelvaraApp.h"
-#include "shell/MessageBoxPrompter.h"
-#include "shell/Session.h"
+#include "widgets/MessageBoxPrompter.h"
 
 #include <QCoreApplication>
 
@@ -15,5 +17,10 @@ int main(int argc, char *argv[])
     FileOps fileOps;
     Session session({clock, prompter, identity, paths, fileOps}, std::make_unique<CKelvaraOptions>(paths));
 
-    return KelvaraApp(session).run(QCoreApplication::arguments().mid(1));
+    // Every folder registers the windows behind its menu commands.
+    WindowRegistry windows;
+    registerProductionWindows(windows);
+    registerReportWindows(windows);
+
+    return KelvaraApp(session, std::move(windows)).run(QCoreApplication::arguments().mid(1));
 }

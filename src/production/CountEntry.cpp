@@ -44,11 +44,13 @@ double CountEntry::evaluate(const QString &entry)
     bool started = false;
     Op pending = Op::None;
     QString number;
-    bool negateNumber = false;   // a "-" typed right after another operator
+    bool negateNumber = false; // a "-" typed right after another operator
     bool operatorJustSeen = false;
 
     auto closeNumber = [&] {
-        const double value = number.isEmpty() ? 0.0 : std::strtod(number.toLatin1().constData(), nullptr) * (negateNumber ? -1 : 1);
+        const double value =
+            number.isEmpty() ? 0.0
+                             : std::strtod(number.toLatin1().constData(), nullptr) * (negateNumber ? -1 : 1);
         if (!started) {
             total = value;
             started = true;
@@ -68,7 +70,7 @@ double CountEntry::evaluate(const QString &entry)
         }
         const Op op = operatorOf(c);
         if (op == Op::None)
-            continue;   // commas, points and every other character are dropped
+            continue; // commas, points and every other character are dropped
         if (operatorJustSeen && number.isEmpty() && started) {
             if (op == Op::Subtract)
                 negateNumber = !negateNumber;
@@ -97,8 +99,8 @@ QString CountEntry::EvaluateCountEntry(const QString &entry)
 CountEntry::Count CountEntry::toCount(const QString &entry)
 {
     const double value = evaluate(entry);
-    if (!std::isfinite(value) || value > std::numeric_limits<qint32>::max()
-        || value < std::numeric_limits<qint32>::min()) {
+    if (!std::isfinite(value) || value > std::numeric_limits<qint32>::max() ||
+        value < std::numeric_limits<qint32>::min()) {
         return {std::nullopt,
                 QStringLiteral("The entry \"%1\" gives a number too large for a count (the largest "
                                "is 2,147,483,647). Please check what you typed.")

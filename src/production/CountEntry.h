@@ -18,11 +18,11 @@ QString EvaluateCountEntry(const QString &entry);
 
 struct Count
 {
-    std::optional<qint32> value;   // empty when the result does not fit a count field
-    QString message;               // why it was refused
+    std::optional<qint32> value; // empty when the result does not fit a count field
+    QString message;             // why it was refused
 };
 
 // The entry as a value for a 32-bit count field; a result beyond that range is refused with a
 // message rather than wrapped.
 Count toCount(const QString &entry);
-}
+} // namespace CountEntry

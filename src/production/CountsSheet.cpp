@@ -2,7 +2,7 @@
 
 #include "CountEntry.h"
 #include "ProductionSummaries.h"
-#include "shell/KelvaraError.h"
+#include "foundation/KelvaraError.h"
 
 #include <limits>
 

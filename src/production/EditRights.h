@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DateShift.h"
+#include "foundation/DateShift.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "JobLines.h"
 
-#include "Database.h"
+#include "foundation/Database.h"
 
 #include <QSqlQuery>
 

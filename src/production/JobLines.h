@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DateShift.h"
+#include "foundation/DateShift.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "JobListModel.h"
 
-#include "Database.h"
-#include "shell/Prompter.h"
+#include "foundation/Database.h"
+#include "foundation/Prompter.h"
 
 #include <QBrush>
 #include <QFont>
@@ -39,10 +39,7 @@ QVariant valueOf(const JobLine &line, int column)
 }
 } // namespace
 
-JobListModel::JobListModel(Prompter &prompter, QObject *parent)
-    : QAbstractTableModel(parent), m_prompter(prompter)
-{
-}
+JobListModel::JobListModel(Prompter &prompter, QObject *parent) : EntryModel(prompter, parent) {}
 
 void JobListModel::reset(JobLines *store, const DateShift &dateShift, const QList<JobLine> &lines,
                          const QList<JobChoice> &jobs)
@@ -142,7 +139,7 @@ bool JobListModel::setData(const QModelIndex &index, const QVariant &value, int 
 {
     // A message box takes the focus from the cell editor, which commits once more; that second
     // commit must not ask again.
-    if (role != Qt::EditRole || !index.isValid() || m_prompting || !m_store)
+    if (role != Qt::EditRole || !index.isValid() || prompting() || !m_store)
         return false;
     const int row = index.row();
     if (row >= rowCount() || lineAt(row).protectedRecord)
@@ -197,7 +194,8 @@ bool JobListModel::applyEdit(JobLine &line, int column, const QString &text)
 
 bool JobListModel::save(int row, JobLine &line)
 {
-    try {
+    bool saved = true;
+    const bool ran = guardedSave([&] {
         if (isNewLine(row)) {
             m_newLine = line;
             if (line.machineNumber && !line.jobNumber.isEmpty()) {
@@ -211,14 +209,15 @@ bool JobListModel::save(int row, JobLine &line)
         } else if (m_store->updateIdentity(line)) {
             m_lines[row] = line;
         } else {
-            m_lines[row].protectedRecord = true;
-            refuse(tr("This line has been protected or removed meanwhile; the change was not saved."));
-            emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
-            return false;
+            saved = false;
         }
-    } catch (const DatabaseError &error) {
-        if (m_onFailure)
-            m_onFailure(error.numberAndText());
+    });
+    if (!ran)
+        return false;
+    if (!saved) {
+        m_lines[row].protectedRecord = true;
+        refuse(tr("This line has been protected or removed meanwhile; the change was not saved."));
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
         return false;
     }
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
@@ -245,13 +244,6 @@ JobLines::Removal JobListModel::removeLine(int row)
         endRemoveRows();
     }
     return result;
-}
-
-void JobListModel::refuse(const QString &message)
-{
-    m_prompting = true;
-    m_prompter.tell(message, programTitle());
-    m_prompting = false;
 }
 
 const JobChoice *JobListModel::findJob(const QString &number) const

@@ -2,16 +2,13 @@
 
 #include "JobLines.h"
 
-#include <QAbstractTableModel>
-#include <functional>
-
-class Prompter;
+#include "widgets/EntryModel.h"
 
 // The job list grid: the lines of one date-shift, then one always-present new line where the
 // user types a machine number and chooses a job. A line is saved as soon as it has both; edits
 // to a saved line are saved at once. Protected lines are read-only, and a protected date-shift
 // offers no new line.
-class JobListModel : public QAbstractTableModel
+class JobListModel : public EntryModel
 {
     Q_OBJECT
 
@@ -42,22 +39,15 @@ public:
     // Deletes a saved line (see JobLines::remove), or clears what was typed on the new line.
     JobLines::Removal removeLine(int row);
 
-    // Database failures while saving go here (the window reports them).
-    void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
-
 private:
     bool applyEdit(JobLine &line, int column, const QString &text);
     bool save(int row, JobLine &line);
-    void refuse(const QString &message);
     const JobChoice *findJob(const QString &number) const;
 
-    Prompter &m_prompter;
     JobLines *m_store = nullptr;
     DateShift m_dateShift;
     QList<JobLine> m_lines;
     JobLine m_newLine;
     QList<JobChoice> m_jobs;
     bool m_allowNewLine = false;
-    bool m_prompting = false;
-    std::function<void(const QString &)> m_onFailure;
 };

@@ -1,8 +1,8 @@
 #include "ProductionCountsModel.h"
 
-#include "Database.h"
 #include "QuantityFormat.h"
-#include "shell/Prompter.h"
+#include "foundation/Database.h"
+#include "foundation/Prompter.h"
 
 #include <QBrush>
 #include <QColor>
@@ -29,7 +29,7 @@ bool isText(int column)
 } // namespace
 
 ProductionCountsModel::ProductionCountsModel(CountsSheet &sheet, Prompter &prompter, QObject *parent)
-    : QAbstractTableModel(parent), m_sheet(sheet), m_prompter(prompter)
+    : EntryModel(prompter, parent), m_sheet(sheet)
 {
 }
 
@@ -198,24 +198,18 @@ bool ProductionCountsModel::setData(const QModelIndex &index, const QVariant &va
 {
     // The message box below takes the focus from the cell editor, which then commits again;
     // that second commit is not a new entry.
-    if (role != Qt::EditRole || !index.isValid() || m_prompting || !m_store)
+    if (role != Qt::EditRole || !index.isValid() || prompting() || !m_store)
         return false;
     const auto field = fieldOf(index.column());
     if (!field)
         return false;
     CountsSheet::Entry entry;
-    try {
-        entry = m_sheet.enter(*m_store, index.row(), *field, value.toString());
-    } catch (const DatabaseError &error) {
-        if (m_onFailure)
-            m_onFailure(error.numberAndText());
+    if (!guardedSave([&] { entry = m_sheet.enter(*m_store, index.row(), *field, value.toString()); })) {
         emit entryRefused();
         return false;
     }
     if (!entry.stored) {
-        m_prompting = true;
-        m_prompter.tell(entry.message, programTitle());
-        m_prompting = false;
+        refuse(entry.message);
         emit entryRefused();
         return false;
     }

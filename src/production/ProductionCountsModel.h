@@ -2,16 +2,15 @@
 
 #include "CountsSheet.h"
 
-#include <QAbstractTableModel>
+#include "widgets/EntryModel.h"
+
 #include <functional>
 #include <optional>
-
-class Prompter;
 
 // The counts grid: the fourteen columns of a date-shift's lines, the figures computed in memory
 // from the sheet (nothing is read from the database while the grid paints), and the entry of
 // the three counter readings.
-class ProductionCountsModel : public QAbstractTableModel
+class ProductionCountsModel : public EntryModel
 {
     Q_OBJECT
 
@@ -53,8 +52,6 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
-    void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
-
 signals:
     // A non-negative ending count was stored: the counts are to be posted to the next shift.
     void endCountEntered();
@@ -66,8 +63,5 @@ private:
     bool isNegativeStyled(int row, int column) const;
 
     CountsSheet &m_sheet;
-    Prompter &m_prompter;
     JobLines *m_store = nullptr;
-    bool m_prompting = false;
-    std::function<void(const QString &)> m_onFailure;
 };

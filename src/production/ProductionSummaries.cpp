@@ -1,7 +1,7 @@
 #include "ProductionSummaries.h"
 
-#include "Database.h"
-#include "DateShift.h"
+#include "foundation/Database.h"
+#include "foundation/DateShift.h"
 
 #include <QSqlQuery>
 #include <stdexcept>
@@ -67,9 +67,8 @@ void ProductionSummaries::Clear()
 
 void ProductionSummaries::fill(const Database &db, const DateShift &dateShift)
 {
-    QSqlQuery ids = db.execSaved(QStringLiteral("JobIDs"),
-                                 {{QStringLiteral("dt"), dateShift.sqlDate()},
-                                  {QStringLiteral("sh"), dateShift.shift}});
+    QSqlQuery ids = db.execSaved(QStringLiteral("JobIDs"), {{QStringLiteral("dt"), dateShift.sqlDate()},
+                                                            {QStringLiteral("sh"), dateShift.shift}});
     QVariant first, last;
     if (ids.next()) {
         first = ids.value(QStringLiteral("MinJobID"));
@@ -99,5 +98,6 @@ void ProductionSummaries::fill(const Database &db, const DateShift &dateShift)
         }
     };
     addUp(holds, QStringLiteral("Holds"), &ProductionSummary::ToHold, &ProductionSummary::setToHold);
-    addUp(rework, QStringLiteral("Rework"), &ProductionSummary::FromRework, &ProductionSummary::setFromRework);
+    addUp(rework, QStringLiteral("Rework"), &ProductionSummary::FromRework,
+          &ProductionSummary::setFromRework);
 }

@@ -1,11 +1,13 @@
 #include "ProductionSummary.h"
 
-#include "shell/KelvaraError.h"
+#include "foundation/KelvaraError.h"
 
 #include <limits>
 
 ProductionSummary::ProductionSummary(QString key, ClassIdGenerator &ids)
-    : m_key(std::move(key)), m_classDebugId(ids.next()) {}
+    : m_key(std::move(key)), m_classDebugId(ids.next())
+{
+}
 
 qint32 ProductionSummary::checked(const QVariant &value, const char *member)
 {
@@ -17,8 +19,23 @@ qint32 ProductionSummary::checked(const QVariant &value, const char *member)
     return qint32(number);
 }
 
-void ProductionSummary::setTransfers(const QVariant &v) { m_transfers = checked(v, "Transfers"); }
-void ProductionSummary::setFromRework(const QVariant &v) { m_fromRework = checked(v, "FromRework"); }
-void ProductionSummary::setToHold(const QVariant &v) { m_toHold = checked(v, "ToHold"); }
-void ProductionSummary::setRejects(const QVariant &v) { m_rejects = checked(v, "Rejects"); }
-void ProductionSummary::setNetFinishedGoods(const QVariant &v) { m_netFinishedGoods = checked(v, "NetFinishedGoods"); }
+void ProductionSummary::setTransfers(const QVariant &v)
+{
+    m_transfers = checked(v, "Transfers");
+}
+void ProductionSummary::setFromRework(const QVariant &v)
+{
+    m_fromRework = checked(v, "FromRework");
+}
+void ProductionSummary::setToHold(const QVariant &v)
+{
+    m_toHold = checked(v, "ToHold");
+}
+void ProductionSummary::setRejects(const QVariant &v)
+{
+    m_rejects = checked(v, "Rejects");
+}
+void ProductionSummary::setNetFinishedGoods(const QVariant &v)
+{
+    m_netFinishedGoods = checked(v, "NetFinishedGoods");
+}

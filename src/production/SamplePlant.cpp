@@ -1,7 +1,7 @@
 #include "SamplePlant.h"
 
-#include "Database.h"
 #include "Schema.h"
+#include "foundation/Database.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -20,28 +20,28 @@ struct Job
 };
 
 constexpr std::array<Job, 30> kJobs{{
-    {"10-1042", "Bezel, front panel, black"},     {"10-1187", "Housing, lower, gray"},
-    {"10-1220", "Housing, upper, gray"},          {"10-1305", "Knob, volume, 28 mm"},
-    {"10-1311", "Knob, selector, 22 mm"},         {"11-2004", "Battery door, AA"},
-    {"11-2019", "Battery door, AAA"},             {"11-2150", "Clip, cable, 6 mm"},
-    {"12-3001", "Cap, bottle, 38 mm white"},      {"12-3002", "Cap, bottle, 38 mm blue"},
-    {"12-3110", "Closure, flip top, 24 mm"},      {"12-3340", "Spout, pour, natural"},
-    {"13-4410", "Bracket, mounting, PA66"},       {"13-4425", "Bracket, hinge, PA66 GF"},
-    {"13-4500", "Spacer, 12 mm, nylon"},          {"14-5021", "Lens, indicator, clear PC"},
-    {"14-5033", "Lens, indicator, amber PC"},     {"14-5100", "Light pipe, 4 way"},
-    {"15-6002", "Tray, sorting, 12 cell"},        {"15-6010", "Lid, tray, 12 cell"},
-    {"16-7205", "Grommet, TPE, 10 mm"},           {"16-7211", "Grommet, TPE, 16 mm"},
-    {"17-8003", "Handle, drawer, ABS"},           {"17-8040", "End cap, rail, ABS"},
-    {"18-9100", "Fan shroud, 80 mm"},             {"18-9120", "Fan shroud, 120 mm"},
-    {"19-9500", "Gear, spur, 32 tooth POM"},      {"19-9510", "Gear, worm, POM"},
-    {"20-0101", "Filter frame, old style"},       {"20-0102", "Filter frame, trial run"},
+    {"10-1042", "Bezel, front panel, black"}, {"10-1187", "Housing, lower, gray"},
+    {"10-1220", "Housing, upper, gray"},      {"10-1305", "Knob, volume, 28 mm"},
+    {"10-1311", "Knob, selector, 22 mm"},     {"11-2004", "Battery door, AA"},
+    {"11-2019", "Battery door, AAA"},         {"11-2150", "Clip, cable, 6 mm"},
+    {"12-3001", "Cap, bottle, 38 mm white"},  {"12-3002", "Cap, bottle, 38 mm blue"},
+    {"12-3110", "Closure, flip top, 24 mm"},  {"12-3340", "Spout, pour, natural"},
+    {"13-4410", "Bracket, mounting, PA66"},   {"13-4425", "Bracket, hinge, PA66 GF"},
+    {"13-4500", "Spacer, 12 mm, nylon"},      {"14-5021", "Lens, indicator, clear PC"},
+    {"14-5033", "Lens, indicator, amber PC"}, {"14-5100", "Light pipe, 4 way"},
+    {"15-6002", "Tray, sorting, 12 cell"},    {"15-6010", "Lid, tray, 12 cell"},
+    {"16-7205", "Grommet, TPE, 10 mm"},       {"16-7211", "Grommet, TPE, 16 mm"},
+    {"17-8003", "Handle, drawer, ABS"},       {"17-8040", "End cap, rail, ABS"},
+    {"18-9100", "Fan shroud, 80 mm"},         {"18-9120", "Fan shroud, 120 mm"},
+    {"19-9500", "Gear, spur, 32 tooth POM"},  {"19-9510", "Gear, worm, POM"},
+    {"20-0101", "Filter frame, old style"},   {"20-0102", "Filter frame, trial run"},
 }};
-constexpr int kActiveJobs = 28;   // the last two are retired
+constexpr int kActiveJobs = 28; // the last two are retired
 
 struct Machine
 {
-    int job = 0;             // index into kJobs
-    qint64 counter = 0;      // the machine's counter reading
+    int job = 0;        // index into kJobs
+    qint64 counter = 0; // the machine's counter reading
     int partsPerShift = 0;
 };
 
@@ -56,7 +56,9 @@ class Builder
 {
 public:
     Builder(Database &db, const QDate &lastDate, quint32 seed)
-        : m_db(db), m_lastDate(lastDate), m_random(seed) {}
+        : m_db(db), m_lastDate(lastDate), m_random(seed)
+    {
+    }
 
     void run()
     {
@@ -73,7 +75,8 @@ public:
             for (int shift = 1; shift <= 3; ++shift) {
                 m_db.execSaved(QStringLiteral("Set Protection"),
                                {{QStringLiteral("dt"), sqlDate(first.addDays(day))},
-                                {QStringLiteral("sh"), shift}, {QStringLiteral("Valu"), -1}});
+                                {QStringLiteral("sh"), shift},
+                                {QStringLiteral("Valu"), -1}});
             }
         }
         m_db.exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Quorvel Plastics'"));
@@ -86,11 +89,12 @@ private:
     void addJobs()
     {
         for (int i = 0; i < int(kJobs.size()); ++i) {
-            m_db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number], [Job Description], [Active]) "
-                                     "VALUES (:n, :d, :a)"),
-                      {{QStringLiteral("n"), QString::fromLatin1(kJobs[i].number)},
-                       {QStringLiteral("d"), QString::fromLatin1(kJobs[i].description)},
-                       {QStringLiteral("a"), i < kActiveJobs ? 1 : 0}});
+            m_db.exec(
+                QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number], [Job Description], [Active]) "
+                               "VALUES (:n, :d, :a)"),
+                {{QStringLiteral("n"), QString::fromLatin1(kJobs[i].number)},
+                 {QStringLiteral("d"), QString::fromLatin1(kJobs[i].description)},
+                 {QStringLiteral("a"), i < kActiveJobs ? 1 : 0}});
         }
     }
 
@@ -112,7 +116,7 @@ private:
             if (shift == 1 && chance(0.08))
                 machine.job = (machine.job + between(1, kActiveJobs - 1)) % kActiveJobs;
             if (!inProgress && m >= 17 && chance(0.3))
-                continue;   // the newest presses run only when there is work for them
+                continue; // the newest presses run only when there is work for them
             addLine(date, shift, day, m + 1, machine, inProgress);
         }
     }
@@ -137,10 +141,14 @@ private:
             QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
                            "[Job Description], [Beginning Count], [Ending Count], [Matec Count]) "
                            "VALUES (:d, :s, :m, :j, :jd, :b, :e, :mc)"),
-            {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift},
-             {QStringLiteral("m"), machineNumber}, {QStringLiteral("j"), job},
+            {{QStringLiteral("d"), sqlDate(date)},
+             {QStringLiteral("s"), shift},
+             {QStringLiteral("m"), machineNumber},
+             {QStringLiteral("j"), job},
              {QStringLiteral("jd"), QString::fromLatin1(kJobs[size_t(machine.job)].description)},
-             {QStringLiteral("b"), beginning}, {QStringLiteral("e"), ending}, {QStringLiteral("mc"), matec}});
+             {QStringLiteral("b"), beginning},
+             {QStringLiteral("e"), ending},
+             {QStringLiteral("mc"), matec}});
         const qint64 jobId = m_db.lastInsertId(insert);
         if (!inProgress)
             machine.counter = ending;
@@ -158,10 +166,12 @@ private:
 
     void addTransfer(qint64 jobId, qint64 quantity)
     {
-        m_db.exec(QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number], [Transfer Quantity]) "
-                                 "VALUES (:j, :n, :q)"),
-                  {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), ++m_transferNumber},
-                   {QStringLiteral("q"), quantity}});
+        m_db.exec(
+            QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number], [Transfer Quantity]) "
+                           "VALUES (:j, :n, :q)"),
+            {{QStringLiteral("j"), jobId},
+             {QStringLiteral("n"), ++m_transferNumber},
+             {QStringLiteral("q"), quantity}});
     }
 
     void addHold(qint64 jobId, qint64 quantity)
@@ -170,7 +180,9 @@ private:
         m_holdNumber += chance(0.1) ? between(2, 3) : 1;
         m_db.exec(QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], [Hold Quantity], "
                                  "[Hold Remaining]) VALUES (:j, :n, :q, :q)"),
-                  {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), m_holdNumber}, {QStringLiteral("q"), quantity}});
+                  {{QStringLiteral("j"), jobId},
+                   {QStringLiteral("n"), m_holdNumber},
+                   {QStringLiteral("q"), quantity}});
     }
 
     void splitRejects(qint64 jobId, qint64 rejects)
@@ -188,8 +200,8 @@ private:
             sets += QStringLiteral(", [RejectReason%1] = :r%1").arg(r + 1);
             params.insert(QStringLiteral("r%1").arg(r + 1), reasons[size_t(r)]);
         }
-        m_db.exec(QStringLiteral("UPDATE [Production Table] SET [Rejects] = :total") + sets
-                      + QStringLiteral(" WHERE [Job ID] = :id"),
+        m_db.exec(QStringLiteral("UPDATE [Production Table] SET [Rejects] = :total") + sets +
+                      QStringLiteral(" WHERE [Job ID] = :id"),
                   params);
     }
 
@@ -200,9 +212,10 @@ private:
         for (const Line &held : m_heldLines) {
             if (held.dayIndex > kDays - 4)
                 continue;
-            QSqlQuery ticket = m_db.exec(QStringLiteral("SELECT [Hold Ticket ID], [Hold Quantity] FROM [Hold Table] "
-                                                        "WHERE [Job ID] = :j"),
-                                         {{QStringLiteral("j"), held.id}});
+            QSqlQuery ticket =
+                m_db.exec(QStringLiteral("SELECT [Hold Ticket ID], [Hold Quantity] FROM [Hold Table] "
+                                         "WHERE [Job ID] = :j"),
+                          {{QStringLiteral("j"), held.id}});
             if (!ticket.next())
                 continue;
             const qint64 ticketId = ticket.value(0).toLongLong();
@@ -210,18 +223,21 @@ private:
             const qint64 target = laterLineOfJob(held);
             const qint64 reworked = target ? quantity * between(40, 90) / 100 : 0;
             const qint64 rejected = chance(0.2) ? (quantity - reworked) / 2 : quantity - reworked;
-            const QDateTime when(m_lastDate.addDays(held.dayIndex - kDays + 3), QTime(between(7, 22), between(0, 59)));
+            const QDateTime when(m_lastDate.addDays(held.dayIndex - kDays + 3),
+                                 QTime(between(7, 22), between(0, 59)));
             if (reworked > 0)
                 addDistribution(ticketId, target, reworked, 0, 0, when);
             if (rejected > 0)
                 addDistribution(ticketId, QVariant(), 0, rejected, between(1, 10), when);
-            m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :t"),
-                      {{QStringLiteral("r"), quantity - reworked - rejected}, {QStringLiteral("t"), ticketId}});
+            m_db.exec(
+                QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :t"),
+                {{QStringLiteral("r"), quantity - reworked - rejected}, {QStringLiteral("t"), ticketId}});
         }
         m_db.execSaved(QStringLiteral("Update Disposal Status"));
-        m_db.exec(QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
-                                 "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
-                                 "[Production Table].[Job ID]), 0)"));
+        m_db.exec(
+            QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
+                           "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
+                           "[Production Table].[Job ID]), 0)"));
     }
 
     qint64 laterLineOfJob(const Line &held) const
@@ -233,25 +249,29 @@ private:
         return 0;
     }
 
-    void addDistribution(qint64 ticketId, const QVariant &toJobId, qint64 reworked, qint64 rejects, int reason,
-                         const QDateTime &when)
+    void addDistribution(qint64 ticketId, const QVariant &toJobId, qint64 reworked, qint64 rejects,
+                         int reason, const QDateTime &when)
     {
-        m_db.exec(QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID], [To Job ID], "
-                                 "[Hold Ticket Number], [Reworked Quantity], [Rejects], [Reject Reason], [Printed], "
-                                 "[When Added]) SELECT :t, h.[Job ID], :to, h.[Hold Ticket Number], :w, :r, :rr, 0, "
-                                 ":when FROM [Hold Table] h WHERE h.[Hold Ticket ID] = :t"),
-                  {{QStringLiteral("t"), ticketId}, {QStringLiteral("to"), toJobId},
-                   {QStringLiteral("w"), reworked}, {QStringLiteral("r"), rejects},
+        m_db.exec(QStringLiteral(
+                      "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID], [To Job ID], "
+                      "[Hold Ticket Number], [Reworked Quantity], [Rejects], [Reject Reason], [Printed], "
+                      "[When Added]) SELECT :t, h.[Job ID], :to, h.[Hold Ticket Number], :w, :r, :rr, 0, "
+                      ":when FROM [Hold Table] h WHERE h.[Hold Ticket ID] = :t"),
+                  {{QStringLiteral("t"), ticketId},
+                   {QStringLiteral("to"), toJobId},
+                   {QStringLiteral("w"), reworked},
+                   {QStringLiteral("r"), rejects},
                    {QStringLiteral("rr"), reason},
                    {QStringLiteral("when"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
     }
 
     void addColorSheets()
     {
-        static const char *const colors[][3] = {
-            {"Jet Black", "Clariant", "BK-1120"}, {"Dove Gray", "Ampacet", "GR-4471"},
-            {"Signal Blue", "PolyOne", "BL-2290"}, {"Amber", "Clariant", "AM-0310"},
-            {"Titanium White", "Ampacet", "WH-1000"}};
+        static const char *const colors[][3] = {{"Jet Black", "Clariant", "BK-1120"},
+                                                {"Dove Gray", "Ampacet", "GR-4471"},
+                                                {"Signal Blue", "PolyOne", "BL-2290"},
+                                                {"Amber", "Clariant", "AM-0310"},
+                                                {"Titanium White", "Ampacet", "WH-1000"}};
         for (int i = 0; i < 12; ++i) {
             const auto &color = colors[i % 5];
             QVariantMap params{{QStringLiteral("j"), QString::fromLatin1(kJobs[size_t(i * 2)].number)},
@@ -263,11 +283,12 @@ private:
                                {QStringLiteral("ur"), between(10, 40) / 10.0}};
             for (int c = 1; c <= 5; ++c)
                 params.insert(QStringLiteral("c%1").arg(c), between(180, 220) / 10.0);
-            m_db.exec(QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], [Color Name], "
-                                     "[Color Vendor], [Color Number], [Shot Weight], [Usage Rate], [Cal1], [Cal2], "
-                                     "[Cal3], [Cal4], [Cal5]) VALUES (:j, :f, :cn, :cv, :cnum, :sw, :ur, :c1, :c2, "
-                                     ":c3, :c4, :c5)"),
-                      params);
+            m_db.exec(
+                QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], [Color Name], "
+                               "[Color Vendor], [Color Number], [Shot Weight], [Usage Rate], [Cal1], [Cal2], "
+                               "[Cal3], [Cal4], [Cal5]) VALUES (:j, :f, :cn, :cv, :cnum, :sw, :ur, :c1, :c2, "
+                               ":c3, :c4, :c5)"),
+                params);
         }
     }
 
@@ -292,11 +313,13 @@ void SamplePlant::fill(Database &db, const QDate &lastDate, quint32 seed)
     transaction.commit();
 }
 
-void SamplePlant::createDatabase(const QString &path, const QString &loginName, bool sample, const QDate &lastDate)
+void SamplePlant::createDatabase(const QString &path, const QString &loginName, bool sample,
+                                 const QDate &lastDate)
 {
     Database db = Database::createFile(path);
     Schema::create(db);
-    Schema::authorize(db, QStringLiteral("SUPERVISOR"), QStringLiteral("Plant Supervisor"), QStringLiteral("C"));
+    Schema::authorize(db, QStringLiteral("SUPERVISOR"), QStringLiteral("Plant Supervisor"),
+                      QStringLiteral("C"));
     if (!loginName.isEmpty() && loginName.compare(QStringLiteral("SUPERVISOR"), Qt::CaseInsensitive) != 0)
         Schema::authorize(db, loginName, loginName, QStringLiteral("C"));
     if (sample)

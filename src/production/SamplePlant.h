@@ -14,4 +14,4 @@ namespace SamplePlant {
 void createDatabase(const QString &path, const QString &loginName, bool sample, const QDate &lastDate);
 // Fills an empty production database with the sample plant; the same seed gives the same plant.
 void fill(Database &db, const QDate &lastDate, quint32 seed = 20261208);
-}
+} // namespace SamplePlant

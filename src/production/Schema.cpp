@@ -1,6 +1,6 @@
 #include "Schema.h"
 
-#include "Database.h"
+#include "foundation/Database.h"
 
 namespace {
 QString rejectReasonColumns()
@@ -22,44 +22,39 @@ QString rejectReasonSelect(const QString &alias)
 QStringList tableStatements()
 {
     return {
-        QStringLiteral(
-            "CREATE TABLE [Job Lookup Table] (\n"
-            "  [Job Number] TEXT PRIMARY KEY NOT NULL,\n"
-            "  [Job Description] TEXT,\n"
-            "  [Active] INTEGER NOT NULL DEFAULT 1,\n"
-            "  [Check Sheet] BLOB)"),
-        QStringLiteral(
-            "CREATE TABLE [Production Table] (\n"
-            "  [Job ID] INTEGER PRIMARY KEY AUTOINCREMENT,\n"
-            "  [Date] TEXT NOT NULL,\n"
-            "  [Shift] INTEGER NOT NULL CHECK ([Shift] BETWEEN 1 AND 3),\n"
-            "  [Machine Number] INTEGER,\n"
-            "  [Job Number] TEXT REFERENCES [Job Lookup Table]([Job Number]) ON UPDATE CASCADE,\n"
-            "  [Job Description] TEXT,\n"
-            "  [Beginning Count] INTEGER NOT NULL DEFAULT 0,\n"
-            "  [Ending Count] INTEGER NOT NULL DEFAULT 0,\n"
-            "  [Matec Count] INTEGER NOT NULL DEFAULT 0,\n"
-            "  [From Rework] INTEGER NOT NULL DEFAULT 0,\n"
-            "  [Transfer Quantity] INTEGER NOT NULL DEFAULT 0,\n"
-            "  [Rejects] INTEGER NOT NULL DEFAULT 0,\n  ")
-            + rejectReasonColumns()
-            + QStringLiteral(",\n  [Protected Record] INTEGER NOT NULL DEFAULT 0)"),
+        QStringLiteral("CREATE TABLE [Job Lookup Table] (\n"
+                       "  [Job Number] TEXT PRIMARY KEY NOT NULL,\n"
+                       "  [Job Description] TEXT,\n"
+                       "  [Active] INTEGER NOT NULL DEFAULT 1,\n"
+                       "  [Check Sheet] BLOB)"),
+        QStringLiteral("CREATE TABLE [Production Table] (\n"
+                       "  [Job ID] INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+                       "  [Date] TEXT NOT NULL,\n"
+                       "  [Shift] INTEGER NOT NULL CHECK ([Shift] BETWEEN 1 AND 3),\n"
+                       "  [Machine Number] INTEGER,\n"
+                       "  [Job Number] TEXT REFERENCES [Job Lookup Table]([Job Number]) ON UPDATE CASCADE,\n"
+                       "  [Job Description] TEXT,\n"
+                       "  [Beginning Count] INTEGER NOT NULL DEFAULT 0,\n"
+                       "  [Ending Count] INTEGER NOT NULL DEFAULT 0,\n"
+                       "  [Matec Count] INTEGER NOT NULL DEFAULT 0,\n"
+                       "  [From Rework] INTEGER NOT NULL DEFAULT 0,\n"
+                       "  [Transfer Quantity] INTEGER NOT NULL DEFAULT 0,\n"
+                       "  [Rejects] INTEGER NOT NULL DEFAULT 0,\n  ") +
+            rejectReasonColumns() + QStringLiteral(",\n  [Protected Record] INTEGER NOT NULL DEFAULT 0)"),
         // The ticket and distribution tables carry a counter key of their own so that a grid can
         // address one row; the program's fields are as the plant knows them.
-        QStringLiteral(
-            "CREATE TABLE [Transfer Table] (\n"
-            "  [Transfer ID] INTEGER PRIMARY KEY AUTOINCREMENT,\n"
-            "  [Job ID] INTEGER NOT NULL REFERENCES [Production Table]([Job ID]),\n"
-            "  [Transfer Number] INTEGER,\n"
-            "  [Transfer Quantity] INTEGER)"),
-        QStringLiteral(
-            "CREATE TABLE [Hold Table] (\n"
-            "  [Hold Ticket ID] INTEGER PRIMARY KEY AUTOINCREMENT,\n"
-            "  [Job ID] INTEGER NOT NULL REFERENCES [Production Table]([Job ID]),\n"
-            "  [Hold Ticket Number] INTEGER,\n"
-            "  [Hold Quantity] INTEGER NOT NULL DEFAULT 0,\n"
-            "  [Hold Remaining] INTEGER NOT NULL DEFAULT 0,\n"
-            "  [Disposed of] INTEGER NOT NULL DEFAULT 0)"),
+        QStringLiteral("CREATE TABLE [Transfer Table] (\n"
+                       "  [Transfer ID] INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+                       "  [Job ID] INTEGER NOT NULL REFERENCES [Production Table]([Job ID]),\n"
+                       "  [Transfer Number] INTEGER,\n"
+                       "  [Transfer Quantity] INTEGER)"),
+        QStringLiteral("CREATE TABLE [Hold Table] (\n"
+                       "  [Hold Ticket ID] INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+                       "  [Job ID] INTEGER NOT NULL REFERENCES [Production Table]([Job ID]),\n"
+                       "  [Hold Ticket Number] INTEGER,\n"
+                       "  [Hold Quantity] INTEGER NOT NULL DEFAULT 0,\n"
+                       "  [Hold Remaining] INTEGER NOT NULL DEFAULT 0,\n"
+                       "  [Disposed of] INTEGER NOT NULL DEFAULT 0)"),
         // [To Job ID] is NULL when the row reworks nothing.
         QStringLiteral(
             "CREATE TABLE [Hold Distribution] (\n"
@@ -85,24 +80,23 @@ QStringList tableStatements()
             "  [Usage Rate] REAL,\n"
             "  [Cal1] REAL, [Cal2] REAL, [Cal3] REAL, [Cal4] REAL, [Cal5] REAL)"),
         // Login names compare without regard to case, as the plant's network does.
-        QStringLiteral(
-            "CREATE TABLE [Security Table] (\n"
-            "  [UserName] TEXT PRIMARY KEY NOT NULL COLLATE NOCASE,\n"
-            "  [User Name] TEXT,\n"
-            "  [User ID] INTEGER,\n"
-            "  [Security Level] TEXT NOT NULL DEFAULT 'D')"),
+        QStringLiteral("CREATE TABLE [Security Table] (\n"
+                       "  [UserName] TEXT PRIMARY KEY NOT NULL COLLATE NOCASE,\n"
+                       "  [User Name] TEXT,\n"
+                       "  [User ID] INTEGER,\n"
+                       "  [Security Level] TEXT NOT NULL DEFAULT 'D')"),
         QStringLiteral("CREATE TABLE [CompanyInfo] ([CompanyName] TEXT)"),
-        QStringLiteral(
-            "CREATE TABLE [Saved Queries] (\n"
-            "  [Query Name] TEXT PRIMARY KEY NOT NULL,\n"
-            "  [SQL Text] TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE [Saved Queries] (\n"
+                       "  [Query Name] TEXT PRIMARY KEY NOT NULL,\n"
+                       "  [SQL Text] TEXT NOT NULL)"),
     };
 }
 
 QStringList indexStatements()
 {
     return {
-        QStringLiteral("CREATE INDEX [Production Date Shift] ON [Production Table]([Date], [Shift], [Machine Number])"),
+        QStringLiteral(
+            "CREATE INDEX [Production Date Shift] ON [Production Table]([Date], [Shift], [Machine Number])"),
         QStringLiteral("CREATE INDEX [Production Job Number] ON [Production Table]([Job Number])"),
         QStringLiteral("CREATE INDEX [Transfer Job ID] ON [Transfer Table]([Job ID])"),
         QStringLiteral("CREATE INDEX [Hold Job ID] ON [Hold Table]([Job ID])"),
@@ -120,10 +114,9 @@ QStringList indexStatements()
 // first line; otherwise another shift's tickets would be counted in.
 QString sameDateShiftAs(const QString &alias)
 {
-    return QStringLiteral(
-               "%1.[Job ID] BETWEEN :FirstJID AND :LastJID"
-               " AND EXISTS (SELECT 1 FROM [Production Table] f WHERE f.[Job ID] = :FirstJID"
-               " AND f.[Date] = %1.[Date] AND f.[Shift] = %1.[Shift])")
+    return QStringLiteral("%1.[Job ID] BETWEEN :FirstJID AND :LastJID"
+                          " AND EXISTS (SELECT 1 FROM [Production Table] f WHERE f.[Job ID] = :FirstJID"
+                          " AND f.[Date] = %1.[Date] AND f.[Shift] = %1.[Shift])")
         .arg(alias);
 }
 
@@ -139,24 +132,27 @@ QList<QPair<QString, QString>> savedQueries()
         {QStringLiteral("Transfer Summary"),
          QStringLiteral("SELECT p.[Job ID], SUM(t.[Transfer Quantity]) AS xfers "
                         "FROM [Production Table] p JOIN [Transfer Table] t ON t.[Job ID] = p.[Job ID] "
-                        "WHERE ") + sameDateShiftAs(QStringLiteral("p"))
-             + QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
+                        "WHERE ") +
+             sameDateShiftAs(QStringLiteral("p")) +
+             QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
         {QStringLiteral("Hold Summary"),
          QStringLiteral("SELECT p.[Job ID], SUM(h.[Hold Quantity]) AS Holds "
                         "FROM [Production Table] p JOIN [Hold Table] h ON h.[Job ID] = p.[Job ID] "
-                        "WHERE ") + sameDateShiftAs(QStringLiteral("p"))
-             + QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
+                        "WHERE ") +
+             sameDateShiftAs(QStringLiteral("p")) +
+             QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
         {QStringLiteral("From Rework Summary"),
          QStringLiteral("SELECT p.[Job ID], SUM(d.[Reworked Quantity]) AS Rework "
                         "FROM [Production Table] p JOIN [Hold Distribution] d ON d.[To Job ID] = p.[Job ID] "
-                        "WHERE ") + sameDateShiftAs(QStringLiteral("p"))
-             + QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
+                        "WHERE ") +
+             sameDateShiftAs(QStringLiteral("p")) +
+             QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
         // Each line of this date-shift with no line of the same machine and job on the next
         // date-shift is copied there, its ending count as the beginning count. A protected
         // (closed) next date-shift receives nothing.
         {QStringLiteral("Bring Forward Unmatched Line Items"),
-         QStringLiteral("INSERT INTO [Production Table] (") + lineInsertColumns
-             + QStringLiteral(
+         QStringLiteral("INSERT INTO [Production Table] (") + lineInsertColumns +
+             QStringLiteral(
                  ") SELECT :NextDate, :NextShift, p.[Machine Number], p.[Job Number], p.[Job Description],"
                  " p.[Ending Count], 0, 0, 0, 0 FROM [Production Table] p"
                  " WHERE p.[Date] = :ThisDate AND p.[Shift] = :ThisShift"
@@ -183,15 +179,16 @@ QList<QPair<QString, QString>> savedQueries()
         {QStringLiteral("Unresolved Hold"),
          QStringLiteral("SELECT p.[Date], p.[Shift], p.[Machine Number], p.[Job ID], h.[Hold Ticket ID], "
                         "p.[Job Number], p.[Job Description], h.[Hold Ticket Number], h.[Hold Quantity], "
-                        "h.[Hold Remaining], p.[Protected Record], ")
-             + rejectReasonSelect(QStringLiteral("p"))
-             + QStringLiteral(" FROM [Hold Table] h JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
-                              "WHERE h.[Disposed of] = 0 "
-                              "ORDER BY p.[Date], p.[Shift], p.[Machine Number], h.[Hold Ticket Number]")},
+                        "h.[Hold Remaining], p.[Protected Record], ") +
+             rejectReasonSelect(QStringLiteral("p")) +
+             QStringLiteral(" FROM [Hold Table] h JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
+                            "WHERE h.[Disposed of] = 0 "
+                            "ORDER BY p.[Date], p.[Shift], p.[Machine Number], h.[Hold Ticket Number]")},
         {QStringLiteral("Hold Distribution Summary"),
-         QStringLiteral("SELECT SUM(d.[Reworked Quantity]) AS TotRework, SUM(d.[Rejects]) AS TotRejects "
-                        "FROM [Hold Distribution] d JOIN [Hold Table] h ON h.[Hold Ticket ID] = d.[Hold Ticket ID] "
-                        "WHERE h.[Job ID] = :JID AND h.[Hold Ticket Number] IS :HTN")},
+         QStringLiteral(
+             "SELECT SUM(d.[Reworked Quantity]) AS TotRework, SUM(d.[Rejects]) AS TotRejects "
+             "FROM [Hold Distribution] d JOIN [Hold Table] h ON h.[Hold Ticket ID] = d.[Hold Ticket ID] "
+             "WHERE h.[Job ID] = :JID AND h.[Hold Ticket Number] IS :HTN")},
         {QStringLiteral("Update Disposal Status"),
          QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0")},
         {QStringLiteral("Unprotected Query"),

@@ -14,4 +14,4 @@ void seedSavedQueries(Database &db);
 QStringList savedQueryNames();
 // Authorizes a login name at a level ("A" to "D") with a full name.
 void authorize(Database &db, const QString &loginName, const QString &fullName, const QString &level);
-}
+} // namespace Schema

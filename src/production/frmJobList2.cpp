@@ -1,12 +1,10 @@
 #include "frmJobList2.h"
 
-#include "DataWindowParts.h"
 #include "JobListDelegate.h"
 #include "JobListModel.h"
-#include "settings/GridColumns.h"
-#include "shell/Session.h"
-#include "shell/SharedDatabase.h"
-#include "shell/WaitCursor.h"
+
+#include "foundation/Session.h"
+#include "widgets/DataWindowParts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -34,11 +32,9 @@ QPushButton *makeButton(const QString &name, const QString &caption, QWidget *pa
 }
 } // namespace
 
-frmJobList2::frmJobList2(Session &session, QWidget *parent) : QWidget(parent), m_session(session)
+frmJobList2::frmJobList2(Session &session, QWidget *parent)
+    : DataWindow(session, QStringLiteral("frmJobList2"), tr("Job List for Shift"), parent)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setObjectName(QStringLiteral("frmJobList2"));
-    setWindowTitle(tr("Job List for Shift"));
     buildUi();
     resize(sizeHint());
 }
@@ -49,11 +45,6 @@ QSize frmJobList2::sizeHint() const
     return {720, 680};
 }
 
-frmJobList2::~frmJobList2()
-{
-    release();
-}
-
 void frmJobList2::buildUi()
 {
     m_lblDate = DataWindowParts::makeCaptionLabel(QStringLiteral("lblDate"), this);
@@ -61,10 +52,8 @@ void frmJobList2::buildUi()
         QStringLiteral("lblProtected"),
         tr("This date-shift is protected: its lines cannot be added, changed or deleted."), this);
 
-    m_model = new JobListModel(m_session.prompter(), this);
-    m_model->setFailureHandler([this](const QString &text) {
-        m_session.showSeriousError(QStringLiteral("frmJobList2, Table1 ") + text);
-    });
+    m_model = new JobListModel(session().prompter(), this);
+    watchModel(m_model, QStringLiteral("Table1"));
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("Table1"));
     m_table->setModel(m_model);
@@ -77,6 +66,7 @@ void frmJobList2::buildUi()
     m_table->setColumnWidth(JobListModel::JobNumberColumn, 150);
     m_table->setColumnWidth(JobListModel::DescriptionColumn, 320);
     m_table->installEventFilter(this);
+    addGrid(m_table, kWidthsSection);
 
     m_frame = new QGroupBox(tr("Line-Item Controls"), this);
     m_frame->setObjectName(QStringLiteral("Frame3D2"));
@@ -103,53 +93,36 @@ void frmJobList2::buildUi()
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
 }
 
-bool frmJobList2::load()
+bool frmJobList2::loadData()
 {
-    WaitCursor wait;
-    m_stepLabel = QStringLiteral("Start");
-    if (!openDatabase()) {
-        close();
-        return false;
-    }
+    m_store = std::make_unique<JobLines>(db());
     QList<JobChoice> jobs;
     runStep(QStringLiteral("Start"), [&] { jobs = m_store->activeJobs(); });
 
-    m_dateShift = m_session.currentDateShift();
+    m_dateShift = session().currentDateShift();
     m_lblDate->setText(m_dateShift.caption());
-    if (!m_counted) {
-        m_session.dataFormOpened();
-        m_counted = true;
-    }
-
     QList<JobLine> lines;
     const bool read = runStep(QStringLiteral("sSQL Initialize"), [&] { lines = m_store->of(m_dateShift); });
-    m_stepLabel = QStringLiteral("Data1.Recordset.RecordCount = 0 check");
     // When the lines could not even be read, bringing lines forward could double them.
     if (read && lines.isEmpty())
         lines = bringForward();
 
     m_model->reset(m_store.get(), m_dateShift, lines, jobs);
     showProtection();
-    const bool firstLoad = !m_loaded;
-    m_loaded = true;
-    placeWindow();
     m_table->setFocus();
     m_table->setCurrentIndex(m_model->index(0, JobListModel::MachineColumn));
-    if (firstLoad)
-        GridColumns::restore(m_session.options(), kWidthsSection, m_table);
     return true;
 }
 
-bool frmJobList2::openDatabase()
+void frmJobList2::releaseData()
 {
     m_model->reset(nullptr, m_dateShift, {}, {});
     m_store.reset();
-    m_db.reset();
-    m_db = openSharedDatabase(m_session);
-    if (!m_db)
-        return false;
-    m_store = std::make_unique<JobLines>(*m_db);
-    return true;
+}
+
+bool frmJobList2::hasUnsavedEntry() const
+{
+    return m_model->hasUnsavedEntry();
 }
 
 QList<JobLine> frmJobList2::bringForward()
@@ -172,38 +145,13 @@ QList<JobLine> frmJobList2::bringForward()
                                    "has job lines."));
         previous = m_store->of({*previousDate, *previousShift});
     });
-    if (!opened) {
-        // The user starts the date-shift on the grid's new line.
-        m_stepLabel = QStringLiteral("no data - dn is nothing");
+    // Without a previous shift the user starts the date-shift on the grid's new line.
+    if (!opened || previous.isEmpty())
         return {};
-    }
-    if (previous.isEmpty()) {
-        m_stepLabel = QStringLiteral("no data - dn.RecordCount = 0");
-        return {};
-    }
     runStep(QStringLiteral("bringing data forward"), [&] { m_store->bringForward(previous, m_dateShift); });
     QList<JobLine> lines;
     runStep(QStringLiteral("wrap-up"), [&] { lines = m_store->of(m_dateShift); });
     return lines;
-}
-
-bool frmJobList2::runStep(const QString &label, const std::function<void()> &work)
-{
-    m_stepLabel = label;
-    try {
-        work();
-        return true;
-    } catch (const KelvaraError &error) {
-        reportLoadError(label, error);
-    }
-    return false;
-}
-
-void frmJobList2::reportLoadError(const QString &label, const KelvaraError &error)
-{
-    // The load carries on after the dialog with what it has.
-    m_session.showSeriousError(
-        QStringLiteral("frmJobList2, Form_Load Event %1 %2").arg(label, error.numberAndText()));
 }
 
 void frmJobList2::showProtection()
@@ -214,28 +162,6 @@ void frmJobList2::showProtection()
     m_lblProtected->setVisible(anyProtected);
 }
 
-void frmJobList2::placeWindow()
-{
-    // Outside an MDI area the caller shows the window.
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget())) {
-        sub->move(0, 0);
-        sub->show();
-    }
-}
-
-bool frmJobList2::event(QEvent *event)
-{
-    // The main window may put the window into its MDI area after the load: it opens at the top
-    // left corner of the area.
-    if (event->type() == QEvent::ParentChange && m_loaded) {
-        QTimer::singleShot(0, this, [this] {
-            if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-                sub->move(0, 0);
-        });
-    }
-    return QWidget::event(event);
-}
-
 bool frmJobList2::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_table && event->type() == QEvent::KeyPress &&
@@ -243,7 +169,7 @@ bool frmJobList2::eventFilter(QObject *watched, QEvent *event)
         deleteCurrentLine();
         return true;
     }
-    return QWidget::eventFilter(watched, event);
+    return DataWindow::eventFilter(watched, event);
 }
 
 bool frmJobList2::isGridKey() const
@@ -264,7 +190,7 @@ void frmJobList2::deleteCurrentLine()
     }
     const JobLine &line = m_model->lineAt(row);
     const QString machine = line.machineNumber ? QString::number(*line.machineNumber) : QString();
-    const MsgAnswer answer = m_session.prompter().ask(
+    const MsgAnswer answer = session().prompter().ask(
         {tr("Are you sure you want to delete the line of machine %1, job %2?").arg(machine, line.jobNumber),
          tr("Confirm Delete"), MsgIcon::Question, MsgButtons::YesNo});
     if (answer != MsgAnswer::Yes)
@@ -272,13 +198,13 @@ void frmJobList2::deleteCurrentLine()
     try {
         switch (m_model->removeLine(row)) {
         case JobLines::Removal::HasTickets:
-            m_session.prompter().tell(
+            session().prompter().tell(
                 tr("This line cannot be deleted: transfer tickets, hold tickets or hold "
                    "distribution rows refer to it. Remove those first."),
                 programTitle(), MsgIcon::Exclamation);
             break;
         case JobLines::Removal::Protected:
-            m_session.prompter().tell(tr("This line is protected and cannot be deleted."), programTitle(),
+            session().prompter().tell(tr("This line is protected and cannot be deleted."), programTitle(),
                                       MsgIcon::Exclamation);
             break;
         case JobLines::Removal::Deleted:
@@ -286,7 +212,7 @@ void frmJobList2::deleteCurrentLine()
             break;
         }
     } catch (const KelvaraError &error) {
-        m_session.showSeriousError(QStringLiteral("frmJobList2, deleting a line ") + error.numberAndText());
+        reportFailure(QStringLiteral("deleting a line"), error);
     }
 }
 
@@ -306,12 +232,12 @@ void frmJobList2::newDate()
 {
     if (!confirmDiscard())
         return;
-    const DateShift before = m_session.currentDateShift();
-    m_session.chooseDateShift();
-    const DateShift chosen = m_session.currentDateShift();
+    const DateShift before = session().currentDateShift();
+    session().chooseDateShift();
+    const DateShift chosen = session().currentDateShift();
     if (!chosen.isValid()) {
         // A chooser that leaves no date-shift changes nothing here.
-        m_session.setCurrentDateShift(before);
+        session().setCurrentDateShift(before);
         return;
     }
     if (chosen != m_dateShift)
@@ -320,35 +246,6 @@ void frmJobList2::newDate()
 
 void frmJobList2::reloadFor(const DateShift &dateShift)
 {
-    // The window stays counted among the open data windows while it reloads.
-    m_session.setCurrentDateShift(dateShift);
-    GridColumns::save(m_session.options(), kWidthsSection, m_table);
-    load();
-}
-
-bool frmJobList2::confirmDiscard()
-{
-    if (!m_model->hasUnsavedEntry())
-        return true;
-    return m_session.prompter().ask({tr("Are you sure you want to discard your changes?"),
-                                     tr("Confirm Cancellation"), MsgIcon::Question, MsgButtons::YesNo}) ==
-           MsgAnswer::Yes;
-}
-
-void frmJobList2::closeEvent(QCloseEvent *event)
-{
-    if (m_loaded && !confirmDiscard()) {
-        event->ignore();
-        return;
-    }
-    release();
-    event->accept();
-}
-
-void frmJobList2::release()
-{
-    DataWindowParts::leave(m_session, kWidthsSection, m_table, m_loaded, m_counted);
-    m_model->reset(nullptr, m_dateShift, {}, {});
-    m_store.reset();
-    m_db.reset();
+    session().setCurrentDateShift(dateShift);
+    reload();
 }

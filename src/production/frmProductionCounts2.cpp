@@ -2,13 +2,12 @@
 
 #include "CountEntryDelegate.h"
 #include "CountsGrid.h"
-#include "DataWindowParts.h"
 #include "JobLines.h"
 #include "ProductionCountsModel.h"
-#include "settings/GridColumns.h"
-#include "shell/Session.h"
-#include "shell/SharedDatabase.h"
-#include "shell/WaitCursor.h"
+
+#include "foundation/Session.h"
+#include "widgets/DataWindowParts.h"
+#include "widgets/WaitCursor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -53,18 +52,17 @@ void setDesignWidths(QTableView *grid)
 } // namespace
 
 frmProductionCounts2::frmProductionCounts2(Session &session, QWidget *parent)
-    : QWidget(parent), m_session(session), m_summaries(session.classIds()), m_sheet(m_summaries)
+    : DataWindow(session, QStringLiteral("frmProductionCounts2"), tr("Production Counts"), parent),
+      m_summaries(session.classIds()), m_sheet(m_summaries)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setObjectName(QStringLiteral("frmProductionCounts2"));
-    setWindowTitle(tr("Production Counts"));
+    setPlacement(Placement::Maximized);
     buildUi();
     resize(1200, 640);
 }
 
 frmProductionCounts2::~frmProductionCounts2()
 {
-    release();
+    m_timer->stop();
 }
 
 void frmProductionCounts2::buildUi()
@@ -72,10 +70,8 @@ void frmProductionCounts2::buildUi()
     m_label1 = DataWindowParts::makeCaptionLabel(QStringLiteral("Label1"), this);
     m_lblReadOnly = DataWindowParts::makeNoteLabel(QStringLiteral("lblReadOnly"), QString(), this);
 
-    m_model = new ProductionCountsModel(m_sheet, m_session.prompter(), this);
-    m_model->setFailureHandler([this](const QString &text) {
-        m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Table1 ") + text);
-    });
+    m_model = new ProductionCountsModel(m_sheet, session().prompter(), this);
+    watchModel(m_model, QStringLiteral("Table1"));
     m_table = new CountsGrid(this);
     m_table->setObjectName(QStringLiteral("Table1"));
     m_table->setModel(m_model);
@@ -87,6 +83,7 @@ void frmProductionCounts2::buildUi()
     header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
     header->setMinimumHeight(2 * m_table->fontMetrics().height() + 12);
     setDesignWidths(m_table);
+    addGrid(m_table, kWidthsSection);
 
     m_chkEndCountsDirty = new QCheckBox(tr("&Post to Next Shift"), this);
     m_chkEndCountsDirty->setObjectName(QStringLiteral("chkEndCountsDirty"));
@@ -124,72 +121,50 @@ void frmProductionCounts2::buildUi()
     connect(m_timer, &QTimer::timeout, this, &frmProductionCounts2::refreshWhileEditing);
 }
 
-bool frmProductionCounts2::load()
+bool frmProductionCounts2::loadData()
 {
-    WaitCursor wait;
     m_chkEndCountsDirty->setChecked(false);
     CountsCursor rules(m_model->columnOf(QStringLiteral("Beginning Count")),
                        m_model->columnOf(QStringLiteral("Ending Count")),
                        m_model->columnOf(QStringLiteral("Mattec Count")));
-    m_db = openSharedDatabase(m_session);
-    if (!m_db)
-        return closeWithoutOpening();
-    m_store = std::make_unique<JobLines>(*m_db);
-
-    m_dateShift = m_session.currentDateShift();
+    m_store = std::make_unique<JobLines>(db());
+    m_dateShift = session().currentDateShift();
     m_label1->setText(m_dateShift.caption());
     QList<JobLine> lines;
-    try {
-        lines = m_store->of(m_dateShift);
-    } catch (const KelvaraError &error) {
-        m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Load Event ") +
-                                   error.numberAndText());
-        return closeWithoutOpening();
-    }
+    if (!runStep({}, [&] { lines = m_store->of(m_dateShift); }))
+        return false;
     if (lines.isEmpty()) {
-        m_session.prompter().tell(noLinesMessage(), programTitle());
-        return closeWithoutOpening();
+        session().prompter().tell(noLinesMessage(), programTitle());
+        return false;
     }
 
     fillSummaries();
     const EditRights rights =
-        EditRights::evaluate(m_session.securityLevel, m_dateShift, m_session.clock().now());
+        EditRights::evaluate(session().securityLevel, m_dateShift, session().clock().now());
     m_sheet.setRights(rights);
     m_sheet.setLines(lines);
     rules.setBeginningLocked(!rights.beginningCountEditable);
     m_table->setCursorRules(rules);
     m_model->reset(m_store.get());
     showReadOnlyNote();
-
-    m_session.dataFormOpened();
-    m_counted = true;
-    m_loaded = true;
     m_timer->start();
-    placeWindow();
     m_table->setCurrentIndex(m_model->index(0, ProductionCountsModel::EndingColumn));
     m_table->setFocus();
-    GridColumns::restore(m_session.options(), kWidthsSection, m_table);
     return true;
 }
 
-bool frmProductionCounts2::closeWithoutOpening()
+void frmProductionCounts2::releaseData()
 {
+    m_timer->stop();
+    m_model->reset(nullptr);
     m_store.reset();
-    m_db.reset();
-    close();
-    return false;
 }
 
 void frmProductionCounts2::fillSummaries()
 {
-    try {
-        m_summaries.fill(*m_db, m_dateShift);
-    } catch (const KelvaraError &error) {
-        // The counts stay usable; the ticket totals show as 0 until the window is opened again.
+    // The counts stay usable; the ticket totals show as 0 until the window is opened again.
+    if (!runStep({}, [&] { m_summaries.fill(db(), m_dateShift); }))
         m_summaries.Clear();
-        m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Load Event ") +
-                                   error.numberAndText());
-    }
 }
 
 void frmProductionCounts2::showReadOnlyNote()
@@ -206,31 +181,18 @@ void frmProductionCounts2::showReadOnlyNote()
     m_lblReadOnly->setVisible(anyProtected || !m_sheet.rights().updateAllowed);
 }
 
-void frmProductionCounts2::placeWindow()
+void frmProductionCounts2::placeInFrame()
 {
-    // Outside an MDI area the caller shows the window.
-    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
-    if (!sub)
-        return;
-    sub->showMaximized();
+    DataWindow::placeInFrame();
     // The grid scrolled while it was narrow: show it from its first column, with the cursor's
     // cell in view.
     m_table->horizontalScrollBar()->setValue(0);
     m_table->scrollTo(m_table->currentIndex());
 }
 
-bool frmProductionCounts2::event(QEvent *event)
-{
-    // The main window may put the window into its MDI area after the load; it opens maximized.
-    if (event->type() == QEvent::ParentChange && m_loaded) {
-        QTimer::singleShot(0, this, [this] { placeWindow(); });
-    }
-    return QWidget::event(event);
-}
-
 void frmProductionCounts2::refreshWhileEditing()
 {
-    if (!m_loaded || !m_table->isEditing())
+    if (!isLoaded() || !m_table->isEditing())
         return;
     const QModelIndex current = m_table->currentIndex();
     if (!current.isValid())
@@ -259,7 +221,7 @@ void frmProductionCounts2::reopenEditor(qint64 jobId, int column, const QString 
     const int row = m_sheet.rowOf(jobId);
     const QModelIndex index = m_model->index(row, column);
     if (row < 0 || !(m_model->flags(index) & Qt::ItemIsEditable)) {
-        m_session.prompter().tell(tr("The line you were typing in has been removed or protected on another "
+        session().prompter().tell(tr("The line you were typing in has been removed or protected on another "
                                      "workstation; your entry \"%1\" was not stored.")
                                       .arg(text),
                                   programTitle(), MsgIcon::Exclamation);
@@ -275,11 +237,11 @@ void frmProductionCounts2::reopenEditor(qint64 jobId, int column, const QString 
 
 void frmProductionCounts2::showRejects()
 {
-    if (!confirmDiscardPendingEdit())
+    if (!confirmDiscard())
         return;
     {
         WaitCursor wait;
-        m_sheet.fillRejectsByLine(m_session.rejectsByLine);
+        m_sheet.fillRejectsByLine(session().rejectsByLine);
     }
     openRejectsWindow();
 }
@@ -291,21 +253,18 @@ void frmProductionCounts2::openRejectsWindow()
     emit rejectsRequested();
 }
 
-bool frmProductionCounts2::confirmDiscardPendingEdit()
+bool frmProductionCounts2::hasUnsavedEntry() const
 {
     QLineEdit *editor = m_delegate->currentEditor();
-    if (!m_table->isEditing() || !editor || !editor->isModified())
-        return true;
-    const MsgAnswer answer =
-        m_session.prompter().ask({tr("Are you sure you want to discard your changes?"),
-                                  tr("Confirm Cancellation"), MsgIcon::Question, MsgButtons::YesNo});
-    if (answer != MsgAnswer::Yes)
-        return false;
+    return m_table->isEditing() && editor && editor->isModified();
+}
+
+void frmProductionCounts2::discardUnsavedEntry()
+{
     // Escape ends the edit without storing it; otherwise the editor would store it as it loses
     // the focus.
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(editor, &escape);
-    return true;
+    QApplication::sendEvent(m_delegate->currentEditor(), &escape);
 }
 
 void frmProductionCounts2::postToNextShift()
@@ -314,30 +273,12 @@ void frmProductionCounts2::postToNextShift()
     try {
         m_store->postToNextShift(m_dateShift);
     } catch (const KelvaraError &error) {
-        m_session.showSeriousError(QStringLiteral("frmProductionCounts2, Form_Unload Event ") +
-                                   error.numberAndText());
+        reportFailure(QStringLiteral("Form_Unload Event"), error);
     }
 }
 
-void frmProductionCounts2::closeEvent(QCloseEvent *event)
+void frmProductionCounts2::beforeUnload()
 {
-    if (m_loaded) {
-        if (!confirmDiscardPendingEdit()) {
-            event->ignore();
-            return;
-        }
-        if (m_chkEndCountsDirty->isChecked())
-            postToNextShift();
-    }
-    release();
-    event->accept();
-}
-
-void frmProductionCounts2::release()
-{
-    m_timer->stop();
-    DataWindowParts::leave(m_session, kWidthsSection, m_table, m_loaded, m_counted);
-    m_model->reset(nullptr);
-    m_store.reset();
-    m_db.reset();
+    if (m_chkEndCountsDirty->isChecked())
+        postToNextShift();
 }

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
 #include "DatabaseSetup.h"
-#include "Session.h"
+#include "foundation/Session.h"
 
 #include <QTextStream>
 

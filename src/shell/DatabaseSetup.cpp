@@ -1,6 +1,6 @@
 #include "DatabaseSetup.h"
 
-#include "Session.h"
+#include "foundation/Session.h"
 #include "production/SamplePlant.h"
 
 #include <QDir>

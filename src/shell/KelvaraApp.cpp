@@ -2,8 +2,8 @@
 
 #include "CommandLine.h"
 #include "DatabaseSetup.h"
-#include "Session.h"
 #include "SingleInstance.h"
+#include "foundation/Session.h"
 #include "frmFirstStart.h"
 #include "frmMain.h"
 
@@ -49,7 +49,7 @@ int KelvaraApp::run(const QStringList &arguments)
     if (!prepareDatabase(commandLine.mode() == CommandLine::Mode::RunSample))
         return 1;
 
-    frmMain window(m_session);
+    frmMain window(m_session, m_registry);
     QObject::connect(&guard, &SingleInstance::activateRequested, &window, &frmMain::activate);
     // Ending at once, or the desktop session closing the program, still records that the user
     // has left (leaving twice stamps nothing more).

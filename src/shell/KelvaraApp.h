@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/WindowRegistry.h"
+
 #include <QStringList>
 
 #include <memory>
@@ -12,7 +14,10 @@ class Session;
 class KelvaraApp
 {
 public:
-    explicit KelvaraApp(Session &session) : m_session(session) {}
+    KelvaraApp(Session &session, WindowRegistry registry)
+        : m_session(session), m_registry(std::move(registry))
+    {
+    }
 
     // A window-less application for the command-line modes, so that they run without a display;
     // the full application otherwise.
@@ -27,4 +32,5 @@ private:
     bool prepareDatabase(bool sample);
 
     Session &m_session;
+    WindowRegistry m_registry;
 };

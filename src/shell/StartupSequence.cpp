@@ -1,9 +1,9 @@
 #include "StartupSequence.h"
 
-#include "LockFile.h"
-#include "Pause.h"
-#include "Session.h"
-#include "production/Database.h"
+#include "foundation/Database.h"
+#include "foundation/Pause.h"
+#include "foundation/Session.h"
+#include "sharing/LockFile.h"
 
 #include <QLocale>
 #include <QSqlRecord>

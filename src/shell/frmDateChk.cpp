@@ -1,7 +1,7 @@
 #include "frmDateChk.h"
 
-#include "Session.h"
-#include "production/DateShift.h"
+#include "foundation/DateShift.h"
+#include "foundation/Session.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

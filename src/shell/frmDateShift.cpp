@@ -1,9 +1,9 @@
 #include "frmDateShift.h"
 
 #include "DateCheck.h"
-#include "Session.h"
+#include "foundation/DateShift.h"
+#include "foundation/Session.h"
 #include "frmDateChk.h"
-#include "production/DateShift.h"
 
 #include <QCalendarWidget>
 #include <QDateEdit>

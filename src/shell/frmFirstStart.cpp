@@ -1,8 +1,8 @@
 #include "frmFirstStart.h"
 
 #include "DatabaseSetup.h"
-#include "Session.h"
-#include "WaitCursor.h"
+#include "foundation/Session.h"
+#include "widgets/WaitCursor.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>

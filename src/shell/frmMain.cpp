@@ -1,16 +1,11 @@
 #include "frmMain.h"
 
-#include "DatabaseRepair.h"
-#include "ReportDatabase.h"
-#include "Session.h"
 #include "StartupSequence.h"
-#include "WaitCursor.h"
-#include "frmCurrentUsers.h"
+#include "foundation/Session.h"
 #include "frmDateShift.h"
 #include "frmSplash.h"
-
-#include "production/frmJobList2.h"
-#include "production/frmProductionCounts2.h"
+#include "sharing/DatabaseRepair.h"
+#include "sharing/frmCurrentUsers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,37 +22,14 @@
 
 namespace {
 namespace Cmd {
-const QString JobList = QStringLiteral("&JOB LIST...");
-const QString ProductionCounts = QStringLiteral("&PRODUCTION COUNTS...");
-const QString Transfers = QStringLiteral("&TRANSFERS...");
-const QString OnHold = QStringLiteral("PRODUCTION ON &HOLD...");
-const QString Disposition = QStringLiteral("&DISPOSITION OF HOLD...");
-const QString Protect = QStringLiteral("P&ROTECT DATA...");
-const QString Security = QStringLiteral("&SECURITY SETTINGS...");
-const QString CheckSheets = QStringLiteral("&VIEW/EDIT QA CHECK SHEETS...");
 const QString Exit = QStringLiteral("E&XIT");
-const QString ColorFeeder = QStringLiteral("&COLOR FEEDER CALIBRATION...");
 const QString Schedule = QStringLiteral("&PRODUCTION SCHEDULE...");
-const QString Mattec = QStringLiteral("MATTEC SETUP S&HEETS...");
 const QString Cascade = QStringLiteral("&CASCADE");
 const QString Tile = QStringLiteral("&TILE");
 const QString ArrangeIcons = QStringLiteral("&ARRANGE ICONS");
 } // namespace Cmd
 
-const QString kColorFeederItem = QStringLiteral("mnuToolsSub1");
 const QString kScheduleItem = QStringLiteral("mnuToolsSub2");
-const QString kMattecItem = QStringLiteral("mnuToolsSub3");
-
-bool isPerShift(const QString &command)
-{
-    return command == Cmd::JobList || command == Cmd::ProductionCounts || command == Cmd::Transfers ||
-           command == Cmd::OnHold;
-}
-
-bool isDataWindow(const QString &command)
-{
-    return command == Cmd::Disposition || command == Cmd::Protect || command == Cmd::Security;
-}
 
 QString commandOf(const QAction *item)
 {
@@ -65,8 +37,8 @@ QString commandOf(const QAction *item)
 }
 } // namespace
 
-frmMain::frmMain(Session &session, QWidget *parent)
-    : QMainWindow(parent), m_session(session), m_presence(session),
+frmMain::frmMain(Session &session, WindowRegistry registry, QWidget *parent)
+    : QMainWindow(parent), m_session(session), m_presence(session), m_registry(std::move(registry)),
       m_openDocument([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -81,7 +53,7 @@ frmMain::frmMain(Session &session, QWidget *parent)
     // The chooser is made once and only hidden after use, so it keeps its last entries.
     m_dateShift = new frmDateShift(m_session, this);
     installSessionHooks();
-    registerBuiltWindows();
+    registerOwnCommands();
     updateMenuState();
     // The plant runs it maximized; this is the size it has when the desktop does not maximize it.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -105,12 +77,13 @@ frmMain::~frmMain()
     m_session.setExclusiveAccessCheck({});
 }
 
-void frmMain::registerBuiltWindows()
+void frmMain::registerOwnCommands()
 {
-    // The windows of the program, by the menu command that opens them. A command without an entry
-    // here stays disabled.
-    registerWindow(Cmd::JobList, loadableWindow<frmJobList2>);
-    registerWindow(Cmd::ProductionCounts, loadableWindow<frmProductionCounts2>);
+    m_registry.addAction(Cmd::Exit, [this](const CommandContext &) { close(); });
+    m_registry.addAction(Cmd::Schedule, [this](const CommandContext &) { openProductionSchedule(); });
+    m_registry.addAction(Cmd::Cascade, [this](const CommandContext &) { m_mdi->cascadeSubWindows(); });
+    m_registry.addAction(Cmd::Tile, [this](const CommandContext &) { tileHorizontally(); });
+    m_registry.addAction(Cmd::ArrangeIcons, [this](const CommandContext &) { arrangeIcons(); });
 }
 
 void frmMain::installSessionHooks()
@@ -142,17 +115,12 @@ void frmMain::buildMenus()
             m_designEnabled.insert(item.objectName, item.designEnabled);
         }
     }
-    connect(m_menus[QStringLiteral("mnuFile")], &QMenu::triggered, this,
-            [this](QAction *item) { fileCommand(commandOf(item)); });
-    connect(m_menus[QStringLiteral("mnuReports")], &QMenu::triggered, this, &frmMain::reportsCommand);
-    connect(m_menus[QStringLiteral("mnuTools")], &QMenu::triggered, this,
-            [this](QAction *item) { toolsCommand(commandOf(item)); });
-    connect(m_menus[QStringLiteral("mnuDatabase")], &QMenu::triggered, this, [this](QAction *item) {
-        if (const auto action = m_actions.value(commandOf(item)))
-            action();
-    });
-    connect(m_menus[QStringLiteral("mnuWindow")], &QMenu::triggered, this,
-            [this](QAction *item) { windowCommand(commandOf(item)); });
+    for (const QString &name :
+         {QStringLiteral("mnuFile"), QStringLiteral("mnuReports"), QStringLiteral("mnuTools"),
+          QStringLiteral("mnuDatabase"), QStringLiteral("mnuWindow")}) {
+        QMenu *menu = m_menus[name];
+        connect(menu, &QMenu::triggered, this, [this, menu](QAction *item) { runCommand(menu, item); });
+    }
     connect(m_menus[QStringLiteral("mnuWindow")], &QMenu::aboutToShow, this, &frmMain::rebuildWindowList);
 }
 
@@ -197,24 +165,21 @@ void frmMain::activate()
     activateWindow();
 }
 
-void frmMain::registerWindow(const QString &command, WindowFactory factory)
+void frmMain::registerWindow(WindowDescriptor descriptor)
 {
-    m_windows.insert(command, std::move(factory));
+    m_registry.addWindow(std::move(descriptor));
     updateMenuState();
 }
 
-void frmMain::registerAction(const QString &command, std::function<void()> action)
+void frmMain::registerAction(const QString &command, CommandAction action)
 {
-    m_actions.insert(command, std::move(action));
+    m_registry.addAction(command, std::move(action));
     updateMenuState();
 }
 
 bool frmMain::commandAvailable(const QString &command) const
 {
-    if (command == Cmd::Exit || command == Cmd::Schedule || command == Cmd::Cascade || command == Cmd::Tile ||
-        command == Cmd::ArrangeIcons)
-        return true;
-    return m_windows.contains(command) || m_actions.contains(command);
+    return m_registry.contains(command);
 }
 
 void frmMain::applyMenuRights(const QString &level)
@@ -243,10 +208,9 @@ void frmMain::updateMenuState()
         bool enabled = m_designEnabled.value(it.key());
         if (m_rights && m_rights->contains(it.key()))
             enabled = m_rights->value(it.key());
-        const bool available = it.key().startsWith(QLatin1String("mnuReports"))
-                                   ? m_actions.contains(reportWindowCommand())
-                                   : commandAvailable(commandOf(item));
-        item->setEnabled(enabled && available && !m_disabledForRun.contains(it.key()));
+        const QString command = commandOf(item);
+        item->setEnabled(enabled && commandAvailable(command) && !m_disabledForRun.contains(it.key()) &&
+                         !m_openSingles.contains(command));
     }
     updateDatabaseMenu();
 }
@@ -258,43 +222,44 @@ void frmMain::updateDatabaseMenu()
                                                                      !m_opening);
 }
 
-void frmMain::fileCommand(const QString &command)
+void frmMain::runCommand(QMenu *menu, QAction *item)
 {
-    if (m_session.openDataForms() == 0)
-        m_session.clearCurrentDateShift();
-    if (isPerShift(command)) {
-        if (m_session.openDataForms() == 0)
-            m_session.chooseDateShift();
-        if (m_session.currentDate.isValid())
-            openWindow(command, true);
-    } else if (isDataWindow(command)) {
-        openWindow(command, true);
-    } else if (command == Cmd::CheckSheets) {
-        openWindow(command, false);
-    } else if (command == Cmd::Exit) {
-        close();
+    const QString command = commandOf(item);
+    if (const WindowDescriptor *descriptor = m_registry.window(command)) {
+        openWindow(*descriptor);
+        return;
+    }
+    const CommandAction action = m_registry.action(command);
+    if (!action)
+        return;
+    // A command's own dialog is modal: its menu stays disabled until the command is done.
+    QPointer<QAction> menuAction(menu->menuAction());
+    menuAction->setEnabled(false);
+    action({m_session, this, item->data().toInt()});
+    if (menuAction) {
+        menuAction->setEnabled(true);
+        updateDatabaseMenu();
     }
 }
 
-LoadableWindow frmMain::tryOpen(const QString &command)
+void frmMain::openWindow(const WindowDescriptor &descriptor)
 {
-    const WindowFactory factory = m_windows.value(command);
-    if (!factory)
-        return {};
-    LoadableWindow window = factory(m_session);
-    if (!openDataWindow(window.widget, window.load))
-        window.widget = nullptr;
-    return window;
-}
-
-void frmMain::openWindow(const QString &command, bool dataWindow)
-{
-    m_opening = dataWindow;
+    if (descriptor.perShift || descriptor.dataWindow) {
+        if (m_session.openDataForms() == 0)
+            m_session.clearCurrentDateShift();
+        if (descriptor.perShift) {
+            if (m_session.openDataForms() == 0)
+                m_session.chooseDateShift();
+            if (!m_session.currentDate.isValid())
+                return;
+        }
+    }
+    m_opening = descriptor.dataWindow;
     updateDatabaseMenu();
     QWidget *opened = nullptr;
     for (;;) {
         try {
-            opened = tryOpen(command).widget;
+            opened = tryOpen(descriptor);
             break;
         } catch (const std::exception &) {
             // Cancel is the way out of a failure that does not go away.
@@ -308,15 +273,25 @@ void frmMain::openWindow(const QString &command, bool dataWindow)
     }
     m_opening = false;
     updateDatabaseMenu();
-    if (opened && command == Cmd::ColorFeeder) {
-        // One color feeder window at a time: its item comes back when the window is gone.
-        m_disabledForRun.insert(kColorFeederItem);
-        connect(opened, &QObject::destroyed, this, [this] {
-            m_disabledForRun.remove(kColorFeederItem);
-            updateMenuState();
-        });
+    if (opened && descriptor.singleInstance)
+        trackSingleInstance(descriptor.command, opened);
+}
+
+QWidget *frmMain::tryOpen(const WindowDescriptor &descriptor)
+{
+    const LoadableWindow window = descriptor.create(m_session);
+    return openDataWindow(window.widget, window.load) ? window.widget : nullptr;
+}
+
+void frmMain::trackSingleInstance(const QString &command, QWidget *window)
+{
+    // One window of its kind at a time: its item comes back when the window is gone.
+    m_openSingles.insert(command);
+    connect(window, &QObject::destroyed, this, [this, command] {
+        m_openSingles.remove(command);
         updateMenuState();
-    }
+    });
+    updateMenuState();
 }
 
 bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
@@ -348,34 +323,6 @@ bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
     return true;
 }
 
-void frmMain::reportsCommand(QAction *item)
-{
-    QAction *reports = m_menus[QStringLiteral("mnuReports")]->menuAction();
-    reports->setEnabled(false);
-    {
-        // A report database that cannot be made is passed over: the report window says what fails.
-        WaitCursor wait;
-        ReportDatabase::ensure(m_session.paths());
-    }
-    m_session.selectedReportIndex = item->data().toInt();
-    if (const auto reportWindow = m_actions.value(reportWindowCommand()))
-        reportWindow();
-    reports->setEnabled(true);
-}
-
-void frmMain::toolsCommand(const QString &command)
-{
-    if (command == Cmd::Schedule) {
-        openProductionSchedule();
-    } else if (command == Cmd::ColorFeeder) {
-        openWindow(command, false);
-    } else if (command == Cmd::Mattec) {
-        m_disabledForRun.insert(kMattecItem);
-        updateMenuState();
-        openWindow(command, false);
-    }
-}
-
 void frmMain::openProductionSchedule()
 {
     const QString path = m_session.options().SchedulePath();
@@ -388,16 +335,6 @@ void frmMain::openProductionSchedule()
          QStringLiteral("OLE Automation Error"), MsgIcon::Information, MsgButtons::OkCancel});
     m_disabledForRun.insert(kScheduleItem);
     updateMenuState();
-}
-
-void frmMain::windowCommand(const QString &command)
-{
-    if (command == Cmd::Cascade)
-        m_mdi->cascadeSubWindows();
-    else if (command == Cmd::Tile)
-        tileHorizontally();
-    else if (command == Cmd::ArrangeIcons)
-        arrangeIcons();
 }
 
 void frmMain::tileHorizontally()

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "MenuLayout.h"
-#include "Presence.h"
+#include "sharing/Presence.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -17,20 +18,6 @@ class Session;
 class frmDateShift;
 class frmSplash;
 
-// A window made for a menu command, with the load that decides whether it stays open.
-struct LoadableWindow
-{
-    QWidget *widget = nullptr;
-    std::function<bool()> load;
-};
-
-// The factory of a window class W with the constructor W(Session &, QWidget *) and bool load().
-template <class W> LoadableWindow loadableWindow(Session &session)
-{
-    auto *window = new W(session);
-    return {window, [window] { return window->load(); }};
-}
-
 // "Quorvel Plastics Kelvara": the frame every working window opens in, with the menus of the
 // program. Which commands a user may use is set at login by the security level; a command whose
 // window is not part of the program yet stays disabled.
@@ -39,11 +26,8 @@ class frmMain : public QMainWindow
     Q_OBJECT
 
 public:
-    using WindowFactory = std::function<LoadableWindow(Session &)>;
-    // The one modal report window serves every item of the Reports menu.
-    static QString reportWindowCommand() { return QStringLiteral("REPORT WINDOW"); }
-
-    explicit frmMain(Session &session, QWidget *parent = nullptr);
+    // The registry holds every folder's windows and operations behind the menu commands.
+    explicit frmMain(Session &session, WindowRegistry registry = {}, QWidget *parent = nullptr);
     ~frmMain() override;
 
     // Loads the date and shift chooser, then runs the start-up sequence behind the start-up
@@ -59,9 +43,9 @@ public:
     // caller as an exception.
     bool openDataWindow(QWidget *window, const std::function<bool()> &load);
 
-    // The windows and operations behind the menu commands (upper-case captions, "&JOB LIST...").
-    void registerWindow(const QString &command, WindowFactory factory);
-    void registerAction(const QString &command, std::function<void()> action);
+    // Adds a window or operation behind a menu command (upper-case caption, "&JOB LIST...").
+    void registerWindow(WindowDescriptor descriptor);
+    void registerAction(const QString &command, CommandAction action);
     bool commandAvailable(const QString &command) const;
 
     void applyMenuRights(const QString &level);
@@ -78,15 +62,13 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void registerBuiltWindows();
+    void registerOwnCommands();
     void buildMenus();
     void installSessionHooks();
-    void fileCommand(const QString &command);
-    void reportsCommand(QAction *item);
-    void toolsCommand(const QString &command);
-    void windowCommand(const QString &command);
-    void openWindow(const QString &command, bool dataWindow);
-    LoadableWindow tryOpen(const QString &command);
+    void runCommand(QMenu *menu, QAction *item);
+    void openWindow(const WindowDescriptor &descriptor);
+    QWidget *tryOpen(const WindowDescriptor &descriptor);
+    void trackSingleInstance(const QString &command, QWidget *window);
     void openProductionSchedule();
     void updateMenuState();
     void updateDatabaseMenu();
@@ -105,8 +87,8 @@ private:
     QList<QAction *> m_windowList;
     std::optional<QMap<QString, bool>> m_rights;
     QSet<QString> m_disabledForRun;
-    QHash<QString, WindowFactory> m_windows;
-    QHash<QString, std::function<void()>> m_actions;
+    QSet<QString> m_openSingles;
+    WindowRegistry m_registry;
     std::function<bool(const QUrl &)> m_openDocument;
     bool m_opening = false;
     int m_exitCode = 0;

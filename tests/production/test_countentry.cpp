@@ -64,11 +64,16 @@ void TestCountEntry::textFormHasSignPosition_data()
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("positive has leading blank") << "1,250" << " 1250";
-    QTest::newRow("zero has leading blank") << "" << " 0";
-    QTest::newRow("negative has minus") << "100-200" << "-100";
-    QTest::newRow("negative zero is plain zero") << "0*-5" << " 0";
-    QTest::newRow("large value stays whole") << "99999*99999" << " 9999800001";
+    QTest::newRow("positive has leading blank") << "1,250"
+                                                << " 1250";
+    QTest::newRow("zero has leading blank") << ""
+                                            << " 0";
+    QTest::newRow("negative has minus") << "100-200"
+                                        << "-100";
+    QTest::newRow("negative zero is plain zero") << "0*-5"
+                                                 << " 0";
+    QTest::newRow("large value stays whole") << "99999*99999"
+                                             << " 9999800001";
 }
 
 void TestCountEntry::textFormHasSignPosition()

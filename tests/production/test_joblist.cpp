@@ -193,9 +193,15 @@ void TestJobList::jobNumberEntry_data()
     QTest::addColumn<QString>("job");
     QTest::addColumn<QString>("description");
     QTest::addColumn<bool>("refused");
-    QTest::newRow("emptied") << "  " << "" << "" << false;
-    QTest::newRow("inactive job") << "Z-900" << "A-100" << "Part A-100" << true;
-    QTest::newRow("unknown job") << "nope" << "A-100" << "Part A-100" << true;
+    QTest::newRow("emptied") << "  "
+                             << ""
+                             << "" << false;
+    QTest::newRow("inactive job") << "Z-900"
+                                  << "A-100"
+                                  << "Part A-100" << true;
+    QTest::newRow("unknown job") << "nope"
+                                 << "A-100"
+                                 << "Part A-100" << true;
 }
 
 void TestJobList::jobNumberEntry()

@@ -126,16 +126,18 @@ void TestSchemaQueries::bringForwardUnmatchedLines()
     Fixture::line(m_world->db, kTuesday, 1, 4, kTub, 7, 0, 0);
     const QStringList before = lines(kMonday, 3);
 
-    const QVariantMap params{{QStringLiteral("This Date"), sqlDate(kMonday)}, {QStringLiteral("This Shift"), 3},
-                             {QStringLiteral("Next Date"), sqlDate(kTuesday)}, {QStringLiteral("Next Shift"), 1}};
+    const QVariantMap params{{QStringLiteral("This Date"), sqlDate(kMonday)},
+                             {QStringLiteral("This Shift"), 3},
+                             {QStringLiteral("Next Date"), sqlDate(kTuesday)},
+                             {QStringLiteral("Next Shift"), 1}};
     m_world->db.execSaved(QStringLiteral("Bring Forward Unmatched Line Items"), params);
 
     // Unmatched lines arrive with the ending count as beginning count and nothing else counted;
     // the matched line is left for the carry-forward update.
-    const QStringList expected{
-        QStringLiteral("1|A-100|Cap, 38 mm|0|0|0"), QStringLiteral("2|B-200|Lid|800|0|0"),
-        QStringLiteral("3|C-300|Tub|0|0|0"),        QStringLiteral("4|A-100|Cap, 38 mm|20|0|0"),
-        QStringLiteral("4|C-300|Tub|7|0|0")};
+    const QStringList expected{QStringLiteral("1|A-100|Cap, 38 mm|0|0|0"),
+                               QStringLiteral("2|B-200|Lid|800|0|0"), QStringLiteral("3|C-300|Tub|0|0|0"),
+                               QStringLiteral("4|A-100|Cap, 38 mm|20|0|0"),
+                               QStringLiteral("4|C-300|Tub|7|0|0")};
     QCOMPARE(lines(kTuesday, 1), expected);
     QCOMPARE(lines(kMonday, 3), before);
     // Once brought forward, every line has its match: a second run adds nothing.
@@ -213,9 +215,9 @@ void TestSchemaQueries::unresolvedHolds()
              (QStringList{"2026-12-07|2", "2026-12-08|3"}));
 
     QSqlQuery q = m_world->db.execSaved(QStringLiteral("Unresolved Hold"));
-    QStringList expected{"Date", "Shift", "Machine Number", "Job ID", "Hold Ticket ID", "Job Number",
-                         "Job Description", "Hold Ticket Number", "Hold Quantity", "Hold Remaining",
-                         "Protected Record"};
+    QStringList expected{"Date",           "Shift",          "Machine Number",  "Job ID",
+                         "Hold Ticket ID", "Job Number",     "Job Description", "Hold Ticket Number",
+                         "Hold Quantity",  "Hold Remaining", "Protected Record"};
     for (int i = 1; i <= 10; ++i)
         expected << QStringLiteral("RejectReason%1").arg(i);
     QCOMPARE(fieldNames(q), expected);
@@ -255,9 +257,9 @@ void TestSchemaQueries::holdDistributionSummary()
     Fixture::distribution(m_world->db, twin, later, 3);
 
     const QList<QPair<qint64, int>> tickets{{line, 700}, {line, 701}, {other, 701}};
-    const QStringList result = saved(QStringLiteral("Hold Distribution Summary"),
-                                     {{QStringLiteral("JID"), tickets[which].first},
-                                      {QStringLiteral("HTN"), tickets[which].second}});
+    const QStringList result =
+        saved(QStringLiteral("Hold Distribution Summary"), {{QStringLiteral("JID"), tickets[which].first},
+                                                            {QStringLiteral("HTN"), tickets[which].second}});
     QCOMPARE(result, QStringList{expected});
 }
 

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "production/DateShift.h"
+#include "foundation/DateShift.h"
 #include "production/ProductionSummaries.h"
 
 #include <QtTest>
@@ -139,11 +139,10 @@ void TestSummaries::fillFromChangedQueries_data()
 
     // A site may change a summary query; Null totals count as nothing and several rows of one
     // line add up.
-    QTest::newRow("null totals")
-        << "SELECT h.[Job ID], NULL AS Holds FROM [Hold Table] h "
-           "JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
-           "WHERE h.[Job ID] BETWEEN :FirstJID AND :LastJID AND p.[Shift] = 1"
-        << 0;
+    QTest::newRow("null totals") << "SELECT h.[Job ID], NULL AS Holds FROM [Hold Table] h "
+                                    "JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
+                                    "WHERE h.[Job ID] BETWEEN :FirstJID AND :LastJID AND p.[Shift] = 1"
+                                 << 0;
     QTest::newRow("one row per ticket")
         << "SELECT h.[Job ID], h.[Hold Quantity] AS Holds FROM [Hold Table] h "
            "JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
@@ -181,7 +180,7 @@ void TestSummaries::collection()
     QCOMPARE(summaries.Search(QStringLiteral("1")), nullptr);
     ProductionSummary &first = summaries.Add(QStringLiteral("11"), 1, 2, 3, 4, 5, QStringLiteral("11"));
     summaries.Add(QStringLiteral("12"), 0, 0, 0, 0, 0, QStringLiteral("12"));
-    summaries.Add(QStringLiteral("loose"));   // no sKey: counted, but not found by key
+    summaries.Add(QStringLiteral("loose")); // no sKey: counted, but not found by key
     summaries.Add(QStringLiteral("14"), 0, 0, 0, 0, 0, QStringLiteral("14"));
 
     QCOMPARE(figures(summaries).first(), QStringLiteral("11:5/3/4/2/1"));
@@ -243,7 +242,8 @@ void TestSummaries::setterRange_data()
     const QVariant tooSmall = qlonglong(std::numeric_limits<qint32>::min()) - 1;
     for (const char *member : {"Transfers", "FromRework", "ToHold", "Rejects", "NetFinishedGoods"}) {
         QTest::addRow("%s largest", member) << member << QVariant(std::numeric_limits<qint32>::max()) << true;
-        QTest::addRow("%s smallest", member) << member << QVariant(std::numeric_limits<qint32>::min()) << true;
+        QTest::addRow("%s smallest", member)
+            << member << QVariant(std::numeric_limits<qint32>::min()) << true;
         QTest::addRow("%s beyond 32 bits", member) << member << tooLarge << false;
         QTest::addRow("%s below 32 bits", member) << member << tooSmall << false;
         QTest::addRow("%s not a number", member) << member << QVariant(QStringLiteral("12a")) << false;

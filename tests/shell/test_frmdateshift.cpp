@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "production/DateShift.h"
+#include "foundation/DateShift.h"
 #include "shell/frmDateChk.h"
 #include "shell/frmDateShift.h"
 

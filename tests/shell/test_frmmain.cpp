@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 
-#include "shell/CurrentUsersFile.h"
-#include "shell/frmCurrentUsers.h"
+#include "production/ProductionWindows.h"
+#include "reports/ReportsMenu.h"
+#include "sharing/CurrentUsersFile.h"
+#include "sharing/frmCurrentUsers.h"
 #include "shell/frmMain.h"
 
 #include <QAction>
@@ -93,12 +95,20 @@ private:
     Behaviour &m_behaviour;
 };
 
-frmMain::WindowFactory fake(Behaviour &behaviour)
+// The fake registered as the program's folders register their windows.
+WindowDescriptor fake(const QString &command, Behaviour &behaviour)
 {
-    return [&behaviour](Session &session) {
+    const bool perShift =
+        QStringList{"&JOB LIST...", "&PRODUCTION COUNTS...", "&TRANSFERS...", "PRODUCTION ON &HOLD..."}
+            .contains(command);
+    const bool dataWindow =
+        perShift ||
+        QStringList{"&DISPOSITION OF HOLD...", "P&ROTECT DATA...", "&SECURITY SETTINGS..."}.contains(command);
+    const auto create = [&behaviour](Session &session) {
         auto *window = new FakeDataWindow(session, behaviour);
         return LoadableWindow{window, [window] { return window->load(); }};
     };
+    return {command, create, perShift, dataWindow, command == "&COLOR FEEDER CALIBRATION..."};
 }
 
 bool enabled(const frmMain &main, const QString &item)
@@ -142,17 +152,19 @@ void TestFrmMain::rightsByLevel()
     QFETCH(bool, allWindows);
     QFETCH(QString, expected);
     TestWorld world;
-    frmMain main(*world.session);
+    WindowRegistry builtIn;
+    registerProductionWindows(builtIn);
+    frmMain main(*world.session, builtIn);
     Behaviour behaviour;
     for (QString command : {"&JOB LIST...", "&PRODUCTION COUNTS...", "&TRANSFERS...",
                             "PRODUCTION ON &HOLD...", "&DISPOSITION OF HOLD...", "P&ROTECT DATA...",
                             "&VIEW/EDIT QA CHECK SHEETS...", "&SECURITY SETTINGS..."}) {
         if (allWindows)
-            main.registerWindow(command, fake(behaviour));
+            main.registerWindow(fake(command, behaviour));
     }
     for (QString command : {"&BACKUP", "&RESTORE", "RE&PAIR", "&COMPACT"}) {
         if (allWindows)
-            main.registerAction(command, [] {});
+            main.registerAction(command, [](const CommandContext &) {});
     }
     main.applyMenuRights(level);
     QString actual;
@@ -174,8 +186,8 @@ void TestFrmMain::perShiftCommandsAskForTheDateShift()
     TestWorld world;
     frmMain main(*world.session);
     Behaviour jobList, transfers;
-    main.registerWindow(QStringLiteral("&JOB LIST..."), fake(jobList));
-    main.registerWindow(QStringLiteral("&TRANSFERS..."), fake(transfers));
+    main.registerWindow(fake(QStringLiteral("&JOB LIST..."), jobList));
+    main.registerWindow(fake(QStringLiteral("&TRANSFERS..."), transfers));
     main.applyMenuRights(QStringLiteral("C"));
     int asked = 0;
     DateShift answer;
@@ -220,14 +232,16 @@ void TestFrmMain::otherDataWindows_data()
     QTest::addColumn<bool>("closeInLoad");
     QTest::addColumn<MsgAnswer>("answer");
     QTest::addColumn<int>("windows");
-    QTest::newRow("disposition opens")
-        << "mnuFileSub5" << "&DISPOSITION OF HOLD..." << 0 << false << MsgAnswer::Ok << 1;
-    QTest::newRow("failed load, OK tries again")
-        << "mnuFileSub6" << "P&ROTECT DATA..." << 1 << false << MsgAnswer::Ok << 1;
+    QTest::newRow("disposition opens") << "mnuFileSub5"
+                                       << "&DISPOSITION OF HOLD..." << 0 << false << MsgAnswer::Ok << 1;
+    QTest::newRow("failed load, OK tries again") << "mnuFileSub6"
+                                                 << "P&ROTECT DATA..." << 1 << false << MsgAnswer::Ok << 1;
     QTest::newRow("failed load, Cancel gives up")
-        << "mnuFileSub6" << "P&ROTECT DATA..." << 1 << false << MsgAnswer::Cancel << 0;
+        << "mnuFileSub6"
+        << "P&ROTECT DATA..." << 1 << false << MsgAnswer::Cancel << 0;
     QTest::newRow("window closing itself opens nothing")
-        << "mnuFileSub9" << "&SECURITY SETTINGS..." << 0 << true << MsgAnswer::Ok << 0;
+        << "mnuFileSub9"
+        << "&SECURITY SETTINGS..." << 0 << true << MsgAnswer::Ok << 0;
 }
 
 void TestFrmMain::otherDataWindows()
@@ -243,7 +257,7 @@ void TestFrmMain::otherDataWindows()
     Behaviour behaviour;
     behaviour.failures = failures;
     behaviour.closeInLoad = closeInLoad;
-    main.registerWindow(command, fake(behaviour));
+    main.registerWindow(fake(command, behaviour));
     int asked = 0;
     world.session->setDateShiftChooser([&] { ++asked; });
     world.prompter.script({answer});
@@ -311,15 +325,18 @@ void TestFrmMain::reportsMakeTheReportDatabase()
     frmMain main(*world.session);
     QList<int> shown;
     bool menuEnabledMeanwhile = true;
-    main.registerAction(frmMain::reportWindowCommand(), [&] {
-        shown << world.session->selectedReportIndex;
-        menuEnabledMeanwhile = main.menu(QStringLiteral("mnuReports"))->menuAction()->isEnabled();
+    main.registerAction(QStringLiteral("ON &HOLD REPORT..."), [&](const CommandContext &context) {
+        runReportCommand(context, [&] {
+            shown << world.session->selectedReportIndex;
+            menuEnabledMeanwhile = main.menu(QStringLiteral("mnuReports"))->menuAction()->isEnabled();
+        });
     });
     QVERIFY(enabled(main, QStringLiteral("mnuReportsSub3")));
     QVERIFY(!enabled(main, QStringLiteral("mnuReportsSub6")));
     QVERIFY(!QFile::exists(world.paths->reportDatabasePath()));
     trigger(main, QStringLiteral("mnuReportsSub3"));
     QCOMPARE(shown, QList<int>{3});
+    QCOMPARE(world.session->selectedReportIndex, 0);
     QVERIFY(!menuEnabledMeanwhile);
     QVERIFY(main.menu(QStringLiteral("mnuReports"))->menuAction()->isEnabled());
     QVERIFY(QFile::exists(world.paths->reportDatabasePath()));
@@ -335,7 +352,7 @@ void TestFrmMain::colorFeederOnceAtATime()
     frmMain main(*world.session);
     Behaviour behaviour;
     behaviour.dataForm = false;
-    main.registerWindow(QStringLiteral("&COLOR FEEDER CALIBRATION..."), fake(behaviour));
+    main.registerWindow(fake(QStringLiteral("&COLOR FEEDER CALIBRATION..."), behaviour));
     QVERIFY(enabled(main, QStringLiteral("mnuToolsSub1")));
     trigger(main, QStringLiteral("mnuToolsSub1"));
     QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
@@ -352,7 +369,7 @@ void TestFrmMain::windowMenuListsTheWindows()
     frmMain main(*world.session);
     main.show();
     Behaviour behaviour;
-    main.registerWindow(QStringLiteral("&DISPOSITION OF HOLD..."), fake(behaviour));
+    main.registerWindow(fake(QStringLiteral("&DISPOSITION OF HOLD..."), behaviour));
     trigger(main, QStringLiteral("mnuFileSub5"));
     trigger(main, QStringLiteral("mnuFileSub5"));
     QMenu *windowMenu = main.menu(QStringLiteral("mnuWindow"));
@@ -388,7 +405,7 @@ void TestFrmMain::shutdownUnloadsChildrenAndStampsTheExit()
     main.show();
     main.presence().enter();
     Behaviour behaviour;
-    main.registerWindow(QStringLiteral("&DISPOSITION OF HOLD..."), fake(behaviour));
+    main.registerWindow(fake(QStringLiteral("&DISPOSITION OF HOLD..."), behaviour));
     trigger(main, QStringLiteral("mnuFileSub5"));
     const CurrentUsersFile users = CurrentUsersFile::inFolder(world.paths->workingFolder());
     QCOMPARE(users.currentUsers(), QStringList{QStringLiteral("Jane Doe")});

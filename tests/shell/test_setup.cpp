@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
+#include "reports/ReportDatabase.h"
 #include "shell/CommandLine.h"
 #include "shell/DatabaseSetup.h"
-#include "shell/ReportDatabase.h"
 
 #include <QFile>
 #include <QTextStream>

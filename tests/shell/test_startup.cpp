@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
 #include "production/Schema.h"
-#include "shell/DatabaseRepair.h"
-#include "shell/LockFile.h"
+#include "sharing/DatabaseRepair.h"
+#include "sharing/LockFile.h"
 #include "shell/StartupSequence.h"
 
 #include <QDir>
@@ -165,11 +165,14 @@ void TestStartup::login_data()
     QTest::addColumn<QString>("login");
     QTest::addColumn<QString>("stored"); // authorized at level "A"
     QTest::addColumn<bool>("known");
-    QTest::newRow("apostrophe") << "o'brien" << "o'brien" << true;
-    QTest::newRow("other case") << "O'BRIEN" << "o'brien" << true;
+    QTest::newRow("apostrophe") << "o'brien"
+                                << "o'brien" << true;
+    QTest::newRow("other case") << "O'BRIEN"
+                                << "o'brien" << true;
     QTest::newRow("quote and semicolon") << "x'; DROP TABLE [Security Table]; --"
                                          << "x'; DROP TABLE [Security Table]; --" << true;
-    QTest::newRow("not in the Security Table") << "stranger" << "o'brien" << false;
+    QTest::newRow("not in the Security Table") << "stranger"
+                                               << "o'brien" << false;
 }
 
 void TestStartup::login()

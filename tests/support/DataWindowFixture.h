@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Session.h"
+#include "foundation/Session.h"
 
 #include <QCoreApplication>
 #include <QPointer>

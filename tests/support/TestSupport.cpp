@@ -118,18 +118,22 @@ qint64 Fixture::line(const Database &db, const QDate &date, int shift, int machi
                        "[Job Description], [Beginning Count], [Ending Count], [Matec Count]) "
                        "VALUES (:d, :s, :m, :j, (SELECT [Job Description] FROM [Job Lookup Table] "
                        "WHERE [Job Number] = :j), :b, :e, :mc)"),
-        {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift}, {QStringLiteral("m"), machine},
-         {QStringLiteral("j"), job}, {QStringLiteral("b"), beginning}, {QStringLiteral("e"), ending},
+        {{QStringLiteral("d"), sqlDate(date)},
+         {QStringLiteral("s"), shift},
+         {QStringLiteral("m"), machine},
+         {QStringLiteral("j"), job},
+         {QStringLiteral("b"), beginning},
+         {QStringLiteral("e"), ending},
          {QStringLiteral("mc"), matec}});
     return db.lastInsertId(q);
 }
 
 qint64 Fixture::transfer(const Database &db, qint64 jobId, const QVariant &number, const QVariant &quantity)
 {
-    QSqlQuery q = db.exec(QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number], "
-                                         "[Transfer Quantity]) VALUES (:j, :n, :q)"),
-                          {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), number},
-                           {QStringLiteral("q"), quantity}});
+    QSqlQuery q = db.exec(
+        QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number], "
+                       "[Transfer Quantity]) VALUES (:j, :n, :q)"),
+        {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), number}, {QStringLiteral("q"), quantity}});
     return db.lastInsertId(q);
 }
 
@@ -139,7 +143,8 @@ qint64 Fixture::hold(const Database &db, qint64 jobId, const QVariant &ticketNum
     QSqlQuery q = db.exec(QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], "
                                          "[Hold Quantity], [Hold Remaining], [Disposed of]) "
                                          "VALUES (:j, :n, :q, :r, :d)"),
-                          {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), ticketNumber},
+                          {{QStringLiteral("j"), jobId},
+                           {QStringLiteral("n"), ticketNumber},
                            {QStringLiteral("q"), quantity},
                            {QStringLiteral("r"), remaining < 0 ? quantity : remaining},
                            {QStringLiteral("d"), disposed ? 1 : 0}});
@@ -152,15 +157,17 @@ qint64 Fixture::distribution(const Database &db, qint64 holdTicketId, const QVar
     QSqlQuery q = db.exec(QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [To Job ID], "
                                          "[Reworked Quantity], [Rejects], [Reject Reason], [When Added]) "
                                          "VALUES (:h, :t, :w, :r, :rr, '2026-12-01 10:00:00')"),
-                          {{QStringLiteral("h"), holdTicketId}, {QStringLiteral("t"), toJobId},
-                           {QStringLiteral("w"), reworked}, {QStringLiteral("r"), rejects},
+                          {{QStringLiteral("h"), holdTicketId},
+                           {QStringLiteral("t"), toJobId},
+                           {QStringLiteral("w"), reworked},
+                           {QStringLiteral("r"), rejects},
                            {QStringLiteral("rr"), reason}});
     return db.lastInsertId(q);
 }
 
 void Fixture::protect(const Database &db, const QDate &date, int shift, bool on)
 {
-    db.execSaved(QStringLiteral("Set Protection"),
-                 {{QStringLiteral("dt"), sqlDate(date)}, {QStringLiteral("sh"), shift},
-                  {QStringLiteral("Valu"), on ? -1 : 0}});
+    db.execSaved(QStringLiteral("Set Protection"), {{QStringLiteral("dt"), sqlDate(date)},
+                                                    {QStringLiteral("sh"), shift},
+                                                    {QStringLiteral("Valu"), on ? -1 : 0}});
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "production/Database.h"
-#include "shell/Session.h"
+#include "foundation/Database.h"
+#include "foundation/Session.h"
 
 #include <QList>
 #include <QSettings>
@@ -32,7 +32,11 @@ public:
     void script(std::initializer_list<MsgAnswer> answers) { m_answers.append(answers); }
     const QList<PromptMessage> &messages() const { return m_messages; }
     QStringList titles() const;
-    void clear() { m_messages.clear(); m_answers.clear(); }
+    void clear()
+    {
+        m_messages.clear();
+        m_answers.clear();
+    }
 
 private:
     QList<PromptMessage> m_messages;
@@ -55,8 +59,14 @@ class FailingFileOps : public FileOps
 {
 public:
     bool failCopy = false, failRename = false, failRemove = false;
-    bool copy(const QString &from, const QString &to) override { return !failCopy && FileOps::copy(from, to); }
-    bool rename(const QString &from, const QString &to) override { return !failRename && FileOps::rename(from, to); }
+    bool copy(const QString &from, const QString &to) override
+    {
+        return !failCopy && FileOps::copy(from, to);
+    }
+    bool rename(const QString &from, const QString &to) override
+    {
+        return !failRename && FileOps::rename(from, to);
+    }
     bool remove(const QString &path) override { return !failRemove && FileOps::remove(path); }
     bool moveToTrash(const QString &path) override { return !failRemove && FileOps::remove(path); }
 };
@@ -130,4 +140,4 @@ qint64 hold(const Database &db, qint64 jobId, const QVariant &ticketNumber, qint
 qint64 distribution(const Database &db, qint64 holdTicketId, const QVariant &toJobId, qint64 reworked,
                     qint64 rejects = 0, int reason = 0);
 void protect(const Database &db, const QDate &date, int shift, bool on = true);
-}
+} // namespace Fixture

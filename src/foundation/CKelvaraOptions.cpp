@@ -1,0 +1,193 @@
+#include "CKelvaraOptions.h"
+
+#include "Database.h"
+#include "Paths.h"
+
+#include <QSettings>
+
+namespace {
+struct ReportFile
+{
+    const char *title;
+    const char *fileName;
+};
+
+constexpr ReportFile kReports[] = {
+    {"Production Counts", "prodct.rpt"},
+    {"Transfer List", "xfers.rpt"},
+    {"On Hold Report", "onhold.rpt"},
+    {"Unresolved Hold Report", "onhold.rpt"},
+    {"Production Summary Detail", "productn.rpt"},
+    {"Production Summary", "prodsumm.rpt"},
+    {"Reject Report", "rejects.rpt"},
+    {"Reject Report Update", "reject2.rpt"},
+    {"Missing Holds Report", "misshold.rpt"},
+    {"Daily Corvix Report", "dalycorv.rpt"},
+    {"Daily Velmar Report", "dalyvelm.rpt"},
+};
+
+bool validReport(int selector)
+{
+    return selector >= CKelvaraOptions::FirstReport && selector <= CKelvaraOptions::LastReport;
+}
+
+const QString kOptions = QStringLiteral("Options");
+const QString kColWidths = QStringLiteral("ColWidths");
+const QString kReportFiles = QStringLiteral("ReportFiles");
+} // namespace
+
+CKelvaraOptions::CKelvaraOptions(const Paths &paths, std::unique_ptr<QSettings> store)
+    : m_paths(paths), m_store(std::move(store))
+{
+    if (!m_store)
+        m_store = std::make_unique<QSettings>(QStringLiteral("Kelvara"), QStringLiteral("Kelvara"));
+}
+
+CKelvaraOptions::~CKelvaraOptions() = default;
+
+QString CKelvaraOptions::read(const QString &section, const QString &key, const QString &fallback) const
+{
+    // Keys are addressed as section/key; QSettings would treat a "/" inside a key as a group.
+    return m_store->value(section + '/' + QString(key).replace('/', '\\'), fallback).toString();
+}
+
+void CKelvaraOptions::write(const QString &section, const QString &key, const QString &value)
+{
+    m_store->setValue(section + '/' + QString(key).replace('/', '\\'), value);
+    m_store->sync();
+}
+
+QString CKelvaraOptions::reportTitle(int selector)
+{
+    return validReport(selector) ? QString::fromLatin1(kReports[selector].title) : QString();
+}
+
+QString CKelvaraOptions::ReportFilename(int selector) const
+{
+    if (!validReport(selector))
+        return {};
+    const QString fallback = m_paths.inProgramFolder(QString::fromLatin1(kReports[selector].fileName));
+    return read(kReportFiles, reportTitle(selector), fallback);
+}
+
+void CKelvaraOptions::setReportFilename(int selector, const QString &fileName)
+{
+    if (validReport(selector))
+        write(kReportFiles, reportTitle(selector), fileName);
+}
+
+void CKelvaraOptions::SaveColumnWidths(const QString &section, const QList<GridColumn> &columns)
+{
+    for (const GridColumn &column : columns) {
+        if (column.visible)
+            write(kColWidths, section + '-' + column.id, QString::number(float(column.width)));
+    }
+}
+
+void CKelvaraOptions::GetColumnWidths(const QString &section, QList<GridColumn> &columns) const
+{
+    for (GridColumn &column : columns) {
+        if (!column.visible)
+            continue;
+        // A stored width that is not a positive number is ignored: the column keeps its width.
+        bool ok = false;
+        const double width = read(kColWidths, section + '-' + column.id).toDouble(&ok);
+        if (ok && width > 0)
+            column.width = width;
+    }
+}
+
+void CKelvaraOptions::SaveLoginCredentials()
+{
+    write(kOptions, QStringLiteral("UserName"), m_userName);
+    write(kOptions, QStringLiteral("UserPW"), m_userPwd);
+}
+
+QString CKelvaraOptions::UserPwd()
+{
+    if (m_userPwd.isEmpty())
+        m_userPwd = read(kOptions, QStringLiteral("UserPW"));
+    return m_userPwd;
+}
+
+void CKelvaraOptions::setUserPwd(const QString &value)
+{
+    m_userPwd = value;
+}
+
+QString CKelvaraOptions::UserName()
+{
+    if (m_userName.isEmpty())
+        m_userName = read(kOptions, QStringLiteral("UserName"));
+    return m_userName;
+}
+
+void CKelvaraOptions::setUserName(const QString &value)
+{
+    m_userName = value;
+}
+
+QString CKelvaraOptions::rereadOption(const QString &key, QString &cache)
+{
+    cache = read(kOptions, key);
+    return cache;
+}
+
+void CKelvaraOptions::writeOption(const QString &key, QString &cache, const QString &value)
+{
+    cache = value;
+    write(kOptions, key, value);
+}
+
+QString CKelvaraOptions::AdminUserPwd()
+{
+    return rereadOption(QStringLiteral("DefaultPW"), m_adminUserPwd);
+}
+void CKelvaraOptions::setAdminUserPwd(const QString &v)
+{
+    writeOption(QStringLiteral("DefaultPW"), m_adminUserPwd, v);
+}
+QString CKelvaraOptions::AdminUserName()
+{
+    return rereadOption(QStringLiteral("DefaultUser"), m_adminUserName);
+}
+void CKelvaraOptions::setAdminUserName(const QString &v)
+{
+    writeOption(QStringLiteral("DefaultUser"), m_adminUserName, v);
+}
+QString CKelvaraOptions::SystemDatabase()
+{
+    return rereadOption(QStringLiteral("SystemDB"), m_systemDatabase);
+}
+void CKelvaraOptions::setSystemDatabase(const QString &v)
+{
+    writeOption(QStringLiteral("SystemDB"), m_systemDatabase, v);
+}
+QString CKelvaraOptions::DatabaseName()
+{
+    return rereadOption(QStringLiteral("DBName"), m_databaseName);
+}
+void CKelvaraOptions::setDatabaseName(const QString &v)
+{
+    writeOption(QStringLiteral("DBName"), m_databaseName, v);
+}
+QString CKelvaraOptions::SchedulePath()
+{
+    return rereadOption(QStringLiteral("SchedulePath"), m_schedulePath);
+}
+void CKelvaraOptions::setSchedulePath(const QString &v)
+{
+    writeOption(QStringLiteral("SchedulePath"), m_schedulePath, v);
+}
+
+QString CKelvaraOptions::CompanyName()
+{
+    QString path = m_databaseName;
+    if (path.isEmpty())
+        path = DatabaseName();
+    if (path.isEmpty())
+        return {};
+    Database db = Database::open(path, Database::ReadOnly);
+    QSqlQuery query = db.exec(QStringLiteral("SELECT [CompanyName] FROM [CompanyInfo] LIMIT 1"));
+    return query.next() ? query.value(0).toString() : QString();
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "Clock.h"
+#include "FileOps.h"
+#include "Identity.h"
+#include "KelvaraError.h"
+#include "Paths.h"
+#include "Prompter.h"
+
+#include "CKelvaraOptions.h"
+#include "DateShift.h"
+
+#include <QMap>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+// The seams a session runs on. Tests hand in doubles; the program the real ones.
+struct Seams
+{
+    Clock &clock;
+    Prompter &prompter;
+    Identity &identity;
+    Paths &paths;
+    FileOps &fileOps;
+};
+
+// The process-wide state of one run of the program, and the seams. Created in main and handed to
+// every window.
+class Session : public QObject
+{
+    Q_OBJECT
+
+public:
+    Session(const Seams &seams, std::unique_ptr<CKelvaraOptions> options);
+    ~Session() override;
+
+    Clock &clock() const { return m_seams.clock; }
+    Prompter &prompter() const { return m_seams.prompter; }
+    Identity &identity() const { return m_seams.identity; }
+    Paths &paths() const { return m_seams.paths; }
+    FileOps &fileOps() const { return m_seams.fileOps; }
+    CKelvaraOptions &options() const { return *m_options; }
+    ClassIdGenerator &classIds() { return m_classIds; }
+
+    // Who is logged in.
+    QString networkUserName;
+    QString userFullName;
+    QString securityLevel;
+    QDate latestProductionDate;
+
+    // The current date-shift: the date is null while none is chosen.
+    QDate currentDate;
+    int currentShift = 0;
+    DateShift currentDateShift() const { return {currentDate, currentShift}; }
+    void setCurrentDateShift(const DateShift &dateShift);
+    void clearCurrentDateShift();
+
+    // Data windows count themselves in at load and out at unload; while any is open the current
+    // date-shift is fixed and the Database menu is disabled.
+    int openDataForms() const { return m_openDataForms; }
+    void dataFormOpened();
+    void dataFormClosed();
+    void resetDataForms();
+
+    int selectedReportIndex = 0;
+    bool currentUsersCancelled = false;
+    // Computed rejects per line (key: Job ID text), from the counts window to the rejects window.
+    QMap<QString, qint32> rejectsByLine;
+
+    // The error log line and the "Serious Error" dialog; Cancel ends the program.
+    void writeErrorLog(const QString &message) const;
+    void showSeriousError(const QString &message);
+
+    // Ends the program at once. The program's handler quits; tests record the request instead.
+    void endProgram(int exitCode = 0);
+    void setEndProgramHandler(std::function<void(int)> handler) { m_endProgram = std::move(handler); }
+    // True once the end was asked for. A handler that returns (as in tests) leaves the callers to
+    // stop what they were doing instead of retrying.
+    bool programEnding() const { return m_programEnding; }
+
+    // The corrupt-database repair, installed by the shell. It asks the user first; No ends the
+    // program. Returns false when no repair is installed, so the damage is reported instead.
+    bool repairDatabase();
+    void setRepairHandler(std::function<void()> handler) { m_repair = std::move(handler); }
+
+    // The exclusive access check of whole-file operations, installed by the shell: returns true
+    // once no other copy of the program has the database open, false when the user cancelled the
+    // current users window (cancel is offered only when asked for). Without a check installed
+    // there is nobody to wait for.
+    bool checkExclusiveAccess(bool offerCancel);
+    void setExclusiveAccessCheck(std::function<bool(bool)> check) { m_exclusiveAccess = std::move(check); }
+
+    // Shows the date and shift chooser modally (installed by the main window). Afterwards the
+    // current date-shift holds the choice; Cancel leaves it as it was.
+    void chooseDateShift();
+    void setDateShiftChooser(std::function<void()> chooser) { m_chooseDateShift = std::move(chooser); }
+
+signals:
+    void openDataFormsChanged(int count);
+
+private:
+    Seams m_seams;
+    std::unique_ptr<CKelvaraOptions> m_options;
+    ClassIdGenerator m_classIds;
+    int m_openDataForms = 0;
+    std::function<void(int)> m_endProgram;
+    std::function<void()> m_repair;
+    std::function<void()> m_chooseDateShift;
+    std::function<bool(bool)> m_exclusiveAccess;
+    bool m_programEnding = false;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Database.h"
+
+#include <optional>
+
+class Session;
+
+// Opens the production database named by the DatabaseName option, as every window does at its
+// load. A damaged file (3049) runs the corrupt-database repair and the open is tried again; any
+// other failure is shown with the engine's text, the information icon and the given title, and
+// gives no database.
+std::optional<Database>
+openSharedDatabase(Session &session, const QString &failureTitle = QStringLiteral("Database Access Error"));

@@ -1,0 +1,159 @@
+#include "DataWindow.h"
+
+#include "EntryModel.h"
+#include "GridColumns.h"
+#include "WaitCursor.h"
+
+#include "foundation/Session.h"
+#include "foundation/SharedDatabase.h"
+
+#include <QCloseEvent>
+#include <QMdiSubWindow>
+#include <QTableView>
+#include <QTimer>
+
+DataWindow::DataWindow(Session &session, const QString &objectName, const QString &title, QWidget *parent)
+    : QWidget(parent), m_session(session)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(objectName);
+    setWindowTitle(title);
+}
+
+DataWindow::~DataWindow()
+{
+    // The subclass is gone already: only what this class holds is let go here.
+    release();
+}
+
+bool DataWindow::load()
+{
+    WaitCursor wait;
+    if (!m_db) {
+        m_db = openSharedDatabase(m_session);
+        if (!m_db) {
+            close();
+            return false;
+        }
+    }
+    if (!loadData()) {
+        releaseData();
+        release();
+        close();
+        return false;
+    }
+    countIn();
+    if (!m_loaded) {
+        for (const auto &[grid, section] : m_grids)
+            GridColumns::restore(m_session.options(), section, grid);
+    }
+    m_loaded = true;
+    placeInFrame();
+    return true;
+}
+
+bool DataWindow::reload()
+{
+    releaseData();
+    return load();
+}
+
+void DataWindow::countIn()
+{
+    if (m_counted)
+        return;
+    m_session.dataFormOpened();
+    m_counted = true;
+}
+
+void DataWindow::addGrid(QTableView *grid, const QString &widthsSection)
+{
+    m_grids.append({grid, widthsSection});
+}
+
+void DataWindow::watchModel(EntryModel *model, const QString &gridName)
+{
+    model->setFailureHandler([this, gridName](const QString &text) {
+        m_session.showSeriousError(QStringLiteral("%1, %2 %3").arg(objectName(), gridName, text));
+    });
+}
+
+bool DataWindow::runStep(const QString &label, const std::function<void()> &work)
+{
+    try {
+        work();
+        return true;
+    } catch (const KelvaraError &error) {
+        reportFailure(label.isEmpty() ? QStringLiteral("Form_Load Event")
+                                      : QStringLiteral("Form_Load Event ") + label,
+                      error);
+    }
+    return false;
+}
+
+void DataWindow::reportFailure(const QString &where, const KelvaraError &error)
+{
+    m_session.showSeriousError(QStringLiteral("%1, %2 %3").arg(objectName(), where, error.numberAndText()));
+}
+
+bool DataWindow::confirmDiscard()
+{
+    if (!hasUnsavedEntry())
+        return true;
+    const MsgAnswer answer =
+        m_session.prompter().ask({tr("Are you sure you want to discard your changes?"),
+                                  tr("Confirm Cancellation"), MsgIcon::Question, MsgButtons::YesNo});
+    if (answer != MsgAnswer::Yes)
+        return false;
+    discardUnsavedEntry();
+    return true;
+}
+
+void DataWindow::placeInFrame()
+{
+    auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget());
+    if (!frame)
+        return;
+    if (m_placement == Placement::Maximized) {
+        frame->showMaximized();
+    } else {
+        frame->move(0, 0);
+        frame->show();
+    }
+}
+
+bool DataWindow::event(QEvent *event)
+{
+    // The main window puts the window into its frame after the load: it takes its place then.
+    if (event->type() == QEvent::ParentChange && m_loaded)
+        QTimer::singleShot(0, this, [this] { placeInFrame(); });
+    return QWidget::event(event);
+}
+
+void DataWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_loaded) {
+        if (!confirmDiscard()) {
+            event->ignore();
+            return;
+        }
+        beforeUnload();
+        releaseData();
+    }
+    release();
+    event->accept();
+}
+
+void DataWindow::release()
+{
+    if (m_loaded) {
+        for (const auto &[grid, section] : m_grids)
+            GridColumns::save(m_session.options(), section, grid);
+    }
+    m_loaded = false;
+    if (m_counted) {
+        m_counted = false;
+        m_session.dataFormClosed();
+    }
+    m_db.reset();
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "foundation/Database.h"
+
+#include <QList>
+#include <QPair>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class EntryModel;
+class KelvaraError;
+class QTableView;
+class Session;
+
+// The base of every window over the shared production database. It runs the sequence all of
+// them share: its own connection at load (a damaged file is repaired and opened again), counting
+// in and out of the open data windows, the grids' column widths restored at the first load and
+// saved at unload, the place in the main frame, the question before a half-typed entry is
+// discarded, and a load step's failure reported with the step's name.
+//
+// A subclass reads its data in loadData(), drops what holds the connection in releaseData(), and
+// runs its clean-up statements in beforeUnload().
+class DataWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Placement { TopLeft, Maximized };
+
+    DataWindow(Session &session, const QString &objectName, const QString &title, QWidget *parent = nullptr);
+    ~DataWindow() override;
+
+    // Opens the connection and loads the data; false when the window closed itself.
+    bool load();
+    Session &session() const { return m_session; }
+    bool isLoaded() const { return m_loaded; }
+
+protected:
+    // Reads what the window shows, on the open connection. False closes the window (after
+    // telling the user why); true counts it in among the open data windows.
+    virtual bool loadData() = 0;
+    // Drops everything that uses the connection; runs before a reload and at unload.
+    virtual void releaseData() {}
+    // The clean-up of a loaded window as it closes, while the connection is still open.
+    virtual void beforeUnload() {}
+    // Something typed and not stored yet, and how to throw it away.
+    virtual bool hasUnsavedEntry() const { return false; }
+    virtual void discardUnsavedEntry() {}
+    // Puts the window at its place in the main frame; outside a frame the caller shows it.
+    virtual void placeInFrame();
+
+    Database &db() { return *m_db; }
+    void setPlacement(Placement placement) { m_placement = placement; }
+    // The grid's column widths live under this section of the settings.
+    void addGrid(QTableView *grid, const QString &widthsSection);
+    // Reports a model's save failures as "<window>, <grid> <number> <text>".
+    void watchModel(EntryModel *model, const QString &gridName);
+    // Runs one load step; a failure is reported as "<window>, Form_Load Event <label> <error>" and
+    // gives false, and the load carries on with what it has.
+    bool runStep(const QString &label, const std::function<void()> &work);
+    // Reports a failure outside the load: "<window>, <where> <error>".
+    void reportFailure(const QString &where, const KelvaraError &error);
+    // True when nothing is half-typed, or the user agreed to throw it away.
+    bool confirmDiscard();
+    // Loads the data again, for another date-shift for example; the window stays counted in.
+    bool reload();
+
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    void countIn();
+    void release();
+
+    Session &m_session;
+    std::optional<Database> m_db;
+    QList<QPair<QTableView *, QString>> m_grids;
+    Placement m_placement = Placement::TopLeft;
+    bool m_counted = false;
+    bool m_loaded = false;
+};

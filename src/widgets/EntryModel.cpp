@@ -1,0 +1,28 @@
+#include "EntryModel.h"
+
+#include "foundation/KelvaraError.h"
+#include "foundation/Prompter.h"
+
+EntryModel::EntryModel(Prompter &prompter, QObject *parent)
+    : QAbstractTableModel(parent), m_prompter(prompter)
+{
+}
+
+void EntryModel::refuse(const QString &message)
+{
+    m_prompting = true;
+    m_prompter.tell(message, programTitle());
+    m_prompting = false;
+}
+
+bool EntryModel::guardedSave(const std::function<void()> &save)
+{
+    try {
+        save();
+        return true;
+    } catch (const KelvaraError &error) {
+        if (m_onFailure)
+            m_onFailure(error.numberAndText());
+    }
+    return false;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <functional>
+
+class KelvaraError;
+class Prompter;
+
+// The base of the grid models that save what the user types: a refused entry is told through the
+// prompter, and a database failure while saving goes to the window's failure handler.
+class EntryModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit EntryModel(Prompter &prompter, QObject *parent = nullptr);
+
+    // Database failures while saving go here (the window reports them).
+    void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
+
+protected:
+    Prompter &prompter() const { return m_prompter; }
+    // Tells why an entry was not stored. While the message is up, the editor that loses the focus
+    // to it commits its text again: such a commit is ignored (see prompting()).
+    void refuse(const QString &message);
+    bool prompting() const { return m_prompting; }
+    // Runs a save; a failure is reported and gives false.
+    bool guardedSave(const std::function<void()> &save);
+
+private:
+    Prompter &m_prompter;
+    bool m_prompting = false;
+    std::function<void(const QString &)> m_onFailure;
+};

@@ -1,0 +1,63 @@
+#include "MessageBoxPrompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+QMessageBox::Icon iconOf(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::Critical:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons buttonsOf(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return QMessageBox::Ok;
+    case MsgButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MsgButtons::RetryCancel:
+        return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+MsgAnswer answerOf(int button)
+{
+    switch (button) {
+    case QMessageBox::Cancel:
+        return MsgAnswer::Cancel;
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    case QMessageBox::Retry:
+        return MsgAnswer::Retry;
+    default:
+        return MsgAnswer::Ok;
+    }
+}
+} // namespace
+
+MsgAnswer MessageBoxPrompter::ask(const PromptMessage &message)
+{
+    QMessageBox box(iconOf(message.icon), message.title, message.text, buttonsOf(message.buttons),
+                    QApplication::activeWindow());
+    return answerOf(box.exec());
+}

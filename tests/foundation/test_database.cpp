@@ -1,0 +1,349 @@
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The database layer: opening files in every state the plant meets, the engine numbers callers
+// test, bound parameters and transactions.
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void openFailures_data();
+    void openFailures();
+    void zeroLengthFileIsAnEmptyDatabase();
+    void readOnlyFileRefusedForWriting();
+    void readOnlyConnectionRefusesWrites();
+    void createFileRefusesAnExistingFile();
+    void sharedFileSettings();
+    void alreadyExists_data();
+    void alreadyExists();
+    void scalar();
+    void boundValuesRoundTrip_data();
+    void boundValuesRoundTrip();
+    void parameterNamesWithBlanks();
+    void textThatLooksLikeAParameter_data();
+    void textThatLooksLikeAParameter();
+    void missingParameterIsNamed();
+    void transactions();
+    void movedConnectionStaysUsable();
+    void writeWhileAnotherWriterHoldsTheFile();
+
+private:
+    QString path(const QString &name = QStringLiteral("test.mdb")) const { return m_dir->filePath(name); }
+    // A new file at path() with an empty [Job Lookup Table].
+    Database newDatabase() const;
+    static int rowCount(const Database &db);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestDatabase::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestDatabase::cleanup()
+{
+    // No test may leave a connection behind, even one whose open failed.
+    QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+    m_dir.reset();
+}
+
+Database TestDatabase::newDatabase() const
+{
+    Database db = Database::createFile(path());
+    db.exec(QStringLiteral("CREATE TABLE [Job Lookup Table] ([Job Number] TEXT PRIMARY KEY, "
+                           "[Job Description] TEXT, [Active] INTEGER)"));
+    return db;
+}
+
+int TestDatabase::rowCount(const Database &db)
+{
+    return db.scalar(QStringLiteral("SELECT count(*) FROM [Job Lookup Table]")).toInt();
+}
+
+void TestDatabase::openFailures_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("number");
+
+    const QByteArray text = "This is a text file renamed to look like a database.\r\n";
+    QByteArray badPages("SQLite format 3", 16);
+    badPages += QByteArray(4080, '\xA5');
+
+    QTest::newRow("missing file") << "missing.mdb" << QByteArray() << int(Database::ReadWrite)
+                                  << DbErrors::FileNotFound;
+    QTest::newRow("missing file read-only")
+        << "missing.mdb" << QByteArray() << int(Database::ReadOnly) << DbErrors::FileNotFound;
+    QTest::newRow("empty path") << "" << QByteArray() << int(Database::ReadWrite) << DbErrors::FileNotFound;
+    QTest::newRow("text file") << "QUORVEL.MDB" << text << int(Database::ReadWrite) << DbErrors::Damaged;
+    QTest::newRow("text file read-only")
+        << "QUORVEL.MDB" << text << int(Database::ReadOnly) << DbErrors::Damaged;
+    QTest::newRow("header then garbage")
+        << "QUORVEL.MDB" << badPages << int(Database::ReadWrite) << DbErrors::Damaged;
+}
+
+void TestDatabase::openFailures()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(int, mode);
+    QFETCH(int, number);
+
+    const QString file = fileName.isEmpty() ? QString() : path(fileName);
+    if (!content.isEmpty())
+        QVERIFY(writeFile(file, content));
+    const auto error = errorOf<DatabaseError>([&] { Database::open(file, Database::Mode(mode)); });
+    QVERIFY2(error, "the open succeeded");
+    QCOMPARE(error->number(), number);
+    QVERIFY(!error->description().isEmpty());
+    // A damaged file is left exactly as it was for the repair to work on.
+    if (!content.isEmpty())
+        QCOMPARE(readFile(file), content);
+}
+
+void TestDatabase::zeroLengthFileIsAnEmptyDatabase()
+{
+    // The engine reads a zero-length file as an empty database: it opens, but every production
+    // table and saved query is missing, and asking for one is an error, not a crash.
+    QVERIFY(writeFile(path(), QByteArray()));
+    for (Database::Mode mode : {Database::ReadOnly, Database::ReadWrite}) {
+        Database db = Database::open(path(), mode);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")).toInt(), 0);
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, db.savedQuerySql(QStringLiteral("JobIDs")));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, db.execSaved(QStringLiteral("Get Highest Date")));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, db.exec(QStringLiteral("SELECT * FROM [Production Table]")));
+    }
+}
+
+void TestDatabase::readOnlyFileRefusedForWriting()
+{
+    newDatabase();
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (QFileInfo(path()).isWritable())
+        QSKIP("the file stays writable for this user (running as root)");
+
+    const auto error = errorOf<DatabaseError>([&] { Database::open(path(), Database::ReadWrite); });
+    QVERIFY2(error, "a read-only file was opened for writing");
+    QCOMPARE(error->number(), DbErrors::ReadOnly);
+    // Reading it is still possible.
+    Database db = Database::open(path(), Database::ReadOnly);
+    QCOMPARE(rowCount(db), 0);
+}
+
+void TestDatabase::readOnlyConnectionRefusesWrites()
+{
+    newDatabase();
+    Database db = Database::open(path(), Database::ReadOnly);
+    const auto error = errorOf<DatabaseError>(
+        [&] { db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'x', 1)")); });
+    QVERIFY2(error, "a read-only connection wrote a row");
+    QCOMPARE(error->number(), DbErrors::ReadOnly);
+    QCOMPARE(rowCount(db), 0);
+}
+
+void TestDatabase::createFileRefusesAnExistingFile()
+{
+    QVERIFY(writeFile(path(), "precious"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Database::createFile(path()));
+    QCOMPARE(readFile(path()), QByteArray("precious"));
+}
+
+void TestDatabase::sharedFileSettings()
+{
+    // Several workstations share the file over the network: rollback journal, not WAL, and the
+    // relations are enforced on every connection, including ones opened later.
+    {
+        Database db = Database::createFile(path());
+        QCOMPARE(db.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("delete"));
+    }
+    Database db = Database::open(path());
+    QCOMPARE(db.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("delete"));
+    QCOMPARE(db.scalar(QStringLiteral("PRAGMA foreign_keys")).toInt(), 1);
+    Database reader = Database::open(path(), Database::ReadOnly);
+    QCOMPARE(reader.scalar(QStringLiteral("PRAGMA foreign_keys")).toInt(), 1);
+}
+
+void TestDatabase::alreadyExists_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("number");
+
+    QTest::newRow("table created twice")
+        << "CREATE TABLE [Job Lookup Table] ([Job Number] TEXT)" << DbErrors::TableExists;
+    QTest::newRow("index created twice")
+        << "CREATE INDEX [Jobs] ON [Job Lookup Table]([Active])" << DbErrors::TableExists;
+    // A duplicate key is a different failure, even when the value itself reads "already exists".
+    QTest::newRow("duplicate key") << "INSERT INTO [Job Lookup Table] VALUES ('already exists', 'x', 1)"
+                                   << DbErrors::Other;
+}
+
+void TestDatabase::alreadyExists()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, number);
+
+    Database db = newDatabase();
+    db.exec(QStringLiteral("CREATE INDEX [Jobs] ON [Job Lookup Table]([Active])"));
+    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('already exists', 'x', 1)"));
+    const auto error = errorOf<DatabaseError>([&] { db.exec(sql); });
+    QVERIFY2(error, "the statement succeeded");
+    QCOMPARE(error->number(), number);
+}
+
+void TestDatabase::scalar()
+{
+    Database db = newDatabase();
+    const auto error = errorOf<DatabaseError>(
+        [&] { db.scalar(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table]")); });
+    QVERIFY2(error, "a value was read from no row");
+    QCOMPARE(error->number(), DbErrors::NoCurrentRecord);
+    // A row whose value is Null is a row: the value is Null, not an error.
+    const QVariant max = db.scalar(QStringLiteral("SELECT MAX([Job Number]) FROM [Job Lookup Table]"));
+    QVERIFY(max.isNull());
+}
+
+void TestDatabase::boundValuesRoundTrip_data()
+{
+    QTest::addColumn<QString>("jobNumber");
+
+    QTest::newRow("apostrophe") << "O'Brien's cap";
+    QTest::newRow("quote and bracket") << "\"lid\" [large]";
+    QTest::newRow("statement text") << "x'); DROP TABLE [Job Lookup Table]; --";
+    QTest::newRow("colon word") << "A:B :name";
+}
+
+void TestDatabase::boundValuesRoundTrip()
+{
+    QFETCH(QString, jobNumber);
+
+    Database db = newDatabase();
+    const QVariantMap params{{QStringLiteral("n"), jobNumber}};
+    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number]) VALUES (:n)"), params);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table] WHERE [Job Number] = :n"),
+                       params)
+                 .toString(),
+             jobNumber);
+    QCOMPARE(rowCount(db), 1);
+}
+
+void TestDatabase::parameterNamesWithBlanks()
+{
+    Database db = newDatabase();
+    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1), ('B-2', 'lid', 0)"));
+
+    // Saved queries name their parameters as the plant does ("This Date"); the same parameter may
+    // appear more than once in one statement.
+    QSqlQuery q =
+        db.exec(QStringLiteral("SELECT [Job Number], :ThisDate FROM [Job Lookup Table] "
+                               "WHERE [Active] = :ThisShift OR [Job Number] = :ThisDate "
+                               "ORDER BY [Job Number]"),
+                {{QStringLiteral("This Date"), QStringLiteral("B-2")}, {QStringLiteral("This Shift"), 1}});
+    QStringList rows;
+    while (q.next())
+        rows << q.value(0).toString() + '/' + q.value(1).toString();
+    QCOMPARE(rows, (QStringList{QStringLiteral("A-1/B-2"), QStringLiteral("B-2/B-2")}));
+}
+
+void TestDatabase::textThatLooksLikeAParameter_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("expected");
+
+    // Only placeholders outside quoted text and bracketed names need a value.
+    QTest::newRow("in quoted text") << "SELECT ':ThisDate'"
+                                    << ":ThisDate";
+    QTest::newRow("in a bracketed alias") << "SELECT 'x' AS [a :b]"
+                                          << "x";
+    QTest::newRow("time literal") << "SELECT '10:00:00'"
+                                  << "10:00:00";
+}
+
+void TestDatabase::textThatLooksLikeAParameter()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, expected);
+
+    Database db = Database::createFile(path());
+    QCOMPARE(db.scalar(sql).toString(), expected);
+}
+
+void TestDatabase::missingParameterIsNamed()
+{
+    Database db = newDatabase();
+    const auto error = errorOf<DatabaseError>([&] {
+        db.exec(QStringLiteral(
+                    "SELECT * FROM [Job Lookup Table] WHERE [Job Number] = :Job AND [Active] = :Active"),
+                {{QStringLiteral("Job"), QStringLiteral("A-1")}});
+    });
+    QVERIFY2(error, "a statement ran with a parameter left unbound");
+    QVERIFY2(error->description().contains(QStringLiteral("'Active'")), qPrintable(error->description()));
+}
+
+void TestDatabase::transactions()
+{
+    Database db = newDatabase();
+    {
+        Transaction transaction(db);
+        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1)"));
+        // Not committed: leaving the scope undoes the row.
+    }
+    QCOMPARE(rowCount(db), 0);
+    try {
+        Transaction transaction(db);
+        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1)"));
+        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'again', 1)"));
+        transaction.commit();
+    } catch (const DatabaseError &) {
+    }
+    QCOMPARE(rowCount(db), 0);
+    {
+        Transaction transaction(db);
+        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)"));
+        transaction.commit();
+    }
+    // A committed row is there for another connection too.
+    Database other = Database::open(path(), Database::ReadOnly);
+    QCOMPARE(rowCount(other), 1);
+}
+
+void TestDatabase::movedConnectionStaysUsable()
+{
+    Database first = newDatabase();
+    Database second = std::move(first);
+    QVERIFY(!first.isOpen());
+    QVERIFY(second.isOpen());
+    QCOMPARE(rowCount(second), 0);
+    first.close(); // closing the moved-from object must not close the moved one
+    QCOMPARE(rowCount(second), 0);
+    second.close();
+    QVERIFY(!second.isOpen());
+}
+
+void TestDatabase::writeWhileAnotherWriterHoldsTheFile()
+{
+    newDatabase();
+    Database holder = Database::open(path());
+    Database other = Database::open(path());
+    Transaction transaction(holder);
+    holder.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1)"));
+    // The other workstation waits out the busy timeout, then is told the file is locked.
+    const auto error = errorOf<DatabaseError>(
+        [&] { other.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)")); });
+    QVERIFY2(error, "two writers wrote at once");
+    QCOMPARE(error->number(), DbErrors::Locked);
+    transaction.commit();
+    QCOMPARE(rowCount(other), 1);
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "test_database.moc"

@@ -1,7 +1,9 @@
 #include "foundation/Session.h"
+#include "maintenance/MaintenanceCommands.h"
 #include "production/ProductionWindows.h"
 #include "reports/ReportsMenu.h"
 #include "shell/KelvaraApp.h"
+#include "tools/ToolWindows.h"
 #include "widgets/MessageBoxPrompter.h"
 
 #include <QCoreApplication>
@@ -21,6 +23,8 @@ int main(int argc, char *argv[])
     WindowRegistry windows;
     registerProductionWindows(windows);
     registerReportWindows(windows);
+    registerToolWindows(windows);
+    registerMaintenanceCommands(windows);
 
     return KelvaraApp(session, std::move(windows)).run(QCoreApplication::arguments().mid(1));
 }

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "MaintenanceEngine.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class Session;
+
+// The four whole-file commands of the Database menu, in the order of its items.
+enum class MaintenanceOperation { Backup = 1, Restore = 2, Repair = 3, Compact = 4 };
+
+// Backup, restore, repair and compaction of the production database (D below) and of the
+// workstation's report database, inside the common frame: the lock wait, the exclusive access
+// check, the lock file "db.lok" in the database's folder, the dates in "DFUNC.DAT", the status
+// message and the removal of the lock.
+//
+// No step ever leaves D missing or half written: every new file is made complete and checked
+// beside its target first, a copy of the file it replaces goes to the trash, and the new file is
+// renamed over the target in one step. A step that fails stops the command with its error shown;
+// D is then the original or a complete checked copy, the work files are gone, the lock file is
+// removed and no date is recorded.
+class DatabaseMaintenance
+{
+public:
+    enum class Outcome { Abandoned, Failed, Done };
+
+    struct Hooks
+    {
+        std::function<void(int)> pause;      // waits whole seconds, keeping the interface alive
+        std::function<void(bool)> busy = {}; // the hourglass on and off
+    };
+
+    DatabaseMaintenance(Session &session, MaintenanceEngine &engine, Hooks hooks);
+
+    Outcome run(MaintenanceOperation operation);
+
+    // The operation word of the lock file's line 3.
+    static QString operationWord(MaintenanceOperation operation);
+    // Backup and Restore are for level "C" only; Repair and Compact for every level.
+    static bool allowedFor(MaintenanceOperation operation, const QString &level);
+    static QString statusTitle() { return QStringLiteral("Database Status"); }
+
+    QString databasePath() const;
+    QString backupPath() const { return databasePath() + QStringLiteral("-Backup.mdb"); }
+    QString lockPath() const;
+    QString recordPath() const;
+
+private:
+    struct StepFailed
+    {
+        QString text;
+    };
+
+    QString runSteps(MaintenanceOperation operation);
+    void backup();
+    void restore();
+    void repair();
+    void compact();
+
+    // Puts the complete, checked file work in place of target; a copy of the old target goes to
+    // the trash first.
+    void replaceWith(const QString &work, const QString &target, const QString &word);
+    // A work file left by an earlier run goes to the trash: it could be someone's last copy.
+    void clearWorkFile(const QString &path);
+    void engineStep(const QString &error);
+    void setBusy(bool on) const;
+
+    Session &m_session;
+    MaintenanceEngine &m_engine;
+    Hooks m_hooks;
+    QStringList m_workFiles; // removed when a step fails
+};

@@ -1,0 +1,81 @@
+#include "MaintenanceEngine.h"
+
+#include "foundation/Database.h"
+#include "sharing/DatabaseRepair.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace {
+QString alreadyThere(const QString &path)
+{
+    return QStringLiteral("The work file '%1' is in the way.").arg(path);
+}
+} // namespace
+
+QString MaintenanceEngine::backup(const QString &from, const QString &to)
+{
+    if (QFile::exists(to))
+        return alreadyThere(to);
+    try {
+        const Database source = Database::open(from, Database::ReadOnly);
+        auto *sourceHandle = static_cast<sqlite3 *>(source.sqliteHandle());
+        if (!sourceHandle)
+            return QStringLiteral("The database engine gives no handle for the backup.");
+        sqlite3 *target = nullptr;
+        const QByteArray targetName = to.toUtf8();
+        int rc = sqlite3_open_v2(targetName.constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                 nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_backup *copy = sqlite3_backup_init(target, "main", sourceHandle, "main");
+            if (copy) {
+                sqlite3_backup_step(copy, -1);
+                sqlite3_backup_finish(copy);
+            }
+            rc = sqlite3_errcode(target);
+        }
+        const QString error = rc == SQLITE_OK ? QString() : QString::fromUtf8(sqlite3_errmsg(target));
+        sqlite3_close(target);
+        if (!error.isEmpty())
+            QFile::remove(to);
+        return error;
+    } catch (const DatabaseError &error) {
+        return error.description();
+    }
+}
+
+QString MaintenanceEngine::compact(const QString &from, const QString &to)
+{
+    if (QFile::exists(to))
+        return alreadyThere(to);
+    try {
+        const Database source = Database::open(from);
+        source.exec(QStringLiteral("VACUUM INTO :target"), {{QStringLiteral("target"), to}});
+        return {};
+    } catch (const DatabaseError &error) {
+        QFile::remove(to);
+        return error.description();
+    }
+}
+
+QString MaintenanceEngine::rebuild(const QString &from, const QString &to, const QString &scratchFolder)
+{
+    if (QFile::exists(to))
+        return alreadyThere(to);
+    const RebuildResult result = DatabaseRepair::rebuild(from, to, scratchFolder);
+    return result.ok ? QString() : result.failure;
+}
+
+QString MaintenanceEngine::check(const QString &path)
+{
+    try {
+        const Database db = Database::open(path, Database::ReadOnly);
+        const QString answer = db.scalar(QStringLiteral("PRAGMA integrity_check")).toString();
+        if (answer == QLatin1String("ok"))
+            return {};
+        return QStringLiteral("The file '%1' does not pass the integrity check: %2").arg(path, answer);
+    } catch (const DatabaseError &error) {
+        return error.description();
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The database engine's whole-file operations the maintenance commands call. Each returns an
+// empty text on success, else the engine's error; tests make any of them fail.
+class MaintenanceEngine
+{
+public:
+    virtual ~MaintenanceEngine() = default;
+
+    // A copy of the database at from into the new file to, through SQLite's online backup.
+    virtual QString backup(const QString &from, const QString &to);
+    // A compacted copy of from into the new file to (VACUUM INTO).
+    virtual QString compact(const QString &from, const QString &to);
+    // A new file to built from every row that can still be read in the damaged file from.
+    virtual QString rebuild(const QString &from, const QString &to, const QString &scratchFolder);
+    // Opens the file and runs the engine's integrity check.
+    virtual QString check(const QString &path);
+};

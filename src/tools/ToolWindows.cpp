@@ -1,0 +1,8 @@
+#include "ToolWindows.h"
+
+#include "widgets/WindowRegistry.h"
+
+void registerToolWindows(WindowRegistry &registry)
+{
+    (void)registry;
+}

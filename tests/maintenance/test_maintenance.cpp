@@ -1,0 +1,336 @@
+#include "TestSupport.h"
+
+#include "maintenance/DatabaseMaintenance.h"
+#include "maintenance/MaintenanceRecord.h"
+#include "shell/MenuLayout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+// The Database menu commands on real database files: the frame (lock file, DFUNC.DAT, messages),
+// and that no failure at any step loses the plant's data.
+class TestMaintenance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordBytesForAKnownDate();
+    void commandsOnARealDatabase_data();
+    void commandsOnARealDatabase();
+    void cancelLeavesEverythingUntouched();
+    void levelDHasNoBackupOrRestore();
+    void restoreWithoutBackupLeavesTheDatabase();
+    void noFailureLosesData_data();
+    void noFailureLosesData();
+};
+
+namespace {
+// Fails the n-th of all file and engine operations of a run, counted together.
+struct Injector
+{
+    int calls = 0;
+    int failAt = -1;
+    bool fails() { return calls++ == failAt; }
+};
+
+class InjectingFileOps : public FileOps
+{
+public:
+    InjectingFileOps(Injector &injector, QString trash) : m_injector(injector), m_trash(std::move(trash)) {}
+    bool copy(const QString &from, const QString &to) override
+    {
+        return !m_injector.fails() && FileOps::copy(from, to);
+    }
+    bool rename(const QString &from, const QString &to) override
+    {
+        return !m_injector.fails() && FileOps::rename(from, to);
+    }
+    bool replace(const QString &from, const QString &to) override
+    {
+        return !m_injector.fails() && FileOps::replace(from, to);
+    }
+    bool remove(const QString &path) override { return !m_injector.fails() && FileOps::remove(path); }
+    // The trash is a folder of the test, so that what went there can be looked at.
+    bool moveToTrash(const QString &path) override
+    {
+        if (m_injector.fails())
+            return false;
+        QDir().mkpath(m_trash);
+        const QString name = QStringLiteral("%1-%2").arg(++m_trashed).arg(QFileInfo(path).fileName());
+        return QFile::rename(path, QDir(m_trash).filePath(name));
+    }
+
+private:
+    Injector &m_injector;
+    QString m_trash;
+    int m_trashed = 0;
+};
+
+class InjectingEngine : public MaintenanceEngine
+{
+public:
+    explicit InjectingEngine(Injector &injector) : m_injector(injector) {}
+    QString backup(const QString &from, const QString &to) override
+    {
+        return m_injector.fails() ? injected() : MaintenanceEngine::backup(from, to);
+    }
+    QString compact(const QString &from, const QString &to) override
+    {
+        return m_injector.fails() ? injected() : MaintenanceEngine::compact(from, to);
+    }
+    QString rebuild(const QString &from, const QString &to, const QString &scratch) override
+    {
+        return m_injector.fails() ? injected() : MaintenanceEngine::rebuild(from, to, scratch);
+    }
+    QString check(const QString &path) override
+    {
+        return m_injector.fails() ? injected() : MaintenanceEngine::check(path);
+    }
+
+private:
+    static QString injected() { return QStringLiteral("injected failure"); }
+    Injector &m_injector;
+};
+
+// A production database with jobs, a backup copy with other jobs, and a report database.
+class MaintenanceWorld : public TestWorld
+{
+public:
+    MaintenanceWorld() : fileOps(injector, file(QStringLiteral("trash"))), engine(injector)
+    {
+        database = createDatabase();
+        session = std::make_unique<Session>(Seams{clock, prompter, identity, *paths, fileOps}, newOptions());
+        session->securityLevel = QStringLiteral("C");
+        session->userFullName = QStringLiteral("Pat Setter");
+        {
+            Database db = openDatabase();
+            for (const char *job : {"10-1042", "10-1187", "12-3001"})
+                Fixture::job(db, QString::fromLatin1(job));
+        }
+    }
+
+    void makeBackup()
+    {
+        QFile::copy(database, database + QStringLiteral("-Backup.mdb"));
+        Database backup = Database::open(database + QStringLiteral("-Backup.mdb"));
+        backup.exec(QStringLiteral("DELETE FROM [Job Lookup Table] WHERE [Job Number] <> '10-1042'"));
+    }
+
+    void makeReportDatabase()
+    {
+        QDir().mkpath(paths->reportDatabaseFolder());
+        Database reports = Database::createFile(paths->reportDatabasePath());
+        reports.exec(QStringLiteral("CREATE TABLE [Holes Report] ([Number] INTEGER)"));
+        reports.exec(QStringLiteral("INSERT INTO [Holes Report] VALUES (7)"));
+    }
+
+    DatabaseMaintenance::Outcome run(MaintenanceOperation operation)
+    {
+        DatabaseMaintenance maintenance(*session, engine, {[this](int) { ++pauses; }});
+        return maintenance.run(operation);
+    }
+
+    Injector injector;
+    InjectingFileOps fileOps;
+    InjectingEngine engine;
+    QString database;
+    int pauses = 0;
+};
+
+// The jobs of a database file, or why it cannot be read.
+QString jobsIn(const QString &path)
+{
+    try {
+        Database db = Database::open(path, Database::ReadOnly);
+        if (db.scalar(QStringLiteral("PRAGMA integrity_check")).toString() != QLatin1String("ok"))
+            return QStringLiteral("integrity check fails");
+        return db
+            .scalar(QStringLiteral("SELECT group_concat([Job Number]) FROM (SELECT [Job Number] FROM "
+                                   "[Job Lookup Table] ORDER BY 1)"))
+            .toString();
+    } catch (const DatabaseError &error) {
+        return error.description();
+    }
+}
+
+const QString kAllJobs = QStringLiteral("10-1042,10-1187,12-3001");
+const QString kBackupJobs = QStringLiteral("10-1042");
+} // namespace
+
+void TestMaintenance::recordBytesForAKnownDate()
+{
+    MaintenanceRecord record;
+    record.lastRepair = TaggedValue::date(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
+    const QByteArray bytes = record.toBytes();
+    QCOMPARE(bytes.size(), 128);
+    // Empty backup date, the repair date 46364.375 as a little-endian double, empty compaction date.
+    QCOMPARE(bytes.left(14).toHex(), QByteArray("0000070000000000"
+                                                "8ca3e6400000"));
+    QCOMPARE(bytes.mid(14), QByteArray(114, '\0'));
+    const MaintenanceRecord back = MaintenanceRecord::fromBytes(bytes);
+    QCOMPARE(back.lastRepair.dateTime(), QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
+    QVERIFY(!back.lastBackup.isDate());
+}
+
+void TestMaintenance::commandsOnARealDatabase_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("jobsAfter");
+    QTest::addColumn<int>("dateSlot"); // which of the three dates is recorded; -1 none
+    QTest::newRow("backup") << 1 << "Backup Complete." << kAllJobs << 0;
+    QTest::newRow("restore") << 2 << "Restore Complete." << kBackupJobs << -1;
+    QTest::newRow("repair") << 3 << "Database Repair Complete." << kAllJobs << 1;
+    QTest::newRow("compact") << 4 << "Database Compacted." << kAllJobs << 2;
+}
+
+void TestMaintenance::commandsOnARealDatabase()
+{
+    QFETCH(int, operation);
+    QFETCH(QString, status);
+    QFETCH(QString, jobsAfter);
+    QFETCH(int, dateSlot);
+    MaintenanceWorld world;
+    world.makeBackup();
+    world.makeReportDatabase();
+    const auto op = MaintenanceOperation(operation);
+    const QString folder = QFileInfo(world.database).absolutePath();
+    QStringList lockLines;
+    world.prompter.onAsk = [&](const PromptMessage &) {
+        lockLines = QString::fromUtf8(readFile(QDir(folder).filePath(QStringLiteral("db.lok"))))
+                        .split(QStringLiteral("\r\n"));
+    };
+
+    QCOMPARE(world.run(op), DatabaseMaintenance::Outcome::Done);
+
+    QCOMPARE(world.prompter.messages().size(), 1);
+    QCOMPARE(world.prompter.messages()[0].text, status);
+    QCOMPARE(world.prompter.messages()[0].title, QStringLiteral("Database Status"));
+    QCOMPARE(lockLines.value(1), QStringLiteral("Pat Setter"));
+    QCOMPARE(lockLines.value(2), DatabaseMaintenance::operationWord(op));
+    QVERIFY(!QFile::exists(QDir(folder).filePath(QStringLiteral("db.lok"))));
+    QCOMPARE(jobsIn(world.database), jobsAfter);
+    QCOMPARE(jobsIn(world.database + QStringLiteral("-Backup.mdb")),
+             op == MaintenanceOperation::Backup ? kAllJobs : kBackupJobs);
+    // The report database is back at its place, and no work file is left anywhere.
+    QCOMPARE(Database::open(world.paths->reportDatabasePath())
+                 .scalar(QStringLiteral("SELECT [Number] FROM [Holes Report]"))
+                 .toInt(),
+             7);
+    QStringList left = QDir(folder).entryList({QStringLiteral("QUORVEL*")}, QDir::Files);
+    left.removeAll(QStringLiteral("QUORVEL.MDB.presence"));
+    QCOMPARE(left, QStringList({QStringLiteral("QUORVEL.MDB"), QStringLiteral("QUORVEL.MDB-Backup.mdb")}));
+    QCOMPARE(QDir(world.paths->reportDatabaseFolder()).entryList(QDir::Files),
+             QStringList{QStringLiteral("REPORTS.MDB")});
+
+    const QByteArray record = readFile(QDir(folder).filePath(QStringLiteral("DFUNC.DAT")));
+    QCOMPARE(record.size(), 128);
+    const MaintenanceRecord dates = MaintenanceRecord::fromBytes(record);
+    const QList<TaggedValue> slotValues{dates.lastBackup, dates.lastRepair, dates.lastCompaction};
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(slotValues[i].dateTime(), i == dateSlot ? world.clock.now() : QDateTime());
+    // What was replaced went to the trash, whole.
+    if (op == MaintenanceOperation::Restore) {
+        const QStringList trashed = QDir(world.file(QStringLiteral("trash"))).entryList({"*QUORVEL.MDB*"});
+        QCOMPARE(trashed.size(), 1);
+        QCOMPARE(jobsIn(QDir(world.file(QStringLiteral("trash"))).filePath(trashed[0])), kAllJobs);
+    }
+}
+
+void TestMaintenance::cancelLeavesEverythingUntouched()
+{
+    MaintenanceWorld world;
+    const QByteArray before = readFile(world.database);
+    world.session->setExclusiveAccessCheck([](bool offerCancel) { return !offerCancel; });
+    for (int op = 1; op <= 4; ++op)
+        QCOMPARE(world.run(MaintenanceOperation(op)), DatabaseMaintenance::Outcome::Abandoned);
+    QCOMPARE(readFile(world.database), before);
+    QVERIFY(world.prompter.messages().isEmpty());
+    const QString folder = QFileInfo(world.database).absolutePath();
+    QVERIFY(!QFile::exists(QDir(folder).filePath(QStringLiteral("db.lok"))));
+    QVERIFY(!QFile::exists(QDir(folder).filePath(QStringLiteral("DFUNC.DAT"))));
+    QVERIFY(!QFile::exists(world.database + QStringLiteral("-Backup.mdb")));
+}
+
+void TestMaintenance::levelDHasNoBackupOrRestore()
+{
+    const auto rights = MenuLayout::rightsFor(QStringLiteral("D"));
+    QVERIFY(rights);
+    QVERIFY(!rights->value(QStringLiteral("mnuDatabaseSub1")));
+    QVERIFY(!rights->value(QStringLiteral("mnuDatabaseSub2")));
+    for (const char *level : {"A", "B", "D"})
+        QVERIFY(!DatabaseMaintenance::allowedFor(MaintenanceOperation::Restore, QString::fromLatin1(level)));
+    QVERIFY(DatabaseMaintenance::allowedFor(MaintenanceOperation::Restore, QStringLiteral("C")));
+
+    MaintenanceWorld world;
+    world.session->securityLevel = QStringLiteral("D");
+    QCOMPARE(world.run(MaintenanceOperation::Backup), DatabaseMaintenance::Outcome::Abandoned);
+    QVERIFY(!QFile::exists(world.database + QStringLiteral("-Backup.mdb")));
+    QCOMPARE(world.run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(world.run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(jobsIn(world.database), kAllJobs);
+}
+
+void TestMaintenance::restoreWithoutBackupLeavesTheDatabase()
+{
+    MaintenanceWorld world;
+    const QByteArray before = readFile(world.database);
+    QCOMPARE(world.run(MaintenanceOperation::Restore), DatabaseMaintenance::Outcome::Failed);
+    QCOMPARE(readFile(world.database), before);
+    QCOMPARE(world.prompter.messages().size(), 1);
+    QCOMPARE(world.prompter.messages()[0].icon, MsgIcon::Critical);
+    QVERIFY(world.prompter.messages()[0].text.contains(QStringLiteral("no backup copy")));
+}
+
+void TestMaintenance::noFailureLosesData_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::newRow("backup") << 1;
+    QTest::newRow("restore") << 2;
+    QTest::newRow("repair") << 3;
+    QTest::newRow("compact") << 4;
+}
+
+void TestMaintenance::noFailureLosesData()
+{
+    QFETCH(int, operation);
+    const auto op = MaintenanceOperation(operation);
+    int steps = 0;
+    {
+        MaintenanceWorld clean;
+        clean.makeBackup();
+        clean.makeReportDatabase();
+        QCOMPARE(clean.run(op), DatabaseMaintenance::Outcome::Done);
+        steps = clean.injector.calls;
+    }
+    QVERIFY(steps >= 4);
+    for (int failAt = 0; failAt < steps; ++failAt) {
+        const QByteArray step = QByteArray::number(failAt);
+        MaintenanceWorld world;
+        world.makeBackup();
+        world.makeReportDatabase();
+        world.injector.failAt = failAt;
+        const DatabaseMaintenance::Outcome outcome = world.run(op);
+
+        const QString jobs = jobsIn(world.database);
+        const bool whole = jobs == kAllJobs || (op == MaintenanceOperation::Restore && jobs == kBackupJobs);
+        QVERIFY2(whole, qPrintable(step + ": " + jobs));
+        QVERIFY2(jobsIn(world.database + QStringLiteral("-Backup.mdb")) == kBackupJobs ||
+                     (op == MaintenanceOperation::Backup && outcome == DatabaseMaintenance::Outcome::Done),
+                 step.constData());
+        QVERIFY2(!QFile::exists(QFileInfo(world.database).dir().filePath(QStringLiteral("db.lok"))),
+                 step.constData());
+        if (outcome == DatabaseMaintenance::Outcome::Failed) {
+            const MaintenanceRecord dates = MaintenanceRecord::fromBytes(
+                readFile(QFileInfo(world.database).dir().filePath(QStringLiteral("DFUNC.DAT"))));
+            QVERIFY2(!dates.lastBackup.isDate() && !dates.lastRepair.isDate() &&
+                         !dates.lastCompaction.isDate(),
+                     step.constData());
+            QCOMPARE(world.prompter.messages().last().icon, MsgIcon::Critical);
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestMaintenance)
+#include "test_maintenance.moc"

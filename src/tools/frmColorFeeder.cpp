@@ -1,0 +1,517 @@
+#include "frmColorFeeder.h"
+
+#include "foundation/Session.h"
+#include "foundation/SharedDatabase.h"
+
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+QPushButton *button(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *result = new QPushButton(text, parent);
+    result->setObjectName(name);
+    return result;
+}
+
+QLabel *label(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *result = new QLabel(text, parent);
+    result->setObjectName(name);
+    return result;
+}
+
+QTableView *listView(const QString &name, QStandardItemModel *model, QWidget *parent)
+{
+    auto *view = new QTableView(parent);
+    view->setObjectName(name);
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setStretchLastSection(true);
+    return view;
+}
+
+const QStringList kReadings = {QStringLiteral("Cal1"), QStringLiteral("Cal2"), QStringLiteral("Cal3"),
+                               QStringLiteral("Cal4"), QStringLiteral("Cal5")};
+} // namespace
+
+frmColorFeeder::frmColorFeeder(Session &session, QWidget *parent) : QWidget(parent), m_session(session)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmColorFeeder"));
+    setWindowTitle(tr("Color Feeder Calibration"));
+    buildUi();
+}
+
+frmColorFeeder::~frmColorFeeder()
+{
+    m_sheet.reset();
+    m_db.reset();
+}
+
+QSize frmColorFeeder::sizeHint() const
+{
+    return {860, 560};
+}
+
+void frmColorFeeder::buildUi()
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(buildListColumn(), 2);
+    layout->addWidget(buildSheetColumn(), 3);
+}
+
+QWidget *frmColorFeeder::buildListColumn()
+{
+    auto *column = new QWidget(this);
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto *fraJobs = new QGroupBox(tr("Job Numbers"), column);
+    fraJobs->setObjectName(QStringLiteral("fraJobNumbers"));
+    m_jobs = new QStandardItemModel(0, 2, this);
+    m_jobs->setHorizontalHeaderLabels({tr("Job Number"), tr("Job Description")});
+    m_lstJobList = listView(QStringLiteral("lstJobList"), m_jobs, fraJobs);
+    (new QVBoxLayout(fraJobs))->addWidget(m_lstJobList);
+    layout->addWidget(fraJobs, 3);
+
+    m_fraFeederList = new QGroupBox(tr("Calibrated Feeder Codes"), column);
+    m_fraFeederList->setObjectName(QStringLiteral("fraFeederList"));
+    m_codes = new QStandardItemModel(0, 1, this);
+    m_codes->setHorizontalHeaderLabels({tr("Color Feeder Code")});
+    m_lstColorFeederList = listView(QStringLiteral("lstColorFeederList"), m_codes, m_fraFeederList);
+    (new QVBoxLayout(m_fraFeederList))->addWidget(m_lstColorFeederList);
+    layout->addWidget(m_fraFeederList, 2);
+
+    connect(m_lstJobList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &frmColorFeeder::jobSelected);
+    connect(m_lstColorFeederList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { feederCodeSelected(false); });
+    return column;
+}
+
+QLineEdit *frmColorFeeder::addBox(const QString &name, const QString &field)
+{
+    auto *box = new QLineEdit(this);
+    box->setObjectName(name);
+    box->installEventFilter(this);
+    m_boxes.insert(field, box);
+    m_sheetControls << box;
+    connect(box, &QLineEdit::textEdited, this, [this] {
+        m_dirty = true;
+        m_cmdSave->setEnabled(true);
+    });
+    if (ColorFeederSheet::isNumberField(field) && field != QLatin1String("Color Feeder Code"))
+        connect(box, &QLineEdit::textChanged, this, &frmColorFeeder::updateSetting);
+    return box;
+}
+
+QWidget *frmColorFeeder::buildSheetColumn()
+{
+    auto *column = new QWidget(this);
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto *head = new QGridLayout;
+    m_txtJobNumber = new QLineEdit(column);
+    m_txtJobNumber->setObjectName(QStringLiteral("txtJobNumber"));
+    m_txtJobNumber->setReadOnly(true);
+    m_lblJobDescription = label(QStringLiteral("lblJobDescription"), {}, column);
+    auto *lblCode = label(QStringLiteral("lblColorFeederCode"), tr("Color Feeder Code"), column);
+    head->addWidget(label(QStringLiteral("lblJobNumber"), tr("Job #"), column), 0, 0);
+    head->addWidget(m_txtJobNumber, 0, 1);
+    head->addWidget(label(QStringLiteral("lblJobName"), tr("Job Name"), column), 1, 0);
+    head->addWidget(m_lblJobDescription, 1, 1, 1, 3);
+    head->addWidget(lblCode, 2, 0);
+    head->addWidget(addBox(QStringLiteral("txtColorFeederCode"), QStringLiteral("Color Feeder Code")), 2, 1);
+    m_sheetControls << lblCode;
+    layout->addLayout(head);
+
+    auto *fraColor = new QGroupBox(tr("Color Information"), column);
+    fraColor->setObjectName(QStringLiteral("fraColorInformation"));
+    auto *colorForm = new QFormLayout(fraColor);
+    colorForm->addRow(label(QStringLiteral("lblColor"), tr("Name"), fraColor),
+                      addBox(QStringLiteral("txtColor"), QStringLiteral("Color Name")));
+    colorForm->addRow(label(QStringLiteral("lblVendor"), tr("Vendor"), fraColor),
+                      addBox(QStringLiteral("txtVendor"), QStringLiteral("Color Vendor")));
+    colorForm->addRow(label(QStringLiteral("lblColorNum"), tr("Color #"), fraColor),
+                      addBox(QStringLiteral("txtColorNum"), QStringLiteral("Color Number")));
+    m_sheetControls << fraColor;
+    layout->addWidget(fraColor);
+
+    auto *amounts = new QGridLayout;
+    auto *lblShotWt = label(QStringLiteral("lblShotWt"), tr("Shot Weight"), column);
+    auto *lblGrams = label(QStringLiteral("lblGrams"), tr("gms"), column);
+    auto *lblUsage = label(QStringLiteral("lblUsage"), tr("Usage Rate"), column);
+    auto *lblUsageLast =
+        label(QStringLiteral("lblUsageLast"), tr("lbs Of Color / 100 lbs Of Material"), column);
+    amounts->addWidget(lblShotWt, 0, 0);
+    amounts->addWidget(addBox(QStringLiteral("txtShotWt"), QStringLiteral("Shot Weight")), 0, 1);
+    amounts->addWidget(lblGrams, 0, 2);
+    amounts->addWidget(lblUsage, 1, 0);
+    amounts->addWidget(addBox(QStringLiteral("txtUsage"), QStringLiteral("Usage Rate")), 1, 1);
+    amounts->addWidget(lblUsageLast, 1, 2);
+    amounts->setColumnStretch(2, 1);
+    m_sheetControls << lblShotWt << lblGrams << lblUsage << lblUsageLast;
+    layout->addLayout(amounts);
+
+    auto *bottom = new QHBoxLayout;
+    auto *fraGrams = new QGroupBox(tr("Material Dispensed"), column);
+    fraGrams->setObjectName(QStringLiteral("fraMaterialGrams"));
+    auto *grams = new QGridLayout(fraGrams);
+    for (int i = 0; i < 5; ++i) {
+        const QString n = QString::number(i + 1);
+        grams->addWidget(label(QStringLiteral("lblCalibrate") + n, n, fraGrams), i, 0);
+        grams->addWidget(addBox(QStringLiteral("txtCalibrate") + n, kReadings[i]), i, 1);
+        grams->addWidget(label(QStringLiteral("lblGrams"), tr("gms"), fraGrams), i, 2);
+    }
+    grams->addWidget(label(QStringLiteral("lblInCalibrateMode"), tr("in Calibrate Mode"), fraGrams), 5, 0, 1,
+                     3);
+    m_sheetControls << fraGrams;
+    bottom->addWidget(fraGrams, 3);
+
+    auto *fraSetting = new QGroupBox(tr("Feeder Setting"), column);
+    fraSetting->setObjectName(QStringLiteral("fraFeederSetting"));
+    m_lblFeederSetting = label(QStringLiteral("lblFeederSetting"), {}, fraSetting);
+    m_lblFeederSetting->setAlignment(Qt::AlignCenter);
+    QFont big = m_lblFeederSetting->font();
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    big.setBold(true);
+    m_lblFeederSetting->setFont(big);
+    (new QVBoxLayout(fraSetting))->addWidget(m_lblFeederSetting);
+    bottom->addWidget(fraSetting, 2);
+    layout->addLayout(bottom);
+
+    // The sheet source's navigation: several sheets of one job and code are stepped through.
+    m_datColorTable = new QWidget(column);
+    m_datColorTable->setObjectName(QStringLiteral("datColorTable"));
+    auto *nav = new QHBoxLayout(m_datColorTable);
+    nav->setContentsMargins(0, 0, 0, 0);
+    m_cmdPrevious = button(QStringLiteral("cmdPrevious"), QStringLiteral("<"), m_datColorTable);
+    m_cmdNext = button(QStringLiteral("cmdNext"), QStringLiteral(">"), m_datColorTable);
+    m_lblPosition = label(QStringLiteral("lblPosition"), {}, m_datColorTable);
+    nav->addWidget(m_cmdPrevious);
+    nav->addWidget(m_lblPosition, 1, Qt::AlignCenter);
+    nav->addWidget(m_cmdNext);
+    layout->addWidget(m_datColorTable);
+    connect(m_cmdPrevious, &QPushButton::clicked, this, [this] {
+        if (leaveSheet())
+            showSheet(m_rowIndex - 1);
+    });
+    connect(m_cmdNext, &QPushButton::clicked, this, [this] {
+        if (leaveSheet())
+            showSheet(m_rowIndex + 1);
+    });
+
+    auto *buttons = new QHBoxLayout;
+    m_cmdNew = button(QStringLiteral("cmdNew"), tr("&New"), column);
+    m_cmdSave = button(QStringLiteral("cmdSave"), tr("&Save"), column);
+    m_cmdDelete = button(QStringLiteral("cmdDelete"), tr("&Delete"), column);
+    m_cmdClose = button(QStringLiteral("cmdClose"), tr("&Close"), column);
+    for (QPushButton *b : {m_cmdNew, m_cmdSave, m_cmdDelete, m_cmdClose})
+        buttons->addWidget(b);
+    layout->addStretch();
+    layout->addLayout(buttons);
+    m_cmdSave->setEnabled(false);
+    connect(m_cmdNew, &QPushButton::clicked, this, &frmColorFeeder::newSheet);
+    connect(m_cmdSave, &QPushButton::clicked, this, [this] { saveSheet(true); });
+    connect(m_cmdDelete, &QPushButton::clicked, this, &frmColorFeeder::deleteSheet);
+    connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    return column;
+}
+
+bool frmColorFeeder::load()
+{
+    m_db = openSharedDatabase(m_session);
+    if (!m_db)
+        return false;
+    m_sheet = std::make_unique<ColorFeederSheet>(*m_db);
+    try {
+        fillJobs();
+    } catch (const DatabaseError &) {
+        // The lists stay empty, as the window's load passes over a failed refresh.
+    }
+    return true;
+}
+
+void frmColorFeeder::fillJobs()
+{
+    const QSignalBlocker blocker(m_lstJobList->selectionModel());
+    m_jobs->removeRows(0, m_jobs->rowCount());
+    for (const JobEntry &job : m_sheet->jobs())
+        m_jobs->appendRow({new QStandardItem(job.number), new QStandardItem(job.description)});
+    m_lstJobList->resizeColumnToContents(0);
+    if (m_jobs->rowCount() > 0)
+        m_lstJobList->setCurrentIndex(m_jobs->index(0, 0));
+    jobSelected();
+}
+
+QString frmColorFeeder::currentJob() const
+{
+    return m_jobRow < 0 ? QString() : m_jobs->item(m_jobRow, 0)->text();
+}
+
+std::optional<qint64> frmColorFeeder::currentCode() const
+{
+    const int row = m_lstColorFeederList->currentIndex().row();
+    if (row < 0 || row >= m_codes->rowCount())
+        return std::nullopt;
+    return m_codes->item(row, 0)->text().toLongLong();
+}
+
+void frmColorFeeder::jobSelected()
+{
+    const int row = m_lstJobList->currentIndex().row();
+    if (row != m_jobRow && !leaveSheet()) {
+        const QSignalBlocker blocker(m_lstJobList->selectionModel());
+        m_lstJobList->setCurrentIndex(m_jobs->index(m_jobRow, 0));
+        return;
+    }
+    m_jobRow = row;
+    m_lblJobDescription->setText(row < 0 ? QString() : m_jobs->item(row, 1)->text());
+    fillCodes(std::nullopt);
+}
+
+void frmColorFeeder::fillCodes(std::optional<qint64> select)
+{
+    QList<qint64> codes;
+    try {
+        codes = m_sheet->feederCodes(currentJob());
+    } catch (const DatabaseError &) {
+    }
+    {
+        const QSignalBlocker blocker(m_lstColorFeederList->selectionModel());
+        m_codes->removeRows(0, m_codes->rowCount());
+        int selectRow = 0;
+        for (int i = 0; i < codes.size(); ++i) {
+            m_codes->appendRow(new QStandardItem(QString::number(codes[i])));
+            if (select && codes[i] == *select)
+                selectRow = i;
+        }
+        if (!codes.isEmpty())
+            m_lstColorFeederList->setCurrentIndex(m_codes->index(selectRow, 0));
+    }
+    m_fraFeederList->setEnabled(!codes.isEmpty());
+    if (codes.isEmpty()) {
+        m_codeRow = -1;
+        m_rows.clear();
+        showSheet(-1);
+    } else {
+        feederCodeSelected(true);
+    }
+}
+
+void frmColorFeeder::feederCodeSelected(bool jobChanging)
+{
+    const int row = m_lstColorFeederList->currentIndex().row();
+    if (!jobChanging && row != m_codeRow && !leaveSheet()) {
+        const QSignalBlocker blocker(m_lstColorFeederList->selectionModel());
+        m_lstColorFeederList->setCurrentIndex(m_codes->index(m_codeRow, 0));
+        return;
+    }
+    m_codeRow = row;
+    try {
+        m_rows = m_sheet->sheets(currentJob(), currentCode());
+    } catch (const DatabaseError &) {
+        m_rows.clear();
+    }
+    showSheet(m_rows.isEmpty() ? -1 : 0);
+    if (m_rows.isEmpty() && !jobChanging)
+        m_session.prompter().tell(tr("No records were found for this job and color feeder."), programTitle());
+}
+
+void frmColorFeeder::showSheet(int index)
+{
+    m_rowIndex = index;
+    const bool shown = index >= 0 && index < m_rows.size();
+    for (auto it = m_boxes.cbegin(); it != m_boxes.cend(); ++it) {
+        const QSignalBlocker blocker(it.value());
+        it.value()->setText(shown ? ColorFeederSheet::displayText(m_rows[index].values.value(it.key()))
+                                  : QString());
+    }
+    m_txtJobNumber->setText(shown ? m_rows[index].jobNumber : QString());
+    setSheetEnabled(shown);
+    m_dirty = false;
+    m_cmdSave->setEnabled(false);
+    m_cmdNew->setEnabled(m_jobRow >= 0);
+    updateSetting();
+    updateNavigation();
+}
+
+void frmColorFeeder::setSheetEnabled(bool enabled)
+{
+    for (QWidget *control : std::as_const(m_sheetControls))
+        control->setEnabled(enabled);
+    m_cmdDelete->setEnabled(enabled);
+}
+
+void frmColorFeeder::updateNavigation()
+{
+    const int count = int(m_rows.size());
+    m_datColorTable->setEnabled(count > 1);
+    m_cmdPrevious->setEnabled(m_rowIndex > 0);
+    m_cmdNext->setEnabled(m_rowIndex >= 0 && m_rowIndex + 1 < count);
+    m_lblPosition->setText(count > 0 && m_rowIndex >= 0 ? tr("Sheet %1 of %2").arg(m_rowIndex + 1).arg(count)
+                                                        : QString());
+}
+
+void frmColorFeeder::updateSetting()
+{
+    if (m_rowIndex < 0) {
+        m_lblFeederSetting->clear();
+        return;
+    }
+    QStringList readings;
+    for (const QString &field : kReadings)
+        readings << m_boxes.value(field)->text();
+    m_lblFeederSetting->setText(
+        ColorFeederSheet::feederSetting(m_boxes.value(QStringLiteral("Shot Weight"))->text(),
+                                        m_boxes.value(QStringLiteral("Usage Rate"))->text(), readings));
+}
+
+QString frmColorFeeder::feederSettingText() const
+{
+    return m_lblFeederSetting->text();
+}
+
+QMap<QString, QString> frmColorFeeder::typedTexts() const
+{
+    QMap<QString, QString> texts;
+    for (auto it = m_boxes.cbegin(); it != m_boxes.cend(); ++it)
+        texts.insert(it.key(), it.value()->text());
+    return texts;
+}
+
+void frmColorFeeder::newSheet()
+{
+    if (m_jobRow < 0 || !leaveSheet())
+        return;
+    try {
+        const qint64 id = m_sheet->addPlaceholder(currentJob(), currentCode());
+        const std::optional<ColorSheet> added = m_sheet->sheet(id);
+        fillCodes(added ? added->values.value(QStringLiteral("Color Feeder Code")).toLongLong() : 0);
+        for (int i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i].id == id)
+                showSheet(i);
+        }
+    } catch (const DatabaseError &error) {
+        m_session.prompter().tell(error.description(), programTitle(), MsgIcon::Exclamation);
+        return;
+    }
+    m_cmdNew->setEnabled(false);
+    m_cmdSave->setEnabled(true);
+    m_boxes.value(QStringLiteral("Color Feeder Code"))->setFocus();
+}
+
+bool frmColorFeeder::saveSheet(bool refresh)
+{
+    if (m_rowIndex < 0)
+        return true;
+    const ColorSheet original = m_rows[m_rowIndex];
+    QString badField;
+    ColorFeederSheet::SaveResult result;
+    try {
+        result = m_sheet->save(original, typedTexts(), badField);
+    } catch (const DatabaseError &error) {
+        m_session.prompter().tell(error.description(), programTitle(), MsgIcon::Exclamation);
+        return false;
+    }
+    if (result == ColorFeederSheet::SaveResult::NotANumber) {
+        m_session.prompter().tell(tr("%1 must be a number. The sheet was not saved.").arg(badField),
+                                  programTitle(), MsgIcon::Exclamation);
+        return false;
+    }
+    if (result == ColorFeederSheet::SaveResult::ChangedElsewhere ||
+        result == ColorFeederSheet::SaveResult::Gone)
+        m_session.prompter().tell(
+            tr("This sheet was changed or deleted at another workstation since it was read. "
+               "It has been read again; please make your changes once more."),
+            programTitle(), MsgIcon::Exclamation);
+    const std::optional<ColorSheet> saved = m_sheet->sheet(original.id);
+    m_dirty = false;
+    if (!refresh) {
+        // The window moves on to other sheets at once; this one is read again when shown.
+        if (saved)
+            m_rows[m_rowIndex] = *saved;
+        return result == ColorFeederSheet::SaveResult::Saved;
+    }
+    fillCodes(saved ? saved->values.value(QStringLiteral("Color Feeder Code")).toLongLong() : currentCode());
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].id == original.id)
+            showSheet(i);
+    }
+    return result == ColorFeederSheet::SaveResult::Saved;
+}
+
+void frmColorFeeder::deleteSheet()
+{
+    if (m_rowIndex < 0)
+        return;
+    // A sheet lost to a stray click would be typed again from paper: ask first.
+    const ColorSheet &row = m_rows[m_rowIndex];
+    const MsgAnswer answer = m_session.prompter().ask(
+        {tr("Delete the calibration sheet of color feeder %1 for job %2?")
+             .arg(ColorFeederSheet::displayText(row.values.value(QStringLiteral("Color Feeder Code"))),
+                  row.jobNumber),
+         programTitle(), MsgIcon::Question, MsgButtons::YesNo});
+    if (answer != MsgAnswer::Yes)
+        return;
+    const std::optional<qint64> code = currentCode();
+    try {
+        m_sheet->remove(row.id);
+    } catch (const DatabaseError &error) {
+        m_session.prompter().tell(error.description(), programTitle(), MsgIcon::Exclamation);
+        return;
+    }
+    m_dirty = false;
+    fillCodes(code);
+}
+
+bool frmColorFeeder::leaveSheet()
+{
+    if (!m_dirty)
+        return true;
+    const MsgAnswer answer =
+        m_session.prompter().ask({tr("Save the changes to this calibration sheet?"), programTitle(),
+                                  MsgIcon::Question, MsgButtons::YesNoCancel});
+    if (answer == MsgAnswer::Cancel)
+        return false;
+    if (answer == MsgAnswer::Yes)
+        return saveSheet(false);
+    m_dirty = false;
+    return true;
+}
+
+void frmColorFeeder::closeEvent(QCloseEvent *event)
+{
+    if (!leaveSheet()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool frmColorFeeder::eventFilter(QObject *watched, QEvent *event)
+{
+    // Entering a box selects its whole text, so that typing replaces it.
+    if (event->type() == QEvent::FocusIn) {
+        if (auto *box = qobject_cast<QLineEdit *>(watched))
+            QTimer::singleShot(0, box, &QLineEdit::selectAll);
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -52,6 +52,86 @@ struct Line
     int dayIndex = 0;
 };
 
+// QA check sheets as the Check Sheet field stores them: an embedded-object header whose length
+// is the 16-bit number at byte 2, then the document.
+QByteArray storedCheckSheet(const QByteArray &document)
+{
+    const QByteArray name("Check Sheet");
+    QByteArray header("\x15\x1c\0\0\x02\0", 6);
+    header.append(char(name.size() + 1)).append('\0').append(name).append('\0');
+    header[2] = char(header.size() & 0xff);
+    header[3] = char(header.size() >> 8);
+    return header + document;
+}
+
+// A one-page PDF of text lines, written by hand so that no font or window system is needed.
+QByteArray checkSheetPdf(const QString &title, const QStringList &lines)
+{
+    QByteArray text = "BT /F1 18 Tf 72 720 Td (" + title.toLatin1() + ") Tj /F1 12 Tf";
+    for (const QString &line : lines)
+        text += " 0 -24 Td (" + line.toLatin1() + ") Tj";
+    text += " ET";
+    const QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 4 0 R >> >> "
+        "/Contents 5 0 R >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        "<< /Length " + QByteArray::number(text.size()) + " >>\nstream\n" + text + "\nendstream",
+    };
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (int i = 0; i < objects.size(); ++i) {
+        offsets.append(pdf.size());
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+QByteArray checkSheetHtml(const QString &job, const QString &description)
+{
+    QString html = QStringLiteral("<html><body><h2>QA Check Sheet %1</h2><p><b>%2</b></p>"
+                                  "<table border=1 cellpadding=4><tr><th>Check</th><th>Frequency</th>"
+                                  "<th>Limit</th></tr>")
+                       .arg(job, description.toHtmlEscaped());
+    for (const char *row :
+         {"Short shots|every hour|none", "Flash at parting line|every hour|0.2 mm",
+          "Color against master|start of shift|match", "Weight of one shot|every 2 hours|+/- 1 %"}) {
+        const QStringList cells = QString::fromLatin1(row).split('|');
+        html +=
+            QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td></tr>").arg(cells[0], cells[1], cells[2]);
+    }
+    return (html + QStringLiteral("</table></body></html>")).toUtf8();
+}
+
+void addCheckSheets(Database &db)
+{
+    const QByteArray pdf = checkSheetPdf(QStringLiteral("QA Check Sheet 10-1042 Bezel, front panel, black"),
+                                         {QStringLiteral("1. Surface free of sink marks and splay"),
+                                          QStringLiteral("2. Gate vestige below 0.3 mm"),
+                                          QStringLiteral("3. Snap hooks whole, no stress whitening"),
+                                          QStringLiteral("4. Gloss matches master plaque")});
+    const QByteArray text("QA CHECK SHEET 12-3001  Cap, bottle, 38 mm white\r\n\r\n"
+                          "1. Thread start clean, no flash\r\n2. Liner seated all round\r\n"
+                          "3. Torque test 5 caps per hour: 12 to 18 in-lb\r\n");
+    const QList<QPair<QString, QByteArray>> sheets = {
+        {QStringLiteral("10-1042"), pdf},
+        {QStringLiteral("10-1187"),
+         checkSheetHtml(QStringLiteral("10-1187"), QStringLiteral("Housing, lower, gray"))},
+        {QStringLiteral("12-3001"), text},
+    };
+    for (const auto &[job, document] : sheets)
+        db.exec(
+            QStringLiteral("UPDATE [Job Lookup Table] SET [Check Sheet] = :sheet WHERE [Job Number] = :job"),
+            {{QStringLiteral("sheet"), storedCheckSheet(document)}, {QStringLiteral("job"), job}});
+}
+
 class Builder
 {
 public:
@@ -71,6 +151,7 @@ public:
         }
         addDispositions();
         addColorSheets();
+        addCheckSheets(m_db);
         for (int day = 0; day < kProtectedDays; ++day) {
             for (int shift = 1; shift <= 3; ++shift) {
                 m_db.execSaved(QStringLiteral("Set Protection"),

@@ -62,8 +62,10 @@ void frmCheckSheet::buildUi()
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->setWordWrap(false);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     (new QVBoxLayout(parts))->addWidget(m_grid);
-    layout->addWidget(parts, 2);
+    layout->addWidget(parts, 3);
 
     auto *sheet = new QGroupBox(tr("Check Sheet"), this);
     sheet->setObjectName(QStringLiteral("Frame3D2"));

@@ -43,6 +43,8 @@ QTableView *listView(const QString &name, QStandardItemModel *model, QWidget *pa
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->verticalHeader()->hide();
     view->horizontalHeader()->setStretchLastSection(true);
+    view->setWordWrap(false);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     return view;
 }
 
@@ -133,12 +135,15 @@ QWidget *frmColorFeeder::buildSheetColumn()
     m_txtJobNumber->setReadOnly(true);
     m_lblJobDescription = label(QStringLiteral("lblJobDescription"), {}, column);
     auto *lblCode = label(QStringLiteral("lblColorFeederCode"), tr("Color Feeder Code"), column);
+    m_txtJobNumber->setMaximumWidth(160);
+    head->setColumnStretch(2, 1);
     head->addWidget(label(QStringLiteral("lblJobNumber"), tr("Job #"), column), 0, 0);
     head->addWidget(m_txtJobNumber, 0, 1);
     head->addWidget(label(QStringLiteral("lblJobName"), tr("Job Name"), column), 1, 0);
     head->addWidget(m_lblJobDescription, 1, 1, 1, 3);
     head->addWidget(lblCode, 2, 0);
     head->addWidget(addBox(QStringLiteral("txtColorFeederCode"), QStringLiteral("Color Feeder Code")), 2, 1);
+    m_boxes.value(QStringLiteral("Color Feeder Code"))->setMaximumWidth(160);
     m_sheetControls << lblCode;
     layout->addLayout(head);
 

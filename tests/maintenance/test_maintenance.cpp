@@ -321,6 +321,10 @@ void TestMaintenance::noFailureLosesData()
                  step.constData());
         QVERIFY2(!QFile::exists(QFileInfo(world.database).dir().filePath(QStringLiteral("db.lok"))),
                  step.constData());
+        QCOMPARE(Database::open(world.paths->reportDatabasePath())
+                     .scalar(QStringLiteral("SELECT [Number] FROM [Holes Report]"))
+                     .toInt(),
+                 7);
         if (outcome == DatabaseMaintenance::Outcome::Failed) {
             const MaintenanceRecord dates = MaintenanceRecord::fromBytes(
                 readFile(QFileInfo(world.database).dir().filePath(QStringLiteral("DFUNC.DAT"))));

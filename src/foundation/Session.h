@@ -96,6 +96,12 @@ public:
     void chooseDateShift();
     void setDateShiftChooser(std::function<void()> chooser) { m_chooseDateShift = std::move(chooser); }
 
+    // Opens the window registered under a command in the main window (installed by it); false
+    // when it did not open or nothing is installed. For windows opened from another window
+    // rather than from a menu.
+    bool openWindow(const QString &command) { return m_openWindow && m_openWindow(command); }
+    void setWindowOpener(std::function<bool(const QString &)> opener) { m_openWindow = std::move(opener); }
+
 signals:
     void openDataFormsChanged(int count);
 
@@ -108,5 +114,6 @@ private:
     std::function<void()> m_repair;
     std::function<void()> m_chooseDateShift;
     std::function<bool(bool)> m_exclusiveAccess;
+    std::function<bool(const QString &)> m_openWindow;
     bool m_programEnding = false;
 };

@@ -1,13 +1,49 @@
 #include "ProductionWindows.h"
 
+#include "frmHoldDisposition2.h"
 #include "frmJobList2.h"
 #include "frmProductionCounts2.h"
+#include "frmRejects.h"
+#include "frmTickets.h"
 
+#include "foundation/Session.h"
 #include "widgets/WindowRegistry.h"
+
+#include <QPointer>
+
+namespace {
+LoadableWindow ticketWindow(Session &session, const TicketKind &kind)
+{
+    auto *window = new frmTickets(session, kind);
+    return {window, [window] { return window->load(); }};
+}
+
+// The counts window's Rejects button opens the rejects window in the main frame; once it is
+// open the counts window closes.
+LoadableWindow countsWindow(Session &session)
+{
+    auto *window = new frmProductionCounts2(session);
+    QPointer<frmProductionCounts2> guard(window);
+    QObject::connect(window, &frmProductionCounts2::rejectsRequested, window, [&session, guard] {
+        if (session.openWindow(frmRejects::command()) && guard)
+            guard->close();
+    });
+    return {window, [window] { return window->load(); }};
+}
+} // namespace
 
 void registerProductionWindows(WindowRegistry &registry)
 {
     registry.addWindow({QStringLiteral("&JOB LIST..."), loadableWindow<frmJobList2>, true, true});
+    registry.addWindow({QStringLiteral("&PRODUCTION COUNTS..."), countsWindow, true, true});
+    registry.addWindow({QStringLiteral("&TRANSFERS..."),
+                        [](Session &session) { return ticketWindow(session, TicketKind::transfers()); }, true,
+                        true});
+    registry.addWindow({QStringLiteral("PRODUCTION ON &HOLD..."),
+                        [](Session &session) { return ticketWindow(session, TicketKind::holds()); }, true,
+                        true});
     registry.addWindow(
-        {QStringLiteral("&PRODUCTION COUNTS..."), loadableWindow<frmProductionCounts2>, true, true});
+        {QStringLiteral("&DISPOSITION OF HOLD..."), loadableWindow<frmHoldDisposition2>, false, true});
+    // No menu shows this command: the counts window's Rejects button opens it.
+    registry.addWindow({frmRejects::command(), loadableWindow<frmRejects>, true, true});
 }

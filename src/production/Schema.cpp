@@ -184,11 +184,11 @@ QList<QPair<QString, QString>> savedQueries()
              QStringLiteral(" FROM [Hold Table] h JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
                             "WHERE h.[Disposed of] = 0 "
                             "ORDER BY p.[Date], p.[Shift], p.[Machine Number], h.[Hold Ticket Number]")},
+        // The rows of the ticket itself (HTID): two tickets of one line may share a number, or
+        // both have none. JID and HTN are still passed for sites that match by them.
         {QStringLiteral("Hold Distribution Summary"),
-         QStringLiteral(
-             "SELECT SUM(d.[Reworked Quantity]) AS TotRework, SUM(d.[Rejects]) AS TotRejects "
-             "FROM [Hold Distribution] d JOIN [Hold Table] h ON h.[Hold Ticket ID] = d.[Hold Ticket ID] "
-             "WHERE h.[Job ID] = :JID AND h.[Hold Ticket Number] IS :HTN")},
+         QStringLiteral("SELECT SUM(d.[Reworked Quantity]) AS TotRework, SUM(d.[Rejects]) AS TotRejects "
+                        "FROM [Hold Distribution] d WHERE d.[Hold Ticket ID] = :HTID")},
         {QStringLiteral("Update Disposal Status"),
          QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0")},
         {QStringLiteral("Unprotected Query"),

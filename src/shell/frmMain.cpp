@@ -75,6 +75,7 @@ frmMain::~frmMain()
     m_session.setDateShiftChooser({});
     m_session.setRepairHandler({});
     m_session.setExclusiveAccessCheck({});
+    m_session.setWindowOpener({});
 }
 
 void frmMain::registerOwnCommands()
@@ -93,6 +94,10 @@ void frmMain::installSessionHooks()
     m_session.setExclusiveAccessCheck([this](bool offerCancel) {
         return m_presence.checkExclusiveAccess(
             offerCancel, [this](bool offer) { return frmCurrentUsers::ask(m_session, offer, this); });
+    });
+    m_session.setWindowOpener([this](const QString &command) {
+        const WindowDescriptor *descriptor = m_registry.window(command);
+        return descriptor && openWindow(*descriptor);
     });
     connect(&m_session, &Session::openDataFormsChanged, this, &frmMain::updateDatabaseMenu);
 }
@@ -242,7 +247,7 @@ void frmMain::runCommand(QMenu *menu, QAction *item)
     }
 }
 
-void frmMain::openWindow(const WindowDescriptor &descriptor)
+bool frmMain::openWindow(const WindowDescriptor &descriptor)
 {
     if (descriptor.perShift || descriptor.dataWindow) {
         if (m_session.openDataForms() == 0)
@@ -251,7 +256,7 @@ void frmMain::openWindow(const WindowDescriptor &descriptor)
             if (m_session.openDataForms() == 0)
                 m_session.chooseDateShift();
             if (!m_session.currentDate.isValid())
-                return;
+                return false;
         }
     }
     m_opening = descriptor.dataWindow;
@@ -275,6 +280,7 @@ void frmMain::openWindow(const WindowDescriptor &descriptor)
     updateDatabaseMenu();
     if (opened && descriptor.singleInstance)
         trackSingleInstance(descriptor.command, opened);
+    return opened != nullptr;
 }
 
 QWidget *frmMain::tryOpen(const WindowDescriptor &descriptor)

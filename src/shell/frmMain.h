@@ -66,7 +66,7 @@ private:
     void buildMenus();
     void installSessionHooks();
     void runCommand(QMenu *menu, QAction *item);
-    void openWindow(const WindowDescriptor &descriptor);
+    bool openWindow(const WindowDescriptor &descriptor);
     QWidget *tryOpen(const WindowDescriptor &descriptor);
     void trackSingleInstance(const QString &command, QWidget *window);
     void openProductionSchedule();

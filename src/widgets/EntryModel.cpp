@@ -10,8 +10,13 @@ EntryModel::EntryModel(Prompter &prompter, QObject *parent)
 
 void EntryModel::refuse(const QString &message)
 {
+    refuse({message, programTitle(), MsgIcon::None, MsgButtons::Ok});
+}
+
+void EntryModel::refuse(const PromptMessage &message)
+{
     m_prompting = true;
-    m_prompter.tell(message, programTitle());
+    m_prompter.ask(message);
     m_prompting = false;
 }
 

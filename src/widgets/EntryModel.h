@@ -3,8 +3,9 @@
 #include <QAbstractTableModel>
 #include <functional>
 
+#include "foundation/Prompter.h"
+
 class KelvaraError;
-class Prompter;
 
 // The base of the grid models that save what the user types: a refused entry is told through the
 // prompter, and a database failure while saving goes to the window's failure handler.
@@ -23,6 +24,7 @@ protected:
     // Tells why an entry was not stored. While the message is up, the editor that loses the focus
     // to it commits its text again: such a commit is ignored (see prompting()).
     void refuse(const QString &message);
+    void refuse(const PromptMessage &message);
     bool prompting() const { return m_prompting; }
     // Runs a save; a failure is reported and gives false.
     bool guardedSave(const std::function<void()> &save);

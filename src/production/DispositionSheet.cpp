@@ -1,0 +1,413 @@
+#include "DispositionSheet.h"
+
+#include "QuantityEntry.h"
+
+#include "foundation/Database.h"
+#include "foundation/DateShift.h"
+
+#include <QSqlQuery>
+
+namespace {
+QString reasonField(int reason)
+{
+    return QStringLiteral("[RejectReason%1]").arg(reason);
+}
+
+bool sameTarget(const QVariant &a, const QVariant &b)
+{
+    const bool noneA = a.isNull() || a.toLongLong() == 0;
+    const bool noneB = b.isNull() || b.toLongLong() == 0;
+    return noneA == noneB && (noneA || a.toLongLong() == b.toLongLong());
+}
+} // namespace
+
+QStringList DispositionSheet::reasonNames()
+{
+    return {QStringLiteral("None - Use when there are no rejects"),
+            QStringLiteral("Startup"),
+            QStringLiteral("Short/Flash"),
+            QStringLiteral("Contamination"),
+            QStringLiteral("Cosmetic"),
+            QStringLiteral("Molding/Other"),
+            QStringLiteral("Personnel"),
+            QStringLiteral("Dimensional"),
+            QStringLiteral("Function"),
+            QStringLiteral("Weight"),
+            QStringLiteral("Other")};
+}
+
+QString DispositionSheet::invalidReasonMessage()
+{
+    return QStringLiteral("You cannot use this value if there are rejects.  Please select another.");
+}
+
+void DispositionSheet::load()
+{
+    m_tickets.clear();
+    QSqlQuery query = m_db.execSaved(QStringLiteral("Unresolved Hold"));
+    while (query.next()) {
+        UnresolvedTicket ticket;
+        ticket.date = dateFromSql(query.value(QStringLiteral("Date")));
+        ticket.shift = query.value(QStringLiteral("Shift")).toInt();
+        ticket.machineNumber = query.value(QStringLiteral("Machine Number"));
+        ticket.jobId = query.value(QStringLiteral("Job ID")).toLongLong();
+        ticket.ticketId = query.value(QStringLiteral("Hold Ticket ID")).toLongLong();
+        ticket.jobNumber = query.value(QStringLiteral("Job Number")).toString();
+        ticket.jobDescription = query.value(QStringLiteral("Job Description")).toString();
+        ticket.ticketNumber = query.value(QStringLiteral("Hold Ticket Number"));
+        ticket.quantity = query.value(QStringLiteral("Hold Quantity")).toLongLong();
+        ticket.remaining = query.value(QStringLiteral("Hold Remaining")).toLongLong();
+        ticket.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
+        for (int r = 0; r < 10; ++r)
+            ticket.reasons[size_t(r)] = query.value(QStringLiteral("RejectReason%1").arg(r + 1)).toLongLong();
+        m_tickets.append(ticket);
+    }
+    selectTicket(m_tickets.isEmpty() ? -1 : 0);
+}
+
+const UnresolvedTicket *DispositionSheet::selected() const
+{
+    return m_selected >= 0 && m_selected < ticketCount() ? &m_tickets[m_selected] : nullptr;
+}
+
+void DispositionSheet::selectTicket(int row)
+{
+    m_selected = row >= 0 && row < ticketCount() ? row : -1;
+    reloadDistributions();
+    loadReceivingLines();
+}
+
+QString DispositionSheet::frameCaption() const
+{
+    const UnresolvedTicket *ticket = selected();
+    if (!ticket)
+        return QStringLiteral("Distributions For");
+    return QStringLiteral("Distributions for ") + ticket->jobNumber + QStringLiteral(" - ") +
+           ticket->jobDescription;
+}
+
+bool DispositionSheet::editable() const
+{
+    const UnresolvedTicket *ticket = selected();
+    return ticket && !ticket->protectedRecord;
+}
+
+void DispositionSheet::reloadDistributions()
+{
+    m_rows.clear();
+    const UnresolvedTicket *ticket = selected();
+    if (!ticket)
+        return;
+    QSqlQuery query = m_db.exec(
+        QStringLiteral(
+            "SELECT d.[Distribution ID], d.[Job ID], d.[To Job ID], d.[Hold Ticket Number], "
+            "d.[Reworked Quantity], d.[Rejects], d.[Reject Reason], p.[Date], p.[Shift] "
+            "FROM [Hold Distribution] d LEFT JOIN [Production Table] p ON p.[Job ID] = d.[To Job ID] "
+            "WHERE d.[Hold Ticket ID] = :t ORDER BY d.[Distribution ID]"),
+        {{QStringLiteral("t"), ticket->ticketId}});
+    while (query.next()) {
+        Distribution row;
+        row.id = query.value(QStringLiteral("Distribution ID")).toLongLong();
+        row.jobId = query.value(QStringLiteral("Job ID"));
+        row.toJobId = query.value(QStringLiteral("To Job ID"));
+        row.ticketNumber = query.value(QStringLiteral("Hold Ticket Number"));
+        row.reworked = query.value(QStringLiteral("Reworked Quantity")).toLongLong();
+        row.rejects = query.value(QStringLiteral("Rejects")).toLongLong();
+        row.reason = query.value(QStringLiteral("Reject Reason")).toInt();
+        if (!sameTarget(row.toJobId, {}) && !query.value(QStringLiteral("Date")).isNull()) {
+            row.reworkedInto = shortDateText(dateFromSql(query.value(QStringLiteral("Date")))) +
+                               QStringLiteral(", Shift ") + query.value(QStringLiteral("Shift")).toString();
+        }
+        m_rows.append(row);
+    }
+}
+
+void DispositionSheet::loadReceivingLines()
+{
+    m_targets.clear();
+    const UnresolvedTicket *ticket = selected();
+    if (!ticket)
+        return;
+    // Parts are reworked into an open line of the same job, on the ticket's date-shift or later.
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT [Date], [Shift], [Job ID], [Machine Number], [Job Number], [Job Description] "
+                       "FROM [Production Table] WHERE [Protected Record] = 0 AND [Job Number] = :jn AND "
+                       "([Date] > :dt OR ([Date] = :dt AND [Shift] >= :sh)) "
+                       "ORDER BY [Date], [Shift], [Machine Number]"),
+        {{QStringLiteral("jn"), ticket->jobNumber},
+         {QStringLiteral("dt"), sqlDate(ticket->date)},
+         {QStringLiteral("sh"), ticket->shift}});
+    while (query.next()) {
+        m_targets.append({query.value(QStringLiteral("Job ID")).toLongLong(),
+                          dateFromSql(query.value(QStringLiteral("Date"))),
+                          query.value(QStringLiteral("Shift")).toInt(),
+                          query.value(QStringLiteral("Machine Number")),
+                          query.value(QStringLiteral("Job Number")).toString(),
+                          query.value(QStringLiteral("Job Description")).toString()});
+    }
+}
+
+bool DispositionSheet::ticketLineProtected() const
+{
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT [Protected Record] FROM [Production Table] WHERE [Job ID] = :j"),
+                  {{QStringLiteral("j"), selected()->jobId}});
+    return !query.next() || query.value(0).toInt() != 0;
+}
+
+EntryResult DispositionSheet::addDistribution(const QDateTime &now, int *row)
+{
+    if (!editable())
+        return EntryResult::refused({});
+    qint64 id = 0;
+    try {
+        Transaction transaction(m_db);
+        if (ticketLineProtected()) {
+            m_tickets[m_selected].protectedRecord = true;
+            return EntryResult::protectedLine();
+        }
+        id = m_db.lastInsertId(m_db.exec(
+            QStringLiteral(
+                "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Reworked Quantity], [Rejects], "
+                "[Reject Reason], [Printed], [When Added]) VALUES (:t, 0, 0, 0, 0, :when)"),
+            {{QStringLiteral("t"), selected()->ticketId},
+             {QStringLiteral("when"), now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}}));
+        transaction.commit();
+    } catch (const KelvaraError &error) {
+        return EntryResult::failed(error);
+    }
+    m_changed = true;
+    reloadDistributions();
+    if (row) {
+        *row = -1;
+        for (int r = 0; r < distributionCount(); ++r) {
+            if (m_rows[r].id == id)
+                *row = r;
+        }
+    }
+    return EntryResult::ok();
+}
+
+std::optional<DispositionSheet::Booking> DispositionSheet::readBooking(qint64 id) const
+{
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT [Reworked Quantity], [Rejects], [Reject Reason], [To Job ID] "
+                                 "FROM [Hold Distribution] WHERE [Distribution ID] = :id"),
+                  {{QStringLiteral("id"), id}});
+    if (!query.next())
+        return std::nullopt;
+    return Booking{query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toInt(),
+                   query.value(3)};
+}
+
+EntryResult DispositionSheet::change(int row, const std::function<EntryResult(Booking &)> &apply)
+{
+    if (!editable() || row < 0 || row >= distributionCount())
+        return EntryResult::protectedLine();
+    const Distribution &shown = m_rows[row];
+    try {
+        Transaction transaction(m_db);
+        if (ticketLineProtected()) {
+            m_tickets[m_selected].protectedRecord = true;
+            return EntryResult::protectedLine();
+        }
+        const std::optional<Booking> stored = readBooking(shown.id);
+        if (!stored || stored->reworked != shown.reworked || stored->rejects != shown.rejects ||
+            stored->reason != shown.reason || !sameTarget(stored->toJobId, shown.toJobId)) {
+            transaction.commit();
+            reloadDistributions();
+            refreshSelectedTicket();
+            return EntryResult::stale();
+        }
+        Booking next = *stored;
+        const EntryResult result = apply(next);
+        if (!result.stored)
+            return result;
+        m_db.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Reworked Quantity] = :w, [Rejects] = :r, "
+                                 "[Reject Reason] = :rr, [To Job ID] = :to, [Printed] = 0 "
+                                 "WHERE [Distribution ID] = :id"),
+                  {{QStringLiteral("w"), next.reworked},
+                   {QStringLiteral("r"), next.rejects},
+                   {QStringLiteral("rr"), next.reason},
+                   {QStringLiteral("to"), next.toJobId},
+                   {QStringLiteral("id"), shown.id}});
+        moveRejects(*stored, next);
+        recalcHoldRemaining();
+        transaction.commit();
+    } catch (const KelvaraError &error) {
+        return EntryResult::failed(error);
+    }
+    m_changed = true;
+    reloadDistributions();
+    refreshSelectedTicket();
+    return EntryResult::ok();
+}
+
+void DispositionSheet::moveRejects(const Booking &from, const Booking &to)
+{
+    // Relative to what the line holds now, so bookings made on other workstations stay.
+    const qint64 jobId = selected()->jobId;
+    auto add = [&](int reason, qint64 delta) {
+        if (reason <= 0 || reason > 10 || delta == 0)
+            return;
+        m_db.exec(
+            QStringLiteral("UPDATE [Production Table] SET %1 = COALESCE(%1, 0) + :d WHERE [Job ID] = :j")
+                .arg(reasonField(reason)),
+            {{QStringLiteral("d"), delta}, {QStringLiteral("j"), jobId}});
+    };
+    if (from.reason == to.reason) {
+        add(to.reason, to.rejects - from.rejects);
+        return;
+    }
+    add(from.reason, -from.rejects);
+    add(to.reason, to.rejects);
+}
+
+void DispositionSheet::recalcHoldRemaining()
+{
+    const UnresolvedTicket &ticket = m_tickets[m_selected];
+    const qint64 quantity = m_db.scalar(QStringLiteral("SELECT [Hold Quantity] FROM [Hold Table] "
+                                                       "WHERE [Hold Ticket ID] = :t"),
+                                        {{QStringLiteral("t"), ticket.ticketId}})
+                                .toLongLong();
+    QSqlQuery summary = m_db.execSaved(QStringLiteral("Hold Distribution Summary"),
+                                       {{QStringLiteral("JID"), ticket.jobId},
+                                        {QStringLiteral("HTN"), ticket.ticketNumber},
+                                        {QStringLiteral("HTID"), ticket.ticketId}});
+    qint64 total = 0;
+    if (summary.next()) {
+        total = summary.value(QStringLiteral("TotRework")).toLongLong() +
+                summary.value(QStringLiteral("TotRejects")).toLongLong();
+    }
+    summary.finish();
+    m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :t"),
+              {{QStringLiteral("r"), quantity - total}, {QStringLiteral("t"), ticket.ticketId}});
+}
+
+void DispositionSheet::refreshSelectedTicket()
+{
+    UnresolvedTicket &ticket = m_tickets[m_selected];
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT h.[Hold Quantity], h.[Hold Remaining], p.* FROM [Hold Table] h "
+                       "JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] WHERE h.[Hold Ticket ID] = :t"),
+        {{QStringLiteral("t"), ticket.ticketId}});
+    if (!query.next())
+        return;
+    ticket.quantity = query.value(QStringLiteral("Hold Quantity")).toLongLong();
+    ticket.remaining = query.value(QStringLiteral("Hold Remaining")).toLongLong();
+    ticket.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
+    for (int r = 0; r < 10; ++r)
+        ticket.reasons[size_t(r)] = query.value(QStringLiteral("RejectReason%1").arg(r + 1)).toLongLong();
+}
+
+EntryResult DispositionSheet::setReceivingLine(int row, const QVariant &jobId)
+{
+    const bool none = jobId.isNull() || jobId.toLongLong() == 0;
+    if (!none) {
+        bool offered = false;
+        for (const ReceivingLine &line : m_targets)
+            offered = offered || line.jobId == jobId.toLongLong();
+        if (!offered)
+            return EntryResult::refused(
+                QStringLiteral("Parts can be reworked only into an unprotected line of "
+                               "the same job on the ticket's date-shift or later."));
+    }
+    return change(row, [&](Booking &booking) {
+        if (!none && m_db.scalar(QStringLiteral("SELECT [Protected Record] FROM [Production Table] "
+                                                "WHERE [Job ID] = :j"),
+                                 {{QStringLiteral("j"), jobId}})
+                             .toInt() != 0) {
+            return EntryResult::refused(QStringLiteral("The receiving line has been protected meanwhile; "
+                                                       "please choose another."));
+        }
+        booking.toJobId = none ? QVariant(QMetaType::fromType<qint64>()) : QVariant(jobId.toLongLong());
+        return EntryResult::ok();
+    });
+}
+
+EntryResult DispositionSheet::setReworked(int row, const QString &typed)
+{
+    const CountEntry::Count count = QuantityEntry::quantity(typed);
+    if (!count.value)
+        return EntryResult::refused(count.message);
+    return change(row, [&](Booking &booking) {
+        booking.reworked = *count.value;
+        return EntryResult::ok();
+    });
+}
+
+EntryResult DispositionSheet::setRejects(int row, const QString &typed)
+{
+    const CountEntry::Count count = QuantityEntry::quantity(typed);
+    if (!count.value)
+        return EntryResult::refused(count.message);
+    return change(row, [&](Booking &booking) {
+        booking.rejects = *count.value;
+        // Rejects need a reason: without one they are booked as "Other".
+        if (booking.rejects != 0 && booking.reason == 0)
+            booking.reason = 10;
+        return EntryResult::ok();
+    });
+}
+
+EntryResult DispositionSheet::setReason(int row, int reason)
+{
+    if (reason < 0 || reason > 10)
+        return EntryResult::refused({});
+    if (row >= 0 && row < distributionCount() && reason == 0 && m_rows[row].rejects != 0) {
+        EntryResult invalid =
+            EntryResult::box(invalidReasonMessage(), QStringLiteral("Invalid Reason"), MsgIcon::Critical);
+        return invalid;
+    }
+    return change(row, [&](Booking &booking) {
+        booking.reason = reason;
+        return EntryResult::ok();
+    });
+}
+
+EntryResult DispositionSheet::deleteDistribution(int row)
+{
+    if (!editable())
+        return EntryResult::refused({});
+    if (row < 0 || row >= distributionCount()) {
+        EntryResult none =
+            EntryResult::box(QStringLiteral("There are no hold distributions to delete.  Please add one or "
+                                            "more before attempting to delete."),
+                             QStringLiteral("Delete Error"), MsgIcon::Information);
+        return none;
+    }
+    const qint64 id = m_rows[row].id;
+    try {
+        Transaction transaction(m_db);
+        if (ticketLineProtected()) {
+            m_tickets[m_selected].protectedRecord = true;
+            return EntryResult::protectedLine();
+        }
+        // What the row booked as it is stored now is taken back, once.
+        if (const std::optional<Booking> stored = readBooking(id)) {
+            moveRejects(*stored, Booking{0, 0, stored->reason, {}});
+            m_db.exec(QStringLiteral("DELETE FROM [Hold Distribution] WHERE [Distribution ID] = :id"),
+                      {{QStringLiteral("id"), id}});
+            recalcHoldRemaining();
+        }
+        transaction.commit();
+    } catch (const KelvaraError &error) {
+        EntryResult refusal = EntryResult::box(
+            QStringLiteral("This record cannot be deleted for the following reason:\n%1; Error Code: %2")
+                .arg(error.description())
+                .arg(error.number()),
+            QStringLiteral("Delete Error"), MsgIcon::Critical);
+        reloadDistributions();
+        return refusal;
+    }
+    m_changed = true;
+    reloadDistributions();
+    refreshSelectedTicket();
+    return EntryResult::ok();
+}
+
+void DispositionSheet::finish()
+{
+    if (m_changed)
+        m_db.execSaved(QStringLiteral("Update Disposal Status"));
+}

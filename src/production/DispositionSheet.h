@@ -1,0 +1,120 @@
+#pragma once
+
+#include "EntryResult.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QVariant>
+#include <array>
+#include <functional>
+#include <optional>
+
+class Database;
+
+// A hold ticket not yet disposed of, with its job line ("Unresolved Hold").
+struct UnresolvedTicket
+{
+    QDate date;
+    int shift = 0;
+    QVariant machineNumber;
+    qint64 jobId = 0;
+    qint64 ticketId = 0;
+    QString jobNumber;
+    QString jobDescription;
+    QVariant ticketNumber;
+    qint64 quantity = 0;
+    qint64 remaining = 0;
+    bool protectedRecord = false;
+    std::array<qint64, 10> reasons{}; // RejectReason1..10 of the ticket's line
+};
+
+// One row of a ticket's distribution: parts reworked into a receiving line and parts rejected.
+struct Distribution
+{
+    qint64 id = 0;
+    QVariant jobId;
+    QVariant toJobId;
+    QVariant ticketNumber;
+    qint64 reworked = 0;
+    qint64 rejects = 0;
+    int reason = 0;
+    QString reworkedInto; // "12/08/2026, Shift 2" of the receiving line; empty when none
+};
+
+// A line that may receive the reworked parts of the selected ticket.
+struct ReceivingLine
+{
+    qint64 jobId = 0;
+    QDate date;
+    int shift = 0;
+    QVariant machineNumber;
+    QString jobNumber;
+    QString jobDescription;
+};
+
+// The disposition of hold tickets: the unresolved tickets, the distribution rows of the
+// selected one, and what each change does. Every change runs in one transaction that re-reads
+// the row (a row changed elsewhere since it was read is refused and read again), moves the
+// rejects between the reason totals of the ticket's line relative to what is stored there, and
+// recomputes the ticket's remaining quantity.
+class DispositionSheet
+{
+public:
+    explicit DispositionSheet(Database &db) : m_db(db) {}
+
+    // "None - Use when there are no rejects", "Startup", ... "Other": reason 0 to 10.
+    static QStringList reasonNames();
+    static QString invalidReasonMessage();
+
+    // Reads the unresolved tickets and selects the first.
+    void load();
+    int ticketCount() const { return int(m_tickets.size()); }
+    const UnresolvedTicket &ticket(int row) const { return m_tickets.at(row); }
+    int selectedTicket() const { return m_selected; }
+    const UnresolvedTicket *selected() const;
+    void selectTicket(int row);
+    QString frameCaption() const;
+    bool editable() const;
+
+    int distributionCount() const { return int(m_rows.size()); }
+    const Distribution &distribution(int row) const { return m_rows.at(row); }
+    const QList<ReceivingLine> &receivingLines() const { return m_targets; }
+
+    EntryResult addDistribution(const QDateTime &now, int *row = nullptr);
+    // A null jobId clears the receiving line.
+    EntryResult setReceivingLine(int row, const QVariant &jobId);
+    EntryResult setReworked(int row, const QString &typed);
+    EntryResult setRejects(int row, const QString &typed);
+    EntryResult setReason(int row, int reason);
+    EntryResult deleteDistribution(int row);
+
+    // A distribution row was saved since the load.
+    bool changed() const { return m_changed; }
+    // As the window closes: after a change, tickets with nothing remaining are disposed of.
+    void finish();
+
+private:
+    struct Booking
+    {
+        qint64 reworked = 0;
+        qint64 rejects = 0;
+        int reason = 0;
+        QVariant toJobId;
+    };
+    EntryResult change(int row, const std::function<EntryResult(Booking &)> &apply);
+    std::optional<Booking> readBooking(qint64 id) const;
+    void moveRejects(const Booking &from, const Booking &to);
+    void recalcHoldRemaining();
+    bool ticketLineProtected() const;
+    void reloadDistributions();
+    void refreshSelectedTicket();
+    void loadReceivingLines();
+
+    Database &m_db;
+    QList<UnresolvedTicket> m_tickets;
+    int m_selected = -1;
+    QList<Distribution> m_rows;
+    QList<ReceivingLine> m_targets;
+    bool m_changed = false;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "SheetEntryModel.h"
+
+class DispositionSheet;
+
+// The distribution grid of the disposition window. The receiving line is picked in the
+// "Date/Shift Reworked" column (its "To Job ID" follows), the quantities are typed, the reason
+// is picked from the reason list.
+class DistributionModel : public SheetEntryModel
+{
+    Q_OBJECT
+
+public:
+    enum Column {
+        JobIdColumn,
+        ToJobIdColumn,
+        TicketNumberColumn,
+        ReworkedIntoColumn,
+        ReworkedColumn,
+        RejectsColumn,
+        ReasonColumn,
+        TicketIdColumn,
+        ColumnCount
+    };
+    // The receiving line's Job ID (0 for none) and the reason number, for the editors.
+    static constexpr int ValueRole = Qt::UserRole + 1;
+
+    using SheetEntryModel::SheetEntryModel;
+
+    static QString caption(int column);
+    int columnOf(const QString &caption) const;
+    void reset(DispositionSheet *sheet);
+    DispositionSheet *sheet() const { return m_sheet; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+private:
+    QVariant display(int row, int column) const;
+
+    DispositionSheet *m_sheet = nullptr;
+};

@@ -1,0 +1,42 @@
+#include "GridStyles.h"
+
+#include <QBrush>
+#include <QColor>
+
+QVariant GridStyles::foreground(Style style)
+{
+    switch (style) {
+    case Style::Negative:
+        return QBrush(QColor(0x9c, 0x00, 0x06));
+    case Style::Zero:
+        return QBrush(QColor(0x00, 0x61, 0x00));
+    case Style::None:
+        break;
+    }
+    return {};
+}
+
+QVariant GridStyles::background(Style style)
+{
+    switch (style) {
+    case Style::Negative:
+        return QBrush(QColor(0xff, 0xc7, 0xce));
+    case Style::Zero:
+        return QBrush(QColor(0xc6, 0xef, 0xce));
+    case Style::None:
+        break;
+    }
+    return {};
+}
+
+GridStyles::Style GridStyles::of(const QString &text, bool positiveIsNegative)
+{
+    if (text.startsWith(QLatin1Char('-')))
+        return Style::Negative;
+    if (text.startsWith(QLatin1Char('0')))
+        return Style::Zero;
+    if (positiveIsNegative && !text.isEmpty() && text.at(0) >= QLatin1Char('1') &&
+        text.at(0) <= QLatin1Char('9'))
+        return Style::Negative;
+    return Style::None;
+}

@@ -1,0 +1,36 @@
+#include "QuantityEntry.h"
+
+#include <QRegularExpression>
+#include <limits>
+
+CountEntry::Count QuantityEntry::quantity(const QString &typed)
+{
+    CountEntry::Count count = CountEntry::toCount(typed);
+    if (count.value && *count.value < 0) {
+        count.message =
+            QStringLiteral("The entry \"%1\" gives %2: a quantity cannot be negative. Please check "
+                           "what you typed.")
+                .arg(typed.trimmed())
+                .arg(*count.value);
+        count.value.reset();
+    }
+    return count;
+}
+
+QuantityEntry::Number QuantityEntry::ticketNumber(const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return {true, QVariant(QMetaType::fromType<qint64>()), {}};
+    static const QRegularExpression digits(QStringLiteral("^\\d{1,10}$"));
+    bool ok = digits.match(text).hasMatch();
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || !digits.match(text).hasMatch() || value > std::numeric_limits<qint32>::max()) {
+        return {false,
+                {},
+                QStringLiteral("\"%1\" is not a ticket number: type the whole number printed on the "
+                               "ticket, digits only.")
+                    .arg(text)};
+    }
+    return {true, value, {}};
+}

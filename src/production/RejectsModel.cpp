@@ -1,0 +1,120 @@
+#include "RejectsModel.h"
+
+#include "GridStyles.h"
+#include "QuantityFormat.h"
+#include "RejectsSheet.h"
+
+#include <QBrush>
+
+QString RejectsModel::caption(int column)
+{
+    static const QStringList captions =
+        QStringList{QStringLiteral("Job ID"),     QStringLiteral("Date"),
+                    QStringLiteral("Shift"),      QStringLiteral("Machine Number"),
+                    QStringLiteral("Job Number"), QStringLiteral("Job Description"),
+                    QStringLiteral("Rejects"),    QStringLiteral("Total Left")} +
+        RejectsSheet::reasonCaptions();
+    return captions.value(column);
+}
+
+void RejectsModel::reset(RejectsSheet *sheet)
+{
+    beginResetModel();
+    m_sheet = sheet;
+    endResetModel();
+}
+
+int RejectsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_sheet ? 0 : m_sheet->count();
+}
+
+int RejectsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString RejectsModel::text(int row, int column) const
+{
+    const RejectsLine &line = m_sheet->line(row);
+    switch (column) {
+    case JobIdColumn:
+        return QString::number(line.jobId);
+    case DateColumn:
+        return shortDateText(line.date);
+    case ShiftColumn:
+        return QString::number(line.shift);
+    case MachineColumn:
+        return line.machineNumber.toString();
+    case JobNumberColumn:
+        return line.jobNumber;
+    case DescriptionColumn:
+        return line.jobDescription;
+    case RejectsColumn:
+        return QuantityFormat::grouped(m_sheet->rejects(row), false);
+    case TotalLeftColumn:
+        return QuantityFormat::grouped(m_sheet->totalLeft(row), false);
+    default:
+        return QString::number(line.reasons[size_t(column - FirstReasonColumn)]);
+    }
+}
+
+QVariant RejectsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const bool left = index.column() == TotalLeftColumn;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return text(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        if (index.column() == JobNumberColumn || index.column() == DescriptionColumn)
+            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+        if (left)
+            return GridStyles::foreground(GridStyles::of(text(index.row(), index.column()), true));
+        if (!m_sheet->mayEdit(index.row()))
+            return QBrush(Qt::darkGray);
+        return {};
+    case Qt::BackgroundRole:
+        if (left)
+            return GridStyles::background(GridStyles::of(text(index.row(), index.column()), true));
+        if (index.column() == RejectsColumn)
+            return QBrush(QColor(0xef, 0xf1, 0xf4));
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant RejectsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return caption(section);
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return QString();
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags RejectsModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    if (index.column() >= FirstReasonColumn && m_sheet && m_sheet->mayEdit(index.row()))
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+bool RejectsModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || prompting() || !m_sheet ||
+        index.column() < FirstReasonColumn)
+        return false;
+    const QString typed = value.toString();
+    const EntryResult result = m_sheet->setReason(index.row(), index.column() - FirstReasonColumn + 1, typed);
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
+    return settle(index, typed, result);
+}

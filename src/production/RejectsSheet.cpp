@@ -1,0 +1,106 @@
+#include "RejectsSheet.h"
+
+#include "QuantityEntry.h"
+
+#include "foundation/Database.h"
+
+#include <QSqlQuery>
+
+namespace {
+RejectsLine lineFrom(const QSqlQuery &query)
+{
+    RejectsLine line;
+    line.jobId = query.value(QStringLiteral("Job ID")).toLongLong();
+    line.date = dateFromSql(query.value(QStringLiteral("Date")));
+    line.shift = query.value(QStringLiteral("Shift")).toInt();
+    line.machineNumber = query.value(QStringLiteral("Machine Number"));
+    line.jobNumber = query.value(QStringLiteral("Job Number")).toString();
+    line.jobDescription = query.value(QStringLiteral("Job Description")).toString();
+    line.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
+    for (int r = 0; r < 10; ++r)
+        line.reasons[size_t(r)] = query.value(QStringLiteral("RejectReason%1").arg(r + 1)).toLongLong();
+    return line;
+}
+} // namespace
+
+QStringList RejectsSheet::reasonCaptions()
+{
+    return {QStringLiteral("Startup (F1)"),        QStringLiteral("Short/Flash (F2)"),
+            QStringLiteral("Contamination (F3)"),  QStringLiteral("Cosmetic (F4)"),
+            QStringLiteral("Molding/ Other (F5)"), QStringLiteral("Personnel (F6)"),
+            QStringLiteral("Dimensional (F7)"),    QStringLiteral("Function (F8)"),
+            QStringLiteral("Weight (F9)"),         QStringLiteral("Other (F10)")};
+}
+
+void RejectsSheet::load(const DateShift &dateShift, const QMap<QString, qint32> &computed)
+{
+    m_lines.clear();
+    m_computed.clear();
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT * FROM [Production Table] WHERE [Date] = :dt AND "
+                                 "[Shift] = :sh AND [Machine Number] < 100 "
+                                 "ORDER BY [Machine Number], [Job ID]"),
+                  {{QStringLiteral("dt"), dateShift.sqlDate()}, {QStringLiteral("sh"), dateShift.shift}});
+    while (query.next()) {
+        m_lines.append(lineFrom(query));
+        const QString key = QString::number(m_lines.last().jobId);
+        m_computed.insert(key, computed.value(key, 0));
+    }
+}
+
+qint64 RejectsSheet::rejects(int row) const
+{
+    return m_computed.value(QString::number(m_lines.at(row).jobId), 0);
+}
+
+qint64 RejectsSheet::totalLeft(int row) const
+{
+    qint64 assigned = 0;
+    for (qint64 value : m_lines.at(row).reasons)
+        assigned += value;
+    return rejects(row) - assigned;
+}
+
+bool RejectsSheet::mayEdit(int row) const
+{
+    return row >= 0 && row < count() && !m_lines[row].protectedRecord;
+}
+
+void RejectsSheet::reread(int row)
+{
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT * FROM [Production Table] WHERE [Job ID] = :j"),
+                                {{QStringLiteral("j"), m_lines[row].jobId}});
+    if (query.next())
+        m_lines[row] = lineFrom(query);
+}
+
+EntryResult RejectsSheet::setReason(int row, int reason, const QString &typed)
+{
+    if (!mayEdit(row) || reason < 1 || reason > 10)
+        return EntryResult::protectedLine();
+    const CountEntry::Count count = QuantityEntry::quantity(typed);
+    if (!count.value)
+        return EntryResult::refused(count.message);
+    const qint64 old = m_lines[row].reasons[size_t(reason - 1)];
+    if (old == *count.value)
+        return EntryResult::ok();
+    try {
+        // Only this reason is written, and only while it still holds what was read: a booking
+        // from the disposition window or another workstation is never overwritten unseen.
+        const QSqlQuery update = m_db.exec(
+            QStringLiteral("UPDATE [Production Table] SET [RejectReason%1] = :v WHERE [Job ID] = :j AND "
+                           "COALESCE([RejectReason%1], 0) = :old AND [Protected Record] = 0")
+                .arg(reason),
+            {{QStringLiteral("v"), qint64(*count.value)},
+             {QStringLiteral("j"), m_lines[row].jobId},
+             {QStringLiteral("old"), old}});
+        if (update.numRowsAffected() == 0) {
+            reread(row);
+            return m_lines[row].protectedRecord ? EntryResult::protectedLine() : EntryResult::stale();
+        }
+    } catch (const KelvaraError &error) {
+        return EntryResult::failed(error);
+    }
+    m_lines[row].reasons[size_t(reason - 1)] = *count.value;
+    return EntryResult::ok();
+}

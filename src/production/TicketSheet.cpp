@@ -1,0 +1,274 @@
+#include "TicketSheet.h"
+
+#include "QuantityEntry.h"
+
+#include "foundation/Database.h"
+
+#include <QSqlQuery>
+
+namespace {
+QString bracket(const QString &name)
+{
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+// The equality that also matches two nulls.
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    return a.toLongLong() == b.toLongLong();
+}
+} // namespace
+
+void TicketSheet::load(const DateShift &dateShift)
+{
+    m_dateShift = dateShift;
+    m_lines.clear();
+    QSqlQuery query = m_db.exec(
+        QStringLiteral(
+            "SELECT [Job ID], [Machine Number], [Job Number], [Job Description], [Protected Record] "
+            "FROM [Production Table] WHERE [Date] = :dt AND [Shift] = :sh "
+            "ORDER BY [Machine Number], [Job ID]"),
+        {{QStringLiteral("dt"), dateShift.sqlDate()}, {QStringLiteral("sh"), dateShift.shift}});
+    while (query.next()) {
+        m_lines.append({query.value(QStringLiteral("Job ID")).toLongLong(),
+                        query.value(QStringLiteral("Machine Number")),
+                        query.value(QStringLiteral("Job Number")).toString(),
+                        query.value(QStringLiteral("Job Description")).toString(),
+                        query.value(QStringLiteral("Protected Record")).toInt() != 0});
+    }
+    m_selected = -1;
+    m_tickets.clear();
+    m_total = 0;
+    if (!m_lines.isEmpty())
+        selectLine(0);
+}
+
+const ShiftLine *TicketSheet::selected() const
+{
+    return m_selected >= 0 && m_selected < lineCount() ? &m_lines[m_selected] : nullptr;
+}
+
+void TicketSheet::selectLine(int row)
+{
+    m_selected = row >= 0 && row < lineCount() ? row : -1;
+    reloadTickets();
+}
+
+void TicketSheet::reloadTickets()
+{
+    m_tickets.clear();
+    m_total = 0;
+    const ShiftLine *line = selected();
+    if (!line)
+        return;
+    const QString remaining =
+        m_kind.hasRemaining ? QStringLiteral(", [Hold Remaining]") : QStringLiteral(", NULL");
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT %1, [Job ID], %2, %3%4 FROM %5 WHERE [Job ID] = :j "
+                                               "ORDER BY %1")
+                                    .arg(bracket(m_kind.idField), bracket(m_kind.numberField),
+                                         bracket(m_kind.quantityField), remaining, bracket(m_kind.table)),
+                                {{QStringLiteral("j"), line->jobId}});
+    while (query.next()) {
+        m_tickets.append({query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2),
+                          query.value(3), query.value(4)});
+    }
+    readTotal();
+}
+
+void TicketSheet::readTotal()
+{
+    const QVariant sum = m_db.scalar(QStringLiteral("SELECT SUM(%1) FROM %2 WHERE [Job ID] = :j")
+                                         .arg(bracket(m_kind.quantityField), bracket(m_kind.table)),
+                                     {{QStringLiteral("j"), selected()->jobId}});
+    m_total = sum.isNull() ? 0 : sum.toLongLong();
+}
+
+int TicketSheet::rowOfTicket(qint64 id) const
+{
+    for (int row = 0; row < ticketCount(); ++row) {
+        if (m_tickets[row].id == id)
+            return row;
+    }
+    return -1;
+}
+
+QString TicketSheet::frameCaption() const
+{
+    const ShiftLine *line = selected();
+    if (!line)
+        return m_kind.emptyFrameCaption;
+    return m_kind.frameCaption + line->jobNumber + QStringLiteral(" - ") + line->jobDescription;
+}
+
+bool TicketSheet::editable() const
+{
+    const ShiftLine *line = selected();
+    return line && !line->protectedRecord;
+}
+
+bool TicketSheet::lineIsProtected(qint64 jobId) const
+{
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT [Protected Record] FROM [Production Table] WHERE [Job ID] = :j"),
+                  {{QStringLiteral("j"), jobId}});
+    return !query.next() || query.value(0).toInt() != 0;
+}
+
+void TicketSheet::markSelectedProtected()
+{
+    if (m_selected >= 0)
+        m_lines[m_selected].protectedRecord = true;
+}
+
+EntryResult TicketSheet::addTicket(int *row)
+{
+    if (!editable())
+        return EntryResult::refused({});
+    const qint64 jobId = selected()->jobId;
+    qint64 id = 0;
+    try {
+        Transaction transaction(m_db);
+        if (lineIsProtected(jobId)) {
+            markSelectedProtected();
+            return EntryResult::protectedLine();
+        }
+        // A hold starts with nothing on hold; the quantity follows when it is typed.
+        const QString sql =
+            m_kind.hasRemaining
+                ? QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Quantity], "
+                                 "[Hold Remaining]) VALUES (:j, 0, 0)")
+                : QStringLiteral("INSERT INTO %1 ([Job ID]) VALUES (:j)").arg(bracket(m_kind.table));
+        id = m_db.lastInsertId(m_db.exec(sql, {{QStringLiteral("j"), jobId}}));
+        transaction.commit();
+    } catch (const KelvaraError &error) {
+        return EntryResult::failed(error);
+    }
+    reloadTickets();
+    if (row)
+        *row = rowOfTicket(id);
+    return EntryResult::ok();
+}
+
+EntryResult TicketSheet::setNumber(int row, const QString &typed)
+{
+    const QuantityEntry::Number number = QuantityEntry::ticketNumber(typed);
+    if (!number.valid)
+        return EntryResult::refused(number.message);
+    return write(row, m_kind.numberField, number.value);
+}
+
+EntryResult TicketSheet::setQuantity(int row, const QString &typed)
+{
+    const CountEntry::Count count = QuantityEntry::quantity(typed);
+    if (!count.value)
+        return EntryResult::refused(count.message);
+    return write(row, m_kind.quantityField, qint64(*count.value));
+}
+
+EntryResult TicketSheet::write(int row, const QString &field, const QVariant &value)
+{
+    if (!editable() || row < 0 || row >= ticketCount())
+        return EntryResult::protectedLine();
+    const Ticket &ticket = m_tickets[row];
+    const QVariant old = field == m_kind.numberField ? ticket.number : ticket.quantity;
+    const bool quantityChanged = field == m_kind.quantityField;
+    if (sameValue(old, value) && !(m_kind.hasRemaining && quantityChanged))
+        return EntryResult::ok();
+    try {
+        Transaction transaction(m_db);
+        if (lineIsProtected(ticket.jobId)) {
+            markSelectedProtected();
+            return EntryResult::protectedLine();
+        }
+        const QSqlQuery update = m_db.exec(
+            QStringLiteral("UPDATE %1 SET %2 = :v WHERE %3 = :id AND %2 IS :old")
+                .arg(bracket(m_kind.table), bracket(field), bracket(m_kind.idField)),
+            {{QStringLiteral("v"), value}, {QStringLiteral("id"), ticket.id}, {QStringLiteral("old"), old}});
+        if (update.numRowsAffected() == 0) {
+            transaction.commit();
+            reloadTickets();
+            return EntryResult::stale();
+        }
+        if (m_kind.hasRemaining)
+            recomputeRemaining(ticket.id);
+        transaction.commit();
+    } catch (const KelvaraError &error) {
+        return EntryResult::failed(error);
+    }
+    reloadTickets();
+    return EntryResult::ok();
+}
+
+void TicketSheet::recomputeRemaining(qint64 ticketId)
+{
+    // What is still on hold is the quantity less what the ticket's distribution rows already
+    // reworked or rejected; a ticket with parts left is no longer disposed of.
+    m_db.exec(
+        QStringLiteral(
+            "UPDATE [Hold Table] SET [Hold Remaining] = [Hold Quantity] - COALESCE((SELECT "
+            "SUM(COALESCE(d.[Reworked Quantity], 0) + COALESCE(d.[Rejects], 0)) FROM [Hold Distribution] d "
+            "WHERE d.[Hold Ticket ID] = [Hold Table].[Hold Ticket ID]), 0) WHERE [Hold Ticket ID] = :id"),
+        {{QStringLiteral("id"), ticketId}});
+    m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 0 WHERE [Hold Ticket ID] = :id AND "
+                             "[Hold Remaining] <> 0"),
+              {{QStringLiteral("id"), ticketId}});
+}
+
+EntryResult TicketSheet::deleteTicket(int row)
+{
+    if (!editable())
+        return EntryResult::refused({});
+    if (row < 0 || row >= ticketCount()) {
+        EntryResult none =
+            EntryResult::box(m_kind.noTicketsToDelete, QStringLiteral("Delete Error"), MsgIcon::Information);
+        return none;
+    }
+    try {
+        Transaction transaction(m_db);
+        if (lineIsProtected(m_tickets[row].jobId)) {
+            markSelectedProtected();
+            return EntryResult::protectedLine();
+        }
+        m_db.exec(QStringLiteral("DELETE FROM %1 WHERE %2 = :id")
+                      .arg(bracket(m_kind.table), bracket(m_kind.idField)),
+                  {{QStringLiteral("id"), m_tickets[row].id}});
+        transaction.commit();
+    } catch (const KelvaraError &error) {
+        EntryResult refusal = EntryResult::box(
+            QStringLiteral("This record cannot be deleted for the following reason:\n%1; Error Code: %2")
+                .arg(error.description())
+                .arg(error.number()),
+            QStringLiteral("Delete Error"), MsgIcon::Critical);
+        reloadTickets();
+        return refusal;
+    }
+    reloadTickets();
+    return EntryResult::ok();
+}
+
+void TicketSheet::cleanUp()
+{
+    // Lines protected meanwhile are left alone: the database refuses changes to them.
+    const QString unprotected =
+        QStringLiteral(" AND [Job ID] NOT IN (SELECT [Job ID] FROM [Production Table] "
+                       "WHERE [Protected Record] <> 0)");
+    const QString table = bracket(m_kind.table);
+    const QString number = bracket(m_kind.numberField);
+    const QString quantity = bracket(m_kind.quantityField);
+    if (m_kind.hasRemaining) {
+        // A hold row starts with quantity 0 rather than null: an empty one is 0 with no number
+        // and nothing distributed.
+        m_db.exec(QStringLiteral(
+                      "DELETE FROM [Hold Table] WHERE [Hold Ticket Number] IS NULL AND "
+                      "COALESCE([Hold Quantity], 0) = 0 AND NOT EXISTS (SELECT 1 FROM "
+                      "[Hold Distribution] d WHERE d.[Hold Ticket ID] = [Hold Table].[Hold Ticket ID])") +
+                  unprotected);
+    } else {
+        m_db.exec(
+            QStringLiteral("DELETE FROM %1 WHERE %2 IS NULL AND %3 IS NULL").arg(table, number, quantity) +
+            unprotected);
+    }
+    m_db.exec(QStringLiteral("UPDATE %1 SET %2 = 0 WHERE %2 IS NULL").arg(table, quantity) + unprotected);
+}

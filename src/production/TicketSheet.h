@@ -1,0 +1,88 @@
+#pragma once
+
+#include "EntryResult.h"
+#include "TicketKind.h"
+
+#include "foundation/DateShift.h"
+
+#include <QList>
+#include <QVariant>
+#include <optional>
+
+class Database;
+
+// A job line of the date-shift as the ticket windows list it.
+struct ShiftLine
+{
+    qint64 jobId = 0;
+    QVariant machineNumber;
+    QString jobNumber;
+    QString jobDescription;
+    bool protectedRecord = false;
+};
+
+// One transfer or hold ticket. Number and quantity are null while a new row is being entered.
+struct Ticket
+{
+    qint64 id = 0;
+    qint64 jobId = 0;
+    QVariant number;
+    QVariant quantity;
+    QVariant remaining; // holds only
+};
+
+// The transfer or hold tickets of a date-shift's lines: the lines, the tickets and total of the
+// selected line, and what adding, typing and deleting do. Every write goes to the one field the
+// user changed, checks that the row still holds what was read, and refuses a protected line.
+class TicketSheet
+{
+public:
+    TicketSheet(Database &db, TicketKind kind) : m_db(db), m_kind(std::move(kind)) {}
+
+    const TicketKind &kind() const { return m_kind; }
+
+    // Reads the date-shift's lines and selects the first.
+    void load(const DateShift &dateShift);
+    const DateShift &dateShift() const { return m_dateShift; }
+    int lineCount() const { return int(m_lines.size()); }
+    const ShiftLine &line(int row) const { return m_lines.at(row); }
+    int selectedLine() const { return m_selected; }
+    const ShiftLine *selected() const;
+    // Selects a line and reads its tickets.
+    void selectLine(int row);
+    void reloadTickets();
+
+    int ticketCount() const { return int(m_tickets.size()); }
+    const Ticket &ticket(int row) const { return m_tickets.at(row); }
+    int rowOfTicket(qint64 id) const;
+    qint64 total() const { return m_total; }
+    // "Transfers for 10-1042 - Bezel, front panel, black"
+    QString frameCaption() const;
+
+    // Tickets of the selected line may be added, changed and deleted.
+    bool editable() const;
+
+    // A new empty ticket row of the selected line, saved at once; its row in ticket().
+    EntryResult addTicket(int *row = nullptr);
+    EntryResult setNumber(int row, const QString &typed);
+    EntryResult setQuantity(int row, const QString &typed);
+    EntryResult deleteTicket(int row);
+
+    // As the window closes: empty ticket rows are removed, a number without quantity gets 0.
+    void cleanUp();
+
+private:
+    EntryResult write(int row, const QString &field, const QVariant &value);
+    bool lineIsProtected(qint64 jobId) const;
+    void recomputeRemaining(qint64 ticketId);
+    void markSelectedProtected();
+    void readTotal();
+
+    Database &m_db;
+    TicketKind m_kind;
+    DateShift m_dateShift;
+    QList<ShiftLine> m_lines;
+    int m_selected = -1;
+    QList<Ticket> m_tickets;
+    qint64 m_total = 0;
+};

@@ -1,0 +1,134 @@
+#include "UnresolvedTicketsModel.h"
+
+#include "DispositionSheet.h"
+#include "GridStyles.h"
+#include "QuantityFormat.h"
+
+#include "foundation/DateShift.h"
+
+#include <QBrush>
+
+namespace {
+enum Column {
+    DateColumn,
+    ShiftColumn,
+    MachineColumn,
+    JobIdColumn,
+    TicketIdColumn,
+    JobNumberColumn,
+    DescriptionColumn,
+    TicketNumberColumn,
+    QuantityColumn,
+    RemainingColumn,
+    ProtectedColumn,
+    FirstReasonColumn
+};
+} // namespace
+
+QStringList UnresolvedTicketsModel::captions()
+{
+    QStringList result{QStringLiteral("Date"),
+                       QStringLiteral("Shift"),
+                       QStringLiteral("Machine No."),
+                       QStringLiteral("Job ID"),
+                       QStringLiteral("Hold Ticket ID"),
+                       QStringLiteral("Job Number"),
+                       QStringLiteral("Job Description"),
+                       QStringLiteral("Hold Ticket Number"),
+                       QStringLiteral("Hold Quantity"),
+                       QStringLiteral("Hold Remaining"),
+                       QStringLiteral("Protected Record")};
+    for (int r = 1; r <= 10; ++r)
+        result << QStringLiteral("RejectReason%1").arg(r);
+    return result;
+}
+
+void UnresolvedTicketsModel::reset(const DispositionSheet *sheet)
+{
+    beginResetModel();
+    m_sheet = sheet;
+    endResetModel();
+}
+
+void UnresolvedTicketsModel::ticketChanged(int row)
+{
+    if (row >= 0 && row < rowCount())
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+int UnresolvedTicketsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_sheet ? 0 : m_sheet->ticketCount();
+}
+
+int UnresolvedTicketsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(captions().size());
+}
+
+QString UnresolvedTicketsModel::text(int row, int column) const
+{
+    const UnresolvedTicket &ticket = m_sheet->ticket(row);
+    switch (column) {
+    case DateColumn:
+        return shortDateText(ticket.date);
+    case ShiftColumn:
+        return QString::number(ticket.shift);
+    case MachineColumn:
+        return ticket.machineNumber.isNull() ? QString() : ticket.machineNumber.toString();
+    case JobIdColumn:
+        return QString::number(ticket.jobId);
+    case TicketIdColumn:
+        return QString::number(ticket.ticketId);
+    case JobNumberColumn:
+        return ticket.jobNumber;
+    case DescriptionColumn:
+        return ticket.jobDescription;
+    case TicketNumberColumn:
+        return ticket.ticketNumber.isNull() ? QString() : ticket.ticketNumber.toString();
+    case QuantityColumn:
+        return QuantityFormat::grouped(ticket.quantity, false);
+    case RemainingColumn:
+        return QuantityFormat::grouped(ticket.remaining, false);
+    case ProtectedColumn:
+        return ticket.protectedRecord ? QStringLiteral("Yes") : QStringLiteral("No");
+    default:
+        return QString::number(ticket.reasons[size_t(column - FirstReasonColumn)]);
+    }
+}
+
+QVariant UnresolvedTicketsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const bool remaining = index.column() == RemainingColumn;
+    switch (role) {
+    case Qt::DisplayRole:
+        return text(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        if (index.column() == JobNumberColumn || index.column() == DescriptionColumn)
+            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+        if (remaining)
+            return GridStyles::foreground(GridStyles::of(text(index.row(), index.column()), false));
+        if (m_sheet->ticket(index.row()).protectedRecord)
+            return QBrush(Qt::darkGray);
+        return {};
+    case Qt::BackgroundRole:
+        if (remaining)
+            return GridStyles::background(GridStyles::of(text(index.row(), index.column()), false));
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant UnresolvedTicketsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return captions().value(section);
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return QString();
+    return QAbstractTableModel::headerData(section, orientation, role);
+}

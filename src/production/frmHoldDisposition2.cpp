@@ -1,0 +1,262 @@
+#include "frmHoldDisposition2.h"
+
+#include "DispositionSheet.h"
+#include "DistributionDelegate.h"
+#include "DistributionModel.h"
+#include "KeepTyped.h"
+#include "UnresolvedTicketsModel.h"
+
+#include "foundation/Session.h"
+#include "widgets/DataWindowParts.h"
+#include "widgets/WaitCursor.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+// Design widths of the ticket grid: the ticket's identity and figures first, the ten reason
+// totals of its line narrow at the end.
+void setTicketWidths(QTableView *grid)
+{
+    const QList<int> widths{84, 44, 84, 60, 96, 90, 200, 128, 96, 104, 110};
+    for (int column = 0; column < grid->model()->columnCount(); ++column)
+        grid->setColumnWidth(column, column < widths.size() ? widths[column] : 106);
+}
+
+void setDistributionWidths(QTableView *grid)
+{
+    const QList<int> widths{60, 76, 128, 330, 124, 110, 250, 104};
+    for (int column = 0; column < widths.size(); ++column)
+        grid->setColumnWidth(column, widths[column]);
+}
+} // namespace
+
+frmHoldDisposition2::frmHoldDisposition2(Session &session, QWidget *parent)
+    : DataWindow(session, QStringLiteral("frmHoldDisposition2"), tr("Disposition Of Hold"), parent)
+{
+    setPlacement(Placement::Maximized);
+    buildUi();
+    resize(1200, 680);
+}
+
+frmHoldDisposition2::~frmHoldDisposition2() = default;
+
+QPushButton *frmHoldDisposition2::makeButton(const QString &objectName, const QString &caption)
+{
+    auto *button = new QPushButton(caption, m_fraHolds);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    button->setMinimumWidth(150);
+    return button;
+}
+
+void frmHoldDisposition2::buildUi()
+{
+    m_frame3D1 = new QGroupBox(tr("Jobs With Unresolved Hold Items"), this);
+    m_frame3D1->setObjectName(QStringLiteral("Frame3D1"));
+    m_tickets = new UnresolvedTicketsModel(this);
+    m_tblShiftData = new QTableView(m_frame3D1);
+    m_tblShiftData->setObjectName(QStringLiteral("tblShiftData"));
+    m_tblShiftData->setModel(m_tickets);
+    m_tblShiftData->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tblShiftData->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tblShiftData->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tblShiftData->verticalHeader()->setDefaultSectionSize(m_tblShiftData->fontMetrics().height() + 8);
+    m_tblShiftData->verticalHeader()->setMinimumWidth(16);
+    setTicketWidths(m_tblShiftData);
+    (new QVBoxLayout(m_frame3D1))->addWidget(m_tblShiftData);
+
+    m_fraHolds = new QGroupBox(tr("Distributions For"), this);
+    m_fraHolds->setObjectName(QStringLiteral("fraHolds"));
+    m_distributions = new DistributionModel(session().prompter(), this);
+    watchModel(m_distributions, QStringLiteral("tblHolds"));
+    m_tblHolds = new QTableView(m_fraHolds);
+    m_tblHolds->setObjectName(QStringLiteral("tblHolds"));
+    m_tblHolds->setModel(m_distributions);
+    m_delegate = new DistributionDelegate(m_tblHolds);
+    m_tblHolds->setItemDelegate(m_delegate);
+    DataWindowParts::setUpEntryGrid(m_tblHolds, 16);
+    setDistributionWidths(m_tblHolds);
+    m_cmdUpdate = makeButton(QStringLiteral("cmdUpdateHold"), tr("&Update Distribution"));
+    m_cmdAdd = makeButton(QStringLiteral("cmdAddHold"), tr("&Add Distribution"));
+    m_cmdDelete = makeButton(QStringLiteral("cmdDeleteHold"), tr("&Delete Distribution"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_cmdUpdate);
+    buttons->addWidget(m_cmdAdd);
+    buttons->addWidget(m_cmdDelete);
+    auto *holdLayout = new QVBoxLayout(m_fraHolds);
+    holdLayout->addLayout(buttons);
+    holdLayout->addWidget(m_tblHolds);
+
+    m_cmdOK = new QPushButton(tr("&OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
+    m_cmdOK->setAutoDefault(false);
+    m_cmdOK->setMinimumWidth(100);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(m_cmdOK);
+    bottom->addStretch();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_frame3D1, 3);
+    layout->addWidget(m_fraHolds, 2);
+    layout->addLayout(bottom);
+
+    addGrid(m_tblHolds, QStringLiteral("HOLDS"));
+    addGrid(m_tblShiftData, QStringLiteral("URHOLDTIX"));
+
+    connect(m_tblShiftData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &frmHoldDisposition2::ticketChanged);
+    connect(m_distributions, &SheetEntryModel::stored, this, [this] {
+        m_tickets->ticketChanged(m_sheet ? m_sheet->selectedTicket() : -1);
+        showDistributions();
+    });
+    connect(m_distributions, &SheetEntryModel::keepTyped, this,
+            [this](const QModelIndex &index, const QString &text) {
+                KeepTyped::reopen(m_tblHolds, m_delegate, index, text);
+            });
+    connect(m_cmdAdd, &QPushButton::clicked, this, &frmHoldDisposition2::addDistribution);
+    connect(m_cmdDelete, &QPushButton::clicked, this, &frmHoldDisposition2::deleteDistribution);
+    connect(m_cmdUpdate, &QPushButton::clicked, this, &frmHoldDisposition2::updateDistribution);
+    connect(m_cmdOK, &QPushButton::clicked, this, [this] {
+        m_cmdOK->setEnabled(false);
+        if (!close())
+            m_cmdOK->setEnabled(true);
+    });
+}
+
+bool frmHoldDisposition2::loadData()
+{
+    m_sheet = std::make_unique<DispositionSheet>(db());
+    if (!runStep({}, [&] { m_sheet->load(); }))
+        return false;
+    m_tickets->reset(m_sheet.get());
+    m_distributions->reset(m_sheet.get());
+    if (m_sheet->selectedTicket() >= 0) {
+        QSignalBlocker block(m_tblShiftData->selectionModel());
+        m_tblShiftData->setCurrentIndex(m_tickets->index(m_sheet->selectedTicket(), 0));
+    }
+    showDistributions();
+    m_tblShiftData->setFocus();
+    return true;
+}
+
+void frmHoldDisposition2::releaseData()
+{
+    m_distributions->reset(nullptr);
+    m_tickets->reset(nullptr);
+    m_sheet.reset();
+}
+
+void frmHoldDisposition2::ticketChanged()
+{
+    if (!m_sheet)
+        return;
+    WaitCursor wait;
+    const int row = m_tblShiftData->currentIndex().row();
+    runStep(QStringLiteral("Ticket Change"), [&] { m_sheet->selectTicket(row); });
+    m_distributions->reset(m_sheet.get());
+    showDistributions();
+}
+
+void frmHoldDisposition2::showDistributions()
+{
+    if (!m_sheet)
+        return;
+    const bool editable = m_sheet->editable();
+    const bool any = m_sheet->distributionCount() > 0;
+    m_fraHolds->setTitle(m_sheet->frameCaption());
+    m_tblHolds->setEditTriggers(
+        editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                       QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked
+                 : QAbstractItemView::NoEditTriggers);
+    m_cmdAdd->setEnabled(editable);
+    m_cmdDelete->setEnabled(editable && any);
+    m_cmdUpdate->setEnabled(editable && any);
+}
+
+void frmHoldDisposition2::addDistribution()
+{
+    if (!m_sheet || !m_sheet->editable())
+        return;
+    int row = -1;
+    const EntryResult result = m_sheet->addDistribution(session().clock().now(), &row);
+    m_distributions->reset(m_sheet.get());
+    m_distributions->settle({}, {}, result);
+    showDistributions();
+    if (row < 0)
+        return;
+    // The receiving line is picked first.
+    const QModelIndex cell = m_distributions->index(row, DistributionModel::ReworkedIntoColumn);
+    m_tblHolds->setCurrentIndex(cell);
+    m_tblHolds->setFocus();
+    m_tblHolds->edit(cell);
+}
+
+void frmHoldDisposition2::deleteDistribution()
+{
+    if (!m_sheet || !m_sheet->editable())
+        return;
+    const EntryResult result = m_sheet->deleteDistribution(m_tblHolds->currentIndex().row());
+    m_distributions->reset(m_sheet.get());
+    m_distributions->settle({}, {}, result);
+    m_tickets->ticketChanged(m_sheet->selectedTicket());
+    showDistributions();
+    afterDelete();
+}
+
+void frmHoldDisposition2::afterDelete()
+{
+    if (m_sheet->distributionCount() > 0) {
+        m_tblHolds->setCurrentIndex(m_distributions->index(m_sheet->distributionCount() - 1, 0));
+        m_tblHolds->setFocus();
+    } else {
+        m_cmdAdd->setFocus();
+    }
+}
+
+void frmHoldDisposition2::updateDistribution()
+{
+    // Entries are saved as each cell is left: Update takes what is typed now and reads the
+    // ticket's rows again.
+    if (QLineEdit *editor = m_delegate->currentEditor(); editor && editor->isModified()) {
+        m_distributions->setData(m_tblHolds->currentIndex(), editor->text());
+        editor->setModified(false);
+    }
+    if (!m_sheet)
+        return;
+    runStep(QStringLiteral("Update"), [&] { m_sheet->selectTicket(m_sheet->selectedTicket()); });
+    m_distributions->reset(m_sheet.get());
+    showDistributions();
+    m_tblHolds->setFocus();
+}
+
+bool frmHoldDisposition2::hasUnsavedEntry() const
+{
+    QLineEdit *editor = m_delegate->currentEditor();
+    return editor && editor->isModified();
+}
+
+void frmHoldDisposition2::discardUnsavedEntry()
+{
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(m_delegate->currentEditor(), &escape);
+}
+
+void frmHoldDisposition2::beforeUnload()
+{
+    WaitCursor wait;
+    try {
+        m_sheet->finish();
+    } catch (const KelvaraError &error) {
+        reportFailure(QStringLiteral("Form_Unload Event"), error);
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "widgets/DataWindow.h"
+
+#include <memory>
+
+class DispositionSheet;
+class DistributionDelegate;
+class DistributionModel;
+class QGroupBox;
+class QPushButton;
+class QTableView;
+class UnresolvedTicketsModel;
+
+// "Disposition Of Hold": every hold ticket not yet disposed of, whatever its date, and the
+// distribution rows of the selected one, which rework its parts into later lines or reject them
+// by reason.
+class frmHoldDisposition2 : public DataWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmHoldDisposition2(Session &session, QWidget *parent = nullptr);
+    ~frmHoldDisposition2() override;
+
+    DispositionSheet *sheet() const { return m_sheet.get(); }
+    DistributionModel *distributionModel() const { return m_distributions; }
+
+protected:
+    bool loadData() override;
+    void releaseData() override;
+    void beforeUnload() override;
+    bool hasUnsavedEntry() const override;
+    void discardUnsavedEntry() override;
+
+private:
+    void buildUi();
+    QPushButton *makeButton(const QString &objectName, const QString &caption);
+    void ticketChanged();
+    void showDistributions();
+    void addDistribution();
+    void deleteDistribution();
+    void updateDistribution();
+    void afterDelete();
+
+    std::unique_ptr<DispositionSheet> m_sheet;
+    UnresolvedTicketsModel *m_tickets = nullptr;
+    DistributionModel *m_distributions = nullptr;
+    DistributionDelegate *m_delegate = nullptr;
+
+    QGroupBox *m_frame3D1 = nullptr;
+    QTableView *m_tblShiftData = nullptr;
+    QGroupBox *m_fraHolds = nullptr;
+    QTableView *m_tblHolds = nullptr;
+    QPushButton *m_cmdAdd = nullptr;
+    QPushButton *m_cmdDelete = nullptr;
+    QPushButton *m_cmdUpdate = nullptr;
+    QPushButton *m_cmdOK = nullptr;
+};

@@ -1,0 +1,120 @@
+#include "frmRejects.h"
+
+#include "CountEntryDelegate.h"
+#include "KeepTyped.h"
+#include "RejectsModel.h"
+#include "RejectsSheet.h"
+
+#include "foundation/Session.h"
+#include "widgets/DataWindowParts.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+void setDesignWidths(QTableView *grid)
+{
+    const QList<int> widths{58, 84, 42, 70, 80, 190, 70, 70};
+    for (int column = 0; column < RejectsModel::ColumnCount; ++column)
+        grid->setColumnWidth(column, column < widths.size() ? widths[column] : 88);
+}
+} // namespace
+
+frmRejects::frmRejects(Session &session, QWidget *parent)
+    : DataWindow(session, QStringLiteral("frmRejects"), tr("Rejects by Reason"), parent)
+{
+    setPlacement(Placement::Maximized);
+    buildUi();
+    resize(1200, 640);
+}
+
+frmRejects::~frmRejects() = default;
+
+QString frmRejects::command()
+{
+    return QStringLiteral("REJECTS BY REASON");
+}
+
+void frmRejects::buildUi()
+{
+    m_label1 = DataWindowParts::makeCaptionLabel(QStringLiteral("Label1"), this);
+    m_lblReadOnly = DataWindowParts::makeNoteLabel(
+        QStringLiteral("lblReadOnly"),
+        tr("Protected lines are shown in gray: their rejects cannot be changed."), this);
+    m_model = new RejectsModel(session().prompter(), this);
+    watchModel(m_model, QStringLiteral("Table1"));
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("Table1"));
+    m_table->setModel(m_model);
+    m_delegate = new CountEntryDelegate(m_table);
+    m_table->setItemDelegate(m_delegate);
+    DataWindowParts::setUpEntryGrid(m_table, 16);
+    m_table->setTabKeyNavigation(true);
+    QHeaderView *header = m_table->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
+    header->setMinimumHeight(2 * m_table->fontMetrics().height() + 12);
+    setDesignWidths(m_table);
+    addGrid(m_table, QStringLiteral("Rejects"));
+
+    m_cmdOK = new QPushButton(tr("&OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
+    m_cmdOK->setAutoDefault(false);
+    m_cmdOK->setMinimumWidth(100);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(m_cmdOK);
+    bottom->addStretch();
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_label1);
+    layout->addWidget(m_lblReadOnly);
+    layout->addWidget(m_table, 1);
+    layout->addLayout(bottom);
+
+    connect(m_model, &SheetEntryModel::keepTyped, this,
+            [this](const QModelIndex &index, const QString &text) {
+                KeepTyped::reopen(m_table, m_delegate, index, text);
+            });
+    connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
+}
+
+bool frmRejects::loadData()
+{
+    const DateShift dateShift = session().currentDateShift();
+    m_label1->setText(dateShift.caption());
+    m_sheet = std::make_unique<RejectsSheet>(db());
+    if (!runStep({}, [&] { m_sheet->load(dateShift, session().rejectsByLine); }))
+        return false;
+    m_model->reset(m_sheet.get());
+    bool anyProtected = false;
+    for (int row = 0; row < m_sheet->count(); ++row)
+        anyProtected = anyProtected || !m_sheet->mayEdit(row);
+    m_lblReadOnly->setVisible(anyProtected);
+    if (m_sheet->count() > 0)
+        m_table->setCurrentIndex(m_model->index(0, RejectsModel::FirstReasonColumn));
+    m_table->setFocus();
+    return true;
+}
+
+void frmRejects::releaseData()
+{
+    m_model->reset(nullptr);
+    m_sheet.reset();
+}
+
+bool frmRejects::hasUnsavedEntry() const
+{
+    QLineEdit *editor = m_delegate->currentEditor();
+    return editor && editor->isModified();
+}
+
+void frmRejects::discardUnsavedEntry()
+{
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(m_delegate->currentEditor(), &escape);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "widgets/DataWindow.h"
+
+#include <memory>
+
+class CountEntryDelegate;
+class QLabel;
+class QPushButton;
+class QTableView;
+class RejectsModel;
+class RejectsSheet;
+
+// "Rejects by Reason": the rejects the counts window computed for each production line of the
+// date-shift, split by the user into the ten reasons. Opened by the counts window's Rejects
+// button, on the rejects by line it left in the session.
+class frmRejects : public DataWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmRejects(Session &session, QWidget *parent = nullptr);
+    ~frmRejects() override;
+
+    // The command it is registered under; no menu shows it.
+    static QString command();
+    RejectsSheet *sheet() const { return m_sheet.get(); }
+    RejectsModel *model() const { return m_model; }
+
+protected:
+    bool loadData() override;
+    void releaseData() override;
+    bool hasUnsavedEntry() const override;
+    void discardUnsavedEntry() override;
+
+private:
+    void buildUi();
+
+    std::unique_ptr<RejectsSheet> m_sheet;
+    RejectsModel *m_model = nullptr;
+    CountEntryDelegate *m_delegate = nullptr;
+    QLabel *m_label1 = nullptr;
+    QLabel *m_lblReadOnly = nullptr;
+    QTableView *m_table = nullptr;
+    QPushButton *m_cmdOK = nullptr;
+};

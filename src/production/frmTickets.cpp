@@ -1,0 +1,310 @@
+#include "frmTickets.h"
+
+#include "CountEntryDelegate.h"
+#include "KeepTyped.h"
+#include "QuantityFormat.h"
+#include "ShiftLinesModel.h"
+#include "TicketModel.h"
+#include "TicketSheet.h"
+
+#include "foundation/Session.h"
+#include "widgets/DataWindowParts.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kRefreshInterval = 60000;
+
+void setUpLineGrid(QTableView *grid)
+{
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+    grid->verticalHeader()->setMinimumWidth(16);
+    grid->setColumnWidth(ShiftLinesModel::JobIdColumn, 70);
+    grid->setColumnWidth(ShiftLinesModel::MachineColumn, 110);
+    grid->setColumnWidth(ShiftLinesModel::JobNumberColumn, 110);
+    grid->horizontalHeader()->setStretchLastSection(true);
+}
+} // namespace
+
+frmTickets::frmTickets(Session &session, const TicketKind &kind, QWidget *parent)
+    : DataWindow(session, kind.windowName, kind.title, parent), m_kind(kind)
+{
+    buildUi();
+    resize(760, 620);
+}
+
+frmTickets::~frmTickets()
+{
+    m_timer->stop();
+}
+
+QPushButton *frmTickets::makeButton(const QString &verb)
+{
+    auto *button = new QPushButton(QStringLiteral("&%1 %2").arg(verb, m_kind.buttonNoun), m_fraTickets);
+    button->setObjectName(QStringLiteral("cmd%1%2").arg(verb, m_kind.buttonNoun));
+    button->setAutoDefault(false);
+    button->setMinimumWidth(130);
+    return button;
+}
+
+void frmTickets::buildUi()
+{
+    m_label1 = DataWindowParts::makeCaptionLabel(QStringLiteral("Label1"), this);
+
+    m_frame3D1 = new QGroupBox(tr("Jobs Run This Shift"), this);
+    m_frame3D1->setObjectName(QStringLiteral("Frame3D1"));
+    m_lines = new ShiftLinesModel(this);
+    m_tblShiftData = new QTableView(m_frame3D1);
+    m_tblShiftData->setObjectName(QStringLiteral("tblShiftData"));
+    m_tblShiftData->setModel(m_lines);
+    setUpLineGrid(m_tblShiftData);
+    (new QVBoxLayout(m_frame3D1))->addWidget(m_tblShiftData);
+
+    m_fraTickets = new QGroupBox(m_kind.emptyFrameCaption, this);
+    m_fraTickets->setObjectName(m_kind.frameName);
+    m_tickets = new TicketModel(m_kind, session().prompter(), this);
+    watchModel(m_tickets, m_kind.gridName);
+    m_tblTickets = new QTableView(m_fraTickets);
+    m_tblTickets->setObjectName(m_kind.gridName);
+    m_tblTickets->setModel(m_tickets);
+    m_delegate = new CountEntryDelegate(m_tblTickets);
+    m_tblTickets->setItemDelegate(m_delegate);
+    DataWindowParts::setUpEntryGrid(m_tblTickets, 16);
+    for (int column = 0; column < m_tickets->columnCount(); ++column)
+        m_tblTickets->setColumnWidth(column, column == 0 ? 80 : 150);
+    m_cmdUpdate = makeButton(QStringLiteral("Update"));
+    m_cmdAdd = makeButton(QStringLiteral("Add"));
+    m_cmdDelete = makeButton(QStringLiteral("Delete"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_cmdUpdate);
+    buttons->addWidget(m_cmdAdd);
+    buttons->addWidget(m_cmdDelete);
+    auto *ticketLayout = new QVBoxLayout(m_fraTickets);
+    ticketLayout->addLayout(buttons);
+    ticketLayout->addWidget(m_tblTickets);
+
+    m_cmdOK = new QPushButton(tr("&OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
+    m_cmdOK->setAutoDefault(false);
+    m_cmdOK->setMinimumWidth(100);
+    auto *label2 = new QLabel(tr("Total:"), this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    m_lblTotal = new QLabel(this);
+    m_lblTotal->setObjectName(m_kind.totalLabelName);
+    m_lblTotal->setMinimumWidth(90);
+    m_lblTotal->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont bold = m_lblTotal->font();
+    bold.setBold(true);
+    m_lblTotal->setFont(bold);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(m_cmdOK);
+    bottom->addStretch(1);
+    bottom->addWidget(label2);
+    bottom->addWidget(m_lblTotal);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_label1);
+    layout->addWidget(m_frame3D1, 3);
+    layout->addWidget(m_fraTickets, 2);
+    layout->addLayout(bottom);
+
+    addGrid(m_tblTickets, m_kind.ticketsSection);
+    addGrid(m_tblShiftData, m_kind.linesSection);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(kRefreshInterval);
+
+    connect(m_tblShiftData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &frmTickets::lineChanged);
+    connect(m_tickets, &SheetEntryModel::stored, this, &frmTickets::showTickets);
+    connect(m_tickets, &SheetEntryModel::keepTyped, this,
+            [this](const QModelIndex &index, const QString &text) {
+                KeepTyped::reopen(m_tblTickets, m_delegate, index, text);
+            });
+    connect(m_cmdAdd, &QPushButton::clicked, this, &frmTickets::addTicket);
+    connect(m_cmdDelete, &QPushButton::clicked, this, &frmTickets::deleteTicket);
+    connect(m_cmdUpdate, &QPushButton::clicked, this, &frmTickets::updateTicket);
+    connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_timer, &QTimer::timeout, this, &frmTickets::refreshPending);
+}
+
+bool frmTickets::loadData()
+{
+    const DateShift dateShift = session().currentDateShift();
+    m_label1->setText(dateShift.caption());
+    m_sheet = std::make_unique<TicketSheet>(db(), m_kind);
+    if (!runStep({}, [&] { m_sheet->load(dateShift); }))
+        return false;
+    m_lines->reset(m_sheet.get());
+    m_tickets->reset(m_sheet.get());
+    selectLineRow(m_sheet->selectedLine());
+    showTickets();
+    if (m_kind.refreshTimer)
+        m_timer->start();
+    m_tblShiftData->setFocus();
+    return true;
+}
+
+void frmTickets::releaseData()
+{
+    m_timer->stop();
+    m_tickets->reset(nullptr);
+    m_lines->reset(nullptr);
+    m_sheet.reset();
+}
+
+void frmTickets::selectLineRow(int row)
+{
+    if (row < 0)
+        return;
+    QSignalBlocker block(m_tblShiftData->selectionModel());
+    m_tblShiftData->setCurrentIndex(m_lines->index(row, 0));
+}
+
+void frmTickets::lineChanged()
+{
+    if (!m_sheet)
+        return;
+    const int row = m_tblShiftData->currentIndex().row();
+    if (!runStep(QStringLiteral("Line Change"), [&] { m_sheet->selectLine(row); }))
+        return;
+    m_tickets->reset(m_sheet.get());
+    showTickets();
+}
+
+void frmTickets::showTickets()
+{
+    if (!m_sheet)
+        return;
+    m_fraTickets->setTitle(m_sheet->frameCaption());
+    m_lblTotal->setText(QuantityFormat::grouped(m_sheet->total(), true));
+    m_tblTickets->setEditTriggers(
+        m_sheet->editable() ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                  QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked
+                            : QAbstractItemView::NoEditTriggers);
+    updateButtons();
+}
+
+void frmTickets::updateButtons()
+{
+    const bool editable = m_sheet && m_sheet->editable();
+    const bool any = m_sheet && m_sheet->ticketCount() > 0;
+    m_cmdAdd->setEnabled(editable);
+    m_cmdDelete->setEnabled(editable && any);
+    m_cmdUpdate->setEnabled(editable && any);
+}
+
+bool frmTickets::commitPendingEdit()
+{
+    QLineEdit *editor = m_delegate->currentEditor();
+    if (!editor || !editor->isModified())
+        return true;
+    const QModelIndex cell = m_tblTickets->currentIndex();
+    const bool stored = m_tickets->setData(cell, editor->text());
+    if (stored)
+        editor->setModified(false);
+    return stored;
+}
+
+void frmTickets::addTicket()
+{
+    if (!m_sheet || !m_sheet->editable())
+        return;
+    int row = -1;
+    const EntryResult result = m_sheet->addTicket(&row);
+    m_tickets->reset(m_sheet.get());
+    m_tickets->settle({}, {}, result);
+    showTickets();
+    if (row < 0)
+        return;
+    const QModelIndex cell = m_tickets->index(row, TicketModel::NumberColumn);
+    m_tblTickets->setCurrentIndex(cell);
+    m_tblTickets->setFocus();
+    m_tblTickets->edit(cell);
+}
+
+void frmTickets::deleteTicket()
+{
+    if (!m_sheet || !m_sheet->editable())
+        return;
+    const EntryResult result = m_sheet->deleteTicket(m_tblTickets->currentIndex().row());
+    m_tickets->reset(m_sheet.get());
+    m_tickets->settle({}, {}, result);
+    showTickets();
+    if (m_sheet->ticketCount() > 0) {
+        m_tblTickets->setCurrentIndex(
+            m_tickets->index(m_sheet->ticketCount() - 1, TicketModel::NumberColumn));
+        m_tblTickets->setFocus();
+    } else {
+        m_cmdAdd->setFocus();
+    }
+}
+
+void frmTickets::updateTicket()
+{
+    if (!m_sheet)
+        return;
+    const QModelIndex current = m_tblTickets->currentIndex();
+    const qint64 id = current.isValid() ? m_sheet->ticket(current.row()).id : 0;
+    runStep(QStringLiteral("Update"), [&] { m_sheet->reloadTickets(); });
+    m_tickets->reset(m_sheet.get());
+    showTickets();
+    const int row = m_sheet->rowOfTicket(id);
+    if (row >= 0)
+        m_tblTickets->setCurrentIndex(m_tickets->index(row, std::max(current.column(), 0)));
+    m_tblTickets->setFocus();
+}
+
+void frmTickets::refreshPending()
+{
+    if (!m_sheet || !hasUnsavedEntry())
+        return;
+    // What was typed is saved first; a refused entry stays in its cell and nothing is re-read.
+    if (!commitPendingEdit())
+        return;
+    m_tblTickets->setFocus();
+    if (!runStep(QStringLiteral("Timer1"), [&] { m_sheet->load(m_sheet->dateShift()); }))
+        return;
+    m_lines->reset(m_sheet.get());
+    m_tickets->reset(m_sheet.get());
+    selectLineRow(m_sheet->selectedLine());
+    showTickets();
+}
+
+bool frmTickets::hasUnsavedEntry() const
+{
+    QLineEdit *editor = m_delegate->currentEditor();
+    return editor && editor->isModified();
+}
+
+void frmTickets::discardUnsavedEntry()
+{
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(m_delegate->currentEditor(), &escape);
+}
+
+void frmTickets::beforeUnload()
+{
+    m_timer->stop();
+    try {
+        m_sheet->cleanUp();
+    } catch (const KelvaraError &error) {
+        reportFailure(QStringLiteral("Form_Unload Event"), error);
+    }
+}

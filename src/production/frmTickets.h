@@ -1,0 +1,71 @@
+#pragma once
+
+#include "TicketKind.h"
+
+#include "widgets/DataWindow.h"
+
+#include <memory>
+
+class CountEntryDelegate;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTimer;
+class ShiftLinesModel;
+class TicketModel;
+class TicketSheet;
+
+// The transfers window ("frmTransfer2") and the production-on-hold window ("frmOnHold2"): the
+// job lines of the current date-shift above, the tickets of the selected line below with their
+// total. One class; the ticket kind names the table, captions and extra rules.
+class frmTickets : public DataWindow
+{
+    Q_OBJECT
+
+public:
+    frmTickets(Session &session, const TicketKind &kind, QWidget *parent = nullptr);
+    ~frmTickets() override;
+
+    TicketSheet *sheet() const { return m_sheet.get(); }
+    TicketModel *ticketModel() const { return m_tickets; }
+    // Timer1's work in the hold window: a pending edit is saved, then the lines are read again.
+    void refreshPending();
+
+protected:
+    bool loadData() override;
+    void releaseData() override;
+    void beforeUnload() override;
+    bool hasUnsavedEntry() const override;
+    void discardUnsavedEntry() override;
+
+private:
+    void buildUi();
+    QPushButton *makeButton(const QString &verb);
+    void lineChanged();
+    void showTickets();
+    void updateButtons();
+    bool commitPendingEdit();
+    void addTicket();
+    void deleteTicket();
+    void updateTicket();
+    void selectLineRow(int row);
+
+    TicketKind m_kind;
+    std::unique_ptr<TicketSheet> m_sheet;
+    ShiftLinesModel *m_lines = nullptr;
+    TicketModel *m_tickets = nullptr;
+    CountEntryDelegate *m_delegate = nullptr;
+
+    QLabel *m_label1 = nullptr;
+    QGroupBox *m_frame3D1 = nullptr;
+    QTableView *m_tblShiftData = nullptr;
+    QGroupBox *m_fraTickets = nullptr;
+    QTableView *m_tblTickets = nullptr;
+    QPushButton *m_cmdAdd = nullptr;
+    QPushButton *m_cmdDelete = nullptr;
+    QPushButton *m_cmdUpdate = nullptr;
+    QLabel *m_lblTotal = nullptr;
+    QPushButton *m_cmdOK = nullptr;
+    QTimer *m_timer = nullptr;
+};

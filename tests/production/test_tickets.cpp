@@ -1,0 +1,279 @@
+#include "TestSupport.h"
+
+#include "production/TicketSheet.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+// The transfer and hold tickets of a date-shift's lines: entries, refusals, totals, the
+// remaining quantity of holds, the clean-up as the window closes, protection and rows changed
+// on another workstation.
+class TestTickets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void entries_data();
+    void entries();
+    void totalFollowsTheSelectedLine();
+    void cleanUpRemovesEmptyRows_data();
+    void cleanUpRemovesEmptyRows();
+    void holdRemainingKeepsWhatWasDisposed();
+    void protectedLineIsReadOnly();
+    void refusedWriteKeepsTheText();
+    void rowChangedElsewhereIsReadAgain();
+    void deleteFailures();
+
+private:
+    TicketSheet &sheet(bool holds)
+    {
+        m_sheet =
+            std::make_unique<TicketSheet>(m_world->db, holds ? TicketKind::holds() : TicketKind::transfers());
+        m_sheet->load({kMonday, 2});
+        return *m_sheet;
+    }
+    QVariant stored(const QString &sql) const { return m_world->db.scalar(sql); }
+
+    std::unique_ptr<DatabaseWorld> m_world;
+    std::unique_ptr<TicketSheet> m_sheet;
+    qint64 m_line = 0;
+    qint64 m_second = 0;
+
+    static inline const QDate kMonday{2026, 12, 7};
+};
+
+void TestTickets::init()
+{
+    m_world = std::make_unique<DatabaseWorld>(QStringLiteral("C"), QStringList{QStringLiteral("A-100")});
+    m_second = Fixture::line(m_world->db, kMonday, 2, 7, QStringLiteral("A-100"));
+    m_line = Fixture::line(m_world->db, kMonday, 2, 3, QStringLiteral("A-100"));
+    Fixture::line(m_world->db, kMonday, 1, 3, QStringLiteral("A-100"));
+}
+
+void TestTickets::cleanup()
+{
+    m_sheet.reset();
+    m_world.reset();
+}
+
+void TestTickets::entries_data()
+{
+    QTest::addColumn<bool>("holds");
+    QTest::addColumn<bool>("number");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<QString>("value"); // stored value after the entry ("" = null)
+    QTest::addColumn<QString>("remaining");
+
+    QTest::newRow("transfer sum") << false << false << "100+50" << true << "150"
+                                  << "";
+    QTest::newRow("hold sum restarts remaining") << true << false << "40+20" << true << "60"
+                                                 << "60";
+    QTest::newRow("negative quantity") << false << false << "5-9" << false << ""
+                                       << "";
+    QTest::newRow("negative hold keeps remaining") << true << false << "-3" << false << "0"
+                                                   << "0";
+    QTest::newRow("beyond a count") << false << false << "99999*99999" << false << ""
+                                    << "";
+    QTest::newRow("ticket number") << false << true << " 40012 " << true << "40012"
+                                   << "";
+    QTest::newRow("number with letters") << true << true << "12a" << false << ""
+                                         << "0";
+    QTest::newRow("number with a point") << false << true << "7.5" << false << ""
+                                         << "";
+    QTest::newRow("negative number") << false << true << "-7" << false << ""
+                                     << "";
+}
+
+void TestTickets::entries()
+{
+    QFETCH(bool, holds);
+    QFETCH(bool, number);
+    QFETCH(QString, typed);
+    QFETCH(bool, stored);
+    QFETCH(QString, value);
+    QFETCH(QString, remaining);
+
+    TicketSheet &tickets = sheet(holds);
+    QCOMPARE(tickets.selected()->jobId, m_line); // machine 3 comes first
+    int row = -1;
+    QVERIFY(tickets.addTicket(&row).stored);
+    QCOMPARE(row, 0);
+    const EntryResult result = number ? tickets.setNumber(row, typed) : tickets.setQuantity(row, typed);
+    QCOMPARE(result.stored, stored);
+    QCOMPARE(result.message.isEmpty(), stored);
+    QVERIFY(!result.keepText);
+    const TicketKind &kind = tickets.kind();
+    QSqlQuery query =
+        m_world->db.exec(QStringLiteral("SELECT [%1], [%2] FROM [%3]")
+                             .arg(number ? kind.numberField : kind.quantityField,
+                                  holds ? QStringLiteral("Hold Remaining") : kind.quantityField, kind.table));
+    QVERIFY(query.next());
+    QCOMPARE(query.value(0).isNull() ? QString() : query.value(0).toString(), value);
+    if (holds)
+        QCOMPARE(query.value(1).toString(), remaining);
+    const Ticket &shown = tickets.ticket(0);
+    const QVariant shownValue = number ? shown.number : shown.quantity;
+    QCOMPARE(shownValue.isNull() ? QString() : shownValue.toString(), value);
+}
+
+void TestTickets::totalFollowsTheSelectedLine()
+{
+    Fixture::transfer(m_world->db, m_line, 1, 120);
+    Fixture::transfer(m_world->db, m_line, 2, 1000);
+    Fixture::transfer(m_world->db, m_second, 3, 5);
+    TicketSheet &tickets = sheet(false);
+    QCOMPARE(tickets.ticketCount(), 2);
+    QCOMPARE(tickets.total(), 1120);
+    QCOMPARE(tickets.frameCaption(), QStringLiteral("Transfers for A-100 - Part A-100"));
+    tickets.selectLine(1);
+    QCOMPARE(tickets.total(), 5);
+    QVERIFY(tickets.setQuantity(0, QStringLiteral("25")).stored);
+    QCOMPARE(tickets.total(), 25);
+    QVERIFY(tickets.deleteTicket(0).stored);
+    QCOMPARE(tickets.ticketCount(), 0);
+    QCOMPARE(tickets.total(), 0);
+}
+
+void TestTickets::cleanUpRemovesEmptyRows_data()
+{
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("transfers") << false;
+    QTest::newRow("holds") << true;
+}
+
+void TestTickets::cleanUpRemovesEmptyRows()
+{
+    QFETCH(bool, holds);
+    TicketSheet &tickets = sheet(holds);
+    int empty = -1, numbered = -1, full = -1;
+    QVERIFY(tickets.addTicket(&empty).stored);
+    QVERIFY(tickets.addTicket(&numbered).stored);
+    QVERIFY(tickets.setNumber(numbered, QStringLiteral("501")).stored);
+    QVERIFY(tickets.addTicket(&full).stored);
+    QVERIFY(tickets.setNumber(full, QStringLiteral("502")).stored);
+    QVERIFY(tickets.setQuantity(full, QStringLiteral("30")).stored);
+    tickets.cleanUp();
+    const TicketKind &kind = tickets.kind();
+    QSqlQuery query = m_world->db.exec(QStringLiteral("SELECT [%1], [%2] FROM [%3] ORDER BY 1")
+                                           .arg(kind.numberField, kind.quantityField, kind.table));
+    QStringList rows;
+    while (query.next())
+        rows << query.value(0).toString() + '|' + query.value(1).toString();
+    QCOMPARE(rows, (QStringList{"501|0", "502|30"}));
+}
+
+void TestTickets::holdRemainingKeepsWhatWasDisposed()
+{
+    // A ticket of 100, 30 reworked and 10 rejected: 60 left. One fully disposed of.
+    const qint64 open = Fixture::hold(m_world->db, m_line, 11, 100, 60);
+    Fixture::distribution(m_world->db, open, QVariant(), 30, 10, 4);
+    const qint64 done = Fixture::hold(m_world->db, m_line, 12, 50, 0, true);
+    Fixture::distribution(m_world->db, done, QVariant(), 50);
+    TicketSheet &tickets = sheet(true);
+
+    QVERIFY(tickets.setQuantity(tickets.rowOfTicket(open), QStringLiteral("120")).stored);
+    QCOMPARE(
+        stored(QStringLiteral("SELECT [Hold Remaining] FROM [Hold Table] WHERE [Hold Ticket Number] = 11"))
+            .toInt(),
+        80);
+    // Saving the disposed ticket unchanged leaves it disposed; more parts put on hold reopen it.
+    QVERIFY(tickets.setQuantity(tickets.rowOfTicket(done), QStringLiteral("50")).stored);
+    QCOMPARE(stored(QStringLiteral("SELECT [Hold Remaining] || '|' || [Disposed of] FROM [Hold Table] "
+                                   "WHERE [Hold Ticket Number] = 12"))
+                 .toString(),
+             QStringLiteral("0|1"));
+    QVERIFY(tickets.setQuantity(tickets.rowOfTicket(done), QStringLiteral("55")).stored);
+    QCOMPARE(stored(QStringLiteral("SELECT [Hold Remaining] || '|' || [Disposed of] FROM [Hold Table] "
+                                   "WHERE [Hold Ticket Number] = 12"))
+                 .toString(),
+             QStringLiteral("5|0"));
+}
+
+void TestTickets::protectedLineIsReadOnly()
+{
+    Fixture::transfer(m_world->db, m_line, 1, 10);
+    Fixture::protect(m_world->db, kMonday, 2);
+    TicketSheet &tickets = sheet(false);
+    QVERIFY(!tickets.editable());
+    QVERIFY(!tickets.addTicket().stored);
+    QVERIFY(!tickets.setQuantity(0, QStringLiteral("99")).stored);
+    QVERIFY(!tickets.deleteTicket(0).stored);
+    QCOMPARE(
+        stored(QStringLiteral("SELECT COUNT(*) || '|' || SUM([Transfer Quantity]) FROM [Transfer Table]"))
+            .toString(),
+        QStringLiteral("1|10"));
+
+    // Protected on another workstation after the lines were read.
+    Fixture::protect(m_world->db, kMonday, 2, false);
+    TicketSheet &fresh = sheet(false);
+    QVERIFY(fresh.editable());
+    Fixture::protect(m_world->db, kMonday, 2);
+    const EntryResult result = fresh.setQuantity(0, QStringLiteral("99"));
+    QVERIFY(!result.stored);
+    QVERIFY(result.message.contains(QStringLiteral("protected")));
+    QVERIFY(!fresh.editable());
+    QCOMPARE(stored(QStringLiteral("SELECT [Transfer Quantity] FROM [Transfer Table]")).toInt(), 10);
+}
+
+void TestTickets::refusedWriteKeepsTheText()
+{
+    // The database refuses the write (as its protection rules do): the user is told why, the
+    // typed text stays, nothing is half-written.
+    const qint64 hold = Fixture::hold(m_world->db, m_line, 11, 100);
+    TicketSheet &tickets = sheet(true);
+    m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF [Hold Remaining] ON [Hold Table] "
+                                    "BEGIN SELECT RAISE(ABORT, 'the line is closed'); END"));
+    const EntryResult result = tickets.setQuantity(tickets.rowOfTicket(hold), QStringLiteral("150"));
+    QVERIFY(!result.stored);
+    QVERIFY(result.keepText);
+    QVERIFY(result.message.contains(QStringLiteral("the line is closed")));
+    QCOMPARE(stored(QStringLiteral("SELECT [Hold Quantity] || '|' || [Hold Remaining] FROM [Hold Table]"))
+                 .toString(),
+             QStringLiteral("100|100"));
+}
+
+void TestTickets::rowChangedElsewhereIsReadAgain()
+{
+    Fixture::transfer(m_world->db, m_line, 1, 10);
+    TicketSheet &mine = sheet(false);
+    Database other = m_world->openDatabase();
+    TicketSheet theirs(other, TicketKind::transfers());
+    theirs.load({kMonday, 2});
+    QVERIFY(theirs.setQuantity(0, QStringLiteral("40")).stored);
+
+    const EntryResult result = mine.setQuantity(0, QStringLiteral("70"));
+    QVERIFY(!result.stored);
+    QVERIFY(result.message.contains(QStringLiteral("another workstation")));
+    QCOMPARE(mine.ticket(0).quantity.toInt(), 40);
+    QCOMPARE(stored(QStringLiteral("SELECT [Transfer Quantity] FROM [Transfer Table]")).toInt(), 40);
+    QVERIFY(mine.setQuantity(0, QStringLiteral("70")).stored);
+}
+
+void TestTickets::deleteFailures()
+{
+    TicketSheet &transfers = sheet(false);
+    EntryResult none = transfers.deleteTicket(-1);
+    QCOMPARE(none.title, QStringLiteral("Delete Error"));
+    QCOMPARE(none.message, QStringLiteral("There are no transfers to delete.  Please add one or more before "
+                                          "attempting to delete."));
+    QCOMPARE(none.icon, MsgIcon::Information);
+    QCOMPARE(none.buttons, MsgButtons::OkCancel);
+
+    // A hold with distribution rows cannot go: the database refuses, the user reads why.
+    const qint64 hold = Fixture::hold(m_world->db, m_line, 11, 100, 40);
+    Fixture::distribution(m_world->db, hold, QVariant(), 60);
+    TicketSheet &holds = sheet(true);
+    const EntryResult refused = holds.deleteTicket(0);
+    QVERIFY(!refused.stored);
+    QVERIFY(refused.message.startsWith(
+        QStringLiteral("This record cannot be deleted for the following reason:\n")));
+    QVERIFY(refused.message.contains(QStringLiteral("; Error Code: 3000")));
+    QCOMPARE(refused.icon, MsgIcon::Critical);
+    QCOMPARE(holds.ticketCount(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestTickets)
+#include "test_tickets.moc"

@@ -239,6 +239,7 @@ void TestSchemaQueries::holdDistributionSummary_data()
     QTest::newRow("no distribution rows") << 0 << "null|null";
     QTest::newRow("two rows add up") << 1 << "65|7";
     QTest::newRow("same number on another line") << 2 << "3|0";
+    QTest::newRow("same number on the same line") << 3 << "9|1";
 }
 
 void TestSchemaQueries::holdDistributionSummary()
@@ -249,17 +250,22 @@ void TestSchemaQueries::holdDistributionSummary()
     const qint64 line = Fixture::line(m_world->db, kMonday, 1, 1, kCap);
     const qint64 other = Fixture::line(m_world->db, kMonday, 1, 2, kCap);
     const qint64 later = Fixture::line(m_world->db, kTuesday, 1, 1, kCap);
-    Fixture::hold(m_world->db, line, 700, 50);
+    const qint64 empty = Fixture::hold(m_world->db, line, 700, 50);
     const qint64 busy = Fixture::hold(m_world->db, line, 701, 100);
     const qint64 twin = Fixture::hold(m_world->db, other, 701, 10);
+    // A second ticket of the first line with the same number: its rows are its own.
+    const qint64 sameLineTwin = Fixture::hold(m_world->db, line, 701, 20);
     Fixture::distribution(m_world->db, busy, later, 60);
     Fixture::distribution(m_world->db, busy, later, 5, 7, 2);
     Fixture::distribution(m_world->db, twin, later, 3);
+    Fixture::distribution(m_world->db, sameLineTwin, later, 9, 1, 4);
 
-    const QList<QPair<qint64, int>> tickets{{line, 700}, {line, 701}, {other, 701}};
+    const QList<QPair<qint64, int>> tickets{{line, 700}, {line, 701}, {other, 701}, {line, 701}};
+    const QList<qint64> ids{empty, busy, twin, sameLineTwin};
     const QStringList result =
         saved(QStringLiteral("Hold Distribution Summary"), {{QStringLiteral("JID"), tickets[which].first},
-                                                            {QStringLiteral("HTN"), tickets[which].second}});
+                                                            {QStringLiteral("HTN"), tickets[which].second},
+                                                            {QStringLiteral("HTID"), ids[which]}});
     QCOMPARE(result, QStringList{expected});
 }
 

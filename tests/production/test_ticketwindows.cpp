@@ -1,0 +1,299 @@
+#include "DataWindowFixture.h"
+#include "TestSupport.h"
+
+#include "production/DispositionSheet.h"
+#include "production/DistributionModel.h"
+#include "production/ProductionCountsModel.h"
+#include "production/ProductionWindows.h"
+#include "production/RejectsModel.h"
+#include "production/TicketModel.h"
+#include "production/TicketSheet.h"
+#include "production/frmHoldDisposition2.h"
+#include "production/frmProductionCounts2.h"
+#include "production/frmRejects.h"
+#include "production/frmTickets.h"
+#include "shell/frmMain.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+
+// What only the windows show: buttons and totals following the sheet, protection, the hold
+// window's timer, the disposal status on close, the rejects window opened from the counts window
+// inside the main frame, and the counts window reading what these windows stored.
+class TestTicketWindows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void transfersFollowTheLine();
+    void protectedLineDisablesTheButtons_data();
+    void protectedLineDisablesTheButtons();
+    void holdTimerSavesWhatIsTyped();
+    void dispositionClosesWithDisposalStatus();
+    void rejectsOpenFromTheCountsWindow();
+    void countsShowWhatTheseWindowsStored();
+
+private:
+    template <class W> W *child(QWidget *window, const QString &name) const
+    {
+        W *found = window->findChild<W *>(name);
+        if (!found)
+            qWarning("no child %s", qPrintable(name));
+        return found;
+    }
+    frmTickets *openTickets(const TicketKind &kind)
+    {
+        m_world->session->setCurrentDateShift({kMonday, 1});
+        auto *window = new frmTickets(*m_world->session, kind);
+        m_windows << window;
+        if (!window->load())
+            return nullptr;
+        return window;
+    }
+    qint64 value(const QString &sql) const { return m_world->db.scalar(sql).toLongLong(); }
+
+    std::unique_ptr<DatabaseWorld> m_world;
+    QList<QPointer<QWidget>> m_windows;
+    qint64 m_first = 0;
+    qint64 m_second = 0;
+
+    static inline const QDate kMonday{2026, 12, 7};
+};
+
+void TestTicketWindows::init()
+{
+    m_world = std::make_unique<DatabaseWorld>(QStringLiteral("C"), QStringList{QStringLiteral("A-100")});
+    m_world->clock.set(kMonday, QTime(10, 0));
+    m_first = Fixture::line(m_world->db, kMonday, 1, 1, QStringLiteral("A-100"), 1000, 1500, 700);
+    m_second = Fixture::line(m_world->db, kMonday, 1, 2, QStringLiteral("A-100"));
+}
+
+void TestTicketWindows::cleanup()
+{
+    for (const QPointer<QWidget> &window : m_windows)
+        DataWindowFixture::close(window);
+    m_windows.clear();
+    m_world.reset();
+}
+
+void TestTicketWindows::transfersFollowTheLine()
+{
+    Fixture::transfer(m_world->db, m_second, 1, 1200);
+    frmTickets *window = openTickets(TicketKind::transfers());
+    QVERIFY(window);
+    QCOMPARE(window->objectName(), QStringLiteral("frmTransfer2"));
+    QCOMPARE(m_world->session->openDataForms(), 1);
+    auto *total = child<QLabel>(window, QStringLiteral("lblTotalTransfers"));
+    auto *add = child<QPushButton>(window, QStringLiteral("cmdAddTransfer"));
+    auto *del = child<QPushButton>(window, QStringLiteral("cmdDeleteTransfer"));
+    auto *update = child<QPushButton>(window, QStringLiteral("cmdUpdateTransfer"));
+    auto *lines = child<QTableView>(window, QStringLiteral("tblShiftData"));
+    auto *grid = child<QTableView>(window, QStringLiteral("tblXfers"));
+    QVERIFY(total && add && del && update && lines && grid);
+    QCOMPARE(total->text(), QString());
+    QVERIFY(add->isEnabled() && !del->isEnabled() && !update->isEnabled());
+
+    add->click();
+    QVERIFY(del->isEnabled() && update->isEnabled());
+    QCOMPARE(grid->currentIndex().column(), TicketModel::NumberColumn);
+    TicketModel *model = window->ticketModel();
+    QVERIFY(model->setData(model->index(0, TicketModel::QuantityColumn), QStringLiteral("100+50")));
+    QCOMPARE(total->text(), QStringLiteral("150"));
+    add->click(); // left empty
+
+    lines->setCurrentIndex(lines->model()->index(1, 0));
+    QCOMPARE(child<QWidget>(window, QStringLiteral("fraXfers"))->property("title").toString(),
+             QStringLiteral("Transfers for A-100 - Part A-100"));
+    QCOMPARE(total->text(), QStringLiteral("1,200"));
+    grid->setCurrentIndex(model->index(0, 1));
+    del->click();
+    QCOMPARE(total->text(), QString());
+    QVERIFY(!del->isEnabled());
+
+    window->close();
+    QCOMPARE(m_world->session->openDataForms(), 0);
+    QCOMPARE(value(QStringLiteral("SELECT COUNT(*) FROM [Transfer Table]")), 1);
+    QCOMPARE(value(QStringLiteral("SELECT [Transfer Quantity] FROM [Transfer Table]")), 150);
+}
+
+void TestTicketWindows::protectedLineDisablesTheButtons_data()
+{
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("transfers") << false;
+    QTest::newRow("holds") << true;
+}
+
+void TestTicketWindows::protectedLineDisablesTheButtons()
+{
+    QFETCH(bool, holds);
+    Fixture::hold(m_world->db, m_first, 5, 10);
+    Fixture::transfer(m_world->db, m_first, 5, 10);
+    Fixture::protect(m_world->db, kMonday, 1);
+    const TicketKind kind = holds ? TicketKind::holds() : TicketKind::transfers();
+    frmTickets *window = openTickets(kind);
+    QVERIFY(window);
+    for (const QString &verb : {QStringLiteral("Add"), QStringLiteral("Delete"), QStringLiteral("Update")})
+        QVERIFY(
+            !child<QPushButton>(window, QStringLiteral("cmd%1%2").arg(verb, kind.buttonNoun))->isEnabled());
+    auto *grid = child<QTableView>(window, kind.gridName);
+    for (int column = 0; column < grid->model()->columnCount(); ++column)
+        QVERIFY(!(grid->model()->flags(grid->model()->index(0, column)) & Qt::ItemIsEditable));
+}
+
+void TestTicketWindows::holdTimerSavesWhatIsTyped()
+{
+    const qint64 hold = Fixture::hold(m_world->db, m_second, 5, 10);
+    frmTickets *window = openTickets(TicketKind::holds());
+    QVERIFY(window);
+    QVERIFY(child<QTimer>(window, QStringLiteral("Timer1"))->isActive());
+    auto *lines = child<QTableView>(window, QStringLiteral("tblShiftData"));
+    auto *grid = child<QTableView>(window, QStringLiteral("tblHolds"));
+    window->show();
+    lines->setCurrentIndex(lines->model()->index(1, 0));
+    const QModelIndex cell = grid->model()->index(0, TicketModel::QuantityColumn);
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto *editor = grid->findChild<QLineEdit *>(QStringLiteral("countEntry"));
+    QVERIFY(editor);
+    editor->setText(QStringLiteral("40+20"));
+    editor->setModified(true);
+
+    window->refreshPending();
+    QCOMPARE(value(QStringLiteral("SELECT [Hold Quantity] || [Hold Remaining] FROM [Hold Table] WHERE "
+                                  "[Hold Ticket ID] = %1")
+                       .arg(hold)),
+             6060);
+    QCOMPARE(lines->currentIndex().row(), 0); // back on the first line of the date-shift
+    QCOMPARE(window->sheet()->selected()->jobId, m_first);
+}
+
+void TestTicketWindows::dispositionClosesWithDisposalStatus()
+{
+    const qint64 ticket = Fixture::hold(m_world->db, m_first, 77, 100);
+    const qint64 locked = Fixture::hold(
+        m_world->db, Fixture::line(m_world->db, QDate(2026, 12, 1), 1, 1, QStringLiteral("A-100")), 78, 10);
+    Fixture::protect(m_world->db, QDate(2026, 12, 1), 1);
+    auto *window = new frmHoldDisposition2(*m_world->session);
+    m_windows << window;
+    QVERIFY(window->load());
+    QCOMPARE(m_world->session->openDataForms(), 1);
+    auto *tickets = child<QTableView>(window, QStringLiteral("tblShiftData"));
+    auto *add = child<QPushButton>(window, QStringLiteral("cmdAddHold"));
+    QCOMPARE(window->sheet()->selected()->ticketId, locked); // oldest first
+    QVERIFY(!add->isEnabled());
+    QVERIFY(!child<QPushButton>(window, QStringLiteral("cmdDeleteHold"))->isEnabled());
+
+    tickets->setCurrentIndex(tickets->model()->index(1, 0));
+    QVERIFY(add->isEnabled());
+    QCOMPARE(child<QWidget>(window, QStringLiteral("fraHolds"))->property("title").toString(),
+             QStringLiteral("Distributions for A-100 - Part A-100"));
+    add->click();
+    DistributionModel *model = window->distributionModel();
+    const int reworked = model->columnOf(QStringLiteral("Reworked Quantity"));
+    const int reason = model->columnOf(QStringLiteral("Reject Reason"));
+    const int rejects = model->columnOf(QStringLiteral("Reject Quantity"));
+    QVERIFY(model->setData(model->index(0, reworked), QStringLiteral("95")));
+    QVERIFY(model->setData(model->index(0, rejects), QStringLiteral("5")));
+    QCOMPARE(model->index(0, reason).data().toString(), QStringLiteral("Other"));
+    QVERIFY(!model->setData(model->index(0, reason), 0));
+    QCOMPARE(m_world->prompter.messages().last().title, QStringLiteral("Invalid Reason"));
+    const int remainingColumn = 9;
+    QCOMPARE(tickets->model()->index(1, remainingColumn).data().toString(), QStringLiteral("0"));
+    QVERIFY(tickets->model()->index(1, remainingColumn).data(Qt::BackgroundRole).isValid());
+
+    window->close();
+    QCOMPARE(m_world->session->openDataForms(), 0);
+    QCOMPARE(
+        value(
+            QStringLiteral("SELECT [Disposed of] FROM [Hold Table] WHERE [Hold Ticket ID] = %1").arg(ticket)),
+        1);
+}
+
+void TestTicketWindows::rejectsOpenFromTheCountsWindow()
+{
+    Fixture::line(m_world->db, kMonday, 1, 150, QStringLiteral("A-100"));
+    WindowRegistry registry;
+    registerProductionWindows(registry);
+    frmMain main(*m_world->session, registry);
+    main.applyMenuRights(QStringLiteral("C"));
+    m_world->session->setDateShiftChooser([&] { m_world->session->setCurrentDateShift({kMonday, 1}); });
+    main.menuItem(QStringLiteral("mnuFileSub2"))->trigger();
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
+    auto *counts = qobject_cast<frmProductionCounts2 *>(main.mdiArea()->subWindowList().first()->widget());
+    QVERIFY(counts);
+    QPointer<frmProductionCounts2> countsGuard(counts);
+
+    child<QPushButton>(counts, QStringLiteral("cmdRejects"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(countsGuard.isNull());
+    QTRY_COMPARE(main.mdiArea()->subWindowList().size(), 1);
+    auto *rejects = qobject_cast<frmRejects *>(main.mdiArea()->subWindowList().first()->widget());
+    QVERIFY(rejects);
+    QCOMPARE(m_world->session->openDataForms(), 1);
+    RejectsModel *model = rejects->model();
+    QCOMPARE(model->rowCount(), 2); // machine 150 is not a production machine
+    // Line 1: matec 700 - net 500 = 200 rejects, none assigned yet.
+    QCOMPARE(model->index(0, RejectsModel::RejectsColumn).data().toString(), QStringLiteral("200"));
+    QCOMPARE(model->index(0, RejectsModel::TotalLeftColumn).data().toString(), QStringLiteral("200"));
+    QVERIFY(model->setData(model->index(0, RejectsModel::FirstReasonColumn + 3), QStringLiteral("150+50")));
+    QCOMPARE(model->index(0, RejectsModel::TotalLeftColumn).data().toString(), QStringLiteral("0"));
+    QCOMPARE(model->index(0, RejectsModel::TotalLeftColumn).data(Qt::BackgroundRole),
+             model->index(1, RejectsModel::TotalLeftColumn).data(Qt::BackgroundRole)); // both "0"
+    QVERIFY(model->setData(model->index(0, RejectsModel::FirstReasonColumn), QStringLiteral("10")));
+    QCOMPARE(model->index(0, RejectsModel::TotalLeftColumn).data().toString(), QStringLiteral("-10"));
+    QVERIFY(model->index(0, RejectsModel::TotalLeftColumn).data(Qt::BackgroundRole) !=
+            model->index(1, RejectsModel::TotalLeftColumn).data(Qt::BackgroundRole));
+    main.mdiArea()->closeAllSubWindows();
+    QCOMPARE(m_world->session->openDataForms(), 0);
+}
+
+void TestTicketWindows::countsShowWhatTheseWindowsStored()
+{
+    const qint64 later = Fixture::line(m_world->db, QDate(2026, 12, 8), 1, 1, QStringLiteral("A-100"));
+    Q_UNUSED(later);
+    frmTickets *transfers = openTickets(TicketKind::transfers());
+    int row = -1;
+    QVERIFY(transfers->sheet()->addTicket(&row).stored);
+    QVERIFY(transfers->sheet()->setQuantity(row, QStringLiteral("300")).stored);
+    transfers->close();
+    frmTickets *holds = openTickets(TicketKind::holds());
+    QVERIFY(holds->sheet()->addTicket(&row).stored);
+    QVERIFY(holds->sheet()->setQuantity(row, QStringLiteral("40")).stored);
+    holds->close();
+    // Rework from an earlier ticket into this date-shift's first line.
+    const qint64 old = Fixture::hold(
+        m_world->db, Fixture::line(m_world->db, QDate(2026, 12, 6), 3, 1, QStringLiteral("A-100")), 1, 25);
+    DispositionSheet disposition(m_world->db);
+    disposition.load();
+    for (int t = 0; t < disposition.ticketCount(); ++t) {
+        if (disposition.ticket(t).ticketId == old)
+            disposition.selectTicket(t);
+    }
+    QVERIFY(disposition.addDistribution(QDateTime(kMonday, QTime(11, 0)), &row).stored);
+    QVERIFY(disposition.setReceivingLine(row, m_first).stored);
+    QVERIFY(disposition.setReworked(row, QStringLiteral("25")).stored);
+
+    auto counts = DataWindowFixture::open<frmProductionCounts2>(*m_world->session, {kMonday, 1});
+    m_windows << counts.data();
+    QVERIFY(counts);
+    ProductionCountsModel *model = counts->model();
+    QCOMPARE(model->index(0, ProductionCountsModel::TransfersColumn).data().toString(),
+             QStringLiteral("300"));
+    QCOMPARE(model->index(0, ProductionCountsModel::ToHoldColumn).data().toString(), QStringLiteral("40"));
+    QCOMPARE(model->index(0, ProductionCountsModel::FromReworkColumn).data().toString(),
+             QStringLiteral("25"));
+    // Net finished goods = 1500 + 300 - 1000.
+    QCOMPARE(model->index(0, ProductionCountsModel::NetFinishedGoodsColumn).data().toString(),
+             QStringLiteral("800"));
+}
+
+QTEST_MAIN(TestTicketWindows)
+#include "test_ticketwindows.moc"

@@ -150,6 +150,7 @@ public:
                 addShift(first.addDays(day), shift, day);
         }
         addDispositions();
+        addOpenDispositions();
         addColorSheets();
         addCheckSheets(m_db);
         for (int day = 0; day < kProtectedDays; ++day) {
@@ -315,6 +316,54 @@ private:
                 {{QStringLiteral("r"), quantity - reworked - rejected}, {QStringLiteral("t"), ticketId}});
         }
         m_db.execSaved(QStringLiteral("Update Disposal Status"));
+        m_db.exec(
+            QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
+                           "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
+                           "[Production Table].[Job ID]), 0)"));
+    }
+
+    // What the disposition window shows on a first start: recent tickets partly disposed of
+    // (rework into a later line of the job, rejects by reason), and every reject found on a hold
+    // ticket booked into the reason totals of the ticket's line, as the window books them.
+    void addOpenDispositions()
+    {
+        for (const Line &held : m_heldLines) {
+            if (held.dayIndex <= kDays - 4 || held.dayIndex >= kDays - 1 || !chance(0.5))
+                continue;
+            QSqlQuery ticket =
+                m_db.exec(QStringLiteral("SELECT [Hold Ticket ID], [Hold Quantity] FROM [Hold Table] "
+                                         "WHERE [Job ID] = :j"),
+                          {{QStringLiteral("j"), held.id}});
+            if (!ticket.next())
+                continue;
+            const qint64 ticketId = ticket.value(0).toLongLong();
+            const qint64 quantity = ticket.value(1).toLongLong();
+            const qint64 target = laterLineOfJob(held);
+            const qint64 reworked = target ? quantity * between(20, 50) / 100 : 0;
+            const qint64 rejected = quantity * between(5, 25) / 100;
+            const QDateTime when(m_lastDate, QTime(between(6, 11), between(0, 59)));
+            if (reworked > 0)
+                addDistribution(ticketId, target, reworked, 0, 0, when);
+            if (rejected > 0)
+                addDistribution(ticketId, QVariant(), 0, rejected, between(1, 10), when);
+            m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = [Hold Quantity] - :d "
+                                     "WHERE [Hold Ticket ID] = :t"),
+                      {{QStringLiteral("d"), reworked + rejected}, {QStringLiteral("t"), ticketId}});
+        }
+        for (int reason = 1; reason <= 10; ++reason) {
+            const QString booked =
+                QStringLiteral(
+                    "COALESCE((SELECT SUM(d.[Rejects]) FROM [Hold Distribution] d JOIN [Hold Table] h ON "
+                    "h.[Hold Ticket ID] = d.[Hold Ticket ID] WHERE h.[Job ID] = [Production Table].[Job ID] "
+                    "AND "
+                    "d.[Reject Reason] = %1), 0)")
+                    .arg(reason);
+            m_db.exec(
+                QStringLiteral("UPDATE [Production Table] SET [RejectReason%1] = [RejectReason%1] + %2, "
+                               "[Rejects] = [Rejects] + %2")
+                    .arg(reason)
+                    .arg(booked));
+        }
         m_db.exec(
             QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
                            "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "

@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -25,7 +26,7 @@ namespace {
 // totals of its line narrow at the end.
 void setTicketWidths(QTableView *grid)
 {
-    const QList<int> widths{84, 44, 84, 60, 96, 90, 200, 128, 96, 104, 110};
+    const QList<int> widths{84, 44, 92, 60, 104, 90, 190, 140, 104, 120, 124};
     for (int column = 0; column < grid->model()->columnCount(); ++column)
         grid->setColumnWidth(column, column < widths.size() ? widths[column] : 106);
 }
@@ -237,6 +238,13 @@ void frmHoldDisposition2::updateDistribution()
     m_distributions->reset(m_sheet.get());
     showDistributions();
     m_tblHolds->setFocus();
+}
+
+void frmHoldDisposition2::placeInFrame()
+{
+    DataWindow::placeInFrame();
+    m_tblShiftData->horizontalScrollBar()->setValue(0);
+    m_tblHolds->horizontalScrollBar()->setValue(0);
 }
 
 bool frmHoldDisposition2::hasUnsavedEntry() const

@@ -14,15 +14,17 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
 void setDesignWidths(QTableView *grid)
 {
-    const QList<int> widths{58, 84, 42, 70, 80, 190, 70, 70};
+    // The whole grid fits a 1280 pixel wide screen; the headers wrap onto two lines.
+    const QList<int> widths{46, 84, 38, 62, 66, 112, 58, 62, 62, 70, 96, 66, 72, 70, 84, 66, 60, 66};
     for (int column = 0; column < RejectsModel::ColumnCount; ++column)
-        grid->setColumnWidth(column, column < widths.size() ? widths[column] : 88);
+        grid->setColumnWidth(column, widths.value(column, 70));
 }
 } // namespace
 
@@ -105,6 +107,13 @@ void frmRejects::releaseData()
 {
     m_model->reset(nullptr);
     m_sheet.reset();
+}
+
+void frmRejects::placeInFrame()
+{
+    DataWindow::placeInFrame();
+    // The grid scrolled while it was narrow: show it from its first column.
+    m_table->horizontalScrollBar()->setValue(0);
 }
 
 bool frmRejects::hasUnsavedEntry() const

@@ -32,6 +32,7 @@ protected:
     void releaseData() override;
     bool hasUnsavedEntry() const override;
     void discardUnsavedEntry() override;
+    void placeInFrame() override;
 
 private:
     void buildUi();

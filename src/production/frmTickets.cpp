@@ -33,7 +33,7 @@ void setUpLineGrid(QTableView *grid)
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
     grid->verticalHeader()->setMinimumWidth(16);
     grid->setColumnWidth(ShiftLinesModel::JobIdColumn, 70);
-    grid->setColumnWidth(ShiftLinesModel::MachineColumn, 110);
+    grid->setColumnWidth(ShiftLinesModel::MachineColumn, 124);
     grid->setColumnWidth(ShiftLinesModel::JobNumberColumn, 110);
     grid->horizontalHeader()->setStretchLastSection(true);
 }
@@ -43,7 +43,7 @@ frmTickets::frmTickets(Session &session, const TicketKind &kind, QWidget *parent
     : DataWindow(session, kind.windowName, kind.title, parent), m_kind(kind)
 {
     buildUi();
-    resize(760, 620);
+    resize(sizeHint());
 }
 
 frmTickets::~frmTickets()

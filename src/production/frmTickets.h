@@ -31,6 +31,7 @@ public:
     TicketModel *ticketModel() const { return m_tickets; }
     // Timer1's work in the hold window: a pending edit is saved, then the lines are read again.
     void refreshPending();
+    QSize sizeHint() const override { return {820, 660}; }
 
 protected:
     bool loadData() override;

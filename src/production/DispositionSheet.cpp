@@ -147,6 +147,17 @@ void DispositionSheet::loadReceivingLines()
     }
 }
 
+void DispositionSheet::rereadAfterWrite()
+{
+    // What was written is committed; should the re-read fail (the file busy a moment), the rows
+    // show as they were until the next change.
+    try {
+        reloadDistributions();
+        refreshSelectedTicket();
+    } catch (const KelvaraError &) {
+    }
+}
+
 bool DispositionSheet::ticketLineProtected() const
 {
     QSqlQuery query =
@@ -177,7 +188,7 @@ EntryResult DispositionSheet::addDistribution(const QDateTime &now, int *row)
         return EntryResult::failed(error);
     }
     m_changed = true;
-    reloadDistributions();
+    rereadAfterWrite();
     if (row) {
         *row = -1;
         for (int r = 0; r < distributionCount(); ++r) {
@@ -215,8 +226,7 @@ EntryResult DispositionSheet::change(int row, const std::function<EntryResult(Bo
         if (!stored || stored->reworked != shown.reworked || stored->rejects != shown.rejects ||
             stored->reason != shown.reason || !sameTarget(stored->toJobId, shown.toJobId)) {
             transaction.commit();
-            reloadDistributions();
-            refreshSelectedTicket();
+            rereadAfterWrite();
             return EntryResult::stale();
         }
         Booking next = *stored;
@@ -238,8 +248,7 @@ EntryResult DispositionSheet::change(int row, const std::function<EntryResult(Bo
         return EntryResult::failed(error);
     }
     m_changed = true;
-    reloadDistributions();
-    refreshSelectedTicket();
+    rereadAfterWrite();
     return EntryResult::ok();
 }
 
@@ -397,12 +406,11 @@ EntryResult DispositionSheet::deleteDistribution(int row)
                 .arg(error.description())
                 .arg(error.number()),
             QStringLiteral("Delete Error"), MsgIcon::Critical);
-        reloadDistributions();
+        rereadAfterWrite();
         return refusal;
     }
     m_changed = true;
-    reloadDistributions();
-    refreshSelectedTicket();
+    rereadAfterWrite();
     return EntryResult::ok();
 }
 

@@ -108,6 +108,7 @@ private:
     void recalcHoldRemaining();
     bool ticketLineProtected() const;
     void reloadDistributions();
+    void rereadAfterWrite();
     void refreshSelectedTicket();
     void loadReceivingLines();
 

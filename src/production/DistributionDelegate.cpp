@@ -31,6 +31,12 @@ QWidget *DistributionDelegate::createEditor(QWidget *parent, const QStyleOptionV
     if (!isList(index))
         return CountEntryDelegate::createEditor(parent, option, index);
     auto *list = new QComboBox(parent);
+    // A pick from the list is the entry: it is stored at once.
+    auto *self = const_cast<DistributionDelegate *>(this);
+    connect(list, &QComboBox::activated, self, [self, list] {
+        emit self->commitData(list);
+        emit self->closeEditor(list);
+    });
     if (index.column() == DistributionModel::ReasonColumn) {
         list->setObjectName(QStringLiteral("reasonList"));
         const QStringList names = DispositionSheet::reasonNames();

@@ -153,6 +153,9 @@ bool DistributionModel::setData(const QModelIndex &index, const QVariant &value,
         endResetModel();
     }
     const bool typed = index.column() == ReworkedColumn || index.column() == RejectsColumn;
-    return settle(row < rowCount() && typed ? this->index(row, index.column()) : QModelIndex(),
-                  value.toString(), result);
+    const bool stored = settle(row < rowCount() && typed ? this->index(row, index.column()) : QModelIndex(),
+                               value.toString(), result);
+    if (!stored && index.column() == ReasonColumn && row < rowCount())
+        emit reasonRefused(this->index(row, ReasonColumn));
+    return stored;
 }

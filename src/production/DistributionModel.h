@@ -40,6 +40,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
+signals:
+    // A reason was refused: the reason cell is to be picked again.
+    void reasonRefused(const QModelIndex &index);
+
 private:
     QVariant display(int row, int column) const;
 

@@ -77,6 +77,16 @@ void TicketSheet::reloadTickets()
     readTotal();
 }
 
+void TicketSheet::rereadAfterWrite()
+{
+    // What was written is committed; should the re-read fail (the file busy a moment), the rows
+    // show as they were until the next change of line.
+    try {
+        reloadTickets();
+    } catch (const KelvaraError &) {
+    }
+}
+
 void TicketSheet::readTotal()
 {
     const QVariant sum = m_db.scalar(QStringLiteral("SELECT SUM(%1) FROM %2 WHERE [Job ID] = :j")
@@ -145,7 +155,7 @@ EntryResult TicketSheet::addTicket(int *row)
     } catch (const KelvaraError &error) {
         return EntryResult::failed(error);
     }
-    reloadTickets();
+    rereadAfterWrite();
     if (row)
         *row = rowOfTicket(id);
     return EntryResult::ok();
@@ -188,7 +198,7 @@ EntryResult TicketSheet::write(int row, const QString &field, const QVariant &va
             {{QStringLiteral("v"), value}, {QStringLiteral("id"), ticket.id}, {QStringLiteral("old"), old}});
         if (update.numRowsAffected() == 0) {
             transaction.commit();
-            reloadTickets();
+            rereadAfterWrite();
             return EntryResult::stale();
         }
         if (m_kind.hasRemaining)
@@ -197,7 +207,7 @@ EntryResult TicketSheet::write(int row, const QString &field, const QVariant &va
     } catch (const KelvaraError &error) {
         return EntryResult::failed(error);
     }
-    reloadTickets();
+    rereadAfterWrite();
     return EntryResult::ok();
 }
 
@@ -241,10 +251,10 @@ EntryResult TicketSheet::deleteTicket(int row)
                 .arg(error.description())
                 .arg(error.number()),
             QStringLiteral("Delete Error"), MsgIcon::Critical);
-        reloadTickets();
+        rereadAfterWrite();
         return refusal;
     }
-    reloadTickets();
+    rereadAfterWrite();
     return EntryResult::ok();
 }
 

@@ -77,6 +77,7 @@ private:
     void recomputeRemaining(qint64 ticketId);
     void markSelectedProtected();
     void readTotal();
+    void rereadAfterWrite();
 
     Database &m_db;
     TicketKind m_kind;

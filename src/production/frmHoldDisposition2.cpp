@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -124,6 +125,15 @@ void frmHoldDisposition2::buildUi()
             [this](const QModelIndex &index, const QString &text) {
                 KeepTyped::reopen(m_tblHolds, m_delegate, index, text);
             });
+    connect(m_distributions, &DistributionModel::reasonRefused, this, [this](const QModelIndex &index) {
+        const QPersistentModelIndex cell(index);
+        QTimer::singleShot(0, this, [this, cell] {
+            if (!cell.isValid())
+                return;
+            m_tblHolds->setCurrentIndex(cell);
+            m_tblHolds->edit(cell);
+        });
+    });
     connect(m_cmdAdd, &QPushButton::clicked, this, &frmHoldDisposition2::addDistribution);
     connect(m_cmdDelete, &QPushButton::clicked, this, &frmHoldDisposition2::deleteDistribution);
     connect(m_cmdUpdate, &QPushButton::clicked, this, &frmHoldDisposition2::updateDistribution);
@@ -265,6 +275,11 @@ void frmHoldDisposition2::beforeUnload()
     try {
         m_sheet->finish();
     } catch (const KelvaraError &error) {
-        reportFailure(QStringLiteral("Form_Unload Event"), error);
+        // The distributions are saved; only the status waits for the next change.
+        session().prompter().tell(tr("The tickets with nothing left on hold could not be marked as disposed "
+                                     "of:\n%1\n\nThey are marked the next time this window closes after a "
+                                     "change.")
+                                      .arg(error.description()),
+                                  programTitle(), MsgIcon::Exclamation);
     }
 }

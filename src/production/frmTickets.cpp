@@ -305,6 +305,11 @@ void frmTickets::beforeUnload()
     try {
         m_sheet->cleanUp();
     } catch (const KelvaraError &error) {
-        reportFailure(QStringLiteral("Form_Unload Event"), error);
+        // Nothing typed is lost: empty rows stay until a window of this kind closes again.
+        session().prompter().tell(
+            tr("The empty ticket rows could not be removed:\n%1\n\nThey are removed the "
+               "next time this window is closed.")
+                .arg(error.description()),
+            programTitle(), MsgIcon::Exclamation);
     }
 }

@@ -24,8 +24,8 @@ QuantityEntry::Number QuantityEntry::ticketNumber(const QString &typed)
         return {true, QVariant(QMetaType::fromType<qint64>()), {}};
     static const QRegularExpression digits(QStringLiteral("^\\d{1,10}$"));
     bool ok = digits.match(text).hasMatch();
-    const qint64 value = text.toLongLong(&ok);
-    if (!ok || !digits.match(text).hasMatch() || value > std::numeric_limits<qint32>::max()) {
+    const qint64 value = ok ? text.toLongLong(&ok) : 0;
+    if (!ok || value > std::numeric_limits<qint32>::max()) {
         return {false,
                 {},
                 QStringLiteral("\"%1\" is not a ticket number: type the whole number printed on the "

@@ -2,6 +2,7 @@
 
 #include "frmJobList2.h"
 #include "frmProductionCounts2.h"
+#include "frmProtectDates2.h"
 
 #include "widgets/WindowRegistry.h"
 
@@ -10,4 +11,6 @@ void registerProductionWindows(WindowRegistry &registry)
     registry.addWindow({QStringLiteral("&JOB LIST..."), loadableWindow<frmJobList2>, true, true});
     registry.addWindow(
         {QStringLiteral("&PRODUCTION COUNTS..."), loadableWindow<frmProductionCounts2>, true, true});
+    registry.addWindow(
+        {QStringLiteral("P&ROTECT DATA..."), loadableWindow<frmProtectDates2>, false, true, true});
 }

@@ -52,6 +52,14 @@ bool DataWindow::load()
     return true;
 }
 
+bool DataWindow::repairAndReopen()
+{
+    m_db.reset();
+    const bool repaired = m_session.repairDatabase();
+    m_db = openSharedDatabase(m_session);
+    return repaired && m_db;
+}
+
 bool DataWindow::reload()
 {
     releaseData();

@@ -2,6 +2,7 @@
 #include "maintenance/MaintenanceCommands.h"
 #include "production/ProductionWindows.h"
 #include "reports/ReportsMenu.h"
+#include "security/SecurityWindows.h"
 #include "shell/KelvaraApp.h"
 #include "tools/ToolWindows.h"
 #include "widgets/MessageBoxPrompter.h"
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
     registerReportWindows(windows);
     registerToolWindows(windows);
     registerMaintenanceCommands(windows);
+    registerSecurityWindows(windows);
 
     return KelvaraApp(session, std::move(windows)).run(QCoreApplication::arguments().mid(1));
 }

@@ -67,6 +67,9 @@ DatabaseError Database::mapError(const QSqlError &error, const QString &context)
     QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     // Judged on the engine's own text: the statement (context) may itself hold the words.
     const bool exists = code == SQLITE_ERROR && text.contains(QStringLiteral("already exists"));
+    // A protection trigger's refusal is a message for the user, not a failure of the program.
+    if (code == SQLITE_CONSTRAINT && text.startsWith(DbErrors::protectedMarker()))
+        return DatabaseError(DbErrors::Protected, text.mid(DbErrors::protectedMarker().size()));
     if (!context.isEmpty())
         text = context + QStringLiteral(": ") + text;
     switch (code) {

@@ -16,6 +16,14 @@ constexpr qint32 TableExists = 3010;
 constexpr qint32 NoCurrentRecord = 3021;
 constexpr qint32 Locked = 3261; // another user holds the file past the busy timeout
 constexpr qint32 Other = 3000;
+// A write that touches a protected date-shift, refused by the database itself.
+constexpr qint32 Protected = 3027;
+// The database's protection triggers begin their refusals with this text; the rest of the
+// refusal is the message the user is shown.
+inline QString protectedMarker()
+{
+    return QStringLiteral("Protected date-shift: ");
+}
 } // namespace DbErrors
 
 class DatabaseError : public KelvaraError

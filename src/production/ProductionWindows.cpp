@@ -3,6 +3,7 @@
 #include "frmHoldDisposition2.h"
 #include "frmJobList2.h"
 #include "frmProductionCounts2.h"
+#include "frmProtectDates2.h"
 #include "frmRejects.h"
 #include "frmTickets.h"
 
@@ -46,4 +47,6 @@ void registerProductionWindows(WindowRegistry &registry)
         {QStringLiteral("&DISPOSITION OF HOLD..."), loadableWindow<frmHoldDisposition2>, false, true});
     // No menu shows this command: the counts window's Rejects button opens it.
     registry.addWindow({frmRejects::command(), loadableWindow<frmRejects>, true, true});
+    registry.addWindow(
+        {QStringLiteral("P&ROTECT DATA..."), loadableWindow<frmProtectDates2>, false, true, true});
 }

@@ -2,6 +2,10 @@
 
 #include "foundation/Database.h"
 
+#include <QSqlQuery>
+#include <algorithm>
+#include <functional>
+
 namespace {
 QString rejectReasonColumns()
 {
@@ -189,8 +193,11 @@ QList<QPair<QString, QString>> savedQueries()
         {QStringLiteral("Hold Distribution Summary"),
          QStringLiteral("SELECT SUM(d.[Reworked Quantity]) AS TotRework, SUM(d.[Rejects]) AS TotRejects "
                         "FROM [Hold Distribution] d WHERE d.[Hold Ticket ID] = :HTID")},
+        // The tickets of protected lines keep their status: the database refuses changes to them.
         {QStringLiteral("Update Disposal Status"),
-         QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0")},
+         QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0 "
+                        "AND [Disposed of] = 0 AND NOT EXISTS (SELECT 1 FROM [Production Table] p "
+                        "WHERE p.[Job ID] = [Hold Table].[Job ID] AND p.[Protected Record] <> 0)")},
         {QStringLiteral("Unprotected Query"),
          QStringLiteral("SELECT [Job ID], [Date], [Shift], [Machine Number], [Job Number], [Job Description] "
                         "FROM [Production Table] WHERE [Protected Record] = 0 "
@@ -200,6 +207,144 @@ QList<QPair<QString, QString>> savedQueries()
         {QStringLiteral("Get Highest Date"),
          QStringLiteral("SELECT MAX([Date]) AS Expr1 FROM [Production Table]")},
     };
+}
+
+// The refusal a protection trigger raises; the data layer recognizes it by its marker.
+QString refusal(const QString &message)
+{
+    return QStringLiteral("SELECT RAISE(ABORT, '%1%2')").arg(DbErrors::protectedMarker(), message);
+}
+
+// True when the row's values differ in any of the columns: a statement that writes a protected
+// row's values back unchanged is let through.
+QString anyChanged(const QStringList &columns)
+{
+    QStringList changes;
+    for (const QString &column : columns)
+        changes << QStringLiteral("OLD.[%1] IS NOT NEW.[%1]").arg(column);
+    return QStringLiteral("(") + changes.join(QStringLiteral(" OR ")) + QStringLiteral(")");
+}
+
+QString lineProtected(const QString &jobId)
+{
+    return QStringLiteral("EXISTS (SELECT 1 FROM [Production Table] WHERE [Job ID] = %1 "
+                          "AND [Protected Record] <> 0)")
+        .arg(jobId);
+}
+
+QString dateShiftProtected(const QString &row)
+{
+    return QStringLiteral("EXISTS (SELECT 1 FROM [Production Table] WHERE [Date] = %1.[Date] "
+                          "AND [Shift] = %1.[Shift] AND [Protected Record] <> 0)")
+        .arg(row);
+}
+
+// A distribution row belongs to the line of its hold ticket and books rework on [To Job ID].
+QString distributionProtected(const QString &row)
+{
+    return QStringLiteral("(") + lineProtected(row + QStringLiteral(".[Job ID]")) + QStringLiteral(" OR ") +
+           lineProtected(row + QStringLiteral(".[To Job ID]")) + QStringLiteral(" OR ") +
+           lineProtected(QStringLiteral("(SELECT [Job ID] FROM [Hold Table] WHERE [Hold Ticket ID] = %1."
+                                        "[Hold Ticket ID])")
+                             .arg(row)) +
+           QStringLiteral(")");
+}
+
+QString trigger(const QString &name, const QString &event, const QString &when, const QString &message)
+{
+    return QStringLiteral("CREATE TRIGGER [%1] BEFORE %2 FOR EACH ROW WHEN %3 BEGIN %4; END")
+        .arg(name, event, when, refusal(message));
+}
+
+QStringList productionColumns()
+{
+    QStringList columns{"Job ID",
+                        "Date",
+                        "Shift",
+                        "Machine Number",
+                        "Job Number",
+                        "Job Description",
+                        "Beginning Count",
+                        "Ending Count",
+                        "Matec Count",
+                        "From Rework",
+                        "Transfer Quantity",
+                        "Rejects"};
+    for (int i = 1; i <= 10; ++i)
+        columns << QStringLiteral("RejectReason%1").arg(i);
+    return columns;
+}
+
+// What the database itself refuses on a protected date-shift, so that no workstation and no
+// statement can get round the protection. Only the flag of a protected line may change (the
+// saved query "Set Protection" is the one writer of it).
+QList<QPair<QString, QString>> protectionTriggers()
+{
+    const QString lineMessage =
+        QStringLiteral("The lines of a protected date-shift cannot be changed or deleted.");
+    const QString ticketMessage =
+        QStringLiteral("The tickets of a protected date-shift cannot be added, changed or deleted.");
+    const QString distributionMessage = QStringLiteral(
+        "The hold distribution of a protected date-shift cannot be added, changed or deleted.");
+    const QString transferColumns =
+        anyChanged({"Transfer ID", "Job ID", "Transfer Number", "Transfer Quantity"});
+    const QString holdColumns = anyChanged(
+        {"Hold Ticket ID", "Job ID", "Hold Ticket Number", "Hold Quantity", "Hold Remaining", "Disposed of"});
+    const QString distributionColumns =
+        anyChanged({"Distribution ID", "Hold Ticket ID", "Job ID", "To Job ID", "Hold Ticket Number",
+                    "Reworked Quantity", "Rejects", "Reject Reason", "Printed", "When Added"});
+    const auto ticketTriggers = [&](const QString &prefix, const QString &table, const QString &columns,
+                                    const std::function<QString(const QString &)> &isProtected,
+                                    const QString &message) {
+        return QList<QPair<QString, QString>>{
+            {prefix + QStringLiteral(" Insert"),
+             trigger(prefix + QStringLiteral(" Insert"), QStringLiteral("INSERT ON [%1]").arg(table),
+                     isProtected(QStringLiteral("NEW")), message)},
+            {prefix + QStringLiteral(" Update"),
+             trigger(prefix + QStringLiteral(" Update"), QStringLiteral("UPDATE ON [%1]").arg(table),
+                     columns + QStringLiteral(" AND (") + isProtected(QStringLiteral("OLD")) +
+                         QStringLiteral(" OR ") + isProtected(QStringLiteral("NEW")) + QStringLiteral(")"),
+                     message)},
+            {prefix + QStringLiteral(" Delete"),
+             trigger(prefix + QStringLiteral(" Delete"), QStringLiteral("DELETE ON [%1]").arg(table),
+                     isProtected(QStringLiteral("OLD")), message)},
+        };
+    };
+    const auto ticketLine = [](const QString &row) {
+        return lineProtected(row + QStringLiteral(".[Job ID]"));
+    };
+
+    QList<QPair<QString, QString>> triggers{
+        {QStringLiteral("Protect Line Insert"),
+         trigger(QStringLiteral("Protect Line Insert"), QStringLiteral("INSERT ON [Production Table]"),
+                 dateShiftProtected(QStringLiteral("NEW")),
+                 QStringLiteral("No line can be added to a protected date-shift."))},
+        {QStringLiteral("Protect Line Update"),
+         trigger(QStringLiteral("Protect Line Update"), QStringLiteral("UPDATE ON [Production Table]"),
+                 QStringLiteral("(OLD.[Protected Record] <> 0 AND ") + anyChanged(productionColumns()) +
+                     QStringLiteral(
+                         ") OR ((OLD.[Date] IS NOT NEW.[Date] OR OLD.[Shift] IS NOT NEW.[Shift]) AND ") +
+                     dateShiftProtected(QStringLiteral("NEW")) + QStringLiteral(")"),
+                 lineMessage)},
+        {QStringLiteral("Protect Line Delete"),
+         trigger(QStringLiteral("Protect Line Delete"), QStringLiteral("DELETE ON [Production Table]"),
+                 QStringLiteral("OLD.[Protected Record] <> 0"), lineMessage)},
+    };
+    triggers << ticketTriggers(QStringLiteral("Protect Transfer"), QStringLiteral("Transfer Table"),
+                               transferColumns, ticketLine, ticketMessage);
+    triggers << ticketTriggers(QStringLiteral("Protect Hold"), QStringLiteral("Hold Table"), holdColumns,
+                               ticketLine, ticketMessage);
+    triggers << ticketTriggers(QStringLiteral("Protect Distribution"), QStringLiteral("Hold Distribution"),
+                               distributionColumns, distributionProtected, distributionMessage);
+    return triggers;
+}
+
+// Saved query texts that earlier versions wrote and that now must leave protected rows alone. A
+// database still holding one of them gets the new text; a text a site changed is kept.
+QList<QPair<QString, QString>> replacedQueryTexts()
+{
+    return {{QStringLiteral("Update Disposal Status"),
+             QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0")}};
 }
 } // namespace
 
@@ -227,8 +372,49 @@ void Schema::create(Database &db)
         db.exec(sql);
     for (const QString &sql : indexStatements())
         db.exec(sql);
+    for (const auto &[name, sql] : protectionTriggers())
+        db.exec(sql);
     seedSavedQueries(db);
     db.exec(QStringLiteral("INSERT INTO [CompanyInfo] ([CompanyName]) VALUES (NULL)"));
+    transaction.commit();
+}
+
+bool Schema::protectionCurrent(const Database &db)
+{
+    for (const auto &[name, sql] : protectionTriggers()) {
+        QSqlQuery query = db.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'trigger' "
+                                                 "AND name = :name"),
+                                  {{QStringLiteral("name"), name}});
+        if (!query.next() || query.value(0).toString() != sql)
+            return false;
+    }
+    for (const auto &[name, oldSql] : replacedQueryTexts()) {
+        if (db.savedQuerySql(name) == oldSql)
+            return false;
+    }
+    return true;
+}
+
+void Schema::ensureProtection(Database &db)
+{
+    // Read first: a database that is up to date is not written, so opening it takes no write lock.
+    if (protectionCurrent(db))
+        return;
+    Transaction transaction(db);
+    for (const auto &[name, sql] : protectionTriggers()) {
+        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS [%1]").arg(name));
+        db.exec(sql);
+    }
+    const auto current = savedQueries();
+    for (const auto &[name, oldSql] : replacedQueryTexts()) {
+        const auto latest = std::find_if(current.cbegin(), current.cend(),
+                                         [&](const auto &query) { return query.first == name; });
+        db.exec(QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = :sql WHERE [Query Name] = :name "
+                               "AND [SQL Text] = :old"),
+                {{QStringLiteral("sql"), latest->second},
+                 {QStringLiteral("name"), name},
+                 {QStringLiteral("old"), oldSql}});
+    }
     transaction.commit();
 }
 

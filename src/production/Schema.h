@@ -12,6 +12,11 @@ void create(Database &db);
 // (Re)writes the saved queries; a site may later change a query's text in the database.
 void seedSavedQueries(Database &db);
 QStringList savedQueryNames();
+// True when the database refuses writes to protected date-shifts as this version does.
+bool protectionCurrent(const Database &db);
+// Adds (or brings up to date) the protection triggers of a database made by an earlier version,
+// and the saved query texts that must skip protected rows. Writes nothing when all is current.
+void ensureProtection(Database &db);
 // Authorizes a login name at a level ("A" to "D") with a full name.
 void authorize(Database &db, const QString &loginName, const QString &fullName, const QString &level);
 } // namespace Schema

@@ -3,6 +3,7 @@
 #include "foundation/Database.h"
 #include "foundation/Pause.h"
 #include "foundation/Session.h"
+#include "production/Schema.h"
 #include "sharing/LockFile.h"
 
 #include <QLocale>
@@ -82,6 +83,7 @@ StartupSequence::Outcome StartupSequence::run()
     std::optional<Database> db = openDatabase();
     if (!db)
         return end(1);
+    ensureProtection(*db);
     QString text = greeting(companyName(), m_session.clock().now().time().hour());
     m_session.networkUserName = m_session.identity().userName();
     if (!login(*db, text))
@@ -130,6 +132,16 @@ std::optional<Database> StartupSequence::openDatabase()
                                       MsgIcon::Information);
             return std::nullopt;
         }
+    }
+}
+
+void StartupSequence::ensureProtection(Database &db)
+{
+    // A database made by an earlier version gets the protection triggers. A file that cannot be
+    // written now (locked, read-only) gets them at a later start.
+    try {
+        Schema::ensureProtection(db);
+    } catch (const DatabaseError &) {
     }
 }
 

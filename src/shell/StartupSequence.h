@@ -41,6 +41,7 @@ public:
 private:
     bool lockFileAllowsStart();
     std::optional<Database> openDatabase();
+    void ensureProtection(Database &db);
     bool login(const Database &db, QString &greeting);
     void readLatestProductionDate(const Database &db);
     QString companyName();

@@ -52,6 +52,14 @@ bool DataWindow::load()
     return true;
 }
 
+bool DataWindow::repairAndReopen()
+{
+    m_db.reset();
+    const bool repaired = m_session.repairDatabase();
+    m_db = openSharedDatabase(m_session);
+    return repaired && m_db;
+}
+
 bool DataWindow::reload()
 {
     releaseData();
@@ -93,6 +101,11 @@ bool DataWindow::runStep(const QString &label, const std::function<void()> &work
 
 void DataWindow::reportFailure(const QString &where, const KelvaraError &error)
 {
+    // A write the database refused because its date-shift is protected is no program failure.
+    if (error.number() == DbErrors::Protected) {
+        m_session.prompter().tell(error.description(), programTitle(), MsgIcon::Exclamation);
+        return;
+    }
     m_session.showSeriousError(QStringLiteral("%1, %2 %3").arg(objectName(), where, error.numberAndText()));
 }
 

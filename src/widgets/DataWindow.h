@@ -51,6 +51,11 @@ protected:
     virtual void placeInFrame();
 
     Database &db() { return *m_db; }
+    bool hasDatabase() const { return m_db.has_value(); }
+    // A statement found the file damaged (3049): runs the repair with this window's connection
+    // closed and opens the file again. False when the window has no connection afterwards, or
+    // no repair ran.
+    bool repairAndReopen();
     void setPlacement(Placement placement) { m_placement = placement; }
     // The grid's column widths live under this section of the settings.
     void addGrid(QTableView *grid, const QString &widthsSection);

@@ -1,6 +1,6 @@
 #include "EntryModel.h"
 
-#include "foundation/KelvaraError.h"
+#include "foundation/Database.h"
 #include "foundation/Prompter.h"
 
 EntryModel::EntryModel(Prompter &prompter, QObject *parent)
@@ -26,6 +26,11 @@ bool EntryModel::guardedSave(const std::function<void()> &save)
         save();
         return true;
     } catch (const KelvaraError &error) {
+        // The database refused a write to a protected date-shift: the user is told why.
+        if (error.number() == DbErrors::Protected) {
+            refuse(error.description());
+            return false;
+        }
         if (m_onFailure)
             m_onFailure(error.numberAndText());
     }

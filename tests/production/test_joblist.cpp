@@ -32,6 +32,7 @@ private slots:
     void jobNumberEntry_data();
     void jobNumberEntry();
     void protectedDateShiftIsReadOnly();
+    void protectionElsewhereRefusesTheNewLine();
     void deleteKey_data();
     void deleteKey();
     void columnWidthsAreRestored();
@@ -236,6 +237,22 @@ void TestJobList::protectedDateShiftIsReadOnly()
     QTest::keyClick(table(), Qt::Key_Delete);
     QVERIFY(m_world->prompter.messages().isEmpty());
     QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).first().machineNumber.value_or(-1), 1);
+}
+
+void TestJobList::protectionElsewhereRefusesTheNewLine()
+{
+    line({kMonday, 1}, 1);
+    QVERIFY(open({kMonday, 1}));
+    // Another workstation protects the date-shift while the window is open.
+    Fixture::protect(m_world->db, kMonday, 1);
+    JobListModel *model = m_window->model();
+    QVERIFY(model->setData(model->index(1, JobListModel::MachineColumn), "2"));
+    QVERIFY(!model->setData(model->index(1, JobListModel::JobNumberColumn), "A-100"));
+    // The database's refusal is told as a plain message, not as a failure of the program.
+    QCOMPARE(m_world->prompter.titles(), QStringList{programTitle()});
+    QCOMPARE(m_world->prompter.messages().first().text,
+             QStringLiteral("No line can be added to a protected date-shift."));
+    QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).size(), 1);
 }
 
 void TestJobList::deleteKey_data()

@@ -143,7 +143,7 @@ void TestFrmMain::rightsByLevel_data()
     QTest::newRow("D") << "D" << true << "0000000010011";
     QTest::newRow("unknown level keeps the design state") << "Z" << true << "1111110111111";
     // A command whose window is not part of the program stays disabled whatever the level.
-    QTest::newRow("C, only the built windows") << "C" << false << "1111100010000";
+    QTest::newRow("C, only the built windows") << "C" << false << "1111110010000";
 }
 
 void TestFrmMain::rightsByLevel()

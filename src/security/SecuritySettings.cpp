@@ -1,0 +1,119 @@
+#include "SecuritySettings.h"
+
+#include "foundation/Database.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+const QString kManagerLevel = QStringLiteral("C");
+} // namespace
+
+QStringList SecuritySettings::levels()
+{
+    return {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")};
+}
+
+QString SecuritySettings::levelName(const QString &level)
+{
+    const QString code = level.trimmed().toUpper();
+    if (code == QStringLiteral("A"))
+        return QStringLiteral("A - Production Supervisor");
+    if (code == QStringLiteral("B"))
+        return QStringLiteral("B - Quality Assurance Inspector");
+    if (code == QStringLiteral("C"))
+        return QStringLiteral("C - Quality Assurance Manager");
+    if (code == QStringLiteral("D"))
+        return QStringLiteral("D - Reports-Only User");
+    return level;
+}
+
+bool SecuritySettings::isSupervisor(const QString &userName)
+{
+    return userName.trimmed().compare(QStringLiteral("SUPERVISOR"), Qt::CaseInsensitive) == 0;
+}
+
+QList<AuthorizedUser> SecuritySettings::authorizedUsers() const
+{
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT [Security Table].* FROM [Security Table] "
+                                               "ORDER BY [Security Table].[UserName]"));
+    QList<AuthorizedUser> users;
+    while (query.next()) {
+        const QSqlRecord row = query.record();
+        users.append({row.value(QStringLiteral("UserName")).toString(),
+                      row.value(QStringLiteral("User Name")).toString(),
+                      row.value(QStringLiteral("User ID")).toLongLong(),
+                      row.value(QStringLiteral("Security Level")).toString()});
+    }
+    return users;
+}
+
+QStringList SecuritySettings::authorize(const QList<NetworkUser> &users, const QString &newLevel)
+{
+    QStringList added;
+    Transaction transaction(m_db);
+    for (const NetworkUser &user : users) {
+        const QVariantMap params{{QStringLiteral("login"), user.login.trimmed()},
+                                 {QStringLiteral("name"), user.fullName},
+                                 {QStringLiteral("id"), user.userId}};
+        // Login names compare without regard to case; the directory's spelling is kept.
+        QSqlQuery existing =
+            m_db.exec(QStringLiteral("UPDATE [Security Table] SET [UserName] = :login, [User Name] = :name, "
+                                     "[User ID] = :id WHERE [UserName] = :login"),
+                      params);
+        if (existing.numRowsAffected() > 0)
+            continue;
+        QVariantMap insert = params;
+        insert.insert(QStringLiteral("level"), newLevel);
+        m_db.exec(QStringLiteral("INSERT INTO [Security Table] ([UserName], [User Name], [User ID], "
+                                 "[Security Level]) VALUES (:login, :name, :id, :level)"),
+                  insert);
+        added << user.login.trimmed();
+    }
+    transaction.commit();
+    return added;
+}
+
+bool SecuritySettings::anyManagerLeft() const
+{
+    return m_db.scalar(QStringLiteral("SELECT count(*) FROM [Security Table] WHERE [Security Level] = :c"),
+                       {{QStringLiteral("c"), kManagerLevel}})
+               .toInt() > 0;
+}
+
+SecuritySettings::Outcome SecuritySettings::unauthorize(const QStringList &userNames)
+{
+    Outcome outcome;
+    Transaction transaction(m_db);
+    const bool hadManager = anyManagerLeft();
+    for (const QString &name : userNames) {
+        if (isSupervisor(name))
+            continue;
+        QSqlQuery query = m_db.exec(QStringLiteral("DELETE FROM [Security Table] WHERE [UserName] = :name"),
+                                    {{QStringLiteral("name"), name.trimmed()}});
+        (query.numRowsAffected() > 0 ? outcome.changed : outcome.missing) << name.trimmed();
+    }
+    if (hadManager && !anyManagerLeft())
+        return {{}, {}, true};
+    transaction.commit();
+    return outcome;
+}
+
+SecuritySettings::Outcome SecuritySettings::setLevel(const QList<AuthorizedUser> &users, const QString &level)
+{
+    Outcome outcome;
+    Transaction transaction(m_db);
+    const bool hadManager = anyManagerLeft();
+    for (const AuthorizedUser &user : users) {
+        QSqlQuery query = m_db.exec(QStringLiteral("UPDATE [Security Table] SET [Security Level] = :level "
+                                                   "WHERE [UserName] = :name AND [Security Level] IS :old"),
+                                    {{QStringLiteral("level"), level},
+                                     {QStringLiteral("name"), user.userName},
+                                     {QStringLiteral("old"), user.level}});
+        (query.numRowsAffected() > 0 ? outcome.changed : outcome.missing) << user.userName;
+    }
+    if (hadManager && !anyManagerLeft())
+        return {{}, {}, true};
+    transaction.commit();
+    return outcome;
+}

@@ -1,0 +1,206 @@
+#include "TestSupport.h"
+
+#include "production/JobLines.h"
+#include "production/Schema.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+// The database's own protection: what it refuses on a protected date-shift, what it lets
+// through, the whole-table statements that skip protected rows, and the upgrade of a database
+// made without the triggers.
+class TestProtection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void refusesWrites_data();
+    void refusesWrites();
+    void allowsFlagAndUnprotectedWrites();
+    void disposalStatusSkipsProtectedTickets();
+    void postingLeavesProtectedNextShiftAlone();
+    void addsProtectionToAnOlderDatabase();
+
+private:
+    QVariant value(const QString &sql) const { return m_world->db.scalar(sql); }
+
+    std::unique_ptr<DatabaseWorld> m_world;
+    qint64 m_closed = 0; // a line of the protected date-shift
+    qint64 m_open = 0;   // a line of the open one
+    qint64 m_closedTicket = 0;
+    qint64 m_openTicket = 0;
+};
+
+namespace {
+const QDate kMonday(2026, 12, 7);
+const QString kJob = QStringLiteral("A-100");
+} // namespace
+
+void TestProtection::init()
+{
+    m_world = std::make_unique<DatabaseWorld>(QStringLiteral("C"), QStringList{kJob});
+    const Database &db = m_world->db;
+    m_closed = Fixture::line(db, kMonday, 1, 1, kJob, 0, 500);
+    m_open = Fixture::line(db, kMonday, 2, 1, kJob, 500, 900);
+    Fixture::transfer(db, m_closed, 41, 100);
+    m_closedTicket = Fixture::hold(db, m_closed, 7001, 20);
+    m_openTicket = Fixture::hold(db, m_open, 7002, 30);
+    Fixture::distribution(db, m_closedTicket, m_open, 5);
+    Fixture::protect(db, kMonday, 1);
+}
+
+void TestProtection::cleanup()
+{
+    m_world.reset();
+}
+
+void TestProtection::refusesWrites_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("message");
+    const QString line = QStringLiteral("The lines of a protected date-shift cannot be changed or deleted.");
+    const QString ticket =
+        QStringLiteral("The tickets of a protected date-shift cannot be added, changed or deleted.");
+    const QString distribution = QStringLiteral(
+        "The hold distribution of a protected date-shift cannot be added, changed or deleted.");
+
+    QTest::newRow("line added") << "INSERT INTO [Production Table] ([Date], [Shift], [Machine Number]) "
+                                   "VALUES ('2026-12-07', 1, 9)"
+                                << "No line can be added to a protected date-shift.";
+    QTest::newRow("line moved in") << "UPDATE [Production Table] SET [Shift] = 1 WHERE [Shift] = 2" << line;
+    QTest::newRow("count changed") << "UPDATE [Production Table] SET [Ending Count] = 1 WHERE [Shift] = 1"
+                                   << line;
+    QTest::newRow("rejects changed") << "UPDATE [Production Table] SET [RejectReason10] = 3" << line;
+    QTest::newRow("flag and count at once")
+        << "UPDATE [Production Table] SET [Protected Record] = 0, [Rejects] = 4 WHERE [Shift] = 1" << line;
+    QTest::newRow("line deleted") << "DELETE FROM [Production Table] WHERE [Shift] = 1" << line;
+    QTest::newRow("transfer added") << "INSERT INTO [Transfer Table] ([Job ID], [Transfer Quantity]) "
+                                       "SELECT [Job ID], 5 FROM [Production Table] WHERE [Shift] = 1"
+                                    << ticket;
+    QTest::newRow("transfer cleaned up") << "UPDATE [Transfer Table] SET [Transfer Quantity] = 0" << ticket;
+    QTest::newRow("transfer deleted") << "DELETE FROM [Transfer Table]" << ticket;
+    QTest::newRow("hold remaining changed") << "UPDATE [Hold Table] SET [Hold Remaining] = 0" << ticket;
+    QTest::newRow("hold moved to the closed line")
+        << "UPDATE [Hold Table] SET [Job ID] = (SELECT MIN([Job ID]) FROM [Production Table]) "
+           "WHERE [Hold Ticket Number] = 7002"
+        << ticket;
+    QTest::newRow("hold deleted") << "DELETE FROM [Hold Table] WHERE [Hold Ticket Number] = 7001" << ticket;
+    QTest::newRow("distribution of a closed ticket")
+        << "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Rejects]) "
+           "SELECT [Hold Ticket ID], 1 FROM [Hold Table] WHERE [Hold Ticket Number] = 7001"
+        << distribution;
+    QTest::newRow("rework to a closed line")
+        << "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [To Job ID], [Reworked Quantity]) "
+           "SELECT [Hold Ticket ID], (SELECT MIN([Job ID]) FROM [Production Table]), 1 "
+           "FROM [Hold Table] WHERE [Hold Ticket Number] = 7002"
+        << distribution;
+    QTest::newRow("distribution printed") << "UPDATE [Hold Distribution] SET [Printed] = 1" << distribution;
+    QTest::newRow("distribution deleted") << "DELETE FROM [Hold Distribution]" << distribution;
+}
+
+void TestProtection::refusesWrites()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, message);
+    const QString before = value("SELECT group_concat(x) FROM (SELECT [Job ID] || ':' || [Shift] || ':' || "
+                                 "[Ending Count] || ':' || [RejectReason10] AS x FROM [Production Table])")
+                               .toString();
+
+    const auto error = errorOf<DatabaseError>([&] { m_world->db.exec(sql); });
+
+    QVERIFY(error);
+    QCOMPARE(error->number(), DbErrors::Protected);
+    // The user is shown the refusal itself, not the statement.
+    QCOMPARE(error->description(), message);
+    QCOMPARE(value("SELECT group_concat(x) FROM (SELECT [Job ID] || ':' || [Shift] || ':' || "
+                   "[Ending Count] || ':' || [RejectReason10] AS x FROM [Production Table])")
+                 .toString(),
+             before);
+    QCOMPARE(value("SELECT count(*) FROM [Transfer Table]").toInt(), 1);
+    QCOMPARE(value("SELECT count(*) FROM [Hold Distribution]").toInt(), 1);
+}
+
+void TestProtection::allowsFlagAndUnprotectedWrites()
+{
+    Database &db = m_world->db;
+    // Values written back unchanged, and the open date-shift, pass.
+    db.exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = [Ending Count]"));
+    db.exec(QStringLiteral("UPDATE [Transfer Table] SET [Transfer Quantity] = [Transfer Quantity]"));
+    db.exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 950 WHERE [Shift] = 2"));
+    Fixture::line(db, kMonday, 2, 2, kJob);
+    Fixture::distribution(db, m_openTicket, QVariant(), 0, 3, 2);
+    // Clearing the protection makes the lines writable again.
+    db.execSaved(
+        QStringLiteral("Set Protection"),
+        {{QStringLiteral("dt"), sqlDate(kMonday)}, {QStringLiteral("sh"), 1}, {QStringLiteral("Valu"), 0}});
+    db.exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 600 WHERE [Shift] = 1"));
+    QCOMPARE(value("SELECT [Ending Count] FROM [Production Table] WHERE [Shift] = 1").toInt(), 600);
+    QCOMPARE(value("SELECT count(*) FROM [Production Table]").toInt(), 3);
+}
+
+void TestProtection::disposalStatusSkipsProtectedTickets()
+{
+    Database &db = m_world->db;
+    // Both tickets used up; only the open line's ticket may be marked.
+    db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = 0 WHERE [Hold Ticket Number] = 7002"));
+    Fixture::protect(db, kMonday, 1, false);
+    db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = 0 WHERE [Hold Ticket Number] = 7001"));
+    Fixture::protect(db, kMonday, 1);
+
+    db.execSaved(QStringLiteral("Update Disposal Status"));
+
+    QCOMPARE(value("SELECT group_concat([Hold Ticket Number] || ':' || [Disposed of]) FROM "
+                   "(SELECT * FROM [Hold Table] ORDER BY [Hold Ticket Number])")
+                 .toString(),
+             QStringLiteral("7001:0,7002:1"));
+}
+
+void TestProtection::postingLeavesProtectedNextShiftAlone()
+{
+    Database &db = m_world->db;
+    // Shift 3 of the day before posts to the protected shift 1: a changed count and a machine
+    // the next shift does not have.
+    Fixture::line(db, kMonday.addDays(-1), 3, 1, kJob, 0, 777);
+    Fixture::line(db, kMonday.addDays(-1), 3, 2, kJob, 0, 333);
+    JobLines lines(db);
+
+    QVERIFY(lines.postToNextShift({kMonday.addDays(-1), 3}) == DateShift({kMonday, 1}));
+
+    const QList<JobLine> closed = lines.of({kMonday, 1});
+    QCOMPARE(closed.size(), 1);
+    QCOMPARE(closed.first().beginningCount, 0);
+}
+
+void TestProtection::addsProtectionToAnOlderDatabase()
+{
+    Database &db = m_world->db;
+    const QString oldDisposal =
+        QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0");
+    db.exec(QStringLiteral("DROP TRIGGER [Protect Line Update]"));
+    db.exec(QStringLiteral("DROP TRIGGER [Protect Hold Delete]"));
+    db.exec(QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = :sql WHERE [Query Name] = "
+                           "'Update Disposal Status'"),
+            {{QStringLiteral("sql"), oldDisposal}});
+    QVERIFY(!Schema::protectionCurrent(db));
+
+    Schema::ensureProtection(db);
+
+    QVERIFY(Schema::protectionCurrent(db));
+    QVERIFY(db.savedQuerySql(QStringLiteral("Update Disposal Status")) != oldDisposal);
+    const auto error = errorOf<DatabaseError>(
+        [&] { db.exec(QStringLiteral("UPDATE [Production Table] SET [Matec Count] = 5")); });
+    QVERIFY(error && error->number() == DbErrors::Protected);
+
+    // A text the site wrote itself stays.
+    const QString siteText = QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE 0");
+    db.exec(QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = :sql WHERE [Query Name] = "
+                           "'Update Disposal Status'"),
+            {{QStringLiteral("sql"), siteText}});
+    Schema::ensureProtection(db);
+    QCOMPARE(db.savedQuerySql(QStringLiteral("Update Disposal Status")), siteText);
+}
+
+QTEST_GUILESS_MAIN(TestProtection)
+#include "test_protection.moc"

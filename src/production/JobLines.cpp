@@ -136,16 +136,46 @@ qint64 JobLines::add(const JobLine &line)
     return insertLine(m_db, line, 0);
 }
 
-bool JobLines::updateIdentity(const JobLine &line)
+bool JobLines::updateIdentity(const JobLine &read, const JobLine &edited)
 {
-    QSqlQuery query = m_db.exec(
-        QStringLiteral("UPDATE [Production Table] SET [Machine Number] = :machine, [Job Number] = :job, "
-                       "[Job Description] = :description WHERE [Job ID] = :id AND [Protected Record] = 0"),
-        {{QStringLiteral("machine"), orNull(line.machineNumber)},
-         {QStringLiteral("job"), textOrNull(line.jobNumber)},
-         {QStringLiteral("description"), line.jobDescription},
-         {QStringLiteral("id"), line.jobId}});
+    QStringList assignments;
+    QVariantMap params{{QStringLiteral("id"), read.jobId},
+                       {QStringLiteral("oldMachine"), orNull(read.machineNumber)},
+                       {QStringLiteral("oldJob"), read.jobNumber},
+                       {QStringLiteral("oldDescription"), read.jobDescription}};
+    if (edited.machineNumber != read.machineNumber) {
+        assignments << QStringLiteral("[Machine Number] = :machine");
+        params.insert(QStringLiteral("machine"), orNull(edited.machineNumber));
+    }
+    if (edited.jobNumber != read.jobNumber) {
+        assignments << QStringLiteral("[Job Number] = :job");
+        params.insert(QStringLiteral("job"), textOrNull(edited.jobNumber));
+    }
+    if (edited.jobDescription != read.jobDescription) {
+        assignments << QStringLiteral("[Job Description] = :description");
+        params.insert(QStringLiteral("description"), edited.jobDescription);
+    }
+    if (assignments.isEmpty())
+        return true;
+    // An empty job number or description reads as "", whether stored empty or NULL.
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("UPDATE [Production Table] SET ") + assignments.join(QStringLiteral(", ")) +
+                      QStringLiteral(" WHERE [Job ID] = :id AND [Protected Record] = 0"
+                                     " AND [Machine Number] IS NOT DISTINCT FROM :oldMachine"
+                                     " AND COALESCE([Job Number], '') = :oldJob"
+                                     " AND COALESCE([Job Description], '') = :oldDescription"),
+                  params);
     return query.numRowsAffected() > 0;
+}
+
+std::optional<JobLine> JobLines::line(qint64 jobId) const
+{
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT ") + kLineColumns +
+                                    QStringLiteral(" FROM [Production Table] WHERE [Job ID] = :id"),
+                                {{QStringLiteral("id"), jobId}});
+    if (!query.next())
+        return std::nullopt;
+    return lineFrom(query);
 }
 
 bool JobLines::setCount(qint64 jobId, CountField field, qint64 value)

@@ -59,8 +59,13 @@ public:
 
     // Saves a new line on its date-shift with every count 0; returns its Job ID.
     qint64 add(const JobLine &line);
-    // Writes machine, job number and description; false when the line is protected or gone.
-    bool updateIdentity(const JobLine &line);
+    // Writes those of machine, job number and description that differ between the line as it was
+    // read and as edited. Another workstation may have changed the row meanwhile: the update
+    // holds the values read in its WHERE clause, and false means nothing was written because the
+    // row was changed, protected or deleted since it was read.
+    bool updateIdentity(const JobLine &read, const JobLine &edited);
+    // One line as stored now; nothing when it is gone.
+    std::optional<JobLine> line(qint64 jobId) const;
     bool setCount(qint64 jobId, CountField field, qint64 value);
 
     enum class Removal { Deleted, Protected, HasTickets, Missing };

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "JobLines.h"
+#include "JobListSheet.h"
 
 #include "widgets/EntryModel.h"
 
-// The job list grid: the lines of one date-shift, then one always-present new line where the
-// user types a machine number and chooses a job. A line is saved as soon as it has both; edits
-// to a saved line are saved at once. Protected lines are read-only, and a protected date-shift
-// offers no new line.
+// The job list grid over its sheet: the saved lines, then the new line (marked "*"); protected
+// lines grey and read-only.
 class JobListModel : public EntryModel
 {
     Q_OBJECT
@@ -15,11 +13,10 @@ class JobListModel : public EntryModel
 public:
     enum Column { MachineColumn, JobNumberColumn, DescriptionColumn, ColumnCount };
 
-    explicit JobListModel(Prompter &prompter, QObject *parent = nullptr);
+    JobListModel(JobListSheet &sheet, Prompter &prompter, QObject *parent = nullptr);
 
-    // Shows the lines of a date-shift; store writes the changes (it must outlive the model's use).
-    void reset(JobLines *store, const DateShift &dateShift, const QList<JobLine> &lines,
-               const QList<JobChoice> &jobs);
+    // The sheet's lines were replaced.
+    void reset();
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -28,26 +25,19 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
-    const QList<JobChoice> &jobs() const { return m_jobs; }
-    int savedCount() const { return int(m_lines.size()); }
-    bool isNewLine(int row) const { return m_allowNewLine && row == savedCount(); }
-    const JobLine &lineAt(int row) const;
-    // The new line holds something typed that is not saved yet.
-    bool hasUnsavedEntry() const;
-    bool isProtected(int row) const;
+    const JobListSheet &sheet() const { return m_sheet; }
+    const QList<JobChoice> &jobs() const { return m_sheet.jobs(); }
+    int savedCount() const { return m_sheet.count(); }
+    bool isNewLine(int row) const { return m_sheet.isNewLine(row); }
+    const JobLine &lineAt(int row) const { return m_sheet.line(row); }
+    bool hasUnsavedEntry() const { return m_sheet.hasUnsavedEntry(); }
+    bool isProtected(int row) const { return m_sheet.isProtected(row); }
 
-    // Deletes a saved line (see JobLines::remove), or clears what was typed on the new line.
+    // Deletes a saved line, or clears what was typed on the new line; database failures are thrown.
     JobLines::Removal removeLine(int row);
 
 private:
-    bool applyEdit(JobLine &line, int column, const QString &text);
-    bool save(int row, JobLine &line);
-    const JobChoice *findJob(const QString &number) const;
+    void rowChanged(int row);
 
-    JobLines *m_store = nullptr;
-    DateShift m_dateShift;
-    QList<JobLine> m_lines;
-    JobLine m_newLine;
-    QList<JobChoice> m_jobs;
-    bool m_allowNewLine = false;
+    JobListSheet &m_sheet;
 };

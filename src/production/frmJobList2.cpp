@@ -35,6 +35,7 @@ QPushButton *makeButton(const QString &name, const QString &caption, QWidget *pa
 frmJobList2::frmJobList2(Session &session, QWidget *parent)
     : DataWindow(session, QStringLiteral("frmJobList2"), tr("Job List for Shift"), parent)
 {
+    m_sheet = std::make_unique<JobListSheet>(session.prompter(), session.clock());
     buildUi();
     resize(sizeHint());
 }
@@ -52,7 +53,7 @@ void frmJobList2::buildUi()
         QStringLiteral("lblProtected"),
         tr("This date-shift is protected: its lines cannot be added, changed or deleted."), this);
 
-    m_model = new JobListModel(session().prompter(), this);
+    m_model = new JobListModel(*m_sheet, session().prompter(), this);
     watchModel(m_model, QStringLiteral("Table1"));
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("Table1"));
@@ -96,18 +97,23 @@ void frmJobList2::buildUi()
 bool frmJobList2::loadData()
 {
     m_store = std::make_unique<JobLines>(db());
+    m_sheet->setStore(m_store.get());
     QList<JobChoice> jobs;
     runStep(QStringLiteral("Start"), [&] { jobs = m_store->activeJobs(); });
+    m_sheet->setJobs(jobs);
 
     m_dateShift = session().currentDateShift();
     m_lblDate->setText(m_dateShift.caption());
     QList<JobLine> lines;
-    const bool read = runStep(QStringLiteral("sSQL Initialize"), [&] { lines = m_store->of(m_dateShift); });
+    m_sheet->setLines(m_dateShift, {});
+    m_model->reset();
+    const bool read = runStep(QStringLiteral("sSQL Initialize"), [&] { lines = m_sheet->readLines(); });
     // When the lines could not even be read, bringing lines forward could double them.
     if (read && lines.isEmpty())
         lines = bringForward();
 
-    m_model->reset(m_store.get(), m_dateShift, lines, jobs);
+    m_sheet->setLines(m_dateShift, lines);
+    m_model->reset();
     showProtection();
     m_table->setFocus();
     m_table->setCurrentIndex(m_model->index(0, JobListModel::MachineColumn));
@@ -116,7 +122,9 @@ bool frmJobList2::loadData()
 
 void frmJobList2::releaseData()
 {
-    m_model->reset(nullptr, m_dateShift, {}, {});
+    m_sheet->setLines(m_dateShift, {});
+    m_sheet->setStore(nullptr);
+    m_model->reset();
     m_store.reset();
 }
 
@@ -127,39 +135,22 @@ bool frmJobList2::hasUnsavedEntry() const
 
 QList<JobLine> frmJobList2::bringForward()
 {
-    std::optional<QDate> previousDate;
-    std::optional<int> previousShift;
-    runStep(QStringLiteral("build sSQL for previous shift"), [&] {
-        previousDate = m_store->latestDateBefore(m_dateShift);
-        if (!previousDate)
-            throw DatabaseError(DbErrors::NoCurrentRecord,
-                                tr("No earlier date has job lines, so there is no previous shift to bring "
-                                   "lines forward from."));
-        previousShift = m_store->highestShiftOn(*previousDate);
-    });
+    runStep(QStringLiteral("build sSQL for previous shift"), [&] { m_sheet->findPreviousShift(); });
     QList<JobLine> previous;
-    const bool opened = runStep(QStringLiteral("open previous shift"), [&] {
-        if (!previousDate || !previousShift)
-            throw DatabaseError(DbErrors::NoCurrentRecord,
-                                tr("The lines of the previous shift cannot be opened: no previous shift "
-                                   "has job lines."));
-        previous = m_store->of({*previousDate, *previousShift});
-    });
+    const bool opened =
+        runStep(QStringLiteral("open previous shift"), [&] { previous = m_sheet->readPreviousLines(); });
     // Without a previous shift the user starts the date-shift on the grid's new line.
     if (!opened || previous.isEmpty())
         return {};
-    runStep(QStringLiteral("bringing data forward"), [&] { m_store->bringForward(previous, m_dateShift); });
+    runStep(QStringLiteral("bringing data forward"), [&] { m_sheet->copyPreviousLines(); });
     QList<JobLine> lines;
-    runStep(QStringLiteral("wrap-up"), [&] { lines = m_store->of(m_dateShift); });
+    runStep(QStringLiteral("wrap-up"), [&] { lines = m_sheet->readLines(); });
     return lines;
 }
 
 void frmJobList2::showProtection()
 {
-    bool anyProtected = false;
-    for (int row = 0; row < m_model->savedCount(); ++row)
-        anyProtected = anyProtected || m_model->isProtected(row);
-    m_lblProtected->setVisible(anyProtected);
+    m_lblProtected->setVisible(m_sheet->anyProtected());
 }
 
 bool frmJobList2::eventFilter(QObject *watched, QEvent *event)
@@ -188,29 +179,15 @@ void frmJobList2::deleteCurrentLine()
         m_model->removeLine(row);
         return;
     }
-    const JobLine &line = m_model->lineAt(row);
-    const QString machine = line.machineNumber ? QString::number(*line.machineNumber) : QString();
-    const MsgAnswer answer = session().prompter().ask(
-        {tr("Are you sure you want to delete the line of machine %1, job %2?").arg(machine, line.jobNumber),
-         tr("Confirm Delete"), MsgIcon::Question, MsgButtons::YesNo});
+    const MsgAnswer answer =
+        session().prompter().ask({JobListSheet::deleteQuestion(m_model->lineAt(row)), tr("Confirm Delete"),
+                                  MsgIcon::Question, MsgButtons::YesNo});
     if (answer != MsgAnswer::Yes)
         return;
     try {
-        switch (m_model->removeLine(row)) {
-        case JobLines::Removal::HasTickets:
-            session().prompter().tell(
-                tr("This line cannot be deleted: transfer tickets, hold tickets or hold "
-                   "distribution rows refer to it. Remove those first."),
-                programTitle(), MsgIcon::Exclamation);
-            break;
-        case JobLines::Removal::Protected:
-            session().prompter().tell(tr("This line is protected and cannot be deleted."), programTitle(),
-                                      MsgIcon::Exclamation);
-            break;
-        case JobLines::Removal::Deleted:
-        case JobLines::Removal::Missing:
-            break;
-        }
+        const QString message = JobListSheet::removalMessage(m_model->removeLine(row));
+        if (!message.isEmpty())
+            session().prompter().tell(message, programTitle(), MsgIcon::Exclamation);
     } catch (const KelvaraError &error) {
         reportFailure(QStringLiteral("deleting a line"), error);
     }

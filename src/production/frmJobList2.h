@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JobLines.h"
+#include "JobListSheet.h"
 
 #include "foundation/DateShift.h"
 #include "widgets/DataWindow.h"
@@ -15,7 +15,7 @@ class QTableView;
 
 // "Job List for Shift": sets up and keeps the job lines of one date-shift. A date-shift without
 // lines receives the lines of the previous shift that has lines, each ending count carried over
-// as the new beginning count.
+// as the new beginning count. The rules are the sheet's; the window runs its load steps and keys.
 class frmJobList2 : public DataWindow
 {
     Q_OBJECT
@@ -46,6 +46,7 @@ private:
     bool isGridKey() const;
 
     std::unique_ptr<JobLines> m_store;
+    std::unique_ptr<JobListSheet> m_sheet;
     DateShift m_dateShift;
 
     QLabel *m_lblDate = nullptr;

@@ -15,8 +15,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-// The production counts window: refusing an empty date-shift, computed figures, count entry,
-// edit rights, protection, the cursor, the refresh timer and posting to the next shift.
+// The production counts window: refusing an empty date-shift, the "Negative" style, the cursor
+// and posting on close, the refresh timer, the place in the main frame. The rules behind them are
+// tested on the sheet (test_countssheet).
 class TestCounts : public QObject
 {
     Q_OBJECT
@@ -24,18 +25,9 @@ class TestCounts : public QObject
 private slots:
     void init();
     void cleanup();
-    void refusesDateShiftWithoutLines();
-    void showsComputedFigures();
-    void countEntry_data();
-    void countEntry();
-    void enterWalksTheEntryColumns();
-    void editRights_data();
-    void editRights();
-    void postsToNextShiftOnClose_data();
-    void postsToNextShiftOnClose();
-    void rejectsButtonRefillsRejectsByLine();
+    void opensOnlyASetUpDateShift();
+    void enterWalksTheEntryColumnsAndPostsOnClose();
     void refreshKeepsTheTypedValue();
-    void columnWidthsAreRestored();
     void opensMaximizedInTheMdiArea_data();
     void opensMaximizedInTheMdiArea();
 
@@ -61,7 +53,6 @@ private:
 
 namespace {
 using M = ProductionCountsModel;
-const QDate kFriday(2026, 12, 4);
 const QDate kMonday(2026, 12, 7);
 const QDate kTuesday(2026, 12, 8);
 } // namespace
@@ -98,11 +89,13 @@ qint64 TestCounts::stored(qint64 jobId, const char *field) const
         .toLongLong();
 }
 
-void TestCounts::refusesDateShiftWithoutLines()
+void TestCounts::opensOnlyASetUpDateShift()
 {
-    line({kMonday, 1}, 1, 0, 0);
+    const qint64 full = line({kTuesday, 1}, 1, 1000, 1500, 560);
+    line({kTuesday, 1}, 2, 1000, 0);
+    Fixture::transfer(m_world->db, full, 1, 20);
     QSignalSpy counts(m_world->session.get(), &Session::openDataFormsChanged);
-    QVERIFY(!open({kMonday, 2}));
+    QVERIFY(!open({kTuesday, 2}));
     QCOMPARE(m_world->prompter.messages().size(), 1);
     const PromptMessage message = m_world->prompter.messages().first();
     QCOMPARE(message.text,
@@ -114,23 +107,11 @@ void TestCounts::refusesDateShiftWithoutLines()
     QCOMPARE(message.buttons, MsgButtons::Ok);
     QCOMPARE(m_world->session->openDataForms(), 0);
     QCOMPARE(counts.count(), 0);
-}
 
-void TestCounts::showsComputedFigures()
-{
-    const qint64 full = line({kTuesday, 1}, 1, 1000, 1500, 560);
-    line({kTuesday, 1}, 2, 1000, 0);
-    const qint64 earlier = line({kMonday, 3}, 1, 0, 0);
-    Fixture::transfer(m_world->db, full, 1, 20);
-    Fixture::hold(m_world->db, full, 7, 30);
-    Fixture::distribution(m_world->db, Fixture::hold(m_world->db, earlier, 8, 10), full, 10);
     QVERIFY(open({kTuesday, 1}));
     QCOMPARE(m_world->session->openDataForms(), 1);
+    QVERIFY(m_window->findChild<QLabel *>(QStringLiteral("lblReadOnly"))->isHidden());
     QCOMPARE(cell(0, M::TransfersColumn), QStringLiteral("20"));
-    QCOMPARE(cell(0, M::ToHoldColumn), QStringLiteral("30"));
-    QCOMPARE(cell(0, M::FromReworkColumn), QStringLiteral("10"));
-    QCOMPARE(cell(0, M::NetFinishedGoodsColumn), QStringLiteral("520"));
-    QCOMPARE(cell(0, M::RejectsColumn), QStringLiteral("20"));
     QCOMPARE(cell(0, M::EndingColumn), QStringLiteral("1,500"));
     QVERIFY(!m_window->model()->index(0, M::NetFinishedGoodsColumn).data(Qt::ForegroundRole).isValid());
     // No ending count typed yet: net finished goods is negative and drawn in the "Negative" style.
@@ -145,52 +126,22 @@ void TestCounts::showsComputedFigures()
                 .value<QBrush>()
                 .color());
     QCOMPARE(negative.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, int(Qt::AlignRight));
+    // A refused entry is told with the program's title.
+    QVERIFY(!m_window->model()->setData(m_window->model()->index(0, M::EndingColumn), "100-2000"));
+    QCOMPARE(m_world->prompter.messages().last().text,
+             QStringLiteral("There is no possible way you could have a negative Ending Count!"));
+    QCOMPARE(m_world->prompter.messages().last().title, programTitle());
+    QVERIFY(!postBox()->isChecked());
     closeWindow();
     QCOMPARE(m_world->session->openDataForms(), 0);
 }
 
-void TestCounts::countEntry_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<qint64>("expected");
-    QTest::addColumn<bool>("post");
-    QTest::addColumn<QString>("message");
-    const int ending = M::EndingColumn, mattec = M::MattecColumn;
-    QTest::newRow("sum") << ending << "1200+350" << qint64(1550) << true << "";
-    QTest::newRow("negative") << ending << "100-200" << qint64(40) << false
-                              << "There is no possible way you could have a negative Ending Count!";
-    QTest::newRow("beyond a count") << ending << "4000000000" << qint64(40) << false << "too large";
-    QTest::newRow("mattec evaluated") << mattec << "500+60" << qint64(560) << false << "";
-    QTest::newRow("mattec negative") << mattec << "-5" << qint64(40) << false
-                                     << "There is no possible way you could have a negative Mattec Count!";
-}
-
-void TestCounts::countEntry()
-{
-    QFETCH(int, column);
-    QFETCH(QString, typed);
-    QFETCH(qint64, expected);
-    QFETCH(bool, post);
-    QFETCH(QString, message);
-    const qint64 id = line({kTuesday, 1}, 1, 0, 40, 40);
-    QVERIFY(open({kTuesday, 1}));
-    M *model = m_window->model();
-    QCOMPARE(model->setData(model->index(0, column), typed), message.isEmpty());
-    QCOMPARE(stored(id, column == M::EndingColumn ? "Ending Count" : "Matec Count"), expected);
-    QCOMPARE(postBox()->isChecked(), post);
-    QCOMPARE(m_world->prompter.messages().size(), message.isEmpty() ? 0 : 1);
-    if (!message.isEmpty()) {
-        QVERIFY(m_world->prompter.messages().first().text.contains(message));
-        QCOMPARE(m_world->prompter.messages().first().title, programTitle());
-    }
-}
-
-void TestCounts::enterWalksTheEntryColumns()
+void TestCounts::enterWalksTheEntryColumnsAndPostsOnClose()
 {
     m_world->session->securityLevel = QStringLiteral("A");
     const qint64 first = line({kTuesday, 1}, 1, 0, 0);
     line({kTuesday, 1}, 2, 0, 0);
+    const qint64 next = line({kTuesday, 2}, 1, 1000, 0);
     QVERIFY(open({kTuesday, 1}));
     CountsGrid *table = grid();
     QCOMPARE(table->currentIndex().column(), int(M::EndingColumn));
@@ -220,82 +171,11 @@ void TestCounts::enterWalksTheEntryColumns()
     QTest::keyClick(table, Qt::Key_Left);
     QCOMPARE(table->currentIndex().row(), 0);
     QCOMPARE(table->currentIndex().column(), int(M::MattecColumn));
-}
 
-void TestCounts::editRights_data()
-{
-    QTest::addColumn<QString>("level");
-    QTest::addColumn<QTime>("time");
-    QTest::addColumn<bool>("protect");
-    QTest::addColumn<bool>("ending");
-    QTest::addColumn<bool>("beginning");
-    // The date-shift is shift 3 of yesterday.
-    QTest::newRow("A at 08:30") << "A" << QTime(8, 30) << false << true << false;
-    QTest::newRow("A at 12:00") << "A" << QTime(12, 0) << false << false << false;
-    QTest::newRow("C at 12:00") << "C" << QTime(12, 0) << false << true << true;
-    QTest::newRow("protected: read-only even for C") << "C" << QTime(12, 0) << true << false << false;
-}
-
-void TestCounts::editRights()
-{
-    QFETCH(QString, level);
-    QFETCH(QTime, time);
-    QFETCH(bool, protect);
-    QFETCH(bool, ending);
-    QFETCH(bool, beginning);
-    m_world->session->securityLevel = level;
-    m_world->clock.set(kTuesday, time);
-    const qint64 id = line({kMonday, 3}, 1, 0, 40);
-    if (protect)
-        Fixture::protect(m_world->db, kMonday, 3);
-    QVERIFY(open({kMonday, 3}));
-    M *model = m_window->model();
-    for (int column = 0; column < model->columnCount(); ++column) {
-        const bool editable = column == M::BeginningColumn                             ? beginning
-                              : column == M::EndingColumn || column == M::MattecColumn ? ending
-                                                                                       : false;
-        QCOMPARE(bool(model->flags(model->index(0, column)) & Qt::ItemIsEditable), editable);
-    }
-    QCOMPARE(model->setData(model->index(0, M::EndingColumn), "500"), ending);
-    QCOMPARE(stored(id), ending ? 500 : 40);
-    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblReadOnly"))->isHidden(), ending);
-}
-
-void TestCounts::postsToNextShiftOnClose_data()
-{
-    QTest::addColumn<bool>("typed");
-    QTest::newRow("ending count typed") << true;
-    QTest::newRow("nothing typed") << false;
-}
-
-void TestCounts::postsToNextShiftOnClose()
-{
-    QFETCH(bool, typed);
-    const qint64 first = line({kFriday, 3}, 1, 0, 0);
-    line({kFriday, 3}, 3, 0, 4200);
-    const qint64 monday = line({kMonday, 1}, 1, 1000, 0);
-    QVERIFY(open({kFriday, 3}));
-    if (typed)
-        QVERIFY(m_window->model()->setData(m_window->model()->index(0, M::EndingColumn), "1500"));
-    QCOMPARE(stored(first), typed ? 1500 : 0);
+    // The ticked box posts the ending count to the next shift as the window closes.
     closeWindow();
-    QCOMPARE(stored(monday, "Beginning Count"), typed ? 1500 : 1000);
-    // The line of machine 3 has no match on Monday: the saved query brings it forward.
-    QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).size(), typed ? 2 : 1);
+    QCOMPARE(stored(next, "Beginning Count"), 1550);
     QCOMPARE(m_world->session->openDataForms(), 0);
-}
-
-void TestCounts::rejectsButtonRefillsRejectsByLine()
-{
-    const qint64 a = line({kTuesday, 1}, 1, 1000, 1500, 560);
-    const qint64 b = line({kTuesday, 1}, 2, 0, 100, 130);
-    m_world->session->rejectsByLine.insert(QStringLiteral("4711"), 3);
-    QVERIFY(open({kTuesday, 1}));
-    QSignalSpy requested(m_window.data(), &frmProductionCounts2::rejectsRequested);
-    m_window->findChild<QPushButton *>(QStringLiteral("cmdRejects"))->click();
-    QCOMPARE(requested.count(), 1);
-    const QMap<QString, qint32> expected{{QString::number(a), 60}, {QString::number(b), 30}};
-    QCOMPARE(m_world->session->rejectsByLine, expected);
 }
 
 void TestCounts::refreshKeepsTheTypedValue()
@@ -329,17 +209,6 @@ void TestCounts::refreshKeepsTheTypedValue()
     QCOMPARE(reopened->text(), QStringLiteral("123"));
     QCOMPARE(stored(first), 10); // nothing is stored before the user leaves the cell
     QVERIFY(m_world->prompter.messages().isEmpty());
-}
-
-void TestCounts::columnWidthsAreRestored()
-{
-    line({kTuesday, 1}, 1, 0, 0);
-    QVERIFY(open({kTuesday, 1}));
-    const int designWidth = grid()->columnWidth(M::RejectsColumn);
-    grid()->setColumnWidth(M::RejectsColumn, designWidth + 55);
-    closeWindow();
-    QVERIFY(open({kTuesday, 1}));
-    QCOMPARE(grid()->columnWidth(M::RejectsColumn), designWidth + 55);
 }
 
 void TestCounts::opensMaximizedInTheMdiArea_data()

@@ -14,8 +14,8 @@
 
 Q_DECLARE_METATYPE(DateShift)
 
-// The job list window: bring-forward on opening, stepping between shifts, adding, changing and
-// deleting lines, protection and remembered column widths.
+// The job list window: its load steps reported by name, stepping between shifts, and the grid's
+// drop-down and Delete key. The rules behind them are tested on the sheet (test_joblistsheet).
 class TestJobList : public QObject
 {
     Q_OBJECT
@@ -23,19 +23,12 @@ class TestJobList : public QObject
 private slots:
     void init();
     void cleanup();
-    void opensWithLinesBroughtForward();
     void noEarlierLinesReportsAndOffersABlankLine();
     void stepsBetweenShifts_data();
     void stepsBetweenShifts();
-    void newLineIsSavedOnceComplete();
-    void dropDownChoiceCopiesTheDescription();
-    void jobNumberEntry_data();
-    void jobNumberEntry();
-    void protectedDateShiftIsReadOnly();
     void protectionElsewhereRefusesTheNewLine();
-    void deleteKey_data();
-    void deleteKey();
-    void columnWidthsAreRestored();
+    void gridKeys_data();
+    void gridKeys();
 
 private:
     bool open(const DateShift &dateShift)
@@ -75,26 +68,6 @@ qint64 TestJobList::line(const DateShift &dateShift, int machine, qint64 ending)
                          ending);
 }
 
-void TestJobList::opensWithLinesBroughtForward()
-{
-    line({kFriday, 2}, 1, 111);
-    line({kFriday, 3}, 2, 900);
-    line({kFriday, 3}, 1, 700);
-    QVERIFY(open({kMonday, 1}));
-    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblDate"))->text(),
-             DateShift({kMonday, 1}).caption());
-    QCOMPARE(m_world->session->openDataForms(), 1);
-    JobListModel *model = m_window->model();
-    QCOMPARE(model->rowCount(), 3); // two lines and the new line
-    QCOMPARE(model->lineAt(0).machineNumber.value_or(-1), 1);
-    QCOMPARE(model->lineAt(0).beginningCount, 700);
-    QCOMPARE(model->lineAt(1).beginningCount, 900);
-    QVERIFY(model->isNewLine(2));
-    QVERIFY(m_world->prompter.messages().isEmpty());
-    closeWindow();
-    QCOMPARE(m_world->session->openDataForms(), 0);
-}
-
 void TestJobList::noEarlierLinesReportsAndOffersABlankLine()
 {
     QVERIFY(open({kMonday, 1}));
@@ -113,6 +86,9 @@ void TestJobList::noEarlierLinesReportsAndOffersABlankLine()
     const JobLine blank = model->lineAt(0);
     QCOMPARE(blank.beginningCount + blank.endingCount + blank.matecCount + blank.fromRework, 0);
     QVERIFY(JobLines(m_world->db).of({kMonday, 1}).isEmpty());
+    QCOMPARE(m_world->session->openDataForms(), 1);
+    closeWindow();
+    QCOMPARE(m_world->session->openDataForms(), 0);
 }
 
 void TestJobList::stepsBetweenShifts_data()
@@ -148,97 +124,6 @@ void TestJobList::stepsBetweenShifts()
         QVERIFY(signal.at(0).toInt() > 0);
 }
 
-void TestJobList::newLineIsSavedOnceComplete()
-{
-    line({kMonday, 1}, 1, 50);
-    QVERIFY(open({kMonday, 1}));
-    JobListModel *model = m_window->model();
-    QVERIFY(model->setData(model->index(1, JobListModel::MachineColumn), "7"));
-    QVERIFY(model->hasUnsavedEntry());
-    QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).size(), 1);
-
-    QVERIFY(model->setData(model->index(1, JobListModel::JobNumberColumn), "b-200"));
-    const QList<JobLine> saved = JobLines(m_world->db).of({kMonday, 1});
-    QCOMPARE(saved.size(), 2);
-    QCOMPARE(saved[1].machineNumber.value_or(-1), 7);
-    QCOMPARE(saved[1].jobNumber, QStringLiteral("B-200"));
-    QCOMPARE(saved[1].jobDescription, QStringLiteral("Part B-200"));
-    QCOMPARE(saved[1].beginningCount + saved[1].endingCount + saved[1].matecCount + saved[1].fromRework, 0);
-    QCOMPARE(model->rowCount(), 3);
-    QVERIFY(model->isNewLine(2));
-    QVERIFY(!model->hasUnsavedEntry());
-}
-
-void TestJobList::dropDownChoiceCopiesTheDescription()
-{
-    const qint64 id = line({kMonday, 1}, 1);
-    QVERIFY(open({kMonday, 1}));
-    const QModelIndex cell = m_window->model()->index(0, JobListModel::JobNumberColumn);
-    table()->setCurrentIndex(cell);
-    table()->edit(cell);
-    auto *dropDown = m_window->findChild<QComboBox *>(QStringLiteral("tdbJobListDropDown"));
-    QVERIFY(dropDown);
-    QCOMPARE(dropDown->count(), 2); // active jobs only
-    QCOMPARE(dropDown->itemText(1), QStringLiteral("B-200"));
-    dropDown->setCurrentIndex(1);
-    emit dropDown->activated(1);
-    const JobLine saved = JobLines(m_world->db).of({kMonday, 1}).first();
-    QCOMPARE(saved.jobId, id);
-    QCOMPARE(saved.jobNumber, QStringLiteral("B-200"));
-    QCOMPARE(saved.jobDescription, QStringLiteral("Part B-200"));
-}
-
-void TestJobList::jobNumberEntry_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("job");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("emptied") << "  "
-                             << ""
-                             << "" << false;
-    QTest::newRow("inactive job") << "Z-900"
-                                  << "A-100"
-                                  << "Part A-100" << true;
-    QTest::newRow("unknown job") << "nope"
-                                 << "A-100"
-                                 << "Part A-100" << true;
-}
-
-void TestJobList::jobNumberEntry()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, job);
-    QFETCH(QString, description);
-    QFETCH(bool, refused);
-    line({kMonday, 1}, 1);
-    QVERIFY(open({kMonday, 1}));
-    JobListModel *model = m_window->model();
-    QCOMPARE(model->setData(model->index(0, JobListModel::JobNumberColumn), typed), !refused);
-    QCOMPARE(m_world->prompter.messages().size(), refused ? 1 : 0);
-    const JobLine saved = JobLines(m_world->db).of({kMonday, 1}).first();
-    QCOMPARE(saved.jobNumber, job);
-    QCOMPARE(saved.jobDescription, description);
-    QCOMPARE(model->data(model->index(0, JobListModel::DescriptionColumn)).toString(), description);
-}
-
-void TestJobList::protectedDateShiftIsReadOnly()
-{
-    line({kMonday, 1}, 1);
-    Fixture::protect(m_world->db, kMonday, 1);
-    QVERIFY(open({kMonday, 1}));
-    QVERIFY(!m_window->findChild<QLabel *>(QStringLiteral("lblProtected"))->isHidden());
-    JobListModel *model = m_window->model();
-    QCOMPARE(model->rowCount(), 1); // no new line beside protected ones
-    for (int column = 0; column < model->columnCount(); ++column)
-        QVERIFY(!(model->flags(model->index(0, column)) & Qt::ItemIsEditable));
-    QVERIFY(!model->setData(model->index(0, JobListModel::MachineColumn), "9"));
-    table()->setCurrentIndex(model->index(0, 0));
-    QTest::keyClick(table(), Qt::Key_Delete);
-    QVERIFY(m_world->prompter.messages().isEmpty());
-    QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).first().machineNumber.value_or(-1), 1);
-}
-
 void TestJobList::protectionElsewhereRefusesTheNewLine()
 {
     line({kMonday, 1}, 1);
@@ -255,21 +140,25 @@ void TestJobList::protectionElsewhereRefusesTheNewLine()
     QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).size(), 1);
 }
 
-void TestJobList::deleteKey_data()
+void TestJobList::gridKeys_data()
 {
     QTest::addColumn<bool>("ticket");
+    QTest::addColumn<bool>("protect");
     QTest::addColumn<bool>("confirm");
     QTest::addColumn<bool>("deleted");
     QTest::addColumn<QStringList>("titles");
-    QTest::newRow("confirmed") << false << true << true << QStringList{"Confirm Delete"};
-    QTest::newRow("declined") << false << false << false << QStringList{"Confirm Delete"};
+    QTest::newRow("confirmed") << false << false << true << true << QStringList{"Confirm Delete"};
+    QTest::newRow("declined") << false << false << false << false << QStringList{"Confirm Delete"};
     QTest::newRow("has a transfer ticket")
-        << true << true << false << QStringList{"Confirm Delete", "Kelvara"};
+        << true << false << true << false << QStringList{"Confirm Delete", "Kelvara"};
+    QTest::newRow("protected: nothing asked") << false << true << true << false << QStringList{};
 }
 
-void TestJobList::deleteKey()
+// The job drop-down offers the active jobs and copies the description; Delete asks, then deletes.
+void TestJobList::gridKeys()
 {
     QFETCH(bool, ticket);
+    QFETCH(bool, protect);
     QFETCH(bool, confirm);
     QFETCH(bool, deleted);
     QFETCH(QStringList, titles);
@@ -277,26 +166,39 @@ void TestJobList::deleteKey()
     line({kMonday, 1}, 2);
     if (ticket)
         Fixture::transfer(m_world->db, id, 12, 40);
+    if (protect)
+        Fixture::protect(m_world->db, kMonday, 1);
     QVERIFY(open({kMonday, 1}));
+    QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblProtected"))->isHidden(), !protect);
+    JobListModel *model = m_window->model();
+    QCOMPARE(model->rowCount(), protect ? 2 : 3); // no new line beside protected ones
+
+    if (!protect) {
+        const QModelIndex cell = model->index(0, JobListModel::JobNumberColumn);
+        table()->setCurrentIndex(cell);
+        table()->edit(cell);
+        auto *dropDown = m_window->findChild<QComboBox *>(QStringLiteral("tdbJobListDropDown"));
+        QVERIFY(dropDown);
+        QCOMPARE(dropDown->count(), 2); // active jobs only
+        QCOMPARE(dropDown->itemText(1), QStringLiteral("B-200"));
+        dropDown->setCurrentIndex(1);
+        emit dropDown->activated(1);
+        const JobLine saved = JobLines(m_world->db).of({kMonday, 1}).first();
+        QCOMPARE(saved.jobId, id);
+        QCOMPARE(saved.jobNumber, QStringLiteral("B-200"));
+        QCOMPARE(saved.jobDescription, QStringLiteral("Part B-200"));
+        QCOMPARE(model->data(model->index(0, JobListModel::DescriptionColumn)).toString(),
+                 QStringLiteral("Part B-200"));
+    }
+
     m_world->prompter.script({confirm ? MsgAnswer::Yes : MsgAnswer::No});
-    table()->setCurrentIndex(m_window->model()->index(0, 0));
+    table()->setCurrentIndex(model->index(0, 0));
     QTest::keyClick(table(), Qt::Key_Delete);
     QCOMPARE(m_world->prompter.titles(), titles);
     if (ticket)
         QVERIFY(m_world->prompter.messages().last().text.contains("cannot be deleted"));
     QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).size(), deleted ? 1 : 2);
-    QCOMPARE(m_window->model()->savedCount(), deleted ? 1 : 2);
-}
-
-void TestJobList::columnWidthsAreRestored()
-{
-    line({kMonday, 1}, 1);
-    QVERIFY(open({kMonday, 1}));
-    const int designWidth = table()->columnWidth(JobListModel::JobNumberColumn);
-    table()->setColumnWidth(JobListModel::JobNumberColumn, designWidth + 77);
-    closeWindow();
-    QVERIFY(open({kMonday, 1}));
-    QCOMPARE(table()->columnWidth(JobListModel::JobNumberColumn), designWidth + 77);
+    QCOMPARE(model->savedCount(), deleted ? 1 : 2);
 }
 
 QTEST_MAIN(TestJobList)

@@ -54,7 +54,8 @@ QString CKelvaraOptions::read(const QString &section, const QString &key, const 
 void CKelvaraOptions::write(const QString &section, const QString &key, const QString &value)
 {
     m_store->setValue(section + '/' + QString(key).replace('/', '\\'), value);
-    m_store->sync();
+    if (m_batches == 0)
+        m_store->sync();
 }
 
 QString CKelvaraOptions::reportTitle(int selector)
@@ -78,6 +79,7 @@ void CKelvaraOptions::setReportFilename(int selector, const QString &fileName)
 
 void CKelvaraOptions::SaveColumnWidths(const QString &section, const QList<GridColumn> &columns)
 {
+    Batch batch(*this);
     for (const GridColumn &column : columns) {
         if (column.visible)
             write(kColWidths, section + '-' + column.id, QString::number(float(column.width)));

@@ -58,6 +58,24 @@ public:
 
     QSettings &store() { return *m_store; }
 
+    // Writes made while a batch is open go to the settings file once, as the last batch closes
+    // (a window's close saves every column width of its grids in one write).
+    class Batch
+    {
+    public:
+        explicit Batch(CKelvaraOptions &options) : m_options(options) { ++m_options.m_batches; }
+        ~Batch()
+        {
+            if (--m_options.m_batches == 0)
+                m_options.m_store->sync();
+        }
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        CKelvaraOptions &m_options;
+    };
+
 private:
     QString read(const QString &section, const QString &key, const QString &fallback = {}) const;
     void write(const QString &section, const QString &key, const QString &value);
@@ -68,4 +86,5 @@ private:
     std::unique_ptr<QSettings> m_store;
     QString m_databaseName, m_systemDatabase, m_adminUserName, m_adminUserPwd, m_schedulePath;
     QString m_userName, m_userPwd;
+    int m_batches = 0;
 };

@@ -1,43 +1,20 @@
 #include "Database.h"
 
+#include "StatementCache.h"
+
 #include <QAtomicInteger>
 #include <QDate>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <sqlite3.h>
 
 namespace {
-const QString kBusyTimeout = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
-
 QString newConnectionName()
 {
     static QAtomicInteger<quint64> counter;
     return QStringLiteral("kelvara-%1").arg(++counter);
-}
-
-const QRegularExpression &placeholderPattern()
-{
-    static const QRegularExpression pattern(QStringLiteral(":([A-Za-z_][A-Za-z0-9_]*)"));
-    return pattern;
-}
-
-// The placeholders of a statement, skipping quoted text and bracketed names.
-QStringList placeholdersOf(const QString &sql)
-{
-    QString bare = sql;
-    static const QRegularExpression quoted(QStringLiteral("'[^']*'|\\[[^\\]]*\\]"));
-    bare.replace(quoted, QStringLiteral(" "));
-    QStringList names;
-    auto it = placeholderPattern().globalMatch(bare);
-    while (it.hasNext()) {
-        const QString name = it.next().captured(1);
-        if (!names.contains(name))
-            names.append(name);
-    }
-    return names;
 }
 } // namespace
 
@@ -51,52 +28,10 @@ QDate dateFromSql(const QVariant &value)
     return QDate::fromString(value.toString().left(10), Qt::ISODate);
 }
 
-QString Database::placeholderName(const QString &name)
-{
-    QString result;
-    for (QChar c : name) {
-        if (c.isLetterOrNumber() || c == '_')
-            result += c;
-    }
-    return result;
-}
-
 DatabaseError Database::mapError(const QSqlError &error, const QString &context)
 {
-    const int code = error.nativeErrorCode().toInt() & 0xFF;
-    QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    // Judged on the engine's own text: the statement (context) may itself hold the words.
-    const bool exists = code == SQLITE_ERROR && text.contains(QStringLiteral("already exists"));
-    // A protection trigger's refusal is a message for the user, not a failure of the program.
-    if (code == SQLITE_CONSTRAINT && text.startsWith(DbErrors::protectedMarker()))
-        return DatabaseError(DbErrors::Protected, text.mid(DbErrors::protectedMarker().size()));
-    if (!context.isEmpty())
-        text = context + QStringLiteral(": ") + text;
-    switch (code) {
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return DatabaseError(
-            DbErrors::Damaged,
-            QStringLiteral("The database file is damaged or is not a database (%1).").arg(text));
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return DatabaseError(
-            DbErrors::Locked,
-            QStringLiteral("The database is locked by another user; try again in a moment (%1).").arg(text));
-    case SQLITE_READONLY:
-        return DatabaseError(
-            DbErrors::ReadOnly,
-            QStringLiteral("The database cannot be changed: the file or its folder is read-only (%1).")
-                .arg(text));
-    case SQLITE_CANTOPEN:
-        return DatabaseError(DbErrors::FileNotFound,
-                             QStringLiteral("The database file cannot be opened (%1).").arg(text));
-    default:
-        break;
-    }
-    if (exists)
-        return DatabaseError(DbErrors::TableExists, text);
-    return DatabaseError(DbErrors::Other, text);
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return SqlDialect().mapError(error.nativeErrorCode().toInt(), text, context);
 }
 
 Database::Database(QString connectionName, QString path)
@@ -105,7 +40,8 @@ Database::Database(QString connectionName, QString path)
 }
 
 Database::Database(Database &&other) noexcept
-    : m_connectionName(std::exchange(other.m_connectionName, QString())), m_path(std::move(other.m_path))
+    : m_connectionName(std::exchange(other.m_connectionName, QString())), m_path(std::move(other.m_path)),
+      m_statements(std::move(other.m_statements)), m_savedSql(std::move(other.m_savedSql))
 {
 }
 
@@ -115,6 +51,8 @@ Database &Database::operator=(Database &&other) noexcept
         close();
         m_connectionName = std::exchange(other.m_connectionName, QString());
         m_path = std::move(other.m_path);
+        m_statements = std::move(other.m_statements);
+        m_savedSql = std::move(other.m_savedSql);
     }
     return *this;
 }
@@ -126,6 +64,12 @@ Database::~Database()
 
 void Database::close()
 {
+    if (m_statements) {
+        // The engine closes no file while a compiled statement of it is left.
+        m_statements->close();
+        m_statements.reset();
+    }
+    m_savedSql.clear();
     if (m_connectionName.isEmpty())
         return;
     {
@@ -155,13 +99,18 @@ void *Database::sqliteHandle() const
     return nullptr;
 }
 
-void Database::openConnection(const QString &connectOptions)
+void Database::openConnection(bool readOnly)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect.driverName(), m_connectionName);
     db.setDatabaseName(m_path);
-    db.setConnectOptions(connectOptions);
+    db.setConnectOptions(m_dialect.connectOptions(readOnly));
     if (!db.open())
         throw mapError(db.lastError());
+    m_statements =
+        std::make_shared<StatementCache>(static_cast<sqlite3 *>(sqliteHandle()), db.driver(), m_dialect);
+    // The last statement reads the schema: a file that is not a database fails here.
+    for (const QString &sql : m_dialect.connectStatements(readOnly))
+        exec(sql);
 }
 
 Database Database::open(const QString &path, Mode mode)
@@ -178,14 +127,7 @@ Database Database::open(const QString &path, Mode mode)
     // The result owns the connection from here on and is destroyed after the local handle, so
     // a failed open removes its connection cleanly.
     Database result(newConnectionName(), path);
-    result.openConnection(mode == ReadOnly ? kBusyTimeout + QStringLiteral(";QSQLITE_OPEN_READONLY")
-                                           : kBusyTimeout);
-    // The file is shared over the network: rollback journal, not WAL. Reading the schema is the
-    // first real access, so a file that is not a database fails here.
-    if (mode == ReadWrite)
-        result.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    result.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
-    result.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    result.openConnection(mode == ReadOnly);
     return result;
 }
 
@@ -194,30 +136,30 @@ Database Database::createFile(const QString &path)
     if (QFileInfo::exists(path))
         throw DatabaseError(DbErrors::Other, QStringLiteral("The file '%1' already exists.").arg(path));
     Database result(newConnectionName(), path);
-    result.openConnection(kBusyTimeout);
-    result.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    result.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+    result.openConnection(false);
     return result;
 }
 
 QSqlQuery Database::exec(const QString &sql, const QVariantMap &params) const
 {
-    QSqlQuery query(connection());
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw mapError(query.lastError(), sql.left(200));
-    QVariantMap normalized;
-    for (auto it = params.cbegin(); it != params.cend(); ++it)
-        normalized.insert(placeholderName(it.key()), it.value());
-    for (const QString &name : placeholdersOf(sql)) {
-        if (!normalized.contains(name))
-            throw DatabaseError(DbErrors::Other,
-                                QStringLiteral("No value given for the parameter '%1'.").arg(name));
-        query.bindValue(':' + name, normalized.value(name));
-    }
-    if (!query.exec())
-        throw mapError(query.lastError(), sql.left(200));
-    return query;
+    if (!m_statements)
+        throw DatabaseError(DbErrors::Other, QStringLiteral("The database connection is closed."));
+    return m_statements->run(sql, params);
+}
+
+qint64 Database::insert(const QString &sql, const QVariantMap &params) const
+{
+    return lastInsertId(exec(sql, params));
+}
+
+QString Database::integrityCheck() const
+{
+    return scalar(m_dialect.integrityCheck()).toString();
+}
+
+void Database::setForeignKeys(bool on)
+{
+    exec(m_dialect.foreignKeys(on));
 }
 
 QVariant Database::scalar(const QString &sql, const QVariantMap &params) const
@@ -230,13 +172,18 @@ QVariant Database::scalar(const QString &sql, const QVariantMap &params) const
 
 QString Database::savedQuerySql(const QString &name) const
 {
+    const auto known = m_savedSql.constFind(name);
+    if (known != m_savedSql.cend())
+        return *known;
     QSqlQuery query =
         exec(QStringLiteral("SELECT [SQL Text] FROM [Saved Queries] WHERE [Query Name] = :name"),
              {{QStringLiteral("name"), name}});
     if (!query.next())
         throw DatabaseError(DbErrors::Other,
                             QStringLiteral("The saved query '%1' does not exist in the database.").arg(name));
-    return query.value(0).toString();
+    const QString sql = query.value(0).toString();
+    m_savedSql.insert(name, sql);
+    return sql;
 }
 
 QSqlQuery Database::execSaved(const QString &name, const QVariantMap &params) const
@@ -251,15 +198,15 @@ qint64 Database::lastInsertId(const QSqlQuery &query) const
 
 void Database::beginTransaction()
 {
-    exec(QStringLiteral("BEGIN IMMEDIATE"));
+    exec(m_dialect.beginWrite());
 }
 
 void Database::commit()
 {
-    exec(QStringLiteral("COMMIT"));
+    exec(m_dialect.commit());
 }
 
 void Database::rollback()
 {
-    exec(QStringLiteral("ROLLBACK"));
+    exec(m_dialect.rollback());
 }

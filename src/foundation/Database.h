@@ -1,39 +1,21 @@
 #pragma once
 
-#include "KelvaraError.h"
+#include "DatabaseError.h"
+#include "SqlDialect.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantMap>
+#include <memory>
 
-// Engine error numbers the callers test.
-namespace DbErrors {
-constexpr qint32 FileNotFound = 3024; // no database file at the path
-constexpr qint32 Damaged = 3049;      // not a database, or a damaged one
-constexpr qint32 ReadOnly = 3051;     // the file or its folder cannot be written
-constexpr qint32 TableExists = 3010;
-constexpr qint32 NoCurrentRecord = 3021;
-constexpr qint32 Locked = 3261; // another user holds the file past the busy timeout
-constexpr qint32 Other = 3000;
-// A write that touches a protected date-shift, refused by the database itself.
-constexpr qint32 Protected = 3027;
-// The database's protection triggers begin their refusals with this text; the rest of the
-// refusal is the message the user is shown.
-inline QString protectedMarker()
-{
-    return QStringLiteral("Protected date-shift: ");
-}
-} // namespace DbErrors
-
-class DatabaseError : public KelvaraError
-{
-public:
-    using KelvaraError::KelvaraError;
-};
+class StatementCache;
 
 // One connection to a SQLite production (or report) database file. Each window opens its own at
-// load and closes it at unload. Every value a user typed is bound as a parameter.
+// load and closes it at unload. Every value a user typed is bound as a parameter. Statements are
+// compiled once per connection and used again (see StatementCache), and a saved query's text is
+// read once per connection. What is particular to the engine is the dialect's.
 class Database
 {
 public:
@@ -57,15 +39,25 @@ public:
     // The SQLite handle, for the online backup API.
     void *sqliteHandle() const;
 
-    // Prepares sql, binds params by name (":name"; blanks and other non-word characters in the
-    // map's names are dropped, so "This Date" binds ":ThisDate") and runs it.
+    // Runs sql with params bound by name (":name"; blanks and other non-word characters in the
+    // map's names are dropped, so "This Date" binds ":ThisDate"). The rows stay readable while the
+    // query is held; let it go (or read to the end) so that the connection holds no read lock.
     QSqlQuery exec(const QString &sql, const QVariantMap &params = {}) const;
+    // Runs an INSERT and returns the id of the row it made.
+    qint64 insert(const QString &sql, const QVariantMap &params = {}) const;
     // A single value: the first column of the first row; throws NoCurrentRecord when no row.
     QVariant scalar(const QString &sql, const QVariantMap &params = {}) const;
     // Runs a saved query by its name with named parameters.
     QSqlQuery execSaved(const QString &name, const QVariantMap &params = {}) const;
     QString savedQuerySql(const QString &name) const;
     qint64 lastInsertId(const QSqlQuery &query) const;
+    // Forgets the saved queries' text read so far (after the saved queries were rewritten).
+    void forgetSavedQueries() { m_savedSql.clear(); }
+
+    const SqlDialect &dialect() const { return m_dialect; }
+    // "ok" when the engine finds the file sound, else the first problem it reports.
+    QString integrityCheck() const;
+    void setForeignKeys(bool on);
 
     void beginTransaction();
     void commit();
@@ -73,15 +65,17 @@ public:
 
     // Maps a QtSql error to the engine numbers above.
     static DatabaseError mapError(const QSqlError &error, const QString &context = {});
-    static QString placeholderName(const QString &name);
 
 private:
     Database(QString connectionName, QString path);
     // Adds and opens this object's connection to its file; throws the mapped error.
-    void openConnection(const QString &connectOptions);
+    void openConnection(bool readOnly);
 
     QString m_connectionName;
     QString m_path;
+    SqlDialect m_dialect;
+    std::shared_ptr<StatementCache> m_statements;
+    mutable QHash<QString, QString> m_savedSql;
 };
 
 // Rolls back unless committed.

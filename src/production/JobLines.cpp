@@ -56,7 +56,7 @@ QString countColumn(CountField field)
 
 qint64 insertLine(const Database &db, const JobLine &line, qint64 beginningCount)
 {
-    QSqlQuery query = db.exec(
+    return db.insert(
         QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
                        "[Job Description], [Beginning Count], [Ending Count], [Matec Count], [From Rework], "
                        "[Transfer Quantity]) VALUES (:dt, :sh, :machine, :job, :description, :beginning, "
@@ -67,7 +67,6 @@ qint64 insertLine(const Database &db, const JobLine &line, qint64 beginningCount
          {QStringLiteral("job"), textOrNull(line.jobNumber)},
          {QStringLiteral("description"), line.jobDescription},
          {QStringLiteral("beginning"), beginningCount}});
-    return db.lastInsertId(query);
 }
 } // namespace
 

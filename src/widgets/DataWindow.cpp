@@ -4,6 +4,7 @@
 #include "GridColumns.h"
 #include "WaitCursor.h"
 
+#include "foundation/CKelvaraOptions.h"
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
 
@@ -160,6 +161,7 @@ void DataWindow::closeEvent(QCloseEvent *event)
 void DataWindow::release()
 {
     if (m_loaded) {
+        CKelvaraOptions::Batch batch(m_session.options());
         for (const auto &[grid, section] : m_grids)
             GridColumns::save(m_session.options(), section, grid);
     }

@@ -33,6 +33,9 @@ private slots:
     void transactions();
     void movedConnectionStaysUsable();
     void writeWhileAnotherWriterHoldsTheFile();
+    void statementsAreUsedAgain();
+    void rowsLetGoHoldNoLock();
+    void savedQueryTextIsReadOncePerConnection();
 
 private:
     QString path(const QString &name = QStringLiteral("test.mdb")) const { return m_dir->filePath(name); }
@@ -343,6 +346,65 @@ void TestDatabase::writeWhileAnotherWriterHoldsTheFile()
     QCOMPARE(error->number(), DbErrors::Locked);
     transaction.commit();
     QCOMPARE(rowCount(other), 1);
+}
+
+void TestDatabase::statementsAreUsedAgain()
+{
+    Database db = newDatabase();
+    const QString insert = QStringLiteral("INSERT INTO [Job Lookup Table] VALUES (:job, 'x', 1)");
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(db.insert(insert, {{QStringLiteral("job"), QStringLiteral("J-%1").arg(i)}}), i);
+    const QString select =
+        QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table] WHERE [Active] = :on ORDER BY 1");
+    QSqlQuery outer = db.exec(select, {{QStringLiteral("on"), 1}});
+    QVERIFY(outer.next());
+    // The same text run while the first rows are still held gets a statement of its own.
+    QSqlQuery inner = db.exec(select, {{QStringLiteral("on"), 1}});
+    QStringList seen;
+    while (inner.next())
+        seen << inner.value(QStringLiteral("Job Number")).toString();
+    QCOMPARE(seen, QStringList({"J-1", "J-2", "J-3"}));
+    QVERIFY(outer.next());
+    QCOMPARE(outer.value(0).toString(), QStringLiteral("J-2"));
+    // Rows held past the connection's close end there.
+    db.close();
+    QVERIFY(!outer.next());
+}
+
+void TestDatabase::rowsLetGoHoldNoLock()
+{
+    Database reader = newDatabase();
+    for (const char *job : {"A-1", "B-2", "C-3"})
+        reader.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES (:job, 'x', 1)"),
+                    {{QStringLiteral("job"), QString::fromLatin1(job)}});
+    for (int i = 0; i < 2; ++i) {
+        QSqlQuery firstRow = reader.exec(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table]"));
+        QVERIFY(firstRow.next()); // one row of three read, then let go
+    }
+    // Another workstation writes at once: a statement kept for reuse holds no read lock.
+    Database writer = Database::open(path());
+    Transaction transaction(writer);
+    writer.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('D-4', 'x', 1)"));
+    transaction.commit();
+    QCOMPARE(rowCount(reader), 4);
+}
+
+void TestDatabase::savedQueryTextIsReadOncePerConnection()
+{
+    Database db = newDatabase();
+    db.exec(QStringLiteral("CREATE TABLE [Saved Queries] ([Query Name] TEXT PRIMARY KEY, [SQL Text] TEXT)"));
+    db.exec(QStringLiteral("INSERT INTO [Saved Queries] VALUES ('Answer', 'SELECT 1')"));
+    auto answer = [](const Database &on) {
+        QSqlQuery query = on.execSaved(QStringLiteral("Answer"));
+        return query.next() ? query.value(0).toInt() : -1;
+    };
+    QCOMPARE(answer(db), 1);
+    Database other = Database::open(path());
+    other.exec(QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = 'SELECT 2'"));
+    QCOMPARE(answer(db), 1);
+    QCOMPARE(answer(other), 2);
+    db.forgetSavedQueries();
+    QCOMPARE(answer(db), 2);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -15,6 +15,7 @@ class TestGridColumns : public QObject
 
 private slots:
     void hiddenColumnIsLeftAlone();
+    void widthsOfAWindowAreWrittenOnce();
 };
 
 namespace {
@@ -60,6 +61,37 @@ void TestGridColumns::hiddenColumnIsLeftAlone()
     auto visible = makeGrid(model);
     GridColumns::restore(options, QStringLiteral("ONHOLDS"), visible.get());
     QCOMPARE(visible->columnWidth(1), 300);
+}
+
+void TestGridColumns::widthsOfAWindowAreWrittenOnce()
+{
+    TestWorld world;
+    CKelvaraOptions &options = world.session->options();
+    QStandardItemModel model(3, int(kCaptions.size()));
+    model.setHorizontalHeaderLabels(kCaptions);
+    auto first = makeGrid(model);
+    auto second = makeGrid(model);
+    // What another process reads from the settings file (this process shares its unwritten
+    // values between QSettings objects).
+    auto onDisk = [&](const QString &key) {
+        const QByteArray text = readFile(world.file(QStringLiteral("settings.ini")));
+        for (const QByteArray &line : text.split('\n')) {
+            if (line.startsWith(key.toUtf8() + '='))
+                return QString::fromUtf8(line.mid(key.size() + 1)).trimmed();
+        }
+        return QString();
+    };
+    {
+        CKelvaraOptions::Batch closing(options);
+        GridColumns::save(options, QStringLiteral("FIRST"), first.get());
+        GridColumns::save(options, QStringLiteral("SECOND"), second.get());
+        QCOMPARE(onDisk(QStringLiteral("FIRST-Job%20ID")), QString());
+    }
+    QCOMPARE(onDisk(QStringLiteral("FIRST-Job%20ID")), QStringLiteral("60"));
+    QCOMPARE(onDisk(QStringLiteral("SECOND-Job%20Number")), QStringLiteral("90"));
+    // A grid saved on its own is written at once.
+    GridColumns::save(options, QStringLiteral("THIRD"), first.get());
+    QCOMPARE(onDisk(QStringLiteral("THIRD-Transfer%20Number")), QStringLiteral("70"));
 }
 
 QTEST_MAIN(TestGridColumns)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "DatabaseError.h"
+
+#include <QString>
+#include <QStringList>
+
+// What differs between database engines, kept in one place so that another engine is another
+// dialect: the Qt driver and its connect options, the statements run on every new connection,
+// how a write transaction starts, how the engine's errors map to the numbers callers test, and
+// the checks the maintenance tasks run. This one is SQLite's: the file is shared between
+// workstations over the network, so it keeps the rollback journal and waits a few seconds for a
+// lock held by another workstation.
+class SqlDialect
+{
+public:
+    QString driverName() const;
+    QString connectOptions(bool readOnly) const;
+    // Run on each new connection, in order; the last reads the schema, so that a file that is not
+    // a database fails at the open.
+    QStringList connectStatements(bool readOnly) const;
+
+    // A transaction that takes the write lock at its start: two workstations that read, then
+    // write, cannot both read the same state.
+    QString beginWrite() const;
+    QString commit() const;
+    QString rollback() const;
+    // Foreign keys off (for copying rows in any order) or on again.
+    QString foreignKeys(bool on) const;
+    // One row with the text "ok" when the file is sound.
+    QString integrityCheck() const;
+
+    // The engine's error code (as the driver reports it) and text, mapped to DbErrors; context
+    // (the statement, for example) goes before the engine's text.
+    DatabaseError mapError(int nativeCode, const QString &text, const QString &context = {}) const;
+};

@@ -113,15 +113,48 @@ QStringList indexStatements()
     };
 }
 
-// The lines of one date-shift are taken as the id range FirstJID..LastJID. A line added to an
-// older date-shift later gets a higher id, so each summary also keeps to the date-shift of its
-// first line; otherwise another shift's tickets would be counted in.
-QString sameDateShiftAs(const QString &alias)
+struct SummaryParts
 {
-    return QStringLiteral("%1.[Job ID] BETWEEN :FirstJID AND :LastJID"
-                          " AND EXISTS (SELECT 1 FROM [Production Table] f WHERE f.[Job ID] = :FirstJID"
-                          " AND f.[Date] = %1.[Date] AND f.[Shift] = %1.[Shift])")
-        .arg(alias);
+    QString name, select, join;
+};
+
+QList<SummaryParts> summaryParts()
+{
+    return {{QStringLiteral("Transfer Summary"), QStringLiteral("SUM(t.[Transfer Quantity]) AS xfers"),
+             QStringLiteral("JOIN [Transfer Table] t ON t.[Job ID] = p.[Job ID]")},
+            {QStringLiteral("Hold Summary"), QStringLiteral("SUM(h.[Hold Quantity]) AS Holds"),
+             QStringLiteral("JOIN [Hold Table] h ON h.[Job ID] = p.[Job ID]")},
+            {QStringLiteral("From Rework Summary"), QStringLiteral("SUM(d.[Reworked Quantity]) AS Rework"),
+             QStringLiteral("JOIN [Hold Distribution] d ON d.[To Job ID] = p.[Job ID]")}};
+}
+
+// The summaries of one date-shift: its first line (FirstJID) names the date-shift, whose lines
+// are then found through the [Date], [Shift] index. The id range FirstJID..LastJID only confirms
+// them: a line added late to an older date-shift has a high id, and selecting by the range alone
+// read every line in between. The unary plus keeps the range from being taken as the way in.
+QPair<QString, QString> summaryQuery(int which)
+{
+    const SummaryParts parts = summaryParts().at(which);
+    return {
+        parts.name,
+        QStringLiteral("SELECT p.[Job ID], ") + parts.select +
+            QStringLiteral(" FROM [Production Table] f"
+                           " JOIN [Production Table] p ON p.[Date] = f.[Date] AND p.[Shift] = f.[Shift] ") +
+            parts.join +
+            QStringLiteral(" WHERE f.[Job ID] = :FirstJID AND +p.[Job ID] BETWEEN :FirstJID AND :LastJID"
+                           " GROUP BY p.[Job ID] ORDER BY p.[Job ID]")};
+}
+
+// The text the summary queries were seeded with before, which a database made then still holds.
+QPair<QString, QString> formerSummaryQuery(int which)
+{
+    const SummaryParts parts = summaryParts().at(which);
+    return {parts.name,
+            QStringLiteral("SELECT p.[Job ID], ") + parts.select +
+                QStringLiteral(" FROM [Production Table] p ") + parts.join +
+                QStringLiteral(" WHERE p.[Job ID] BETWEEN :FirstJID AND :LastJID AND EXISTS (SELECT 1 FROM"
+                               " [Production Table] f WHERE f.[Job ID] = :FirstJID AND f.[Date] = p.[Date]"
+                               " AND f.[Shift] = p.[Shift]) GROUP BY p.[Job ID] ORDER BY p.[Job ID]")};
 }
 
 QList<QPair<QString, QString>> savedQueries()
@@ -133,24 +166,9 @@ QList<QPair<QString, QString>> savedQueries()
         {QStringLiteral("JobIDs"),
          QStringLiteral("SELECT MIN([Job ID]) AS MinJobID, MAX([Job ID]) AS MaxJobID "
                         "FROM [Production Table] WHERE [Date] = :dt AND [Shift] = :sh")},
-        {QStringLiteral("Transfer Summary"),
-         QStringLiteral("SELECT p.[Job ID], SUM(t.[Transfer Quantity]) AS xfers "
-                        "FROM [Production Table] p JOIN [Transfer Table] t ON t.[Job ID] = p.[Job ID] "
-                        "WHERE ") +
-             sameDateShiftAs(QStringLiteral("p")) +
-             QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
-        {QStringLiteral("Hold Summary"),
-         QStringLiteral("SELECT p.[Job ID], SUM(h.[Hold Quantity]) AS Holds "
-                        "FROM [Production Table] p JOIN [Hold Table] h ON h.[Job ID] = p.[Job ID] "
-                        "WHERE ") +
-             sameDateShiftAs(QStringLiteral("p")) +
-             QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
-        {QStringLiteral("From Rework Summary"),
-         QStringLiteral("SELECT p.[Job ID], SUM(d.[Reworked Quantity]) AS Rework "
-                        "FROM [Production Table] p JOIN [Hold Distribution] d ON d.[To Job ID] = p.[Job ID] "
-                        "WHERE ") +
-             sameDateShiftAs(QStringLiteral("p")) +
-             QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
+        summaryQuery(0),
+        summaryQuery(1),
+        summaryQuery(2),
         // Each line of this date-shift with no line of the same machine and job on the next
         // date-shift is copied there, its ending count as the beginning count. A protected
         // (closed) next date-shift receives nothing.
@@ -344,7 +362,10 @@ QList<QPair<QString, QString>> protectionTriggers()
 QList<QPair<QString, QString>> replacedQueryTexts()
 {
     return {{QStringLiteral("Update Disposal Status"),
-             QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0")}};
+             QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0")},
+            formerSummaryQuery(0),
+            formerSummaryQuery(1),
+            formerSummaryQuery(2)};
 }
 } // namespace
 
@@ -416,6 +437,8 @@ void Schema::ensureProtection(Database &db)
                  {QStringLiteral("old"), oldSql}});
     }
     transaction.commit();
+    // This connection read the former texts above.
+    db.forgetSavedQueries();
 }
 
 void Schema::authorize(Database &db, const QString &loginName, const QString &fullName, const QString &level)

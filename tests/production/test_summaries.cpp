@@ -2,6 +2,7 @@
 
 #include "foundation/DateShift.h"
 #include "production/ProductionSummaries.h"
+#include "production/Schema.h"
 
 #include <QtTest>
 #include <limits>
@@ -20,6 +21,7 @@ private slots:
     void fillFromChangedQueries_data();
     void fillFromChangedQueries();
     void fillRefusesTotalsBeyondACount();
+    void fillAfterTheFormerQueriesAreUpdated();
     void collection();
     void debugIdsAcrossCollections();
     void setterRange_data();
@@ -172,6 +174,37 @@ void TestSummaries::fillRefusesTotalsBeyondACount()
     QVERIFY2(error, "a transfer total beyond a count was cut to fit");
     QCOMPARE(error->number(), qint32(0x8004270F));
     QCOMPARE(error->source(), QStringLiteral("ProductionSummary:Transfers Property Let"));
+}
+
+// A database made by the earlier version holds the summary queries that took the lines by their
+// id range; they are rewritten once, and a query a site changed is left alone.
+void TestSummaries::fillAfterTheFormerQueriesAreUpdated()
+{
+    const QString formerTransfers = QStringLiteral(
+        "SELECT p.[Job ID], SUM(t.[Transfer Quantity]) AS xfers FROM [Production Table] p JOIN [Transfer "
+        "Table] t ON t.[Job ID] = p.[Job ID] WHERE p.[Job ID] BETWEEN :FirstJID AND :LastJID AND EXISTS "
+        "(SELECT 1 FROM [Production Table] f WHERE f.[Job ID] = :FirstJID AND f.[Date] = p.[Date] AND "
+        "f.[Shift] = p.[Shift]) GROUP BY p.[Job ID] ORDER BY p.[Job ID]");
+    const QString siteHolds = QStringLiteral(
+        "SELECT p.[Job ID], SUM(h.[Hold Quantity]) AS Holds FROM [Production Table] p JOIN [Hold Table] h "
+        "ON h.[Job ID] = p.[Job ID] WHERE p.[Job ID] BETWEEN :FirstJID AND :LastJID AND p.[Shift] = 1 "
+        "GROUP BY p.[Job ID]");
+    setSavedQuery(QStringLiteral("Transfer Summary"), formerTransfers);
+    setSavedQuery(QStringLiteral("Hold Summary"), siteHolds);
+    Fixture::transfer(m_world->db, m_lines[0], 1, 100);
+    ProductionSummaries summaries(m_ids);
+    summaries.fill(m_world->db, kShift); // read (and kept) with the former text
+
+    QVERIFY(!Schema::protectionCurrent(m_world->db));
+    Schema::ensureProtection(m_world->db); // as the start-up does
+    QVERIFY(Schema::protectionCurrent(m_world->db));
+    const QString transfers = m_world->db.savedQuerySql(QStringLiteral("Transfer Summary"));
+    QVERIFY(transfers != formerTransfers);
+    QVERIFY(transfers.contains(QStringLiteral("p.[Date] = f.[Date] AND p.[Shift] = f.[Shift]")));
+    QCOMPARE(m_world->db.savedQuerySql(QStringLiteral("Hold Summary")), siteHolds);
+    // The same figures as before, the shift 2 line in the id range still left out.
+    summaries.fill(m_world->db, kShift);
+    QCOMPARE(figures(summaries), QStringList{QString::number(m_lines[0]) + ":100/0/0/0/0"});
 }
 
 void TestSummaries::collection()

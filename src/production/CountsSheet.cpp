@@ -12,6 +12,19 @@ bool fitsCount(qint64 value)
     return value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
 }
 
+qint64 countOf(const JobLine &line, CountField field)
+{
+    switch (field) {
+    case CountField::Beginning:
+        return line.beginningCount;
+    case CountField::Ending:
+        return line.endingCount;
+    case CountField::Mattec:
+        return line.matecCount;
+    }
+    return 0;
+}
+
 void storeInLine(JobLine &line, CountField field, qint64 value)
 {
     switch (field) {
@@ -98,11 +111,19 @@ CountsSheet::Entry CountsSheet::enter(JobLines &store, int row, CountField field
     if (*count.value < 0)
         return {false, negativeMessage(field)};
     JobLine &line = m_lines[row];
-    if (!store.setCount(line.jobId, field, *count.value)) {
-        // Protected (or deleted) from another workstation since the lines were read.
-        line.protectedRecord = true;
-        return {false, QStringLiteral("This line has been protected or removed meanwhile; the count was "
-                                      "not stored.")};
+    if (!store.setCount(line.jobId, field, *count.value, countOf(line, field))) {
+        // Another workstation changed, protected or deleted the line since it was read.
+        const std::optional<JobLine> stored = store.line(line.jobId);
+        if (!stored || stored->protectedRecord) {
+            line.protectedRecord = true;
+            return {false, QStringLiteral("This line has been protected or removed meanwhile; the count was "
+                                          "not stored.")};
+        }
+        line = *stored;
+        recompute(row);
+        return {false, QStringLiteral("This count was changed on another workstation meanwhile: it now reads "
+                                      "%1. Your entry was not stored; enter it again if it still applies.")
+                           .arg(countOf(line, field))};
     }
     storeInLine(line, field, *count.value);
     recompute(row);

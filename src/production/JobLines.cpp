@@ -24,11 +24,12 @@ QVariant textOrNull(const QString &text)
     return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
 }
 
-JobLine lineFrom(const QSqlQuery &query)
+// A line from a row of kLineColumns; known is the date-shift when every row is of it.
+JobLine lineFrom(const QSqlQuery &query, const DateShift *known = nullptr)
 {
     JobLine line;
     line.jobId = query.value(0).toLongLong();
-    line.dateShift = {dateFromSql(query.value(1)), query.value(2).toInt()};
+    line.dateShift = known ? *known : DateShift{dateFromSql(query.value(1)), query.value(2).toInt()};
     if (!query.value(3).isNull())
         line.machineNumber = query.value(3).toInt();
     line.jobNumber = query.value(4).toString();
@@ -81,7 +82,7 @@ QList<JobLine> JobLines::of(const DateShift &dateShift) const
                   dateShiftParams(dateShift));
     QList<JobLine> lines;
     while (query.next())
-        lines.append(lineFrom(query));
+        lines.append(lineFrom(query, &dateShift));
     return lines;
 }
 
@@ -177,12 +178,14 @@ std::optional<JobLine> JobLines::line(qint64 jobId) const
     return lineFrom(query);
 }
 
-bool JobLines::setCount(qint64 jobId, CountField field, qint64 value)
+bool JobLines::setCount(qint64 jobId, CountField field, qint64 value, qint64 read)
 {
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("UPDATE [Production Table] SET ") + countColumn(field) +
-                      QStringLiteral(" = :value WHERE [Job ID] = :id AND [Protected Record] = 0"),
-                  {{QStringLiteral("value"), value}, {QStringLiteral("id"), jobId}});
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("UPDATE [Production Table] SET ") + countColumn(field) +
+            QStringLiteral(" = :value WHERE [Job ID] = :id AND [Protected Record] = 0 "
+                           "AND ") +
+            countColumn(field) + QStringLiteral(" = :read"),
+        {{QStringLiteral("value"), value}, {QStringLiteral("id"), jobId}, {QStringLiteral("read"), read}});
     return query.numRowsAffected() > 0;
 }
 

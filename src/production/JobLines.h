@@ -66,7 +66,9 @@ public:
     bool updateIdentity(const JobLine &read, const JobLine &edited);
     // One line as stored now; nothing when it is gone.
     std::optional<JobLine> line(qint64 jobId) const;
-    bool setCount(qint64 jobId, CountField field, qint64 value);
+    // Writes one count over the value read before (read); false when the line was changed,
+    // protected or deleted meanwhile, and nothing was written.
+    bool setCount(qint64 jobId, CountField field, qint64 value, qint64 read);
 
     enum class Removal { Deleted, Protected, HasTickets, Missing };
     // Deletes an unprotected line that no transfer, hold or distribution row refers to.

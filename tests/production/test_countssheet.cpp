@@ -21,6 +21,8 @@ private slots:
     void editRights();
     void fillsRejectsByLine();
     void refreshKeepsOnlyTheSameLines();
+    void countChangedOnAnotherWorkstation_data();
+    void countChangedOnAnotherWorkstation();
 
 private:
     qint64 line(const DateShift &dateShift, int machine, qint64 beginning, qint64 ending, qint64 matec = 0);
@@ -196,6 +198,43 @@ void TestCountsSheet::refreshKeepsOnlyTheSameLines()
     line({kTuesday, 1}, 0, 0, 0);
     QVERIFY(!m_sheet->refreshLines(m_store->of({kTuesday, 1})));
     QCOMPARE(m_sheet->count(), 2);
+}
+
+void TestCountsSheet::countChangedOnAnotherWorkstation_data()
+{
+    QTest::addColumn<QString>("elsewhere"); // what the other workstation does after both read
+    QTest::addColumn<qint64>("ending");     // the stored ending count afterwards
+    QTest::addColumn<QString>("message");
+    QTest::newRow("nothing") << "" << qint64(500) << "";
+    QTest::newRow("typed the ending count") << "ending" << qint64(777) << "it now reads 777";
+    QTest::newRow("typed the Mattec count") << "mattec" << qint64(500) << "";
+    QTest::newRow("protected the shift") << "protect" << qint64(40) << "protected or removed meanwhile";
+}
+
+void TestCountsSheet::countChangedOnAnotherWorkstation()
+{
+    QFETCH(QString, elsewhere);
+    QFETCH(qint64, ending);
+    QFETCH(QString, message);
+    const qint64 id = line({kTuesday, 1}, 1, 0, 40, 40);
+    open({kTuesday, 1});
+    Database other = m_world->openDatabase();
+    JobLines otherStore(other);
+    if (elsewhere == QLatin1String("ending"))
+        QVERIFY(otherStore.setCount(id, CountField::Ending, 777, 40));
+    else if (elsewhere == QLatin1String("mattec"))
+        QVERIFY(otherStore.setCount(id, CountField::Mattec, 90, 40));
+    else if (elsewhere == QLatin1String("protect"))
+        Fixture::protect(other, kTuesday, 1);
+
+    const CountsSheet::Entry entry = m_sheet->enter(*m_store, 0, CountField::Ending, "500");
+    QCOMPARE(entry.stored, message.isEmpty());
+    QVERIFY(entry.message.contains(message));
+    QCOMPARE(stored(id), ending);
+    QCOMPARE(stored(id, "Matec Count"), elsewhere == QLatin1String("mattec") ? 90 : 40);
+    // The sheet shows what is stored now.
+    QCOMPARE(m_sheet->line(0).endingCount, ending);
+    QCOMPARE(m_sheet->mayEdit(0, CountField::Ending), elsewhere != QLatin1String("protect"));
 }
 
 QTEST_MAIN(TestCountsSheet)

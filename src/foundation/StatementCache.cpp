@@ -99,8 +99,11 @@ protected:
                               sqlite3_column_bytes(stmt, column));
         case SQLITE_NULL:
             return QVariant(QMetaType::fromType<QString>());
-        default:
-            return textOf(sqlite3_column_text16(stmt, column), sqlite3_column_bytes16(stmt, column));
+        default: {
+            // The engine stores UTF-8: converting it here is cheaper than having it converted.
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+            return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
+        }
         }
     }
 
@@ -222,15 +225,24 @@ StatementCache::Statement *StatementCache::prepare(const QString &sql)
 
 void StatementCache::bind(Statement &statement, const QVariantMap &params)
 {
+    // Most callers name their values as the statement does; a name with blanks ("This Date") is
+    // looked for without them only when needed.
     QVariantMap bare;
-    for (auto it = params.cbegin(); it != params.cend(); ++it)
-        bare.insert(bareName(it.key()), it.value());
+    bool bareMade = false;
     for (int i = 0; i < statement.parameters.size(); ++i) {
         const QString &name = statement.parameters[i];
-        const auto value = bare.constFind(name);
-        if (name.isEmpty() || value == bare.cend())
-            throw DatabaseError(DbErrors::Other,
-                                QStringLiteral("No value given for the parameter '%1'.").arg(name));
+        auto value = params.constFind(name);
+        if (value == params.cend()) {
+            if (!bareMade) {
+                for (auto it = params.cbegin(); it != params.cend(); ++it)
+                    bare.insert(bareName(it.key()), it.value());
+                bareMade = true;
+            }
+            value = bare.constFind(name);
+            if (name.isEmpty() || value == bare.cend())
+                throw DatabaseError(DbErrors::Other,
+                                    QStringLiteral("No value given for the parameter '%1'.").arg(name));
+        }
         if (bindValue(statement.handle, i + 1, *value) != SQLITE_OK)
             fail(&statement, sqlite3_errcode(m_db));
     }

@@ -195,7 +195,6 @@ int main(int argc, char *argv[])
                    [&] {
                        Database own = Database::open(dbPath);
                        JobLines ownStore(own);
-                       Schema::updateSavedQueries(own);
                        ProductionSummaries ownSummaries(ids);
                        ownSummaries.fill(own, shift);
                        CountsSheet sheet(ownSummaries);

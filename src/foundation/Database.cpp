@@ -144,7 +144,11 @@ QSqlQuery Database::exec(const QString &sql, const QVariantMap &params) const
 {
     if (!m_statements)
         throw DatabaseError(DbErrors::Other, QStringLiteral("The database connection is closed."));
-    return m_statements->run(sql, params);
+    QSqlQuery query = m_statements->run(sql, params);
+    // A change to the saved queries made on this connection is seen by its next saved query.
+    if (!m_savedSql.isEmpty() && query.numRowsAffected() > 0 && sql.contains(QLatin1String("Saved Queries")))
+        m_savedSql.clear();
+    return query;
 }
 
 qint64 Database::insert(const QString &sql, const QVariantMap &params) const

@@ -50,6 +50,7 @@ struct Line
     qint64 id = 0;
     int job = 0;
     int dayIndex = 0;
+    bool counted = true; // false for the shift still running
 };
 
 // QA check sheets as the Check Sheet field stores them: an embedded-object header whose length
@@ -150,6 +151,7 @@ public:
                 addShift(first.addDays(day), shift, day);
         }
         addDispositions();
+        balanceMonitorCounts();
         addColorSheets();
         addCheckSheets(m_db);
         for (int day = 0; day < kProtectedDays; ++day) {
@@ -215,6 +217,7 @@ private:
         for (int t = 0; t < transfers; ++t)
             transferred += tickets[size_t(t)] = between(1, 20) * 10;
         const qint64 net = ending + transferred - beginning;
+        // The rework a line receives is known only later; balanceMonitorCounts takes it out.
         const qint64 matec = inProgress ? 0 : net + held + rejects;
 
         const QString job = QString::fromLatin1(kJobs[size_t(machine.job)].number);
@@ -238,10 +241,10 @@ private:
             addTransfer(jobId, tickets[size_t(t)]);
         if (held > 0) {
             addHold(jobId, held);
-            m_heldLines.append({jobId, machine.job, day});
+            m_heldLines.append({jobId, machine.job, day, true});
         }
-        m_lines.append({jobId, machine.job, day});
-        if (rejects > 0 && day < kDays - 2)
+        m_lines.append({jobId, machine.job, day, !inProgress});
+        if (rejects > 0)
             splitRejects(jobId, rejects);
     }
 
@@ -321,10 +324,20 @@ private:
                            "[Production Table].[Job ID]), 0)"));
     }
 
+    // The monitor counts every shot, so it includes the parts that came back from rework; with it
+    // the computed rejects, (Mattec + From Rework - To Hold) - net finished goods, equal the
+    // rejects recorded by reason.
+    void balanceMonitorCounts()
+    {
+        m_db.exec(
+            QStringLiteral("UPDATE [Production Table] SET [Matec Count] = [Matec Count] - [From Rework] "
+                           "WHERE [From Rework] <> 0"));
+    }
+
     qint64 laterLineOfJob(const Line &held) const
     {
         for (const Line &line : m_lines) {
-            if (line.id > held.id && line.job == held.job && line.dayIndex > held.dayIndex)
+            if (line.counted && line.id > held.id && line.job == held.job && line.dayIndex > held.dayIndex)
                 return line.id;
         }
         return 0;

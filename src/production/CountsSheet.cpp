@@ -4,6 +4,7 @@
 #include "ProductionSummaries.h"
 #include "foundation/KelvaraError.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -88,23 +89,31 @@ bool CountsSheet::mayEdit(int row, CountField field) const
     return field != CountField::Beginning || m_rights.beginningCountEditable;
 }
 
+bool CountsSheet::mayPost() const
+{
+    if (!m_rights.updateAllowed || m_lines.isEmpty())
+        return false;
+    return std::none_of(m_lines.cbegin(), m_lines.cend(),
+                        [](const JobLine &line) { return line.protectedRecord; });
+}
+
 CountsSheet::Entry CountsSheet::enter(JobLines &store, int row, CountField field, const QString &typed)
 {
     if (!mayEdit(row, field))
         return {false, QStringLiteral("This line cannot be changed now.")};
-    const CountEntry::Count count = CountEntry::toCount(typed);
-    if (!count.value)
+    const CountEntry::Result count = CountEntry::EvaluateCountEntry(typed);
+    if (!count.isNumber())
         return {false, count.message};
-    if (*count.value < 0)
+    if (count.value < 0)
         return {false, negativeMessage(field)};
     JobLine &line = m_lines[row];
-    if (!store.setCount(line.jobId, field, *count.value)) {
+    if (!store.setCount(line.jobId, field, count.value)) {
         // Protected (or deleted) from another workstation since the lines were read.
         line.protectedRecord = true;
         return {false, QStringLiteral("This line has been protected or removed meanwhile; the count was "
                                       "not stored.")};
     }
-    storeInLine(line, field, *count.value);
+    storeInLine(line, field, count.value);
     recompute(row);
     return {true, {}};
 }

@@ -147,18 +147,22 @@ QList<QPair<QString, QString>> savedQueries()
                         "WHERE ") +
              sameDateShiftAs(QStringLiteral("p")) +
              QStringLiteral(" GROUP BY p.[Job ID] ORDER BY p.[Job ID]")},
-        // Each line of this date-shift with no line of the same machine and job on the next
-        // date-shift is copied there, its ending count as the beginning count. A protected
-        // (closed) next date-shift receives nothing.
+        // The last line of each machine of this date-shift that has no line at all on the next
+        // date-shift is copied there with its ending count as both counts, so that it reads 0
+        // until it is counted. A line never counted (ending 0) carries nothing, a machine that
+        // runs another job there is left alone, and a protected (closed) next date-shift
+        // receives nothing.
         {QStringLiteral("Bring Forward Unmatched Line Items"),
          QStringLiteral("INSERT INTO [Production Table] (") + lineInsertColumns +
              QStringLiteral(
                  ") SELECT :NextDate, :NextShift, p.[Machine Number], p.[Job Number], p.[Job Description],"
-                 " p.[Ending Count], 0, 0, 0, 0 FROM [Production Table] p"
-                 " WHERE p.[Date] = :ThisDate AND p.[Shift] = :ThisShift"
+                 " p.[Ending Count], p.[Ending Count], 0, 0, 0 FROM [Production Table] p"
+                 " WHERE p.[Date] = :ThisDate AND p.[Shift] = :ThisShift AND p.[Ending Count] <> 0"
+                 " AND p.[Job ID] = (SELECT MAX(l.[Job ID]) FROM [Production Table] l"
+                 " WHERE l.[Date] = :ThisDate AND l.[Shift] = :ThisShift"
+                 " AND l.[Machine Number] = p.[Machine Number])"
                  " AND NOT EXISTS (SELECT 1 FROM [Production Table] q WHERE q.[Date] = :NextDate"
-                 " AND q.[Shift] = :NextShift AND q.[Machine Number] IS p.[Machine Number]"
-                 " AND q.[Job Number] IS p.[Job Number])"
+                 " AND q.[Shift] = :NextShift AND q.[Machine Number] = p.[Machine Number])"
                  " AND NOT EXISTS (SELECT 1 FROM [Production Table] r WHERE r.[Date] = :NextDate"
                  " AND r.[Shift] = :NextShift AND r.[Protected Record] <> 0)"
                  " ORDER BY p.[Machine Number], p.[Job ID]")},

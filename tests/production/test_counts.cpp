@@ -161,6 +161,12 @@ void TestCounts::countEntry_data()
     QTest::newRow("negative") << ending << "100-200" << qint64(40) << false
                               << "There is no possible way you could have a negative Ending Count!";
     QTest::newRow("beyond a count") << ending << "4000000000" << qint64(40) << false << "too large";
+    QTest::newRow("idle machine") << ending << "0" << qint64(0) << true << "";
+    QTest::newRow("not a count")
+        << ending << "5 x 3" << qint64(40) << false
+        << "\u201C5 x 3\u201D is not a count. Type digits, with + - * between numbers "
+           "(for example 1200+350).";
+    QTest::newRow("mattec not a count") << mattec << "abc" << qint64(40) << false << "is not a count";
     QTest::newRow("mattec evaluated") << mattec << "500+60" << qint64(560) << false << "";
     QTest::newRow("mattec negative") << mattec << "-5" << qint64(40) << false
                                      << "There is no possible way you could have a negative Mattec Count!";
@@ -246,6 +252,7 @@ void TestCounts::editRights()
     m_world->session->securityLevel = level;
     m_world->clock.set(kTuesday, time);
     const qint64 id = line({kMonday, 3}, 1, 0, 40);
+    const qint64 next = line({kTuesday, 1}, 1, 7, 0);
     if (protect)
         Fixture::protect(m_world->db, kMonday, 3);
     QVERIFY(open({kMonday, 3}));
@@ -259,6 +266,11 @@ void TestCounts::editRights()
     QCOMPARE(model->setData(model->index(0, M::EndingColumn), "500"), ending);
     QCOMPARE(stored(id), ending ? 500 : 40);
     QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("lblReadOnly"))->isHidden(), ending);
+    // A window that may not update posts nothing into the next shift, even with the box ticked.
+    QCOMPARE(postBox()->isEnabled(), ending);
+    postBox()->setChecked(true);
+    closeWindow();
+    QCOMPARE(stored(next, "Beginning Count"), ending ? 500 : 7);
 }
 
 void TestCounts::postsToNextShiftOnClose_data()
@@ -280,8 +292,14 @@ void TestCounts::postsToNextShiftOnClose()
     QCOMPARE(stored(first), typed ? 1500 : 0);
     closeWindow();
     QCOMPARE(stored(monday, "Beginning Count"), typed ? 1500 : 1000);
-    // The line of machine 3 has no match on Monday: the saved query brings it forward.
+    // The line of machine 3 has no match on Monday: the saved query brings it forward, and the
+    // user is told once.
     QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).size(), typed ? 2 : 1);
+    QCOMPARE(m_world->prompter.messages().size(), typed ? 1 : 0);
+    if (typed) {
+        QCOMPARE(m_world->prompter.messages().first().title, QStringLiteral("Post to Next Shift"));
+        QVERIFY(m_world->prompter.messages().first().text.contains(QStringLiteral("Machine 3, job A-100")));
+    }
     QCOMPARE(m_world->session->openDataForms(), 0);
 }
 

@@ -84,7 +84,8 @@ QStringList tableStatements()
                        "  [UserName] TEXT PRIMARY KEY NOT NULL COLLATE NOCASE,\n"
                        "  [User Name] TEXT,\n"
                        "  [User ID] INTEGER,\n"
-                       "  [Security Level] TEXT NOT NULL DEFAULT 'D')"),
+                       "  [Security Level] TEXT NOT NULL DEFAULT 'D'\n"
+                       "    CHECK ([Security Level] IN ('A', 'B', 'C', 'D')))"),
         QStringLiteral("CREATE TABLE [CompanyInfo] ([CompanyName] TEXT)"),
         QStringLiteral("CREATE TABLE [Saved Queries] (\n"
                        "  [Query Name] TEXT PRIMARY KEY NOT NULL,\n"

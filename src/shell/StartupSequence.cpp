@@ -105,8 +105,12 @@ bool StartupSequence::lockFileAllowsStart()
         return m_session.prompter().ask({LockFile::questionText(*lock), LockFile::questionTitle(),
                                          MsgIcon::Question, MsgButtons::YesNo}) == MsgAnswer::Yes;
     }
-    // A stale lock is left over from an operation that never finished.
-    lockFile.remove(m_hooks.pause);
+    // A stale lock is left over from an operation that never finished. One that cannot be deleted
+    // (a folder this user may not write) is noted in the log and start-up goes on.
+    QString reason;
+    if (!lockFile.remove(m_hooks.pause, 30, &reason))
+        m_session.writeErrorLog(QStringLiteral("Start-up: the stale lock file %1 could not be deleted: %2")
+                                    .arg(lockFile.path(), reason));
     return true;
 }
 
@@ -160,7 +164,18 @@ bool StartupSequence::login(const Database &db, QString &greeting)
         return false;
     }
     const QSqlRecord row = query.record();
-    m_session.securityLevel = row.value(QStringLiteral("Security Level")).toString().left(1);
+    const QString level = row.value(QStringLiteral("Security Level")).toString();
+    // An unknown level must not fall through to the widest menus: the login is refused.
+    if (!QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")}
+             .contains(level.left(1))) {
+        m_session.prompter().tell(
+            QStringLiteral("Your security level \u201C%1\u201D is not one of A, B, C or D. Ask "
+                           "a Quality Assurance Manager to correct it in Security Settings.")
+                .arg(level),
+            QStringLiteral("Security Access Problem"), MsgIcon::Critical);
+        return false;
+    }
+    m_session.securityLevel = level.left(1);
     m_session.userFullName = row.value(QStringLiteral("User Name")).toString();
     greeting += QStringLiteral(", ") + m_session.userFullName;
     return true;

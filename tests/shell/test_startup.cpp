@@ -24,6 +24,8 @@ private slots:
     void greetsTheUser();
     void login_data();
     void login();
+    void unknownLevelIsRefused_data();
+    void unknownLevelIsRefused();
     void latestProductionDate_data();
     void latestProductionDate();
     void missingDatabaseEnds();
@@ -207,6 +209,44 @@ void TestStartup::login()
                                           "See your security administrator."));
     QCOMPARE(message.icon, MsgIcon::Critical);
     QVERIFY(world.endRequests.isEmpty());
+}
+
+void TestStartup::unknownLevelIsRefused_data()
+{
+    QTest::addColumn<QString>("level");
+    QTest::newRow("E") << "E";
+    QTest::newRow("lower case") << "c";
+    QTest::newRow("empty") << "";
+    QTest::newRow("blank first") << " A";
+}
+
+void TestStartup::unknownLevelIsRefused()
+{
+    QFETCH(QString, level);
+    TestWorld world;
+    world.createDatabase();
+    {
+        Database db = world.openDatabase();
+        // A new database refuses such a level; one made before the rule may still hold it.
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, Schema::authorize(db, QStringLiteral("jdoe"), {}, level));
+        db.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
+        Schema::authorize(db, QStringLiteral("jdoe"), QStringLiteral("Jane Doe"), level);
+    }
+    world.identity.set(QStringLiteral("jdoe"));
+    const Run run = runStartup(world);
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ended);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.levels.isEmpty());
+    QCOMPARE(run.loggedIn, 0);
+    QCOMPARE(world.prompter.messages().size(), 1);
+    const PromptMessage &message = world.prompter.messages().first();
+    QCOMPARE(message.text,
+             QStringLiteral("Your security level \u201C%1\u201D is not one of A, B, C or D. Ask a "
+                            "Quality Assurance Manager to correct it in Security Settings.")
+                 .arg(level));
+    QCOMPARE(message.title, QStringLiteral("Security Access Problem"));
+    QCOMPARE(message.icon, MsgIcon::Critical);
+    QCOMPARE(message.buttons, MsgButtons::Ok);
 }
 
 void TestStartup::latestProductionDate_data()

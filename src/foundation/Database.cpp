@@ -175,8 +175,10 @@ Database Database::open(const QString &path, Mode mode)
     // The result owns the connection from here on and is destroyed after the local handle, so
     // a failed open removes its connection cleanly.
     Database result(newConnectionName(), path);
-    result.openConnection(mode == ReadOnly ? kBusyTimeout + QStringLiteral(";QSQLITE_OPEN_READONLY")
-                                           : kBusyTimeout);
+    result.openConnection(mode != ReadWrite ? kBusyTimeout + QStringLiteral(";QSQLITE_OPEN_READONLY")
+                                            : kBusyTimeout);
+    if (mode == Salvage)
+        result.exec(QStringLiteral("PRAGMA writable_schema=ON"));
     // The file is shared over the network: rollback journal, not WAL. Reading the schema is the
     // first real access, so a file that is not a database fails here.
     if (mode == ReadWrite)

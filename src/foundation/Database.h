@@ -29,7 +29,9 @@ public:
 class Database
 {
 public:
-    enum Mode { ReadWrite, ReadOnly };
+    // Salvage: read-only, and the schema is taken as it stands even where it points past the end
+    // of a file that was cut short, so that the repair can read what the file still holds.
+    enum Mode { ReadWrite, ReadOnly, Salvage };
 
     // Opens an existing file; throws DatabaseError with the numbers above.
     static Database open(const QString &path, Mode mode = ReadWrite);

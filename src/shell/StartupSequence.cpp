@@ -6,6 +6,7 @@
 #include "sharing/LockFile.h"
 
 #include <QLocale>
+#include <QSqlError>
 #include <QSqlRecord>
 
 namespace {
@@ -79,18 +80,33 @@ StartupSequence::Outcome StartupSequence::run()
     BusyPointer pointer(m_hooks.busy);
     m_session.securityLevel = QStringLiteral("C");
     m_session.resetDataForms();
-    std::optional<Database> db = openDatabase();
-    if (!db)
-        return end(1);
-    QString text = greeting(companyName(), m_session.clock().now().time().hour());
     m_session.networkUserName = m_session.identity().userName();
-    if (!login(*db, text))
-        return end(1);
+    QString text;
+    // Damage that shows only once the file is read (a broken page of the Security Table) is
+    // treated as damage found at the open: repaired, then everything is read again.
+    for (;;) {
+        std::optional<Database> db = openDatabase();
+        if (!db)
+            return end(1);
+        try {
+            text = greeting(companyName(), m_session.clock().now().time().hour());
+            if (!login(*db, text))
+                return end(1);
+            readLatestProductionDate(*db);
+            break;
+        } catch (const DatabaseError &error) {
+            db.reset();
+            if (error.number() == DbErrors::Damaged && m_session.repairDatabase())
+                continue;
+            if (!m_session.programEnding())
+                m_session.prompter().tell(error.description(), QStringLiteral("Database Access Error"),
+                                          MsgIcon::Information);
+            return end(1);
+        }
+    }
     call(m_hooks.applyMenuRights, m_session.securityLevel);
     call(m_hooks.loggedIn);
     call(m_hooks.showGreeting, loginDetails(text, m_session.clock().now(), m_session.securityLevel));
-    readLatestProductionDate(*db);
-    db->close();
     return Outcome::Ready;
 }
 
@@ -141,23 +157,21 @@ QString StartupSequence::companyName()
 {
     try {
         return m_session.options().CompanyName();
-    } catch (const DatabaseError &) {
+    } catch (const DatabaseError &error) {
+        if (error.number() == DbErrors::Damaged)
+            throw;
         return {};
     }
 }
 
 bool StartupSequence::login(const Database &db, QString &greeting)
 {
-    QSqlQuery query;
-    try {
-        query = db.exec(QStringLiteral("SELECT * FROM [Security Table] WHERE [UserName] = :user"),
-                        {{QStringLiteral("user"), m_session.networkUserName}});
-    } catch (const DatabaseError &error) {
-        m_session.prompter().tell(error.description(), QStringLiteral("Database Access Error"),
-                                  MsgIcon::Information);
-        return false;
-    }
+    // A failure to read reaches run(), which repairs a damaged file and reports any other.
+    QSqlQuery query = db.exec(QStringLiteral("SELECT * FROM [Security Table] WHERE [UserName] = :user"),
+                              {{QStringLiteral("user"), m_session.networkUserName}});
     if (!query.next()) {
+        if (query.lastError().isValid())
+            throw Database::mapError(query.lastError());
         m_session.prompter().tell(QStringLiteral("You do not have sufficient rights to use this program.  "
                                                  "See your security administrator."),
                                   QStringLiteral("Security Access Problem"), MsgIcon::Critical);
@@ -188,7 +202,9 @@ void StartupSequence::readLatestProductionDate(const Database &db)
         QSqlQuery query = db.execSaved(QStringLiteral("Get Highest Date"));
         if (query.next())
             latest = dateFromSql(query.record().value(QStringLiteral("Expr1")));
-    } catch (const DatabaseError &) {
+    } catch (const DatabaseError &error) {
+        if (error.number() == DbErrors::Damaged)
+            throw;
     }
     m_session.latestProductionDate = latest.isValid() ? latest : m_session.clock().today();
 }

@@ -6,6 +6,7 @@
 #include "production/JobLines.h"
 #include "production/ProductionCountsModel.h"
 #include "production/frmProductionCounts2.h"
+#include "sharing/DatabaseRepair.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -33,6 +34,8 @@ private slots:
     void editRights();
     void postsToNextShiftOnClose_data();
     void postsToNextShiftOnClose();
+    void damageFoundAtLoadIsRepaired_data();
+    void damageFoundAtLoadIsRepaired();
     void rejectsButtonRefillsRejectsByLine();
     void refreshKeepsTheTypedValue();
     void columnWidthsAreRestored();
@@ -301,6 +304,54 @@ void TestCounts::postsToNextShiftOnClose()
         QVERIFY(m_world->prompter.messages().first().text.contains(QStringLiteral("Machine 3, job A-100")));
     }
     QCOMPARE(m_world->session->openDataForms(), 0);
+}
+
+void TestCounts::damageFoundAtLoadIsRepaired_data()
+{
+    QTest::addColumn<bool>("otherWindowKept"); // another window with a half-typed entry stays open
+    QTest::newRow("repaired, then loaded") << false;
+    QTest::newRow("no repair while another window is open") << true;
+}
+
+void TestCounts::damageFoundAtLoadIsRepaired()
+{
+    QFETCH(bool, otherWindowKept);
+    for (int machine = 1; machine <= 3; ++machine)
+        line({kTuesday, 1}, machine, 100, 200);
+    // The file opens; the index the lines are read through is broken.
+    const QString path = m_world->session->options().DatabaseName();
+    const int page = m_world->db
+                         .scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = "
+                                                "'Production Date Shift'"))
+                         .toInt();
+    const int pageSize = m_world->db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+    m_world->db.close();
+    QVERIFY(overwrite(path, qint64(page - 1) * pageSize, QByteArray(pageSize, '\xff')));
+    const QByteArray damaged = readFile(path);
+    m_world->session->setRepairHandler([this] { DatabaseRepair(*m_world->session).run(); });
+    QList<QObject *> kept;
+    m_world->session->setWindowCloser([&](QObject *except) {
+        kept << except;
+        return !otherWindowKept;
+    });
+    m_world->prompter.script({MsgAnswer::Yes});
+
+    const bool opened = open({kTuesday, 1});
+
+    // Never an empty date-shift because reading it failed: either every line, or no window.
+    QCOMPARE(opened, !otherWindowKept);
+    QCOMPARE(kept.size(), 1);
+    if (otherWindowKept) {
+        QCOMPARE(m_world->prompter.titles(), QStringList{QStringLiteral("Serious Error")});
+        QVERIFY(m_world->prompter.messages().first().text.contains(QStringLiteral("3049")));
+        QCOMPARE(readFile(path), damaged);
+        QCOMPARE(m_world->session->openDataForms(), 0);
+        return;
+    }
+    QCOMPARE(m_world->prompter.titles(),
+             (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status")}));
+    QCOMPARE(m_window->model()->rowCount(), 3);
+    QCOMPARE(cell(2, M::NetFinishedGoodsColumn), QStringLiteral("100"));
 }
 
 void TestCounts::rejectsButtonRefillsRejectsByLine()

@@ -32,6 +32,7 @@ private slots:
     void lockedDatabaseIsRetried();
     void damagedDatabaseRepaired();
     void damagedDatabaseAnsweredNo();
+    void damageFoundAtLoginIsRepaired();
     void failedRepairAsksAgain();
 };
 
@@ -333,6 +334,33 @@ void TestStartup::damagedDatabaseRepaired()
     QCOMPARE(damagedCopies(world).size(), 1);
     QVERIFY(!QFile::exists(world.paths->inProgramFolder(QStringLiteral("db2.mdb"))));
     QCOMPARE(world.session->latestProductionDate, QDate(2026, 12, 7));
+}
+
+void TestStartup::damageFoundAtLoginIsRepaired()
+{
+    // The file opens; the broken page shows only when the login reads the Security Table.
+    TestWorld world;
+    const QString path = world.createDatabase(QStringLiteral("B"));
+    int page = 0, pageSize = 0;
+    {
+        Database db = world.openDatabase();
+        page = db.scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'index' AND "
+                                        "tbl_name = 'Security Table'"))
+                   .toInt();
+        pageSize = db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+    }
+    QVERIFY(page > 1);
+    QVERIFY(overwrite(path, qint64(page - 1) * pageSize, QByteArray(pageSize, '\xff')));
+    world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });
+    world.prompter.script({MsgAnswer::Yes});
+
+    const Run run = runStartup(world);
+
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ready);
+    QCOMPARE(world.prompter.titles(),
+             (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status")}));
+    QCOMPARE(run.levels, QStringList{QStringLiteral("B")});
+    QCOMPARE(world.openDatabase().scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
 }
 
 void TestStartup::damagedDatabaseAnsweredNo()

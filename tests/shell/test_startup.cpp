@@ -360,7 +360,8 @@ void TestStartup::damageFoundAtLoginIsRepaired()
     QCOMPARE(world.prompter.titles(),
              (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status")}));
     QCOMPARE(run.levels, QStringList{QStringLiteral("B")});
-    QCOMPARE(world.openDatabase().scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    QCOMPARE(world.openDatabase().scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
+             QStringLiteral("ok"));
 }
 
 void TestStartup::damagedDatabaseAnsweredNo()

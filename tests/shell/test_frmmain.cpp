@@ -243,7 +243,7 @@ void TestFrmMain::repairClosesTheOtherWindowsFirst()
     main.registerWindow(fake(QStringLiteral("&JOB LIST..."), jobList));
     main.registerWindow(fake(QStringLiteral("&TRANSFERS..."), transfers));
     main.applyMenuRights(QStringLiteral("C"));
-    world.session->setCurrentDateShift({QDate(2026, 12, 7), 2});
+    world.session->setDateShiftChooser([&] { world.session->setCurrentDateShift({QDate(2026, 12, 7), 2}); });
     trigger(main, QStringLiteral("mnuFileSub1"));
     trigger(main, QStringLiteral("mnuFileSub3"));
     QCOMPARE(main.mdiArea()->subWindowList().size(), 2);

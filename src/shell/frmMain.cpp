@@ -318,11 +318,14 @@ bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
     // A window that closes itself takes its frame along. The frame may be the one deleting the
     // window (it is then half destroyed itself): it is looked at only once that is over.
     QPointer<QObject> frameGuard(frame);
-    connect(window, &QObject::destroyed, this, [this, frameGuard] {
-        QTimer::singleShot(0, m_mdi, [frameGuard] {
-            if (frameGuard)
-                frameGuard->deleteLater();
-        });
+    connect(window, &QObject::destroyed, this, [frameGuard] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [frameGuard] {
+                if (frameGuard)
+                    frameGuard->deleteLater();
+            },
+            Qt::QueuedConnection);
     });
     window->show();
     frame->show();

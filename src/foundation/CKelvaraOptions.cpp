@@ -167,6 +167,8 @@ void CKelvaraOptions::setSystemDatabase(const QString &v)
 }
 QString CKelvaraOptions::DatabaseName()
 {
+    if (!m_databaseNameForThisRun.isEmpty())
+        return m_databaseNameForThisRun;
     return rereadOption(QStringLiteral("DBName"), m_databaseName);
 }
 void CKelvaraOptions::setDatabaseName(const QString &v)
@@ -184,7 +186,7 @@ void CKelvaraOptions::setSchedulePath(const QString &v)
 
 QString CKelvaraOptions::CompanyName()
 {
-    QString path = m_databaseName;
+    QString path = m_databaseNameForThisRun.isEmpty() ? m_databaseName : m_databaseNameForThisRun;
     if (path.isEmpty())
         path = DatabaseName();
     if (path.isEmpty())

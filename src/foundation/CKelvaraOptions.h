@@ -49,6 +49,9 @@ public:
     void setSystemDatabase(const QString &value);
     QString DatabaseName();
     void setDatabaseName(const QString &value);
+    // A database for this run only (the sample plant asked for on the command line): DatabaseName
+    // returns it while the stored option stays as the plant configured it.
+    void setDatabaseNameForThisRun(const QString &path) { m_databaseNameForThisRun = path; }
     QString SchedulePath();
     void setSchedulePath(const QString &value);
 
@@ -87,4 +90,5 @@ private:
     QString m_databaseName, m_systemDatabase, m_adminUserName, m_adminUserPwd, m_schedulePath;
     QString m_userName, m_userPwd;
     int m_batches = 0;
+    QString m_databaseNameForThisRun;
 };

@@ -99,7 +99,7 @@ void *Database::sqliteHandle() const
     return nullptr;
 }
 
-void Database::openConnection(bool readOnly)
+void Database::openConnection(bool readOnly, bool salvage)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect.driverName(), m_connectionName);
     db.setDatabaseName(m_path);
@@ -108,6 +108,9 @@ void Database::openConnection(bool readOnly)
         throw mapError(db.lastError());
     m_statements =
         std::make_shared<StatementCache>(static_cast<sqlite3 *>(sqliteHandle()), db.driver(), m_dialect);
+    // A salvage takes the schema as it stands, even where it points past the end of a cut file.
+    if (salvage)
+        exec(m_dialect.salvageSchema());
     // The last statement reads the schema: a file that is not a database fails here.
     for (const QString &sql : m_dialect.connectStatements(readOnly))
         exec(sql);
@@ -127,7 +130,7 @@ Database Database::open(const QString &path, Mode mode)
     // The result owns the connection from here on and is destroyed after the local handle, so
     // a failed open removes its connection cleanly.
     Database result(newConnectionName(), path);
-    result.openConnection(mode == ReadOnly);
+    result.openConnection(mode != ReadWrite, mode == Salvage);
     return result;
 }
 

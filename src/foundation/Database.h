@@ -19,7 +19,9 @@ class StatementCache;
 class Database
 {
 public:
-    enum Mode { ReadWrite, ReadOnly };
+    // Salvage: read-only, and the schema is taken as it stands even where it points past the end
+    // of a file that was cut short, so that the repair can read what the file still holds.
+    enum Mode { ReadWrite, ReadOnly, Salvage };
 
     // Opens an existing file; throws DatabaseError with the numbers above.
     static Database open(const QString &path, Mode mode = ReadWrite);
@@ -69,7 +71,7 @@ public:
 private:
     Database(QString connectionName, QString path);
     // Adds and opens this object's connection to its file; throws the mapped error.
-    void openConnection(bool readOnly);
+    void openConnection(bool readOnly, bool salvage = false);
 
     QString m_connectionName;
     QString m_path;

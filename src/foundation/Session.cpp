@@ -67,9 +67,11 @@ void Session::endProgram(int exitCode)
     m_endProgram(exitCode);
 }
 
-bool Session::repairDatabase()
+bool Session::repairDatabase(QObject *requester)
 {
     if (!m_repair || m_programEnding)
+        return false;
+    if (m_closeWindows && !m_closeWindows(requester))
         return false;
     m_repair();
     // Answering No to the repair question ends the program; there is then nothing to retry.

@@ -81,8 +81,13 @@ public:
 
     // The corrupt-database repair, installed by the shell. It asks the user first; No ends the
     // program. Returns false when no repair is installed, so the damage is reported instead.
-    bool repairDatabase();
+    // Before anything replaces the file, every window of this program that has it open is closed
+    // (requester, the window asking, has let its connection go already): when the user keeps
+    // one open, no repair runs and false is returned.
+    bool repairDatabase(QObject *requester = nullptr);
     void setRepairHandler(std::function<void()> handler) { m_repair = std::move(handler); }
+    // Closes the program's windows on the database but the one given; false when one stays open.
+    void setWindowCloser(std::function<bool(QObject *except)> closer) { m_closeWindows = std::move(closer); }
 
     // The exclusive access check of whole-file operations, installed by the shell: returns true
     // once no other copy of the program has the database open, false when the user cancelled the
@@ -112,6 +117,7 @@ private:
     int m_openDataForms = 0;
     std::function<void(int)> m_endProgram;
     std::function<void()> m_repair;
+    std::function<bool(QObject *)> m_closeWindows;
     std::function<void()> m_chooseDateShift;
     std::function<bool(bool)> m_exclusiveAccess;
     std::function<bool(const QString &)> m_openWindow;

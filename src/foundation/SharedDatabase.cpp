@@ -2,13 +2,13 @@
 
 #include "Session.h"
 
-std::optional<Database> openSharedDatabase(Session &session, const QString &failureTitle)
+std::optional<Database> openSharedDatabase(Session &session, const QString &failureTitle, QObject *requester)
 {
     for (;;) {
         try {
             return Database::open(session.options().DatabaseName());
         } catch (const DatabaseError &error) {
-            if (error.number() == DbErrors::Damaged && session.repairDatabase()) {
+            if (error.number() == DbErrors::Damaged && session.repairDatabase(requester)) {
                 continue;
             }
             session.prompter().tell(error.description(), failureTitle, MsgIcon::Information);

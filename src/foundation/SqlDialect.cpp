@@ -23,6 +23,11 @@ QStringList SqlDialect::connectStatements(bool readOnly) const
     return statements;
 }
 
+QString SqlDialect::salvageSchema() const
+{
+    return QStringLiteral("PRAGMA writable_schema=ON");
+}
+
 QString SqlDialect::beginWrite() const
 {
     return QStringLiteral("BEGIN IMMEDIATE");

@@ -20,6 +20,8 @@ public:
     // a database fails at the open.
     QStringList connectStatements(bool readOnly) const;
 
+    // Reads a schema that points past the end of a file cut short.
+    QString salvageSchema() const;
     // A transaction that takes the write lock at its start: two workstations that read, then
     // write, cannot both read the same state.
     QString beginWrite() const;

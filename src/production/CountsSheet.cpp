@@ -4,6 +4,7 @@
 #include "ProductionSummaries.h"
 #include "foundation/KelvaraError.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -101,17 +102,25 @@ bool CountsSheet::mayEdit(int row, CountField field) const
     return field != CountField::Beginning || m_rights.beginningCountEditable;
 }
 
+bool CountsSheet::mayPost() const
+{
+    if (!m_rights.updateAllowed || m_lines.isEmpty())
+        return false;
+    return std::none_of(m_lines.cbegin(), m_lines.cend(),
+                        [](const JobLine &line) { return line.protectedRecord; });
+}
+
 CountsSheet::Entry CountsSheet::enter(JobLines &store, int row, CountField field, const QString &typed)
 {
     if (!mayEdit(row, field))
         return {false, QStringLiteral("This line cannot be changed now.")};
-    const CountEntry::Count count = CountEntry::toCount(typed);
-    if (!count.value)
+    const CountEntry::Result count = CountEntry::EvaluateCountEntry(typed);
+    if (!count.isNumber())
         return {false, count.message};
-    if (*count.value < 0)
+    if (count.value < 0)
         return {false, negativeMessage(field)};
     JobLine &line = m_lines[row];
-    if (!store.setCount(line.jobId, field, *count.value, countOf(line, field))) {
+    if (!store.setCount(line.jobId, field, count.value, countOf(line, field))) {
         // Another workstation changed, protected or deleted the line since it was read.
         const std::optional<JobLine> stored = store.line(line.jobId);
         if (!stored || stored->protectedRecord) {
@@ -125,7 +134,7 @@ CountsSheet::Entry CountsSheet::enter(JobLines &store, int row, CountField field
                                       "%1. Your entry was not stored; enter it again if it still applies.")
                            .arg(countOf(line, field))};
     }
-    storeInLine(line, field, *count.value);
+    storeInLine(line, field, count.value);
     recompute(row);
     return {true, {}};
 }

@@ -40,6 +40,9 @@ public:
     const EditRights &rights() const { return m_rights; }
     // A protected line is read-only whatever the rights.
     bool mayEdit(int row, CountField field) const;
+    // Posting writes into the next date-shift: only from a date-shift the user may update, none
+    // of whose lines is protected.
+    bool mayPost() const;
 
     struct Entry
     {

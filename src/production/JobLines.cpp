@@ -2,6 +2,8 @@
 
 #include "foundation/Database.h"
 
+#include <QMap>
+#include <QSet>
 #include <QSqlQuery>
 
 namespace {
@@ -236,18 +238,24 @@ std::optional<DateShift> JobLines::nextWithLines(const DateShift &dateShift) con
     return DateShift{dateFromSql(query.value(0)), query.value(1).toInt()};
 }
 
-std::optional<DateShift> JobLines::postToNextShift(const DateShift &dateShift)
+std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
 {
     Transaction transaction(m_db);
     const std::optional<DateShift> next = nextWithLines(dateShift);
     if (!next)
         return std::nullopt;
+    const QList<JobLine> before = of(*next);
     // A closed (protected) date-shift must not change, so its lines keep their beginning counts.
+    // An ending count of 0 was never typed: it is no reading to carry.
     m_db.exec(QStringLiteral(
                   "UPDATE [Production Table] AS n SET [Beginning Count] = p.[Ending Count] "
                   "FROM [Production Table] AS p "
                   "WHERE p.[Date] = :dt AND p.[Shift] = :sh AND n.[Date] = :nextDt AND n.[Shift] = :nextSh "
                   "AND p.[Machine Number] = n.[Machine Number] AND p.[Job Number] = n.[Job Number] "
+                  "AND p.[Ending Count] <> 0 AND p.[Job ID] = (SELECT MAX(l.[Job ID]) "
+                  "FROM [Production Table] AS l WHERE l.[Date] = :dt AND l.[Shift] = :sh "
+                  "AND l.[Machine Number] = p.[Machine Number] AND l.[Job Number] = p.[Job Number] "
+                  "AND l.[Ending Count] <> 0) "
                   "AND p.[Ending Count] <> n.[Beginning Count] AND n.[Protected Record] = 0"),
               {{QStringLiteral("dt"), dateShift.sqlDate()},
                {QStringLiteral("sh"), dateShift.shift},
@@ -258,8 +266,70 @@ std::optional<DateShift> JobLines::postToNextShift(const DateShift &dateShift)
                     {QStringLiteral("This Shift"), dateShift.shift},
                     {QStringLiteral("Next Date"), next->sqlDate()},
                     {QStringLiteral("Next Shift"), next->shift}});
+    Posting posting = describePosting(of(dateShift), before, of(*next));
+    posting.next = *next;
     transaction.commit();
-    return next;
+    return posting;
+}
+
+Posting JobLines::describePosting(const QList<JobLine> &posted, const QList<JobLine> &before,
+                                  const QList<JobLine> &after)
+{
+    Posting posting;
+    QSet<qint64> existing;
+    QSet<int> machinesThere;
+    QSet<QPair<int, QString>> jobsThere;
+    for (const JobLine &line : before) {
+        existing.insert(line.jobId);
+        posting.nextProtected = posting.nextProtected || line.protectedRecord;
+        if (line.machineNumber) {
+            machinesThere.insert(*line.machineNumber);
+            jobsThere.insert({*line.machineNumber, line.jobNumber});
+        }
+    }
+    for (const JobLine &line : after) {
+        if (!existing.contains(line.jobId))
+            posting.added.append(line);
+    }
+    // A counted machine that has lines there, none of them for a job it ran here, got nothing.
+    QMap<int, bool> matched;
+    for (const JobLine &line : posted) {
+        if (!line.machineNumber || line.endingCount == 0 || !machinesThere.contains(*line.machineNumber))
+            continue;
+        bool &found = matched[*line.machineNumber];
+        found = found || jobsThere.contains({*line.machineNumber, line.jobNumber});
+    }
+    for (auto it = matched.cbegin(); it != matched.cend(); ++it) {
+        if (!it.value())
+            posting.leftAlone.append(it.key());
+    }
+    return posting;
+}
+
+QString Posting::summary() const
+{
+    if (nextProtected)
+        return QStringLiteral("%1 is protected: no counts were carried into it.").arg(next.caption());
+    if (added.isEmpty() && leftAlone.isEmpty())
+        return {};
+    QString text = QStringLiteral("The ending counts were carried to %1.").arg(next.caption());
+    if (!added.isEmpty()) {
+        QStringList lines;
+        for (const JobLine &line : added)
+            lines << QStringLiteral("Machine %1, job %2")
+                         .arg(line.machineNumber.value_or(0))
+                         .arg(line.jobNumber);
+        text += QStringLiteral("\n\nLines added there (no line of their machine was there):\n") +
+                lines.join(QLatin1Char('\n'));
+    }
+    if (!leftAlone.isEmpty()) {
+        QStringList machines;
+        for (int machine : leftAlone)
+            machines << QString::number(machine);
+        text += QStringLiteral("\n\nMachines left alone (they run another job there): ") +
+                machines.join(QStringLiteral(", "));
+    }
+    return text + QStringLiteral("\n\nThe supervisor of that shift should check these lines.");
 }
 
 QList<JobChoice> JobLines::activeJobs() const

@@ -35,6 +35,18 @@ struct JobChoice
 
 enum class CountField { Beginning, Ending, Mattec };
 
+// What posting the ending counts to the next date-shift did there, for that shift's supervisor
+// to check.
+struct Posting
+{
+    DateShift next;
+    bool nextProtected = false;
+    QList<JobLine> added; // lines brought into the next date-shift
+    QList<int> leftAlone; // counted machines that run another job there: nothing carried
+    // The message for the user; empty when nothing there needs checking.
+    QString summary() const;
+};
+
 // The SQL of the job lines: reading a date-shift's lines, making and changing them, carrying
 // them from one date-shift to the next. Every per-shift statement selects by [Date] and [Shift]
 // so that it runs on their index; every value is bound.
@@ -78,13 +90,17 @@ public:
     // The next date-shift that has lines: a later shift of the same date for shifts 1 and 2;
     // for shift 3 the shift 1 of the earliest later date that has one.
     std::optional<DateShift> nextWithLines(const DateShift &dateShift) const;
-    // Carries each ending count to the beginning count of the same machine and job on the next
-    // date-shift with lines (its protected lines left alone), then brings the unmatched lines
-    // over with the saved query. One transaction; returns the date-shift posted to.
-    std::optional<DateShift> postToNextShift(const DateShift &dateShift);
+    // Carries each counted ending count (not 0) to the beginning count of the same machine and
+    // job on the next date-shift with lines (its protected lines left alone), then brings over
+    // the last line of each machine that has no line there with the saved query. One
+    // transaction; empty when no later date-shift has lines.
+    std::optional<Posting> postToNextShift(const DateShift &dateShift);
 
     QList<JobChoice> activeJobs() const;
 
 private:
+    static Posting describePosting(const QList<JobLine> &posted, const QList<JobLine> &before,
+                                   const QList<JobLine> &after);
+
     Database &m_db;
 };

@@ -88,7 +88,8 @@ QStringList tableStatements()
                        "  [UserName] TEXT PRIMARY KEY NOT NULL COLLATE NOCASE,\n"
                        "  [User Name] TEXT,\n"
                        "  [User ID] INTEGER,\n"
-                       "  [Security Level] TEXT NOT NULL DEFAULT 'D')"),
+                       "  [Security Level] TEXT NOT NULL DEFAULT 'D'\n"
+                       "    CHECK ([Security Level] IN ('A', 'B', 'C', 'D')))"),
         QStringLiteral("CREATE TABLE [CompanyInfo] ([CompanyName] TEXT)"),
         QStringLiteral("CREATE TABLE [Saved Queries] (\n"
                        "  [Query Name] TEXT PRIMARY KEY NOT NULL,\n"
@@ -169,18 +170,22 @@ QList<QPair<QString, QString>> savedQueries()
         summaryQuery(0),
         summaryQuery(1),
         summaryQuery(2),
-        // Each line of this date-shift with no line of the same machine and job on the next
-        // date-shift is copied there, its ending count as the beginning count. A protected
-        // (closed) next date-shift receives nothing.
+        // The last line of each machine of this date-shift that has no line at all on the next
+        // date-shift is copied there with its ending count as both counts, so that it reads 0
+        // until it is counted. A line never counted (ending 0) carries nothing, a machine that
+        // runs another job there is left alone, and a protected (closed) next date-shift
+        // receives nothing.
         {QStringLiteral("Bring Forward Unmatched Line Items"),
          QStringLiteral("INSERT INTO [Production Table] (") + lineInsertColumns +
              QStringLiteral(
                  ") SELECT :NextDate, :NextShift, p.[Machine Number], p.[Job Number], p.[Job Description],"
-                 " p.[Ending Count], 0, 0, 0, 0 FROM [Production Table] p"
-                 " WHERE p.[Date] = :ThisDate AND p.[Shift] = :ThisShift"
+                 " p.[Ending Count], p.[Ending Count], 0, 0, 0 FROM [Production Table] p"
+                 " WHERE p.[Date] = :ThisDate AND p.[Shift] = :ThisShift AND p.[Ending Count] <> 0"
+                 " AND p.[Job ID] = (SELECT MAX(l.[Job ID]) FROM [Production Table] l"
+                 " WHERE l.[Date] = :ThisDate AND l.[Shift] = :ThisShift"
+                 " AND l.[Machine Number] = p.[Machine Number])"
                  " AND NOT EXISTS (SELECT 1 FROM [Production Table] q WHERE q.[Date] = :NextDate"
-                 " AND q.[Shift] = :NextShift AND q.[Machine Number] IS p.[Machine Number]"
-                 " AND q.[Job Number] IS p.[Job Number])"
+                 " AND q.[Shift] = :NextShift AND q.[Machine Number] = p.[Machine Number])"
                  " AND NOT EXISTS (SELECT 1 FROM [Production Table] r WHERE r.[Date] = :NextDate"
                  " AND r.[Shift] = :NextShift AND r.[Protected Record] <> 0)"
                  " ORDER BY p.[Machine Number], p.[Job ID]")},
@@ -361,11 +366,24 @@ QList<QPair<QString, QString>> protectionTriggers()
 // database still holding one of them gets the new text; a text a site changed is kept.
 QList<QPair<QString, QString>> replacedQueryTexts()
 {
-    return {{QStringLiteral("Update Disposal Status"),
-             QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0")},
-            formerSummaryQuery(0),
-            formerSummaryQuery(1),
-            formerSummaryQuery(2)};
+    return {
+        {QStringLiteral("Update Disposal Status"),
+         QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0")},
+        formerSummaryQuery(0),
+        formerSummaryQuery(1),
+        formerSummaryQuery(2),
+        // It copied every unmatched line, uncounted ones and changed jobs included.
+        {QStringLiteral("Bring Forward Unmatched Line Items"),
+         QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
+                        "[Job Description], [Beginning Count], [Ending Count], [Matec Count], [From Rework], "
+                        "[Transfer Quantity]) SELECT :NextDate, :NextShift, p.[Machine Number], "
+                        "p.[Job Number], p.[Job Description], p.[Ending Count], 0, 0, 0, 0 FROM [Production "
+                        "Table] p WHERE p.[Date] = :ThisDate AND p.[Shift] = :ThisShift AND NOT EXISTS "
+                        "(SELECT 1 FROM [Production Table] q WHERE q.[Date] = :NextDate AND q.[Shift] = "
+                        ":NextShift AND q.[Machine Number] IS p.[Machine Number] AND q.[Job Number] IS "
+                        "p.[Job Number]) AND NOT EXISTS (SELECT 1 FROM [Production Table] r WHERE r.[Date] "
+                        "= :NextDate AND r.[Shift] = :NextShift AND r.[Protected Record] <> 0) ORDER BY "
+                        "p.[Machine Number], p.[Job ID]")}};
 }
 } // namespace
 

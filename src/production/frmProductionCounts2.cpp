@@ -146,6 +146,7 @@ bool frmProductionCounts2::loadData()
     rules.setBeginningLocked(!rights.beginningCountEditable);
     m_table->setCursorRules(rules);
     m_model->reset(m_store.get());
+    m_chkEndCountsDirty->setEnabled(m_sheet.mayPost());
     showReadOnlyNote();
     m_timer->start();
     m_table->setCurrentIndex(m_model->index(0, ProductionCountsModel::EndingColumn));
@@ -269,16 +270,22 @@ void frmProductionCounts2::discardUnsavedEntry()
 
 void frmProductionCounts2::postToNextShift()
 {
-    WaitCursor wait;
+    std::optional<Posting> posting;
     try {
-        m_store->postToNextShift(m_dateShift);
+        WaitCursor wait;
+        posting = m_store->postToNextShift(m_dateShift);
     } catch (const KelvaraError &error) {
         reportFailure(QStringLiteral("Form_Unload Event"), error);
+        return;
     }
+    const QString summary = posting ? posting->summary() : QString();
+    if (!summary.isEmpty())
+        session().prompter().tell(summary, tr("Post to Next Shift"), MsgIcon::Information);
 }
 
 void frmProductionCounts2::beforeUnload()
 {
-    if (m_chkEndCountsDirty->isChecked())
+    // A window that may not update this date-shift writes nothing into the next one either.
+    if (m_chkEndCountsDirty->isChecked() && m_sheet.mayPost())
         postToNextShift();
 }

@@ -5,6 +5,14 @@
 #include <QLockFile>
 
 namespace {
+// Every account that runs the program writes its own record into the one shared file.
+QFileDevice::Permissions sharedPermissions()
+{
+    return QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser |
+           QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
+           QFileDevice::WriteOther;
+}
+
 QList<CurrentUserRecord> decodeAll(const QByteArray &bytes)
 {
     QList<CurrentUserRecord> records;
@@ -87,11 +95,21 @@ bool CurrentUsersFile::writeTimeValue(const QString &fullName, const TaggedValue
     QLockFile lock(m_path + QStringLiteral(".lck"));
     // A workstation that died while holding the lock must not block the others for long.
     lock.setStaleLockTime(30000);
-    if (!lock.tryLock(10000))
+    if (!lock.tryLock(10000)) {
+        m_error =
+            lock.error() == QLockFile::LockFailedError
+                ? QStringLiteral("another workstation keeps %1.lck locked").arg(m_path)
+                : QStringLiteral("%1.lck cannot be made (no permission to write in its folder)").arg(m_path);
         return false;
+    }
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadWrite))
+    const bool isNew = !file.exists();
+    if (!file.open(QIODevice::ReadWrite)) {
+        m_error = QStringLiteral("%1: %2").arg(m_path, file.errorString());
         return false;
+    }
+    if (isNew)
+        file.setPermissions(sharedPermissions());
     const QList<CurrentUserRecord> all = decodeAll(file.readAll());
     const QString key = nameKey(fullName);
     QByteArray raw;
@@ -107,7 +125,9 @@ bool CurrentUsersFile::writeTimeValue(const QString &fullName, const TaggedValue
     if (raw.isEmpty())
         raw = newRecord(fullName, value);
     // A trailing partial record is overwritten only by a new whole record at its number.
-    if (!file.seek(qint64(number - 1) * RecordLength) || file.write(raw) != RecordLength)
+    if (!file.seek(qint64(number - 1) * RecordLength) || file.write(raw) != RecordLength || !file.flush()) {
+        m_error = QStringLiteral("%1: %2").arg(m_path, file.errorString());
         return false;
-    return file.flush();
+    }
+    return true;
 }

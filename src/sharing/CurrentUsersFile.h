@@ -44,10 +44,13 @@ public:
     // Trimmed names of the records whose time value is Null, in record order.
     QStringList currentUsers() const;
 
-    // At login: the user's record (reused, or appended) gets a Null time value.
+    // At login: the user's record (reused, or appended) gets a Null time value. A new file is
+    // made readable and writable by every user, so that another account can add its record.
     bool recordPresent(const QString &fullName);
     // At exit: the user's record (reused, or appended) gets the time of leaving.
     bool recordExit(const QString &fullName, const QDateTime &when);
+    // Why the last record could not be written.
+    QString errorString() const { return m_error; }
 
     static CurrentUserRecord decode(const QByteArray &raw, int number);
     // Names longer than the 48-byte field are stored cut to it and matched in that form.
@@ -59,4 +62,5 @@ private:
     static QByteArray newRecord(const QString &fullName, const TaggedValue &value);
 
     QString m_path;
+    QString m_error;
 };

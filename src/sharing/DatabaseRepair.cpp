@@ -23,27 +23,77 @@ QString quoted(const QString &name)
     return '"' + QString(name).replace('"', QStringLiteral("\"\"")) + '"';
 }
 
-// Opens the damaged file for reading. A file whose first 16 bytes no longer say it is a database
-// is read through a scratch copy with that header restored: the pages behind it are often intact.
-std::optional<Database> openForReading(const QString &damagedPath, const QString &scratchPath)
+std::optional<QList<SchemaEntry>> readSchema(const Database &source);
+
+// The page size the header gives (bytes 16-17, 1 meaning 65536), or 4096 when it is not one.
+int pageSizeOf(const QByteArray &header)
 {
-    try {
-        return Database::open(damagedPath, Database::ReadOnly);
-    } catch (const DatabaseError &) {
-    }
+    if (header.size() < 18)
+        return 4096;
+    const int stored = (quint8(header[16]) << 8) | quint8(header[17]);
+    const int size = stored == 1 ? 65536 : stored;
+    const bool powerOfTwo = size >= 512 && size <= 65536 && (size & (size - 1)) == 0;
+    return powerOfTwo ? size : 4096;
+}
+
+// Makes the scratch copy readable: the first 16 bytes say again that it is a database, the file
+// ends on a whole page, and the page count in the header (bytes 28-31) is what the file holds. A
+// truncated file otherwise claims pages it no longer has, and the engine refuses every table.
+QString prepareScratch(const QString &damagedPath, const QString &scratchPath)
+{
     QFile::remove(scratchPath);
-    if (!QFile::copy(damagedPath, scratchPath))
-        return std::nullopt;
+    QFile source(damagedPath);
+    if (!source.open(QIODevice::ReadOnly))
+        return QStringLiteral("The damaged file cannot be read: %1").arg(source.errorString());
+    if (!QFile::copy(damagedPath, scratchPath)) {
+        return QStringLiteral("The work file '%1' cannot be made beside the database (is its folder "
+                              "writable?).")
+            .arg(scratchPath);
+    }
     QFile scratch(scratchPath);
     scratch.setPermissions(scratch.permissions() | QFileDevice::WriteOwner);
-    if (!scratch.open(QIODevice::ReadWrite) || scratch.write("SQLite format 3\0", 16) != 16)
-        return std::nullopt;
-    scratch.close();
+    if (!scratch.open(QIODevice::ReadWrite))
+        return QStringLiteral("The work file '%1' cannot be written: %2")
+            .arg(scratchPath, scratch.errorString());
+    const int pageSize = pageSizeOf(scratch.read(100));
+    const qint64 pages = (scratch.size() + pageSize - 1) / pageSize;
+    QByteArray count(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        count[i] = char((pages >> (8 * (3 - i))) & 0xff);
+    const bool written = scratch.resize(pages * pageSize) && scratch.seek(0) &&
+                         scratch.write("SQLite format 3\0", 16) == 16 && scratch.seek(28) &&
+                         scratch.write(count) == 4;
+    if (!written)
+        return QStringLiteral("The work file '%1' cannot be written: %2")
+            .arg(scratchPath, scratch.errorString());
+    return {};
+}
+
+// Opens the damaged file for reading with its schema. A file whose header no longer says it is a
+// database, or that lost its end, is read through a scratch copy with the header corrected: the
+// pages it still has are often intact.
+std::optional<Database> openForReading(const QString &damagedPath, const QString &scratchPath,
+                                       std::optional<QList<SchemaEntry>> &schema, QString &failure)
+{
     try {
-        return Database::open(scratchPath, Database::ReadOnly);
+        Database direct = Database::open(damagedPath, Database::Salvage);
+        schema = readSchema(direct);
+        if (schema)
+            return direct;
     } catch (const DatabaseError &) {
-        return std::nullopt;
     }
+    failure = prepareScratch(damagedPath, scratchPath);
+    if (!failure.isEmpty())
+        return std::nullopt;
+    try {
+        Database scratch = Database::open(scratchPath, Database::Salvage);
+        schema = readSchema(scratch);
+        if (schema)
+            return scratch;
+    } catch (const DatabaseError &) {
+    }
+    failure = QStringLiteral("Nothing in the file can be read any more.");
+    return std::nullopt;
 }
 
 std::optional<QList<SchemaEntry>> readSchema(const Database &source)
@@ -169,18 +219,22 @@ RebuildResult DatabaseRepair::rebuild(const QString &damagedPath, const QString 
     RebuildResult result;
     const QString scratchPath = QDir(scratchFolder).filePath(QStringLiteral("db2.scratch"));
     try {
-        std::optional<Database> source = openForReading(damagedPath, scratchPath);
         std::optional<QList<SchemaEntry>> schema;
-        if (source)
-            schema = readSchema(*source);
-        if (!schema) {
-            result.failure = QStringLiteral("Nothing in the file can be read any more.");
-        } else {
-            Database target = Database::createFile(targetPath);
-            fill(*source, target, *schema, result);
+        std::optional<Database> source = openForReading(damagedPath, scratchPath, schema, result.failure);
+        if (source) {
+            std::optional<Database> target;
+            try {
+                target = Database::createFile(targetPath);
+            } catch (const DatabaseError &error) {
+                throw DatabaseError(
+                    error.number(),
+                    QStringLiteral("The work file '%1' cannot be made beside the database: %2")
+                        .arg(targetPath, error.description()));
+            }
+            fill(*source, *target, *schema, result);
             if (result.tablesCopied == 0)
                 result.failure = QStringLiteral("No table of the file could be read.");
-            else if (!integrityOk(target))
+            else if (!integrityOk(*target))
                 result.failure = QStringLiteral("The rebuilt file does not pass the integrity check.");
             else
                 result.ok = true;
@@ -206,10 +260,11 @@ void DatabaseRepair::run()
     }
     if (!m_session.checkExclusiveAccess(false))
         return;
-    const QString rebuilt = m_session.paths().inProgramFolder(QStringLiteral("db2.rebuild"));
+    // The work files go beside the database: its folder must be writable for the repair anyway,
+    // while the program's folder often is not.
+    const QString rebuilt = workFile(QStringLiteral("db2.rebuild"));
     QFile::remove(rebuilt);
-    const RebuildResult result =
-        rebuild(m_session.options().DatabaseName(), rebuilt, m_session.paths().programFolder());
+    const RebuildResult result = rebuild(m_session.options().DatabaseName(), rebuilt, workFolder());
     if (!result.ok) {
         reportFailure(result.failure);
         return;
@@ -228,7 +283,7 @@ void DatabaseRepair::run()
 bool DatabaseRepair::compactAndReplace(const QString &rebuilt, QString &failure)
 {
     FileOps &files = m_session.fileOps();
-    const QString compacted = m_session.paths().inProgramFolder(QStringLiteral("db2.mdb"));
+    const QString compacted = workFile(QStringLiteral("db2.mdb"));
     // A work file left by an earlier run could be someone's last good copy: to the trash with it.
     if (files.exists(compacted) && !files.moveToTrash(compacted)) {
         failure = QStringLiteral("The old work file '%1' cannot be moved out of the way.").arg(compacted);
@@ -277,6 +332,16 @@ bool DatabaseRepair::replaceDamaged(const QString &compacted, QString &failure)
         return false;
     }
     return true;
+}
+
+QString DatabaseRepair::workFolder() const
+{
+    return QFileInfo(m_session.options().DatabaseName()).absolutePath();
+}
+
+QString DatabaseRepair::workFile(const QString &name) const
+{
+    return QDir(workFolder()).filePath(name);
 }
 
 void DatabaseRepair::reportFailure(const QString &failure)

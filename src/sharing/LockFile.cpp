@@ -80,14 +80,21 @@ bool LockFile::write(const QDateTime &started, const QString &who, const QString
     return file.write(bytes) == bytes.size() && file.flush();
 }
 
-bool LockFile::remove(const std::function<void(int)> &pause, int maxAttempts) const
+bool LockFile::remove(const std::function<void(int)> &pause, int maxAttempts, QString *reason) const
 {
-    QFile::remove(m_path);
+    QFile file(m_path);
+    if (!file.remove() && exists()) {
+        if (reason)
+            *reason = file.errorString();
+        return false;
+    }
     for (int attempt = 0; exists(); ++attempt) {
-        if (attempt >= maxAttempts)
+        if (attempt >= maxAttempts) {
+            if (reason)
+                *reason = QStringLiteral("the file is still there after %1 seconds").arg(maxAttempts);
             return false;
+        }
         pause(1);
-        QFile::remove(m_path);
     }
     return true;
 }

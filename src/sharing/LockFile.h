@@ -32,10 +32,11 @@ public:
     // is not a date and time (such a file counts as absent).
     std::optional<LockInfo> read() const;
     bool write(const QDateTime &started, const QString &who, const QString &operation) const;
-    // Deletes the file and, while it still exists, pauses a second and deletes it again. A file
-    // that cannot be deleted at all (a read-only folder) is given up after maxAttempts pauses
-    // rather than hanging the program; false then.
-    bool remove(const std::function<void(int)> &pause, int maxAttempts = 30) const;
+    // Deletes the file and, while it still exists after a delete that went through (a file
+    // system that finishes deletes late), pauses a second and looks again, up to maxAttempts
+    // pauses. A delete that is refused (a folder the user cannot write) is given up at once:
+    // waiting would not change it. False then, with the system's reason in *reason.
+    bool remove(const std::function<void(int)> &pause, int maxAttempts = 30, QString *reason = nullptr) const;
 
     // The lock wait of the maintenance commands: when a lock is there, asks "Database in Use";
     // No gives false (the command is abandoned), Yes waits in one-second pauses until the file

@@ -28,8 +28,12 @@ public:
     // cancelled (only where cancel is offered) or the program is ending.
     bool checkExclusiveAccess(bool offerCancel, const CurrentUsersWindow &window);
 
+    // The message of a presence or exit record that could not be written.
+    static QString failureText(const QString &reason);
+
 private:
     QString currentUsersPath() const;
+    void reportFailure(const QString &reason);
 
     Session &m_session;
     PresenceLock m_lock;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -54,7 +55,14 @@ void unlock(NativeFile file)
 NativeFile openFile(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        // Made by this copy: every other account must be able to open it too, whatever this
+        // user's umask.
+        ::fchmod(fd, 0666);
+        return fd;
+    }
+    fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
         fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     return fd < 0 ? kNoFile : fd;

@@ -53,3 +53,26 @@ QString DatabaseSetup::useSample(Session &session)
         return useExisting(session, path);
     return create(session, path, true);
 }
+
+DatabaseSetup::Start DatabaseSetup::prepareStart(Session &session, bool sample)
+{
+    const QString named = session.options().DatabaseName();
+    if (sample) {
+        if (named.isEmpty()) {
+            const QString failure = useSample(session);
+            return {failure.isEmpty() ? Start::Need::Ready : Start::Need::Failed, {}, failure};
+        }
+        const QString path = samplePath(session.paths());
+        if (!QFileInfo::exists(path)) {
+            if (const QString failure = createFile(session, path, true); !failure.isEmpty())
+                return {Start::Need::Failed, {}, failure};
+        }
+        session.options().setDatabaseNameForThisRun(QFileInfo(path).absoluteFilePath());
+        return {};
+    }
+    if (named.isEmpty())
+        return {Start::Need::FirstStart, {}, {}};
+    if (!QFileInfo::exists(named))
+        return {Start::Need::FirstStart, named, {}};
+    return {};
+}

@@ -19,4 +19,17 @@ QString useExisting(Session &session, const QString &path);
 QString samplePath(const Paths &paths);
 // The sample plant database, created on first use and kept on later runs, named in the options.
 QString useSample(Session &session);
+
+// What a start needs before the start-up sequence can open a database.
+struct Start
+{
+    enum class Need { Ready, FirstStart, Failed };
+    Need need = Need::Ready;
+    QString missingPath; // FirstStart: the named file that is not there (empty: none named)
+    QString failure;     // Failed: why
+};
+// With sample, the sample plant is opened for this run only; it is named in the options only when
+// none was named before. Without it, a workstation with no database named, or one whose file is
+// missing, needs the first-start dialog.
+Start prepareStart(Session &session, bool sample);
 } // namespace DatabaseSetup

@@ -66,14 +66,16 @@ int KelvaraApp::run(const QStringList &arguments)
 
 bool KelvaraApp::prepareDatabase(bool sample)
 {
-    if (sample) {
-        const QString failure = DatabaseSetup::useSample(m_session);
-        if (!failure.isEmpty())
-            m_session.prompter().tell(failure, programTitle(), MsgIcon::Critical);
-        return failure.isEmpty();
-    }
-    if (!m_session.options().DatabaseName().isEmpty())
+    const DatabaseSetup::Start start = DatabaseSetup::prepareStart(m_session, sample);
+    switch (start.need) {
+    case DatabaseSetup::Start::Need::Ready:
         return true;
-    frmFirstStart firstStart(m_session);
+    case DatabaseSetup::Start::Need::Failed:
+        m_session.prompter().tell(start.failure, programTitle(), MsgIcon::Critical);
+        return false;
+    case DatabaseSetup::Start::Need::FirstStart:
+        break;
+    }
+    frmFirstStart firstStart(m_session, start.missingPath);
     return firstStart.exec() == QDialog::Accepted;
 }

@@ -7,6 +7,7 @@
 #include "sharing/LockFile.h"
 
 #include <QLocale>
+#include <QSqlError>
 #include <QSqlRecord>
 
 namespace {
@@ -80,19 +81,34 @@ StartupSequence::Outcome StartupSequence::run()
     BusyPointer pointer(m_hooks.busy);
     m_session.securityLevel = QStringLiteral("C");
     m_session.resetDataForms();
-    std::optional<Database> db = openDatabase();
-    if (!db)
-        return end(1);
-    ensureProtection(*db);
-    QString text = greeting(companyName(), m_session.clock().now().time().hour());
     m_session.networkUserName = m_session.identity().userName();
-    if (!login(*db, text))
-        return end(1);
+    QString text;
+    // Damage that shows only once the file is read (a broken page of the Security Table) is
+    // treated as damage found at the open: repaired, then everything is read again.
+    for (;;) {
+        std::optional<Database> db = openDatabase();
+        if (!db)
+            return end(1);
+        try {
+            ensureProtection(*db);
+            text = greeting(companyName(), m_session.clock().now().time().hour());
+            if (!login(*db, text))
+                return end(1);
+            readLatestProductionDate(*db);
+            break;
+        } catch (const DatabaseError &error) {
+            db.reset();
+            if (error.number() == DbErrors::Damaged && m_session.repairDatabase())
+                continue;
+            if (!m_session.programEnding())
+                m_session.prompter().tell(error.description(), QStringLiteral("Database Access Error"),
+                                          MsgIcon::Information);
+            return end(1);
+        }
+    }
     call(m_hooks.applyMenuRights, m_session.securityLevel);
     call(m_hooks.loggedIn);
     call(m_hooks.showGreeting, loginDetails(text, m_session.clock().now(), m_session.securityLevel));
-    readLatestProductionDate(*db);
-    db->close();
     return Outcome::Ready;
 }
 
@@ -107,8 +123,12 @@ bool StartupSequence::lockFileAllowsStart()
         return m_session.prompter().ask({LockFile::questionText(*lock), LockFile::questionTitle(),
                                          MsgIcon::Question, MsgButtons::YesNo}) == MsgAnswer::Yes;
     }
-    // A stale lock is left over from an operation that never finished.
-    lockFile.remove(m_hooks.pause);
+    // A stale lock is left over from an operation that never finished. One that cannot be deleted
+    // (a folder this user may not write) is noted in the log and start-up goes on.
+    QString reason;
+    if (!lockFile.remove(m_hooks.pause, 30, &reason))
+        m_session.writeErrorLog(QStringLiteral("Start-up: the stale lock file %1 could not be deleted: %2")
+                                    .arg(lockFile.path(), reason));
     return true;
 }
 
@@ -149,30 +169,39 @@ QString StartupSequence::companyName()
 {
     try {
         return m_session.options().CompanyName();
-    } catch (const DatabaseError &) {
+    } catch (const DatabaseError &error) {
+        if (error.number() == DbErrors::Damaged)
+            throw;
         return {};
     }
 }
 
 bool StartupSequence::login(const Database &db, QString &greeting)
 {
-    QSqlQuery query;
-    try {
-        query = db.exec(QStringLiteral("SELECT * FROM [Security Table] WHERE [UserName] = :user"),
-                        {{QStringLiteral("user"), m_session.networkUserName}});
-    } catch (const DatabaseError &error) {
-        m_session.prompter().tell(error.description(), QStringLiteral("Database Access Error"),
-                                  MsgIcon::Information);
-        return false;
-    }
+    // A failure to read reaches run(), which repairs a damaged file and reports any other.
+    QSqlQuery query = db.exec(QStringLiteral("SELECT * FROM [Security Table] WHERE [UserName] = :user"),
+                              {{QStringLiteral("user"), m_session.networkUserName}});
     if (!query.next()) {
+        if (query.lastError().isValid())
+            throw Database::mapError(query.lastError());
         m_session.prompter().tell(QStringLiteral("You do not have sufficient rights to use this program.  "
                                                  "See your security administrator."),
                                   QStringLiteral("Security Access Problem"), MsgIcon::Critical);
         return false;
     }
     const QSqlRecord row = query.record();
-    m_session.securityLevel = row.value(QStringLiteral("Security Level")).toString().left(1);
+    const QString level = row.value(QStringLiteral("Security Level")).toString();
+    // An unknown level must not fall through to the widest menus: the login is refused.
+    if (!QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")}
+             .contains(level.left(1))) {
+        m_session.prompter().tell(
+            QStringLiteral("Your security level \u201C%1\u201D is not one of A, B, C or D. Ask "
+                           "a Quality Assurance Manager to correct it in Security Settings.")
+                .arg(level),
+            QStringLiteral("Security Access Problem"), MsgIcon::Critical);
+        return false;
+    }
+    m_session.securityLevel = level.left(1);
     m_session.userFullName = row.value(QStringLiteral("User Name")).toString();
     greeting += QStringLiteral(", ") + m_session.userFullName;
     return true;
@@ -185,7 +214,9 @@ void StartupSequence::readLatestProductionDate(const Database &db)
         QSqlQuery query = db.execSaved(QStringLiteral("Get Highest Date"));
         if (query.next())
             latest = dateFromSql(query.record().value(QStringLiteral("Expr1")));
-    } catch (const DatabaseError &) {
+    } catch (const DatabaseError &error) {
+        if (error.number() == DbErrors::Damaged)
+            throw;
     }
     m_session.latestProductionDate = latest.isValid() ? latest : m_session.clock().today();
 }

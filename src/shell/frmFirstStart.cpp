@@ -16,16 +16,21 @@ namespace {
 const QString kFilter = QStringLiteral("Production databases (*.mdb *.db *.sqlite);;All files (*)");
 }
 
-frmFirstStart::frmFirstStart(Session &session, QWidget *parent)
+frmFirstStart::frmFirstStart(Session &session, const QString &missingPath, QWidget *parent)
     : QDialog(parent), m_session(session), m_newPath(DatabaseSetup::samplePath(session.paths()))
 {
     setObjectName(QStringLiteral("frmFirstStart"));
     setWindowTitle(QStringLiteral("Kelvara - Production Database"));
 
-    auto *intro =
-        new QLabel(QStringLiteral("No production database is set up for Kelvara on this workstation "
-                                  "yet.  Choose the database to work with:"),
-                   this);
+    const QString introText =
+        missingPath.isEmpty()
+            ? QStringLiteral("No production database is set up for Kelvara on this workstation "
+                             "yet.  Choose the database to work with:")
+            : QStringLiteral("The production database \u201C%1\u201D could not be found.  If it is on a "
+                             "network drive, check that the drive is connected and start Kelvara again; "
+                             "otherwise choose the database to work with:")
+                  .arg(missingPath);
+    auto *intro = new QLabel(introText, this);
     intro->setObjectName(QStringLiteral("Label1"));
     intro->setWordWrap(true);
     m_empty = new QRadioButton(QStringLiteral("Create a &new, empty production database"), this);

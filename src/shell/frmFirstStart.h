@@ -8,12 +8,13 @@ class Session;
 
 // First start on a workstation with no production database named: create a new one (empty or
 // with the sample plant, the current login authorized at level "C") or choose an existing file.
+// It is offered too when the named file is missing (moved, or a network drive not there).
 class frmFirstStart : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit frmFirstStart(Session &session, QWidget *parent = nullptr);
+    explicit frmFirstStart(Session &session, const QString &missingPath = {}, QWidget *parent = nullptr);
 
     void accept() override;
 

@@ -74,8 +74,11 @@ frmMain::~frmMain()
     disconnect(&m_session, nullptr, this, nullptr);
     m_session.setDateShiftChooser({});
     m_session.setRepairHandler({});
+    m_session.setWindowCloser({});
     m_session.setExclusiveAccessCheck({});
     m_session.setWindowOpener({});
+    // A greeting still up when the program ends goes with the main window.
+    delete m_splash.data();
 }
 
 void frmMain::registerOwnCommands()
@@ -91,6 +94,7 @@ void frmMain::installSessionHooks()
 {
     m_session.setDateShiftChooser([this] { m_dateShift->choose(); });
     m_session.setRepairHandler([this] { DatabaseRepair(m_session).run(); });
+    m_session.setWindowCloser([this](QObject *except) { return closeWindowsExcept(except); });
     m_session.setExclusiveAccessCheck([this](bool offerCancel) {
         return m_presence.checkExclusiveAccess(
             offerCancel, [this](bool offer) { return frmCurrentUsers::ask(m_session, offer, this); });
@@ -317,15 +321,32 @@ bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
         return false;
     }
     QMdiSubWindow *frame = m_mdi->addSubWindow(window);
-    // A window that closes itself takes its frame along.
-    QPointer<QMdiSubWindow> frameGuard(frame);
+    // A window that closes itself takes its frame along. The frame may be the one deleting the
+    // window (it is then half destroyed itself): it is looked at only once that is over.
+    QPointer<QObject> frameGuard(frame);
     connect(window, &QObject::destroyed, this, [frameGuard] {
-        if (frameGuard)
-            frameGuard->deleteLater();
+        QMetaObject::invokeMethod(
+            qApp,
+            [frameGuard] {
+                if (frameGuard)
+                    frameGuard->deleteLater();
+            },
+            Qt::QueuedConnection);
     });
     window->show();
     frame->show();
     m_mdi->setActiveSubWindow(frame);
+    return true;
+}
+
+bool frmMain::closeWindowsExcept(QObject *except)
+{
+    // Each window asks about its own half-typed entry; one the user keeps stops the whole.
+    for (QMdiSubWindow *frame : m_mdi->subWindowList()) {
+        QWidget *window = frame->widget();
+        if (window && window != except && !window->close())
+            return false;
+    }
     return true;
 }
 

@@ -69,6 +69,9 @@ private:
     bool openWindow(const WindowDescriptor &descriptor);
     QWidget *tryOpen(const WindowDescriptor &descriptor);
     void trackSingleInstance(const QString &command, QWidget *window);
+    // Closes every window in the frame but the one given (which is about to have its file
+    // replaced under it); false when the user keeps one open.
+    bool closeWindowsExcept(QObject *except);
     void openProductionSchedule();
     void updateMenuState();
     void updateDatabaseMenu();

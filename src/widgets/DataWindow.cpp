@@ -30,18 +30,37 @@ DataWindow::~DataWindow()
 bool DataWindow::load()
 {
     WaitCursor wait;
-    if (!m_db) {
-        m_db = openSharedDatabase(m_session);
+    for (;;) {
         if (!m_db) {
+            m_db = openSharedDatabase(m_session, QStringLiteral("Database Access Error"), this);
+            if (!m_db) {
+                close();
+                return false;
+            }
+        }
+        m_damage.reset();
+        bool loaded = false;
+        try {
+            loaded = loadData();
+        } catch (const KelvaraError &error) {
+            if (error.number() != DbErrors::Damaged)
+                throw;
+            m_damage = error;
+        }
+        if (m_damage) {
+            // What was read is incomplete and must not be shown (an empty date-shift invites
+            // typing it all again): the file is repaired and the load starts over.
+            if (repairAfterDamage())
+                continue;
+            return false;
+        }
+        if (!loaded) {
+            releaseData();
+            release();
             close();
             return false;
         }
-    }
-    if (!loadData()) {
-        releaseData();
-        release();
-        close();
-        return false;
+        break;
     }
     countIn();
     if (!m_loaded) {
@@ -56,9 +75,22 @@ bool DataWindow::load()
 bool DataWindow::repairAndReopen()
 {
     m_db.reset();
-    const bool repaired = m_session.repairDatabase();
+    const bool repaired = m_session.repairDatabase(this);
     m_db = openSharedDatabase(m_session);
     return repaired && m_db;
+}
+
+bool DataWindow::repairAfterDamage()
+{
+    releaseData();
+    m_db.reset();
+    if (m_session.repairDatabase(this))
+        return true;
+    if (!m_session.programEnding())
+        reportFailure(QStringLiteral("Form_Load Event"), *m_damage);
+    release();
+    close();
+    return false;
 }
 
 bool DataWindow::reload()
@@ -89,10 +121,18 @@ void DataWindow::watchModel(EntryModel *model, const QString &gridName)
 
 bool DataWindow::runStep(const QString &label, const std::function<void()> &work)
 {
+    // After damage was met nothing more is read or written: the load is started over once the
+    // file is repaired.
+    if (m_damage)
+        return false;
     try {
         work();
         return true;
     } catch (const KelvaraError &error) {
+        if (error.number() == DbErrors::Damaged) {
+            m_damage = error;
+            return false;
+        }
         reportFailure(label.isEmpty() ? QStringLiteral("Form_Load Event")
                                       : QStringLiteral("Form_Load Event ") + label,
                       error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/Database.h"
+#include "foundation/KelvaraError.h"
 
 #include <QList>
 #include <QPair>
@@ -9,7 +10,6 @@
 #include <optional>
 
 class EntryModel;
-class KelvaraError;
 class QTableView;
 class Session;
 
@@ -62,7 +62,8 @@ protected:
     // Reports a model's save failures as "<window>, <grid> <number> <text>".
     void watchModel(EntryModel *model, const QString &gridName);
     // Runs one load step; a failure is reported as "<window>, Form_Load Event <label> <error>" and
-    // gives false, and the load carries on with what it has.
+    // gives false, and the load carries on with what it has. A damaged file (3049) is not
+    // reported here: the later steps are skipped, and the load offers the repair and starts over.
     bool runStep(const QString &label, const std::function<void()> &work);
     // Reports a failure outside the load: "<window>, <where> <error>".
     void reportFailure(const QString &where, const KelvaraError &error);
@@ -77,6 +78,9 @@ protected:
 private:
     void countIn();
     void release();
+    // After a load met a damaged file: true when it was repaired and the load is to run again;
+    // otherwise the damage is reported and the window closed.
+    bool repairAfterDamage();
 
     Session &m_session;
     std::optional<Database> m_db;
@@ -84,4 +88,5 @@ private:
     Placement m_placement = Placement::TopLeft;
     bool m_counted = false;
     bool m_loaded = false;
+    std::optional<KelvaraError> m_damage; // a damaged file met during this load
 };

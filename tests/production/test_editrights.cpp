@@ -56,6 +56,24 @@ void TestEditRights::rights_data()
     QTest::newRow("04:00 yesterday s3") << "A" << -1 << 3 << QTime(4, 0) << true << false;
     QTest::newRow("04:00 yesterday s2") << "A" << -1 << 2 << QTime(4, 0) << false << false;
     QTest::newRow("06:59:59 today s3") << "D" << 0 << 3 << QTime(6, 59, 59) << true << false;
+    // Each window's edges: the first second in and the last second before the next window.
+    QTest::newRow("06:59:59 today s1") << "A" << 0 << 1 << QTime(6, 59, 59) << false << false;
+    QTest::newRow("07:00 today s1") << "A" << 0 << 1 << QTime(7, 0) << true << false;
+    QTest::newRow("07:00 yesterday s3") << "A" << -1 << 3 << QTime(7, 0) << true << false;
+    QTest::newRow("11:00 yesterday s3") << "A" << -1 << 3 << QTime(11, 0) << false << false;
+    QTest::newRow("11:00 today s1") << "A" << 0 << 1 << QTime(11, 0) << true << false;
+    QTest::newRow("14:59:59 today s2") << "A" << 0 << 2 << QTime(14, 59, 59) << false << false;
+    QTest::newRow("15:00 today s2") << "A" << 0 << 2 << QTime(15, 0) << true << false;
+    QTest::newRow("15:00 today s1") << "A" << 0 << 1 << QTime(15, 0) << true << false;
+    QTest::newRow("19:59:59 today s1") << "A" << 0 << 1 << QTime(19, 59, 59) << true << false;
+    QTest::newRow("22:59:59 today s3") << "A" << 0 << 3 << QTime(22, 59, 59) << false << false;
+    QTest::newRow("23:00 today s3") << "A" << 0 << 3 << QTime(23, 0) << true << false;
+    QTest::newRow("23:00 today s2") << "A" << 0 << 2 << QTime(23, 0) << true << false;
+    QTest::newRow("23:59:59 yesterday s3") << "A" << -1 << 3 << QTime(23, 59, 59) << false << false;
+    QTest::newRow("00:00 yesterday s3") << "A" << -1 << 3 << QTime(0, 0) << true << false;
+    QTest::newRow("02:59:59 yesterday s2") << "A" << -1 << 2 << QTime(2, 59, 59) << true << false;
+    QTest::newRow("03:00 yesterday s2") << "A" << -1 << 2 << QTime(3, 0) << false << false;
+    QTest::newRow("03:00 yesterday s3") << "A" << -1 << 3 << QTime(3, 0) << true << false;
     QTest::newRow("C a week ago") << "C" << -7 << 2 << noon << true << true;
     QTest::newRow("C at night") << "C" << 0 << 1 << QTime(2, 0) << true << true;
 }

@@ -21,6 +21,7 @@ private slots:
     void bringForwardCarriesEndingCounts();
     void postToNextShift_data();
     void postToNextShift();
+    void postCarriesOnlyCountedLastLines();
     void postLeavesProtectedLinesAlone();
     void removeRefusesReferencedLines_data();
     void removeRefusesReferencedLines();
@@ -153,15 +154,45 @@ void TestJobLines::postToNextShift()
     line(bystander.date, bystander.shift, 1, 7, 0);
     const QString bystanderBefore = linesText(bystander);
 
-    const std::optional<DateShift> reached = m_lines->postToNextShift(from);
+    const std::optional<Posting> reached = m_lines->postToNextShift(from);
     QCOMPARE(bool(reached), posted);
     if (posted) {
-        QVERIFY(*reached == next);
-        QCOMPARE(linesText(next), QStringLiteral("1:A-100:1500/0/0 3:A-100:4200/0/0"));
+        QVERIFY(reached->next == next);
+        QCOMPARE(linesText(next), QStringLiteral("1:A-100:1500/0/0 3:A-100:4200/4200/0"));
     } else {
         QCOMPARE(linesText(next), QStringLiteral("1:A-100:1000/0/0"));
     }
     QCOMPARE(linesText(bystander), bystanderBefore);
+}
+
+void TestJobLines::postCarriesOnlyCountedLastLines()
+{
+    const QString other = QStringLiteral("B-200");
+    auto lineOf = [&](const QDate &date, int shift, int machine, const QString &job, qint64 b, qint64 e) {
+        Fixture::line(m_world->db, date, shift, machine, job, b, e, 0);
+    };
+    lineOf(kFriday, 3, 1, kJob, 0, 1500); // same job on Monday: carried
+    lineOf(kMonday, 1, 1, kJob, 1000, 0);
+    lineOf(kFriday, 3, 2, kJob, 0, 2000); // changed job on Monday: left alone
+    lineOf(kMonday, 1, 2, other, 30, 0);
+    lineOf(kFriday, 3, 3, kJob, 0, 4200); // idle on Monday: its last line comes over, reading 0
+    lineOf(kFriday, 3, 4, kJob, 0, 0);    // never counted: nothing comes over
+    lineOf(kFriday, 3, 5, other, 0, 100); // two lines: only the last (highest Job ID) comes over
+    lineOf(kFriday, 3, 5, kJob, 0, 300);
+    lineOf(kFriday, 3, 6, kJob, 0, 0); // never counted: Monday's beginning stays
+    lineOf(kMonday, 1, 6, kJob, 55, 0);
+
+    const std::optional<Posting> posting = m_lines->postToNextShift({kFriday, 3});
+    QVERIFY(posting);
+    QCOMPARE(linesText({kMonday, 1}), QStringLiteral("1:A-100:1500/0/0 2:B-200:30/0/0 3:A-100:4200/4200/0 "
+                                                     "5:A-100:300/300/0 6:A-100:55/0/0"));
+    QCOMPARE(posting->added.size(), 2);
+    QCOMPARE(posting->added[0].machineNumber, 3);
+    QCOMPARE(posting->added[1].machineNumber, 5);
+    QCOMPARE(posting->leftAlone, QList<int>{2});
+    const QString summary = posting->summary();
+    QVERIFY(summary.contains(QStringLiteral("Machine 3, job A-100\nMachine 5, job A-100")));
+    QVERIFY(summary.contains(QStringLiteral("(they run another job there): 2")));
 }
 
 void TestJobLines::postLeavesProtectedLinesAlone()
@@ -170,8 +201,11 @@ void TestJobLines::postLeavesProtectedLinesAlone()
     line(kFriday, 3, 3, 0, 4200);
     line(kMonday, 1, 1, 1000, 0);
     Fixture::protect(m_world->db, kMonday, 1);
-    QVERIFY(m_lines->postToNextShift({kFriday, 3}) == DateShift({kMonday, 1}));
+    const std::optional<Posting> posting = m_lines->postToNextShift({kFriday, 3});
+    QVERIFY(posting && posting->next == DateShift({kMonday, 1}));
     QCOMPARE(linesText({kMonday, 1}), QStringLiteral("1:A-100:1000/0/0"));
+    QVERIFY(posting->added.isEmpty());
+    QVERIFY(posting->summary().contains(QStringLiteral("is protected")));
 }
 
 void TestJobLines::removeRefusesReferencedLines_data()

@@ -56,6 +56,16 @@ private slots:
                            "[RejectReason10]")
                      .toInt(),
                  0);
+        // The stored rejects are the rejects the counts window computes on every counted line.
+        QCOMPARE(value(db,
+                       "SELECT COUNT(*) FROM [Production Table] p WHERE [Ending Count] <> 0 AND [Rejects] <> "
+                       "([Matec Count] + [From Rework] - COALESCE((SELECT SUM([Hold Quantity]) FROM "
+                       "[Hold Table] h WHERE h.[Job ID] = p.[Job ID]), 0)) - ([Ending Count] + "
+                       "COALESCE((SELECT SUM([Transfer Quantity]) FROM [Transfer Table] t WHERE t.[Job ID] "
+                       "= p.[Job ID]), 0) - [Beginning Count])")
+                     .toInt(),
+                 0);
+        QVERIFY(value(db, "SELECT COUNT(*) FROM [Production Table] WHERE [From Rework] > 0").toInt() > 0);
         // A hold ticket's remaining quantity is its quantity less what was disposed of.
         QCOMPARE(value(db, "SELECT COUNT(*) FROM [Hold Table] h WHERE [Hold Remaining] <> [Hold Quantity] - "
                            "COALESCE((SELECT SUM([Reworked Quantity] + [Rejects]) FROM [Hold Distribution] d "

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 // The exclusive access check between two processes: another running copy holds its shared
 // presence lock; this copy's own lock does not count against it.
 class TestPresence : public QObject
@@ -20,6 +22,7 @@ private slots:
     void checkWaitsThroughTheCurrentUsersWindow_data();
     void checkWaitsThroughTheCurrentUsersWindow();
     void presentFromLoginToExit();
+    void filesAreSharedAndFailuresReported();
 };
 
 namespace {
@@ -146,6 +149,43 @@ void TestPresence::presentFromLoginToExit()
     world.clock.set(QDate(2026, 12, 9), QTime(1, 0));
     presence.leave();
     QCOMPARE(users.records().first().time->dateTime(), QDateTime(QDate(2026, 12, 8), QTime(16, 30)));
+}
+
+void TestPresence::filesAreSharedAndFailuresReported()
+{
+    TestWorld world;
+    const QString database = world.createDatabase();
+    world.session->userFullName = QStringLiteral("Jane Doe");
+    const mode_t before = ::umask(022);
+    {
+        Presence presence(*world.session);
+        presence.enter();
+        presence.leave();
+    }
+    ::umask(before);
+    // Another account must be able to write both files, whatever the first user's umask.
+    const auto writableByAll = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const QString users = world.paths->inWorkingFolder(QStringLiteral("CURUSERS.DAT"));
+    QCOMPARE(QFileInfo(users).permissions() & writableByAll, writableByAll);
+    QCOMPARE(QFileInfo(PresenceLock::presencePath(database)).permissions() & writableByAll, writableByAll);
+    QVERIFY(world.prompter.messages().isEmpty());
+
+    // A record that cannot be written is reported, at login and at exit, and logged.
+    QVERIFY(QFile::remove(users));
+    QVERIFY(QDir().mkpath(users + QStringLiteral("/blocked")));
+    Presence presence(*world.session);
+    presence.enter();
+    presence.leave();
+    QCOMPARE(world.prompter.titles(),
+             (QStringList{QStringLiteral("Current Users"), QStringLiteral("Current Users")}));
+    const PromptMessage message = world.prompter.messages().first();
+    QVERIFY(message.text.startsWith(
+        QStringLiteral("Your entry in the current users file could not be written: ")));
+    QVERIFY(message.text.endsWith(QStringLiteral(". Other workstations will not see you in Current Users.")));
+    QCOMPARE(message.icon, MsgIcon::Exclamation);
+    QCOMPARE(message.buttons, MsgButtons::Ok);
+    const QByteArray log = readFile(world.paths->inProgramFolder(QStringLiteral("error.log")));
+    QCOMPARE(log.count("Current Users: "), 2);
 }
 
 QTEST_GUILESS_MAIN(TestPresence)

@@ -18,6 +18,9 @@ private slots:
     void rebuildKeepsWhatCanBeRead();
     void failedReplaceLeavesTheOriginal_data();
     void failedReplaceLeavesTheOriginal();
+    void truncatedFileGivesWhatItHolds();
+    void repairWorksBesideTheDatabase_data();
+    void repairWorksBesideTheDatabase();
 };
 
 namespace {
@@ -101,6 +104,77 @@ void TestRepair::failedReplaceLeavesTheOriginal()
     const QStringList left = QDir(world.root()).entryList(QDir::Files);
     QVERIFY2(!left.join(' ').contains(QStringLiteral("damaged-")), qPrintable(left.join(' ')));
     QVERIFY(!left.contains(QStringLiteral("QUORVEL.MDB.repaired")));
+}
+
+void TestRepair::truncatedFileGivesWhatItHolds()
+{
+    // Three tables one after the other; the file loses its last 40%, so the first table is whole,
+    // the second partly there and the third gone.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cut.mdb"));
+    {
+        Database db = Database::createFile(path);
+        Transaction transaction(db);
+        for (const QString &table :
+             {QStringLiteral("First"), QStringLiteral("Second"), QStringLiteral("Third")}) {
+            db.exec(QStringLiteral("CREATE TABLE [%1] ([Id] INTEGER PRIMARY KEY, [Text] TEXT)").arg(table));
+            for (int i = 1; i <= 300; ++i)
+                db.exec(QStringLiteral("INSERT INTO [%1] VALUES (:id, :text)").arg(table),
+                        {{QStringLiteral("id"), i}, {QStringLiteral("text"), QString(100, 'x')}});
+        }
+        transaction.commit();
+    }
+    QFile file(path);
+    QVERIFY(file.resize(file.size() * 6 / 10 + 1000));
+    const QString target = dir.filePath(QStringLiteral("rebuilt.mdb"));
+
+    const RebuildResult result = DatabaseRepair::rebuild(path, target, dir.path());
+
+    QVERIFY2(result.ok, qPrintable(result.failure));
+    Database rebuilt = Database::open(target);
+    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT count(*) FROM [First]")).toInt(), 300);
+    const int second = rebuilt.scalar(QStringLiteral("SELECT count(*) FROM [Second]")).toInt();
+    QVERIFY2(second > 0 && second < 300, qPrintable(QString::number(second)));
+    QCOMPARE(rebuilt.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("db2.scratch"))));
+}
+
+void TestRepair::repairWorksBesideTheDatabase_data()
+{
+    QTest::addColumn<bool>("workFileBlocked");
+    QTest::newRow("program folder not writable") << false;
+    QTest::newRow("work file cannot be made") << true;
+}
+
+void TestRepair::repairWorksBesideTheDatabase()
+{
+    QFETCH(bool, workFileBlocked);
+    TestWorld world;
+    const QString path = world.createDatabase();
+    QVERIFY(overwrite(path, 0, QByteArray(16, 'X')));
+    // Nothing can be made in the program folder: it is a file here.
+    QVERIFY(QDir(world.paths->programFolder()).removeRecursively());
+    QVERIFY(writeFile(world.paths->programFolder(), "not a folder"));
+    const QString rebuild = QDir(QFileInfo(path).absolutePath()).filePath(QStringLiteral("db2.rebuild"));
+    if (workFileBlocked)
+        QVERIFY(QDir().mkpath(rebuild + QStringLiteral("/inside")));
+    world.prompter.script({MsgAnswer::Yes});
+
+    DatabaseRepair(*world.session).run();
+
+    const PromptMessage last = world.prompter.messages().last();
+    if (workFileBlocked) {
+        // The real reason, not that the file is unreadable.
+        QCOMPARE(last.icon, MsgIcon::Critical);
+        QVERIFY2(last.text.contains(QStringLiteral("The work file '%1' cannot be made").arg(rebuild)),
+                 qPrintable(last.text));
+        return;
+    }
+    QCOMPARE(last.text, DatabaseRepair::statusText());
+    QCOMPARE(world.openDatabase().scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
+             QStringLiteral("ok"));
+    const QStringList left = QDir(QFileInfo(path).absolutePath()).entryList({QStringLiteral("db2.*")});
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
 }
 
 QTEST_GUILESS_MAIN(TestRepair)

@@ -28,6 +28,8 @@ private slots:
     void rightsByLevel_data();
     void rightsByLevel();
     void perShiftCommandsAskForTheDateShift();
+    void repairClosesTheOtherWindowsFirst_data();
+    void repairClosesTheOtherWindowsFirst();
     void otherDataWindows_data();
     void otherDataWindows();
     void productionSchedule_data();
@@ -222,6 +224,39 @@ void TestFrmMain::perShiftCommandsAskForTheDateShift()
     QVERIFY(databaseMenuEnabled(main));
     QCOMPARE(jobList.unloads + transfers.unloads, 2);
     QTRY_VERIFY(main.mdiArea()->subWindowList().isEmpty());
+}
+
+void TestFrmMain::repairClosesTheOtherWindowsFirst_data()
+{
+    QTest::addColumn<bool>("kept"); // the user keeps a window open (a half-typed entry)
+    QTest::newRow("every window closes") << false;
+    QTest::newRow("one is kept open") << true;
+}
+
+void TestFrmMain::repairClosesTheOtherWindowsFirst()
+{
+    QFETCH(bool, kept);
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour jobList, transfers;
+    jobList.refuseClose = kept;
+    main.registerWindow(fake(QStringLiteral("&JOB LIST..."), jobList));
+    main.registerWindow(fake(QStringLiteral("&TRANSFERS..."), transfers));
+    main.applyMenuRights(QStringLiteral("C"));
+    world.session->setDateShiftChooser([&] { world.session->setCurrentDateShift({QDate(2026, 12, 7), 2}); });
+    trigger(main, QStringLiteral("mnuFileSub1"));
+    trigger(main, QStringLiteral("mnuFileSub3"));
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 2);
+    int repairs = 0;
+    world.session->setRepairHandler([&] { ++repairs; });
+
+    // No connection of this program may be open on the file while the repair replaces it.
+    QCOMPARE(world.session->repairDatabase(), !kept);
+    QCOMPARE(repairs, kept ? 0 : 1);
+    QCOMPARE(jobList.unloads, kept ? 0 : 1);
+    if (!kept)
+        QCOMPARE(transfers.unloads, 1);
+    jobList.refuseClose = false;
 }
 
 void TestFrmMain::otherDataWindows_data()

@@ -19,6 +19,8 @@ private slots:
     void parsesTheCommandLine();
     void createsADatabaseFromTheCommandLine();
     void sampleDatabaseIsMadeOnce();
+    void prepareStart_data();
+    void prepareStart();
     void reportDatabase();
 };
 
@@ -98,6 +100,49 @@ void TestSetup::sampleDatabaseIsMadeOnce()
     QCOMPARE(
         Database::open(path).scalar(QStringLiteral("SELECT [CompanyName] FROM [CompanyInfo]")).toString(),
         QStringLiteral("Kept"));
+}
+
+void TestSetup::prepareStart_data()
+{
+    QTest::addColumn<QString>("named"); // "plant": an existing file; "gone": a missing file
+    QTest::addColumn<bool>("sample");
+    QTest::addColumn<int>("need");
+    QTest::addColumn<QString>("opened"); // what DatabaseName gives this run: plant, sample or none
+    QTest::addColumn<QString>("stored"); // what a later run finds named
+    using N = DatabaseSetup::Start::Need;
+    QTest::newRow("plant") << "plant" << false << int(N::Ready) << "plant"
+                           << "plant";
+    QTest::newRow("nothing named") << "" << false << int(N::FirstStart) << ""
+                                   << "";
+    QTest::newRow("named file missing") << "gone" << false << int(N::FirstStart) << "gone"
+                                        << "gone";
+    QTest::newRow("sample over a plant: this run only") << "plant" << true << int(N::Ready) << "sample"
+                                                        << "plant";
+    QTest::newRow("sample on a first start") << "" << true << int(N::Ready) << "sample"
+                                             << "sample";
+}
+
+void TestSetup::prepareStart()
+{
+    QFETCH(QString, named);
+    QFETCH(bool, sample);
+    QFETCH(QString, opened);
+    QFETCH(QString, stored);
+    TestWorld world;
+    const QMap<QString, QString> paths{{QStringLiteral("plant"), world.file(QStringLiteral("PLANT.MDB"))},
+                                       {QStringLiteral("gone"), world.file(QStringLiteral("GONE.MDB"))},
+                                       {QStringLiteral("sample"), DatabaseSetup::samplePath(*world.paths)}};
+    if (named == QLatin1String("plant"))
+        QCOMPARE(DatabaseSetup::createFile(*world.session, paths[named], false), QString());
+    world.session->options().setDatabaseName(paths.value(named));
+
+    const DatabaseSetup::Start start = DatabaseSetup::prepareStart(*world.session, sample);
+    QTEST(int(start.need), "need");
+    QCOMPARE(start.missingPath, named == QLatin1String("gone") ? paths[named] : QString());
+    QCOMPARE(world.session->options().DatabaseName(), paths.value(opened));
+    QCOMPARE(world.newOptions()->DatabaseName(), paths.value(stored));
+    if (sample)
+        QVERIFY(QFile::exists(paths[QStringLiteral("sample")]));
 }
 
 void TestSetup::reportDatabase()

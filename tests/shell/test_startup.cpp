@@ -24,12 +24,15 @@ private slots:
     void greetsTheUser();
     void login_data();
     void login();
+    void unknownLevelIsRefused_data();
+    void unknownLevelIsRefused();
     void latestProductionDate_data();
     void latestProductionDate();
     void missingDatabaseEnds();
     void lockedDatabaseIsRetried();
     void damagedDatabaseRepaired();
     void damagedDatabaseAnsweredNo();
+    void damageFoundAtLoginIsRepaired();
     void failedRepairAsksAgain();
 };
 
@@ -209,6 +212,44 @@ void TestStartup::login()
     QVERIFY(world.endRequests.isEmpty());
 }
 
+void TestStartup::unknownLevelIsRefused_data()
+{
+    QTest::addColumn<QString>("level");
+    QTest::newRow("E") << "E";
+    QTest::newRow("lower case") << "c";
+    QTest::newRow("empty") << "";
+    QTest::newRow("blank first") << " A";
+}
+
+void TestStartup::unknownLevelIsRefused()
+{
+    QFETCH(QString, level);
+    TestWorld world;
+    world.createDatabase();
+    {
+        Database db = world.openDatabase();
+        // A new database refuses such a level; one made before the rule may still hold it.
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, Schema::authorize(db, QStringLiteral("jdoe"), {}, level));
+        db.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
+        Schema::authorize(db, QStringLiteral("jdoe"), QStringLiteral("Jane Doe"), level);
+    }
+    world.identity.set(QStringLiteral("jdoe"));
+    const Run run = runStartup(world);
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ended);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.levels.isEmpty());
+    QCOMPARE(run.loggedIn, 0);
+    QCOMPARE(world.prompter.messages().size(), 1);
+    const PromptMessage &message = world.prompter.messages().first();
+    QCOMPARE(message.text,
+             QStringLiteral("Your security level \u201C%1\u201D is not one of A, B, C or D. Ask a "
+                            "Quality Assurance Manager to correct it in Security Settings.")
+                 .arg(level));
+    QCOMPARE(message.title, QStringLiteral("Security Access Problem"));
+    QCOMPARE(message.icon, MsgIcon::Critical);
+    QCOMPARE(message.buttons, MsgButtons::Ok);
+}
+
 void TestStartup::latestProductionDate_data()
 {
     QTest::addColumn<bool>("withLines");
@@ -293,6 +334,34 @@ void TestStartup::damagedDatabaseRepaired()
     QCOMPARE(damagedCopies(world).size(), 1);
     QVERIFY(!QFile::exists(world.paths->inProgramFolder(QStringLiteral("db2.mdb"))));
     QCOMPARE(world.session->latestProductionDate, QDate(2026, 12, 7));
+}
+
+void TestStartup::damageFoundAtLoginIsRepaired()
+{
+    // The file opens; the broken page shows only when the login reads the Security Table.
+    TestWorld world;
+    const QString path = world.createDatabase(QStringLiteral("B"));
+    int page = 0, pageSize = 0;
+    {
+        Database db = world.openDatabase();
+        page = db.scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'index' AND "
+                                        "tbl_name = 'Security Table'"))
+                   .toInt();
+        pageSize = db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+    }
+    QVERIFY(page > 1);
+    QVERIFY(overwrite(path, qint64(page - 1) * pageSize, QByteArray(pageSize, '\xff')));
+    world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });
+    world.prompter.script({MsgAnswer::Yes});
+
+    const Run run = runStartup(world);
+
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ready);
+    QCOMPARE(world.prompter.titles(),
+             (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status")}));
+    QCOMPARE(run.levels, QStringList{QStringLiteral("B")});
+    QCOMPARE(world.openDatabase().scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
+             QStringLiteral("ok"));
 }
 
 void TestStartup::damagedDatabaseAnsweredNo()

@@ -336,7 +336,7 @@ EntryResult DispositionSheet::setReceivingLine(int row, const QVariant &jobId)
 
 EntryResult DispositionSheet::setReworked(int row, const QString &typed)
 {
-    const CountEntry::Count count = QuantityEntry::quantity(typed);
+    const QuantityEntry::Quantity count = QuantityEntry::quantity(typed);
     if (!count.value)
         return EntryResult::refused(count.message);
     return change(row, [&](Booking &booking) {
@@ -347,7 +347,7 @@ EntryResult DispositionSheet::setReworked(int row, const QString &typed)
 
 EntryResult DispositionSheet::setRejects(int row, const QString &typed)
 {
-    const CountEntry::Count count = QuantityEntry::quantity(typed);
+    const QuantityEntry::Quantity count = QuantityEntry::quantity(typed);
     if (!count.value)
         return EntryResult::refused(count.message);
     return change(row, [&](Booking &booking) {

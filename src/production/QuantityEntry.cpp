@@ -3,18 +3,19 @@
 #include <QRegularExpression>
 #include <limits>
 
-CountEntry::Count QuantityEntry::quantity(const QString &typed)
+QuantityEntry::Quantity QuantityEntry::quantity(const QString &typed)
 {
-    CountEntry::Count count = CountEntry::toCount(typed);
-    if (count.value && *count.value < 0) {
-        count.message =
-            QStringLiteral("The entry \"%1\" gives %2: a quantity cannot be negative. Please check "
-                           "what you typed.")
-                .arg(typed.trimmed())
-                .arg(*count.value);
-        count.value.reset();
+    const CountEntry::Result count = CountEntry::EvaluateCountEntry(typed);
+    if (!count.isNumber())
+        return {std::nullopt, count.message};
+    if (count.value < 0) {
+        return {std::nullopt,
+                QStringLiteral("The entry \"%1\" gives %2: a quantity cannot be negative. Please "
+                               "check what you typed.")
+                    .arg(typed.trimmed())
+                    .arg(count.value)};
     }
-    return count;
+    return {qint32(count.value), {}};
 }
 
 QuantityEntry::Number QuantityEntry::ticketNumber(const QString &typed)

@@ -78,7 +78,7 @@ EntryResult RejectsSheet::setReason(int row, int reason, const QString &typed)
 {
     if (!mayEdit(row) || reason < 1 || reason > 10)
         return EntryResult::protectedLine();
-    const CountEntry::Count count = QuantityEntry::quantity(typed);
+    const QuantityEntry::Quantity count = QuantityEntry::quantity(typed);
     if (!count.value)
         return EntryResult::refused(count.message);
     const qint64 old = m_lines[row].reasons[size_t(reason - 1)];

@@ -362,8 +362,9 @@ private:
                     "d.[Reject Reason] = %1), 0)")
                     .arg(reason);
             m_db.exec(
+                // The monitor counted those shots too, so computed and stored rejects still agree.
                 QStringLiteral("UPDATE [Production Table] SET [RejectReason%1] = [RejectReason%1] + %2, "
-                               "[Rejects] = [Rejects] + %2")
+                               "[Rejects] = [Rejects] + %2, [Matec Count] = [Matec Count] + %2")
                     .arg(reason)
                     .arg(booked));
         }
@@ -371,78 +372,79 @@ private:
             QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
                            "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
                            "[Production Table].[Job ID]), 0)"));
-        // The monitor counts every shot, so it includes the parts that came back from rework; with it
-        // the computed rejects, (Mattec + From Rework - To Hold) - net finished goods, equal the
-        // rejects recorded by reason.
-        void balanceMonitorCounts()
-        {
+    }
+
+    // The monitor counts every shot, so it includes the parts that came back from rework; with it
+    // the computed rejects, (Mattec + From Rework - To Hold) - net finished goods, equal the
+    // rejects recorded by reason.
+    void balanceMonitorCounts()
+    {
+        m_db.exec(
+            QStringLiteral("UPDATE [Production Table] SET [Matec Count] = [Matec Count] - [From Rework] "
+                           "WHERE [From Rework] <> 0"));
+    }
+
+    qint64 laterLineOfJob(const Line &held) const
+    {
+        for (const Line &line : m_lines) {
+            if (line.counted && line.id > held.id && line.job == held.job && line.dayIndex > held.dayIndex)
+                return line.id;
+        }
+        return 0;
+    }
+
+    void addDistribution(qint64 ticketId, const QVariant &toJobId, qint64 reworked, qint64 rejects,
+                         int reason, const QDateTime &when)
+    {
+        m_db.exec(QStringLiteral(
+                      "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID], [To Job ID], "
+                      "[Hold Ticket Number], [Reworked Quantity], [Rejects], [Reject Reason], [Printed], "
+                      "[When Added]) SELECT :t, h.[Job ID], :to, h.[Hold Ticket Number], :w, :r, :rr, 0, "
+                      ":when FROM [Hold Table] h WHERE h.[Hold Ticket ID] = :t"),
+                  {{QStringLiteral("t"), ticketId},
+                   {QStringLiteral("to"), toJobId},
+                   {QStringLiteral("w"), reworked},
+                   {QStringLiteral("r"), rejects},
+                   {QStringLiteral("rr"), reason},
+                   {QStringLiteral("when"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
+    }
+
+    void addColorSheets()
+    {
+        static const char *const colors[][3] = {{"Jet Black", "Clariant", "BK-1120"},
+                                                {"Dove Gray", "Ampacet", "GR-4471"},
+                                                {"Signal Blue", "PolyOne", "BL-2290"},
+                                                {"Amber", "Clariant", "AM-0310"},
+                                                {"Titanium White", "Ampacet", "WH-1000"}};
+        for (int i = 0; i < 12; ++i) {
+            const auto &color = colors[i % 5];
+            QVariantMap params{{QStringLiteral("j"), QString::fromLatin1(kJobs[size_t(i * 2)].number)},
+                               {QStringLiteral("f"), 1 + i % 3},
+                               {QStringLiteral("cn"), QString::fromLatin1(color[0])},
+                               {QStringLiteral("cv"), QString::fromLatin1(color[1])},
+                               {QStringLiteral("cnum"), QString::fromLatin1(color[2])},
+                               {QStringLiteral("sw"), between(80, 900) / 10.0},
+                               {QStringLiteral("ur"), between(10, 40) / 10.0}};
+            for (int c = 1; c <= 5; ++c)
+                params.insert(QStringLiteral("c%1").arg(c), between(180, 220) / 10.0);
             m_db.exec(
-                QStringLiteral("UPDATE [Production Table] SET [Matec Count] = [Matec Count] - [From Rework] "
-                               "WHERE [From Rework] <> 0"));
+                QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], [Color Name], "
+                               "[Color Vendor], [Color Number], [Shot Weight], [Usage Rate], [Cal1], [Cal2], "
+                               "[Cal3], [Cal4], [Cal5]) VALUES (:j, :f, :cn, :cv, :cnum, :sw, :ur, :c1, :c2, "
+                               ":c3, :c4, :c5)"),
+                params);
         }
+    }
 
-        qint64 laterLineOfJob(const Line &held) const
-        {
-            for (const Line &line : m_lines) {
-                if (line.counted && line.id > held.id && line.job == held.job &&
-                    line.dayIndex > held.dayIndex)
-                    return line.id;
-            }
-            return 0;
-        }
-
-        void addDistribution(qint64 ticketId, const QVariant &toJobId, qint64 reworked, qint64 rejects,
-                             int reason, const QDateTime &when)
-        {
-            m_db.exec(QStringLiteral(
-                          "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID], [To Job ID], "
-                          "[Hold Ticket Number], [Reworked Quantity], [Rejects], [Reject Reason], [Printed], "
-                          "[When Added]) SELECT :t, h.[Job ID], :to, h.[Hold Ticket Number], :w, :r, :rr, 0, "
-                          ":when FROM [Hold Table] h WHERE h.[Hold Ticket ID] = :t"),
-                      {{QStringLiteral("t"), ticketId},
-                       {QStringLiteral("to"), toJobId},
-                       {QStringLiteral("w"), reworked},
-                       {QStringLiteral("r"), rejects},
-                       {QStringLiteral("rr"), reason},
-                       {QStringLiteral("when"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
-        }
-
-        void addColorSheets()
-        {
-            static const char *const colors[][3] = {{"Jet Black", "Clariant", "BK-1120"},
-                                                    {"Dove Gray", "Ampacet", "GR-4471"},
-                                                    {"Signal Blue", "PolyOne", "BL-2290"},
-                                                    {"Amber", "Clariant", "AM-0310"},
-                                                    {"Titanium White", "Ampacet", "WH-1000"}};
-            for (int i = 0; i < 12; ++i) {
-                const auto &color = colors[i % 5];
-                QVariantMap params{{QStringLiteral("j"), QString::fromLatin1(kJobs[size_t(i * 2)].number)},
-                                   {QStringLiteral("f"), 1 + i % 3},
-                                   {QStringLiteral("cn"), QString::fromLatin1(color[0])},
-                                   {QStringLiteral("cv"), QString::fromLatin1(color[1])},
-                                   {QStringLiteral("cnum"), QString::fromLatin1(color[2])},
-                                   {QStringLiteral("sw"), between(80, 900) / 10.0},
-                                   {QStringLiteral("ur"), between(10, 40) / 10.0}};
-                for (int c = 1; c <= 5; ++c)
-                    params.insert(QStringLiteral("c%1").arg(c), between(180, 220) / 10.0);
-                m_db.exec(QStringLiteral(
-                              "INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], [Color Name], "
-                              "[Color Vendor], [Color Number], [Shot Weight], [Usage Rate], [Cal1], [Cal2], "
-                              "[Cal3], [Cal4], [Cal5]) VALUES (:j, :f, :cn, :cv, :cnum, :sw, :ur, :c1, :c2, "
-                              ":c3, :c4, :c5)"),
-                          params);
-            }
-        }
-
-        Database &m_db;
-        QDate m_lastDate;
-        std::mt19937 m_random;
-        std::array<Machine, kMachines> m_machines{};
-        QList<Line> m_lines;
-        QList<Line> m_heldLines;
-        qint64 m_transferNumber = 40000;
-        qint64 m_holdNumber = 7000;
-    };
+    Database &m_db;
+    QDate m_lastDate;
+    std::mt19937 m_random;
+    std::array<Machine, kMachines> m_machines{};
+    QList<Line> m_lines;
+    QList<Line> m_heldLines;
+    qint64 m_transferNumber = 40000;
+    qint64 m_holdNumber = 7000;
+};
 } // namespace
 
 void SamplePlant::fill(Database &db, const QDate &lastDate, quint32 seed)

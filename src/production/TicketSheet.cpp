@@ -171,7 +171,7 @@ EntryResult TicketSheet::setNumber(int row, const QString &typed)
 
 EntryResult TicketSheet::setQuantity(int row, const QString &typed)
 {
-    const CountEntry::Count count = QuantityEntry::quantity(typed);
+    const QuantityEntry::Quantity count = QuantityEntry::quantity(typed);
     if (!count.value)
         return EntryResult::refused(count.message);
     return write(row, m_kind.quantityField, qint64(*count.value));

@@ -166,7 +166,9 @@ void TestProtection::postingLeavesProtectedNextShiftAlone()
     Fixture::line(db, kMonday.addDays(-1), 3, 2, kJob, 0, 333);
     JobLines lines(db);
 
-    QVERIFY(lines.postToNextShift({kMonday.addDays(-1), 3}) == DateShift({kMonday, 1}));
+    const std::optional<Posting> posting = lines.postToNextShift({kMonday.addDays(-1), 3});
+    QVERIFY(posting && posting->next == DateShift({kMonday, 1}));
+    QVERIFY(posting->added.isEmpty());
 
     const QList<JobLine> closed = lines.of({kMonday, 1});
     QCOMPARE(closed.size(), 1);

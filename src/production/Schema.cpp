@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "StagingQueries.h"
 #include "foundation/Database.h"
 
 #include <QSqlQuery>
@@ -367,21 +368,35 @@ QList<QPair<QString, QString>> replacedQueryTexts()
             formerSummaryQuery(1),
             formerSummaryQuery(2)};
 }
+
+QList<QPair<QString, QString>> allSavedQueries()
+{
+    return savedQueries() + StagingQueries::all();
+}
 } // namespace
 
 QStringList Schema::savedQueryNames()
 {
     QStringList names;
-    for (const auto &query : savedQueries())
+    for (const auto &query : allSavedQueries())
         names << query.first;
     return names;
 }
 
 void Schema::seedSavedQueries(Database &db)
 {
-    for (const auto &[name, sql] : savedQueries()) {
+    for (const auto &[name, sql] : allSavedQueries()) {
         db.exec(QStringLiteral("INSERT OR REPLACE INTO [Saved Queries] ([Query Name], [SQL Text]) "
                                "VALUES (:name, :sql)"),
+                {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
+    }
+}
+
+void Schema::addMissingSavedQueries(Database &db)
+{
+    for (const auto &[name, sql] : allSavedQueries()) {
+        db.exec(QStringLiteral(
+                    "INSERT OR IGNORE INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql)"),
                 {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
     }
 }

@@ -1,8 +1,8 @@
 #include "ReportDatabaseRepair.h"
 
-#include "production/Database.h"
-#include "shell/DatabaseRepair.h"
-#include "shell/FileOps.h"
+#include "foundation/Database.h"
+#include "foundation/FileOps.h"
+#include "sharing/DatabaseRepair.h"
 
 #include <QFileInfo>
 

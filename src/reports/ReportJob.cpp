@@ -1,7 +1,7 @@
 #include "ReportJob.h"
 
 #include "ReportStaging.h"
-#include "production/Database.h"
+#include "foundation/Database.h"
 
 ReportJob::ReportJob(Database &production, QString reportDatabasePath)
     : m_db(production), m_reportDatabasePath(std::move(reportDatabasePath))

@@ -1,6 +1,6 @@
 #include "ReportStaging.h"
 
-#include "production/Database.h"
+#include "foundation/Database.h"
 
 namespace {
 QString bracketed(const QString &name)

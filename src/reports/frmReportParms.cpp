@@ -4,11 +4,11 @@
 #include "ReportJob.h"
 #include "ReportOutput.h"
 #include "ReportTypes.h"
+#include "foundation/Session.h"
+#include "foundation/SharedDatabase.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
-#include "shell/Session.h"
-#include "shell/SharedDatabase.h"
-#include "shell/WaitCursor.h"
+#include "widgets/WaitCursor.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ReportParmsSheet.h"
-#include "production/Database.h"
+#include "foundation/Database.h"
 
 #include <QDialog>
 #include <QPrinter>

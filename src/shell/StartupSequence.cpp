@@ -84,6 +84,7 @@ StartupSequence::Outcome StartupSequence::run()
     if (!db)
         return end(1);
     ensureProtection(*db);
+    addMissingSavedQueries(*db);
     QString text = greeting(companyName(), m_session.clock().now().time().hour());
     m_session.networkUserName = m_session.identity().userName();
     if (!login(*db, text))
@@ -142,6 +143,16 @@ void StartupSequence::ensureProtection(Database &db)
     try {
         Schema::ensureProtection(db);
     } catch (const DatabaseError &) {
+    }
+}
+
+// A database made before a saved query was added to the program gets it now.
+void StartupSequence::addMissingSavedQueries(Database &db)
+{
+    try {
+        Schema::addMissingSavedQueries(db);
+    } catch (const DatabaseError &) {
+        // a file opened read-only keeps its queries; the report that needs one says so
     }
 }
 

@@ -107,6 +107,7 @@ void frmReportParms::createControls()
     for (QComboBox *combo : {m_cmbBeginningJob, m_cmbEndJob}) {
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setMinimumWidth(120);
     }
 
     m_frame3D2 = named(new QGroupBox(QStringLiteral("Report Disposition"), this), QStringLiteral("Frame3D2"));

@@ -68,7 +68,7 @@ ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPagedPai
     m.boldGlyphs.setPixelSize(points * m.pt);
     painter.setFont(m.detail);
     m.row = QFontMetricsF(m.detail, &device).height() * 1.3;
-    m.pad = 2.5 * m.pt;
+    m.pad = 3.5 * m.pt;
     double x = 0;
     for (const ReportColumn &column : m_doc.layout.columns) {
         m.left.append(x);

@@ -1,5 +1,6 @@
 #include "ReportBench.h"
 
+#include "foundation/Database.h"
 #include "reports/ReportParmsSheet.h"
 #include "reports/ReportStaging.h"
 #include "reports/ReportTypes.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QSqlDatabase>
 #include <cstdio>
 #include <ctime>
 
@@ -29,16 +29,27 @@ QString layoutFile(const QString &name)
     return QFileInfo::exists(beside) ? beside : QStringLiteral(KELVARA_LAYOUT_DIR "/") + name;
 }
 
-void timeCounts(Database &db, const QString &what, const QDate &from, const QDate &to, const QString &folder)
+struct Run
 {
-    ReportParmsSheet sheet(ReportTypes::ProductionCounts);
+    const char *report;
+    int type;
+    int option; // the additional option chosen, -1 none
+    const char *file;
+};
+
+void timeReport(Database &db, const Run &run, const QString &period, const QDate &from, const QDate &to,
+                const QString &folder)
+{
+    ReportParmsSheet sheet(run.type);
     sheet.dateRange = true;
     sheet.startDate = from;
     sheet.endDate = to;
     sheet.shiftText = QStringLiteral("1-3");
-    const ReportType type = ReportTypes::of(ReportTypes::ProductionCounts);
+    if (run.option >= 0)
+        sheet.chooseOption(run.option);
+    const ReportType type = ReportTypes::of(run.type);
     const QString reportPath = folder + QStringLiteral("/REPORTS.MDB");
-    const QString pdf = folder + QStringLiteral("/counts.pdf");
+    const QString pdf = folder + QStringLiteral("/report.pdf");
 
     QElapsedTimer timer;
     timer.start();
@@ -46,31 +57,30 @@ void timeCounts(Database &db, const QString &what, const QDate &from, const QDat
     ReportStaging staging(db, reportPath);
     const qint64 rows = staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
     const double staged = timer.nsecsElapsed() / 1e6;
-    ReportDocument document;
-    {
-        QSqlDatabase reports =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-reports"));
-        reports.setDatabaseName(reportPath);
-        reports.open();
-        document = buildReport(layoutFile(QStringLiteral("prodct.rpt")), reports,
-                               {sheet.selection(), sheet.formulas(), QStringLiteral("Bench Plastics"), {}});
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("bench-reports"));
+    const ReportDocument document =
+        buildReport(layoutFile(QString::fromLatin1(run.file)), db.connection(),
+                    {sheet.selection(), sheet.formulas(), QStringLiteral("Bench"), {}});
+    staging.cleanUp(type.table);
     const double built = timer.nsecsElapsed() / 1e6;
     ReportExport::write(document, ReportExport::Pdf, pdf);
     const double written = timer.nsecsElapsed() / 1e6;
     const double cpu = cpuMs() - cpuStart;
-    staging.cleanUp(type.table);
-    std::printf(
-        "production counts report, %-10s %7lld lines: staging %7.1f ms, layout %7.1f ms, PDF %7.1f ms "
-        "(%lld KB), total %7.1f ms (processor %7.1f ms)\n",
-        qPrintable(what), rows, staged, built - staged, written - built, QFileInfo(pdf).size() / 1024,
-        written, cpu);
+    std::printf("%-26s %-9s %6lld lines: staging %7.1f ms, layout %7.1f ms, PDF %8.1f ms (%5lld KB); "
+                "total %8.1f ms, processor %8.1f ms\n",
+                run.report, qPrintable(period), rows, staged, built - staged, written - built,
+                QFileInfo(pdf).size() / 1024, written, cpu);
 }
 } // namespace
 
 void ReportBench::run(Database &db, const QDate &last, const QString &folder)
 {
-    timeCounts(db, QStringLiteral("one month"), last.addMonths(-1).addDays(1), last, folder);
-    timeCounts(db, QStringLiteral("one year"), last.addYears(-1).addDays(1), last, folder);
+    // Staging, layout and PDF of a month and a year: the production counts (every line of the
+    // period, about 55 lines a page) and the production summary (one line per job).
+    const Run counts{"production counts", 1, -1, "prodct.rpt"};
+    const Run summary{"production summary", 4, 1, "prodsumm.rpt"};
+    const QDate month = last.addMonths(-1).addDays(1), year = last.addYears(-1).addDays(1);
+    for (const Run &run : {counts, summary}) {
+        timeReport(db, run, QStringLiteral("one month"), month, last, folder);
+        timeReport(db, run, QStringLiteral("one year"), year, last, folder);
+    }
 }

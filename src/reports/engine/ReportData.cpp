@@ -45,11 +45,17 @@ QString bracketed(const QString &name)
 
 } // namespace
 
-ReportData ReportData::read(const QSqlDatabase &db, const QString &table, const QStringList &orderBy)
+ReportData ReportData::read(const QSqlDatabase &db, const QString &table, const QStringList &fields,
+                            const QStringList &orderBy)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT * FROM ") + bracketed(table);
+    QStringList selected;
+    for (const QString &field : fields)
+        selected << bracketed(field);
+    QString sql = QStringLiteral("SELECT ") +
+                  (selected.isEmpty() ? QStringLiteral("*") : selected.join(", ")) +
+                  QStringLiteral(" FROM ") + bracketed(table);
     QStringList order;
     for (const QString &field : orderBy)
         order << bracketed(field);

@@ -17,9 +17,11 @@ public:
     {
     }
 
-    // Reads every row of `table`, in the order of the fields given (the report sorts again, so
-    // the order only saves work); throws ReportError when the table cannot be read.
-    static ReportData read(const QSqlDatabase &db, const QString &table, const QStringList &orderBy = {});
+    // Reads every row of `table` with the fields given (all when none), in the order of the
+    // orderBy fields (the report sorts again, so the order only saves work); throws ReportError
+    // when the table cannot be read.
+    static ReportData read(const QSqlDatabase &db, const QString &table, const QStringList &fields = {},
+                           const QStringList &orderBy = {});
 
     const QStringList &columns() const { return m_columns; }
     const QVector<QVector<QVariant>> &rows() const { return m_rows; }

@@ -5,6 +5,7 @@
 #include "ReportFormat.h"
 #include "SelectionFormula.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
@@ -229,6 +230,34 @@ ReportDocument ReportDocument::build(const ReportLayout &layout, const ReportDat
     return document;
 }
 
+namespace {
+// The fields a report reads: its columns, groups and sort fields, the fields its group texts name,
+// and those of the selection formula. Reading only these keeps a year's report light.
+QStringList fieldsUsed(const ReportLayout &layout, const QString &selection)
+{
+    QStringList fields;
+    const auto add = [&](const QString &field) {
+        if (!fields.contains(field, Qt::CaseInsensitive))
+            fields << field;
+    };
+    for (const ReportColumn &column : layout.columns)
+        add(column.field);
+    static const QRegularExpression named(QStringLiteral("\\{([^}:|]+)"));
+    for (const ReportGroup &group : layout.groups) {
+        add(group.field);
+        for (const QString &text : {group.header, group.footer}) {
+            for (auto it = named.globalMatch(text); it.hasNext();)
+                add(it.next().captured(1));
+        }
+    }
+    for (const QString &field : layout.sort)
+        add(field);
+    for (const QString &field : SelectionFormula::parse(selection).fields())
+        add(field);
+    return fields;
+}
+} // namespace
+
 ReportDocument buildReport(const QString &layoutPath, const QSqlDatabase &reportDb,
                            const ReportRequest &request)
 {
@@ -238,9 +267,13 @@ ReportDocument buildReport(const QString &layoutPath, const QSqlDatabase &report
         order << group.field;
     ReportData data;
     try {
-        data = ReportData::read(reportDb, layout.table, order + layout.sort);
-    } catch (const ReportError &) {
-        data = ReportData::read(reportDb, layout.table); // a field the table lacks is reported by build
+        data = ReportData::read(reportDb, layout.table, fieldsUsed(layout, request.selection),
+                                order + layout.sort);
+    } catch (const ReportError &error) {
+        if (error.number() == ReportError::Formula)
+            throw;
+        // a field the table lacks (or a formula value named in a group text): build says which
+        data = ReportData::read(reportDb, layout.table);
     }
     return ReportDocument::build(layout, data, request);
 }

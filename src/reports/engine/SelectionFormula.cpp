@@ -3,6 +3,7 @@
 #include "ReportError.h"
 
 #include <QDate>
+#include <functional>
 
 namespace {
 enum class Tok { End, Field, Text, Number, Word, Op, LParen, RParen, Comma };
@@ -467,6 +468,21 @@ void SelectionFormula::bind(const QString &table, const QStringList &columns)
 {
     if (m_root)
         bindNode(*m_root, table, columns);
+}
+
+QStringList SelectionFormula::fields() const
+{
+    QStringList names;
+    const std::function<void(const Node *)> collect = [&](const Node *node) {
+        if (!node)
+            return;
+        if (node->kind == Node::Field && !names.contains(node->field))
+            names << node->field;
+        collect(node->left.get());
+        collect(node->right.get());
+    };
+    collect(m_root.get());
+    return names;
 }
 
 bool SelectionFormula::matches(const QVector<QVariant> &row) const

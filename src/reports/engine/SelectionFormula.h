@@ -27,6 +27,8 @@ public:
     // Ties each {Table.Field} to its position among `columns` of `table`; throws ReportError for a
     // field of another table or one the table lacks.
     void bind(const QString &table, const QStringList &columns);
+    // The fields the formula names, as written.
+    QStringList fields() const;
 
     // Whether a row (values in the order of the bound columns) is selected. Values are QDate for
     // dates, numbers, bool or QString; a null value satisfies no comparison. Throws ReportError

@@ -207,7 +207,8 @@ void frmReportParms::connectControls()
     connect(m_cmdOK, &QPushButton::clicked, this, &frmReportParms::okClicked);
     connect(m_cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     for (QWidget *box : {static_cast<QWidget *>(m_txtShift), static_cast<QWidget *>(m_txtExptFilename),
-                         static_cast<QWidget *>(m_txtToList), static_cast<QWidget *>(m_cmbEndJob)})
+                         static_cast<QWidget *>(m_txtToList), static_cast<QWidget *>(m_cmbEndJob),
+                         static_cast<QWidget *>(m_startDate), static_cast<QWidget *>(m_endDate)})
         box->installEventFilter(this);
 }
 
@@ -329,6 +330,12 @@ bool frmReportParms::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::FocusIn) {
         if (auto *edit = qobject_cast<QLineEdit *>(watched))
             QTimer::singleShot(0, edit, &QLineEdit::selectAll); // after the click that gave the focus
+        // An empty date box entered starts from today, so that a date can be typed over it or
+        // picked from the calendar near today.
+        if (auto *box = qobject_cast<QDateEdit *>(watched); box && !dateOf(box).isValid()) {
+            box->setDate(m_session.clock().today());
+            box->setSelectedSection(QDateTimeEdit::MonthSection);
+        }
         if (watched == m_cmbEndJob && m_cmbEndJob->currentText().isEmpty() &&
             !m_cmbBeginningJob->currentText().isEmpty())
             m_cmbEndJob->setCurrentIndex(m_cmbBeginningJob->currentIndex());

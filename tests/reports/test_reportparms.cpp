@@ -8,9 +8,12 @@
 #include "reports/ReportParmsSheet.h"
 #include "reports/ReportStaging.h"
 #include "reports/ReportTypes.h"
+#include "reports/ReportsMenu.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/frmReportParms.h"
+#include "shell/MenuLayout.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -228,6 +231,19 @@ private slots:
         const auto missing = errorOf<ReportError>([&] { job.run(type, params, world.file("none.rpt"), {}); });
         QVERIFY(missing && missing->number() == ReportError::LayoutFile);
         QCOMPARE(tableCount(reportPath, type.table), 0);
+    }
+
+    // The first four items of the Reports menu open the report window; the others wait for theirs.
+    void menuItemsRegistered()
+    {
+        WindowRegistry registry;
+        registerReportWindows(registry);
+        for (const Menu &menu : MenuLayout::menus()) {
+            if (menu.objectName != QLatin1String("mnuReports"))
+                continue;
+            for (int i = 0; i < menu.items.size(); ++i)
+                QCOMPARE(registry.contains(menu.items[i].caption.toUpper()), i < 4);
+        }
     }
 
     void windowShowsTheControlsOfItsType()

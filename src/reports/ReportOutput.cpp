@@ -1,5 +1,6 @@
 #include "ReportOutput.h"
 
+#include "reports/engine/ReportExport.h"
 #include "reports/engine/ReportPainter.h"
 
 #include <QApplication>
@@ -9,24 +10,38 @@
 #include <QScreen>
 
 namespace {
-// Paints the report with a progress dialog once it runs past a few pages.
+// A progress dialog that shows once the pages take longer than half a second; Cancel stops them.
+class PageProgress
+{
+public:
+    PageProgress(const QString &title, QWidget *parent)
+        : m_dialog(QStringLiteral("Preparing the report pages..."), QStringLiteral("Cancel"), 0, 0, parent)
+    {
+        m_dialog.setWindowTitle(title);
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(500);
+    }
+
+    bool operator()(int page, int pages)
+    {
+        m_dialog.setMaximum(pages);
+        m_dialog.setValue(page);
+        m_dialog.setLabelText(QStringLiteral("Page %1 of %2").arg(page).arg(pages));
+        QApplication::processEvents();
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
+
 void paintWithProgress(const ReportDocument &document, QPrinter &printer, QWidget *parent)
 {
-    const ReportPainter painter(document);
-    QProgressDialog progress(QStringLiteral("Preparing the report pages..."), QStringLiteral("Cancel"), 0, 0,
-                             parent);
-    progress.setWindowTitle(document.layout.title);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    PageProgress progress(document.layout.title, parent);
     const int first = printer.printRange() == QPrinter::PageRange ? printer.fromPage() : 1;
     const int last = printer.printRange() == QPrinter::PageRange ? printer.toPage() : 0;
-    painter.paint(printer, first, last, [&](int page, int pages) {
-        progress.setMaximum(pages);
-        progress.setValue(page);
-        progress.setLabelText(QStringLiteral("Page %1 of %2").arg(page).arg(pages));
-        QApplication::processEvents();
-        return !progress.wasCanceled();
-    });
+    ReportPainter(document).paint(printer, first, last,
+                                  [&](int page, int pages) { return progress(page, pages); });
 }
 } // namespace
 
@@ -47,4 +62,10 @@ void ReportOutput::print(const ReportDocument &document, QPrinter &printer, QWid
 {
     ReportPainter(document).setUpPage(printer);
     paintWithProgress(document, printer, parent);
+}
+
+void ReportOutput::exportTo(const ReportDocument &document, int code, const QString &path, QWidget *parent)
+{
+    PageProgress progress(document.layout.title, parent);
+    ReportExport::write(document, code, path, [&](int page, int pages) { return progress(page, pages); });
 }

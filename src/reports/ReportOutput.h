@@ -13,4 +13,6 @@ namespace ReportOutput {
 void preview(const ReportDocument &document, const QString &title, QPrinter &printer, QWidget *parent);
 // Prints the pages the printer's setup chose (all when none), in its number of copies.
 void print(const ReportDocument &document, QPrinter &printer, QWidget *parent);
+// Writes the export file by its type code, with the progress dialog for a long PDF.
+void exportTo(const ReportDocument &document, int code, const QString &path, QWidget *parent);
 } // namespace ReportOutput

@@ -421,7 +421,7 @@ void frmReportParms::exportDocument(const ReportDocument &document)
         path = QDir(m_session.paths().userDataFolder()).filePath(path);
     {
         WaitCursor wait;
-        ReportExport::write(document, code, path);
+        ReportOutput::exportTo(document, code, path, this);
     }
     m_session.prompter().tell(
         QStringLiteral("The report was written to %1").arg(QDir::toNativeSeparators(path)),

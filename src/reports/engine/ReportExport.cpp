@@ -22,9 +22,11 @@ void writeText(const ReportDocument &document, const QString &path)
             QStringLiteral("The file \"%1\" could not be written: %2").arg(path, file.errorString()));
 }
 
-void writePdf(const ReportDocument &document, const QString &path)
+void writePdf(const ReportDocument &document, const QString &path,
+              const std::function<bool(int, int)> &progress)
 {
     bool written = false;
+    bool cancelled = false;
     {
         QPdfWriter writer(path);
         writer.setResolution(300);
@@ -33,7 +35,14 @@ void writePdf(const ReportDocument &document, const QString &path)
         writer.setPageSize(QPageSize(QPageSize::Letter));
         const ReportPainter painter(document);
         painter.setUpPage(writer);
-        written = painter.paint(writer) > 0;
+        written = painter.paint(writer, 1, 0, [&](int page, int pages) {
+            cancelled = progress && !progress(page, pages);
+            return !cancelled;
+        }) > 0;
+    }
+    if (cancelled) {
+        QFile::remove(path);
+        throw ReportError(ReportError::Output, QStringLiteral("The export was cancelled."));
     }
     if (!written || QFileInfo(path).size() == 0)
         throw ReportError(ReportError::Output,
@@ -94,7 +103,8 @@ QString ReportExport::fileName(const QString &typed, int code)
     return name + wanted;
 }
 
-void ReportExport::write(const ReportDocument &document, int code, const QString &path)
+void ReportExport::write(const ReportDocument &document, int code, const QString &path,
+                         const std::function<bool(int, int)> &progress)
 {
     switch (code) {
     case Word:
@@ -109,7 +119,7 @@ void ReportExport::write(const ReportDocument &document, int code, const QString
         writeText(document, path);
         return;
     case Pdf:
-        writePdf(document, path);
+        writePdf(document, path, progress);
         return;
     default:
         throw ReportError(ReportError::Output,

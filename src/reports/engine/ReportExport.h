@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 struct ReportDocument;
 
@@ -27,5 +28,8 @@ QString extension(int code);
 // is added, the extension of another format replaced ("counts.xls" -> "counts.xlsx").
 QString fileName(const QString &typed, int code);
 // Writes the file; throws ReportError when the code is unknown or the file cannot be written.
-void write(const ReportDocument &document, int code, const QString &path);
+// `progress` is called after each page of a PDF with (page, pages); false stops the writing and
+// the file is removed (ReportError "cancelled").
+void write(const ReportDocument &document, int code, const QString &path,
+           const std::function<bool(int, int)> &progress = {});
 } // namespace ReportExport

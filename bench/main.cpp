@@ -7,6 +7,7 @@
 
 #include "PlantGenerator.h"
 #include "RawReader.h"
+#include "ReportBench.h"
 
 #include "foundation/CKelvaraOptions.h"
 #include "foundation/Clock.h"
@@ -224,6 +225,7 @@ int main(int argc, char *argv[])
                        closeCountsWindowSettings(options, grid);
                    }),
             0, "< 20 ms");
+        ReportBench::run(db, last, dir.path());
     } catch (const KelvaraError &error) {
         std::fprintf(stderr, "%d: %s\n", error.number(), qPrintable(error.description()));
         return 1;

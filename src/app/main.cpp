@@ -27,6 +27,7 @@ int main(int argc, char *argv[])
     registerToolWindows(windows);
     registerMaintenanceCommands(windows);
     registerSecurityWindows(windows);
+    installReportPrinter(session);
 
     return KelvaraApp(session, std::move(windows)).run(QCoreApplication::arguments().mid(1));
 }

@@ -107,6 +107,9 @@ public:
     bool openWindow(const QString &command) { return m_openWindow && m_openWindow(command); }
     void setWindowOpener(std::function<bool(const QString &)> opener) { m_openWindow = std::move(opener); }
 
+    // Shows a report by its name ("Security Profile") in the print preview; installed by reports/.
+    std::function<void(const QString &name)> printReport;
+
 signals:
     void openDataFormsChanged(int count);
 

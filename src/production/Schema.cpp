@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "StagingQueries.h"
 #include "foundation/Database.h"
 
 #include <QSqlQuery>
@@ -385,21 +386,35 @@ QList<QPair<QString, QString>> replacedQueryTexts()
                         "= :NextDate AND r.[Shift] = :NextShift AND r.[Protected Record] <> 0) ORDER BY "
                         "p.[Machine Number], p.[Job ID]")}};
 }
+
+QList<QPair<QString, QString>> allSavedQueries()
+{
+    return savedQueries() + StagingQueries::all();
+}
 } // namespace
 
 QStringList Schema::savedQueryNames()
 {
     QStringList names;
-    for (const auto &query : savedQueries())
+    for (const auto &query : allSavedQueries())
         names << query.first;
     return names;
 }
 
 void Schema::seedSavedQueries(Database &db)
 {
-    for (const auto &[name, sql] : savedQueries()) {
+    for (const auto &[name, sql] : allSavedQueries()) {
         db.exec(QStringLiteral("INSERT OR REPLACE INTO [Saved Queries] ([Query Name], [SQL Text]) "
                                "VALUES (:name, :sql)"),
+                {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
+    }
+}
+
+void Schema::addMissingSavedQueries(Database &db)
+{
+    for (const auto &[name, sql] : allSavedQueries()) {
+        db.exec(QStringLiteral(
+                    "INSERT OR IGNORE INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql)"),
                 {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
     }
 }

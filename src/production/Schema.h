@@ -11,6 +11,8 @@ namespace Schema {
 void create(Database &db);
 // (Re)writes the saved queries; a site may later change a query's text in the database.
 void seedSavedQueries(Database &db);
+// Adds the saved queries a database made by an older program lacks; a site's own texts stay.
+void addMissingSavedQueries(Database &db);
 QStringList savedQueryNames();
 // True when the database refuses writes to protected date-shifts as this version does.
 bool protectionCurrent(const Database &db);

@@ -1,15 +1,75 @@
 #include "ReportsMenu.h"
 
 #include "ReportDatabase.h"
+#include "ReportOutput.h"
+#include "ReportTypes.h"
+#include "SecurityProfileReport.h"
+#include "frmReportParms.h"
 
 #include "foundation/Session.h"
+#include "foundation/SharedDatabase.h"
+#include "reports/engine/ReportError.h"
 #include "widgets/WaitCursor.h"
 #include "widgets/WindowRegistry.h"
 
+#include <QApplication>
+#include <QPrinter>
+
+namespace {
+void openReportWindow(const CommandContext &context)
+{
+    runReportCommand(context, [&context] {
+        frmReportParms window(context.session, context.mainWindow);
+        if (window.load())
+            window.exec();
+    });
+}
+
+void showSecurityProfile(Session &session)
+{
+    std::optional<Database> db = openSharedDatabase(session);
+    if (!db)
+        return;
+    ReportDatabase::ensure(session.paths());
+    ReportDocument document;
+    try {
+        WaitCursor wait;
+        QString company;
+        try {
+            company = session.options().CompanyName();
+        } catch (const std::exception &) {
+            // the heading goes without the company name
+        }
+        document =
+            SecurityProfileReport::build(*db, session.paths().reportDatabasePath(),
+                                         session.paths().inProgramFolder(ReportTypes::securityProfileFile()),
+                                         {{}, {}, company, session.clock().now()});
+    } catch (const DatabaseError &error) {
+        session.prompter().tell(error.description(), programTitle());
+        return;
+    } catch (const ReportError &error) {
+        session.prompter().tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
+        return;
+    }
+    QPrinter printer;
+    ReportOutput::preview(document, SecurityProfileReport::title(), printer, QApplication::activeWindow());
+}
+} // namespace
+
 void registerReportWindows(WindowRegistry &registry)
 {
-    // No report window is part of the program yet: the Reports menu stays disabled.
-    (void)registry;
+    // The reports of the program so far; the other items stay disabled until theirs are added.
+    for (const char *command :
+         {"PRODUCTION &COUNT...", "&TRANSFER LIST...", "ON &HOLD REPORT...", "&PRODUCTION SUMMARY..."})
+        registry.addAction(QString::fromLatin1(command), openReportWindow);
+}
+
+void installReportPrinter(Session &session)
+{
+    session.printReport = [&session](const QString &name) {
+        if (name == QLatin1String("Security Profile"))
+            showSecurityProfile(session);
+    };
 }
 
 void runReportCommand(const CommandContext &context, const std::function<void()> &reportWindow)

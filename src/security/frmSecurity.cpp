@@ -100,11 +100,12 @@ void frmSecurity::buildUi()
     connect(m_levelGroup, &QButtonGroup::idClicked, this, &frmSecurity::changeLevel);
 
     m_cmdReport = makeButton(QStringLiteral("cmdReportButton"), tr("&Report"), this);
-    // The security profile ("secure.rpt", preview "Print Preview - Security Profile") is printed
-    // through the report engine, which the program does not offer yet: until it does, the
-    // button stays disabled.
-    m_cmdReport->setEnabled(false);
-    m_cmdReport->setToolTip(tr("Printing the security profile is not available yet."));
+    // The security profile ("secure.rpt", preview "Print Preview - Security Profile") comes from
+    // the report engine, installed in the session by the reports folder; without it the button
+    // stays disabled.
+    m_cmdReport->setEnabled(bool(session().printReport));
+    connect(m_cmdReport, &QPushButton::clicked, this,
+            [this] { session().printReport(QStringLiteral("Security Profile")); });
     m_cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&Close"), this);
 
     auto *grid = new QGridLayout;

@@ -91,6 +91,7 @@ StartupSequence::Outcome StartupSequence::run()
             return end(1);
         try {
             ensureProtection(*db);
+            addMissingSavedQueries(*db);
             text = greeting(companyName(), m_session.clock().now().time().hour());
             if (!login(*db, text))
                 return end(1);
@@ -162,6 +163,16 @@ void StartupSequence::ensureProtection(Database &db)
     try {
         Schema::ensureProtection(db);
     } catch (const DatabaseError &) {
+    }
+}
+
+// A database made before a saved query was added to the program gets it now.
+void StartupSequence::addMissingSavedQueries(Database &db)
+{
+    try {
+        Schema::addMissingSavedQueries(db);
+    } catch (const DatabaseError &) {
+        // a file opened read-only keeps its queries; the report that needs one says so
     }
 }
 

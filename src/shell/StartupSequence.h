@@ -45,6 +45,7 @@ private:
     bool login(const Database &db, QString &greeting);
     void readLatestProductionDate(const Database &db);
     QString companyName();
+    void addMissingSavedQueries(Database &db);
     Outcome end(int exitCode);
 
     Session &m_session;

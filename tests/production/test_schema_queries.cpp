@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "production/Schema.h"
 
 #include <QSqlRecord>
 #include <QtTest>
@@ -14,6 +15,7 @@ private slots:
     void init();
     void cleanup();
     void everyQueryIsSeeded();
+    void missingQueriesAddedOnOpen();
     void bringForwardUnmatchedLines();
     void setProtection_data();
     void setProtection();
@@ -109,10 +111,27 @@ void TestSchemaQueries::everyQueryIsSeeded()
                          "Update Disposal Status",
                          "Unprotected Query",
                          "Color Selection",
-                         "Get Highest Date"};
+                         "Get Highest Date",
+                         "zz Stage Production Counts Query",
+                         "zz Stage Transfer List Query",
+                         "zz Stage On Hold Report Query",
+                         "zz Stage Production Summary Report Query",
+                         "zz Stage Security Profile Query"};
     stored.sort();
     expected.sort();
     QCOMPARE(stored, expected);
+}
+
+void TestSchemaQueries::missingQueriesAddedOnOpen()
+{
+    // a database from before the report queries, and a query a site has changed
+    m_world->db.exec(QStringLiteral("DELETE FROM [Saved Queries] WHERE [Query Name] LIKE 'zz Stage%'"));
+    m_world->db.exec(
+        QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = 'SELECT 1' WHERE [Query Name] = 'JobIDs'"));
+    Schema::addMissingSavedQueries(m_world->db);
+    QCOMPARE(m_world->db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Saved Queries]")).toInt(),
+             int(Schema::savedQueryNames().size()));
+    QCOMPARE(m_world->db.savedQuerySql(QStringLiteral("JobIDs")), QStringLiteral("SELECT 1"));
 }
 
 void TestSchemaQueries::bringForwardUnmatchedLines()

@@ -1,0 +1,86 @@
+#include "ReportBench.h"
+
+#include "foundation/Database.h"
+#include "reports/ReportParmsSheet.h"
+#include "reports/ReportStaging.h"
+#include "reports/ReportTypes.h"
+#include "reports/engine/ReportDocument.h"
+#include "reports/engine/ReportExport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+QString layoutFile(const QString &name)
+{
+    // the layouts installed beside the program, else those of the source tree
+    const QString beside =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../report-layouts/") + name;
+    return QFileInfo::exists(beside) ? beside : QStringLiteral(KELVARA_LAYOUT_DIR "/") + name;
+}
+
+struct Run
+{
+    const char *report;
+    int type;
+    int option; // the additional option chosen, -1 none
+    const char *file;
+};
+
+void timeReport(Database &db, const Run &run, const QString &period, const QDate &from, const QDate &to,
+                const QString &folder)
+{
+    ReportParmsSheet sheet(run.type);
+    sheet.dateRange = true;
+    sheet.startDate = from;
+    sheet.endDate = to;
+    sheet.shiftText = QStringLiteral("1-3");
+    if (run.option >= 0)
+        sheet.chooseOption(run.option);
+    const ReportType type = ReportTypes::of(run.type);
+    const QString reportPath = folder + QStringLiteral("/REPORTS.MDB");
+    const QString pdf = folder + QStringLiteral("/report.pdf");
+
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuStart = cpuMs();
+    ReportStaging staging(db, reportPath);
+    const qint64 rows = staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    const double staged = timer.nsecsElapsed() / 1e6;
+    const ReportDocument document =
+        buildReport(layoutFile(QString::fromLatin1(run.file)), db.connection(),
+                    {sheet.selection(), sheet.formulas(), QStringLiteral("Bench"), {}});
+    staging.cleanUp(type.table);
+    const double built = timer.nsecsElapsed() / 1e6;
+    ReportExport::write(document, ReportExport::Pdf, pdf);
+    const double written = timer.nsecsElapsed() / 1e6;
+    const double cpu = cpuMs() - cpuStart;
+    std::printf("%-26s %-9s %6lld lines: staging %7.1f ms, layout %7.1f ms, PDF %8.1f ms (%5lld KB); "
+                "total %8.1f ms, processor %8.1f ms\n",
+                run.report, qPrintable(period), rows, staged, built - staged, written - built,
+                QFileInfo(pdf).size() / 1024, written, cpu);
+}
+} // namespace
+
+void ReportBench::run(Database &db, const QDate &last, const QString &folder)
+{
+    // Staging, layout and PDF of a month and a year: the production counts (every line of the
+    // period, about 55 lines a page) and the production summary (one line per job).
+    const Run counts{"production counts", 1, -1, "prodct.rpt"};
+    const Run summary{"production summary", 4, 1, "prodsumm.rpt"};
+    const QDate month = last.addMonths(-1).addDays(1), year = last.addYears(-1).addDays(1);
+    for (const Run &run : {counts, summary}) {
+        timeReport(db, run, QStringLiteral("one month"), month, last, folder);
+        timeReport(db, run, QStringLiteral("one year"), year, last, folder);
+    }
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+class Database;
+
+// Times a report run on the plant: staging the production counts of a period into a local report
+// database, reading and laying it out, and writing it as PDF.
+namespace ReportBench {
+void run(Database &db, const QDate &last, const QString &folder);
+}

@@ -1,0 +1,24 @@
+#include "ReportDatabaseRepair.h"
+
+#include "foundation/Database.h"
+#include "foundation/FileOps.h"
+#include "sharing/DatabaseRepair.h"
+
+#include <QFileInfo>
+
+bool ReportDatabaseRepair::repair(const QString &path, FileOps &fileOps)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QString rebuilt = folder + QStringLiteral("/Quorvel2.mdb");
+    if (QFileInfo::exists(rebuilt) && !fileOps.remove(rebuilt))
+        return false;
+    if (!DatabaseRepair::rebuild(path, rebuilt, folder).ok) {
+        fileOps.remove(rebuilt);
+        try {
+            Database::createFile(rebuilt).close();
+        } catch (const DatabaseError &) {
+            return false;
+        }
+    }
+    return fileOps.remove(path) && fileOps.rename(rebuilt, path);
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+class FileOps;
+
+// The local report database found damaged (3049): what can still be read is rebuilt into
+// "Quorvel2.mdb" beside it, the damaged file is deleted and the rebuilt one takes its name. The
+// file holds only the tables of runs in progress, so when nothing can be read an empty database
+// takes its place.
+namespace ReportDatabaseRepair {
+bool repair(const QString &path, FileOps &fileOps);
+}

@@ -1,0 +1,24 @@
+#include "ReportJob.h"
+
+#include "ReportStaging.h"
+#include "foundation/Database.h"
+
+ReportJob::ReportJob(Database &production, QString reportDatabasePath)
+    : m_db(production), m_reportDatabasePath(std::move(reportDatabasePath))
+{
+}
+
+ReportDocument ReportJob::run(const ReportType &type, const QVariantMap &parameters,
+                              const QString &layoutPath, const ReportRequest &request)
+{
+    ReportStaging staging(m_db, m_reportDatabasePath);
+    struct CleanUp
+    {
+        ReportStaging &staging;
+        const QString &table;
+        ~CleanUp() { staging.cleanUp(table); }
+    } cleanUp{staging, type.table};
+    m_staged = staging.stage(type.stagingQuery, type.table, parameters);
+    // the report table is read through the attached report database
+    return buildReport(layoutPath, m_db.connection(), request);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+// The rules of the report parameters window, without the window: which controls a report type
+// uses, the defaults, the required-fields check, and what a run hands to staging and to the
+// report engine (formula values, selection formula, staging parameters, output).
+class ReportParmsSheet
+{
+public:
+    enum Output { Preview = 0, Email = 1, Printer = 2, Export = 3 };
+
+    struct FormulaSlot
+    {
+        int slot;
+        QString text; // "Name='value'"
+    };
+
+    explicit ReportParmsSheet(int type);
+
+    // Defaults at load: the current date-shift's date (null when none) and shift text, and today
+    // for the daily reports' Monday rule.
+    void load(const QDate &currentDate, const QString &currentShiftText, const QDate &today);
+
+    int type() const { return m_type; }
+
+    // Controls the type uses.
+    bool singleDateEnabled() const;
+    bool showsAdditionalInfo() const;
+    bool showsOptions() const;
+    QStringList optionCaptions() const;
+    bool showsJobNumbers() const;
+    bool showsMarkPrinted() const { return m_type == 5; }
+
+    // The window's values.
+    bool dateRange = false;
+    QDate startDate; // null: the box shows the empty mask
+    QDate endDate;
+    QString shiftText;
+    int option = -1; // additional option chosen, -1 none
+    bool markPrinted = true;
+    bool markPrintedEnabled = true;
+    QString beginJob, endJob;
+    Output output = Preview;
+    QString exportType = QStringLiteral("Word (*.doc)");
+    QString exportFileName;
+
+    // Choosing an additional option sets the report file of types 3 and 4 and the "Mark Printed"
+    // state of type 5.
+    void chooseOption(int index);
+    // The ReportFilename selector of the report file in use; -1 while none is set.
+    int fileSelector() const { return m_fileSelector; }
+
+    // Names of the empty required fields joined by ", "; empty when all are filled.
+    QString missingFields() const;
+    static QString insufficientDataText(const QString &missing);
+
+    QList<FormulaSlot> formulaSlots() const;
+    QStringList formulas() const;
+    QString selection() const;
+    QVariantMap stagingParameters() const;
+    // Export file type code of the chosen export type (0 for an unknown text).
+    int exportCode() const;
+
+private:
+    QString dateShiftText() const;
+    QString shiftPart(const QString &table) const;
+    static QString dateBound(const QDate &date);
+    static QString longDate(const QDate &date);
+
+    int m_type;
+    int m_fileSelector = -1;
+};

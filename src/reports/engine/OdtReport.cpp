@@ -1,0 +1,97 @@
+#include "OdtReport.h"
+
+#include "ReportDocument.h"
+#include "ReportError.h"
+
+#include <QLocale>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentWriter>
+#include <QTextTable>
+
+namespace {
+void paragraph(QTextCursor &cursor, const QString &text, double points, bool bold, Qt::Alignment align)
+{
+    QTextBlockFormat block;
+    block.setAlignment(align);
+    QTextCharFormat chars;
+    chars.setFontPointSize(points);
+    chars.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    cursor.insertBlock(block, chars);
+    cursor.insertText(text, chars);
+}
+
+void cell(QTextTable *table, int row, int column, const QString &text, bool bold, ReportColumn::Align align)
+{
+    QTextCursor cursor = table->cellAt(row, column).firstCursorPosition();
+    QTextBlockFormat block;
+    block.setAlignment(align == ReportColumn::Right    ? Qt::AlignRight
+                       : align == ReportColumn::Center ? Qt::AlignHCenter
+                                                       : Qt::AlignLeft);
+    cursor.setBlockFormat(block);
+    QTextCharFormat chars;
+    chars.setFontPointSize(8);
+    chars.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    cursor.insertText(text, chars);
+}
+} // namespace
+
+void OdtReport::write(const ReportDocument &document, const QString &path)
+{
+    QTextDocument text;
+    QTextCursor cursor(&text);
+    cursor.setBlockFormat(QTextBlockFormat());
+    paragraph(cursor, document.company, 14, true, Qt::AlignHCenter);
+    paragraph(cursor, document.layout.title, 12, true, Qt::AlignHCenter);
+    for (const QString &line : document.heading)
+        paragraph(cursor, line, 9, false, Qt::AlignHCenter);
+    paragraph(cursor,
+              QStringLiteral("Printed ") +
+                  QLocale().toString(document.printed, QStringLiteral("MM/dd/yyyy h:mm AP")),
+              8, false, Qt::AlignHCenter);
+
+    const QList<ReportColumn> &columns = document.layout.columns;
+    QTextTableFormat format;
+    format.setHeaderRowCount(1);
+    format.setCellPadding(2);
+    format.setBorder(0.5);
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    int chars = 0;
+    for (const ReportColumn &column : columns)
+        chars += column.width;
+    QList<QTextLength> widths;
+    for (const ReportColumn &column : columns)
+        widths.append(QTextLength(QTextLength::PercentageLength, 100.0 * column.width / chars));
+    format.setColumnWidthConstraints(widths);
+    cursor.movePosition(QTextCursor::End);
+    QTextTable *table = cursor.insertTable(1 + document.lines.size(), columns.size(), format);
+    for (int c = 0; c < columns.size(); ++c)
+        cell(table, 0, c, QString(columns[c].caption).replace('\n', ' '), true, columns[c].align);
+    for (int r = 0; r < document.lines.size(); ++r) {
+        const ReportLine &line = document.lines[r];
+        const int row = r + 1;
+        if (line.kind == ReportLine::GroupHeader || line.kind == ReportLine::Message) {
+            table->mergeCells(row, 0, 1, columns.size());
+            cell(table, row, 0, line.text, line.kind == ReportLine::GroupHeader, ReportColumn::Left);
+            continue;
+        }
+        const bool totals = line.kind != ReportLine::Detail;
+        for (int c = 0; c < columns.size(); ++c)
+            cell(table, row, c, line.cells.value(c), totals, columns[c].align);
+        if (totals) {
+            int span = 0;
+            while (span < columns.size() && !columns[span].total)
+                ++span;
+            if (span > 1)
+                table->mergeCells(row, 0, 1, span);
+            if (span > 0)
+                cell(table, row, 0, line.text, true, ReportColumn::Left);
+        }
+    }
+    QTextDocumentWriter writer(path, "odf");
+    if (!writer.write(&text))
+        throw ReportError(ReportError::Output,
+                          QStringLiteral("The document \"%1\" could not be written: %2")
+                              .arg(path, writer.device() ? writer.device()->errorString() : QString()));
+}

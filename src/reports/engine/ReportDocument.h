@@ -1,0 +1,67 @@
+#pragma once
+
+#include "ReportLayout.h"
+
+#include <QDateTime>
+#include <QMap>
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+
+class ReportData;
+
+// One line of a report's body, with its cells already written in the columns' formats.
+struct ReportLine
+{
+    enum Kind { GroupHeader, Detail, GroupFooter, GrandTotal, Message };
+
+    Kind kind = Detail;
+    int level = 0;            // group level of a heading or totals line, outermost 0
+    QString text;             // heading, totals caption or message
+    QStringList cells;        // detail and totals lines: one text per column
+    QVector<QVariant> values; // the same values unformatted, for spreadsheets
+    QVector<QVariant> keys;   // the group values of the line (outermost first), for spreadsheets
+};
+
+// What a run of a report is given besides its layout and table.
+struct ReportRequest
+{
+    QString selection;    // selection formula; empty: every row
+    QStringList formulas; // formula values "Name='value'" printed in the heading
+    QString company;      // company name at the top of each page
+    QDateTime printed;    // print date and time in the page footer
+};
+
+// A report laid out into lines, ready for any output. Build selects and sorts the rows, groups
+// them and adds the totals.
+struct ReportDocument
+{
+    ReportLayout layout;
+    QString company;
+    QStringList heading; // filled heading lines
+    QDateTime printed;
+    QVector<ReportLine> lines;
+    int detailRows = 0; // rows selected
+
+    // Throws ReportError for a malformed selection formula or a field the table lacks.
+    static ReportDocument build(const ReportLayout &layout, const ReportData &data,
+                                const ReportRequest &request);
+};
+
+// Reads the layout file and the layout's table from the report database and builds the report.
+// Throws ReportError.
+ReportDocument buildReport(const QString &layoutPath, const QSqlDatabase &reportDb,
+                           const ReportRequest &request);
+
+// A page of lines; a page that starts inside a group repeats its headings marked "(continued)".
+struct ReportPage
+{
+    QVector<ReportLine> lines;
+};
+
+// Splits the lines into pages of the given body height: a group heading is never the last line
+// of a page, and a group marked newPage starts on a page of its own.
+QVector<ReportPage> paginate(const ReportDocument &document, double capacity,
+                             const std::function<double(const ReportLine &)> &height);

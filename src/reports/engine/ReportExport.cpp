@@ -1,0 +1,128 @@
+#include "ReportExport.h"
+
+#include "OdtReport.h"
+#include "ReportError.h"
+#include "ReportPainter.h"
+#include "TextReport.h"
+#include "XlsxReport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace {
+void writeText(const ReportDocument &document, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(TextReport::render(document).toUtf8()) < 0 ||
+        !file.commit())
+        throw ReportError(
+            ReportError::Output,
+            QStringLiteral("The file \"%1\" could not be written: %2").arg(path, file.errorString()));
+}
+
+void writePdf(const ReportDocument &document, const QString &path,
+              const std::function<bool(int, int)> &progress)
+{
+    bool written = false;
+    bool cancelled = false;
+    {
+        QPdfWriter writer(path);
+        writer.setResolution(300);
+        writer.setCreator(QStringLiteral("Kelvara"));
+        writer.setTitle(document.layout.title);
+        writer.setPageSize(QPageSize(QPageSize::Letter));
+        const ReportPainter painter(document);
+        painter.setUpPage(writer);
+        written = painter.paint(writer, 1, 0, [&](int page, int pages) {
+            cancelled = progress && !progress(page, pages);
+            return !cancelled;
+        }) > 0;
+    }
+    if (cancelled) {
+        QFile::remove(path);
+        throw ReportError(ReportError::Output, QStringLiteral("The export was cancelled."));
+    }
+    if (!written || QFileInfo(path).size() == 0)
+        throw ReportError(ReportError::Output,
+                          QStringLiteral("The file \"%1\" could not be written.").arg(path));
+}
+} // namespace
+
+const QList<ReportExport::Type> &ReportExport::types()
+{
+    static const QList<Type> list{
+        {QStringLiteral("Word (*.doc)"), Word},         {QStringLiteral("Excel (*.xls)"), Excel},
+        {QStringLiteral("Lotus 1-2-3 (*.wk3)"), Lotus}, {QStringLiteral("WordPerfect (*.doc)"), WordPerfect},
+        {QStringLiteral("Text (*.txt)"), Text},         {QStringLiteral("PDF (*.pdf)"), Pdf},
+    };
+    return list;
+}
+
+int ReportExport::codeFor(const QString &text)
+{
+    for (const Type &type : types()) {
+        if (type.text == text)
+            return type.code;
+    }
+    return None;
+}
+
+QString ReportExport::extension(int code)
+{
+    switch (code) {
+    case Word:
+    case WordPerfect:
+        return QStringLiteral(".odt");
+    case Excel:
+    case Lotus:
+        return QStringLiteral(".xlsx");
+    case Text:
+        return QStringLiteral(".txt");
+    case Pdf:
+        return QStringLiteral(".pdf");
+    default:
+        return {};
+    }
+}
+
+QString ReportExport::fileName(const QString &typed, int code)
+{
+    const QString wanted = extension(code);
+    QString name = typed.trimmed();
+    if (wanted.isEmpty() || name.endsWith(wanted, Qt::CaseInsensitive))
+        return name;
+    const QFileInfo info(name);
+    const QString suffix = info.suffix().toLower();
+    static const QStringList known{QStringLiteral("doc"), QStringLiteral("docx"), QStringLiteral("odt"),
+                                   QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("wk3"),
+                                   QStringLiteral("txt"), QStringLiteral("pdf"),  QStringLiteral("rtf")};
+    if (known.contains(suffix))
+        name.chop(suffix.size() + 1);
+    return name + wanted;
+}
+
+void ReportExport::write(const ReportDocument &document, int code, const QString &path,
+                         const std::function<bool(int, int)> &progress)
+{
+    switch (code) {
+    case Word:
+    case WordPerfect:
+        OdtReport::write(document, path);
+        return;
+    case Excel:
+    case Lotus:
+        XlsxReport::write(document, path);
+        return;
+    case Text:
+        writeText(document, path);
+        return;
+    case Pdf:
+        writePdf(document, path, progress);
+        return;
+    default:
+        throw ReportError(ReportError::Output,
+                          QStringLiteral("No export file type has been chosen (type code %1).").arg(code));
+    }
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+struct ReportDocument;
+
+// Files a report can be exported to, by the engine's export file type codes. The word-processor
+// types write OpenDocument text, the spreadsheet types an .xlsx workbook; PDF comes last.
+namespace ReportExport {
+enum Code { None = 0, Text = 2, Lotus = 12, Word = 17, WordPerfect = 18, Excel = 19, Pdf = 31 };
+
+struct Type
+{
+    QString text;
+    int code;
+};
+
+// The export type list in its order: "Word (*.doc)", "Excel (*.xls)", "Lotus 1-2-3 (*.wk3)",
+// "WordPerfect (*.doc)", "Text (*.txt)", "PDF (*.pdf)".
+const QList<Type> &types();
+// The code of a list text; any other text gives 0.
+int codeFor(const QString &text);
+// The real extension of the file a code writes (".odt", ".xlsx", ".txt", ".pdf"); empty for 0.
+QString extension(int code);
+// The name typed by the user with the extension of what is really written: a missing extension
+// is added, the extension of another format replaced ("counts.xls" -> "counts.xlsx").
+QString fileName(const QString &typed, int code);
+// Writes the file; throws ReportError when the code is unknown or the file cannot be written.
+// `progress` is called after each page of a PDF with (page, pages); false stops the writing and
+// the file is removed (ReportError "cancelled").
+void write(const ReportDocument &document, int code, const QString &path,
+           const std::function<bool(int, int)> &progress = {});
+} // namespace ReportExport

@@ -1,0 +1,298 @@
+#include "ReportPainter.h"
+
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QRawFont>
+
+namespace {
+const QColor kGroupShade(226, 231, 238);
+const QColor kBand(245, 246, 248);
+const QColor kRule(90, 90, 90);
+const QColor kMuted(80, 80, 80);
+
+QFont font(double points, bool bold = false, bool italic = false)
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    f.setItalic(italic);
+    return f;
+}
+} // namespace
+
+struct ReportPainter::Metrics
+{
+    double width = 0, height = 0; // printable area in device pixels
+    double pt = 1;                // device pixels per point
+    QFont detail, bold, group0, group1, caption;
+    QRawFont detailGlyphs, boldGlyphs; // the detail fonts at the device's size, for glyph runs
+    double row = 0;                    // height of a detail line
+    QVector<double> left, right;       // column edges
+    double pad = 0;                    // space between a cell's text and the column edge
+    double headingHeight = 0, footerHeight = 0;
+};
+
+ReportPainter::ReportPainter(const ReportDocument &document) : m_doc(document) {}
+
+void ReportPainter::setUpPage(QPagedPaintDevice &device) const
+{
+    device.setPageOrientation(m_doc.layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    device.setPageMargins(QMarginsF(36, 36, 36, 30), QPageLayout::Point);
+}
+
+ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPagedPaintDevice &device) const
+{
+    Metrics m;
+    m.width = device.width();
+    m.height = device.height();
+    m.pt = device.logicalDpiY() / 72.0;
+    int chars = 0;
+    for (const ReportColumn &column : m_doc.layout.columns)
+        chars += column.width + 1;
+    // the detail font: as large as 8.5 points while the columns still fit the page width
+    const double perChar = QFontMetricsF(font(10), &device).averageCharWidth() / 10.0;
+    const double points = std::clamp(m.width / (chars * perChar * 1.02), 6.0, 8.5);
+    m.detail = font(points);
+    m.bold = font(points, true);
+    m.caption = font(points, true);
+    m.group0 = font(points + 1.5, true);
+    m.group1 = font(points + 0.5, true);
+    m.detailGlyphs = QRawFont::fromFont(m.detail);
+    m.detailGlyphs.setPixelSize(points * m.pt);
+    m.boldGlyphs = QRawFont::fromFont(m.bold);
+    m.boldGlyphs.setPixelSize(points * m.pt);
+    painter.setFont(m.detail);
+    m.row = QFontMetricsF(m.detail, &device).height() * 1.3;
+    m.pad = 3.5 * m.pt;
+    double x = 0;
+    for (const ReportColumn &column : m_doc.layout.columns) {
+        m.left.append(x);
+        x += (column.width + 1) * m.width / chars;
+        m.right.append(x);
+    }
+    const double titleBlock = QFontMetricsF(font(14, true), &device).height() +
+                              QFontMetricsF(font(11.5, true), &device).height() +
+                              m_doc.heading.size() * QFontMetricsF(font(9), &device).height() * 1.2;
+    bool twoLineCaptions = false;
+    for (const ReportColumn &column : m_doc.layout.columns)
+        twoLineCaptions = twoLineCaptions || column.caption.contains('\n');
+    m.headingHeight = titleBlock + 10 * m.pt + m.row * (twoLineCaptions ? 2.1 : 1.3) + 4 * m.pt;
+    m.footerHeight = QFontMetricsF(font(7.5), &device).height() + 8 * m.pt;
+    return m;
+}
+
+double ReportPainter::lineHeight(const Metrics &m, const ReportLine &line) const
+{
+    switch (line.kind) {
+    case ReportLine::GroupHeader:
+        return line.level == 0 ? m.row * 1.75 : m.row * 1.35;
+    case ReportLine::GroupFooter:
+        return m.row * (line.level == 0 ? 1.6 : 1.35);
+    case ReportLine::GrandTotal:
+        return m.row * 1.9;
+    case ReportLine::Message:
+        return m.row * 3;
+    case ReportLine::Detail:
+        break;
+    }
+    return m.row;
+}
+
+void ReportPainter::paintHeading(QPainter &painter, const Metrics &m) const
+{
+    double y = 0;
+    const auto centredLine = [&](const QString &text, const QFont &f, const QColor &color, double spacing) {
+        painter.setFont(f);
+        painter.setPen(color);
+        const double h = QFontMetricsF(f, painter.device()).height();
+        painter.drawText(QRectF(0, y, m.width, h), Qt::AlignHCenter | Qt::AlignVCenter, text);
+        y += h * spacing;
+    };
+    centredLine(m_doc.company, font(14, true), Qt::black, 1.0);
+    centredLine(m_doc.layout.title, font(11.5, true), Qt::black, 1.0);
+    for (const QString &line : m_doc.heading)
+        centredLine(line, font(9), kMuted, 1.2);
+    y += 10 * m.pt;
+    // column captions, bottom-aligned, over a rule
+    painter.setFont(m.caption);
+    painter.setPen(Qt::black);
+    const double captionHeight = m.headingHeight - y - 4 * m.pt;
+    for (int i = 0; i < m_doc.layout.columns.size(); ++i) {
+        const ReportColumn &column = m_doc.layout.columns[i];
+        const Qt::Alignment h = column.align == ReportColumn::Right    ? Qt::AlignRight
+                                : column.align == ReportColumn::Center ? Qt::AlignHCenter
+                                                                       : Qt::AlignLeft;
+        painter.drawText(QRectF(m.left[i] + m.pad, y, m.right[i] - m.left[i] - 2 * m.pad, captionHeight),
+                         h | Qt::AlignBottom, column.caption);
+    }
+    y += captionHeight + 2 * m.pt;
+    painter.setPen(QPen(Qt::black, 1.0 * m.pt));
+    painter.drawLine(QPointF(0, y), QPointF(m.width, y));
+}
+
+void ReportPainter::paintFooter(QPainter &painter, const Metrics &m, int page, int pages) const
+{
+    const double top = m.height - m.footerHeight + 4 * m.pt;
+    painter.setPen(QPen(kRule, 0.5 * m.pt));
+    painter.drawLine(QPointF(0, top), QPointF(m.width, top));
+    painter.setFont(font(7.5));
+    painter.setPen(kMuted);
+    const QRectF box(0, top + 2 * m.pt, m.width, m.height - top - 2 * m.pt);
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Printed ") +
+                         QLocale().toString(m_doc.printed, QStringLiteral("MM/dd/yyyy h:mm AP")));
+    painter.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter, m_doc.layout.title);
+    painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter,
+                     QStringLiteral("Page %1 of %2").arg(page).arg(pages));
+}
+
+// The cells of a line are drawn as one run of glyphs: a report of a year has a million cells, and
+// laying each out as text of its own would take many seconds.
+void ReportPainter::paintCells(QPainter &painter, const Metrics &m, const QStringList &cells, double y,
+                               double h, bool totalsOnly) const
+{
+    const QRawFont &raw = painter.font().bold() ? m.boldGlyphs : m.detailGlyphs;
+    const double ascent = raw.ascent(), height = raw.ascent() + raw.descent();
+    const double baseline = y + (h - height) / 2 + ascent;
+    QVector<quint32> glyphs;
+    QVector<QPointF> positions;
+    for (int i = 0; i < cells.size(); ++i) {
+        const ReportColumn &column = m_doc.layout.columns[i];
+        if (cells[i].isEmpty() || (totalsOnly && !column.total))
+            continue;
+        const double room = m.right[i] - m.left[i] - 2 * m.pad;
+        QVector<quint32> indexes = raw.glyphIndexesForString(cells[i]);
+        QVector<QPointF> advances = raw.advancesForGlyphIndexes(indexes);
+        double w = 0;
+        for (const QPointF &advance : advances)
+            w += advance.x();
+        if (w > room) { // cut the text and end it with an ellipsis
+            const QVector<quint32> dots = raw.glyphIndexesForString(QStringLiteral("\u2026"));
+            const double dotsWidth = raw.advancesForGlyphIndexes(dots).value(0).x();
+            while (!indexes.isEmpty() && w + dotsWidth > room) {
+                w -= advances.takeLast().x();
+                indexes.removeLast();
+            }
+            indexes += dots;
+            advances += raw.advancesForGlyphIndexes(dots);
+            w += dotsWidth;
+        }
+        double x = m.left[i] + m.pad;
+        if (column.align == ReportColumn::Right)
+            x = m.right[i] - m.pad - w;
+        else if (column.align == ReportColumn::Center)
+            x = (m.left[i] + m.right[i] - w) / 2;
+        for (int g = 0; g < indexes.size(); ++g) {
+            glyphs.append(indexes[g]);
+            positions.append(QPointF(x, 0));
+            x += advances[g].x();
+        }
+    }
+    if (glyphs.isEmpty())
+        return;
+    QGlyphRun run;
+    run.setRawFont(raw);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    painter.drawGlyphRun(QPointF(0, baseline), run);
+}
+
+double ReportPainter::paintLine(QPainter &painter, const Metrics &m, const ReportLine &line, double y,
+                                bool shaded) const
+{
+    const double h = lineHeight(m, line);
+    switch (line.kind) {
+    case ReportLine::GroupHeader: {
+        const double top = y + h - m.row * 1.25;
+        const double indent = line.level * 12 * m.pt;
+        if (line.level == 0)
+            painter.fillRect(QRectF(0, top, m.width, m.row * 1.2), kGroupShade);
+        painter.setFont(line.level == 0 ? m.group0 : m.group1);
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(indent + m.pad, top, m.width - indent, m.row * 1.2),
+                         Qt::AlignLeft | Qt::AlignVCenter, line.text);
+        if (line.level > 0) {
+            painter.setPen(QPen(kRule, 0.4 * m.pt));
+            painter.drawLine(QPointF(indent, top + m.row * 1.2), QPointF(m.width, top + m.row * 1.2));
+        }
+        break;
+    }
+    case ReportLine::Detail:
+        if (shaded)
+            painter.fillRect(QRectF(0, y, m.width, h), kBand);
+        painter.setFont(m.detail);
+        painter.setPen(Qt::black);
+        paintCells(painter, m, line.cells, y, h, false);
+        break;
+    case ReportLine::GroupFooter:
+    case ReportLine::GrandTotal: {
+        const bool grand = line.kind == ReportLine::GrandTotal;
+        const double top = y + h - m.row * 1.15;
+        painter.setPen(QPen(Qt::black, (grand ? 0.9 : 0.5) * m.pt));
+        for (int i = 0; i < line.cells.size(); ++i) {
+            if (!m_doc.layout.columns[i].total)
+                continue;
+            painter.drawLine(QPointF(m.left[i] + m.pad, top), QPointF(m.right[i] - m.pad, top));
+            if (grand)
+                painter.drawLine(QPointF(m.left[i] + m.pad, top + 1.6 * m.pt),
+                                 QPointF(m.right[i] - m.pad, top + 1.6 * m.pt));
+        }
+        painter.setFont(m.bold);
+        painter.setPen(Qt::black);
+        double labelRight = m.width;
+        for (int i = 0; i < line.cells.size(); ++i) {
+            if (m_doc.layout.columns[i].total) {
+                labelRight = m.left[i];
+                break;
+            }
+        }
+        const double indent = grand ? 0 : line.level * 12 * m.pt;
+        painter.drawText(QRectF(indent + m.pad, top, labelRight - indent - m.pad, m.row * 1.15),
+                         Qt::AlignLeft | Qt::AlignVCenter, line.text);
+        paintCells(painter, m, line.cells, top + 1 * m.pt, m.row * 1.15, true);
+        break;
+    }
+    case ReportLine::Message:
+        painter.setFont(font(10, false, true));
+        painter.setPen(kMuted);
+        painter.drawText(QRectF(0, y, m.width, h), Qt::AlignCenter, line.text);
+        break;
+    }
+    return h;
+}
+
+int ReportPainter::paint(QPagedPaintDevice &device, int firstPage, int lastPage,
+                         const std::function<bool(int, int)> &progress) const
+{
+    QPainter painter(&device);
+    if (!painter.isActive())
+        return 0; // the device cannot be painted on (a file that cannot be created)
+    const Metrics m = measure(painter, device);
+    const double capacity = m.height - m.headingHeight - m.footerHeight - 4 * m.pt;
+    const QVector<ReportPage> pages =
+        paginate(m_doc, capacity, [&](const ReportLine &line) { return lineHeight(m, line); });
+    const int last = lastPage <= 0 ? pages.size() : std::min<int>(lastPage, pages.size());
+    bool first = true;
+    for (int p = std::max(1, firstPage); p <= last; ++p) {
+        if (!first)
+            device.newPage();
+        first = false;
+        paintHeading(painter, m);
+        double y = m.headingHeight + 2 * m.pt;
+        int band = 0;
+        for (const ReportLine &line : pages[p - 1].lines) {
+            band = line.kind == ReportLine::Detail ? band + 1 : 0;
+            y += paintLine(painter, m, line, y, band % 2 == 0 && band > 0);
+        }
+        paintFooter(painter, m, p, pages.size());
+        if (progress && !progress(p, last))
+            break;
+    }
+    painter.end();
+    return pages.size();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ReportDocument.h"
+
+#include <QFont>
+#include <QVector>
+#include <functional>
+
+class QPagedPaintDevice;
+class QPainter;
+
+// Draws a report on paged paint devices (a PDF writer, a printer, the print preview): a tidy
+// printed page with the company and title on top, shaded group headings, totals under rules and
+// the print date and page numbers at the foot.
+class ReportPainter
+{
+public:
+    explicit ReportPainter(const ReportDocument &document);
+
+    // Sets the orientation of the layout and the report's margins on the device; the paper stays
+    // the device's.
+    void setUpPage(QPagedPaintDevice &device) const;
+
+    // Paints pages firstPage..lastPage (1-based; 0 for lastPage means to the end). `progress` is
+    // called after each page with (page, pages) and may return false to stop. Returns the number
+    // of pages of the whole report, 0 when the device cannot be painted on.
+    int paint(QPagedPaintDevice &device, int firstPage = 1, int lastPage = 0,
+              const std::function<bool(int, int)> &progress = {}) const;
+
+private:
+    struct Metrics;
+    Metrics measure(QPainter &painter, const QPagedPaintDevice &device) const;
+    void paintHeading(QPainter &painter, const Metrics &m) const;
+    void paintFooter(QPainter &painter, const Metrics &m, int page, int pages) const;
+    double paintLine(QPainter &painter, const Metrics &m, const ReportLine &line, double y,
+                     bool shaded) const;
+    void paintCells(QPainter &painter, const Metrics &m, const QStringList &cells, double y, double h,
+                    bool totalsOnly) const;
+    double lineHeight(const Metrics &m, const ReportLine &line) const;
+
+    const ReportDocument &m_doc;
+};

@@ -1,0 +1,159 @@
+#include "XlsxReport.h"
+
+#include "ReportDocument.h"
+#include "ReportError.h"
+
+#include <QDate>
+#include <xlsxwriter.h>
+
+namespace {
+struct Formats
+{
+    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal;
+};
+
+Formats makeFormats(lxw_workbook *book)
+{
+    Formats f{};
+    f.title = workbook_add_format(book);
+    format_set_bold(f.title);
+    format_set_font_size(f.title, 14);
+    f.bold = workbook_add_format(book);
+    format_set_bold(f.bold);
+    f.header = workbook_add_format(book);
+    format_set_bold(f.header);
+    format_set_bottom(f.header, LXW_BORDER_THIN);
+    format_set_text_wrap(f.header);
+    format_set_align(f.header, LXW_ALIGN_VERTICAL_BOTTOM);
+    f.date = workbook_add_format(book);
+    format_set_num_format(f.date, "mm/dd/yyyy");
+    f.whole = workbook_add_format(book);
+    format_set_num_format(f.whole, "#,##0");
+    f.decimal = workbook_add_format(book);
+    format_set_num_format(f.decimal, "#,##0.00");
+    f.totalWhole = workbook_add_format(book);
+    format_set_num_format(f.totalWhole, "#,##0");
+    format_set_bold(f.totalWhole);
+    format_set_top(f.totalWhole, LXW_BORDER_THIN);
+    f.totalDecimal = workbook_add_format(book);
+    format_set_num_format(f.totalDecimal, "#,##0.00");
+    format_set_bold(f.totalDecimal);
+    format_set_top(f.totalDecimal, LXW_BORDER_THIN);
+    return f;
+}
+
+class Sheet
+{
+public:
+    Sheet(lxw_worksheet *sheet, const Formats &formats) : m_sheet(sheet), m_f(formats) {}
+
+    void text(int row, int col, const QString &value, lxw_format *format = nullptr)
+    {
+        worksheet_write_string(m_sheet, row, col, value.toUtf8().constData(), format);
+    }
+
+    void value(int row, int col, const QVariant &value, const QString &layoutFormat, bool total = false)
+    {
+        if (!value.isValid() || value.isNull())
+            return;
+        switch (value.typeId()) {
+        case QMetaType::QDate: {
+            const QDate d = value.toDate();
+            lxw_datetime when{d.year(), d.month(), d.day(), 0, 0, 0};
+            worksheet_write_datetime(m_sheet, row, col, &when, m_f.date);
+            return;
+        }
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::Double:
+        case QMetaType::Bool: {
+            if (layoutFormat == QLatin1String("Yes/No")) {
+                worksheet_write_boolean(m_sheet, row, col, value.toBool(), nullptr);
+                return;
+            }
+            const bool decimals = layoutFormat.contains('.');
+            lxw_format *format =
+                total ? (decimals ? m_f.totalDecimal : m_f.totalWhole)
+                      : (decimals ? m_f.decimal : (layoutFormat.contains(',') ? m_f.whole : nullptr));
+            worksheet_write_number(m_sheet, row, col, value.toDouble(), format);
+            return;
+        }
+        default:
+            text(row, col, value.toString());
+        }
+    }
+
+private:
+    lxw_worksheet *m_sheet;
+    const Formats &m_f;
+};
+} // namespace
+
+void XlsxReport::write(const ReportDocument &document, const QString &path)
+{
+    const QByteArray file = path.toUtf8();
+    lxw_workbook *book = workbook_new(file.constData());
+    if (!book)
+        throw ReportError(ReportError::Output,
+                          QStringLiteral("The workbook \"%1\" could not be created.").arg(path));
+    const Formats f = makeFormats(book);
+    QString sheetName = document.layout.title.left(31);
+    for (const char bad : {'[', ']', ':', '*', '?', '/', '\\'})
+        sheetName.remove(QChar(bad));
+    lxw_worksheet *ws =
+        workbook_add_worksheet(book, sheetName.isEmpty() ? nullptr : sheetName.toUtf8().constData());
+    Sheet sheet(ws, f);
+
+    int row = 0;
+    sheet.text(row++, 0, document.company, f.title);
+    sheet.text(row++, 0, document.layout.title, f.bold);
+    for (const QString &line : document.heading)
+        sheet.text(row++, 0, line);
+    ++row;
+
+    // group fields that the columns do not show come first
+    const ReportLayout &layout = document.layout;
+    QVector<int> keys;
+    for (int g = 0; g < layout.groups.size(); ++g) {
+        bool shown = false;
+        for (const ReportColumn &column : layout.columns)
+            shown = shown || column.field.compare(layout.groups[g].field, Qt::CaseInsensitive) == 0;
+        if (!shown)
+            keys.append(g);
+    }
+    const int headerRow = row;
+    int col = 0;
+    for (int g : keys) {
+        sheet.text(row, col, layout.groups[g].field, f.header);
+        worksheet_set_column(ws, col, col, std::max<int>(12, layout.groups[g].field.size() + 4), nullptr);
+        ++col;
+    }
+    for (const ReportColumn &column : layout.columns) {
+        sheet.text(row, col, QString(column.caption).replace('\n', ' '), f.header);
+        worksheet_set_column(ws, col, col, column.width * 1.15 + 2, nullptr);
+        ++col;
+    }
+    worksheet_freeze_panes(ws, headerRow + 1, 0);
+    ++row;
+
+    for (const ReportLine &line : document.lines) {
+        const bool grand = line.kind == ReportLine::GrandTotal;
+        if (!grand && line.kind != ReportLine::Detail)
+            continue;
+        col = 0;
+        for (int g : keys) {
+            if (!grand)
+                sheet.value(row, col, line.keys.value(g), QString());
+            ++col;
+        }
+        for (int c = 0; c < layout.columns.size(); ++c, ++col)
+            sheet.value(row, col, line.values.value(c), layout.columns[c].format, grand);
+        if (grand)
+            sheet.text(row, 0, line.text, f.bold);
+        ++row;
+    }
+    const lxw_error error = workbook_close(book);
+    if (error != LXW_NO_ERROR)
+        throw ReportError(ReportError::Output, QStringLiteral("The workbook \"%1\" could not be written: %2")
+                                                   .arg(path, QString::fromUtf8(lxw_strerror(error))));
+}

@@ -1,0 +1,34 @@
+#include "ReportFixture.h"
+
+#include <QDate>
+
+void ReportFixture::fill(const Database &db)
+{
+    Fixture::job(db, QStringLiteral("1040-22"), QStringLiteral("Bottle cap, white 28 mm"));
+    Fixture::job(db, QStringLiteral("2210-05"), QStringLiteral("Housing, left, grey"));
+    Fixture::job(db, QStringLiteral("3300-17"), QStringLiteral("Tray insert, clear"));
+    const QDate first(1999, 8, 11), second(1999, 8, 12);
+    // beginning and ending counts are the parts on hand at the machine; Mattec counts the shots
+    const qint64 a = Fixture::line(db, first, 1, 3, QStringLiteral("1040-22"), 1200, 900, 4260);
+    const qint64 b = Fixture::line(db, first, 1, 7, QStringLiteral("2210-05"), 300, 450, 1340);
+    const qint64 c = Fixture::line(db, first, 2, 3, QStringLiteral("1040-22"), 900, 1100, 3655);
+    const qint64 d = Fixture::line(db, second, 1, 3, QStringLiteral("1040-22"), 1100, 700, 3720);
+    const qint64 e = Fixture::line(db, second, 1, 12, QStringLiteral("3300-17"), 0, 250, 1795);
+    Fixture::line(db, second, 2, 12, QStringLiteral("3300-17"), 250, 250, 0);
+    Fixture::transfer(db, a, 5501, 2000);
+    Fixture::transfer(db, a, 5502, 2000);
+    Fixture::transfer(db, b, 5503, 1150);
+    Fixture::transfer(db, c, 5504, 3400);
+    Fixture::transfer(db, d, 5510, 3600);
+    Fixture::transfer(db, e, 5511, 1500);
+    const qint64 h1 = Fixture::hold(db, a, 901, 80, 0, true);
+    Fixture::distribution(db, h1, d, 60, 20, 3);
+    Fixture::hold(db, b, 902, 25);
+    const qint64 h3 = Fixture::hold(db, e, 904, 40, 10);
+    Fixture::distribution(db, h3, QVariant(), 0, 30, 2);
+}
+
+QString ReportFixture::layoutPath(const QString &fileName)
+{
+    return QStringLiteral(KELVARA_LAYOUT_DIR "/") + fileName;
+}

@@ -1,0 +1,190 @@
+// Each export type writes a file that a real reader opens: PDF text through pdftotext, the
+// workbook's cells from its XML, the OpenDocument text's content.
+
+#include "ReportFixture.h"
+#include "TestSupport.h"
+#include "reports/ReportParmsSheet.h"
+#include "reports/ReportStaging.h"
+#include "reports/ReportTypes.h"
+#include "reports/engine/ReportDocument.h"
+#include "reports/engine/ReportError.h"
+#include "reports/engine/ReportExport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QTest>
+
+namespace {
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return QStringLiteral("<%1 failed: %2>")
+            .arg(program, QString::fromUtf8(process.readAllStandardError()));
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString unzipped(const QString &archive, const QString &member)
+{
+    return run(QStringLiteral("unzip"), {QStringLiteral("-p"), archive, member});
+}
+
+// The production counts report of the fixture plant for 08/11/1999 - 08/12/1999, all shifts.
+ReportDocument countsReport(DatabaseWorld &world)
+{
+    ReportFixture::fill(world.db);
+    ReportParmsSheet sheet(ReportTypes::ProductionCounts);
+    sheet.dateRange = true;
+    sheet.startDate = QDate(1999, 8, 11);
+    sheet.endDate = QDate(1999, 8, 12);
+    sheet.shiftText = QStringLiteral("1-3");
+    const ReportType type = ReportTypes::of(ReportTypes::ProductionCounts);
+    const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
+    ReportStaging(world.db, reportPath).stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    ReportDocument document;
+    {
+        QSqlDatabase reports = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("export"));
+        reports.setDatabaseName(reportPath);
+        reports.open();
+        document = buildReport(
+            ReportFixture::layoutPath(QStringLiteral("prodct.rpt")), reports,
+            {sheet.selection(), sheet.formulas(), QStringLiteral("Quorvel Plastics"), world.clock.now()});
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("export"));
+    return document;
+}
+
+// Keeps a copy for looking at when KELVARA_KEEP_EXPORTS names a folder.
+void keep(const QString &path)
+{
+    const QString folder = qEnvironmentVariable("KELVARA_KEEP_EXPORTS");
+    if (!folder.isEmpty()) {
+        QFile::remove(folder + '/' + QFileInfo(path).fileName());
+        QFile::copy(path, folder + '/' + QFileInfo(path).fileName());
+    }
+}
+} // namespace
+
+class TestReportExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void exportTypes()
+    {
+        QStringList texts;
+        for (const ReportExport::Type &type : ReportExport::types())
+            texts << QStringLiteral("%1=%2").arg(type.text).arg(type.code);
+        QCOMPARE(texts, QStringList({"Word (*.doc)=17", "Excel (*.xls)=19", "Lotus 1-2-3 (*.wk3)=12",
+                                     "WordPerfect (*.doc)=18", "Text (*.txt)=2", "PDF (*.pdf)=31"}));
+        QCOMPARE(ReportExport::codeFor(QStringLiteral("Excel")), 0);
+    }
+
+    void fileNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("xls becomes xlsx") << "/r/counts.xls" << 19 << "/r/counts.xlsx";
+        QTest::newRow("wk3 becomes xlsx") << "/r/counts.wk3" << 12 << "/r/counts.xlsx";
+        QTest::newRow("doc becomes odt") << "/r/counts.doc" << 17 << "/r/counts.odt";
+        QTest::newRow("no extension") << "/r/counts" << 2 << "/r/counts.txt";
+        QTest::newRow("dotted name kept") << "/r/counts.aug" << 31 << "/r/counts.aug.pdf";
+        QTest::newRow("right already") << "/r/counts.PDF" << 31 << "/r/counts.PDF";
+    }
+
+    void fileNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, code);
+        QFETCH(QString, written);
+        QCOMPARE(ReportExport::fileName(typed, code), written);
+    }
+
+    void pdf()
+    {
+        DatabaseWorld world;
+        const QString path = world.file(QStringLiteral("counts.pdf"));
+        ReportExport::write(countsReport(world), ReportExport::Pdf, path);
+        keep(path);
+        const QString text =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QVERIFY2(text.contains(QStringLiteral("Production Counts Report")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Wednesday, August 11, 1999")));
+        QVERIFY(text.contains(QStringLiteral("Bottle cap, white 28 mm")));
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("Report Total\\s+13,650\\s+13,550"))));
+        QVERIFY(text.contains(QStringLiteral("Page 1 of 1")));
+    }
+
+    void workbook()
+    {
+        DatabaseWorld world;
+        const QString path = world.file(QStringLiteral("counts.xlsx"));
+        ReportExport::write(countsReport(world), ReportExport::Excel, path);
+        keep(path);
+        const QString strings = unzipped(path, QStringLiteral("xl/sharedStrings.xml"));
+        const QString sheet = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+        QVERIFY2(strings.contains(QStringLiteral("Net Finished Goods")), qPrintable(strings));
+        QVERIFY(strings.contains(QStringLiteral("Bottle cap, white 28 mm")));
+        // the first detail row: date 08/11/1999 as a date serial (36383) with a date format,
+        // machine 3 and the net finished goods 3700 as numbers
+        QVERIFY2(
+            sheet.contains(QRegularExpression(QStringLiteral("<c r=\"A\\d+\" s=\"\\d+\"><v>36383</v></c>"))),
+            qPrintable(sheet.left(3000)));
+        QVERIFY(sheet.contains(QRegularExpression(QStringLiteral("<c r=\"[C-D]\\d+\"[^>]*><v>3</v></c>"))));
+        QVERIFY(sheet.contains(QStringLiteral("<v>3700</v>")));
+        QVERIFY(sheet.contains(QStringLiteral("<pane "))); // the header row stays in view
+        QVERIFY(sheet.contains(QStringLiteral("<col ")));  // column widths
+        const QString styles = unzipped(path, QStringLiteral("xl/styles.xml"));
+        QVERIFY(styles.contains(QStringLiteral("formatCode=\"mm/dd/yyyy\"")));
+    }
+
+    void openDocument()
+    {
+        DatabaseWorld world;
+        const QString path = world.file(QStringLiteral("counts.odt"));
+        ReportExport::write(countsReport(world), ReportExport::Word, path);
+        keep(path);
+        QCOMPARE(unzipped(path, QStringLiteral("mimetype")),
+                 QStringLiteral("application/vnd.oasis.opendocument.text"));
+        const QString content = unzipped(path, QStringLiteral("content.xml"));
+        QVERIFY2(content.contains(QStringLiteral("Production Counts Report")),
+                 qPrintable(content.left(2000)));
+        QVERIFY(content.contains(QStringLiteral("Thursday, August 12, 1999")));
+        QVERIFY(content.contains(QStringLiteral("13,650")));
+        QVERIFY(content.contains(QStringLiteral("<table:table ")));
+    }
+
+    void text()
+    {
+        DatabaseWorld world;
+        const QString path = world.file(QStringLiteral("counts.txt"));
+        ReportExport::write(countsReport(world), ReportExport::Text, path);
+        const QString content = QString::fromUtf8(readFile(path));
+        QVERIFY(content.contains(QStringLiteral("Total for 08/11/1999")));
+        QVERIFY(content.contains(QStringLiteral("Page 1 of 1")));
+    }
+
+    void unwritableFolder()
+    {
+        DatabaseWorld world;
+        const ReportDocument document = countsReport(world);
+        for (int code : {int(ReportExport::Pdf), int(ReportExport::Excel), int(ReportExport::Word),
+                         int(ReportExport::Text)}) {
+            const auto error = errorOf<ReportError>([&] {
+                ReportExport::write(document, code, world.file(QStringLiteral("missing/folder/out")));
+            });
+            QVERIFY2(error && error->number() == ReportError::Output, qPrintable(QString::number(code)));
+        }
+    }
+};
+
+QTEST_MAIN(TestReportExport)
+#include "test_report_export.moc"

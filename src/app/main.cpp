@@ -3,6 +3,8 @@
 #include "production/ProductionWindows.h"
 #include "reports/ReportsMenu.h"
 #include "security/SecurityWindows.h"
+#include "shell/CommandLine.h"
+#include "shell/ConsolePrompter.h"
 #include "shell/KelvaraApp.h"
 #include "tools/ToolWindows.h"
 #include "widgets/MessageBoxPrompter.h"
@@ -14,7 +16,10 @@ int main(int argc, char *argv[])
     const auto app = KelvaraApp::createApplication(argc, argv);
 
     SystemClock clock;
-    MessageBoxPrompter prompter;
+    MessageBoxPrompter boxes;
+    ConsolePrompter console;
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    Prompter &prompter = CommandLine(arguments).unattended() ? static_cast<Prompter &>(console) : boxes;
     SystemIdentity identity;
     SystemPaths paths;
     FileOps fileOps;
@@ -29,5 +34,5 @@ int main(int argc, char *argv[])
     registerSecurityWindows(windows);
     installReportPrinter(session);
 
-    return KelvaraApp(session, std::move(windows)).run(QCoreApplication::arguments().mid(1));
+    return KelvaraApp(session, std::move(windows)).run(arguments);
 }

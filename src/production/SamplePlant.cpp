@@ -451,6 +451,17 @@ void SamplePlant::fill(Database &db, const QDate &lastDate, quint32 seed)
 {
     Transaction transaction(db);
     Builder(db, lastDate, seed).run();
+    // the parts on the two customers' daily reports
+    for (const auto &[customer, job] : {std::pair{"Corvix", "10-1220"},
+                                        {"Corvix", "10-1305"},
+                                        {"Corvix", "14-5021"},
+                                        {"Velmar", "12-3001"},
+                                        {"Velmar", "12-3110"},
+                                        {"Velmar", "15-6010"}})
+        db.exec(
+            QStringLiteral("INSERT INTO [Customer Report Parts] ([Customer], [Job Number]) VALUES (:c, :j)"),
+            {{QStringLiteral("c"), QString::fromLatin1(customer)},
+             {QStringLiteral("j"), QString::fromLatin1(job)}});
     Schema::authorize(db, QStringLiteral("ASUPER"), QStringLiteral("Alex Supervisor"), QStringLiteral("A"));
     Schema::authorize(db, QStringLiteral("BINSPECT"), QStringLiteral("Bea Inspector"), QStringLiteral("B"));
     Schema::authorize(db, QStringLiteral("DREPORTS"), QStringLiteral("Dana Reports"), QStringLiteral("D"));

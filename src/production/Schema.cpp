@@ -24,6 +24,17 @@ QString rejectReasonSelect(const QString &alias)
     return cols.join(QStringLiteral(", "));
 }
 
+// The parts (job numbers) printed on each customer's daily report ("Corvix", "Velmar"). Made also
+// in a database from before the daily reports, at start-up.
+QString customerReportParts()
+{
+    return QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS [Customer Report Parts] (\n"
+        "  [Customer] TEXT NOT NULL,\n"
+        "  [Job Number] TEXT NOT NULL REFERENCES [Job Lookup Table]([Job Number]) ON UPDATE CASCADE,\n"
+        "  PRIMARY KEY ([Customer], [Job Number]))");
+}
+
 QStringList tableStatements()
 {
     return {
@@ -92,6 +103,7 @@ QStringList tableStatements()
                        "  [Security Level] TEXT NOT NULL DEFAULT 'D'\n"
                        "    CHECK ([Security Level] IN ('A', 'B', 'C', 'D')))"),
         QStringLiteral("CREATE TABLE [CompanyInfo] ([CompanyName] TEXT)"),
+        customerReportParts(),
         QStringLiteral("CREATE TABLE [Saved Queries] (\n"
                        "  [Query Name] TEXT PRIMARY KEY NOT NULL,\n"
                        "  [SQL Text] TEXT NOT NULL)"),
@@ -412,6 +424,7 @@ void Schema::seedSavedQueries(Database &db)
 
 void Schema::addMissingSavedQueries(Database &db)
 {
+    db.exec(customerReportParts());
     for (const auto &[name, sql] : allSavedQueries()) {
         db.exec(QStringLiteral(
                     "INSERT OR IGNORE INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql)"),

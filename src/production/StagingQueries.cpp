@@ -26,6 +26,33 @@ QString linesWithFigures(const QString &where)
                " %2, [Protected Record] FROM lines")
         .arg(where, reasons.join(QStringLiteral(", ")));
 }
+
+// One row per day and part of a customer's daily report: the part's production of that day over
+// all shifts and machines. The parts are the customer's rows of [Customer Report Parts].
+QString dailyCustomerReport(const QString &table, const QString &customer)
+{
+    return QStringLiteral("CREATE TABLE [Reports].[%1] AS SELECT [Date], [Job Number],"
+                          " MAX([Job Description]) AS [Job Description], COUNT(*) AS [Lines],"
+                          " SUM([Matec Count]) AS [Matec Count], SUM([Transfers]) AS [Transfers],"
+                          " SUM([Net Finished Goods]) AS [Net Finished Goods], SUM([To Hold]) AS [To Hold],"
+                          " SUM([Rejects]) AS [Rejects] FROM (")
+               .arg(table) +
+           linesWithFigures(QStringLiteral("p.[Date] BETWEEN :LoDate AND :HiDate AND p.[Job Number] IN"
+                                           " (SELECT c.[Job Number] FROM [Customer Report Parts] c"
+                                           " WHERE c.[Customer] = '%1')")
+                                .arg(customer)) +
+           QStringLiteral(") GROUP BY [Date], [Job Number]");
+}
+
+QString reasonCaption(const QString &field)
+{
+    return QStringLiteral(
+               "CASE %1 WHEN 1 THEN 'Startup' WHEN 2 THEN 'Short/Flash' WHEN 3 THEN 'Contamination'"
+               " WHEN 4 THEN 'Cosmetic' WHEN 5 THEN 'Molding/Other' WHEN 6 THEN 'Personnel'"
+               " WHEN 7 THEN 'Dimensional' WHEN 8 THEN 'Function' WHEN 9 THEN 'Weight'"
+               " WHEN 10 THEN 'Other' ELSE 'None' END")
+        .arg(field);
+}
 } // namespace
 
 QList<QPair<QString, QString>> StagingQueries::all()
@@ -59,6 +86,42 @@ QList<QPair<QString, QString>> StagingQueries::all()
              linesWithFigures(
                  inRange + QStringLiteral(" AND (COALESCE(:StartJob, '') = '' OR p.[Job Number] >= :StartJob)"
                                           " AND (COALESCE(:EndJob, '') = '' OR p.[Job Number] <= :EndJob)"))},
+        // The reject distribution rows not printed yet, with the line of their hold ticket.
+        {QStringLiteral("zz Stage Reject Update Report Query"),
+         QStringLiteral("CREATE TABLE [Reports].[Reject Update Report Table] AS"
+                        " SELECT d.[Distribution ID], d.[Hold Ticket ID], h.[Hold Ticket Number], p.[Date],"
+                        " p.[Shift], p.[Machine Number], p.[Job Number], p.[Job Description],"
+                        " d.[Reworked Quantity], d.[Rejects], d.[Reject Reason], ") +
+             reasonCaption(QStringLiteral("d.[Reject Reason]")) +
+             QStringLiteral(
+                 " AS [Reason], d.[When Added]"
+                 " FROM [Hold Distribution] d JOIN [Hold Table] h ON h.[Hold Ticket ID] = d.[Hold Ticket ID]"
+                 " JOIN [Production Table] p ON p.[Job ID] = h.[Job ID]"
+                 " WHERE d.[Printed] = 0 AND d.[Rejects] <> 0")},
+        // Marks printed the rows the update report printed: added up to the mark time and still
+        // as they were staged. A row added or changed on another workstation while the report was
+        // on screen stays unprinted, so the next update report lists it.
+        {QStringLiteral("Set Printed"),
+         QStringLiteral(
+             "UPDATE [Hold Distribution] SET [Printed] = 1 WHERE [Printed] = 0"
+             " AND [When Added] <= :Limit AND EXISTS (SELECT 1 FROM [Reports].[Reject Update Report Table] s"
+             " WHERE s.[Distribution ID] = [Hold Distribution].[Distribution ID]"
+             " AND s.[Hold Ticket ID] IS [Hold Distribution].[Hold Ticket ID]"
+             " AND s.[Reworked Quantity] IS [Hold Distribution].[Reworked Quantity]"
+             " AND s.[Rejects] IS [Hold Distribution].[Rejects]"
+             " AND s.[Reject Reason] IS [Hold Distribution].[Reject Reason]"
+             " AND s.[When Added] IS [Hold Distribution].[When Added])")},
+        // A select query: the hold tickets dated HighDt (the start of the range) to LowDt (its end),
+        // in ascending ticket number.
+        {QStringLiteral("zz Stage Holes In Holds Report Query"),
+         QStringLiteral("SELECT h.[Hold Ticket Number], p.[Date], p.[Shift] FROM [Hold Table] h"
+                        " JOIN [Production Table] p ON p.[Job ID] = h.[Job ID]"
+                        " WHERE p.[Date] BETWEEN :HighDt AND :LowDt"
+                        " ORDER BY h.[Hold Ticket Number], p.[Date], p.[Shift]")},
+        {QStringLiteral("zz Stage Daily Corvix Report Query"),
+         dailyCustomerReport(QStringLiteral("Daily Corvix Report"), QStringLiteral("Corvix"))},
+        {QStringLiteral("zz Stage Velmar Daily Report Query"),
+         dailyCustomerReport(QStringLiteral("Velmar Daily Report"), QStringLiteral("Velmar"))},
         {QStringLiteral("zz Stage Security Profile Query"),
          QStringLiteral("CREATE TABLE [Reports].[Security Profile Report Table] AS"
                         " SELECT [UserName], [User Name], [User ID], [Security Level],"

@@ -34,6 +34,22 @@ ReportType ReportTypes::of(int type)
     }
 }
 
+ReportType ReportTypes::rejectUpdate()
+{
+    return {Rejects, 7, QStringLiteral("Print Preview - Rejects by Reason Update"),
+            QStringLiteral("zz Stage Reject Update Report Query"),
+            QStringLiteral("Reject Update Report Table")};
+}
+
+QString ReportTypes::customerOf(int type)
+{
+    if (type == DailyCorvix)
+        return QStringLiteral("Corvix");
+    if (type == DailyVelmar)
+        return QStringLiteral("Velmar");
+    return {};
+}
+
 ReportType ReportTypes::securityProfile()
 {
     return {0, -1, QStringLiteral("Print Preview - Security Profile"),

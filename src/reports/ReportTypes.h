@@ -26,6 +26,11 @@ enum {
 };
 // The type's description; type 0 when the number is not a report type.
 ReportType of(int type);
+// The reject update report printed after the rejects report: the reject distribution rows not
+// marked printed yet (ReportFilename selector 7).
+ReportType rejectUpdate();
+// The parts of the daily customer reports are kept per customer under these names.
+QString customerOf(int type);
 // The security profile printed from the security window ("secure.rpt").
 ReportType securityProfile();
 QString securityProfileFile();

@@ -58,9 +58,10 @@ void showSecurityProfile(Session &session)
 
 void registerReportWindows(WindowRegistry &registry)
 {
-    // The reports of the program so far; the other items stay disabled until theirs are added.
-    for (const char *command :
-         {"PRODUCTION &COUNT...", "&TRANSFER LIST...", "ON &HOLD REPORT...", "&PRODUCTION SUMMARY..."})
+    // Every item but "&QA Check Sheets...", which opens no report window.
+    for (const char *command : {"PRODUCTION &COUNT...", "&TRANSFER LIST...", "ON &HOLD REPORT...",
+                                "&PRODUCTION SUMMARY...", "&REJECT REPORT...", "&MISSING HOLDS REPORT...",
+                                "&DAILY CORVIX REPORT...", "DAILY &VELMAR REPORT..."})
         registry.addAction(QString::fromLatin1(command), openReportWindow);
 }
 

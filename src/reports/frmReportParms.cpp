@@ -1,11 +1,13 @@
 #include "frmReportParms.h"
 
+#include "CustomerReportParts.h"
 #include "ReportDatabaseRepair.h"
-#include "ReportJob.h"
 #include "ReportOutput.h"
+#include "ReportRun.h"
 #include "ReportTypes.h"
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
+#include "frmCustomerParts.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
 #include "widgets/WaitCursor.h"
@@ -130,6 +132,9 @@ void frmReportParms::createControls()
 
     m_cmdPrintSetup =
         named(new QPushButton(QStringLiteral("Printer Setup"), this), QStringLiteral("cmdPrintSetup"));
+    m_cmdParts = named(new QPushButton(QStringLiteral("Report &Parts..."), this), QStringLiteral("cmdParts"));
+    m_cmdParts->setToolTip(QStringLiteral("The parts this daily report prints"));
+    m_cmdParts->setVisible(false);
     m_cmdOK = named(new QPushButton(QStringLiteral("&OK"), this), QStringLiteral("cmdOKButton"));
     m_cmdCancel = named(new QPushButton(QStringLiteral("&Close"), this), QStringLiteral("cmdCancelButton"));
     m_cmdOK->setDefault(true);
@@ -176,6 +181,7 @@ void frmReportParms::layOut()
     left->addStretch();
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdPrintSetup);
+    buttons->addWidget(m_cmdParts);
     buttons->addStretch();
     buttons->addWidget(m_cmdOK);
     buttons->addWidget(m_cmdCancel);
@@ -204,6 +210,7 @@ void frmReportParms::connectControls()
     for (QRadioButton *option : m_optReptDisp)
         connect(option, &QRadioButton::toggled, this, &frmReportParms::outputChosen);
     connect(m_cmdPrintSetup, &QPushButton::clicked, this, &frmReportParms::printerSetup);
+    connect(m_cmdParts, &QPushButton::clicked, this, &frmReportParms::editCustomerParts);
     connect(m_cmdOK, &QPushButton::clicked, this, &frmReportParms::okClicked);
     connect(m_cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     for (QWidget *box : {static_cast<QWidget *>(m_txtShift), static_cast<QWidget *>(m_txtExptFilename),
@@ -271,6 +278,9 @@ void frmReportParms::applySheet()
     if (m_sheet.option >= 0)
         m_optAdditlInfo[m_sheet.option]->setChecked(true);
     m_chkAdditlInfo->setVisible(m_sheet.showsMarkPrinted());
+    // the quality assurance manager keeps the parts of the daily customer reports
+    m_cmdParts->setVisible(!ReportTypes::customerOf(m_sheet.type()).isEmpty() &&
+                           m_session.securityLevel == "C");
     dateOptionChosen();
     outputChosen();
 }
@@ -363,60 +373,53 @@ void frmReportParms::okClicked()
 // Stages, lays out and sends the report. False when staging failed: the window then closes.
 bool frmReportParms::runReport()
 {
-    const ReportType type = ReportTypes::of(m_sheet.type());
     if (!m_shared)
         m_shared = openSharedDatabase(m_session);
     if (!m_shared)
         return true;
-    ReportRequest request{m_sheet.selection(), m_sheet.formulas(), {}, m_session.clock().now()};
-    ReportDocument document;
+    QString company;
     try {
-        WaitCursor wait;
-        try {
-            request.company = m_session.options().CompanyName();
-        } catch (const std::exception &) {
-            // the heading goes without the company name
-        }
-        ReportJob job(*m_shared, m_session.paths().reportDatabasePath());
-        document = job.run(type, m_sheet.stagingParameters(),
-                           m_session.options().ReportFilename(m_sheet.fileSelector()), request);
-    } catch (const DatabaseError &error) {
-        m_session.prompter().tell(error.description(), programTitle());
-        return false;
-    } catch (const ReportError &error) {
-        m_session.prompter().tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
-        return true;
+        company = m_session.options().CompanyName();
+    } catch (const std::exception &) {
+        // the heading goes without the company name
     }
-    send(document);
-    return true;
+    const CKelvaraOptions &options = m_session.options();
+    ReportRun run({*m_shared, m_session.paths().reportDatabasePath(), m_session.prompter(), m_session.clock(),
+                   [&options](int selector) { return options.ReportFilename(selector); }, company,
+                   m_session.latestProductionDate});
+    std::optional<WaitCursor> wait(std::in_place);
+    const ReportRun::Outcome outcome =
+        run.run(m_sheet, [this, &wait](const ReportDocument &document, const QString &title, int part) {
+            wait.reset(); // the preview and the questions take the normal pointer
+            send(document, title, part);
+            wait.emplace();
+        });
+    wait.reset();
+    setDateOf(m_endDate, m_sheet.endDate); // the missing holds report keeps to the latest production date
+    return outcome != ReportRun::Outcome::StagingFailed;
 }
 
-void frmReportParms::send(const ReportDocument &document)
+void frmReportParms::send(const ReportDocument &document, const QString &title, int part)
 {
-    const QString title = ReportTypes::of(m_sheet.type()).previewTitle;
-    try {
-        switch (m_sheet.output) {
-        case ReportParmsSheet::Printer:
-            ReportOutput::print(document, m_printer, this);
-            break;
-        case ReportParmsSheet::Export:
-            exportDocument(document);
-            break;
-        default:
-            if (m_previewer)
-                m_previewer(document, title);
-            else
-                ReportOutput::preview(document, title, m_printer, this);
-        }
-    } catch (const ReportError &error) {
-        m_session.prompter().tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
+    switch (m_sheet.output) {
+    case ReportParmsSheet::Printer:
+        ReportOutput::print(document, m_printer, this);
+        break;
+    case ReportParmsSheet::Export:
+        exportDocument(document, part);
+        break;
+    default:
+        if (m_previewer)
+            m_previewer(document, title);
+        else
+            ReportOutput::preview(document, title, m_printer, this);
     }
 }
 
-void frmReportParms::exportDocument(const ReportDocument &document)
+void frmReportParms::exportDocument(const ReportDocument &document, int part)
 {
     const int code = m_sheet.exportCode();
-    QString path = ReportExport::fileName(m_sheet.exportFileName, code);
+    QString path = ReportExport::fileName(ReportExport::partFileName(m_sheet.exportFileName, part), code);
     if (QFileInfo(path).isRelative())
         path = QDir(m_session.paths().userDataFolder()).filePath(path);
     {
@@ -426,6 +429,17 @@ void frmReportParms::exportDocument(const ReportDocument &document)
     m_session.prompter().tell(
         QStringLiteral("The report was written to %1").arg(QDir::toNativeSeparators(path)),
         QStringLiteral("Export To Document"), MsgIcon::Information);
+}
+
+void frmReportParms::editCustomerParts()
+{
+    if (!m_shared)
+        m_shared = openSharedDatabase(m_session);
+    if (!m_shared)
+        return;
+    CustomerReportParts parts(*m_shared, ReportTypes::customerOf(m_sheet.type()));
+    frmCustomerParts window(m_session, parts, this);
+    window.exec();
 }
 
 void frmReportParms::done(int result)

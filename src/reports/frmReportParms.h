@@ -60,9 +60,10 @@ private:
     void outputChosen();
     void printerSetup();
     void okClicked();
+    void editCustomerParts();
     bool runReport();
-    void send(const ReportDocument &document);
-    void exportDocument(const ReportDocument &document);
+    void send(const ReportDocument &document, const QString &title, int part);
+    void exportDocument(const ReportDocument &document, int part);
 
     Session &m_session;
     ReportParmsSheet m_sheet;
@@ -78,5 +79,5 @@ private:
     QLineEdit *m_txtShift, *m_txtExptFilename, *m_txtToList;
     QCheckBox *m_chkAdditlInfo;
     QComboBox *m_cmbBeginningJob, *m_cmbEndJob, *m_cmbExportType;
-    QPushButton *m_cmdPrintSetup, *m_cmdOK, *m_cmdCancel;
+    QPushButton *m_cmdPrintSetup, *m_cmdParts, *m_cmdOK, *m_cmdCancel;
 };

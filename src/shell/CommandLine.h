@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reports/ScheduledReport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,10 +12,12 @@ class Session;
 //   kelvara                                  start normally
 //   kelvara --sample                         start on the sample plant database (made on first use)
 //   kelvara --create-database PATH [--sample]  make a production database and end
+//   kelvara report --type N --start DATE ...  write a report to a file and end (scheduled runs)
+//   kelvara --help                           print the usage and end
 class CommandLine
 {
 public:
-    enum class Mode { Run, RunSample, CreateDatabase, Invalid };
+    enum class Mode { Run, RunSample, CreateDatabase, Report, Help, Invalid };
 
     // The arguments without the program's name.
     explicit CommandLine(const QStringList &arguments);
@@ -22,6 +26,9 @@ public:
     QString path() const { return m_path; }
     bool sample() const { return m_sample; }
     QString error() const { return m_error; }
+    const ScheduledReport &report() const { return m_report; }
+    // Modes that run without windows and never ask a question.
+    bool unattended() const { return m_mode != Mode::Run && m_mode != Mode::RunSample; }
     static QString usage();
 
     // --create-database: makes the file and tells what was done on out (failures on err).
@@ -29,7 +36,11 @@ public:
     int createDatabase(Session &session, QTextStream &out, QTextStream &err) const;
 
 private:
+    void parseReport(const QStringList &arguments);
+    void invalid(const QString &error);
+
     Mode m_mode = Mode::Run;
+    ScheduledReport m_report;
     QString m_path;
     bool m_sample = false;
     QString m_error;

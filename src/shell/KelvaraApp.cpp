@@ -8,6 +8,7 @@
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
@@ -19,10 +20,16 @@ std::unique_ptr<QCoreApplication> KelvaraApp::createApplication(int &argc, char 
         arguments << QString::fromLocal8Bit(argv[i]);
     std::unique_ptr<QCoreApplication> app;
     const CommandLine::Mode mode = CommandLine(arguments).mode();
-    if (mode == CommandLine::Mode::Run || mode == CommandLine::Mode::RunSample)
+    if (mode == CommandLine::Mode::Run || mode == CommandLine::Mode::RunSample) {
         app = std::make_unique<QApplication>(argc, argv);
-    else
+    } else if (mode == CommandLine::Mode::Report) {
+        // reports need fonts and a paint engine, not a screen
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("Kelvara"));
     return app;
 }
@@ -38,6 +45,11 @@ int KelvaraApp::run(const QStringList &arguments)
         return 2;
     case CommandLine::Mode::CreateDatabase:
         return commandLine.createDatabase(m_session, out, err);
+    case CommandLine::Mode::Help:
+        out << CommandLine::usage();
+        return 0;
+    case CommandLine::Mode::Report:
+        return commandLine.report().run(m_session, out, err);
     case CommandLine::Mode::Run:
     case CommandLine::Mode::RunSample:
         break;

@@ -38,6 +38,8 @@ public:
             m_groups.append(fieldIndex(data, group.field, layout.table));
         for (const QString &field : layout.sort)
             m_sort.append(fieldIndex(data, field, layout.table));
+        for (const ReportChart::Bar &bar : layout.chart.bars)
+            fieldIndex(data, bar.field, layout.table); // a field the table lacks fails at once
     }
 
     QVector<ReportLine> run(const QString &selection, int &selected)
@@ -50,6 +52,7 @@ public:
                 rows.append(&row);
         }
         selected = rows.size();
+        m_selected = rows;
         sortRows(rows);
         m_totals.assign(m_groups.size() + 1, QVector<double>(m_columns.size(), 0.0));
         const QVector<QVariant> *previous = nullptr;
@@ -84,6 +87,31 @@ public:
             const int index = row ? m_data.indexOf(name) : -1;
             return index < 0 ? QVariant() : row->at(index);
         });
+    }
+
+    // Totals of the chart's fields over the selected rows, biggest first (ties in the layout's
+    // order), with the running share of the grand total.
+    QVector<ChartBar> chart() const
+    {
+        QVector<ChartBar> bars;
+        double total = 0;
+        for (const ReportChart::Bar &bar : m_layout.chart.bars) {
+            const int index = fieldIndex(m_data, bar.field, m_layout.table);
+            double sum = 0;
+            for (const QVector<QVariant> *row : m_selected)
+                sum += row->at(index).toDouble();
+            if (sum != 0)
+                bars.append({bar.caption, sum, 0});
+            total += sum;
+        }
+        std::stable_sort(bars.begin(), bars.end(),
+                         [](const ChartBar &a, const ChartBar &b) { return a.value > b.value; });
+        double running = 0;
+        for (ChartBar &bar : bars) {
+            running += bar.value;
+            bar.cumulativePercent = total != 0 ? running * 100 / total : 0;
+        }
+        return bars;
     }
 
 private:
@@ -208,6 +236,7 @@ private:
     const ReportData &m_data;
     QMap<QString, QString> m_formulas;
     QVector<int> m_columns, m_groups, m_sort;
+    QVector<const QVector<QVariant> *> m_selected;
     std::vector<QVector<double>> m_totals; // per group level, and the grand totals last
     QVector<ReportLine> m_lines;
 };
@@ -227,6 +256,7 @@ ReportDocument ReportDocument::build(const ReportLayout &layout, const ReportDat
             document.heading.append(filled);
     }
     document.lines = builder.run(request.selection, document.detailRows);
+    document.chart = builder.chart();
     return document;
 }
 

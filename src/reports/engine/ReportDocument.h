@@ -25,6 +25,14 @@ struct ReportLine
     QVector<QVariant> keys;   // the group values of the line (outermost first), for spreadsheets
 };
 
+// A bar of a report's Pareto chart, in the order printed (biggest first).
+struct ChartBar
+{
+    QString caption;
+    double value = 0;
+    double cumulativePercent = 0; // share of the bars up to this one in the total of all
+};
+
 // What a run of a report is given besides its layout and table.
 struct ReportRequest
 {
@@ -43,7 +51,8 @@ struct ReportDocument
     QStringList heading; // filled heading lines
     QDateTime printed;
     QVector<ReportLine> lines;
-    int detailRows = 0; // rows selected
+    int detailRows = 0;      // rows selected
+    QVector<ChartBar> chart; // the layout's chart; bars of no value are left out
 
     // Throws ReportError for a malformed selection formula or a field the table lacks.
     static ReportDocument build(const ReportLayout &layout, const ReportData &data,

@@ -103,6 +103,17 @@ QString ReportExport::fileName(const QString &typed, int code)
     return name + wanted;
 }
 
+QString ReportExport::partFileName(const QString &typed, int part)
+{
+    if (part == 0)
+        return typed;
+    const QString name = typed.trimmed();
+    const QFileInfo info(name);
+    const QString suffix = info.suffix();
+    const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
+    return base + QStringLiteral(" update") + (suffix.isEmpty() ? QString() : '.' + suffix);
+}
+
 void ReportExport::write(const ReportDocument &document, int code, const QString &path,
                          const std::function<bool(int, int)> &progress)
 {

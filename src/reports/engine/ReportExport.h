@@ -27,6 +27,9 @@ QString extension(int code);
 // The name typed by the user with the extension of what is really written: a missing extension
 // is added, the extension of another format replaced ("counts.xls" -> "counts.xlsx").
 QString fileName(const QString &typed, int code);
+// The file of a second report of the same run (part 1, the reject update report) goes beside the
+// first with " update" before the extension, so that it does not overwrite it; part 0 keeps the name.
+QString partFileName(const QString &typed, int part);
 // Writes the file; throws ReportError when the code is unknown or the file cannot be written.
 // `progress` is called after each page of a PDF with (page, pages); false stops the writing and
 // the file is removed (ReportError "cancelled").

@@ -60,6 +60,26 @@ ReportGroup group(const QJsonObject &object, const QString &source)
     group.newPage = object.value(QLatin1String("newPage")).toBool();
     return group;
 }
+
+ReportChart chartOf(const QJsonObject &object, const QString &source)
+{
+    ReportChart chart;
+    if (object.isEmpty())
+        return chart;
+    if (object.value(QLatin1String("kind")).toString(QStringLiteral("pareto")) != QLatin1String("pareto"))
+        invalid(source, QStringLiteral("the chart is not a Pareto chart"));
+    chart.title = object.value(QLatin1String("title")).toString();
+    for (const QJsonValue &item : object.value(QLatin1String("bars")).toArray()) {
+        const QJsonObject bar = item.toObject();
+        const QString field = bar.value(QLatin1String("field")).toString();
+        if (field.isEmpty())
+            invalid(source, QStringLiteral("a bar of the chart has no field"));
+        chart.bars.append({field, bar.value(QLatin1String("caption")).toString(field)});
+    }
+    if (chart.bars.isEmpty())
+        invalid(source, QStringLiteral("the chart has no bars"));
+    return chart;
+}
 } // namespace
 
 ReportLayout ReportLayout::load(const QString &path)
@@ -98,6 +118,7 @@ ReportLayout ReportLayout::fromJson(const QByteArray &json, const QString &sourc
         invalid(source, QStringLiteral("it has no columns"));
     layout.details = root.value(QLatin1String("details")).toBool(true);
     layout.grandTotal = root.value(QLatin1String("grandTotal")).toString();
+    layout.chart = chartOf(root.value(QLatin1String("chart")).toObject(), source);
     if (root.contains(QLatin1String("noData")))
         layout.noData = root.value(QLatin1String("noData")).toString();
     return layout;

@@ -4,6 +4,20 @@
 #include <QString>
 #include <QStringList>
 
+// A Pareto chart over fields of the report table: one bar per field with the field's total over
+// the selected rows, biggest first, and the cumulative percentage as a line. Printed on a page of
+// its own before the detail lines.
+struct ReportChart
+{
+    struct Bar
+    {
+        QString field;
+        QString caption;
+    };
+    QString title;
+    QList<Bar> bars; // empty: the report has no chart
+};
+
 // One printed column of a report's detail lines.
 struct ReportColumn
 {
@@ -40,6 +54,7 @@ struct ReportLayout
     QList<ReportColumn> columns;
     bool details = true; // false: only the group totals print (a summary report)
     QString grandTotal;  // caption of the grand totals line; empty: none
+    ReportChart chart;
     QString noData = QStringLiteral("No records were found for the chosen parameters.");
 
     // Throws ReportError when the file is missing or not a valid layout.

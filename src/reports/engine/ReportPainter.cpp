@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QRawFont>
 
+#include <cmath>
+
 namespace {
 const QColor kGroupShade(226, 231, 238);
 const QColor kBand(245, 246, 248);
@@ -103,7 +105,7 @@ double ReportPainter::lineHeight(const Metrics &m, const ReportLine &line) const
     return m.row;
 }
 
-void ReportPainter::paintHeading(QPainter &painter, const Metrics &m) const
+void ReportPainter::paintHeading(QPainter &painter, const Metrics &m, bool captions) const
 {
     double y = 0;
     const auto centredLine = [&](const QString &text, const QFont &f, const QColor &color, double spacing) {
@@ -118,6 +120,8 @@ void ReportPainter::paintHeading(QPainter &painter, const Metrics &m) const
     for (const QString &line : m_doc.heading)
         centredLine(line, font(9), kMuted, 1.2);
     y += 10 * m.pt;
+    if (!captions)
+        return;
     // column captions, bottom-aligned, over a rule
     painter.setFont(m.caption);
     painter.setPen(Qt::black);
@@ -266,6 +270,103 @@ double ReportPainter::paintLine(QPainter &painter, const Metrics &m, const Repor
     return h;
 }
 
+namespace {
+// The top of a value axis: 1, 2, 2.5 or 5 times a power of ten, at least the value.
+double axisTop(double value)
+{
+    if (value <= 0)
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(value)));
+    for (double step : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        if (step * power >= value)
+            return step * power;
+    }
+    return 10 * power;
+}
+} // namespace
+
+// The Pareto chart: bars biggest first against the counts on the left axis, the cumulative
+// percentage as a line against the percent axis on the right.
+void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
+{
+    const QVector<ChartBar> &bars = m_doc.chart;
+    const QFont label = font(8), small = font(7.5);
+    const double top = m.headingHeight - m.row * 1.3;
+    const double bottom = m.height - m.footerHeight - 6 * m.pt;
+    painter.setFont(font(11, true));
+    painter.setPen(Qt::black);
+    const double titleHeight = QFontMetricsF(painter.font(), painter.device()).height();
+    painter.drawText(QRectF(0, top, m.width, titleHeight), Qt::AlignCenter, m_doc.layout.chart.title);
+    if (bars.isEmpty()) {
+        painter.setFont(font(10, false, true));
+        painter.setPen(kMuted);
+        painter.drawText(QRectF(0, top + titleHeight, m.width, bottom - top - titleHeight), Qt::AlignCenter,
+                         QStringLiteral("Nothing to chart for the chosen parameters."));
+        return;
+    }
+    const QRectF plot(56 * m.pt, top + titleHeight + 24 * m.pt, m.width - 112 * m.pt,
+                      bottom - top - titleHeight - 24 * m.pt - 44 * m.pt);
+    const double maxValue = axisTop(bars.front().value);
+    const QLocale locale;
+    // grid and both axes' labels
+    painter.setFont(small);
+    for (int step = 0; step <= 5; ++step) {
+        const double y = plot.bottom() - plot.height() * step / 5;
+        painter.setPen(QPen(step == 0 ? kRule : QColor(215, 215, 215), (step == 0 ? 0.8 : 0.4) * m.pt));
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        painter.setPen(kMuted);
+        painter.drawText(QRectF(0, y - 6 * m.pt, plot.left() - 5 * m.pt, 12 * m.pt),
+                         Qt::AlignRight | Qt::AlignVCenter, locale.toString(qint64(maxValue * step / 5)));
+        painter.drawText(QRectF(plot.right() + 5 * m.pt, y - 6 * m.pt, 50 * m.pt, 12 * m.pt),
+                         Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("%1%").arg(step * 20));
+    }
+    const double slot = plot.width() / bars.size();
+    QPolygonF line;
+    for (int i = 0; i < bars.size(); ++i) {
+        const double x = plot.left() + slot * i;
+        const double h = plot.height() * bars[i].value / maxValue;
+        const QRectF bar(x + slot * 0.18, plot.bottom() - h, slot * 0.64, h);
+        painter.fillRect(bar, QColor(70, 110, 165));
+        painter.setPen(Qt::black);
+        painter.setFont(label);
+        painter.drawText(QRectF(x, bar.top() - 13 * m.pt, slot, 12 * m.pt),
+                         Qt::AlignHCenter | Qt::AlignBottom, locale.toString(qint64(bars[i].value)));
+        painter.drawText(QRectF(x + 2 * m.pt, plot.bottom() + 4 * m.pt, slot - 4 * m.pt, 40 * m.pt),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, bars[i].caption);
+        line.append(QPointF(x + slot / 2, plot.bottom() - plot.height() * bars[i].cumulativePercent / 100));
+    }
+    const QColor lineColor(205, 95, 30);
+    painter.setPen(QPen(lineColor, 1.4 * m.pt));
+    painter.drawPolyline(line);
+    painter.setBrush(lineColor);
+    painter.setFont(small);
+    for (int i = 0; i < line.size(); ++i) {
+        painter.setPen(QPen(lineColor, 1.0 * m.pt));
+        painter.drawEllipse(line[i], 2.4 * m.pt, 2.4 * m.pt);
+        // the percentage left of its point, on a white ground so that a bar under it does not hide it
+        const QString percent = QStringLiteral("%1%").arg(bars[i].cumulativePercent, 0, 'f', 0);
+        const double w = QFontMetricsF(small, painter.device()).horizontalAdvance(percent) + 4 * m.pt;
+        const QRectF box(line[i].x() - w - 4 * m.pt, line[i].y() - 12 * m.pt, w, 10 * m.pt);
+        painter.fillRect(box, Qt::white);
+        painter.setPen(lineColor.darker(130));
+        painter.drawText(box, Qt::AlignCenter, percent);
+    }
+    painter.setBrush(Qt::NoBrush);
+    // the legend, top left of the plot
+    painter.setFont(small);
+    const double ly = plot.top() - 18 * m.pt;
+    painter.fillRect(QRectF(plot.left(), ly + 2 * m.pt, 10 * m.pt, 8 * m.pt), QColor(70, 110, 165));
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(plot.left() + 14 * m.pt, ly, 120 * m.pt, 12 * m.pt),
+                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Rejects"));
+    painter.setPen(QPen(lineColor, 1.4 * m.pt));
+    painter.drawLine(QPointF(plot.left() + 90 * m.pt, ly + 6 * m.pt),
+                     QPointF(plot.left() + 104 * m.pt, ly + 6 * m.pt));
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(plot.left() + 108 * m.pt, ly, 140 * m.pt, 12 * m.pt),
+                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Cumulative percentage"));
+}
+
 int ReportPainter::paint(QPagedPaintDevice &device, int firstPage, int lastPage,
                          const std::function<bool(int, int)> &progress) const
 {
@@ -276,23 +377,33 @@ int ReportPainter::paint(QPagedPaintDevice &device, int firstPage, int lastPage,
     const double capacity = m.height - m.headingHeight - m.footerHeight - 4 * m.pt;
     const QVector<ReportPage> pages =
         paginate(m_doc, capacity, [&](const ReportLine &line) { return lineHeight(m, line); });
-    const int last = lastPage <= 0 ? pages.size() : std::min<int>(lastPage, pages.size());
+    const int chartPages = m_doc.layout.chart.bars.isEmpty() ? 0 : 1;
+    const int total = int(pages.size()) + chartPages;
+    const int last = lastPage <= 0 ? total : std::min<int>(lastPage, total);
     bool first = true;
     for (int p = std::max(1, firstPage); p <= last; ++p) {
         if (!first)
             device.newPage();
         first = false;
+        if (p <= chartPages) {
+            paintHeading(painter, m, false);
+            paintChart(painter, m);
+            paintFooter(painter, m, p, total);
+            if (progress && !progress(p, last))
+                break;
+            continue;
+        }
         paintHeading(painter, m);
         double y = m.headingHeight + 2 * m.pt;
         int band = 0;
-        for (const ReportLine &line : pages[p - 1].lines) {
+        for (const ReportLine &line : pages[p - chartPages - 1].lines) {
             band = line.kind == ReportLine::Detail ? band + 1 : 0;
             y += paintLine(painter, m, line, y, band % 2 == 0 && band > 0);
         }
-        paintFooter(painter, m, p, pages.size());
+        paintFooter(painter, m, p, total);
         if (progress && !progress(p, last))
             break;
     }
     painter.end();
-    return pages.size();
+    return total;
 }

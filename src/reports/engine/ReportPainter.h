@@ -30,7 +30,8 @@ public:
 private:
     struct Metrics;
     Metrics measure(QPainter &painter, const QPagedPaintDevice &device) const;
-    void paintHeading(QPainter &painter, const Metrics &m) const;
+    void paintHeading(QPainter &painter, const Metrics &m, bool captions = true) const;
+    void paintChart(QPainter &painter, const Metrics &m) const;
     void paintFooter(QPainter &painter, const Metrics &m, int page, int pages) const;
     double paintLine(QPainter &painter, const Metrics &m, const ReportLine &line, double y,
                      bool shaded) const;

@@ -61,6 +61,27 @@ public:
                 left + QString(std::max(1, int(m_width - left.size() - right.size())), ' ') + right};
     }
 
+    // The chart's page: a table of the bars with their values and cumulative percentages.
+    QStringList chartPage() const
+    {
+        QStringList lines{centered(m_doc.company, m_width), centered(m_doc.layout.title, m_width)};
+        for (const QString &line : m_doc.heading)
+            lines.append(centered(line, m_width));
+        lines << QString() << centered(m_doc.layout.chart.title, m_width) << QString();
+        lines << QStringLiteral("%1 %2 %3")
+                     .arg(QStringLiteral("Reason"), -24)
+                     .arg(QStringLiteral("Quantity"), 12)
+                     .arg(QStringLiteral("Cumulative"), 11);
+        for (const ChartBar &bar : m_doc.chart)
+            lines << QStringLiteral("%1 %2 %3%")
+                         .arg(bar.caption.left(24), -24)
+                         .arg(QLocale().toString(qint64(bar.value)), 12)
+                         .arg(QString::number(bar.cumulativePercent, 'f', 1), 10);
+        if (m_doc.chart.isEmpty())
+            lines << QStringLiteral("Nothing to chart for the chosen parameters.");
+        return lines;
+    }
+
     int height(const ReportLine &line) const
     {
         switch (line.kind) {
@@ -161,9 +182,18 @@ QString TextReport::render(const ReportDocument &document, int pageLines)
     const int capacity = std::max(5, pageLines - fixed);
     const QVector<ReportPage> laid =
         paginate(document, capacity, [&](const ReportLine &line) { return double(pages.height(line)); });
+    const int chartPages = document.layout.chart.bars.isEmpty() ? 0 : 1;
+    const int total = int(laid.size()) + chartPages;
     QString text;
+    if (chartPages) {
+        QStringList lines = pages.chartPage();
+        while (lines.size() < pageLines - 2)
+            lines.append(QString());
+        lines += pages.footer(1, total);
+        text += lines.join('\n') + '\n';
+    }
     for (int p = 0; p < laid.size(); ++p) {
-        if (p > 0)
+        if (p > 0 || chartPages)
             text += QStringLiteral("\f\n");
         QStringList lines = pages.pageHeading();
         for (int i = 0; i < laid[p].lines.size(); ++i) {
@@ -171,7 +201,7 @@ QString TextReport::render(const ReportDocument &document, int pageLines)
         }
         while (lines.size() < pageLines - 2)
             lines.append(QString());
-        lines += pages.footer(p + 1, laid.size());
+        lines += pages.footer(p + 1 + chartPages, total);
         text += lines.join('\n') + '\n';
     }
     return text;

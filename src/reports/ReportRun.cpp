@@ -1,0 +1,170 @@
+#include "ReportRun.h"
+
+#include "MissingHoldTickets.h"
+#include "ReportStaging.h"
+#include "ReportTypes.h"
+#include "foundation/Clock.h"
+#include "foundation/Database.h"
+#include "foundation/Prompter.h"
+#include "reports/engine/ReportError.h"
+
+namespace {
+// Drops the report tables of a run when it ends, however it ends.
+struct CleanUp
+{
+    ReportStaging &staging;
+    QStringList tables;
+    ~CleanUp()
+    {
+        for (const QString &table : tables)
+            staging.cleanUp(table);
+    }
+};
+
+const QString kNoUpdates = QStringLiteral("No Updates Necessary");
+} // namespace
+
+QString ReportRun::markPrintedQuestion(bool preview)
+{
+    QString text = QStringLiteral("Did the update report print OK?\nNote: Choosing YES will keep these same "
+                                  "records from printing when you run this report again.");
+    if (preview)
+        text += QStringLiteral("  Choose NO until you print the update report on paper and verify that it "
+                               "printed OK.");
+    return text;
+}
+
+QString ReportRun::corvixPartsText()
+{
+    return QStringLiteral(
+        "During the time period you selected, all the Corvix parts were not being made.  This "
+        "report currently requires that all Corvix parts were being produced in order to run.  "
+        "Please run this report again and select a longer time period.");
+}
+
+ReportRun::Outcome ReportRun::run(ReportParmsSheet &sheet, const Output &output)
+{
+    m_reportFailed = false;
+    Outcome outcome = Outcome::Done;
+    try {
+        switch (sheet.type()) {
+        case ReportTypes::Rejects:
+            outcome = runRejects(sheet, output);
+            break;
+        case ReportTypes::MissingHolds:
+            outcome = runMissingHolds(sheet, output);
+            break;
+        default:
+            outcome = runStaged(sheet, output);
+        }
+    } catch (const DatabaseError &error) {
+        const bool corvix = sheet.type() == ReportTypes::DailyCorvix && error.number() == kPartsNotMade;
+        m_setup.prompter.tell(corvix ? corvixPartsText() : error.description(), programTitle());
+        return Outcome::StagingFailed;
+    }
+    return outcome == Outcome::Done && m_reportFailed ? Outcome::ReportFailed : outcome;
+}
+
+ReportRequest ReportRun::request(const ReportParmsSheet &sheet) const
+{
+    return {sheet.selection(), sheet.formulas(), m_setup.company, m_setup.clock.now()};
+}
+
+bool ReportRun::produce(const QString &layoutFile, const ReportRequest &request, const QString &title,
+                        int part, const Output &output)
+{
+    try {
+        output(buildReport(layoutFile, m_setup.production.connection(), request), title, part);
+        return true;
+    } catch (const ReportError &error) {
+        m_setup.prompter.tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
+        m_reportFailed = true;
+        return false;
+    }
+}
+
+ReportRun::Outcome ReportRun::runStaged(ReportParmsSheet &sheet, const Output &output)
+{
+    const ReportType type = ReportTypes::of(sheet.type());
+    ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
+    const CleanUp cleanUp{staging, {type.table}};
+    staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    checkCustomerParts(sheet.type());
+    produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    return Outcome::Done;
+}
+
+// The Corvix report needs every Corvix part made in the period: its table has a column per part.
+void ReportRun::checkCustomerParts(int type) const
+{
+    if (type != ReportTypes::DailyCorvix)
+        return;
+    const QSqlQuery query = m_setup.production.exec(
+        QStringLiteral("SELECT c.[Job Number] FROM [Customer Report Parts] c WHERE c.[Customer] = :customer"
+                       " AND NOT EXISTS (SELECT 1 FROM [Reports].[Daily Corvix Report] r"
+                       " WHERE r.[Job Number] = c.[Job Number]) ORDER BY c.[Job Number]"),
+        {{QStringLiteral("customer"), ReportTypes::customerOf(type)}});
+    QSqlQuery rows = query;
+    QStringList notMade;
+    while (rows.next())
+        notMade << rows.value(0).toString();
+    if (!notMade.isEmpty())
+        throw DatabaseError(
+            kPartsNotMade,
+            QStringLiteral("Parts not made in the period: %1").arg(notMade.join(QStringLiteral(", "))));
+}
+
+// The rejects report; with "Include Update Report" the update report of the reject distribution
+// rows not printed yet follows, and then the question whether to mark them printed.
+ReportRun::Outcome ReportRun::runRejects(ReportParmsSheet &sheet, const Output &output)
+{
+    const ReportType type = ReportTypes::of(ReportTypes::Rejects);
+    const ReportType update = ReportTypes::rejectUpdate();
+    ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
+    const CleanUp cleanUp{staging, {type.table, update.table}};
+    if (staging.stage(type.stagingQuery, type.table, sheet.stagingParameters()) == 0)
+        m_setup.prompter.tell(QStringLiteral("No records found for the Reject Report."), kNoUpdates,
+                              MsgIcon::Information);
+    produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    if (sheet.option != 0)
+        return Outcome::Done;
+    if (staging.stage(update.stagingQuery, update.table, {}) == 0)
+        m_setup.prompter.tell(QStringLiteral("No records found for the Update Report."), kNoUpdates,
+                              MsgIcon::Information);
+    const QDateTime markTime = m_setup.clock.now();
+    const bool printed = produce(m_setup.layoutFile(update.fileSelector), {{}, {}, m_setup.company, markTime},
+                                 update.previewTitle, 1, output);
+    staging.cleanUp(type.table);
+    // an update report that could not be made was not printed: nothing to mark
+    if (printed && sheet.markPrinted && sheet.markPrintedEnabled && !m_setup.unattended)
+        askMarkPrinted(sheet, markTime);
+    return Outcome::Done;
+}
+
+void ReportRun::askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &markTime)
+{
+    const PromptMessage question{markPrintedQuestion(sheet.output == ReportParmsSheet::Preview),
+                                 QStringLiteral("Mark as Printed?"), MsgIcon::Question, MsgButtons::YesNo};
+    if (m_setup.prompter.ask(question) != MsgAnswer::Yes)
+        return;
+    // the staged rows of the update report are still there: only those are marked
+    m_setup.production.execSaved(
+        QStringLiteral("Set Printed"),
+        {{QStringLiteral("Limit"), markTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
+}
+
+ReportRun::Outcome ReportRun::runMissingHolds(ReportParmsSheet &sheet, const Output &output)
+{
+    const QDate end = sheet.endDate;
+    if (m_setup.latestProductionDate.isValid() && sheet.endDate > m_setup.latestProductionDate)
+        sheet.endDate = m_setup.latestProductionDate;
+    MissingHoldTickets holes(m_setup.production, m_setup.reportDatabasePath, m_setup.prompter);
+    holes.setUnattended(m_setup.unattended);
+    if (!holes.run(sheet.startDate, end))
+        return Outcome::Stopped;
+    const ReportType type = ReportTypes::of(ReportTypes::MissingHolds);
+    ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
+    const CleanUp cleanUp{staging, {type.table}};
+    produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    return Outcome::Done;
+}

@@ -1,0 +1,191 @@
+#include "ScheduledReport.h"
+
+#include "ReportParmsSheet.h"
+#include "ReportRun.h"
+#include "ReportTypes.h"
+#include "foundation/Database.h"
+#include "foundation/Session.h"
+#include "reports/engine/ReportExport.h"
+#include "sharing/CurrentUsersFile.h"
+#include "sharing/LockFile.h"
+#include "sharing/PresenceLock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+int exportCode(const QString &format)
+{
+    if (format == QLatin1String("pdf"))
+        return ReportExport::Pdf;
+    if (format == QLatin1String("odt"))
+        return ReportExport::Word;
+    if (format == QLatin1String("xlsx"))
+        return ReportExport::Excel;
+    if (format == QLatin1String("txt"))
+        return ReportExport::Text;
+    return ReportExport::None;
+}
+
+// The run's sheet, as the report window would fill it.
+ReportParmsSheet sheetFor(const ScheduledReport &request, const QDate &today)
+{
+    ReportParmsSheet sheet(request.type);
+    sheet.load(QDate(), QString(), today);
+    sheet.dateRange = request.end.isValid();
+    sheet.startDate = request.start;
+    sheet.endDate = request.end;
+    sheet.shiftText =
+        request.shift.isEmpty() && sheet.showsAdditionalInfo() ? QStringLiteral("1-3") : request.shift;
+    if (request.option >= 0)
+        sheet.chooseOption(request.option);
+    else if (sheet.showsOptions() && sheet.option < 0)
+        sheet.chooseOption(0);
+    sheet.beginJob = request.beginJob;
+    sheet.endJob = request.endJob;
+    sheet.output = ReportParmsSheet::Export;
+    sheet.exportFileName = request.outFile;
+    return sheet;
+}
+
+// The lock file of a running whole-file operation, beside the program or beside the database.
+std::optional<LockInfo> maintenanceLock(const Session &session, const QString &database)
+{
+    for (const QString &folder : {session.paths().programFolder(), QFileInfo(database).absolutePath()}) {
+        if (const std::optional<LockInfo> lock = LockFile::inFolder(folder).read())
+            return lock;
+    }
+    return std::nullopt;
+}
+QString companyName(const Database &db)
+{
+    try {
+        return db.scalar(QStringLiteral("SELECT [CompanyName] FROM [CompanyInfo] LIMIT 1")).toString();
+    } catch (const DatabaseError &) {
+        return {}; // the heading goes without the company name
+    }
+}
+
+// Present from here to the end of the run: the current users window lists it, and the exclusive
+// access check of a backup or repair waits for it.
+class PresentWhileRunning
+{
+public:
+    PresentWhileRunning(Session &session, const QString &database)
+        : m_session(session), m_users(session.paths().inWorkingFolder(QStringLiteral("CURUSERS.DAT")))
+    {
+        m_users.recordPresent(session.userFullName);
+        m_lock.holdShared(database);
+    }
+    ~PresentWhileRunning()
+    {
+        m_users.recordExit(m_session.userFullName, m_session.clock().now());
+        m_lock.release();
+    }
+
+private:
+    Session &m_session;
+    CurrentUsersFile m_users;
+    PresenceLock m_lock;
+};
+
+int runReport(const ScheduledReport &request, Session &session, Database &db, const QString &database,
+              QTextStream &out, QTextStream &err)
+{
+    const PresentWhileRunning present(session, database);
+    // a report database of its own: the interactive REPORTS.MDB may be in use by another run
+    QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QStringLiteral("kelvara-report-XXXXXX")));
+    const QString reportDatabase = folder.filePath(QStringLiteral("REPORTS.MDB"));
+    try {
+        Database::createFile(reportDatabase).close();
+    } catch (const DatabaseError &error) {
+        err << QStringLiteral("No report database could be made: %1").arg(error.description()) << '\n';
+        return ScheduledReport::RunFailed;
+    }
+    ReportParmsSheet sheet = sheetFor(request, session.clock().today());
+    const int code = exportCode(request.format);
+    CKelvaraOptions &options = session.options();
+    ReportRun run({db, reportDatabase, session.prompter(), session.clock(),
+                   [&options](int selector) { return options.ReportFilename(selector); }, companyName(db),
+                   session.latestProductionDate, true});
+    QStringList written;
+    const ReportRun::Outcome outcome =
+        run.run(sheet, [&](const ReportDocument &document, const QString &, int part) {
+            const QString file = ReportExport::partFileName(request.outFile, part);
+            ReportExport::write(document, code, file);
+            written << file;
+        });
+    for (const QString &file : written)
+        out << QStringLiteral("Wrote %1").arg(QDir::toNativeSeparators(file)) << '\n';
+    return outcome == ReportRun::Outcome::Done ? ScheduledReport::Success : ScheduledReport::RunFailed;
+}
+} // namespace
+
+QString ScheduledReport::invalidReason() const
+{
+    const ReportType description = ReportTypes::of(type);
+    if (description.type == 0 || type == ReportTypes::CheckSheets)
+        return QStringLiteral("--type must be a report number 1 to 5 or 7 to 9.");
+    if (!start.isValid())
+        return QStringLiteral("--start needs a date written MM/DD/YYYY.");
+    if (end.isValid() && end < start)
+        return QStringLiteral("--end is before --start.");
+    if (exportCode(format) == ReportExport::None)
+        return QStringLiteral("--export must be pdf, odt, xlsx or txt.");
+    if (outFile.isEmpty())
+        return QStringLiteral("--out needs the name of the file to write.");
+    if (option > 1)
+        return QStringLiteral("--option must be 0 or 1.");
+    ReportParmsSheet sheet = sheetFor(*this, QDate::currentDate());
+    if (!sheet.singleDateEnabled() && !end.isValid())
+        return QStringLiteral("This report needs a date range: give --end as well.");
+    if (const QString missing = sheet.missingFields(); !missing.isEmpty())
+        return QStringLiteral("Missing: %1.").arg(missing);
+    return {};
+}
+
+int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) const
+{
+    if (const QString reason = invalidReason(); !reason.isEmpty()) {
+        err << reason << '\n';
+        return BadArguments;
+    }
+    const QString path = database.isEmpty() ? session.options().DatabaseName() : database;
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        err << QStringLiteral("The production database \"%1\" does not exist.").arg(path) << '\n';
+        return NoDatabase;
+    }
+    if (const std::optional<LockInfo> lock = maintenanceLock(session, path)) {
+        err << QStringLiteral(
+                   "The database is closed for maintenance (%1 by %2, started %3); run the report later.")
+                   .arg(lock->operation, lock->who, lock->startedText)
+            << '\n';
+        return Maintenance;
+    }
+    std::optional<Database> db;
+    try {
+        db = Database::open(path);
+        QSqlQuery user = db->exec(QStringLiteral("SELECT [User Name], [Security Level] FROM [Security Table]"
+                                                 " WHERE [UserName] = :u"),
+                                  {{QStringLiteral("u"), session.identity().userName()}});
+        if (!user.next()) {
+            err << QStringLiteral("The login %1 is not an authorized user of %2.")
+                       .arg(session.identity().userName(), path)
+                << '\n';
+            return NotAuthorized;
+        }
+        session.networkUserName = session.identity().userName();
+        session.userFullName = user.value(0).toString();
+        session.securityLevel = user.value(1).toString();
+        session.latestProductionDate =
+            dateFromSql(db->scalar(QStringLiteral("SELECT MAX([Date]) FROM [Production Table]")));
+    } catch (const DatabaseError &error) {
+        err << QStringLiteral("The production database \"%1\" cannot be opened: %2")
+                   .arg(path, error.description())
+            << '\n';
+        return NoDatabase;
+    }
+    return runReport(*this, session, *db, path, out, err);
+}

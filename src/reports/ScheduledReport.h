@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+class QTextStream;
+class Session;
+
+// A report run from the command line for a scheduled job: "kelvara report --type N ...". It logs in
+// as the program does, counts as present while it runs, stages into a report database of its own
+// and writes the report to a file; it never asks a question and needs no display.
+struct ScheduledReport
+{
+    enum Exit {
+        Success = 0,
+        RunFailed = 1,     // staging, layout or output failed, or nothing to report
+        BadArguments = 2,  // also given by the command line's parsing
+        Maintenance = 3,   // a db.lok announces a backup, restore, repair or compaction
+        NoDatabase = 4,    // missing or unreadable production database
+        NotAuthorized = 5, // the login name is not in the Security Table
+    };
+
+    int type = 0;
+    QDate start, end; // end null: a single date
+    QString shift;    // empty: every shift
+    int option = -1;  // the report's additional option; -1 its default
+    QString beginJob, endJob;
+    QString format; // "pdf", "odt", "xlsx" or "txt"
+    QString outFile;
+    QString database; // empty: the DatabaseName option
+
+    // Why the arguments cannot make a run; empty when they can.
+    QString invalidReason() const;
+    // Runs the report; messages go to err. Returns one of the exit codes above.
+    int run(Session &session, QTextStream &out, QTextStream &err) const;
+};

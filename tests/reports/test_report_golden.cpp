@@ -4,6 +4,7 @@
 #include "ReportFixture.h"
 #include "TestSupport.h"
 #include "reports/ReportParmsSheet.h"
+#include "reports/ReportRun.h"
 #include "reports/ReportStaging.h"
 #include "reports/ReportTypes.h"
 #include "reports/engine/ReportDocument.h"
@@ -109,6 +110,69 @@ private slots:
         reports.close();
         reports = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("golden"));
+        compareWithGolden(QString::fromLatin1(QTest::currentDataTag()), text);
+    }
+
+    // The reports that run through more than one staging step, rendered from what the run sends.
+    void goldenRun_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("part");
+        QTest::newRow("rejects") << 5 << 0 << 0;
+        QTest::newRow("reject2") << 5 << 0 << 1;
+        QTest::newRow("misshold") << 7 << -1 << 0;
+        QTest::newRow("dalycorv") << 8 << -1 << 0;
+        QTest::newRow("dalyvelm") << 9 << -1 << 0;
+    }
+
+    void goldenRun()
+    {
+        QFETCH(int, type);
+        QFETCH(int, option);
+        QFETCH(int, part);
+        DatabaseWorld world;
+        ReportFixture::fill(world.db);
+        world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', '1040-22'),"
+                                     " ('Velmar', '2210-05'), ('Velmar', '3300-17')"));
+        // rejects split by reason on two lines, for the chart
+        world.db.exec(
+            QStringLiteral("UPDATE [Production Table] SET [RejectReason1] = 12, [RejectReason3] = 40,"
+                           " [RejectReason7] = 5 WHERE [Job ID] = 1"));
+        world.db.exec(QStringLiteral(
+            "UPDATE [Production Table] SET [RejectReason3] = 15, [RejectReason10] = 30 WHERE [Job ID] = 4"));
+        ReportParmsSheet sheet(type);
+        sheet.load(QDate(), QString(), world.clock.today());
+        if (option >= 0)
+            sheet.chooseOption(option);
+        sheet.dateRange = true;
+        sheet.startDate = QDate(1999, 8, 11);
+        sheet.endDate = QDate(1999, 8, 12);
+        sheet.shiftText = QStringLiteral("1-3");
+        sheet.markPrinted = false;
+        const QString reports = world.file(QStringLiteral("REPORTS.MDB"));
+        Database::createFile(reports).close();
+        static const QStringList files{{},
+                                       {},
+                                       {},
+                                       {},
+                                       {},
+                                       {},
+                                       QStringLiteral("rejects.rpt"),
+                                       QStringLiteral("reject2.rpt"),
+                                       QStringLiteral("misshold.rpt"),
+                                       QStringLiteral("dalycorv.rpt"),
+                                       QStringLiteral("dalyvelm.rpt")};
+        ReportRun run({world.db, reports, world.prompter, world.clock,
+                       [](int selector) { return ReportFixture::layoutPath(files.value(selector)); },
+                       QStringLiteral("Quorvel Plastics"), QDate(1999, 8, 12)});
+        QString text;
+        QCOMPARE(run.run(sheet,
+                         [&](const ReportDocument &document, const QString &, int sent) {
+                             if (sent == part)
+                                 text = TextReport::render(document, 66);
+                         }),
+                 ReportRun::Outcome::Done);
         compareWithGolden(QString::fromLatin1(QTest::currentDataTag()), text);
     }
 };

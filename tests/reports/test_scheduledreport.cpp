@@ -1,0 +1,134 @@
+// The command line of scheduled report runs: what it accepts and the exit codes of the runs.
+
+#include "ReportFixture.h"
+#include "TestSupport.h"
+#include "reports/ScheduledReport.h"
+#include "sharing/LockFile.h"
+#include "shell/CommandLine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QTextStream>
+
+class TestScheduledReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsing_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("single date") << "report --type 1 --start 08/11/1999 --export pdf --out a.pdf" << true;
+        QTest::newRow("everything") << "report --type 4 --start 08/11/1999 --end 08/12/1999 --shift 1-2 "
+                                       "--option 1 --jobs 1040-22 2210-05 --export xlsx --out a.xlsx "
+                                       "--database q.mdb"
+                                    << true;
+        QTest::newRow("unknown type")
+            << "report --type 6 --start 08/11/1999 --export pdf --out a.pdf" << false;
+        QTest::newRow("bad date") << "report --type 1 --start 8/32/1999 --export pdf --out a.pdf" << false;
+        QTest::newRow("end before start")
+            << "report --type 1 --start 08/11/1999 --end 08/10/1999 --export pdf --out a.pdf" << false;
+        QTest::newRow("range report without end")
+            << "report --type 7 --start 08/11/1999 --export pdf --out a.pdf" << false;
+        QTest::newRow("unknown format")
+            << "report --type 1 --start 08/11/1999 --export doc --out a.doc" << false;
+        QTest::newRow("no out") << "report --type 1 --start 08/11/1999 --export pdf" << false;
+        QTest::newRow("bad option") << "report --type 3 --start 08/11/1999 --end 08/12/1999 --option 2 "
+                                       "--export pdf --out a.pdf"
+                                    << false;
+        QTest::newRow("value missing") << "report --type 1 --start 08/11/1999 --export pdf --out" << false;
+        QTest::newRow("unknown argument")
+            << "report --type 1 --start 08/11/1999 --export pdf --out a --quiet" << false;
+    }
+
+    void parsing()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(bool, valid);
+        const CommandLine line(arguments.split(' '));
+        QCOMPARE(line.mode(), valid ? CommandLine::Mode::Report : CommandLine::Mode::Invalid);
+        QCOMPARE(line.error().isEmpty(), valid);
+        QVERIFY(line.unattended());
+    }
+
+    void helpDocumentsReports()
+    {
+        const CommandLine line({QStringLiteral("--help")});
+        QCOMPARE(line.mode(), CommandLine::Mode::Help);
+        QVERIFY(CommandLine::usage().contains(QStringLiteral("kelvara report --type N")));
+        QVERIFY(CommandLine::usage().contains(QStringLiteral("Exit codes")));
+    }
+
+    void exitCodes_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<int>("exitCode");
+        const QString counts =
+            QStringLiteral("report --type 1 --start 08/11/1999 --export pdf --out out.pdf");
+        QTest::newRow("written") << counts << "" << 0;
+        QTest::newRow("rejects with update")
+            << "report --type 5 --start 08/11/1999 --end 08/12/1999 --export txt "
+               "--out out.txt"
+            << "" << 0;
+        QTest::newRow("holes")
+            << "report --type 7 --start 08/01/1999 --end 08/31/1999 --export txt --out out.txt"
+            << "" << 0;
+        QTest::newRow("no hold tickets")
+            << "report --type 7 --start 01/01/2001 --end 01/31/2001 --export txt "
+               "--out out.txt"
+            << "" << 1;
+        QTest::newRow("Corvix part not made")
+            << "report --type 8 --start 08/12/1999 --export txt --out out.txt"
+            << "corvix" << 1;
+        QTest::newRow("bad arguments") << "report --type 1 --export pdf --out out.pdf"
+                                       << "" << 2;
+        QTest::newRow("maintenance") << counts << "lock" << 3;
+        QTest::newRow("no database") << counts + " --database missing.mdb"
+                                     << "" << 4;
+        QTest::newRow("not authorized") << counts << "stranger" << 5;
+    }
+
+    void exitCodes()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, setUp);
+        QFETCH(int, exitCode);
+        DatabaseWorld world;
+        ReportFixture::fill(world.db);
+        QDir().mkpath(world.paths->programFolder());
+        for (const char *file : {"prodct.rpt", "rejects.rpt", "reject2.rpt", "misshold.rpt", "dalycorv.rpt"})
+            QFile::copy(ReportFixture::layoutPath(QString::fromLatin1(file)),
+                        world.paths->inProgramFolder(QString::fromLatin1(file)));
+        if (setUp == QLatin1String("lock"))
+            LockFile::inFolder(world.paths->programFolder())
+                .write(world.clock.now(), QStringLiteral("Plant Supervisor"), QStringLiteral("Backup"));
+        if (setUp == QLatin1String("stranger"))
+            world.identity.set(QStringLiteral("stranger"));
+        if (setUp == QLatin1String("corvix"))
+            world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', '2210-05')"));
+        QStringList args = arguments.split(' ');
+        const int out = args.indexOf(QStringLiteral("--out"));
+        if (out >= 0 && out + 1 < args.size())
+            args[out + 1] = world.file(args[out + 1]);
+        const CommandLine line(args);
+        QString outText, errText;
+        QTextStream outStream(&outText), errStream(&errText);
+        const int code = line.mode() == CommandLine::Mode::Invalid
+                             ? ScheduledReport::BadArguments
+                             : line.report().run(*world.session, outStream, errStream);
+        QCOMPARE(code, exitCode);
+        QCOMPARE(QFile::exists(world.file(args.value(out + 1).section('/', -1))), exitCode == 0);
+        if (exitCode != 0 && line.mode() != CommandLine::Mode::Invalid)
+            QVERIFY(!errText.isEmpty() || !world.prompter.messages().isEmpty());
+        // the run asks nothing and leaves no report database of the window's behind
+        for (const PromptMessage &message : world.prompter.messages())
+            QCOMPARE(message.buttons, MsgButtons::Ok);
+        QVERIFY(!QFile::exists(world.paths->reportDatabasePath()));
+    }
+};
+
+QTEST_MAIN(TestScheduledReport)
+#include "test_scheduledreport.moc"

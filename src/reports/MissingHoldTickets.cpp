@@ -68,18 +68,22 @@ QVector<qint64> MissingHoldTickets::readTickets(const QDate &start, const QDate 
                        {{QStringLiteral("HighDt"), sqlDate(start)}, {QStringLiteral("LowDt"), sqlDate(end)}});
     query.setForwardOnly(true);
     QVector<qint64> numbers;
+    QVariant lastDate, lastShift; // kept as read: only the two ends are turned into dates
     while (query.next()) {
         const QVariant number = query.value(0);
         if (number.isNull())
             continue;
         const qint64 n = number.toLongLong();
-        const Ticket ticket{n, dateFromSql(query.value(1)), query.value(2).toInt()};
         if (numbers.isEmpty())
-            first = ticket;
-        last = ticket;
+            first = {n, dateFromSql(query.value(1)), query.value(2).toInt()};
+        last.number = n;
+        lastDate = query.value(1);
+        lastShift = query.value(2);
         if (numbers.isEmpty() || numbers.back() != n)
             numbers.append(n);
     }
+    last.date = dateFromSql(lastDate);
+    last.shift = lastShift.toInt();
     return numbers;
 }
 

@@ -116,7 +116,12 @@ void TestSchemaQueries::everyQueryIsSeeded()
                          "zz Stage Transfer List Query",
                          "zz Stage On Hold Report Query",
                          "zz Stage Production Summary Report Query",
-                         "zz Stage Security Profile Query"};
+                         "zz Stage Security Profile Query",
+                         "zz Stage Reject Update Report Query",
+                         "Set Printed",
+                         "zz Stage Holes In Holds Report Query",
+                         "zz Stage Daily Corvix Report Query",
+                         "zz Stage Velmar Daily Report Query"};
     stored.sort();
     expected.sort();
     QCOMPARE(stored, expected);

@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(tableCount(reportPath, type.table), 0);
     }
 
-    // The first four items of the Reports menu open the report window; the others wait for theirs.
+    // Every item of the Reports menu but "&QA Check Sheets..." (the sixth) opens the report window.
     void menuItemsRegistered()
     {
         WindowRegistry registry;
@@ -242,7 +242,7 @@ private slots:
             if (menu.objectName != QLatin1String("mnuReports"))
                 continue;
             for (int i = 0; i < menu.items.size(); ++i)
-                QCOMPARE(registry.contains(menu.items[i].caption.toUpper()), i < 4);
+                QCOMPARE(registry.contains(menu.items[i].caption.toUpper()), i != 5);
         }
     }
 

@@ -114,6 +114,12 @@ void TestCountsSheet::countEntry_data()
     QTest::newRow("negative") << ending << "100-200" << qint64(40)
                               << "There is no possible way you could have a negative Ending Count!";
     QTest::newRow("beyond a count") << ending << "4000000000" << qint64(40) << "too large";
+    QTest::newRow("idle machine") << ending << "0" << qint64(0) << "";
+    QTest::newRow("not a count")
+        << ending << "5 x 3" << qint64(40)
+        << "\u201C5 x 3\u201D is not a count. Type digits, with + - * between numbers "
+           "(for example 1200+350).";
+    QTest::newRow("mattec not a count") << mattec << "abc" << qint64(40) << "is not a count";
     QTest::newRow("mattec evaluated") << mattec << "500+60" << qint64(560) << "";
     QTest::newRow("mattec negative") << mattec << "-5" << qint64(40)
                                      << "There is no possible way you could have a negative Mattec Count!";
@@ -167,6 +173,8 @@ void TestCountsSheet::editRights()
     QCOMPARE(m_sheet->mayEdit(0, CountField::Beginning), beginning);
     QCOMPARE(m_sheet->mayEdit(0, CountField::Ending), ending);
     QCOMPARE(m_sheet->mayEdit(0, CountField::Mattec), ending);
+    // A window that may not change the counts posts nothing to the next shift either.
+    QCOMPARE(m_sheet->mayPost(), ending);
     QCOMPARE(m_sheet->enter(*m_store, 0, CountField::Ending, "500").stored, ending);
     QCOMPARE(stored(id), ending ? 500 : 40);
 }

@@ -84,10 +84,10 @@ QString ReportFormat::fill(const QString &text, const std::function<QVariant(con
         const QString inner = text.mid(open + 1, close - open - 1);
         const int bar = inner.indexOf('|');
         const QString fallback = bar < 0 ? QString() : inner.mid(bar + 1);
-        const QString spec = bar < 0 ? inner : inner.left(bar);
-        const int colon = spec.indexOf(':');
-        const QString name = colon < 0 ? spec : spec.left(colon);
-        const QString written = value(lookup(name), colon < 0 ? QString() : spec.mid(colon + 1));
+        const QString token = bar < 0 ? inner : inner.left(bar);
+        const int colon = token.indexOf(':');
+        const QString name = colon < 0 ? token : token.left(colon);
+        const QString written = value(lookup(name), colon < 0 ? QString() : token.mid(colon + 1));
         result += written.isEmpty() ? fallback : written;
         at = close + 1;
     }

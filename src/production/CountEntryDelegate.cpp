@@ -1,5 +1,8 @@
 #include "CountEntryDelegate.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+
 #include <QLineEdit>
 
 QWidget *CountEntryDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
@@ -31,4 +34,12 @@ void CountEntryDelegate::setModelData(QWidget *editor, QAbstractItemModel *model
     auto *edit = qobject_cast<QLineEdit *>(editor);
     if (edit && edit->isModified())
         model->setData(index, edit->text());
+}
+
+void CountEntryDelegate::discardEditor() const
+{
+    if (!m_editor)
+        return;
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(m_editor, &escape);
 }

@@ -21,6 +21,11 @@ public:
 
     // The editor open now, if any.
     QLineEdit *currentEditor() const { return m_editor; }
+    // Something typed into the open editor and not stored yet.
+    bool hasModifiedEditor() const { return m_editor && m_editor->isModified(); }
+    // Ends the open edit without storing it: Escape, since the editor would otherwise store its
+    // text as it loses the focus.
+    void discardEditor() const;
 
 private:
     mutable QPointer<QLineEdit> m_editor;

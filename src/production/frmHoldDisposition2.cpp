@@ -259,14 +259,12 @@ void frmHoldDisposition2::placeInFrame()
 
 bool frmHoldDisposition2::hasUnsavedEntry() const
 {
-    QLineEdit *editor = m_delegate->currentEditor();
-    return editor && editor->isModified();
+    return m_delegate->hasModifiedEditor();
 }
 
 void frmHoldDisposition2::discardUnsavedEntry()
 {
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(m_delegate->currentEditor(), &escape);
+    m_delegate->discardEditor();
 }
 
 void frmHoldDisposition2::beforeUnload()

@@ -256,16 +256,12 @@ void frmProductionCounts2::openRejectsWindow()
 
 bool frmProductionCounts2::hasUnsavedEntry() const
 {
-    QLineEdit *editor = m_delegate->currentEditor();
-    return m_table->isEditing() && editor && editor->isModified();
+    return m_table->isEditing() && m_delegate->hasModifiedEditor();
 }
 
 void frmProductionCounts2::discardUnsavedEntry()
 {
-    // Escape ends the edit without storing it; otherwise the editor would store it as it loses
-    // the focus.
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(m_delegate->currentEditor(), &escape);
+    m_delegate->discardEditor();
 }
 
 void frmProductionCounts2::postToNextShift()

@@ -118,12 +118,10 @@ void frmRejects::placeInFrame()
 
 bool frmRejects::hasUnsavedEntry() const
 {
-    QLineEdit *editor = m_delegate->currentEditor();
-    return editor && editor->isModified();
+    return m_delegate->hasModifiedEditor();
 }
 
 void frmRejects::discardUnsavedEntry()
 {
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(m_delegate->currentEditor(), &escape);
+    m_delegate->discardEditor();
 }

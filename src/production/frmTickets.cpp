@@ -289,14 +289,12 @@ void frmTickets::refreshPending()
 
 bool frmTickets::hasUnsavedEntry() const
 {
-    QLineEdit *editor = m_delegate->currentEditor();
-    return editor && editor->isModified();
+    return m_delegate->hasModifiedEditor();
 }
 
 void frmTickets::discardUnsavedEntry()
 {
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(m_delegate->currentEditor(), &escape);
+    m_delegate->discardEditor();
 }
 
 void frmTickets::beforeUnload()

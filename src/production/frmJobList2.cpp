@@ -107,10 +107,12 @@ bool frmJobList2::loadData()
     QList<JobLine> lines;
     m_sheet->setLines(m_dateShift, {});
     m_model->reset();
-    const bool read = runStep(QStringLiteral("sSQL Initialize"), [&] { lines = m_sheet->readLines(); });
-    // When the lines could not even be read, bringing lines forward could double them.
-    if (read && lines.isEmpty())
-        lines = bringForward();
+    // A date-shift whose lines could not be read is not shown as empty: that invites typing its
+    // lines again. The failure was reported and the window closes.
+    if (!runStep(QStringLiteral("sSQL Initialize"), [&] { lines = m_sheet->readLines(); }))
+        return false;
+    if (lines.isEmpty() && !bringForward(lines))
+        return false;
 
     m_sheet->setLines(m_dateShift, lines);
     m_model->reset();
@@ -133,19 +135,18 @@ bool frmJobList2::hasUnsavedEntry() const
     return m_model->hasUnsavedEntry();
 }
 
-QList<JobLine> frmJobList2::bringForward()
+bool frmJobList2::bringForward(QList<JobLine> &lines)
 {
     runStep(QStringLiteral("build sSQL for previous shift"), [&] { m_sheet->findPreviousShift(); });
     QList<JobLine> previous;
     const bool opened =
         runStep(QStringLiteral("open previous shift"), [&] { previous = m_sheet->readPreviousLines(); });
-    // Without a previous shift the user starts the date-shift on the grid's new line.
+    // Without a previous shift the date-shift is empty indeed: the user starts it on the grid's
+    // new line. Once lines may have been copied, only a successful read shows them.
     if (!opened || previous.isEmpty())
-        return {};
-    runStep(QStringLiteral("bringing data forward"), [&] { m_sheet->copyPreviousLines(); });
-    QList<JobLine> lines;
-    runStep(QStringLiteral("wrap-up"), [&] { lines = m_sheet->readLines(); });
-    return lines;
+        return true;
+    return runStep(QStringLiteral("bringing data forward"), [&] { m_sheet->copyPreviousLines(); }) &&
+           runStep(QStringLiteral("wrap-up"), [&] { lines = m_sheet->readLines(); });
 }
 
 void frmJobList2::showProtection()

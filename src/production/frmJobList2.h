@@ -35,7 +35,9 @@ protected:
 
 private:
     void buildUi();
-    QList<JobLine> bringForward();
+    // Copies the previous shift's lines into an empty date-shift; false when it may hold lines
+    // that could not be read.
+    bool bringForward(QList<JobLine> &lines);
     void showProtection();
 
     void nextShift();

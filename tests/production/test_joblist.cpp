@@ -26,6 +26,7 @@ private slots:
     void noEarlierLinesReportsAndOffersABlankLine();
     void stepsBetweenShifts_data();
     void stepsBetweenShifts();
+    void linesThatCannotBeReadAreNotShownAsEmpty();
     void protectionElsewhereRefusesTheNewLine();
     void gridKeys_data();
     void gridKeys();
@@ -122,6 +123,20 @@ void TestJobList::stepsBetweenShifts()
     QCOMPARE(m_world->session->openDataForms(), 1);
     for (const QList<QVariant> &signal : counts)
         QVERIFY(signal.at(0).toInt() > 0);
+}
+
+void TestJobList::linesThatCannotBeReadAreNotShownAsEmpty()
+{
+    line({kMonday, 1}, 1);
+    line({kMonday, 2}, 2);
+    QVERIFY(open({kMonday, 1}));
+    // The next shift has lines, but reading them fails (here: the table is gone).
+    m_world->db.exec(QStringLiteral("ALTER TABLE [Production Table] RENAME TO [Elsewhere]"));
+    m_window->findChild<QPushButton *>(QStringLiteral("cmdNxtShiftButton"))->click();
+    QTRY_VERIFY(m_window.isNull());
+    QCOMPARE(m_world->prompter.titles(), QStringList{"Serious Error"});
+    QVERIFY(m_world->prompter.messages()[0].text.contains("frmJobList2, Form_Load Event sSQL Initialize"));
+    QCOMPARE(m_world->session->openDataForms(), 0);
 }
 
 void TestJobList::protectionElsewhereRefusesTheNewLine()

@@ -111,16 +111,42 @@ private slots:
     void pdf()
     {
         DatabaseWorld world;
+        ReportDocument document = countsReport(world);
+        // a chart page as the rejects report has, and a description cut to its column
+        document.layout.chart = {QStringLiteral("Rejects by Reason"),
+                                 {{QStringLiteral("Net"), QStringLiteral("Flash")}}};
+        document.chart = {{QStringLiteral("Flash"), 40, 80}, {QStringLiteral("Short shot"), 10, 100}};
+        const auto detail =
+            std::find_if(document.lines.begin(), document.lines.end(),
+                         [](const ReportLine &line) { return line.kind == ReportLine::Detail; });
+        QVERIFY(detail != document.lines.end());
+        detail->cells[2] = QStringLiteral("Bottle cap, white 28 mm, ribbed, for the \u00D8rsted line");
         const QString path = world.file(QStringLiteral("counts.pdf"));
-        ReportExport::write(countsReport(world), ReportExport::Pdf, path);
+        ReportExport::write(document, ReportExport::Pdf, path);
         keep(path);
         const QString text =
             run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
         QVERIFY2(text.contains(QStringLiteral("Production Counts Report")), qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("Wednesday, August 11, 1999")));
         QVERIFY(text.contains(QStringLiteral("Bottle cap, white 28 mm")));
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("Bottle cap, white 28 mm,[\\w ]*\u2026"))));
         QVERIFY(text.contains(QRegularExpression(QStringLiteral("Report Total\\s+13,650\\s+13,550"))));
-        QVERIFY(text.contains(QStringLiteral("Page 1 of 1")));
+        QVERIFY(text.contains(QStringLiteral("Rejects by Reason")));
+        QVERIFY(text.contains(QStringLiteral("Short shot")));
+        QVERIFY(text.contains(QStringLiteral("Page 2 of 2")));
+        // every font is embedded, and a reader draws the pages without a complaint
+        const QStringList fonts =
+            run(QStringLiteral("pdffonts"), {path}).split('\n', Qt::SkipEmptyParts).mid(2);
+        QVERIFY(fonts.size() >= 2);
+        for (const QString &font : fonts)
+            QVERIFY2(font.contains(QRegularExpression(QStringLiteral("Identity-H\\s+yes\\s+yes\\s+yes"))),
+                     qPrintable(font));
+        QProcess render;
+        render.start(QStringLiteral("pdftoppm"),
+                     {QStringLiteral("-r"), QStringLiteral("40"), path, world.file(QStringLiteral("page"))});
+        QVERIFY(render.waitForFinished(30000));
+        QCOMPARE(render.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(render.readAllStandardError()), QString());
     }
 
     void workbook()

@@ -3,7 +3,9 @@
 #include "ReportDocument.h"
 #include "ReportError.h"
 
+#include <QBuffer>
 #include <QLocale>
+#include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentWriter>
@@ -89,9 +91,14 @@ void OdtReport::write(const ReportDocument &document, const QString &path)
                 cell(table, row, 0, line.text, true, ReportColumn::Left);
         }
     }
-    QTextDocumentWriter writer(path, "odf");
-    if (!writer.write(&text))
-        throw ReportError(ReportError::Output,
-                          QStringLiteral("The document \"%1\" could not be written: %2")
-                              .arg(path, writer.device() ? writer.device()->errorString() : QString()));
+    // Written in memory first: the document writer closes its device itself (which a save file
+    // must not be), and one left with a file it cannot open does not clean up after itself.
+    QBuffer odt;
+    QTextDocumentWriter writer(&odt, "odf");
+    QSaveFile file(path);
+    if (!writer.write(&text) || !file.open(QIODevice::WriteOnly) || file.write(odt.data()) < 0 ||
+        !file.commit())
+        throw ReportError(
+            ReportError::Output,
+            QStringLiteral("The document \"%1\" could not be written: %2").arg(path, file.errorString()));
 }

@@ -144,6 +144,7 @@ private:
     QVector<QVariant> keysOf(const QVector<QVariant> &row, int levels) const
     {
         QVector<QVariant> keys;
+        keys.reserve(levels);
         for (int level = 0; level < levels; ++level)
             keys.append(row[m_groups[level]]);
         return keys;
@@ -186,6 +187,8 @@ private:
         line.level = level;
         line.text = text;
         line.keys = keys;
+        line.cells.reserve(m_columns.size());
+        line.values.reserve(m_columns.size());
         for (int i = 0; i < m_columns.size(); ++i) {
             const ReportColumn &column = m_layout.columns[i];
             line.cells.append(column.total ? ReportFormat::number(totals[i], column.format) : QString());
@@ -224,6 +227,8 @@ private:
         line.kind = ReportLine::Detail;
         line.level = m_groups.size();
         line.keys = keysOf(row, m_groups.size());
+        line.cells.reserve(m_columns.size());
+        line.values.reserve(m_columns.size());
         for (int i = 0; i < m_columns.size(); ++i) {
             const QVariant &value = row[m_columns[i]];
             line.cells.append(ReportFormat::value(value, m_layout.columns[i].format));

@@ -1,6 +1,7 @@
 #include "ReportExport.h"
 
 #include "OdtReport.h"
+#include "PdfDocument.h"
 #include "ReportError.h"
 #include "ReportPainter.h"
 #include "TextReport.h"
@@ -22,31 +23,51 @@ void writeText(const ReportDocument &document, const QString &path)
             QStringLiteral("The file \"%1\" could not be written: %2").arg(path, file.errorString()));
 }
 
+// Qt's own PDF engine: for a typeface this program cannot embed itself. Empty when written,
+// otherwise why not.
+QString paintWithQt(const ReportDocument &document, const QString &path,
+                    const std::function<bool(int, int)> &progress)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(300);
+    writer.setCreator(QStringLiteral("Kelvara"));
+    writer.setTitle(document.layout.title);
+    writer.setPageSize(QPageSize(QPageSize::Letter));
+    const ReportPainter painter(document);
+    painter.setUpPage(writer);
+    return painter.paint(writer, 1, 0, progress) > 0 ? QString() : QStringLiteral("it cannot be created");
+}
+
+QString paintPdf(const ReportDocument &document, const QString &path,
+                 const std::function<bool(int, int)> &progress)
+{
+    const ReportPainter painter(document);
+    PdfDocument pdf(path, painter.pageLayout(QPageSize(QPageSize::Letter)));
+    pdf.setCreator(QStringLiteral("Kelvara"));
+    pdf.setTitle(document.layout.title);
+    painter.paint(
+        pdf, [&pdf] { pdf.newPage(); }, 1, 0, progress);
+    return pdf.finish() ? QString() : pdf.errorString();
+}
+
 void writePdf(const ReportDocument &document, const QString &path,
               const std::function<bool(int, int)> &progress)
 {
-    bool written = false;
     bool cancelled = false;
-    {
-        QPdfWriter writer(path);
-        writer.setResolution(300);
-        writer.setCreator(QStringLiteral("Kelvara"));
-        writer.setTitle(document.layout.title);
-        writer.setPageSize(QPageSize(QPageSize::Letter));
-        const ReportPainter painter(document);
-        painter.setUpPage(writer);
-        written = painter.paint(writer, 1, 0, [&](int page, int pages) {
-            cancelled = progress && !progress(page, pages);
-            return !cancelled;
-        }) > 0;
-    }
+    const auto onPage = [&](int page, int pages) {
+        cancelled = progress && !progress(page, pages);
+        return !cancelled;
+    };
+    const QString failure = PdfDocument::canEmbed(ReportPainter::typeface())
+                                ? paintPdf(document, path, onPage)
+                                : paintWithQt(document, path, onPage);
     if (cancelled) {
         QFile::remove(path);
         throw ReportError(ReportError::Output, QStringLiteral("The export was cancelled."));
     }
-    if (!written || QFileInfo(path).size() == 0)
+    if (!failure.isEmpty() || QFileInfo(path).size() == 0)
         throw ReportError(ReportError::Output,
-                          QStringLiteral("The file \"%1\" could not be written.").arg(path));
+                          QStringLiteral("The file \"%1\" could not be written: %2").arg(path, failure));
 }
 } // namespace
 

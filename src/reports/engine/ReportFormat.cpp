@@ -15,12 +15,23 @@ bool isNumberFormat(const QString &format)
     return true;
 }
 
+// "1,234,567": a report of a year formats millions of these.
 QString grouped(qlonglong whole)
 {
-    QString digits = QString::number(std::llabs(whole));
-    for (int at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, ',');
-    return whole < 0 ? '-' + digits : digits;
+    char16_t text[32];
+    int at = 32;
+    qulonglong rest = whole < 0 ? 0 - qulonglong(whole) : qulonglong(whole);
+    int digits = 0;
+    do {
+        if (digits > 0 && digits % 3 == 0)
+            text[--at] = u',';
+        text[--at] = char16_t(u'0' + rest % 10);
+        rest /= 10;
+        ++digits;
+    } while (rest > 0);
+    if (whole < 0)
+        text[--at] = u'-';
+    return QString::fromUtf16(text + at, 32 - at);
 }
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "ReportPainter.h"
 
+#include "PdfDocument.h"
+
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QLocale>
@@ -8,6 +10,7 @@
 #include <QPainter>
 #include <QRawFont>
 
+#include <array>
 #include <cmath>
 
 namespace {
@@ -18,8 +21,7 @@ const QColor kMuted(80, 80, 80);
 
 QFont font(double points, bool bold = false, bool italic = false)
 {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setStyleHint(QFont::SansSerif);
+    QFont f = ReportPainter::typeface();
     f.setPointSizeF(points);
     f.setBold(bold);
     f.setItalic(italic);
@@ -27,27 +29,102 @@ QFont font(double points, bool bold = false, bool italic = false)
 }
 } // namespace
 
+namespace {
+// A detail font at the device's size, with the glyphs and advances of the first 256 characters
+// looked up once: the cells of a report are mostly digits, and a year's report has millions.
+class CellFont
+{
+public:
+    CellFont() = default;
+    explicit CellFont(const QRawFont &raw) : m_raw(raw)
+    {
+        QString latin(256, QChar());
+        for (int c = 0; c < 256; ++c)
+            latin[c] = QChar(c);
+        const QVector<quint32> glyphs = raw.glyphIndexesForString(latin);
+        const QVector<QPointF> advances = raw.advancesForGlyphIndexes(glyphs);
+        for (int c = 0; c < 256 && c < glyphs.size(); ++c) {
+            m_glyphs[c] = glyphs[c];
+            m_advances[c] = advances[c].x();
+        }
+        m_ellipsis = raw.glyphIndexesForString(QString(QChar(0x2026))).value(0);
+        m_ellipsisWidth = raw.advancesForGlyphIndexes({m_ellipsis}).value(0).x();
+    }
+    const QRawFont &raw() const { return m_raw; }
+    // The glyphs and advances of the text, and its width.
+    double shape(const QString &text, QVector<quint32> &glyphs, QVector<double> &advances) const
+    {
+        glyphs.clear();
+        advances.clear();
+        double width = 0;
+        for (const QChar c : text) {
+            if (c.unicode() >= 256)
+                return shapeAny(text, glyphs, advances);
+            glyphs.append(m_glyphs[c.unicode()]);
+            advances.append(m_advances[c.unicode()]);
+            width += advances.back();
+        }
+        return width;
+    }
+    quint32 ellipsis() const { return m_ellipsis; }
+    double ellipsisWidth() const { return m_ellipsisWidth; }
+
+private:
+    double shapeAny(const QString &text, QVector<quint32> &glyphs, QVector<double> &advances) const
+    {
+        glyphs = m_raw.glyphIndexesForString(text);
+        advances.clear();
+        double width = 0;
+        for (const QPointF &advance : m_raw.advancesForGlyphIndexes(glyphs)) {
+            advances.append(advance.x());
+            width += advance.x();
+        }
+        return width;
+    }
+
+    QRawFont m_raw;
+    std::array<quint32, 256> m_glyphs{};
+    std::array<double, 256> m_advances{};
+    quint32 m_ellipsis = 0;
+    double m_ellipsisWidth = 0;
+};
+} // namespace
+
 struct ReportPainter::Metrics
 {
     double width = 0, height = 0; // printable area in device pixels
     double pt = 1;                // device pixels per point
     QFont detail, bold, group0, group1, caption;
-    QRawFont detailGlyphs, boldGlyphs; // the detail fonts at the device's size, for glyph runs
-    double row = 0;                    // height of a detail line
-    QVector<double> left, right;       // column edges
-    double pad = 0;                    // space between a cell's text and the column edge
+    CellFont detailCells, boldCells; // the detail fonts at the device's size, for the cells
+    double row = 0;                  // height of a detail line
+    QVector<double> left, right;     // column edges
+    double pad = 0;                  // space between a cell's text and the column edge
     double headingHeight = 0, footerHeight = 0;
 };
 
 ReportPainter::ReportPainter(const ReportDocument &document) : m_doc(document) {}
 
-void ReportPainter::setUpPage(QPagedPaintDevice &device) const
+QFont ReportPainter::typeface()
 {
-    device.setPageOrientation(m_doc.layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    device.setPageMargins(QMarginsF(36, 36, 36, 30), QPageLayout::Point);
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setStyleHint(QFont::SansSerif);
+    return f;
 }
 
-ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPagedPaintDevice &device) const
+void ReportPainter::setUpPage(QPagedPaintDevice &device) const
+{
+    const QPageLayout layout = pageLayout(device.pageLayout().pageSize());
+    device.setPageOrientation(layout.orientation());
+    device.setPageMargins(layout.margins(), QPageLayout::Point);
+}
+
+QPageLayout ReportPainter::pageLayout(const QPageSize &paper) const
+{
+    return QPageLayout(paper, m_doc.layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(36, 36, 36, 30), QPageLayout::Point);
+}
+
+ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPaintDevice &device) const
 {
     Metrics m;
     m.width = device.width();
@@ -64,10 +141,13 @@ ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPagedPai
     m.caption = font(points, true);
     m.group0 = font(points + 1.5, true);
     m.group1 = font(points + 0.5, true);
-    m.detailGlyphs = QRawFont::fromFont(m.detail);
-    m.detailGlyphs.setPixelSize(points * m.pt);
-    m.boldGlyphs = QRawFont::fromFont(m.bold);
-    m.boldGlyphs.setPixelSize(points * m.pt);
+    const auto atDeviceSize = [&](const QFont &f) {
+        QRawFont raw = QRawFont::fromFont(f);
+        raw.setPixelSize(points * m.pt);
+        return CellFont(raw);
+    };
+    m.detailCells = atDeviceSize(m.detail);
+    m.boldCells = atDeviceSize(m.bold);
     painter.setFont(m.detail);
     m.row = QFontMetricsF(m.detail, &device).height() * 1.3;
     m.pad = 3.5 * m.pt;
@@ -155,46 +235,51 @@ void ReportPainter::paintFooter(QPainter &painter, const Metrics &m, int page, i
                      QStringLiteral("Page %1 of %2").arg(page).arg(pages));
 }
 
-// The cells of a line are drawn as one run of glyphs: a report of a year has a million cells, and
-// laying each out as text of its own would take many seconds.
+// The cells of a line are drawn as one run of glyphs (or, into a PDF document, as a run of text
+// each): a report of a year has a million cells, and laying each out as text of its own would
+// take many seconds.
 void ReportPainter::paintCells(QPainter &painter, const Metrics &m, const QStringList &cells, double y,
                                double h, bool totalsOnly) const
 {
-    const QRawFont &raw = painter.font().bold() ? m.boldGlyphs : m.detailGlyphs;
+    const CellFont &font = painter.font().bold() ? m.boldCells : m.detailCells;
+    const QRawFont &raw = font.raw();
     const double ascent = raw.ascent(), height = raw.ascent() + raw.descent();
     const double baseline = y + (h - height) / 2 + ascent;
-    QVector<quint32> glyphs;
+    auto *pdf = dynamic_cast<PdfDocument *>(painter.device());
+    QVector<quint32> glyphs, indexes;
     QVector<QPointF> positions;
+    QVector<double> advances;
     for (int i = 0; i < cells.size(); ++i) {
         const ReportColumn &column = m_doc.layout.columns[i];
         if (cells[i].isEmpty() || (totalsOnly && !column.total))
             continue;
         const double room = m.right[i] - m.left[i] - 2 * m.pad;
-        QVector<quint32> indexes = raw.glyphIndexesForString(cells[i]);
-        QVector<QPointF> advances = raw.advancesForGlyphIndexes(indexes);
-        double w = 0;
-        for (const QPointF &advance : advances)
-            w += advance.x();
+        QString text = cells[i];
+        double w = font.shape(text, indexes, advances);
         if (w > room) { // cut the text and end it with an ellipsis
-            const QVector<quint32> dots = raw.glyphIndexesForString(QStringLiteral("\u2026"));
-            const double dotsWidth = raw.advancesForGlyphIndexes(dots).value(0).x();
-            while (!indexes.isEmpty() && w + dotsWidth > room) {
-                w -= advances.takeLast().x();
+            while (!indexes.isEmpty() && w + font.ellipsisWidth() > room) {
+                w -= advances.takeLast();
                 indexes.removeLast();
+                text.chop(1);
             }
-            indexes += dots;
-            advances += raw.advancesForGlyphIndexes(dots);
-            w += dotsWidth;
+            indexes.append(font.ellipsis());
+            advances.append(font.ellipsisWidth());
+            text += QChar(0x2026);
+            w += font.ellipsisWidth();
         }
         double x = m.left[i] + m.pad;
         if (column.align == ReportColumn::Right)
             x = m.right[i] - m.pad - w;
         else if (column.align == ReportColumn::Center)
             x = (m.left[i] + m.right[i] - w) / 2;
+        if (pdf) {
+            pdf->drawText(raw, QPointF(x, baseline), text, painter.pen().color());
+            continue;
+        }
         for (int g = 0; g < indexes.size(); ++g) {
             glyphs.append(indexes[g]);
             positions.append(QPointF(x, 0));
-            x += advances[g].x();
+            x += advances[g];
         }
     }
     if (glyphs.isEmpty())
@@ -370,6 +455,13 @@ void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
 int ReportPainter::paint(QPagedPaintDevice &device, int firstPage, int lastPage,
                          const std::function<bool(int, int)> &progress) const
 {
+    return paint(
+        device, [&device] { device.newPage(); }, firstPage, lastPage, progress);
+}
+
+int ReportPainter::paint(QPaintDevice &device, const std::function<void()> &newPage, int firstPage,
+                         int lastPage, const std::function<bool(int, int)> &progress) const
+{
     QPainter painter(&device);
     if (!painter.isActive())
         return 0; // the device cannot be painted on (a file that cannot be created)
@@ -383,7 +475,7 @@ int ReportPainter::paint(QPagedPaintDevice &device, int firstPage, int lastPage,
     bool first = true;
     for (int p = std::max(1, firstPage); p <= last; ++p) {
         if (!first)
-            device.newPage();
+            newPage();
         first = false;
         if (p <= chartPages) {
             paintHeading(painter, m, false);

@@ -3,13 +3,15 @@
 #include "ReportDocument.h"
 
 #include <QFont>
+#include <QPageLayout>
 #include <QVector>
 #include <functional>
 
 class QPagedPaintDevice;
+class QPaintDevice;
 class QPainter;
 
-// Draws a report on paged paint devices (a PDF writer, a printer, the print preview): a tidy
+// Draws a report on paged paint devices (a PDF document, a printer, the print preview): a tidy
 // printed page with the company and title on top, shaded group headings, totals under rules and
 // the print date and page numbers at the foot.
 class ReportPainter
@@ -20,16 +22,23 @@ public:
     // Sets the orientation of the layout and the report's margins on the device; the paper stays
     // the device's.
     void setUpPage(QPagedPaintDevice &device) const;
+    // The page of the report on paper of the given size.
+    QPageLayout pageLayout(const QPageSize &paper) const;
+    // The typeface of every text of the report.
+    static QFont typeface();
 
     // Paints pages firstPage..lastPage (1-based; 0 for lastPage means to the end). `progress` is
     // called after each page with (page, pages) and may return false to stop. Returns the number
     // of pages of the whole report, 0 when the device cannot be painted on.
     int paint(QPagedPaintDevice &device, int firstPage = 1, int lastPage = 0,
               const std::function<bool(int, int)> &progress = {}) const;
+    // The same on a device that starts a page when `newPage` is called.
+    int paint(QPaintDevice &device, const std::function<void()> &newPage, int firstPage, int lastPage,
+              const std::function<bool(int, int)> &progress) const;
 
 private:
     struct Metrics;
-    Metrics measure(QPainter &painter, const QPagedPaintDevice &device) const;
+    Metrics measure(QPainter &painter, const QPaintDevice &device) const;
     void paintHeading(QPainter &painter, const Metrics &m, bool captions = true) const;
     void paintChart(QPainter &painter, const Metrics &m) const;
     void paintFooter(QPainter &painter, const Metrics &m, int page, int pages) const;

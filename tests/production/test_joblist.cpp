@@ -4,6 +4,7 @@
 #include "production/JobLines.h"
 #include "production/JobListModel.h"
 #include "production/frmJobList2.h"
+#include "sharing/DatabaseRepair.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -27,6 +28,7 @@ private slots:
     void stepsBetweenShifts_data();
     void stepsBetweenShifts();
     void linesThatCannotBeReadAreNotShownAsEmpty();
+    void damageFoundAtLoadIsRepairedAndReadAgain();
     void protectionElsewhereRefusesTheNewLine();
     void gridKeys_data();
     void gridKeys();
@@ -137,6 +139,30 @@ void TestJobList::linesThatCannotBeReadAreNotShownAsEmpty()
     QCOMPARE(m_world->prompter.titles(), QStringList{"Serious Error"});
     QVERIFY(m_world->prompter.messages()[0].text.contains("frmJobList2, Form_Load Event sSQL Initialize"));
     QCOMPARE(m_world->session->openDataForms(), 0);
+}
+
+void TestJobList::damageFoundAtLoadIsRepairedAndReadAgain()
+{
+    line({kMonday, 1}, 7);
+    // The file opens; the smashed date-shift index shows only when the load reads the lines.
+    const int page =
+        m_world->db
+            .scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'index' AND "
+                                   "tbl_name = 'Production Table' AND sql LIKE '%[Date]%[Shift]%'"))
+            .toInt();
+    const int pageSize = m_world->db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+    QVERIFY(page > 1);
+    QVERIFY(overwrite(m_world->file(QStringLiteral("QUORVEL.MDB")), qint64(page - 1) * pageSize,
+                      QByteArray(pageSize, '\xff')));
+    int repairs = 0;
+    m_world->session->setRepairHandler([&] {
+        ++repairs;
+        DatabaseRepair(*m_world->session).run();
+    });
+    QVERIFY(open({kMonday, 1}));
+    QCOMPARE(repairs, 1);
+    QCOMPARE(m_window->model()->lineAt(0).machineNumber.value_or(-1), 7);
+    QVERIFY(!m_world->prompter.titles().contains(QStringLiteral("Serious Error")));
 }
 
 void TestJobList::protectionElsewhereRefusesTheNewLine()

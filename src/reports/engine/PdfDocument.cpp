@@ -3,6 +3,7 @@
 #include "TrueTypeSubset.h"
 
 #include <QPaintEngine>
+#include <QPainter>
 #include <QPainterPath>
 #include <QtEndian>
 #include <array>
@@ -116,6 +117,8 @@ public:
             m_pen = state.pen();
         if (state.state() & DirtyBrush)
             m_brush = state.brush();
+        if (state.state() & (DirtyClipPath | DirtyClipRegion | DirtyClipEnabled))
+            m_doc.clipTo(painter()->hasClipping() ? painter()->clipBoundingRect() : QRectF());
     }
     void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {} // reports have none
 
@@ -294,9 +297,8 @@ void PdfDocument::newPage()
     if (m_pageOpen)
         writePage();
     m_page.clear();
-    m_fill = m_stroke = QColor();
-    m_strokeWidth = -1;
-    m_textFont = -1;
+    forgetState();
+    m_clipped = false;
     // Device pixels from the top left of the printable area, y downwards.
     const QRectF full = m_layout.fullRect(QPageLayout::Point);
     const QRectF area = m_layout.paintRect(QPageLayout::Point);
@@ -306,6 +308,30 @@ void PdfDocument::newPage()
     appendNumber(m_page, full.height() - area.top());
     m_page += "cm\n";
     m_pageOpen = true;
+}
+
+// A text too long for its box is cut at the box, as on the printer: the clip is the bounding
+// rectangle of the painter's, inside a saved graphics state that ends when it changes.
+void PdfDocument::clipTo(const QRectF &rect)
+{
+    if (m_clipped) {
+        m_page += "Q\n";
+        forgetState();
+    }
+    m_clipped = !rect.isNull();
+    if (!m_clipped)
+        return;
+    m_page += "q ";
+    for (double v : {rect.x(), rect.y(), rect.width(), rect.height()})
+        appendNumber(m_page, v);
+    m_page += "re W n\n";
+}
+
+void PdfDocument::forgetState()
+{
+    m_fill = m_stroke = QColor();
+    m_strokeWidth = -1;
+    m_textFont = -1;
 }
 
 void PdfDocument::setFill(const QColor &color)
@@ -447,6 +473,8 @@ void PdfDocument::writeStream(int number, const QByteArray &dictionary, const QB
 
 void PdfDocument::writePage()
 {
+    if (m_clipped)
+        m_page += "Q\n";
     const int contents = reserve();
     writeStream(contents, QByteArray(), m_page);
     const int page = reserve();

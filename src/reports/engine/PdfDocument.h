@@ -50,6 +50,8 @@ private:
 
     // The page's drawing operators, in device pixels with y downwards.
     QByteArray &page() { return m_page; }
+    void clipTo(const QRectF &rect); // a null rectangle: no clip
+    void forgetState();
     void setFill(const QColor &color);
     void setStroke(const QColor &color, double width);
     int fontIndex(const QRawFont &font);
@@ -70,6 +72,7 @@ private:
     QByteArray m_page;
     QVector<quint32> m_glyphs;
     bool m_pageOpen = false;
+    bool m_clipped = false;
     QColor m_fill, m_stroke;
     double m_strokeWidth = -1;
     int m_textFont = -1;

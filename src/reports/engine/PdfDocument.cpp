@@ -124,6 +124,7 @@ public:
 
     void drawRects(const QRectF *rects, int count) override
     {
+        setColors();
         for (int i = 0; i < count; ++i) {
             for (double v : {rects[i].x(), rects[i].y(), rects[i].width(), rects[i].height()})
                 appendNumber(m_doc.page(), v);
@@ -136,11 +137,11 @@ public:
     {
         if (m_pen.style() == Qt::NoPen)
             return;
+        m_doc.setStroke(m_pen.color(), penWidth());
         for (int i = 0; i < count; ++i) {
             moveTo(lines[i].p1());
             lineTo(lines[i].p2());
         }
-        m_doc.setStroke(m_pen.color(), penWidth());
         m_doc.page() += "S\n";
     }
 
@@ -148,11 +149,11 @@ public:
     {
         if (count < 2)
             return;
+        setColors();
         moveTo(points[0]);
         for (int i = 1; i < count; ++i)
             lineTo(points[i]);
         if (mode == PolylineMode) {
-            m_doc.setStroke(m_pen.color(), penWidth());
             m_doc.page() += m_pen.style() == Qt::NoPen ? "n\n" : "S\n";
             return;
         }
@@ -162,6 +163,7 @@ public:
 
     void drawPath(const QPainterPath &path) override
     {
+        setColors();
         for (int i = 0; i < path.elementCount(); ++i) {
             const QPainterPath::Element e = path.elementAt(i);
             if (e.isMoveTo()) {
@@ -210,15 +212,19 @@ private:
         appendNumber(m_doc.page(), p.y());
         m_doc.page() += "l ";
     }
+    // The colours go before a path: a reader takes none inside one.
+    void setColors()
+    {
+        if (m_brush.style() != Qt::NoBrush)
+            m_doc.setFill(m_brush.color());
+        if (m_pen.style() != Qt::NoPen)
+            m_doc.setStroke(m_pen.color(), penWidth());
+    }
     // Fills the path just drawn with the brush and strokes it with the pen, as they are set.
     void paint(Qt::FillRule rule)
     {
         const bool fill = m_brush.style() != Qt::NoBrush;
         const bool stroke = m_pen.style() != Qt::NoPen;
-        if (fill)
-            m_doc.setFill(m_brush.color());
-        if (stroke)
-            m_doc.setStroke(m_pen.color(), penWidth());
         const bool evenOdd = rule == Qt::OddEvenFill;
         m_doc.page() += fill && stroke ? (evenOdd ? "B*\n" : "B\n")
                         : fill         ? (evenOdd ? "f*\n" : "f\n")

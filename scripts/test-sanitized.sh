@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the program and its tests with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan/ and runs every test there: a memory error, a leak of the program's own or undefined
+# behaviour fails the test. Unoptimized, because that builds quickest and the tests are small.
+# Needs what scripts/setup.sh installs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export CCACHE_BASEDIR="$PWD"
+cmake -S . -B build-asan -DKELVARA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+cmake --build build-asan -j2
+ctest --test-dir build-asan --output-on-failure -j2 -E include_layout

@@ -14,6 +14,10 @@ ReportStaging::ReportStaging(Database &production, const QString &reportDatabase
     m_db.exec(QStringLiteral("ATTACH DATABASE :path AS [Reports]"),
               {{QStringLiteral("path"), reportDatabasePath}});
     m_attached = true;
+    // The report database is this workstation's scratch file, emptied after every run: it needs
+    // no journal on disk and no wait for the disk, and one found damaged is made anew.
+    m_db.exec(QStringLiteral("PRAGMA [Reports].journal_mode=MEMORY"));
+    m_db.exec(QStringLiteral("PRAGMA [Reports].synchronous=OFF"));
 }
 
 ReportStaging::~ReportStaging()

@@ -137,6 +137,7 @@ public:
     {
         if (m_pen.style() == Qt::NoPen)
             return;
+        m_doc.endText();
         m_doc.setStroke(m_pen.color(), penWidth());
         for (int i = 0; i < count; ++i) {
             moveTo(lines[i].p1());
@@ -215,6 +216,7 @@ private:
     // The colours go before a path: a reader takes none inside one.
     void setColors()
     {
+        m_doc.endText();
         if (m_brush.style() != Qt::NoBrush)
             m_doc.setFill(m_brush.color());
         if (m_pen.style() != Qt::NoPen)
@@ -320,6 +322,7 @@ void PdfDocument::newPage()
 // rectangle of the painter's, inside a saved graphics state that ends when it changes.
 void PdfDocument::clipTo(const QRectF &rect)
 {
+    endText();
     if (m_clipped) {
         m_page += "Q\n";
         forgetState();
@@ -331,6 +334,15 @@ void PdfDocument::clipTo(const QRectF &rect)
     for (double v : {rect.x(), rect.y(), rect.width(), rect.height()})
         appendNumber(m_page, v);
     m_page += "re W n\n";
+}
+
+// Closes the text object the last texts went into: nothing but text and colours may go inside one.
+void PdfDocument::endText()
+{
+    if (!m_inText)
+        return;
+    m_page += "ET\n";
+    m_inText = false;
 }
 
 void PdfDocument::forgetState()
@@ -429,7 +441,11 @@ void PdfDocument::drawText(const QRawFont &font, const QPointF &origin, const QS
     QVector<quint32> &glyphs = m_glyphs;
     glyphsOf(*m_fonts[index], text, glyphs);
     setFill(color);
-    m_page += "BT ";
+    if (!m_inText) {
+        m_page += "BT ";
+        m_inText = true;
+        m_lineStarted = false;
+    }
     if (index != m_textFont || font.pixelSize() != m_textSize) {
         m_textFont = index;
         m_textSize = font.pixelSize();
@@ -437,15 +453,24 @@ void PdfDocument::drawText(const QRawFont &font, const QPointF &origin, const QS
         appendNumber(m_page, m_textSize);
         m_page += "Tf ";
     }
-    m_page += "1 0 0 -1 ";
-    appendNumber(m_page, origin.x());
-    appendNumber(m_page, origin.y());
-    m_page += "Tm (";
+    // The cells of a report line share a baseline: each goes on from the one before it.
+    const QPointF at(qRound64(origin.x() * 100) / 100.0, qRound64(origin.y() * 100) / 100.0);
+    if (m_lineStarted && at.y() == m_lineOrigin.y()) {
+        appendNumber(m_page, at.x() - m_lineOrigin.x());
+        m_page += "0 Td (";
+    } else {
+        m_page += "1 0 0 -1 ";
+        appendNumber(m_page, at.x());
+        appendNumber(m_page, at.y());
+        m_page += "Tm (";
+    }
+    m_lineOrigin = at;
+    m_lineStarted = true;
     for (quint32 glyph : glyphs) {
         appendByte(m_page, char(glyph >> 8));
         appendByte(m_page, char(glyph & 0xFF));
     }
-    m_page += ") Tj ET\n";
+    m_page += ") Tj\n";
 }
 
 int PdfDocument::reserve()
@@ -479,6 +504,7 @@ void PdfDocument::writeStream(int number, const QByteArray &dictionary, const QB
 
 void PdfDocument::writePage()
 {
+    endText();
     if (m_clipped)
         m_page += "Q\n";
     const int contents = reserve();

@@ -51,6 +51,7 @@ private:
     // The page's drawing operators, in device pixels with y downwards.
     QByteArray &page() { return m_page; }
     void clipTo(const QRectF &rect); // a null rectangle: no clip
+    void endText();
     void forgetState();
     void setFill(const QColor &color);
     void setStroke(const QColor &color, double width);
@@ -73,6 +74,8 @@ private:
     QVector<quint32> m_glyphs;
     bool m_pageOpen = false;
     bool m_clipped = false;
+    bool m_inText = false, m_lineStarted = false;
+    QPointF m_lineOrigin; // where the last text of the open text object started
     QColor m_fill, m_stroke;
     double m_strokeWidth = -1;
     int m_textFont = -1;

@@ -39,6 +39,34 @@ struct Run
     const char *file;
 };
 
+struct ReportTiming
+{
+    qint64 rows = 0;
+    double staged = 0, built = 0, written = 0, cpu = 0; // ms from the start of the run
+};
+
+ReportTiming runReport(Database &db, const Run &run, const ReportParmsSheet &sheet, const QString &folder)
+{
+    const ReportType type = ReportTypes::of(run.type);
+    ReportTiming t;
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuStart = cpuMs();
+    ReportStaging staging(db, folder + QStringLiteral("/REPORTS.MDB"));
+    t.rows = staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    t.staged = timer.nsecsElapsed() / 1e6;
+    const ReportDocument document =
+        buildReport(layoutFile(QString::fromLatin1(run.file)), db.connection(),
+                    {sheet.selection(), sheet.formulas(), QStringLiteral("Bench"), {}});
+    staging.cleanUp(type.table);
+    t.built = timer.nsecsElapsed() / 1e6;
+    ReportExport::write(document, ReportExport::Pdf, folder + QStringLiteral("/report.pdf"));
+    t.written = timer.nsecsElapsed() / 1e6;
+    t.cpu = cpuMs() - cpuStart;
+    return t;
+}
+
+// The best of three runs, as the per-shift figures are the best of their rounds.
 void timeReport(Database &db, const Run &run, const QString &period, const QDate &from, const QDate &to,
                 const QString &folder)
 {
@@ -49,28 +77,17 @@ void timeReport(Database &db, const Run &run, const QString &period, const QDate
     sheet.shiftText = QStringLiteral("1-3");
     if (run.option >= 0)
         sheet.chooseOption(run.option);
-    const ReportType type = ReportTypes::of(run.type);
-    const QString reportPath = folder + QStringLiteral("/REPORTS.MDB");
-    const QString pdf = folder + QStringLiteral("/report.pdf");
-
-    QElapsedTimer timer;
-    timer.start();
-    const double cpuStart = cpuMs();
-    ReportStaging staging(db, reportPath);
-    const qint64 rows = staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
-    const double staged = timer.nsecsElapsed() / 1e6;
-    const ReportDocument document =
-        buildReport(layoutFile(QString::fromLatin1(run.file)), db.connection(),
-                    {sheet.selection(), sheet.formulas(), QStringLiteral("Bench"), {}});
-    staging.cleanUp(type.table);
-    const double built = timer.nsecsElapsed() / 1e6;
-    ReportExport::write(document, ReportExport::Pdf, pdf);
-    const double written = timer.nsecsElapsed() / 1e6;
-    const double cpu = cpuMs() - cpuStart;
+    ReportTiming best;
+    for (int round = 0; round < 3; ++round) {
+        const ReportTiming t = runReport(db, run, sheet, folder);
+        if (round == 0 || t.written < best.written)
+            best = t;
+    }
     std::printf("%-26s %-9s %6lld lines: staging %7.1f ms, layout %7.1f ms, PDF %8.1f ms (%5lld KB); "
                 "total %8.1f ms, processor %8.1f ms\n",
-                run.report, qPrintable(period), rows, staged, built - staged, written - built,
-                QFileInfo(pdf).size() / 1024, written, cpu);
+                run.report, qPrintable(period), best.rows, best.staged, best.built - best.staged,
+                best.written - best.built, QFileInfo(folder + QStringLiteral("/report.pdf")).size() / 1024,
+                best.written, best.cpu);
 }
 
 // Answers every question with its first button, as a user going ahead would.

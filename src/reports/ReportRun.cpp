@@ -99,12 +99,11 @@ void ReportRun::checkCustomerParts(int type) const
 {
     if (type != ReportTypes::DailyCorvix)
         return;
-    const QSqlQuery query = m_setup.production.exec(
+    QSqlQuery rows = m_setup.production.exec(
         QStringLiteral("SELECT c.[Job Number] FROM [Customer Report Parts] c WHERE c.[Customer] = :customer"
                        " AND NOT EXISTS (SELECT 1 FROM [Reports].[Daily Corvix Report] r"
                        " WHERE r.[Job Number] = c.[Job Number]) ORDER BY c.[Job Number]"),
         {{QStringLiteral("customer"), ReportTypes::customerOf(type)}});
-    QSqlQuery rows = query;
     QStringList notMade;
     while (rows.next())
         notMade << rows.value(0).toString();

@@ -27,9 +27,7 @@ QFont font(double points, bool bold = false, bool italic = false)
     f.setItalic(italic);
     return f;
 }
-} // namespace
 
-namespace {
 // A detail font at the device's size, with the glyphs and advances of the first 256 characters
 // looked up once: the cells of a report are mostly digits, and a year's report has millions.
 class CellFont

@@ -113,6 +113,7 @@ void frmHoldDisposition2::buildUi()
     layout->addLayout(bottom);
 
     addGrid(m_tblHolds, QStringLiteral("HOLDS"));
+    onDeleteKey(m_tblHolds, [this] { deleteDistribution(); });
     addGrid(m_tblShiftData, QStringLiteral("URHOLDTIX"));
 
     connect(m_tblShiftData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

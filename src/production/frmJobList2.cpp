@@ -6,12 +6,10 @@
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -66,8 +64,8 @@ void frmJobList2::buildUi()
     m_table->setColumnWidth(JobListModel::MachineColumn, 100);
     m_table->setColumnWidth(JobListModel::JobNumberColumn, 150);
     m_table->setColumnWidth(JobListModel::DescriptionColumn, 320);
-    m_table->installEventFilter(this);
     addGrid(m_table, kWidthsSection);
+    onDeleteKey(m_table, [this] { deleteCurrentLine(); });
 
     m_frame = new QGroupBox(tr("Line-Item Controls"), this);
     m_frame->setObjectName(QStringLiteral("Frame3D2"));
@@ -152,23 +150,6 @@ bool frmJobList2::bringForward(QList<JobLine> &lines)
 void frmJobList2::showProtection()
 {
     m_lblProtected->setVisible(m_sheet->anyProtected());
-}
-
-bool frmJobList2::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_table && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete && isGridKey()) {
-        deleteCurrentLine();
-        return true;
-    }
-    return DataWindow::eventFilter(watched, event);
-}
-
-bool frmJobList2::isGridKey() const
-{
-    // A key typed into a cell editor belongs to the editor.
-    const QWidget *focus = QApplication::focusWidget();
-    return !focus || focus == m_table;
 }
 
 void frmJobList2::deleteCurrentLine()

@@ -31,7 +31,6 @@ protected:
     bool loadData() override;
     void releaseData() override;
     bool hasUnsavedEntry() const override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildUi();
@@ -45,7 +44,6 @@ private:
     void newDate();
     void reloadFor(const DateShift &dateShift);
     void deleteCurrentLine();
-    bool isGridKey() const;
 
     std::unique_ptr<JobLines> m_store;
     std::unique_ptr<JobListSheet> m_sheet;

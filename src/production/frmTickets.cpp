@@ -124,6 +124,7 @@ void frmTickets::buildUi()
     layout->addLayout(bottom);
 
     addGrid(m_tblTickets, m_kind.ticketsSection);
+    onDeleteKey(m_tblTickets, [this] { deleteTicket(); });
     addGrid(m_tblShiftData, m_kind.linesSection);
 
     m_timer = new QTimer(this);

@@ -8,7 +8,9 @@
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QTableView>
 #include <QTimer>
@@ -110,6 +112,27 @@ void DataWindow::countIn()
 void DataWindow::addGrid(QTableView *grid, const QString &widthsSection)
 {
     m_grids.append({grid, widthsSection});
+}
+
+void DataWindow::onDeleteKey(QTableView *grid, const std::function<void()> &remove)
+{
+    m_deleteKeys.append({grid, remove});
+    grid->installEventFilter(this);
+}
+
+bool DataWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        for (const auto &[grid, remove] : m_deleteKeys) {
+            // A key typed into a cell's editor belongs to the editor.
+            const QWidget *focus = QApplication::focusWidget();
+            if (watched == grid && (!focus || focus == grid)) {
+                remove();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DataWindow::watchModel(EntryModel *model, const QString &gridName)

@@ -59,6 +59,9 @@ protected:
     void setPlacement(Placement placement) { m_placement = placement; }
     // The grid's column widths live under this section of the settings.
     void addGrid(QTableView *grid, const QString &widthsSection);
+    // The Delete key pressed on the grid (not in a cell being typed) runs `remove`, as the
+    // window's delete button does.
+    void onDeleteKey(QTableView *grid, const std::function<void()> &remove);
     // Reports a model's save failures as "<window>, <grid> <number> <text>".
     void watchModel(EntryModel *model, const QString &gridName);
     // Runs one load step; a failure is reported as "<window>, Form_Load Event <label> <error>" and
@@ -74,6 +77,7 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void countIn();
@@ -85,6 +89,7 @@ private:
     Session &m_session;
     std::optional<Database> m_db;
     QList<QPair<QTableView *, QString>> m_grids;
+    QList<QPair<QTableView *, std::function<void()>>> m_deleteKeys;
     Placement m_placement = Placement::TopLeft;
     bool m_counted = false;
     bool m_loaded = false;

@@ -114,7 +114,8 @@ void TestTicketWindows::transfersFollowTheLine()
              QStringLiteral("Transfers for A-100 - Part A-100"));
     QCOMPARE(total->text(), QStringLiteral("1,200"));
     grid->setCurrentIndex(model->index(0, 1));
-    del->click();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Delete); // the grid's own delete, as the button
     QCOMPARE(total->text(), QString());
     QVERIFY(!del->isEnabled());
 

@@ -9,10 +9,12 @@
 #include "reports/engine/ReportDocument.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
+#include "reports/engine/ReportPainter.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -147,6 +149,24 @@ private slots:
         QVERIFY(render.waitForFinished(30000));
         QCOMPARE(render.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(render.readAllStandardError()), QString());
+    }
+
+    // The printer and the print preview paint the same pages through Qt's own paged devices.
+    void printerPages()
+    {
+        DatabaseWorld world;
+        const ReportDocument document = countsReport(world);
+        const QString path = world.file(QStringLiteral("printed.pdf"));
+        {
+            QPdfWriter printer(path);
+            const ReportPainter painter(document);
+            painter.setUpPage(printer);
+            QCOMPARE(painter.paint(printer), 1);
+        }
+        const QString text =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QVERIFY2(text.contains(QStringLiteral("Bottle cap, white 28 mm")), qPrintable(text));
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("Report Total\\s+13,650\\s+13,550"))));
     }
 
     void workbook()

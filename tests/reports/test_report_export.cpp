@@ -36,6 +36,14 @@ QString unzipped(const QString &archive, const QString &member)
     return run(QStringLiteral("unzip"), {QStringLiteral("-p"), archive, member});
 }
 
+// A chart page as the rejects report has one.
+void addChart(ReportDocument &document)
+{
+    document.layout.chart = {QStringLiteral("Rejects by Reason"),
+                             {{QStringLiteral("Net"), QStringLiteral("Flash")}}};
+    document.chart = {{QStringLiteral("Flash"), 40, 80}, {QStringLiteral("Short shot"), 10, 100}};
+}
+
 // The production counts report of the fixture plant for 08/11/1999 - 08/12/1999, all shifts.
 ReportDocument countsReport(DatabaseWorld &world)
 {
@@ -173,7 +181,9 @@ private slots:
     {
         DatabaseWorld world;
         const QString path = world.file(QStringLiteral("counts.xlsx"));
-        ReportExport::write(countsReport(world), ReportExport::Excel, path);
+        ReportDocument document = countsReport(world);
+        addChart(document);
+        ReportExport::write(document, ReportExport::Excel, path);
         keep(path);
         const QString strings = unzipped(path, QStringLiteral("xl/sharedStrings.xml"));
         const QString sheet = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"));
@@ -190,13 +200,19 @@ private slots:
         QVERIFY(sheet.contains(QStringLiteral("<col ")));  // column widths
         const QString styles = unzipped(path, QStringLiteral("xl/styles.xml"));
         QVERIFY(styles.contains(QStringLiteral("formatCode=\"mm/dd/yyyy\"")));
+        // the chart's bars on a sheet of their own, charted beside them
+        QVERIFY(strings.contains(QStringLiteral("Short shot")));
+        const QString chart = unzipped(path, QStringLiteral("xl/charts/chart1.xml"));
+        QVERIFY2(chart.contains(QStringLiteral("Chart!$B$2:$B$3")), qPrintable(chart.left(2000)));
     }
 
     void openDocument()
     {
         DatabaseWorld world;
         const QString path = world.file(QStringLiteral("counts.odt"));
-        ReportExport::write(countsReport(world), ReportExport::Word, path);
+        ReportDocument document = countsReport(world);
+        addChart(document);
+        ReportExport::write(document, ReportExport::Word, path);
         keep(path);
         QCOMPARE(unzipped(path, QStringLiteral("mimetype")),
                  QStringLiteral("application/vnd.oasis.opendocument.text"));
@@ -206,6 +222,10 @@ private slots:
         QVERIFY(content.contains(QStringLiteral("Thursday, August 12, 1999")));
         QVERIFY(content.contains(QStringLiteral("13,650")));
         QVERIFY(content.contains(QStringLiteral("<table:table ")));
+        // the chart as a picture above the table
+        QVERIFY(content.contains(QStringLiteral("<draw:image ")));
+        QVERIFY(
+            run(QStringLiteral("unzip"), {QStringLiteral("-l"), path}).contains(QStringLiteral("Pictures/")));
     }
 
     void text()

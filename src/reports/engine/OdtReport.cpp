@@ -2,6 +2,7 @@
 
 #include "ReportDocument.h"
 #include "ReportError.h"
+#include "ReportPainter.h"
 
 #include <QBuffer>
 #include <QLocale>
@@ -9,7 +10,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentWriter>
+#include <QTextImageFormat>
 #include <QTextTable>
+#include <QUrl>
 
 namespace {
 void paragraph(QTextCursor &cursor, const QString &text, double points, bool bold, Qt::Alignment align)
@@ -36,6 +39,24 @@ void cell(QTextTable *table, int row, int column, const QString &text, bool bold
     chars.setFontWeight(bold ? QFont::Bold : QFont::Normal);
     cursor.insertText(text, chars);
 }
+
+// The chart of a report that has one (the rejects' Pareto chart), as a picture above the table.
+void addChart(QTextDocument &text, QTextCursor &cursor, const ReportDocument &document)
+{
+    const QImage chart = ReportPainter(document).chartImage(200);
+    if (chart.isNull())
+        return;
+    const QString name = QStringLiteral("chart.png");
+    text.addResource(QTextDocument::ImageResource, QUrl(name), chart);
+    QTextImageFormat picture;
+    picture.setName(name);
+    picture.setWidth(648); // points: 9 inches of the page's width
+    picture.setHeight(648.0 * chart.height() / chart.width());
+    QTextBlockFormat block;
+    block.setAlignment(Qt::AlignHCenter);
+    cursor.insertBlock(block);
+    cursor.insertImage(picture);
+}
 } // namespace
 
 void OdtReport::write(const ReportDocument &document, const QString &path)
@@ -51,6 +72,8 @@ void OdtReport::write(const ReportDocument &document, const QString &path)
               QStringLiteral("Printed ") +
                   QLocale().toString(document.printed, QStringLiteral("MM/dd/yyyy h:mm AP")),
               8, false, Qt::AlignHCenter);
+
+    addChart(text, cursor, document);
 
     const QList<ReportColumn> &columns = document.layout.columns;
     QTextTableFormat format;

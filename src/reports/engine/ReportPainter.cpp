@@ -450,6 +450,25 @@ void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
                      Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Cumulative percentage"));
 }
 
+QImage ReportPainter::chartImage(int dpi) const
+{
+    if (m_doc.layout.chart.bars.isEmpty())
+        return {};
+    QImage image(10 * dpi, 6 * dpi, QImage::Format_RGB32);
+    const int dotsPerMeter = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Metrics m = measure(painter, image);
+    // the chart fills the picture: no page heading above it, no footer below
+    m.headingHeight = m.row * 1.3 + 8 * m.pt;
+    m.footerHeight = 0;
+    paintChart(painter, m);
+    return image;
+}
+
 int ReportPainter::paint(QPagedPaintDevice &device, int firstPage, int lastPage,
                          const std::function<bool(int, int)> &progress) const
 {

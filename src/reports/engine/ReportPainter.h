@@ -3,6 +3,7 @@
 #include "ReportDocument.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPageLayout>
 #include <QVector>
 #include <functional>
@@ -32,6 +33,10 @@ public:
     // of pages of the whole report, 0 when the device cannot be painted on.
     int paint(QPagedPaintDevice &device, int firstPage = 1, int lastPage = 0,
               const std::function<bool(int, int)> &progress = {}) const;
+    // The chart of a report that has one, alone on a picture 10 by 6 inches (the width of a
+    // landscape page) at the given resolution, for documents that take pictures; a null image
+    // when the report has no chart.
+    QImage chartImage(int dpi) const;
     // The same on a device that starts a page when `newPage` is called.
     int paint(QPaintDevice &device, const std::function<void()> &newPage, int firstPage, int lastPage,
               const std::function<bool(int, int)> &progress) const;

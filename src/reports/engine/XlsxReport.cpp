@@ -9,7 +9,7 @@
 namespace {
 struct Formats
 {
-    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal;
+    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal, *percent;
 };
 
 Formats makeFormats(lxw_workbook *book)
@@ -39,6 +39,8 @@ Formats makeFormats(lxw_workbook *book)
     format_set_num_format(f.totalDecimal, "#,##0.00");
     format_set_bold(f.totalDecimal);
     format_set_top(f.totalDecimal, LXW_BORDER_THIN);
+    f.percent = workbook_add_format(book);
+    format_set_num_format(f.percent, "0%");
     return f;
 }
 
@@ -87,6 +89,42 @@ private:
     lxw_worksheet *m_sheet;
     const Formats &m_f;
 };
+} // namespace
+
+namespace {
+// The chart of a report that has one (the rejects' Pareto chart): its bars on a sheet of their own,
+// reason, rejects and cumulative share biggest first, with a column chart of the rejects beside them.
+void addChartSheet(lxw_workbook *book, const ReportDocument &document, const Formats &f)
+{
+    if (document.layout.chart.bars.isEmpty())
+        return;
+    lxw_worksheet *ws = workbook_add_worksheet(book, "Chart");
+    Sheet sheet(ws, f);
+    sheet.text(0, 0, QStringLiteral("Reason"), f.header);
+    sheet.text(0, 1, QStringLiteral("Rejects"), f.header);
+    sheet.text(0, 2, QStringLiteral("Cumulative percentage"), f.header);
+    worksheet_set_column(ws, 0, 0, 18, nullptr);
+    worksheet_set_column(ws, 1, 2, 14, nullptr);
+    if (document.chart.isEmpty()) {
+        sheet.text(1, 0, QStringLiteral("Nothing to chart for the chosen parameters."));
+        return;
+    }
+    int row = 1;
+    for (const ChartBar &bar : document.chart) {
+        sheet.text(row, 0, bar.caption);
+        worksheet_write_number(ws, row, 1, bar.value, f.whole);
+        worksheet_write_number(ws, row, 2, bar.cumulativePercent / 100, f.percent);
+        ++row;
+    }
+    lxw_chart *chart = workbook_add_chart(book, LXW_CHART_COLUMN);
+    const QByteArray last = QByteArray::number(row);
+    lxw_chart_series *series = chart_add_series(chart, ("=Chart!$A$2:$A$" + last).constData(),
+                                                ("=Chart!$B$2:$B$" + last).constData());
+    chart_series_set_name(series, "Rejects");
+    chart_title_set_name(chart, document.layout.chart.title.toUtf8().constData());
+    chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
+    worksheet_insert_chart(ws, 1, 4, chart);
+}
 } // namespace
 
 void XlsxReport::write(const ReportDocument &document, const QString &path)
@@ -152,6 +190,7 @@ void XlsxReport::write(const ReportDocument &document, const QString &path)
             sheet.text(row, 0, line.text, f.bold);
         ++row;
     }
+    addChartSheet(book, document, f);
     const lxw_error error = workbook_close(book);
     if (error != LXW_NO_ERROR)
         throw ReportError(ReportError::Output, QStringLiteral("The workbook \"%1\" could not be written: %2")

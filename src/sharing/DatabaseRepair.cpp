@@ -162,7 +162,7 @@ bool copyTable(const Database &source, const Database &target, const QString &ta
 bool integrityOk(const Database &db)
 {
     try {
-        return db.scalar(QStringLiteral("PRAGMA integrity_check")).toString() == QLatin1String("ok");
+        return db.integrityCheck() == QLatin1String("ok");
     } catch (const DatabaseError &) {
         return false;
     }
@@ -170,7 +170,7 @@ bool integrityOk(const Database &db)
 
 void fill(const Database &source, Database &target, const QList<SchemaEntry> &schema, RebuildResult &result)
 {
-    target.exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
+    target.setForeignKeys(false);
     Transaction transaction(target);
     for (const SchemaEntry &entry : schema) {
         if (entry.type != QLatin1String("table"))

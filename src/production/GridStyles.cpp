@@ -40,3 +40,19 @@ GridStyles::Style GridStyles::of(const QString &text, bool positiveIsNegative)
         return Style::Negative;
     return Style::None;
 }
+
+QVariant GridStyles::look(int role, const LineCell &cell, const QString &text)
+{
+    switch (role) {
+    case Qt::TextAlignmentRole:
+        return QVariant((cell.textColumn ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+        if (cell.styled)
+            return foreground(of(text, cell.positiveIsNegative));
+        return cell.readOnly ? QVariant(QBrush(Qt::darkGray)) : QVariant();
+    case Qt::BackgroundRole:
+        return cell.styled ? background(of(text, cell.positiveIsNegative)) : QVariant();
+    default:
+        return {};
+    }
+}

@@ -63,30 +63,15 @@ QVariant RejectsModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const bool left = index.column() == TotalLeftColumn;
-    switch (role) {
-    case Qt::DisplayRole:
-    case Qt::EditRole:
-        return text(index.row(), index.column());
-    case Qt::TextAlignmentRole:
-        if (index.column() == JobNumberColumn || index.column() == DescriptionColumn)
-            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    case Qt::ForegroundRole:
-        if (left)
-            return GridStyles::foreground(GridStyles::of(text(index.row(), index.column()), true));
-        if (!m_sheet->mayEdit(index.row()))
-            return QBrush(Qt::darkGray);
-        return {};
-    case Qt::BackgroundRole:
-        if (left)
-            return GridStyles::background(GridStyles::of(text(index.row(), index.column()), true));
-        if (index.column() == RejectsColumn)
-            return QBrush(QColor(0xef, 0xf1, 0xf4));
-        return {};
-    default:
-        return {};
-    }
+    const int row = index.row(), column = index.column();
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return text(row, column);
+    if (role == Qt::BackgroundRole && column == RejectsColumn)
+        return QBrush(QColor(0xef, 0xf1, 0xf4));
+    const bool left = column == TotalLeftColumn;
+    return GridStyles::look(
+        role, {column == JobNumberColumn || column == DescriptionColumn, left, true, !m_sheet->mayEdit(row)},
+        left ? text(row, column) : QString());
 }
 
 QVariant RejectsModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -101,27 +101,14 @@ QVariant UnresolvedTicketsModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const bool remaining = index.column() == RemainingColumn;
-    switch (role) {
-    case Qt::DisplayRole:
-        return text(index.row(), index.column());
-    case Qt::TextAlignmentRole:
-        if (index.column() == JobNumberColumn || index.column() == DescriptionColumn)
-            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    case Qt::ForegroundRole:
-        if (remaining)
-            return GridStyles::foreground(GridStyles::of(text(index.row(), index.column()), false));
-        if (m_sheet->ticket(index.row()).protectedRecord)
-            return QBrush(Qt::darkGray);
-        return {};
-    case Qt::BackgroundRole:
-        if (remaining)
-            return GridStyles::background(GridStyles::of(text(index.row(), index.column()), false));
-        return {};
-    default:
-        return {};
-    }
+    const int row = index.row(), column = index.column();
+    if (role == Qt::DisplayRole)
+        return text(row, column);
+    const bool remaining = column == RemainingColumn;
+    return GridStyles::look(role,
+                            {column == JobNumberColumn || column == DescriptionColumn, remaining, false,
+                             m_sheet->ticket(row).protectedRecord},
+                            remaining ? text(row, column) : QString());
 }
 
 QVariant UnresolvedTicketsModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -4,6 +4,7 @@
 #include "production/QuantityFormat.h"
 #include "production/RejectsSheet.h"
 
+#include <QBrush>
 #include <QtTest>
 
 // Rejects by reason: which lines, what is left to assign and its style, reason entry,
@@ -97,6 +98,12 @@ void TestRejects::totalLeftAndItsStyle()
     const QString text = QuantityFormat::grouped(sheet.totalLeft(0), false);
     QCOMPARE(text, left);
     QCOMPARE(int(GridStyles::of(text, true)), style);
+    // the grid colours the styled cell by its text, whether or not its line may be changed
+    const GridStyles::LineCell cell{false, true, true, true};
+    QCOMPARE(GridStyles::look(Qt::BackgroundRole, cell, text),
+             GridStyles::background(GridStyles::Style(style)));
+    QCOMPARE(GridStyles::look(Qt::ForegroundRole, cell, text),
+             GridStyles::foreground(GridStyles::Style(style)));
     load();
     QCOMPARE(QuantityFormat::grouped(m_sheet->totalLeft(0), false), left);
 }
@@ -133,6 +140,12 @@ void TestRejects::protectedLineIsReadOnly()
     QVERIFY(!sheet.mayEdit(0));
     QVERIFY(!sheet.setReason(0, 1, QStringLiteral("5")).stored);
     QCOMPARE(stored(1), 0);
+    // its figures are gray in the grid, and stand right of the job and description
+    const GridStyles::LineCell figure{false, false, true, true};
+    QCOMPARE(GridStyles::look(Qt::ForegroundRole, figure, {}).value<QBrush>().color(), QColor(Qt::darkGray));
+    QCOMPARE(GridStyles::look(Qt::TextAlignmentRole, figure, {}),
+             QVariant(Qt::AlignRight | Qt::AlignVCenter));
+    QVERIFY(!GridStyles::look(Qt::ForegroundRole, {false, false, true, false}, {}).isValid());
 }
 
 void TestRejects::reasonChangedElsewhereIsReadAgain()

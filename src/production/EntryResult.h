@@ -24,6 +24,15 @@ struct EntryResult
         return {false, message, title, icon, MsgButtons::OkCancel};
     }
     static EntryResult refused(const QString &message) { return {false, message}; }
+    // A delete the database refused, with its reason and number.
+    static EntryResult deleteRefused(const KelvaraError &error)
+    {
+        return box(
+            QStringLiteral("This record cannot be deleted for the following reason:\n%1; Error Code: %2")
+                .arg(error.description())
+                .arg(error.number()),
+            QStringLiteral("Delete Error"), MsgIcon::Critical);
+    }
     static EntryResult failed(const KelvaraError &error)
     {
         EntryResult result{false,

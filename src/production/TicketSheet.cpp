@@ -246,11 +246,7 @@ EntryResult TicketSheet::deleteTicket(int row)
                   {{QStringLiteral("id"), m_tickets[row].id}});
         transaction.commit();
     } catch (const KelvaraError &error) {
-        EntryResult refusal = EntryResult::box(
-            QStringLiteral("This record cannot be deleted for the following reason:\n%1; Error Code: %2")
-                .arg(error.description())
-                .arg(error.number()),
-            QStringLiteral("Delete Error"), MsgIcon::Critical);
+        EntryResult refusal = EntryResult::deleteRefused(error);
         rereadAfterWrite();
         return refusal;
     }

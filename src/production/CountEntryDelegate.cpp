@@ -1,9 +1,12 @@
 #include "CountEntryDelegate.h"
 
-#include <QApplication>
-#include <QKeyEvent>
+#include "widgets/DataWindowParts.h"
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QTableView>
 
 QWidget *CountEntryDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
                                           const QModelIndex &) const
@@ -42,4 +45,16 @@ void CountEntryDelegate::discardEditor() const
         return;
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(m_editor, &escape);
+}
+
+CountEntryDelegate *CountEntryDelegate::installOn(QTableView *grid)
+{
+    auto *delegate = new CountEntryDelegate(grid);
+    grid->setItemDelegate(delegate);
+    DataWindowParts::setUpEntryGrid(grid, 16);
+    grid->setTabKeyNavigation(true);
+    QHeaderView *header = grid->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
+    header->setMinimumHeight(2 * grid->fontMetrics().height() + 12);
+    return delegate;
 }

@@ -5,6 +5,8 @@
 
 #include <QLineEdit>
 
+class QTableView;
+
 // The editor of a count cell: free text, so a supervisor can type "1200+350" or "12 * 48" and
 // the count entry rules work the number out when the cell is left.
 class CountEntryDelegate : public QStyledItemDelegate
@@ -13,6 +15,10 @@ class CountEntryDelegate : public QStyledItemDelegate
 
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    // Sets up a grid of counts (production counts, rejects by reason): this editor in every cell,
+    // typing edits, Tab moves between cells, and the column headers wrap onto two lines.
+    static CountEntryDelegate *installOn(QTableView *grid);
 
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                           const QModelIndex &index) const override;

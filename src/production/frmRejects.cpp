@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -54,13 +53,7 @@ void frmRejects::buildUi()
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("Table1"));
     m_table->setModel(m_model);
-    m_delegate = new CountEntryDelegate(m_table);
-    m_table->setItemDelegate(m_delegate);
-    DataWindowParts::setUpEntryGrid(m_table, 16);
-    m_table->setTabKeyNavigation(true);
-    QHeaderView *header = m_table->horizontalHeader();
-    header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
-    header->setMinimumHeight(2 * m_table->fontMetrics().height() + 12);
+    m_delegate = CountEntryDelegate::installOn(m_table);
     setDesignWidths(m_table);
     addGrid(m_table, QStringLiteral("Rejects"));
 

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QSqlQuery>
 #include <array>
+#include <optional>
 #include <random>
 
 namespace {
@@ -297,14 +298,10 @@ private:
         for (const Line &held : m_heldLines) {
             if (held.dayIndex > kDays - 4)
                 continue;
-            QSqlQuery ticket =
-                m_db.exec(QStringLiteral("SELECT [Hold Ticket ID], [Hold Quantity] FROM [Hold Table] "
-                                         "WHERE [Job ID] = :j"),
-                          {{QStringLiteral("j"), held.id}});
-            if (!ticket.next())
+            const std::optional<HoldTicket> ticket = holdTicketOf(held);
+            if (!ticket)
                 continue;
-            const qint64 ticketId = ticket.value(0).toLongLong();
-            const qint64 quantity = ticket.value(1).toLongLong();
+            const qint64 ticketId = ticket->id, quantity = ticket->quantity;
             const qint64 target = laterLineOfJob(held);
             const qint64 reworked = target ? quantity * between(40, 90) / 100 : 0;
             const qint64 rejected = chance(0.2) ? (quantity - reworked) / 2 : quantity - reworked;
@@ -319,10 +316,6 @@ private:
                 {{QStringLiteral("r"), quantity - reworked - rejected}, {QStringLiteral("t"), ticketId}});
         }
         m_db.execSaved(QStringLiteral("Update Disposal Status"));
-        m_db.exec(
-            QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
-                           "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
-                           "[Production Table].[Job ID]), 0)"));
     }
 
     // What the disposition window shows on a first start: recent tickets partly disposed of
@@ -333,14 +326,10 @@ private:
         for (const Line &held : m_heldLines) {
             if (held.dayIndex <= kDays - 4 || held.dayIndex >= kDays - 1 || !chance(0.5))
                 continue;
-            QSqlQuery ticket =
-                m_db.exec(QStringLiteral("SELECT [Hold Ticket ID], [Hold Quantity] FROM [Hold Table] "
-                                         "WHERE [Job ID] = :j"),
-                          {{QStringLiteral("j"), held.id}});
-            if (!ticket.next())
+            const std::optional<HoldTicket> ticket = holdTicketOf(held);
+            if (!ticket)
                 continue;
-            const qint64 ticketId = ticket.value(0).toLongLong();
-            const qint64 quantity = ticket.value(1).toLongLong();
+            const qint64 ticketId = ticket->id, quantity = ticket->quantity;
             const qint64 target = laterLineOfJob(held);
             const qint64 reworked = target ? quantity * between(20, 50) / 100 : 0;
             const qint64 rejected = quantity * between(5, 25) / 100;
@@ -368,10 +357,6 @@ private:
                     .arg(reason)
                     .arg(booked));
         }
-        m_db.exec(
-            QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
-                           "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
-                           "[Production Table].[Job ID]), 0)"));
     }
 
     // The monitor counts every shot, so it includes the parts that came back from rework; with it
@@ -380,8 +365,26 @@ private:
     void balanceMonitorCounts()
     {
         m_db.exec(
+            QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
+                           "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
+                           "[Production Table].[Job ID]), 0)"));
+        m_db.exec(
             QStringLiteral("UPDATE [Production Table] SET [Matec Count] = [Matec Count] - [From Rework] "
                            "WHERE [From Rework] <> 0"));
+    }
+
+    struct HoldTicket
+    {
+        qint64 id = 0, quantity = 0;
+    };
+    std::optional<HoldTicket> holdTicketOf(const Line &held)
+    {
+        QSqlQuery ticket = m_db.exec(
+            QStringLiteral("SELECT [Hold Ticket ID], [Hold Quantity] FROM [Hold Table] WHERE [Job ID] = :j"),
+            {{QStringLiteral("j"), held.id}});
+        if (!ticket.next())
+            return std::nullopt;
+        return HoldTicket{ticket.value(0).toLongLong(), ticket.value(1).toLongLong()};
     }
 
     qint64 laterLineOfJob(const Line &held) const

@@ -18,7 +18,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# Paths below the checkout are hashed relative to it, so another clone reuses the compiler cache.
-export CCACHE_BASEDIR="$PWD"
+# Paths below the checkout are hashed relative to it, and the build folder is left out of the hash
+# (it is in the debug information), so another clone or worktree reuses the compiler cache.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build build -j2

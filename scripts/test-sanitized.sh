@@ -5,7 +5,7 @@
 # Needs what scripts/setup.sh installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export CCACHE_BASEDIR="$PWD"
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake -S . -B build-asan -DKELVARA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
   -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build build-asan -j2

@@ -1,5 +1,6 @@
 #include "DispositionSheet.h"
 
+#include "CountRange.h"
 #include "QuantityEntry.h"
 
 #include "foundation/Database.h"
@@ -244,6 +245,8 @@ EntryResult DispositionSheet::change(int row, const std::function<EntryResult(Bo
         moveRejects(*stored, next);
         recalcHoldRemaining();
         transaction.commit();
+    } catch (const CountRangeError &error) {
+        return EntryResult::refused(error.description());
     } catch (const KelvaraError &error) {
         return EntryResult::failed(error);
     }
@@ -259,10 +262,16 @@ void DispositionSheet::moveRejects(const Booking &from, const Booking &to)
     auto add = [&](int reason, qint64 delta) {
         if (reason <= 0 || reason > 10 || delta == 0)
             return;
-        m_db.exec(
-            QStringLiteral("UPDATE [Production Table] SET %1 = COALESCE(%1, 0) + :d WHERE [Job ID] = :j")
-                .arg(reasonField(reason)),
-            {{QStringLiteral("d"), delta}, {QStringLiteral("j"), jobId}});
+        const qint64 total = m_db.scalar(QStringLiteral("SELECT COALESCE(%1, 0) FROM [Production Table] "
+                                                        "WHERE [Job ID] = :j")
+                                             .arg(reasonField(reason)),
+                                         {{QStringLiteral("j"), jobId}})
+                                 .toLongLong() +
+                             delta;
+        CountRange::check(total, QStringLiteral("the line's %1 rejects").arg(reasonNames().at(reason)));
+        m_db.exec(QStringLiteral("UPDATE [Production Table] SET %1 = :t WHERE [Job ID] = :j")
+                      .arg(reasonField(reason)),
+                  {{QStringLiteral("t"), total}, {QStringLiteral("j"), jobId}});
     };
     if (from.reason == to.reason) {
         add(to.reason, to.rejects - from.rejects);
@@ -289,6 +298,7 @@ void DispositionSheet::recalcHoldRemaining()
                 summary.value(QStringLiteral("TotRejects")).toLongLong();
     }
     summary.finish();
+    CountRange::check(quantity - total, QStringLiteral("the ticket's Hold Remaining"));
     m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :t"),
               {{QStringLiteral("r"), quantity - total}, {QStringLiteral("t"), ticket.ticketId}});
 }

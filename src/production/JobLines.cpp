@@ -246,9 +246,18 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
         return std::nullopt;
     const QList<JobLine> before = of(*next);
     // A closed (protected) date-shift must not change, so its lines keep their beginning counts.
-    // An ending count of 0 was never typed: it is no reading to carry.
+    // An ending count of 0 was never typed: it is no reading to carry. A line that a posting
+    // brought over and that nobody has counted since (its ending still its beginning, no Mattec
+    // count, no tickets) moves with the carried count, so that it reads 0 as it did.
     m_db.exec(QStringLiteral(
-                  "UPDATE [Production Table] AS n SET [Beginning Count] = p.[Ending Count] "
+                  "UPDATE [Production Table] AS n SET [Beginning Count] = p.[Ending Count], "
+                  "[Ending Count] = CASE WHEN n.[Ending Count] = n.[Beginning Count] "
+                  "AND n.[Ending Count] <> 0 AND n.[Matec Count] = 0 "
+                  "AND NOT EXISTS (SELECT 1 FROM [Transfer Table] t WHERE t.[Job ID] = n.[Job ID]) "
+                  "AND NOT EXISTS (SELECT 1 FROM [Hold Table] h WHERE h.[Job ID] = n.[Job ID]) "
+                  "AND NOT EXISTS (SELECT 1 FROM [Hold Distribution] d "
+                  "WHERE d.[Job ID] = n.[Job ID] OR d.[To Job ID] = n.[Job ID]) "
+                  "THEN p.[Ending Count] ELSE n.[Ending Count] END "
                   "FROM [Production Table] AS p "
                   "WHERE p.[Date] = :dt AND p.[Shift] = :sh AND n.[Date] = :nextDt AND n.[Shift] = :nextSh "
                   "AND p.[Machine Number] = n.[Machine Number] AND p.[Job Number] = n.[Job Number] "

@@ -292,86 +292,140 @@ QString trigger(const QString &name, const QString &event, const QString &when, 
         .arg(name, event, when, refusal(message));
 }
 
-QStringList productionColumns()
+// The columns of a table as its definition holds them, so that a column added to a table is
+// protected without anyone having to list it again.
+QStringList tableColumns(const Database &db, const QString &table)
 {
-    QStringList columns{"Job ID",
-                        "Date",
-                        "Shift",
-                        "Machine Number",
-                        "Job Number",
-                        "Job Description",
-                        "Beginning Count",
-                        "Ending Count",
-                        "Matec Count",
-                        "From Rework",
-                        "Transfer Quantity",
-                        "Rejects"};
-    for (int i = 1; i <= 10; ++i)
-        columns << QStringLiteral("RejectReason%1").arg(i);
+    QSqlQuery query = db.exec(QStringLiteral("SELECT name FROM pragma_table_info(:table) ORDER BY cid"),
+                              {{QStringLiteral("table"), table}});
+    QStringList columns;
+    while (query.next())
+        columns << query.value(0).toString();
     return columns;
 }
 
-// What the database itself refuses on a protected date-shift, so that no workstation and no
-// statement can get round the protection. Only the flag of a protected line may change (the
-// saved query "Set Protection" is the one writer of it).
-QList<QPair<QString, QString>> protectionTriggers()
+// A protected table, its counter key, and the columns that are bookkeeping rather than record:
+// the protection flag itself (written by "Set Protection") and the reject report's [Printed]
+// mark, which the update report sets on rows of protected date-shifts as well.
+struct ProtectedTable
 {
-    const QString lineMessage =
-        QStringLiteral("The lines of a protected date-shift cannot be changed or deleted.");
-    const QString ticketMessage =
-        QStringLiteral("The tickets of a protected date-shift cannot be added, changed or deleted.");
-    const QString distributionMessage = QStringLiteral(
-        "The hold distribution of a protected date-shift cannot be added, changed or deleted.");
-    const QString transferColumns =
-        anyChanged({"Transfer ID", "Job ID", "Transfer Number", "Transfer Quantity"});
-    const QString holdColumns = anyChanged(
-        {"Hold Ticket ID", "Job ID", "Hold Ticket Number", "Hold Quantity", "Hold Remaining", "Disposed of"});
-    const QString distributionColumns =
-        anyChanged({"Distribution ID", "Hold Ticket ID", "Job ID", "To Job ID", "Hold Ticket Number",
-                    "Reworked Quantity", "Rejects", "Reject Reason", "Printed", "When Added"});
-    const auto ticketTriggers = [&](const QString &prefix, const QString &table, const QString &columns,
-                                    const std::function<QString(const QString &)> &isProtected,
-                                    const QString &message) {
-        return QList<QPair<QString, QString>>{
-            {prefix + QStringLiteral(" Insert"),
-             trigger(prefix + QStringLiteral(" Insert"), QStringLiteral("INSERT ON [%1]").arg(table),
-                     isProtected(QStringLiteral("NEW")), message)},
-            {prefix + QStringLiteral(" Update"),
-             trigger(prefix + QStringLiteral(" Update"), QStringLiteral("UPDATE ON [%1]").arg(table),
-                     columns + QStringLiteral(" AND (") + isProtected(QStringLiteral("OLD")) +
-                         QStringLiteral(" OR ") + isProtected(QStringLiteral("NEW")) + QStringLiteral(")"),
-                     message)},
-            {prefix + QStringLiteral(" Delete"),
-             trigger(prefix + QStringLiteral(" Delete"), QStringLiteral("DELETE ON [%1]").arg(table),
-                     isProtected(QStringLiteral("OLD")), message)},
-        };
-    };
+    QString prefix, table, key, message;
+    QStringList bookkeeping;
+    std::function<QString(const QString &)> isProtected; // of a row alias: OLD, NEW or a table alias
+};
+
+// A row that holds the key: a REPLACE that took it would delete that row without any delete
+// trigger, so a new row may not take the key of a protected row, nor a key move onto one.
+QString keyTaken(const ProtectedTable &table, const QString &key)
+{
+    return QStringLiteral("EXISTS (SELECT 1 FROM [%1] AS taken WHERE taken.[%2] = %3 AND %4)")
+        .arg(table.table, table.key, key, table.isProtected(QStringLiteral("taken")));
+}
+
+QString recordColumnsChanged(const Database &db, const ProtectedTable &table)
+{
+    QStringList columns = tableColumns(db, table.table);
+    for (const QString &column : table.bookkeeping)
+        columns.removeAll(column);
+    return anyChanged(columns);
+}
+
+QString keyMoved(const ProtectedTable &table)
+{
+    return QStringLiteral("(OLD.[%1] IS NOT NEW.[%1] AND %2)")
+        .arg(table.key, keyTaken(table, QStringLiteral("NEW.[%1]").arg(table.key)));
+}
+
+QList<ProtectedTable> protectedTables()
+{
     const auto ticketLine = [](const QString &row) {
         return lineProtected(row + QStringLiteral(".[Job ID]"));
     };
-
-    QList<QPair<QString, QString>> triggers{
-        {QStringLiteral("Protect Line Insert"),
-         trigger(QStringLiteral("Protect Line Insert"), QStringLiteral("INSERT ON [Production Table]"),
-                 dateShiftProtected(QStringLiteral("NEW")),
-                 QStringLiteral("No line can be added to a protected date-shift."))},
-        {QStringLiteral("Protect Line Update"),
-         trigger(QStringLiteral("Protect Line Update"), QStringLiteral("UPDATE ON [Production Table]"),
-                 QStringLiteral("(OLD.[Protected Record] <> 0 AND ") + anyChanged(productionColumns()) +
-                     QStringLiteral(
-                         ") OR ((OLD.[Date] IS NOT NEW.[Date] OR OLD.[Shift] IS NOT NEW.[Shift]) AND ") +
-                     dateShiftProtected(QStringLiteral("NEW")) + QStringLiteral(")"),
-                 lineMessage)},
-        {QStringLiteral("Protect Line Delete"),
-         trigger(QStringLiteral("Protect Line Delete"), QStringLiteral("DELETE ON [Production Table]"),
-                 QStringLiteral("OLD.[Protected Record] <> 0"), lineMessage)},
+    const QString ticketMessage =
+        QStringLiteral("The tickets of a protected date-shift cannot be added, changed or deleted.");
+    return {
+        {QStringLiteral("Protect Line"),
+         QStringLiteral("Production Table"),
+         QStringLiteral("Job ID"),
+         QStringLiteral("The lines of a protected date-shift cannot be changed or deleted."),
+         {QStringLiteral("Protected Record")},
+         [](const QString &row) { return row + QStringLiteral(".[Protected Record] <> 0"); }},
+        {QStringLiteral("Protect Transfer"),
+         QStringLiteral("Transfer Table"),
+         QStringLiteral("Transfer ID"),
+         ticketMessage,
+         {},
+         ticketLine},
+        {QStringLiteral("Protect Hold"),
+         QStringLiteral("Hold Table"),
+         QStringLiteral("Hold Ticket ID"),
+         ticketMessage,
+         {},
+         ticketLine},
+        {QStringLiteral("Protect Distribution"),
+         QStringLiteral("Hold Distribution"),
+         QStringLiteral("Distribution ID"),
+         QStringLiteral(
+             "The hold distribution of a protected date-shift cannot be added, changed or deleted."),
+         {QStringLiteral("Printed")},
+         distributionProtected},
     };
-    triggers << ticketTriggers(QStringLiteral("Protect Transfer"), QStringLiteral("Transfer Table"),
-                               transferColumns, ticketLine, ticketMessage);
-    triggers << ticketTriggers(QStringLiteral("Protect Hold"), QStringLiteral("Hold Table"), holdColumns,
-                               ticketLine, ticketMessage);
-    triggers << ticketTriggers(QStringLiteral("Protect Distribution"), QStringLiteral("Hold Distribution"),
-                               distributionColumns, distributionProtected, distributionMessage);
+}
+
+QList<QPair<QString, QString>> namedTrigger(const QString &name, const QString &event, const QString &when,
+                                            const QString &message)
+{
+    return {{name, trigger(name, event, when, message)}};
+}
+
+// A line: no line is added to a protected date-shift or moved into one, and a protected line
+// changes only its flag.
+QList<QPair<QString, QString>> lineTriggers(const Database &db, const ProtectedTable &line)
+{
+    const QString on = QStringLiteral(" ON [%1]").arg(line.table);
+    return namedTrigger(line.prefix + QStringLiteral(" Insert"), QStringLiteral("INSERT") + on,
+                        dateShiftProtected(QStringLiteral("NEW")),
+                        QStringLiteral("No line can be added to a protected date-shift.")) +
+           namedTrigger(line.prefix + QStringLiteral(" Replace"), QStringLiteral("INSERT") + on,
+                        keyTaken(line, QStringLiteral("NEW.[%1]").arg(line.key)), line.message) +
+           namedTrigger(line.prefix + QStringLiteral(" Update"), QStringLiteral("UPDATE") + on,
+                        QStringLiteral("(OLD.[Protected Record] <> 0 AND ") + recordColumnsChanged(db, line) +
+                            QStringLiteral(") OR ((OLD.[Date] IS NOT NEW.[Date] OR OLD.[Shift] IS NOT "
+                                           "NEW.[Shift]) AND ") +
+                            dateShiftProtected(QStringLiteral("NEW")) + QStringLiteral(") OR ") +
+                            keyMoved(line),
+                        line.message) +
+           namedTrigger(line.prefix + QStringLiteral(" Delete"), QStringLiteral("DELETE") + on,
+                        line.isProtected(QStringLiteral("OLD")), line.message);
+}
+
+// A ticket or distribution row: nothing is added to, changed on or deleted from a protected line.
+QList<QPair<QString, QString>> ticketTriggers(const Database &db, const ProtectedTable &ticket)
+{
+    const QString on = QStringLiteral(" ON [%1]").arg(ticket.table);
+    return namedTrigger(ticket.prefix + QStringLiteral(" Insert"), QStringLiteral("INSERT") + on,
+                        ticket.isProtected(QStringLiteral("NEW")) + QStringLiteral(" OR ") +
+                            keyTaken(ticket, QStringLiteral("NEW.[%1]").arg(ticket.key)),
+                        ticket.message) +
+           namedTrigger(ticket.prefix + QStringLiteral(" Update"), QStringLiteral("UPDATE") + on,
+                        QStringLiteral("(") + recordColumnsChanged(db, ticket) + QStringLiteral(" AND (") +
+                            ticket.isProtected(QStringLiteral("OLD")) + QStringLiteral(" OR ") +
+                            ticket.isProtected(QStringLiteral("NEW")) + QStringLiteral(")) OR ") +
+                            keyMoved(ticket),
+                        ticket.message) +
+           namedTrigger(ticket.prefix + QStringLiteral(" Delete"), QStringLiteral("DELETE") + on,
+                        ticket.isProtected(QStringLiteral("OLD")), ticket.message);
+}
+
+// What the database itself refuses on a protected date-shift, so that no workstation and no
+// statement (REPLACE included) can get round the protection. The column lists come from the
+// tables as they are, so the triggers are made after the tables.
+QList<QPair<QString, QString>> protectionTriggers(const Database &db)
+{
+    const QList<ProtectedTable> tables = protectedTables();
+    QList<QPair<QString, QString>> triggers = lineTriggers(db, tables.first());
+    for (qsizetype i = 1; i < tables.size(); ++i)
+        triggers << ticketTriggers(db, tables.at(i));
     return triggers;
 }
 
@@ -439,7 +493,7 @@ void Schema::create(Database &db)
         db.exec(sql);
     for (const QString &sql : indexStatements())
         db.exec(sql);
-    for (const auto &[name, sql] : protectionTriggers())
+    for (const auto &[name, sql] : protectionTriggers(db))
         db.exec(sql);
     seedSavedQueries(db);
     db.exec(QStringLiteral("INSERT INTO [CompanyInfo] ([CompanyName]) VALUES (NULL)"));
@@ -448,7 +502,7 @@ void Schema::create(Database &db)
 
 bool Schema::protectionCurrent(const Database &db)
 {
-    for (const auto &[name, sql] : protectionTriggers()) {
+    for (const auto &[name, sql] : protectionTriggers(db)) {
         QSqlQuery query = db.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'trigger' "
                                                  "AND name = :name"),
                                   {{QStringLiteral("name"), name}});
@@ -468,7 +522,7 @@ void Schema::ensureProtection(Database &db)
     if (protectionCurrent(db))
         return;
     Transaction transaction(db);
-    for (const auto &[name, sql] : protectionTriggers()) {
+    for (const auto &[name, sql] : protectionTriggers(db)) {
         db.exec(QStringLiteral("DROP TRIGGER IF EXISTS [%1]").arg(name));
         db.exec(sql);
     }

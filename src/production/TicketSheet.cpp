@@ -1,5 +1,6 @@
 #include "TicketSheet.h"
 
+#include "CountRange.h"
 #include "QuantityEntry.h"
 
 #include "foundation/Database.h"
@@ -204,6 +205,9 @@ EntryResult TicketSheet::write(int row, const QString &field, const QVariant &va
         if (m_kind.hasRemaining)
             recomputeRemaining(ticket.id);
         transaction.commit();
+    } catch (const CountRangeError &error) {
+        rereadAfterWrite();
+        return EntryResult::refused(error.description());
     } catch (const KelvaraError &error) {
         return EntryResult::failed(error);
     }
@@ -215,12 +219,17 @@ void TicketSheet::recomputeRemaining(qint64 ticketId)
 {
     // What is still on hold is the quantity less what the ticket's distribution rows already
     // reworked or rejected; a ticket with parts left is no longer disposed of.
-    m_db.exec(
-        QStringLiteral(
-            "UPDATE [Hold Table] SET [Hold Remaining] = [Hold Quantity] - COALESCE((SELECT "
-            "SUM(COALESCE(d.[Reworked Quantity], 0) + COALESCE(d.[Rejects], 0)) FROM [Hold Distribution] d "
-            "WHERE d.[Hold Ticket ID] = [Hold Table].[Hold Ticket ID]), 0) WHERE [Hold Ticket ID] = :id"),
-        {{QStringLiteral("id"), ticketId}});
+    const qint64 remaining =
+        m_db.scalar(
+                QStringLiteral("SELECT [Hold Quantity] - COALESCE((SELECT SUM(COALESCE(d.[Reworked "
+                               "Quantity], 0) + COALESCE(d.[Rejects], 0)) FROM [Hold Distribution] d WHERE "
+                               "d.[Hold Ticket ID] = h.[Hold Ticket ID]), 0) FROM [Hold Table] h "
+                               "WHERE h.[Hold Ticket ID] = :id"),
+                {{QStringLiteral("id"), ticketId}})
+            .toLongLong();
+    CountRange::check(remaining, QStringLiteral("the ticket's Hold Remaining"));
+    m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :id"),
+              {{QStringLiteral("r"), remaining}, {QStringLiteral("id"), ticketId}});
     m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 0 WHERE [Hold Ticket ID] = :id AND "
                              "[Hold Remaining] <> 0"),
               {{QStringLiteral("id"), ticketId}});

@@ -4,6 +4,7 @@
 #include "ReportRun.h"
 #include "ReportTypes.h"
 #include "foundation/Database.h"
+#include "foundation/SecurityLevel.h"
 #include "foundation/Session.h"
 #include "reports/engine/ReportExport.h"
 #include "sharing/CurrentUsersFile.h"
@@ -170,7 +171,8 @@ int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) c
         QSqlQuery user = db->exec(QStringLiteral("SELECT [User Name], [Security Level] FROM [Security Table]"
                                                  " WHERE [UserName] = :u"),
                                   {{QStringLiteral("u"), session.identity().userName()}});
-        if (!user.next()) {
+        // A level other than exactly A to D (an older database's "Cx") grants nothing.
+        if (!user.next() || !isSecurityLevel(user.value(1).toString())) {
             err << QStringLiteral("The login %1 is not an authorized user of %2.")
                        .arg(session.identity().userName(), path)
                 << '\n';

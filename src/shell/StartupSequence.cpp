@@ -2,6 +2,7 @@
 
 #include "foundation/Database.h"
 #include "foundation/Pause.h"
+#include "foundation/SecurityLevel.h"
 #include "foundation/Session.h"
 #include "production/Schema.h"
 #include "sharing/LockFile.h"
@@ -203,8 +204,7 @@ bool StartupSequence::login(const Database &db, QString &greeting)
     const QSqlRecord row = query.record();
     const QString level = row.value(QStringLiteral("Security Level")).toString();
     // An unknown level must not fall through to the widest menus: the login is refused.
-    if (!QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")}
-             .contains(level.left(1))) {
+    if (!isSecurityLevel(level)) {
         m_session.prompter().tell(
             QStringLiteral("Your security level \u201C%1\u201D is not one of A, B, C or D. Ask "
                            "a Quality Assurance Manager to correct it in Security Settings.")
@@ -212,7 +212,7 @@ bool StartupSequence::login(const Database &db, QString &greeting)
             QStringLiteral("Security Access Problem"), MsgIcon::Critical);
         return false;
     }
-    m_session.securityLevel = level.left(1);
+    m_session.securityLevel = level;
     m_session.userFullName = row.value(QStringLiteral("User Name")).toString();
     greeting += QStringLiteral(", ") + m_session.userFullName;
     return true;

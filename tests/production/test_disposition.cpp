@@ -23,6 +23,8 @@ private slots:
     void noChangeRunsNoDisposalStatus();
     void badQuantitiesAreRefused_data();
     void badQuantitiesAreRefused();
+    void runningTotalsStayInRange_data();
+    void runningTotalsStayInRange();
     void twoWorkstationsKeepEachOthersBookings();
     void ticketsSharingANumberKeepTheirOwnRows();
 
@@ -227,6 +229,52 @@ void TestDisposition::badQuantitiesAreRefused()
     QCOMPARE(sheet.distribution(row).rejects, 2);
     QCOMPARE(reason(10), 9);
     QCOMPARE(remaining(m_ticket), 98);
+}
+
+// Two rows of the ticket: the second may not take the line's reason total (7 before) or the
+// ticket's Hold Remaining (100 less both rows) past the range of the count fields.
+void TestDisposition::runningTotalsStayInRange_data()
+{
+    QTest::addColumn<bool>("rejects"); // else reworked
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("reason total at the limit") << true << "2147483600"
+                                               << "40" << true;
+    QTest::newRow("reason total one past") << true << "2147483600"
+                                           << "41" << false;
+    QTest::newRow("two rows of 2,000,000,000") << true << "2000000000"
+                                               << "2000000000" << false;
+    QTest::newRow("Hold Remaining at the limit") << false << "2147483647"
+                                                 << "100" << true;
+    QTest::newRow("Hold Remaining one past") << false << "2147483647"
+                                             << "101" << false;
+}
+
+void TestDisposition::runningTotalsStayInRange()
+{
+    QFETCH(bool, rejects);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, stored);
+    DispositionSheet &sheet = open(m_ticket);
+    int row = -1;
+    QVERIFY(sheet.addDistribution(kNow, &row).stored);
+    QVERIFY((rejects ? sheet.setRejects(row, first) : sheet.setReworked(row, first)).stored);
+    QVERIFY(sheet.addDistribution(kNow, &row).stored);
+    const qint64 reasonBefore = reason(10);
+    const qint64 remainingBefore = remaining(m_ticket);
+
+    const EntryResult result = rejects ? sheet.setRejects(row, second) : sheet.setReworked(row, second);
+
+    QCOMPARE(result.stored, stored);
+    const qint64 added = stored ? second.toLongLong() : 0;
+    QCOMPARE(reason(10), reasonBefore + (rejects ? added : 0));
+    QCOMPARE(remaining(m_ticket), remainingBefore - added);
+    QCOMPARE(value(QStringLiteral("SELECT SUM([Rejects] + [Reworked Quantity]) FROM [Hold Distribution]")),
+             first.toLongLong() + added);
+    if (!stored)
+        QVERIFY(result.message.contains(QStringLiteral("2,147,483,647")));
 }
 
 void TestDisposition::twoWorkstationsKeepEachOthersBookings()

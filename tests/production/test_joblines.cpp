@@ -23,6 +23,8 @@ private slots:
     void postToNextShift();
     void postCarriesOnlyCountedLastLines();
     void postLeavesProtectedLinesAlone();
+    void repostMovesUncountedBroughtLines_data();
+    void repostMovesUncountedBroughtLines();
     void removeRefusesReferencedLines_data();
     void removeRefusesReferencedLines();
     void quantityText();
@@ -206,6 +208,52 @@ void TestJobLines::postLeavesProtectedLinesAlone()
     QCOMPARE(linesText({kMonday, 1}), QStringLiteral("1:A-100:1000/0/0"));
     QVERIFY(posting->added.isEmpty());
     QVERIFY(posting->summary().contains(QStringLiteral("is protected")));
+}
+
+// Post, correct the ending count, post again: the line the first posting brought over moves
+// with the count until somebody counts it.
+void TestJobLines::repostMovesUncountedBroughtLines_data()
+{
+    QTest::addColumn<QString>("since"); // what happened to the brought line between the postings
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("not counted since") << "nothing"
+                                       << "1:A-100:443000/443000/0";
+    QTest::newRow("ending counted") << "ending"
+                                    << "1:A-100:443000/443500/0";
+    QTest::newRow("Mattec count") << "mattec"
+                                  << "1:A-100:443000/442680/40";
+    QTest::newRow("hold ticket") << "hold"
+                                 << "1:A-100:443000/442680/0";
+    QTest::newRow("transfer ticket") << "transfer"
+                                     << "1:A-100:443000/442680/0";
+    QTest::newRow("rework received") << "rework"
+                                     << "1:A-100:443000/442680/0";
+}
+
+void TestJobLines::repostMovesUncountedBroughtLines()
+{
+    QFETCH(QString, since);
+    QFETCH(QString, expected);
+    const Database &db = m_world->db;
+    const qint64 posted = line(kFriday, 3, 1, 0, 442680);
+    line(kMonday, 1, 2, 10, 0);
+    QVERIFY(m_lines->postToNextShift({kFriday, 3}));
+    const qint64 brought = m_lines->of({kMonday, 1}).first().jobId;
+    if (since == QStringLiteral("ending"))
+        QVERIFY(m_lines->setCount(brought, CountField::Ending, 443500, 442680));
+    else if (since == QStringLiteral("mattec"))
+        QVERIFY(m_lines->setCount(brought, CountField::Mattec, 40, 0));
+    else if (since == QStringLiteral("hold"))
+        Fixture::hold(db, brought, 77, 5);
+    else if (since == QStringLiteral("transfer"))
+        Fixture::transfer(db, brought, 78, 5);
+    else if (since == QStringLiteral("rework"))
+        Fixture::distribution(db, Fixture::hold(db, posted, 79, 5), brought, 5);
+
+    QVERIFY(m_lines->setCount(posted, CountField::Ending, 443000, 442680));
+    QVERIFY(m_lines->postToNextShift({kFriday, 3}));
+
+    QCOMPARE(linesText({kMonday, 1}), expected + QStringLiteral(" 2:A-100:10/0/0"));
 }
 
 void TestJobLines::removeRefusesReferencedLines_data()

@@ -4,6 +4,7 @@
 #include "production/Schema.h"
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtTest>
 
 // The database's own protection: what it refuses on a protected date-shift, what it lets
@@ -19,12 +20,17 @@ private slots:
     void refusesWrites_data();
     void refusesWrites();
     void allowsFlagAndUnprotectedWrites();
+    void refusesReplace_data();
+    void refusesReplace();
+    void everyColumnIsProtected_data();
+    void everyColumnIsProtected();
     void disposalStatusSkipsProtectedTickets();
     void postingLeavesProtectedNextShiftAlone();
     void addsProtectionToAnOlderDatabase();
 
 private:
     QVariant value(const QString &sql) const { return m_world->db.scalar(sql); }
+    QString tablesText() const;
 
     std::unique_ptr<DatabaseWorld> m_world;
     qint64 m_closed = 0; // a line of the protected date-shift
@@ -96,7 +102,6 @@ void TestProtection::refusesWrites_data()
            "SELECT [Hold Ticket ID], (SELECT MIN([Job ID]) FROM [Production Table]), 1 "
            "FROM [Hold Table] WHERE [Hold Ticket Number] = 7002"
         << distribution;
-    QTest::newRow("distribution printed") << "UPDATE [Hold Distribution] SET [Printed] = 1" << distribution;
     QTest::newRow("distribution deleted") << "DELETE FROM [Hold Distribution]" << distribution;
 }
 
@@ -131,6 +136,9 @@ void TestProtection::allowsFlagAndUnprotectedWrites()
     db.exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 950 WHERE [Shift] = 2"));
     Fixture::line(db, kMonday, 2, 2, kJob);
     Fixture::distribution(db, m_openTicket, QVariant(), 0, 3, 2);
+    // The reject report's printed mark is bookkeeping, not record.
+    db.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Printed] = 1"));
+    QCOMPARE(value("SELECT count(*) FROM [Hold Distribution] WHERE [Printed] = 0").toInt(), 0);
     // Clearing the protection makes the lines writable again.
     db.execSaved(
         QStringLiteral("Set Protection"),
@@ -138,6 +146,136 @@ void TestProtection::allowsFlagAndUnprotectedWrites()
     db.exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 600 WHERE [Shift] = 1"));
     QCOMPARE(value("SELECT [Ending Count] FROM [Production Table] WHERE [Shift] = 1").toInt(), 600);
     QCOMPARE(value("SELECT count(*) FROM [Production Table]").toInt(), 3);
+}
+
+namespace {
+const QStringList kProtectedTables{QStringLiteral("Production Table"), QStringLiteral("Transfer Table"),
+                                   QStringLiteral("Hold Table"), QStringLiteral("Hold Distribution")};
+// The key and a row of the protected date-shift ("closed") or of the open one, per table.
+const QMap<QString, QPair<QString, QString>> kRows{
+    {QStringLiteral("Production Table"), {QStringLiteral("Job ID"), QStringLiteral("[Shift] = %1")}},
+    {QStringLiteral("Transfer Table"),
+     {QStringLiteral("Transfer ID"),
+      QStringLiteral("[Job ID] IN (SELECT [Job ID] FROM [Production Table] WHERE [Shift] = %1)")}},
+    {QStringLiteral("Hold Table"),
+     {QStringLiteral("Hold Ticket ID"),
+      QStringLiteral("[Job ID] IN (SELECT [Job ID] FROM [Production Table] WHERE [Shift] = %1)")}},
+    {QStringLiteral("Hold Distribution"),
+     {QStringLiteral("Distribution ID"),
+      QStringLiteral("[Hold Ticket ID] IN (SELECT [Hold Ticket ID] FROM [Hold Table] WHERE [Job ID] IN "
+                     "(SELECT [Job ID] FROM [Production Table] WHERE [Shift] = %1))")}}};
+
+QString keyOf(const QString &table, int shift)
+{
+    return QStringLiteral("(SELECT MIN([%1]) FROM [%2] WHERE %3)")
+        .arg(kRows[table].first, table, kRows[table].second.arg(shift));
+}
+} // namespace
+
+// Every row of the four tables, as text.
+QString TestProtection::tablesText() const
+{
+    QStringList rows;
+    for (const QString &table : kProtectedTables) {
+        QSqlQuery query = m_world->db.exec(QStringLiteral("SELECT * FROM [%1]").arg(table));
+        while (query.next()) {
+            QStringList values;
+            for (int i = 0; i < query.record().count(); ++i)
+                values << query.value(i).toString();
+            rows << table + QLatin1Char(':') + values.join(QLatin1Char('|'));
+        }
+    }
+    return rows.join(QLatin1Char('\n'));
+}
+
+// A REPLACE deletes the row whose key it takes without firing a delete trigger: a new row may
+// not take the key of a protected row, and a key may not move onto one.
+void TestProtection::refusesReplace_data()
+{
+    QTest::addColumn<QString>("sql");
+    DatabaseWorld world(QStringLiteral("C"));
+    for (const QString &table : kProtectedTables) {
+        const QString key = kRows[table].first;
+        const QString closed = keyOf(table, 1);
+        const QString copyOfOpen = QStringLiteral("SELECT %1, %2 FROM [%3] WHERE [%4] = %5")
+                                       .arg(closed, QStringLiteral("%1"), table, key, keyOf(table, 2));
+        QSqlQuery columns = world.db.exec(
+            QStringLiteral("SELECT group_concat('[' || name || ']', ', ') FROM pragma_table_info(:t) "
+                           "WHERE name <> :key"),
+            {{QStringLiteral("t"), table}, {QStringLiteral("key"), key}});
+        columns.next();
+        const QString others = columns.value(0).toString();
+        const QString into = QStringLiteral("[%1] ([%2], %3) ").arg(table, key, others);
+        QTest::newRow(qPrintable(table + QStringLiteral(": INSERT OR REPLACE")))
+            << QStringLiteral("INSERT OR REPLACE INTO ") + into + copyOfOpen.arg(others);
+        QTest::newRow(qPrintable(table + QStringLiteral(": REPLACE")))
+            << QStringLiteral("REPLACE INTO ") + into + copyOfOpen.arg(others);
+        QTest::newRow(qPrintable(table + QStringLiteral(": UPDATE OR REPLACE of the key")))
+            << QStringLiteral("UPDATE OR REPLACE [%1] SET [%2] = %3 WHERE [%2] = %4")
+                   .arg(table, key, closed, keyOf(table, 2));
+    }
+}
+
+void TestProtection::refusesReplace()
+{
+    QFETCH(QString, sql);
+    // An open transfer and an open distribution row to copy or move.
+    Fixture::transfer(m_world->db, m_open, 42, 7);
+    Fixture::distribution(m_world->db, m_openTicket, QVariant(), 0, 3, 2);
+    const QString before = tablesText();
+
+    const auto error = errorOf<DatabaseError>([&] { m_world->db.exec(sql); });
+
+    QVERIFY(error);
+    QCOMPARE(error->number(), DbErrors::Protected);
+    QCOMPARE(tablesText(), before);
+}
+
+// A change to any column of a protected row is refused; the table definition is the list, so a
+// column added later is covered too. Only the bookkeeping columns may change.
+void TestProtection::everyColumnIsProtected_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<bool>("refused");
+    DatabaseWorld world(QStringLiteral("C"));
+    for (const QString &table : kProtectedTables) {
+        QSqlQuery columns = world.db.exec(QStringLiteral("SELECT name FROM pragma_table_info(:t)"),
+                                          {{QStringLiteral("t"), table}});
+        while (columns.next()) {
+            const QString column = columns.value(0).toString();
+            const bool bookkeeping =
+                column == QStringLiteral("Protected Record") || column == QStringLiteral("Printed");
+            QTest::newRow(qPrintable(table + QStringLiteral(".") + column))
+                << table << column << !bookkeeping;
+        }
+    }
+}
+
+void TestProtection::everyColumnIsProtected()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, column);
+    QFETCH(bool, refused);
+    if (column == QStringLiteral("Protected Record"))
+        return; // its one writer is "Set Protection" (allowsFlagAndUnprotectedWrites)
+    const QString before = tablesText();
+    // Text gets a letter more, a number one more, a null a value.
+    const QString sql =
+        QStringLiteral("UPDATE [%1] SET [%2] = CASE WHEN typeof([%2]) = 'text' THEN [%2] || 'x' "
+                       "WHEN [%2] IS NULL THEN 1 ELSE [%2] + 1 END WHERE [%3] = %4")
+            .arg(table, column, kRows[table].first, keyOf(table, 1));
+
+    const auto error = errorOf<DatabaseError>([&] { m_world->db.exec(sql); });
+
+    if (!refused) {
+        QVERIFY(!error);
+        QVERIFY(tablesText() != before);
+        return;
+    }
+    QVERIFY(error);
+    QCOMPARE(error->number(), DbErrors::Protected);
+    QCOMPARE(tablesText(), before);
 }
 
 void TestProtection::disposalStatusSkipsProtectedTickets()
@@ -182,6 +320,7 @@ void TestProtection::addsProtectionToAnOlderDatabase()
         QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0");
     db.exec(QStringLiteral("DROP TRIGGER [Protect Line Update]"));
     db.exec(QStringLiteral("DROP TRIGGER [Protect Hold Delete]"));
+    db.exec(QStringLiteral("DROP TRIGGER [Protect Line Replace]"));
     db.exec(QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = :sql WHERE [Query Name] = "
                            "'Update Disposal Status'"),
             {{QStringLiteral("sql"), oldDisposal}});
@@ -194,6 +333,12 @@ void TestProtection::addsProtectionToAnOlderDatabase()
     const auto error = errorOf<DatabaseError>(
         [&] { db.exec(QStringLiteral("UPDATE [Production Table] SET [Matec Count] = 5")); });
     QVERIFY(error && error->number() == DbErrors::Protected);
+    const auto replaced = errorOf<DatabaseError>([&] {
+        db.exec(QStringLiteral("REPLACE INTO [Production Table] ([Job ID], [Date], [Shift]) "
+                               "VALUES (:id, '2026-12-09', 1)"),
+                {{QStringLiteral("id"), m_closed}});
+    });
+    QVERIFY(replaced && replaced->number() == DbErrors::Protected);
 
     // A text the site wrote itself stays.
     const QString siteText = QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE 0");

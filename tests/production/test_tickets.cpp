@@ -21,6 +21,7 @@ private slots:
     void cleanUpRemovesEmptyRows_data();
     void cleanUpRemovesEmptyRows();
     void holdRemainingKeepsWhatWasDisposed();
+    void holdRemainingStaysInRange();
     void protectedLineIsReadOnly();
     void refusedWriteKeepsTheText();
     void rowChangedElsewhereIsReadAgain();
@@ -190,6 +191,27 @@ void TestTickets::holdRemainingKeepsWhatWasDisposed()
                                    "WHERE [Hold Ticket Number] = 12"))
                  .toString(),
              QStringLiteral("5|0"));
+}
+
+void TestTickets::holdRemainingStaysInRange()
+{
+    // Disposed of beyond the ticket: 2,147,483,647 reworked on one, 2 x 2,000,000,000 on the other.
+    const qint64 edge = Fixture::hold(m_world->db, m_line, 13, 100);
+    Fixture::distribution(m_world->db, edge, QVariant(), 2147483647);
+    const qint64 past = Fixture::hold(m_world->db, m_line, 14, 100);
+    Fixture::distribution(m_world->db, past, QVariant(), 0, 2000000000, 4);
+    Fixture::distribution(m_world->db, past, QVariant(), 0, 2000000000, 4);
+    TicketSheet &tickets = sheet(true);
+    const QString remaining =
+        QStringLiteral("SELECT [Hold Quantity] || '|' || [Hold Remaining] FROM [Hold Table] "
+                       "WHERE [Hold Ticket Number] = %1");
+
+    QVERIFY(tickets.setQuantity(tickets.rowOfTicket(edge), QStringLiteral("0")).stored);
+    QCOMPARE(stored(remaining.arg(13)).toString(), QStringLiteral("0|-2147483647"));
+    const EntryResult refused = tickets.setQuantity(tickets.rowOfTicket(past), QStringLiteral("200"));
+    QVERIFY(!refused.stored);
+    QVERIFY(refused.message.contains(QStringLiteral("Hold Remaining")));
+    QCOMPARE(stored(remaining.arg(14)).toString(), QStringLiteral("100|100"));
 }
 
 void TestTickets::protectedLineIsReadOnly()

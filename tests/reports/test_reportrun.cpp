@@ -227,6 +227,22 @@ private slots:
         QCOMPARE(printedRejects(world.db), (QList<qint64>{5, 25, 30}));
     }
 
+    // The mark is the report's bookkeeping: rows of protected date-shifts are marked as well.
+    void markPrintedOverProtectedAndOpenLines()
+    {
+        DatabaseWorld world;
+        ReportFixture::fill(world.db); // rejects 20 on 08/11/1999 shift 1, 30 on 08/12/1999 shift 1
+        Fixture::protect(world.db, QDate(1999, 8, 11), 1);
+        world.db.exec(
+            QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Rejects], "
+                           "[Reject Reason], [Printed], [When Added]) SELECT [Hold Ticket ID], 9, 4, "
+                           "1, '2026-12-01 10:00:00' FROM [Hold Table] WHERE [Hold Ticket Number] = 904"));
+        ReportParmsSheet sheet = rejectSheet(0, true);
+        runner(world).run(sheet, [](const ReportDocument &, const QString &, int) {});
+        QCOMPARE(world.prompter.titles().last(), QStringLiteral("Mark as Printed?"));
+        QCOMPARE(printedRejects(world.db), (QList<qint64>{9, 20, 30}));
+    }
+
     void answeringNoMarksNothing()
     {
         DatabaseWorld world;

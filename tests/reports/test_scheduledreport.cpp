@@ -89,6 +89,7 @@ private slots:
         QTest::newRow("no database") << counts + " --database missing.mdb"
                                      << "" << 4;
         QTest::newRow("not authorized") << counts << "stranger" << 5;
+        QTest::newRow("level of an older database") << counts << "Cx" << 5;
     }
 
     void exitCodes()
@@ -107,6 +108,10 @@ private slots:
                 .write(world.clock.now(), QStringLiteral("Plant Supervisor"), QStringLiteral("Backup"));
         if (setUp == QLatin1String("stranger"))
             world.identity.set(QStringLiteral("stranger"));
+        if (setUp == QLatin1String("Cx")) {
+            world.db.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
+            world.db.exec(QStringLiteral("UPDATE [Security Table] SET [Security Level] = 'Cx'"));
+        }
         if (setUp == QLatin1String("corvix"))
             world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', '2210-05')"));
         QStringList args = arguments.split(' ');

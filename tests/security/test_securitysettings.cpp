@@ -23,6 +23,7 @@ private slots:
     void lastManagerIsKept();
     void accountsThatCanLogIn_data();
     void accountsThatCanLogIn();
+    void accountsSortWithoutCase();
 
 private:
     QString table() const;
@@ -139,28 +140,60 @@ void TestSecuritySettings::lastManagerIsKept()
     QCOMPARE(table(), before);
 }
 
+namespace {
+void writeText(const QString &path, const QString &text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toLocal8Bit());
+}
+} // namespace
+
+// The accounts offered, read through the directory from a password file and a shells file.
 void TestSecuritySettings::accountsThatCanLogIn_data()
 {
-    QTest::addColumn<QString>("shell");
-    QTest::addColumn<int>("userId");
+    QTest::addColumn<QString>("account"); // name:password:uid:gid:gecos:home:shell
     QTest::addColumn<bool>("offered");
 
-    QTest::newRow("person with bash") << "/bin/bash" << 1000 << true;
-    QTest::newRow("nologin") << "/usr/sbin/nologin" << 1001 << false;
-    QTest::newRow("false") << "/bin/false" << 1002 << false;
-    QTest::newRow("system account") << "/bin/sh" << 998 << false;
+    QTest::newRow("first personal id") << "ann:x:1000:1000:Ann Smith,Room 4,,:/home/ann:/bin/bash" << true;
+    QTest::newRow("system id") << "svc:x:999:999::/:/bin/bash" << false;
+    QTest::newRow("below the overflow id") << "bob:x:65533:100::/home/bob:/bin/bash" << true;
+    QTest::newRow("overflow id nobody") << "nobody:x:65534:65534:nobody:/nonexistent:/bin/bash" << false;
+    QTest::newRow("above the overflow id") << "cy:x:65535:100::/home/cy:/bin/bash" << true;
+    QTest::newRow("nologin") << "dan:x:1001:100::/home/dan:/usr/sbin/nologin" << false;
+    QTest::newRow("false") << "eve:x:1002:100::/home/eve:/bin/false" << false;
+    QTest::newRow("shell not listed") << "fay:x:1003:100::/home/fay:/usr/bin/tclsh" << false;
+    QTest::newRow("empty shell is /bin/sh") << "gus:x:1004:100::/home/gus:" << true;
+    QTest::newRow("the user running the program") << "jdoe:x:500:100::/home/jdoe:/bin/false" << true;
 }
 
 void TestSecuritySettings::accountsThatCanLogIn()
 {
-    QFETCH(QString, shell);
-    QFETCH(int, userId);
+    QFETCH(QString, account);
     QFETCH(bool, offered);
-    QCOMPARE(SystemUserDirectory::canLogIn(shell, userId), offered);
-    QCOMPARE(SystemUserDirectory::fullNameOf(QStringLiteral("Ann Smith,Room 4,,"), QStringLiteral("asmith")),
-             QStringLiteral("Ann Smith"));
-    QCOMPARE((NetworkUser{QStringLiteral("asmith"), QStringLiteral("Ann Smith"), 1000}.entryText()),
-             QStringLiteral("asmith\t(Ann Smith)"));
+    const QString passwd = m_world->file(QStringLiteral("passwd"));
+    const QString shells = m_world->file(QStringLiteral("shells"));
+    writeText(passwd, account + QStringLiteral("\n"));
+    writeText(shells, QStringLiteral("# /etc/shells: valid login shells\n/bin/sh\n/bin/bash\n"));
+
+    const QList<NetworkUser> users = SystemUserDirectory(QStringLiteral("jdoe"), passwd, shells).users();
+
+    QCOMPARE(users.size(), offered ? 1 : 0);
+    if (offered && account.startsWith(QStringLiteral("ann:")))
+        QCOMPARE(users.first().entryText(), QStringLiteral("ann\t(Ann Smith)"));
+}
+
+void TestSecuritySettings::accountsSortWithoutCase()
+{
+    const QString passwd = m_world->file(QStringLiteral("passwd"));
+    const QString shells = m_world->file(QStringLiteral("shells"));
+    writeText(passwd, QStringLiteral("Zed:x:1000:1::/:/bin/sh\nadam:x:1001:1::/:/bin/sh\n"
+                                     "Bob:x:1002:1::/:/bin/sh\nadam:x:1001:1::/:/bin/sh\n"));
+    writeText(shells, QStringLiteral("/bin/sh\n"));
+    QStringList logins;
+    for (const NetworkUser &user : SystemUserDirectory(QStringLiteral("jdoe"), passwd, shells).users())
+        logins << user.login;
+    QCOMPARE(logins, (QStringList{QStringLiteral("adam"), QStringLiteral("Bob"), QStringLiteral("Zed")}));
 }
 
 QTEST_GUILESS_MAIN(TestSecuritySettings)

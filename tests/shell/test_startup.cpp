@@ -219,6 +219,9 @@ void TestStartup::unknownLevelIsRefused_data()
     QTest::newRow("lower case") << "c";
     QTest::newRow("empty") << "";
     QTest::newRow("blank first") << " A";
+    QTest::newRow("C and more") << "Cx";
+    QTest::newRow("blank last") << "C ";
+    QTest::newRow("two levels") << "AB";
 }
 
 void TestStartup::unknownLevelIsRefused()

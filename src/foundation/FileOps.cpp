@@ -4,26 +4,72 @@
 
 #include <filesystem>
 
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+// Gives the file at path the mode and group of the file at model. The group is kept where this
+// account may set it (it belongs to that group); the mode always can be, the file being ours.
+QString takeAttributesOf(const QString &model, const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(model);
+    Q_UNUSED(path);
+    return {};
+#else
+    struct stat old
+    {
+    };
+    const QByteArray modelName = QFile::encodeName(model);
+    if (::stat(modelName.constData(), &old) != 0)
+        return {}; // nothing replaced: the new file keeps what it was made with
+    const QByteArray name = QFile::encodeName(path);
+    struct stat now
+    {
+    };
+    if (::stat(name.constData(), &now) == 0 && now.st_gid != old.st_gid)
+        (void)::chown(name.constData(), uid_t(-1), old.st_gid);
+    if (::chmod(name.constData(), old.st_mode & 07777) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return {};
+#endif
+}
+} // namespace
+
 bool FileOps::copy(const QString &from, const QString &to)
 {
-    return QFile::copy(from, to);
+    QFile file(from);
+    return file.copy(to) || fail(file.errorString());
 }
+
 bool FileOps::rename(const QString &from, const QString &to)
 {
-    return QFile::rename(from, to);
+    QFile file(from);
+    return file.rename(to) || fail(file.errorString());
 }
+
 bool FileOps::replace(const QString &from, const QString &to)
 {
+    const QString attributes = takeAttributesOf(to, from);
+    if (!attributes.isEmpty())
+        return fail(attributes);
     // The system's rename replaces the target atomically (MoveFileEx with replace on Windows).
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
                             std::filesystem::path(to.toStdU16String()), error);
-    return !error;
+    return !error || fail(QString::fromStdString(error.message()));
 }
+
 bool FileOps::remove(const QString &path)
 {
-    return QFile::remove(path);
+    QFile file(path);
+    return file.remove() || fail(file.errorString());
 }
+
 bool FileOps::exists(const QString &path) const
 {
     return QFile::exists(path);
@@ -32,5 +78,18 @@ bool FileOps::exists(const QString &path) const
 bool FileOps::moveToTrash(const QString &path)
 {
     QFile file(path);
-    return file.moveToTrash() || file.remove();
+    if (file.moveToTrash())
+        return true;
+    return fail(file.errorString().isEmpty() ? QStringLiteral("the trash cannot take the file")
+                                             : file.errorString());
+}
+
+bool FileOps::writeAt(const QString &path, qint64 offset, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(offset))
+        return fail(file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return fail(file.errorString());
+    return true;
 }

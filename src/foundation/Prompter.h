@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
@@ -12,6 +14,8 @@ struct PromptMessage
     QString title;
     MsgIcon icon = MsgIcon::None;
     MsgButtons buttons = MsgButtons::Ok;
+    // The button that Enter presses; the first one when not given.
+    std::optional<MsgAnswer> defaultAnswer = std::nullopt;
 };
 
 // Every message box of the program goes through a Prompter, so that tests can read each text the

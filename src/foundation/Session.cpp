@@ -42,9 +42,14 @@ void Session::resetDataForms()
     emit openDataFormsChanged(0);
 }
 
-void Session::writeErrorLog(const QString &message) const
+bool Session::writeErrorLog(const QString &message) const
 {
-    ErrorLog(paths(), clock()).write(networkUserName, message);
+    return ErrorLog(paths(), clock()).write(networkUserName, message);
+}
+
+QString Session::errorLogPath() const
+{
+    return ErrorLog(paths(), clock()).path();
 }
 
 void Session::showSeriousError(const QString &message)

@@ -69,7 +69,10 @@ public:
     QMap<QString, qint32> rejectsByLine;
 
     // The error log line and the "Serious Error" dialog; Cancel ends the program.
-    void writeErrorLog(const QString &message) const;
+    // False when the line could not be written.
+    bool writeErrorLog(const QString &message) const;
+    // Where the error log lines go.
+    QString errorLogPath() const;
     void showSeriousError(const QString &message);
 
     // Ends the program at once. The program's handler quits; tests record the request instead.

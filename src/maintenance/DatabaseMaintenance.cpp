@@ -78,42 +78,102 @@ void DatabaseMaintenance::setBusy(bool on) const
         m_hooks.busy(on);
 }
 
+QString DatabaseMaintenance::doneText(MaintenanceOperation operation)
+{
+    switch (operation) {
+    case MaintenanceOperation::Backup:
+        return QStringLiteral("The backup was made");
+    case MaintenanceOperation::Restore:
+        return QStringLiteral("The database was restored");
+    case MaintenanceOperation::Repair:
+        return QStringLiteral("The database was repaired");
+    case MaintenanceOperation::Compact:
+        return QStringLiteral("The database was compacted");
+    }
+    return {};
+}
+
+QString DatabaseMaintenance::unchangedText(MaintenanceOperation operation)
+{
+    if (operation == MaintenanceOperation::Backup)
+        return QStringLiteral("No file was replaced: the database file and its backup copy are as they were "
+                              "before this command.");
+    return QStringLiteral("No file was replaced: the database file is as it was before this command.");
+}
+
 DatabaseMaintenance::Outcome DatabaseMaintenance::run(MaintenanceOperation operation)
 {
     if (!allowedFor(operation, m_session.securityLevel))
         return Outcome::Abandoned;
-    const LockFile lock(lockPath());
-    if (!lock.waitWhileLocked(m_session.prompter(), m_hooks.pause))
+    LockFile lock(lockPath());
+    if (lock.waitWhileLocked(m_session.prompter(), m_session.fileOps(),
+                             {m_hooks.pause, m_hooks.lockProgress}) != LockWaitResult::Free)
         return Outcome::Abandoned;
     if (!m_session.checkExclusiveAccess(true))
         return Outcome::Abandoned;
 
     setBusy(true);
-    const QString failure = runSteps(operation);
+    const Report report = runSteps(operation, lock);
     setBusy(false);
-    if (failure.isEmpty()) {
-        m_session.prompter().tell(statusText(operation), statusTitle(), MsgIcon::Information);
-    } else {
-        m_session.prompter().tell(operationWord(operation) + QStringLiteral(" stopped: ") + failure +
-                                      QStringLiteral("\n\nThe database file is complete and unchanged by ") +
-                                      QStringLiteral("the failed step."),
-                                  statusTitle(), MsgIcon::Critical);
-    }
-    lock.remove(m_hooks.pause);
-    return failure.isEmpty() ? Outcome::Done : Outcome::Failed;
+    m_session.prompter().tell(report.text, statusTitle(), report.icon);
+    removeLock(lock);
+    return report.outcome;
 }
 
-QString DatabaseMaintenance::runSteps(MaintenanceOperation operation)
+void DatabaseMaintenance::removeLock(LockFile &lock)
 {
-    const LockFile lock(lockPath());
+    // A lock this command could not write may be another running command's: it stays.
+    if (!lock.isHeld())
+        return;
+    QString reason;
+    if (lock.remove(m_session.fileOps(), m_hooks.pause, 30, &reason))
+        return;
+    // Other workstations find it and see that its command has ended; they remove it, or say why not.
+    m_session.prompter().tell(
+        QStringLiteral("The lock file '%1' could not be removed: %2.").arg(lock.path(), reason),
+        statusTitle(), MsgIcon::Exclamation);
+}
+
+QString DatabaseMaintenance::keptNotes() const
+{
+    QString notes;
+    for (const QString &note : m_kept)
+        notes += QStringLiteral("\n\n") + note;
+    return notes;
+}
+
+DatabaseMaintenance::Report DatabaseMaintenance::stopped(MaintenanceOperation operation,
+                                                         const StepFailed &failure) const
+{
+    QString state = unchangedText(operation);
+    const QString reports = m_session.paths().reportDatabasePath();
+    if (m_replaced.contains(reports)) {
+        state =
+            QStringLiteral("The report database was %1; the database file is as it was before this command.")
+                .arg(operation == MaintenanceOperation::Repair ? QStringLiteral("repaired")
+                                                               : QStringLiteral("compacted"));
+    }
+    const QString text = operationWord(operation) + QStringLiteral(" stopped: ") + failure.text +
+                         QStringLiteral("\n\n") + state;
+    if (failure.declined)
+        return {text + keptNotes(), MsgIcon::Information, Outcome::Abandoned};
+    return {text + keptNotes(), MsgIcon::Critical, Outcome::Failed};
+}
+
+DatabaseMaintenance::Report DatabaseMaintenance::runSteps(MaintenanceOperation operation, LockFile &lock)
+{
+    m_workFiles.clear();
+    m_replaced.clear();
+    m_kept.clear();
     if (!lock.write(m_session.clock().now(), m_session.userFullName, operationWord(operation)))
-        return QStringLiteral("The lock file '%1' cannot be written.").arg(lock.path());
+        return stopped(operation, {QStringLiteral("The lock file '%1' cannot be written.").arg(lock.path())});
     MaintenanceRecord record;
     if (!MaintenanceRecord::read(recordPath(), record))
-        return QStringLiteral("The file '%1' cannot be read.").arg(recordPath());
+        return stopped(operation, {QStringLiteral("The file '%1' cannot be read.").arg(recordPath())});
 
-    m_workFiles.clear();
     try {
+        if (operation != MaintenanceOperation::Restore && !m_session.fileOps().exists(databasePath()))
+            throw StepFailed{QStringLiteral("There is no database file '%1'.").arg(databasePath())};
         switch (operation) {
         case MaintenanceOperation::Backup:
             backup();
@@ -132,7 +192,7 @@ QString DatabaseMaintenance::runSteps(MaintenanceOperation operation)
         // What is left of a work file is never the only copy of anything: D is whole.
         for (const QString &work : std::as_const(m_workFiles))
             m_session.fileOps().remove(work);
-        return failure.text;
+        return stopped(operation, failure);
     }
 
     const TaggedValue now = TaggedValue::date(m_session.clock().now());
@@ -142,9 +202,12 @@ QString DatabaseMaintenance::runSteps(MaintenanceOperation operation)
         record.lastRepair = now;
     else if (operation == MaintenanceOperation::Compact)
         record.lastCompaction = now;
-    if (!record.write(recordPath()))
-        return QStringLiteral("The date of this run cannot be written to '%1'.").arg(recordPath());
-    return {};
+    if (!record.write(recordPath(), m_session.fileOps())) {
+        return {doneText(operation) + QStringLiteral(", but the date of this run could not be recorded: ") +
+                    m_session.fileOps().errorString() + QStringLiteral(".") + keptNotes(),
+                MsgIcon::Exclamation, Outcome::Done};
+    }
+    return {statusText(operation) + keptNotes(), MsgIcon::Information, Outcome::Done};
 }
 
 void DatabaseMaintenance::engineStep(const QString &error)
@@ -153,11 +216,26 @@ void DatabaseMaintenance::engineStep(const QString &error)
         throw StepFailed{error};
 }
 
-void DatabaseMaintenance::clearWorkFile(const QString &path)
+void DatabaseMaintenance::discard(const QString &path)
 {
     FileOps &files = m_session.fileOps();
-    if (files.exists(path) && !files.moveToTrash(path))
-        throw StepFailed{QStringLiteral("The old work file '%1' cannot be moved to the trash.").arg(path)};
+    if (!files.exists(path) || files.moveToTrash(path))
+        return;
+    const QString why = files.errorString();
+    const QString stamp = m_session.clock().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString kept = path + QLatin1Char('-') + stamp;
+    for (int n = 2; files.exists(kept); ++n)
+        kept = path + QLatin1Char('-') + stamp + QLatin1Char('-') + QString::number(n);
+    if (!files.rename(path, kept)) {
+        throw StepFailed{QStringLiteral("The file '%1' can go neither to the trash (%2) nor to '%3' (%4).")
+                             .arg(path, why, kept, files.errorString())};
+    }
+    m_kept << QStringLiteral("The trash could not take '%1' (%2); it is kept as '%3'.").arg(path, why, kept);
+}
+
+void DatabaseMaintenance::clearWorkFile(const QString &path)
+{
+    discard(path);
     m_workFiles << path;
 }
 
@@ -169,15 +247,33 @@ void DatabaseMaintenance::replaceWith(const QString &work, const QString &target
         clearWorkFile(previous);
         if (!files.copy(target, previous))
             throw StepFailed{QStringLiteral("The file '%1' cannot be copied to '%2'.").arg(target, previous)};
-        if (!files.moveToTrash(previous))
-            throw StepFailed{QStringLiteral("The copy '%1' cannot be moved to the trash.").arg(previous)};
+        discard(previous);
     }
     // A journal left by a crash belongs to the old file; played into the new one it would damage it.
-    const QString journal = journalOf(target);
-    if (files.exists(journal) && !files.moveToTrash(journal))
-        throw StepFailed{QStringLiteral("The journal '%1' cannot be moved to the trash.").arg(journal)};
+    discard(journalOf(target));
     if (!files.replace(work, target))
         throw StepFailed{QStringLiteral("The file '%1' cannot be renamed to '%2'.").arg(work, target)};
+    m_replaced << target;
+}
+
+void DatabaseMaintenance::confirmBackup(const QString &copy)
+{
+    const std::optional<qint64> lines = m_engine.jobLines(copy);
+    if (!lines)
+        throw StepFailed{
+            QStringLiteral("The database file '%1' holds no production database.").arg(databasePath())};
+    if (!m_session.fileOps().exists(backupPath()))
+        return;
+    const std::optional<qint64> before = m_engine.jobLines(backupPath());
+    if (!before || *lines >= *before)
+        return;
+    const PromptMessage question{
+        QStringLiteral("The database holds %1 job lines, the backup %2. Replace the backup?")
+            .arg(*lines)
+            .arg(*before),
+        QStringLiteral("Backup"), MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No};
+    if (m_session.prompter().ask(question) != MsgAnswer::Yes)
+        throw StepFailed{QStringLiteral("The backup was kept."), true};
 }
 
 void DatabaseMaintenance::backup()
@@ -187,6 +283,7 @@ void DatabaseMaintenance::backup()
     clearWorkFile(work);
     engineStep(m_engine.backup(database, work));
     engineStep(m_engine.check(work));
+    confirmBackup(work);
     replaceWith(work, backupPath(), operationWord(MaintenanceOperation::Backup));
 }
 

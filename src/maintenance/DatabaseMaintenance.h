@@ -2,11 +2,15 @@
 
 #include "MaintenanceEngine.h"
 
+#include "foundation/Prompter.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
 
+class LockFile;
 class Session;
+struct LockInfo;
 
 // The four whole-file commands of the Database menu, in the order of its items.
 enum class MaintenanceOperation { Backup = 1, Restore = 2, Repair = 3, Compact = 4 };
@@ -17,10 +21,11 @@ enum class MaintenanceOperation { Backup = 1, Restore = 2, Repair = 3, Compact =
 // message and the removal of the lock.
 //
 // No step ever leaves D missing or half written: every new file is made complete and checked
-// beside its target first, a copy of the file it replaces goes to the trash, and the new file is
-// renamed over the target in one step. A step that fails stops the command with its error shown;
-// D is then the original or a complete checked copy, the work files are gone, the lock file is
-// removed and no date is recorded.
+// beside its target first, a copy of the file it replaces goes to the trash (or, where the trash
+// cannot take it, stays beside D under a dated name), and the new file is renamed over the target
+// in one step, keeping the target's permissions. A step that fails stops the command with its
+// error shown and what is true of the files at that moment; the work files are gone, the lock
+// file is removed and no date is recorded.
 class DatabaseMaintenance
 {
 public:
@@ -30,6 +35,8 @@ public:
     {
         std::function<void(int)> pause;      // waits whole seconds, keeping the interface alive
         std::function<void(bool)> busy = {}; // the hourglass on and off
+        // Shows the lock wait's progress; false when the user cancelled the wait.
+        std::function<bool(const LockInfo &, int secondsWaited)> lockProgress = {};
     };
 
     DatabaseMaintenance(Session &session, MaintenanceEngine &engine, Hooks hooks);
@@ -41,6 +48,9 @@ public:
     // Backup and Restore are for level "C" only; Repair and Compact for every level.
     static bool allowedFor(MaintenanceOperation operation, const QString &level);
     static QString statusTitle() { return QStringLiteral("Database Status"); }
+    // What a command has done, as told when a later step fails: "The database was restored".
+    static QString doneText(MaintenanceOperation operation);
+    static QString unchangedText(MaintenanceOperation operation);
 
     QString databasePath() const;
     QString backupPath() const { return databasePath() + QStringLiteral("-Backup.mdb"); }
@@ -51,9 +61,20 @@ private:
     struct StepFailed
     {
         QString text;
+        bool declined = false; // the user chose not to go on
+    };
+    // The message that ends a command.
+    struct Report
+    {
+        QString text;
+        MsgIcon icon = MsgIcon::Information;
+        Outcome outcome = Outcome::Done;
     };
 
-    QString runSteps(MaintenanceOperation operation);
+    Report runSteps(MaintenanceOperation operation, LockFile &lock);
+    Report stopped(MaintenanceOperation operation, const StepFailed &failure) const;
+    QString keptNotes() const;
+    void removeLock(LockFile &lock);
     void backup();
     void restore();
     void repair();
@@ -64,6 +85,12 @@ private:
     void replaceWith(const QString &work, const QString &target, const QString &word);
     // A work file left by an earlier run goes to the trash: it could be someone's last copy.
     void clearWorkFile(const QString &path);
+    // To the trash with path; where the trash cannot take it, it stays beside under a dated name
+    // and the user is told where. Never deleted.
+    void discard(const QString &path);
+    // Asks before a backup with fewer job lines replaces the one there; refuses a copy that is
+    // not a production database.
+    void confirmBackup(const QString &copy);
     void engineStep(const QString &error);
     void setBusy(bool on) const;
 
@@ -71,4 +98,6 @@ private:
     MaintenanceEngine &m_engine;
     Hooks m_hooks;
     QStringList m_workFiles; // removed when a step fails
+    QStringList m_replaced;  // the files put in place so far
+    QStringList m_kept;      // where files the trash could not take are kept
 };

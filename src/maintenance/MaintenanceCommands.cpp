@@ -4,12 +4,15 @@
 
 #include "foundation/Pause.h"
 #include "foundation/Session.h"
+#include "sharing/LockFile.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QProgressDialog>
+#include <memory>
 
 namespace {
 // The windows outside the data windows that keep the production database open.
@@ -32,6 +35,35 @@ QList<QWidget *> openToolWindows(QWidget *mainWindow)
     }
     return open;
 }
+// The lock wait's progress: who holds the database, for how long it has been waited for, and a
+// Cancel that ends the wait. The dialog lives as long as the command.
+class LockWaitProgress
+{
+public:
+    explicit LockWaitProgress(QWidget *parent) : m_parent(parent) {}
+
+    bool operator()(const LockInfo &lock, int secondsWaited)
+    {
+        if (!m_dialog) {
+            m_dialog = std::make_unique<QProgressDialog>(m_parent);
+            m_dialog->setObjectName(QStringLiteral("dlgLockWait"));
+            m_dialog->setWindowTitle(LockFile::questionTitle());
+            m_dialog->setRange(0, 0); // no end is known: a busy bar
+            m_dialog->setMinimumDuration(0);
+            m_dialog->setWindowModality(Qt::ApplicationModal);
+        }
+        m_dialog->setLabelText(QStringLiteral("Waiting for the %1 of %2, started %3, to finish: %4 s")
+                                   .arg(lock.operation, lock.who, lock.startedText)
+                                   .arg(secondsWaited));
+        m_dialog->show();
+        QApplication::processEvents();
+        return !m_dialog->wasCanceled();
+    }
+
+private:
+    QWidget *m_parent;
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
 } // namespace
 
 bool closeToolWindows(Session &session, QWidget *mainWindow)
@@ -62,12 +94,16 @@ void runMaintenanceCommand(const CommandContext &context)
     if (!closeToolWindows(context.session, context.mainWindow))
         return;
     MaintenanceEngine engine;
-    DatabaseMaintenance::Hooks hooks{pauseSeconds, [](bool on) {
-                                         if (on)
-                                             QApplication::setOverrideCursor(Qt::WaitCursor);
-                                         else
-                                             QApplication::restoreOverrideCursor();
-                                     }};
+    auto progress = std::make_shared<LockWaitProgress>(context.mainWindow);
+    DatabaseMaintenance::Hooks hooks{
+        pauseSeconds,
+        [](bool on) {
+            if (on)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QApplication::restoreOverrideCursor();
+        },
+        [progress](const LockInfo &lock, int seconds) { return (*progress)(lock, seconds); }};
     DatabaseMaintenance(context.session, engine, hooks).run(operation);
 }
 

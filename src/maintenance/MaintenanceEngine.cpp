@@ -79,3 +79,23 @@ QString MaintenanceEngine::check(const QString &path)
         return error.description();
     }
 }
+
+std::optional<qint64> MaintenanceEngine::jobLines(const QString &path)
+{
+    // The tables every production database has from its creation on.
+    static const QStringList tables = {QStringLiteral("Production Table"), QStringLiteral("Job Lookup Table"),
+                                       QStringLiteral("Hold Table"), QStringLiteral("Security Table")};
+    try {
+        const Database db = Database::open(path, Database::ReadOnly);
+        for (const QString &table : tables) {
+            const QVariant found = db.scalar(
+                QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = :name"),
+                {{QStringLiteral("name"), table}});
+            if (found.toInt() != 1)
+                return std::nullopt;
+        }
+        return db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Production Table]")).toLongLong();
+    } catch (const DatabaseError &) {
+        return std::nullopt;
+    }
+}

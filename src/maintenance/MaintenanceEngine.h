@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // The database engine's whole-file operations the maintenance commands call. Each returns an
 // empty text on success, else the engine's error; tests make any of them fail.
 class MaintenanceEngine
@@ -17,4 +19,7 @@ public:
     virtual QString rebuild(const QString &from, const QString &to, const QString &scratchFolder);
     // Opens the file and runs the engine's integrity check.
     virtual QString check(const QString &path);
+    // The number of job lines of a production database; nothing when the file cannot be read or
+    // lacks the tables of a production database (an empty file, another program's database).
+    virtual std::optional<qint64> jobLines(const QString &path);
 };

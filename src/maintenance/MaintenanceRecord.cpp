@@ -1,5 +1,7 @@
 #include "MaintenanceRecord.h"
 
+#include "foundation/FileOps.h"
+
 #include <QFile>
 
 MaintenanceRecord MaintenanceRecord::fromBytes(const QByteArray &record)
@@ -38,12 +40,8 @@ bool MaintenanceRecord::read(const QString &path, MaintenanceRecord &record)
     return true;
 }
 
-bool MaintenanceRecord::write(const QString &path) const
+bool MaintenanceRecord::write(const QString &path, FileOps &files) const
 {
     // Records after the first, if a file has any, stay as they are.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    const QByteArray bytes = toBytes();
-    return file.write(bytes) == bytes.size() && file.flush();
+    return files.writeAt(path, 0, toBytes());
 }

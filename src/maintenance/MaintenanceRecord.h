@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class FileOps;
+
 // Record 1 of "DFUNC.DAT" beside the database: the dates of the last backup, repair and
 // compaction as three tagged values in a 128-byte record. Only the maintenance commands read and
 // write it.
@@ -21,8 +23,8 @@ public:
 
     // Reads record 1 of the file (a missing file gives empty values); false when it cannot be read.
     static bool read(const QString &path, MaintenanceRecord &record);
-    // Writes record 1 in place, creating the file when it is missing.
-    bool write(const QString &path) const;
+    // Writes record 1 in place through files, creating the file when it is missing.
+    bool write(const QString &path, FileOps &files) const;
 
     TaggedValue lastBackup = TaggedValue::empty();
     TaggedValue lastRepair = TaggedValue::empty();

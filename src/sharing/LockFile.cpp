@@ -1,11 +1,43 @@
 #include "LockFile.h"
 
+#include "foundation/FileOps.h"
 #include "foundation/Prompter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QStringList>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace {
+#ifndef Q_OS_WIN
+// An advisory lock on an open file, without waiting. Locks of different opens of one file
+// conflict even within one process, so a holder and a checker may share a process.
+bool lockNow(int fd, int operation)
+{
+    int result;
+    do {
+        result = ::flock(fd, operation | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+#endif
+} // namespace
+
+LockFile::LockFile(QString path) : m_path(std::move(path)) {}
+
+LockFile::LockFile(LockFile &&other) noexcept = default;
+
+LockFile::~LockFile()
+{
+    release();
+}
 
 LockFile LockFile::inFolder(const QString &folder)
 {
@@ -69,23 +101,60 @@ std::optional<LockInfo> LockFile::read() const
     return lock;
 }
 
-bool LockFile::write(const QDateTime &started, const QString &who, const QString &operation) const
+bool LockFile::write(const QDateTime &started, const QString &who, const QString &operation)
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    release();
+    auto file = std::make_unique<QFile>(m_path);
+    // Opened without truncating: a file another running command holds stays as it is.
+    if (!file->open(QIODevice::ReadWrite))
         return false;
+#ifndef Q_OS_WIN
+    if (!lockNow(file->handle(), LOCK_EX))
+        return false;
+#endif
     const QString text = formatTime(started) + QStringLiteral("\r\n") + who + QStringLiteral("\r\n") +
                          operation + QStringLiteral("\r\n");
     const QByteArray bytes = text.toUtf8();
-    return file.write(bytes) == bytes.size() && file.flush();
+    if (!file->resize(0) || file->write(bytes) != bytes.size() || !file->flush())
+        return false;
+    m_held = std::move(file);
+    return true;
 }
 
-bool LockFile::remove(const std::function<void(int)> &pause, int maxAttempts, QString *reason) const
+void LockFile::release()
 {
-    QFile file(m_path);
-    if (!file.remove() && exists()) {
+    // Closing the file lets its lock go.
+    m_held.reset();
+}
+
+LockFile::Holder LockFile::holder() const
+{
+    if (m_held)
+        return Holder::Running;
+#ifdef Q_OS_WIN
+    return Holder::Unknown;
+#else
+    const QByteArray name = QFile::encodeName(m_path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Holder::Unknown;
+    const bool free = lockNow(fd, LOCK_SH);
+    ::close(fd);
+    return free ? Holder::Gone : Holder::Running;
+#endif
+}
+
+bool LockFile::remove(FileOps &files, const std::function<void(int)> &pause, int maxAttempts, QString *reason)
+{
+#ifdef Q_OS_WIN
+    release(); // an open file cannot be deleted there
+#endif
+    const bool deleted = files.remove(m_path);
+    const QString refusal = files.errorString();
+    release();
+    if (!deleted && exists()) {
         if (reason)
-            *reason = file.errorString();
+            *reason = refusal;
         return false;
     }
     for (int attempt = 0; exists(); ++attempt) {
@@ -99,18 +168,72 @@ bool LockFile::remove(const std::function<void(int)> &pause, int maxAttempts, QS
     return true;
 }
 
-bool LockFile::waitWhileLocked(Prompter &prompter, const std::function<void(int)> &pause) const
+bool LockFile::removeStale(FileOps &files, QString *reason) const
+{
+#ifndef Q_OS_WIN
+    // Held while deleting, so that a command starting meanwhile cannot take it and lose it.
+    QFile file(m_path);
+    if (file.open(QIODevice::ReadOnly) && !lockNow(file.handle(), LOCK_EX)) {
+        *reason = QStringLiteral("a running command holds it");
+        return false;
+    }
+#endif
+    if (files.remove(m_path) || !exists())
+        return true;
+    *reason = files.errorString();
+    return false;
+}
+
+QString LockFile::staleRemovedText(const QString &path, const LockInfo &lock)
+{
+    return QStringLiteral("The lock file '%1' was left by %2 on %3 by a %4 that is no longer running. "
+                          "It has been removed.")
+        .arg(path, lock.who, lock.startedText, lock.operation);
+}
+
+QString LockFile::staleStaysText(const QString &path, const LockInfo &lock, const QString &reason)
+{
+    return QStringLiteral("The lock file '%1' was left by %2 on %3 by a %4 that is no longer running, "
+                          "but it cannot be removed: %5.\n\nAsk someone who may change that folder to "
+                          "delete it, then try again.")
+        .arg(path, lock.who, lock.startedText, lock.operation, reason);
+}
+
+LockWaitResult LockFile::removeStaleTelling(Prompter &prompter, FileOps &files, const LockInfo &lock) const
+{
+    QString reason;
+    if (!removeStale(files, &reason)) {
+        prompter.tell(staleStaysText(m_path, lock, reason), questionTitle(), MsgIcon::Exclamation);
+        return LockWaitResult::Blocked;
+    }
+    prompter.tell(staleRemovedText(m_path, lock), questionTitle(), MsgIcon::Information);
+    return LockWaitResult::Free;
+}
+
+LockWaitResult LockFile::waitWhileLocked(Prompter &prompter, FileOps &files, const LockWaitHooks &hooks)
 {
     const std::optional<LockInfo> lock = read();
     if (!lock)
-        return true;
+        return LockWaitResult::Free;
+    // A command that was killed leaves its lock behind; nobody would ever remove it.
+    if (holder() == Holder::Gone)
+        return removeStaleTelling(prompter, files, *lock);
     const MsgAnswer answer =
         prompter.ask({questionText(*lock), questionTitle(), MsgIcon::Question, MsgButtons::YesNo});
     if (answer != MsgAnswer::Yes)
-        return false;
-    while (exists())
-        pause(1);
-    return true;
+        return LockWaitResult::Abandoned;
+    for (int waited = 0; exists(); ++waited) {
+        if (holder() == Holder::Gone) {
+            // Ended without removing its lock (or ended just now: then the file is gone).
+            if (const std::optional<LockInfo> left = read())
+                return removeStaleTelling(prompter, files, *left);
+            return LockWaitResult::Free;
+        }
+        if (hooks.progress && !hooks.progress(*lock, waited))
+            return LockWaitResult::Abandoned;
+        hooks.pause(1);
+    }
+    return LockWaitResult::Free;
 }
 
 qint64 LockFile::ageMinutes(const LockInfo &lock, const QDateTime &now)

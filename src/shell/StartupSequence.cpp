@@ -117,7 +117,7 @@ StartupSequence::Outcome StartupSequence::run()
 bool StartupSequence::lockFileAllowsStart()
 {
     // Start-up looks into the program's own folder, not the database folder.
-    const LockFile lockFile = LockFile::inFolder(m_session.paths().programFolder());
+    LockFile lockFile = LockFile::inFolder(m_session.paths().programFolder());
     const std::optional<LockInfo> lock = lockFile.read();
     if (!lock)
         return true;
@@ -126,12 +126,26 @@ bool StartupSequence::lockFileAllowsStart()
                                          MsgIcon::Question, MsgButtons::YesNo}) == MsgAnswer::Yes;
     }
     // A stale lock is left over from an operation that never finished. One that cannot be deleted
-    // (a folder this user may not write) is noted in the log and start-up goes on.
+    // (a folder this user may not write, another account's file) would stay for good: the user is
+    // told once which one and why, and start-up goes on.
     QString reason;
-    if (!lockFile.remove(m_hooks.pause, 30, &reason))
-        m_session.writeErrorLog(QStringLiteral("Start-up: the stale lock file %1 could not be deleted: %2")
-                                    .arg(lockFile.path(), reason));
+    if (!lockFile.remove(m_session.fileOps(), m_hooks.pause, 30, &reason))
+        reportStaleLock(lockFile.path(), *lock, reason);
     return true;
+}
+
+void StartupSequence::reportStaleLock(const QString &path, const LockInfo &lock, const QString &reason)
+{
+    const bool logged = m_session.writeErrorLog(
+        QStringLiteral("Start-up: the stale lock file %1 could not be deleted: %2").arg(path, reason));
+    const QString log = m_session.errorLogPath();
+    m_session.prompter().tell(
+        QStringLiteral("The lock file '%1', left by %2 on %3 (%4), could not be removed: %5.\n\n"
+                       "Start-up goes on. Ask someone who may change that folder to delete the file.\n\n")
+                .arg(path, lock.who, lock.startedText, lock.operation, reason) +
+            (logged ? QStringLiteral("This is noted in the error log '%1'.").arg(log)
+                    : QStringLiteral("It could not be noted in the error log '%1' either.").arg(log)),
+        staleLockTitle(), MsgIcon::Exclamation);
 }
 
 std::optional<Database> StartupSequence::openDatabase()

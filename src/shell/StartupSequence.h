@@ -6,6 +6,7 @@
 #include <optional>
 
 class Database;
+struct LockInfo;
 class Session;
 
 // What the start-up sequence asks of the windows around it. Every hook may be left empty.
@@ -37,9 +38,11 @@ public:
     // Company name, "Kelvara", "Good <part of day>", one per line.
     static QString greeting(const QString &companyName, int hour);
     static QString loginDetails(const QString &greeting, const QDateTime &now, const QString &level);
+    static QString staleLockTitle() { return QStringLiteral("Lock File"); }
 
 private:
     bool lockFileAllowsStart();
+    void reportStaleLock(const QString &path, const LockInfo &lock, const QString &reason);
     std::optional<Database> openDatabase();
     void ensureProtection(Database &db);
     bool login(const Database &db, QString &greeting);

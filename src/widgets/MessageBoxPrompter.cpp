@@ -38,6 +38,23 @@ QMessageBox::StandardButtons buttonsOf(MsgButtons buttons)
     return QMessageBox::Ok;
 }
 
+QMessageBox::StandardButton buttonOf(MsgAnswer answer)
+{
+    switch (answer) {
+    case MsgAnswer::Cancel:
+        return QMessageBox::Cancel;
+    case MsgAnswer::Yes:
+        return QMessageBox::Yes;
+    case MsgAnswer::No:
+        return QMessageBox::No;
+    case MsgAnswer::Retry:
+        return QMessageBox::Retry;
+    case MsgAnswer::Ok:
+        break;
+    }
+    return QMessageBox::Ok;
+}
+
 MsgAnswer answerOf(int button)
 {
     switch (button) {
@@ -59,5 +76,7 @@ MsgAnswer MessageBoxPrompter::ask(const PromptMessage &message)
 {
     QMessageBox box(iconOf(message.icon), message.title, message.text, buttonsOf(message.buttons),
                     QApplication::activeWindow());
+    if (message.defaultAnswer)
+        box.setDefaultButton(buttonOf(*message.defaultAnswer));
     return answerOf(box.exec());
 }

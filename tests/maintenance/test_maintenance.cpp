@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <sqlite3.h>
+#include <sys/stat.h>
+
 // The Database menu commands on real database files: the frame (lock file, DFUNC.DAT, messages),
 // and that no failure at any step loses the plant's data.
 class TestMaintenance : public QObject
@@ -23,6 +26,10 @@ private slots:
     void restoreWithoutBackupLeavesTheDatabase();
     void noFailureLosesData_data();
     void noFailureLosesData();
+    void trashThatCannotTakeAFileLosesNothing_data();
+    void trashThatCannotTakeAFileLosesNothing();
+    void backupReplacesOnlyWithAsMuch_data();
+    void backupReplacesOnlyWithAsMuch();
 };
 
 namespace {
@@ -40,28 +47,38 @@ public:
     InjectingFileOps(Injector &injector, QString trash) : m_injector(injector), m_trash(std::move(trash)) {}
     bool copy(const QString &from, const QString &to) override
     {
-        return !m_injector.fails() && FileOps::copy(from, to);
+        return !injected() && FileOps::copy(from, to);
     }
     bool rename(const QString &from, const QString &to) override
     {
-        return !m_injector.fails() && FileOps::rename(from, to);
+        return !injected() && FileOps::rename(from, to);
     }
     bool replace(const QString &from, const QString &to) override
     {
-        return !m_injector.fails() && FileOps::replace(from, to);
+        return !injected() && FileOps::replace(from, to);
     }
-    bool remove(const QString &path) override { return !m_injector.fails() && FileOps::remove(path); }
-    // The trash is a folder of the test, so that what went there can be looked at.
+    bool remove(const QString &path) override { return !injected() && FileOps::remove(path); }
+    bool writeAt(const QString &path, qint64 offset, const QByteArray &bytes) override
+    {
+        return !injected() && FileOps::writeAt(path, offset, bytes);
+    }
+    // The trash is a folder of the test, so that what went there can be looked at. One that cannot
+    // take the file (another device, no trash at all) leaves it where it was, as the real one does.
     bool moveToTrash(const QString &path) override
     {
-        if (m_injector.fails())
+        if (injected())
             return false;
+        if (trashRefuses)
+            return fail(QStringLiteral("no trash on this device"));
         QDir().mkpath(m_trash);
         const QString name = QStringLiteral("%1-%2").arg(++m_trashed).arg(QFileInfo(path).fileName());
         return QFile::rename(path, QDir(m_trash).filePath(name));
     }
+    bool trashRefuses = false;
 
 private:
+    bool injected() { return m_injector.fails() && !fail(QStringLiteral("injected failure")); }
+
     Injector &m_injector;
     QString m_trash;
     int m_trashed = 0;
@@ -156,6 +173,41 @@ QString jobsIn(const QString &path)
 
 const QString kAllJobs = QStringLiteral("10-1042,10-1187,12-3001");
 const QString kBackupJobs = QStringLiteral("10-1042");
+
+// The file a command puts a new file in place of.
+QString replacedFile(const MaintenanceWorld &world, MaintenanceOperation op)
+{
+    return world.database + (op == MaintenanceOperation::Backup ? QStringLiteral("-Backup.mdb") : QString());
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// Leaves beside path the journal of a write to it that was cut off: played into any other file,
+// it would put path's old pages into it.
+void leaveJournalOf(const QString &path)
+{
+    const QString scratch = path + QStringLiteral(".scratch");
+    QVERIFY(QFile::copy(path, scratch));
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(scratch).constData(), &db), SQLITE_OK);
+    // A tiny cache makes the write spill into the file, so the journal is written out before commit.
+    const char *write = "PRAGMA journal_mode=DELETE; PRAGMA cache_size=2; BEGIN; "
+                        "DELETE FROM [Job Lookup Table]; CREATE TABLE [Scratch] (x); "
+                        "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 400) "
+                        "INSERT INTO [Scratch] SELECT randomblob(900) FROM c;";
+    QCOMPARE(sqlite3_exec(db, write, nullptr, nullptr, nullptr), SQLITE_OK);
+    QVERIFY(QFile::copy(scratch + QStringLiteral("-journal"), path + QStringLiteral("-journal")));
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QFile::remove(scratch);
+    QVERIFY(QFileInfo(path + QStringLiteral("-journal")).size() > 4096);
+}
 } // namespace
 
 void TestMaintenance::recordBytesForAKnownDate()
@@ -178,11 +230,15 @@ void TestMaintenance::commandsOnARealDatabase_data()
     QTest::addColumn<int>("operation");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("jobsAfter");
-    QTest::addColumn<int>("dateSlot"); // which of the three dates is recorded; -1 none
-    QTest::newRow("backup") << 1 << "Backup Complete." << kAllJobs << 0;
-    QTest::newRow("restore") << 2 << "Restore Complete." << kBackupJobs << -1;
-    QTest::newRow("repair") << 3 << "Database Repair Complete." << kAllJobs << 1;
-    QTest::newRow("compact") << 4 << "Database Compacted." << kAllJobs << 2;
+    QTest::addColumn<int>("dateSlot");      // which of the three dates is recorded; -1 none
+    QTest::addColumn<bool>("staleJournal"); // a journal of a cut-off write beside the replaced file
+    for (const bool journal : {false, true}) {
+        const char *beside = journal ? ", a stale journal beside" : "";
+        QTest::addRow("backup%s", beside) << 1 << "Backup Complete." << kAllJobs << 0 << journal;
+        QTest::addRow("restore%s", beside) << 2 << "Restore Complete." << kBackupJobs << -1 << journal;
+        QTest::addRow("repair%s", beside) << 3 << "Database Repair Complete." << kAllJobs << 1 << journal;
+        QTest::addRow("compact%s", beside) << 4 << "Database Compacted." << kAllJobs << 2 << journal;
+    }
 }
 
 void TestMaintenance::commandsOnARealDatabase()
@@ -191,10 +247,20 @@ void TestMaintenance::commandsOnARealDatabase()
     QFETCH(QString, status);
     QFETCH(QString, jobsAfter);
     QFETCH(int, dateSlot);
+    QFETCH(bool, staleJournal);
     MaintenanceWorld world;
     world.makeBackup();
     world.makeReportDatabase();
     const auto op = MaintenanceOperation(operation);
+    // Shared by every account of the plant: the replaced files must stay so, whatever our umask.
+    const mode_t umaskBefore = ::umask(022);
+    for (const QString &shared :
+         {world.database, world.database + QStringLiteral("-Backup.mdb"), world.paths->reportDatabasePath()})
+        QCOMPARE(
+            ::chmod(QFile::encodeName(shared).constData(), shared == replacedFile(world, op) ? 0666 : 0640),
+            0);
+    if (staleJournal)
+        leaveJournalOf(replacedFile(world, op));
     const QString folder = QFileInfo(world.database).absolutePath();
     QStringList lockLines;
     world.prompter.onAsk = [&](const PromptMessage &) {
@@ -202,10 +268,14 @@ void TestMaintenance::commandsOnARealDatabase()
                         .split(QStringLiteral("\r\n"));
     };
 
-    QCOMPARE(world.run(op), DatabaseMaintenance::Outcome::Done);
+    const DatabaseMaintenance::Outcome outcome = world.run(op);
+    ::umask(umaskBefore);
+    QCOMPARE(outcome, DatabaseMaintenance::Outcome::Done);
 
     QCOMPARE(world.prompter.messages().size(), 1);
     QCOMPARE(world.prompter.messages()[0].text, status);
+    QCOMPARE(modeOf(replacedFile(world, op)), 0666);
+    QCOMPARE(modeOf(world.paths->reportDatabasePath()), 0640);
     QCOMPARE(world.prompter.messages()[0].title, QStringLiteral("Database Status"));
     QCOMPARE(lockLines.value(1), QStringLiteral("Pat Setter"));
     QCOMPARE(lockLines.value(2), DatabaseMaintenance::operationWord(op));
@@ -232,7 +302,8 @@ void TestMaintenance::commandsOnARealDatabase()
         QCOMPARE(slotValues[i].dateTime(), i == dateSlot ? world.clock.now() : QDateTime());
     // What was replaced went to the trash, whole.
     if (op == MaintenanceOperation::Restore) {
-        const QStringList trashed = QDir(world.file(QStringLiteral("trash"))).entryList({"*QUORVEL.MDB*"});
+        const QStringList trashed =
+            QDir(world.file(QStringLiteral("trash"))).entryList({"*QUORVEL.MDB.before-restore"});
         QCOMPARE(trashed.size(), 1);
         QCOMPARE(jobsIn(QDir(world.file(QStringLiteral("trash"))).filePath(trashed[0])), kAllJobs);
     }
@@ -310,6 +381,7 @@ void TestMaintenance::noFailureLosesData()
         MaintenanceWorld world;
         world.makeBackup();
         world.makeReportDatabase();
+        const QByteArray databaseBefore = readFile(world.database);
         world.injector.failAt = failAt;
         const DatabaseMaintenance::Outcome outcome = world.run(op);
 
@@ -319,21 +391,138 @@ void TestMaintenance::noFailureLosesData()
         QVERIFY2(jobsIn(world.database + QStringLiteral("-Backup.mdb")) == kBackupJobs ||
                      (op == MaintenanceOperation::Backup && outcome == DatabaseMaintenance::Outcome::Done),
                  step.constData());
-        QVERIFY2(!QFile::exists(QFileInfo(world.database).dir().filePath(QStringLiteral("db.lok"))),
-                 step.constData());
         QCOMPARE(Database::open(world.paths->reportDatabasePath())
                      .scalar(QStringLiteral("SELECT [Number] FROM [Holes Report]"))
                      .toInt(),
                  7);
+        const MaintenanceRecord dates = MaintenanceRecord::fromBytes(
+            readFile(QFileInfo(world.database).dir().filePath(QStringLiteral("DFUNC.DAT"))));
+        const bool dated =
+            dates.lastBackup.isDate() || dates.lastRepair.isDate() || dates.lastCompaction.isDate();
+
+        // Every message says what is true of the files at that moment.
+        const QList<PromptMessage> told = world.prompter.messages();
+        QVERIFY2(!told.isEmpty(), step.constData());
+        const QString status = told.first().text;
+        const QString context = QString::fromLatin1(step) + QStringLiteral(": ") + status;
         if (outcome == DatabaseMaintenance::Outcome::Failed) {
-            const MaintenanceRecord dates = MaintenanceRecord::fromBytes(
-                readFile(QFileInfo(world.database).dir().filePath(QStringLiteral("DFUNC.DAT"))));
-            QVERIFY2(!dates.lastBackup.isDate() && !dates.lastRepair.isDate() &&
-                         !dates.lastCompaction.isDate(),
-                     step.constData());
-            QCOMPARE(world.prompter.messages().last().icon, MsgIcon::Critical);
+            QVERIFY2(!dated, qPrintable(context));
+            QCOMPARE(told.first().icon, MsgIcon::Critical);
+            // The command says nothing was replaced, or that only the report database was.
+            QVERIFY2(status.contains(QStringLiteral("No file was replaced")) ||
+                         status.contains(QStringLiteral("the database file is as it was")),
+                     qPrintable(context));
+            QVERIFY2(readFile(world.database) == databaseBefore, qPrintable(context));
+        } else if (status.contains(QStringLiteral("could not be recorded"))) {
+            QCOMPARE(outcome, DatabaseMaintenance::Outcome::Done);
+            QCOMPARE(told.first().icon, MsgIcon::Exclamation);
+            QVERIFY2(status.startsWith(DatabaseMaintenance::doneText(op) + QStringLiteral(", but")),
+                     qPrintable(context));
+            QVERIFY2(!dated, qPrintable(context));
+            const QString result = op == MaintenanceOperation::Backup
+                                       ? jobsIn(world.database + QStringLiteral("-Backup.mdb"))
+                                       : jobs;
+            QCOMPARE(result, op == MaintenanceOperation::Restore ? kBackupJobs : kAllJobs);
+        } else {
+            QCOMPARE(outcome, DatabaseMaintenance::Outcome::Done);
+            QCOMPARE(told.first().icon, MsgIcon::Information);
+            QVERIFY2(dated == (op != MaintenanceOperation::Restore), qPrintable(context));
+            QVERIFY2(op != MaintenanceOperation::Restore || jobs == kBackupJobs, qPrintable(context));
+        }
+        // A lock that stays is never passed over in silence.
+        const QString lock = QFileInfo(world.database).dir().filePath(QStringLiteral("db.lok"));
+        const bool lockToldOf = told.last().text.contains(lock) &&
+                                told.last().text.contains(QStringLiteral("could not be removed"));
+        QVERIFY2(QFile::exists(lock) == lockToldOf, qPrintable(context));
+    }
+}
+
+void TestMaintenance::trashThatCannotTakeAFileLosesNothing_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("keptJobs"); // what the copy kept beside the database holds
+    QTest::newRow("backup: the old backup") << 1 << kBackupJobs;
+    QTest::newRow("restore: the database before the restore") << 2 << kAllJobs;
+    QTest::newRow("repair: the damaged original") << 3 << kAllJobs;
+    QTest::newRow("compact: the old file") << 4 << kAllJobs;
+}
+
+void TestMaintenance::trashThatCannotTakeAFileLosesNothing()
+{
+    QFETCH(int, operation);
+    QFETCH(QString, keptJobs);
+    const auto op = MaintenanceOperation(operation);
+    MaintenanceWorld world;
+    world.makeBackup();
+    world.fileOps.trashRefuses = true;
+
+    QCOMPARE(world.run(op), DatabaseMaintenance::Outcome::Done);
+
+    const QDir folder = QFileInfo(world.database).dir();
+    const QString word = DatabaseMaintenance::operationWord(op).toLower();
+    const QStringList kept = folder.entryList({QStringLiteral("*.before-%1-20261208-090000").arg(word)});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(jobsIn(folder.filePath(kept[0])), keptJobs);
+    const QString told = world.prompter.messages().first().text;
+    QVERIFY2(told.contains(QStringLiteral("it is kept as '%1'").arg(folder.filePath(kept[0]))),
+             qPrintable(told));
+    QVERIFY(!QDir(world.file(QStringLiteral("trash"))).exists());
+}
+
+void TestMaintenance::backupReplacesOnlyWithAsMuch_data()
+{
+    QTest::addColumn<int>("databaseLines"); // -1: the database file is empty (0 bytes)
+    QTest::addColumn<int>("backupLines");
+    QTest::addColumn<QList<MsgAnswer>>("answers");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<bool>("replaced");
+
+    const QString fewer = QStringLiteral("The database holds 1 job lines, the backup 2. Replace the backup?");
+    QTest::newRow("an empty file is no backup") << -1 << 2 << QList<MsgAnswer>{} << QString() << false;
+    QTest::newRow("fewer lines: No is the default") << 1 << 2 << QList<MsgAnswer>{} << fewer << false;
+    QTest::newRow("fewer lines: Yes replaces") << 1 << 2 << QList<MsgAnswer>{MsgAnswer::Yes} << fewer << true;
+    QTest::newRow("as many lines: no question") << 2 << 2 << QList<MsgAnswer>{} << QString() << true;
+}
+
+void TestMaintenance::backupReplacesOnlyWithAsMuch()
+{
+    QFETCH(int, databaseLines);
+    QFETCH(int, backupLines);
+    QFETCH(QList<MsgAnswer>, answers);
+    QFETCH(QString, question);
+    QFETCH(bool, replaced);
+    MaintenanceWorld world;
+    world.makeBackup();
+    const QString backup = world.database + QStringLiteral("-Backup.mdb");
+    const auto addLines = [](const QString &path, int lines) {
+        Database db = Database::open(path);
+        for (int machine = 1; machine <= lines; ++machine)
+            Fixture::line(db, QDate(2026, 12, 7), 1, machine, QStringLiteral("10-1042"));
+    };
+    addLines(backup, backupLines);
+    if (databaseLines < 0)
+        QVERIFY(writeFile(world.database, QByteArray()));
+    else
+        addLines(world.database, databaseLines);
+    const QByteArray backupBefore = readFile(backup);
+    for (const MsgAnswer answer : answers)
+        world.prompter.script({answer});
+
+    world.run(MaintenanceOperation::Backup);
+
+    QStringList questions;
+    for (const PromptMessage &message : world.prompter.messages()) {
+        if (message.buttons == MsgButtons::YesNo) {
+            questions << message.text;
+            QCOMPARE(message.defaultAnswer, std::optional<MsgAnswer>(MsgAnswer::No));
         }
     }
+    QCOMPARE(questions, question.isEmpty() ? QStringList() : QStringList{question});
+    QCOMPARE(readFile(backup) != backupBefore, replaced);
+    const MaintenanceRecord dates = MaintenanceRecord::fromBytes(
+        readFile(QFileInfo(world.database).dir().filePath(QStringLiteral("DFUNC.DAT"))));
+    QCOMPARE(dates.lastBackup.isDate(), replaced);
+    QCOMPARE(world.prompter.messages().last().text == QStringLiteral("Backup Complete."), replaced);
 }
 
 QTEST_GUILESS_MAIN(TestMaintenance)

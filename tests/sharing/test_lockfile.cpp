@@ -6,6 +6,7 @@
 #include <QtTest>
 
 // The lock file "db.lok": what counts as a lock, and the lock wait of the maintenance commands.
+Q_DECLARE_METATYPE(LockWaitResult)
 class TestLockFile : public QObject
 {
     Q_OBJECT
@@ -58,7 +59,7 @@ void TestLockFile::reads()
 void TestLockFile::writesWhatItReads()
 {
     QTemporaryDir dir;
-    const LockFile lockFile = LockFile::inFolder(dir.path());
+    LockFile lockFile = LockFile::inFolder(dir.path());
     QVERIFY(!lockFile.read());
     const QDateTime when(QDate(2026, 3, 1), QTime(23, 5, 9));
     QVERIFY(lockFile.write(when, QStringLiteral("Jane Doe"), QStringLiteral("Repair")));
@@ -74,37 +75,85 @@ void TestLockFile::writesWhatItReads()
 
 void TestLockFile::lockWait_data()
 {
-    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("lock"); // "none", "running" (its command holds it), "left" (nobody does)
     QTest::addColumn<MsgAnswer>("answer");
-    QTest::addColumn<bool>("goesOn");
+    QTest::addColumn<QString>("during"); // what happens at the third pause of the wait
+    QTest::addColumn<bool>("removeRefused");
+    QTest::addColumn<LockWaitResult>("result");
     QTest::addColumn<int>("pauses");
+    QTest::addColumn<QList<MsgIcon>>("icons");
+    QTest::addColumn<bool>("lockRemains");
 
-    QTest::newRow("no lock: at once, no question") << false << MsgAnswer::Yes << true << 0;
-    QTest::newRow("No abandons the command") << true << MsgAnswer::No << false << 0;
-    QTest::newRow("Yes waits until the lock is gone") << true << MsgAnswer::Yes << true << 3;
+    const auto q = MsgIcon::Question, info = MsgIcon::Information, warn = MsgIcon::Exclamation;
+    using R = LockWaitResult;
+    QTest::newRow("no lock: at once, no question")
+        << "none" << MsgAnswer::Yes << "" << false << R::Free << 0 << QList<MsgIcon>{} << false;
+    QTest::newRow("No abandons the command")
+        << "running" << MsgAnswer::No << "" << false << R::Abandoned << 0 << QList<MsgIcon>{q} << true;
+    QTest::newRow("Yes waits until the lock is gone")
+        << "running" << MsgAnswer::Yes << "removed" << false << R::Free << 3 << QList<MsgIcon>{q} << false;
+    QTest::newRow("Cancel in the progress ends the wait")
+        << "running" << MsgAnswer::Yes << "cancel" << false << R::Abandoned << 2 << QList<MsgIcon>{q} << true;
+    QTest::newRow("its command dies while waited for: removed")
+        << "running" << MsgAnswer::Yes << "dies" << false << R::Free << 3 << QList<MsgIcon>{q, info} << false;
+    QTest::newRow("left by a command no longer running: removed, no wait")
+        << "left" << MsgAnswer::No << "" << false << R::Free << 0 << QList<MsgIcon>{info} << false;
+    QTest::newRow("left and cannot be removed: the command stops, saying why")
+        << "left" << MsgAnswer::Yes << "" << true << R::Blocked << 0 << QList<MsgIcon>{warn} << true;
 }
 
 void TestLockFile::lockWait()
 {
-    QFETCH(bool, locked);
+    QFETCH(QString, lock);
     QFETCH(MsgAnswer, answer);
+    QFETCH(QString, during);
+    QFETCH(bool, removeRefused);
     QTemporaryDir dir;
-    const LockFile lockFile = LockFile::inFolder(dir.path());
-    if (locked)
-        lockFile.write(QDateTime(QDate(2026, 12, 8), QTime(9, 0)), QStringLiteral("Jane Doe"),
-                       QStringLiteral("Backup"));
+    std::optional<LockFile> holder;
+    if (lock != QLatin1String("none")) {
+        holder.emplace(LockFile::inFolder(dir.path()));
+        QVERIFY(holder->write(QDateTime(QDate(2026, 12, 8), QTime(9, 0)), QStringLiteral("Jane Doe"),
+                              QStringLiteral("Backup")));
+    }
+    FailingFileOps files;
+    if (lock == QLatin1String("left")) {
+        holder.reset(); // a killed command: the file stays, nobody holds it
+        files.failRemove = removeRefused;
+    }
     ScriptedPrompter prompter;
     prompter.script({answer});
-    int pauses = 0;
-    // The other workstation finishes during the third pause.
+    int pauses = 0, shown = 0;
     const auto pause = [&](int seconds) {
         QCOMPARE(seconds, 1);
-        if (++pauses == 3)
-            QFile::remove(lockFile.path());
+        if (++pauses == 3 && during == QLatin1String("removed"))
+            holder->remove(files, [](int) {});
+        if (pauses == 3 && during == QLatin1String("dies"))
+            holder.reset();
+        if (pauses == 10) // a wait that would never end: end it, and let the count fail the test
+            QFile::remove(LockFile::inFolder(dir.path()).path());
     };
-    QTEST(lockFile.waitWhileLocked(prompter, pause), "goesOn");
+    bool progressRight = true; // each call names the holder and counts the seconds up from 0
+    const auto progress = [&](const LockInfo &info, int waited) -> bool {
+        progressRight = progressRight && info.who == QLatin1String("Jane Doe") && waited == shown++;
+        return !(during == QLatin1String("cancel") && waited == 2);
+    };
+    LockFile waiter = LockFile::inFolder(dir.path());
+    QTEST(waiter.waitWhileLocked(prompter, files, {pause, progress}), "result");
     QTEST(pauses, "pauses");
-    QCOMPARE(prompter.titles(), locked ? QStringList{QStringLiteral("Database in Use")} : QStringList());
+    QVERIFY(progressRight);
+    QList<MsgIcon> icons;
+    for (const PromptMessage &message : prompter.messages())
+        icons << message.icon;
+    QTEST(icons, "icons");
+    QTEST(waiter.exists(), "lockRemains");
+    // A lock of a command that no longer runs is named with who left it and when, and why it stays.
+    if (lock == QLatin1String("left") || during == QLatin1String("dies")) {
+        const QString text = prompter.messages().last().text;
+        QVERIFY2(text.contains(QStringLiteral("Jane Doe")) &&
+                     text.contains(QStringLiteral("2026-12-08 09:00:00")) && text.contains(waiter.path()),
+                 qPrintable(text));
+        QCOMPARE(text.contains(QStringLiteral("Permission denied")), removeRefused);
+    }
 }
 
 void TestLockFile::removeGivesUpOnAFileThatStays()
@@ -115,15 +164,18 @@ void TestLockFile::removeGivesUpOnAFileThatStays()
     QDir(dir.path()).mkpath(QStringLiteral("db.lok/inside"));
     int pauses = 0;
     QString reason;
-    QVERIFY(!LockFile::inFolder(dir.path()).remove([&](int) { ++pauses; }, 30, &reason));
+    FileOps files;
+    QVERIFY(!LockFile::inFolder(dir.path())
+                 .remove(
+                     files, [&](int) { ++pauses; }, 30, &reason));
     QCOMPARE(pauses, 0);
     QVERIFY(!reason.isEmpty());
     // A file that can go goes without a pause.
-    const LockFile plain = LockFile::inFolder(QDir(dir.path()).filePath(QStringLiteral("other")));
+    LockFile plain = LockFile::inFolder(QDir(dir.path()).filePath(QStringLiteral("other")));
     QDir(dir.path()).mkpath(QStringLiteral("other"));
     QVERIFY(plain.write(QDateTime(QDate(2026, 12, 8), QTime(9, 0)), QStringLiteral("jdoe"),
                         QStringLiteral("Backup")));
-    QVERIFY(plain.remove([&](int) { ++pauses; }));
+    QVERIFY(plain.remove(files, [&](int) { ++pauses; }));
     QVERIFY(!plain.exists());
     QCOMPARE(pauses, 0);
 }

@@ -19,6 +19,7 @@ private slots:
     void lockFile_data();
     void lockFile();
     void lockInDatabaseFolderIsNotSeen();
+    void staleLockThatStaysIsToldOnce();
     void partOfDay_data();
     void partOfDay();
     void greetsTheUser();
@@ -119,12 +120,34 @@ void TestStartup::lockInDatabaseFolderIsNotSeen()
     TestWorld world;
     const QString database = world.createDatabase();
     world.clock.set(QDate(2026, 12, 8), QTime(9, 0));
-    const LockFile beside = LockFile::inFolder(QFileInfo(database).absolutePath());
+    LockFile beside = LockFile::inFolder(QFileInfo(database).absolutePath());
     beside.write(QDateTime(QDate(2026, 12, 8), QTime(8, 59)), QStringLiteral("Jane Doe"),
                  QStringLiteral("Backup"));
     QCOMPARE(runStartup(world).outcome, StartupSequence::Outcome::Ready);
     QVERIFY(world.prompter.messages().isEmpty());
     QVERIFY(beside.exists());
+}
+
+void TestStartup::staleLockThatStaysIsToldOnce()
+{
+    TestWorld world;
+    world.createDatabase();
+    world.clock.set(QDate(2026, 12, 8), QTime(9, 0));
+    const QString lockPath = world.paths->inProgramFolder(QStringLiteral("db.lok"));
+    QVERIFY(writeFile(lockPath, "2026-12-08 08:30:00\r\nJane Doe\r\nRepair\r\n"));
+    world.fileOps.failRemove = true;
+
+    QCOMPARE(runStartup(world).outcome, StartupSequence::Outcome::Ready);
+
+    QVERIFY(QFile::exists(lockPath));
+    QCOMPARE(world.prompter.titles(), QStringList{StartupSequence::staleLockTitle()});
+    const PromptMessage &told = world.prompter.messages().first();
+    QCOMPARE(told.icon, MsgIcon::Exclamation);
+    QCOMPARE(told.buttons, MsgButtons::Ok);
+    for (const QString &part : {lockPath, QStringLiteral("Permission denied"), QStringLiteral("Jane Doe"),
+                                world.session->errorLogPath()})
+        QVERIFY2(told.text.contains(part), qPrintable(told.text));
+    QVERIFY(readFile(world.session->errorLogPath()).contains(lockPath.toLocal8Bit()));
 }
 
 void TestStartup::partOfDay_data()

@@ -12,6 +12,8 @@ MsgAnswer ScriptedPrompter::ask(const PromptMessage &message)
         onAsk(message);
     if (!m_answers.isEmpty())
         return m_answers.takeFirst();
+    if (message.defaultAnswer)
+        return *message.defaultAnswer;
     switch (message.buttons) {
     case MsgButtons::YesNo:
     case MsgButtons::YesNoCancel:

@@ -23,7 +23,7 @@ private:
 };
 
 // Records every message and answers from a script; with the script empty it answers the
-// message's first button (Ok or Yes). onAsk, when set, runs as each message is shown.
+// message's default button, else its first one (Ok or Yes). onAsk, when set, runs as each message is shown.
 class ScriptedPrompter : public Prompter
 {
 public:
@@ -67,7 +67,10 @@ public:
     {
         return !failRename && FileOps::rename(from, to);
     }
-    bool remove(const QString &path) override { return !failRemove && FileOps::remove(path); }
+    bool remove(const QString &path) override
+    {
+        return failRemove ? fail(QStringLiteral("Permission denied")) : FileOps::remove(path);
+    }
     bool moveToTrash(const QString &path) override { return !failRemove && FileOps::remove(path); }
 };
 

@@ -34,8 +34,10 @@ frmPrintPreview::frmPrintPreview(const QString &path, const QString &title, QWid
             [this] { pageShown(currentPage()); });
     connect(m_view->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this,
             [this](int) { pageShown(currentPage()); });
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        setGeometry(QRect(QPoint(0, 0), screen->geometry().size()));
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        move(0, 0); // the window's frame at the corner
+        resize(screen->geometry().size());
+    }
     pageShown(0);
 }
 
@@ -96,6 +98,9 @@ int frmPrintPreview::currentPage() const
     const double length = bar->maximum() + bar->pageStep();
     if (pages <= 1 || length <= 0)
         return 0;
+    // scrolled to the end: the last page is shown, also where the view holds more than one page
+    if (bar->maximum() > 0 && bar->value() >= bar->maximum())
+        return pages - 1;
     const double perPage = length / pages;
     // a page counts as shown once the half of the spacing before it has scrolled away
     return qBound(0, int((bar->value() + m_view->pageSpacing()) / perPage), pages - 1);

@@ -136,7 +136,7 @@ private slots:
                 if (!window || !window->isVisible())
                     continue;
                 title = window->windowTitle();
-                placed = window->geometry();
+                placed = QRect(window->frameGeometry().topLeft(), window->size());
                 pages = window->pageCount();
                 filesWhileShown = filesUnder(temp);
                 window->close();

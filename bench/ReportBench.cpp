@@ -1,17 +1,30 @@
 #include "ReportBench.h"
 
+#include "foundation/CKelvaraOptions.h"
+#include "foundation/Clock.h"
 #include "foundation/Database.h"
+#include "foundation/FileOps.h"
+#include "foundation/Identity.h"
+#include "foundation/Paths.h"
 #include "foundation/Prompter.h"
+#include "foundation/Session.h"
 #include "reports/MissingHoldTickets.h"
+#include "reports/ReportOutput.h"
 #include "reports/ReportParmsSheet.h"
 #include "reports/ReportStaging.h"
 #include "reports/ReportTypes.h"
 #include "reports/engine/ReportDocument.h"
 #include "reports/engine/ReportExport.h"
 
-#include <QCoreApplication>
+#include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QPdfView>
+#include <QPrinter>
+#include <QSettings>
+#include <QTimer>
 #include <cstdio>
 #include <ctime>
 
@@ -43,9 +56,28 @@ struct ReportTiming
 {
     qint64 rows = 0;
     double staged = 0, built = 0, written = 0, cpu = 0; // ms from the start of the run
+    int pages = 0;                                      // of a PDF
 };
 
-ReportTiming runReport(Database &db, const Run &run, const ReportParmsSheet &sheet, const QString &folder)
+QString outputFile(const QString &folder, int code)
+{
+    return folder + QStringLiteral("/report") + ReportExport::extension(code);
+}
+
+ReportDocument buildDocument(Database &db, const Run &run, const ReportParmsSheet &sheet,
+                             const QString &folder)
+{
+    const ReportType type = ReportTypes::of(run.type);
+    ReportStaging staging(db, folder + QStringLiteral("/REPORTS.MDB"));
+    staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    ReportDocument document = buildReport(layoutFile(QString::fromLatin1(run.file)), db.connection(),
+                                          {sheet.selection(), sheet.formulas(), QStringLiteral("Bench"), {}});
+    staging.cleanUp(type.table);
+    return document;
+}
+
+ReportTiming runReport(Database &db, const Run &run, const ReportParmsSheet &sheet, const QString &folder,
+                       int code)
 {
     const ReportType type = ReportTypes::of(run.type);
     ReportTiming t;
@@ -60,15 +92,16 @@ ReportTiming runReport(Database &db, const Run &run, const ReportParmsSheet &she
                     {sheet.selection(), sheet.formulas(), QStringLiteral("Bench"), {}});
     staging.cleanUp(type.table);
     t.built = timer.nsecsElapsed() / 1e6;
-    ReportExport::write(document, ReportExport::Pdf, folder + QStringLiteral("/report.pdf"));
+    ReportExport::write(document, code, outputFile(folder, code), [&t](int, int pages) {
+        t.pages = pages;
+        return true;
+    });
     t.written = timer.nsecsElapsed() / 1e6;
     t.cpu = cpuMs() - cpuStart;
     return t;
 }
 
-// The best of three runs, as the per-shift figures are the best of their rounds.
-void timeReport(Database &db, const Run &run, const QString &period, const QDate &from, const QDate &to,
-                const QString &folder)
+ReportParmsSheet sheetFor(const Run &run, const QDate &from, const QDate &to)
 {
     ReportParmsSheet sheet(run.type);
     sheet.dateRange = true;
@@ -77,17 +110,130 @@ void timeReport(Database &db, const Run &run, const QString &period, const QDate
     sheet.shiftText = QStringLiteral("1-3");
     if (run.option >= 0)
         sheet.chooseOption(run.option);
+    return sheet;
+}
+
+// The best of three runs, as the per-shift figures are the best of their rounds.
+void timeReport(Database &db, const Run &run, const QString &period, const QDate &from, const QDate &to,
+                const QString &folder, int code = ReportExport::Pdf)
+{
+    const ReportParmsSheet sheet = sheetFor(run, from, to);
     ReportTiming best;
     for (int round = 0; round < 3; ++round) {
-        const ReportTiming t = runReport(db, run, sheet, folder);
+        const ReportTiming t = runReport(db, run, sheet, folder, code);
         if (round == 0 || t.written < best.written)
             best = t;
     }
-    std::printf("%-26s %-9s %6lld lines: staging %7.1f ms, layout %7.1f ms, PDF %8.1f ms (%5lld KB); "
-                "total %8.1f ms, processor %8.1f ms\n",
-                run.report, qPrintable(period), best.rows, best.staged, best.built - best.staged,
-                best.written - best.built, QFileInfo(folder + QStringLiteral("/report.pdf")).size() / 1024,
-                best.written, best.cpu);
+    std::printf(
+        "%-26s %-9s %6lld lines, %4d pages: staging %7.1f ms, layout %7.1f ms, %s %8.1f ms (%5lld KB); "
+        "total %8.1f ms, processor %8.1f ms\n",
+        run.report, qPrintable(period), best.rows, best.pages, best.staged, best.built - best.staged,
+        qPrintable(ReportExport::extension(code).mid(1).toUpper()), best.written - best.built,
+        QFileInfo(outputFile(folder, code)).size() / 1024, best.written, best.cpu);
+}
+
+// The resident size of this process now, in MB.
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return 0;
+}
+
+// Notes when the preview's pages are painted on screen; watches the whole application. The view
+// renders a page in the background and paints again when it is there, so the page is on screen
+// at the last paint before the view settles.
+class FirstPaint : public QObject
+{
+public:
+    explicit FirstPaint(const QElapsedTimer &timer) : m_timer(timer) {}
+    double at = -1, latest = -1; // ms since the timer started: first and latest paint; -1 not yet
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // the pages are painted on the view's viewport
+        if (event->type() == QEvent::Paint && qobject_cast<QPdfView *>(watched->parent())) {
+            latest = m_timer.nsecsElapsed() / 1e6;
+            if (at < 0)
+                at = latest;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QElapsedTimer &m_timer;
+};
+
+class SilentSeams : public Clock, public Prompter, public Identity
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    MsgAnswer ask(const PromptMessage &) override { return MsgAnswer::Ok; }
+    QString userName() const override { return QStringLiteral("bench"); }
+};
+
+// The print preview as the report window opens it: from the laid-out report to its first page
+// on screen (the engine's PDF written and opened in the view), the process's size while it
+// shows (the first and the last page looked at) and once it has closed.
+void timePreview(Database &db, const Run &run, const QString &period, const QDate &from, const QDate &to,
+                 const QString &folder)
+{
+    SilentSeams seams;
+    FixedPaths paths(folder);
+    FileOps fileOps;
+    Session session(
+        {seams, seams, seams, paths, fileOps},
+        std::make_unique<CKelvaraOptions>(
+            paths, std::make_unique<QSettings>(folder + QStringLiteral("/bench.ini"), QSettings::IniFormat)));
+    const double before = residentMb();
+    QElapsedTimer timer;
+    timer.start();
+    double laidOut = 0, peak = before, onScreen = -1;
+    FirstPaint firstPaint(timer);
+    {
+        const ReportDocument document = buildDocument(db, run, sheetFor(run, from, to), folder);
+        laidOut = timer.nsecsElapsed() / 1e6;
+        QTimer watch;
+        int shownTicks = 0;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            peak = std::max(peak, residentMb());
+            QWidget *window = nullptr;
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                if (top->objectName() == QLatin1String("frmPrintPreview") && top->isVisible())
+                    window = top;
+            }
+            if (!window)
+                return;
+            if (firstPaint.at < 0)
+                return;
+            // once the first page is there (no paint for 0.2 s), look at the last one, then close
+            ++shownTicks;
+            if (shownTicks == 10 && firstPaint.latest + 200 > timer.nsecsElapsed() / 1e6)
+                shownTicks = 0;
+            if (shownTicks == 10) {
+                onScreen = firstPaint.latest;
+                window->findChild<QAction *>(QStringLiteral("actLastPage"))->trigger();
+            }
+            if (shownTicks == 20)
+                window->close();
+        });
+        qApp->installEventFilter(&firstPaint);
+        watch.start(20);
+        QPrinter printer;
+        ReportOutput::preview(document, QStringLiteral("Print Preview"), printer, session, nullptr);
+        qApp->removeEventFilter(&firstPaint);
+    }
+    const double after = residentMb();
+    std::printf("%-26s %-9s preview: staging and layout %7.1f ms, then window %8.1f ms, first page on "
+                "screen %8.1f ms (total %8.1f ms); %7.1f MB before, %7.1f MB peak while shown, %7.1f MB "
+                "after close\n",
+                run.report, qPrintable(period), laidOut, firstPaint.at - laidOut, onScreen - laidOut,
+                onScreen, before, peak, after);
 }
 
 // Answers every question with its first button, as a user going ahead would.
@@ -156,4 +302,11 @@ void ReportBench::run(Database &db, const QDate &last, const QString &folder)
         timeReport(db, run, QStringLiteral("one month"), month, last, folder);
         timeReport(db, run, QStringLiteral("one year"), year, last, folder);
     }
+    // The same production counts as a document and as a workbook.
+    for (const int code : {int(ReportExport::Word), int(ReportExport::Excel)}) {
+        timeReport(db, counts, QStringLiteral("one month"), month, last, folder, code);
+        timeReport(db, counts, QStringLiteral("one year"), year, last, folder, code);
+    }
+    timePreview(db, counts, QStringLiteral("one month"), month, last, folder);
+    timePreview(db, counts, QStringLiteral("one year"), year, last, folder);
 }

@@ -83,7 +83,9 @@ void closeCountsWindowSettings(CKelvaraOptions &options, QTableView &grid)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // the preview is measured on a real display when there is one (xvfb-run -a)
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();

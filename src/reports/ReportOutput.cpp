@@ -1,13 +1,24 @@
 #include "ReportOutput.h"
 
+#include "foundation/Paths.h"
+#include "foundation/Prompter.h"
+#include "foundation/Session.h"
+#include "frmPrintPreview.h"
+#include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/ReportPainter.h"
+#include "widgets/WaitCursor.h"
 
 #include <QApplication>
-#include <QPrintPreviewDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QProgressDialog>
-#include <QScreen>
+#include <QTemporaryDir>
 
 namespace {
 // A progress dialog that shows once the pages take longer than half a second; Cancel stops them.
@@ -35,37 +46,126 @@ private:
     QProgressDialog m_dialog;
 };
 
-void paintWithProgress(const ReportDocument &document, QPrinter &printer, QWidget *parent)
+// The export type and file name, as the report window asks for them. False when not chosen.
+bool chooseExport(QWidget *parent, int &code, QString &typedName)
 {
-    PageProgress progress(document.layout.title, parent);
-    const int first = printer.printRange() == QPrinter::PageRange ? printer.fromPage() : 1;
-    const int last = printer.printRange() == QPrinter::PageRange ? printer.toPage() : 0;
-    ReportPainter(document).paint(printer, first, last,
-                                  [&](int page, int pages) { return progress(page, pages); });
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("frmExportChoice"));
+    dialog.setWindowTitle(QStringLiteral("Export To Document"));
+    auto *types = new QComboBox(&dialog);
+    types->setObjectName(QStringLiteral("cmbExportType"));
+    for (const ReportExport::Type &type : ReportExport::types())
+        types->addItem(type.text, type.code);
+    auto *name = new QLineEdit(&dialog);
+    name->setObjectName(QStringLiteral("txtExptFilename"));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(QStringLiteral("Export/Mail File Type"), types);
+    form->addRow(QStringLiteral("Filename"), name);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted || name->text().trimmed().isEmpty())
+        return false;
+    code = types->currentData().toInt();
+    typedName = name->text();
+    return true;
+}
+
+// Print and Export of the preview window; what fails is told, and the preview stays open.
+void printFromPreview(const ReportDocument &document, QPrinter &printer, Session &session, QWidget *window)
+{
+    try {
+        ReportOutput::print(document, printer, window);
+    } catch (const ReportCancelled &) {
+        session.prompter().tell(QStringLiteral("The printing was cancelled."), programTitle(),
+                                MsgIcon::Information);
+    } catch (const ReportError &error) {
+        session.prompter().tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
+    }
+}
+
+void exportFromPreview(const ReportDocument &document, Session &session, QWidget *window)
+{
+    int code = 0;
+    QString typedName;
+    if (!chooseExport(window, code, typedName))
+        return;
+    try {
+        ReportOutput::exportNamed(document, code, typedName, session, window);
+    } catch (const ReportError &error) {
+        session.prompter().tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
+    }
 }
 } // namespace
 
 void ReportOutput::preview(const ReportDocument &document, const QString &title, QPrinter &printer,
-                           QWidget *parent)
+                           Session &session, QWidget *parent)
 {
-    ReportPainter(document).setUpPage(printer);
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(title);
-    if (const QScreen *screen = QApplication::primaryScreen())
-        dialog.setGeometry(screen->availableGeometry());
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&](QPrinter *target) { paintWithProgress(document, *target, &dialog); });
-    dialog.exec();
+    const QTemporaryDir folder; // removed with the file in it when the preview has closed
+    if (!folder.isValid())
+        throw ReportError(
+            ReportError::Output,
+            QStringLiteral("No temporary folder for the print preview: %1").arg(folder.errorString()));
+    const QString path = folder.filePath(QStringLiteral("preview.pdf"));
+    {
+        WaitCursor wait;
+        PageProgress progress(title, parent);
+        ReportExport::write(document, ReportExport::Pdf, path,
+                            [&](int page, int pages) { return progress(page, pages); });
+    }
+    frmPrintPreview window(path, title, parent);
+    QObject::connect(&window, &frmPrintPreview::printRequested, &window,
+                     [&] { printFromPreview(document, printer, session, &window); });
+    QObject::connect(&window, &frmPrintPreview::exportRequested, &window,
+                     [&] { exportFromPreview(document, session, &window); });
+    window.exec();
 }
 
 void ReportOutput::print(const ReportDocument &document, QPrinter &printer, QWidget *parent)
 {
+    PageProgress progress(document.layout.title, parent);
+    print(document, printer, [&](int page, int pages) { return progress(page, pages); });
+}
+
+void ReportOutput::print(const ReportDocument &document, QPrinter &printer, const Progress &progress)
+{
     ReportPainter(document).setUpPage(printer);
-    paintWithProgress(document, printer, parent);
+    const int first = printer.printRange() == QPrinter::PageRange ? printer.fromPage() : 1;
+    const int last = printer.printRange() == QPrinter::PageRange ? printer.toPage() : 0;
+    bool cancelled = false;
+    ReportPainter(document).paint(printer, first, last, [&](int page, int pages) {
+        cancelled = progress && !progress(page, pages);
+        if (cancelled)
+            printer.abort(); // while the painter is still active, so that the pages so far are dropped
+        return !cancelled;
+    });
+    if (cancelled) {
+        // printed to a file: the part written so far is not kept
+        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+            QFile::remove(printer.outputFileName());
+        throw ReportCancelled(QStringLiteral("The printing was cancelled."));
+    }
 }
 
 void ReportOutput::exportTo(const ReportDocument &document, int code, const QString &path, QWidget *parent)
 {
     PageProgress progress(document.layout.title, parent);
     ReportExport::write(document, code, path, [&](int page, int pages) { return progress(page, pages); });
+}
+
+QString ReportOutput::exportNamed(const ReportDocument &document, int code, const QString &typedName,
+                                  Session &session, QWidget *parent)
+{
+    QString path = ReportExport::fileName(typedName, code);
+    if (QFileInfo(path).isRelative())
+        path = QDir(session.paths().userDataFolder()).filePath(path);
+    {
+        WaitCursor wait;
+        exportTo(document, code, path, parent);
+    }
+    session.prompter().tell(
+        QStringLiteral("The report was written to %1").arg(QDir::toNativeSeparators(path)),
+        QStringLiteral("Export To Document"), MsgIcon::Information);
+    return path;
 }

@@ -42,6 +42,11 @@ QString ReportRun::corvixPartsText()
         "Please run this report again and select a longer time period.");
 }
 
+QString ReportRun::cancelledText()
+{
+    return QStringLiteral("The report was cancelled. Nothing was shown, printed or exported.");
+}
+
 ReportRun::Outcome ReportRun::run(ReportParmsSheet &sheet, const Output &output)
 {
     m_reportFailed = false;
@@ -57,6 +62,10 @@ ReportRun::Outcome ReportRun::run(ReportParmsSheet &sheet, const Output &output)
         default:
             outcome = runStaged(sheet, output);
         }
+    } catch (const ReportCancelled &) {
+        // the reports after a cancelled one are not run, so the update report is never marked
+        m_setup.prompter.tell(cancelledText(), programTitle(), MsgIcon::Information);
+        return Outcome::Cancelled;
     } catch (const DatabaseError &error) {
         const bool corvix = sheet.type() == ReportTypes::DailyCorvix && error.number() == kPartsNotMade;
         m_setup.prompter.tell(corvix ? corvixPartsText() : error.description(), programTitle());
@@ -76,6 +85,8 @@ bool ReportRun::produce(const QString &layoutFile, const ReportRequest &request,
     try {
         output(buildReport(layoutFile, m_setup.production.connection(), request), title, part);
         return true;
+    } catch (const ReportCancelled &) {
+        throw; // ends the whole run
     } catch (const ReportError &error) {
         m_setup.prompter.tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
         m_reportFailed = true;

@@ -22,9 +22,11 @@ public:
         Stopped,       // nothing to print, or the user declined; nothing was printed
         StagingFailed, // a staging query failed: told; the report window closes
         ReportFailed,  // a report could not be laid out or sent: told under "Reporting Error"
+        Cancelled,     // the user cancelled an output: told; no report after it, nothing marked
     };
     // Sends one finished report: the report itself (part 0) or the reject update report (part 1).
-    // Throws ReportError when it cannot.
+    // Throws ReportError when it cannot, ReportCancelled when the user cancelled it: then nothing of
+    // that report may have been shown, printed or written.
     using Output = std::function<void(const ReportDocument &, const QString &title, int part)>;
 
     struct Setup
@@ -49,6 +51,8 @@ public:
     static QString markPrintedQuestion(bool preview);
     // The message when a Corvix part was not made in the period.
     static QString corvixPartsText();
+    // The message after a cancelled output.
+    static QString cancelledText();
     static constexpr qint32 kPartsNotMade = 3070;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "ReportDatabase.h"
 #include "ReportOutput.h"
+#include "ReportRun.h"
 #include "ReportTypes.h"
 #include "SecurityProfileReport.h"
 #include "frmReportParms.h"
@@ -52,7 +53,14 @@ void showSecurityProfile(Session &session)
         return;
     }
     QPrinter printer;
-    ReportOutput::preview(document, SecurityProfileReport::title(), printer, QApplication::activeWindow());
+    try {
+        ReportOutput::preview(document, SecurityProfileReport::title(), printer, session,
+                              QApplication::activeWindow());
+    } catch (const ReportCancelled &) {
+        session.prompter().tell(ReportRun::cancelledText(), programTitle(), MsgIcon::Information);
+    } catch (const ReportError &error) {
+        session.prompter().tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
+    }
 }
 } // namespace
 

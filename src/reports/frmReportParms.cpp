@@ -412,23 +412,14 @@ void frmReportParms::send(const ReportDocument &document, const QString &title, 
         if (m_previewer)
             m_previewer(document, title);
         else
-            ReportOutput::preview(document, title, m_printer, this);
+            ReportOutput::preview(document, title, m_printer, m_session, this);
     }
 }
 
 void frmReportParms::exportDocument(const ReportDocument &document, int part)
 {
-    const int code = m_sheet.exportCode();
-    QString path = ReportExport::fileName(ReportExport::partFileName(m_sheet.exportFileName, part), code);
-    if (QFileInfo(path).isRelative())
-        path = QDir(m_session.paths().userDataFolder()).filePath(path);
-    {
-        WaitCursor wait;
-        ReportOutput::exportTo(document, code, path, this);
-    }
-    m_session.prompter().tell(
-        QStringLiteral("The report was written to %1").arg(QDir::toNativeSeparators(path)),
-        QStringLiteral("Export To Document"), MsgIcon::Information);
+    ReportOutput::exportNamed(document, m_sheet.exportCode(),
+                              ReportExport::partFileName(m_sheet.exportFileName, part), m_session, this);
 }
 
 void frmReportParms::editCustomerParts()

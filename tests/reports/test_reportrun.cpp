@@ -7,6 +7,7 @@
 #include "reports/MissingHoldTickets.h"
 #include "reports/ReportRun.h"
 #include "reports/ReportTypes.h"
+#include "reports/engine/ReportExport.h"
 
 #include <QLocale>
 #include <QSqlQuery>
@@ -253,6 +254,45 @@ private slots:
         runner(world).run(sheet, [](const ReportDocument &, const QString &, int) {});
         QCOMPARE(world.prompter.messages().last().text, ReportRun::markPrintedQuestion(false));
         QVERIFY(printedRejects(world.db).isEmpty());
+    }
+
+    // The output cancelled by the user, as the PDF writer behind the preview stops when its
+    // progress says so: the run ends there, and nothing is marked printed.
+    void cancelledOutputEndsTheRun_data()
+    {
+        QTest::addColumn<int>("cancelledPart");
+        QTest::addColumn<QStringList>("events");
+        const QString told = QStringLiteral("Kelvara: ") + ReportRun::cancelledText();
+        QTest::newRow("rejects report")
+            << 0 << QStringList{QStringLiteral("Print Preview - Rejects by Reason Report"), told};
+        QTest::newRow("update report")
+            << 1
+            << QStringList{QStringLiteral("Print Preview - Rejects by Reason Report"),
+                           QStringLiteral("Print Preview - Rejects by Reason Update"), told};
+    }
+
+    void cancelledOutputEndsTheRun()
+    {
+        QFETCH(int, cancelledPart);
+        QFETCH(QStringList, events);
+        DatabaseWorld world;
+        ReportFixture::fill(world.db);
+        QStringList seen;
+        world.prompter.onAsk = [&](const PromptMessage &message) {
+            seen << message.title + (message.buttons == MsgButtons::Ok ? ": " + message.text : QString());
+        };
+        const QString pdf = world.file(QStringLiteral("preview.pdf"));
+        ReportParmsSheet sheet = rejectSheet(0, true);
+        const ReportRun::Outcome outcome =
+            runner(world).run(sheet, [&](const ReportDocument &document, const QString &title, int part) {
+                seen << title;
+                if (part == cancelledPart)
+                    ReportExport::write(document, ReportExport::Pdf, pdf, [](int, int) { return false; });
+            });
+        QCOMPARE(outcome, ReportRun::Outcome::Cancelled);
+        QCOMPARE(seen, events);
+        QVERIFY(!QFile::exists(pdf));
+        QCOMPARE(unprinted(world.db), 2);
     }
 
     void noRecordsMessages()

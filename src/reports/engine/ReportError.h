@@ -30,3 +30,15 @@ private:
     int m_number;
     QString m_text;
 };
+
+// The user cancelled the output of a report (its progress dialog's Cancel): nothing was shown,
+// printed or written, and the run stops there. A ReportError, so that callers that know only
+// those still stop.
+class ReportCancelled : public ReportError
+{
+public:
+    explicit ReportCancelled(const QString &text = QStringLiteral("The report was cancelled."))
+        : ReportError(Output, text)
+    {
+    }
+};

@@ -63,7 +63,7 @@ void writePdf(const ReportDocument &document, const QString &path,
                                 : paintWithQt(document, path, onPage);
     if (cancelled) {
         QFile::remove(path);
-        throw ReportError(ReportError::Output, QStringLiteral("The export was cancelled."));
+        throw ReportCancelled(QStringLiteral("The export was cancelled."));
     }
     if (!failure.isEmpty() || QFileInfo(path).size() == 0)
         throw ReportError(ReportError::Output,

@@ -1,0 +1,190 @@
+// The print preview: the report's own PDF shown page by page, paged through from the tool bar,
+// the temporary file gone once the window has closed, and a cancelled print that leaves nothing.
+
+#include "ReportFixture.h"
+#include "TestSupport.h"
+#include "reports/ReportJob.h"
+#include "reports/ReportOutput.h"
+#include "reports/ReportParmsSheet.h"
+#include "reports/engine/ReportError.h"
+#include "reports/engine/ReportExport.h"
+#include "reports/frmPrintPreview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPrinter>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+// The production counts of the fixture plant, its lines repeated until the report runs to
+// several pages.
+ReportDocument countsReport(DatabaseWorld &world, int repeat)
+{
+    ReportFixture::fill(world.db);
+    ReportParmsSheet sheet(ReportTypes::ProductionCounts);
+    sheet.dateRange = true;
+    sheet.startDate = QDate(1999, 8, 11);
+    sheet.endDate = QDate(1999, 8, 12);
+    sheet.shiftText = QStringLiteral("1-3");
+    ReportJob job(world.db, world.file(QStringLiteral("REPORTS.MDB")));
+    ReportDocument document =
+        job.run(ReportTypes::of(ReportTypes::ProductionCounts), sheet.stagingParameters(),
+                ReportFixture::layoutPath(QStringLiteral("prodct.rpt")),
+                {sheet.selection(), sheet.formulas(), QStringLiteral("Quorvel"), {}});
+    const QVector<ReportLine> lines = document.lines;
+    for (int i = 1; i < repeat; ++i)
+        document.lines += lines;
+    return document;
+}
+
+// Writes the report's PDF as the preview does; returns its number of pages.
+int writePdf(const ReportDocument &document, const QString &path)
+{
+    int pages = 0;
+    ReportExport::write(document, ReportExport::Pdf, path, [&](int, int count) {
+        pages = count;
+        return true;
+    });
+    return pages;
+}
+
+QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    return files;
+}
+} // namespace
+
+class TestPrintPreview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // Steps from the tool bar or a typed page number; the box shows "n / N" and the view is there.
+    void paging_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("shown"); // 1-based; 0 stands for the last page
+        QTest::newRow("opens on the first") << QStringList{} << 1;
+        QTest::newRow("next") << QStringList{"actNextPage"} << 2;
+        QTest::newRow("previous at the first stays") << QStringList{"actPreviousPage"} << 1;
+        QTest::newRow("last") << QStringList{"actLastPage"} << 0;
+        QTest::newRow("next at the last stays") << QStringList{"actLastPage", "actNextPage"} << 0;
+        QTest::newRow("first after last") << QStringList{"actLastPage", "actFirstPage"} << 1;
+        QTest::newRow("typed 3") << QStringList{"3"} << 3;
+        QTest::newRow("typed the last") << QStringList{"last"} << 0;
+        QTest::newRow("typed one past the last") << QStringList{"past"} << 0;
+        QTest::newRow("typed 0") << QStringList{"actNextPage", "0"} << 1;
+        QTest::newRow("typed text keeps the page") << QStringList{"actNextPage", "abc"} << 2;
+    }
+
+    void paging()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(int, shown);
+        DatabaseWorld world;
+        const QString pdf = world.file(QStringLiteral("report.pdf"));
+        const int pages = writePdf(countsReport(world, 60), pdf);
+        QVERIFY(pages >= 5);
+        frmPrintPreview window(pdf, QStringLiteral("Print Preview - Production Counts Report"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.pageCount(), pages);
+        auto *box = window.findChild<QLineEdit *>(QStringLiteral("txtPage"));
+        for (QString step : steps) {
+            if (step.startsWith(QLatin1String("act"))) {
+                window.findChild<QAction *>(step)->trigger();
+                continue;
+            }
+            step.replace(QLatin1String("last"), QString::number(pages));
+            step.replace(QLatin1String("past"), QString::number(pages + 1));
+            box->setText(step);
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+        const int page = shown == 0 ? pages : shown;
+        QCOMPARE(box->text(), QStringLiteral("%1 / %2").arg(page).arg(pages));
+        QCOMPARE(window.currentPage() + 1, page);
+    }
+
+    // The preview shows the engine's PDF in a window on the whole screen, and leaves no file.
+    void previewShowsThePdfAndRemovesIt()
+    {
+        DatabaseWorld world;
+        const ReportDocument document = countsReport(world, 3);
+        const QString temp = world.file(QStringLiteral("tmp"));
+        QDir().mkpath(temp);
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", temp.toLocal8Bit());
+        QString title;
+        QRect placed;
+        int pages = 0;
+        QStringList filesWhileShown;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                auto *window = qobject_cast<frmPrintPreview *>(top);
+                if (!window || !window->isVisible())
+                    continue;
+                title = window->windowTitle();
+                placed = QRect(window->frameGeometry().topLeft(), window->size());
+                pages = window->pageCount();
+                filesWhileShown = filesUnder(temp);
+                window->close();
+            }
+        });
+        closer.start(10);
+        QPrinter printer;
+        ReportOutput::preview(document, QStringLiteral("Print Preview - Production Counts Report"), printer,
+                              *world.session, nullptr);
+        qputenv("TMPDIR", oldTemp);
+        QCOMPARE(title, QStringLiteral("Print Preview - Production Counts Report"));
+        QCOMPARE(placed, QRect(QPoint(0, 0), QApplication::primaryScreen()->geometry().size()));
+        QCOMPARE(pages, writePdf(document, world.file(QStringLiteral("same.pdf"))));
+        QCOMPARE(filesWhileShown.size(), 1);
+        QCOMPARE(filesUnder(temp), QStringList());
+    }
+
+    // Cancel in the progress of printing: nothing printed (here, to a file), and the caller
+    // told, so that no "Mark as Printed?" can follow.
+    void cancelledPrint_data()
+    {
+        QTest::addColumn<int>("cancelAt"); // page whose progress answers Cancel; 0 none
+        QTest::newRow("first page") << 1;
+        QTest::newRow("last page") << -1;
+        QTest::newRow("not cancelled") << 0;
+    }
+
+    void cancelledPrint()
+    {
+        QFETCH(int, cancelAt);
+        DatabaseWorld world;
+        const ReportDocument document = countsReport(world, 20);
+        const QString out = world.file(QStringLiteral("printed.pdf"));
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(out);
+        bool cancelled = false;
+        try {
+            ReportOutput::print(document, printer, [&](int page, int pages) {
+                return page != (cancelAt < 0 ? pages : cancelAt);
+            });
+        } catch (const ReportCancelled &) {
+            cancelled = true;
+        }
+        QCOMPARE(cancelled, cancelAt != 0);
+        QCOMPARE(QFile::exists(out), cancelAt == 0);
+    }
+};
+
+QTEST_MAIN(TestPrintPreview)
+#include "test_printpreview.moc"

@@ -9,7 +9,7 @@ ErrorLog::ErrorLog(const Paths &paths, const Clock &clock) : m_paths(paths), m_c
 
 QString ErrorLog::path() const
 {
-    return m_paths.inProgramFolder(QStringLiteral("error.log"));
+    return m_paths.inWritableFolder(QStringLiteral("error.log"));
 }
 
 QString ErrorLog::formatLine(const QDateTime &when, const QString &userName, const QString &message)

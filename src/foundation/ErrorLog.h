@@ -6,7 +6,8 @@
 class Clock;
 class Paths;
 
-// "error.log" in the program folder: one line per reported failure, appended, never truncated.
+// "error.log" in the program folder (or the user's data folder where that is read-only): one line per
+// reported failure, appended, never truncated.
 class ErrorLog
 {
 public:

@@ -114,7 +114,9 @@ int runReport(const ScheduledReport &request, Session &session, Database &db, co
     QStringList written;
     const ReportRun::Outcome outcome =
         run.run(sheet, [&](const ReportDocument &document, const QString &, int part) {
-            const QString file = ReportExport::partFileName(request.outFile, part);
+            // the file gets its format's extension, as the report window gives it
+            const QString file =
+                ReportExport::fileName(ReportExport::partFileName(request.outFile, part), code);
             ReportExport::write(document, code, file);
             written << file;
         });

@@ -2,13 +2,84 @@
 
 #include "DatabaseSetup.h"
 #include "foundation/Session.h"
+#include "foundation/Version.h"
 
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
+#include <sqlite3.h>
 
 namespace {
 QDate dateArgument(const QString &text)
 {
     return QDate::fromString(text, QStringLiteral("MM/dd/yyyy"));
+}
+
+// An option that takes a value, with what its value is, for "--out needs ...".
+struct Valued
+{
+    const char *name;
+    const char *needs;
+};
+
+constexpr Valued kProgramValued[] = {{"create-database", "the path of the new database file"}};
+
+constexpr Valued kReportValued[] = {
+    {"type", "a report number"},
+    {"start", "a date written MM/DD/YYYY"},
+    {"end", "a date written MM/DD/YYYY"},
+    {"shift", "the shifts, written 2, 1,3 or 1-3"},
+    {"option", "0 or 1"},
+    {"jobs", "two job numbers"},
+    {"export", "pdf, odt, xlsx or txt"},
+    {"out", "the name of the file to write"},
+    {"database", "the path of the production database"},
+};
+
+QString dashed(const char *name)
+{
+    return QStringLiteral("--") + QLatin1String(name);
+}
+
+QString needsText(const Valued &option)
+{
+    return QStringLiteral("%1 needs %2.").arg(dashed(option.name), QLatin1String(option.needs));
+}
+
+// A value that is missing, or that is the next option (the value was left out), is reported
+// against its own option: QCommandLineParser would take "--export" as the value of "--out" and
+// then stumble over "pdf".
+template <std::size_t N> QString missingValue(const QStringList &arguments, const Valued (&options)[N])
+{
+    for (int i = 0; i < arguments.size(); ++i) {
+        for (const Valued &option : options) {
+            if (arguments[i] != dashed(option.name))
+                continue;
+            const int values = qstrcmp(option.name, "jobs") == 0 ? 2 : 1;
+            for (int v = 1; v <= values; ++v) {
+                if (i + v >= arguments.size() || arguments[i + v].startsWith(QLatin1String("--")))
+                    return needsText(option);
+            }
+        }
+    }
+    return {};
+}
+
+template <std::size_t N> void addValued(QCommandLineParser &parser, const Valued (&options)[N])
+{
+    for (const Valued &option : options)
+        parser.addOption(QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("value")));
+}
+
+// The parser's own message, or the first argument that is no option.
+QString parseError(QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (!parser.parse(QStringList{QStringLiteral("kelvara")} + arguments))
+        return parser.errorText();
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("Unknown argument '%1'.").arg(parser.positionalArguments().constFirst());
+    return {};
 }
 } // namespace
 
@@ -18,96 +89,103 @@ void CommandLine::invalid(const QString &error)
     m_error = error;
 }
 
+// "--jobs FROM TO" takes two values, which QCommandLineParser cannot: they are taken out here.
+bool CommandLine::takeJobs(QStringList &arguments)
+{
+    const int at = arguments.indexOf(QStringLiteral("--jobs"));
+    if (at < 0)
+        return true;
+    m_report.beginJob = arguments[at + 1];
+    m_report.endJob = arguments[at + 2];
+    arguments.remove(at, 3);
+    if (arguments.contains(QStringLiteral("--jobs"))) {
+        invalid(QStringLiteral("--jobs is given twice."));
+        return false;
+    }
+    return true;
+}
+
 // report --type N --start MM/DD/YYYY [--end MM/DD/YYYY] [--shift TEXT] [--option 0|1]
 //        [--jobs FROM TO] --export pdf|odt|xlsx|txt --out FILE [--database PATH]
-void CommandLine::parseReport(const QStringList &arguments)
+void CommandLine::parseReport(QStringList arguments)
 {
     m_mode = Mode::Report;
-    const QStringList valued{QStringLiteral("--type"),   QStringLiteral("--start"),
-                             QStringLiteral("--end"),    QStringLiteral("--shift"),
-                             QStringLiteral("--option"), QStringLiteral("--export"),
-                             QStringLiteral("--out"),    QStringLiteral("--database")};
-    QString type, option;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString &name = arguments[i];
-        const int values = name == QLatin1String("--jobs") ? 2 : (valued.contains(name) ? 1 : 0);
-        if (values == 0)
-            return invalid(QStringLiteral("Unknown argument '%1'.").arg(name));
-        if (i + values >= arguments.size())
-            return invalid(
-                QStringLiteral("%1 needs %2.")
-                    .arg(name, values == 2 ? QStringLiteral("two values") : QStringLiteral("a value")));
-        const QString value = arguments[++i];
-        if (name == QLatin1String("--type"))
-            type = value;
-        else if (name == QLatin1String("--start"))
-            m_report.start = dateArgument(value);
-        else if (name == QLatin1String("--end"))
-            m_report.end = dateArgument(value);
-        else if (name == QLatin1String("--shift"))
-            m_report.shift = value;
-        else if (name == QLatin1String("--option"))
-            option = value;
-        else if (name == QLatin1String("--export"))
-            m_report.format = value.toLower();
-        else if (name == QLatin1String("--out"))
-            m_report.outFile = value;
-        else if (name == QLatin1String("--database"))
-            m_report.database = value;
-        else {
-            m_report.beginJob = value;
-            m_report.endJob = arguments[++i];
-        }
-        if ((name == QLatin1String("--start") && !m_report.start.isValid()) ||
-            (name == QLatin1String("--end") && !m_report.end.isValid()))
-            return invalid(QStringLiteral("%1 needs a date written MM/DD/YYYY, not '%2'.").arg(name, value));
+    arguments.removeFirst();
+    if (const QString missing = missingValue(arguments, kReportValued); !missing.isEmpty())
+        return invalid(missing);
+    if (!takeJobs(arguments))
+        return;
+    QCommandLineParser parser;
+    addValued(parser, kReportValued);
+    if (const QString error = parseError(parser, arguments); !error.isEmpty())
+        return invalid(error);
+    readReport(parser);
+}
+
+void CommandLine::readReport(const QCommandLineParser &parser)
+{
+    const auto value = [&parser](const char *name) { return parser.value(QLatin1String(name)); };
+    for (const char *name : {"start", "end"}) {
+        if (parser.isSet(QLatin1String(name)) && !dateArgument(value(name)).isValid())
+            return invalid(QStringLiteral("%1 needs a date written MM/DD/YYYY, not '%2'.")
+                               .arg(dashed(name), value(name)));
     }
+    m_report.start = dateArgument(value("start"));
+    m_report.end = dateArgument(value("end"));
+    m_report.shift = value("shift");
+    m_report.format = value("export").toLower();
+    m_report.outFile = value("out");
+    m_report.database = value("database");
     bool ok = true;
-    m_report.type = type.toInt(&ok);
+    m_report.type = value("type").toInt(&ok);
     if (!ok)
         return invalid(QStringLiteral("--type needs a report number."));
-    if (!option.isEmpty()) {
-        m_report.option = option.toInt(&ok);
-        if (!ok || (option != QLatin1String("0") && option != QLatin1String("1")))
+    if (const QString option = value("option"); !option.isEmpty()) {
+        if (option != QLatin1String("0") && option != QLatin1String("1"))
             return invalid(QStringLiteral("--option must be 0 or 1."));
+        m_report.option = option.toInt();
     }
     if (const QString reason = m_report.invalidReason(); !reason.isEmpty())
         invalid(reason);
 }
 
-CommandLine::CommandLine(const QStringList &arguments)
+void CommandLine::parseProgram(const QStringList &arguments)
 {
-    if (arguments.value(0) == QLatin1String("report")) {
-        parseReport(arguments);
-        return;
-    }
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        m_mode = Mode::Help;
-        return;
-    }
-    bool create = false;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (argument == QLatin1String("--sample")) {
-            m_sample = true;
-        } else if (argument == QLatin1String("--create-database")) {
-            if (create || i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
-                m_mode = Mode::Invalid;
-                m_error = QStringLiteral("--create-database needs the path of the new database file.");
-                return;
-            }
-            create = true;
-            m_path = arguments[++i];
-        } else {
-            m_mode = Mode::Invalid;
-            m_error = QStringLiteral("Unknown argument '%1'.").arg(argument);
-            return;
-        }
-    }
-    if (create)
+    if (const QString missing = missingValue(arguments, kProgramValued); !missing.isEmpty())
+        return invalid(missing);
+    QCommandLineParser parser;
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"));
+    const QCommandLineOption paths(QStringLiteral("paths"));
+    const QCommandLineOption sample(QStringLiteral("sample"));
+    parser.addOptions({version, verbose, paths, sample});
+    addValued(parser, kProgramValued);
+    if (const QString error = parseError(parser, arguments); !error.isEmpty())
+        return invalid(error);
+    if (parser.values(QStringLiteral("create-database")).size() > 1)
+        return invalid(QStringLiteral("--create-database is given twice."));
+    m_sample = parser.isSet(sample);
+    m_path = parser.value(QStringLiteral("create-database"));
+    if (parser.isSet(version) || parser.isSet(paths))
+        m_mode = Mode::Version;
+    else if (parser.isSet(verbose))
+        invalid(QStringLiteral("--verbose goes with --version."));
+    else if (parser.isSet(QStringLiteral("create-database")))
         m_mode = Mode::CreateDatabase;
     else
         m_mode = m_sample ? Mode::RunSample : Mode::Run;
+    m_verbose = parser.isSet(verbose) || parser.isSet(paths);
+}
+
+CommandLine::CommandLine(const QStringList &arguments)
+{
+    // Asking for help is answered whatever else the line holds.
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h")))
+        m_mode = Mode::Help;
+    else if (arguments.value(0) == QLatin1String("report"))
+        parseReport(arguments);
+    else
+        parseProgram(arguments);
 }
 
 QString CommandLine::usage()
@@ -118,7 +196,17 @@ QString CommandLine::usage()
         "       kelvara report --type N --start MM/DD/YYYY [--end MM/DD/YYYY] [--shift TEXT]\n"
         "                      [--option 0|1] [--jobs FROM TO] --export pdf|odt|xlsx|txt --out FILE\n"
         "                      [--database PATH]\n"
-        "       kelvara --help\n"
+        "       kelvara --version [--verbose]\n"
+        "       kelvara --paths\n"
+        "       kelvara --help, kelvara report --help\n"
+        "\n"
+        "  --sample    start on a sample plant database, made on first use; the configured\n"
+        "              database stays configured\n"
+        "  --create-database PATH\n"
+        "              make an empty production database at PATH (with --sample: two weeks of\n"
+        "              sample production) and authorize this login at level C\n"
+        "  --version   print the program's version and the Qt and SQLite versions it runs with;\n"
+        "              with --verbose (or --paths instead) also the folders and files it uses\n"
         "\n"
         "report writes one report to FILE for a scheduled job, without a window and without questions.\n"
         "  --type      1 production counts, 2 transfer list, 3 on hold, 4 production summary,\n"
@@ -129,15 +217,42 @@ QString CommandLine::usage()
         "  --option    0 or 1: on hold All/Unresolved Only, summary Detail/Summary,\n"
         "              rejects Include Update Report/Rejects by Reason Only (default 0)\n"
         "  --jobs      the first and last job number of the production summary\n"
-        "  --export    the file's format; --out the file (the reject update report goes to\n"
-        "              FILE with \" update\" before its extension)\n"
+        "  --export    the file's format; --out the file, given the format's extension when it\n"
+        "              has another (the reject update report goes to FILE with \" update\" before\n"
+        "              its extension); the files written are printed\n"
         "  --database  the production database (default: the DatabaseName option)\n"
         "The login name must be in the Security Table. The report is staged in a report database of\n"
         "its own; rows are never marked printed and the ticket range is taken as it is (more than\n"
         "10,000 missing hold tickets are refused).\n"
-        "Exit codes: 0 written, 1 the run failed or found nothing to report, 2 bad arguments,\n"
-        "            3 the database is closed for maintenance (db.lok), 4 no database,\n"
-        "            5 the login is not authorized.\n");
+        "Exit codes: 0 written (or help, version), 1 the run failed or found nothing to report,\n"
+        "            2 bad arguments, 3 the database is closed for maintenance (db.lok),\n"
+        "            4 no database, 5 the login is not authorized.\n");
+}
+
+QString CommandLine::versionText(Session &session, bool verbose)
+{
+    QString text = QStringLiteral("Kelvara %1\nQt %2, SQLite %3\n")
+                       .arg(QStringLiteral(KELVARA_VERSION), QString::fromLatin1(qVersion()),
+                            QString::fromLatin1(sqlite3_libversion()));
+    if (!verbose)
+        return text;
+    const Paths &paths = session.paths();
+    const QString layout = paths.inProgramFolder(QStringLiteral("prodct.rpt"));
+    const QString found = Paths::locateLayout(layout);
+    const auto line = [&text](const char *what, const QString &path) {
+        text += QStringLiteral("%1 %2\n").arg(QLatin1String(what), -22).arg(QDir::toNativeSeparators(path));
+    };
+    line("Program folder:", paths.programFolder());
+    if (found.isEmpty())
+        text += Paths::layoutMissingText(layout) + '\n';
+    else
+        line("Report layouts:", QFileInfo(found).absolutePath());
+    line("Error log:", paths.inWritableFolder(QStringLiteral("error.log")));
+    line("Report database:", paths.reportDatabasePath());
+    line("Current users file:", paths.inWorkingFolder(QStringLiteral("CURUSERS.DAT")));
+    line("Sample database:", DatabaseSetup::samplePath(paths));
+    line("Production database:", session.options().DatabaseName());
+    return text;
 }
 
 int CommandLine::createDatabase(Session &session, QTextStream &out, QTextStream &err) const

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QCommandLineParser;
 class QTextStream;
 class Session;
 
@@ -13,11 +14,12 @@ class Session;
 //   kelvara --sample                         start on the sample plant database (made on first use)
 //   kelvara --create-database PATH [--sample]  make a production database and end
 //   kelvara report --type N --start DATE ...  write a report to a file and end (scheduled runs)
-//   kelvara --help                           print the usage and end
+//   kelvara --version [--verbose], --paths   print the versions (and the paths in use) and end
+//   kelvara --help, kelvara report --help    print the usage and end
 class CommandLine
 {
 public:
-    enum class Mode { Run, RunSample, CreateDatabase, Report, Help, Invalid };
+    enum class Mode { Run, RunSample, CreateDatabase, Report, Help, Version, Invalid };
 
     // The arguments without the program's name.
     explicit CommandLine(const QStringList &arguments);
@@ -25,23 +27,32 @@ public:
     Mode mode() const { return m_mode; }
     QString path() const { return m_path; }
     bool sample() const { return m_sample; }
+    // --version with --verbose, or --paths: the paths in use as well.
+    bool verbose() const { return m_verbose; }
     QString error() const { return m_error; }
     const ScheduledReport &report() const { return m_report; }
     // Modes that run without windows and never ask a question.
     bool unattended() const { return m_mode != Mode::Run && m_mode != Mode::RunSample; }
     static QString usage();
+    // "Kelvara 0.1", the Qt and SQLite versions the program runs with and, verbose, the folders
+    // and files it uses on this workstation.
+    static QString versionText(Session &session, bool verbose);
 
     // --create-database: makes the file and tells what was done on out (failures on err).
     // Returns the program's exit code.
     int createDatabase(Session &session, QTextStream &out, QTextStream &err) const;
 
 private:
-    void parseReport(const QStringList &arguments);
+    void parseProgram(const QStringList &arguments);
+    void parseReport(QStringList arguments);
+    bool takeJobs(QStringList &arguments);
+    void readReport(const QCommandLineParser &parser);
     void invalid(const QString &error);
 
     Mode m_mode = Mode::Run;
     ScheduledReport m_report;
     QString m_path;
     bool m_sample = false;
+    bool m_verbose = false;
     QString m_error;
 };

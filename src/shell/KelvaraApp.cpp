@@ -48,6 +48,9 @@ int KelvaraApp::run(const QStringList &arguments)
     case CommandLine::Mode::Help:
         out << CommandLine::usage();
         return 0;
+    case CommandLine::Mode::Version:
+        out << CommandLine::versionText(m_session, commandLine.verbose());
+        return 0;
     case CommandLine::Mode::Report:
         return commandLine.report().run(m_session, out, err);
     case CommandLine::Mode::Run:

@@ -101,8 +101,9 @@ void TestErrorLog::unwritableLogIsSkipped_data()
 {
     QTest::addColumn<bool>("folderMissing");
 
-    QTest::newRow("program folder missing") << true;
     QTest::newRow("error.log is a folder") << false;
+    // the log then goes to the user's data folder, which is a file here
+    QTest::newRow("program folder missing, no data folder") << true;
 }
 
 void TestErrorLog::unwritableLogIsSkipped()
@@ -110,10 +111,13 @@ void TestErrorLog::unwritableLogIsSkipped()
     QFETCH(bool, folderMissing);
 
     const QString folder = m_world->paths->programFolder();
-    if (folderMissing)
+    if (folderMissing) {
         QVERIFY(QDir(folder).removeRecursively());
-    else
+        QVERIFY(QDir(m_world->paths->userDataFolder()).removeRecursively());
+        QVERIFY(writeFile(m_world->paths->userDataFolder(), "not a folder"));
+    } else {
         QVERIFY(QDir(folder).mkdir(QStringLiteral("error.log")));
+    }
 
     const ErrorLog log(*m_world->paths, m_world->clock);
     QVERIFY(!log.write(QStringLiteral("jdoe"), QStringLiteral("lost")));

@@ -53,6 +53,52 @@ private slots:
         QVERIFY(line.unattended());
     }
 
+    void errorsNameTheirOption_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("error");
+        const QString head = QStringLiteral("report --type 4 --start 08/11/1999 --end 08/12/1999 ");
+        QTest::newRow("--out last without its value") << head + "--export pdf --out"
+                                                      << "--out needs the name of the file to write.";
+        QTest::newRow("--out followed by the next option") << head + "--out --export pdf"
+                                                           << "--out needs the name of the file to write.";
+        QTest::newRow("--jobs with one job") << head + "--jobs 1040-22 --export pdf --out a.pdf"
+                                             << "--jobs needs two job numbers.";
+        QTest::newRow("--jobs with none, last") << head + "--export pdf --out a.pdf --jobs"
+                                                << "--jobs needs two job numbers.";
+        QTest::newRow("--start without its date") << "report --start --type 1 --export pdf --out a.pdf"
+                                                  << "--start needs a date written MM/DD/YYYY.";
+        QTest::newRow("unknown option") << head + "--export pdf --out a.pdf --quiet"
+                                        << "Unknown option 'quiet'.";
+        QTest::newRow("stray value") << head + "--export pdf --out a.pdf pdf"
+                                     << "Unknown argument 'pdf'.";
+    }
+
+    void errorsNameTheirOption()
+    {
+        QFETCH(QString, arguments);
+        const CommandLine line(arguments.split(' '));
+        QCOMPARE(line.mode(), CommandLine::Mode::Invalid);
+        QTEST(line.error(), "error");
+    }
+
+    void outGetsTheFormatsExtension()
+    {
+        DatabaseWorld world;
+        ReportFixture::fill(world.db);
+        QDir().mkpath(world.paths->programFolder());
+        QFile::copy(ReportFixture::layoutPath(QStringLiteral("prodct.rpt")),
+                    world.paths->inProgramFolder(QStringLiteral("prodct.rpt")));
+        const CommandLine line({"report", "--type", "1", "--start", "08/11/1999", "--export", "pdf", "--out",
+                                world.file(QStringLiteral("counts.xls"))});
+        QString outText, errText;
+        QTextStream outStream(&outText), errStream(&errText);
+        QCOMPARE(line.report().run(*world.session, outStream, errStream), 0);
+        QVERIFY(QFile::exists(world.file(QStringLiteral("counts.pdf"))));
+        QVERIFY(!QFile::exists(world.file(QStringLiteral("counts.xls"))));
+        QCOMPARE(outText, "Wrote " + world.file(QStringLiteral("counts.pdf")) + '\n');
+    }
+
     void helpDocumentsReports()
     {
         const CommandLine line({QStringLiteral("--help")});

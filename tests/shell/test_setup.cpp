@@ -5,8 +5,10 @@
 #include "shell/DatabaseSetup.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QtTest>
+#include <sqlite3.h>
 
 // Getting a workstation going: the command line, the first production database, the local
 // report database.
@@ -18,6 +20,7 @@ private slots:
     void parsesTheCommandLine_data();
     void parsesTheCommandLine();
     void createsADatabaseFromTheCommandLine();
+    void versionTellsWhatTheProgramRunsWith();
     void sampleDatabaseIsMadeOnce();
     void prepareStart_data();
     void prepareStart();
@@ -42,6 +45,15 @@ void TestSetup::parsesTheCommandLine_data()
     QTest::newRow("create followed by a flag")
         << QStringList{"--create-database", "--sample"} << int(M::Invalid) << "" << false;
     QTest::newRow("unknown") << QStringList{"--admin"} << int(M::Invalid) << "" << false;
+    QTest::newRow("--help") << QStringList{"--help"} << int(M::Help) << "" << false;
+    QTest::newRow("report --help") << QStringList{"report", "--help"} << int(M::Help) << "" << false;
+    QTest::newRow("report -h after options")
+        << QStringList{"report", "--type", "1", "-h"} << int(M::Help) << "" << false;
+    QTest::newRow("--version") << QStringList{"--version"} << int(M::Version) << "" << false;
+    QTest::newRow("--version --verbose")
+        << QStringList{"--version", "--verbose"} << int(M::Version) << "" << false;
+    QTest::newRow("--paths") << QStringList{"--paths"} << int(M::Version) << "" << false;
+    QTest::newRow("--verbose alone") << QStringList{"--verbose"} << int(M::Invalid) << "" << false;
 }
 
 void TestSetup::parsesTheCommandLine()
@@ -55,6 +67,26 @@ void TestSetup::parsesTheCommandLine()
     }
     QTEST(commandLine.path(), "path");
     QTEST(commandLine.sample(), "sample");
+}
+
+void TestSetup::versionTellsWhatTheProgramRunsWith()
+{
+    TestWorld world;
+    const QString text = CommandLine::versionText(*world.session, false);
+    QVERIFY2(QRegularExpression(QStringLiteral("^Kelvara \\d+\\.\\d+")).match(text).hasMatch(),
+             qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("Qt ") + qVersion()));
+    QVERIFY(text.contains(QStringLiteral("SQLite ") + sqlite3_libversion()));
+    QCOMPARE(text.count('\n'), 2);
+
+    // --verbose: the folders in use, and where a layout was looked for when none was found
+    QDir().mkpath(world.file(QStringLiteral("xdg")));
+    qputenv("XDG_DATA_DIRS", world.file(QStringLiteral("xdg")).toLocal8Bit());
+    const QString verbose = CommandLine::versionText(*world.session, true);
+    QVERIFY(verbose.startsWith(text));
+    for (const QString &part : {world.paths->inProgramFolder(QStringLiteral("error.log")),
+                                world.paths->reportDatabasePath(), world.file(QStringLiteral("share"))})
+        QVERIFY2(verbose.contains(part), qPrintable(verbose));
 }
 
 void TestSetup::createsADatabaseFromTheCommandLine()

@@ -1,6 +1,7 @@
 #include "ReportLayout.h"
 
 #include "ReportError.h"
+#include "foundation/Paths.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -87,12 +88,16 @@ ReportLayout ReportLayout::load(const QString &path)
     if (path.isEmpty())
         throw ReportError(ReportError::LayoutFile,
                           QStringLiteral("No report file has been chosen for this report."));
-    QFile file(path);
+    // A shipped layout not beside the program is looked for where the program is installed.
+    const QString located = Paths::locateLayout(path);
+    if (located.isEmpty())
+        throw ReportError(ReportError::LayoutFile, Paths::layoutMissingText(path));
+    QFile file(located);
     if (!file.open(QIODevice::ReadOnly))
         throw ReportError(
             ReportError::LayoutFile,
-            QStringLiteral("The report file \"%1\" cannot be opened: %2.").arg(path, file.errorString()));
-    return fromJson(file.readAll(), path);
+            QStringLiteral("The report file \"%1\" cannot be opened: %2.").arg(located, file.errorString()));
+    return fromJson(file.readAll(), located);
 }
 
 ReportLayout ReportLayout::fromJson(const QByteArray &json, const QString &source)

@@ -32,3 +32,44 @@ QString ReportFixture::layoutPath(const QString &fileName)
 {
     return QStringLiteral(KELVARA_LAYOUT_DIR "/") + fileName;
 }
+
+ReportData ReportFixture::sampleData(const ReportLayout &layout, int rows, const QList<double> &figures,
+                                     const QStringList &texts)
+{
+    QStringList fields;
+    QStringList formats;
+    const auto add = [&](const QString &field, const QString &format) {
+        if (!fields.contains(field)) {
+            fields << field;
+            formats << format;
+        }
+    };
+    for (const ReportColumn &column : layout.columns)
+        add(column.field, column.format);
+    for (const ReportGroup &group : layout.groups)
+        add(group.field,
+            group.field == QLatin1String("Date") ? QStringLiteral("MM/dd/yyyy") : QStringLiteral("0"));
+    for (const QString &field : layout.sort)
+        add(field, QStringLiteral("0"));
+    QVector<QVector<QVariant>> data;
+    for (int r = 0; r < rows; ++r) {
+        QVector<QVariant> row;
+        for (int f = 0; f < fields.size(); ++f) {
+            const QString &format = formats[f];
+            if (format.contains('y') || format.contains('d'))
+                row << QVariant(QDate(1999, 1, 4).addDays(r / 2));
+            else if (format.isEmpty() && fields[f].endsWith(QLatin1String("Number")))
+                row << QVariant(QStringLiteral("10-%1").arg(1040 + r % 3));
+            else if (format.isEmpty())
+                row << QVariant(texts[r % texts.size()]);
+            else if (format == QLatin1String("Yes/No"))
+                row << QVariant(qlonglong(r % 2));
+            else if (format == QLatin1String("0"))
+                row << QVariant(qlonglong(r % 3 + 1));
+            else
+                row << QVariant(figures[(r + f) % figures.size()]);
+        }
+        data << row;
+    }
+    return {fields, data};
+}

@@ -1,10 +1,19 @@
 #pragma once
 
 #include "TestSupport.h"
+#include "reports/engine/ReportData.h"
+#include "reports/engine/ReportLayout.h"
 
 // A small fixed plant for the report tests: three jobs on two days, two shifts a day, with
 // transfers, holds and their disposition.
 namespace ReportFixture {
 void fill(const Database &db);
 QString layoutPath(const QString &fileName);
+// Rows for any layout, without a database: every field its columns, groups and sort name, a date
+// where the column shows a date, a number where it shows a figure, else a text. Row r of `rows`
+// takes in its field f the figure figures[(r + f) % figures.size()] and the text
+// texts[r % texts.size()].
+ReportData sampleData(const ReportLayout &layout, int rows, const QList<double> &figures,
+                      const QStringList &texts);
+
 } // namespace ReportFixture

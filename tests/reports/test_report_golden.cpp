@@ -113,6 +113,21 @@ private slots:
         compareWithGolden(QString::fromLatin1(QTest::currentDataTag()), text);
     }
 
+    // A year's figures: totals wider than their columns, negative totals and a description longer
+    // than its column; every column grows to its widest value.
+    void goldenYear()
+    {
+        const ReportLayout layout =
+            ReportLayout::load(ReportFixture::layoutPath(QStringLiteral("prodct.rpt")));
+        const ReportData data =
+            ReportFixture::sampleData(layout, 2, {57479500, 57479500, -3706935, -3706935},
+                                      {QStringLiteral("Lens, indicator, clear polycarbonate PC")});
+        const ReportRequest request{
+            QString(), {}, QStringLiteral("Quorvel Plastics"), QDateTime({1999, 12, 31}, {7, 30})};
+        compareWithGolden(QStringLiteral("prodct-year"),
+                          TextReport::render(ReportDocument::build(layout, data, request), 66));
+    }
+
     // The reports that run through more than one staging step, rendered from what the run sends.
     void goldenRun_data()
     {

@@ -3,6 +3,7 @@
 #include "ReportError.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -31,7 +32,14 @@ QVariant typed(const QVariant &raw, Kind &kind)
         kind =
             raw.typeId() == QMetaType::QString && looksLikeIsoDate(raw.toString()) ? Kind::Date : Kind::Plain;
     if (kind == Kind::Date) {
-        const QDate date = QDate::fromString(raw.toString().left(10), Qt::ISODate);
+        // a date-time keeps its time (when a row was entered); a plain date stays a date
+        const QString text = raw.toString();
+        if (text.size() == 19) {
+            const QDateTime when = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            if (when.isValid())
+                return when;
+        }
+        const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
         return date.isValid() ? QVariant(date) : raw;
     }
     if (raw.typeId() == QMetaType::Int || raw.typeId() == QMetaType::LongLong)

@@ -313,6 +313,22 @@ ReportDocument buildReport(const QString &layoutPath, const QSqlDatabase &report
     return ReportDocument::build(layout, data, request);
 }
 
+QVector<int> columnWidths(const ReportDocument &document)
+{
+    const QList<ReportColumn> &columns = document.layout.columns;
+    QVector<int> widths(columns.size());
+    for (int i = 0; i < columns.size(); ++i) {
+        widths[i] = columns[i].width;
+        for (const QString &part : columns[i].caption.split('\n'))
+            widths[i] = std::max<int>(widths[i], part.size());
+    }
+    for (const ReportLine &line : document.lines) {
+        for (int i = 0; i < line.cells.size() && i < widths.size(); ++i)
+            widths[i] = std::max<int>(widths[i], line.cells[i].size());
+    }
+    return widths;
+}
+
 QVector<ReportPage> paginate(const ReportDocument &document, double capacity,
                              const std::function<double(const ReportLine &)> &height)
 {

@@ -64,6 +64,10 @@ struct ReportDocument
 ReportDocument buildReport(const QString &layoutPath, const QSqlDatabase &reportDb,
                            const ReportRequest &request);
 
+// The width of each column in characters: the layout's width, or the widest text of the column
+// when wider (its caption lines, its cells, totals included), so that no value is ever cut.
+QVector<int> columnWidths(const ReportDocument &document);
+
 // A page of lines; a page that starts inside a group repeats its headings marked "(continued)".
 struct ReportPage
 {

@@ -13,14 +13,43 @@
 #include <QSaveFile>
 
 namespace {
-void writeText(const ReportDocument &document, const QString &path)
+[[noreturn]] void throwCancelled()
 {
+    throw ReportCancelled(QStringLiteral("The export was cancelled."));
+}
+
+void writeText(const ReportDocument &document, const QString &path,
+               const std::function<bool(int, int)> &progress)
+{
+    bool stopped = false;
+    const QString text = TextReport::render(document, TextReport::DefaultPageLines, [&](int page, int pages) {
+        stopped = progress && !progress(page, pages);
+        return !stopped;
+    });
+    if (stopped)
+        throwCancelled();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(TextReport::render(document).toUtf8()) < 0 ||
-        !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
         throw ReportError(
             ReportError::Output,
             QStringLiteral("The file \"%1\" could not be written: %2").arg(path, file.errorString()));
+}
+
+// The progress of a writer that goes line by line (a document, a workbook), told in pages of about
+// as many lines as a printed page holds, so that every export counts the same way.
+std::function<bool(int, int)> byPages(const std::function<bool(int, int)> &progress)
+{
+    if (!progress)
+        return {};
+    constexpr int linesPerPage = 50;
+    return [progress, page = 0](int line, int lines) mutable {
+        const int pages = std::max(1, (lines + linesPerPage - 1) / linesPerPage);
+        const int now = std::min(pages, (line + linesPerPage - 1) / linesPerPage);
+        if (now == page && line < lines)
+            return true;
+        page = now;
+        return progress(now, pages);
+    };
 }
 
 // Qt's own PDF engine: for a typeface this program cannot embed itself. Empty when written,
@@ -63,7 +92,7 @@ void writePdf(const ReportDocument &document, const QString &path,
                                 : paintWithQt(document, path, onPage);
     if (cancelled) {
         QFile::remove(path);
-        throw ReportCancelled(QStringLiteral("The export was cancelled."));
+        throwCancelled();
     }
     if (!failure.isEmpty() || QFileInfo(path).size() == 0)
         throw ReportError(ReportError::Output,
@@ -141,14 +170,14 @@ void ReportExport::write(const ReportDocument &document, int code, const QString
     switch (code) {
     case Word:
     case WordPerfect:
-        OdtReport::write(document, path);
+        OdtReport::write(document, path, byPages(progress));
         return;
     case Excel:
     case Lotus:
-        XlsxReport::write(document, path);
+        XlsxReport::write(document, path, byPages(progress));
         return;
     case Text:
-        writeText(document, path);
+        writeText(document, path, progress);
         return;
     case Pdf:
         writePdf(document, path, progress);

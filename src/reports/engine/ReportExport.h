@@ -31,8 +31,9 @@ QString fileName(const QString &typed, int code);
 // first with " update" before the extension, so that it does not overwrite it; part 0 keeps the name.
 QString partFileName(const QString &typed, int part);
 // Writes the file; throws ReportError when the code is unknown or the file cannot be written.
-// `progress` is called after each page of a PDF with (page, pages); false stops the writing and
-// the file is removed (ReportError "cancelled").
+// `progress` is called with (page, pages) as the pages are written (for a document or workbook,
+// pages of about a printed page's lines); false stops the writing and no file is left (ReportError
+// "cancelled").
 void write(const ReportDocument &document, int code, const QString &path,
            const std::function<bool(int, int)> &progress = {});
 } // namespace ReportExport

@@ -64,6 +64,20 @@ public:
         }
         return width;
     }
+    // The width of the text, without its glyphs.
+    double width(const QString &text) const
+    {
+        double width = 0;
+        for (const QChar c : text) {
+            if (c.unicode() >= 256) {
+                QVector<quint32> glyphs;
+                QVector<double> advances;
+                return shapeAny(text, glyphs, advances);
+            }
+            width += m_advances[c.unicode()];
+        }
+        return width;
+    }
     quint32 ellipsis() const { return m_ellipsis; }
     double ellipsisWidth() const { return m_ellipsisWidth; }
 
@@ -86,6 +100,23 @@ private:
     quint32 m_ellipsis = 0;
     double m_ellipsisWidth = 0;
 };
+} // namespace
+
+namespace {
+constexpr double kLargest = 8.5; // points of the detail font when the columns leave room for it
+
+bool isFigure(const ReportColumn &column)
+{
+    if (column.total)
+        return true;
+    if (column.format.isEmpty())
+        return false;
+    for (const QChar c : column.format) {
+        if (c != '#' && c != '0' && c != ',' && c != '.')
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 struct ReportPainter::Metrics
@@ -128,12 +159,16 @@ ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPaintDev
     m.width = device.width();
     m.height = device.height();
     m.pt = device.logicalDpiY() / 72.0;
-    int chars = 0;
-    for (const ReportColumn &column : m_doc.layout.columns)
-        chars += column.width + 1;
-    // the detail font: as large as 8.5 points while the columns still fit the page width
-    const double perChar = QFontMetricsF(font(10), &device).averageCharWidth() / 10.0;
-    const double points = std::clamp(m.width / (chars * perChar * 1.02), 6.0, 8.5);
+    m.pad = 3.5 * m.pt;
+    QVector<double> layoutWidths;
+    const QVector<double> widths = textWidths(device, m.pad, layoutWidths);
+    double text = 0;
+    for (double w : widths)
+        text += w;
+    // the detail font: as large as 8.5 points while the columns, each as wide as its widest text
+    // at that size, still fit the page width
+    const double room = m.width - 2 * m.pad * widths.size();
+    const double points = std::clamp(kLargest * room / text, 6.0, kLargest);
     m.detail = font(points);
     m.bold = font(points, true);
     m.caption = font(points, true);
@@ -148,11 +183,10 @@ ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPaintDev
     m.boldCells = atDeviceSize(m.bold);
     painter.setFont(m.detail);
     m.row = QFontMetricsF(m.detail, &device).height() * 1.3;
-    m.pad = 3.5 * m.pt;
     double x = 0;
-    for (const ReportColumn &column : m_doc.layout.columns) {
+    for (double w : fitted(widths, layoutWidths, points / kLargest, m.pad, m.width)) {
         m.left.append(x);
-        x += (column.width + 1) * m.width / chars;
+        x += w;
         m.right.append(x);
     }
     const double titleBlock = QFontMetricsF(font(14, true), &device).height() +
@@ -164,6 +198,69 @@ ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPaintDev
     m.headingHeight = titleBlock + 10 * m.pt + m.row * (twoLineCaptions ? 2.1 : 1.3) + 4 * m.pt;
     m.footerHeight = QFontMetricsF(font(7.5), &device).height() + 8 * m.pt;
     return m;
+}
+
+// Each column's room for text at the largest detail font, in device pixels: the layout's width, or
+// the widest text of the column when wider (captions and totals in bold, as they are printed).
+QVector<double> ReportPainter::textWidths(const QPaintDevice &device, double pad,
+                                          QVector<double> &layoutWidths) const
+{
+    const QList<ReportColumn> &columns = m_doc.layout.columns;
+    const double pt = device.logicalDpiY() / 72.0;
+    const double perChar = QFontMetricsF(font(10), &device).averageCharWidth() / 10.0 * kLargest;
+    const QFontMetricsF captionFont(font(kLargest, true), &device);
+    QVector<double> widths(columns.size());
+    layoutWidths.resize(columns.size());
+    for (int i = 0; i < columns.size(); ++i) {
+        layoutWidths[i] = std::max(0.0, (columns[i].width + 1) * perChar - 2 * pad);
+        widths[i] = layoutWidths[i];
+        for (const QString &part : columns[i].caption.split('\n'))
+            widths[i] = std::max(widths[i], captionFont.horizontalAdvance(part));
+    }
+    const auto atSize = [&](bool bold) {
+        QRawFont raw = QRawFont::fromFont(font(kLargest, bold));
+        raw.setPixelSize(kLargest * pt);
+        return CellFont(raw);
+    };
+    const CellFont detail = atSize(false), bold = atSize(true);
+    for (const ReportLine &line : m_doc.lines) {
+        const CellFont &cells = line.kind == ReportLine::Detail ? detail : bold;
+        for (int i = 0; i < line.cells.size() && i < widths.size(); ++i) {
+            if (!line.cells[i].isEmpty()) // with a little to spare for the rounding of a smaller size
+                widths[i] = std::max(widths[i], cells.width(line.cells[i]) * 1.02 + pt);
+        }
+    }
+    return widths;
+}
+
+// The columns' widths at `scale` times the measured text widths: stretched to fill the page when
+// they leave room; when they do not fit even at the smallest font, the text columns (never a
+// figure) give up room down to their layout's width, and their longest texts end in an ellipsis.
+QVector<double> ReportPainter::fitted(const QVector<double> &text, const QVector<double> &layout,
+                                      double scale, double pad, double pageWidth) const
+{
+    QVector<double> widths;
+    double sum = 0;
+    for (double w : text) {
+        widths.append(w * scale + 2 * pad);
+        sum += widths.back();
+    }
+    if (sum <= pageWidth) {
+        for (double &w : widths)
+            w *= pageWidth / sum;
+        return widths;
+    }
+    const QList<ReportColumn> &columns = m_doc.layout.columns;
+    double spare = 0; // what the text columns could give up
+    QVector<double> minimum(widths.size());
+    for (int i = 0; i < widths.size(); ++i) {
+        minimum[i] = isFigure(columns[i]) ? widths[i] : std::min(widths[i], layout[i] * scale + 2 * pad);
+        spare += widths[i] - minimum[i];
+    }
+    const double share = spare > 0 ? std::min(1.0, (sum - pageWidth) / spare) : 0;
+    for (int i = 0; i < widths.size(); ++i)
+        widths[i] -= (widths[i] - minimum[i]) * share;
+    return widths;
 }
 
 double ReportPainter::lineHeight(const Metrics &m, const ReportLine &line) const
@@ -368,6 +465,24 @@ double axisTop(double value)
 }
 } // namespace
 
+namespace {
+// The box moved up until it overlaps none of the taken boxes: a percentage over a bar's value
+// would make both unreadable.
+QRectF clearOf(QRectF box, const QVector<QRectF> &taken)
+{
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (const QRectF &other : taken) {
+            if (box.intersects(other)) {
+                box.moveBottom(other.top() - 1);
+                moved = true;
+            }
+        }
+    }
+    return box;
+}
+} // namespace
+
 // The Pareto chart: bars biggest first against the counts on the left axis, the cumulative
 // percentage as a line against the percent axis on the right.
 void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
@@ -405,6 +520,7 @@ void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
     }
     const double slot = plot.width() / bars.size();
     QPolygonF line;
+    QVector<QRectF> valueLabels; // where the bars' values are written, kept clear of the percentages
     for (int i = 0; i < bars.size(); ++i) {
         const double x = plot.left() + slot * i;
         const double h = plot.height() * bars[i].value / maxValue;
@@ -412,8 +528,10 @@ void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
         painter.fillRect(bar, QColor(70, 110, 165));
         painter.setPen(Qt::black);
         painter.setFont(label);
-        painter.drawText(QRectF(x, bar.top() - 13 * m.pt, slot, 12 * m.pt),
-                         Qt::AlignHCenter | Qt::AlignBottom, locale.toString(qint64(bars[i].value)));
+        const QString value = locale.toString(qint64(bars[i].value));
+        const double vw = QFontMetricsF(label, painter.device()).horizontalAdvance(value);
+        valueLabels.append(QRectF(x + (slot - vw) / 2, bar.top() - 13 * m.pt, vw, 12 * m.pt));
+        painter.drawText(valueLabels.back(), Qt::AlignHCenter | Qt::AlignBottom, value);
         painter.drawText(QRectF(x + 2 * m.pt, plot.bottom() + 4 * m.pt, slot - 4 * m.pt, 40 * m.pt),
                          Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, bars[i].caption);
         line.append(QPointF(x + slot / 2, plot.bottom() - plot.height() * bars[i].cumulativePercent / 100));
@@ -429,7 +547,8 @@ void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
         // the percentage left of its point, on a white ground so that a bar under it does not hide it
         const QString percent = QStringLiteral("%1%").arg(bars[i].cumulativePercent, 0, 'f', 0);
         const double w = QFontMetricsF(small, painter.device()).horizontalAdvance(percent) + 4 * m.pt;
-        const QRectF box(line[i].x() - w - 4 * m.pt, line[i].y() - 12 * m.pt, w, 10 * m.pt);
+        const QRectF box =
+            clearOf(QRectF(line[i].x() - w - 4 * m.pt, line[i].y() - 12 * m.pt, w, 10 * m.pt), valueLabels);
         painter.fillRect(box, Qt::white);
         painter.setPen(lineColor.darker(130));
         painter.drawText(box, Qt::AlignCenter, percent);

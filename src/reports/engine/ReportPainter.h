@@ -44,6 +44,9 @@ public:
 private:
     struct Metrics;
     Metrics measure(QPainter &painter, const QPaintDevice &device) const;
+    QVector<double> textWidths(const QPaintDevice &device, double pad, QVector<double> &layoutWidths) const;
+    QVector<double> fitted(const QVector<double> &text, const QVector<double> &layout, double scale,
+                           double pad, double pageWidth) const;
     void paintHeading(QPainter &painter, const Metrics &m, bool captions = true) const;
     void paintChart(QPainter &painter, const Metrics &m) const;
     void paintFooter(QPainter &painter, const Metrics &m, int page, int pages) const;

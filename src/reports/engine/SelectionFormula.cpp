@@ -3,6 +3,7 @@
 #include "ReportError.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <functional>
 
 namespace {
@@ -369,6 +370,13 @@ int compareValues(const QVariant &a, const QVariant &b, int pos)
     }
     if (a.typeId() == QMetaType::QDate && b.typeId() == QMetaType::QDate)
         return a.toDate() < b.toDate() ? -1 : (b.toDate() < a.toDate() ? 1 : 0);
+    const auto isWhen = [](const QVariant &v) {
+        return v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime;
+    };
+    if (isWhen(a) && isWhen(b)) { // a date-time against a date: the date counts from midnight
+        const QDateTime x = a.toDateTime(), y = b.toDateTime();
+        return x < y ? -1 : (y < x ? 1 : 0);
+    }
     if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString) {
         const int c = QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
         return c < 0 ? -1 : (c > 0 ? 1 : 0);

@@ -34,10 +34,10 @@ QString centered(const QString &text, int width)
 class TextPages
 {
 public:
-    explicit TextPages(const ReportDocument &document) : m_doc(document)
+    explicit TextPages(const ReportDocument &document) : m_doc(document), m_columns(columnWidths(document))
     {
-        for (const ReportColumn &column : document.layout.columns)
-            m_width += column.width + (m_width > 0 ? 1 : 0);
+        for (int width : m_columns)
+            m_width += width + (m_width > 0 ? 1 : 0);
         m_width = std::max(m_width, 60);
     }
 
@@ -120,11 +120,12 @@ private:
     {
         QStringList top, bottom;
         bool twoLines = false;
-        for (const ReportColumn &column : m_doc.layout.columns) {
+        for (int i = 0; i < m_columns.size(); ++i) {
+            const ReportColumn &column = m_doc.layout.columns[i];
             const QStringList parts = column.caption.split('\n');
             twoLines = twoLines || parts.size() > 1;
-            top.append(aligned(parts.size() > 1 ? parts[0] : QString(), column.width, column.align));
-            bottom.append(aligned(parts.last(), column.width, column.align));
+            top.append(aligned(parts.size() > 1 ? parts[0] : QString(), m_columns[i], column.align));
+            bottom.append(aligned(parts.last(), m_columns[i], column.align));
         }
         QStringList lines;
         if (twoLines)
@@ -140,7 +141,7 @@ private:
             const ReportColumn &column = m_doc.layout.columns[i];
             if (i > 0)
                 text += ' ';
-            text += aligned(cells[i], column.width, column.align);
+            text += aligned(cells[i], m_columns.value(i, column.width), column.align);
         }
         return withoutTrailingBlanks(text);
     }
@@ -150,10 +151,10 @@ private:
     {
         QString text = cellsLine(line.cells);
         int labelWidth = 0;
-        for (const ReportColumn &column : m_doc.layout.columns) {
-            if (column.total)
+        for (int i = 0; i < m_columns.size(); ++i) {
+            if (m_doc.layout.columns[i].total)
                 break;
-            labelWidth += column.width + 1;
+            labelWidth += m_columns[i] + 1;
         }
         const QString label = (QString(2 * line.level, ' ') + line.text).left(std::max(0, labelWidth - 1));
         text = text.leftJustified(label.size());
@@ -164,18 +165,19 @@ private:
     QString ruleUnderTotals(QChar c) const
     {
         QString text;
-        for (const ReportColumn &column : m_doc.layout.columns) {
-            text += QString(column.width, column.total ? c : ' ') + ' ';
-        }
+        for (int i = 0; i < m_columns.size(); ++i)
+            text += QString(m_columns[i], m_doc.layout.columns[i].total ? c : ' ') + ' ';
         return withoutTrailingBlanks(text);
     }
 
     const ReportDocument &m_doc;
+    QVector<int> m_columns; // characters per column, as wide as the widest text
     int m_width = 0;
 };
 } // namespace
 
-QString TextReport::render(const ReportDocument &document, int pageLines)
+QString TextReport::render(const ReportDocument &document, int pageLines,
+                           const std::function<bool(int, int)> &progress)
 {
     const TextPages pages(document);
     const int fixed = pages.pageHeading().size() + pages.footer(1, 1).size();
@@ -191,6 +193,8 @@ QString TextReport::render(const ReportDocument &document, int pageLines)
             lines.append(QString());
         lines += pages.footer(1, total);
         text += lines.join('\n') + '\n';
+        if (progress && !progress(1, total))
+            return {};
     }
     for (int p = 0; p < laid.size(); ++p) {
         if (p > 0 || chartPages)
@@ -203,6 +207,8 @@ QString TextReport::render(const ReportDocument &document, int pageLines)
             lines.append(QString());
         lines += pages.footer(p + 1 + chartPages, total);
         text += lines.join('\n') + '\n';
+        if (progress && !progress(p + 1 + chartPages, total))
+            return {};
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 struct ReportDocument;
 
@@ -9,5 +10,7 @@ struct ReportDocument;
 // a form feed. Used for the "Text (*.txt)" export and for the reference files of the tests.
 namespace TextReport {
 constexpr int DefaultPageLines = 66;
-QString render(const ReportDocument &document, int pageLines = DefaultPageLines);
+// `progress` is called after each page with (page, pages); false stops, and the text is empty.
+QString render(const ReportDocument &document, int pageLines = DefaultPageLines,
+               const std::function<bool(int, int)> &progress = {});
 } // namespace TextReport

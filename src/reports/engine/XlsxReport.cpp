@@ -3,14 +3,26 @@
 #include "ReportDocument.h"
 #include "ReportError.h"
 
-#include <QDate>
+#include <QDateTime>
+#include <map>
 #include <xlsxwriter.h>
 
 namespace {
 struct Formats
 {
     lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal, *percent;
+    lxw_workbook *book = nullptr;
+    std::map<QString, lxw_format *> *dates = nullptr; // by the layout's date format
 };
+
+// A date format of the layout ("MM/dd/yyyy", "dddd", "MM/dd/yyyy h:mm AP") in the workbook's
+// notation, where a month is "m" like a minute and the half of the day is "AM/PM".
+QByteArray excelDateFormat(QString format)
+{
+    format.replace(QLatin1String("AP"), QLatin1String("AM/PM"), Qt::CaseInsensitive);
+    format.replace('M', 'm').replace('H', 'h');
+    return format.toUtf8();
+}
 
 Formats makeFormats(lxw_workbook *book)
 {
@@ -59,10 +71,13 @@ public:
         if (!value.isValid() || value.isNull())
             return;
         switch (value.typeId()) {
-        case QMetaType::QDate: {
-            const QDate d = value.toDate();
-            lxw_datetime when{d.year(), d.month(), d.day(), 0, 0, 0};
-            worksheet_write_datetime(m_sheet, row, col, &when, m_f.date);
+        case QMetaType::QDate:
+        case QMetaType::QDateTime: {
+            const QDateTime t = value.toDateTime();
+            const QDate d = t.date();
+            lxw_datetime when{d.year(),        d.month(),         d.day(),
+                              t.time().hour(), t.time().minute(), double(t.time().second())};
+            worksheet_write_datetime(m_sheet, row, col, &when, dateFormat(value, layoutFormat));
             return;
         }
         case QMetaType::Int:
@@ -86,6 +101,23 @@ public:
     }
 
 private:
+    // The layout's date format, as the report writes the value (a plain date: "MM/dd/yyyy", a date
+    // with its time: "MM/dd/yyyy hh:mm").
+    lxw_format *dateFormat(const QVariant &value, const QString &layoutFormat) const
+    {
+        const QString format = !layoutFormat.isEmpty()                  ? layoutFormat
+                               : value.typeId() == QMetaType::QDateTime ? QStringLiteral("MM/dd/yyyy hh:mm")
+                                                                        : QString();
+        if (format.isEmpty() || !m_f.dates)
+            return m_f.date;
+        lxw_format *&cached = (*m_f.dates)[format];
+        if (!cached) {
+            cached = workbook_add_format(m_f.book);
+            format_set_num_format(cached, excelDateFormat(format).constData());
+        }
+        return cached;
+    }
+
     lxw_worksheet *m_sheet;
     const Formats &m_f;
 };
@@ -127,14 +159,44 @@ void addChartSheet(lxw_workbook *book, const ReportDocument &document, const For
 }
 } // namespace
 
-void XlsxReport::write(const ReportDocument &document, const QString &path)
+namespace {
+// The header and footer texts take "&" as their codes' mark.
+QByteArray headerText(const QString &code, const QString &text)
+{
+    return (code + QString(text).replace('&', QLatin1String("&&"))).toUtf8();
+}
+
+// The sheet's page as the report's: orientation, margins, all columns one page wide, the caption
+// row repeated on every page, the title at the top and the page number at the foot.
+void setUpPage(lxw_worksheet *ws, const ReportDocument &document, int headerRow)
+{
+    if (document.layout.landscape)
+        worksheet_set_landscape(ws);
+    else
+        worksheet_set_portrait(ws);
+    worksheet_set_paper(ws, 1); // Letter, the report's paper
+    worksheet_set_margins(ws, 0.5, 0.5, 0.75, 0.6);
+    worksheet_fit_to_pages(ws, 1, 0);
+    worksheet_repeat_rows(ws, lxw_row_t(headerRow), lxw_row_t(headerRow));
+    worksheet_set_header(ws,
+                         headerText(QStringLiteral("&C&\"-,Bold\"&12"), document.layout.title).constData());
+    worksheet_set_footer(
+        ws, headerText(QStringLiteral("&L"), document.company).append("&RPage &P of &N").constData());
+}
+} // namespace
+
+void XlsxReport::write(const ReportDocument &document, const QString &path,
+                       const std::function<bool(int, int)> &progress)
 {
     const QByteArray file = path.toUtf8();
     lxw_workbook *book = workbook_new(file.constData());
     if (!book)
         throw ReportError(ReportError::Output,
                           QStringLiteral("The workbook \"%1\" could not be created.").arg(path));
-    const Formats f = makeFormats(book);
+    std::map<QString, lxw_format *> dates;
+    Formats f = makeFormats(book);
+    f.book = book;
+    f.dates = &dates;
     QString sheetName = document.layout.title.left(31);
     for (const char bad : {'[', ']', ':', '*', '?', '/', '\\'})
         sheetName.remove(QChar(bad));
@@ -166,15 +228,23 @@ void XlsxReport::write(const ReportDocument &document, const QString &path)
         worksheet_set_column(ws, col, col, std::max<int>(12, layout.groups[g].field.size() + 4), nullptr);
         ++col;
     }
-    for (const ReportColumn &column : layout.columns) {
-        sheet.text(row, col, QString(column.caption).replace('\n', ' '), f.header);
-        worksheet_set_column(ws, col, col, column.width * 1.15 + 2, nullptr);
+    const QVector<int> widths = columnWidths(document);
+    for (int c = 0; c < layout.columns.size(); ++c) {
+        sheet.text(row, col, QString(layout.columns[c].caption).replace('\n', ' '), f.header);
+        worksheet_set_column(ws, col, col, widths[c] * 1.15 + 2, nullptr);
         ++col;
     }
     worksheet_freeze_panes(ws, headerRow + 1, 0);
+    setUpPage(ws, document, headerRow);
     ++row;
 
-    for (const ReportLine &line : document.lines) {
+    const int lines = int(document.lines.size());
+    for (int i = 0; i < lines; ++i) {
+        if (progress && !progress(i + 1, lines)) {
+            lxw_workbook_free(book); // nothing is written before the workbook closes
+            throw ReportError(ReportError::Output, QStringLiteral("The export was cancelled."));
+        }
+        const ReportLine &line = document.lines[i];
         const bool grand = line.kind == ReportLine::GrandTotal;
         if (!grand && line.kind != ReportLine::Detail)
             continue;

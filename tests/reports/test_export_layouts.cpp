@@ -1,0 +1,285 @@
+// Every shipped layout exported as a reader shows it: the OpenDocument text and the workbook
+// converted to PDF by LibreOffice, the engine's PDF and text read back, with a year's figures
+// and negative totals that are wider than the layout's columns.
+
+#include "ReportFixture.h"
+#include "TestSupport.h"
+#include "reports/engine/ReportDocument.h"
+#include "reports/engine/ReportError.h"
+#include "reports/engine/ReportExport.h"
+#include "reports/engine/ReportFormat.h"
+#include "reports/engine/ReportLayout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QRectF>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString run(const QString &program, const QStringList &args, int timeout = 30000)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(timeout) || process.exitCode() != 0)
+        return QStringLiteral("<%1 failed: %2>")
+            .arg(program, QString::fromUtf8(process.readAllStandardError()));
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QStringList layoutFiles()
+{
+    return QDir(QStringLiteral(KELVARA_LAYOUT_DIR))
+        .entryList({QStringLiteral("*.rpt")}, QDir::Files, QDir::Name);
+}
+
+// A layout filled with rows whose figures and descriptions are wider than its columns.
+ReportDocument sample(const QString &file, int rows = 4)
+{
+    const ReportLayout layout = ReportLayout::load(ReportFixture::layoutPath(file));
+    const ReportData data = ReportFixture::sampleData(
+        layout, rows, {57479500, 57479500, -3706935, -3706935},
+        {QStringLiteral("Lens, indicator, clear polycarbonate PC"), QStringLiteral("Tray insert, clear")});
+    return ReportDocument::build(
+        layout, data, {QString(), {}, QStringLiteral("Quorvel Plastics"), QDateTime({1999, 8, 13}, {7, 30})});
+}
+
+// The regular expression of texts in this order on one line.
+QRegularExpression inOrder(const QStringList &texts)
+{
+    QStringList parts;
+    for (const QString &text : texts)
+        parts << QRegularExpression::escape(text);
+    return QRegularExpression(QStringLiteral("(^|\\s)") + parts.join(QStringLiteral("\\s+")) +
+                                  QStringLiteral("(\\s|$)"),
+                              QRegularExpression::MultilineOption);
+}
+
+QStringList firstCaptionLines(const ReportDocument &document)
+{
+    QStringList parts;
+    for (const ReportColumn &column : document.layout.columns)
+        parts << column.caption.split('\n').first();
+    return parts;
+}
+
+QStringList firstDetail(const ReportDocument &document)
+{
+    for (const ReportLine &line : document.lines) {
+        if (line.kind == ReportLine::Detail) {
+            QStringList cells;
+            for (const QString &cell : line.cells) {
+                if (!cell.isEmpty())
+                    cells << cell;
+            }
+            return cells;
+        }
+    }
+    return {};
+}
+} // namespace
+
+class TestExportLayouts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // Each layout's document and the production counts workbook, converted by one LibreOffice run:
+    // the captions come out whole and in order, as do the first row's cells, and the workbook prints
+    // its columns on one page wide, landscape, like the report.
+    void libreOffice()
+    {
+        const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (soffice.isEmpty())
+            QSKIP("LibreOffice (soffice) is not installed; scripts/setup.sh installs it");
+        QTemporaryDir dir;
+        QStringList inputs;
+        for (const QString &file : layoutFiles()) {
+            const QString path = dir.filePath(QFileInfo(file).baseName() + QStringLiteral(".odt"));
+            ReportExport::write(sample(file), ReportExport::Word, path);
+            inputs << path;
+        }
+        const QString workbook = dir.filePath(QStringLiteral("prodct-book.xlsx"));
+        ReportExport::write(sample(QStringLiteral("prodct.rpt"), 120), ReportExport::Excel, workbook);
+        inputs << workbook;
+        QDir(dir.path()).mkdir(QStringLiteral("home"));
+        QProcess office;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+        env.insert(QStringLiteral("TMPDIR"), dir.filePath(QStringLiteral("home")));
+        office.setProcessEnvironment(env);
+        office.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") +
+                                              dir.filePath(QStringLiteral("profile")),
+                                          QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                                          QStringLiteral("pdf"), QStringLiteral("--outdir"),
+                                          dir.filePath(QStringLiteral("pdf"))} +
+                                  inputs);
+        QVERIFY(office.waitForFinished(180000));
+        for (const QString &file : layoutFiles()) {
+            const ReportDocument document = sample(file);
+            const QString pdf =
+                dir.filePath(QStringLiteral("pdf/") + QFileInfo(file).baseName() + QStringLiteral(".pdf"));
+            const QString text =
+                run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+            QVERIFY2(text.contains(inOrder(firstCaptionLines(document))),
+                     qPrintable(file + '\n' + text.left(3000)));
+            for (const ReportColumn &column : document.layout.columns) {
+                for (const QString &part : column.caption.split('\n'))
+                    QVERIFY2(text.contains(inOrder({part})), qPrintable(file + ": " + part));
+            }
+            QVERIFY2(text.contains(inOrder(firstDetail(document))),
+                     qPrintable(file + '\n' + text.left(3000)));
+        }
+        const QString book = dir.filePath(QStringLiteral("pdf/prodct-book.pdf"));
+        const QString info = run(QStringLiteral("pdfinfo"), {book});
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+792 x 612"))),
+                 qPrintable(info));
+        const QString printed =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), book, QStringLiteral("-")});
+        const QStringList pages = printed.split('\f', Qt::SkipEmptyParts);
+        QVERIFY2(pages.size() >= 2, qPrintable(info));
+        for (const QString &page : pages) { // every page has the title, the captions and the last column
+            QVERIFY2(page.contains(QStringLiteral("Production Counts Report")), qPrintable(page.left(1500)));
+            QVERIFY2(page.contains(QRegularExpression(QStringLiteral("Transfers .* Rejects"))),
+                     qPrintable(page.left(1500)));
+        }
+    }
+
+    // A year's totals and negative totals are never cut: not in the PDF, not in the text.
+    void wideFigures_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::newRow("pdf") << int(ReportExport::Pdf);
+        QTest::newRow("text") << int(ReportExport::Text);
+    }
+
+    void wideFigures()
+    {
+        QFETCH(int, code);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("year") + ReportExport::extension(code));
+        ReportExport::write(sample(QStringLiteral("prodct.rpt"), 2), code, path);
+        const QString text =
+            code == ReportExport::Pdf
+                ? run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")})
+                : QString::fromUtf8(readFile(path));
+        QVERIFY2(
+            text.contains(QRegularExpression(QStringLiteral("Report Total.* 114,959,000 .* -7,413,870"))),
+            qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Lens, indicator, clear polycarbonate PC")));
+        QVERIFY(!text.contains(QChar(0x2026)));
+    }
+
+    // What the report shows, every format shows: the weekday names of the daily reports' "Day", the
+    // time of an entry (read from the report table as it is stored) and whole descriptions.
+    void sameAsReport()
+    {
+        DatabaseWorld world;
+        world.db.exec(QStringLiteral("CREATE TABLE [T] ([When Added] TEXT)"));
+        world.db.exec(QStringLiteral("INSERT INTO [T] VALUES ('1999-08-12 14:35:00'), ('1999-08-12')"));
+        const ReportData read = ReportData::read(world.db.connection(), QStringLiteral("T"));
+        QCOMPARE(read.rows()[0][0], QVariant(QDateTime({1999, 8, 12}, {14, 35})));
+        QCOMPARE(read.rows()[1][0], QVariant(QDate(1999, 8, 12)));
+
+        QTemporaryDir dir;
+        ReportDocument entered = sample(QStringLiteral("reject2.rpt"), 1);
+        const int when = int(entered.layout.columns.size()) - 1; // "Entered"
+        for (ReportLine &line : entered.lines) {
+            if (line.kind == ReportLine::Detail) {
+                line.values[when] = read.rows()[0][0];
+                line.cells[when] =
+                    ReportFormat::value(read.rows()[0][0], entered.layout.columns[when].format);
+            }
+        }
+        ReportExport::write(entered, ReportExport::Text, dir.filePath(QStringLiteral("r.txt")));
+        const QString text = QString::fromUtf8(readFile(dir.filePath(QStringLiteral("r.txt"))));
+        QVERIFY2(text.contains(QStringLiteral("08/12/1999 14:35")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Lens, indicator, clear polycarbonate PC")));
+        ReportExport::write(entered, ReportExport::Excel, dir.filePath(QStringLiteral("r.xlsx")));
+        const QString sheet =
+            run(QStringLiteral("unzip"), {QStringLiteral("-p"), dir.filePath(QStringLiteral("r.xlsx")),
+                                          QStringLiteral("xl/worksheets/sheet1.xml")});
+        QVERIFY2(sheet.contains(QStringLiteral("<v>36384.6076")), qPrintable(sheet.left(3000)));
+        const QString styles =
+            run(QStringLiteral("unzip"), {QStringLiteral("-p"), dir.filePath(QStringLiteral("r.xlsx")),
+                                          QStringLiteral("xl/styles.xml")});
+        QVERIFY2(styles.contains(QStringLiteral("formatCode=\"mm/dd/yyyy hh:mm\"")), qPrintable(styles));
+
+        ReportExport::write(sample(QStringLiteral("dalycorv.rpt")), ReportExport::Excel,
+                            dir.filePath(QStringLiteral("d.xlsx")));
+        const QString daily =
+            run(QStringLiteral("unzip"), {QStringLiteral("-p"), dir.filePath(QStringLiteral("d.xlsx")),
+                                          QStringLiteral("xl/styles.xml")});
+        QVERIFY2(daily.contains(QStringLiteral("formatCode=\"dddd\"")), qPrintable(daily));
+    }
+
+    // On the Pareto chart no label is written over another: a cumulative percentage that falls
+    // where its bar's value is written moves clear of it.
+    void chartLabels()
+    {
+        ReportDocument document = sample(QStringLiteral("rejects.rpt"), 2);
+        document.chart = {{QStringLiteral("Flash"), 80000, 80}, {QStringLiteral("Weight"), 20000, 100}};
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("chart.pdf"));
+        ReportExport::write(document, ReportExport::Pdf, path);
+        const QString boxes = run(QStringLiteral("pdftotext"),
+                                  {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
+                                   QStringLiteral("-l"), QStringLiteral("1"), path, QStringLiteral("-")});
+        static const QRegularExpression word(QStringLiteral(
+            "xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)<"));
+        QList<QPair<QRectF, QString>> words;
+        for (auto it = word.globalMatch(boxes); it.hasNext();) {
+            const auto m = it.next();
+            // a little inside the glyphs' boxes, which touch from line to line
+            words.append({QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                 QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))
+                              .adjusted(1.5, 1.5, -1.5, -1.5),
+                          m.captured(5)});
+        }
+        QVERIFY2(words.size() > 10, qPrintable(boxes.left(2000)));
+        for (int i = 0; i < words.size(); ++i) {
+            for (int j = i + 1; j < words.size(); ++j)
+                QVERIFY2(!words[i].first.intersects(words[j].first),
+                         qPrintable(words[i].second + QStringLiteral(" over ") + words[j].second));
+        }
+    }
+
+    // Every export type counts its pages up to the last, and Cancel leaves no file behind.
+    void progressAndCancel_data()
+    {
+        QTest::addColumn<int>("code");
+        for (const ReportExport::Type &type : ReportExport::types())
+            QTest::newRow(qPrintable(type.text)) << type.code;
+    }
+
+    void progressAndCancel()
+    {
+        QFETCH(int, code);
+        QTemporaryDir dir;
+        const ReportDocument document = sample(QStringLiteral("prodct.rpt"), 400);
+        const QString path = dir.filePath(QStringLiteral("out") + ReportExport::extension(code));
+        int last = 0, total = 0;
+        ReportExport::write(document, code, path, [&](int page, int pages) {
+            last = page;
+            total = pages;
+            return true;
+        });
+        QVERIFY(total > 1);
+        QCOMPARE(last, total);
+        QVERIFY(QFile::remove(path));
+        const auto error = errorOf<ReportError>(
+            [&] { ReportExport::write(document, code, path, [](int page, int) { return page < 2; }); });
+        QVERIFY(error && error->number() == ReportError::Output);
+        QVERIFY2(!QFile::exists(path), qPrintable(path));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+};
+
+QTEST_MAIN(TestExportLayouts)
+#include "test_export_layouts.moc"

@@ -307,6 +307,12 @@ void ReportBench::run(Database &db, const QDate &last, const QString &folder)
         timeReport(db, counts, QStringLiteral("one month"), month, last, folder, code);
         timeReport(db, counts, QStringLiteral("one year"), year, last, folder, code);
     }
-    timePreview(db, counts, QStringLiteral("one month"), month, last, folder);
-    timePreview(db, counts, QStringLiteral("one year"), year, last, folder);
+    preview(db, last, folder);
+}
+
+void ReportBench::preview(Database &db, const QDate &last, const QString &folder)
+{
+    const Run counts{"production counts", 1, -1, "prodct.rpt"};
+    timePreview(db, counts, QStringLiteral("one month"), last.addMonths(-1).addDays(1), last, folder);
+    timePreview(db, counts, QStringLiteral("one year"), last.addYears(-1).addDays(1), last, folder);
 }

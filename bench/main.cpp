@@ -95,7 +95,9 @@ int main(int argc, char *argv[])
                       QStringLiteral("60")});
     parser.addOption({QStringLiteral("keep"), QStringLiteral("Write the database here and keep it."),
                       QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("preview"), QStringLiteral("Time only the print preview.")});
     parser.process(app);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure shows as it is measured
 
     QTemporaryDir dir;
     const QString path = parser.isSet(QStringLiteral("keep")) ? parser.value(QStringLiteral("keep"))
@@ -124,6 +126,10 @@ int main(int argc, char *argv[])
                         double(timer.elapsed()) / 1000);
         }
         Database db = Database::open(path);
+        if (parser.isSet(QStringLiteral("preview"))) {
+            ReportBench::preview(db, last, dir.path());
+            return 0;
+        }
         RawReader raw(path);
         JobLines store(db);
         ClassIdGenerator ids;

@@ -65,10 +65,16 @@ private:
     // A work file left by an earlier run goes to the trash: it could be someone's last copy.
     void clearWorkFile(const QString &path);
     void engineStep(const QString &error);
+    // The engine's integrity check of a new file; a long report goes whole to the error log.
+    void checkStep(const QString &path);
+    // Notes what the repair kept and lost in the new file and the error log, keeps the damaged
+    // file beside the database when rows were lost, and sets the status message.
+    void reportRepair(const QString &database, const QString &work);
     void setBusy(bool on) const;
 
     Session &m_session;
     MaintenanceEngine &m_engine;
     Hooks m_hooks;
     QStringList m_workFiles; // removed when a step fails
+    QString m_status;        // the status message where it is more than the operation's word
 };

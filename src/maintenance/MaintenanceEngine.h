@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sharing/DatabaseRepair.h"
+
 #include <QString>
 
 // The database engine's whole-file operations the maintenance commands call. Each returns an
@@ -15,6 +17,11 @@ public:
     virtual QString compact(const QString &from, const QString &to);
     // A new file to built from every row that can still be read in the damaged file from.
     virtual QString rebuild(const QString &from, const QString &to, const QString &scratchFolder);
+    // What the last rebuild kept and lost, table by table.
+    const RebuildResult &lastRebuild() const { return m_lastRebuild; }
     // Opens the file and runs the engine's integrity check.
     virtual QString check(const QString &path);
+
+private:
+    RebuildResult m_lastRebuild;
 };

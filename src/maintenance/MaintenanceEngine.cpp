@@ -81,7 +81,8 @@ QString MaintenanceEngine::check(const QString &path)
             problems << query.value(0).toString();
         if (problems == QStringList{QStringLiteral("ok")})
             return {};
-        return QStringLiteral("The file '%1' does not pass the integrity check:\n").arg(path) + problems.join('\n');
+        return QStringLiteral("The file '%1' does not pass the integrity check:\n").arg(path) +
+               problems.join('\n');
     } catch (const DatabaseError &error) {
         return error.description();
     }

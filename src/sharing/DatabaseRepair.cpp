@@ -349,7 +349,6 @@ void judgeCounterGaps(RebuildResult &result)
 }
 } // namespace
 
-
 namespace {
 // The status text after its first sentence: what happens next, and what to do if it fails.
 QString statusTail()

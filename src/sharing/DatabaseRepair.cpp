@@ -179,13 +179,17 @@ private:
         while (m_read.next()) {
             const QSqlRecord record = m_read.record();
             if (!m_insertReady && !prepareInsert(record))
-                return false;
+                throw Database::mapError(m_write.lastError(),
+                                         QStringLiteral("The repaired file refuses the rows"));
             const qint64 number = record.value(0).toLongLong();
             for (int i = 1; i < record.count(); ++i)
                 m_write.bindValue(i - 1, record.value(i));
             if (m_write.exec() && m_write.numRowsAffected() > 0) {
                 ++m_outcome.kept;
                 m_outcome.highestKept = std::max(m_outcome.highestKept, number);
+            } else {
+                // Read, but refused by the new file (a damaged value breaking a rule of the table).
+                ++m_outcome.refused;
             }
             if (m_gapOpen) {
                 m_outcome.unreadable.last().second = number;
@@ -390,6 +394,9 @@ QString TableOutcome::text() const
     QStringList parts{QStringLiteral("%1: %2 rows kept").arg(name, number(kept))};
     for (const auto &stretch : unreadable)
         parts << stretchText(stretch);
+    if (refused > 0)
+        parts << QStringLiteral("%1 rows read could not be written into the repaired file")
+                     .arg(number(refused));
     if (counterGapLost) {
         parts << QStringLiteral("its counter stood at %1, so the rows numbered %2 to %1 are missing")
                      .arg(number(counter), number(highestKept + 1));

@@ -14,6 +14,7 @@ struct TableOutcome
 {
     QString name;
     qint64 kept = 0;
+    qint64 refused = 0;   // rows read but refused by the new file (a damaged value breaking a rule)
     bool declared = true; // false: the new file could not even declare the table
     // Stretches of row numbers that could not be read: (last number read before, first after;
     // 0 where there was none).
@@ -22,7 +23,7 @@ struct TableOutcome
     qint64 counter = 0;          // where the damaged file's counter for the table stood; 0 when none
     bool counterGapLost = false; // the counter stood above the highest row kept in a damaged file
 
-    bool lostRows() const { return !declared || !unreadable.isEmpty() || counterGapLost; }
+    bool lostRows() const { return !declared || !unreadable.isEmpty() || refused > 0 || counterGapLost; }
     // One line for the user and the error log: "<table>: <n> rows kept[; what was lost]".
     QString text() const;
 };

@@ -1,6 +1,9 @@
 #include "FileOps.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <filesystem>
 
@@ -75,13 +78,35 @@ bool FileOps::exists(const QString &path) const
     return QFile::exists(path);
 }
 
+namespace {
+// Qt looks for the desktop's trash and, where it can make none (no home folder, say), takes the
+// current folder for it and leaves "files" and "info" in the program's working folder. So the
+// move runs with an empty folder of its own as the current one, and a file that lands there is
+// put back: there is no trash then.
+bool moveToDesktopTrash(const QString &path)
+{
+    const QTemporaryDir scratch;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString working = QDir::currentPath();
+    if (!scratch.isValid() || !QDir::setCurrent(scratch.path()))
+        return false;
+    QFile file(absolute);
+    const bool moved = file.moveToTrash();
+    const QString landed = QFileInfo(file.fileName()).absoluteFilePath();
+    QDir::setCurrent(working);
+    if (moved && landed.startsWith(QDir(scratch.path()).absolutePath() + '/')) {
+        QFile::rename(landed, absolute);
+        return false;
+    }
+    return moved;
+}
+} // namespace
+
 bool FileOps::moveToTrash(const QString &path)
 {
-    QFile file(path);
-    if (file.moveToTrash())
+    if (moveToDesktopTrash(path))
         return true;
-    return fail(file.errorString().isEmpty() ? QStringLiteral("the trash cannot take the file")
-                                             : file.errorString());
+    return fail(QStringLiteral("the trash cannot take the file"));
 }
 
 bool FileOps::writeAt(const QString &path, qint64 offset, const QByteArray &bytes)

@@ -130,9 +130,15 @@ protected:
         }
         m_done = true;
         if (rc != SQLITE_DONE) {
+            // A row that cannot be read (a damaged page in the middle of a table) must not look
+            // like the end of the rows: every caller would show what came before as if it were
+            // all. The engine's error is thrown here, in the one place every read passes, mapped
+            // like any other (3049 for damage), so the callers' repair and failure paths run.
             sqlite3 *db = sqlite3_db_handle(m_statement->handle);
-            setLastError(QSqlError(QString(), textOf(sqlite3_errmsg16(db), -1), QSqlError::StatementError,
-                                   QString::number(sqlite3_errcode(db))));
+            const int code = sqlite3_reset(m_statement->handle);
+            const QString text = textOf(sqlite3_errmsg16(db), -1);
+            setLastError(QSqlError(QString(), text, QSqlError::StatementError, QString::number(code)));
+            throw SqlDialect().mapError(code != SQLITE_OK ? code : rc, text, m_statement->sql.left(200));
         }
         sqlite3_reset(m_statement->handle);
         return false;

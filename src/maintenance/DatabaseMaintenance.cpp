@@ -2,9 +2,12 @@
 
 #include "MaintenanceRecord.h"
 
+#include "foundation/DatabaseError.h"
+#include "foundation/ErrorLog.h"
 #include "foundation/Session.h"
 #include "sharing/LockFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -165,6 +168,7 @@ DatabaseMaintenance::Report DatabaseMaintenance::runSteps(MaintenanceOperation o
     m_workFiles.clear();
     m_replaced.clear();
     m_kept.clear();
+    m_status.clear();
     if (!lock.write(m_session.clock().now(), m_session.userFullName, operationWord(operation)))
         return stopped(operation, {QStringLiteral("The lock file '%1' cannot be written.").arg(lock.path())});
     MaintenanceRecord record;
@@ -202,18 +206,41 @@ DatabaseMaintenance::Report DatabaseMaintenance::runSteps(MaintenanceOperation o
         record.lastRepair = now;
     else if (operation == MaintenanceOperation::Compact)
         record.lastCompaction = now;
+    // The repair's own report says what it kept and lost, table by table.
+    const QString repairReport = m_status.isEmpty() ? QString() : QStringLiteral("\n\n") + m_status;
     if (!record.write(recordPath(), m_session.fileOps())) {
         return {doneText(operation) + QStringLiteral(", but the date of this run could not be recorded: ") +
-                    m_session.fileOps().errorString() + QStringLiteral(".") + keptNotes(),
+                    m_session.fileOps().errorString() + QStringLiteral(".") + repairReport + keptNotes(),
                 MsgIcon::Exclamation, Outcome::Done};
     }
-    return {statusText(operation) + keptNotes(), MsgIcon::Information, Outcome::Done};
+    if (m_status.isEmpty())
+        return {statusText(operation) + keptNotes(), MsgIcon::Information, Outcome::Done};
+    const bool lost = m_engine.lastRebuild().lostRows();
+    return {m_status + keptNotes(), lost ? MsgIcon::Exclamation : MsgIcon::Information, Outcome::Done};
 }
 
 void DatabaseMaintenance::engineStep(const QString &error)
 {
     if (!error.isEmpty())
         throw StepFailed{error};
+}
+
+void DatabaseMaintenance::checkStep(const QString &path)
+{
+    const QString failure = m_engine.check(path);
+    const QStringList lines = failure.split('\n');
+    // The report of a badly damaged file runs to a hundred lines: the message shows its start, the
+    // error log keeps all of it.
+    constexpr int kShown = 6;
+    if (lines.size() <= kShown + 1) {
+        engineStep(failure);
+        return;
+    }
+    m_session.writeErrorLog(failure);
+    throw StepFailed{lines.mid(0, kShown).join('\n') +
+                     QStringLiteral("\n... and %1 more lines, all written to the error log '%2'.")
+                         .arg(lines.size() - kShown)
+                         .arg(ErrorLog(m_session.paths(), m_session.clock()).path())};
 }
 
 void DatabaseMaintenance::discard(const QString &path)
@@ -282,7 +309,7 @@ void DatabaseMaintenance::backup()
     const QString work = database + QStringLiteral("-Backup.work");
     clearWorkFile(work);
     engineStep(m_engine.backup(database, work));
-    engineStep(m_engine.check(work));
+    checkStep(work);
     confirmBackup(work);
     replaceWith(work, backupPath(), operationWord(MaintenanceOperation::Backup));
 }
@@ -297,7 +324,7 @@ void DatabaseMaintenance::restore()
     clearWorkFile(work);
     if (!files.copy(backupPath(), work))
         throw StepFailed{QStringLiteral("The backup copy cannot be copied to '%1'.").arg(work)};
-    engineStep(m_engine.check(work));
+    checkStep(work);
     replaceWith(work, database, operationWord(MaintenanceOperation::Restore));
 }
 
@@ -311,7 +338,7 @@ void DatabaseMaintenance::repair()
         try {
             clearWorkFile(reportWork);
             engineStep(m_engine.rebuild(reports, reportWork, m_session.paths().reportDatabaseFolder()));
-            engineStep(m_engine.check(reportWork));
+            checkStep(reportWork);
             replaceWith(reportWork, reports, operationWord(MaintenanceOperation::Repair));
         } catch (const StepFailed &) {
             m_session.fileOps().remove(reportWork);
@@ -324,8 +351,37 @@ void DatabaseMaintenance::repair()
     clearWorkFile(work);
     // The rebuilt file is new and packed: it is the compacted copy at once.
     engineStep(m_engine.rebuild(database, work, folder));
-    engineStep(m_engine.check(work));
+    checkStep(work);
+    reportRepair(database, work);
     replaceWith(work, database, operationWord(MaintenanceOperation::Repair));
+}
+
+void DatabaseMaintenance::reportRepair(const QString &database, const QString &work)
+{
+    const RebuildResult &result = m_engine.lastRebuild();
+    const QDateTime when = m_session.clock().now();
+    const QString kept = DatabaseRepair::keptCopyPath(database, when);
+    try {
+        DatabaseRepair::recordOutcome(work, result, kept, when);
+    } catch (const DatabaseError &error) {
+        m_session.writeErrorLog(QStringLiteral("Repair: the repair report could not be written: ") +
+                                error.description());
+    }
+    // The damaged file still holds what the repair lost: it stays beside the database, not only
+    // in the trash.
+    if (result.lostRows()) {
+        if (!m_session.fileOps().copy(database, kept))
+            throw StepFailed{QStringLiteral("The damaged file cannot be kept as '%1'.").arg(kept)};
+        // Should a later step fail, the database itself is still the damaged file.
+        m_workFiles << kept;
+        m_status = QStringLiteral("The repair could not keep every row: rows were lost (below).  The damaged "
+                                  "file is kept as '%1'.\n\n")
+                       .arg(kept) +
+                   result.report();
+    } else {
+        m_status = statusText(MaintenanceOperation::Repair) + QStringLiteral("\n\n") + result.report();
+    }
+    m_session.writeErrorLog(QStringLiteral("Repair of %1: ").arg(database) + m_status);
 }
 
 void DatabaseMaintenance::compact()
@@ -340,10 +396,10 @@ void DatabaseMaintenance::compact()
     clearWorkFile(work);
     if (withReports) {
         engineStep(m_engine.compact(reports, reportWork));
-        engineStep(m_engine.check(reportWork));
+        checkStep(reportWork);
     }
     engineStep(m_engine.compact(database, work));
-    engineStep(m_engine.check(work));
+    checkStep(work);
     if (withReports)
         replaceWith(reportWork, reports, operationWord(MaintenanceOperation::Compact));
     replaceWith(work, database, operationWord(MaintenanceOperation::Compact));

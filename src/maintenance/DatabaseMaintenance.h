@@ -92,6 +92,11 @@ private:
     // not a production database.
     void confirmBackup(const QString &copy);
     void engineStep(const QString &error);
+    // The engine's integrity check of a new file; a long report goes whole to the error log.
+    void checkStep(const QString &path);
+    // Notes what the repair kept and lost in the new file and the error log, keeps the damaged
+    // file beside the database when rows were lost, and sets the status message.
+    void reportRepair(const QString &database, const QString &work);
     void setBusy(bool on) const;
 
     Session &m_session;
@@ -100,4 +105,5 @@ private:
     QStringList m_workFiles; // removed when a step fails
     QStringList m_replaced;  // the files put in place so far
     QStringList m_kept;      // where files the trash could not take are kept
+    QString m_status;         // the status message where it is more than the operation's word
 };

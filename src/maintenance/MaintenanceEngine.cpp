@@ -4,6 +4,8 @@
 #include "sharing/DatabaseRepair.h"
 
 #include <QFile>
+#include <QSqlQuery>
+#include <QStringList>
 
 #include <sqlite3.h>
 
@@ -61,20 +63,26 @@ QString MaintenanceEngine::compact(const QString &from, const QString &to)
 
 QString MaintenanceEngine::rebuild(const QString &from, const QString &to, const QString &scratchFolder)
 {
+    m_lastRebuild = {};
     if (QFile::exists(to))
         return alreadyThere(to);
-    const RebuildResult result = DatabaseRepair::rebuild(from, to, scratchFolder);
-    return result.ok ? QString() : result.failure;
+    m_lastRebuild = DatabaseRepair::rebuild(from, to, scratchFolder);
+    return m_lastRebuild.ok ? QString() : m_lastRebuild.failure;
 }
 
 QString MaintenanceEngine::check(const QString &path)
 {
     try {
         const Database db = Database::open(path, Database::ReadOnly);
-        const QString answer = db.scalar(QStringLiteral("PRAGMA integrity_check")).toString();
-        if (answer == QLatin1String("ok"))
+        // The whole report, one problem a line: the caller decides how much of it the user reads.
+        QSqlQuery query = db.exec(QStringLiteral("PRAGMA integrity_check"));
+        QStringList problems;
+        while (query.next())
+            problems << query.value(0).toString();
+        if (problems == QStringList{QStringLiteral("ok")})
             return {};
-        return QStringLiteral("The file '%1' does not pass the integrity check: %2").arg(path, answer);
+        return QStringLiteral("The file '%1' does not pass the integrity check:\n").arg(path) +
+               problems.join('\n');
     } catch (const DatabaseError &error) {
         return error.description();
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sharing/DatabaseRepair.h"
+
 #include <QString>
 
 #include <optional>
@@ -17,9 +19,14 @@ public:
     virtual QString compact(const QString &from, const QString &to);
     // A new file to built from every row that can still be read in the damaged file from.
     virtual QString rebuild(const QString &from, const QString &to, const QString &scratchFolder);
+    // What the last rebuild kept and lost, table by table.
+    const RebuildResult &lastRebuild() const { return m_lastRebuild; }
     // Opens the file and runs the engine's integrity check.
     virtual QString check(const QString &path);
     // The number of job lines of a production database; nothing when the file cannot be read or
     // lacks the tables of a production database (an empty file, another program's database).
     virtual std::optional<qint64> jobLines(const QString &path);
+
+private:
+    RebuildResult m_lastRebuild;
 };

@@ -96,6 +96,14 @@ bool JobLines::any(const DateShift &dateShift) const
     return query.next();
 }
 
+bool JobLines::anyAfter(const DateShift &dateShift) const
+{
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT 1 FROM [Production Table] WHERE [Date] > :dt "
+                                               "OR ([Date] = :dt AND [Shift] > :sh) LIMIT 1"),
+                                dateShiftParams(dateShift));
+    return query.next();
+}
+
 std::optional<QDate> JobLines::latestDateBefore(const DateShift &dateShift) const
 {
     const QString comparison = dateShift.shift <= 1 ? QStringLiteral("<") : QStringLiteral("<=");

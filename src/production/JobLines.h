@@ -58,6 +58,8 @@ public:
     // The lines of a date-shift by machine, then in the order they were made.
     QList<JobLine> of(const DateShift &dateShift) const;
     bool any(const DateShift &dateShift) const;
+    // Whether any date-shift after this one (a later shift of its date, or a later date) has lines.
+    bool anyAfter(const DateShift &dateShift) const;
 
     // The latest date with lines before the date-shift: for shift 1 strictly before its date,
     // for shifts 2 and 3 on or before it (so a later shift of the same date counts too).

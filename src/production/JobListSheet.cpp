@@ -217,20 +217,27 @@ QList<JobLine> JobListSheet::readPreviousLines()
 
 bool JobListSheet::copyPreviousLines()
 {
-    if (!m_previous || m_previousLines.isEmpty() || !mayCopyIntoFuture())
+    if (!m_previous || m_previousLines.isEmpty() || !mayCopy())
         return false;
     return store().bringForward(m_previousLines, m_dateShift) > 0;
 }
 
-bool JobListSheet::mayCopyIntoFuture()
+bool JobListSheet::mayCopy()
 {
-    // Lines copied into a date-shift ahead of time would make it the latest production date.
-    if (m_dateShift.date <= m_clock.today())
+    QString question;
+    if (store().anyAfter(m_dateShift)) {
+        // An empty date-shift between others with lines was most likely emptied (by a repair that
+        // lost its lines, or by hand): lines copied from before it would be invented production.
+        question = tr("There are no job lines for %1, but later shifts have lines. Copy the lines of %2 "
+                      "into it?");
+    } else if (m_dateShift.date > m_clock.today()) {
+        // Lines copied into a date-shift ahead of time would make it the latest production date.
+        question = tr("There are no job lines for %1 yet. Copy the lines of %2 into it?");
+    } else {
         return true;
-    const MsgAnswer answer =
-        m_prompter.ask({tr("There are no job lines for %1 yet. Copy the lines of %2 into it?")
-                            .arg(m_dateShift.caption(), m_previous->caption()),
-                        tr("Job List"), MsgIcon::Question, MsgButtons::YesNo});
+    }
+    const MsgAnswer answer = m_prompter.ask({question.arg(m_dateShift.caption(), m_previous->caption()),
+                                             tr("Job List"), MsgIcon::Question, MsgButtons::YesNo});
     return answer == MsgAnswer::Yes;
 }
 

@@ -14,7 +14,7 @@ class Prompter;
 // change to a saved line is saved at once, writing only what changed. A date-shift with a
 // protected line takes no new line and no change. A date-shift without lines is filled from the
 // previous shift that has lines (bring-forward), after asking when the date-shift lies in the
-// future.
+// future or later shifts have lines already.
 class JobListSheet
 {
 public:
@@ -69,8 +69,8 @@ public:
     std::optional<DateShift> findPreviousShift();
     // 2. Reads its lines (3021 when step 1 found no shift).
     QList<JobLine> readPreviousLines();
-    // 3. Copies them into the date-shift: into a date-shift after today only when the user agrees.
-    // False when nothing was copied.
+    // 3. Copies them into the date-shift: into a date-shift after today, or one earlier than a
+    // date-shift with lines, only when the user agrees. False when nothing was copied.
     bool copyPreviousLines();
     // 4. The date-shift's lines as they are now stored.
     QList<JobLine> readLines() const;
@@ -82,7 +82,7 @@ private:
     Edit saveNewLine(const JobLine &line);
     Edit saveLine(int row, const JobLine &edited);
     void clearNewLine();
-    bool mayCopyIntoFuture();
+    bool mayCopy();
 
     JobLines &store() const;
 

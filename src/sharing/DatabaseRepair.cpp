@@ -10,6 +10,12 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <QDateTime>
+#include <QHash>
+#include <QLocale>
+
+#include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -75,12 +81,24 @@ QString prepareScratch(const QString &damagedPath, const QString &scratchPath)
 std::optional<Database> openForReading(const QString &damagedPath, const QString &scratchPath,
                                        std::optional<QList<SchemaEntry>> &schema, QString &failure)
 {
+    // A file this user may not read (its permissions, a lock of the system) is not beyond
+    // reading: the user is told why it cannot be opened.
+    QFile probe(damagedPath);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        failure = QStringLiteral("The database file '%1' cannot be opened: %2.")
+                      .arg(damagedPath, probe.errorString());
+        return std::nullopt;
+    }
+    probe.close();
+    QString openError;
     try {
         Database direct = Database::open(damagedPath, Database::Salvage);
         schema = readSchema(direct);
         if (schema)
             return direct;
-    } catch (const DatabaseError &) {
+    } catch (const DatabaseError &error) {
+        if (error.number() != DbErrors::Damaged)
+            openError = error.description();
     }
     failure = prepareScratch(damagedPath, scratchPath);
     if (!failure.isEmpty())
@@ -92,7 +110,7 @@ std::optional<Database> openForReading(const QString &damagedPath, const QString
             return scratch;
     } catch (const DatabaseError &) {
     }
-    failure = QStringLiteral("Nothing in the file can be read any more.");
+    failure = openError.isEmpty() ? QStringLiteral("Nothing in the file can be read any more.") : openError;
     return std::nullopt;
 }
 
@@ -113,50 +131,173 @@ std::optional<QList<SchemaEntry>> readSchema(const Database &source)
     }
 }
 
-// Copies the rows the query gives until the first one that cannot be read; false when it stopped
-// early. Rows already there are kept (INSERT OR IGNORE), so a second pass from the other end can
-// pick up what lies behind a damaged page.
-bool copyRows(const Database &source, const Database &target, const QString &table, bool backwards,
-              qint64 &copied)
+// Copies a table's rows into the new file in the order of their numbers (rowid). Where a row
+// cannot be read (a damaged page), the copy steps past the damaged stretch and goes on with the
+// rows behind it, so that one bad page costs only the rows it held. Each stretch passed over is
+// noted in the table's outcome.
+class TableCopy
 {
-    QSqlQuery read(source.connection());
-    read.setForwardOnly(true);
-    const QString order = backwards ? QStringLiteral(" ORDER BY rowid DESC") : QString();
-    if (!read.exec(QStringLiteral("SELECT * FROM ") + quoted(table) + order))
-        return false;
-    QSqlQuery write(target.connection());
-    bool prepared = false;
-    while (read.next()) {
-        const QSqlRecord record = read.record();
-        if (!prepared) {
-            QStringList columns, marks;
-            for (int i = 0; i < record.count(); ++i) {
-                columns << quoted(record.fieldName(i));
-                marks << QStringLiteral("?");
-            }
-            prepared = write.prepare(QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
-                                         .arg(quoted(table), columns.join(','), marks.join(',')));
-            if (!prepared)
-                return false;
-        }
-        for (int i = 0; i < record.count(); ++i)
-            write.bindValue(i, record.value(i));
-        if (write.exec() && write.numRowsAffected() > 0)
-            ++copied;
+public:
+    TableCopy(const Database &source, const Database &target, TableOutcome &outcome)
+        : m_read(source.connection()), m_probe(source.connection()), m_write(target.connection()),
+          m_outcome(outcome)
+    {
     }
-    return !read.lastError().isValid();
+
+    // False when the table cannot be read by row number at all.
+    bool run()
+    {
+        const QString select = QStringLiteral("SELECT rowid, * FROM ") + quoted(m_outcome.name) +
+                               QStringLiteral(" WHERE rowid > ? ORDER BY rowid");
+        m_read.setForwardOnly(true);
+        m_probe.setForwardOnly(true);
+        if (!m_read.prepare(select) || !m_probe.prepare(select))
+            return false;
+        qint64 after = std::numeric_limits<qint64>::min();
+        for (;;) {
+            if (copyFrom(after))
+                return true;
+            // The stretch from the last row read on is damaged: the probe starts above both, so
+            // each pass starts further on than the one before.
+            const qint64 from = m_anyRead ? std::max(m_lastRead, after) : std::max<qint64>(after, 0);
+            m_outcome.unreadable.append({m_anyRead ? m_lastRead : 0, 0});
+            m_gapOpen = true;
+            const std::optional<qint64> resume = nextReadable(from);
+            if (!resume)
+                return true;
+            after = *resume;
+        }
+    }
+
+private:
+    // Reads the rows numbered above after into the new file; true when it reached the end.
+    bool copyFrom(qint64 after)
+    {
+        m_read.bindValue(0, after);
+        if (!m_read.exec())
+            return false;
+        while (m_read.next()) {
+            const QSqlRecord record = m_read.record();
+            if (!m_insertReady && !prepareInsert(record))
+                throw Database::mapError(m_write.lastError(),
+                                         QStringLiteral("The repaired file refuses the rows"));
+            const qint64 number = record.value(0).toLongLong();
+            for (int i = 1; i < record.count(); ++i)
+                m_write.bindValue(i - 1, record.value(i));
+            if (m_write.exec() && m_write.numRowsAffected() > 0) {
+                ++m_outcome.kept;
+                m_outcome.highestKept = std::max(m_outcome.highestKept, number);
+            } else {
+                // Read, but refused by the new file (a damaged value breaking a rule of the table).
+                ++m_outcome.refused;
+            }
+            if (m_gapOpen) {
+                m_outcome.unreadable.last().second = number;
+                m_gapOpen = false;
+            }
+            m_lastRead = number;
+            m_anyRead = true;
+        }
+        return !m_read.lastError().isValid();
+    }
+
+    bool readable(qint64 after)
+    {
+        m_probe.bindValue(0, after);
+        const bool ok = m_probe.exec() && (m_probe.next() || !m_probe.lastError().isValid());
+        m_probe.finish();
+        return ok;
+    }
+
+    // The smallest number above last from which the rows can be read again: strides that double
+    // find a readable place, halving then finds where the readable rows begin.
+    std::optional<qint64> nextReadable(qint64 last)
+    {
+        qint64 bad = last;
+        qint64 good = 0;
+        bool found = false;
+        for (qint64 stride = 1; stride > 0 && stride < (qint64(1) << 62); stride *= 2) {
+            if (last > std::numeric_limits<qint64>::max() - stride)
+                break;
+            if (readable(last + stride)) {
+                good = last + stride;
+                found = true;
+                break;
+            }
+            bad = last + stride;
+        }
+        if (!found)
+            return std::nullopt;
+        while (good - bad > 1) {
+            const qint64 middle = bad + (good - bad) / 2;
+            if (readable(middle))
+                good = middle;
+            else
+                bad = middle;
+        }
+        return good;
+    }
+
+    bool prepareInsert(const QSqlRecord &record)
+    {
+        QStringList columns, marks;
+        for (int i = 1; i < record.count(); ++i) {
+            columns << quoted(record.fieldName(i));
+            marks << QStringLiteral("?");
+        }
+        // Rows already there are kept, so that no row comes across twice.
+        m_insertReady = m_write.prepare(QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
+                                            .arg(quoted(m_outcome.name), columns.join(','), marks.join(',')));
+        return m_insertReady;
+    }
+
+    QSqlQuery m_read, m_probe, m_write;
+    TableOutcome &m_outcome;
+    bool m_insertReady = false;
+    qint64 m_lastRead = 0;
+    bool m_anyRead = false;
+    bool m_gapOpen = false; // a damaged stretch was noted; the next row read ends it
+};
+
+bool copyTable(const Database &source, const Database &target, TableOutcome &outcome, RebuildResult &result)
+{
+    if (!TableCopy(source, target, outcome).run())
+        outcome.unreadable.append({0, 0});
+    if (!outcome.unreadable.isEmpty())
+        result.damagedTables << outcome.name;
+    result.rowsCopied += outcome.kept;
+    return outcome.unreadable.isEmpty() || outcome.kept > 0;
 }
 
-bool copyTable(const Database &source, const Database &target, const QString &table, RebuildResult &result)
+// Where the damaged file's counters (sqlite_sequence) stood, as far as they can be read.
+QHash<QString, qint64> readCounters(const Database &source, bool &complete)
 {
-    qint64 copied = 0;
-    const bool whole = copyRows(source, target, table, false, copied);
-    if (!whole) {
-        copyRows(source, target, table, true, copied);
-        result.damagedTables << table;
+    QHash<QString, qint64> counters;
+    QSqlQuery query(source.connection());
+    query.setForwardOnly(true);
+    complete = query.exec(QStringLiteral("SELECT name, seq FROM sqlite_sequence"));
+    while (complete && query.next())
+        counters.insert(query.value(0).toString(), query.value(1).toLongLong());
+    // A file without a counted table has no counter table at all: nothing is missing then.
+    if (!complete && query.lastError().text().contains(QStringLiteral("no such table")))
+        complete = true;
+    else if (query.lastError().isValid())
+        complete = false;
+    return counters;
+}
+
+// Keeps each counter at least where it stood, so that no number is given out twice: a number of a
+// row deleted before the damage, or lost in it, may be written on paper or in a report already.
+void keepCounters(const Database &target, const QList<TableOutcome> &tables)
+{
+    for (const TableOutcome &table : tables) {
+        if (!table.declared || table.counter <= table.highestKept)
+            continue;
+        const QVariantMap params{{QStringLiteral("name"), table.name},
+                                 {QStringLiteral("seq"), table.counter}};
+        target.exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name = :name"), params);
+        target.exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (:name, :seq)"), params);
     }
-    result.rowsCopied += copied;
-    return whole || copied > 0;
 }
 
 bool integrityOk(const Database &db)
@@ -170,21 +311,27 @@ bool integrityOk(const Database &db)
 
 void fill(const Database &source, Database &target, const QList<SchemaEntry> &schema, RebuildResult &result)
 {
+    const QHash<QString, qint64> counters = readCounters(source, result.countersRead);
     target.setForeignKeys(false);
     Transaction transaction(target);
     for (const SchemaEntry &entry : schema) {
         if (entry.type != QLatin1String("table"))
             continue;
+        TableOutcome outcome;
+        outcome.name = entry.name;
+        outcome.counter = counters.value(entry.name);
         // A table the new file cannot even declare is lost; the others still come across.
         try {
             target.exec(entry.sql);
+            if (copyTable(source, target, outcome, result))
+                ++result.tablesCopied;
         } catch (const DatabaseError &) {
+            outcome.declared = false;
             result.damagedTables << entry.name;
-            continue;
         }
-        if (copyTable(source, target, entry.name, result))
-            ++result.tablesCopied;
+        result.tables.append(outcome);
     }
+    keepCounters(target, result.tables);
     // Indexes, views and triggers after the rows, so that no trigger fires during the copy.
     for (const SchemaEntry &entry : schema) {
         if (entry.type == QLatin1String("table"))
@@ -196,13 +343,21 @@ void fill(const Database &source, Database &target, const QList<SchemaEntry> &sc
     }
     transaction.commit();
 }
+
+// A counter above the highest row kept shows rows lost at the top of the table, but only in a
+// file that is damaged: in a sound one the rows there were deleted.
+void judgeCounterGaps(RebuildResult &result)
+{
+    for (TableOutcome &table : result.tables)
+        table.counterGapLost = result.sourceDamaged && table.counter > table.highestKept;
+}
 } // namespace
 
-DatabaseRepair::DatabaseRepair(Session &session) : m_session(session) {}
-
-QString DatabaseRepair::statusText()
+namespace {
+// The status text after its first sentence: what happens next, and what to do if it fails.
+QString statusTail()
 {
-    return QStringLiteral("Repairs complete.  The database will now be ") +
+    return QStringLiteral("The database will now be ") +
            QStringLiteral("compacted.  After the compaction, an ") +
            QStringLiteral("attempt will be made to reopen the ") +
            QStringLiteral("database.  If it fails, answer No to ") +
@@ -211,6 +366,126 @@ QString DatabaseRepair::statusText()
            QStringLiteral("'QUORVEL.MDB' from the most recent ") +
            QStringLiteral("backup available and re-enter all ") +
            QStringLiteral("transactions that have taken place ") + QStringLiteral("since that time.");
+}
+
+QString number(qint64 value)
+{
+    return QLocale().toString(value);
+}
+
+QString stretchText(const QPair<qint64, qint64> &stretch)
+{
+    const auto &[before, after] = stretch;
+    if (before > 0 && after > 0)
+        return QStringLiteral("the rows between numbers %1 and %2 could not be read")
+            .arg(number(before), number(after));
+    if (after > 0)
+        return QStringLiteral("the rows before number %1 could not be read").arg(number(after));
+    if (before > 0)
+        return QStringLiteral("the rows after number %1 could not be read").arg(number(before));
+    return QStringLiteral("its rows could not be read");
+}
+} // namespace
+
+QString TableOutcome::text() const
+{
+    if (!declared)
+        return QStringLiteral("%1: lost; the table could not be made again in the repaired file").arg(name);
+    QStringList parts{QStringLiteral("%1: %2 rows kept").arg(name, number(kept))};
+    for (const auto &stretch : unreadable)
+        parts << stretchText(stretch);
+    if (refused > 0)
+        parts << QStringLiteral("%1 rows read could not be written into the repaired file")
+                     .arg(number(refused));
+    if (counterGapLost) {
+        parts << QStringLiteral("its counter stood at %1, so the rows numbered %2 to %1 are missing")
+                     .arg(number(counter), number(highestKept + 1));
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+bool RebuildResult::lostRows() const
+{
+    return std::any_of(tables.cbegin(), tables.cend(),
+                       [](const TableOutcome &table) { return table.lostRows(); });
+}
+
+bool RebuildResult::lostRows(const QString &table) const
+{
+    return std::any_of(tables.cbegin(), tables.cend(), [&](const TableOutcome &outcome) {
+        return outcome.name == table && outcome.lostRows();
+    });
+}
+
+QString RebuildResult::report() const
+{
+    QStringList lines;
+    for (const TableOutcome &table : tables)
+        lines << table.text() + '.';
+    if (!countersRead) {
+        lines << QStringLiteral("The tables' counters could not be read: new rows may be given numbers that "
+                                "were used before.");
+    }
+    return lines.join('\n');
+}
+
+DatabaseRepair::DatabaseRepair(Session &session) : m_session(session) {}
+
+QString DatabaseRepair::statusText()
+{
+    return QStringLiteral("Repairs complete.  ") + statusTail();
+}
+
+QString DatabaseRepair::outcomeText(const RebuildResult &result, const QString &keptCopy)
+{
+    if (!result.lostRows())
+        return statusText() + QStringLiteral("\n\n") + result.report();
+    return QStringLiteral("The repair could not keep every row: rows were lost (below).  The damaged file is "
+                          "kept as '%1'.  ")
+               .arg(keptCopy) +
+           statusTail() + QStringLiteral("\n\n") + result.report();
+}
+
+QString DatabaseRepair::keptCopyPath(const QString &database, const QDateTime &when)
+{
+    return database + QStringLiteral(".damaged-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+}
+
+void DatabaseRepair::recordOutcome(const QString &rebuiltPath, const RebuildResult &result,
+                                   const QString &keptCopy, const QDateTime &when)
+{
+    Database db = Database::open(rebuiltPath);
+    Transaction transaction(db);
+    db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS [Repair Report] ([Repaired At] TEXT NOT NULL, "
+                           "[Table Name] TEXT NOT NULL, [Rows Kept] INTEGER, [Rows Lost] INTEGER NOT NULL, "
+                           "[Details] TEXT, [Damaged Copy] TEXT)"));
+    for (const TableOutcome &table : result.tables) {
+        db.exec(
+            QStringLiteral("INSERT INTO [Repair Report] VALUES (:at, :name, :kept, :lost, :details, :copy)"),
+            {{QStringLiteral("at"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
+             {QStringLiteral("name"), table.name},
+             {QStringLiteral("kept"), table.kept},
+             {QStringLiteral("lost"), table.lostRows() ? 1 : 0},
+             {QStringLiteral("details"), table.text()},
+             {QStringLiteral("copy"), table.lostRows() ? keptCopy : QString()}});
+    }
+    transaction.commit();
+}
+
+QString DatabaseRepair::securityLossCopy(const Database &db)
+{
+    try {
+        QSqlQuery query =
+            db.exec(QStringLiteral("SELECT [Damaged Copy] FROM [Repair Report] WHERE [Table Name] = "
+                                   "'Security Table' AND [Rows Lost] = 1 "
+                                   "AND [Repaired At] = (SELECT max([Repaired At]) FROM [Repair Report])"));
+        return query.next() ? query.value(0).toString() : QString();
+    } catch (const DatabaseError &error) {
+        // A database never repaired has no report.
+        if (error.number() == DbErrors::Damaged)
+            throw;
+        return {};
+    }
 }
 
 RebuildResult DatabaseRepair::rebuild(const QString &damagedPath, const QString &targetPath,
@@ -232,6 +507,9 @@ RebuildResult DatabaseRepair::rebuild(const QString &damagedPath, const QString 
                         .arg(targetPath, error.description()));
             }
             fill(*source, *target, *schema, result);
+            result.sourceDamaged =
+                !result.damagedTables.isEmpty() || source->path() != damagedPath || !integrityOk(*source);
+            judgeCounterGaps(result);
             if (result.tablesCopied == 0)
                 result.failure = QStringLiteral("No table of the file could be read.");
             else if (!integrityOk(*target))
@@ -264,14 +542,26 @@ void DatabaseRepair::run()
     // while the program's folder often is not.
     const QString rebuilt = workFile(QStringLiteral("db2.rebuild"));
     QFile::remove(rebuilt);
-    const RebuildResult result = rebuild(m_session.options().DatabaseName(), rebuilt, workFolder());
+    const QString database = m_session.options().DatabaseName();
+    const RebuildResult result = rebuild(database, rebuilt, workFolder());
     if (!result.ok) {
         reportFailure(result.failure);
         return;
     }
-    m_session.prompter().tell(statusText(), QStringLiteral("Repair Status"), MsgIcon::Information);
+    const QDateTime when = m_session.clock().now();
+    const QString kept = keptCopyPath(database, when);
+    try {
+        recordOutcome(rebuilt, result, kept, when);
+    } catch (const DatabaseError &error) {
+        m_session.writeErrorLog(QStringLiteral("Repair: the repair report could not be written: ") +
+                                error.description());
+    }
+    const QString text = outcomeText(result, kept);
+    m_session.writeErrorLog(QStringLiteral("Repair of %1: ").arg(database) + text);
+    m_session.prompter().tell(text, QStringLiteral("Repair Status"),
+                              result.lostRows() ? MsgIcon::Exclamation : MsgIcon::Information);
     QString failure;
-    if (!m_session.checkExclusiveAccess(false) || !compactAndReplace(rebuilt, failure)) {
+    if (!m_session.checkExclusiveAccess(false) || !compactAndReplace(rebuilt, kept, failure)) {
         QFile::remove(rebuilt);
         if (!failure.isEmpty())
             reportFailure(failure);
@@ -280,7 +570,7 @@ void DatabaseRepair::run()
     QFile::remove(rebuilt);
 }
 
-bool DatabaseRepair::compactAndReplace(const QString &rebuilt, QString &failure)
+bool DatabaseRepair::compactAndReplace(const QString &rebuilt, const QString &kept, QString &failure)
 {
     FileOps &files = m_session.fileOps();
     const QString compacted = workFile(QStringLiteral("db2.mdb"));
@@ -297,37 +587,36 @@ bool DatabaseRepair::compactAndReplace(const QString &rebuilt, QString &failure)
         QFile::remove(compacted);
         return false;
     }
-    const bool replaced = replaceDamaged(compacted, failure);
+    const bool replaced = replaceDamaged(compacted, kept, failure);
     if (replaced)
         files.remove(compacted);
     return replaced;
 }
 
-bool DatabaseRepair::replaceDamaged(const QString &compacted, QString &failure)
+bool DatabaseRepair::replaceDamaged(const QString &compacted, const QString &kept, QString &failure)
 {
     FileOps &files = m_session.fileOps();
     const QString database = m_session.options().DatabaseName();
-    // The new file is first copied beside the damaged one, so that the last step is a rename
-    // within one folder and no moment exists without a complete database file.
+    // The new file is first copied beside the damaged one, so that the last step replaces the file
+    // in one rename within one folder and no moment exists without a complete database file.
     const QString staged = database + QStringLiteral(".repaired");
-    const QString kept = database + QStringLiteral(".damaged-") +
-                         m_session.clock().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     files.remove(staged);
     if (!files.copy(compacted, staged)) {
         failure = QStringLiteral("The repaired file cannot be copied beside '%1'.").arg(database);
         return false;
     }
-    if (!files.rename(database, kept)) {
+    if (!files.copy(database, kept)) {
         files.remove(staged);
-        failure = QStringLiteral("The damaged file '%1' cannot be renamed.").arg(database);
+        failure = QStringLiteral("The damaged file '%1' cannot be kept as '%2'.").arg(database, kept);
         return false;
     }
     // A journal left by an interrupted write belongs to the damaged file, not to the new one.
     const QString journal = database + QStringLiteral("-journal");
     if (files.exists(journal))
         files.rename(journal, kept + QStringLiteral("-journal"));
-    if (!files.rename(staged, database)) {
-        files.rename(kept, database);
+    if (!files.replace(staged, database)) {
+        files.remove(staged);
+        files.remove(kept);
         failure = QStringLiteral("The repaired file cannot be put in place of '%1'.").arg(database);
         return false;
     }

@@ -5,6 +5,7 @@
 #include "foundation/SecurityLevel.h"
 #include "foundation/Session.h"
 #include "production/Schema.h"
+#include "sharing/DatabaseRepair.h"
 #include "sharing/LockFile.h"
 
 #include <QLocale>
@@ -210,9 +211,18 @@ bool StartupSequence::login(const Database &db, QString &greeting)
     if (!query.next()) {
         if (query.lastError().isValid())
             throw Database::mapError(query.lastError());
-        m_session.prompter().tell(QStringLiteral("You do not have sufficient rights to use this program.  "
-                                                 "See your security administrator."),
-                                  QStringLiteral("Security Access Problem"), MsgIcon::Critical);
+        QString text = QStringLiteral("You do not have sufficient rights to use this program.  "
+                                      "See your security administrator.");
+        // Users refused because a repair lost the authorized users are told so, and where the
+        // damaged copy that still holds them is.
+        const QString lostIn = DatabaseRepair::securityLossCopy(db);
+        if (!lostIn.isEmpty()) {
+            text += QStringLiteral("\n\nThe last repair of the database could not keep the authorized users: "
+                                   "rows of the Security Table were lost.  The damaged copy of the database "
+                                   "was kept as '%1'.")
+                        .arg(lostIn);
+        }
+        m_session.prompter().tell(text, QStringLiteral("Security Access Problem"), MsgIcon::Critical);
         return false;
     }
     const QSqlRecord row = query.record();

@@ -30,6 +30,8 @@ private slots:
     void trashThatCannotTakeAFileLosesNothing();
     void backupReplacesOnlyWithAsMuch_data();
     void backupReplacesOnlyWithAsMuch();
+    void repairTellsWhatWasLost();
+    void damagedBackupReportGoesToTheLog();
 };
 
 namespace {
@@ -171,6 +173,25 @@ QString jobsIn(const QString &path)
     }
 }
 
+// Overwrites the first page of a table or index with the bytes given, repeated to the page's end.
+void smashPage(const QString &path, const QString &name, const QByteArray &start)
+{
+    int page = 0;
+    {
+        Database db = Database::open(path);
+        page = db.scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = :name"),
+                         {{QStringLiteral("name"), name}})
+                   .toInt();
+    }
+    QVERIFY(page > 1);
+    QVERIFY(overwrite(path, qint64(page - 1) * 4096, start + QByteArray(4096 - start.size(), '\0')));
+}
+
+QString errorLog(const TestWorld &world)
+{
+    return QString::fromLocal8Bit(readFile(world.paths->inProgramFolder(QStringLiteral("error.log"))));
+}
+
 const QString kAllJobs = QStringLiteral("10-1042,10-1187,12-3001");
 const QString kBackupJobs = QStringLiteral("10-1042");
 
@@ -273,7 +294,8 @@ void TestMaintenance::commandsOnARealDatabase()
     QCOMPARE(outcome, DatabaseMaintenance::Outcome::Done);
 
     QCOMPARE(world.prompter.messages().size(), 1);
-    QCOMPARE(world.prompter.messages()[0].text, status);
+    QVERIFY2(world.prompter.messages()[0].text.startsWith(status),
+             qPrintable(world.prompter.messages()[0].text));
     QCOMPARE(modeOf(replacedFile(world, op)), 0666);
     QCOMPARE(modeOf(world.paths->reportDatabasePath()), 0640);
     QCOMPARE(world.prompter.messages()[0].title, QStringLiteral("Database Status"));
@@ -523,6 +545,53 @@ void TestMaintenance::backupReplacesOnlyWithAsMuch()
         readFile(QFileInfo(world.database).dir().filePath(QStringLiteral("DFUNC.DAT"))));
     QCOMPARE(dates.lastBackup.isDate(), replaced);
     QCOMPARE(world.prompter.messages().last().text == QStringLiteral("Backup Complete."), replaced);
+}
+
+void TestMaintenance::repairTellsWhatWasLost()
+{
+    MaintenanceWorld world;
+    smashPage(world.database, QStringLiteral("Job Lookup Table"), QByteArray(16, '\xff'));
+
+    QCOMPARE(world.run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
+
+    const PromptMessage status = world.prompter.messages().last();
+    QVERIFY2(!status.text.contains(QStringLiteral("Complete")), qPrintable(status.text));
+    QVERIFY2(
+        status.text.contains(QStringLiteral("Job Lookup Table: 0 rows kept; its rows could not be read.")),
+        qPrintable(status.text));
+    QVERIFY2(status.text.contains(QStringLiteral("Security Table: 1 rows kept.")), qPrintable(status.text));
+    QCOMPARE(status.icon, MsgIcon::Exclamation);
+    QVERIFY(errorLog(world).contains(QStringLiteral("Job Lookup Table: 0 rows kept")));
+    // The damaged file, which still holds the lost rows, stays beside the database.
+    const QStringList kept =
+        QDir(world.root()).entryList({QStringLiteral("QUORVEL.MDB.damaged-*")}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY(status.text.contains(world.file(kept.first())));
+}
+
+void TestMaintenance::damagedBackupReportGoesToTheLog()
+{
+    // The backup's index of job lines reads as empty: the check reports each of its 80 lines.
+    MaintenanceWorld world;
+    {
+        Database db = world.openDatabase();
+        for (int machine = 1; machine <= 80; ++machine)
+            Fixture::line(db, QDate(2026, 12, 3), 1, machine, QStringLiteral("10-1042"));
+    }
+    world.makeBackup();
+    const QString backup = world.database + QStringLiteral("-Backup.mdb");
+    smashPage(backup, QStringLiteral("Production Date Shift"), QByteArray::fromHex("0a00000000100000"));
+
+    QCOMPARE(world.run(MaintenanceOperation::Restore), DatabaseMaintenance::Outcome::Failed);
+
+    const QString message = world.prompter.messages().last().text;
+    QVERIFY2(message.split('\n').size() < 15, qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("more lines, all written to the error log '%1'")
+                                  .arg(world.paths->inProgramFolder(QStringLiteral("error.log")))),
+             qPrintable(message));
+    const QString log = errorLog(world);
+    QVERIFY2(log.count(QStringLiteral("missing from index")) >= 50, qPrintable(log));
+    QCOMPARE(jobsIn(world.database), kAllJobs);
 }
 
 QTEST_GUILESS_MAIN(TestMaintenance)

@@ -8,7 +8,8 @@
 
 Q_DECLARE_METATYPE(DateShift)
 
-// The SQL of the job lines: bring-forward, post to the next shift, delete; and quantity text.
+// The SQL of the job lines: bring-forward, post to the next shift, delete; a damaged page among a
+// date-shift's lines; and quantity text.
 class TestJobLines : public QObject
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ private slots:
     void removeRefusesReferencedLines_data();
     void removeRefusesReferencedLines();
     void quantityText();
+    void damagedPageAmongTheLines();
 
 private:
     qint64 line(const QDate &date, int shift, int machine, qint64 beginning = 0, qint64 ending = 0,
@@ -299,6 +301,34 @@ void TestJobLines::quantityText()
     QCOMPARE(QuantityFormat::grouped(0, true), QString());
     QCOMPARE(QuantityFormat::grouped(0, false), QStringLiteral("0"));
     QCOMPARE(QuantityFormat::grouped(-1480, false), QStringLiteral("-1,480"));
+}
+
+void TestJobLines::damagedPageAmongTheLines()
+{
+    // Twenty lines whose long descriptions spread them over several pages; the page holding the
+    // tenth is overwritten. No read may stop there quietly, as if the first lines were all.
+    const DateShift shift{QDate(2026, 12, 3), 1};
+    for (int machine = 1; machine <= 20; ++machine) {
+        const qint64 id = line(shift.date, shift.shift, machine, 100, 200);
+        const QString text = (machine == 10 ? QStringLiteral("MIDDLE-OF-THE-SHIFT") : QString()) +
+                             QString(600, QChar('a' + machine));
+        m_world->db.exec(QStringLiteral("UPDATE [Production Table] SET [Job Description] = :text "
+                                        "WHERE [Job ID] = :id"),
+                         {{QStringLiteral("text"), text}, {QStringLiteral("id"), id}});
+    }
+    m_world->db.close();
+    const QString path = m_world->session->options().DatabaseName();
+    const QByteArray bytes = readFile(path);
+    const qint64 at = bytes.indexOf("MIDDLE-OF-THE-SHIFT");
+    QVERIFY(at > 0);
+    QVERIFY(overwrite(path, at / 4096 * 4096, QByteArray(4096, '\xff')));
+    m_world->db = m_world->openDatabase();
+
+    // The job list and the counts window both read the lines so.
+    const auto error = errorOf<DatabaseError>([&] { m_lines->of(shift); });
+
+    QVERIFY(error);
+    QCOMPARE(error->number(), DbErrors::Damaged);
 }
 
 QTEST_GUILESS_MAIN(TestJobLines)

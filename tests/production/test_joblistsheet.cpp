@@ -18,6 +18,8 @@ private slots:
     void noEarlierLinesIsAFailedStep();
     void futureDateShiftAsksFirst_data();
     void futureDateShiftAsksFirst();
+    void dateShiftBeforeOthersWithLinesAsksFirst_data();
+    void dateShiftBeforeOthersWithLinesAsksFirst();
     void newLineIsSavedOnceComplete();
     void machineNumberEntry_data();
     void machineNumberEntry();
@@ -137,6 +139,40 @@ void TestJobListSheet::futureDateShiftAsksFirst()
         QCOMPARE(message.icon, MsgIcon::Question);
         QCOMPARE(message.buttons, MsgButtons::YesNo);
     }
+    QCOMPARE(m_store->of({date, 1}).size(), lines);
+    QCOMPARE(m_sheet->count(), lines);
+    QVERIFY(m_sheet->allowsNewLine());
+}
+
+void TestJobListSheet::dateShiftBeforeOthersWithLinesAsksFirst_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("later date has lines, yes") << kMonday << int(MsgAnswer::Yes) << 1;
+    QTest::newRow("later date has lines, no: nothing written") << kMonday << int(MsgAnswer::No) << 0;
+    // One question, not two, for a future date-shift with lines after it.
+    QTest::newRow("after today too, no") << kTuesday.addDays(1) << int(MsgAnswer::No) << 0;
+}
+
+void TestJobListSheet::dateShiftBeforeOthersWithLinesAsksFirst()
+{
+    // A date-shift emptied by a repair, between two that kept their lines.
+    QFETCH(QDate, date);
+    QFETCH(int, answer);
+    QFETCH(int, lines);
+    line({date.addDays(-1), 3}, 5, 40);
+    line({date.addDays(1), 1}, 5, 90);
+    m_world->prompter.script({MsgAnswer(answer)});
+    open({date, 1});
+    QCOMPARE(m_world->prompter.messages().size(), 1);
+    const PromptMessage &message = m_world->prompter.messages().first();
+    QCOMPARE(message.text, QStringLiteral("There are no job lines for %1, but later shifts have lines. Copy "
+                                          "the lines of %2 into it?")
+                               .arg(DateShift{date, 1}.caption(), DateShift{date.addDays(-1), 3}.caption()));
+    QCOMPARE(message.title, QStringLiteral("Job List"));
+    QCOMPARE(message.icon, MsgIcon::Question);
+    QCOMPARE(message.buttons, MsgButtons::YesNo);
     QCOMPARE(m_store->of({date, 1}).size(), lines);
     QCOMPARE(m_sheet->count(), lines);
     QVERIFY(m_sheet->allowsNewLine());

@@ -35,6 +35,7 @@ private slots:
     void damagedDatabaseAnsweredNo();
     void damageFoundAtLoginIsRepaired();
     void failedRepairAsksAgain();
+    void lostAuthorizedUsersAreExplained();
 };
 
 namespace {
@@ -352,7 +353,7 @@ void TestStartup::damagedDatabaseRepaired()
              (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status")}));
     QCOMPARE(world.prompter.messages().first().text,
              QStringLiteral("Error:  The database has been marked corrupt. Attempt repair?"));
-    QCOMPARE(world.prompter.messages().at(1).text, DatabaseRepair::statusText());
+    QVERIFY(world.prompter.messages().at(1).text.startsWith(DatabaseRepair::statusText()));
     Database repaired = world.openDatabase();
     QCOMPARE(repaired.scalar(QStringLiteral("SELECT [Ending Count] FROM [Production Table]")).toInt(), 250);
     QCOMPARE(repaired.scalar(QStringLiteral("SELECT count(*) FROM [Saved Queries]")).toInt(),
@@ -428,6 +429,48 @@ void TestStartup::failedRepairAsksAgain()
     QVERIFY(damagedCopies(world).isEmpty());
     QCOMPARE(QFileInfo(path).size(), 8192);
     QVERIFY(!QFile::exists(world.paths->inProgramFolder(QStringLiteral("db2.rebuild"))));
+}
+
+void TestStartup::lostAuthorizedUsersAreExplained()
+{
+    // The Security Table's only page is overwritten: the repair keeps every other table, the
+    // authorized users are gone, and nobody can log in any more. Everyone is told why.
+    TestWorld world;
+    const QString path = world.createDatabase();
+    int page = 0, pageSize = 0;
+    {
+        Database db = world.openDatabase();
+        page = db.scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Security Table'"))
+                   .toInt();
+        pageSize = db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+    }
+    QVERIFY(overwrite(path, qint64(page - 1) * pageSize, QByteArray(pageSize, '\xff')));
+    world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });
+    world.prompter.script({MsgAnswer::Yes});
+
+    const Run run = runStartup(world);
+
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ended);
+    QCOMPARE(world.prompter.titles(),
+             (QStringList{QStringLiteral("Database Initialization Error"), QStringLiteral("Repair Status"),
+                          QStringLiteral("Security Access Problem")}));
+    const QStringList copies = damagedCopies(world);
+    QCOMPARE(copies.size(), 1);
+    const QString kept = world.file(copies.first());
+    const PromptMessage status = world.prompter.messages().at(1);
+    QVERIFY2(!status.text.contains(QStringLiteral("Repairs complete")), qPrintable(status.text));
+    QVERIFY2(status.text.contains(QStringLiteral("Security Table: 0 rows kept; its rows could not be read.")),
+             qPrintable(status.text));
+    QVERIFY2(status.text.contains(kept), qPrintable(status.text));
+    QCOMPARE(status.icon, MsgIcon::Exclamation);
+    const QString log =
+        QString::fromLocal8Bit(readFile(world.paths->inProgramFolder(QStringLiteral("error.log"))));
+    QVERIFY2(log.contains(QStringLiteral("Security Table: 0 rows kept; its rows could not be read.")),
+             qPrintable(log));
+    const QString refusal = world.prompter.messages().at(2).text;
+    QVERIFY(refusal.startsWith(QStringLiteral("You do not have sufficient rights to use this program.")));
+    QVERIFY2(refusal.contains(QStringLiteral("could not keep the authorized users")), qPrintable(refusal));
+    QVERIFY2(refusal.contains(kept), qPrintable(refusal));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

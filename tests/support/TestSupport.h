@@ -58,7 +58,7 @@ private:
 class FailingFileOps : public FileOps
 {
 public:
-    bool failCopy = false, failRename = false, failRemove = false;
+    bool failCopy = false, failRename = false, failRemove = false, failReplace = false;
     bool copy(const QString &from, const QString &to) override
     {
         return !failCopy && FileOps::copy(from, to);
@@ -66,6 +66,10 @@ public:
     bool rename(const QString &from, const QString &to) override
     {
         return !failRename && FileOps::rename(from, to);
+    }
+    bool replace(const QString &from, const QString &to) override
+    {
+        return !failReplace && FileOps::replace(from, to);
     }
     bool remove(const QString &path) override
     {

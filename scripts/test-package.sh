@@ -22,6 +22,7 @@ export XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_DIRS="$work/root/usr/share"
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 mkdir -p "$HOME" "$TMPDIR" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 kelvara="$work/root/usr/bin/kelvara"
+cd "$work" # CURUSERS.DAT goes to the folder the program runs in
 
 "$kelvara" --version
 "$kelvara" --paths | tee "$work/paths.txt"
@@ -60,6 +61,6 @@ if command -v systemd-analyze >/dev/null; then
 fi
 if command -v lintian >/dev/null; then
   # Errors fail; warnings are shown. CI runs as root, which lintian only warns about.
-  lintian --fail-on error --allow-root --no-tag-display-limit "$deb"
+  lintian --fail-on error --allow-root --tag-display-limit 0 "$deb"
   echo "lintian: no errors"
 fi

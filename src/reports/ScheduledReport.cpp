@@ -5,6 +5,7 @@
 #include "ReportTypes.h"
 #include "foundation/Database.h"
 #include "foundation/Session.h"
+#include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
 #include "sharing/CurrentUsersFile.h"
 #include "sharing/LockFile.h"
@@ -113,7 +114,11 @@ int runReport(const ScheduledReport &request, Session &session, Database &db, co
     QStringList written;
     const ReportRun::Outcome outcome =
         run.run(sheet, [&](const ReportDocument &document, const QString &, int part) {
-            const QString file = ReportExport::partFileName(request.outFile, part);
+            QString folderError;
+            const QString file =
+                ReportParmsSheet::exportPath(request.outFile, code, part, QDir::currentPath(), &folderError);
+            if (!folderError.isEmpty())
+                throw ReportError(ReportError::Output, folderError);
             ReportExport::write(document, code, file);
             written << file;
         });
@@ -143,6 +148,8 @@ QString ScheduledReport::invalidReason() const
         return QStringLiteral("This report needs a date range: give --end as well.");
     if (const QString missing = sheet.missingFields(); !missing.isEmpty())
         return QStringLiteral("Missing: %1.").arg(missing);
+    if (const QString invalid = sheet.invalidInput(); !invalid.isEmpty())
+        return invalid;
     return {};
 }
 

@@ -362,6 +362,9 @@ void frmReportParms::okClicked()
     if (!missing.isEmpty())
         m_session.prompter().ask({ReportParmsSheet::insufficientDataText(missing),
                                   QStringLiteral("Insufficient Data"), MsgIcon::Critical, MsgButtons::Ok});
+    else if (const QString invalid = m_sheet.invalidInput(); !invalid.isEmpty())
+        m_session.prompter().ask(
+            {invalid, ReportParmsSheet::invalidInputTitle(), MsgIcon::Critical, MsgButtons::Ok});
     else
         stayOpen = runReport();
     m_cmdOK->setEnabled(true);
@@ -419,9 +422,13 @@ void frmReportParms::send(const ReportDocument &document, const QString &title, 
 void frmReportParms::exportDocument(const ReportDocument &document, int part)
 {
     const int code = m_sheet.exportCode();
-    QString path = ReportExport::fileName(ReportExport::partFileName(m_sheet.exportFileName, part), code);
-    if (QFileInfo(path).isRelative())
-        path = QDir(m_session.paths().userDataFolder()).filePath(path);
+    QString folderError;
+    const QString path = ReportParmsSheet::exportPath(m_sheet.exportFileName, code, part,
+                                                      m_session.paths().userDataFolder(), &folderError);
+    if (!folderError.isEmpty()) {
+        m_session.prompter().tell(folderError, QStringLiteral("Export To Document"), MsgIcon::Critical);
+        return;
+    }
     {
         WaitCursor wait;
         ReportOutput::exportTo(document, code, path, this);

@@ -47,7 +47,7 @@ void Session::writeErrorLog(const QString &message) const
     ErrorLog(paths(), clock()).write(networkUserName, message);
 }
 
-void Session::showSeriousError(const QString &message)
+void Session::showSeriousError(const QString &message, const QString &logDetail)
 {
     const QString text = QStringLiteral("An error has occurred.  The operation you just "
                                         "attempted MAY NOT have completed due to it.\n"
@@ -56,7 +56,7 @@ void Session::showSeriousError(const QString &message)
     // The dialog comes before the log, so the user sees the failure even when the log fails.
     const MsgAnswer answer =
         prompter().ask({text, QStringLiteral("Serious Error"), MsgIcon::Critical, MsgButtons::OkCancel});
-    writeErrorLog(message);
+    writeErrorLog(logDetail.isEmpty() ? message : message + QStringLiteral(" [") + logDetail + ']');
     if (answer == MsgAnswer::Cancel)
         endProgram(1);
 }

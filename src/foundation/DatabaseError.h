@@ -13,6 +13,9 @@ constexpr qint32 TableExists = 3010;
 constexpr qint32 NoCurrentRecord = 3021;
 constexpr qint32 Locked = 3261; // another user holds the file past the busy timeout
 constexpr qint32 Other = 3000;
+// A row that other rows still point to (a hold ticket with distribution rows, say) cannot be
+// deleted, nor a row pointed to that does not exist.
+constexpr qint32 HasRelated = 3200;
 // A write that touches a protected date-shift, refused by the database itself.
 constexpr qint32 Protected = 3027;
 // The database's protection triggers begin their refusals with this text; the rest of the

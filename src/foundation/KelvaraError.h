@@ -15,8 +15,18 @@ public:
     }
 
     qint32 number() const { return m_number; }
+    // What the user is shown, in the words of the plant.
     const QString &description() const { return m_description; }
     const QString &source() const { return m_source; }
+    // What the error log keeps beside the description: the statement that failed and the
+    // engine's own text. Never shown in a message box.
+    const QString &detail() const { return m_detail; }
+    void setDetail(QString detail) { m_detail = std::move(detail); }
+    // The description, and the detail when there is one, for a line of the error log.
+    QString logText() const
+    {
+        return m_detail.isEmpty() ? numberAndText() : numberAndText() + QStringLiteral(" [") + m_detail + ']';
+    }
     // "<number>-<description>", as the serious-error dialog and the error log show a failure.
     QString numberAndText() const { return QString::number(m_number) + '-' + m_description; }
 
@@ -24,6 +34,7 @@ private:
     qint32 m_number;
     QString m_description;
     QString m_source;
+    QString m_detail;
 };
 
 namespace ClassErrors {

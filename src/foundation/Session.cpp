@@ -52,7 +52,7 @@ QString Session::errorLogPath() const
     return ErrorLog(paths(), clock()).path();
 }
 
-void Session::showSeriousError(const QString &message)
+void Session::showSeriousError(const QString &message, const QString &logDetail)
 {
     const QString text = QStringLiteral("An error has occurred.  The operation you just "
                                         "attempted MAY NOT have completed due to it.\n"
@@ -61,7 +61,7 @@ void Session::showSeriousError(const QString &message)
     // The dialog comes before the log, so the user sees the failure even when the log fails.
     const MsgAnswer answer =
         prompter().ask({text, QStringLiteral("Serious Error"), MsgIcon::Critical, MsgButtons::OkCancel});
-    writeErrorLog(message);
+    writeErrorLog(logDetail.isEmpty() ? message : message + QStringLiteral(" [") + logDetail + ']');
     if (answer == MsgAnswer::Cancel)
         endProgram(1);
 }

@@ -68,12 +68,13 @@ public:
     // Computed rejects per line (key: Job ID text), from the counts window to the rejects window.
     QMap<QString, qint32> rejectsByLine;
 
-    // The error log line and the "Serious Error" dialog; Cancel ends the program.
+    // The error log line and the "Serious Error" dialog; Cancel ends the program. `logDetail`
+    // (the statement that failed, say) goes to the log after the message, never to the dialog.
     // False when the line could not be written.
     bool writeErrorLog(const QString &message) const;
     // Where the error log lines go.
     QString errorLogPath() const;
-    void showSeriousError(const QString &message);
+    void showSeriousError(const QString &message, const QString &logDetail = {});
 
     // Ends the program at once. The program's handler quits; tests record the request instead.
     void endProgram(int exitCode = 0);

@@ -55,38 +55,42 @@ QString SqlDialect::integrityCheck() const
 
 DatabaseError SqlDialect::mapError(int nativeCode, const QString &engineText, const QString &context) const
 {
+    DatabaseError error = userError(nativeCode, engineText);
+    // The statement goes to the error log only: the user reads what happened, not the SQL.
+    error.setDetail(context.isEmpty() ? engineText : context + QStringLiteral(": ") + engineText);
+    return error;
+}
+
+DatabaseError SqlDialect::userError(int nativeCode, const QString &engineText) const
+{
     const int code = nativeCode & 0xFF;
-    QString text = engineText;
-    // Judged on the engine's own text: the statement (context) may itself hold the words.
-    const bool exists = code == SQLITE_ERROR && text.contains(QStringLiteral("already exists"));
     // A protection trigger's refusal is a message for the user, not a failure of the program.
-    if (code == SQLITE_CONSTRAINT && text.startsWith(DbErrors::protectedMarker()))
-        return DatabaseError(DbErrors::Protected, text.mid(DbErrors::protectedMarker().size()));
-    if (!context.isEmpty())
-        text = context + QStringLiteral(": ") + text;
+    if (code == SQLITE_CONSTRAINT && engineText.startsWith(DbErrors::protectedMarker()))
+        return DatabaseError(DbErrors::Protected, engineText.mid(DbErrors::protectedMarker().size()));
     switch (code) {
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        return DatabaseError(
-            DbErrors::Damaged,
-            QStringLiteral("The database file is damaged or is not a database (%1).").arg(text));
+        return DatabaseError(DbErrors::Damaged,
+                             QStringLiteral("The database file is damaged or is not a database."));
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return DatabaseError(
-            DbErrors::Locked,
-            QStringLiteral("The database is locked by another user; try again in a moment (%1).").arg(text));
+        return DatabaseError(DbErrors::Locked, QStringLiteral("Another workstation is writing to the "
+                                                              "database; try again in a moment."));
     case SQLITE_READONLY:
         return DatabaseError(
             DbErrors::ReadOnly,
-            QStringLiteral("The database cannot be changed: the file or its folder is read-only (%1).")
-                .arg(text));
+            QStringLiteral("The database cannot be changed: the file or its folder is read-only."));
     case SQLITE_CANTOPEN:
-        return DatabaseError(DbErrors::FileNotFound,
-                             QStringLiteral("The database file cannot be opened (%1).").arg(text));
+        return DatabaseError(DbErrors::FileNotFound, QStringLiteral("The database file cannot be opened."));
     default:
         break;
     }
-    if (exists)
-        return DatabaseError(DbErrors::TableExists, text);
-    return DatabaseError(DbErrors::Other, text);
+    // The primary code alone does not tell a foreign key from other constraints; the text does.
+    if (nativeCode == SQLITE_CONSTRAINT_FOREIGNKEY ||
+        (code == SQLITE_CONSTRAINT && engineText.contains(QStringLiteral("FOREIGN KEY"))))
+        return DatabaseError(DbErrors::HasRelated,
+                             QStringLiteral("Other records still refer to this one. Delete those first."));
+    if (code == SQLITE_ERROR && engineText.contains(QStringLiteral("already exists")))
+        return DatabaseError(DbErrors::TableExists, engineText);
+    return DatabaseError(DbErrors::Other, engineText);
 }

@@ -32,7 +32,11 @@ public:
     // One row with the text "ok" when the file is sound.
     QString integrityCheck() const;
 
-    // The engine's error code (as the driver reports it) and text, mapped to DbErrors; context
-    // (the statement, for example) goes before the engine's text.
+    // The engine's error code (as the driver reports it) and text, mapped to DbErrors with a
+    // description in the plant's words; the statement (context) and the engine's text go to the
+    // error's detail, for the error log.
     DatabaseError mapError(int nativeCode, const QString &text, const QString &context = {}) const;
+
+private:
+    DatabaseError userError(int nativeCode, const QString &engineText) const;
 };

@@ -208,13 +208,14 @@ StatementCache::Statement *StatementCache::prepare(const QString &sql)
     const int rc = sqlite3_prepare16_v2(m_db, sql.utf16(), int(sql.size() * sizeof(QChar)), &handle, &tail);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(handle);
-        throw m_dialect.mapError(sqlite3_errcode(m_db), textOf(sqlite3_errmsg16(m_db), -1), sql.left(200));
+        throw m_dialect.mapError(sqlite3_errcode(m_db), textOf(sqlite3_errmsg16(m_db), -1), sql);
     }
     const qsizetype used = (static_cast<const QChar *>(tail) - reinterpret_cast<const QChar *>(sql.utf16()));
     if (!handle || !sql.mid(used).trimmed().isEmpty()) {
         sqlite3_finalize(handle);
-        throw DatabaseError(DbErrors::Other,
-                            QStringLiteral("%1: one statement at a time, please.").arg(sql.left(200)));
+        DatabaseError error(DbErrors::Other, QStringLiteral("One statement at a time, please."));
+        error.setDetail(sql);
+        throw error;
     }
     auto statement = std::make_unique<Statement>();
     statement->sql = sql;
@@ -257,7 +258,7 @@ void StatementCache::bind(Statement &statement, const QVariantMap &params)
 void StatementCache::fail(Statement *statement, int code)
 {
     const QString text = textOf(sqlite3_errmsg16(m_db), -1);
-    const QString sql = statement->sql.left(200);
+    const QString sql = statement->sql;
     giveBack(statement);
     throw m_dialect.mapError(code, text, sql);
 }

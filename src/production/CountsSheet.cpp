@@ -125,8 +125,10 @@ CountsSheet::Entry CountsSheet::enter(JobLines &store, int row, CountField field
         const std::optional<JobLine> stored = store.line(line.jobId);
         if (!stored || stored->protectedRecord) {
             line.protectedRecord = true;
-            return {false, QStringLiteral("This line has been protected or removed meanwhile; the count was "
-                                          "not stored.")};
+            return {false,
+                    QStringLiteral("This line has been protected or removed meanwhile; the count was "
+                                   "not stored."),
+                    true};
         }
         line = *stored;
         recompute(row);

@@ -48,6 +48,9 @@ public:
     {
         bool stored = false;
         QString message; // why nothing was stored; empty when stored
+        // The line was protected or removed on another workstation: the window reads the
+        // date-shift again rather than refuse each later entry.
+        bool protectionMet = false;
     };
     // Evaluates what the user typed and stores it when it is a count: not negative, within the
     // 32-bit range, on a line that may be changed.

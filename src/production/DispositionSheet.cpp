@@ -161,10 +161,21 @@ void DispositionSheet::rereadAfterWrite()
 
 bool DispositionSheet::ticketLineProtected() const
 {
+    return lineProtected(selected()->jobId);
+}
+
+bool DispositionSheet::lineProtected(qint64 jobId) const
+{
     QSqlQuery query =
         m_db.exec(QStringLiteral("SELECT [Protected Record] FROM [Production Table] WHERE [Job ID] = :j"),
-                  {{QStringLiteral("j"), selected()->jobId}});
+                  {{QStringLiteral("j"), jobId}});
     return !query.next() || query.value(0).toInt() != 0;
+}
+
+QString DispositionSheet::receivingLineProtectedMessage()
+{
+    return QStringLiteral("The line that receives this row's rework has been protected: the row can no "
+                          "longer be changed.");
 }
 
 EntryResult DispositionSheet::addDistribution(const QDateTime &now, int *row)
@@ -230,6 +241,10 @@ EntryResult DispositionSheet::change(int row, const std::function<EntryResult(Bo
             rereadAfterWrite();
             return EntryResult::stale();
         }
+        // Rework booked into a line protected since can never be changed again: said plainly,
+        // rather than as a failure to try again.
+        if (!sameTarget(stored->toJobId, {}) && lineProtected(stored->toJobId.toLongLong()))
+            return EntryResult::refused(receivingLineProtectedMessage());
         Booking next = *stored;
         const EntryResult result = apply(next);
         if (!result.stored)

@@ -66,6 +66,8 @@ public:
     // "None - Use when there are no rejects", "Startup", ... "Other": reason 0 to 10.
     static QStringList reasonNames();
     static QString invalidReasonMessage();
+    // A change to a row whose receiving line was protected since: it can never be saved.
+    static QString receivingLineProtectedMessage();
 
     // Reads the unresolved tickets and selects the first.
     void load();
@@ -107,6 +109,7 @@ private:
     void moveRejects(const Booking &from, const Booking &to);
     void recalcHoldRemaining();
     bool ticketLineProtected() const;
+    bool lineProtected(qint64 jobId) const;
     void reloadDistributions();
     void rereadAfterWrite();
     void refreshSelectedTicket();

@@ -128,6 +128,8 @@ bool JobListModel::setData(const QModelIndex &index, const QVariant &value, int 
     case JobListSheet::Edit::Reread:
         refuse(result.message);
         rowChanged(row);
+        if (result.protectionMet)
+            emit protectionMet();
         return false;
     case JobListSheet::Edit::Held:
         rowChanged(row);

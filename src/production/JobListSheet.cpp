@@ -143,7 +143,7 @@ JobListSheet::Edit JobListSheet::saveLine(int row, const JobLine &edited)
     const std::optional<JobLine> stored = store().line(m_lines[row].jobId);
     if (!stored || stored->protectedRecord) {
         m_lines[row].protectedRecord = true;
-        return {Edit::Reread, kChangedMeanwhile};
+        return {Edit::Reread, kChangedMeanwhile, true};
     }
     m_lines[row] = *stored;
     return {Edit::Reread,

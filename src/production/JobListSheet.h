@@ -53,6 +53,9 @@ public:
         };
         Outcome outcome = Saved;
         QString message; // what to tell the user for Refused and Reread
+        // The line was protected or removed on another workstation: the window reads the
+        // date-shift again rather than refuse each later entry.
+        bool protectionMet = false;
     };
     // Applies what the user typed in a cell of row; database failures are thrown.
     Edit edit(int row, Field field, const QString &typed);

@@ -210,6 +210,8 @@ bool ProductionCountsModel::setData(const QModelIndex &index, const QVariant &va
     }
     if (!entry.stored) {
         refuse(entry.message);
+        if (entry.protectionMet)
+            emit protectionMet();
         // The line may have been read again (changed on another workstation).
         emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
         emit entryRefused();

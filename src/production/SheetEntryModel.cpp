@@ -8,6 +8,9 @@ bool SheetEntryModel::settle(const QModelIndex &index, const QString &typed, con
     }
     if (!result.message.isEmpty())
         refuse({result.message, result.title, result.icon, result.buttons});
+    logFailure(result.logText);
+    if (result.protectionMet)
+        emit protectionMet();
     if (result.keepText && index.isValid())
         emit keepTyped(index, typed);
     return false;

@@ -43,6 +43,7 @@ TicketKind TicketKind::holds()
     kind.linesSection = QStringLiteral("ONHOLDSHIFTDATA");
     kind.noTicketsToDelete =
         QStringLiteral("There are no holds to delete.  Please add one or more before attempting to delete.");
+    kind.stillReferred = QStringLiteral("This hold ticket has distribution rows. Delete those first.");
     kind.refreshTimer = true;
     return kind;
 }

@@ -24,6 +24,8 @@ struct TicketKind
     QString ticketsSection; // column widths of the ticket grid
     QString linesSection;   // column widths of the line grid
     QString noTicketsToDelete;
+    // Why a ticket that other rows still refer to cannot be deleted.
+    QString stillReferred = QStringLiteral("Other records still refer to this ticket. Delete those first.");
     bool refreshTimer = false;
 
     static TicketKind transfers();

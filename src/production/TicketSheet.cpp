@@ -255,7 +255,7 @@ EntryResult TicketSheet::deleteTicket(int row)
                   {{QStringLiteral("id"), m_tickets[row].id}});
         transaction.commit();
     } catch (const KelvaraError &error) {
-        EntryResult refusal = EntryResult::deleteRefused(error);
+        EntryResult refusal = EntryResult::deleteRefused(error, m_kind.stillReferred);
         rereadAfterWrite();
         return refusal;
     }

@@ -117,10 +117,15 @@ void frmTickets::buildUi()
     bottom->addWidget(label2);
     bottom->addWidget(m_lblTotal);
 
+    m_lblProtected = DataWindowParts::makeNoteLabel(
+        QStringLiteral("lblProtected"),
+        tr("This line is protected: its tickets cannot be added, changed or deleted."), this);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
     layout->addWidget(m_frame3D1, 3);
     layout->addWidget(m_fraTickets, 2);
+    layout->addWidget(m_lblProtected);
     layout->addLayout(bottom);
 
     addGrid(m_tblTickets, m_kind.ticketsSection);
@@ -199,6 +204,7 @@ void frmTickets::showTickets()
         m_sheet->editable() ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked
                             : QAbstractItemView::NoEditTriggers);
+    m_lblProtected->setVisible(m_sheet->selected() && !m_sheet->editable());
     updateButtons();
 }
 

@@ -67,6 +67,7 @@ private:
     QPushButton *m_cmdDelete = nullptr;
     QPushButton *m_cmdUpdate = nullptr;
     QLabel *m_lblTotal = nullptr;
+    QLabel *m_lblProtected = nullptr;
     QPushButton *m_cmdOK = nullptr;
     QTimer *m_timer = nullptr;
 };

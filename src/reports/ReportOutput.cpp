@@ -1,4 +1,5 @@
 #include "ReportOutput.h"
+#include "ReportParmsSheet.h"
 
 #include "foundation/Paths.h"
 #include "foundation/Prompter.h"
@@ -157,9 +158,13 @@ void ReportOutput::exportTo(const ReportDocument &document, int code, const QStr
 QString ReportOutput::exportNamed(const ReportDocument &document, int code, const QString &typedName,
                                   Session &session, QWidget *parent)
 {
-    QString path = ReportExport::fileName(typedName, code);
-    if (QFileInfo(path).isRelative())
-        path = QDir(session.paths().userDataFolder()).filePath(path);
+    QString folderError;
+    const QString path =
+        ReportParmsSheet::exportPath(typedName, code, 0, session.paths().userDataFolder(), &folderError);
+    if (!folderError.isEmpty()) {
+        session.prompter().tell(folderError, QStringLiteral("Export To Document"), MsgIcon::Critical);
+        return {};
+    }
     {
         WaitCursor wait;
         exportTo(document, code, path, parent);

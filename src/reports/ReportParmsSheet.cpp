@@ -4,7 +4,10 @@
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/ShiftFormula.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace {
 // A text put between quotes in a formula: a quote inside it is doubled, so a job number with a
@@ -122,6 +125,51 @@ QString ReportParmsSheet::insufficientDataText(const QString &missing)
 {
     return QStringLiteral("Please fill in the ") + missing +
            QStringLiteral(" field(s).  These are required for the report to be processed.");
+}
+
+bool ReportParmsSheet::isShiftList(const QString &text)
+{
+    // One shift is 1, 2 or 3; a range runs upward ("3-1" would select nothing).
+    static const QRegularExpression item(QStringLiteral("^\\s*([1-3])\\s*(?:-\\s*([1-3])\\s*)?$"));
+    // A blank between two shifts separates them as a comma does ("1 3"), as the selection reads it.
+    static const QRegularExpression blankBetween(QStringLiteral("(\\d)\\s+(?=\\d)"));
+    const QStringList items = QString(text).replace(blankBetween, QStringLiteral("\\1,")).split(',');
+    for (const QString &part : items) {
+        const QRegularExpressionMatch match = item.match(part);
+        if (!match.hasMatch())
+            return false;
+        if (match.hasCaptured(2) && match.captured(2) < match.captured(1))
+            return false;
+    }
+    return true;
+}
+
+QString ReportParmsSheet::invalidInput() const
+{
+    // The end date counts only while a range is asked for; a single date leaves it unused.
+    if (dateRange && startDate.isValid() && endDate.isValid() && endDate < startDate) {
+        const QString format = QStringLiteral("MM/dd/yyyy");
+        return QStringLiteral("The End Date (%1) is before the Start Date (%2).  Please choose an end "
+                              "date on or after the start date.")
+            .arg(endDate.toString(format), startDate.toString(format));
+    }
+    if (showsAdditionalInfo() && !shiftText.trimmed().isEmpty() && !isShiftList(shiftText))
+        return QStringLiteral("The Shift(s) box holds \"%1\", which is not a list of shifts.  Enter shifts "
+                              "1 to 3, one at a time or as a range, separated by commas: for example "
+                              "\"2\", \"1,3\" or \"1-3\".")
+            .arg(shiftText.trimmed());
+    return {};
+}
+
+QString ReportParmsSheet::exportPath(const QString &typed, int code, int part, const QString &baseFolder,
+                                     QString *error)
+{
+    const QString name = ReportExport::fileName(ReportExport::partFileName(typed, part), code);
+    const QString path = QDir::cleanPath(QDir(baseFolder).absoluteFilePath(name));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder) && error)
+        *error = QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
+    return path;
 }
 
 QString ReportParmsSheet::longDate(const QDate &date)

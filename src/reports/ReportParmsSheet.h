@@ -58,6 +58,20 @@ public:
     // Names of the empty required fields joined by ", "; empty when all are filled.
     QString missingFields() const;
     static QString insufficientDataText(const QString &missing);
+    // What the user typed that the report cannot run with, told in the user's words: a date range
+    // that ends before it starts, a shift box that is not a list of shifts. Empty when all is well.
+    // Checked after the required fields, by the window and the command line alike.
+    QString invalidInput() const;
+    static QString invalidInputTitle() { return QStringLiteral("Invalid Report Parameters"); }
+    // True when `text` is a list of shifts 1 to 3: single shifts and ranges ("1", "1,3", "1-3",
+    // "1-2,3"), blanks allowed around them.
+    static bool isShiftList(const QString &text);
+
+    // Where the export of part `part` of a run is written, whole: the typed name with the real
+    // extension of export type `code`, a relative name taken inside `baseFolder`. The folder is
+    // created when missing; `error` gets the reason when it cannot be.
+    static QString exportPath(const QString &typed, int code, int part, const QString &baseFolder,
+                              QString *error = nullptr);
 
     QList<FormulaSlot> formulaSlots() const;
     QStringList formulas() const;

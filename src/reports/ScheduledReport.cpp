@@ -6,6 +6,7 @@
 #include "foundation/Database.h"
 #include "foundation/SecurityLevel.h"
 #include "foundation/Session.h"
+#include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
 #include "sharing/CurrentUsersFile.h"
 #include "sharing/LockFile.h"
@@ -114,9 +115,11 @@ int runReport(const ScheduledReport &request, Session &session, Database &db, co
     QStringList written;
     const ReportRun::Outcome outcome =
         run.run(sheet, [&](const ReportDocument &document, const QString &, int part) {
-            // the file gets its format's extension, as the report window gives it
+            QString folderError;
             const QString file =
-                ReportExport::fileName(ReportExport::partFileName(request.outFile, part), code);
+                ReportParmsSheet::exportPath(request.outFile, code, part, QDir::currentPath(), &folderError);
+            if (!folderError.isEmpty())
+                throw ReportError(ReportError::Output, folderError);
             ReportExport::write(document, code, file);
             written << file;
         });
@@ -146,6 +149,8 @@ QString ScheduledReport::invalidReason() const
         return QStringLiteral("This report needs a date range: give --end as well.");
     if (const QString missing = sheet.missingFields(); !missing.isEmpty())
         return QStringLiteral("Missing: %1.").arg(missing);
+    if (const QString invalid = sheet.invalidInput(); !invalid.isEmpty())
+        return invalid;
     return {};
 }
 

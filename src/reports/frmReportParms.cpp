@@ -362,6 +362,9 @@ void frmReportParms::okClicked()
     if (!missing.isEmpty())
         m_session.prompter().ask({ReportParmsSheet::insufficientDataText(missing),
                                   QStringLiteral("Insufficient Data"), MsgIcon::Critical, MsgButtons::Ok});
+    else if (const QString invalid = m_sheet.invalidInput(); !invalid.isEmpty())
+        m_session.prompter().ask(
+            {invalid, ReportParmsSheet::invalidInputTitle(), MsgIcon::Critical, MsgButtons::Ok});
     else
         stayOpen = runReport();
     m_cmdOK->setEnabled(true);

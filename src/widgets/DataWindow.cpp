@@ -137,9 +137,25 @@ bool DataWindow::eventFilter(QObject *watched, QEvent *event)
 
 void DataWindow::watchModel(EntryModel *model, const QString &gridName)
 {
-    model->setFailureHandler([this, gridName](const QString &text) {
-        m_session.showSeriousError(QStringLiteral("%1, %2 %3").arg(objectName(), gridName, text));
+    model->setFailureHandler([this, gridName](const QString &text, const QString &logDetail) {
+        const QString where = QStringLiteral("%1, %2 ").arg(objectName(), gridName);
+        // Without a text the user was already told in the model's own message: only the log.
+        if (text.isEmpty())
+            m_session.writeErrorLog(where + logDetail);
+        else
+            m_session.showSeriousError(where + text, logDetail);
     });
+    // After the refusal was told: read the date-shift again, once the model is out of its save.
+    connect(model, &EntryModel::protectionMet, this, &DataWindow::rereadAfterProtection,
+            Qt::QueuedConnection);
+}
+
+void DataWindow::rereadAfterProtection()
+{
+    if (!isLoaded())
+        return;
+    discardUnsavedEntry();
+    reload();
 }
 
 bool DataWindow::runStep(const QString &label, const std::function<void()> &work)
@@ -168,9 +184,11 @@ void DataWindow::reportFailure(const QString &where, const KelvaraError &error)
     // A write the database refused because its date-shift is protected is no program failure.
     if (error.number() == DbErrors::Protected) {
         m_session.prompter().tell(error.description(), programTitle(), MsgIcon::Exclamation);
+        QTimer::singleShot(0, this, &DataWindow::rereadAfterProtection); // once out of the handler
         return;
     }
-    m_session.showSeriousError(QStringLiteral("%1, %2 %3").arg(objectName(), where, error.numberAndText()));
+    m_session.showSeriousError(QStringLiteral("%1, %2 %3").arg(objectName(), where, error.numberAndText()),
+                               error.detail());
 }
 
 bool DataWindow::confirmDiscard()

@@ -74,6 +74,9 @@ protected:
     bool confirmDiscard();
     // Loads the data again, for another date-shift for example; the window stays counted in.
     bool reload();
+    // A write was refused because the date-shift was protected on another workstation: what is
+    // half-typed is dropped and the date-shift read again, so the window shows it read-only.
+    void rereadAfterProtection();
 
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;

@@ -29,10 +29,17 @@ bool EntryModel::guardedSave(const std::function<void()> &save)
         // The database refused a write to a protected date-shift: the user is told why.
         if (error.number() == DbErrors::Protected) {
             refuse(error.description());
+            emit protectionMet();
             return false;
         }
         if (m_onFailure)
-            m_onFailure(error.numberAndText());
+            m_onFailure(error.numberAndText(), error.detail());
     }
     return false;
+}
+
+void EntryModel::logFailure(const QString &logText)
+{
+    if (m_onFailure && !logText.isEmpty())
+        m_onFailure({}, logText);
 }

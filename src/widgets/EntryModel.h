@@ -16,8 +16,15 @@ class EntryModel : public QAbstractTableModel
 public:
     explicit EntryModel(Prompter &prompter, QObject *parent = nullptr);
 
-    // Database failures while saving go here (the window reports them).
-    void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
+    // Database failures while saving go here (the window reports them): the text the user is
+    // shown and the detail (the statement) that goes to the error log only.
+    using FailureHandler = std::function<void(const QString &text, const QString &logDetail)>;
+    void setFailureHandler(FailureHandler handler) { m_onFailure = std::move(handler); }
+
+signals:
+    // A save was refused because the date-shift was protected on another workstation: the
+    // window reads it again and shows it read-only.
+    void protectionMet();
 
 protected:
     Prompter &prompter() const { return m_prompter; }
@@ -28,9 +35,11 @@ protected:
     bool prompting() const { return m_prompting; }
     // Runs a save; a failure is reported and gives false.
     bool guardedSave(const std::function<void()> &save);
+    // A failure the user was told of in a message of the model's own: logged only.
+    void logFailure(const QString &logText);
 
 private:
     Prompter &m_prompter;
     bool m_prompting = false;
-    std::function<void(const QString &)> m_onFailure;
+    FailureHandler m_onFailure;
 };

@@ -188,6 +188,8 @@ void TestDatabase::alreadyExists_data()
     // A duplicate key is a different failure, even when the value itself reads "already exists".
     QTest::newRow("duplicate key") << "INSERT INTO [Job Lookup Table] VALUES ('already exists', 'x', 1)"
                                    << DbErrors::Other;
+    QTest::newRow("row others refer to")
+        << "DELETE FROM [Job Lookup Table] WHERE [Active] = 1" << DbErrors::HasRelated;
 }
 
 void TestDatabase::alreadyExists()
@@ -198,9 +200,15 @@ void TestDatabase::alreadyExists()
     Database db = newDatabase();
     db.exec(QStringLiteral("CREATE INDEX [Jobs] ON [Job Lookup Table]([Active])"));
     db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('already exists', 'x', 1)"));
+    db.exec(QStringLiteral(
+        "CREATE TABLE [Lines] ([Job Number] TEXT REFERENCES [Job Lookup Table]([Job Number]))"));
+    db.exec(QStringLiteral("INSERT INTO [Lines] VALUES ('already exists')"));
     const auto error = errorOf<DatabaseError>([&] { db.exec(sql); });
     QVERIFY2(error, "the statement succeeded");
     QCOMPARE(error->number(), number);
+    // The statement goes to the error log, never into what the user reads.
+    QVERIFY2(!error->description().contains(sql.section(' ', 0, 1)), qPrintable(error->description()));
+    QVERIFY2(error->detail().startsWith(sql), qPrintable(error->detail()));
 }
 
 void TestDatabase::scalar()
@@ -344,6 +352,10 @@ void TestDatabase::writeWhileAnotherWriterHoldsTheFile()
         [&] { other.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)")); });
     QVERIFY2(error, "two writers wrote at once");
     QCOMPARE(error->number(), DbErrors::Locked);
+    QCOMPARE(error->description(),
+             QStringLiteral("Another workstation is writing to the database; try again in a moment."));
+    QVERIFY(
+        error->detail().contains(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)")));
     transaction.commit();
     QCOMPARE(rowCount(other), 1);
 }

@@ -243,6 +243,7 @@ void TestCountsSheet::countChangedOnAnotherWorkstation()
     // The sheet shows what is stored now.
     QCOMPARE(m_sheet->line(0).endingCount, ending);
     QCOMPARE(m_sheet->mayEdit(0, CountField::Ending), elsewhere != QLatin1String("protect"));
+    QCOMPARE(entry.protectionMet, elsewhere == QLatin1String("protect")); // the window reads it again
 }
 
 QTEST_MAIN(TestCountsSheet)

@@ -17,6 +17,8 @@ private slots:
     void cleanup();
     void disposedTicketLeavesTheList();
     void rejectsMoveBetweenReasons();
+    void bookings_data();
+    void bookings();
     void deletingTakesRejectsBackOnce();
     void receivingLinesOfAShiftTwoTicket();
     void protectedTicketLineIsReadOnly();
@@ -137,6 +139,64 @@ void TestDisposition::rejectsMoveBetweenReasons()
     QCOMPARE(value(QStringLiteral("SELECT [Hold Quantity] FROM [Hold Table]")), 100);
 }
 
+void TestDisposition::bookings_data()
+{
+    // Steps typed into one new distribution row ("rejects 5", "reason 4", "rework 5"); what another
+    // workstation writes before the last step; whether the last step was stored; the row's reason
+    // and what the line's reasons and the ticket's remaining quantity hold at the end. The line
+    // starts with 7 "Other" and 2 of reason 4; the ticket with 100.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("elsewhere");
+    QTest::addColumn<bool>("lastStored");
+    QTest::addColumn<int>("rowReason");
+    QTest::addColumn<qint64>("other");
+    QTest::addColumn<qint64>("reason4");
+    QTest::addColumn<qint64>("left");
+    QTest::newRow("a single reject, no reason") << "rejects 1"
+                                                << "" << true << 10 << qint64(8) << qint64(2) << qint64(99);
+    QTest::newRow("Other (10) chosen directly") << "rejects 5;reason 4;reason 10"
+                                                << "" << true << 10 << qint64(12) << qint64(2) << qint64(95);
+    QTest::newRow("Other chosen before the rejects")
+        << "reason 10;rejects 3"
+        << "" << true << 10 << qint64(10) << qint64(2) << qint64(97);
+    QTest::newRow("only Rejects changed elsewhere") << "rejects 2;rework 5"
+                                                    << "UPDATE [Hold Distribution] SET [Rejects] = 3" << false
+                                                    << 10 << qint64(9) << qint64(2) << qint64(98);
+    QTest::newRow("line's reasons changed elsewhere")
+        << "rejects 2;rejects 5"
+        << "UPDATE [Production Table] SET [RejectReason10] = [RejectReason10] + 100" << true << 10
+        << qint64(112) << qint64(2) << qint64(95);
+}
+
+void TestDisposition::bookings()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, elsewhere);
+    QFETCH(bool, lastStored);
+    QFETCH(int, rowReason);
+    QFETCH(qint64, other);
+    QFETCH(qint64, reason4);
+    QFETCH(qint64, left);
+    DispositionSheet &sheet = open(m_ticket);
+    int row = -1;
+    QVERIFY(sheet.addDistribution(kNow, &row).stored);
+    const QStringList list = steps.split(';');
+    for (int i = 0; i < list.size(); ++i) {
+        const QString what = list[i].section(' ', 0, 0);
+        const QString typed = list[i].section(' ', 1);
+        if (i == list.size() - 1 && !elsewhere.isEmpty())
+            m_world->openDatabase().exec(elsewhere);
+        const EntryResult result = what == QLatin1String("rejects")  ? sheet.setRejects(row, typed)
+                                   : what == QLatin1String("rework") ? sheet.setReworked(row, typed)
+                                                                     : sheet.setReason(row, typed.toInt());
+        QCOMPARE(result.stored, i < list.size() - 1 || lastStored);
+    }
+    QCOMPARE(sheet.distribution(row).reason, rowReason);
+    QCOMPARE(reason(10), other);
+    QCOMPARE(reason(4), reason4);
+    QCOMPARE(remaining(m_ticket), left);
+}
+
 void TestDisposition::deletingTakesRejectsBackOnce()
 {
     DispositionSheet &sheet = open(m_ticket);
@@ -181,6 +241,16 @@ void TestDisposition::receivingLinesOfAShiftTwoTicket()
     QVERIFY(sheet.addDistribution(kNow, &row).stored);
     QVERIFY(!sheet.setReceivingLine(row, protectedLine).stored);
     QVERIFY(sheet.distribution(row).toJobId.isNull());
+
+    // The receiving line protected after the rework was booked: the row can never be saved again,
+    // and the user is told so rather than to try again.
+    QVERIFY(sheet.setReceivingLine(row, m_later).stored);
+    QVERIFY(sheet.setReworked(row, QStringLiteral("10")).stored);
+    Fixture::protect(m_world->db, kTuesday, 1);
+    const EntryResult never = sheet.setReworked(row, QStringLiteral("20"));
+    QCOMPARE(never.message, DispositionSheet::receivingLineProtectedMessage());
+    QVERIFY(!never.keepText);
+    QCOMPARE(value(QStringLiteral("SELECT [Reworked Quantity] FROM [Hold Distribution]")), 10);
 }
 
 void TestDisposition::protectedTicketLineIsReadOnly()

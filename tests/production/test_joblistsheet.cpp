@@ -363,6 +363,8 @@ void TestJobListSheet::rowChangedOnAnotherWorkstation()
     }
     QCOMPARE(m_sheet->isProtected(0),
              elsewhere == QLatin1String("protect") || elsewhere == QLatin1String("delete"));
+    // the window then reads the date-shift again
+    QCOMPARE(result.protectionMet, m_sheet->isProtected(0));
 }
 
 QTEST_MAIN(TestJobListSheet)

@@ -67,10 +67,13 @@ void TestProtectionCalendar::layout_data()
     QTest::addColumn<int>("month");
     QTest::addColumn<QDate>("firstCell");
     QTest::addColumn<int>("columnOfFirst");
+    QTest::addColumn<QString>("lastCellAfterProtecting");
 
-    QTest::newRow("starts on Sunday") << 2026 << 2 << QDate(2026, 2, 1) << 0;
-    QTest::newRow("starts on Saturday") << 2026 << 8 << QDate(2026, 7, 26) << 6;
-    QTest::newRow("starts on Tuesday") << 2026 << 12 << QDate(2026, 11, 29) << 2;
+    // The first and the last (42nd) cell each hold a line on shift 1; a line one day past the grid
+    // is not shown. A last cell after today cannot be protected.
+    QTest::newRow("starts on Sunday") << 2026 << 2 << QDate(2026, 2, 1) << 0 << "P--";
+    QTest::newRow("starts on Saturday") << 2026 << 8 << QDate(2026, 7, 26) << 6 << "P--";
+    QTest::newRow("starts on Tuesday") << 2026 << 12 << QDate(2026, 11, 29) << 2 << "O--";
 }
 
 void TestProtectionCalendar::layout()
@@ -87,6 +90,18 @@ void TestProtectionCalendar::layout()
     // 42 days one after another, whatever the month's length.
     QCOMPARE(m_calendar->day(5, 6).date, firstCell.addDays(41));
     QCOMPARE(m_calendar->day(0, 0).date.dayOfWeek(), 7);
+
+    QFETCH(QString, lastCellAfterProtecting);
+    const QDate lastCell = firstCell.addDays(41);
+    for (const QDate &date : {firstCell, lastCell, lastCell.addDays(1)})
+        Fixture::line(m_world->db, date, 1, 1, kJob);
+    m_calendar->readStates();
+    QCOMPARE(m_calendar->day(0, 0).shift(1), ShiftState::Open);
+    QCOMPARE(m_calendar->day(5, 6).shift(1), ShiftState::Open);
+    QCOMPARE(m_calendar->day(5, 6).shift(2), ShiftState::NoLines);
+    m_calendar->setProtection(5, 6, 1, true);
+    QCOMPARE(states(lastCell), lastCellAfterProtecting);
+    QCOMPARE(states(lastCell.addDays(1)), QStringLiteral("O--"));
 }
 
 void TestProtectionCalendar::stepping_data()

@@ -110,27 +110,36 @@ void TestRejects::totalLeftAndItsStyle()
 
 void TestRejects::reasonEntry_data()
 {
+    QTest::addColumn<int>("reason");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("stored");
     QTest::addColumn<qint64>("value");
-    QTest::newRow("sum") << "3+4" << true << qint64(7);
-    QTest::newRow("empty is 0") << "" << true << qint64(0);
-    QTest::newRow("negative") << "3-4" << false << qint64(2);
-    QTest::newRow("beyond a count") << "2147483648" << false << qint64(2);
+    QTest::newRow("sum") << 6 << "3+4" << true << qint64(7);
+    QTest::newRow("empty is 0") << 6 << "" << true << qint64(0);
+    QTest::newRow("negative") << 6 << "3-4" << false << qint64(2);
+    QTest::newRow("beyond a count") << 6 << "2147483648" << false << qint64(2);
+    QTest::newRow("first reason") << 1 << "5" << true << qint64(5);
+    QTest::newRow("Other (10) chosen directly") << 10 << "5" << true << qint64(5);
 }
 
 void TestRejects::reasonEntry()
 {
+    QFETCH(int, reason);
     QFETCH(QString, typed);
     QFETCH(bool, stored);
     QFETCH(qint64, value);
     RejectsSheet &sheet = load();
-    QVERIFY(sheet.setReason(0, 6, QStringLiteral("2")).stored);
-    const EntryResult result = sheet.setReason(0, 6, typed);
+    QVERIFY(sheet.setReason(0, reason, QStringLiteral("2")).stored);
+    const EntryResult result = sheet.setReason(0, reason, typed);
     QCOMPARE(result.stored, stored);
     QCOMPARE(result.message.isEmpty(), stored);
-    QCOMPARE(this->stored(6), value);
-    QCOMPARE(sheet.line(0).reasons[5], value);
+    QCOMPARE(this->stored(reason), value);
+    QCOMPARE(sheet.line(0).reasons[size_t(reason - 1)], value);
+    // no other reason of the line moved
+    qint64 others = 0;
+    for (int other = 1; other <= 10; ++other)
+        others += other == reason ? 0 : this->stored(other);
+    QCOMPARE(others, 0);
 }
 
 void TestRejects::protectedLineIsReadOnly()

@@ -23,6 +23,7 @@ private slots:
     void holdRemainingKeepsWhatWasDisposed();
     void holdRemainingStaysInRange();
     void protectedLineIsReadOnly();
+    void refusedWriteKeepsTheText_data();
     void refusedWriteKeepsTheText();
     void rowChangedElsewhereIsReadAgain();
     void deleteFailures();
@@ -236,22 +237,40 @@ void TestTickets::protectedLineIsReadOnly()
     const EntryResult result = fresh.setQuantity(0, QStringLiteral("99"));
     QVERIFY(!result.stored);
     QVERIFY(result.message.contains(QStringLiteral("protected")));
+    QVERIFY(result.protectionMet); // the window reads the date-shift again
     QVERIFY(!fresh.editable());
     QCOMPARE(stored(QStringLiteral("SELECT [Transfer Quantity] FROM [Transfer Table]")).toInt(), 10);
 }
 
+void TestTickets::refusedWriteKeepsTheText_data()
+{
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<bool>("keepText");
+    QTest::newRow("refused by a rule") << "the line is closed" << true;
+    // Protection can never let the save through: no "try again", the window reads it again.
+    QTest::newRow("refused by protection") << DbErrors::protectedMarker() + "the line is closed" << false;
+}
+
 void TestTickets::refusedWriteKeepsTheText()
 {
-    // The database refuses the write (as its protection rules do): the user is told why, the
-    // typed text stays, nothing is half-written.
+    // The database refuses the write: the user is told why in words, the statement goes to the
+    // error log only, the typed text stays while trying again can help, nothing is half-written.
+    QFETCH(QString, refusal);
+    QFETCH(bool, keepText);
     const qint64 hold = Fixture::hold(m_world->db, m_line, 11, 100);
     TicketSheet &tickets = sheet(true);
     m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF [Hold Remaining] ON [Hold Table] "
-                                    "BEGIN SELECT RAISE(ABORT, 'the line is closed'); END"));
+                                    "BEGIN SELECT RAISE(ABORT, '%1'); END")
+                         .arg(refusal));
     const EntryResult result = tickets.setQuantity(tickets.rowOfTicket(hold), QStringLiteral("150"));
     QVERIFY(!result.stored);
-    QVERIFY(result.keepText);
+    QCOMPARE(result.keepText, keepText);
+    QCOMPARE(result.protectionMet, !keepText);
     QVERIFY(result.message.contains(QStringLiteral("the line is closed")));
+    QVERIFY2(!result.message.contains(QStringLiteral("UPDATE")) &&
+                 !result.message.contains(QStringLiteral("again")),
+             qPrintable(result.message));
+    QCOMPARE(result.logText.contains(QStringLiteral("UPDATE [Hold Table]")), keepText);
     QCOMPARE(stored(QStringLiteral("SELECT [Hold Quantity] || '|' || [Hold Remaining] FROM [Hold Table]"))
                  .toString(),
              QStringLiteral("100|100"));
@@ -290,9 +309,10 @@ void TestTickets::deleteFailures()
     TicketSheet &holds = sheet(true);
     const EntryResult refused = holds.deleteTicket(0);
     QVERIFY(!refused.stored);
-    QVERIFY(refused.message.startsWith(
-        QStringLiteral("This record cannot be deleted for the following reason:\n")));
-    QVERIFY(refused.message.contains(QStringLiteral("; Error Code: 3000")));
+    QCOMPARE(refused.message, QStringLiteral("This record cannot be deleted for the following reason:\nThis "
+                                             "hold ticket has distribution rows. Delete those first; Error "
+                                             "Code: 3200"));
+    QVERIFY(refused.logText.contains(QStringLiteral("DELETE FROM [Hold Table]")));
     QCOMPARE(refused.icon, MsgIcon::Critical);
     QCOMPARE(holds.ticketCount(), 1);
 }

@@ -37,6 +37,7 @@ private slots:
     void protectedLineDisablesTheButtons_data();
     void protectedLineDisablesTheButtons();
     void holdTimerSavesWhatIsTyped();
+    void refusedDeleteIsToldInWordsAndLogged();
     void dispositionClosesWithDisposalStatus();
     void rejectsOpenFromTheCountsWindow();
     void countsShowWhatTheseWindowsStored();
@@ -128,25 +129,57 @@ void TestTicketWindows::transfersFollowTheLine()
 void TestTicketWindows::protectedLineDisablesTheButtons_data()
 {
     QTest::addColumn<bool>("holds");
-    QTest::newRow("transfers") << false;
-    QTest::newRow("holds") << true;
+    QTest::addColumn<bool>("meanwhile"); // protected on another workstation after the window opened
+    QTest::newRow("transfers") << false << false;
+    QTest::newRow("holds") << true << false;
+    QTest::newRow("transfers protected meanwhile") << false << true;
+    QTest::newRow("holds protected meanwhile") << true << true;
 }
 
 void TestTicketWindows::protectedLineDisablesTheButtons()
 {
     QFETCH(bool, holds);
+    QFETCH(bool, meanwhile);
     Fixture::hold(m_world->db, m_first, 5, 10);
     Fixture::transfer(m_world->db, m_first, 5, 10);
-    Fixture::protect(m_world->db, kMonday, 1);
+    if (!meanwhile)
+        Fixture::protect(m_world->db, kMonday, 1);
     const TicketKind kind = holds ? TicketKind::holds() : TicketKind::transfers();
     frmTickets *window = openTickets(kind);
     QVERIFY(window);
+    if (meanwhile) {
+        Fixture::protect(m_world->db, kMonday, 1);
+        TicketModel *model = window->ticketModel();
+        QVERIFY(!model->setData(model->index(0, TicketModel::QuantityColumn), QStringLiteral("99")));
+        QCOMPARE(m_world->prompter.messages().size(), 1);
+        QCoreApplication::processEvents(); // the date-shift is read again once the entry is done
+    }
+    QVERIFY(child<QLabel>(window, QStringLiteral("lblProtected"))->isVisibleTo(window));
     for (const QString &verb : {QStringLiteral("Add"), QStringLiteral("Delete"), QStringLiteral("Update")})
         QVERIFY(
             !child<QPushButton>(window, QStringLiteral("cmd%1%2").arg(verb, kind.buttonNoun))->isEnabled());
     auto *grid = child<QTableView>(window, kind.gridName);
     for (int column = 0; column < grid->model()->columnCount(); ++column)
         QVERIFY(!(grid->model()->flags(grid->model()->index(0, column)) & Qt::ItemIsEditable));
+}
+
+void TestTicketWindows::refusedDeleteIsToldInWordsAndLogged()
+{
+    const qint64 hold = Fixture::hold(m_world->db, m_first, 5, 10);
+    Fixture::distribution(m_world->db, hold, QVariant(), 4);
+    frmTickets *window = openTickets(TicketKind::holds());
+    QVERIFY(window);
+    child<QTableView>(window, QStringLiteral("tblHolds"))
+        ->setCurrentIndex(window->ticketModel()->index(0, 0));
+    child<QPushButton>(window, QStringLiteral("cmdDeleteHold"))->click();
+    QCOMPARE(m_world->prompter.messages().size(), 1);
+    const QString shown = m_world->prompter.messages()[0].text;
+    QVERIFY2(shown.contains(QStringLiteral("This hold ticket has distribution rows. Delete those first")) &&
+                 !shown.contains(QStringLiteral("DELETE")),
+             qPrintable(shown));
+    QFile log(m_world->paths->inProgramFolder(QStringLiteral("error.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(log.readAll()).contains(QStringLiteral("DELETE FROM [Hold Table]")));
 }
 
 void TestTicketWindows::holdTimerSavesWhatIsTyped()

@@ -1,6 +1,7 @@
 // Selection formulas and shift formulas of the report engine.
 
 #include "reports/engine/ReportError.h"
+#include "reports/engine/ReportFormat.h"
 #include "reports/engine/SelectionFormula.h"
 #include "reports/engine/ShiftFormula.h"
 
@@ -53,6 +54,40 @@ private slots:
         QFETCH(QString, shifts);
         QFETCH(QString, expected);
         QCOMPARE(ShiftFormula::build(shifts, QStringLiteral("T")), expected);
+    }
+
+    void numberFormats_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("expected");
+        for (const char *format : {"###,###,##0", "###,###,###"}) {
+            const QString f = QString::fromLatin1(format);
+            QTest::addRow("%s -1,234,567", format) << -1234567.0 << f << "-1,234,567";
+            QTest::addRow("%s -999", format) << -999.0 << f << "-999";
+            QTest::addRow("%s -1,000", format) << -1000.0 << f << "-1,000";
+            QTest::addRow("%s -1", format) << -1.0 << f << "-1";
+        }
+        QTest::newRow("0 with ##0") << 0.0 << "###,###,##0"
+                                    << "0";
+        QTest::newRow("0 with ###") << 0.0 << "###,###,###"
+                                    << "";
+        QTest::newRow("plain -1234") << -1234.0 << "0"
+                                     << "-1234";
+        QTest::newRow("decimals -1,234.5") << -1234.5 << "###,##0.0"
+                                           << "-1,234.5";
+        QTest::newRow("decimals -0.5") << -0.5 << "0.0"
+                                       << "-0.5";
+    }
+
+    void numberFormats()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, format);
+        QFETCH(QString, expected);
+        QCOMPARE(ReportFormat::number(value, format), expected);
+        QCOMPARE(ReportFormat::value(QVariant(qlonglong(value)), format),
+                 ReportFormat::number(double(qlonglong(value)), format));
     }
 
     void operators_data()

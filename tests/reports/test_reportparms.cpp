@@ -17,6 +17,8 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QLocale>
@@ -84,6 +86,63 @@ private slots:
         if (exportWithoutName)
             sheet.output = ReportParmsSheet::Export;
         QCOMPARE(sheet.missingFields(), missing);
+    }
+
+    void invalidInput_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("range");
+        QTest::addColumn<QDate>("end"); // the start is 12/05/2026
+        QTest::addColumn<QString>("shift");
+        QTest::addColumn<QString>("refusal"); // a part of the message; empty when accepted
+        const QDate start(2026, 12, 5);
+        const QString before =
+            QStringLiteral("The End Date (12/04/2026) is before the Start Date (12/05/2026).");
+        QTest::newRow("end a day before the start") << 1 << true << start.addDays(-1) << "1" << before;
+        QTest::newRow("end on the start") << 1 << true << start << "1"
+                                          << "";
+        QTest::newRow("on hold, end before start") << 3 << true << start.addDays(-1) << "1" << before;
+        QTest::newRow("missing holds, end before start") << 7 << true << start.addDays(-1) << "" << before;
+        QTest::newRow("single date, an old end date unused") << 1 << false << start.addDays(-2) << "1"
+                                                             << "";
+        const QString notShifts = QStringLiteral("which is not a list of shifts.");
+        QTest::newRow("shift letter") << 1 << false << QDate() << "x" << notShifts;
+        QTest::newRow("shift negative") << 2 << false << QDate() << "-3" << notShifts;
+        QTest::newRow("shift double dash") << 5 << false << QDate() << "1--3" << notShifts;
+        QTest::newRow("shift 0") << 1 << false << QDate() << "0" << notShifts;
+        QTest::newRow("shift 4") << 1 << false << QDate() << "4" << notShifts;
+        QTest::newRow("range backwards") << 4 << true << start << "3-1" << notShifts;
+        QTest::newRow("trailing comma") << 1 << false << QDate() << "1," << notShifts;
+        QTest::newRow("shift 1") << 1 << false << QDate() << "1"
+                                 << "";
+        QTest::newRow("shift 3") << 1 << false << QDate() << "3"
+                                 << "";
+        QTest::newRow("list") << 1 << false << QDate() << "1,3"
+                              << "";
+        QTest::newRow("range with blanks") << 1 << false << QDate() << " 1 - 3 "
+                                           << "";
+        QTest::newRow("range and list") << 1 << false << QDate() << "1-2,3"
+                                        << "";
+        QTest::newRow("blank between shifts") << 1 << false << QDate() << "1 3"
+                                              << "";
+        QTest::newRow("daily report ignores the shift") << 8 << false << QDate() << "x"
+                                                        << "";
+    }
+
+    void invalidInput()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, range);
+        QFETCH(QDate, end);
+        QFETCH(QString, shift);
+        QFETCH(QString, refusal);
+        ReportParmsSheet sheet(type);
+        sheet.dateRange = range;
+        sheet.startDate = QDate(2026, 12, 5);
+        sheet.endDate = end;
+        sheet.shiftText = shift;
+        QVERIFY2(refusal.isEmpty() ? sheet.invalidInput().isEmpty() : sheet.invalidInput().contains(refusal),
+                 qPrintable(sheet.invalidInput()));
     }
 
     void insufficientDataText()
@@ -308,6 +367,27 @@ private slots:
             tableCount(world.paths->reportDatabasePath(), ReportTypes::of(ReportTypes::TransferList).table),
             0);
         QVERIFY(window.findChild<QPushButton *>("cmdOKButton")->isEnabled());
+
+        // A shift box that is no list of shifts is refused before anything runs.
+        auto *shift = window.findChild<QLineEdit *>("txtShift");
+        shift->setText(QStringLiteral("1--3"));
+        world.prompter.clear();
+        window.findChild<QPushButton *>("cmdOKButton")->click();
+        QCOMPARE(world.prompter.titles(), QStringList{ReportParmsSheet::invalidInputTitle()});
+        QVERIFY(world.prompter.messages()[0].text.contains(QStringLiteral("\"1-3\"")));
+
+        // A name without a folder goes to the user's data folder, made when a fresh profile has
+        // none yet; the message gives the whole path.
+        shift->setText(QStringLiteral("1"));
+        QVERIFY(QDir(world.paths->userDataFolder()).removeRecursively());
+        file->setText(QStringLiteral("gui1.xls"));
+        world.prompter.clear();
+        window.findChild<QPushButton *>("cmdOKButton")->click();
+        const QString whole = QDir(world.paths->userDataFolder()).filePath(QStringLiteral("gui1.txt"));
+        QCOMPARE(world.prompter.titles(), QStringList{QStringLiteral("Export To Document")});
+        QCOMPARE(world.prompter.messages()[0].text,
+                 QStringLiteral("The report was written to ") + QDir::toNativeSeparators(whole));
+        QVERIFY(QFileInfo(whole).size() > 0);
     }
 };
 

@@ -103,14 +103,42 @@ private slots:
         }
     }
 
+    void rangeQuestionNamesBothEnds_data()
+    {
+        // A ticket of another date-shift (number, day of August 1999, shift) beside those of
+        // 8/11/99, shift 1.
+        QTest::addColumn<int>("otherNumber");
+        QTest::addColumn<int>("otherDay");
+        QTest::addColumn<int>("otherShift");
+        QTest::addColumn<QString>("ends");
+        QTest::newRow("one date-shift")
+            << 0 << 0 << 0
+            << "from 100, which was written on 8/11/99, Shift 1 to 104, which was "
+               "written on 8/11/99, Shift 1.";
+        QTest::newRow("last ticket on a later date") << 110 << 20 << 3
+                                                     << "from 100, which was written on 8/11/99, Shift 1 to "
+                                                        "110, which was written on 8/20/99, Shift 3.";
+        QTest::newRow("first ticket on a later date") << 90 << 20 << 3
+                                                      << "from 90, which was written on 8/20/99, Shift 3 to "
+                                                         "104, which was written on 8/11/99, Shift 1.";
+    }
+
     void rangeQuestionNamesBothEnds()
     {
+        QFETCH(int, otherNumber);
+        QFETCH(int, otherDay);
+        QFETCH(int, otherShift);
+        QFETCH(QString, ends);
         HoldsWorld world({QVariant(), 100, 104, 104});
+        if (otherNumber)
+            Fixture::hold(
+                world.db,
+                Fixture::line(world.db, QDate(1999, 8, otherDay), otherShift, 1, QStringLiteral("J1")),
+                otherNumber, 10);
         QVERIFY(world.run());
         QCOMPARE(world.prompter.messages()[0].text,
-                 QStringLiteral(
-                     "The range of Hold Tickets in question is from 100, which was written on 8/11/99, "
-                     "Shift 1 to 104, which was written on 8/11/99, Shift 1.  Do you want to continue?"));
+                 QStringLiteral("The range of Hold Tickets in question is ") + ends +
+                     QStringLiteral("  Do you want to continue?"));
     }
 
     void declinedOrRepeatedRunKeepsTableRight()

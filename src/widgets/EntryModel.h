@@ -18,6 +18,9 @@ public:
 
     // Database failures while saving go here (the window reports them).
     void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
+    // Counts the entries that were not stored (refused, or their save failed): a command that
+    // commits the open cell first compares it before and after to learn whether it may go on.
+    int refusals() const { return m_refusals; }
 
 protected:
     Prompter &prompter() const { return m_prompter; }
@@ -26,11 +29,14 @@ protected:
     void refuse(const QString &message);
     void refuse(const PromptMessage &message);
     bool prompting() const { return m_prompting; }
+    // An entry was not stored, whether or not the user was told why.
+    void noteRefusal() { ++m_refusals; }
     // Runs a save; a failure is reported and gives false.
     bool guardedSave(const std::function<void()> &save);
 
 private:
     Prompter &m_prompter;
     bool m_prompting = false;
+    int m_refusals = 0;
     std::function<void(const QString &)> m_onFailure;
 };

@@ -27,8 +27,9 @@ public:
 
     // The editor open now, if any.
     QLineEdit *currentEditor() const { return m_editor; }
-    // Something typed into the open editor and not stored yet.
-    bool hasModifiedEditor() const { return m_editor && m_editor->isModified(); }
+    // Something typed into the open editor and not stored yet. An editor the grid has closed
+    // (hidden, deleted later) holds nothing: its entry was stored or thrown away.
+    bool hasModifiedEditor() const { return m_editor && !m_editor->isHidden() && m_editor->isModified(); }
     // Ends the open edit without storing it: Escape, since the editor would otherwise store its
     // text as it loses the focus.
     void discardEditor() const;

@@ -6,6 +6,7 @@ bool SheetEntryModel::settle(const QModelIndex &index, const QString &typed, con
         emit stored();
         return true;
     }
+    noteRefusal();
     if (!result.message.isEmpty())
         refuse({result.message, result.title, result.icon, result.buttons});
     logFailure(result.logText);

@@ -42,6 +42,7 @@ void TicketSheet::load(const DateShift &dateShift)
     m_selected = -1;
     m_tickets.clear();
     m_total = 0;
+    m_newTicket = false;
     if (!m_lines.isEmpty())
         selectLine(0);
 }
@@ -53,7 +54,11 @@ const ShiftLine *TicketSheet::selected() const
 
 void TicketSheet::selectLine(int row)
 {
-    m_selected = row >= 0 && row < lineCount() ? row : -1;
+    const int selected = row >= 0 && row < lineCount() ? row : -1;
+    // A new row left with nothing typed belongs to the line it was added to: it goes with it.
+    if (selected != m_selected)
+        m_newTicket = false;
+    m_selected = selected;
     reloadTickets();
 }
 
@@ -75,6 +80,8 @@ void TicketSheet::reloadTickets()
         m_tickets.append({query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2),
                           query.value(3), query.value(4)});
     }
+    if (m_newTicket)
+        m_tickets.append({0, line->jobId, {}, {}, {}});
     readTotal();
 }
 
@@ -138,6 +145,45 @@ EntryResult TicketSheet::addTicket(int *row)
     if (!editable())
         return EntryResult::refused({});
     const qint64 jobId = selected()->jobId;
+    try {
+        if (lineIsProtected(jobId)) {
+            markSelectedProtected();
+            return EntryResult::protectedLine();
+        }
+    } catch (const KelvaraError &error) {
+        return EntryResult::failed(error);
+    }
+    // The row is stored with its first value (insertTicket): an empty row in the table would be
+    // another workstation's clean-up to remove while this user is still typing.
+    if (!m_newTicket) {
+        m_newTicket = true;
+        m_tickets.append({0, jobId, {}, {}, {}});
+    }
+    if (row)
+        *row = rowOfTicket(0);
+    return EntryResult::ok();
+}
+
+EntryResult TicketSheet::insertTicket(const QString &field, const QVariant &value)
+{
+    // Nothing typed yet: the row stays new.
+    if (value.isNull())
+        return EntryResult::ok();
+    const qint64 jobId = selected()->jobId;
+    const bool quantity = field == m_kind.quantityField;
+    QString sql;
+    if (!m_kind.hasRemaining)
+        sql = QStringLiteral("INSERT INTO %1 ([Job ID], %2) VALUES (:j, :v)")
+                  .arg(bracket(m_kind.table), bracket(field));
+    else if (quantity) // all of a new hold is still on hold
+        sql = QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Quantity], [Hold Remaining]) "
+                             "VALUES (:j, :v, :r)");
+    else // a hold starts with nothing on hold; the quantity follows when it is typed
+        sql = QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], [Hold Quantity], "
+                             "[Hold Remaining]) VALUES (:j, :v, 0, 0)");
+    QVariantMap params{{QStringLiteral("j"), jobId}, {QStringLiteral("v"), value}};
+    if (m_kind.hasRemaining && quantity)
+        params.insert(QStringLiteral("r"), value);
     qint64 id = 0;
     try {
         Transaction transaction(m_db);
@@ -145,20 +191,14 @@ EntryResult TicketSheet::addTicket(int *row)
             markSelectedProtected();
             return EntryResult::protectedLine();
         }
-        // A hold starts with nothing on hold; the quantity follows when it is typed.
-        const QString sql =
-            m_kind.hasRemaining
-                ? QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Quantity], "
-                                 "[Hold Remaining]) VALUES (:j, 0, 0)")
-                : QStringLiteral("INSERT INTO %1 ([Job ID]) VALUES (:j)").arg(bracket(m_kind.table));
-        id = m_db.lastInsertId(m_db.exec(sql, {{QStringLiteral("j"), jobId}}));
+        id = m_db.lastInsertId(m_db.exec(sql, params));
         transaction.commit();
     } catch (const KelvaraError &error) {
         return EntryResult::failed(error);
     }
+    m_newTicket = false;
+    m_written.append(id);
     rereadAfterWrite();
-    if (row)
-        *row = rowOfTicket(id);
     return EntryResult::ok();
 }
 
@@ -183,6 +223,8 @@ EntryResult TicketSheet::write(int row, const QString &field, const QVariant &va
     if (!editable() || row < 0 || row >= ticketCount())
         return EntryResult::protectedLine();
     const Ticket &ticket = m_tickets[row];
+    if (ticket.id == 0)
+        return insertTicket(field, value);
     const QVariant old = field == m_kind.numberField ? ticket.number : ticket.quantity;
     const bool quantityChanged = field == m_kind.quantityField;
     if (sameValue(old, value) && !(m_kind.hasRemaining && quantityChanged))
@@ -211,6 +253,8 @@ EntryResult TicketSheet::write(int row, const QString &field, const QVariant &va
     } catch (const KelvaraError &error) {
         return EntryResult::failed(error);
     }
+    if (!m_written.contains(ticket.id))
+        m_written.append(ticket.id);
     rereadAfterWrite();
     return EntryResult::ok();
 }
@@ -244,6 +288,12 @@ EntryResult TicketSheet::deleteTicket(int row)
             EntryResult::box(m_kind.noTicketsToDelete, QStringLiteral("Delete Error"), MsgIcon::Information);
         return none;
     }
+    if (m_tickets[row].id == 0) {
+        // Never stored: nothing to delete but the row on screen.
+        m_newTicket = false;
+        m_tickets.removeAt(row);
+        return EntryResult::ok();
+    }
     try {
         Transaction transaction(m_db);
         if (lineIsProtected(m_tickets[row].jobId)) {
@@ -265,25 +315,36 @@ EntryResult TicketSheet::deleteTicket(int row)
 
 void TicketSheet::cleanUp()
 {
+    // Only the rows this sheet stored or changed: a row of another workstation may be half typed
+    // (a number and no quantity yet), and changing it under that user refuses their next entry.
     // Lines protected meanwhile are left alone: the database refuses changes to them.
     const QString unprotected =
         QStringLiteral(" AND [Job ID] NOT IN (SELECT [Job ID] FROM [Production Table] "
                        "WHERE [Protected Record] <> 0)");
     const QString table = bracket(m_kind.table);
+    const QString key = bracket(m_kind.idField);
     const QString number = bracket(m_kind.numberField);
     const QString quantity = bracket(m_kind.quantityField);
-    if (m_kind.hasRemaining) {
-        // A hold row starts with quantity 0 rather than null: an empty one is 0 with no number
-        // and nothing distributed.
-        m_db.exec(QStringLiteral(
-                      "DELETE FROM [Hold Table] WHERE [Hold Ticket Number] IS NULL AND "
-                      "COALESCE([Hold Quantity], 0) = 0 AND NOT EXISTS (SELECT 1 FROM "
-                      "[Hold Distribution] d WHERE d.[Hold Ticket ID] = [Hold Table].[Hold Ticket ID])") +
-                  unprotected);
-    } else {
+    // A hold row starts with quantity 0 rather than null: an empty one is 0 with no number and
+    // nothing distributed.
+    const QString empty =
+        m_kind.hasRemaining
+            ? QStringLiteral("[Hold Ticket Number] IS NULL AND COALESCE([Hold Quantity], 0) = 0 "
+                             "AND NOT EXISTS (SELECT 1 FROM [Hold Distribution] d WHERE "
+                             "d.[Hold Ticket ID] = [Hold Table].[Hold Ticket ID])")
+            : QStringLiteral("%1 IS NULL AND %2 IS NULL").arg(number, quantity);
+    if (m_written.isEmpty())
+        return;
+    Transaction transaction(m_db);
+    for (const qint64 id : std::as_const(m_written)) {
+        const QVariantMap row{{QStringLiteral("id"), id}};
+        m_db.exec(QStringLiteral("DELETE FROM %1 WHERE %2 = :id AND ").arg(table, key) + empty + unprotected,
+                  row);
         m_db.exec(
-            QStringLiteral("DELETE FROM %1 WHERE %2 IS NULL AND %3 IS NULL").arg(table, number, quantity) +
-            unprotected);
+            QStringLiteral("UPDATE %1 SET %2 = 0 WHERE %3 = :id AND %2 IS NULL").arg(table, quantity, key) +
+                unprotected,
+            row);
     }
-    m_db.exec(QStringLiteral("UPDATE %1 SET %2 = 0 WHERE %2 IS NULL").arg(table, quantity) + unprotected);
+    transaction.commit();
+    m_written.clear();
 }

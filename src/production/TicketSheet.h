@@ -21,7 +21,8 @@ struct ShiftLine
     bool protectedRecord = false;
 };
 
-// One transfer or hold ticket. Number and quantity are null while a new row is being entered.
+// One transfer or hold ticket. Number and quantity are null while a new row is being entered;
+// a new row not stored yet has id 0.
 struct Ticket
 {
     qint64 id = 0;
@@ -62,17 +63,21 @@ public:
     // Tickets of the selected line may be added, changed and deleted.
     bool editable() const;
 
-    // A new empty ticket row of the selected line, saved at once; its row in ticket().
+    // A new empty ticket row of the selected line; its row in ticket(). It is stored with the
+    // first value typed into it, so that no other workstation's clean-up meets it empty.
     EntryResult addTicket(int *row = nullptr);
+    bool hasNewTicket() const { return m_newTicket; }
     EntryResult setNumber(int row, const QString &typed);
     EntryResult setQuantity(int row, const QString &typed);
     EntryResult deleteTicket(int row);
 
-    // As the window closes: empty ticket rows are removed, a number without quantity gets 0.
+    // As the window closes: the empty ticket rows this sheet stored are removed, a number without
+    // quantity gets 0. Rows of other workstations are left alone: they may still be typed in.
     void cleanUp();
 
 private:
     EntryResult write(int row, const QString &field, const QVariant &value);
+    EntryResult insertTicket(const QString &field, const QVariant &value);
     bool lineIsProtected(qint64 jobId) const;
     void recomputeRemaining(qint64 ticketId);
     void markSelectedProtected();
@@ -86,4 +91,6 @@ private:
     int m_selected = -1;
     QList<Ticket> m_tickets;
     qint64 m_total = 0;
+    bool m_newTicket = false; // the selected line shows a new row not stored yet
+    QList<qint64> m_written;  // the rows this sheet stored or changed: what its clean-up covers
 };

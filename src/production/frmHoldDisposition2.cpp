@@ -135,9 +135,9 @@ void frmHoldDisposition2::buildUi()
             m_tblHolds->edit(cell);
         });
     });
-    connect(m_cmdAdd, &QPushButton::clicked, this, &frmHoldDisposition2::addDistribution);
-    connect(m_cmdDelete, &QPushButton::clicked, this, &frmHoldDisposition2::deleteDistribution);
-    connect(m_cmdUpdate, &QPushButton::clicked, this, &frmHoldDisposition2::updateDistribution);
+    connectCommand(m_cmdAdd, [this] { addDistribution(); });
+    connectCommand(m_cmdDelete, [this] { deleteDistribution(); });
+    connectCommand(m_cmdUpdate, [this] { updateDistribution(); });
     connect(m_cmdOK, &QPushButton::clicked, this, [this] {
         m_cmdOK->setEnabled(false);
         if (!close())
@@ -172,6 +172,12 @@ void frmHoldDisposition2::ticketChanged()
 {
     if (!m_sheet)
         return;
+    // A refused entry keeps its ticket: the cell stays open with what was typed.
+    if (!commitOpenEditor()) {
+        QSignalBlocker block(m_tblShiftData->selectionModel());
+        m_tblShiftData->setCurrentIndex(m_tickets->index(m_sheet->selectedTicket(), 0));
+        return;
+    }
     WaitCursor wait;
     const int row = m_tblShiftData->currentIndex().row();
     runStep(QStringLiteral("Ticket Change"), [&] { m_sheet->selectTicket(row); });
@@ -237,12 +243,8 @@ void frmHoldDisposition2::afterDelete()
 
 void frmHoldDisposition2::updateDistribution()
 {
-    // Entries are saved as each cell is left: Update takes what is typed now and reads the
+    // Entries are saved as each cell is left (and before every command): Update reads the
     // ticket's rows again.
-    if (QLineEdit *editor = m_delegate->currentEditor(); editor && editor->isModified()) {
-        m_distributions->setData(m_tblHolds->currentIndex(), editor->text());
-        editor->setModified(false);
-    }
     if (!m_sheet)
         return;
     runStep(QStringLiteral("Update"), [&] { m_sheet->selectTicket(m_sheet->selectedTicket()); });

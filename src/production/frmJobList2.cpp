@@ -86,9 +86,9 @@ void frmJobList2::buildUi()
     layout->addWidget(m_table, 1);
     layout->addWidget(m_frame);
 
-    connect(m_cmdNewDate, &QPushButton::clicked, this, &frmJobList2::newDate);
-    connect(m_cmdNextShift, &QPushButton::clicked, this, &frmJobList2::nextShift);
-    connect(m_cmdPrevShift, &QPushButton::clicked, this, &frmJobList2::previousShift);
+    connectCommand(m_cmdNewDate, [this] { newDate(); });
+    connectCommand(m_cmdNextShift, [this] { nextShift(); });
+    connectCommand(m_cmdPrevShift, [this] { previousShift(); });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
 }
 

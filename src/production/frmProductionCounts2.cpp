@@ -110,7 +110,7 @@ void frmProductionCounts2::buildUi()
             [this] { m_chkEndCountsDirty->setChecked(true); });
     connect(m_model, &ProductionCountsModel::entryRefused, m_table, &CountsGrid::holdCursorOnce);
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_cmdRejects, &QPushButton::clicked, this, &frmProductionCounts2::showRejects);
+    connectCommand(m_cmdRejects, [this] { showRejects(); });
     connect(m_timer, &QTimer::timeout, this, &frmProductionCounts2::refreshWhileEditing);
 }
 

@@ -143,9 +143,9 @@ void frmTickets::buildUi()
             [this](const QModelIndex &index, const QString &text) {
                 KeepTyped::reopen(m_tblTickets, m_delegate, index, text);
             });
-    connect(m_cmdAdd, &QPushButton::clicked, this, &frmTickets::addTicket);
-    connect(m_cmdDelete, &QPushButton::clicked, this, &frmTickets::deleteTicket);
-    connect(m_cmdUpdate, &QPushButton::clicked, this, &frmTickets::updateTicket);
+    connectCommand(m_cmdAdd, [this] { addTicket(); });
+    connectCommand(m_cmdDelete, [this] { deleteTicket(); });
+    connectCommand(m_cmdUpdate, [this] { updateTicket(); });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connect(m_timer, &QTimer::timeout, this, &frmTickets::refreshPending);
 }
@@ -187,6 +187,11 @@ void frmTickets::lineChanged()
 {
     if (!m_sheet)
         return;
+    // A refused entry keeps its line: the cell stays open with what was typed.
+    if (!commitOpenEditor()) {
+        selectLineRow(m_sheet->selectedLine());
+        return;
+    }
     const int row = m_tblShiftData->currentIndex().row();
     if (!runStep(QStringLiteral("Line Change"), [&] { m_sheet->selectLine(row); }))
         return;
@@ -215,18 +220,6 @@ void frmTickets::updateButtons()
     m_cmdAdd->setEnabled(editable);
     m_cmdDelete->setEnabled(editable && any);
     m_cmdUpdate->setEnabled(editable && any);
-}
-
-bool frmTickets::commitPendingEdit()
-{
-    QLineEdit *editor = m_delegate->currentEditor();
-    if (!editor || !editor->isModified())
-        return true;
-    const QModelIndex cell = m_tblTickets->currentIndex();
-    const bool stored = m_tickets->setData(cell, editor->text());
-    if (stored)
-        editor->setModified(false);
-    return stored;
 }
 
 void frmTickets::addTicket()
@@ -283,7 +276,7 @@ void frmTickets::refreshPending()
     if (!m_sheet || !hasUnsavedEntry())
         return;
     // What was typed is saved first; a refused entry stays in its cell and nothing is re-read.
-    if (!commitPendingEdit())
+    if (!commitOpenEditor())
         return;
     m_tblTickets->setFocus();
     if (!runStep(QStringLiteral("Timer1"), [&] { m_sheet->load(m_sheet->dateShift()); }))

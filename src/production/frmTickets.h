@@ -46,7 +46,6 @@ private:
     void lineChanged();
     void showTickets();
     void updateButtons();
-    bool commitPendingEdit();
     void addTicket();
     void deleteTicket();
     void updateTicket();

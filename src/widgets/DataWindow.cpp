@@ -8,6 +8,7 @@
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -127,12 +128,45 @@ bool DataWindow::eventFilter(QObject *watched, QEvent *event)
             // A key typed into a cell's editor belongs to the editor.
             const QWidget *focus = QApplication::focusWidget();
             if (watched == grid && (!focus || focus == grid)) {
-                remove();
+                runCommand(remove);
                 return true;
             }
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool DataWindow::commitOpenEditor()
+{
+    for (const auto &[grid, section] : std::as_const(m_grids)) {
+        const QModelIndex cell = grid->currentIndex();
+        QWidget *editor = grid->indexWidget(cell);
+        QAbstractItemDelegate *delegate = grid->itemDelegateForIndex(cell);
+        if (!editor || !delegate)
+            continue;
+        auto *model = qobject_cast<EntryModel *>(grid->model());
+        const int refusals = model ? model->refusals() : 0;
+        // The delegate's own signals: the same path as the editor losing the focus when the cell
+        // is left.
+        emit delegate->commitData(editor);
+        if (model && model->refusals() != refusals)
+            return false;
+        // The save may have rebuilt the grid and its editor with it.
+        if (grid->indexWidget(grid->currentIndex()) == editor)
+            emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    return true;
+}
+
+void DataWindow::runCommand(const std::function<void()> &command)
+{
+    if (commitOpenEditor())
+        command();
+}
+
+void DataWindow::connectCommand(QAbstractButton *button, const std::function<void()> &command)
+{
+    connect(button, &QAbstractButton::clicked, this, [this, command] { runCommand(command); });
 }
 
 void DataWindow::watchModel(EntryModel *model, const QString &gridName)
@@ -193,8 +227,11 @@ void DataWindow::reportFailure(const QString &where, const KelvaraError &error)
 
 bool DataWindow::confirmDiscard()
 {
-    if (!hasUnsavedEntry())
-        return true;
+    return !hasUnsavedEntry() || askDiscard();
+}
+
+bool DataWindow::askDiscard()
+{
     const MsgAnswer answer =
         m_session.prompter().ask({tr("Are you sure you want to discard your changes?"),
                                   tr("Confirm Cancellation"), MsgIcon::Question, MsgButtons::YesNo});
@@ -228,7 +265,10 @@ bool DataWindow::event(QEvent *event)
 void DataWindow::closeEvent(QCloseEvent *event)
 {
     if (m_loaded) {
-        if (!confirmDiscard()) {
+        // What is typed is stored first; an entry that was refused is thrown away only when the
+        // user agrees.
+        const bool committed = commitOpenEditor();
+        if (!(committed ? confirmDiscard() : askDiscard())) {
             event->ignore();
             return;
         }

@@ -10,6 +10,7 @@
 #include <optional>
 
 class EntryModel;
+class QAbstractButton;
 class QTableView;
 class Session;
 
@@ -21,6 +22,11 @@ class Session;
 //
 // A subclass reads its data in loadData(), drops what holds the connection in releaseData(), and
 // runs its clean-up statements in beforeUnload().
+//
+// Every command of a window (its buttons, whether clicked or reached by their shortcut, the Delete
+// key, closing, a timer, another selected line) first stores the cell being typed, exactly as
+// leaving the cell does, and goes on only when that entry was accepted: a shortcut moves no focus,
+// so without this the typed value would be thrown away by what the command reads again.
 class DataWindow : public QWidget
 {
     Q_OBJECT
@@ -62,6 +68,14 @@ protected:
     // The Delete key pressed on the grid (not in a cell being typed) runs `remove`, as the
     // window's delete button does.
     void onDeleteKey(QTableView *grid, const std::function<void()> &remove);
+    // Stores what is typed in the open cell editor of the window's grids through the grid's own
+    // commit, as leaving the cell does, and closes the editor. False when the entry was refused
+    // or its save failed: the editor stays open with the text, and the caller stops.
+    bool commitOpenEditor();
+    // Runs a command after commitOpenEditor(); a refused entry stops it.
+    void runCommand(const std::function<void()> &command);
+    // The button's click (mouse, keyboard or shortcut) runs `command` through runCommand().
+    void connectCommand(QAbstractButton *button, const std::function<void()> &command);
     // Reports a model's save failures as "<window>, <grid> <number> <text>".
     void watchModel(EntryModel *model, const QString &gridName);
     // Runs one load step; a failure is reported as "<window>, Form_Load Event <label> <error>" and
@@ -72,6 +86,8 @@ protected:
     void reportFailure(const QString &where, const KelvaraError &error);
     // True when nothing is half-typed, or the user agreed to throw it away.
     bool confirmDiscard();
+    // Asks whether to throw away what is typed; true (and thrown away) on Yes.
+    bool askDiscard();
     // Loads the data again, for another date-shift for example; the window stays counted in.
     bool reload();
     // A write was refused because the date-shift was protected on another workstation: what is

@@ -2,7 +2,56 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPersistentModelIndex>
 #include <QTableView>
+
+namespace {
+// A click on the cell that is already selected starts its edit. The grid on its own waits a
+// double-click interval before it opens the editor, and the keys typed meanwhile are lost (the
+// first digits of a count typed right after the click). The editor is opened as the button is
+// released instead, so every key that follows goes into it.
+class ClickToEdit : public QObject
+{
+public:
+    explicit ClickToEdit(QTableView *grid) : QObject(grid), m_grid(grid) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress)
+            m_pressed = selectedCellUnder(static_cast<QMouseEvent *>(event));
+        else if (event->type() == QEvent::MouseButtonRelease)
+            openEditor(static_cast<QMouseEvent *>(event));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QModelIndex selectedCellUnder(const QMouseEvent *mouse) const
+    {
+        if (mouse->button() != Qt::LeftButton || mouse->modifiers() != Qt::NoModifier)
+            return {};
+        const QModelIndex index = m_grid->indexAt(mouse->position().toPoint());
+        const bool selected =
+            index.isValid() && index == m_grid->currentIndex() && m_grid->selectionModel()->isSelected(index);
+        return selected ? index : QModelIndex();
+    }
+
+    void openEditor(const QMouseEvent *mouse)
+    {
+        const QPersistentModelIndex pressed = m_pressed;
+        m_pressed = QPersistentModelIndex();
+        if (!pressed.isValid() || mouse->button() != Qt::LeftButton ||
+            m_grid->indexAt(mouse->position().toPoint()) != pressed ||
+            !(m_grid->editTriggers() & QAbstractItemView::SelectedClicked) || m_grid->indexWidget(pressed))
+            return;
+        m_grid->edit(pressed);
+    }
+
+    QTableView *m_grid;
+    QPersistentModelIndex m_pressed;
+};
+} // namespace
 
 QLabel *DataWindowParts::makeCaptionLabel(const QString &objectName, QWidget *parent)
 {
@@ -29,6 +78,7 @@ void DataWindowParts::setUpEntryGrid(QTableView *grid, int rowHeaderWidth)
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    grid->viewport()->installEventFilter(new ClickToEdit(grid));
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 10);
     grid->verticalHeader()->setMinimumWidth(rowHeaderWidth);
 }

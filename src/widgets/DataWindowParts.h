@@ -12,6 +12,7 @@ namespace DataWindowParts {
 QLabel *makeCaptionLabel(const QString &objectName, QWidget *parent);
 // The red note under the caption (protected or read-only date-shift); hidden until needed.
 QLabel *makeNoteLabel(const QString &objectName, const QString &text, QWidget *parent);
-// A single-cell selection grid that edits on typing, with rows sized to the font.
+// A single-cell selection grid that edits on typing and on a click of the selected cell (at
+// once, so no key typed right after the click is lost), with rows sized to the font.
 void setUpEntryGrid(QTableView *grid, int rowHeaderWidth);
 } // namespace DataWindowParts

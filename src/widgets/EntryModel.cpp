@@ -15,6 +15,7 @@ void EntryModel::refuse(const QString &message)
 
 void EntryModel::refuse(const PromptMessage &message)
 {
+    noteRefusal();
     m_prompting = true;
     m_prompter.ask(message);
     m_prompting = false;
@@ -32,6 +33,7 @@ bool EntryModel::guardedSave(const std::function<void()> &save)
             emit protectionMet();
             return false;
         }
+        noteRefusal();
         if (m_onFailure)
             m_onFailure(error.numberAndText(), error.detail());
     }

@@ -20,6 +20,9 @@ public:
     // shown and the detail (the statement) that goes to the error log only.
     using FailureHandler = std::function<void(const QString &text, const QString &logDetail)>;
     void setFailureHandler(FailureHandler handler) { m_onFailure = std::move(handler); }
+    // Counts the entries that were not stored (refused, or their save failed): a command that
+    // commits the open cell first compares it before and after to learn whether it may go on.
+    int refusals() const { return m_refusals; }
 
 signals:
     // A save was refused because the date-shift was protected on another workstation: the
@@ -33,6 +36,8 @@ protected:
     void refuse(const QString &message);
     void refuse(const PromptMessage &message);
     bool prompting() const { return m_prompting; }
+    // An entry was not stored, whether or not the user was told why.
+    void noteRefusal() { ++m_refusals; }
     // Runs a save; a failure is reported and gives false.
     bool guardedSave(const std::function<void()> &save);
     // A failure the user was told of in a message of the model's own: logged only.
@@ -41,5 +46,6 @@ protected:
 private:
     Prompter &m_prompter;
     bool m_prompting = false;
+    int m_refusals = 0;
     FailureHandler m_onFailure;
 };

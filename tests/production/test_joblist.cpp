@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -32,6 +33,8 @@ private slots:
     void protectionElsewhereRefusesTheNewLine();
     void gridKeys_data();
     void gridKeys();
+    void shortcutStoresTheTypedValue_data();
+    void shortcutStoresTheTypedValue();
 
 private:
     bool open(const DateShift &dateShift)
@@ -240,6 +243,38 @@ void TestJobList::gridKeys()
         QVERIFY(m_world->prompter.messages().last().text.contains("cannot be deleted"));
     QCOMPARE(JobLines(m_world->db).of({kMonday, 1}).size(), deleted ? 1 : 2);
     QCOMPARE(model->savedCount(), deleted ? 1 : 2);
+}
+
+void TestJobList::shortcutStoresTheTypedValue_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("next shift") << int(Qt::Key_X);
+    QTest::newRow("previous shift") << int(Qt::Key_P);
+    QTest::newRow("ok") << int(Qt::Key_O);
+}
+
+void TestJobList::shortcutStoresTheTypedValue()
+{
+    QFETCH(int, key);
+    const qint64 id = line({kMonday, 1}, 1);
+    QVERIFY(open({kMonday, 1}));
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    const QModelIndex cell = m_window->model()->index(0, JobListModel::MachineColumn);
+    table()->setCurrentIndex(cell);
+    table()->edit(cell);
+    auto *editor = qobject_cast<QLineEdit *>(table()->indexWidget(cell));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("7"));
+    QTest::keyClick(editor, Qt::Key(key), Qt::AltModifier);
+    QTRY_COMPARE(
+        m_world->db
+            .scalar(
+                QStringLiteral("SELECT [Machine Number] FROM [Production Table] WHERE [Job ID] = %1").arg(id))
+            .toInt(),
+        7);
 }
 
 QTEST_MAIN(TestJobList)

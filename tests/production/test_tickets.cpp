@@ -20,6 +20,8 @@ private slots:
     void totalFollowsTheSelectedLine();
     void cleanUpRemovesEmptyRows_data();
     void cleanUpRemovesEmptyRows();
+    void cleanUpLeavesRowsTypedElsewhere_data();
+    void cleanUpLeavesRowsTypedElsewhere();
     void holdRemainingKeepsWhatWasDisposed();
     void holdRemainingStaysInRange();
     void protectedLineIsReadOnly();
@@ -75,14 +77,14 @@ void TestTickets::entries_data()
                                                  << "60";
     QTest::newRow("negative quantity") << false << false << "5-9" << false << ""
                                        << "";
-    QTest::newRow("negative hold keeps remaining") << true << false << "-3" << false << "0"
-                                                   << "0";
+    QTest::newRow("negative hold") << true << false << "-3" << false << ""
+                                   << "";
     QTest::newRow("beyond a count") << false << false << "99999*99999" << false << ""
                                     << "";
     QTest::newRow("ticket number") << false << true << " 40012 " << true << "40012"
                                    << "";
     QTest::newRow("number with letters") << true << true << "12a" << false << ""
-                                         << "0";
+                                         << "";
     QTest::newRow("number with a point") << false << true << "7.5" << false << ""
                                          << "";
     QTest::newRow("negative number") << false << true << "-7" << false << ""
@@ -112,9 +114,11 @@ void TestTickets::entries()
         m_world->db.exec(QStringLiteral("SELECT [%1], [%2] FROM [%3]")
                              .arg(number ? kind.numberField : kind.quantityField,
                                   holds ? QStringLiteral("Hold Remaining") : kind.quantityField, kind.table));
-    QVERIFY(query.next());
-    QCOMPARE(query.value(0).isNull() ? QString() : query.value(0).toString(), value);
-    if (holds)
+    // The new row is stored with its first value; a refused one leaves nothing behind.
+    QCOMPARE(query.next(), stored);
+    if (stored)
+        QCOMPARE(query.value(0).toString(), value);
+    if (stored && holds)
         QCOMPARE(query.value(1).toString(), remaining);
     const Ticket &shown = tickets.ticket(0);
     const QVariant shownValue = number ? shown.number : shown.quantity;
@@ -165,6 +169,42 @@ void TestTickets::cleanUpRemovesEmptyRows()
     while (query.next())
         rows << query.value(0).toString() + '|' + query.value(1).toString();
     QCOMPARE(rows, (QStringList{"501|0", "502|30"}));
+}
+
+void TestTickets::cleanUpLeavesRowsTypedElsewhere_data()
+{
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("transfers") << false;
+    QTest::newRow("holds") << true;
+}
+
+void TestTickets::cleanUpLeavesRowsTypedElsewhere()
+{
+    // B types a new ticket while A closes its window, on the same and on another date-shift.
+    QFETCH(bool, holds);
+    const TicketKind kind = holds ? TicketKind::holds() : TicketKind::transfers();
+    Database other = m_world->openDatabase();
+    TicketSheet typing(other, kind);
+    typing.load({kMonday, 2});
+    TicketSheet sameShift(m_world->db, kind);
+    sameShift.load({kMonday, 2});
+    TicketSheet otherShift(m_world->db, kind);
+    otherShift.load({kMonday, 1});
+    const auto closeBoth = [&] {
+        sameShift.cleanUp();
+        otherShift.cleanUp();
+    };
+
+    int row = -1;
+    QVERIFY(typing.addTicket(&row).stored);
+    closeBoth();
+    QVERIFY(typing.setNumber(row, QStringLiteral("601")).stored);
+    closeBoth();
+    QVERIFY(typing.setQuantity(row, QStringLiteral("75")).stored);
+    QCOMPARE(stored(QStringLiteral("SELECT COUNT(*) || '|' || [%1] || '|' || [%2] FROM [%3]")
+                        .arg(kind.numberField, kind.quantityField, kind.table))
+                 .toString(),
+             QStringLiteral("1|601|75"));
 }
 
 void TestTickets::holdRemainingKeepsWhatWasDisposed()

@@ -41,6 +41,9 @@ private slots:
     void dispositionClosesWithDisposalStatus();
     void rejectsOpenFromTheCountsWindow();
     void countsShowWhatTheseWindowsStored();
+    void shortcutStoresTheTypedValue_data();
+    void shortcutStoresTheTypedValue();
+    void typingRightAfterAClickKeepsEveryKey();
 
 private:
     template <class W> W *child(QWidget *window, const QString &name) const
@@ -60,6 +63,22 @@ private:
         return window;
     }
     qint64 value(const QString &sql) const { return m_world->db.scalar(sql).toLongLong(); }
+    // The window with a cell to type into, its grid and the query of the cell's stored value.
+    struct Entry
+    {
+        QWidget *window = nullptr;
+        QTableView *grid = nullptr;
+        QModelIndex cell;
+        QString stored;
+    };
+    Entry openForEntry(const QString &which);
+    // Shows the window active, so that its shortcuts and clicks reach it as a user's do.
+    static bool activate(QWidget *window)
+    {
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    }
 
     std::unique_ptr<DatabaseWorld> m_world;
     QList<QPointer<QWidget>> m_windows;
@@ -327,6 +346,94 @@ void TestTicketWindows::countsShowWhatTheseWindowsStored()
     // Net finished goods = 1500 + 300 - 1000.
     QCOMPARE(model->index(0, ProductionCountsModel::NetFinishedGoodsColumn).data().toString(),
              QStringLiteral("800"));
+}
+
+TestTicketWindows::Entry TestTicketWindows::openForEntry(const QString &which)
+{
+    Entry entry;
+    if (which == QLatin1String("transfers") || which == QLatin1String("holds")) {
+        const bool holds = which == QLatin1String("holds");
+        holds ? Fixture::hold(m_world->db, m_first, 5, 300) : Fixture::transfer(m_world->db, m_first, 5, 150);
+        const TicketKind kind = holds ? TicketKind::holds() : TicketKind::transfers();
+        entry.window = openTickets(kind);
+        entry.stored = QStringLiteral("SELECT [%1] FROM [%2]").arg(kind.quantityField, kind.table);
+        entry.grid = child<QTableView>(entry.window, kind.gridName);
+        entry.cell = entry.grid->model()->index(0, TicketModel::QuantityColumn);
+    } else if (which == QLatin1String("disposition")) {
+        Fixture::distribution(m_world->db, Fixture::hold(m_world->db, m_first, 7, 100, 70), m_second, 30);
+        auto *window = new frmHoldDisposition2(*m_world->session);
+        m_windows << window;
+        entry.window = window->load() ? window : nullptr;
+        entry.stored = QStringLiteral("SELECT [Reworked Quantity] FROM [Hold Distribution]");
+        entry.grid = child<QTableView>(window, QStringLiteral("tblHolds"));
+        entry.cell = entry.grid->model()->index(0, DistributionModel::ReworkedColumn);
+    } else {
+        const bool counts = which == QLatin1String("counts");
+        QWidget *window = counts ? static_cast<QWidget *>(DataWindowFixture::open<frmProductionCounts2>(
+                                       *m_world->session, {kMonday, 1}))
+                                 : DataWindowFixture::open<frmRejects>(*m_world->session, {kMonday, 1});
+        m_windows << window;
+        entry.window = window;
+        entry.stored = QStringLiteral("SELECT [%1] FROM [Production Table] WHERE [Job ID] = %2")
+                           .arg(counts ? QStringLiteral("Ending Count") : QStringLiteral("RejectReason1"))
+                           .arg(m_first);
+        entry.grid = child<QTableView>(window, QStringLiteral("Table1"));
+        entry.cell = entry.grid->model()->index(0, counts ? int(ProductionCountsModel::EndingColumn)
+                                                          : int(RejectsModel::FirstReasonColumn));
+    }
+    return entry;
+}
+
+void TestTicketWindows::shortcutStoresTheTypedValue_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("typed");
+    // Typed over 150, 300 and 30.
+    const QList<QPair<QString, QString>> tickets{
+        {"transfers", "175"}, {"holds", "250"}, {"disposition", "40"}};
+    for (const auto &[window, typed] : tickets) {
+        QTest::addRow("%s update", qPrintable(window)) << window << int(Qt::Key_U) << typed;
+        QTest::addRow("%s add", qPrintable(window)) << window << int(Qt::Key_A) << typed;
+        QTest::addRow("%s ok", qPrintable(window)) << window << int(Qt::Key_O) << typed;
+    }
+    QTest::newRow("counts rejects") << "counts" << int(Qt::Key_R) << "1600";
+    QTest::newRow("counts ok") << "counts" << int(Qt::Key_O) << "1700";
+    QTest::newRow("rejects ok") << "rejects" << int(Qt::Key_O) << "12";
+}
+
+void TestTicketWindows::shortcutStoresTheTypedValue()
+{
+    QFETCH(QString, window);
+    QFETCH(int, key);
+    QFETCH(QString, typed);
+    const Entry entry = openForEntry(window);
+    QVERIFY(entry.window && entry.grid && entry.cell.isValid());
+    QVERIFY(activate(entry.window));
+    entry.grid->setCurrentIndex(entry.cell);
+    entry.grid->edit(entry.cell);
+    auto *editor = qobject_cast<QLineEdit *>(entry.grid->indexWidget(entry.cell));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, typed);
+    // The shortcut moves no focus: the editor is still open as the command runs.
+    QTest::keyClick(editor, Qt::Key(key), Qt::AltModifier);
+    QTRY_COMPARE(value(entry.stored), typed.toLongLong());
+    QVERIFY(m_world->prompter.messages().isEmpty());
+}
+
+void TestTicketWindows::typingRightAfterAClickKeepsEveryKey()
+{
+    const Entry entry = openForEntry(QStringLiteral("transfers"));
+    QVERIFY(entry.window && activate(entry.window));
+    entry.grid->setFocus();
+    entry.grid->setCurrentIndex(entry.cell);
+    // A click on the selected cell, and the keys at once, faster than a double click.
+    QTest::mouseClick(entry.grid->viewport(), Qt::LeftButton, {},
+                      entry.grid->visualRect(entry.cell).center());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("310"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(value(entry.stored), 310);
 }
 
 QTEST_MAIN(TestTicketWindows)

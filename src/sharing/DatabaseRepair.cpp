@@ -574,10 +574,16 @@ bool DatabaseRepair::compactAndReplace(const QString &rebuilt, const QString &ke
 {
     FileOps &files = m_session.fileOps();
     const QString compacted = workFile(QStringLiteral("db2.mdb"));
-    // A work file left by an earlier run could be someone's last good copy: to the trash with it.
+    // A work file left by an earlier run could be someone's last good copy: to the trash with it,
+    // or, where there is no trash, aside under a dated name.
     if (files.exists(compacted) && !files.moveToTrash(compacted)) {
-        failure = QStringLiteral("The old work file '%1' cannot be moved out of the way.").arg(compacted);
-        return false;
+        const QString aside =
+            compacted + m_session.clock().now().toString(QStringLiteral("'-'yyyyMMdd-HHmmss"));
+        if (!files.rename(compacted, aside)) {
+            failure = QStringLiteral("The old work file '%1' cannot be moved out of the way.").arg(compacted);
+            return false;
+        }
+        m_session.writeErrorLog(QStringLiteral("The old work file '%1' is kept as '%2'.").arg(compacted, aside));
     }
     try {
         Database db = Database::open(rebuilt);

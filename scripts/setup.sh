@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev qt6-pdf-dev
-          libxlsxwriter-dev fonts-dejavu-core xvfb xauth clang-format ccache poppler-utils unzip pkg-config
+          libxlsxwriter-dev fonts-dejavu-core fonts-wqy-microhei fonts-symbola xvfb xauth clang-format ccache poppler-utils unzip pkg-config
           libreoffice-writer-nogui libreoffice-calc-nogui zlib1g-dev)
 missing=()
 for p in "${packages[@]}"; do

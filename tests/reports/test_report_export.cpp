@@ -162,6 +162,49 @@ private slots:
         QCOMPARE(QString::fromUtf8(render.readAllStandardError()), QString());
     }
 
+    // Characters DejaVu Sans lacks are drawn in a fallback font that is embedded too, and every
+    // character copies as itself; one no font has copies as U+FFFD, and only that one.
+    void pdfCharacters_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("CJK") << QStringLiteral("成形機 部品") << QStringLiteral("成形機 部品");
+        QTest::newRow("emoji") << QStringLiteral("Cap \U0001F600 lid")
+                               << QStringLiteral("Cap \U0001F600 lid");
+        QTest::newRow("emoji of a fallback")
+            << QStringLiteral("Plant \U0001F3ED") << QStringLiteral("Plant \U0001F3ED");
+        QTest::newRow("symbols") << QStringLiteral("Ω ✓ → ½ €") << QStringLiteral("Ω ✓ → ½ €");
+        QTest::newRow("accented") << QStringLiteral("Crème brûlée Ørsted Łódź")
+                                  << QStringLiteral("Crème brûlée Ørsted Łódź");
+        QTest::newRow("no font has it")
+            << QStringLiteral("Lid \U0010FFFD 成") << QStringLiteral("Lid \uFFFD 成");
+    }
+
+    void pdfCharacters()
+    {
+        QFETCH(QString, description);
+        QFETCH(QString, copied);
+        DatabaseWorld world;
+        ReportDocument document = countsReport(world);
+        for (ReportLine &line : document.lines) {
+            if (line.kind == ReportLine::Detail)
+                line.cells[2] = description;
+        }
+        const QString path = world.file(QStringLiteral("characters.pdf"));
+        ReportExport::write(document, ReportExport::Pdf, path);
+        keep(path);
+        const QString text =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), path, QStringLiteral("-")});
+        QVERIFY2(text.contains(copied), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Production Counts Report")));
+        const QStringList fonts =
+            run(QStringLiteral("pdffonts"), {path}).split('\n', Qt::SkipEmptyParts).mid(2);
+        QVERIFY(!fonts.isEmpty());
+        for (const QString &font : fonts)
+            QVERIFY2(font.contains(QRegularExpression(QStringLiteral("Identity-H\\s+yes\\s+yes\\s+yes"))),
+                     qPrintable(font));
+    }
+
     // The printer and the print preview paint the same pages through Qt's own paged devices.
     void printerPages()
     {

@@ -2,9 +2,12 @@
 
 #include "TrueTypeSubset.h"
 
+#include <QFontDatabase>
+#include <QGlyphRun>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 #include <QtEndian>
 #include <array>
 #include <climits>
@@ -98,8 +101,9 @@ struct PdfDocument::Font
     QByteArray name;
     int glyphCount = 0;
     int object = 0;
-    std::vector<char32_t> unicode; // by glyph id; 0 for a glyph not used
-    std::array<qint32, 256> latin; // glyph ids of the first 256 characters, -1 not looked up
+    std::vector<char32_t> unicode;   // by glyph id; 0 for a glyph not used
+    std::array<qint32, 256> latin;   // glyph ids of the first 256 characters, -1 not looked up
+    QHash<char32_t, quint32> others; // glyph ids of the other characters looked up
 };
 
 // Draws the painter's text, lines and shapes into the document's page.
@@ -407,29 +411,83 @@ int PdfDocument::addFont(const QRawFont &font)
     return int(m_fonts.size()) - 1;
 }
 
-// The glyphs of a text, noting which character each glyph stands for so that the text can be
-// searched and copied. The characters of most reports are looked up once each.
+// The glyph of one character, noting the character it stands for so that the text can be searched
+// and copied. The missing-glyph box stands for no real character: it maps to U+FFFD, so a character
+// no font has never copies as another one that happened to be drawn with the same box.
+quint32 PdfDocument::glyphOf(Font &font, char32_t code)
+{
+    quint32 glyph = 0;
+    if (code < 256 && font.latin[code] >= 0) {
+        glyph = quint32(font.latin[code]);
+    } else {
+        const auto known = font.others.constFind(code);
+        if (known != font.others.constEnd()) {
+            glyph = *known;
+        } else {
+            // a surrogate pair is two units for one glyph; the lookup wants room for a glyph per unit
+            const QString character = QString::fromUcs4(&code, 1);
+            quint32 found[2] = {0, 0};
+            int glyphs = 2;
+            glyph =
+                font.design.glyphIndexesForChars(character.constData(), int(character.size()), found, &glyphs)
+                    ? found[0]
+                    : 0;
+            if (code < 256)
+                font.latin[code] = qint32(glyph);
+            else
+                font.others.insert(code, glyph);
+        }
+    }
+    if (glyph < font.unicode.size() && font.unicode[glyph] == 0)
+        font.unicode[glyph] = glyph == 0 ? char32_t(0xFFFD) : code;
+    return glyph;
+}
+
+// The glyphs of a text, one for each character (a surrogate pair is one character).
 void PdfDocument::glyphsOf(Font &font, const QString &text, QVector<quint32> &glyphs)
 {
     glyphs.clear();
-    bool latin = true;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u >= 256) {
-            latin = false;
-            break;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t code = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            code = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
         }
-        if (font.latin[u] < 0)
-            font.latin[u] = qint32(font.design.glyphIndexesForString(QString(c)).value(0));
-        glyphs.append(quint32(font.latin[u]));
+        glyphs.append(glyphOf(font, code));
     }
-    if (!latin)
-        glyphs = font.design.glyphIndexesForString(text);
-    const bool oneToOne = glyphs.size() == text.size();
-    for (int i = 0; i < glyphs.size(); ++i) {
-        if (glyphs[i] < font.unicode.size() && font.unicode[glyphs[i]] == 0)
-            font.unicode[glyphs[i]] = oneToOne ? char32_t(text[i].unicode()) : char32_t(0xFFFD);
+}
+
+// A font that has the character and can be embedded: fontconfig's choice for the text's font when
+// it has TrueType outlines, else the first installed font that has both. An invalid font when none.
+QRawFont PdfDocument::fallbackFor(const QRawFont &font, char32_t code)
+{
+    const auto known = m_fallbacks.constFind(code);
+    if (known != m_fallbacks.constEnd())
+        return *known;
+    const auto fits = [code](const QRawFont &raw) {
+        return raw.isValid() && raw.supportsCharacter(code) && TrueTypeSubset::glyphCount(raw) > 0;
+    };
+    QFont wanted(font.familyName());
+    wanted.setWeight(QFont::Weight(font.weight()));
+    wanted.setStyle(font.style());
+    QTextLayout layout(QString::fromUcs4(&code, 1), wanted);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QRawFont found;
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        if (fits(run.rawFont()))
+            found = run.rawFont();
     }
+    for (const QString &family : QFontDatabase::families()) {
+        if (found.isValid())
+            break;
+        const QRawFont raw = QRawFont::fromFont(QFont(family));
+        if (fits(raw))
+            found = raw;
+    }
+    m_fallbacks.insert(code, found);
+    return found;
 }
 
 void PdfDocument::drawText(const QRawFont &font, const QPointF &origin, const QString &text,
@@ -438,17 +496,62 @@ void PdfDocument::drawText(const QRawFont &font, const QPointF &origin, const QS
     if (text.isEmpty())
         return;
     const int index = fontIndex(font);
-    QVector<quint32> &glyphs = m_glyphs;
-    glyphsOf(*m_fonts[index], text, glyphs);
+    glyphsOf(*m_fonts[index], text, m_glyphs);
+    if (m_glyphs.contains(0u))
+        drawWithFallback(font, origin, text, color);
+    else
+        drawGlyphs(index, font.pixelSize(), origin, m_glyphs, color);
+}
+
+// A text with characters the font lacks: they are drawn in fallback fonts, each run of characters
+// of one font after the one before it. A character no font has stays the font's missing-glyph box.
+void PdfDocument::drawWithFallback(const QRawFont &font, const QPointF &origin, const QString &text,
+                                   const QColor &color)
+{
+    QPointF at = origin;
+    QRawFont runFont;
+    QString run;
+    const auto flush = [&]() {
+        if (run.isEmpty())
+            return;
+        const int index = fontIndex(runFont);
+        QVector<quint32> glyphs;
+        glyphsOf(*m_fonts[index], run, glyphs);
+        drawGlyphs(index, runFont.pixelSize(), at, glyphs, color);
+        for (const QPointF &advance : runFont.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics))
+            at.rx() += advance.x();
+        run.clear();
+    };
+    for (const char32_t code : text.toUcs4()) {
+        QRawFont chosen = font;
+        if (!font.supportsCharacter(code)) {
+            const QRawFont fallback = fallbackFor(font, code);
+            if (fallback.isValid()) {
+                chosen = fallback;
+                chosen.setPixelSize(font.pixelSize());
+            }
+        }
+        if (!(chosen == runFont)) {
+            flush();
+            runFont = chosen;
+        }
+        run += QString::fromUcs4(&code, 1);
+    }
+    flush();
+}
+
+void PdfDocument::drawGlyphs(int index, double size, const QPointF &origin, const QVector<quint32> &glyphs,
+                             const QColor &color)
+{
     setFill(color);
     if (!m_inText) {
         m_page += "BT ";
         m_inText = true;
         m_lineStarted = false;
     }
-    if (index != m_textFont || font.pixelSize() != m_textSize) {
+    if (index != m_textFont || size != m_textSize) {
         m_textFont = index;
-        m_textSize = font.pixelSize();
+        m_textSize = size;
         m_page += "/F" + QByteArray::number(index + 1) + ' ';
         appendNumber(m_page, m_textSize);
         m_page += "Tf ";

@@ -58,6 +58,12 @@ private:
     int fontIndex(const QRawFont &font);
     int addFont(const QRawFont &font);
     void glyphsOf(Font &font, const QString &text, QVector<quint32> &glyphs);
+    quint32 glyphOf(Font &font, char32_t code);
+    QRawFont fallbackFor(const QRawFont &font, char32_t code);
+    void drawWithFallback(const QRawFont &font, const QPointF &origin, const QString &text,
+                          const QColor &color);
+    void drawGlyphs(int index, double size, const QPointF &origin, const QVector<quint32> &glyphs,
+                    const QColor &color);
     void writePage();
     void writeFont(Font &font, int index);
     int reserve();
@@ -83,6 +89,7 @@ private:
     std::vector<std::unique_ptr<Font>> m_fonts;
     QHash<QString, int> m_fontKeys;
     QVector<QPair<QRawFont, int>> m_recentFonts; // looked up by the font itself, which is quicker
+    QHash<char32_t, QRawFont> m_fallbacks;       // the font drawing a character the text's font lacks
     QVector<qint64> m_offsets;                   // by object number; index 0 unused
     QVector<int> m_pages;
     qint64 m_written = 0;

@@ -105,5 +105,5 @@ private:
     QStringList m_workFiles; // removed when a step fails
     QStringList m_replaced;  // the files put in place so far
     QStringList m_kept;      // where files the trash could not take are kept
-    QString m_status;         // the status message where it is more than the operation's word
+    QString m_status;        // the status message where it is more than the operation's word
 };

@@ -583,7 +583,8 @@ bool DatabaseRepair::compactAndReplace(const QString &rebuilt, const QString &ke
             failure = QStringLiteral("The old work file '%1' cannot be moved out of the way.").arg(compacted);
             return false;
         }
-        m_session.writeErrorLog(QStringLiteral("The old work file '%1' is kept as '%2'.").arg(compacted, aside));
+        m_session.writeErrorLog(
+            QStringLiteral("The old work file '%1' is kept as '%2'.").arg(compacted, aside));
     }
     try {
         Database db = Database::open(rebuilt);

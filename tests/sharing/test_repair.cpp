@@ -29,6 +29,7 @@ private slots:
     void countersKeepTheirPlace_data();
     void countersKeepTheirPlace();
     void unreadableFileSaysWhy();
+    void leftoverWorkFileWithoutTrashIsKept();
 };
 
 namespace {
@@ -303,6 +304,24 @@ void TestRepair::unreadableFileSaysWhy()
     QVERIFY2(result.failure.contains(QStringLiteral("cannot be opened")), qPrintable(result.failure));
     QVERIFY2(result.failure.contains(QStringLiteral("Permission denied")), qPrintable(result.failure));
     QVERIFY(!result.failure.contains(QStringLiteral("Nothing in the file")));
+}
+
+void TestRepair::leftoverWorkFileWithoutTrashIsKept()
+{
+    TestWorld world;
+    const QString path = world.createDatabase();
+    QVERIFY(overwrite(path, 0, QByteArray(16, 'X')));
+    const QDir folder = QFileInfo(path).absoluteDir();
+    QVERIFY(writeFile(folder.filePath(QStringLiteral("db2.mdb")), "an earlier run's copy"));
+    world.fileOps.failRemove = true; // no trash takes it
+
+    DatabaseRepair(*world.session).run();
+
+    const PromptMessage last = world.prompter.messages().last();
+    QVERIFY2(last.text.startsWith(DatabaseRepair::statusText()), qPrintable(last.text));
+    const QStringList aside = folder.entryList({QStringLiteral("db2.mdb-*")}, QDir::Files);
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(readFile(folder.filePath(aside.first())), QByteArray("an earlier run's copy"));
 }
 
 QTEST_GUILESS_MAIN(TestRepair)

@@ -16,11 +16,11 @@
 #include "foundation/KelvaraError.h"
 #include "foundation/Paths.h"
 #include "foundation/Prompter.h"
-#include "production/CountsSheet.h"
-#include "production/JobLines.h"
-#include "production/JobListSheet.h"
-#include "production/ProductionSummaries.h"
-#include "production/Schema.h"
+#include "production/counts/CountsSheet.h"
+#include "production/joblist/JobListSheet.h"
+#include "production/record/JobLines.h"
+#include "production/record/ProductionSummaries.h"
+#include "production/record/Schema.h"
 #include "widgets/GridColumns.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 #include "ProductionWindows.h"
 
-#include "frmHoldDisposition2.h"
-#include "frmJobList2.h"
-#include "frmProductionCounts2.h"
-#include "frmProtectDates2.h"
-#include "frmRejects.h"
-#include "frmTickets.h"
+#include "production/counts/frmProductionCounts2.h"
+#include "production/disposition/frmHoldDisposition2.h"
+#include "production/joblist/frmJobList2.h"
+#include "production/protection/frmProtectDates2.h"
+#include "production/rejects/frmRejects.h"
+#include "production/tickets/frmTickets.h"
 
 #include "foundation/Session.h"
 #include "widgets/WindowRegistry.h"

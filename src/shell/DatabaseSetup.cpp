@@ -1,7 +1,7 @@
 #include "DatabaseSetup.h"
 
 #include "foundation/Session.h"
-#include "production/SamplePlant.h"
+#include "production/record/SamplePlant.h"
 
 #include <QDir>
 #include <QFile>

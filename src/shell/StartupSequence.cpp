@@ -4,7 +4,7 @@
 #include "foundation/Pause.h"
 #include "foundation/SecurityLevel.h"
 #include "foundation/Session.h"
-#include "production/Schema.h"
+#include "production/record/Schema.h"
 #include "sharing/DatabaseRepair.h"
 #include "sharing/LockFile.h"
 

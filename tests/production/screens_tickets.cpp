@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "production/ProductionWindows.h"
-#include "production/SamplePlant.h"
+#include "production/record/SamplePlant.h"
 #include "shell/frmMain.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "production/CountEntry.h"
+#include "production/record/CountEntry.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

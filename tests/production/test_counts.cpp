@@ -1,11 +1,11 @@
 #include "DataWindowFixture.h"
 #include "TestSupport.h"
 
-#include "production/CountEntryDelegate.h"
-#include "production/CountsGrid.h"
-#include "production/JobLines.h"
-#include "production/ProductionCountsModel.h"
-#include "production/frmProductionCounts2.h"
+#include "production/counts/CountsGrid.h"
+#include "production/counts/ProductionCountsModel.h"
+#include "production/counts/frmProductionCounts2.h"
+#include "production/record/CountEntryDelegate.h"
+#include "production/record/JobLines.h"
 
 #include <QCheckBox>
 #include <QLabel>

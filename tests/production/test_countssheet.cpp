@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "production/CountsSheet.h"
-#include "production/ProductionSummaries.h"
+#include "production/counts/CountsSheet.h"
+#include "production/record/ProductionSummaries.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "production/DispositionSheet.h"
+#include "production/disposition/DispositionSheet.h"
 
 #include <QSqlQuery>
 #include <QtTest>

@@ -1,5 +1,5 @@
-#include "production/CountsCursor.h"
-#include "production/EditRights.h"
+#include "production/counts/CountsCursor.h"
+#include "production/record/EditRights.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #include "DataWindowFixture.h"
 #include "TestSupport.h"
 
-#include "production/frmProtectDates2.h"
+#include "production/protection/frmProtectDates2.h"
 
 #include <QCheckBox>
 #include <QLabel>

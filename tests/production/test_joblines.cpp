@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "production/JobLines.h"
-#include "production/QuantityFormat.h"
+#include "production/record/JobLines.h"
+#include "production/record/QuantityFormat.h"
 
 #include <QSqlQuery>
 #include <QtTest>

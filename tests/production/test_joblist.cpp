@@ -1,9 +1,9 @@
 #include "DataWindowFixture.h"
 #include "TestSupport.h"
 
-#include "production/JobLines.h"
-#include "production/JobListModel.h"
-#include "production/frmJobList2.h"
+#include "production/joblist/JobListModel.h"
+#include "production/joblist/frmJobList2.h"
+#include "production/record/JobLines.h"
 #include "sharing/DatabaseRepair.h"
 
 #include <QComboBox>

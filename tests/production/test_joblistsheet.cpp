@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "production/JobListSheet.h"
+#include "production/joblist/JobListSheet.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "production/JobLines.h"
-#include "production/Schema.h"
+#include "production/record/JobLines.h"
+#include "production/record/Schema.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "production/ProtectionCalendar.h"
+#include "production/protection/ProtectionCalendar.h"
 
 #include <QtTest>
 

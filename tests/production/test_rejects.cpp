@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "production/GridStyles.h"
-#include "production/QuantityFormat.h"
-#include "production/RejectsSheet.h"
+#include "production/record/GridStyles.h"
+#include "production/record/QuantityFormat.h"
+#include "production/rejects/RejectsSheet.h"
 
 #include <QBrush>
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "production/SamplePlant.h"
+#include "production/record/SamplePlant.h"
 
 #include <QSqlQuery>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "production/Schema.h"
+#include "production/record/Schema.h"
 
 #include <QSqlRecord>
 #include <QtTest>

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
 #include "foundation/DateShift.h"
-#include "production/ProductionSummaries.h"
-#include "production/Schema.h"
+#include "production/record/ProductionSummaries.h"
+#include "production/record/Schema.h"
 
 #include <QtTest>
 #include <limits>

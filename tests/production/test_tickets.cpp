@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "production/TicketSheet.h"
+#include "production/tickets/TicketSheet.h"
 
 #include <QSqlQuery>
 #include <QtTest>

@@ -1,7 +1,7 @@
 #include "DataWindowFixture.h"
 #include "TestSupport.h"
 
-#include "production/Schema.h"
+#include "production/record/Schema.h"
 #include "security/frmSecurity.h"
 
 #include <QListWidget>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "production/Schema.h"
+#include "production/record/Schema.h"
 #include "security/SecuritySettings.h"
 #include "security/SystemUserDirectory.h"
 

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 
 #include "maintenance/MaintenanceCommands.h"
-#include "production/SamplePlant.h"
+#include "production/record/SamplePlant.h"
 #include "tools/frmCheckSheet.h"
 #include "tools/frmColorFeeder.h"
 #include "widgets/WindowRegistry.h"

@@ -1,11 +1,11 @@
 #include "frmTickets.h"
 
-#include "CountEntryDelegate.h"
-#include "KeepTyped.h"
-#include "QuantityFormat.h"
 #include "ShiftLinesModel.h"
 #include "TicketModel.h"
 #include "TicketSheet.h"
+#include "production/record/CountEntryDelegate.h"
+#include "production/record/KeepTyped.h"
+#include "production/record/QuantityFormat.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"

@@ -1,8 +1,8 @@
 #include "RejectsModel.h"
 
-#include "GridStyles.h"
-#include "QuantityFormat.h"
 #include "RejectsSheet.h"
+#include "production/record/GridStyles.h"
+#include "production/record/QuantityFormat.h"
 
 #include <QBrush>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CountEntryDelegate.h"
+#include "production/record/CountEntryDelegate.h"
 
 // The editors of the distribution grid: the receiving-line list in "Date/Shift Reworked", the
 // reason list in "Reject Reason", and typed counts elsewhere.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SheetEntryModel.h"
 #include "TicketKind.h"
+#include "production/record/SheetEntryModel.h"
 
 class TicketSheet;
 

@@ -1,7 +1,7 @@
 #include "DispositionSheet.h"
 
-#include "CountRange.h"
-#include "QuantityEntry.h"
+#include "production/record/CountRange.h"
+#include "production/record/QuantityEntry.h"
 
 #include "foundation/Database.h"
 #include "foundation/DateShift.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CountsSheet.h"
-#include "ProductionSummaries.h"
+#include "production/record/ProductionSummaries.h"
 
 #include "foundation/DateShift.h"
 #include "widgets/DataWindow.h"

@@ -1,6 +1,6 @@
 #include "RejectsSheet.h"
 
-#include "QuantityEntry.h"
+#include "production/record/QuantityEntry.h"
 
 #include "foundation/Database.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JobLines.h"
+#include "production/record/JobLines.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SheetEntryModel.h"
+#include "production/record/SheetEntryModel.h"
 
 class RejectsSheet;
 

@@ -1,7 +1,7 @@
 #include "TicketModel.h"
 
-#include "QuantityFormat.h"
 #include "TicketSheet.h"
+#include "production/record/QuantityFormat.h"
 
 TicketModel::TicketModel(const TicketKind &kind, Prompter &prompter, QObject *parent)
     : SheetEntryModel(prompter, parent), m_kind(kind)

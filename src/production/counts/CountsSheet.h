@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EditRights.h"
-#include "JobLines.h"
+#include "production/record/EditRights.h"
+#include "production/record/JobLines.h"
 
 #include <QList>
 #include <QMap>

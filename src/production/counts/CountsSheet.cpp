@@ -1,8 +1,8 @@
 #include "CountsSheet.h"
 
-#include "CountEntry.h"
-#include "ProductionSummaries.h"
 #include "foundation/KelvaraError.h"
+#include "production/record/CountEntry.h"
+#include "production/record/ProductionSummaries.h"
 
 #include <algorithm>
 #include <limits>

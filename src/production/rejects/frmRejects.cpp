@@ -1,9 +1,9 @@
 #include "frmRejects.h"
 
-#include "CountEntryDelegate.h"
-#include "KeepTyped.h"
 #include "RejectsModel.h"
 #include "RejectsSheet.h"
+#include "production/record/CountEntryDelegate.h"
+#include "production/record/KeepTyped.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"

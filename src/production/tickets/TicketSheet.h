@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EntryResult.h"
 #include "TicketKind.h"
+#include "production/record/EntryResult.h"
 
 #include "foundation/DateShift.h"
 

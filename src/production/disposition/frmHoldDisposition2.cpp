@@ -3,8 +3,8 @@
 #include "DispositionSheet.h"
 #include "DistributionDelegate.h"
 #include "DistributionModel.h"
-#include "KeepTyped.h"
 #include "UnresolvedTicketsModel.h"
+#include "production/record/KeepTyped.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EntryResult.h"
+#include "production/record/EntryResult.h"
 
 #include "foundation/DateShift.h"
 

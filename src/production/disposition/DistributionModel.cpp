@@ -1,7 +1,7 @@
 #include "DistributionModel.h"
 
 #include "DispositionSheet.h"
-#include "QuantityFormat.h"
+#include "production/record/QuantityFormat.h"
 
 namespace {
 QString idText(const QVariant &value)

@@ -1,7 +1,7 @@
 #include "TicketSheet.h"
 
-#include "CountRange.h"
-#include "QuantityEntry.h"
+#include "production/record/CountRange.h"
+#include "production/record/QuantityEntry.h"
 
 #include "foundation/Database.h"
 

@@ -1,8 +1,8 @@
 #include "UnresolvedTicketsModel.h"
 
 #include "DispositionSheet.h"
-#include "GridStyles.h"
-#include "QuantityFormat.h"
+#include "production/record/GridStyles.h"
+#include "production/record/QuantityFormat.h"
 
 #include "foundation/DateShift.h"
 

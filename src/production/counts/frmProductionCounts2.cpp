@@ -1,9 +1,9 @@
 #include "frmProductionCounts2.h"
 
-#include "CountEntryDelegate.h"
 #include "CountsGrid.h"
-#include "JobLines.h"
 #include "ProductionCountsModel.h"
+#include "production/record/CountEntryDelegate.h"
+#include "production/record/JobLines.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"

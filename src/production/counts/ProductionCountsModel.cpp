@@ -1,8 +1,8 @@
 #include "ProductionCountsModel.h"
 
-#include "QuantityFormat.h"
 #include "foundation/Database.h"
 #include "foundation/Prompter.h"
+#include "production/record/QuantityFormat.h"
 
 #include <QBrush>
 #include <QColor>

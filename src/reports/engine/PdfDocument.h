@@ -1,15 +1,12 @@
 #pragma once
 
-#include <QByteArray>
+#include "PdfWriter.h"
+
 #include <QColor>
-#include <QFile>
-#include <QHash>
 #include <QPageLayout>
 #include <QPaintDevice>
 #include <QRawFont>
-#include <QVector>
 #include <memory>
-#include <vector>
 
 class PdfPaintEngine;
 
@@ -34,7 +31,7 @@ public:
     // Writes the fonts and the document's index and closes the file; false when something could
     // not be written (errorString() says what).
     bool finish();
-    QString errorString() const { return m_error; }
+    QString errorString() const { return m_writer.errorString(); }
 
     // A run of text in `font` (its pixel size is the device's) with its baseline starting at `origin`.
     void drawText(const QRawFont &font, const QPointF &origin, const QString &text, const QColor &color);
@@ -45,53 +42,10 @@ protected:
     int metric(PaintDeviceMetric metric) const override;
 
 private:
-    friend class PdfPaintEngine;
-    struct Font;
-
-    // The page's drawing operators, in device pixels with y downwards.
-    QByteArray &page() { return m_page; }
-    void clipTo(const QRectF &rect); // a null rectangle: no clip
-    void endText();
-    void forgetState();
-    void setFill(const QColor &color);
-    void setStroke(const QColor &color, double width);
-    int fontIndex(const QRawFont &font);
-    int addFont(const QRawFont &font);
-    void glyphsOf(Font &font, const QString &text, QVector<quint32> &glyphs);
-    quint32 glyphOf(Font &font, char32_t code);
-    QRawFont fallbackFor(const QRawFont &font, char32_t code);
-    void drawWithFallback(const QRawFont &font, const QPointF &origin, const QString &text,
-                          const QColor &color);
-    void drawGlyphs(int index, double size, const QPointF &origin, const QVector<quint32> &glyphs,
-                    const QColor &color);
-    void writePage();
-    void writeFont(Font &font, int index);
-    int reserve();
-    void beginObject(int number);
-    void writeStream(int number, const QByteArray &dictionary, const QByteArray &data);
-    void write(const QByteArray &bytes);
-
-    QFile m_file;
+    PdfWriter m_writer;
     QPageLayout m_layout;
     int m_resolution;
-    QString m_title, m_creator, m_error;
+    QString m_title, m_creator;
     std::unique_ptr<PdfPaintEngine> m_engine;
-    QByteArray m_page;
-    QVector<quint32> m_glyphs;
     bool m_pageOpen = false;
-    bool m_clipped = false;
-    bool m_inText = false, m_lineStarted = false;
-    QPointF m_lineOrigin; // where the last text of the open text object started
-    QColor m_fill, m_stroke;
-    double m_strokeWidth = -1;
-    int m_textFont = -1;
-    double m_textSize = 0;
-    std::vector<std::unique_ptr<Font>> m_fonts;
-    QHash<QString, int> m_fontKeys;
-    QVector<QPair<QRawFont, int>> m_recentFonts; // looked up by the font itself, which is quicker
-    QHash<char32_t, QRawFont> m_fallbacks;       // the font drawing a character the text's font lacks
-    QVector<qint64> m_offsets;                   // by object number; index 0 unused
-    QVector<int> m_pages;
-    qint64 m_written = 0;
-    int m_pagesObject = 0, m_resourcesObject = 0;
 };

@@ -169,12 +169,12 @@ QList<QPair<QString, QString>> ticketTriggers(const ProtectedTable &ticket)
            namedTrigger(ticket.prefix + QStringLiteral(" Delete"), QStringLiteral("DELETE") + on,
                         ticket.isProtected(QStringLiteral("OLD")), ticket.message);
 }
-
 } // namespace
 
-// The column lists are the tables' as SchemaTables describes them. A database made by an earlier
-// version has these same columns; were a column added to a protected table, the upgrade would
-// add it to such a database before the triggers are made again.
+// The column lists are the tables' as SchemaTables describes them; a database made by an earlier
+// version has these same columns. A column added to a protected table later must first be added
+// to such a database (SchemaUpgrades): a trigger naming a column its table lacks is created all
+// the same, and then fails every write to that table.
 QList<QPair<QString, QString>> ProtectionTriggers::all()
 {
     const QList<ProtectedTable> tables = protectedTables();

@@ -90,7 +90,8 @@ void SchemaUpgrades::ensureProtection(Database &db)
     db.forgetSavedQueries();
 }
 
-// The daily customer reports came after the first databases were made.
+// A database made before the daily customer reports lacks their parts table, and one made before
+// a saved query was added lacks that query.
 void SchemaUpgrades::addMissing(Database &db)
 {
     db.exec(SchemaTables::createIfMissingStatement(SchemaTables::customerReportParts()));

@@ -5,7 +5,9 @@
 
 class Database;
 
-// The production database's tables, indexes and saved queries, all created in one place.
+// The production database's schema: its tables and indexes (SchemaTables), saved queries
+// (SavedQueries), protection triggers (ProtectionTriggers) and the upgrade of a database made by
+// an older version (SchemaUpgrades), reached through these functions.
 namespace Schema {
 // Creates every table, index and saved query in an empty database, plus the one CompanyInfo row.
 void create(Database &db);

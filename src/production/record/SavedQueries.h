@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+class Database;
+
+// The saved queries the program seeds into [Saved Queries], each a name and its SQL text. A site
+// may later change a query's text in the database.
+namespace SavedQueries {
+// The three summary queries of a date-shift differ only in what they total and what they join.
+struct SummaryParts
+{
+    QString name, select, join;
+};
+QList<SummaryParts> summaryParts();
+
+// The production record's own queries.
+QList<QPair<QString, QString>> production();
+// Every saved query: the production record's and the report staging queries.
+QList<QPair<QString, QString>> all();
+QStringList names();
+// (Re)writes every saved query.
+void seed(Database &db);
+} // namespace SavedQueries

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The production database's tables and indexes. Each table is described once, as its columns;
+// its CREATE TABLE and every list of its columns are made from that description.
+namespace SchemaTables {
+struct Column
+{
+    QString name;
+    QString definition;    // what follows the name in CREATE TABLE: type, constraints
+    bool sameLine = false; // written on the line of the column before it
+};
+
+struct Table
+{
+    QString name;
+    QList<Column> columns;
+    QStringList constraints; // table constraints written after the columns
+};
+
+// The ten reject reason columns of a production line, "RejectReason1" to "RejectReason10".
+QStringList rejectReasonColumns();
+
+Table productionTable();
+Table transferTable();
+Table holdTable();
+Table holdDistribution();
+Table customerReportParts();
+// Every table, in the order they are created.
+QList<Table> tables();
+
+QStringList columnNames(const Table &table);
+QString createStatement(const Table &table);
+// The same, for a table a database made by an older version may lack.
+QString createIfMissingStatement(const Table &table);
+QStringList indexStatements();
+} // namespace SchemaTables

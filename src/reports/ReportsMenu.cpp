@@ -1,9 +1,9 @@
 #include "ReportsMenu.h"
 
+#include "ReportCatalog.h"
 #include "ReportDatabase.h"
 #include "ReportOutput.h"
 #include "ReportRun.h"
-#include "ReportTypes.h"
 #include "SecurityProfileReport.h"
 #include "frmReportParms.h"
 
@@ -41,10 +41,11 @@ void showSecurityProfile(Session &session)
         } catch (const std::exception &) {
             // the heading goes without the company name
         }
-        document =
-            SecurityProfileReport::build(*db, session.paths().reportDatabasePath(),
-                                         session.paths().inProgramFolder(ReportTypes::securityProfileFile()),
-                                         {{}, {}, company, session.clock().now()});
+        document = SecurityProfileReport::build(
+            *db, session.paths().reportDatabasePath(),
+            session.paths().inProgramFolder(
+                ReportCatalog::of(ReportTypes::SecurityProfile).layouts.first().fileName),
+            {{}, {}, company, session.clock().now()});
     } catch (const DatabaseError &error) {
         session.prompter().tell(error.description(), programTitle());
         return;

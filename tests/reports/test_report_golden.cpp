@@ -3,10 +3,10 @@
 
 #include "ReportFixture.h"
 #include "TestSupport.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportParmsSheet.h"
 #include "reports/ReportRun.h"
 #include "reports/ReportStaging.h"
-#include "reports/ReportTypes.h"
 #include "reports/engine/ReportDocument.h"
 #include "reports/engine/TextReport.h"
 
@@ -94,11 +94,11 @@ private slots:
         sheet.startDate = QDate(1999, 8, 11);
         sheet.endDate = range ? QDate(1999, 8, 12) : QDate();
         sheet.shiftText = shifts;
-        const ReportType description = ReportTypes::of(type);
+        const ReportDescriptor &description = ReportCatalog::of(type);
         const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
         {
             ReportStaging staging(world.db, reportPath);
-            staging.stage(description.stagingQuery, description.table, sheet.stagingParameters());
+            staging.stage(description.staging.name, description.table, sheet.stagingParameters());
         }
         QSqlDatabase reports = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("golden"));
         reports.setDatabaseName(reportPath);

@@ -1,6 +1,5 @@
 #include "Schema.h"
 
-#include "StagingQueries.h"
 #include "foundation/Database.h"
 
 #include <QSqlQuery>
@@ -453,40 +452,40 @@ QList<QPair<QString, QString>> replacedQueryTexts()
                         "p.[Machine Number], p.[Job ID]")}};
 }
 
-QList<QPair<QString, QString>> allSavedQueries()
+QList<QPair<QString, QString>> allSavedQueries(const QList<QPair<QString, QString>> &moreQueries)
 {
-    return savedQueries() + StagingQueries::all();
+    return savedQueries() + moreQueries;
 }
 } // namespace
 
-QStringList Schema::savedQueryNames()
+QStringList Schema::savedQueryNames(const QList<QPair<QString, QString>> &moreQueries)
 {
     QStringList names;
-    for (const auto &query : allSavedQueries())
+    for (const auto &query : allSavedQueries(moreQueries))
         names << query.first;
     return names;
 }
 
-void Schema::seedSavedQueries(Database &db)
+void Schema::seedSavedQueries(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
-    for (const auto &[name, sql] : allSavedQueries()) {
+    for (const auto &[name, sql] : allSavedQueries(moreQueries)) {
         db.exec(QStringLiteral("INSERT OR REPLACE INTO [Saved Queries] ([Query Name], [SQL Text]) "
                                "VALUES (:name, :sql)"),
                 {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
     }
 }
 
-void Schema::addMissingSavedQueries(Database &db)
+void Schema::addMissingSavedQueries(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
     db.exec(customerReportParts());
-    for (const auto &[name, sql] : allSavedQueries()) {
+    for (const auto &[name, sql] : allSavedQueries(moreQueries)) {
         db.exec(QStringLiteral(
                     "INSERT OR IGNORE INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql)"),
                 {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
     }
 }
 
-void Schema::create(Database &db)
+void Schema::create(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
     Transaction transaction(db);
     for (const QString &sql : tableStatements())
@@ -495,7 +494,7 @@ void Schema::create(Database &db)
         db.exec(sql);
     for (const auto &[name, sql] : protectionTriggers(db))
         db.exec(sql);
-    seedSavedQueries(db);
+    seedSavedQueries(db, moreQueries);
     db.exec(QStringLiteral("INSERT INTO [CompanyInfo] ([CompanyName]) VALUES (NULL)"));
     transaction.commit();
 }

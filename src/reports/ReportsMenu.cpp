@@ -67,11 +67,10 @@ void showSecurityProfile(Session &session)
 
 void registerReportWindows(WindowRegistry &registry)
 {
-    // Every item but "&QA Check Sheets...", which opens no report window.
-    for (const char *command : {"PRODUCTION &COUNT...", "&TRANSFER LIST...", "ON &HOLD REPORT...",
-                                "&PRODUCTION SUMMARY...", "&REJECT REPORT...", "&MISSING HOLDS REPORT...",
-                                "&DAILY CORVIX REPORT...", "DAILY &VELMAR REPORT..."})
-        registry.addAction(QString::fromLatin1(command), openReportWindow);
+    for (const ReportDescriptor &report : ReportCatalog::all()) {
+        if (report.type > 0 && report.opensWindow)
+            registry.addAction(report.menuCaption.toUpper(), openReportWindow);
+    }
 }
 
 void installReportPrinter(Session &session)

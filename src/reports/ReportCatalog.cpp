@@ -76,6 +76,7 @@ ReportDescriptor productionCounts()
     report.table = QStringLiteral("Production Counts Report Table");
     report.controls.dates = ReportDates::CurrentDateShift;
     report.controls.shift = true;
+    report.formulas = ReportFormulas::DateShift;
     return report;
 }
 
@@ -99,6 +100,7 @@ ReportDescriptor transferList()
     report.table = QStringLiteral("Transfer List Report Table");
     report.controls.dates = ReportDates::CurrentDateShift;
     report.controls.shift = true;
+    report.formulas = ReportFormulas::DateShift;
     return report;
 }
 
@@ -128,6 +130,7 @@ ReportDescriptor onHold()
     report.controls.dates = ReportDates::RangeOnly;
     report.controls.shift = true;
     report.controls.options = {QStringLiteral("All"), QStringLiteral("Unresolved Only")};
+    report.formulas = ReportFormulas::HoldStatus;
     return report;
 }
 
@@ -153,6 +156,7 @@ ReportDescriptor productionSummary()
     report.controls.shift = true;
     report.controls.options = {QStringLiteral("Detail Report"), QStringLiteral("Summary Report")};
     report.controls.jobNumbers = true;
+    report.formulas = ReportFormulas::DatesAndJobs;
     return report;
 }
 
@@ -172,6 +176,7 @@ ReportDescriptor rejects()
                                QStringLiteral("Rejects by Reason Only")};
     report.controls.defaultOption = 0;
     report.controls.markPrinted = true;
+    report.formulas = ReportFormulas::DateShift;
     return report;
 }
 
@@ -245,6 +250,7 @@ ReportDescriptor missingHolds()
          {QStringLiteral("HighDt"), QStringLiteral("LowDt")}}};
     report.table = QStringLiteral("Holes Report");
     report.controls.dates = ReportDates::RangeOnly;
+    report.formulas = ReportFormulas::DateRange;
     return report;
 }
 

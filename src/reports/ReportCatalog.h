@@ -41,6 +41,17 @@ struct ReportControls
     bool markPrinted = false; // "Mark Printed", enabled while the first option is chosen
 };
 
+// What the report window hands the layout besides its rows: the selection formula over the report
+// table and the values of the layout's formula fields.
+enum class ReportFormulas {
+    None,         // neither: staging chose the rows
+    DateShift,    // the date or range and the shifts; "DateShift", the date and shift of the heading
+    HoldStatus,   // held rows, the unresolved only with the second option, and the shifts; BegDate,
+                  // EndDate, Shft and HoldStatus
+    DatesAndJobs, // the range, the job numbers and the shifts; BegDate, BegJob, EndDate, EndJob, Shft
+    DateRange,    // no selection; BegDate and EndDate
+};
+
 struct ReportDescriptor
 {
     // Reports of the Reports menu: their position there, which is also their --type number.
@@ -59,6 +70,7 @@ struct ReportDescriptor
     QList<SavedQuery> moreQueries; // other saved queries the report runs
     QString table;                 // report table of the local report database
     ReportControls controls;
+    ReportFormulas formulas = ReportFormulas::None;
     QString customer; // the daily customer reports: whose parts of [Customer Report Parts] they list
 };
 

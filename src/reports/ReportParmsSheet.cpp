@@ -186,28 +186,27 @@ QList<ReportParmsSheet::FormulaSlot> ReportParmsSheet::formulaSlots() const
     const auto quoted = [](const char *name, const QString &value) {
         return QString::fromLatin1(name) + QStringLiteral("='") + value + '\'';
     };
-    switch (m_type) {
-    case 1:
-    case 2:
-    case 5:
+    switch (m_report->formulas) {
+    case ReportFormulas::DateShift:
         return {{0, dateShiftText()}};
-    case 3:
+    case ReportFormulas::HoldStatus:
         return {{1, quoted("BegDate", longDate(startDate))},
                 {2, quoted("EndDate", longDate(endDate))},
                 {5, quoted("Shft", shiftText)},
                 {3, quoted("HoldStatus",
                            option == 1 ? QStringLiteral("Unresolved Only") : QStringLiteral("All"))}};
-    case 4:
+    case ReportFormulas::DatesAndJobs:
         return {{0, quoted("BegDate", longDate(startDate))},
                 {1, quoted("BegJob", beginJob)},
                 {2, quoted("EndDate", longDate(endDate))},
                 {3, quoted("EndJob", endJob)},
                 {6, quoted("Shft", shiftText)}};
-    case 7:
+    case ReportFormulas::DateRange:
         return {{0, quoted("BegDate", longDate(startDate))}, {1, quoted("EndDate", longDate(endDate))}};
-    default:
-        return {};
+    case ReportFormulas::None:
+        break;
     }
+    return {};
 }
 
 QStringList ReportParmsSheet::formulas() const
@@ -228,21 +227,19 @@ QString ReportParmsSheet::shiftPart(const QString &table) const
 QString ReportParmsSheet::selection() const
 {
     const QString &table = m_report->table;
-    switch (m_type) {
-    case 1:
-    case 2:
-    case 5: {
+    switch (m_report->formulas) {
+    case ReportFormulas::DateShift: {
         const QDate upper = dateRange ? endDate : startDate;
         return '{' + table + QStringLiteral(".Date}>=") + dateBound(startDate) + QStringLiteral(" And {") +
                table + QStringLiteral(".Date}<=") + dateBound(upper) + shiftPart(table);
     }
-    case 3: {
-        QString text = QStringLiteral("{On Hold Report Table.Hold Quantity}<>0");
+    case ReportFormulas::HoldStatus: {
+        QString text = '{' + table + QStringLiteral(".Hold Quantity}<>0");
         if (option == 1)
-            text += QStringLiteral(" And {On Hold Report Table.Disposed of} = False");
+            text += QStringLiteral(" And {") + table + QStringLiteral(".Disposed of} = False");
         return text + shiftPart(table);
     }
-    case 4: {
+    case ReportFormulas::DatesAndJobs: {
         QString text = '{' + table + QStringLiteral(".Date}>=") + dateBound(startDate) +
                        QStringLiteral(" And {") + table + QStringLiteral(".Date}<=") + dateBound(endDate);
         if (!beginJob.isEmpty())

@@ -190,6 +190,19 @@ private slots:
                  ReportRun::Outcome::Done);
         compareWithGolden(QString::fromLatin1(QTest::currentDataTag()), text);
     }
+
+    // A report of the catalog finds its layouts shipped, each reading the table its staging fills.
+    void catalogLayoutsReadTheirTables()
+    {
+        for (const ReportDescriptor &report : ReportCatalog::all()) {
+            for (const ReportFile &layout : report.layouts)
+                QCOMPARE(ReportLayout::load(ReportFixture::layoutPath(layout.fileName)).table, report.table);
+            if (!report.staging.name.isEmpty())
+                QVERIFY2(report.staging.sql.startsWith(
+                             QStringLiteral("CREATE TABLE [Reports].[%1] ").arg(report.table)),
+                         qPrintable(report.staging.name));
+        }
+    }
 };
 
 QTEST_MAIN(TestReportGolden)

@@ -10,7 +10,8 @@
 // Every report of the program, each described once: the Reports menu, the options' report-file
 // table, the staging saved queries of the production database, the report window's controls and
 // the command line's --type are all made from this list. A new report is a descriptor in
-// ReportCatalog.cpp and its layout file in report-layouts/.
+// ReportCatalog.cpp and its layout file in report-layouts/; only a new way of selecting rows
+// (ReportFormulas, in ReportParmsSheet) or of running (ReportRun) needs code besides.
 
 // A saved query of the production database that a report runs. The parameters are the names under
 // which the report window hands its values to the staging query (see

@@ -9,10 +9,10 @@
 #include "foundation/Prompter.h"
 #include "foundation/Session.h"
 #include "reports/MissingHoldTickets.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportOutput.h"
 #include "reports/ReportParmsSheet.h"
 #include "reports/ReportStaging.h"
-#include "reports/ReportTypes.h"
 #include "reports/engine/ReportDocument.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/frmPrintPreview.h"
@@ -70,9 +70,9 @@ QString outputFile(const QString &folder, int code)
 ReportDocument buildDocument(Database &db, const Run &run, const ReportParmsSheet &sheet,
                              const QString &folder)
 {
-    const ReportType type = ReportTypes::of(run.type);
+    const ReportDescriptor &type = ReportCatalog::of(run.type);
     ReportStaging staging(db, folder + QStringLiteral("/REPORTS.MDB"));
-    staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    staging.stage(type.staging.name, type.table, sheet.stagingParameters());
     ReportDocument document = buildReport(layoutFile(QString::fromLatin1(run.file)), db.connection(),
                                           {sheet.selection(), sheet.formulas(), QStringLiteral("Bench"), {}});
     staging.cleanUp(type.table);
@@ -82,13 +82,13 @@ ReportDocument buildDocument(Database &db, const Run &run, const ReportParmsShee
 ReportTiming runReport(Database &db, const Run &run, const ReportParmsSheet &sheet, const QString &folder,
                        int code)
 {
-    const ReportType type = ReportTypes::of(run.type);
+    const ReportDescriptor &type = ReportCatalog::of(run.type);
     ReportTiming t;
     QElapsedTimer timer;
     timer.start();
     const double cpuStart = cpuMs();
     ReportStaging staging(db, folder + QStringLiteral("/REPORTS.MDB"));
-    t.rows = staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    t.rows = staging.stage(type.staging.name, type.table, sheet.stagingParameters());
     t.staged = timer.nsecsElapsed() / 1e6;
     const ReportDocument document =
         buildReport(layoutFile(QString::fromLatin1(run.file)), db.connection(),
@@ -192,7 +192,8 @@ void timePreview(Database &db, const Run &run, const QString &period, const QDat
     Session session(
         {seams, seams, seams, paths, fileOps},
         std::make_unique<CKelvaraOptions>(
-            paths, std::make_unique<QSettings>(folder + QStringLiteral("/bench.ini"), QSettings::IniFormat)));
+            paths, ReportCatalog::reportFiles(),
+            std::make_unique<QSettings>(folder + QStringLiteral("/bench.ini"), QSettings::IniFormat)));
     const double before = residentMb();
     QElapsedTimer timer;
     timer.start();
@@ -260,9 +261,9 @@ void timeExports(Database &db, const Run &run, const QString &period, const QDat
     sheet.startDate = from;
     sheet.endDate = to;
     sheet.shiftText = QStringLiteral("1-3");
-    const ReportType type = ReportTypes::of(run.type);
+    const ReportDescriptor &type = ReportCatalog::of(run.type);
     ReportStaging staging(db, folder + QStringLiteral("/REPORTS.MDB"));
-    staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    staging.stage(type.staging.name, type.table, sheet.stagingParameters());
     const ReportDocument document =
         buildReport(layoutFile(QString::fromLatin1(run.file)), db.connection(),
                     {sheet.selection(), sheet.formulas(), QStringLiteral("Bench"), {}});

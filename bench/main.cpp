@@ -21,6 +21,7 @@
 #include "production/record/JobLines.h"
 #include "production/record/ProductionSummaries.h"
 #include "production/record/Schema.h"
+#include "reports/ReportCatalog.h"
 #include "widgets/GridColumns.h"
 
 #include <QApplication>
@@ -114,7 +115,7 @@ int main(int argc, char *argv[])
         timer.start();
         {
             Database db = Database::createFile(path);
-            Schema::create(db);
+            Schema::create(db, ReportCatalog::savedQueries());
             const qint64 lines = PlantGenerator::fill(db, size, last);
             // A line added late to the old date-shift: its id is the newest of all.
             JobLine late;
@@ -216,7 +217,7 @@ int main(int argc, char *argv[])
         QTemporaryDir settingsDir;
         FixedPaths paths(settingsDir.path());
         CKelvaraOptions options(
-            paths,
+            paths, ReportCatalog::reportFiles(),
             std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("k.ini")), QSettings::IniFormat));
         for (int i = 0; i < 200; ++i)
             options.store().setValue(QStringLiteral("ColWidths/OTHER-%1").arg(i), i);

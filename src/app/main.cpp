@@ -1,6 +1,7 @@
 #include "foundation/Session.h"
 #include "maintenance/MaintenanceCommands.h"
 #include "production/ProductionWindows.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportsMenu.h"
 #include "security/SecurityWindows.h"
 #include "shell/CommandLine.h"
@@ -23,7 +24,8 @@ int main(int argc, char *argv[])
     SystemIdentity identity;
     SystemPaths paths;
     FileOps fileOps;
-    Session session({clock, prompter, identity, paths, fileOps}, std::make_unique<CKelvaraOptions>(paths));
+    Session session({clock, prompter, identity, paths, fileOps},
+                    std::make_unique<CKelvaraOptions>(paths, ReportCatalog::reportFiles()));
 
     // Every folder registers the windows behind its menu commands.
     WindowRegistry windows;

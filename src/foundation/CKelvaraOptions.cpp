@@ -6,38 +6,14 @@
 #include <QSettings>
 
 namespace {
-struct ReportFile
-{
-    const char *title;
-    const char *fileName;
-};
-
-constexpr ReportFile kReports[] = {
-    {"Production Counts", "prodct.rpt"},
-    {"Transfer List", "xfers.rpt"},
-    {"On Hold Report", "onhold.rpt"},
-    {"Unresolved Hold Report", "onhold.rpt"},
-    {"Production Summary Detail", "productn.rpt"},
-    {"Production Summary", "prodsumm.rpt"},
-    {"Reject Report", "rejects.rpt"},
-    {"Reject Report Update", "reject2.rpt"},
-    {"Missing Holds Report", "misshold.rpt"},
-    {"Daily Corvix Report", "dalycorv.rpt"},
-    {"Daily Velmar Report", "dalyvelm.rpt"},
-};
-
-bool validReport(int selector)
-{
-    return selector >= CKelvaraOptions::FirstReport && selector <= CKelvaraOptions::LastReport;
-}
-
 const QString kOptions = QStringLiteral("Options");
 const QString kColWidths = QStringLiteral("ColWidths");
 const QString kReportFiles = QStringLiteral("ReportFiles");
 } // namespace
 
-CKelvaraOptions::CKelvaraOptions(const Paths &paths, std::unique_ptr<QSettings> store)
-    : m_paths(paths), m_store(std::move(store))
+CKelvaraOptions::CKelvaraOptions(const Paths &paths, QList<ReportFile> reportFiles,
+                                 std::unique_ptr<QSettings> store)
+    : m_paths(paths), m_reportFiles(std::move(reportFiles)), m_store(std::move(store))
 {
     if (!m_store)
         m_store = std::make_unique<QSettings>(QStringLiteral("Kelvara"), QStringLiteral("Kelvara"));
@@ -58,16 +34,16 @@ void CKelvaraOptions::write(const QString &section, const QString &key, const QS
         m_store->sync();
 }
 
-QString CKelvaraOptions::reportTitle(int selector)
+QString CKelvaraOptions::reportTitle(int selector) const
 {
-    return validReport(selector) ? QString::fromLatin1(kReports[selector].title) : QString();
+    return validReport(selector) ? m_reportFiles[selector].title : QString();
 }
 
 QString CKelvaraOptions::ReportFilename(int selector) const
 {
     if (!validReport(selector))
         return {};
-    const QString fallback = m_paths.inProgramFolder(QString::fromLatin1(kReports[selector].fileName));
+    const QString fallback = m_paths.inProgramFolder(m_reportFiles[selector].fileName);
     return read(kReportFiles, reportTitle(selector), fallback);
 }
 

@@ -16,21 +16,28 @@ struct GridColumn
     bool visible = true;
 };
 
+// A report's layout file in the options: its key in section "ReportFiles", and the file beside the
+// program used while none is set.
+struct ReportFile
+{
+    QString title;
+    QString fileName;
+};
+
 // The program's per-user settings: application "Kelvara", sections "Options", "ReportFiles" and
 // "ColWidths". The company name lives in the production database and is read on every call.
 class CKelvaraOptions
 {
 public:
-    enum { FirstReport = 0, LastReport = 10 };
-
-    // The store defaults to the platform's per-user settings of application "Kelvara"; tests pass
-    // a store of their own.
-    explicit CKelvaraOptions(const Paths &paths, std::unique_ptr<QSettings> store = {});
+    // The report files are the reports' table (ReportCatalog::reportFiles()), numbered from 0 by
+    // their selector. The store defaults to the platform's per-user settings of application
+    // "Kelvara"; tests pass a store of their own.
+    CKelvaraOptions(const Paths &paths, QList<ReportFile> reportFiles, std::unique_ptr<QSettings> store = {});
     ~CKelvaraOptions();
 
     QString ReportFilename(int selector) const;
     void setReportFilename(int selector, const QString &fileName);
-    static QString reportTitle(int selector);
+    QString reportTitle(int selector) const;
 
     void SaveColumnWidths(const QString &section, const QList<GridColumn> &columns);
     void GetColumnWidths(const QString &section, QList<GridColumn> &columns) const;
@@ -85,7 +92,10 @@ private:
     QString rereadOption(const QString &key, QString &cache);
     void writeOption(const QString &key, QString &cache, const QString &value);
 
+    bool validReport(int selector) const { return selector >= 0 && selector < m_reportFiles.size(); }
+
     const Paths &m_paths;
+    const QList<ReportFile> m_reportFiles;
     std::unique_ptr<QSettings> m_store;
     QString m_databaseName, m_systemDatabase, m_adminUserName, m_adminUserPwd, m_schedulePath;
     QString m_userName, m_userPwd;

@@ -8,7 +8,7 @@ ReportJob::ReportJob(Database &production, QString reportDatabasePath)
 {
 }
 
-ReportDocument ReportJob::run(const ReportType &type, const QVariantMap &parameters,
+ReportDocument ReportJob::run(const ReportDescriptor &type, const QVariantMap &parameters,
                               const QString &layoutPath, const ReportRequest &request)
 {
     ReportStaging staging(m_db, m_reportDatabasePath);
@@ -18,7 +18,7 @@ ReportDocument ReportJob::run(const ReportType &type, const QVariantMap &paramet
         const QString &table;
         ~CleanUp() { staging.cleanUp(table); }
     } cleanUp{staging, type.table};
-    m_staged = staging.stage(type.stagingQuery, type.table, parameters);
+    m_staged = staging.stage(type.staging.name, type.table, parameters);
     // the report table is read through the attached report database
     return buildReport(layoutPath, m_db.connection(), request);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportTypes.h"
+#include "ReportCatalog.h"
 #include "reports/engine/ReportDocument.h"
 
 #include <QVariantMap>
@@ -18,7 +18,7 @@ public:
 
     // Throws DatabaseError when staging fails (a leftover table is dropped and staging retried
     // once first) and ReportError when the layout or the selection formula cannot be used.
-    ReportDocument run(const ReportType &type, const QVariantMap &parameters, const QString &layoutPath,
+    ReportDocument run(const ReportDescriptor &type, const QVariantMap &parameters, const QString &layoutPath,
                        const ReportRequest &request);
 
     // Rows staged by the last run.

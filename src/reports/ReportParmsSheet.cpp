@@ -1,6 +1,6 @@
 #include "ReportParmsSheet.h"
 
-#include "ReportTypes.h"
+#include "ReportCatalog.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/ShiftFormula.h"
 
@@ -18,33 +18,25 @@ QString quotedText(const QString &text)
 }
 } // namespace
 
-ReportParmsSheet::ReportParmsSheet(int type) : m_type(type)
+ReportParmsSheet::ReportParmsSheet(int type) : m_type(type), m_report(&ReportCatalog::of(type))
 {
-    const ReportType description = ReportTypes::of(type);
-    // the on hold and production summary reports take their file when an option is chosen
-    if (type != ReportTypes::OnHold && type != ReportTypes::ProductionSummary)
-        m_fileSelector = description.fileSelector;
+    // a report whose options choose the layout takes its file when an option is chosen
+    if (m_report->layouts.size() == 1)
+        m_fileSelector = m_report->firstFileSelector;
 }
 
 void ReportParmsSheet::load(const QDate &currentDate, const QString &currentShiftText, const QDate &today)
 {
-    switch (m_type) {
-    case 1:
-    case 2:
-    case 5:
+    switch (m_report->controls.dates) {
+    case ReportDates::CurrentDateShift:
         if (currentDate.isValid())
             startDate = currentDate;
         shiftText = currentShiftText;
-        if (m_type == 5)
-            option = 0;
         break;
-    case 3:
-    case 4:
-    case 7:
+    case ReportDates::RangeOnly:
         dateRange = true;
         break;
-    case 8:
-    case 9:
+    case ReportDates::PreviousDays:
         if (today.dayOfWeek() == Qt::Monday) {
             dateRange = true;
             startDate = today.addDays(-3);
@@ -54,67 +46,64 @@ void ReportParmsSheet::load(const QDate &currentDate, const QString &currentShif
             startDate = today.addDays(-1);
         }
         break;
-    default:
+    case ReportDates::None:
         break;
     }
+    if (m_report->controls.defaultOption >= 0)
+        option = m_report->controls.defaultOption;
 }
 
 bool ReportParmsSheet::singleDateEnabled() const
 {
-    return m_type != 3 && m_type != 4 && m_type != 7;
+    return m_report->controls.dates != ReportDates::RangeOnly;
 }
 
 bool ReportParmsSheet::showsAdditionalInfo() const
 {
-    return m_type >= 1 && m_type <= 5;
+    return m_report->controls.shift;
 }
 
 bool ReportParmsSheet::showsOptions() const
 {
-    return m_type >= 3 && m_type <= 5;
+    return !m_report->controls.options.isEmpty();
 }
 
 QStringList ReportParmsSheet::optionCaptions() const
 {
-    switch (m_type) {
-    case 3:
-        return {QStringLiteral("All"), QStringLiteral("Unresolved Only")};
-    case 4:
-        return {QStringLiteral("Detail Report"), QStringLiteral("Summary Report")};
-    case 5:
-        return {QStringLiteral("Include Update Report"), QStringLiteral("Rejects by Reason Only")};
-    default:
-        return {};
-    }
+    return m_report->controls.options;
 }
 
 bool ReportParmsSheet::showsJobNumbers() const
 {
-    return m_type == 4;
+    return m_report->controls.jobNumbers;
+}
+
+bool ReportParmsSheet::showsMarkPrinted() const
+{
+    return m_report->controls.markPrinted;
 }
 
 void ReportParmsSheet::chooseOption(int index)
 {
     option = index;
-    if (m_type == 3)
-        m_fileSelector = index == 0 ? 2 : 3;
-    else if (m_type == 4)
-        m_fileSelector = index == 0 ? 4 : 5;
-    else if (m_type == 5)
+    if (m_report->layouts.size() > 1)
+        m_fileSelector = m_report->firstFileSelector + index;
+    if (m_report->controls.markPrinted)
         markPrintedEnabled = index == 0;
 }
 
 QString ReportParmsSheet::missingFields() const
 {
     QStringList missing;
-    const bool datesChecked = m_type <= 5 || m_type == 7;
-    if (datesChecked && m_type != 6 && !startDate.isValid())
+    const ReportDates dates = m_report->controls.dates;
+    const bool datesChecked = dates == ReportDates::CurrentDateShift || dates == ReportDates::RangeOnly;
+    if (datesChecked && !startDate.isValid())
         missing << QStringLiteral("Start Date");
-    if ((m_type <= 5 && m_type != 0) && shiftText.isEmpty())
+    if (showsAdditionalInfo() && shiftText.isEmpty())
         missing << QStringLiteral("Shift");
     const bool endRequired =
-        m_type == 3 || m_type == 4 || m_type == 7 || ((m_type <= 2 || m_type == 5) && dateRange);
-    if (m_type >= 1 && endRequired && !endDate.isValid())
+        dates == ReportDates::RangeOnly || (dates == ReportDates::CurrentDateShift && dateRange);
+    if (endRequired && !endDate.isValid())
         missing << QStringLiteral("End Date");
     if (output == Export && exportFileName.isEmpty())
         missing << QStringLiteral("Excel Workbook Filename");
@@ -197,28 +186,27 @@ QList<ReportParmsSheet::FormulaSlot> ReportParmsSheet::formulaSlots() const
     const auto quoted = [](const char *name, const QString &value) {
         return QString::fromLatin1(name) + QStringLiteral("='") + value + '\'';
     };
-    switch (m_type) {
-    case 1:
-    case 2:
-    case 5:
+    switch (m_report->formulas) {
+    case ReportFormulas::DateShift:
         return {{0, dateShiftText()}};
-    case 3:
+    case ReportFormulas::HoldStatus:
         return {{1, quoted("BegDate", longDate(startDate))},
                 {2, quoted("EndDate", longDate(endDate))},
                 {5, quoted("Shft", shiftText)},
                 {3, quoted("HoldStatus",
                            option == 1 ? QStringLiteral("Unresolved Only") : QStringLiteral("All"))}};
-    case 4:
+    case ReportFormulas::DatesAndJobs:
         return {{0, quoted("BegDate", longDate(startDate))},
                 {1, quoted("BegJob", beginJob)},
                 {2, quoted("EndDate", longDate(endDate))},
                 {3, quoted("EndJob", endJob)},
                 {6, quoted("Shft", shiftText)}};
-    case 7:
+    case ReportFormulas::DateRange:
         return {{0, quoted("BegDate", longDate(startDate))}, {1, quoted("EndDate", longDate(endDate))}};
-    default:
-        return {};
+    case ReportFormulas::None:
+        break;
     }
+    return {};
 }
 
 QStringList ReportParmsSheet::formulas() const
@@ -238,22 +226,20 @@ QString ReportParmsSheet::shiftPart(const QString &table) const
 
 QString ReportParmsSheet::selection() const
 {
-    const QString table = ReportTypes::of(m_type).table;
-    switch (m_type) {
-    case 1:
-    case 2:
-    case 5: {
+    const QString &table = m_report->table;
+    switch (m_report->formulas) {
+    case ReportFormulas::DateShift: {
         const QDate upper = dateRange ? endDate : startDate;
         return '{' + table + QStringLiteral(".Date}>=") + dateBound(startDate) + QStringLiteral(" And {") +
                table + QStringLiteral(".Date}<=") + dateBound(upper) + shiftPart(table);
     }
-    case 3: {
-        QString text = QStringLiteral("{On Hold Report Table.Hold Quantity}<>0");
+    case ReportFormulas::HoldStatus: {
+        QString text = '{' + table + QStringLiteral(".Hold Quantity}<>0");
         if (option == 1)
-            text += QStringLiteral(" And {On Hold Report Table.Disposed of} = False");
+            text += QStringLiteral(" And {") + table + QStringLiteral(".Disposed of} = False");
         return text + shiftPart(table);
     }
-    case 4: {
+    case ReportFormulas::DatesAndJobs: {
         QString text = '{' + table + QStringLiteral(".Date}>=") + dateBound(startDate) +
                        QStringLiteral(" And {") + table + QStringLiteral(".Date}<=") + dateBound(endDate);
         if (!beginJob.isEmpty())
@@ -271,19 +257,15 @@ QString ReportParmsSheet::selection() const
 
 QVariantMap ReportParmsSheet::stagingParameters() const
 {
-    const QDate end = endDate.isValid() ? endDate : startDate;
+    // the window's values under every name a staging query takes them by
+    const QString start = startDate.toString(Qt::ISODate);
+    const QString end = (endDate.isValid() ? endDate : startDate).toString(Qt::ISODate);
+    const QVariantMap values = {{QStringLiteral("Start Date"), start},   {QStringLiteral("LoDate"), start},
+                                {QStringLiteral("End Date"), end},       {QStringLiteral("HiDate"), end},
+                                {QStringLiteral("Start Job"), beginJob}, {QStringLiteral("End Job"), endJob}};
     QVariantMap params;
-    if (m_type == 8 || m_type == 9) {
-        params.insert(QStringLiteral("LoDate"), startDate.toString(Qt::ISODate));
-        params.insert(QStringLiteral("HiDate"), end.toString(Qt::ISODate));
-        return params;
-    }
-    params.insert(QStringLiteral("Start Date"), startDate.toString(Qt::ISODate));
-    params.insert(QStringLiteral("End Date"), end.toString(Qt::ISODate));
-    if (m_type == 4) {
-        params.insert(QStringLiteral("Start Job"), beginJob);
-        params.insert(QStringLiteral("End Job"), endJob);
-    }
+    for (const QString &name : m_report->staging.parameters)
+        params.insert(name, values.value(name));
     return params;
 }
 

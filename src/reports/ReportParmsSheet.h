@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReportCatalog.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -34,7 +36,7 @@ public:
     bool showsOptions() const;
     QStringList optionCaptions() const;
     bool showsJobNumbers() const;
-    bool showsMarkPrinted() const { return m_type == 5; }
+    bool showsMarkPrinted() const;
 
     // The window's values.
     bool dateRange = false;
@@ -49,8 +51,8 @@ public:
     QString exportType = QStringLiteral("Word (*.doc)");
     QString exportFileName;
 
-    // Choosing an additional option sets the report file of types 3 and 4 and the "Mark Printed"
-    // state of type 5.
+    // Choosing an additional option sets the report file of a report whose options choose it, and
+    // the "Mark Printed" state.
     void chooseOption(int index);
     // The ReportFilename selector of the report file in use; -1 while none is set.
     int fileSelector() const { return m_fileSelector; }
@@ -87,5 +89,6 @@ private:
     static QString longDate(const QDate &date);
 
     int m_type;
+    const ReportDescriptor *m_report;
     int m_fileSelector = -1;
 };

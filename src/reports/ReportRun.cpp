@@ -1,8 +1,8 @@
 #include "ReportRun.h"
 
 #include "MissingHoldTickets.h"
+#include "ReportCatalog.h"
 #include "ReportStaging.h"
-#include "ReportTypes.h"
 #include "foundation/Clock.h"
 #include "foundation/Database.h"
 #include "foundation/Prompter.h"
@@ -96,10 +96,10 @@ bool ReportRun::produce(const QString &layoutFile, const ReportRequest &request,
 
 ReportRun::Outcome ReportRun::runStaged(ReportParmsSheet &sheet, const Output &output)
 {
-    const ReportType type = ReportTypes::of(sheet.type());
+    const ReportDescriptor &type = ReportCatalog::of(sheet.type());
     ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
     const CleanUp cleanUp{staging, {type.table}};
-    staging.stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    staging.stage(type.staging.name, type.table, sheet.stagingParameters());
     checkCustomerParts(sheet.type());
     produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
     return Outcome::Done;
@@ -114,7 +114,7 @@ void ReportRun::checkCustomerParts(int type) const
         QStringLiteral("SELECT c.[Job Number] FROM [Customer Report Parts] c WHERE c.[Customer] = :customer"
                        " AND NOT EXISTS (SELECT 1 FROM [Reports].[Daily Corvix Report] r"
                        " WHERE r.[Job Number] = c.[Job Number]) ORDER BY c.[Job Number]"),
-        {{QStringLiteral("customer"), ReportTypes::customerOf(type)}});
+        {{QStringLiteral("customer"), ReportCatalog::of(type).customer}});
     QStringList notMade;
     while (rows.next())
         notMade << rows.value(0).toString();
@@ -128,22 +128,22 @@ void ReportRun::checkCustomerParts(int type) const
 // rows not printed yet follows, and then the question whether to mark them printed.
 ReportRun::Outcome ReportRun::runRejects(ReportParmsSheet &sheet, const Output &output)
 {
-    const ReportType type = ReportTypes::of(ReportTypes::Rejects);
-    const ReportType update = ReportTypes::rejectUpdate();
+    const ReportDescriptor &type = ReportCatalog::of(ReportTypes::Rejects);
+    const ReportDescriptor &update = ReportCatalog::of(ReportTypes::RejectUpdate);
     ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
     const CleanUp cleanUp{staging, {type.table, update.table}};
-    if (staging.stage(type.stagingQuery, type.table, sheet.stagingParameters()) == 0)
+    if (staging.stage(type.staging.name, type.table, sheet.stagingParameters()) == 0)
         m_setup.prompter.tell(QStringLiteral("No records found for the Reject Report."), kNoUpdates,
                               MsgIcon::Information);
     produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
     if (sheet.option != 0)
         return Outcome::Done;
-    if (staging.stage(update.stagingQuery, update.table, {}) == 0)
+    if (staging.stage(update.staging.name, update.table, {}) == 0)
         m_setup.prompter.tell(QStringLiteral("No records found for the Update Report."), kNoUpdates,
                               MsgIcon::Information);
     const QDateTime markTime = m_setup.clock.now();
-    const bool printed = produce(m_setup.layoutFile(update.fileSelector), {{}, {}, m_setup.company, markTime},
-                                 update.previewTitle, 1, output);
+    const bool printed = produce(m_setup.layoutFile(update.firstFileSelector),
+                                 {{}, {}, m_setup.company, markTime}, update.previewTitle, 1, output);
     staging.cleanUp(type.table);
     // an update report that could not be made was not printed: nothing to mark
     if (printed && sheet.markPrinted && sheet.markPrintedEnabled && !m_setup.unattended)
@@ -172,7 +172,7 @@ ReportRun::Outcome ReportRun::runMissingHolds(ReportParmsSheet &sheet, const Out
     holes.setUnattended(m_setup.unattended);
     if (!holes.run(sheet.startDate, end))
         return Outcome::Stopped;
-    const ReportType type = ReportTypes::of(ReportTypes::MissingHolds);
+    const ReportDescriptor &type = ReportCatalog::of(ReportTypes::MissingHolds);
     ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
     const CleanUp cleanUp{staging, {type.table}};
     produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);

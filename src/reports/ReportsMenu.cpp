@@ -1,9 +1,9 @@
 #include "ReportsMenu.h"
 
+#include "ReportCatalog.h"
 #include "ReportDatabase.h"
 #include "ReportOutput.h"
 #include "ReportRun.h"
-#include "ReportTypes.h"
 #include "SecurityProfileReport.h"
 #include "frmReportParms.h"
 
@@ -41,10 +41,11 @@ void showSecurityProfile(Session &session)
         } catch (const std::exception &) {
             // the heading goes without the company name
         }
-        document =
-            SecurityProfileReport::build(*db, session.paths().reportDatabasePath(),
-                                         session.paths().inProgramFolder(ReportTypes::securityProfileFile()),
-                                         {{}, {}, company, session.clock().now()});
+        document = SecurityProfileReport::build(
+            *db, session.paths().reportDatabasePath(),
+            session.paths().inProgramFolder(
+                ReportCatalog::of(ReportTypes::SecurityProfile).layouts.first().fileName),
+            {{}, {}, company, session.clock().now()});
     } catch (const DatabaseError &error) {
         session.prompter().tell(error.description(), programTitle());
         return;
@@ -66,11 +67,10 @@ void showSecurityProfile(Session &session)
 
 void registerReportWindows(WindowRegistry &registry)
 {
-    // Every item but "&QA Check Sheets...", which opens no report window.
-    for (const char *command : {"PRODUCTION &COUNT...", "&TRANSFER LIST...", "ON &HOLD REPORT...",
-                                "&PRODUCTION SUMMARY...", "&REJECT REPORT...", "&MISSING HOLDS REPORT...",
-                                "&DAILY CORVIX REPORT...", "DAILY &VELMAR REPORT..."})
-        registry.addAction(QString::fromLatin1(command), openReportWindow);
+    for (const ReportDescriptor &report : ReportCatalog::all()) {
+        if (report.type > 0 && report.opensWindow)
+            registry.addAction(report.menuCaption.toUpper(), openReportWindow);
+    }
 }
 
 void installReportPrinter(Session &session)

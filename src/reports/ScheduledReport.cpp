@@ -1,8 +1,8 @@
 #include "ScheduledReport.h"
 
+#include "ReportCatalog.h"
 #include "ReportParmsSheet.h"
 #include "ReportRun.h"
-#include "ReportTypes.h"
 #include "foundation/Database.h"
 #include "foundation/SecurityLevel.h"
 #include "foundation/Session.h"
@@ -131,9 +131,8 @@ int runReport(const ScheduledReport &request, Session &session, Database &db, co
 
 QString ScheduledReport::invalidReason() const
 {
-    const ReportType description = ReportTypes::of(type);
-    if (description.type == 0 || type == ReportTypes::CheckSheets)
-        return QStringLiteral("--type must be a report number 1 to 5 or 7 to 9.");
+    if (!ReportCatalog::runsFromCommandLine(type))
+        return QStringLiteral("--type must be a report number %1.").arg(ReportCatalog::commandLineRange());
     if (!start.isValid())
         return QStringLiteral("--start needs a date written MM/DD/YYYY.");
     if (end.isValid() && end < start)

@@ -1,16 +1,16 @@
 #include "SecurityProfileReport.h"
 
+#include "ReportCatalog.h"
 #include "ReportJob.h"
-#include "ReportTypes.h"
 
 QString SecurityProfileReport::title()
 {
-    return ReportTypes::securityProfile().previewTitle;
+    return ReportCatalog::of(ReportTypes::SecurityProfile).previewTitle;
 }
 
 ReportDocument SecurityProfileReport::build(Database &production, const QString &reportDatabasePath,
                                             const QString &layoutPath, const ReportRequest &request)
 {
     return ReportJob(production, reportDatabasePath)
-        .run(ReportTypes::securityProfile(), {}, layoutPath, request);
+        .run(ReportCatalog::of(ReportTypes::SecurityProfile), {}, layoutPath, request);
 }

@@ -1,10 +1,10 @@
 #include "frmReportParms.h"
 
 #include "CustomerReportParts.h"
+#include "ReportCatalog.h"
 #include "ReportDatabaseRepair.h"
 #include "ReportOutput.h"
 #include "ReportRun.h"
-#include "ReportTypes.h"
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
 #include "frmCustomerParts.h"
@@ -279,7 +279,7 @@ void frmReportParms::applySheet()
         m_optAdditlInfo[m_sheet.option]->setChecked(true);
     m_chkAdditlInfo->setVisible(m_sheet.showsMarkPrinted());
     // the quality assurance manager keeps the parts of the daily customer reports
-    m_cmdParts->setVisible(!ReportTypes::customerOf(m_sheet.type()).isEmpty() &&
+    m_cmdParts->setVisible(!ReportCatalog::of(m_sheet.type()).customer.isEmpty() &&
                            m_session.securityLevel == "C");
     dateOptionChosen();
     outputChosen();
@@ -431,7 +431,7 @@ void frmReportParms::editCustomerParts()
         m_shared = openSharedDatabase(m_session);
     if (!m_shared)
         return;
-    CustomerReportParts parts(*m_shared, ReportTypes::customerOf(m_sheet.type()));
+    CustomerReportParts parts(*m_shared, ReportCatalog::of(m_sheet.type()).customer);
     frmCustomerParts window(m_session, parts, this);
     window.exec();
 }

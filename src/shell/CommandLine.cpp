@@ -3,6 +3,7 @@
 #include "DatabaseSetup.h"
 #include "foundation/Session.h"
 #include "foundation/Version.h"
+#include "reports/ReportCatalog.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -70,6 +71,25 @@ template <std::size_t N> void addValued(QCommandLineParser &parser, const Valued
 {
     for (const Valued &option : options)
         parser.addOption(QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("value")));
+}
+
+// "--type" and the reports the command line runs, wrapped within 90 columns.
+QString typeHelp()
+{
+    const QString head = QStringLiteral("  --type      ");
+    const QStringList items = ReportCatalog::commandLineTypes();
+    QString text, line = head;
+    for (int i = 0; i < items.size(); ++i) {
+        const QString item = items[i] + (i + 1 < items.size() ? QStringLiteral(",") : QString());
+        if (line.size() > head.size() && line.size() + 1 + item.size() > 90) {
+            text += line + '\n';
+            line = QString(head.size(), ' ');
+        }
+        if (line.size() > head.size())
+            line += ' ';
+        line += item;
+    }
+    return text + line + '\n';
 }
 
 // The parser's own message, or the first argument that is no option.
@@ -191,42 +211,43 @@ CommandLine::CommandLine(const QStringList &arguments)
 QString CommandLine::usage()
 {
     return QStringLiteral(
-        "Usage: kelvara [--sample]\n"
-        "       kelvara --create-database PATH [--sample]\n"
-        "       kelvara report --type N --start MM/DD/YYYY [--end MM/DD/YYYY] [--shift TEXT]\n"
-        "                      [--option 0|1] [--jobs FROM TO] --export pdf|odt|xlsx|txt --out FILE\n"
-        "                      [--database PATH]\n"
-        "       kelvara --version [--verbose]\n"
-        "       kelvara --paths\n"
-        "       kelvara --help, kelvara report --help\n"
-        "\n"
-        "  --sample    start on a sample plant database, made on first use; the configured\n"
-        "              database stays configured\n"
-        "  --create-database PATH\n"
-        "              make an empty production database at PATH (with --sample: two weeks of\n"
-        "              sample production) and authorize this login at level C\n"
-        "  --version   print the program's version and the Qt and SQLite versions it runs with;\n"
-        "              with --verbose (or --paths instead) also the folders and files it uses\n"
-        "\n"
-        "report writes one report to FILE for a scheduled job, without a window and without questions.\n"
-        "  --type      1 production counts, 2 transfer list, 3 on hold, 4 production summary,\n"
-        "              5 rejects by reason, 7 missing hold tickets, 8 daily Corvix, 9 daily Velmar\n"
-        "  --start     the first production date; alone, the single date of the report\n"
-        "  --end       the last production date (types 3, 4 and 7 need it)\n"
-        "  --shift     shifts as in the report window: 2, 1,3, 1-3 (default 1-3)\n"
-        "  --option    0 or 1: on hold All/Unresolved Only, summary Detail/Summary,\n"
-        "              rejects Include Update Report/Rejects by Reason Only (default 0)\n"
-        "  --jobs      the first and last job number of the production summary\n"
-        "  --export    the file's format; --out the file, given the format's extension when it\n"
-        "              has another (the reject update report goes to FILE with \" update\" before\n"
-        "              its extension); the files written are printed\n"
-        "  --database  the production database (default: the DatabaseName option)\n"
-        "The login name must be in the Security Table. The report is staged in a report database of\n"
-        "its own; rows are never marked printed and the ticket range is taken as it is (more than\n"
-        "10,000 missing hold tickets are refused).\n"
-        "Exit codes: 0 written (or help, version), 1 the run failed or found nothing to report,\n"
-        "            2 bad arguments, 3 the database is closed for maintenance (db.lok),\n"
-        "            4 no database, 5 the login is not authorized.\n");
+               "Usage: kelvara [--sample]\n"
+               "       kelvara --create-database PATH [--sample]\n"
+               "       kelvara report --type N --start MM/DD/YYYY [--end MM/DD/YYYY] [--shift TEXT]\n"
+               "                      [--option 0|1] [--jobs FROM TO] --export pdf|odt|xlsx|txt --out FILE\n"
+               "                      [--database PATH]\n"
+               "       kelvara --version [--verbose]\n"
+               "       kelvara --paths\n"
+               "       kelvara --help, kelvara report --help\n"
+               "\n"
+               "  --sample    start on a sample plant database, made on first use; the configured\n"
+               "              database stays configured\n"
+               "  --create-database PATH\n"
+               "              make an empty production database at PATH (with --sample: two weeks of\n"
+               "              sample production) and authorize this login at level C\n"
+               "  --version   print the program's version and the Qt and SQLite versions it runs with;\n"
+               "              with --verbose (or --paths instead) also the folders and files it uses\n"
+               "\n"
+               "report writes one report to FILE for a scheduled job, without a window and without "
+               "questions.\n") +
+           typeHelp() +
+           QStringLiteral(
+               "  --start     the first production date; alone, the single date of the report\n"
+               "  --end       the last production date (types 3, 4 and 7 need it)\n"
+               "  --shift     shifts as in the report window: 2, 1,3, 1-3 (default 1-3)\n"
+               "  --option    0 or 1: on hold All/Unresolved Only, summary Detail/Summary,\n"
+               "              rejects Include Update Report/Rejects by Reason Only (default 0)\n"
+               "  --jobs      the first and last job number of the production summary\n"
+               "  --export    the file's format; --out the file, given the format's extension when it\n"
+               "              has another (the reject update report goes to FILE with \" update\" before\n"
+               "              its extension); the files written are printed\n"
+               "  --database  the production database (default: the DatabaseName option)\n"
+               "The login name must be in the Security Table. The report is staged in a report database of\n"
+               "its own; rows are never marked printed and the ticket range is taken as it is (more than\n"
+               "10,000 missing hold tickets are refused).\n"
+               "Exit codes: 0 written (or help, version), 1 the run failed or found nothing to report,\n"
+               "            2 bad arguments, 3 the database is closed for maintenance (db.lok),\n"
+               "            4 no database, 5 the login is not authorized.\n");
 }
 
 QString CommandLine::versionText(Session &session, bool verbose)

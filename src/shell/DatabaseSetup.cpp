@@ -2,6 +2,7 @@
 
 #include "foundation/Session.h"
 #include "production/record/SamplePlant.h"
+#include "reports/ReportCatalog.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,8 @@ QString DatabaseSetup::createFile(Session &session, const QString &path, bool sa
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return QStringLiteral("The folder of '%1' cannot be created.").arg(path);
     try {
-        SamplePlant::createDatabase(path, session.identity().userName(), sample, session.clock().today());
+        SamplePlant::createDatabase(path, session.identity().userName(), sample, session.clock().today(),
+                                    ReportCatalog::savedQueries());
     } catch (const KelvaraError &error) {
         QFile::remove(path);
         return error.description();

@@ -1,5 +1,7 @@
 #include "MenuLayout.h"
 
+#include "reports/ReportCatalog.h"
+
 namespace {
 MenuItem item(const QString &menu, int index, const char *caption, const char *shortcut = "",
               bool designEnabled = true)
@@ -25,16 +27,17 @@ Menu fileMenu()
              item(m, 9, "&Security Settings..."), separator(m, 10), item(m, 11, "E&xit", "Ctrl+X")}};
 }
 
+// The reports of the catalog at their positions; an item that opens no report is disabled.
 Menu reportsMenu()
 {
     const QString m = QStringLiteral("mnuReports");
-    return {m,
-            QStringLiteral("&Reports"),
-            {item(m, 1, "Production &Count..."), item(m, 2, "&Transfer List..."),
-             item(m, 3, "On &Hold Report..."), item(m, 4, "&Production Summary..."),
-             item(m, 5, "&Reject Report..."), item(m, 6, "&QA Check Sheets...", "", false),
-             item(m, 7, "&Missing Holds Report..."), item(m, 8, "&Daily Corvix Report..."),
-             item(m, 9, "Daily &Velmar Report...")}};
+    Menu menu{m, QStringLiteral("&Reports"), {}};
+    for (const ReportDescriptor &report : ReportCatalog::all()) {
+        if (report.type > 0)
+            menu.items << MenuItem{MenuLayout::itemName(m, report.type), report.menuCaption, QString(),
+                                   report.opensWindow};
+    }
+    return menu;
 }
 
 Menu toolsMenu()

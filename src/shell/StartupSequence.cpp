@@ -5,6 +5,7 @@
 #include "foundation/SecurityLevel.h"
 #include "foundation/Session.h"
 #include "production/record/Schema.h"
+#include "reports/ReportCatalog.h"
 #include "sharing/DatabaseRepair.h"
 #include "sharing/LockFile.h"
 
@@ -186,7 +187,7 @@ void StartupSequence::ensureProtection(Database &db)
 void StartupSequence::addMissingSavedQueries(Database &db)
 {
     try {
-        Schema::addMissingSavedQueries(db);
+        Schema::addMissingSavedQueries(db, ReportCatalog::savedQueries());
     } catch (const DatabaseError &) {
         // a file opened read-only keeps its queries; the report that needs one says so
     }

@@ -2,6 +2,7 @@
 
 #include "production/ProductionWindows.h"
 #include "production/record/SamplePlant.h"
+#include "reports/ReportCatalog.h"
 #include "shell/frmMain.h"
 
 #include <QAction>
@@ -20,7 +21,8 @@ int main(int argc, char **argv)
     const QString out = QString::fromLocal8Bit(argv[1]);
     TestWorld world;
     const QString path = world.file(QStringLiteral("QUORVEL.MDB"));
-    SamplePlant::createDatabase(path, world.identity.userName(), true, QDate(2026, 12, 8));
+    SamplePlant::createDatabase(path, world.identity.userName(), true, QDate(2026, 12, 8),
+                                ReportCatalog::savedQueries());
     world.session->options().setDatabaseName(path);
     world.session->securityLevel = QStringLiteral("C");
     world.clock.set(QDate(2026, 12, 8), QTime(9, 0));

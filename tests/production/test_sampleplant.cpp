@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "production/record/SamplePlant.h"
+#include "reports/ReportCatalog.h"
 
 #include <QSqlQuery>
 #include <QTest>
@@ -21,7 +22,8 @@ private slots:
     {
         TestWorld world;
         const QString path = world.file(QStringLiteral("sample.mdb"));
-        SamplePlant::createDatabase(path, QStringLiteral("jdoe"), true, m_last);
+        SamplePlant::createDatabase(path, QStringLiteral("jdoe"), true, m_last,
+                                    ReportCatalog::savedQueries());
         Database db = Database::open(path);
 
         QCOMPARE(value(db, "SELECT MAX([Date]) FROM [Production Table]").toString(),
@@ -101,7 +103,8 @@ private slots:
         TestWorld world;
         auto build = [&](const QString &name) {
             const QString path = world.file(name);
-            SamplePlant::createDatabase(path, QStringLiteral("jdoe"), true, m_last);
+            SamplePlant::createDatabase(path, QStringLiteral("jdoe"), true, m_last,
+                                        ReportCatalog::savedQueries());
             Database db = Database::open(path);
             return db
                 .scalar(

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "production/record/Schema.h"
+#include "reports/ReportCatalog.h"
 
 #include <QSqlRecord>
 #include <QtTest>
@@ -133,9 +134,9 @@ void TestSchemaQueries::missingQueriesAddedOnOpen()
     m_world->db.exec(QStringLiteral("DELETE FROM [Saved Queries] WHERE [Query Name] LIKE 'zz Stage%'"));
     m_world->db.exec(
         QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = 'SELECT 1' WHERE [Query Name] = 'JobIDs'"));
-    Schema::addMissingSavedQueries(m_world->db);
+    Schema::addMissingSavedQueries(m_world->db, ReportCatalog::savedQueries());
     QCOMPARE(m_world->db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Saved Queries]")).toInt(),
-             int(Schema::savedQueryNames().size()));
+             int(Schema::savedQueryNames(ReportCatalog::savedQueries()).size()));
     QCOMPARE(m_world->db.savedQuerySql(QStringLiteral("JobIDs")), QStringLiteral("SELECT 1"));
 }
 

@@ -4,9 +4,9 @@
 #include "ReportFixture.h"
 #include "TestSupport.h"
 #include "reports/CustomerReportParts.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportDatabase.h"
 #include "reports/ReportRun.h"
-#include "reports/ReportTypes.h"
 #include "reports/frmCustomerParts.h"
 #include "reports/frmReportParms.h"
 

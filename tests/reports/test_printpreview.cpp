@@ -33,7 +33,7 @@ ReportDocument countsReport(DatabaseWorld &world, int repeat)
     sheet.shiftText = QStringLiteral("1-3");
     ReportJob job(world.db, world.file(QStringLiteral("REPORTS.MDB")));
     ReportDocument document =
-        job.run(ReportTypes::of(ReportTypes::ProductionCounts), sheet.stagingParameters(),
+        job.run(ReportCatalog::of(ReportTypes::ProductionCounts), sheet.stagingParameters(),
                 ReportFixture::layoutPath(QStringLiteral("prodct.rpt")),
                 {sheet.selection(), sheet.formulas(), QStringLiteral("Quorvel"), {}});
     const QVector<ReportLine> lines = document.lines;

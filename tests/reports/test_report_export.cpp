@@ -3,9 +3,9 @@
 
 #include "ReportFixture.h"
 #include "TestSupport.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportParmsSheet.h"
 #include "reports/ReportStaging.h"
-#include "reports/ReportTypes.h"
 #include "reports/engine/ReportDocument.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
@@ -53,9 +53,9 @@ ReportDocument countsReport(DatabaseWorld &world)
     sheet.startDate = QDate(1999, 8, 11);
     sheet.endDate = QDate(1999, 8, 12);
     sheet.shiftText = QStringLiteral("1-3");
-    const ReportType type = ReportTypes::of(ReportTypes::ProductionCounts);
+    const ReportDescriptor &type = ReportCatalog::of(ReportTypes::ProductionCounts);
     const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
-    ReportStaging(world.db, reportPath).stage(type.stagingQuery, type.table, sheet.stagingParameters());
+    ReportStaging(world.db, reportPath).stage(type.staging.name, type.table, sheet.stagingParameters());
     ReportDocument document;
     {
         QSqlDatabase reports = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("export"));

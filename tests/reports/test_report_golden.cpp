@@ -3,10 +3,10 @@
 
 #include "ReportFixture.h"
 #include "TestSupport.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportParmsSheet.h"
 #include "reports/ReportRun.h"
 #include "reports/ReportStaging.h"
-#include "reports/ReportTypes.h"
 #include "reports/engine/ReportDocument.h"
 #include "reports/engine/TextReport.h"
 
@@ -94,11 +94,11 @@ private slots:
         sheet.startDate = QDate(1999, 8, 11);
         sheet.endDate = range ? QDate(1999, 8, 12) : QDate();
         sheet.shiftText = shifts;
-        const ReportType description = ReportTypes::of(type);
+        const ReportDescriptor &description = ReportCatalog::of(type);
         const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
         {
             ReportStaging staging(world.db, reportPath);
-            staging.stage(description.stagingQuery, description.table, sheet.stagingParameters());
+            staging.stage(description.staging.name, description.table, sheet.stagingParameters());
         }
         QSqlDatabase reports = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("golden"));
         reports.setDatabaseName(reportPath);
@@ -189,6 +189,19 @@ private slots:
                          }),
                  ReportRun::Outcome::Done);
         compareWithGolden(QString::fromLatin1(QTest::currentDataTag()), text);
+    }
+
+    // A report of the catalog finds its layouts shipped, each reading the table its staging fills.
+    void catalogLayoutsReadTheirTables()
+    {
+        for (const ReportDescriptor &report : ReportCatalog::all()) {
+            for (const ReportFile &layout : report.layouts)
+                QCOMPARE(ReportLayout::load(ReportFixture::layoutPath(layout.fileName)).table, report.table);
+            if (!report.staging.name.isEmpty())
+                QVERIFY2(report.staging.sql.startsWith(
+                             QStringLiteral("CREATE TABLE [Reports].[%1] ").arg(report.table)),
+                         qPrintable(report.staging.name));
+        }
     }
 };
 

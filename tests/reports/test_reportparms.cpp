@@ -3,11 +3,11 @@
 
 #include "ReportFixture.h"
 #include "TestSupport.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportDatabase.h"
 #include "reports/ReportJob.h"
 #include "reports/ReportParmsSheet.h"
 #include "reports/ReportStaging.h"
-#include "reports/ReportTypes.h"
 #include "reports/ReportsMenu.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
@@ -262,12 +262,12 @@ private slots:
             Database reports = Database::createFile(reportPath);
             reports.exec(QStringLiteral("CREATE TABLE [Transfer List Report Table] ([Stale] INTEGER)"));
         }
-        const ReportType type = ReportTypes::of(ReportTypes::TransferList);
+        const ReportDescriptor &type = ReportCatalog::of(ReportTypes::TransferList);
         ReportStaging staging(world.db, reportPath);
         const QVariantMap params{{"Start Date", "1999-08-11"}, {"End Date", "1999-08-11"}};
-        QCOMPARE(staging.stage(type.stagingQuery, type.table, params), qint64(4));
+        QCOMPARE(staging.stage(type.staging.name, type.table, params), qint64(4));
         // a second leftover in a row is handled the same way
-        QCOMPARE(staging.stage(type.stagingQuery, type.table, params), qint64(4));
+        QCOMPARE(staging.stage(type.staging.name, type.table, params), qint64(4));
         staging.cleanUp(type.table);
         QCOMPARE(tableCount(reportPath, type.table), 0);
     }
@@ -278,7 +278,7 @@ private slots:
         ReportFixture::fill(world.db);
         const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
         Database::createFile(reportPath).close();
-        const ReportType type = ReportTypes::of(ReportTypes::ProductionCounts);
+        const ReportDescriptor &type = ReportCatalog::of(ReportTypes::ProductionCounts);
         ReportJob job(world.db, reportPath);
         const QVariantMap params{{"Start Date", "1999-08-11"}, {"End Date", "1999-08-12"}};
         const auto error = errorOf<ReportError>([&] {
@@ -364,7 +364,7 @@ private slots:
                  qPrintable(text));
         // the report table is gone again and the window stays open for another report
         QCOMPARE(
-            tableCount(world.paths->reportDatabasePath(), ReportTypes::of(ReportTypes::TransferList).table),
+            tableCount(world.paths->reportDatabasePath(), ReportCatalog::of(ReportTypes::TransferList).table),
             0);
         QVERIFY(window.findChild<QPushButton *>("cmdOKButton")->isEnabled());
 

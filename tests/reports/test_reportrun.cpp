@@ -5,8 +5,8 @@
 #include "ReportFixture.h"
 #include "TestSupport.h"
 #include "reports/MissingHoldTickets.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportRun.h"
-#include "reports/ReportTypes.h"
 #include "reports/engine/ReportExport.h"
 
 #include <QLocale>

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "production/record/Schema.h"
+#include "reports/ReportCatalog.h"
 #include "sharing/DatabaseRepair.h"
 #include "sharing/LockFile.h"
 #include "shell/StartupSequence.h"
@@ -357,7 +358,7 @@ void TestStartup::damagedDatabaseRepaired()
     Database repaired = world.openDatabase();
     QCOMPARE(repaired.scalar(QStringLiteral("SELECT [Ending Count] FROM [Production Table]")).toInt(), 250);
     QCOMPARE(repaired.scalar(QStringLiteral("SELECT count(*) FROM [Saved Queries]")).toInt(),
-             int(Schema::savedQueryNames().size()));
+             int(Schema::savedQueryNames(ReportCatalog::savedQueries()).size()));
     QCOMPARE(damagedCopies(world).size(), 1);
     QVERIFY(!QFile::exists(world.paths->inProgramFolder(QStringLiteral("db2.mdb"))));
     QCOMPARE(world.session->latestProductionDate, QDate(2026, 12, 7));

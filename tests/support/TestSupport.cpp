@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "production/record/Schema.h"
+#include "reports/ReportCatalog.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,7 +50,7 @@ QString TestWorld::createDatabase(const QString &level)
 {
     const QString path = file(QStringLiteral("QUORVEL.MDB"));
     Database db = Database::createFile(path);
-    Schema::create(db);
+    Schema::create(db, ReportCatalog::savedQueries());
     Schema::authorize(db, identity.userName(), QStringLiteral("Jane Doe"), level);
     session->options().setDatabaseName(path);
     return path;
@@ -63,7 +64,7 @@ Database TestWorld::openDatabase() const
 std::unique_ptr<CKelvaraOptions> TestWorld::newOptions() const
 {
     return std::make_unique<CKelvaraOptions>(
-        *paths,
+        *paths, ReportCatalog::reportFiles(),
         std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
 }
 

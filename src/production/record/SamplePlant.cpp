@@ -472,10 +472,10 @@ void SamplePlant::fill(Database &db, const QDate &lastDate, quint32 seed)
 }
 
 void SamplePlant::createDatabase(const QString &path, const QString &loginName, bool sample,
-                                 const QDate &lastDate)
+                                 const QDate &lastDate, const QList<QPair<QString, QString>> &moreQueries)
 {
     Database db = Database::createFile(path);
-    Schema::create(db);
+    Schema::create(db, moreQueries);
     Schema::authorize(db, QStringLiteral("SUPERVISOR"), QStringLiteral("Plant Supervisor"),
                       QStringLiteral("C"));
     if (!loginName.isEmpty() && loginName.compare(QStringLiteral("SUPERVISOR"), Qt::CaseInsensitive) != 0)

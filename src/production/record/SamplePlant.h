@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDate>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 class Database;
@@ -10,8 +12,10 @@ class Database;
 namespace SamplePlant {
 // Creates a new production database file: schema, saved queries, the CompanyInfo row, and the
 // login name and "SUPERVISOR" authorized at level "C". With sample set it is filled with two
-// weeks of production ending on lastDate. An existing file at path is an error.
-void createDatabase(const QString &path, const QString &loginName, bool sample, const QDate &lastDate);
+// weeks of production ending on lastDate. An existing file at path is an error. `moreQueries` as
+// for Schema::create.
+void createDatabase(const QString &path, const QString &loginName, bool sample, const QDate &lastDate,
+                    const QList<QPair<QString, QString>> &moreQueries);
 // Fills an empty production database with the sample plant; the same seed gives the same plant.
 void fill(Database &db, const QDate &lastDate, quint32 seed = 20261208);
 } // namespace SamplePlant

@@ -1,7 +1,6 @@
 #include "SavedQueries.h"
 
 #include "SchemaTables.h"
-#include "StagingQueries.h"
 #include "foundation/Database.h"
 
 namespace {
@@ -140,22 +139,22 @@ QList<QPair<QString, QString>> SavedQueries::production()
     return dateShiftQueries() + holdQueries() + listQueries();
 }
 
-QList<QPair<QString, QString>> SavedQueries::all()
+QList<QPair<QString, QString>> SavedQueries::all(const QList<QPair<QString, QString>> &moreQueries)
 {
-    return production() + StagingQueries::all();
+    return production() + moreQueries;
 }
 
-QStringList SavedQueries::names()
+QStringList SavedQueries::names(const QList<QPair<QString, QString>> &moreQueries)
 {
     QStringList names;
-    for (const auto &query : all())
+    for (const auto &query : all(moreQueries))
         names << query.first;
     return names;
 }
 
-void SavedQueries::seed(Database &db)
+void SavedQueries::seed(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
-    for (const auto &[name, sql] : all()) {
+    for (const auto &[name, sql] : all(moreQueries)) {
         db.exec(QStringLiteral("INSERT OR REPLACE INTO [Saved Queries] ([Query Name], [SQL Text]) "
                                "VALUES (:name, :sql)"),
                 {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});

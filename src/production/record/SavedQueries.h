@@ -19,9 +19,9 @@ QList<SummaryParts> summaryParts();
 
 // The production record's own queries.
 QList<QPair<QString, QString>> production();
-// Every saved query: the production record's and the report staging queries.
-QList<QPair<QString, QString>> all();
-QStringList names();
+// Every saved query: the production record's and `moreQueries` (the reports' staging queries).
+QList<QPair<QString, QString>> all(const QList<QPair<QString, QString>> &moreQueries);
+QStringList names(const QList<QPair<QString, QString>> &moreQueries);
 // (Re)writes every saved query.
-void seed(Database &db);
+void seed(Database &db, const QList<QPair<QString, QString>> &moreQueries);
 } // namespace SavedQueries

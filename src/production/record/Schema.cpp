@@ -6,22 +6,22 @@
 #include "SchemaUpgrades.h"
 #include "foundation/Database.h"
 
-QStringList Schema::savedQueryNames()
+QStringList Schema::savedQueryNames(const QList<QPair<QString, QString>> &moreQueries)
 {
-    return SavedQueries::names();
+    return SavedQueries::names(moreQueries);
 }
 
-void Schema::seedSavedQueries(Database &db)
+void Schema::seedSavedQueries(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
-    SavedQueries::seed(db);
+    SavedQueries::seed(db, moreQueries);
 }
 
-void Schema::addMissingSavedQueries(Database &db)
+void Schema::addMissingSavedQueries(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
-    SchemaUpgrades::addMissing(db);
+    SchemaUpgrades::addMissing(db, moreQueries);
 }
 
-void Schema::create(Database &db)
+void Schema::create(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
     Transaction transaction(db);
     for (const SchemaTables::Table &table : SchemaTables::tables())
@@ -29,7 +29,7 @@ void Schema::create(Database &db)
     for (const QString &sql : SchemaTables::indexStatements())
         db.exec(sql);
     ProtectionTriggers::create(db);
-    seedSavedQueries(db);
+    seedSavedQueries(db, moreQueries);
     db.exec(QStringLiteral("INSERT INTO [CompanyInfo] ([CompanyName]) VALUES (NULL)"));
     transaction.commit();
 }

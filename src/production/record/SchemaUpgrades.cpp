@@ -92,10 +92,10 @@ void SchemaUpgrades::ensureProtection(Database &db)
 
 // A database made before the daily customer reports lacks their parts table, and one made before
 // a saved query was added lacks that query.
-void SchemaUpgrades::addMissing(Database &db)
+void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
     db.exec(SchemaTables::createIfMissingStatement(SchemaTables::customerReportParts()));
-    for (const auto &[name, sql] : SavedQueries::all()) {
+    for (const auto &[name, sql] : SavedQueries::all(moreQueries)) {
         db.exec(QStringLiteral(
                     "INSERT OR IGNORE INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql)"),
                 {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});

@@ -11,5 +11,5 @@ bool protectionCurrent(const Database &db);
 // stays. Writes nothing when all is current.
 void ensureProtection(Database &db);
 // Adds the tables and saved queries the database lacks; a site's own query texts stay.
-void addMissing(Database &db);
+void addMissing(Database &db, const QList<QPair<QString, QString>> &moreQueries);
 } // namespace SchemaUpgrades

@@ -3,6 +3,7 @@
 #include "RejectsSheet.h"
 #include "production/record/GridStyles.h"
 #include "production/record/QuantityFormat.h"
+#include "production/record/RejectReasons.h"
 
 #include <QBrush>
 
@@ -13,7 +14,7 @@ QString RejectsModel::caption(int column)
                     QStringLiteral("Shift"),      QStringLiteral("Machine Number"),
                     QStringLiteral("Job Number"), QStringLiteral("Job Description"),
                     QStringLiteral("Rejects"),    QStringLiteral("Total Left")} +
-        RejectsSheet::reasonCaptions();
+        RejectReasons::columnCaptions();
     return captions.value(column);
 }
 

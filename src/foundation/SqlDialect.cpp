@@ -53,6 +53,11 @@ QString SqlDialect::integrityCheck() const
     return QStringLiteral("PRAGMA integrity_check");
 }
 
+QString SqlDialect::sameValue(const QString &left, const QString &right) const
+{
+    return left + QStringLiteral(" IS ") + right;
+}
+
 DatabaseError SqlDialect::mapError(int nativeCode, const QString &engineText, const QString &context) const
 {
     DatabaseError error = userError(nativeCode, engineText);

@@ -31,6 +31,9 @@ public:
     QString foreignKeys(bool on) const;
     // One row with the text "ok" when the file is sound.
     QString integrityCheck() const;
+    // The comparison of two expressions that also holds when both are null (SQL's
+    // IS NOT DISTINCT FROM).
+    QString sameValue(const QString &left, const QString &right) const;
 
     // The engine's error code (as the driver reports it) and text, mapped to DbErrors with a
     // description in the plant's words; the statement (context) and the engine's text go to the

@@ -1,13 +1,12 @@
 #include "ReportCatalog.h"
 
+#include "foundation/RejectReasons.h"
+
 namespace {
 // The job lines of the date range with the figures the production counts window shows beside
 // them: transfers, holds and rework received, and the net finished goods and rejects that follow.
 QString linesWithFigures(const QString &where)
 {
-    QStringList reasons;
-    for (int i = 1; i <= 10; ++i)
-        reasons << QStringLiteral("[RejectReason%1]").arg(i);
     return QStringLiteral(
                "WITH lines AS (SELECT p.*,"
                " COALESCE((SELECT SUM(t.[Transfer Quantity]) FROM [Transfer Table] t"
@@ -24,7 +23,7 @@ QString linesWithFigures(const QString &where)
                " ([Matec Count] + rework - holds) - ([Ending Count] + xfers - [Beginning Count]) AS "
                "[Rejects],"
                " %2, [Protected Record] FROM lines")
-        .arg(where, reasons.join(QStringLiteral(", ")));
+        .arg(where, RejectReasons::columns().join(QStringLiteral(", ")));
 }
 
 // One row per day and part of a customer's daily report: the part's production of that day over
@@ -42,16 +41,6 @@ QString dailyCustomerReport(const QString &table, const QString &customer)
                                            " WHERE c.[Customer] = '%1')")
                                 .arg(customer)) +
            QStringLiteral(") GROUP BY [Date], [Job Number]");
-}
-
-QString reasonCaption(const QString &field)
-{
-    return QStringLiteral(
-               "CASE %1 WHEN 1 THEN 'Startup' WHEN 2 THEN 'Short/Flash' WHEN 3 THEN 'Contamination'"
-               " WHEN 4 THEN 'Cosmetic' WHEN 5 THEN 'Molding/Other' WHEN 6 THEN 'Personnel'"
-               " WHEN 7 THEN 'Dimensional' WHEN 8 THEN 'Function' WHEN 9 THEN 'Weight'"
-               " WHEN 10 THEN 'Other' ELSE 'None' END")
-        .arg(field);
 }
 
 const QStringList kDateRange = {QStringLiteral("Start Date"), QStringLiteral("End Date")};
@@ -195,7 +184,7 @@ ReportDescriptor rejectUpdate()
                        " SELECT d.[Distribution ID], d.[Hold Ticket ID], h.[Hold Ticket Number], p.[Date],"
                        " p.[Shift], p.[Machine Number], p.[Job Number], p.[Job Description],"
                        " d.[Reworked Quantity], d.[Rejects], d.[Reject Reason], ") +
-            reasonCaption(QStringLiteral("d.[Reject Reason]")) +
+            RejectReasons::nameSql(QStringLiteral("d.[Reject Reason]")) +
             QStringLiteral(
                 " AS [Reason], d.[When Added]"
                 " FROM [Hold Distribution] d JOIN [Hold Table] h ON h.[Hold Ticket ID] = d.[Hold Ticket ID]"

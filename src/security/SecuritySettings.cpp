@@ -1,6 +1,7 @@
 #include "SecuritySettings.h"
 
 #include "foundation/Database.h"
+#include "foundation/SharedRow.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -105,12 +106,11 @@ SecuritySettings::Outcome SecuritySettings::setLevel(const QList<AuthorizedUser>
     Transaction transaction(m_db);
     const bool hadManager = anyManagerLeft();
     for (const AuthorizedUser &user : users) {
-        QSqlQuery query = m_db.exec(QStringLiteral("UPDATE [Security Table] SET [Security Level] = :level "
-                                                   "WHERE [UserName] = :name AND [Security Level] IS :old"),
-                                    {{QStringLiteral("level"), level},
-                                     {QStringLiteral("name"), user.userName},
-                                     {QStringLiteral("old"), user.level}});
-        (query.numRowsAffected() > 0 ? outcome.changed : outcome.missing) << user.userName;
+        const bool written =
+            SharedRow(QStringLiteral("[Security Table]"), QStringLiteral("[UserName]"), user.userName)
+                .change(QStringLiteral("[Security Level]"), level, user.level)
+                .write(m_db);
+        (written ? outcome.changed : outcome.missing) << user.userName;
     }
     if (hadManager && !anyManagerLeft())
         return {{}, {}, true};

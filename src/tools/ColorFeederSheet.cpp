@@ -1,6 +1,7 @@
 #include "ColorFeederSheet.h"
 
 #include "foundation/Database.h"
+#include "foundation/SharedRow.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -9,11 +10,6 @@
 
 namespace {
 const QString kCode = QStringLiteral("Color Feeder Code");
-
-QString param(int i)
-{
-    return QStringLiteral("v%1").arg(i);
-}
 
 // The text as a stored value: empty text is no value; numbers must read whole.
 std::optional<QVariant> storedValue(const QString &field, const QString &text)
@@ -178,9 +174,7 @@ ColorFeederSheet::SaveResult ColorFeederSheet::save(const ColorSheet &original,
                                                     const QMap<QString, QString> &texts,
                                                     QString &badField) const
 {
-    QStringList sets, checks;
-    QVariantMap params{{QStringLiteral("id"), original.id}};
-    int i = 0;
+    SharedRow row(QStringLiteral("[Color Table]"), QStringLiteral("[Color ID]"), original.id);
     for (const QString &field : fields()) {
         if (!texts.contains(field))
             continue;
@@ -193,20 +187,9 @@ ColorFeederSheet::SaveResult ColorFeederSheet::save(const ColorSheet &original,
             badField = caption(field);
             return SaveResult::NotANumber;
         }
-        const QString column = QLatin1Char('[') + field + QLatin1Char(']');
-        sets << column + QStringLiteral(" = :") + param(i);
-        checks << column + QStringLiteral(" IS :o") + param(i);
-        params.insert(param(i), *value);
-        params.insert(QStringLiteral("o") + param(i), old);
-        ++i;
+        row.change(QLatin1Char('[') + field + QLatin1Char(']'), *value, old);
     }
-    if (sets.isEmpty())
-        return SaveResult::Saved;
-    const QSqlQuery update =
-        m_db.exec(QStringLiteral("UPDATE [Color Table] SET ") + sets.join(QStringLiteral(", ")) +
-                      QStringLiteral(" WHERE [Color ID] = :id AND ") + checks.join(QStringLiteral(" AND ")),
-                  params);
-    if (update.numRowsAffected() > 0)
+    if (row.write(m_db))
         return SaveResult::Saved;
     return sheet(original.id) ? SaveResult::ChangedElsewhere : SaveResult::Gone;
 }

@@ -122,15 +122,12 @@ CountsSheet::Entry CountsSheet::enter(JobLines &store, int row, CountField field
     JobLine &line = m_lines[row];
     if (!store.setCount(line.jobId, field, count.value, countOf(line, field))) {
         // Another workstation changed, protected or deleted the line since it was read.
-        const std::optional<JobLine> stored = store.line(line.jobId);
-        if (!stored || stored->protectedRecord) {
-            line.protectedRecord = true;
+        if (!store.reread(line)) {
             return {false,
                     QStringLiteral("This line has been protected or removed meanwhile; the count was "
                                    "not stored."),
                     true};
         }
-        line = *stored;
         recompute(row);
         return {false, QStringLiteral("This count was changed on another workstation meanwhile: it now reads "
                                       "%1. Your entry was not stored; enter it again if it still applies.")

@@ -1,17 +1,24 @@
 #include "DispositionSheet.h"
 
+#include "foundation/RejectReasons.h"
 #include "production/record/CountRange.h"
+#include "production/record/ProtectedLine.h"
 #include "production/record/QuantityEntry.h"
 
 #include "foundation/Database.h"
 #include "foundation/DateShift.h"
+#include "foundation/SharedRow.h"
 
 #include <QSqlQuery>
 
 namespace {
-QString reasonField(int reason)
+// A receiving line removed meanwhile fails the change as a read of a missing row does.
+bool receivingLineProtected(const Database &db, qint64 jobId)
 {
-    return QStringLiteral("[RejectReason%1]").arg(reason);
+    const std::optional<bool> protectedNow = ProtectedLine::read(db, jobId);
+    if (!protectedNow)
+        throw DatabaseError(DbErrors::NoCurrentRecord, QStringLiteral("No current record."));
+    return *protectedNow;
 }
 
 bool sameTarget(const QVariant &a, const QVariant &b)
@@ -21,21 +28,6 @@ bool sameTarget(const QVariant &a, const QVariant &b)
     return noneA == noneB && (noneA || a.toLongLong() == b.toLongLong());
 }
 } // namespace
-
-QStringList DispositionSheet::reasonNames()
-{
-    return {QStringLiteral("None - Use when there are no rejects"),
-            QStringLiteral("Startup"),
-            QStringLiteral("Short/Flash"),
-            QStringLiteral("Contamination"),
-            QStringLiteral("Cosmetic"),
-            QStringLiteral("Molding/Other"),
-            QStringLiteral("Personnel"),
-            QStringLiteral("Dimensional"),
-            QStringLiteral("Function"),
-            QStringLiteral("Weight"),
-            QStringLiteral("Other")};
-}
 
 QString DispositionSheet::invalidReasonMessage()
 {
@@ -59,8 +51,7 @@ void DispositionSheet::load()
         ticket.quantity = query.value(QStringLiteral("Hold Quantity")).toLongLong();
         ticket.remaining = query.value(QStringLiteral("Hold Remaining")).toLongLong();
         ticket.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
-        for (int r = 0; r < 10; ++r)
-            ticket.reasons[size_t(r)] = query.value(QStringLiteral("RejectReason%1").arg(r + 1)).toLongLong();
+        ticket.reasons = RejectReasons::read(query);
         m_tickets.append(ticket);
     }
     selectTicket(m_tickets.isEmpty() ? -1 : 0);
@@ -161,15 +152,7 @@ void DispositionSheet::rereadAfterWrite()
 
 bool DispositionSheet::ticketLineProtected() const
 {
-    return lineProtected(selected()->jobId);
-}
-
-bool DispositionSheet::lineProtected(qint64 jobId) const
-{
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT [Protected Record] FROM [Production Table] WHERE [Job ID] = :j"),
-                  {{QStringLiteral("j"), jobId}});
-    return !query.next() || query.value(0).toInt() != 0;
+    return ProtectedLine::closed(m_db, selected()->jobId);
 }
 
 QString DispositionSheet::receivingLineProtectedMessage()
@@ -228,36 +211,40 @@ EntryResult DispositionSheet::change(int row, const std::function<EntryResult(Bo
     if (!editable() || row < 0 || row >= distributionCount())
         return EntryResult::protectedLine();
     const Distribution &shown = m_rows[row];
+    const Booking read{shown.reworked, shown.rejects, shown.reason, shown.toJobId};
+    // The row as shown, each value as it was read (a null as 0, no receiving line as 0).
+    SharedRow stored(QStringLiteral("[Hold Distribution]"), QStringLiteral("[Distribution ID]"), shown.id);
+    const QVariant zero = qint64(0);
+    stored.expect(QStringLiteral("[Reworked Quantity]"), read.reworked, zero)
+        .expect(QStringLiteral("[Rejects]"), read.rejects, zero)
+        .expect(QStringLiteral("[Reject Reason]"), read.reason, zero)
+        .expect(QStringLiteral("[To Job ID]"), read.toJobId.toLongLong(), zero);
     try {
         Transaction transaction(m_db);
         if (ticketLineProtected()) {
             m_tickets[m_selected].protectedRecord = true;
             return EntryResult::protectedLine();
         }
-        const std::optional<Booking> stored = readBooking(shown.id);
-        if (!stored || stored->reworked != shown.reworked || stored->rejects != shown.rejects ||
-            stored->reason != shown.reason || !sameTarget(stored->toJobId, shown.toJobId)) {
+        if (!stored.holds(m_db)) {
             transaction.commit();
             rereadAfterWrite();
             return EntryResult::stale();
         }
         // Rework booked into a line protected since can never be changed again: said plainly,
         // rather than as a failure to try again.
-        if (!sameTarget(stored->toJobId, {}) && lineProtected(stored->toJobId.toLongLong()))
+        if (!sameTarget(read.toJobId, {}) && ProtectedLine::closed(m_db, read.toJobId.toLongLong()))
             return EntryResult::refused(receivingLineProtectedMessage());
-        Booking next = *stored;
+        Booking next = read;
         const EntryResult result = apply(next);
         if (!result.stored)
             return result;
-        m_db.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Reworked Quantity] = :w, [Rejects] = :r, "
-                                 "[Reject Reason] = :rr, [To Job ID] = :to, [Printed] = 0 "
-                                 "WHERE [Distribution ID] = :id"),
-                  {{QStringLiteral("w"), next.reworked},
-                   {QStringLiteral("r"), next.rejects},
-                   {QStringLiteral("rr"), next.reason},
-                   {QStringLiteral("to"), next.toJobId},
-                   {QStringLiteral("id"), shown.id}});
-        moveRejects(*stored, next);
+        stored.set(QStringLiteral("[Reworked Quantity]"), next.reworked)
+            .set(QStringLiteral("[Rejects]"), next.rejects)
+            .set(QStringLiteral("[Reject Reason]"), next.reason)
+            .set(QStringLiteral("[To Job ID]"), next.toJobId)
+            .set(QStringLiteral("[Printed]"), 0)
+            .write(m_db);
+        moveRejects(read, next);
         recalcHoldRemaining();
         transaction.commit();
     } catch (const CountRangeError &error) {
@@ -279,13 +266,14 @@ void DispositionSheet::moveRejects(const Booking &from, const Booking &to)
             return;
         const qint64 total = m_db.scalar(QStringLiteral("SELECT COALESCE(%1, 0) FROM [Production Table] "
                                                         "WHERE [Job ID] = :j")
-                                             .arg(reasonField(reason)),
+                                             .arg(RejectReasons::column(reason)),
                                          {{QStringLiteral("j"), jobId}})
                                  .toLongLong() +
                              delta;
-        CountRange::check(total, QStringLiteral("the line's %1 rejects").arg(reasonNames().at(reason)));
+        CountRange::check(total,
+                          QStringLiteral("the line's %1 rejects").arg(RejectReasons::names().at(reason)));
         m_db.exec(QStringLiteral("UPDATE [Production Table] SET %1 = :t WHERE [Job ID] = :j")
-                      .arg(reasonField(reason)),
+                      .arg(RejectReasons::column(reason)),
                   {{QStringLiteral("t"), total}, {QStringLiteral("j"), jobId}});
     };
     if (from.reason == to.reason) {
@@ -330,8 +318,7 @@ void DispositionSheet::refreshSelectedTicket()
     ticket.quantity = query.value(QStringLiteral("Hold Quantity")).toLongLong();
     ticket.remaining = query.value(QStringLiteral("Hold Remaining")).toLongLong();
     ticket.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
-    for (int r = 0; r < 10; ++r)
-        ticket.reasons[size_t(r)] = query.value(QStringLiteral("RejectReason%1").arg(r + 1)).toLongLong();
+    ticket.reasons = RejectReasons::read(query);
 }
 
 EntryResult DispositionSheet::setReceivingLine(int row, const QVariant &jobId)
@@ -347,10 +334,7 @@ EntryResult DispositionSheet::setReceivingLine(int row, const QVariant &jobId)
                                "the same job on the ticket's date-shift or later."));
     }
     return change(row, [&](Booking &booking) {
-        if (!none && m_db.scalar(QStringLiteral("SELECT [Protected Record] FROM [Production Table] "
-                                                "WHERE [Job ID] = :j"),
-                                 {{QStringLiteral("j"), jobId}})
-                             .toInt() != 0) {
+        if (!none && receivingLineProtected(m_db, jobId.toLongLong())) {
             return EntryResult::refused(QStringLiteral("The receiving line has been protected meanwhile; "
                                                        "please choose another."));
         }

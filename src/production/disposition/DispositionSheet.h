@@ -1,12 +1,12 @@
 #pragma once
 
+#include "foundation/RejectReasons.h"
 #include "production/record/EntryResult.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QList>
 #include <QVariant>
-#include <array>
 #include <functional>
 #include <optional>
 
@@ -26,7 +26,7 @@ struct UnresolvedTicket
     qint64 quantity = 0;
     qint64 remaining = 0;
     bool protectedRecord = false;
-    std::array<qint64, 10> reasons{}; // RejectReason1..10 of the ticket's line
+    RejectReasons::Counts reasons{}; // of the ticket's line
 };
 
 // One row of a ticket's distribution: parts reworked into a receiving line and parts rejected.
@@ -63,8 +63,6 @@ class DispositionSheet
 public:
     explicit DispositionSheet(Database &db) : m_db(db) {}
 
-    // "None - Use when there are no rejects", "Startup", ... "Other": reason 0 to 10.
-    static QStringList reasonNames();
     static QString invalidReasonMessage();
     // A change to a row whose receiving line was protected since: it can never be saved.
     static QString receivingLineProtectedMessage();
@@ -109,7 +107,6 @@ private:
     void moveRejects(const Booking &from, const Booking &to);
     void recalcHoldRemaining();
     bool ticketLineProtected() const;
-    bool lineProtected(qint64 jobId) const;
     void reloadDistributions();
     void rereadAfterWrite();
     void refreshSelectedTicket();

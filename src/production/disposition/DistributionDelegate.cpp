@@ -2,6 +2,7 @@
 
 #include "DispositionSheet.h"
 #include "DistributionModel.h"
+#include "foundation/RejectReasons.h"
 
 #include "foundation/DateShift.h"
 
@@ -39,7 +40,7 @@ QWidget *DistributionDelegate::createEditor(QWidget *parent, const QStyleOptionV
     });
     if (index.column() == DistributionModel::ReasonColumn) {
         list->setObjectName(QStringLiteral("reasonList"));
-        const QStringList names = DispositionSheet::reasonNames();
+        const QStringList names = RejectReasons::names();
         for (int reason = 0; reason < names.size(); ++reason)
             list->addItem(names[reason], reason);
         return list;

@@ -1,6 +1,7 @@
 #include "DistributionModel.h"
 
 #include "DispositionSheet.h"
+#include "foundation/RejectReasons.h"
 #include "production/record/QuantityFormat.h"
 
 namespace {
@@ -66,7 +67,7 @@ QVariant DistributionModel::display(int row, int column) const
     case RejectsColumn:
         return QuantityFormat::grouped(d.rejects, true);
     case ReasonColumn:
-        return DispositionSheet::reasonNames().value(d.reason);
+        return RejectReasons::names().value(d.reason);
     case TicketIdColumn:
         return m_sheet->selected() ? QString::number(m_sheet->selected()->ticketId) : QString();
     default:

@@ -1,6 +1,7 @@
 #include "UnresolvedTicketsModel.h"
 
 #include "DispositionSheet.h"
+#include "foundation/RejectReasons.h"
 #include "production/record/GridStyles.h"
 #include "production/record/QuantityFormat.h"
 
@@ -38,8 +39,8 @@ QStringList UnresolvedTicketsModel::captions()
                        QStringLiteral("Hold Quantity"),
                        QStringLiteral("Hold Remaining"),
                        QStringLiteral("Protected Record")};
-    for (int r = 1; r <= 10; ++r)
-        result << QStringLiteral("RejectReason%1").arg(r);
+    for (int reason = 1; reason <= RejectReasons::kCount; ++reason)
+        result << RejectReasons::field(reason);
     return result;
 }
 

@@ -140,16 +140,13 @@ JobListSheet::Edit JobListSheet::saveLine(int row, const JobLine &edited)
         return {Edit::Saved, {}};
     }
     // Another workstation got there first: show the row as it is now rather than overwrite it.
-    const std::optional<JobLine> stored = store().line(m_lines[row].jobId);
-    if (!stored || stored->protectedRecord) {
-        m_lines[row].protectedRecord = true;
+    JobLine &line = m_lines[row];
+    if (!store().reread(line))
         return {Edit::Reread, kChangedMeanwhile, true};
-    }
-    m_lines[row] = *stored;
     return {Edit::Reread,
             tr("This line was changed on another workstation since you opened the list: it now reads "
                "machine %1, job %2. Your change was not saved; enter it again if it still applies.")
-                .arg(machineText(*stored), stored->jobNumber)};
+                .arg(machineText(line), line.jobNumber)};
 }
 
 JobLines::Removal JobListSheet::remove(int row)

@@ -1,6 +1,8 @@
 #include "JobLines.h"
 
+#include "ProtectedLine.h"
 #include "foundation/Database.h"
+#include "foundation/SharedRow.h"
 
 #include <QMap>
 #include <QSet>
@@ -148,34 +150,20 @@ qint64 JobLines::add(const JobLine &line)
 
 bool JobLines::updateIdentity(const JobLine &read, const JobLine &edited)
 {
-    QStringList assignments;
-    QVariantMap params{{QStringLiteral("id"), read.jobId},
-                       {QStringLiteral("oldMachine"), orNull(read.machineNumber)},
-                       {QStringLiteral("oldJob"), read.jobNumber},
-                       {QStringLiteral("oldDescription"), read.jobDescription}};
-    if (edited.machineNumber != read.machineNumber) {
-        assignments << QStringLiteral("[Machine Number] = :machine");
-        params.insert(QStringLiteral("machine"), orNull(edited.machineNumber));
-    }
-    if (edited.jobNumber != read.jobNumber) {
-        assignments << QStringLiteral("[Job Number] = :job");
-        params.insert(QStringLiteral("job"), textOrNull(edited.jobNumber));
-    }
-    if (edited.jobDescription != read.jobDescription) {
-        assignments << QStringLiteral("[Job Description] = :description");
-        params.insert(QStringLiteral("description"), edited.jobDescription);
-    }
-    if (assignments.isEmpty())
-        return true;
     // An empty job number or description reads as "", whether stored empty or NULL.
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("UPDATE [Production Table] SET ") + assignments.join(QStringLiteral(", ")) +
-                      QStringLiteral(" WHERE [Job ID] = :id AND [Protected Record] = 0"
-                                     " AND [Machine Number] IS NOT DISTINCT FROM :oldMachine"
-                                     " AND COALESCE([Job Number], '') = :oldJob"
-                                     " AND COALESCE([Job Description], '') = :oldDescription"),
-                  params);
-    return query.numRowsAffected() > 0;
+    const QString empty = QStringLiteral("");
+    SharedRow row(QStringLiteral("[Production Table]"), QStringLiteral("[Job ID]"), read.jobId);
+    row.expect(QStringLiteral("[Machine Number]"), orNull(read.machineNumber))
+        .expect(QStringLiteral("[Job Number]"), read.jobNumber, empty)
+        .expect(QStringLiteral("[Job Description]"), read.jobDescription, empty)
+        .where(ProtectedLine::unprotected());
+    if (edited.machineNumber != read.machineNumber)
+        row.set(QStringLiteral("[Machine Number]"), orNull(edited.machineNumber));
+    if (edited.jobNumber != read.jobNumber)
+        row.set(QStringLiteral("[Job Number]"), textOrNull(edited.jobNumber));
+    if (edited.jobDescription != read.jobDescription)
+        row.set(QStringLiteral("[Job Description]"), edited.jobDescription);
+    return row.write(m_db);
 }
 
 std::optional<JobLine> JobLines::line(qint64 jobId) const
@@ -190,13 +178,21 @@ std::optional<JobLine> JobLines::line(qint64 jobId) const
 
 bool JobLines::setCount(qint64 jobId, CountField field, qint64 value, qint64 read)
 {
-    QSqlQuery query = m_db.exec(
-        QStringLiteral("UPDATE [Production Table] SET ") + countColumn(field) +
-            QStringLiteral(" = :value WHERE [Job ID] = :id AND [Protected Record] = 0 "
-                           "AND ") +
-            countColumn(field) + QStringLiteral(" = :read"),
-        {{QStringLiteral("value"), value}, {QStringLiteral("id"), jobId}, {QStringLiteral("read"), read}});
-    return query.numRowsAffected() > 0;
+    return SharedRow(QStringLiteral("[Production Table]"), QStringLiteral("[Job ID]"), jobId)
+        .change(countColumn(field), value, read)
+        .where(ProtectedLine::unprotected())
+        .write(m_db);
+}
+
+bool JobLines::reread(JobLine &line) const
+{
+    const std::optional<JobLine> stored = this->line(line.jobId);
+    if (!stored || stored->protectedRecord) {
+        line.protectedRecord = true;
+        return false;
+    }
+    line = *stored;
+    return true;
 }
 
 bool JobLines::hasTickets(qint64 jobId) const
@@ -213,12 +209,10 @@ bool JobLines::hasTickets(qint64 jobId) const
 JobLines::Removal JobLines::remove(qint64 jobId)
 {
     Transaction transaction(m_db);
-    QSqlQuery line = m_db.exec(QStringLiteral("SELECT [Protected Record] FROM [Production Table] "
-                                              "WHERE [Job ID] = :id"),
-                               {{QStringLiteral("id"), jobId}});
-    if (!line.next())
+    const std::optional<bool> protectedLine = ProtectedLine::read(m_db, jobId);
+    if (!protectedLine)
         return Removal::Missing;
-    if (line.value(0).toLongLong() != 0)
+    if (*protectedLine)
         return Removal::Protected;
     if (hasTickets(jobId))
         return Removal::HasTickets;

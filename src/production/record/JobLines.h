@@ -83,6 +83,9 @@ public:
     // Writes one count over the value read before (read); false when the line was changed,
     // protected or deleted meanwhile, and nothing was written.
     bool setCount(qint64 jobId, CountField field, qint64 value, qint64 read);
+    // After a write refused as above: takes the line as stored now. False when it was protected
+    // or removed meanwhile; the line is then marked protected, since nothing can be written to it.
+    bool reread(JobLine &line) const;
 
     enum class Removal { Deleted, Protected, HasTickets, Missing };
     // Deletes an unprotected line that no transfer, hold or distribution row refers to.

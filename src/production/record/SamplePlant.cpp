@@ -2,6 +2,7 @@
 
 #include "Schema.h"
 #include "foundation/Database.h"
+#include "foundation/RejectReasons.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -273,7 +274,7 @@ private:
 
     void splitRejects(qint64 jobId, qint64 rejects)
     {
-        std::array<qint64, 10> reasons{};
+        RejectReasons::Counts reasons{};
         qint64 left = rejects;
         while (left > 0) {
             const qint64 part = std::min<qint64>(left, between(1, 40));
@@ -282,8 +283,8 @@ private:
         }
         QVariantMap params{{QStringLiteral("id"), jobId}, {QStringLiteral("total"), rejects}};
         QString sets;
-        for (int r = 0; r < 10; ++r) {
-            sets += QStringLiteral(", [RejectReason%1] = :r%1").arg(r + 1);
+        for (int r = 0; r < RejectReasons::kCount; ++r) {
+            sets += QStringLiteral(", %1 = :r%2").arg(RejectReasons::column(r + 1)).arg(r + 1);
             params.insert(QStringLiteral("r%1").arg(r + 1), reasons[size_t(r)]);
         }
         m_db.exec(QStringLiteral("UPDATE [Production Table] SET [Rejects] = :total") + sets +
@@ -342,7 +343,7 @@ private:
                                      "WHERE [Hold Ticket ID] = :t"),
                       {{QStringLiteral("d"), reworked + rejected}, {QStringLiteral("t"), ticketId}});
         }
-        for (int reason = 1; reason <= 10; ++reason) {
+        for (int reason = 1; reason <= RejectReasons::kCount; ++reason) {
             const QString booked =
                 QStringLiteral(
                     "COALESCE((SELECT SUM(d.[Rejects]) FROM [Hold Distribution] d JOIN [Hold Table] h ON "
@@ -352,10 +353,9 @@ private:
                     .arg(reason);
             m_db.exec(
                 // The monitor counted those shots too, so computed and stored rejects still agree.
-                QStringLiteral("UPDATE [Production Table] SET [RejectReason%1] = [RejectReason%1] + %2, "
+                QStringLiteral("UPDATE [Production Table] SET %1 = %1 + %2, "
                                "[Rejects] = [Rejects] + %2, [Matec Count] = [Matec Count] + %2")
-                    .arg(reason)
-                    .arg(booked));
+                    .arg(RejectReasons::column(reason), booked));
         }
     }
 

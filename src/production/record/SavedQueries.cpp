@@ -1,18 +1,10 @@
 #include "SavedQueries.h"
 
-#include "SchemaTables.h"
 #include "foundation/Database.h"
+#include "foundation/RejectReasons.h"
 
 namespace {
 using Query = QPair<QString, QString>;
-
-QString rejectReasonSelect(const QString &alias)
-{
-    QStringList columns;
-    for (const QString &column : SchemaTables::rejectReasonColumns())
-        columns << QStringLiteral("%1.[%2]").arg(alias, column);
-    return columns.join(QStringLiteral(", "));
-}
 
 // The summaries of one date-shift: its first line (FirstJID) names the date-shift, whose lines
 // are then found through the [Date], [Shift] index. The id range FirstJID..LastJID only confirms
@@ -92,7 +84,7 @@ QList<Query> holdQueries()
          QStringLiteral("SELECT p.[Date], p.[Shift], p.[Machine Number], p.[Job ID], h.[Hold Ticket ID], "
                         "p.[Job Number], p.[Job Description], h.[Hold Ticket Number], h.[Hold Quantity], "
                         "h.[Hold Remaining], p.[Protected Record], ") +
-             rejectReasonSelect(QStringLiteral("p")) +
+             RejectReasons::columns(QStringLiteral("p")).join(QStringLiteral(", ")) +
              QStringLiteral(" FROM [Hold Table] h JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
                             "WHERE h.[Disposed of] = 0 "
                             "ORDER BY p.[Date], p.[Shift], p.[Machine Number], h.[Hold Ticket Number]")},

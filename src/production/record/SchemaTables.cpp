@@ -1,5 +1,7 @@
 #include "SchemaTables.h"
 
+#include "foundation/RejectReasons.h"
+
 using SchemaTables::Column;
 using SchemaTables::Table;
 
@@ -101,14 +103,6 @@ QString createText(const QString &command, const Table &table)
 }
 } // namespace
 
-QStringList SchemaTables::rejectReasonColumns()
-{
-    QStringList columns;
-    for (int i = 1; i <= 10; ++i)
-        columns << QStringLiteral("RejectReason%1").arg(i);
-    return columns;
-}
-
 Table SchemaTables::productionTable()
 {
     const char *count = "INTEGER NOT NULL DEFAULT 0";
@@ -129,8 +123,8 @@ Table SchemaTables::productionTable()
             column("Rejects", count),
         },
         {}};
-    for (const QString &reason : rejectReasonColumns())
-        table.columns << Column{reason, QString::fromUtf8(count)};
+    for (int reason = 1; reason <= RejectReasons::kCount; ++reason)
+        table.columns << Column{RejectReasons::field(reason), QString::fromUtf8(count)};
     table.columns << column("Protected Record", count);
     return table;
 }

@@ -21,9 +21,6 @@ struct Table
     QStringList constraints; // table constraints written after the columns
 };
 
-// The ten reject reason columns of a production line, "RejectReason1" to "RejectReason10".
-QStringList rejectReasonColumns();
-
 Table productionTable();
 Table transferTable();
 Table holdTable();

@@ -1,6 +1,7 @@
 #include "RejectsModel.h"
 
 #include "RejectsSheet.h"
+#include "foundation/RejectReasons.h"
 #include "production/record/GridStyles.h"
 #include "production/record/QuantityFormat.h"
 
@@ -13,7 +14,7 @@ QString RejectsModel::caption(int column)
                     QStringLiteral("Shift"),      QStringLiteral("Machine Number"),
                     QStringLiteral("Job Number"), QStringLiteral("Job Description"),
                     QStringLiteral("Rejects"),    QStringLiteral("Total Left")} +
-        RejectsSheet::reasonCaptions();
+        RejectReasons::columnCaptions();
     return captions.value(column);
 }
 

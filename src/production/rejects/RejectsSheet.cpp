@@ -1,8 +1,11 @@
 #include "RejectsSheet.h"
 
+#include "foundation/RejectReasons.h"
+#include "production/record/ProtectedLine.h"
 #include "production/record/QuantityEntry.h"
 
 #include "foundation/Database.h"
+#include "foundation/SharedRow.h"
 
 #include <QSqlQuery>
 
@@ -17,20 +20,10 @@ RejectsLine lineFrom(const QSqlQuery &query)
     line.jobNumber = query.value(QStringLiteral("Job Number")).toString();
     line.jobDescription = query.value(QStringLiteral("Job Description")).toString();
     line.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
-    for (int r = 0; r < 10; ++r)
-        line.reasons[size_t(r)] = query.value(QStringLiteral("RejectReason%1").arg(r + 1)).toLongLong();
+    line.reasons = RejectReasons::read(query);
     return line;
 }
 } // namespace
-
-QStringList RejectsSheet::reasonCaptions()
-{
-    return {QStringLiteral("Startup (F1)"),        QStringLiteral("Short/Flash (F2)"),
-            QStringLiteral("Contamination (F3)"),  QStringLiteral("Cosmetic (F4)"),
-            QStringLiteral("Molding/ Other (F5)"), QStringLiteral("Personnel (F6)"),
-            QStringLiteral("Dimensional (F7)"),    QStringLiteral("Function (F8)"),
-            QStringLiteral("Weight (F9)"),         QStringLiteral("Other (F10)")};
-}
 
 void RejectsSheet::load(const DateShift &dateShift, const QMap<QString, qint32> &computed)
 {
@@ -87,14 +80,12 @@ EntryResult RejectsSheet::setReason(int row, int reason, const QString &typed)
     try {
         // Only this reason is written, and only while it still holds what was read: a booking
         // from the disposition window or another workstation is never overwritten unseen.
-        const QSqlQuery update = m_db.exec(
-            QStringLiteral("UPDATE [Production Table] SET [RejectReason%1] = :v WHERE [Job ID] = :j AND "
-                           "COALESCE([RejectReason%1], 0) = :old AND [Protected Record] = 0")
-                .arg(reason),
-            {{QStringLiteral("v"), qint64(*count.value)},
-             {QStringLiteral("j"), m_lines[row].jobId},
-             {QStringLiteral("old"), old}});
-        if (update.numRowsAffected() == 0) {
+        const bool written =
+            SharedRow(QStringLiteral("[Production Table]"), QStringLiteral("[Job ID]"), m_lines[row].jobId)
+                .change(RejectReasons::column(reason), qint64(*count.value), old, qint64(0))
+                .where(ProtectedLine::unprotected())
+                .write(m_db);
+        if (!written) {
             reread(row);
             return m_lines[row].protectedRecord ? EntryResult::protectedLine() : EntryResult::stale();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/RejectReasons.h"
 #include "production/record/EntryResult.h"
 
 #include "foundation/DateShift.h"
@@ -7,7 +8,6 @@
 #include <QList>
 #include <QMap>
 #include <QVariant>
-#include <array>
 
 class Database;
 
@@ -21,7 +21,7 @@ struct RejectsLine
     QString jobNumber;
     QString jobDescription;
     bool protectedRecord = false;
-    std::array<qint64, 10> reasons{};
+    RejectReasons::Counts reasons{};
 };
 
 // The rejects of a date-shift's production machines (numbers below 100) by reason, against the
@@ -30,9 +30,6 @@ class RejectsSheet
 {
 public:
     explicit RejectsSheet(Database &db) : m_db(db) {}
-
-    // The captions of the ten reason columns, "Startup (F1)" ... "Other (F10)".
-    static QStringList reasonCaptions();
 
     // Reads the lines; computed holds the counts window's rejects by Job ID text (a line without
     // an entry has 0).

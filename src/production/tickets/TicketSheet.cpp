@@ -1,9 +1,11 @@
 #include "TicketSheet.h"
 
 #include "production/record/CountRange.h"
+#include "production/record/ProtectedLine.h"
 #include "production/record/QuantityEntry.h"
 
 #include "foundation/Database.h"
+#include "foundation/SharedRow.h"
 
 #include <QSqlQuery>
 
@@ -126,14 +128,6 @@ bool TicketSheet::editable() const
     return line && !line->protectedRecord;
 }
 
-bool TicketSheet::lineIsProtected(qint64 jobId) const
-{
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT [Protected Record] FROM [Production Table] WHERE [Job ID] = :j"),
-                  {{QStringLiteral("j"), jobId}});
-    return !query.next() || query.value(0).toInt() != 0;
-}
-
 void TicketSheet::markSelectedProtected()
 {
     if (m_selected >= 0)
@@ -146,7 +140,7 @@ EntryResult TicketSheet::addTicket(int *row)
         return EntryResult::refused({});
     const qint64 jobId = selected()->jobId;
     try {
-        if (lineIsProtected(jobId)) {
+        if (ProtectedLine::closed(m_db, jobId)) {
             markSelectedProtected();
             return EntryResult::protectedLine();
         }
@@ -187,7 +181,7 @@ EntryResult TicketSheet::insertTicket(const QString &field, const QVariant &valu
     qint64 id = 0;
     try {
         Transaction transaction(m_db);
-        if (lineIsProtected(jobId)) {
+        if (ProtectedLine::closed(m_db, jobId)) {
             markSelectedProtected();
             return EntryResult::protectedLine();
         }
@@ -231,15 +225,13 @@ EntryResult TicketSheet::write(int row, const QString &field, const QVariant &va
         return EntryResult::ok();
     try {
         Transaction transaction(m_db);
-        if (lineIsProtected(ticket.jobId)) {
+        if (ProtectedLine::closed(m_db, ticket.jobId)) {
             markSelectedProtected();
             return EntryResult::protectedLine();
         }
-        const QSqlQuery update = m_db.exec(
-            QStringLiteral("UPDATE %1 SET %2 = :v WHERE %3 = :id AND %2 IS :old")
-                .arg(bracket(m_kind.table), bracket(field), bracket(m_kind.idField)),
-            {{QStringLiteral("v"), value}, {QStringLiteral("id"), ticket.id}, {QStringLiteral("old"), old}});
-        if (update.numRowsAffected() == 0) {
+        if (!SharedRow(bracket(m_kind.table), bracket(m_kind.idField), ticket.id)
+                 .change(bracket(field), value, old)
+                 .write(m_db)) {
             transaction.commit();
             rereadAfterWrite();
             return EntryResult::stale();
@@ -296,7 +288,7 @@ EntryResult TicketSheet::deleteTicket(int row)
     }
     try {
         Transaction transaction(m_db);
-        if (lineIsProtected(m_tickets[row].jobId)) {
+        if (ProtectedLine::closed(m_db, m_tickets[row].jobId)) {
             markSelectedProtected();
             return EntryResult::protectedLine();
         }

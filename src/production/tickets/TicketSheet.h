@@ -78,7 +78,6 @@ public:
 private:
     EntryResult write(int row, const QString &field, const QVariant &value);
     EntryResult insertTicket(const QString &field, const QVariant &value);
-    bool lineIsProtected(qint64 jobId) const;
     void recomputeRemaining(qint64 ticketId);
     void markSelectedProtected();
     void readTotal();

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
+#include <QString>
+
 class Database;
 
 // What brings a database made by an older version of the program up to date.

@@ -1,12 +1,12 @@
 #include "DispositionSheet.h"
 
-#include "foundation/RejectReasons.h"
 #include "production/record/CountRange.h"
 #include "production/record/ProtectedLine.h"
 #include "production/record/QuantityEntry.h"
 
 #include "foundation/Database.h"
 #include "foundation/DateShift.h"
+#include "foundation/RejectReasons.h"
 #include "foundation/SharedRow.h"
 
 #include <QSqlQuery>
@@ -262,7 +262,7 @@ void DispositionSheet::moveRejects(const Booking &from, const Booking &to)
     // Relative to what the line holds now, so bookings made on other workstations stay.
     const qint64 jobId = selected()->jobId;
     auto add = [&](int reason, qint64 delta) {
-        if (reason <= 0 || reason > 10 || delta == 0)
+        if (reason <= 0 || reason > RejectReasons::kCount || delta == 0)
             return;
         const qint64 total = m_db.scalar(QStringLiteral("SELECT COALESCE(%1, 0) FROM [Production Table] "
                                                         "WHERE [Job ID] = :j")
@@ -370,7 +370,7 @@ EntryResult DispositionSheet::setRejects(int row, const QString &typed)
 
 EntryResult DispositionSheet::setReason(int row, int reason)
 {
-    if (reason < 0 || reason > 10)
+    if (reason < 0 || reason > RejectReasons::kCount)
         return EntryResult::refused({});
     if (row >= 0 && row < distributionCount() && reason == 0 && m_rows[row].rejects != 0) {
         EntryResult invalid =

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "foundation/RejectReasons.h"
 #include "production/record/EntryResult.h"
+
+#include "foundation/RejectReasons.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -2,9 +2,9 @@
 
 #include "DispositionSheet.h"
 #include "DistributionModel.h"
-#include "foundation/RejectReasons.h"
 
 #include "foundation/DateShift.h"
+#include "foundation/RejectReasons.h"
 
 #include <QComboBox>
 

@@ -1,11 +1,11 @@
 #include "UnresolvedTicketsModel.h"
 
 #include "DispositionSheet.h"
-#include "foundation/RejectReasons.h"
 #include "production/record/GridStyles.h"
 #include "production/record/QuantityFormat.h"
 
 #include "foundation/DateShift.h"
+#include "foundation/RejectReasons.h"
 
 #include <QBrush>
 

@@ -2,6 +2,8 @@
 
 #include "production/record/SheetEntryModel.h"
 
+#include "foundation/RejectReasons.h"
+
 class RejectsSheet;
 
 // The rejects grid: the production lines of the date-shift, their computed rejects, what is left
@@ -21,7 +23,7 @@ public:
         RejectsColumn,
         TotalLeftColumn,
         FirstReasonColumn,
-        ColumnCount = FirstReasonColumn + 10
+        ColumnCount = FirstReasonColumn + RejectReasons::kCount
     };
 
     using SheetEntryModel::SheetEntryModel;

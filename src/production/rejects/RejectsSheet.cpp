@@ -1,10 +1,10 @@
 #include "RejectsSheet.h"
 
-#include "foundation/RejectReasons.h"
 #include "production/record/ProtectedLine.h"
 #include "production/record/QuantityEntry.h"
 
 #include "foundation/Database.h"
+#include "foundation/RejectReasons.h"
 #include "foundation/SharedRow.h"
 
 #include <QSqlQuery>
@@ -69,7 +69,7 @@ void RejectsSheet::reread(int row)
 
 EntryResult RejectsSheet::setReason(int row, int reason, const QString &typed)
 {
-    if (!mayEdit(row) || reason < 1 || reason > 10)
+    if (!mayEdit(row) || reason < 1 || reason > RejectReasons::kCount)
         return EntryResult::protectedLine();
     const QuantityEntry::Quantity count = QuantityEntry::quantity(typed);
     if (!count.value)

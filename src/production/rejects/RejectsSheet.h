@@ -1,9 +1,9 @@
 #pragma once
 
-#include "foundation/RejectReasons.h"
 #include "production/record/EntryResult.h"
 
 #include "foundation/DateShift.h"
+#include "foundation/RejectReasons.h"
 
 #include <QList>
 #include <QMap>

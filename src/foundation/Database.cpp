@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "ServerAddress.h"
+#include "ServerStatements.h"
 #include "StatementCache.h"
 
 #include <QAtomicInteger>
@@ -34,14 +36,15 @@ DatabaseError Database::mapError(const QSqlError &error, const QString &context)
     return SqlDialect().mapError(error.nativeErrorCode().toInt(), text, context);
 }
 
-Database::Database(QString connectionName, QString path)
-    : m_connectionName(std::move(connectionName)), m_path(std::move(path))
+Database::Database(QString connectionName, QString path, SqlDialect dialect)
+    : m_connectionName(std::move(connectionName)), m_path(std::move(path)), m_dialect(dialect)
 {
 }
 
 Database::Database(Database &&other) noexcept
     : m_connectionName(std::exchange(other.m_connectionName, QString())), m_path(std::move(other.m_path)),
-      m_statements(std::move(other.m_statements)), m_savedSql(std::move(other.m_savedSql))
+      m_dialect(other.m_dialect), m_statements(std::move(other.m_statements)),
+      m_server(std::move(other.m_server)), m_savedSql(std::move(other.m_savedSql))
 {
 }
 
@@ -51,7 +54,9 @@ Database &Database::operator=(Database &&other) noexcept
         close();
         m_connectionName = std::exchange(other.m_connectionName, QString());
         m_path = std::move(other.m_path);
+        m_dialect = other.m_dialect;
         m_statements = std::move(other.m_statements);
+        m_server = std::move(other.m_server);
         m_savedSql = std::move(other.m_savedSql);
     }
     return *this;
@@ -69,6 +74,7 @@ void Database::close()
         m_statements->close();
         m_statements.reset();
     }
+    m_server.reset();
     m_savedSql.clear();
     if (m_connectionName.isEmpty())
         return;
@@ -116,8 +122,46 @@ void Database::openConnection(bool readOnly, bool salvage)
         exec(sql);
 }
 
+void Database::openServerConnection(bool readOnly)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect.driverName(), m_connectionName);
+    ServerAddress::parse(m_path).applyTo(db, m_dialect.connectOptions(readOnly));
+    if (!db.open())
+        throw m_dialect.mapServerError(db.lastError().nativeErrorCode(), db.lastError().databaseText(),
+                                       ServerAddress::parse(m_path).uri());
+    m_server = std::make_shared<ServerStatements>(m_connectionName, m_dialect);
+    for (const QString &sql : m_dialect.connectStatements(readOnly))
+        exec(sql);
+}
+
+Database Database::openServer(const QString &uri, Mode mode, bool create)
+{
+    if (create) {
+        // A new database is made from the server's own database "postgres".
+        const ServerAddress address = ServerAddress::parse(uri);
+        Database maintenance = openServer(address.on(QStringLiteral("postgres")).uri(), ReadWrite, false);
+        if (maintenance
+                .scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
+                        {{QStringLiteral("name"), address.database}})
+                .toLongLong() == 0)
+            maintenance.exec(QStringLiteral("CREATE DATABASE \"%1\"")
+                                 .arg(QString(address.database).replace('"', QLatin1String("\"\""))));
+    }
+    Database result(newConnectionName(), uri, SqlDialect(SqlDialect::Engine::Server));
+    result.openServerConnection(mode != ReadWrite);
+    if (create && result.scalar(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = "
+                                               "current_schema()"))
+                          .toLongLong() > 0)
+        throw DatabaseError(DbErrors::Other,
+                            QStringLiteral("The database '%1' on the server holds tables already.")
+                                .arg(ServerAddress::parse(uri).database));
+    return result;
+}
+
 Database Database::open(const QString &path, Mode mode)
 {
+    if (SqlDialect::isServerName(path))
+        return openServer(path, mode, false);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || !info.isFile())
         throw DatabaseError(DbErrors::FileNotFound,
@@ -136,6 +180,8 @@ Database Database::open(const QString &path, Mode mode)
 
 Database Database::createFile(const QString &path)
 {
+    if (SqlDialect::isServerName(path))
+        return openServer(path, ReadWrite, true);
     if (QFileInfo::exists(path))
         throw DatabaseError(DbErrors::Other, QStringLiteral("The file '%1' already exists.").arg(path));
     Database result(newConnectionName(), path);
@@ -145,9 +191,9 @@ Database Database::createFile(const QString &path)
 
 QSqlQuery Database::exec(const QString &sql, const QVariantMap &params) const
 {
-    if (!m_statements)
+    if (!m_statements && !m_server)
         throw DatabaseError(DbErrors::Other, QStringLiteral("The database connection is closed."));
-    QSqlQuery query = m_statements->run(sql, params);
+    QSqlQuery query = m_server ? m_server->run(sql, params) : m_statements->run(sql, params);
     // A change to the saved queries made on this connection is seen by its next saved query.
     if (!m_savedSql.isEmpty() && query.numRowsAffected() > 0 && sql.contains(QLatin1String("Saved Queries")))
         m_savedSql.clear();
@@ -200,12 +246,24 @@ QSqlQuery Database::execSaved(const QString &name, const QVariantMap &params) co
 
 qint64 Database::lastInsertId(const QSqlQuery &query) const
 {
+    // The server's driver cannot tell a new row's key; the key's sequence on this connection can.
+    if (m_server)
+        return scalar(m_dialect.newRowId()).toLongLong();
     return query.lastInsertId().toLongLong();
 }
 
 void Database::beginTransaction()
 {
-    exec(m_dialect.beginWrite());
+    const QStringList statements = m_dialect.beginWrite();
+    exec(statements.first());
+    try {
+        for (qsizetype i = 1; i < statements.size(); ++i)
+            exec(statements.at(i));
+    } catch (...) {
+        // The lock was not had: the transaction just begun ends here, not in a caller's rollback.
+        exec(m_dialect.rollback());
+        throw;
+    }
 }
 
 void Database::commit()

@@ -10,10 +10,12 @@
 #include <QVariantMap>
 #include <memory>
 
+class ServerStatements;
 class StatementCache;
 
-// One connection to a SQLite production (or report) database file. Each window opens its own at
-// load and closes it at unload. Every value a user typed is bound as a parameter. Statements are
+// One connection to a production (or report) database: a SQLite file, or a database on a
+// PostgreSQL server when the name is a postgresql:// URI. Each window opens its own at load and
+// closes it at unload. Every value a user typed is bound as a parameter. Statements are
 // compiled once per connection and used again (see StatementCache), and a saved query's text is
 // read once per connection. What is particular to the engine is the dialect's.
 class Database
@@ -23,9 +25,10 @@ public:
     // of a file that was cut short, so that the repair can read what the file still holds.
     enum Mode { ReadWrite, ReadOnly, Salvage };
 
-    // Opens an existing file; throws DatabaseError with the numbers above.
+    // Opens an existing file or server database; throws DatabaseError with the numbers above.
     static Database open(const QString &path, Mode mode = ReadWrite);
-    // Creates a new, empty file (an existing file is an error); no schema.
+    // Creates a new, empty file (an existing file is an error); no schema. On a server the
+    // database is created when it is not there yet; one that holds tables already is an error.
     static Database createFile(const QString &path);
 
     Database(Database &&other) noexcept;
@@ -65,18 +68,21 @@ public:
     void commit();
     void rollback();
 
-    // Maps a QtSql error to the engine numbers above.
+    // Maps a QtSql error of a SQLite file's connection to the engine numbers above.
     static DatabaseError mapError(const QSqlError &error, const QString &context = {});
 
 private:
-    Database(QString connectionName, QString path);
+    Database(QString connectionName, QString path, SqlDialect dialect = SqlDialect());
     // Adds and opens this object's connection to its file; throws the mapped error.
     void openConnection(bool readOnly, bool salvage = false);
+    void openServerConnection(bool readOnly);
+    static Database openServer(const QString &uri, Mode mode, bool create);
 
     QString m_connectionName;
     QString m_path;
     SqlDialect m_dialect;
     std::shared_ptr<StatementCache> m_statements;
+    std::shared_ptr<ServerStatements> m_server;
     mutable QHash<QString, QString> m_savedSql;
 };
 

@@ -1,20 +1,103 @@
 #include "SqlDialect.h"
 
+#include <QRegularExpression>
 #include <sqlite3.h>
+
+namespace {
+// How long a write waits for another workstation's write on the server, as the file's busy
+// timeout does.
+constexpr int kLockTimeoutMs = 5000;
+// The server's advisory lock that one write transaction at a time holds: the engine-wide write
+// lock SQLite's BEGIN IMMEDIATE takes on a file ("Kelv" in ASCII).
+constexpr qint64 kWriteLockKey = 0x4B656C76;
+} // namespace
+
+bool SqlDialect::isServerName(const QString &databaseName)
+{
+    return databaseName.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           databaseName.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+SqlDialect SqlDialect::forName(const QString &databaseName)
+{
+    return SqlDialect(isServerName(databaseName) ? Engine::Server : Engine::File);
+}
+
+namespace {
+// SQLite's null-safe comparisons, "a IS b" and "a IS NOT b", in the server's words; IS NULL,
+// IS NOT NULL and IS TRUE stay.
+QString serverComparisons(const QString &unquoted)
+{
+    static const QRegularExpression isNot(
+        QStringLiteral("\\bIS\\s+NOT\\s+(?!NULL\\b|TRUE\\b|FALSE\\b|DISTINCT\\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression is(
+        QStringLiteral("\\bIS\\s+(?!NOT\\b|NULL\\b|TRUE\\b|FALSE\\b|DISTINCT\\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString result = unquoted;
+    result.replace(isNot, QStringLiteral("IS DISTINCT FROM "));
+    result.replace(is, QStringLiteral("IS NOT DISTINCT FROM "));
+    return result;
+}
+} // namespace
+
+QString SqlDialect::spell(const QString &sql) const
+{
+    if (!isServer())
+        return sql;
+    // The day of the week of an ISO date, Sunday 0, as SQLite's strftime('%w', ...) gives it.
+    static const QRegularExpression weekday(
+        QStringLiteral("strftime\\('%w',\\s*(\\[[^\\]]+\\]|\\w+\\.\\[[^\\]]+\\])\\)"));
+    QString source = sql;
+    source.replace(weekday, QStringLiteral("EXTRACT(DOW FROM CAST(\\1 AS date))"));
+    // Names and quoted text are copied as they are (a [name] in double quotes); what lies between
+    // them gets the server's words.
+    QString result, plain;
+    result.reserve(source.size() + 16);
+    const auto flushPlain = [&] {
+        result += serverComparisons(plain);
+        plain.clear();
+    };
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        const QChar c = source.at(i);
+        const QChar close = c == '[' ? QChar(']') : (c == '\'' || c == '"') ? c : QChar();
+        if (close.isNull()) {
+            plain += c;
+            continue;
+        }
+        flushPlain();
+        const qsizetype end = source.indexOf(close, i + 1);
+        const QString inner = source.mid(i + 1, (end < 0 ? source.size() : end) - i - 1);
+        result += c == '[' ? QLatin1Char('"') + inner + QLatin1Char('"')
+                           : c + inner + (end < 0 ? QString() : QString(c));
+        i = end < 0 ? source.size() : end;
+    }
+    flushPlain();
+    return result;
+}
 
 QString SqlDialect::driverName() const
 {
-    return QStringLiteral("QSQLITE");
+    return isServer() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
 }
 
 QString SqlDialect::connectOptions(bool readOnly) const
 {
+    // The server's notices (a trigger dropped that was not there) are not the user's concern.
+    if (isServer())
+        return QStringLiteral("application_name=Kelvara;options='-c client_min_messages=warning'");
     const QString busyTimeout = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
     return readOnly ? busyTimeout + QStringLiteral(";QSQLITE_OPEN_READONLY") : busyTimeout;
 }
 
 QStringList SqlDialect::connectStatements(bool readOnly) const
 {
+    if (isServer()) {
+        QStringList statements;
+        if (readOnly)
+            statements << QStringLiteral("SET default_transaction_read_only = on");
+        return statements << QStringLiteral("SELECT count(*) FROM pg_class");
+    }
     // WAL is not safe on a network share: the rollback journal it is.
     QStringList statements;
     if (!readOnly)
@@ -28,9 +111,14 @@ QString SqlDialect::salvageSchema() const
     return QStringLiteral("PRAGMA writable_schema=ON");
 }
 
-QString SqlDialect::beginWrite() const
+QStringList SqlDialect::beginWrite() const
 {
-    return QStringLiteral("BEGIN IMMEDIATE");
+    if (!isServer())
+        return {QStringLiteral("BEGIN IMMEDIATE")};
+    // One writer at a time, as on a file: every rule that reads old values in its WHERE clause
+    // then sees the state no other workstation is changing meanwhile.
+    return {QStringLiteral("BEGIN"), QStringLiteral("SET LOCAL lock_timeout = %1").arg(kLockTimeoutMs),
+            QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kWriteLockKey)};
 }
 
 QString SqlDialect::commit() const
@@ -45,17 +133,28 @@ QString SqlDialect::rollback() const
 
 QString SqlDialect::foreignKeys(bool on) const
 {
+    // The server checks its foreign keys at the end of a statement; copies run in key order.
+    if (isServer())
+        return QStringLiteral("SELECT %1").arg(on ? 1 : 0);
     return on ? QStringLiteral("PRAGMA foreign_keys=ON") : QStringLiteral("PRAGMA foreign_keys=OFF");
 }
 
 QString SqlDialect::integrityCheck() const
 {
+    // The server keeps its own files whole; its indexes are checked by amcheck (the Repair command).
+    if (isServer())
+        return QStringLiteral("SELECT CASE WHEN pg_is_in_recovery() THEN 'in recovery' ELSE 'ok' END");
     return QStringLiteral("PRAGMA integrity_check");
 }
 
 QString SqlDialect::sameValue(const QString &left, const QString &right) const
 {
-    return left + QStringLiteral(" IS ") + right;
+    return left + (isServer() ? QStringLiteral(" IS NOT DISTINCT FROM ") : QStringLiteral(" IS ")) + right;
+}
+
+QString SqlDialect::newRowId() const
+{
+    return isServer() ? QStringLiteral("SELECT lastval()") : QStringLiteral("SELECT last_insert_rowid()");
 }
 
 DatabaseError SqlDialect::mapError(int nativeCode, const QString &engineText, const QString &context) const
@@ -97,5 +196,44 @@ DatabaseError SqlDialect::userError(int nativeCode, const QString &engineText) c
                              QStringLiteral("Other records still refer to this one. Delete those first."));
     if (code == SQLITE_ERROR && engineText.contains(QStringLiteral("already exists")))
         return DatabaseError(DbErrors::TableExists, engineText);
+    return DatabaseError(DbErrors::Other, engineText);
+}
+
+DatabaseError SqlDialect::mapServerError(const QString &sqlState, const QString &engineText,
+                                         const QString &context) const
+{
+    DatabaseError error = serverError(sqlState, engineText);
+    error.setDetail(context.isEmpty() ? engineText : context + QStringLiteral(": ") + engineText);
+    return error;
+}
+
+DatabaseError SqlDialect::serverError(const QString &sqlState, const QString &engineText) const
+{
+    // A trigger's refusal reads "ERROR:  Protected date-shift: ..." with the server's own prefix.
+    const qsizetype marker = engineText.indexOf(DbErrors::protectedMarker());
+    if (sqlState == QLatin1String("P0001") && marker >= 0)
+        return DatabaseError(
+            DbErrors::Protected,
+            engineText.mid(marker + DbErrors::protectedMarker().size()).section('\n', 0, 0).trimmed());
+    if (sqlState == QLatin1String("55P03") || sqlState == QLatin1String("40001") ||
+        sqlState == QLatin1String("40P01"))
+        return DatabaseError(DbErrors::Locked, QStringLiteral("Another workstation is writing to the "
+                                                              "database; try again in a moment."));
+    if (sqlState == QLatin1String("23503"))
+        return DatabaseError(DbErrors::HasRelated,
+                             QStringLiteral("Other records still refer to this one. Delete those first."));
+    if (sqlState == QLatin1String("42P07"))
+        return DatabaseError(DbErrors::TableExists, engineText);
+    if (sqlState == QLatin1String("42501") || sqlState == QLatin1String("25006"))
+        return DatabaseError(DbErrors::ReadOnly,
+                             QStringLiteral("The database server does not let your login change this."));
+    if (sqlState == QLatin1String("3D000"))
+        return DatabaseError(DbErrors::FileNotFound,
+                             QStringLiteral("The database does not exist on the server."));
+    // Connection failures (class 08, or none at all when the server cannot be reached).
+    if (sqlState.startsWith(QLatin1String("08")) || sqlState.startsWith(QLatin1String("57P")) ||
+        sqlState.isEmpty())
+        return DatabaseError(DbErrors::FileNotFound,
+                             QStringLiteral("The database server cannot be reached."));
     return DatabaseError(DbErrors::Other, engineText);
 }

@@ -8,12 +8,25 @@
 // What differs between database engines, kept in one place so that another engine is another
 // dialect: the Qt driver and its connect options, the statements run on every new connection,
 // how a write transaction starts, how the engine's errors map to the numbers callers test, and
-// the checks the maintenance tasks run. This one is SQLite's: the file is shared between
-// workstations over the network, so it keeps the rollback journal and waits a few seconds for a
-// lock held by another workstation.
+// the checks the maintenance tasks run. There are two: SQLite's, for a file shared between
+// workstations over the network (it keeps the rollback journal and waits a few seconds for a lock
+// held by another workstation), and PostgreSQL's, for a plant on a database server. The program's
+// SQL is written once, with [bracketed] names; the server's dialect spells them in double quotes.
 class SqlDialect
 {
 public:
+    enum class Engine { File, Server };
+    explicit SqlDialect(Engine engine = Engine::File) : m_engine(engine) {}
+    // A DatabaseName that names a database on a PostgreSQL server (postgresql://...), not a file.
+    static bool isServerName(const QString &databaseName);
+    static SqlDialect forName(const QString &databaseName);
+
+    Engine engine() const { return m_engine; }
+    bool isServer() const { return m_engine == Engine::Server; }
+    // The statement in this engine's spelling: on the server, [names] become "names" (outside
+    // quoted text).
+    QString spell(const QString &sql) const;
+
     QString driverName() const;
     QString connectOptions(bool readOnly) const;
     // Run on each new connection, in order; the last reads the schema, so that a file that is not
@@ -24,7 +37,7 @@ public:
     QString salvageSchema() const;
     // A transaction that takes the write lock at its start: two workstations that read, then
     // write, cannot both read the same state.
-    QString beginWrite() const;
+    QStringList beginWrite() const;
     QString commit() const;
     QString rollback() const;
     // Foreign keys off (for copying rows in any order) or on again.
@@ -39,7 +52,15 @@ public:
     // description in the plant's words; the statement (context) and the engine's text go to the
     // error's detail, for the error log.
     DatabaseError mapError(int nativeCode, const QString &text, const QString &context = {}) const;
+    // The same for the server, whose errors carry their SQLSTATE as text ("23505").
+    DatabaseError mapServerError(const QString &sqlState, const QString &text,
+                                 const QString &context = {}) const;
+    // The statement that reads the key a row just inserted on this connection was given.
+    QString newRowId() const;
 
 private:
     DatabaseError userError(int nativeCode, const QString &engineText) const;
+    DatabaseError serverError(const QString &sqlState, const QString &engineText) const;
+
+    Engine m_engine;
 };

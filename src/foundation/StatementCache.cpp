@@ -21,6 +21,24 @@ QString bareName(const QString &name)
     return result;
 }
 
+} // namespace
+
+QVariant parameterValue(const QVariantMap &params, const QString &name, bool *found)
+{
+    auto value = params.constFind(name);
+    if (value == params.cend()) {
+        for (auto it = params.cbegin(); it != params.cend(); ++it) {
+            if (bareName(it.key()) == name) {
+                value = it;
+                break;
+            }
+        }
+    }
+    *found = !name.isEmpty() && value != params.cend();
+    return *found ? *value : QVariant();
+}
+
+namespace {
 // UTF-16 text of the engine; bytes -1 for text ended by a zero.
 QString textOf(const void *utf16, int bytes)
 {

@@ -11,6 +11,10 @@
 #include <vector>
 
 class QSqlDriver;
+
+// The value params gives a statement's parameter name: the map's own, or one whose name matches
+// once blanks and other non-word characters are dropped ("This Date" for :ThisDate).
+QVariant parameterValue(const QVariantMap &params, const QString &name, bool *found);
 #include "SqlDialect.h"
 struct sqlite3;
 struct sqlite3_stmt;

@@ -34,8 +34,9 @@ QStringList CustomerReportParts::otherJobs() const
 bool CustomerReportParts::add(const QString &jobNumber)
 {
     const QSqlQuery query =
-        m_db.exec(QStringLiteral("INSERT OR IGNORE INTO [Customer Report Parts] ([Customer], [Job Number])"
-                                 " SELECT :c, [Job Number] FROM [Job Lookup Table] WHERE [Job Number] = :j"),
+        m_db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] ([Customer], [Job Number])"
+                                 " SELECT :c, [Job Number] FROM [Job Lookup Table] WHERE [Job Number] = :j"
+                                 " ON CONFLICT DO NOTHING"),
                   {{QStringLiteral("c"), m_customer}, {QStringLiteral("j"), jobNumber}});
     return query.numRowsAffected() > 0;
 }

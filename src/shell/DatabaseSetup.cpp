@@ -1,5 +1,6 @@
 #include "DatabaseSetup.h"
 
+#include "foundation/Database.h"
 #include "foundation/Session.h"
 #include "production/record/SamplePlant.h"
 #include "reports/ReportCatalog.h"
@@ -8,10 +9,27 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+// The database is made on the server when it is not there yet; one holding tables is left alone.
+QString createOnServer(Session &session, const QString &uri, bool sample)
+{
+    try {
+        SamplePlant::createDatabase(uri, session.identity().userName(), sample, session.clock().today(),
+                                    ReportCatalog::savedQueries());
+    } catch (const KelvaraError &error) {
+        return error.description();
+    }
+    return {};
+}
+
+} // namespace
+
 QString DatabaseSetup::createFile(Session &session, const QString &path, bool sample)
 {
     if (path.trimmed().isEmpty())
         return QStringLiteral("No file name was given.");
+    if (SqlDialect::isServerName(path))
+        return createOnServer(session, path, sample);
     if (QFileInfo::exists(path))
         return QStringLiteral("The file '%1' already exists.").arg(path);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
@@ -30,12 +48,22 @@ QString DatabaseSetup::create(Session &session, const QString &path, bool sample
 {
     const QString failure = createFile(session, path, sample);
     if (failure.isEmpty())
-        session.options().setDatabaseName(QFileInfo(path).absoluteFilePath());
+        session.options().setDatabaseName(
+            SqlDialect::isServerName(path) ? path : QFileInfo(path).absoluteFilePath());
     return failure;
 }
 
 QString DatabaseSetup::useExisting(Session &session, const QString &path)
 {
+    if (SqlDialect::isServerName(path)) {
+        try {
+            Database::open(path, Database::ReadOnly);
+        } catch (const KelvaraError &error) {
+            return error.description();
+        }
+        session.options().setDatabaseName(path);
+        return {};
+    }
     const QFileInfo info(path);
     if (!info.isFile())
         return QStringLiteral("Could not find the database file '%1'.").arg(path);
@@ -74,7 +102,7 @@ DatabaseSetup::Start DatabaseSetup::prepareStart(Session &session, bool sample)
     }
     if (named.isEmpty())
         return {Start::Need::FirstStart, {}, {}};
-    if (!QFileInfo::exists(named))
+    if (!SqlDialect::isServerName(named) && !QFileInfo::exists(named))
         return {Start::Need::FirstStart, named, {}};
     return {};
 }

@@ -9,11 +9,12 @@ class Session;
 // sample plant) with the current login authorized at level "C", named in the options.
 namespace DatabaseSetup {
 // Creates the file only. Returns the failure text, empty on success. A file that already exists
-// is refused; a half-made file is removed again.
+// is refused; a half-made file is removed again. A postgresql:// name makes the database on that
+// server (when it is not there yet) and refuses one that holds tables already.
 QString createFile(Session &session, const QString &path, bool sample);
 // Creates the file and names it in the DatabaseName option.
 QString create(Session &session, const QString &path, bool sample);
-// Names an existing file in the DatabaseName option.
+// Names an existing file, or a database on a server that can be reached, in the DatabaseName option.
 QString useExisting(Session &session, const QString &path);
 // QUORVEL.MDB in the user's data folder.
 QString samplePath(const Paths &paths);

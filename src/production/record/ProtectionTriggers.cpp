@@ -14,6 +14,30 @@ QString refusal(const QString &message)
     return QStringLiteral("SELECT RAISE(ABORT, '%1%2')").arg(DbErrors::protectedMarker(), message);
 }
 
+// A trigger: its name, event, the condition under which it refuses, and the refusal. On a file it
+// is a trigger with that WHEN. On the server it is a function of the same name holding the condition (the
+// server allows no subquery in a trigger's WHEN), which raises the same refusal.
+struct Trigger
+{
+    QString name, event, when, message;
+
+    QString body() const
+    {
+        return QStringLiteral("BEGIN IF %1 THEN RAISE EXCEPTION USING MESSAGE = '%2%3'; END IF; "
+                              "IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; RETURN NEW; END")
+            .arg(when, DbErrors::protectedMarker(), message);
+    }
+    QStringList statements(const SqlDialect &dialect) const
+    {
+        return {
+            QStringLiteral("CREATE OR REPLACE FUNCTION [%1]() RETURNS trigger LANGUAGE plpgsql AS $$%2$$")
+                .arg(name, dialect.spell(body())),
+            QStringLiteral("DROP TRIGGER IF EXISTS [%1] %2").arg(name, event.mid(event.indexOf(" ON ") + 1)),
+            QStringLiteral("CREATE TRIGGER [%1] BEFORE %2 FOR EACH ROW EXECUTE FUNCTION [%1]()")
+                .arg(name, event)};
+    }
+};
+
 // True when the row's values differ in any of the columns: a statement that writes a protected
 // row's values back unchanged is let through.
 QString anyChanged(const QStringList &columns)
@@ -125,15 +149,15 @@ QList<ProtectedTable> protectedTables()
     };
 }
 
-QList<QPair<QString, QString>> namedTrigger(const QString &name, const QString &event, const QString &when,
-                                            const QString &message)
+QList<Trigger> namedTrigger(const QString &name, const QString &event, const QString &when,
+                            const QString &message)
 {
-    return {{name, trigger(name, event, when, message)}};
+    return {{name, event, when, message}};
 }
 
 // A line: no line is added to a protected date-shift or moved into one, and a protected line
 // changes only its flag.
-QList<QPair<QString, QString>> lineTriggers(const ProtectedTable &line)
+QList<Trigger> lineTriggers(const ProtectedTable &line)
 {
     const QString on = QStringLiteral(" ON [%1]").arg(line.table.name);
     return namedTrigger(line.prefix + QStringLiteral(" Insert"), QStringLiteral("INSERT") + on,
@@ -153,7 +177,7 @@ QList<QPair<QString, QString>> lineTriggers(const ProtectedTable &line)
 }
 
 // A ticket or distribution row: nothing is added to, changed on or deleted from a protected line.
-QList<QPair<QString, QString>> ticketTriggers(const ProtectedTable &ticket)
+QList<Trigger> ticketTriggers(const ProtectedTable &ticket)
 {
     const QString on = QStringLiteral(" ON [%1]").arg(ticket.table.name);
     return namedTrigger(ticket.prefix + QStringLiteral(" Insert"), QStringLiteral("INSERT") + on,
@@ -169,6 +193,14 @@ QList<QPair<QString, QString>> ticketTriggers(const ProtectedTable &ticket)
            namedTrigger(ticket.prefix + QStringLiteral(" Delete"), QStringLiteral("DELETE") + on,
                         ticket.isProtected(QStringLiteral("OLD")), ticket.message);
 }
+QList<Trigger> definitions()
+{
+    const QList<ProtectedTable> tables = protectedTables();
+    QList<Trigger> triggers = lineTriggers(tables.first());
+    for (qsizetype i = 1; i < tables.size(); ++i)
+        triggers << ticketTriggers(tables.at(i));
+    return triggers;
+}
 } // namespace
 
 // The column lists are the tables' as SchemaTables describes them; a database made by an earlier
@@ -177,21 +209,37 @@ QList<QPair<QString, QString>> ticketTriggers(const ProtectedTable &ticket)
 // the same, and then fails every write to that table.
 QList<QPair<QString, QString>> ProtectionTriggers::all()
 {
-    const QList<ProtectedTable> tables = protectedTables();
-    QList<QPair<QString, QString>> triggers = lineTriggers(tables.first());
-    for (qsizetype i = 1; i < tables.size(); ++i)
-        triggers << ticketTriggers(tables.at(i));
+    QList<QPair<QString, QString>> triggers;
+    for (const Trigger &t : definitions())
+        triggers.append({t.name, trigger(t.name, t.event, t.when, t.message)});
     return triggers;
 }
 
 void ProtectionTriggers::create(Database &db)
 {
+    if (db.dialect().isServer()) {
+        for (const Trigger &t : definitions()) {
+            for (const QString &sql : t.statements(db.dialect()))
+                db.exec(sql);
+        }
+        return;
+    }
     for (const auto &[name, sql] : all())
         db.exec(sql);
 }
 
 bool ProtectionTriggers::current(const Database &db)
 {
+    if (db.dialect().isServer()) {
+        for (const Trigger &t : definitions()) {
+            QSqlQuery query = db.exec(QStringLiteral("SELECT p.prosrc FROM pg_proc p JOIN pg_trigger t ON "
+                                                     "t.tgfoid = p.oid WHERE t.tgname = :name"),
+                                      {{QStringLiteral("name"), t.name}});
+            if (!query.next() || query.value(0).toString() != db.dialect().spell(t.body()))
+                return false;
+        }
+        return true;
+    }
     for (const auto &[name, sql] : all()) {
         QSqlQuery query = db.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'trigger' "
                                                  "AND name = :name"),
@@ -204,6 +252,10 @@ bool ProtectionTriggers::current(const Database &db)
 
 void ProtectionTriggers::replace(Database &db)
 {
+    if (db.dialect().isServer()) {
+        create(db); // each function is replaced and its trigger dropped and made anew
+        return;
+    }
     for (const auto &[name, sql] : all()) {
         db.exec(QStringLiteral("DROP TRIGGER IF EXISTS [%1]").arg(name));
         db.exec(sql);

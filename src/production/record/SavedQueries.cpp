@@ -147,8 +147,9 @@ QStringList SavedQueries::names(const QList<QPair<QString, QString>> &moreQuerie
 void SavedQueries::seed(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
     for (const auto &[name, sql] : all(moreQueries)) {
-        db.exec(QStringLiteral("INSERT OR REPLACE INTO [Saved Queries] ([Query Name], [SQL Text]) "
-                               "VALUES (:name, :sql)"),
-                {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
+        // Seeded in the engine's own spelling, so that a site reads and edits the text it runs.
+        db.exec(QStringLiteral("INSERT INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql) "
+                               "ON CONFLICT ([Query Name]) DO UPDATE SET [SQL Text] = excluded.[SQL Text]"),
+                {{QStringLiteral("name"), name}, {QStringLiteral("sql"), db.dialect().spell(sql)}});
     }
 }

@@ -30,8 +30,9 @@ Table customerReportParts();
 QList<Table> tables();
 
 QStringList columnNames(const Table &table);
-QString createStatement(const Table &table);
+// On a server (PostgreSQL) the column types are the server's.
+QString createStatement(const Table &table, bool server = false);
 // The same, for a table a database made by an older version may lack.
-QString createIfMissingStatement(const Table &table);
+QString createIfMissingStatement(const Table &table, bool server = false);
 QStringList indexStatements();
 } // namespace SchemaTables

@@ -94,10 +94,11 @@ void SchemaUpgrades::ensureProtection(Database &db)
 // a saved query was added lacks that query.
 void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
-    db.exec(SchemaTables::createIfMissingStatement(SchemaTables::customerReportParts()));
+    db.exec(
+        SchemaTables::createIfMissingStatement(SchemaTables::customerReportParts(), db.dialect().isServer()));
     for (const auto &[name, sql] : SavedQueries::all(moreQueries)) {
-        db.exec(QStringLiteral(
-                    "INSERT OR IGNORE INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql)"),
-                {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
+        db.exec(QStringLiteral("INSERT INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql) "
+                               "ON CONFLICT DO NOTHING"),
+                {{QStringLiteral("name"), name}, {QStringLiteral("sql"), db.dialect().spell(sql)}});
     }
 }

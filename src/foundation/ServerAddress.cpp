@@ -1,0 +1,98 @@
+#include "ServerAddress.h"
+
+#include "DatabaseError.h"
+
+#include <QSqlDatabase>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace {
+[[noreturn]] void refuse(const QString &uri, const QString &why)
+{
+    DatabaseError error(DbErrors::Other, QStringLiteral("The database address '%1' cannot be used: %2")
+                                             .arg(QUrl(uri).toDisplayString(QUrl::RemovePassword), why));
+    throw error;
+}
+
+// A libpq keyword's value, quoted where it holds blanks or quotes.
+QString quoted(const QString &value)
+{
+    if (!value.contains(' ') && !value.contains('\'') && !value.contains('\\') && !value.isEmpty())
+        return value;
+    QString escaped = value;
+    escaped.replace('\\', QLatin1String("\\\\")).replace('\'', QLatin1String("\\'"));
+    return '\'' + escaped + '\'';
+}
+} // namespace
+
+ServerAddress ServerAddress::parse(const QString &uri)
+{
+    const QUrl url(uri, QUrl::StrictMode);
+    if (!url.isValid())
+        refuse(uri, url.errorString());
+    if (!url.password().isEmpty())
+        refuse(uri, QStringLiteral("it holds a password. Keep passwords in the server's password file "
+                                   "(~/.pgpass), never in the program's settings."));
+    ServerAddress address;
+    address.host = url.host();
+    address.port = url.port(-1);
+    address.user = url.userName();
+    address.database = url.path().mid(1);
+    const QUrlQuery query(url);
+    for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key == QLatin1String("host"))
+            address.host = value;
+        else if (key == QLatin1String("port"))
+            address.port = value.toInt();
+        else if (key == QLatin1String("user"))
+            address.user = value;
+        else if (key == QLatin1String("dbname"))
+            address.database = value;
+        else if (key == QLatin1String("password"))
+            refuse(uri, QStringLiteral("it holds a password. Keep passwords in the server's password "
+                                       "file (~/.pgpass), never in the program's settings."));
+        else
+            address.options << key + '=' + quoted(value);
+    }
+    if (address.database.isEmpty() || address.database.contains('/'))
+        refuse(uri, QStringLiteral("it names no database (postgresql://host/database)."));
+    return address;
+}
+
+ServerAddress ServerAddress::on(const QString &otherDatabase) const
+{
+    ServerAddress other = *this;
+    other.database = otherDatabase;
+    return other;
+}
+
+QString ServerAddress::uri() const
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("postgresql"));
+    QUrlQuery query;
+    if (host.startsWith('/'))
+        query.addQueryItem(QStringLiteral("host"), host);
+    else
+        url.setHost(host);
+    url.setPort(port);
+    url.setUserName(user);
+    url.setPath('/' + database);
+    for (const QString &option : options)
+        query.addQueryItem(option.section('=', 0, 0), option.section('=', 1));
+    url.setQuery(query);
+    return url.toString();
+}
+
+void ServerAddress::applyTo(QSqlDatabase &db, const QString &moreOptions) const
+{
+    db.setHostName(host);
+    if (port > 0)
+        db.setPort(port);
+    db.setUserName(user);
+    db.setDatabaseName(database);
+    QStringList all = options;
+    all << moreOptions;
+    all.removeAll(QString());
+    db.setConnectOptions(all.join(';'));
+}

@@ -76,8 +76,9 @@ const ServerStatements::Text &ServerStatements::text(const QString &sql)
 QSqlQuery ServerStatements::run(const QString &sql, const QVariantMap &params)
 {
     const Text &statement = text(sql);
+    // Not forward-only: the driver would then read rows one at a time off the connection, and the
+    // next statement on it would lose them. A whole result is what a caller's rows rely on.
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    query.setForwardOnly(true);
     if (statement.parameters.isEmpty()) {
         if (!query.exec(statement.spelled))
             fail(query, sql);

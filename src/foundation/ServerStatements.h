@@ -11,8 +11,8 @@
 // Runs the program's statements on a PostgreSQL connection: each text is spelled for the server
 // and its parameter names found once per connection. A statement with parameters is prepared and
 // its values bound by name (see Database::exec); one without runs as it stands, since the server
-// prepares no DDL and no BEGIN. The driver reads a result whole, so a caller's rows stay readable
-// while the same text runs again.
+// prepares no DDL and no BEGIN. Each result is read whole, so a caller's rows stay readable
+// while other statements run on the connection.
 class ServerStatements
 {
 public:

@@ -34,9 +34,15 @@ QString serverComparisons(const QString &unquoted)
     static const QRegularExpression is(
         QStringLiteral("\\bIS\\s+(?!NOT\\b|NULL\\b|TRUE\\b|FALSE\\b|DISTINCT\\b)"),
         QRegularExpression::CaseInsensitiveOption);
+    // A column's alias keeps its letters' case, as on a file (the server folds unquoted names).
+    static const QRegularExpression alias(
+        QStringLiteral("\\bAS\\s+(?!(?:INTEGER|INT|BIGINT|SMALLINT|TEXT|REAL|NUMERIC|DATE|DOUBLE|VARCHAR|"
+                       "BLOB|BOOLEAN|BYTEA|IDENTITY|SELECT)\\b)([A-Za-z_]\\w*)\\b(?!\\s*\\()"),
+        QRegularExpression::CaseInsensitiveOption);
     QString result = unquoted;
     result.replace(isNot, QStringLiteral("IS DISTINCT FROM "));
     result.replace(is, QStringLiteral("IS NOT DISTINCT FROM "));
+    result.replace(alias, QStringLiteral("AS \"\\1\""));
     return result;
 }
 } // namespace

@@ -201,7 +201,7 @@ void TestTickets::cleanUpLeavesRowsTypedElsewhere()
     QVERIFY(typing.setNumber(row, QStringLiteral("601")).stored);
     closeBoth();
     QVERIFY(typing.setQuantity(row, QStringLiteral("75")).stored);
-    QCOMPARE(stored(QStringLiteral("SELECT COUNT(*) || '|' || [%1] || '|' || [%2] FROM [%3]")
+    QCOMPARE(stored(QStringLiteral("SELECT COUNT(*) || '|' || MAX([%1]) || '|' || MAX([%2]) FROM [%3]")
                         .arg(kind.numberField, kind.quantityField, kind.table))
                  .toString(),
              QStringLiteral("1|601|75"));
@@ -293,6 +293,7 @@ void TestTickets::refusedWriteKeepsTheText_data()
 
 void TestTickets::refusedWriteKeepsTheText()
 {
+    FILE_DATABASE_ONLY("the refusing trigger is written in SQLite's language");
     // The database refuses the write: the user is told why in words, the statement goes to the
     // error log only, the typed text stays while trying again can help, nothing is half-written.
     QFETCH(QString, refusal);

@@ -220,7 +220,7 @@ void TestTicketWindows::holdTimerSavesWhatIsTyped()
     editor->setModified(true);
 
     window->refreshPending();
-    QCOMPARE(value(QStringLiteral("SELECT [Hold Quantity] || [Hold Remaining] FROM [Hold Table] WHERE "
+    QCOMPARE(value(QStringLiteral("SELECT '' || [Hold Quantity] || [Hold Remaining] FROM [Hold Table] WHERE "
                                   "[Hold Ticket ID] = %1")
                        .arg(hold)),
              6060);

@@ -1,10 +1,39 @@
 #include "TestSupport.h"
 
+#include "foundation/ServerAddress.h"
 #include "production/record/Schema.h"
 #include "reports/ReportCatalog.h"
 
+#include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+
+QString testServer()
+{
+    static const QString uri = qEnvironmentVariable("KELVARA_TEST_SERVER");
+    return uri;
+}
+
+namespace {
+// A database name no other test process uses at the same time.
+QString newServerDatabase()
+{
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("kt_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+}
+
+void dropServerDatabase(const QString &name)
+{
+    try {
+        Database server = Database::open(testServer());
+        server.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name));
+    } catch (const KelvaraError &error) {
+        qWarning("The test database %s was left on the server: %s", qPrintable(name),
+                 qPrintable(error.description()));
+    }
+}
+} // namespace
 
 MsgAnswer ScriptedPrompter::ask(const PromptMessage &message)
 {
@@ -44,11 +73,20 @@ TestWorld::TestWorld()
     session->networkUserName = identity.userName();
 }
 
-TestWorld::~TestWorld() = default;
+TestWorld::~TestWorld()
+{
+    if (!m_serverDatabase.isEmpty())
+        dropServerDatabase(m_serverDatabase);
+}
 
 QString TestWorld::createDatabase(const QString &level)
 {
-    const QString path = file(QStringLiteral("QUORVEL.MDB"));
+    QString path = file(QStringLiteral("QUORVEL.MDB"));
+    if (onServer()) {
+        if (m_serverDatabase.isEmpty())
+            m_serverDatabase = newServerDatabase();
+        path = ServerAddress::parse(testServer()).on(m_serverDatabase).uri();
+    }
     Database db = Database::createFile(path);
     Schema::create(db, ReportCatalog::savedQueries());
     Schema::authorize(db, identity.userName(), QStringLiteral("Jane Doe"), level);
@@ -75,7 +113,8 @@ Database createAndOpen(TestWorld &world, const QString &level)
     world.session->securityLevel = level;
     Database db = world.openDatabase();
     // A throw-away file: no need to wait for the disk after every row.
-    db.exec(QStringLiteral("PRAGMA synchronous=OFF"));
+    if (!db.dialect().isServer())
+        db.exec(QStringLiteral("PRAGMA synchronous=OFF"));
     return db;
 }
 } // namespace

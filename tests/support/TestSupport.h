@@ -78,6 +78,18 @@ public:
     bool moveToTrash(const QString &path) override { return !failRemove && FileOps::remove(path); }
 };
 
+// The suite runs on a PostgreSQL server when KELVARA_TEST_SERVER holds a URI to it (see
+// scripts/test-server.sh); each test world then gets a database of its own there.
+QString testServer();
+inline bool onServer()
+{
+    return !testServer().isEmpty();
+}
+// Tests of what only a file database has (its bytes, CURUSERS.DAT, db.lok, the file repair) say so.
+#define FILE_DATABASE_ONLY(why)                                                                    \
+    if (onServer())                                                                                \
+    QSKIP("a file database's own behaviour: " why)
+
 // A whole test world in a temporary folder: seams, settings store, session, and (on request) a
 // production database with the schema.
 class TestWorld
@@ -98,7 +110,8 @@ public:
     // Exit codes the session was asked to end with.
     QList<int> endRequests;
 
-    // Creates QUORVEL.MDB with the schema, names it in the options, authorizes the identity.
+    // Creates QUORVEL.MDB (on the test server: a database of this world's own) with the schema,
+    // names it in the options, authorizes the identity.
     QString createDatabase(const QString &level = QStringLiteral("C"));
     Database openDatabase() const;
     // A second options object on this world's settings store, as a later run would see it.
@@ -106,6 +119,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_serverDatabase; // dropped with the world
 };
 
 // A test world with its production database created and open, the jobs given made, and the

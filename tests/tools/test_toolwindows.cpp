@@ -83,6 +83,7 @@ void TestToolWindows::restoreClosesTheColorFeederWindow_data()
 
 void TestToolWindows::restoreClosesTheColorFeederWindow()
 {
+    FILE_DATABASE_ONLY("restores a copy of the file");
     QFETCH(bool, keepTyping);
     DatabaseWorld world(QStringLiteral("C"), {QStringLiteral("10-1042"), QStringLiteral("10-1187")});
     addSheet(world.db);

@@ -49,10 +49,29 @@ QList<AuthorizedUser> SecuritySettings::authorizedUsers() const
     return users;
 }
 
+bool SecuritySettings::levelsOnServer() const
+{
+    return m_db.dialect().isServer() &&
+           m_db.scalar(QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname = 'kelvara_set_level'"))
+                   .toLongLong() > 0;
+}
+
+void SecuritySettings::setServerLevel(const QString &login, const QString &level) const
+{
+    // A name without a login role on the server changes nothing there (the function says false).
+    if (level.isEmpty())
+        m_db.exec(QStringLiteral("SELECT kelvara_set_level(:login, NULL)"),
+                  {{QStringLiteral("login"), login}});
+    else
+        m_db.exec(QStringLiteral("SELECT kelvara_set_level(:login, :level)"),
+                  {{QStringLiteral("login"), login}, {QStringLiteral("level"), level}});
+}
+
 QStringList SecuritySettings::authorize(const QList<NetworkUser> &users, const QString &newLevel)
 {
     QStringList added;
     Transaction transaction(m_db);
+    const bool onServer = levelsOnServer();
     for (const NetworkUser &user : users) {
         const QVariantMap params{{QStringLiteral("login"), user.login.trimmed()},
                                  {QStringLiteral("name"), user.fullName},
@@ -70,6 +89,8 @@ QStringList SecuritySettings::authorize(const QList<NetworkUser> &users, const Q
                                  "[Security Level]) VALUES (:login, :name, :id, :level)"),
                   insert);
         added << user.login.trimmed();
+        if (onServer)
+            setServerLevel(user.login.trimmed(), newLevel);
     }
     transaction.commit();
     return added;
@@ -87,12 +108,16 @@ SecuritySettings::Outcome SecuritySettings::unauthorize(const QStringList &userN
     Outcome outcome;
     Transaction transaction(m_db);
     const bool hadManager = anyManagerLeft();
+    const bool onServer = levelsOnServer();
     for (const QString &name : userNames) {
         if (isSupervisor(name))
             continue;
         QSqlQuery query = m_db.exec(QStringLiteral("DELETE FROM [Security Table] WHERE [UserName] = :name"),
                                     {{QStringLiteral("name"), name.trimmed()}});
-        (query.numRowsAffected() > 0 ? outcome.changed : outcome.missing) << name.trimmed();
+        const bool removed = query.numRowsAffected() > 0;
+        (removed ? outcome.changed : outcome.missing) << name.trimmed();
+        if (removed && onServer)
+            setServerLevel(name.trimmed(), QString());
     }
     if (hadManager && !anyManagerLeft())
         return {{}, {}, true};
@@ -105,12 +130,15 @@ SecuritySettings::Outcome SecuritySettings::setLevel(const QList<AuthorizedUser>
     Outcome outcome;
     Transaction transaction(m_db);
     const bool hadManager = anyManagerLeft();
+    const bool onServer = levelsOnServer();
     for (const AuthorizedUser &user : users) {
         const bool written =
             SharedRow(QStringLiteral("[Security Table]"), QStringLiteral("[UserName]"), user.userName)
                 .change(QStringLiteral("[Security Level]"), level, user.level)
                 .write(m_db);
         (written ? outcome.changed : outcome.missing) << user.userName;
+        if (written && onServer)
+            setServerLevel(user.userName, level);
     }
     if (hadManager && !anyManagerLeft())
         return {{}, {}, true};

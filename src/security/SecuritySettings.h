@@ -19,7 +19,10 @@ struct AuthorizedUser
 
 // The Security Table as the security window changes it: who may use the program and at which
 // level. Every name is bound as a parameter. A change that would leave no user at level "C"
-// is refused as a whole, since only level "C" can open the security settings.
+// is refused as a whole, since only level "C" can open the security settings. On a database server
+// set up with the levels' roles (kelvara --setup-server), each change also makes the login's
+// server role a member of its level's role, or of none when it is unauthorized, in the same
+// transaction: the server then holds the login to its level's rights.
 class SecuritySettings
 {
 public:
@@ -52,6 +55,9 @@ public:
 
 private:
     bool anyManagerLeft() const;
+    bool levelsOnServer() const;
+    // An empty level takes the login out of every level.
+    void setServerLevel(const QString &login, const QString &level) const;
 
     Database &m_db;
 };

@@ -2,7 +2,10 @@
 
 #include "DatabaseSetup.h"
 #include "foundation/Session.h"
+#include "foundation/SqlDialect.h"
 #include "foundation/Version.h"
+#include "production/record/DatabaseCopy.h"
+#include "production/record/ServerRoles.h"
 #include "reports/ReportCatalog.h"
 
 #include <QCommandLineParser>
@@ -24,7 +27,10 @@ struct Valued
     const char *needs;
 };
 
-constexpr Valued kProgramValued[] = {{"create-database", "the path of the new database file"}};
+constexpr Valued kProgramValued[] = {
+    {"create-database", "the path of the new database file"},
+    {"setup-server", "the postgresql:// address of the plant's database on the server"},
+};
 
 constexpr Valued kReportValued[] = {
     {"type", "a report number"},
@@ -169,8 +175,39 @@ void CommandLine::readReport(const QCommandLineParser &parser)
         invalid(reason);
 }
 
-void CommandLine::parseProgram(const QStringList &arguments)
+// "--copy-database FROM TO" takes two values, taken out here as "--jobs" is.
+bool CommandLine::takeCopy(QStringList &arguments)
 {
+    const int at = arguments.indexOf(QStringLiteral("--copy-database"));
+    if (at < 0)
+        return true;
+    for (int v = 1; v <= 2; ++v) {
+        if (at + v >= arguments.size() || arguments[at + v].startsWith(QLatin1String("--"))) {
+            invalid(QStringLiteral("--copy-database needs the database to copy and the new database."));
+            return false;
+        }
+    }
+    m_path = arguments[at + 1];
+    m_copyTarget = arguments[at + 2];
+    arguments.remove(at, 3);
+    if (arguments.contains(QStringLiteral("--copy-database"))) {
+        invalid(QStringLiteral("--copy-database is given twice."));
+        return false;
+    }
+    if (!arguments.isEmpty()) {
+        invalid(QStringLiteral("--copy-database takes no other option."));
+        return false;
+    }
+    m_mode = Mode::CopyDatabase;
+    return true;
+}
+
+void CommandLine::parseProgram(QStringList arguments)
+{
+    if (arguments.contains(QStringLiteral("--copy-database"))) {
+        takeCopy(arguments);
+        return;
+    }
     if (const QString missing = missingValue(arguments, kProgramValued); !missing.isEmpty())
         return invalid(missing);
     QCommandLineParser parser;
@@ -182,8 +219,22 @@ void CommandLine::parseProgram(const QStringList &arguments)
     addValued(parser, kProgramValued);
     if (const QString error = parseError(parser, arguments); !error.isEmpty())
         return invalid(error);
-    if (parser.values(QStringLiteral("create-database")).size() > 1)
-        return invalid(QStringLiteral("--create-database is given twice."));
+    for (const char *name : {"create-database", "setup-server"}) {
+        if (parser.values(QLatin1String(name)).size() > 1)
+            return invalid(QStringLiteral("%1 is given twice.").arg(dashed(name)));
+    }
+    const bool setup = parser.isSet(QStringLiteral("setup-server"));
+    if (setup) {
+        if (parser.isSet(version) || parser.isSet(verbose) || parser.isSet(paths) || parser.isSet(sample) ||
+            parser.isSet(QStringLiteral("create-database")))
+            return invalid(QStringLiteral("--setup-server takes no other option."));
+        m_path = parser.value(QStringLiteral("setup-server"));
+        if (!SqlDialect::isServerName(m_path))
+            return invalid(
+                QStringLiteral("--setup-server needs a postgresql:// address, not '%1'.").arg(m_path));
+        m_mode = Mode::SetupServer;
+        return;
+    }
     m_sample = parser.isSet(sample);
     m_path = parser.value(QStringLiteral("create-database"));
     if (parser.isSet(version) || parser.isSet(paths))
@@ -213,6 +264,8 @@ QString CommandLine::usage()
     return QStringLiteral(
                "Usage: kelvara [--sample]\n"
                "       kelvara --create-database PATH [--sample]\n"
+               "       kelvara --copy-database FROM TO\n"
+               "       kelvara --setup-server postgresql://[USER@]HOST[:PORT]/DBNAME[?KEYWORD=VALUE...]\n"
                "       kelvara report --type N --start MM/DD/YYYY [--end MM/DD/YYYY] [--shift TEXT]\n"
                "                      [--option 0|1] [--jobs FROM TO] --export pdf|odt|xlsx|txt --out FILE\n"
                "                      [--database PATH]\n"
@@ -224,7 +277,19 @@ QString CommandLine::usage()
                "              database stays configured\n"
                "  --create-database PATH\n"
                "              make an empty production database at PATH (with --sample: two weeks of\n"
-               "              sample production) and authorize this login at level C\n"
+               "              sample production) and authorize this login at level C; PATH may be a\n"
+               "              postgresql:// address\n"
+               "  --copy-database FROM TO\n"
+               "              copy the production database FROM (only read) into TO, which must be new\n"
+               "              or empty: every table with its keys, the saved queries and the key\n"
+               "              counters; each a file path or a postgresql:// address. The row counts\n"
+               "              and count sums of both are printed; on any difference TO is left as it\n"
+               "              was and the exit code is 1\n"
+               "  --setup-server postgresql://...\n"
+               "              for the server's administrator: make the plant's database when missing\n"
+               "              (as --create-database), the roles kelvara_level_a to kelvara_level_d\n"
+               "              with each security level's rights, and the function kelvara_set_level\n"
+               "              that Security Administration (level C) uses to put a login in a level\n"
                "  --version   print the program's version and the Qt and SQLite versions it runs with;\n"
                "              with --verbose (or --paths instead) also the folders and files it uses\n"
                "\n"
@@ -289,5 +354,32 @@ int CommandLine::createDatabase(Session &session, QTextStream &out, QTextStream 
                .arg(m_path)
         << QStringLiteral("the login %1 is authorized at level C.").arg(session.identity().userName())
         << '\n';
+    return 0;
+}
+
+int CommandLine::copyDatabase(QTextStream &out, QTextStream &err) const
+{
+    const DatabaseCopy::Result result = DatabaseCopy::copy(m_path, m_copyTarget);
+    if (!result.lines.isEmpty())
+        out << DatabaseCopy::comparisonText(result.lines);
+    if (!result.copied) {
+        err << result.failure << '\n';
+        return 1;
+    }
+    out << QStringLiteral("Copied %1 into %2.").arg(m_path, m_copyTarget) << '\n';
+    return 0;
+}
+
+int CommandLine::setupServer(Session &session, QTextStream &out, QTextStream &err) const
+{
+    try {
+        const QStringList done =
+            ServerRoles::setUpDatabase(m_path, session.identity().userName(), ReportCatalog::savedQueries());
+        for (const QString &line : done)
+            out << line << '\n';
+    } catch (const KelvaraError &error) {
+        err << error.description() << '\n';
+        return 1;
+    }
     return 0;
 }

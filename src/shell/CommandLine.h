@@ -13,19 +13,33 @@ class Session;
 //   kelvara                                  start normally
 //   kelvara --sample                         start on the sample plant database (made on first use)
 //   kelvara --create-database PATH [--sample]  make a production database and end
+//   kelvara --copy-database FROM TO          copy a production database into a new one and end
+//   kelvara --setup-server URI               make the plant's database and level roles on a server
 //   kelvara report --type N --start DATE ...  write a report to a file and end (scheduled runs)
 //   kelvara --version [--verbose], --paths   print the versions (and the paths in use) and end
 //   kelvara --help, kelvara report --help    print the usage and end
 class CommandLine
 {
 public:
-    enum class Mode { Run, RunSample, CreateDatabase, Report, Help, Version, Invalid };
+    enum class Mode {
+        Run,
+        RunSample,
+        CreateDatabase,
+        CopyDatabase,
+        SetupServer,
+        Report,
+        Help,
+        Version,
+        Invalid
+    };
 
     // The arguments without the program's name.
     explicit CommandLine(const QStringList &arguments);
 
     Mode mode() const { return m_mode; }
     QString path() const { return m_path; }
+    // --copy-database: the database copied (path()) into this one.
+    QString copyTarget() const { return m_copyTarget; }
     bool sample() const { return m_sample; }
     // --version with --verbose, or --paths: the paths in use as well.
     bool verbose() const { return m_verbose; }
@@ -41,17 +55,23 @@ public:
     // --create-database: makes the file and tells what was done on out (failures on err).
     // Returns the program's exit code.
     int createDatabase(Session &session, QTextStream &out, QTextStream &err) const;
+    // --copy-database: copies, then prints the comparison of both on out. 0 when copied.
+    int copyDatabase(QTextStream &out, QTextStream &err) const;
+    // --setup-server: prints what it made on out. 0 when done.
+    int setupServer(Session &session, QTextStream &out, QTextStream &err) const;
 
 private:
-    void parseProgram(const QStringList &arguments);
+    void parseProgram(QStringList arguments);
     void parseReport(QStringList arguments);
     bool takeJobs(QStringList &arguments);
+    bool takeCopy(QStringList &arguments);
     void readReport(const QCommandLineParser &parser);
     void invalid(const QString &error);
 
     Mode m_mode = Mode::Run;
     ScheduledReport m_report;
     QString m_path;
+    QString m_copyTarget;
     bool m_sample = false;
     bool m_verbose = false;
     QString m_error;

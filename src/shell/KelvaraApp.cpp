@@ -45,6 +45,10 @@ int KelvaraApp::run(const QStringList &arguments)
         return 2;
     case CommandLine::Mode::CreateDatabase:
         return commandLine.createDatabase(m_session, out, err);
+    case CommandLine::Mode::CopyDatabase:
+        return commandLine.copyDatabase(out, err);
+    case CommandLine::Mode::SetupServer:
+        return commandLine.setupServer(m_session, out, err);
     case CommandLine::Mode::Help:
         out << CommandLine::usage();
         return 0;

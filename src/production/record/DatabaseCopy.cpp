@@ -1,0 +1,363 @@
+#include "DatabaseCopy.h"
+
+#include "ProtectionTriggers.h"
+#include "foundation/Database.h"
+#include "foundation/ServerAddress.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <optional>
+
+using SchemaTables::Table;
+
+namespace {
+const QString kSavedQueries = QStringLiteral("Saved Queries");
+
+bool isCounterKey(const SchemaTables::Column &column)
+{
+    return column.definition.startsWith(QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT"));
+}
+
+// The table's counter key column, or empty when its key is not a counter.
+QString counterKey(const Table &table)
+{
+    for (const SchemaTables::Column &column : table.columns) {
+        if (isCounterKey(column))
+            return column.name;
+    }
+    return {};
+}
+
+QString quotedName(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace('"', QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+// The tables of the database's own schema (none for a new file or server database).
+qint64 tableCount(const Database &db)
+{
+    return db
+        .scalar(db.dialect().isServer()
+                    ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema()")
+                    : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                     "AND name NOT LIKE 'sqlite%'"))
+        .toLongLong();
+}
+
+bool hasTable(const Database &db, const QString &name)
+{
+    return db.scalar(db.dialect().isServer()
+                         ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = "
+                                          "current_schema() AND tablename = :name")
+                         : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                          "AND name = :name"),
+                     {{QStringLiteral("name"), name}})
+               .toLongLong() > 0;
+}
+
+QString bracketed(const QStringList &names)
+{
+    QStringList list;
+    for (const QString &name : names)
+        list << QLatin1Char('[') + name + QLatin1Char(']');
+    return list.join(QStringLiteral(", "));
+}
+
+// The largest key the table's counter has handed out (0 when none): SQLite's sqlite_sequence, the
+// server's identity sequence.
+qint64 readCounter(const Database &db, const Table &table, const QString &key)
+{
+    QSqlQuery query =
+        db.dialect().isServer()
+            ? db.exec(QStringLiteral("SELECT pg_sequence_last_value(CAST(pg_get_serial_sequence(:t, :c) "
+                                     "AS regclass))"),
+                      {{QStringLiteral("t"), quotedName(table.name)}, {QStringLiteral("c"), key}})
+            : db.exec(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = :t"),
+                      {{QStringLiteral("t"), table.name}});
+    return query.next() ? query.value(0).toLongLong() : 0;
+}
+
+void setCounter(Database &db, const Table &table, const QString &key, qint64 last)
+{
+    if (db.dialect().isServer()) {
+        const QVariantMap params{{QStringLiteral("t"), quotedName(table.name)},
+                                 {QStringLiteral("c"), key},
+                                 {QStringLiteral("n"), last}};
+        // A sequence never used hands out 1 next.
+        db.exec(last > 0
+                    ? QStringLiteral("SELECT setval(CAST(pg_get_serial_sequence(:t, :c) AS regclass), :n)")
+                    : QStringLiteral("SELECT setval(CAST(pg_get_serial_sequence(:t, :c) AS regclass), "
+                                     "1, false)"),
+                params);
+        return;
+    }
+    const QVariantMap params{{QStringLiteral("t"), table.name}, {QStringLiteral("n"), last}};
+    if (db.exec(QStringLiteral("UPDATE sqlite_sequence SET seq = :n WHERE name = :t"), params)
+                .numRowsAffected() == 0 &&
+        last > 0)
+        db.exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (:t, :n)"), params);
+}
+
+qint64 largestKey(const Database &db, const Table &table, const QString &key)
+{
+    return db.scalar(QStringLiteral("SELECT COALESCE(MAX([%1]), 0) FROM [%2]").arg(key, table.name))
+        .toLongLong();
+}
+
+// The table's row count and the sums of its count columns, as text both engines write alike.
+QStringList tally(const Database &db, const Table &table)
+{
+    QStringList items{QStringLiteral("CAST(count(*) AS TEXT)")};
+    for (const QString &column : DatabaseCopy::countColumns(table))
+        items << QStringLiteral("CAST(COALESCE(SUM([%1]), 0) AS TEXT)").arg(column);
+    QSqlQuery query =
+        db.exec(QStringLiteral("SELECT %1 FROM [%2]").arg(items.join(QStringLiteral(", ")), table.name));
+    QStringList values;
+    if (query.next()) {
+        for (int i = 0; i < items.size(); ++i)
+            values << query.value(i).toString();
+    }
+    return values;
+}
+
+// The target as it was found, so that a failed copy leaves it so: a file or server database the
+// copy made is removed again; one that was there (empty) stays, its transaction rolled back.
+class Target
+{
+public:
+    explicit Target(QString name) : m_name(std::move(name)) {}
+    ~Target()
+    {
+        if (!m_done)
+            discard();
+    }
+
+    // Opens or makes the target; refuses one that holds tables.
+    Database &open()
+    {
+        if (SqlDialect::isServerName(m_name)) {
+            const ServerAddress address = ServerAddress::parse(m_name);
+            Database server = Database::open(address.on(QStringLiteral("postgres")).uri());
+            m_made = server
+                         .scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
+                                 {{QStringLiteral("name"), address.database}})
+                         .toLongLong() == 0;
+        } else {
+            m_made = !QFileInfo::exists(m_name);
+        }
+        m_db.emplace(m_made ? Database::createFile(m_name) : Database::open(m_name));
+        if (const qint64 tables = tableCount(*m_db); tables > 0) {
+            m_made = false;
+            throw DatabaseError(
+                DbErrors::Other,
+                QStringLiteral("The database %1 is not empty (it holds %2 tables): a copy goes "
+                               "only into a new or empty database.")
+                    .arg(m_name)
+                    .arg(tables));
+        }
+        return *m_db;
+    }
+    void keep() { m_done = true; }
+
+private:
+    void discard()
+    {
+        m_db.reset();
+        if (!m_made)
+            return;
+        try {
+            if (SqlDialect::isServerName(m_name)) {
+                const ServerAddress address = ServerAddress::parse(m_name);
+                Database server = Database::open(address.on(QStringLiteral("postgres")).uri());
+                server.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)")
+                                .arg(quotedName(address.database)));
+            } else {
+                QFile::remove(m_name);
+            }
+        } catch (const KelvaraError &) {
+            // The copy's own failure is what the user is told.
+        }
+    }
+
+    QString m_name;
+    std::optional<Database> m_db;
+    bool m_made = false;
+    bool m_done = false;
+};
+} // namespace
+
+QList<Table> DatabaseCopy::tablesInKeyOrder()
+{
+    static const QRegularExpression reference(QStringLiteral("REFERENCES \\[([^\\]]+)\\]"));
+    QList<Table> pending = SchemaTables::tables(), ordered;
+    QStringList placed;
+    while (!pending.isEmpty()) {
+        const qsizetype before = pending.size();
+        for (qsizetype i = 0; i < pending.size();) {
+            bool ready = true;
+            for (const SchemaTables::Column &column : pending[i].columns) {
+                const QRegularExpressionMatch match = reference.match(column.definition);
+                if (match.hasMatch() && match.captured(1) != pending[i].name &&
+                    !placed.contains(match.captured(1)))
+                    ready = false;
+            }
+            if (!ready) {
+                ++i;
+                continue;
+            }
+            placed << pending[i].name;
+            ordered << pending.takeAt(i);
+        }
+        // A cycle of references would leave tables no order can satisfy; the schema has none.
+        if (pending.size() == before)
+            return ordered + pending;
+    }
+    return ordered;
+}
+
+QStringList DatabaseCopy::countColumns(const Table &table)
+{
+    static const QStringList counted{SchemaTables::productionTable().name, SchemaTables::transferTable().name,
+                                     SchemaTables::holdTable().name, SchemaTables::holdDistribution().name};
+    QStringList columns;
+    if (!counted.contains(table.name))
+        return columns;
+    for (const SchemaTables::Column &column : table.columns) {
+        if (column.definition.startsWith(QLatin1String("INTEGER")))
+            columns << column.name;
+    }
+    return columns;
+}
+
+namespace {
+// Every row of the table, keys included; the saved queries' texts in the target's spelling when
+// they come from a file (the server's double-quoted texts read the same on a file).
+void copyRows(const Database &source, Database &target, const Table &table)
+{
+    const QStringList columns = SchemaTables::columnNames(table);
+    QStringList placeholders;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        placeholders << QStringLiteral(":c%1").arg(i);
+    const QString insert = QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)")
+                               .arg(table.name, bracketed(columns), placeholders.join(QStringLiteral(", ")));
+    const qsizetype sqlText = table.name == kSavedQueries ? columns.indexOf(QStringLiteral("SQL Text")) : -1;
+    const bool respell = !source.dialect().isServer();
+    QSqlQuery rows = source.exec(QStringLiteral("SELECT %1 FROM [%2] ORDER BY %3")
+                                     .arg(bracketed(columns), table.name, bracketed(columns.mid(0, 1))));
+    while (rows.next()) {
+        QVariantMap values;
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            QVariant value = rows.value(int(i));
+            if (i == sqlText && respell)
+                value = target.dialect().spell(value.toString());
+            values.insert(QStringLiteral("c%1").arg(i), value);
+        }
+        target.exec(insert, values);
+    }
+}
+
+QString engineName(const Database &db)
+{
+    return db.dialect().isServer() ? QStringLiteral("server") : QStringLiteral("file");
+}
+} // namespace
+
+DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
+{
+    Result result;
+    if (from.trimmed().isEmpty() || to.trimmed().isEmpty()) {
+        result.failure = QStringLiteral("Both the database to copy and the new database must be given.");
+        return result;
+    }
+    try {
+        const Database source = Database::open(from, Database::ReadOnly);
+        const QList<Table> tables = tablesInKeyOrder();
+        for (const Table &table : tables) {
+            if (!hasTable(source, table.name))
+                throw DatabaseError(
+                    DbErrors::Other,
+                    QStringLiteral("%1 is not a production database of this version: it has no "
+                                   "table [%2]. Open it with the program once, then copy it.")
+                        .arg(from, table.name));
+        }
+        // The rows, sums and counters read are of one moment, whatever other workstations write.
+        source.exec(source.dialect().isServer()
+                        ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
+                        : QStringLiteral("BEGIN"));
+
+        Target made(to);
+        Database &target = made.open();
+        const bool server = target.dialect().isServer();
+        {
+            Transaction transaction(target);
+            if (server)
+                target.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"));
+            for (const Table &table : SchemaTables::tables())
+                target.exec(SchemaTables::createStatement(table, server));
+            for (const QString &sql : SchemaTables::indexStatements())
+                target.exec(sql);
+            for (const Table &table : tables)
+                copyRows(source, target, table);
+            // Made after the rows: the triggers refuse new lines on a protected date-shift.
+            ProtectionTriggers::create(target);
+
+            for (const Table &table : tables) {
+                const QStringList columns = countColumns(table);
+                const QStringList before = tally(source, table), after = tally(target, table);
+                result.lines.append(
+                    {QStringLiteral("[%1] rows").arg(table.name), before.value(0), after.value(0)});
+                for (qsizetype i = 0; i < columns.size(); ++i)
+                    result.lines.append({QStringLiteral("  sum of [%1]").arg(columns[i]), before.value(i + 1),
+                                         after.value(i + 1)});
+                const QString key = counterKey(table);
+                if (key.isEmpty())
+                    continue;
+                // A key written explicitly does not move the server's counter: the next key is
+                // past both the counter and the largest key there is.
+                const qint64 last = std::max(readCounter(source, table, key), largestKey(source, table, key));
+                setCounter(target, table, key, last);
+                result.lines.append({QStringLiteral("  last [%1] handed out").arg(key), QString::number(last),
+                                     QString::number(readCounter(target, table, key))});
+            }
+            if (std::all_of(result.lines.cbegin(), result.lines.cend(),
+                            [](const Line &line) { return line.same(); })) {
+                transaction.commit();
+                made.keep();
+                result.copied = true;
+            } else {
+                result.failure = QStringLiteral("The copy on the %1 does not match the original; nothing was "
+                                                "copied.")
+                                     .arg(engineName(target));
+            }
+        }
+        source.exec(QStringLiteral("ROLLBACK"));
+    } catch (const KelvaraError &error) {
+        result.failure = error.description();
+        result.copied = false;
+    }
+    return result;
+}
+
+QString DatabaseCopy::comparisonText(const QList<Line> &lines)
+{
+    qsizetype whatWidth = 4, valueWidth = 4;
+    for (const Line &line : lines) {
+        whatWidth = std::max(whatWidth, line.what.size());
+        valueWidth = std::max({valueWidth, line.source.size(), line.target.size()});
+    }
+    const auto row = [&](const QString &what, const QString &source, const QString &target,
+                         const QString &mark) {
+        return QStringLiteral("%1  %2  %3%4\n")
+            .arg(what, -int(whatWidth))
+            .arg(source, int(valueWidth))
+            .arg(target, int(valueWidth))
+            .arg(mark);
+    };
+    QString text = row(QString(), QStringLiteral("FROM"), QStringLiteral("TO"), QString());
+    for (const Line &line : lines)
+        text +=
+            row(line.what, line.source, line.target, line.same() ? QString() : QStringLiteral("  differs"));
+    return text;
+}

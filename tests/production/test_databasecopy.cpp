@@ -1,0 +1,271 @@
+#include "TestSupport.h"
+
+#include "foundation/ServerAddress.h"
+#include "production/record/DatabaseCopy.h"
+#include "production/record/SamplePlant.h"
+#include "production/record/Schema.h"
+#include "production/record/ServerRoles.h"
+#include "reports/ReportCatalog.h"
+#include "security/SecuritySettings.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+const char *kNoServer =
+    "KELVARA_TEST_SERVER is not set: no database server to copy to (scripts/test-server.sh "
+    "starts one)";
+
+QString serverUri(const QString &database, const QString &user = {})
+{
+    ServerAddress address = ServerAddress::parse(qEnvironmentVariable("KELVARA_TEST_SERVER")).on(database);
+    if (!user.isEmpty())
+        address.user = user;
+    return address.uri();
+}
+
+// Names on the test server that are this run's own: databases dropped and login roles removed at
+// the end.
+class ServerNames
+{
+public:
+    ~ServerNames()
+    {
+        try {
+            Database server = Database::open(serverUri(QStringLiteral("postgres")));
+            for (const QString &name : m_databases)
+                server.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name));
+            for (const QString &name : m_roles)
+                server.exec(QStringLiteral("DROP ROLE IF EXISTS \"%1\"").arg(name));
+        } catch (const KelvaraError &) {
+        }
+    }
+    QString database(const QString &what)
+    {
+        m_databases << QStringLiteral("kelvara_%1_%2").arg(what).arg(QCoreApplication::applicationPid());
+        return m_databases.last();
+    }
+    QString role(const QString &what)
+    {
+        m_roles << QStringLiteral("%1_%2").arg(what).arg(QCoreApplication::applicationPid());
+        return m_roles.last();
+    }
+
+private:
+    QStringList m_databases, m_roles;
+};
+
+QString text(const QVariant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    if (value.typeId() == QMetaType::QByteArray)
+        return QString::fromLatin1(value.toByteArray().toHex());
+    return value.toString();
+}
+
+// Every row of every table but the saved queries (whose texts take the engine's spelling), as text.
+QStringList contents(const Database &db)
+{
+    QStringList rows;
+    for (const SchemaTables::Table &table : SchemaTables::tables()) {
+        if (table.name == QLatin1String("Saved Queries"))
+            continue;
+        const QStringList columns = SchemaTables::columnNames(table);
+        QStringList order;
+        for (int i = 1; i <= columns.size(); ++i)
+            order << QString::number(i);
+        QSqlQuery query = db.exec(
+            QStringLiteral("SELECT * FROM [%1] ORDER BY %2").arg(table.name, order.join(QLatin1Char(','))));
+        while (query.next()) {
+            QStringList values{table.name};
+            for (int i = 0; i < columns.size(); ++i)
+                values << text(query.value(i));
+            rows << values.join(QLatin1Char('|'));
+        }
+    }
+    return rows;
+}
+
+qint64 count(const Database &db, const QString &sql)
+{
+    return db.scalar(sql).toLongLong();
+}
+
+qint64 addColor(const Database &db)
+{
+    return db.insert(QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code]) "
+                                    "SELECT MIN([Job Number]), 9 FROM [Job Lookup Table]"));
+}
+
+bool allSame(const DatabaseCopy::Result &result)
+{
+    return !result.lines.isEmpty() && std::all_of(result.lines.cbegin(), result.lines.cend(),
+                                                  [](const DatabaseCopy::Line &line) { return line.same(); });
+}
+} // namespace
+
+// A plant moved onto a database server (or back onto a file) must arrive whole: every row with its
+// key, the protected date-shifts still protected, the counters where they were.
+class TestDatabaseCopy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aFileGoesToTheServerAndBackWhole()
+    {
+        if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
+            QSKIP(kNoServer);
+        TestWorld world;
+        ServerNames names;
+        const QString original = world.file(QStringLiteral("plant.mdb"));
+        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), true, QDate(2026, 12, 8),
+                                    ReportCatalog::savedQueries());
+        qint64 lastColor = 0;
+        {
+            Database db = Database::open(original);
+            QVERIFY(count(db, "SELECT count(*) FROM [Production Table] WHERE [Protected Record] <> 0") > 0);
+            // A key handed out and its row deleted: the counter stands past the largest key.
+            lastColor = addColor(db);
+            db.exec(QStringLiteral("DELETE FROM [Color Table] WHERE [Color ID] = :id"), {{"id", lastColor}});
+        }
+        const QStringList before = contents(Database::open(original, Database::ReadOnly));
+        const QString server = serverUri(names.database(QStringLiteral("copy")));
+
+        const DatabaseCopy::Result there = DatabaseCopy::copy(original, server);
+        QVERIFY2(there.copied, qPrintable(there.failure));
+        QVERIFY(allSame(there));
+        const QString back = world.file(QStringLiteral("back.mdb"));
+        const DatabaseCopy::Result home = DatabaseCopy::copy(server, back);
+        QVERIFY2(home.copied, qPrintable(home.failure));
+
+        Database onServer = Database::open(server);
+        QCOMPARE(contents(onServer), before);
+        Database onFile = Database::open(back);
+        QCOMPARE(contents(onFile), before);
+        // The saved queries run in each engine's spelling, and there are as many.
+        const qint64 queries = count(onFile, "SELECT count(*) FROM [Saved Queries]");
+        QCOMPARE(count(onServer, "SELECT count(*) FROM [Saved Queries]"), queries);
+        QCOMPARE(onServer.execSaved(QStringLiteral("Get Highest Date")).next(), true);
+        QCOMPARE(
+            count(onServer, "SELECT count(*) FROM [Saved Queries] WHERE [SQL Text] LIKE '%[Production%'"), 0);
+        QCOMPARE(onFile.execSaved(QStringLiteral("Get Highest Date")).next(), true);
+        // The next key follows the one the original handed out last.
+        QCOMPARE(addColor(onServer), lastColor + 1);
+        QCOMPARE(addColor(onFile), lastColor + 1);
+        // A protected date-shift is protected on both.
+        for (Database *db : {&onServer, &onFile}) {
+            const auto refused = errorOf<DatabaseError>([db] {
+                db->exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = [Ending Count] + 1 "
+                                        "WHERE [Protected Record] <> 0"));
+            });
+            QVERIFY(refused);
+            QCOMPARE(refused->number(), DbErrors::Protected);
+        }
+    }
+
+    void aTargetThatIsNotEmptyIsRefused()
+    {
+        TestWorld world;
+        const QString original = world.file(QStringLiteral("plant.mdb"));
+        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), false, {},
+                                    ReportCatalog::savedQueries());
+        const QString copy = world.file(QStringLiteral("copy.mdb"));
+        QVERIFY(DatabaseCopy::copy(original, copy).copied);
+        const qint64 size = QFileInfo(copy).size();
+        const DatabaseCopy::Result again = DatabaseCopy::copy(original, copy);
+        QVERIFY(!again.copied);
+        QVERIFY2(again.failure.contains(QStringLiteral("not empty")), qPrintable(again.failure));
+        QCOMPARE(QFileInfo(copy).size(), size);
+
+        if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
+            QSKIP(kNoServer);
+        ServerNames names;
+        const QString server = serverUri(names.database(QStringLiteral("full")));
+        QVERIFY(DatabaseCopy::copy(original, server).copied);
+        const DatabaseCopy::Result onServer = DatabaseCopy::copy(copy, server);
+        QVERIFY(!onServer.copied);
+        QVERIFY2(onServer.failure.contains(QStringLiteral("not empty")), qPrintable(onServer.failure));
+        QCOMPARE(count(Database::open(server), "SELECT count(*) FROM [Security Table]"),
+                 count(Database::open(original), "SELECT count(*) FROM [Security Table]"));
+    }
+
+    // A row the target refuses (a ticket of no line, left by an old program) stops the copy, and
+    // the new file is gone again.
+    void aFailedCopyLeavesNothing()
+    {
+        TestWorld world;
+        const QString original = world.file(QStringLiteral("plant.mdb"));
+        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), false, {},
+                                    ReportCatalog::savedQueries());
+        {
+            Database db = Database::open(original);
+            db.setForeignKeys(false);
+            db.exec(
+                QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number]) VALUES (999, 1)"));
+        }
+        const QString copy = world.file(QStringLiteral("copy.mdb"));
+        const DatabaseCopy::Result result = DatabaseCopy::copy(original, copy);
+        QVERIFY(!result.copied);
+        QVERIFY(!result.failure.isEmpty());
+        QVERIFY(!QFileInfo::exists(copy));
+    }
+
+    void eachLevelsLoginHasItsRightsOnTheServer()
+    {
+        if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
+            QSKIP(kNoServer);
+        ServerNames names;
+        const QString database = names.database(QStringLiteral("levels"));
+        const QString manager = names.role(QStringLiteral("alice")),
+                      reader = names.role(QStringLiteral("bob"));
+        ServerRoles::setUpDatabase(serverUri(database), QStringLiteral("jdoe"),
+                                   ReportCatalog::savedQueries());
+        {
+            Database admin = Database::open(serverUri(database));
+            SamplePlant::fill(admin, QDate(2026, 12, 8));
+            admin.exec(QStringLiteral("CREATE ROLE \"%1\" LOGIN IN ROLE kelvara_level_c").arg(manager));
+            admin.exec(QStringLiteral("CREATE ROLE \"%1\" LOGIN IN ROLE kelvara_level_d").arg(reader));
+            Schema::authorize(admin, manager, QStringLiteral("Alice"), QStringLiteral("C"));
+            Schema::authorize(admin, reader, QStringLiteral("Bob"), QStringLiteral("D"));
+        }
+        const QString updateCount = QStringLiteral(
+            "UPDATE [Production Table] SET [Ending Count] = [Ending Count] + 1 WHERE [Protected Record] = 0");
+
+        Database asReader = Database::open(serverUri(database, reader));
+        QVERIFY(count(asReader, "SELECT count(*) FROM [Production Table]") > 0);
+        const auto refused = errorOf<DatabaseError>([&] { asReader.exec(updateCount); });
+        QVERIFY(refused);
+        QCOMPARE(refused->number(), DbErrors::ReadOnly);
+        QCOMPARE(refused->description(),
+                 QStringLiteral("The database server does not let your login change this."));
+        QVERIFY(errorOf<DatabaseError>([&] {
+            asReader.exec(QStringLiteral("SELECT kelvara_set_level(:login, 'C')"), {{"login", reader}});
+        }));
+        // What its reports need it may write.
+        asReader.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Printed] = 1"));
+
+        Database asManager = Database::open(serverUri(database, manager));
+        QVERIFY(asManager.exec(updateCount).numRowsAffected() > 0);
+        // Security Administration moves the login to its new level on the server too.
+        SecuritySettings settings(asManager);
+        const auto users = settings.authorizedUsers();
+        const auto bob = std::find_if(users.cbegin(), users.cend(),
+                                      [&](const AuthorizedUser &user) { return user.userName == reader; });
+        QVERIFY(bob != users.cend());
+        QCOMPARE(settings.setLevel({*bob}, QStringLiteral("A")).changed, QStringList{reader});
+        asReader.close();
+        asReader = Database::open(serverUri(database, reader));
+        QVERIFY(asReader.exec(updateCount).numRowsAffected() > 0);
+        QVERIFY(errorOf<DatabaseError>(
+            [&] { asReader.exec(QStringLiteral("UPDATE [Production Table] SET [Protected Record] = 1")); }));
+        settings.unauthorize({reader});
+        asReader.close();
+        QVERIFY(errorOf<DatabaseError>([&] { Database::open(serverUri(database, reader)); }));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabaseCopy)
+#include "test_databasecopy.moc"

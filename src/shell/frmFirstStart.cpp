@@ -2,6 +2,7 @@
 
 #include "DatabaseSetup.h"
 #include "foundation/Session.h"
+#include "foundation/SqlDialect.h"
 #include "widgets/WaitCursor.h"
 
 #include <QFileDialog>
@@ -40,17 +41,21 @@ frmFirstStart::frmFirstStart(Session &session, const QString &missingPath, QWidg
     m_sample->setObjectName(QStringLiteral("optNewSample"));
     m_existing = new QRadioButton(QStringLiteral("Use an &existing production database file"), this);
     m_existing->setObjectName(QStringLiteral("optExisting"));
+    m_server = new QRadioButton(QStringLiteral("Use a production database on a database se&rver"), this);
+    m_server->setObjectName(QStringLiteral("optServer"));
     m_empty->setChecked(true);
-    for (QRadioButton *option : {m_empty, m_sample, m_existing})
+    for (QRadioButton *option : {m_empty, m_sample, m_existing, m_server})
         connect(option, &QRadioButton::toggled, this, &frmFirstStart::choiceChanged);
 
-    auto *pathLabel = new QLabel(QStringLiteral("&File:"), this);
+    m_pathLabel = new QLabel(QStringLiteral("&File:"), this);
+    auto *pathLabel = m_pathLabel;
     m_path = new QLineEdit(m_newPath, this);
     m_path->setObjectName(QStringLiteral("txtPath"));
     m_path->setMinimumWidth(340);
     pathLabel->setBuddy(m_path);
     auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
     browse->setObjectName(QStringLiteral("cmdBrowse"));
+    m_browse = browse;
     connect(browse, &QPushButton::clicked, this, &frmFirstStart::browse);
 
     auto *ok = new QPushButton(QStringLiteral("&OK"), this);
@@ -74,6 +79,7 @@ frmFirstStart::frmFirstStart(Session &session, const QString &missingPath, QWidg
     layout->addWidget(m_empty);
     layout->addWidget(m_sample);
     layout->addWidget(m_existing);
+    layout->addWidget(m_server);
     layout->addSpacing(8);
     layout->addLayout(pathRow);
     layout->addStretch();
@@ -82,11 +88,18 @@ frmFirstStart::frmFirstStart(Session &session, const QString &missingPath, QWidg
 
 bool frmFirstStart::createsNew() const
 {
-    return !m_existing->isChecked();
+    return m_empty->isChecked() || m_sample->isChecked();
 }
 
 void frmFirstStart::choiceChanged()
 {
+    // A server is named by its address; its database is made there by the server's administrator.
+    const bool server = m_server->isChecked();
+    m_pathLabel->setText(server ? QStringLiteral("&Address:") : QStringLiteral("&File:"));
+    m_path->setPlaceholderText(server ? QStringLiteral("postgresql://server/kelvara") : QString());
+    m_browse->setEnabled(!server);
+    if (server && !SqlDialect::isServerName(m_path->text()))
+        m_path->clear();
     // A new file is proposed in the user's data folder; an existing one has to be picked.
     if (createsNew() && m_path->text().isEmpty())
         m_path->setText(m_newPath);
@@ -108,6 +121,12 @@ void frmFirstStart::browse()
 void frmFirstStart::accept()
 {
     const QString path = m_path->text().trimmed();
+    if (m_server->isChecked() && !SqlDialect::isServerName(path)) {
+        m_session.prompter().tell(QStringLiteral("A database server's address begins with postgresql://, "
+                                                 "for example postgresql://server/kelvara."),
+                                  programTitle(), MsgIcon::Exclamation);
+        return;
+    }
     QString failure;
     {
         WaitCursor wait;

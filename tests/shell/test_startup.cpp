@@ -333,6 +333,7 @@ void TestStartup::lockedDatabaseIsRetried()
 
 void TestStartup::damagedDatabaseRepaired()
 {
+    FILE_DATABASE_ONLY("a damaged file and its repair");
     TestWorld world;
     const QString path = world.createDatabase();
     {
@@ -370,6 +371,7 @@ void TestStartup::damagedDatabaseRepaired()
 
 void TestStartup::damageFoundAtLoginIsRepaired()
 {
+    FILE_DATABASE_ONLY("a damaged file and its repair");
     // The file opens; the broken page shows only when the login reads the Security Table.
     TestWorld world;
     const QString path = world.createDatabase(QStringLiteral("B"));
@@ -398,6 +400,7 @@ void TestStartup::damageFoundAtLoginIsRepaired()
 
 void TestStartup::damagedDatabaseAnsweredNo()
 {
+    FILE_DATABASE_ONLY("a damaged file and its repair");
     TestWorld world;
     const QString path = world.createDatabase();
     QVERIFY(overwrite(path, 0, QByteArray(16, 'X')));
@@ -438,6 +441,7 @@ void TestStartup::failedRepairAsksAgain()
 
 void TestStartup::lostAuthorizedUsersAreExplained()
 {
+    FILE_DATABASE_ONLY("a damaged file and its repair");
     // The Security Table's only page is overwritten: the repair keeps every other table, the
     // authorized users are gone, and nobody can log in any more. Everyone is told why.
     TestWorld world;

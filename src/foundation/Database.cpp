@@ -144,7 +144,9 @@ Database Database::openServer(const QString &uri, Mode mode, bool create)
                 .scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
                         {{QStringLiteral("name"), address.database}})
                 .toLongLong() == 0)
-            maintenance.exec(QStringLiteral("CREATE DATABASE \"%1\"")
+            // Text sorts and compares by its characters' codes, as on a file, whatever the
+            // server's language.
+            maintenance.exec(QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE template0 LC_COLLATE 'C'")
                                  .arg(QString(address.database).replace('"', QLatin1String("\"\""))));
     }
     Database result(newConnectionName(), uri, SqlDialect(SqlDialect::Engine::Server));

@@ -36,8 +36,9 @@ private:
         QSqlQuery query = m_world->db.exec(QStringLiteral(
             "SELECT [Job ID], [Shift], [Ending Count], [RejectReason10] FROM [Production Table] ORDER BY 1"));
         while (query.next()) {
-            rows << QStringLiteral("%1:%2:%3:%4").arg(query.value(0).toString(), query.value(1).toString(),
-                                                     query.value(2).toString(), query.value(3).toString());
+            rows << QStringLiteral("%1:%2:%3:%4")
+                        .arg(query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                             query.value(3).toString());
         }
         return rows.join(QLatin1Char(','));
     }
@@ -282,7 +283,8 @@ void TestProtection::everyColumnIsProtected()
                                                      "WHERE table_name = :t AND column_name = :c"),
                                       {{QStringLiteral("t"), table}, {QStringLiteral("c"), column}})
                               .toString() == QStringLiteral("text");
-        change = text ? QStringLiteral("COALESCE([%1] || 'x', '1')") : QStringLiteral("COALESCE([%1] + 1, 1)");
+        change =
+            text ? QStringLiteral("COALESCE([%1] || 'x', '1')") : QStringLiteral("COALESCE([%1] + 1, 1)");
     }
     const QString sql = QStringLiteral("UPDATE [%1] SET [%2] = %3 WHERE [%4] = %5")
                             .arg(table, column, change.arg(column), kRows[table].first, keyOf(table, 1));
@@ -336,6 +338,7 @@ void TestProtection::postingLeavesProtectedNextShiftAlone()
 
 void TestProtection::addsProtectionToAnOlderDatabase()
 {
+    FILE_DATABASE_ONLY("a database made before protection is a file");
     Database &db = m_world->db;
     const QString oldDisposal =
         QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Remaining] = 0");

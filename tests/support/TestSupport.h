@@ -86,8 +86,8 @@ inline bool onServer()
     return !testServer().isEmpty();
 }
 // Tests of what only a file database has (its bytes, CURUSERS.DAT, db.lok, the file repair) say so.
-#define FILE_DATABASE_ONLY(why)                                                                    \
-    if (onServer())                                                                                \
+#define FILE_DATABASE_ONLY(why)                                                                              \
+    if (onServer())                                                                                          \
     QSKIP("a file database's own behaviour: " why)
 
 // A whole test world in a temporary folder: seams, settings store, session, and (on request) a

@@ -73,6 +73,13 @@ struct RunResult
     QList<qint64> printed;
 };
 
+// While the reject update report is shown, another workstation changes one of its rows: that row
+// stays unprinted.
+void changeAShownRow(const Database &db)
+{
+    db.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Rejects] = 25 WHERE [Rejects] = 20"));
+}
+
 RunResult runReport(TestWorld &world, Database &db, ReportParmsSheet sheet)
 {
     const QString reports = world.file(QStringLiteral("REPORTS.MDB"));
@@ -81,8 +88,10 @@ RunResult runReport(TestWorld &world, Database &db, ReportParmsSheet sheet)
     ReportRun run({db, reports, world.prompter, world.clock, layoutFor, QStringLiteral("Quorvel Plastics"),
                    QDate(1999, 8, 12)});
     RunResult result;
-    result.outcome = run.run(sheet, [&](const ReportDocument &document, const QString &, int) {
+    result.outcome = run.run(sheet, [&](const ReportDocument &document, const QString &, int part) {
         result.texts << TextReport::render(document);
+        if (part == 1)
+            changeAShownRow(db);
     });
     QSqlQuery printed =
         db.exec(QStringLiteral("SELECT [Rejects] FROM [Hold Distribution] WHERE [Printed] <> 0 ORDER BY 1"));
@@ -194,6 +203,7 @@ private slots:
         QCOMPARE(fromServer.texts.size(), reports);
         QCOMPARE(fromServer.texts, fromFile.texts);
         QCOMPARE(fromServer.printed, fromFile.printed);
+        QCOMPARE(fromServer.printed, type == ReportTypes::Rejects ? QList<qint64>{30} : QList<qint64>());
         QCOMPARE(onServer.prompter.titles(), file.prompter.titles());
     }
 

@@ -40,7 +40,7 @@ QString dailyCustomerReport(const QString &table, const QString &customer)
                                            " (SELECT c.[Job Number] FROM [Customer Report Parts] c"
                                            " WHERE c.[Customer] = '%1')")
                                 .arg(customer)) +
-           QStringLiteral(") GROUP BY [Date], [Job Number]");
+           QStringLiteral(") AS [Part Lines] GROUP BY [Date], [Job Number]");
 }
 
 const QStringList kDateRange = {QStringLiteral("Start Date"), QStringLiteral("End Date")};

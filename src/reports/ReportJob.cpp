@@ -19,6 +19,5 @@ ReportDocument ReportJob::run(const ReportDescriptor &type, const QVariantMap &p
         ~CleanUp() { staging.cleanUp(table); }
     } cleanUp{staging, type.table};
     m_staged = staging.stage(type.staging.name, type.table, parameters);
-    // the report table is read through the attached report database
-    return buildReport(layoutPath, m_db.connection(), request);
+    return buildReport(layoutPath, staging.reportConnection(), request);
 }

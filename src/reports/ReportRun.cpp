@@ -79,11 +79,11 @@ ReportRequest ReportRun::request(const ReportParmsSheet &sheet) const
     return {sheet.selection(), sheet.formulas(), m_setup.company, m_setup.clock.now()};
 }
 
-bool ReportRun::produce(const QString &layoutFile, const ReportRequest &request, const QString &title,
-                        int part, const Output &output)
+bool ReportRun::produce(ReportStaging &staging, const QString &layoutFile, const ReportRequest &request,
+                        const QString &title, int part, const Output &output)
 {
     try {
-        output(buildReport(layoutFile, m_setup.production.connection(), request), title, part);
+        output(buildReport(layoutFile, staging.reportConnection(), request), title, part);
         return true;
     } catch (const ReportCancelled &) {
         throw; // ends the whole run
@@ -100,24 +100,30 @@ ReportRun::Outcome ReportRun::runStaged(ReportParmsSheet &sheet, const Output &o
     ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
     const CleanUp cleanUp{staging, {type.table}};
     staging.stage(type.staging.name, type.table, sheet.stagingParameters());
-    checkCustomerParts(sheet.type());
-    produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    checkCustomerParts(sheet.type(), staging);
+    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
     return Outcome::Done;
 }
 
 // The Corvix report needs every Corvix part made in the period: its table has a column per part.
-void ReportRun::checkCustomerParts(int type) const
+// The parts are the production database's, the rows the report database's (on a server the two
+// are not one connection).
+void ReportRun::checkCustomerParts(int type, ReportStaging &staging) const
 {
     if (type != ReportTypes::DailyCorvix)
         return;
-    QSqlQuery rows = m_setup.production.exec(
-        QStringLiteral("SELECT c.[Job Number] FROM [Customer Report Parts] c WHERE c.[Customer] = :customer"
-                       " AND NOT EXISTS (SELECT 1 FROM [Reports].[Daily Corvix Report] r"
-                       " WHERE r.[Job Number] = c.[Job Number]) ORDER BY c.[Job Number]"),
+    QSqlQuery parts = m_setup.production.exec(
+        QStringLiteral("SELECT [Job Number] FROM [Customer Report Parts] WHERE [Customer] = :customer"),
         {{QStringLiteral("customer"), ReportCatalog::of(type).customer}});
     QStringList notMade;
-    while (rows.next())
-        notMade << rows.value(0).toString();
+    while (parts.next())
+        notMade << parts.value(0).toString();
+    QSqlQuery made = staging.reports().exec(QStringLiteral("SELECT DISTINCT [Job Number] FROM ") + '[' +
+                                            ReportCatalog::of(type).table + ']');
+    while (made.next())
+        notMade.removeAll(made.value(0).toString());
+    notMade.sort();
+    notMade.removeDuplicates();
     if (!notMade.isEmpty())
         throw DatabaseError(
             kPartsNotMade,
@@ -135,32 +141,59 @@ ReportRun::Outcome ReportRun::runRejects(ReportParmsSheet &sheet, const Output &
     if (staging.stage(type.staging.name, type.table, sheet.stagingParameters()) == 0)
         m_setup.prompter.tell(QStringLiteral("No records found for the Reject Report."), kNoUpdates,
                               MsgIcon::Information);
-    produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
     if (sheet.option != 0)
         return Outcome::Done;
     if (staging.stage(update.staging.name, update.table, {}) == 0)
         m_setup.prompter.tell(QStringLiteral("No records found for the Update Report."), kNoUpdates,
                               MsgIcon::Information);
     const QDateTime markTime = m_setup.clock.now();
-    const bool printed = produce(m_setup.layoutFile(update.firstFileSelector),
+    const bool printed = produce(staging, m_setup.layoutFile(update.firstFileSelector),
                                  {{}, {}, m_setup.company, markTime}, update.previewTitle, 1, output);
     staging.cleanUp(type.table);
     // an update report that could not be made was not printed: nothing to mark
     if (printed && sheet.markPrinted && sheet.markPrintedEnabled && !m_setup.unattended)
-        askMarkPrinted(sheet, markTime);
+        askMarkPrinted(sheet, markTime, staging);
     return Outcome::Done;
 }
 
-void ReportRun::askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &markTime)
+void ReportRun::askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &markTime,
+                               ReportStaging &staging)
 {
     const PromptMessage question{markPrintedQuestion(sheet.output == ReportParmsSheet::Preview),
                                  QStringLiteral("Mark as Printed?"), MsgIcon::Question, MsgButtons::YesNo};
     if (m_setup.prompter.ask(question) != MsgAnswer::Yes)
         return;
     // the staged rows of the update report are still there: only those are marked
-    m_setup.production.execSaved(
-        QStringLiteral("Set Printed"),
-        {{QStringLiteral("Limit"), markTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
+    const QVariantMap limit{
+        {QStringLiteral("Limit"), markTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}};
+    if (!m_setup.production.dialect().isServer()) {
+        m_setup.production.execSaved(QStringLiteral("Set Printed"), limit);
+        return;
+    }
+    // The server cannot read the report database's table that "Set Printed" compares with: each
+    // staged row is marked by itself, on the same terms, in one transaction.
+    const ReportDescriptor &update = ReportCatalog::of(ReportTypes::RejectUpdate);
+    QSqlQuery staged = staging.reports().exec(
+        QStringLiteral("SELECT [Distribution ID], [Hold Ticket ID], [Reworked Quantity], [Rejects],"
+                       " [Reject Reason], [When Added] FROM [") +
+        update.table + ']');
+    const QStringList names = {QStringLiteral("Id"),       QStringLiteral("Ticket"),
+                               QStringLiteral("Reworked"), QStringLiteral("Rejects"),
+                               QStringLiteral("Reason"),   QStringLiteral("Added")};
+    Transaction transaction(m_setup.production);
+    while (staged.next()) {
+        QVariantMap row = limit;
+        for (int i = 0; i < names.size(); ++i)
+            row.insert(names.at(i), staged.value(i));
+        m_setup.production.exec(
+            QStringLiteral("UPDATE [Hold Distribution] SET [Printed] = 1 WHERE [Distribution ID] = :Id"
+                           " AND [Printed] = 0 AND [When Added] <= :Limit AND [Hold Ticket ID] IS :Ticket"
+                           " AND [Reworked Quantity] IS :Reworked AND [Rejects] IS :Rejects"
+                           " AND [Reject Reason] IS :Reason AND [When Added] IS :Added"),
+            row);
+    }
+    transaction.commit();
 }
 
 ReportRun::Outcome ReportRun::runMissingHolds(ReportParmsSheet &sheet, const Output &output)
@@ -175,6 +208,6 @@ ReportRun::Outcome ReportRun::runMissingHolds(ReportParmsSheet &sheet, const Out
     const ReportDescriptor &type = ReportCatalog::of(ReportTypes::MissingHolds);
     ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
     const CleanUp cleanUp{staging, {type.table}};
-    produce(m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
     return Outcome::Done;
 }

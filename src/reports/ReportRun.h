@@ -9,6 +9,7 @@
 class Clock;
 class Database;
 class Prompter;
+class ReportStaging;
 
 // What OK of the report parameters window does once the required fields are filled, without the
 // window: stage the report's rows, lay them out, hand each finished report to the output, and the
@@ -59,11 +60,12 @@ private:
     Outcome runStaged(ReportParmsSheet &sheet, const Output &output);
     Outcome runRejects(ReportParmsSheet &sheet, const Output &output);
     Outcome runMissingHolds(ReportParmsSheet &sheet, const Output &output);
-    void checkCustomerParts(int type) const;
-    bool produce(const QString &layoutFile, const ReportRequest &request, const QString &title, int part,
-                 const Output &output);
+    void checkCustomerParts(int type, ReportStaging &staging) const;
+    // Lays out the report from the staged tables and hands it to the output.
+    bool produce(ReportStaging &staging, const QString &layoutFile, const ReportRequest &request,
+                 const QString &title, int part, const Output &output);
     ReportRequest request(const ReportParmsSheet &sheet) const;
-    void askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &markTime);
+    void askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &markTime, ReportStaging &staging);
 
     Setup m_setup;
     bool m_reportFailed = false;

@@ -52,10 +52,14 @@ ReportParmsSheet sheetFor(const ScheduledReport &request, const QDate &today)
     return sheet;
 }
 
-// The lock file of a running whole-file operation, beside the program or beside the database.
+// The lock file of a running whole-file operation, beside the program or beside the database (a
+// database on a server has no folder).
 std::optional<LockInfo> maintenanceLock(const Session &session, const QString &database)
 {
-    for (const QString &folder : {session.paths().programFolder(), QFileInfo(database).absolutePath()}) {
+    QStringList folders = {session.paths().programFolder()};
+    if (!SqlDialect::isServerName(database))
+        folders << QFileInfo(database).absolutePath();
+    for (const QString &folder : folders) {
         if (const std::optional<LockInfo> lock = LockFile::inFolder(folder).read())
             return lock;
     }
@@ -160,7 +164,7 @@ int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) c
         return BadArguments;
     }
     const QString path = database.isEmpty() ? session.options().DatabaseName() : database;
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
+    if (path.isEmpty() || (!SqlDialect::isServerName(path) && !QFileInfo::exists(path))) {
         err << QStringLiteral("The production database \"%1\" does not exist.").arg(path) << '\n';
         return NoDatabase;
     }

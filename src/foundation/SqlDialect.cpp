@@ -37,7 +37,8 @@ QString serverComparisons(const QString &unquoted)
     // A column's alias keeps its letters' case, as on a file (the server folds unquoted names).
     static const QRegularExpression alias(
         QStringLiteral("\\bAS\\s+(?!(?:INTEGER|INT|BIGINT|SMALLINT|TEXT|REAL|NUMERIC|DATE|DOUBLE|VARCHAR|"
-                       "BLOB|BOOLEAN|BYTEA|IDENTITY|SELECT)\\b)([A-Za-z_]\\w*)\\b(?!\\s*\\()"),
+                       "BLOB|BOOLEAN|BYTEA|IDENTITY|SELECT|WITH|VALUES|MATERIALIZED|NOT)\\b)([A-Za-z_]\\w*)"
+                       "\\b(?!\\s*\\()"),
         QRegularExpression::CaseInsensitiveOption);
     QString result = unquoted;
     result.replace(isNot, QStringLiteral("IS DISTINCT FROM "));

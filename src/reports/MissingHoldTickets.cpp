@@ -66,7 +66,6 @@ QVector<qint64> MissingHoldTickets::readTickets(const QDate &start, const QDate 
     QSqlQuery query =
         m_db.execSaved(QStringLiteral("zz Stage Holes In Holds Report Query"),
                        {{QStringLiteral("HighDt"), sqlDate(start)}, {QStringLiteral("LowDt"), sqlDate(end)}});
-    query.setForwardOnly(true);
     QVector<qint64> numbers;
     QVariant lastDate, lastShift; // kept as read: only the two ends are turned into dates
     while (query.next()) {

@@ -9,12 +9,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFile>
-#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QtTest>
 
@@ -506,13 +506,13 @@ void TestFrmMain::currentUsersWindow()
     users.recordPresent(QStringLiteral("Ann Lee"));
     users.recordPresent(QStringLiteral("Bob Ray"));
     frmCurrentUsers window(*world.session, offerCancel);
-    auto *list = window.findChild<QListWidget *>(QStringLiteral("lstCurUsers"));
-    QCOMPARE(list->count(), 2);
+    auto *list = window.findChild<QTreeWidget *>(QStringLiteral("lstCurUsers"));
+    QCOMPARE(list->topLevelItemCount(), 2);
     QVERIFY(world.session->currentUsersCancelled);
     users.recordExit(QStringLiteral("Ann Lee"), world.clock.now());
     window.refresh();
-    QCOMPARE(list->count(), 1);
-    QCOMPARE(list->item(0)->text(), QStringLiteral("Bob Ray"));
+    QCOMPARE(list->topLevelItemCount(), 1);
+    QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("Bob Ray"));
 
     window.show();
     auto *cancel = window.findChild<QPushButton *>(QStringLiteral("cmdCancelButton"));

@@ -1,8 +1,10 @@
+#include "../sharing/ServerPlant.h"
 #include "TestSupport.h"
 
 #include "production/ProductionWindows.h"
 #include "reports/ReportsMenu.h"
 #include "sharing/CurrentUsersFile.h"
+#include "sharing/ServerPresence.h"
 #include "sharing/frmCurrentUsers.h"
 #include "shell/frmMain.h"
 
@@ -42,6 +44,7 @@ private slots:
     void loadRunsTheStartup();
     void currentUsersWindow_data();
     void currentUsersWindow();
+    void currentUsersWindowOnAServer();
 };
 
 namespace {
@@ -525,6 +528,29 @@ void TestFrmMain::currentUsersWindow()
         window.findChild<QPushButton *>(QStringLiteral("cmdOKButton"))->click();
         QVERIFY(!world.session->currentUsersCancelled);
     }
+}
+
+void TestFrmMain::currentUsersWindowOnAServer()
+{
+    if (const QString missing = ServerPlant::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    ServerPlant plant(QStringLiteral("window"));
+    Database::createFile(plant.uri());
+    TestWorld world;
+    world.session->options().setDatabaseName(plant.uri());
+    ServerPresence other;
+    QVERIFY(other.holdShared(plant.uri()));
+    frmCurrentUsers window(*world.session, true);
+    auto *list = window.findChild<QTreeWidget *>(QStringLiteral("lstCurUsers"));
+    QCOMPARE(list->columnCount(), 3);
+    QCOMPARE(list->topLevelItemCount(), 1);
+    const QTreeWidgetItem *row = list->topLevelItem(0);
+    QCOMPARE(row->text(0), ServerAddress::parse(plant.uri()).user);
+    QCOMPARE(row->text(1), QStringLiteral("local"));
+    QVERIFY(!row->text(2).isEmpty());
+    other.release();
+    window.refresh();
+    QCOMPARE(list->topLevelItemCount(), 0);
 }
 
 QTEST_MAIN(TestFrmMain)

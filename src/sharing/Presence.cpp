@@ -82,6 +82,14 @@ bool Presence::checkExclusiveAccess(bool offerCancel, const CurrentUsersWindow &
         return onServer() ? m_server.tryExclusive(database) : m_lock.tryExclusive(database);
     };
     while (!tryExclusive()) {
+        // Waiting for the others makes no sense while the server cannot be asked.
+        if (m_server.lastTryFailed()) {
+            m_session.prompter().tell(
+                QStringLiteral("The database server cannot tell whether anyone else is in the database: %1")
+                    .arg(m_server.errorString()),
+                QStringLiteral("Current Users"), MsgIcon::Exclamation);
+            return false;
+        }
         if (!window(offerCancel) || m_session.programEnding())
             return false;
     }

@@ -62,6 +62,7 @@ bool ServerPresence::tryExclusive(const QString &uri)
         m_present = false;
         m_uri = uri;
     }
+    m_tryFailed = false;
     try {
         // Another session's shared lock conflicts with the exclusive one, this copy's own too.
         if (m_shared)
@@ -74,6 +75,7 @@ bool ServerPresence::tryExclusive(const QString &uri)
         m_error = QStringLiteral("another workstation is in the database");
     } catch (const DatabaseError &error) {
         m_error = error.description();
+        m_tryFailed = true;
         m_shared.reset();
     }
     if (m_present)

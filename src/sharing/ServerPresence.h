@@ -54,6 +54,9 @@ public:
     bool rejoin();
 
     QString errorString() const { return m_error; }
+    // The last exclusive try failed because the server could not be asked, not because another
+    // copy is in.
+    bool lastTryFailed() const { return m_tryFailed; }
 
     // The copies present in the database of the given connection: the program's connections
     // (application name "Kelvara") that hold the presence lock, in the order they came in.
@@ -67,4 +70,5 @@ private:
     std::optional<Database> m_shared;
     std::optional<Database> m_exclusive;
     QString m_error;
+    bool m_tryFailed = false;
 };

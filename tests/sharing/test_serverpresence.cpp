@@ -95,6 +95,14 @@ void TestServerPresence::presenceThroughTheSession()
     QCOMPARE(world.prompter.titles(), QStringList{QStringLiteral("Current Users")});
     QVERIFY(world.prompter.messages().first().text.startsWith(
         QStringLiteral("The database server could not note you as present: ")));
+    // Nobody to wait for in the current users window: the check says why it cannot be made.
+    QVERIFY(!absent.checkExclusiveAccess(false, [](bool) {
+        QTest::qFail("the current users window was shown", __FILE__, __LINE__);
+        return false;
+    }));
+    QCOMPARE(world.prompter.messages().size(), 2);
+    QVERIFY(world.prompter.messages().last().text.startsWith(
+        QStringLiteral("The database server cannot tell whether anyone else is in the database: ")));
 }
 
 void TestServerPresence::currentUsersListsEachCopyOnce()

@@ -516,6 +516,8 @@ void DatabaseMaintenance::restoreOnServer(ServerMaintenance &server, const QStri
         dropWork(error);
     if (!server.jobLines(work))
         dropWork(QStringLiteral("The file '%1' holds no production database.").arg(file));
+    if (const QString access = server.carryOverAccess(work); !access.isEmpty())
+        dropWork(access);
     const QString kept = server.keptName(m_session.clock().now());
     // The renames need the database free of connections, this copy's own presence included: the
     // exclusive access check made sure that no other copy of the program is in.

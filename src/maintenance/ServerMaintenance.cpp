@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QVersionNumber>
 
@@ -158,6 +159,48 @@ std::optional<qint64> ServerMaintenance::jobLines(const QString &database) const
             Database::open(m_address.on(database).uri(), Database::ReadOnly));
     } catch (const DatabaseError &) {
         return std::nullopt;
+    }
+}
+
+QString ServerMaintenance::carryOverAccess(const QString &work) const
+{
+    try {
+        Database server = Database::open(m_address.on(QStringLiteral("postgres")).uri());
+        const QVariantMap plant{{QStringLiteral("name"), m_address.database}};
+        const QString target = quotedName(work);
+        server.exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2")
+                        .arg(target, server
+                                         .scalar(QStringLiteral("SELECT quote_ident(pg_get_userbyid(datdba)) "
+                                                                "FROM pg_database WHERE datname = :name"),
+                                                 plant)
+                                         .toString()));
+        // No privileges set means the server's defaults, which the new database has already.
+        if (!server
+                 .scalar(QStringLiteral("SELECT datacl IS NOT NULL FROM pg_database WHERE datname = :name"),
+                         plant)
+                 .toBool())
+            return {};
+        QStringList grants;
+        QSqlQuery query = server.exec(
+            QStringLiteral(
+                "SELECT CASE WHEN g.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END, "
+                "g.privilege_type, g.is_grantable FROM pg_database d CROSS JOIN aclexplode(d.datacl) g "
+                "LEFT JOIN pg_roles r ON r.oid = g.grantee WHERE d.datname = :name"),
+            plant);
+        while (query.next()) {
+            grants << QStringLiteral("GRANT %1 ON DATABASE %2 TO %3%4")
+                          .arg(query.value(1).toString(), target, query.value(0).toString(),
+                               query.value(2).toBool() ? QStringLiteral(" WITH GRANT OPTION") : QString());
+        }
+        query = QSqlQuery();
+        server.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(target));
+        for (const QString &grant : std::as_const(grants))
+            server.exec(grant);
+        return {};
+    } catch (const DatabaseError &error) {
+        return QStringLiteral(
+                   "The owner and privileges of the database %1 cannot be given to the restored copy: %2")
+            .arg(m_address.database, error.description());
     }
 }
 

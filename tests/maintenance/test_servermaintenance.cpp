@@ -98,7 +98,18 @@ void TestServerMaintenance::backupThenRestoreKeepsTheRows()
         const Database db = Database::open(world.plant.uri());
         db.exec(QStringLiteral("DELETE FROM [Job Lookup Table] WHERE [Job Number] <> '10-1042'"));
         Fixture::job(db, QStringLiteral("99-0001"));
+        // Who may connect belongs to the database, not to the archive: it stays as it was.
+        db.exec(QStringLiteral("REVOKE ALL ON DATABASE \"%1\" FROM PUBLIC").arg(world.plant.name()));
+        db.exec(QStringLiteral("GRANT CONNECT ON DATABASE \"%1\" TO PUBLIC").arg(world.plant.name()));
     }
+    const auto access = [&] {
+        const Database db = Database::open(world.plant.uri());
+        return db
+            .scalar(QStringLiteral("SELECT datacl::text FROM pg_database WHERE datname = current_database()"))
+            .toString();
+    };
+    const QString accessBefore = access();
+    QVERIFY(accessBefore.contains(QStringLiteral("=c/")));
 
     world.clock.set(QDate(2026, 12, 9), QTime(1, 30));
     QCOMPARE(world.run(MaintenanceOperation::Restore, backup), DatabaseMaintenance::Outcome::Done);
@@ -110,6 +121,7 @@ void TestServerMaintenance::backupThenRestoreKeepsTheRows()
                        "is kept on the server as %3.")
             .arg(world.plant.name(), backup, kept));
     QCOMPARE(world.jobs(), kAllJobs);
+    QCOMPARE(access(), accessBefore);
     // The database as it was stays, and no work database is left.
     QCOMPARE(world.plant.databases(), (QStringList{world.plant.name(), kept}));
     {

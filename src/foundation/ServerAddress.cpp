@@ -84,6 +84,19 @@ QString ServerAddress::uri() const
     return url.toString();
 }
 
+QString ServerAddress::connectionString() const
+{
+    QStringList pairs;
+    if (!host.isEmpty())
+        pairs << QStringLiteral("host=") + quoted(host);
+    if (port > 0)
+        pairs << QStringLiteral("port=%1").arg(port);
+    if (!user.isEmpty())
+        pairs << QStringLiteral("user=") + quoted(user);
+    pairs << QStringLiteral("dbname=") + quoted(database);
+    return (pairs + options).join(' ');
+}
+
 void ServerAddress::applyTo(QSqlDatabase &db, const QString &moreOptions) const
 {
     db.setHostName(host);

@@ -23,6 +23,9 @@ struct ServerAddress
     // creating or renaming one).
     ServerAddress on(const QString &otherDatabase) const;
     QString uri() const;
+    // The same as libpq's keyword=value connection string, for the server's own programs
+    // (pg_dump --dbname=...).
+    QString connectionString() const;
     // Sets the connection's host, port, login and database, and the libpq options.
     void applyTo(QSqlDatabase &db, const QString &moreOptions) const;
 };

@@ -88,6 +88,14 @@ bool Session::checkExclusiveAccess(bool offerCancel)
     return m_exclusiveAccess ? m_exclusiveAccess(offerCancel) : true;
 }
 
+void Session::endExclusiveAccess(const std::function<void()> &meanwhile)
+{
+    if (m_endExclusiveAccess)
+        m_endExclusiveAccess(meanwhile);
+    else if (meanwhile)
+        meanwhile();
+}
+
 void Session::chooseDateShift()
 {
     if (m_chooseDateShift)

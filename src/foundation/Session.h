@@ -99,6 +99,16 @@ public:
     // there is nobody to wait for.
     bool checkExclusiveAccess(bool offerCancel);
     void setExclusiveAccessCheck(std::function<bool(bool)> check) { m_exclusiveAccess = std::move(check); }
+    // The exclusive access the check gave lasts until it is ended (on a server the check keeps the
+    // database's exclusive lock until then). meanwhile, when given, runs once this copy has let go
+    // of its own connections for presence and exclusive access and before it counts itself present
+    // again: for a step that needs the database free of connections. Without an end installed,
+    // meanwhile just runs.
+    void endExclusiveAccess(const std::function<void()> &meanwhile = {});
+    void setExclusiveAccessEnd(std::function<void(const std::function<void()> &)> end)
+    {
+        m_endExclusiveAccess = std::move(end);
+    }
 
     // Shows the date and shift chooser modally (installed by the main window). Afterwards the
     // current date-shift holds the choice; Cancel leaves it as it was.
@@ -127,6 +137,7 @@ private:
     std::function<bool(QObject *)> m_closeWindows;
     std::function<void()> m_chooseDateShift;
     std::function<bool(bool)> m_exclusiveAccess;
+    std::function<void(const std::function<void()> &)> m_endExclusiveAccess;
     std::function<bool(const QString &)> m_openWindow;
     bool m_programEnding = false;
 };

@@ -1,10 +1,12 @@
 #include "DatabaseMaintenance.h"
 
 #include "MaintenanceRecord.h"
+#include "ServerMaintenance.h"
 
 #include "foundation/DatabaseError.h"
 #include "foundation/ErrorLog.h"
 #include "foundation/Session.h"
+#include "foundation/SqlDialect.h"
 #include "sharing/LockFile.h"
 
 #include <QDateTime>
@@ -108,6 +110,8 @@ DatabaseMaintenance::Outcome DatabaseMaintenance::run(MaintenanceOperation opera
 {
     if (!allowedFor(operation, m_session.securityLevel))
         return Outcome::Abandoned;
+    if (SqlDialect::isServerName(m_session.options().DatabaseName()))
+        return runOnServer(operation);
     LockFile lock(lockPath());
     if (lock.waitWhileLocked(m_session.prompter(), m_session.fileOps(),
                              {m_hooks.pause, m_hooks.lockProgress}) != LockWaitResult::Free)
@@ -403,4 +407,129 @@ void DatabaseMaintenance::compact()
     if (withReports)
         replaceWith(reportWork, reports, operationWord(MaintenanceOperation::Compact));
     replaceWith(work, database, operationWord(MaintenanceOperation::Compact));
+}
+
+DatabaseMaintenance::Outcome DatabaseMaintenance::runOnServer(MaintenanceOperation operation)
+{
+    std::optional<ServerMaintenance> server;
+    try {
+        server.emplace(m_session.options().DatabaseName());
+    } catch (const DatabaseError &error) {
+        m_session.prompter().tell(error.description(), statusTitle(), MsgIcon::Critical);
+        return Outcome::Failed;
+    }
+    QString file;
+    if (operation == MaintenanceOperation::Backup || operation == MaintenanceOperation::Restore) {
+        const QString suggestion =
+            operation == MaintenanceOperation::Backup
+                ? m_session.paths().inWorkingFolder(
+                      server->databaseName() +
+                      m_session.clock().now().toString(QStringLiteral("'-'yyyyMMdd-HHmm")) +
+                      QStringLiteral(".backup"))
+                : m_session.paths().workingFolder();
+        file = m_hooks.chooseFile ? m_hooks.chooseFile(operation, suggestion) : QString();
+        if (file.isEmpty())
+            return Outcome::Abandoned;
+    }
+    // The backup and the checks read what the server shows them at one moment: the others may go
+    // on working. A restore replaces the database and VACUUM FULL locks every table in turn.
+    const bool exclusive =
+        operation == MaintenanceOperation::Restore || operation == MaintenanceOperation::Compact;
+    if (exclusive && !m_session.checkExclusiveAccess(true))
+        return Outcome::Abandoned;
+    m_holdsExclusiveAccess = exclusive;
+    setBusy(true);
+    const Report report = serverSteps(operation, *server, file);
+    if (m_holdsExclusiveAccess)
+        m_session.endExclusiveAccess();
+    m_holdsExclusiveAccess = false;
+    setBusy(false);
+    m_session.prompter().tell(report.text, statusTitle(), report.icon);
+    return report.outcome;
+}
+
+DatabaseMaintenance::Report DatabaseMaintenance::serverSteps(MaintenanceOperation operation,
+                                                             ServerMaintenance &server, const QString &file)
+{
+    m_workFiles.clear();
+    m_kept.clear();
+    m_status.clear();
+    const QString name = server.databaseName();
+    try {
+        switch (operation) {
+        case MaintenanceOperation::Backup: {
+            const QString work = file + QStringLiteral(".work");
+            clearWorkFile(work);
+            engineStep(server.dump(work));
+            engineStep(server.checkArchive(work));
+            if (!m_session.fileOps().replace(work, file))
+                throw StepFailed{QStringLiteral("The file '%1' cannot be renamed to '%2'.").arg(work, file)};
+            m_status = QStringLiteral("The database %1 on the server was backed up to '%2'.").arg(name, file);
+            break;
+        }
+        case MaintenanceOperation::Restore:
+            restoreOnServer(server, file);
+            break;
+        case MaintenanceOperation::Repair: {
+            const ServerCheckResult check = server.check();
+            const QString text = check.report(name);
+            m_session.writeErrorLog(QStringLiteral("Repair: ") + text);
+            if (!check.failure.isEmpty())
+                throw StepFailed{text};
+            return {text + keptNotes(), check.sound() ? MsgIcon::Information : MsgIcon::Exclamation,
+                    Outcome::Done};
+        }
+        case MaintenanceOperation::Compact:
+            engineStep(server.compact());
+            m_status = QStringLiteral("The database %1 on the server was compacted.").arg(name);
+            break;
+        }
+    } catch (const StepFailed &failure) {
+        for (const QString &work : std::as_const(m_workFiles))
+            m_session.fileOps().remove(work);
+        QString state =
+            QStringLiteral("The database %1 on the server is as it was before this command.").arg(name);
+        if (operation == MaintenanceOperation::Backup)
+            state += QStringLiteral(" No backup file was written.");
+        const QString text = operationWord(operation) + QStringLiteral(" stopped: ") + failure.text +
+                             QStringLiteral("\n\n") + state;
+        return {text + keptNotes(), MsgIcon::Critical, Outcome::Failed};
+    }
+    return {m_status + keptNotes(), MsgIcon::Information, Outcome::Done};
+}
+
+void DatabaseMaintenance::restoreOnServer(ServerMaintenance &server, const QString &file)
+{
+    if (!m_session.fileOps().exists(file))
+        throw StepFailed{QStringLiteral("There is no backup file '%1'.").arg(file)};
+    engineStep(server.checkArchive(file));
+    // The plant's database stays as it is until the restored one is complete and checked.
+    const QString work = server.workDatabase();
+    const auto dropWork = [&](const QString &failure) {
+        const QString error = server.dropDatabase(work);
+        if (!error.isEmpty())
+            m_kept << QStringLiteral("The work database %1 is left on the server: %2").arg(work, error);
+        throw StepFailed{failure};
+    };
+    const QString error = server.restoreInto(file, work);
+    if (!error.isEmpty())
+        dropWork(error);
+    if (!server.jobLines(work))
+        dropWork(QStringLiteral("The file '%1' holds no production database.").arg(file));
+    if (const QString access = server.carryOverAccess(work); !access.isEmpty())
+        dropWork(access);
+    const QString kept = server.keptName(m_session.clock().now());
+    // The renames need the database free of connections, this copy's own presence included: the
+    // exclusive access check made sure that no other copy of the program is in.
+    QString swapError;
+    m_session.endExclusiveAccess([&] { swapError = server.swapIn(work, kept); });
+    m_holdsExclusiveAccess = false;
+    if (!swapError.isEmpty())
+        dropWork(
+            QStringLiteral("The restored copy cannot take the place of the database %1 (close every other "
+                           "connection to it first): %2")
+                .arg(server.databaseName(), swapError));
+    m_status = QStringLiteral("The database %1 on the server was restored from '%2'. The database as it was "
+                              "before is kept on the server as %3.")
+                   .arg(server.databaseName(), file, kept);
 }

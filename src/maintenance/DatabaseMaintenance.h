@@ -9,6 +9,7 @@
 #include <functional>
 
 class LockFile;
+class ServerMaintenance;
 class Session;
 struct LockInfo;
 
@@ -19,6 +20,10 @@ enum class MaintenanceOperation { Backup = 1, Restore = 2, Repair = 3, Compact =
 // workstation's report database, inside the common frame: the lock wait, the exclusive access
 // check, the lock file "db.lok" in the database's folder, the dates in "DFUNC.DAT", the status
 // message and the removal of the lock.
+//
+// For a database on a server (see ServerMaintenance) there is no lock file and no DFUNC.DAT:
+// Backup and Restore work with a backup file the user chooses, and Restore and Compact run inside
+// the exclusive access check, which holds the server's exclusive lock until they end.
 //
 // No step ever leaves D missing or half written: every new file is made complete and checked
 // beside its target first, a copy of the file it replaces goes to the trash (or, where the trash
@@ -37,6 +42,9 @@ public:
         std::function<void(bool)> busy = {}; // the hourglass on and off
         // Shows the lock wait's progress; false when the user cancelled the wait.
         std::function<bool(const LockInfo &, int secondsWaited)> lockProgress = {};
+        // On a server: the backup file to write (Backup) or to read (Restore), chosen by the user
+        // with suggestion offered; empty when the user cancelled.
+        std::function<QString(MaintenanceOperation, const QString &suggestion)> chooseFile = {};
     };
 
     DatabaseMaintenance(Session &session, MaintenanceEngine &engine, Hooks hooks);
@@ -72,6 +80,9 @@ private:
     };
 
     Report runSteps(MaintenanceOperation operation, LockFile &lock);
+    Outcome runOnServer(MaintenanceOperation operation);
+    Report serverSteps(MaintenanceOperation operation, ServerMaintenance &server, const QString &file);
+    void restoreOnServer(ServerMaintenance &server, const QString &file);
     Report stopped(MaintenanceOperation operation, const StepFailed &failure) const;
     QString keptNotes() const;
     void removeLock(LockFile &lock);
@@ -106,4 +117,5 @@ private:
     QStringList m_replaced;  // the files put in place so far
     QStringList m_kept;      // where files the trash could not take are kept
     QString m_status;        // the status message where it is more than the operation's word
+    bool m_holdsExclusiveAccess = false;
 };

@@ -8,6 +8,7 @@
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -103,7 +104,13 @@ void runMaintenanceCommand(const CommandContext &context)
             else
                 QApplication::restoreOverrideCursor();
         },
-        [progress](const LockInfo &lock, int seconds) { return (*progress)(lock, seconds); }};
+        [progress](const LockInfo &lock, int seconds) { return (*progress)(lock, seconds); },
+        [parent = context.mainWindow](MaintenanceOperation operation, const QString &suggestion) {
+            const QString filter = QStringLiteral("Server backups (*.backup);;All files (*)");
+            if (operation == MaintenanceOperation::Backup)
+                return QFileDialog::getSaveFileName(parent, QStringLiteral("Backup"), suggestion, filter);
+            return QFileDialog::getOpenFileName(parent, QStringLiteral("Restore"), suggestion, filter);
+        }};
     DatabaseMaintenance(context.session, engine, hooks).run(operation);
 }
 

@@ -90,16 +90,26 @@ QString MaintenanceEngine::check(const QString &path)
 
 std::optional<qint64> MaintenanceEngine::jobLines(const QString &path)
 {
+    try {
+        return jobLinesOf(Database::open(path, Database::ReadOnly));
+    } catch (const DatabaseError &) {
+        return std::nullopt;
+    }
+}
+
+std::optional<qint64> MaintenanceEngine::jobLinesOf(const Database &db)
+{
     // The tables every production database has from its creation on.
     static const QStringList tables = {QStringLiteral("Production Table"), QStringLiteral("Job Lookup Table"),
                                        QStringLiteral("Hold Table"), QStringLiteral("Security Table")};
+    const QString tableNamed =
+        db.dialect().isServer()
+            ? QStringLiteral(
+                  "SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() AND tablename = :name")
+            : QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = :name");
     try {
-        const Database db = Database::open(path, Database::ReadOnly);
         for (const QString &table : tables) {
-            const QVariant found = db.scalar(
-                QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = :name"),
-                {{QStringLiteral("name"), table}});
-            if (found.toInt() != 1)
+            if (db.scalar(tableNamed, {{QStringLiteral("name"), table}}).toInt() != 1)
                 return std::nullopt;
         }
         return db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Production Table]")).toLongLong();

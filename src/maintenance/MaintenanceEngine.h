@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class Database;
+
 // The database engine's whole-file operations the maintenance commands call. Each returns an
 // empty text on success, else the engine's error; tests make any of them fail.
 class MaintenanceEngine
@@ -26,6 +28,8 @@ public:
     // The number of job lines of a production database; nothing when the file cannot be read or
     // lacks the tables of a production database (an empty file, another program's database).
     virtual std::optional<qint64> jobLines(const QString &path);
+    // The same for a database open on either engine.
+    static std::optional<qint64> jobLinesOf(const Database &db);
 
 private:
     RebuildResult m_lastRebuild;

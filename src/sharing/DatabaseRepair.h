@@ -46,6 +46,20 @@ struct RebuildResult
     QString report() const;
 };
 
+// What the server's own checks found in a plant database on a server: every btree index of the
+// program's tables checked against its table (amcheck's bt_index_check).
+struct ServerCheckResult
+{
+    QString failure; // why the checks could not run at all
+    int tables = 0;
+    int indexes = 0;
+    QStringList problems; // one line an index that failed its check
+
+    bool sound() const { return failure.isEmpty() && problems.isEmpty(); }
+    // What was checked and what was found, for the user, naming the database.
+    QString report(const QString &databaseName) const;
+};
+
 // The corrupt-database repair, run whenever opening the production database reports a damaged
 // file. SQLite here has no recovery extension, so the repair builds a new file from the damaged
 // file's own schema and every row that can still be read, checks it, compacts it into "db2.mdb"
@@ -77,6 +91,10 @@ public:
     // The kept damaged copy named by the latest repair when it lost rows of the Security Table;
     // empty otherwise. Damage (3049) is thrown, as for any read.
     static QString securityLossCopy(const Database &db);
+    // The server keeps its own files whole: its repair is the checks, run on db, which reads the
+    // server's catalog. The extension amcheck is installed where it is missing.
+    static ServerCheckResult checkServer(const Database &db);
+
     // The name the damaged file gets beside the database.
     static QString keptCopyPath(const QString &database, const QDateTime &when);
 

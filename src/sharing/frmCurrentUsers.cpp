@@ -1,17 +1,21 @@
 #include "frmCurrentUsers.h"
 
 #include "CurrentUsersFile.h"
+#include "ServerPresence.h"
 #include "foundation/Session.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 frmCurrentUsers::frmCurrentUsers(Session &session, bool offerCancel, QWidget *parent)
-    : QDialog(parent), m_session(session), m_offerCancel(offerCancel)
+    : QDialog(parent), m_session(session), m_offerCancel(offerCancel),
+      m_onServer(SqlDialect::isServerName(session.options().DatabaseName()))
 {
     setObjectName(QStringLiteral("frmCurrentUsers"));
     setWindowTitle(QStringLiteral("Current Users"));
@@ -23,8 +27,15 @@ frmCurrentUsers::frmCurrentUsers(Session &session, bool offerCancel, QWidget *pa
                              this);
     label->setObjectName(QStringLiteral("Label1"));
     label->setWordWrap(true);
-    m_list = new QListWidget(this);
+    m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("lstCurUsers"));
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    if (m_onServer)
+        m_list->setHeaderLabels({QStringLiteral("User"), QStringLiteral("Machine"), QStringLiteral("Since")});
+    else
+        m_list->setHeaderLabels({QStringLiteral("User")});
+    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     auto *ok = new QPushButton(QStringLiteral("I'm the only one left on the list!"), this);
     ok->setObjectName(QStringLiteral("cmdOKButton"));
@@ -49,7 +60,7 @@ frmCurrentUsers::frmCurrentUsers(Session &session, bool offerCancel, QWidget *pa
     layout->addWidget(m_list, 1);
     layout->addWidget(ok);
     layout->addWidget(cancel);
-    resize(400, 320);
+    resize(m_onServer ? 520 : 400, 320);
 
     refresh();
     m_session.currentUsersCancelled = true;
@@ -65,11 +76,41 @@ bool frmCurrentUsers::ask(Session &session, bool offerCancel, QWidget *parent)
 
 void frmCurrentUsers::refresh()
 {
-    const QStringList names =
-        CurrentUsersFile(m_session.paths().inWorkingFolder(QStringLiteral("CURUSERS.DAT"))).currentUsers();
+    QList<QStringList> rows;
+    if (m_onServer) {
+        rows = serverRows();
+    } else {
+        const QString path = m_session.paths().inWorkingFolder(QStringLiteral("CURUSERS.DAT"));
+        for (const QString &name : CurrentUsersFile(path).currentUsers())
+            rows << QStringList{name};
+    }
     m_list->clear();
-    m_list->addItems(names);
+    for (const QStringList &row : std::as_const(rows))
+        m_list->addTopLevelItem(new QTreeWidgetItem(row));
     m_list->repaint();
+}
+
+QList<QStringList> frmCurrentUsers::serverRows()
+{
+    QList<QStringList> rows;
+    try {
+        if (!m_server)
+            m_server = Database::open(m_session.options().DatabaseName(), Database::ReadOnly);
+        for (const ServerSession &session : ServerPresence::currentSessions(*m_server)) {
+            // A login without the right to read other logins' sessions is not shown where they are.
+            const QString unknown = QStringLiteral("(not shown to your login)");
+            rows << QStringList{session.login, session.machine.isEmpty() ? unknown : session.machine,
+                                session.since.isValid()
+                                    ? QLocale().toString(session.since.toLocalTime(), QLocale::ShortFormat)
+                                    : unknown};
+        }
+    } catch (const DatabaseError &error) {
+        // Tried again at the next refresh, on a new connection.
+        m_server.reset();
+        rows << QStringList{QStringLiteral("The list cannot be read from the server: ") +
+                            error.description()};
+    }
+    return rows;
 }
 
 void frmCurrentUsers::okClicked()

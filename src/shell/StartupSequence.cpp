@@ -79,7 +79,9 @@ StartupSequence::Outcome StartupSequence::run()
     // default workspace account and workgroup file (AdminUserName, AdminUserPwd, SystemDatabase)
     // stay in the options for the settings they came from: SQLite has no accounts, so nothing is
     // set here.
-    if (!lockFileAllowsStart())
+    // The lock file belongs to file databases: on a server, a Database command holds the server's
+    // exclusive lock instead, and a copy starting meanwhile is told when it cannot count itself in.
+    if (!SqlDialect::isServerName(m_session.options().DatabaseName()) && !lockFileAllowsStart())
         return end(0);
     BusyPointer pointer(m_hooks.busy);
     m_session.securityLevel = QStringLiteral("C");

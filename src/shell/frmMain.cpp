@@ -76,6 +76,7 @@ frmMain::~frmMain()
     m_session.setRepairHandler({});
     m_session.setWindowCloser({});
     m_session.setExclusiveAccessCheck({});
+    m_session.setExclusiveAccessEnd({});
     m_session.setWindowOpener({});
     // A greeting still up when the program ends goes with the main window.
     delete m_splash.data();
@@ -99,6 +100,8 @@ void frmMain::installSessionHooks()
         return m_presence.checkExclusiveAccess(
             offerCancel, [this](bool offer) { return frmCurrentUsers::ask(m_session, offer, this); });
     });
+    m_session.setExclusiveAccessEnd(
+        [this](const std::function<void()> &meanwhile) { m_presence.endExclusiveAccess(meanwhile); });
     m_session.setWindowOpener([this](const QString &command) {
         const WindowDescriptor *descriptor = m_registry.window(command);
         return descriptor && openWindow(*descriptor);

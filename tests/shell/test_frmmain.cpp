@@ -1,20 +1,22 @@
+#include "../sharing/ServerPlant.h"
 #include "TestSupport.h"
 
 #include "production/ProductionWindows.h"
 #include "reports/ReportsMenu.h"
 #include "sharing/CurrentUsersFile.h"
+#include "sharing/ServerPresence.h"
 #include "sharing/frmCurrentUsers.h"
 #include "shell/frmMain.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QFile>
-#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QtTest>
 
@@ -42,6 +44,7 @@ private slots:
     void loadRunsTheStartup();
     void currentUsersWindow_data();
     void currentUsersWindow();
+    void currentUsersWindowOnAServer();
 };
 
 namespace {
@@ -506,13 +509,13 @@ void TestFrmMain::currentUsersWindow()
     users.recordPresent(QStringLiteral("Ann Lee"));
     users.recordPresent(QStringLiteral("Bob Ray"));
     frmCurrentUsers window(*world.session, offerCancel);
-    auto *list = window.findChild<QListWidget *>(QStringLiteral("lstCurUsers"));
-    QCOMPARE(list->count(), 2);
+    auto *list = window.findChild<QTreeWidget *>(QStringLiteral("lstCurUsers"));
+    QCOMPARE(list->topLevelItemCount(), 2);
     QVERIFY(world.session->currentUsersCancelled);
     users.recordExit(QStringLiteral("Ann Lee"), world.clock.now());
     window.refresh();
-    QCOMPARE(list->count(), 1);
-    QCOMPARE(list->item(0)->text(), QStringLiteral("Bob Ray"));
+    QCOMPARE(list->topLevelItemCount(), 1);
+    QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("Bob Ray"));
 
     window.show();
     auto *cancel = window.findChild<QPushButton *>(QStringLiteral("cmdCancelButton"));
@@ -525,6 +528,29 @@ void TestFrmMain::currentUsersWindow()
         window.findChild<QPushButton *>(QStringLiteral("cmdOKButton"))->click();
         QVERIFY(!world.session->currentUsersCancelled);
     }
+}
+
+void TestFrmMain::currentUsersWindowOnAServer()
+{
+    if (const QString missing = ServerPlant::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    ServerPlant plant(QStringLiteral("window"));
+    Database::createFile(plant.uri());
+    TestWorld world;
+    world.session->options().setDatabaseName(plant.uri());
+    ServerPresence other;
+    QVERIFY(other.holdShared(plant.uri()));
+    frmCurrentUsers window(*world.session, true);
+    auto *list = window.findChild<QTreeWidget *>(QStringLiteral("lstCurUsers"));
+    QCOMPARE(list->columnCount(), 3);
+    QCOMPARE(list->topLevelItemCount(), 1);
+    const QTreeWidgetItem *row = list->topLevelItem(0);
+    QCOMPARE(row->text(0), ServerAddress::parse(plant.uri()).user);
+    QCOMPARE(row->text(1), QStringLiteral("local"));
+    QVERIFY(!row->text(2).isEmpty());
+    other.release();
+    window.refresh();
+    QCOMPARE(list->topLevelItemCount(), 0);
 }
 
 QTEST_MAIN(TestFrmMain)

@@ -1,0 +1,239 @@
+#include "ServerMaintenance.h"
+
+#include "MaintenanceEngine.h"
+
+#include "foundation/Database.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVersionNumber>
+
+#include <algorithm>
+
+namespace {
+// PostgreSQL's longest name.
+constexpr int kNameLength = 63;
+
+QString quotedName(const QString &name)
+{
+    return '"' + QString(name).replace('"', QLatin1String("\"\"")) + '"';
+}
+
+// The plant's name with a suffix, cut so that the whole stays a name the server keeps as given.
+QString withSuffix(const QString &name, const QString &suffix)
+{
+    const qsizetype room = kNameLength - suffix.toUtf8().size();
+    QString cut = name;
+    while (cut.toUtf8().size() > room)
+        cut.chop(1);
+    return cut + suffix;
+}
+} // namespace
+
+ServerMaintenance::ServerMaintenance(const QString &uri) : m_address(ServerAddress::parse(uri)) {}
+
+QString ServerMaintenance::findProgram(const QString &name)
+{
+    const QString testBin = qEnvironmentVariable("KELVARA_TEST_SERVER_BIN");
+    if (!testBin.isEmpty()) {
+        const QString path = QDir(testBin).filePath(name);
+        if (QFileInfo(path).isExecutable())
+            return path;
+    }
+    const QString onPath = QStandardPaths::findExecutable(name);
+    if (!onPath.isEmpty())
+        return onPath;
+    QStringList versions =
+        QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(versions.begin(), versions.end(), [](const QString &a, const QString &b) {
+        return QVersionNumber::fromString(a) < QVersionNumber::fromString(b);
+    });
+    for (auto version = versions.crbegin(); version != versions.crend(); ++version) {
+        const QString path = QStringLiteral("/usr/lib/postgresql/%1/bin/%2").arg(*version, name);
+        if (QFileInfo(path).isExecutable())
+            return path;
+    }
+    return {};
+}
+
+QString ServerMaintenance::runProgram(const QString &name, const QStringList &arguments) const
+{
+    const QString program = findProgram(name);
+    if (program.isEmpty())
+        return QStringLiteral("The server's program %1 is not installed on this computer (Debian package "
+                              "postgresql-client).")
+            .arg(name);
+    QProcess process;
+    // Nothing of the connection comes from this computer's libpq settings but what the address
+    // leaves open; the password, where one is needed, from the password file.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("PGPASSWORD"));
+    environment.remove(QStringLiteral("PGDATABASE"));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        return QStringLiteral("The program '%1' cannot be started: %2").arg(program, process.errorString());
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    const QString errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    if (process.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("The program %1 ended abnormally. %2").arg(name, errors).trimmed();
+    if (process.exitCode() != 0)
+        return errors.isEmpty()
+                   ? QStringLiteral("The program %1 failed (exit code %2).").arg(name).arg(process.exitCode())
+                   : errors;
+    return {};
+}
+
+QString ServerMaintenance::runOn(const QString &database, const QString &sql) const
+{
+    try {
+        const Database db = Database::open(m_address.on(database).uri());
+        db.exec(sql);
+        return {};
+    } catch (const DatabaseError &error) {
+        return error.description();
+    }
+}
+
+QString ServerMaintenance::dump(const QString &file) const
+{
+    return runProgram(QStringLiteral("pg_dump"),
+                      {QStringLiteral("--format=custom"), QStringLiteral("--file=") + file,
+                       QStringLiteral("--dbname=") + m_address.connectionString()});
+}
+
+QString ServerMaintenance::checkArchive(const QString &file) const
+{
+    const QString error = runProgram(QStringLiteral("pg_restore"), {QStringLiteral("--list"), file});
+    if (error.isEmpty())
+        return {};
+    return QStringLiteral("The file '%1' is not a complete backup of a database on a server: %2")
+        .arg(file, error);
+}
+
+QString ServerMaintenance::workDatabase() const
+{
+    return withSuffix(m_address.database, QStringLiteral("_restoring"));
+}
+
+QString ServerMaintenance::keptName(const QDateTime &when) const
+{
+    return withSuffix(m_address.database,
+                      QStringLiteral("_before_restore_") + when.toString(QStringLiteral("yyyyMMdd_HHmmss")));
+}
+
+QString ServerMaintenance::dropDatabase(const QString &name) const
+{
+    return runOn(QStringLiteral("postgres"),
+                 QStringLiteral("DROP DATABASE IF EXISTS %1").arg(quotedName(name)));
+}
+
+QString ServerMaintenance::restoreInto(const QString &file, const QString &work) const
+{
+    QString error = dropDatabase(work);
+    if (!error.isEmpty())
+        return QStringLiteral("The work database %1 left by an earlier restore cannot be dropped: %2")
+            .arg(work, error);
+    try {
+        Database::createFile(m_address.on(work).uri());
+    } catch (const DatabaseError &error) {
+        return QStringLiteral("The work database %1 cannot be made on the server: %2")
+            .arg(work, error.description());
+    }
+    return runProgram(QStringLiteral("pg_restore"),
+                      {QStringLiteral("--single-transaction"), QStringLiteral("--exit-on-error"),
+                       QStringLiteral("--dbname=") + m_address.on(work).connectionString(), file});
+}
+
+std::optional<qint64> ServerMaintenance::jobLines(const QString &database) const
+{
+    try {
+        return MaintenanceEngine::jobLinesOf(
+            Database::open(m_address.on(database).uri(), Database::ReadOnly));
+    } catch (const DatabaseError &) {
+        return std::nullopt;
+    }
+}
+
+QString ServerMaintenance::carryOverAccess(const QString &work) const
+{
+    try {
+        Database server = Database::open(m_address.on(QStringLiteral("postgres")).uri());
+        const QVariantMap plant{{QStringLiteral("name"), m_address.database}};
+        const QString target = quotedName(work);
+        server.exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2")
+                        .arg(target, server
+                                         .scalar(QStringLiteral("SELECT quote_ident(pg_get_userbyid(datdba)) "
+                                                                "FROM pg_database WHERE datname = :name"),
+                                                 plant)
+                                         .toString()));
+        // No privileges set means the server's defaults, which the new database has already.
+        if (!server
+                 .scalar(QStringLiteral("SELECT datacl IS NOT NULL FROM pg_database WHERE datname = :name"),
+                         plant)
+                 .toBool())
+            return {};
+        QStringList grants;
+        QSqlQuery query = server.exec(
+            QStringLiteral(
+                "SELECT CASE WHEN g.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(r.rolname) END, "
+                "g.privilege_type, g.is_grantable FROM pg_database d CROSS JOIN aclexplode(d.datacl) g "
+                "LEFT JOIN pg_roles r ON r.oid = g.grantee WHERE d.datname = :name"),
+            plant);
+        while (query.next()) {
+            grants << QStringLiteral("GRANT %1 ON DATABASE %2 TO %3%4")
+                          .arg(query.value(1).toString(), target, query.value(0).toString(),
+                               query.value(2).toBool() ? QStringLiteral(" WITH GRANT OPTION") : QString());
+        }
+        query = QSqlQuery();
+        server.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(target));
+        for (const QString &grant : std::as_const(grants))
+            server.exec(grant);
+        return {};
+    } catch (const DatabaseError &error) {
+        return QStringLiteral(
+                   "The owner and privileges of the database %1 cannot be given to the restored copy: %2")
+            .arg(m_address.database, error.description());
+    }
+}
+
+QString ServerMaintenance::swapIn(const QString &work, const QString &keptAs) const
+{
+    try {
+        Database server = Database::open(m_address.on(QStringLiteral("postgres")).uri());
+        Transaction transaction(server);
+        server.exec(QStringLiteral("ALTER DATABASE %1 RENAME TO %2")
+                        .arg(quotedName(m_address.database), quotedName(keptAs)));
+        server.exec(QStringLiteral("ALTER DATABASE %1 RENAME TO %2")
+                        .arg(quotedName(work), quotedName(m_address.database)));
+        transaction.commit();
+        return {};
+    } catch (const DatabaseError &error) {
+        return error.description();
+    }
+}
+
+QString ServerMaintenance::compact() const
+{
+    // VACUUM runs outside any transaction: the connection is in autocommit.
+    return runOn(m_address.database, QStringLiteral("VACUUM (FULL, ANALYZE)"));
+}
+
+ServerCheckResult ServerMaintenance::check() const
+{
+    try {
+        const Database db = Database::open(m_address.uri());
+        return DatabaseRepair::checkServer(db);
+    } catch (const DatabaseError &error) {
+        ServerCheckResult result;
+        result.failure = error.description();
+        return result;
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "foundation/ServerAddress.h"
+#include "sharing/DatabaseRepair.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The Database menu's work on a plant database on a PostgreSQL server. The server keeps its own
+// files: a backup is the server's own archive (pg_dump's custom format), a restore builds a new
+// database from one (pg_restore, in one transaction) and renames it in only once it is complete,
+// compaction is VACUUM (FULL, ANALYZE), and the repair is the server's index checks. The server's
+// programs get the connection as libpq keywords on their command line, never a password (the
+// server's own authentication or the password file says who may connect). Each step returns an
+// empty text on success, else what went wrong.
+class ServerMaintenance
+{
+public:
+    // Throws DatabaseError when uri cannot be used.
+    explicit ServerMaintenance(const QString &uri);
+
+    QString databaseName() const { return m_address.database; }
+
+    // Where the server's program name is: the folder KELVARA_TEST_SERVER_BIN names (the server the
+    // tests start), else the PATH, else the newest /usr/lib/postgresql/<version>/bin. Empty when
+    // it is nowhere.
+    static QString findProgram(const QString &name);
+
+    // The whole database into the new file, as pg_dump's custom-format archive.
+    QString dump(const QString &file) const;
+    // Reads the archive's table of contents: a file cut short or not an archive fails here.
+    QString checkArchive(const QString &file) const;
+    // The database's name for a restore's work: "<name>_restoring".
+    QString workDatabase() const;
+    // A new, empty work database (one left by an earlier restore that never finished is dropped
+    // first: it was never the plant's), then the archive restored into it in one transaction.
+    QString restoreInto(const QString &file, const QString &work) const;
+    // The job lines of a database on the server; nothing when it lacks the production tables.
+    std::optional<qint64> jobLines(const QString &database) const;
+    // What pg_dump leaves out because it belongs to the database itself: its owner and who may
+    // connect to it (its privileges) go from the plant's database to work.
+    QString carryOverAccess(const QString &work) const;
+    // In one transaction on the server: the plant's database renamed to keptAs and work renamed
+    // to the plant's name. Any connection still open to either makes it fail, changing nothing.
+    QString swapIn(const QString &work, const QString &keptAs) const;
+    QString dropDatabase(const QString &name) const;
+    // The name the database as it was gets beside the restored one, "<name>_before_restore_<time>".
+    QString keptName(const QDateTime &when) const;
+
+    QString compact() const;
+    ServerCheckResult check() const;
+
+private:
+    QString runProgram(const QString &name, const QStringList &arguments) const;
+    // Runs sql on a connection of its own to the database of that name on the server.
+    QString runOn(const QString &database, const QString &sql) const;
+
+    ServerAddress m_address;
+};

@@ -1,0 +1,206 @@
+#include "../sharing/ServerPlant.h"
+#include "TestSupport.h"
+
+#include "maintenance/DatabaseMaintenance.h"
+#include "production/record/Schema.h"
+#include "reports/ReportCatalog.h"
+#include "sharing/Presence.h"
+#include "sharing/ServerPresence.h"
+
+#include <QtTest>
+
+// The Database menu on a plant database on a PostgreSQL server: the server's own backup archive,
+// a restore that renames the restored copy in only once it is complete, compaction and checks.
+class TestServerMaintenance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void backupThenRestoreKeepsTheRows();
+    void restoreOfAFileThatIsNoBackupChangesNothing();
+    void restoreWaitsForTheOtherCopies();
+    void compactAndRepairReport();
+};
+
+namespace {
+// A logged-in copy of the program on a plant on the server, present through the real presence.
+class ServerWorld : public TestWorld
+{
+public:
+    explicit ServerWorld(const QString &tag) : plant(tag)
+    {
+        {
+            Database db = Database::createFile(plant.uri());
+            Schema::create(db, ReportCatalog::savedQueries());
+            Schema::authorize(db, identity.userName(), QStringLiteral("Jane Doe"), QStringLiteral("C"));
+            for (const char *job : {"10-1042", "10-1187", "12-3001"})
+                Fixture::job(db, QString::fromLatin1(job));
+        }
+        session->options().setDatabaseName(plant.uri());
+        session->securityLevel = QStringLiteral("C");
+        session->userFullName = QStringLiteral("Jane Doe");
+        presence = std::make_unique<Presence>(*session);
+        presence->enter();
+        session->setExclusiveAccessCheck([this](bool offerCancel) {
+            return presence->checkExclusiveAccess(offerCancel, [this](bool) {
+                ++windowsShown;
+                return windowAnswer();
+            });
+        });
+        session->setExclusiveAccessEnd(
+            [this](const std::function<void()> &meanwhile) { presence->endExclusiveAccess(meanwhile); });
+    }
+
+    DatabaseMaintenance::Outcome run(MaintenanceOperation operation, const QString &file = {})
+    {
+        MaintenanceEngine engine;
+        DatabaseMaintenance::Hooks hooks{[](int) {}};
+        hooks.chooseFile = [file](MaintenanceOperation, const QString &) { return file; };
+        return DatabaseMaintenance(*session, engine, hooks).run(operation);
+    }
+
+    QString jobs() const
+    {
+        const Database db = Database::open(plant.uri());
+        return db
+            .scalar(QStringLiteral("SELECT string_agg([Job Number], ',' ORDER BY [Job Number]) FROM "
+                                   "[Job Lookup Table]"))
+            .toString();
+    }
+
+    ServerPlant plant;
+    std::unique_ptr<Presence> presence;
+    int windowsShown = 0;
+    std::function<bool()> windowAnswer = [] { return false; };
+};
+
+const QString kAllJobs = QStringLiteral("10-1042,10-1187,12-3001");
+} // namespace
+
+void TestServerMaintenance::init()
+{
+    if (const QString missing = ServerPlant::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+}
+
+void TestServerMaintenance::backupThenRestoreKeepsTheRows()
+{
+    ServerWorld world(QStringLiteral("roundtrip"));
+    const QString backup = world.file(QStringLiteral("plant.backup"));
+    QCOMPARE(world.run(MaintenanceOperation::Backup, backup), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(world.prompter.messages().last().text,
+             QStringLiteral("The database %1 on the server was backed up to '%2'.")
+                 .arg(world.plant.name(), backup));
+    QVERIFY(QFileInfo(backup).size() > 0);
+    QVERIFY(!QFile::exists(backup + QStringLiteral(".work")));
+    {
+        const Database db = Database::open(world.plant.uri());
+        db.exec(QStringLiteral("DELETE FROM [Job Lookup Table] WHERE [Job Number] <> '10-1042'"));
+        Fixture::job(db, QStringLiteral("99-0001"));
+        // Who may connect belongs to the database, not to the archive: it stays as it was.
+        db.exec(QStringLiteral("REVOKE ALL ON DATABASE \"%1\" FROM PUBLIC").arg(world.plant.name()));
+        db.exec(QStringLiteral("GRANT CONNECT ON DATABASE \"%1\" TO PUBLIC").arg(world.plant.name()));
+    }
+    const auto access = [&] {
+        const Database db = Database::open(world.plant.uri());
+        return db
+            .scalar(QStringLiteral("SELECT datacl::text FROM pg_database WHERE datname = current_database()"))
+            .toString();
+    };
+    const QString accessBefore = access();
+    QVERIFY(accessBefore.contains(QStringLiteral("=c/")));
+
+    world.clock.set(QDate(2026, 12, 9), QTime(1, 30));
+    QCOMPARE(world.run(MaintenanceOperation::Restore, backup), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(world.windowsShown, 0);
+    const QString kept = world.plant.name() + QStringLiteral("_before_restore_20261209_013000");
+    QCOMPARE(
+        world.prompter.messages().last().text,
+        QStringLiteral("The database %1 on the server was restored from '%2'. The database as it was before "
+                       "is kept on the server as %3.")
+            .arg(world.plant.name(), backup, kept));
+    QCOMPARE(world.jobs(), kAllJobs);
+    QCOMPARE(access(), accessBefore);
+    // The database as it was stays, and no work database is left.
+    QCOMPARE(world.plant.databases(), (QStringList{world.plant.name(), kept}));
+    {
+        const Database before = Database::open(ServerAddress::parse(world.plant.uri()).on(kept).uri());
+        QCOMPARE(before.scalar(QStringLiteral("SELECT count(*) FROM [Job Lookup Table]")).toInt(), 2);
+    }
+    // This copy is present again, in the restored database.
+    ServerPresence other;
+    QVERIFY(!other.tryExclusive(world.plant.uri()));
+    QCOMPARE(world.prompter.messages().size(), 2);
+}
+
+void TestServerMaintenance::restoreOfAFileThatIsNoBackupChangesNothing()
+{
+    ServerWorld world(QStringLiteral("nobackup"));
+    const QString file = world.file(QStringLiteral("notes.backup"));
+    QVERIFY(writeFile(file, "not an archive"));
+    QCOMPARE(world.run(MaintenanceOperation::Restore, file), DatabaseMaintenance::Outcome::Failed);
+    const PromptMessage message = world.prompter.messages().last();
+    QVERIFY(message.text.startsWith(
+        QStringLiteral("Restore stopped: The file '%1' is not a complete backup").arg(file)));
+    QVERIFY(message.text.endsWith(
+        QStringLiteral("The database %1 on the server is as it was before this command.")
+            .arg(world.plant.name())));
+    QCOMPARE(message.icon, MsgIcon::Critical);
+    QCOMPARE(world.jobs(), kAllJobs);
+    QCOMPARE(world.plant.databases(), QStringList{world.plant.name()});
+    // A backup file the user did not choose: nothing happens.
+    const int shown = int(world.prompter.messages().size());
+    QCOMPARE(world.run(MaintenanceOperation::Restore), DatabaseMaintenance::Outcome::Abandoned);
+    QCOMPARE(world.prompter.messages().size(), shown);
+}
+
+void TestServerMaintenance::restoreWaitsForTheOtherCopies()
+{
+    ServerWorld world(QStringLiteral("waits"));
+    const QString backup = world.file(QStringLiteral("plant.backup"));
+    QCOMPARE(world.run(MaintenanceOperation::Backup, backup), DatabaseMaintenance::Outcome::Done);
+    ServerPresence other;
+    QVERIFY(other.holdShared(world.plant.uri()));
+    // Cancelled in the current users window: nothing is restored.
+    QCOMPARE(world.run(MaintenanceOperation::Restore, backup), DatabaseMaintenance::Outcome::Abandoned);
+    QCOMPARE(world.windowsShown, 1);
+    QCOMPARE(world.plant.databases(), QStringList{world.plant.name()});
+    // The other copy leaves while the window is up.
+    world.windowAnswer = [&] {
+        other.release();
+        return true;
+    };
+    QCOMPARE(world.run(MaintenanceOperation::Restore, backup), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(world.windowsShown, 2);
+    QCOMPARE(world.plant.databases().size(), 2);
+}
+
+void TestServerMaintenance::compactAndRepairReport()
+{
+    ServerWorld world(QStringLiteral("compact"));
+    QCOMPARE(world.run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(world.prompter.messages().last().text,
+             QStringLiteral("The database %1 on the server was compacted.").arg(world.plant.name()));
+    QCOMPARE(world.run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
+    const PromptMessage repair = world.prompter.messages().last();
+    QVERIFY2(
+        repair.text.endsWith(QStringLiteral(" found nothing wrong. The server keeps its own files whole; "
+                                            "there was nothing to repair.")),
+        qPrintable(repair.text));
+    QCOMPARE(repair.icon, MsgIcon::Information);
+    // Every index of the program's tables was checked.
+    const Database db = Database::open(world.plant.uri());
+    const int indexes = db.scalar(QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = "
+                                                 "current_schema()"))
+                            .toInt();
+    QVERIFY(indexes > 5);
+    QVERIFY2(repair.text.contains(QStringLiteral("the server's check of %1 indexes").arg(indexes)),
+             qPrintable(repair.text));
+    QCOMPARE(world.jobs(), kAllJobs);
+    // No lock file and no dates file: they belong to file databases.
+    QVERIFY(QDir(world.root()).entryList({QStringLiteral("db.lok"), QStringLiteral("DFUNC.DAT")}).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestServerMaintenance)
+#include "test_servermaintenance.moc"

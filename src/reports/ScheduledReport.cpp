@@ -11,6 +11,7 @@
 #include "sharing/CurrentUsersFile.h"
 #include "sharing/LockFile.h"
 #include "sharing/PresenceLock.h"
+#include "sharing/ServerPresence.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -80,13 +81,23 @@ class PresentWhileRunning
 {
 public:
     PresentWhileRunning(Session &session, const QString &database)
-        : m_session(session), m_users(session.paths().inWorkingFolder(QStringLiteral("CURUSERS.DAT")))
+        : m_session(session), m_users(session.paths().inWorkingFolder(QStringLiteral("CURUSERS.DAT"))),
+          m_onServer(SqlDialect::isServerName(database))
     {
+        // On a server, the server's advisory lock says who is in; CURUSERS.DAT is a file plant's.
+        if (m_onServer) {
+            m_server.holdShared(database);
+            return;
+        }
         m_users.recordPresent(session.userFullName);
         m_lock.holdShared(database);
     }
     ~PresentWhileRunning()
     {
+        if (m_onServer) {
+            m_server.release();
+            return;
+        }
         m_users.recordExit(m_session.userFullName, m_session.clock().now());
         m_lock.release();
     }
@@ -95,6 +106,8 @@ private:
     Session &m_session;
     CurrentUsersFile m_users;
     PresenceLock m_lock;
+    ServerPresence m_server;
+    bool m_onServer;
 };
 
 int runReport(const ScheduledReport &request, Session &session, Database &db, const QString &database,

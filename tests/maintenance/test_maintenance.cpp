@@ -18,6 +18,10 @@ class TestMaintenance : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        FILE_DATABASE_ONLY("backup, restore and compaction of the file (the server: test_servermaintenance)");
+    }
     void recordBytesForAKnownDate();
     void commandsOnARealDatabase_data();
     void commandsOnARealDatabase();

@@ -16,6 +16,11 @@ class TestPresence : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        FILE_DATABASE_ONLY(
+            "the presence file and CURUSERS.DAT beside the file (the server: test_serverpresence)");
+    }
     void otherCopyBlocks_data();
     void otherCopyBlocks();
     void ownLockDoesNotCountAndStays();

@@ -19,6 +19,10 @@ class TestRepair : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        FILE_DATABASE_ONLY("the repair rebuilds a damaged file (the server: test_servermaintenance)");
+    }
     void rebuildKeepsWhatCanBeRead();
     void failedReplaceLeavesTheOriginal_data();
     void failedReplaceLeavesTheOriginal();

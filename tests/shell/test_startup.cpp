@@ -92,6 +92,7 @@ void TestStartup::lockFile_data()
 
 void TestStartup::lockFile()
 {
+    FILE_DATABASE_ONLY("db.lok beside the file");
     QFETCH(QByteArray, lock);
     QFETCH(MsgAnswer, answer);
     QFETCH(bool, asked);
@@ -133,6 +134,7 @@ void TestStartup::lockInDatabaseFolderIsNotSeen()
 
 void TestStartup::staleLockThatStaysIsToldOnce()
 {
+    FILE_DATABASE_ONLY("db.lok beside the file");
     TestWorld world;
     world.createDatabase();
     world.clock.set(QDate(2026, 12, 8), QTime(9, 0));

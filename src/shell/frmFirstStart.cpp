@@ -51,7 +51,7 @@ frmFirstStart::frmFirstStart(Session &session, const QString &missingPath, QWidg
     auto *pathLabel = m_pathLabel;
     m_path = new QLineEdit(m_newPath, this);
     m_path->setObjectName(QStringLiteral("txtPath"));
-    m_path->setMinimumWidth(340);
+    m_path->setMinimumWidth(460);
     pathLabel->setBuddy(m_path);
     auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
     browse->setObjectName(QStringLiteral("cmdBrowse"));

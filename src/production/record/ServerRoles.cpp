@@ -179,6 +179,11 @@ QStringList ServerRoles::setUp(Database &db)
                 .arg(roleName(QStringLiteral("C"))));
     done << QStringLiteral("Made the function kelvara_set_level(login, level), which only %1 may call.")
                 .arg(roleName(QStringLiteral("C")));
+    // Level C runs the Database commands: its Current Users shows every copy's machine and start.
+    db.exec(QStringLiteral("GRANT pg_read_all_stats TO %1").arg(roleName(QStringLiteral("C"))));
+    done << QStringLiteral(
+                "Let %1 see the machine and start of every copy in Current Users (pg_read_all_stats).")
+                .arg(roleName(QStringLiteral("C")));
     transaction.commit();
     return done;
 }

@@ -293,16 +293,24 @@ void TestTickets::refusedWriteKeepsTheText_data()
 
 void TestTickets::refusedWriteKeepsTheText()
 {
-    FILE_DATABASE_ONLY("the refusing trigger is written in SQLite's language");
     // The database refuses the write: the user is told why in words, the statement goes to the
     // error log only, the typed text stays while trying again can help, nothing is half-written.
     QFETCH(QString, refusal);
     QFETCH(bool, keepText);
     const qint64 hold = Fixture::hold(m_world->db, m_line, 11, 100);
     TicketSheet &tickets = sheet(true);
-    m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF [Hold Remaining] ON [Hold Table] "
-                                    "BEGIN SELECT RAISE(ABORT, '%1'); END")
-                         .arg(refusal));
+    if (m_world->db.dialect().isServer()) {
+        m_world->db.exec(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                                        "$$BEGIN RAISE EXCEPTION USING MESSAGE = '%1'; END$$")
+                             .arg(refusal));
+        m_world->db.exec(
+            QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF [Hold Remaining] ON [Hold Table] "
+                           "FOR EACH ROW EXECUTE FUNCTION refuse()"));
+    } else {
+        m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF [Hold Remaining] ON "
+                                        "[Hold Table] BEGIN SELECT RAISE(ABORT, '%1'); END")
+                             .arg(refusal));
+    }
     const EntryResult result = tickets.setQuantity(tickets.rowOfTicket(hold), QStringLiteral("150"));
     QVERIFY(!result.stored);
     QCOMPARE(result.keepText, keepText);

@@ -330,7 +330,7 @@ int main(int argc, char *argv[])
             },
             {}, "< 50 ms", serverRead);
         // The first run posts (the server's copy was made before the file's posting); the rest
-        // find the counts carried already, on both.
+        // post the already posted date-shift again, on both.
         measure(
             "counts window close: post to next shift", 20, [&](Plant &p) { p.store.postToNextShift(shift); },
             [&] { raw.postToNextShift(shift, shift.next()); }, "< 50 ms", "< 50 ms");

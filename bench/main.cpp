@@ -1,9 +1,10 @@
 // Measures what the plant feels every shift on a database of many years. Each per-shift step runs
 // through the program's own classes (JobLines, JobListSheet, ProductionSummaries, CountsSheet,
 // GridColumns with CKelvaraOptions) and, beside it, the same rows are read with the SQLite C API
-// (statements prepared once) in the same run, with the ratio of the two.
+// (statements prepared once) in the same run, with the ratio of the two. Given a PostgreSQL
+// server, the plant is copied there and each step runs again with the same classes on the copy.
 //
-//   kelvara_bench [--years N] [--machines N] [--keep PATH]
+//   kelvara_bench [--years N] [--machines N] [--keep PATH] [--server URI]
 
 #include "PlantGenerator.h"
 #include "RawReader.h"
@@ -12,12 +13,15 @@
 #include "foundation/CKelvaraOptions.h"
 #include "foundation/Clock.h"
 #include "foundation/Database.h"
+#include "foundation/DatabaseError.h"
 #include "foundation/DateShift.h"
 #include "foundation/KelvaraError.h"
 #include "foundation/Paths.h"
 #include "foundation/Prompter.h"
+#include "foundation/ServerAddress.h"
 #include "production/counts/CountsSheet.h"
 #include "production/joblist/JobListSheet.h"
+#include "production/record/DatabaseCopy.h"
 #include "production/record/JobLines.h"
 #include "production/record/ProductionSummaries.h"
 #include "production/record/Schema.h"
@@ -35,6 +39,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace {
 // Milliseconds per run of step, after one run that warms the cache (a workstation has the pages
@@ -54,12 +59,20 @@ double timeOf(int repeats, const std::function<void()> &step)
     return best;
 }
 
-void row(const char *what, double product, double raw, const char *target)
+// server < 0: no server given, the row has no server columns; 0: the step is not one of the
+// database's, "-".
+void row(const char *what, double product, double raw, const char *target, double server = -1,
+         const char *serverTarget = "")
 {
     if (raw > 0)
-        std::printf("| %-44s | %8.3f | %8.3f | %5.2f | %-8s |\n", what, product, raw, product / raw, target);
+        std::printf("| %-44s | %8.3f | %8.3f | %5.2f | %-8s |", what, product, raw, product / raw, target);
     else
-        std::printf("| %-44s | %8.3f | %8s | %5s | %-8s |\n", what, product, "-", "-", target);
+        std::printf("| %-44s | %8.3f | %8s | %5s | %-8s |", what, product, "-", "-", target);
+    if (server > 0)
+        std::printf(" %10.3f | %5.2f | %-14s |", server, server / product, serverTarget);
+    else if (server == 0)
+        std::printf(" %10s | %5s | %-14s |", "-", "-", serverTarget);
+    std::printf("\n");
 }
 
 class SilentPrompter : public Prompter
@@ -80,6 +93,91 @@ void closeCountsWindowSettings(CKelvaraOptions &options, QTableView &grid)
     CKelvaraOptions::Batch closing(options);
     GridColumns::save(options, QStringLiteral("PRODUCTIONCOUNTS"), &grid);
 }
+// The program's classes on one open plant database, as the windows hold them.
+struct Plant
+{
+    Plant(const QString &plantName, Prompter &prompter, Clock &clock)
+        : name(plantName), db(Database::open(plantName)), store(db), summaries(ids), jobList(prompter, clock),
+          counts(summaries)
+    {
+        jobList.setStore(&store);
+    }
+
+    QString name;
+    Database db;
+    JobLines store;
+    ClassIdGenerator ids;
+    ProductionSummaries summaries;
+    JobListSheet jobList;
+    CountsSheet counts;
+};
+
+// The plant file copied by the program's own copy into a database of its own on a PostgreSQL
+// server, made next to the maintenance database the URI names, and dropped again at the end.
+class ServerPlant
+{
+public:
+    ServerPlant(const QString &file, const QString &maintenanceUri, Prompter &prompter, Clock &clock)
+        : m_maintenance(ServerAddress::parse(maintenanceUri).uri()),
+          m_target(ServerAddress::parse(maintenanceUri)
+                       .on(QStringLiteral("kelvara_bench_%1").arg(QCoreApplication::applicationPid()))
+                       .uri())
+    {
+        drop(); // one of the same name left by a run that was killed
+        try {
+            QElapsedTimer timer;
+            timer.start();
+            const DatabaseCopy::Result copied = DatabaseCopy::copy(file, m_target);
+            if (!copied.copied)
+                throw DatabaseError(DbErrors::Other, QStringLiteral("Copy to %1 failed: %2\n%3")
+                                                         .arg(m_target, copied.failure,
+                                                              DatabaseCopy::comparisonText(copied.lines)));
+            const double seconds = double(timer.elapsed()) / 1000;
+            {
+                // The statistics autovacuum gathers within a minute of the copy, taken at once.
+                Database analyzed = Database::open(m_target);
+                analyzed.exec(QStringLiteral("ANALYZE"));
+            }
+            std::printf("copied to %s in %.1f s (DatabaseCopy, every row compared)\n\n", qPrintable(m_target),
+                        seconds);
+            m_plant.emplace(m_target, prompter, clock);
+        } catch (const KelvaraError &) {
+            dropQuietly();
+            throw;
+        }
+    }
+    ~ServerPlant()
+    {
+        m_plant.reset();
+        dropQuietly();
+    }
+    ServerPlant(const ServerPlant &) = delete;
+    ServerPlant &operator=(const ServerPlant &) = delete;
+
+    Plant &plant() { return *m_plant; }
+
+private:
+    void drop()
+    {
+        Database maintenance = Database::open(m_maintenance);
+        const QString name = ServerAddress::parse(m_target).database;
+        maintenance.exec(
+            QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name)); // digits only
+    }
+
+    void dropQuietly()
+    {
+        try {
+            drop();
+        } catch (const KelvaraError &error) {
+            std::fprintf(stderr, "%s was not dropped: %s\n", qPrintable(m_target),
+                         qPrintable(error.description()));
+        }
+    }
+
+    QString m_maintenance, m_target;
+    std::optional<Plant> m_plant;
+};
 } // namespace
 
 int main(int argc, char *argv[])
@@ -97,6 +195,11 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("keep"), QStringLiteral("Write the database here and keep it."),
                       QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("preview"), QStringLiteral("Time only the print preview.")});
+    parser.addOption(
+        {QStringLiteral("server"),
+         QStringLiteral("Also time each per-shift step on a copy of the plant on this PostgreSQL "
+                        "server (a postgresql:// URI to its maintenance database)."),
+         QStringLiteral("URI")});
     parser.process(app);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure shows as it is measured
 
@@ -132,88 +235,105 @@ int main(int argc, char *argv[])
             return 0;
         }
         RawReader raw(path);
-        JobLines store(db);
-        ClassIdGenerator ids;
-        ProductionSummaries summaries(ids);
         SilentPrompter prompter;
         FixedClock clock;
-        JobListSheet jobList(prompter, clock);
-        jobList.setStore(&store);
-        CountsSheet counts(summaries);
+        Plant file(path, prompter, clock);
+        std::optional<ServerPlant> server;
+        if (parser.isSet(QStringLiteral("server")))
+            server.emplace(path, parser.value(QStringLiteral("server")), prompter, clock);
 
-        std::printf("| %-44s | %8s | %8s | %5s | %-8s |\n", "per-shift work (ms)", "Kelvara", "SQLite",
-                    "ratio", "target");
-        std::printf("|%s|%s|%s|%s|%s|\n", "----------------------------------------------",
+        std::printf("| %-44s | %8s | %8s | %5s | %-8s |", "per-shift work (ms)", "Kelvara", "SQLite", "ratio",
+                    "target");
+        if (server)
+            std::printf(" %10s | %5s | %-14s |", "PostgreSQL", "ratio", "server target");
+        std::printf("\n|%s|%s|%s|%s|%s|", "----------------------------------------------",
                     "---------:", "---------:", "------:", "----------");
-        row("lines of one date-shift (JobLines::of)", timeOf(200, [&] { store.of(shift); }),
-            timeOf(200, [&] { raw.lines(shift); }), "<= 1.5x");
-        row("summaries (ProductionSummaries::fill)", timeOf(200, [&] { summaries.fill(db, shift); }),
-            timeOf(200, [&] { raw.summaries(shift); }), "<= 1.5x");
-        row("active jobs (JobLines::activeJobs)", timeOf(200, [&] { store.activeJobs(); }),
-            timeOf(200, [&] { raw.activeJobs(); }), "<= 1.5x");
-        row("previous shift with lines",
-            timeOf(200,
-                   [&] {
-                       store.latestDateBefore(shift);
-                       store.highestShiftOn(shift.date);
-                   }),
-            timeOf(200, [&] { raw.previousShift(shift); }), "<= 1.5x");
-        row("next shift with lines", timeOf(200, [&] { store.nextWithLines(shift); }),
-            timeOf(200, [&] { raw.nextShift(shift); }), "<= 1.5x");
-        row("job list sheet: jobs and lines",
-            timeOf(200,
-                   [&] {
-                       jobList.setJobs(store.activeJobs());
-                       jobList.setLines(shift, {});
-                       jobList.setLines(shift, jobList.readLines());
-                   }),
-            timeOf(200,
-                   [&] {
-                       raw.activeJobs();
-                       raw.lines(shift);
-                   }),
-            "<= 1.5x");
-        row("counts sheet: lines, summaries, figures",
-            timeOf(200,
-                   [&] {
-                       summaries.fill(db, shift);
-                       counts.setLines(store.of(shift));
-                   }),
-            timeOf(200,
-                   [&] {
-                       raw.summaries(shift);
-                       raw.lines(shift);
-                   }),
-            "<= 1.5x");
+        if (server)
+            std::printf("%s|%s|%s|", "-----------:", "------:", "----------------");
+        std::printf("\n");
+
+        // Each step runs on the file and, with the same classes, on the server's copy.
+        const auto measure = [&](const char *what, int repeats, const std::function<void(Plant &)> &step,
+                                 const std::function<void()> &rawStep, const char *target,
+                                 const char *serverTarget) {
+            const double product = timeOf(repeats, [&] { step(file); });
+            const double rawFigure = rawStep ? timeOf(repeats, rawStep) : 0;
+            const double onServer = server ? timeOf(repeats, [&] { step(server->plant()); }) : -1;
+            row(what, product, rawFigure, target, onServer, serverTarget);
+        };
+        const char *serverRead = "< 50 ms, <= 2x";
+        measure(
+            "lines of one date-shift (JobLines::of)", 200, [&](Plant &p) { p.store.of(shift); },
+            [&] { raw.lines(shift); }, "<= 1.5x", serverRead);
+        measure(
+            "summaries (ProductionSummaries::fill)", 200, [&](Plant &p) { p.summaries.fill(p.db, shift); },
+            [&] { raw.summaries(shift); }, "<= 1.5x", serverRead);
+        measure(
+            "active jobs (JobLines::activeJobs)", 200, [&](Plant &p) { p.store.activeJobs(); },
+            [&] { raw.activeJobs(); }, "<= 1.5x", serverRead);
+        measure(
+            "previous shift with lines", 200,
+            [&](Plant &p) {
+                p.store.latestDateBefore(shift);
+                p.store.highestShiftOn(shift.date);
+            },
+            [&] { raw.previousShift(shift); }, "<= 1.5x", serverRead);
+        measure(
+            "next shift with lines", 200, [&](Plant &p) { p.store.nextWithLines(shift); },
+            [&] { raw.nextShift(shift); }, "<= 1.5x", serverRead);
+        measure(
+            "job list sheet: jobs and lines", 200,
+            [&](Plant &p) {
+                p.jobList.setJobs(p.store.activeJobs());
+                p.jobList.setLines(shift, {});
+                p.jobList.setLines(shift, p.jobList.readLines());
+            },
+            [&] {
+                raw.activeJobs();
+                raw.lines(shift);
+            },
+            "<= 1.5x", serverRead);
+        measure(
+            "counts sheet: lines, summaries, figures", 200,
+            [&](Plant &p) {
+                p.summaries.fill(p.db, shift);
+                p.counts.setLines(p.store.of(shift));
+            },
+            [&] {
+                raw.summaries(shift);
+                raw.lines(shift);
+            },
+            "<= 1.5x", serverRead);
 
         // A window opens a connection of its own at each load: its whole database work.
-        const QString dbPath = path;
-        row("job list window load, own connection",
-            timeOf(50,
-                   [&] {
-                       Database own = Database::open(dbPath);
-                       JobLines ownStore(own);
-                       JobListSheet sheet(prompter, clock);
-                       sheet.setStore(&ownStore);
-                       sheet.setJobs(ownStore.activeJobs());
-                       sheet.setLines(shift, {});
-                       sheet.setLines(shift, sheet.readLines());
-                   }),
-            0, "< 50 ms");
-        row("counts window load, own connection",
-            timeOf(50,
-                   [&] {
-                       Database own = Database::open(dbPath);
-                       JobLines ownStore(own);
-                       ProductionSummaries ownSummaries(ids);
-                       ownSummaries.fill(own, shift);
-                       CountsSheet sheet(ownSummaries);
-                       sheet.setLines(ownStore.of(shift));
-                   }),
-            0, "< 50 ms");
-        row("counts window close: post to next shift", timeOf(20, [&] { store.postToNextShift(shift); }),
-            timeOf(20, [&] { raw.postToNextShift(shift, shift.next()); }), "< 50 ms");
-
+        measure(
+            "job list window load, own connection", 50,
+            [&](Plant &p) {
+                Database own = Database::open(p.name);
+                JobLines ownStore(own);
+                JobListSheet sheet(prompter, clock);
+                sheet.setStore(&ownStore);
+                sheet.setJobs(ownStore.activeJobs());
+                sheet.setLines(shift, {});
+                sheet.setLines(shift, sheet.readLines());
+            },
+            {}, "< 50 ms", serverRead);
+        measure(
+            "counts window load, own connection", 50,
+            [&](Plant &p) {
+                Database own = Database::open(p.name);
+                JobLines ownStore(own);
+                ProductionSummaries ownSummaries(p.ids);
+                ownSummaries.fill(own, shift);
+                CountsSheet sheet(ownSummaries);
+                sheet.setLines(ownStore.of(shift));
+            },
+            {}, "< 50 ms", serverRead);
+        // The first run posts (the server's copy was made before the file's posting); the rest
+        // post the already posted date-shift again, on both.
+        measure(
+            "counts window close: post to next shift", 20, [&](Plant &p) { p.store.postToNextShift(shift); },
+            [&] { raw.postToNextShift(shift, shift.next()); }, "< 50 ms", "< 50 ms");
         QTemporaryDir settingsDir;
         FixedPaths paths(settingsDir.path());
         CKelvaraOptions options(
@@ -233,7 +353,8 @@ int main(int argc, char *argv[])
                        grid.setColumnWidth(0, ++width);
                        closeCountsWindowSettings(options, grid);
                    }),
-            0, "< 20 ms");
+            0, "< 20 ms", server ? 0 : -1);
+        server.reset(); // the server's database is dropped here; the reports below are the file's
         ReportBench::run(db, last, dir.path());
     } catch (const KelvaraError &error) {
         std::fprintf(stderr, "%d: %s\n", error.number(), qPrintable(error.description()));

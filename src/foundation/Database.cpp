@@ -74,17 +74,18 @@ void Database::close()
         m_statements->close();
         m_statements.reset();
     }
-    m_server.reset();
     m_savedSql.clear();
-    if (m_connectionName.isEmpty())
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isOpen())
-            db.close();
+    if (!m_connectionName.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+        m_connectionName.clear();
     }
-    QSqlDatabase::removeDatabase(m_connectionName);
-    m_connectionName.clear();
+    // The server's statements kept go with its connection, without a word each.
+    m_server.reset();
 }
 
 bool Database::isOpen() const
@@ -129,9 +130,9 @@ void Database::openServerConnection(bool readOnly)
     if (!db.open())
         throw m_dialect.mapServerError(db.lastError().nativeErrorCode(), db.lastError().databaseText(),
                                        ServerAddress::parse(m_path).uri());
-    m_server = std::make_shared<ServerStatements>(m_connectionName, m_dialect);
-    for (const QString &sql : m_dialect.connectStatements(readOnly))
-        exec(sql);
+    m_server = std::make_shared<ServerStatements>(m_connectionName, m_dialect,
+                                                  m_dialect.connectStatements(readOnly));
+    m_server->start();
 }
 
 Database Database::openServer(const QString &uri, Mode mode, bool create)
@@ -258,22 +259,53 @@ void Database::beginTransaction()
 {
     const QStringList statements = m_dialect.beginWrite();
     exec(statements.first());
+    if (m_server)
+        m_server->transactionBegun();
     try {
         for (qsizetype i = 1; i < statements.size(); ++i)
             exec(statements.at(i));
     } catch (...) {
         // The lock was not had: the transaction just begun ends here, not in a caller's rollback.
-        exec(m_dialect.rollback());
+        try {
+            rollback();
+        } catch (const DatabaseError &) {
+            // What the caller is told is why the transaction could not begin.
+        }
         throw;
     }
 }
 
 void Database::commit()
 {
-    exec(m_dialect.commit());
+    if (!m_server) {
+        exec(m_dialect.commit());
+        return;
+    }
+    // Whether the server stored it or not, the transaction is over (a failed COMMIT ends it).
+    try {
+        exec(m_dialect.commit());
+    } catch (...) {
+        m_server->transactionEnded();
+        throw;
+    }
+    m_server->transactionEnded();
 }
 
 void Database::rollback()
 {
-    exec(m_dialect.rollback());
+    if (!m_server) {
+        exec(m_dialect.rollback());
+        return;
+    }
+    // A dropped connection took its transaction with it on the server: there is nothing left to
+    // roll back, and the caller already has the error that told of the drop.
+    m_server->transactionEnded();
+    if (m_server->isLost())
+        return;
+    try {
+        exec(m_dialect.rollback());
+    } catch (const DatabaseError &) {
+        if (!m_server->isLost())
+            throw;
+    }
 }

@@ -259,53 +259,22 @@ void Database::beginTransaction()
 {
     const QStringList statements = m_dialect.beginWrite();
     exec(statements.first());
-    if (m_server)
-        m_server->transactionBegun();
     try {
         for (qsizetype i = 1; i < statements.size(); ++i)
             exec(statements.at(i));
     } catch (...) {
         // The lock was not had: the transaction just begun ends here, not in a caller's rollback.
-        try {
-            rollback();
-        } catch (const DatabaseError &) {
-            // What the caller is told is why the transaction could not begin.
-        }
+        exec(m_dialect.rollback());
         throw;
     }
 }
 
 void Database::commit()
 {
-    if (!m_server) {
-        exec(m_dialect.commit());
-        return;
-    }
-    // Whether the server stored it or not, the transaction is over (a failed COMMIT ends it).
-    try {
-        exec(m_dialect.commit());
-    } catch (...) {
-        m_server->transactionEnded();
-        throw;
-    }
-    m_server->transactionEnded();
+    exec(m_dialect.commit());
 }
 
 void Database::rollback()
 {
-    if (!m_server) {
-        exec(m_dialect.rollback());
-        return;
-    }
-    // A dropped connection took its transaction with it on the server: there is nothing left to
-    // roll back, and the caller already has the error that told of the drop.
-    m_server->transactionEnded();
-    if (m_server->isLost())
-        return;
-    try {
-        exec(m_dialect.rollback());
-    } catch (const DatabaseError &) {
-        if (!m_server->isLost())
-            throw;
-    }
+    exec(m_dialect.rollback());
 }

@@ -77,6 +77,20 @@ bool connectionLost(const QSqlError &error)
     return false;
 }
 
+enum class TransactionStep { None, Begin, Commit, Rollback };
+
+TransactionStep transactionStep(const QString &sql)
+{
+    const QString verb = sql.trimmed().section(' ', 0, 0).toUpper();
+    if (verb == QLatin1String("BEGIN") || verb == QLatin1String("START"))
+        return TransactionStep::Begin;
+    if (verb == QLatin1String("COMMIT") || verb == QLatin1String("END"))
+        return TransactionStep::Commit;
+    if (verb == QLatin1String("ROLLBACK") || verb == QLatin1String("ABORT"))
+        return TransactionStep::Rollback;
+    return TransactionStep::None;
+}
+
 // A statement that changes the tables: the statements kept may no longer fit them.
 bool changesSchema(const QString &sql)
 {
@@ -98,6 +112,8 @@ public:
         setSelect(m_statement->query.isSelect());
         setActive(true);
         setAt(QSql::BeforeFirstRow);
+        // Read once: a value read by its column's name looks the name up in it.
+        m_record = m_statement->query.record();
     }
 
     ~KeptResult() override
@@ -127,9 +143,10 @@ protected:
     }
     int size() override { return m_statement->query.size(); }
     int numRowsAffected() override { return m_statement->query.numRowsAffected(); }
-    QSqlRecord record() const override { return m_statement->query.record(); }
+    QSqlRecord record() const override { return m_record; }
 
 private:
+    QSqlRecord m_record;
     std::weak_ptr<ServerStatements> m_owner;
     std::shared_ptr<ServerStatements::Prepared> m_statement;
 };
@@ -173,7 +190,7 @@ std::shared_ptr<ServerStatements::Prepared> ServerStatements::checkOut(const QSt
         return idle.takeLast();
     auto prepared = std::make_shared<Prepared>();
     prepared->sql = sql;
-    prepared->connection = m_connection;
+    prepared->generation = m_generation;
     // Not forward-only: the driver would then read rows one at a time off the connection, and the
     // next statement on it would lose them. A whole result is what a caller's rows rely on.
     prepared->query = QSqlQuery(QSqlDatabase::database(m_connectionName, false));
@@ -184,25 +201,53 @@ std::shared_ptr<ServerStatements::Prepared> ServerStatements::checkOut(const QSt
 
 void ServerStatements::giveBack(const std::shared_ptr<Prepared> &statement)
 {
-    // One of a connection that was dropped since is of no more use.
-    if (statement->connection == m_connection)
+    // One prepared before the tables changed, or on a connection dropped since, is of no more use.
+    if (statement->generation == m_generation)
         m_idle[statement->sql].append(statement);
+}
+
+void ServerStatements::forgetStatements()
+{
+    m_idle.clear();
+    ++m_generation;
 }
 
 QSqlQuery ServerStatements::run(const QString &sql, const QVariantMap &params)
 {
+    const Text &statement = text(sql);
+    const TransactionStep step =
+        statement.parameters.isEmpty() ? transactionStep(statement.spelled) : TransactionStep::None;
     if (m_lost) {
-        if (m_inTransaction)
+        // The server lost the transaction whole with the connection: a rollback has nothing left
+        // to undo, anything else fails (on a new connection it would be half a transaction).
+        if (step == TransactionStep::Rollback) {
+            m_inTransaction = false;
+            return QSqlQuery(QSqlDatabase::database(m_connectionName, false));
+        }
+        if (m_inTransaction) {
+            if (step == TransactionStep::Commit)
+                m_inTransaction = false;
             throw DatabaseError(DbErrors::FileNotFound, lostMessage());
+        }
         reopen();
     }
-    const Text &statement = text(sql);
     if (statement.parameters.isEmpty()) {
         QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-        if (!query.exec(statement.spelled))
+        const bool ran = query.exec(statement.spelled);
+        // A COMMIT or ROLLBACK ends the transaction whatever its outcome.
+        if (step == TransactionStep::Begin)
+            m_inTransaction = ran || m_inTransaction;
+        else if (step != TransactionStep::None)
+            m_inTransaction = false;
+        if (!ran) {
+            if (step == TransactionStep::Rollback && connectionLost(query.lastError())) {
+                m_lost = true;
+                return query;
+            }
             fail(query, sql);
+        }
         if (changesSchema(statement.spelled))
-            m_idle.clear();
+            forgetStatements();
         return query;
     }
     const std::shared_ptr<Prepared> prepared = checkOut(sql, statement);
@@ -235,8 +280,7 @@ void ServerStatements::reopen()
     const QString spare = m_connectionName + QStringLiteral("-reopening");
     QSqlDatabase::cloneDatabase(m_connectionName, spare);
     QSqlDatabase::removeDatabase(m_connectionName);
-    m_idle.clear();
-    ++m_connection;
+    forgetStatements();
     QSqlDatabase::cloneDatabase(spare, m_connectionName);
     QSqlDatabase::removeDatabase(spare);
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);

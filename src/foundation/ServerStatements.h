@@ -21,7 +21,8 @@
 // A connection the server dropped (a restart, the network) fails the statement that finds it
 // with lostMessage(); the next statement opens the connection again (the same address, the same
 // connect statements, no statement kept) unless a transaction had begun before the drop: the
-// server has lost that one whole, so its statements fail until the transaction is ended.
+// server has lost that one whole, so its statements fail until a COMMIT (which fails too) or a
+// ROLLBACK (which has nothing left to undo and says nothing) ends it.
 class ServerStatements : public std::enable_shared_from_this<ServerStatements>
 {
 public:
@@ -29,7 +30,7 @@ public:
     {
         QSqlQuery query;
         QString sql;
-        quint64 connection = 0; // the connection it was prepared on
+        quint64 generation = 0; // the statements' generation it was prepared in
     };
 
     ServerStatements(QString connectionName, SqlDialect dialect, QStringList connectStatements);
@@ -39,11 +40,6 @@ public:
     void start();
     // Throws DatabaseError mapped from the server's SQLSTATE.
     QSqlQuery run(const QString &sql, const QVariantMap &params);
-
-    // The connection was found dropped and is not open again yet.
-    bool isLost() const { return m_lost; }
-    void transactionBegun() { m_inTransaction = true; }
-    void transactionEnded() { m_inTransaction = false; }
 
     // A busy statement comes back once no caller holds its rows.
     void giveBack(const std::shared_ptr<Prepared> &statement);
@@ -58,6 +54,8 @@ private:
     };
     const Text &text(const QString &sql);
     std::shared_ptr<Prepared> checkOut(const QString &sql, const Text &statement);
+    // Lets the statements kept go, and those still busy once they come back.
+    void forgetStatements();
     void reopen();
     [[noreturn]] void fail(const QSqlQuery &query, const QString &sql);
 
@@ -66,7 +64,7 @@ private:
     QStringList m_connectStatements;
     QHash<QString, Text> m_texts;
     QHash<QString, QList<std::shared_ptr<Prepared>>> m_idle;
-    quint64 m_connection = 1;
+    quint64 m_generation = 1; // a new one on each change to the tables and each new connection
     bool m_lost = false;
-    bool m_inTransaction = false;
+    bool m_inTransaction = false; // a BEGIN ran, and no COMMIT or ROLLBACK since
 };

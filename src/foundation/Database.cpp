@@ -74,17 +74,18 @@ void Database::close()
         m_statements->close();
         m_statements.reset();
     }
-    m_server.reset();
     m_savedSql.clear();
-    if (m_connectionName.isEmpty())
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isOpen())
-            db.close();
+    if (!m_connectionName.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+        m_connectionName.clear();
     }
-    QSqlDatabase::removeDatabase(m_connectionName);
-    m_connectionName.clear();
+    // The server's statements kept go with its connection, without a word each.
+    m_server.reset();
 }
 
 bool Database::isOpen() const
@@ -129,9 +130,9 @@ void Database::openServerConnection(bool readOnly)
     if (!db.open())
         throw m_dialect.mapServerError(db.lastError().nativeErrorCode(), db.lastError().databaseText(),
                                        ServerAddress::parse(m_path).uri());
-    m_server = std::make_shared<ServerStatements>(m_connectionName, m_dialect);
-    for (const QString &sql : m_dialect.connectStatements(readOnly))
-        exec(sql);
+    m_server = std::make_shared<ServerStatements>(m_connectionName, m_dialect,
+                                                  m_dialect.connectStatements(readOnly));
+    m_server->start();
 }
 
 Database Database::openServer(const QString &uri, Mode mode, bool create)

@@ -28,6 +28,7 @@ private slots:
     void opensOnlyASetUpDateShift();
     void enterWalksTheEntryColumnsAndPostsOnClose();
     void refreshKeepsTheTypedValue();
+    void failedSaveKeepsTheTypedValue();
     void opensMaximizedInTheMdiArea_data();
     void opensMaximizedInTheMdiArea();
 
@@ -209,6 +210,34 @@ void TestCounts::refreshKeepsTheTypedValue()
     QCOMPARE(reopened->text(), QStringLiteral("123"));
     QCOMPARE(stored(first), 10); // nothing is stored before the user leaves the cell
     QVERIFY(m_world->prompter.messages().isEmpty());
+}
+
+void TestCounts::failedSaveKeepsTheTypedValue()
+{
+    FILE_DATABASE_ONLY("the refusing trigger is written in SQLite's language");
+    const qint64 first = line({kTuesday, 1}, 1, 0, 10);
+    QVERIFY(open({kTuesday, 1}));
+    // The write fails (as when the server's connection was lost): the user is told, the text stays.
+    m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON [Production Table] "
+                                    "BEGIN SELECT RAISE(ABORT, 'the write failed'); END"));
+    CountsGrid *table = grid();
+    table->edit(table->currentIndex());
+    auto *editor = m_window->findChild<CountEntryDelegate *>()->currentEditor();
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("1200+350"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(m_world->prompter.messages().size(), 1);
+    QVERIFY(m_world->prompter.messages().first().text.contains(QStringLiteral("the write failed")));
+    QTRY_VERIFY(m_window->findChild<CountEntryDelegate *>()->currentEditor());
+    editor = m_window->findChild<CountEntryDelegate *>()->currentEditor();
+    QCOMPARE(editor->text(), QStringLiteral("1200+350"));
+    QCOMPARE(table->currentIndex().column(), int(M::EndingColumn));
+    QCOMPARE(stored(first), 10);
+    // The next try goes through.
+    m_world->db.exec(QStringLiteral("DROP TRIGGER refuse"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(stored(first), 1550);
+    QCOMPARE(m_world->prompter.messages().size(), 1);
 }
 
 void TestCounts::opensMaximizedInTheMdiArea_data()

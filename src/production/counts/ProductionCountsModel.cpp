@@ -204,8 +204,19 @@ bool ProductionCountsModel::setData(const QModelIndex &index, const QVariant &va
     if (!field)
         return false;
     CountsSheet::Entry entry;
-    if (!guardedSave([&] { entry = m_sheet.enter(*m_store, index.row(), *field, value.toString()); })) {
+    bool failedForAWhile = false;
+    if (!guardedSave([&] {
+            try {
+                entry = m_sheet.enter(*m_store, index.row(), *field, value.toString());
+            } catch (const KelvaraError &error) {
+                // A protected date-shift refuses for good; anything else may work on the next try.
+                failedForAWhile = error.number() != DbErrors::Protected;
+                throw;
+            }
+        })) {
         emit entryRefused();
+        if (failedForAWhile)
+            emit keepTyped(index, value.toString());
         return false;
     }
     if (!entry.stored) {

@@ -57,6 +57,9 @@ signals:
     void endCountEntered();
     // An entry was refused with a message; the cell keeps its stored value.
     void entryRefused();
+    // A save failed (the database could not be written just now): the text typed goes back into
+    // its cell.
+    void keepTyped(const QModelIndex &index, const QString &text);
 
 private:
     QString displayText(int row, int column) const;

@@ -4,6 +4,7 @@
 #include "ProductionCountsModel.h"
 #include "production/record/CountEntryDelegate.h"
 #include "production/record/JobLines.h"
+#include "production/record/KeepTyped.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
@@ -109,6 +110,10 @@ void frmProductionCounts2::buildUi()
     connect(m_model, &ProductionCountsModel::endCountEntered, this,
             [this] { m_chkEndCountsDirty->setChecked(true); });
     connect(m_model, &ProductionCountsModel::entryRefused, m_table, &CountsGrid::holdCursorOnce);
+    connect(m_model, &ProductionCountsModel::keepTyped, this,
+            [this](const QModelIndex &index, const QString &text) {
+                KeepTyped::reopen(m_table, m_delegate, index, text);
+            });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connectCommand(m_cmdRejects, [this] { showRejects(); });
     connect(m_timer, &QTimer::timeout, this, &frmProductionCounts2::refreshWhileEditing);

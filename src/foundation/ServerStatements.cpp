@@ -162,7 +162,9 @@ ServerStatements::~ServerStatements() = default;
 
 QString ServerStatements::lostMessage()
 {
-    return QStringLiteral("The connection to the database server was lost. Your entry is kept; try again.");
+    // Windows that keep the typed entry say so themselves.
+    return QStringLiteral("The connection to the database server was lost. Try again: the next step "
+                          "connects anew.");
 }
 
 void ServerStatements::start()
@@ -286,8 +288,8 @@ void ServerStatements::reopen()
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.open()) {
         DatabaseError error(DbErrors::FileNotFound,
-                            QStringLiteral("The database server cannot be reached. Your entry is kept; "
-                                           "try again."));
+                            QStringLiteral("The database server cannot be reached. Try again in a "
+                                           "moment."));
         const QSqlError why = db.lastError();
         error.setDetail(why.databaseText().isEmpty() ? why.text() : why.databaseText());
         throw error;

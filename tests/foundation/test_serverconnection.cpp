@@ -110,9 +110,9 @@ void TestServerConnection::expectLost(const std::function<void()> &action)
         QFAIL("the statement worked on a connection the server dropped");
     } catch (const DatabaseError &error) {
         QCOMPARE(error.number(), DbErrors::FileNotFound);
-        QCOMPARE(
-            error.description(),
-            QStringLiteral("The connection to the database server was lost. Your entry is kept; try again."));
+        QCOMPARE(error.description(),
+                 QStringLiteral("The connection to the database server was lost. Try again: the next step "
+                                "connects anew."));
     }
 }
 

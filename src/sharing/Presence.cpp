@@ -60,6 +60,12 @@ void Presence::enter()
     m_entered = true;
 }
 
+void Presence::keepHeld()
+{
+    if (m_entered && m_onServer)
+        m_server.keepHeld();
+}
+
 void Presence::leave()
 {
     if (!m_entered)

@@ -36,6 +36,10 @@ public:
     // connection to the database, before this copy counts itself present again.
     void endExclusiveAccess(const std::function<void()> &meanwhile = {});
 
+    // On a server, takes the presence lock again where a server restart let it go; a file's
+    // presence lock cannot go while the program runs.
+    void keepHeld();
+
     // The message of a presence or exit record that could not be written.
     static QString failureText(const QString &reason);
     static QString serverFailureText(const QString &reason);

@@ -112,6 +112,31 @@ void ServerPresence::disconnect()
     }
 }
 
+bool ServerPresence::keepHeld()
+{
+    if (!m_present || holdsExclusive())
+        return true;
+    if (m_shared) {
+        try {
+            const qint64 held =
+                m_shared
+                    ->scalar(QStringLiteral(
+                                 "SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND granted "
+                                 "AND pid = pg_backend_pid() AND objsubid = 1 AND classid::bigint = %1 "
+                                 "AND objid::bigint = %2")
+                                 .arg(presenceKey >> 32)
+                                 .arg(presenceKey & 0xFFFFFFFF))
+                    .toLongLong();
+            if (held > 0)
+                return true;
+        } catch (const DatabaseError &) {
+            // The connection went with the server: the lock is taken again on a new one.
+        }
+        m_shared.reset();
+    }
+    return takeShared();
+}
+
 bool ServerPresence::rejoin()
 {
     return !m_present || isHeld() || takeShared();

@@ -52,6 +52,10 @@ public:
     // needs the database free of connections; rejoin() counts the copy present again.
     void disconnect();
     bool rejoin();
+    // After a server restart the presence connection is gone and its shared lock with it, so
+    // another workstation's Database command would find the plant free: this copy takes the
+    // lock again (on a new connection) when it no longer holds it. False when it cannot.
+    bool keepHeld();
 
     QString errorString() const { return m_error; }
     // The last exclusive try failed because the server could not be asked, not because another

@@ -148,7 +148,13 @@ bool frmMain::load()
             QApplication::restoreOverrideCursor();
     };
     hooks.applyMenuRights = [this](const QString &level) { applyMenuRights(level); };
-    hooks.loggedIn = [this] { m_presence.enter(); };
+    hooks.loggedIn = [this] {
+        m_presence.enter();
+        // A server restart drops every copy's presence lock; each takes it again within a minute.
+        auto *keepPresence = new QTimer(this);
+        connect(keepPresence, &QTimer::timeout, this, [this] { m_presence.keepHeld(); });
+        keepPresence->start(60 * 1000);
+    };
     hooks.showGreeting = [splash](const QString &text) { splash->showGreeting(text); };
     StartupSequence startup(m_session, hooks);
     const bool ready = startup.run() == StartupSequence::Outcome::Ready;

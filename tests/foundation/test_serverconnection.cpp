@@ -3,6 +3,7 @@
 #include "foundation/Database.h"
 #include "foundation/ServerAddress.h"
 #include "production/tickets/TicketSheet.h"
+#include "sharing/ServerPresence.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -25,6 +26,7 @@ private slots:
     void restartInsideTransaction();
     void readOnlyConnectionStaysReadOnlyAfterRestart();
     void ticketEntryAcrossARestart();
+    void presenceIsTakenAgainAfterARestart();
 
 private:
     static QString server() { return qEnvironmentVariable("KELVARA_TEST_SERVER"); }
@@ -256,4 +258,20 @@ void TestServerConnection::ticketEntryAcrossARestart()
 }
 
 QTEST_GUILESS_MAIN(TestServerConnection)
+// The restart lets every copy's presence lock go: until a copy takes it again, a Database command
+// elsewhere would find the plant free while the copy is in.
+void TestServerConnection::presenceIsTakenAgainAfterARestart()
+{
+    ServerPresence present, other;
+    QVERIFY(present.holdShared(uri()));
+    QVERIFY(present.keepHeld());
+    QVERIFY(!other.tryExclusive(uri()));
+    restartServer();
+    QVERIFY(present.keepHeld());
+    QVERIFY2(!other.tryExclusive(uri()), "another copy got the plant to itself while this one is in");
+    present.release();
+    QVERIFY(other.tryExclusive(uri()));
+    other.releaseExclusive();
+}
+
 #include "test_serverconnection.moc"

@@ -2,6 +2,7 @@
 
 #include "DatabaseError.h"
 
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QUrl>
 #include <QUrlQuery>
@@ -105,6 +106,10 @@ void ServerAddress::applyTo(QSqlDatabase &db, const QString &moreOptions) const
     db.setUserName(user);
     db.setDatabaseName(database);
     QStringList all = options;
+    // Without a limit, a server whose machine is gone keeps a window (or the presence check the
+    // main window makes every minute) waiting for minutes; the address may set its own.
+    if (all.filter(QRegularExpression(QStringLiteral("^connect_timeout="))).isEmpty())
+        all << QStringLiteral("connect_timeout=10");
     all << moreOptions;
     all.removeAll(QString());
     db.setConnectOptions(all.join(';'));

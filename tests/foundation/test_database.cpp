@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "foundation/ServerAddress.h"
+
 #include <QFile>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -12,6 +14,8 @@ class TestDatabase : public QObject
     Q_OBJECT
 
 private slots:
+    void serverAddressConnectsWithinATimeLimit_data();
+    void serverAddressConnectsWithinATimeLimit();
     void init();
     void cleanup();
     void openFailures_data();
@@ -420,4 +424,29 @@ void TestDatabase::savedQueryTextIsReadOncePerConnection()
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
+void TestDatabase::serverAddressConnectsWithinATimeLimit_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("timeout");
+    QTest::newRow("none given") << "postgresql://dbhost/kelvara"
+                                << "connect_timeout=10";
+    QTest::newRow("the address's own") << "postgresql://dbhost/kelvara?connect_timeout=3&sslmode=require"
+                                       << "connect_timeout=3";
+}
+
+// A machine that is gone must not keep a window waiting for minutes.
+void TestDatabase::serverAddressConnectsWithinATimeLimit()
+{
+    QFETCH(QString, uri);
+    QFETCH(QString, timeout);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("address"));
+        ServerAddress::parse(uri).applyTo(db, QStringLiteral("application_name=Kelvara"));
+        const QStringList options = db.connectOptions().split(';');
+        QCOMPARE(options.filter(QStringLiteral("connect_timeout=")), QStringList{timeout});
+        QVERIFY(options.contains(QStringLiteral("application_name=Kelvara")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("address"));
+}
+
 #include "test_database.moc"

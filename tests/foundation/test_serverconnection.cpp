@@ -1,3 +1,4 @@
+#include "ServerPlant.h"
 #include "TestSupport.h"
 
 #include "foundation/Database.h"
@@ -30,7 +31,7 @@ private slots:
 
 private:
     static QString server() { return qEnvironmentVariable("KELVARA_TEST_SERVER"); }
-    QString uri() const { return ServerAddress::parse(server()).on(m_name).uri(); }
+    QString uri() const { return m_plant->uri(); }
     // Restarts the test server (fast: every session ends, its open transaction lost).
     void restartServer();
     static QStringList jobs(QSqlQuery &&query);
@@ -40,7 +41,7 @@ private:
     }
     static void expectLost(const std::function<void()> &action);
 
-    QString m_name;
+    std::unique_ptr<ServerPlant> m_plant;
 };
 
 void TestServerConnection::init()
@@ -48,7 +49,7 @@ void TestServerConnection::init()
     if (server().isEmpty())
         QSKIP("KELVARA_TEST_SERVER is not set: no PostgreSQL server to test on (scripts/test-server.sh "
               "starts one).");
-    m_name = QStringLiteral("kelvara_connection_%1").arg(QCoreApplication::applicationPid());
+    m_plant = std::make_unique<ServerPlant>(QStringLiteral("connection"));
     Database db = Database::createFile(uri());
     db.exec(QStringLiteral("CREATE TABLE [Job Lookup Table] ([Job Number] TEXT PRIMARY KEY, "
                            "[Active] INTEGER)"));
@@ -60,11 +61,9 @@ void TestServerConnection::init()
 
 void TestServerConnection::cleanup()
 {
-    if (m_name.isEmpty())
+    if (!m_plant)
         return;
-    Database::open(ServerAddress::parse(server()).on(QStringLiteral("postgres")).uri())
-        .exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_name));
-    m_name.clear();
+    m_plant.reset();
     QCOMPARE(QSqlDatabase::connectionNames().size(), 0);
 }
 

@@ -4,6 +4,7 @@
 // (scripts/test-server.sh).
 
 #include "ReportFixture.h"
+#include "ServerPlant.h"
 #include "TestSupport.h"
 #include "foundation/ServerAddress.h"
 #include "production/record/Schema.h"
@@ -34,9 +35,9 @@ QString layoutFor(int selector)
     return {};
 }
 
-Database createOnServer(const QString &server, const QString &name)
+Database createOnServer(const QString &uri)
 {
-    Database db = Database::createFile(ServerAddress::parse(server).on(name).uri());
+    Database db = Database::createFile(uri);
     Schema::create(db, ReportCatalog::savedQueries());
     return db;
 }
@@ -44,23 +45,12 @@ Database createOnServer(const QString &server, const QString &name)
 // The fixture plant in a fresh database of the test server, dropped at the end.
 struct ServerWorld : TestWorld
 {
-    ServerWorld(const QString &server, const QString &name)
-        : server(server), name(name), db(createOnServer(server, name))
+    explicit ServerWorld(const QString &tag) : plant(tag), db(createOnServer(plant.uri()))
     {
         ReportFixture::fill(db);
         Schema::authorize(db, identity.userName(), QStringLiteral("Plant Supervisor"), QStringLiteral("C"));
     }
-    ~ServerWorld()
-    {
-        db.close();
-        try {
-            Database::open(ServerAddress::parse(server).on(QStringLiteral("postgres")).uri())
-                .exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name));
-        } catch (const DatabaseError &) {
-            // the throwaway server goes with its run
-        }
-    }
-    QString server, name;
+    ServerPlant plant;
     Database db;
 };
 
@@ -193,9 +183,7 @@ private slots:
         QFETCH(int, reports);
         DatabaseWorld file;
         ReportFixture::fill(file.db);
-        ServerWorld onServer(
-            server,
-            QStringLiteral("kelvara_reports_%1_%2").arg(QCoreApplication::applicationPid()).arg(type));
+        ServerWorld onServer(QStringLiteral("reports_%1").arg(type));
         const RunResult fromFile = runReport(file, file.db, sheetFor(type, option));
         const RunResult fromServer = runReport(onServer, onServer.db, sheetFor(type, option));
         QCOMPARE(fromFile.outcome, ReportRun::Outcome::Done);
@@ -213,8 +201,7 @@ private slots:
         if (server.isEmpty())
             QSKIP(kNoServer);
         DatabaseWorld file;
-        ServerWorld onServer(
-            server, QStringLiteral("kelvara_reports_security_%1").arg(QCoreApplication::applicationPid()));
+        ServerWorld onServer(QStringLiteral("reports_security"));
         const auto profile = [](TestWorld &world, Database &db) {
             Schema::authorize(db, world.identity.userName(), QStringLiteral("Plant Supervisor"),
                               QStringLiteral("C"));
@@ -247,8 +234,7 @@ private slots:
         QFETCH(QString, start);
         QFETCH(int, exitCode);
         QFETCH(QString, told);
-        ServerWorld world(server,
-                          QStringLiteral("kelvara_reports_cli_%1").arg(QCoreApplication::applicationPid()));
+        ServerWorld world(QStringLiteral("reports_cli"));
         world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', '2210-05')"));
         QDir().mkpath(world.paths->programFolder());
         QFile::copy(ReportFixture::layoutPath(QStringLiteral("dalycorv.rpt")),
@@ -257,7 +243,7 @@ private slots:
                                 QStringLiteral("--start"), start, QStringLiteral("--export"),
                                 QStringLiteral("txt"), QStringLiteral("--out"),
                                 world.file(QStringLiteral("corvix.txt")), QStringLiteral("--database"),
-                                ServerAddress::parse(server).on(world.name).uri()});
+                                world.plant.uri()});
         QString outText, errText;
         QTextStream out(&outText), err(&errText);
         QCOMPARE(line.report().run(*world.session, out, err), exitCode);

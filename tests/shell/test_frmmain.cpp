@@ -1,4 +1,4 @@
-#include "../sharing/ServerPlant.h"
+#include "ServerPlant.h"
 #include "TestSupport.h"
 
 #include "production/ProductionWindows.h"

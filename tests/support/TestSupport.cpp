@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "foundation/ServerAddress.h"
+#include "ServerPlant.h"
 #include "production/record/Schema.h"
 #include "reports/ReportCatalog.h"
 
@@ -14,26 +14,6 @@ QString testServer()
     static const QString uri = qEnvironmentVariable("KELVARA_TEST_SERVER");
     return uri;
 }
-
-namespace {
-// A database name no other test process uses at the same time.
-QString newServerDatabase()
-{
-    static QAtomicInteger<int> counter;
-    return QStringLiteral("kt_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
-}
-
-void dropServerDatabase(const QString &name)
-{
-    try {
-        Database server = Database::open(testServer());
-        server.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name));
-    } catch (const KelvaraError &error) {
-        qWarning("The test database %s was left on the server: %s", qPrintable(name),
-                 qPrintable(error.description()));
-    }
-}
-} // namespace
 
 MsgAnswer ScriptedPrompter::ask(const PromptMessage &message)
 {
@@ -73,19 +53,18 @@ TestWorld::TestWorld()
     session->networkUserName = identity.userName();
 }
 
-TestWorld::~TestWorld()
-{
-    if (!m_serverDatabase.isEmpty())
-        dropServerDatabase(m_serverDatabase);
-}
+TestWorld::~TestWorld() = default;
 
 QString TestWorld::createDatabase(const QString &level)
 {
     QString path = file(QStringLiteral("QUORVEL.MDB"));
     if (onServer()) {
-        if (m_serverDatabase.isEmpty())
-            m_serverDatabase = newServerDatabase();
-        path = ServerAddress::parse(testServer()).on(m_serverDatabase).uri();
+        // Numbered with three digits, so that no world's name begins another's.
+        static QAtomicInteger<int> worlds;
+        if (!m_serverPlant)
+            m_serverPlant = std::make_unique<ServerPlant>(
+                QStringLiteral("world_%1").arg(++worlds, 3, 10, QLatin1Char('0')));
+        path = m_serverPlant->uri();
     }
     Database db = Database::createFile(path);
     Schema::create(db, ReportCatalog::savedQueries());

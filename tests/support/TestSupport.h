@@ -90,6 +90,8 @@ inline bool onServer()
     if (onServer())                                                                                          \
     QSKIP("a file database's own behaviour: " why)
 
+class ServerPlant;
+
 // A whole test world in a temporary folder: seams, settings store, session, and (on request) a
 // production database with the schema.
 class TestWorld
@@ -119,7 +121,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QString m_serverDatabase; // dropped with the world
+    std::unique_ptr<ServerPlant> m_serverPlant; // the world's database on the test server
 };
 
 // A test world with its production database created and open, the jobs given made, and the

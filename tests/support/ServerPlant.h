@@ -27,7 +27,17 @@ public:
     {
         dropAll();
     }
-    ~ServerPlant() { dropAll(); }
+    ~ServerPlant()
+    {
+        try {
+            dropAll();
+        } catch (const DatabaseError &error) {
+            qWarning("The test database %s was left on the server: %s", qPrintable(m_name),
+                     qPrintable(error.description()));
+        }
+    }
+    ServerPlant(const ServerPlant &) = delete;
+    ServerPlant &operator=(const ServerPlant &) = delete;
 
     QString name() const { return m_name; }
     QString uri() const { return m_uri; }

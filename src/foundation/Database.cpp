@@ -126,10 +126,11 @@ void Database::openConnection(bool readOnly, bool salvage)
 void Database::openServerConnection(bool readOnly)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect.driverName(), m_connectionName);
-    ServerAddress::parse(m_path).applyTo(db, m_dialect.connectOptions(readOnly));
+    const ServerAddress address = ServerAddress::parse(m_path);
+    address.applyTo(db, m_dialect.connectOptions(readOnly));
     if (!db.open())
         throw m_dialect.mapServerError(db.lastError().nativeErrorCode(), db.lastError().databaseText(),
-                                       ServerAddress::parse(m_path).uri());
+                                       address.uri());
     m_server = std::make_shared<ServerStatements>(m_connectionName, m_dialect,
                                                   m_dialect.connectStatements(readOnly));
     m_server->start();
@@ -147,8 +148,8 @@ Database Database::openServer(const QString &uri, Mode mode, bool create)
                 .toLongLong() == 0)
             // Text sorts and compares by its characters' codes, as on a file, whatever the
             // server's language.
-            maintenance.exec(QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE template0 LC_COLLATE 'C'")
-                                 .arg(QString(address.database).replace('"', QLatin1String("\"\""))));
+            maintenance.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 LC_COLLATE 'C'")
+                                 .arg(quotedName(address.database)));
     }
     Database result(newConnectionName(), uri, SqlDialect(SqlDialect::Engine::Server));
     result.openServerConnection(mode != ReadWrite);

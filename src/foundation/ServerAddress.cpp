@@ -26,6 +26,11 @@ QString quoted(const QString &value)
 }
 } // namespace
 
+QString quotedName(const QString &name)
+{
+    return '"' + QString(name).replace('"', QLatin1String("\"\"")) + '"';
+}
+
 ServerAddress ServerAddress::parse(const QString &uri)
 {
     const QUrl url(uri, QUrl::StrictMode);

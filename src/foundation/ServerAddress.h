@@ -9,6 +9,10 @@ class QSqlDatabase;
 // connection URI: postgresql://[user@]host[:port]/dbname[?keyword=value&...], the keywords being
 // libpq's (host= names a socket folder, sslmode=, connect_timeout=, ...). No password is taken:
 // the server's own authentication (peer, GSSAPI, or libpq's password file) says who connects.
+// A name (database, role, table) as the server reads it in a statement: in double quotes, a quote
+// inside doubled. For names the server cannot take as a parameter.
+QString quotedName(const QString &name);
+
 struct ServerAddress
 {
     QString host;

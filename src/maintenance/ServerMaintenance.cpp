@@ -19,11 +19,6 @@ namespace {
 // PostgreSQL's longest name.
 constexpr int kNameLength = 63;
 
-QString quotedName(const QString &name)
-{
-    return '"' + QString(name).replace('"', QLatin1String("\"\"")) + '"';
-}
-
 // The plant's name with a suffix, cut so that the whole stays a name the server keeps as given.
 QString withSuffix(const QString &name, const QString &suffix)
 {

@@ -30,11 +30,6 @@ QString counterKey(const Table &table)
     return {};
 }
 
-QString quotedName(const QString &name)
-{
-    return QLatin1Char('"') + QString(name).replace('"', QLatin1String("\"\"")) + QLatin1Char('"');
-}
-
 // The tables of the database's own schema (none for a new file or server database).
 qint64 tableCount(const Database &db)
 {

@@ -12,16 +12,11 @@
 namespace {
 const QStringList kLevels{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")};
 
-QString quoted(const QString &name)
-{
-    return QLatin1Char('"') + QString(name).replace('"', QLatin1String("\"\"")) + QLatin1Char('"');
-}
-
 QString columnList(const QStringList &columns)
 {
     QStringList names;
     for (const QString &column : columns)
-        names << quoted(column);
+        names << quotedName(column);
     return names.join(QStringLiteral(", "));
 }
 
@@ -47,7 +42,7 @@ struct Grant
                           ? privilege.trimmed()
                           : QStringLiteral("%1 (%2)").arg(privilege.trimmed(), columnList(columns)));
         return QStringLiteral("GRANT %1 ON %2 TO %3")
-            .arg(parts.join(QStringLiteral(", ")), quoted(table), role);
+            .arg(parts.join(QStringLiteral(", ")), quotedName(table), role);
     }
 };
 
@@ -137,7 +132,7 @@ QStringList ServerRoles::setUp(Database &db)
     const QString schema = db.scalar(QStringLiteral("SELECT current_schema()")).toString();
     QStringList tables;
     for (const SchemaTables::Table &table : SchemaTables::tables())
-        tables << quoted(table.name);
+        tables << quotedName(table.name);
 
     Transaction transaction(db);
     for (const QString &level : kLevels) {
@@ -153,17 +148,18 @@ QStringList ServerRoles::setUp(Database &db)
         }
     }
     // Only the levels' members connect; each level's rights are given anew.
-    db.exec(QStringLiteral("REVOKE CONNECT ON DATABASE %1 FROM PUBLIC").arg(quoted(database)));
+    db.exec(QStringLiteral("REVOKE CONNECT ON DATABASE %1 FROM PUBLIC").arg(quotedName(database)));
     for (const QString &level : kLevels) {
         const QString role = roleName(level);
         db.exec(QStringLiteral("REVOKE ALL ON %1 FROM %2").arg(tables.join(QStringLiteral(", ")), role));
-        db.exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA %1 FROM %2").arg(quoted(schema), role));
-        db.exec(QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(quoted(database), role));
-        db.exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(quoted(schema), role));
+        db.exec(
+            QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA %1 FROM %2").arg(quotedName(schema), role));
+        db.exec(QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(quotedName(database), role));
+        db.exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(quotedName(schema), role));
         db.exec(QStringLiteral("GRANT SELECT ON %1 TO %2").arg(tables.join(QStringLiteral(", ")), role));
         // The key a new row was given is read back through its sequence.
         db.exec(QStringLiteral("GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA %1 TO %2")
-                    .arg(quoted(schema), role));
+                    .arg(quotedName(schema), role));
         if (level == QLatin1String("C")) {
             db.exec(QStringLiteral("GRANT ALL ON %1 TO %2").arg(tables.join(QStringLiteral(", ")), role));
         } else {

@@ -251,6 +251,8 @@ private slots:
         QCOMPARE(QFile::exists(world.file(QStringLiteral("corvix.txt"))), exitCode == 0);
         QCOMPARE(world.prompter.messages().isEmpty() ? QString() : world.prompter.messages().last().text,
                  told);
+        // The run counted as present by the server's lock: a server plant has no CURUSERS.DAT.
+        QVERIFY(!QFile::exists(world.paths->inWorkingFolder(QStringLiteral("CURUSERS.DAT"))));
     }
 };
 

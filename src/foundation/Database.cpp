@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "ServerAddress.h"
+#include "ServerLocks.h"
 #include "ServerStatements.h"
 #include "StatementCache.h"
 
@@ -159,6 +160,13 @@ Database Database::openServer(const QString &uri, Mode mode, bool create)
         throw DatabaseError(DbErrors::Other,
                             QStringLiteral("The database '%1' on the server holds tables already.")
                                 .arg(ServerAddress::parse(uri).database));
+    // Every write takes the write lock through the program's own function.
+    if (create) {
+        const QString schema =
+            quotedName(result.scalar(QStringLiteral("SELECT current_schema()")).toString());
+        for (const QString &sql : ServerLocks::createStatements(schema))
+            result.exec(sql);
+    }
     return result;
 }
 

@@ -24,6 +24,19 @@ QString quoted(const QString &value)
     escaped.replace('\\', QLatin1String("\\\\")).replace('\'', QLatin1String("\\'"));
     return '\'' + escaped + '\'';
 }
+// The value of a libpq keyword as quoted() wrote it, unquoted again.
+QString unquoted(const QString &value)
+{
+    if (!value.startsWith('\''))
+        return value;
+    QString plain;
+    for (qsizetype i = 1; i + 1 < value.size(); ++i) {
+        if (value.at(i) == '\\')
+            ++i;
+        plain += value.at(i);
+    }
+    return plain;
+}
 } // namespace
 
 QString quotedName(const QString &name)
@@ -74,20 +87,33 @@ ServerAddress ServerAddress::on(const QString &otherDatabase) const
 
 QString ServerAddress::uri() const
 {
-    QUrl url;
-    url.setScheme(QStringLiteral("postgresql"));
-    QUrlQuery query;
-    if (host.startsWith('/'))
-        query.addQueryItem(QStringLiteral("host"), host);
-    else
-        url.setHost(host);
-    url.setPort(port);
-    url.setUserName(user);
-    url.setPath('/' + database);
+    // Written out by hand: QUrl drops the "//" of an address with no host and no user
+    // (postgresql:/kelvara?host=...), which is then no server address at all. A socket folder
+    // goes in the query with the login and port, as libpq reads them there.
+    const auto encoded = [](const QString &text, const QByteArray &keep = {}) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(text, keep));
+    };
+    QStringList query;
+    QString authority;
+    if (host.startsWith('/')) {
+        query << QStringLiteral("host=") + encoded(host, "/");
+        if (port > 0)
+            query << QStringLiteral("port=%1").arg(port);
+        if (!user.isEmpty())
+            query << QStringLiteral("user=") + encoded(user);
+    } else {
+        if (!user.isEmpty())
+            authority = encoded(user) + '@';
+        authority += host.contains(':') ? '[' + host + ']' : encoded(host);
+        if (port > 0)
+            authority += QStringLiteral(":%1").arg(port);
+    }
     for (const QString &option : options)
-        query.addQueryItem(option.section('=', 0, 0), option.section('=', 1));
-    url.setQuery(query);
-    return url.toString();
+        query << encoded(option.section('=', 0, 0)) + '=' + encoded(unquoted(option.section('=', 1)), "/");
+    QString text = QStringLiteral("postgresql://") + authority + '/' + encoded(database);
+    if (!query.isEmpty())
+        text += '?' + query.join('&');
+    return text;
 }
 
 QString ServerAddress::connectionString() const

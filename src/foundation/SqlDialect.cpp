@@ -1,5 +1,7 @@
 #include "SqlDialect.h"
 
+#include "ServerLocks.h"
+
 #include <QRegularExpression>
 #include <sqlite3.h>
 
@@ -7,9 +9,6 @@ namespace {
 // How long a write waits for another workstation's write on the server, as the file's busy
 // timeout does.
 constexpr int kLockTimeoutMs = 5000;
-// The server's advisory lock that one write transaction at a time holds: the engine-wide write
-// lock SQLite's BEGIN IMMEDIATE takes on a file ("Kelv" in ASCII).
-constexpr qint64 kWriteLockKey = 0x4B656C76;
 } // namespace
 
 bool SqlDialect::isServerName(const QString &databaseName)
@@ -125,7 +124,7 @@ QStringList SqlDialect::beginWrite() const
     // One writer at a time, as on a file: every rule that reads old values in its WHERE clause
     // then sees the state no other workstation is changing meanwhile.
     return {QStringLiteral("BEGIN"), QStringLiteral("SET LOCAL lock_timeout = %1").arg(kLockTimeoutMs),
-            QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kWriteLockKey)};
+            ServerLocks::takeWrite()};
 }
 
 QString SqlDialect::commit() const

@@ -1,16 +1,13 @@
 #include "ServerPresence.h"
 
+#include "foundation/ServerLocks.h"
+
 #include <QSqlQuery>
 
 namespace {
 // The other side holds the exclusive lock for a whole Database command: a copy logging in meanwhile
 // waits a few seconds, then goes on without counting itself present (and is told so).
 constexpr int kSharedWaitMsecs = 5000;
-
-QString keyText()
-{
-    return QString::number(ServerPresence::presenceKey);
-}
 } // namespace
 
 ServerPresence::~ServerPresence()
@@ -25,7 +22,7 @@ bool ServerPresence::takeShared()
         if (!m_shared)
             m_shared = Database::open(m_uri);
         m_shared->exec(QStringLiteral("SET lock_timeout = %1").arg(kSharedWaitMsecs));
-        m_shared->exec(QStringLiteral("SELECT pg_advisory_lock_shared(%1)").arg(keyText()));
+        m_shared->exec(ServerLocks::takeShared());
         m_shared->exec(QStringLiteral("RESET lock_timeout"));
         return true;
     } catch (const DatabaseError &error) {
@@ -66,9 +63,9 @@ bool ServerPresence::tryExclusive(const QString &uri)
     try {
         // Another session's shared lock conflicts with the exclusive one, this copy's own too.
         if (m_shared)
-            m_shared->exec(QStringLiteral("SELECT pg_advisory_unlock_shared(%1)").arg(keyText()));
+            m_shared->exec(ServerLocks::releaseShared());
         Database exclusive = Database::open(uri);
-        if (exclusive.scalar(QStringLiteral("SELECT pg_try_advisory_lock(%1)").arg(keyText())).toBool()) {
+        if (exclusive.scalar(ServerLocks::tryExclusive()).toBool()) {
             m_exclusive = std::move(exclusive);
             return true;
         }
@@ -88,7 +85,7 @@ void ServerPresence::releaseExclusive()
     if (!m_exclusive)
         return;
     try {
-        m_exclusive->exec(QStringLiteral("SELECT pg_advisory_unlock_all()"));
+        m_exclusive->exec(ServerLocks::releaseAll());
     } catch (const DatabaseError &) {
     }
     m_exclusive.reset();
@@ -104,7 +101,7 @@ void ServerPresence::disconnect()
         if (!*connection)
             continue;
         try {
-            (*connection)->exec(QStringLiteral("SELECT pg_advisory_unlock_all()"));
+            (*connection)->exec(ServerLocks::releaseAll());
         } catch (const DatabaseError &) {
             // a connection already lost holds no lock
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/Database.h"
+#include "foundation/ServerLocks.h"
 
 #include <QDateTime>
 #include <QList>
@@ -26,7 +27,7 @@ struct ServerSession
 class ServerPresence
 {
 public:
-    static constexpr qint64 presenceKey = 0x4B656C77;
+    static constexpr qint64 presenceKey = ServerLocks::presenceKey;
 
     ServerPresence() = default;
     ~ServerPresence();

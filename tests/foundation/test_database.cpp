@@ -16,6 +16,8 @@ class TestDatabase : public QObject
 private slots:
     void serverAddressConnectsWithinATimeLimit_data();
     void serverAddressConnectsWithinATimeLimit();
+    void serverAddressSurvivesItsOwnSpelling_data();
+    void serverAddressSurvivesItsOwnSpelling();
     void init();
     void cleanup();
     void openFailures_data();
@@ -447,6 +449,42 @@ void TestDatabase::serverAddressConnectsWithinATimeLimit()
         QVERIFY(options.contains(QStringLiteral("application_name=Kelvara")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("address"));
+}
+
+void TestDatabase::serverAddressSurvivesItsOwnSpelling_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("host");
+    QTest::newRow("socket folder") << "postgresql:///kelvara?host=/var/run/postgresql"
+                                   << "/var/run/postgresql";
+    QTest::newRow("socket folder, login, port")
+        << "postgresql:///kelvara?host=/tmp/kpg.X1&port=5433&user=kelvara_admin"
+        << "/tmp/kpg.X1";
+    QTest::newRow("host") << "postgresql://dbhost/kelvara"
+                          << "dbhost";
+    QTest::newRow("login, host, port, sslmode") << "postgresql://jdoe@dbhost:5433/kelvara?sslmode=require"
+                                                << "dbhost";
+    QTest::newRow("IPv6 host") << "postgresql://[::1]:5432/kelvara"
+                               << "::1";
+    QTest::newRow("option with a blank") << "postgresql://dbhost/kelvara?application_name=Line%20A"
+                                         << "dbhost";
+}
+
+// Every administrator command opens the server's own database on the same address: the address
+// written back must be the one read.
+void TestDatabase::serverAddressSurvivesItsOwnSpelling()
+{
+    QFETCH(QString, uri);
+    QFETCH(QString, host);
+    const ServerAddress address = ServerAddress::parse(uri);
+    QCOMPARE(address.host, host);
+    QCOMPARE(address.uri(), uri);
+    const ServerAddress again = ServerAddress::parse(address.on(QStringLiteral("postgres")).uri());
+    QCOMPARE(again.host, address.host);
+    QCOMPARE(again.port, address.port);
+    QCOMPARE(again.user, address.user);
+    QCOMPARE(again.options, address.options);
+    QCOMPARE(again.database, QStringLiteral("postgres"));
 }
 
 #include "test_database.moc"

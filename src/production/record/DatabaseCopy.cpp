@@ -117,6 +117,28 @@ QStringList tally(const Database &db, const Table &table)
     return values;
 }
 
+// The tables --setup-server fills in a new database; the copy replaces their rows.
+const QStringList &setupTables()
+{
+    static const QStringList names{kSavedQueries, QStringLiteral("CompanyInfo"),
+                                   QStringLiteral("Security Table")};
+    return names;
+}
+
+// Every production table is there, and empty but for what --setup-server writes (the saved
+// queries, the company's row, the logins it authorized), which the copy replaces.
+bool holdsNoRows(const Database &db)
+{
+    for (const Table &table : SchemaTables::tables()) {
+        if (!hasTable(db, table.name))
+            return false;
+        if (!setupTables().contains(table.name) &&
+            db.scalar(QStringLiteral("SELECT count(*) FROM [%1]").arg(table.name)).toLongLong() > 0)
+            return false;
+    }
+    return true;
+}
+
 // The target as it was found, so that a failed copy leaves it so: a file or server database the
 // copy made is removed again; one that was there (empty) stays, its transaction rolled back.
 class Target
@@ -129,31 +151,44 @@ public:
             discard();
     }
 
-    // Opens or makes the target; refuses one that holds tables.
+    // Opens or makes the target; refuses one that holds tables, unless they are the production
+    // tables --setup-server made, with no rows yet.
     Database &open()
     {
-        if (SqlDialect::isServerName(m_name)) {
+        const bool server = SqlDialect::isServerName(m_name);
+        if (server) {
             const ServerAddress address = ServerAddress::parse(m_name);
-            Database server = Database::open(address.on(QStringLiteral("postgres")).uri());
-            m_made = server
-                         .scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
-                                 {{QStringLiteral("name"), address.database}})
+            Database db = Database::open(address.on(QStringLiteral("postgres")).uri());
+            m_made = db.scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
+                               {{QStringLiteral("name"), address.database}})
                          .toLongLong() == 0;
         } else {
             m_made = !QFileInfo::exists(m_name);
         }
         m_db.emplace(m_made ? Database::createFile(m_name) : Database::open(m_name));
-        if (const qint64 tables = tableCount(*m_db); tables > 0) {
-            m_made = false;
-            throw DatabaseError(
-                DbErrors::Other,
-                QStringLiteral("The database %1 is not empty (it holds %2 tables): a copy goes "
-                               "only into a new or empty database.")
-                    .arg(m_name)
-                    .arg(tables));
+        const qint64 tables = tableCount(*m_db);
+        if (tables == 0 && server && !m_made) {
+            // An empty database made by hand gets what a new one gets (the program's lock functions).
+            m_db.reset();
+            m_db.emplace(Database::createFile(m_name));
+        } else if (tables > 0) {
+            m_prepared = tables == SchemaTables::tables().size() && holdsNoRows(*m_db);
+            if (!m_prepared) {
+                m_made = false;
+                throw DatabaseError(
+                    DbErrors::Other,
+                    QStringLiteral(
+                        "The database %1 is not empty (it holds %2 tables): a copy goes only into a "
+                        "new or empty database, or one that --setup-server made and that holds no "
+                        "rows yet.")
+                        .arg(m_name)
+                        .arg(tables));
+            }
         }
         return *m_db;
     }
+    // The target holds the production tables already, with their owner, grants and triggers.
+    bool prepared() const { return m_prepared; }
     void keep() { m_done = true; }
 
 private:
@@ -179,6 +214,7 @@ private:
     QString m_name;
     std::optional<Database> m_db;
     bool m_made = false;
+    bool m_prepared = false;
     bool m_done = false;
 };
 } // namespace
@@ -278,6 +314,9 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
                         .arg(from, table.name));
         }
         // The rows, sums and counters read are of one moment, whatever other workstations write.
+        // The source waits in its transaction while the target is written: for as long as that takes.
+        if (source.dialect().isServer())
+            source.exec(QStringLiteral("SET idle_in_transaction_session_timeout = 0"));
         source.exec(source.dialect().isServer()
                         ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
                         : QStringLiteral("BEGIN"));
@@ -287,12 +326,18 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
         const bool server = target.dialect().isServer();
         {
             Transaction transaction(target);
-            if (server)
-                target.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"));
-            for (const Table &table : SchemaTables::tables())
-                target.exec(SchemaTables::createStatement(table, server));
-            for (const QString &sql : SchemaTables::indexStatements())
-                target.exec(sql);
+            if (made.prepared()) {
+                ProtectionTriggers::drop(target);
+                for (const QString &table : setupTables())
+                    target.exec(QStringLiteral("DELETE FROM [%1]").arg(table));
+            } else {
+                if (server)
+                    target.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"));
+                for (const Table &table : SchemaTables::tables())
+                    target.exec(SchemaTables::createStatement(table, server));
+                for (const QString &sql : SchemaTables::indexStatements())
+                    target.exec(sql);
+            }
             for (const Table &table : tables)
                 copyRows(source, target, table);
             // Made after the rows: the triggers refuse new lines on a protected date-shift.

@@ -5,8 +5,9 @@
 #include <QList>
 #include <QString>
 
-// Copies a production database into a new, empty one, a file onto a database server or the other
-// way: every table's rows with their keys, the site's own saved queries (in the target's spelling)
+// Copies a production database into a new, empty one (or one that --setup-server made and that
+// holds no rows yet, whose owner, grants and triggers stay), a file onto a database server or the
+// other way: every table's rows with their keys, the site's own saved queries (in the target's spelling)
 // and the key counters, so that the next row gets the key it would have got in the original. The
 // original is opened read-only. The target gets the schema and every row in one transaction,
 // with the protection triggers made after the rows (a protected date-shift's lines could not be

@@ -2,6 +2,7 @@
 
 #include "SchemaTables.h"
 #include "foundation/Database.h"
+#include "foundation/ServerAddress.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -16,10 +17,13 @@ QString refusal(const QString &message)
 
 // A trigger: its name, event, the condition under which it refuses, and the refusal. On a file it
 // is a trigger with that WHEN. On the server it is a function of the same name holding the condition (the
-// server allows no subquery in a trigger's WHEN), which raises the same refusal.
+// server allows no subquery in a trigger's WHEN), which raises the same refusal. The function
+// names every table with the plant's schema and searches no other (a login's own temporary
+// table of the same name is never read), and a TRUNCATE trigger fires once for the statement.
 struct Trigger
 {
     QString name, event, when, message;
+    bool perStatement = false;
 
     QString body() const
     {
@@ -27,14 +31,32 @@ struct Trigger
                               "IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; RETURN NEW; END")
             .arg(when, DbErrors::protectedMarker(), message);
     }
-    QStringList statements(const SqlDialect &dialect) const
+    // The conditions name their tables only after FROM.
+    QString serverBody(const SqlDialect &dialect, const QString &schema) const
     {
-        return {
-            QStringLiteral("CREATE OR REPLACE FUNCTION [%1]() RETURNS trigger LANGUAGE plpgsql AS $$%2$$")
-                .arg(name, dialect.spell(body())),
-            QStringLiteral("DROP TRIGGER IF EXISTS [%1] %2").arg(name, event.mid(event.indexOf(" ON ") + 1)),
-            QStringLiteral("CREATE TRIGGER [%1] BEFORE %2 FOR EACH ROW EXECUTE FUNCTION [%1]()")
-                .arg(name, event)};
+        return dialect.spell(
+            body().replace(QLatin1String("FROM ["), QStringLiteral("FROM %1.[").arg(schema)));
+    }
+    QString table(const QString &schema) const
+    {
+        return schema + QLatin1Char('.') + event.mid(event.indexOf(QLatin1String(" ON ")) + 4);
+    }
+    QString dropStatement(const SqlDialect &dialect, const QString &schema) const
+    {
+        return dialect.spell(QStringLiteral("DROP TRIGGER IF EXISTS [%1] ON %2").arg(name, table(schema)));
+    }
+    QStringList statements(const SqlDialect &dialect, const QString &schema) const
+    {
+        const qsizetype on = event.indexOf(QLatin1String(" ON "));
+        const QString function = dialect.spell(QStringLiteral("%1.[%2]").arg(schema, name));
+        return {QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql "
+                               "SET search_path = pg_catalog, %2, pg_temp AS $$%3$$")
+                    .arg(function, schema, serverBody(dialect, schema)),
+                dropStatement(dialect, schema),
+                dialect.spell(
+                    QStringLiteral("CREATE TRIGGER [%1] BEFORE %2 ON %3 FOR EACH %4 EXECUTE FUNCTION %5()")
+                        .arg(name, event.left(on), table(schema),
+                             perStatement ? QStringLiteral("STATEMENT") : QStringLiteral("ROW"), function))};
     }
 };
 
@@ -201,6 +223,27 @@ QList<Trigger> definitions()
         triggers << ticketTriggers(tables.at(i));
     return triggers;
 }
+
+// On the server, TRUNCATE empties a table without its row triggers: a table that holds a protected
+// row is not emptied that way, by any login, the owner's included. (A file has no TRUNCATE.)
+QList<Trigger> serverDefinitions()
+{
+    QList<Trigger> triggers = definitions();
+    for (const ProtectedTable &table : protectedTables()) {
+        const QString row = QStringLiteral("truncated");
+        triggers.append({table.prefix + QStringLiteral(" Truncate"),
+                         QStringLiteral("TRUNCATE ON [%1]").arg(table.table.name),
+                         QStringLiteral("EXISTS (SELECT 1 FROM [%1] AS %2 WHERE %3)")
+                             .arg(table.table.name, row, table.isProtected(row)),
+                         table.message, true});
+    }
+    return triggers;
+}
+
+QString schemaOf(const Database &db)
+{
+    return quotedName(db.scalar(QStringLiteral("SELECT current_schema()")).toString());
+}
 } // namespace
 
 // The column lists are the tables' as SchemaTables describes them; a database made by an earlier
@@ -218,8 +261,9 @@ QList<QPair<QString, QString>> ProtectionTriggers::all()
 void ProtectionTriggers::create(Database &db)
 {
     if (db.dialect().isServer()) {
-        for (const Trigger &t : definitions()) {
-            for (const QString &sql : t.statements(db.dialect()))
+        const QString schema = schemaOf(db);
+        for (const Trigger &t : serverDefinitions()) {
+            for (const QString &sql : t.statements(db.dialect(), schema))
                 db.exec(sql);
         }
         return;
@@ -231,11 +275,14 @@ void ProtectionTriggers::create(Database &db)
 bool ProtectionTriggers::current(const Database &db)
 {
     if (db.dialect().isServer()) {
-        for (const Trigger &t : definitions()) {
-            QSqlQuery query = db.exec(QStringLiteral("SELECT p.prosrc FROM pg_proc p JOIN pg_trigger t ON "
-                                                     "t.tgfoid = p.oid WHERE t.tgname = :name"),
-                                      {{QStringLiteral("name"), t.name}});
-            if (!query.next() || query.value(0).toString() != db.dialect().spell(t.body()))
+        const QString schema = schemaOf(db);
+        for (const Trigger &t : serverDefinitions()) {
+            QSqlQuery query =
+                db.exec(QStringLiteral("SELECT p.prosrc, p.proconfig IS NOT NULL FROM pg_proc p "
+                                       "JOIN pg_trigger t ON t.tgfoid = p.oid WHERE t.tgname = :name"),
+                        {{QStringLiteral("name"), t.name}});
+            if (!query.next() || query.value(0).toString() != t.serverBody(db.dialect(), schema) ||
+                !query.value(1).toBool())
                 return false;
         }
         return true;
@@ -260,4 +307,16 @@ void ProtectionTriggers::replace(Database &db)
         db.exec(QStringLiteral("DROP TRIGGER IF EXISTS [%1]").arg(name));
         db.exec(sql);
     }
+}
+
+void ProtectionTriggers::drop(Database &db)
+{
+    if (db.dialect().isServer()) {
+        const QString schema = schemaOf(db);
+        for (const Trigger &t : serverDefinitions())
+            db.exec(t.dropStatement(db.dialect(), schema));
+        return;
+    }
+    for (const auto &[name, sql] : all())
+        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS [%1]").arg(name));
 }

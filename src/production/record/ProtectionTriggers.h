@@ -16,6 +16,9 @@ QList<QPair<QString, QString>> all();
 void create(Database &db);
 // True when the database holds every trigger with its current text.
 bool current(const Database &db);
+// Drops the triggers (the functions on the server stay), so that rows the triggers would refuse
+// can be copied in; create() makes them again.
+void drop(Database &db);
 // Drops each trigger the database may hold under its name and creates it anew.
 void replace(Database &db);
 } // namespace ProtectionTriggers

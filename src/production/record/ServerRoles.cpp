@@ -1,15 +1,22 @@
 #include "ServerRoles.h"
 
+#include "ProtectionTriggers.h"
 #include "SamplePlant.h"
 #include "Schema.h"
 #include "SchemaTables.h"
 #include "foundation/Database.h"
 #include "foundation/RejectReasons.h"
 #include "foundation/ServerAddress.h"
+#include "foundation/ServerLocks.h"
 
 #include <QSqlQuery>
 
 namespace {
+// A session idle in an open transaction (holding the write lock, say) is ended after a minute; a
+// statement, a report's too, may run a quarter of an hour.
+constexpr int kIdleInTransactionSeconds = 60;
+constexpr int kStatementMinutes = 15;
+
 const QStringList kLevels{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")};
 
 QString columnList(const QStringList &columns)
@@ -20,6 +27,19 @@ QString columnList(const QStringList &columns)
     return names.join(QStringLiteral(", "));
 }
 
+QString counterKeyOf(const QString &tableName)
+{
+    for (const SchemaTables::Table &table : SchemaTables::tables()) {
+        if (table.name != tableName)
+            continue;
+        for (const SchemaTables::Column &column : table.columns) {
+            if (column.definition.startsWith(QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT")))
+                return column.name;
+        }
+    }
+    return {};
+}
+
 QStringList without(QStringList columns, const QStringList &left)
 {
     for (const QString &name : left)
@@ -27,27 +47,98 @@ QStringList without(QStringList columns, const QStringList &left)
     return columns;
 }
 
-// A grant of privileges on one table (with columns, on those only).
-struct Grant
+QStringList levelsOf(const QString &levels)
 {
-    QString privileges;
-    QString table;
-    QStringList columns;
+    QStringList list;
+    for (const QChar level : levels)
+        list << QString(level);
+    return list;
+}
 
-    QString statement(const QString &role) const
-    {
-        QStringList parts;
-        for (const QString &privilege : privileges.split(QLatin1Char(',')))
-            parts << (columns.isEmpty()
-                          ? privilege.trimmed()
-                          : QStringLiteral("%1 (%2)").arg(privilege.trimmed(), columnList(columns)));
-        return QStringLiteral("GRANT %1 ON %2 TO %3")
-            .arg(parts.join(QStringLiteral(", ")), quotedName(table), role);
-    }
-};
+// The privileges of a right, with its columns where it has any.
+QString privilegeText(const ServerRoles::Right &right)
+{
+    QStringList parts;
+    for (const QString &privilege : right.privileges.split(QLatin1Char(',')))
+        parts << (right.columns.isEmpty()
+                      ? privilege.trimmed()
+                      : QStringLiteral("%1 (%2)").arg(privilege.trimmed(), columnList(right.columns)));
+    return parts.join(QStringLiteral(", "));
+}
 
-// What each level may do beyond reading, by the windows its menu rights open.
-QList<Grant> grantsOf(const QString &level)
+// A role made when missing; another setup making it at the same moment is no failure.
+bool makeRole(Database &db, const QString &role)
+{
+    if (db.scalar(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = :role"),
+                  {{QStringLiteral("role"), role}})
+            .toLongLong() > 0)
+        return false;
+    db.exec(QStringLiteral("DO $$BEGIN CREATE ROLE %1 NOLOGIN; EXCEPTION WHEN duplicate_object OR "
+                           "unique_violation THEN NULL; END$$")
+                .arg(role));
+    return true;
+}
+
+QStringList queryColumn(const Database &db, const QString &sql)
+{
+    QStringList values;
+    QSqlQuery query = db.exec(sql);
+    while (query.next())
+        values << query.value(0).toString();
+    return values;
+}
+
+// Sets a login's level: a member of that level's role and of no other one. Logins that are not
+// ordinary login roles (the superuser, the level roles themselves) are left alone, as are names
+// without a login role on the server (false); case is ignored, as the plant's login names are.
+QString setLevelFunction(const QString &schema)
+{
+    return QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1.kelvara_set_level(login text, level text) RETURNS boolean\n"
+               "LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$\n"
+               "DECLARE\n"
+               "  member_oid oid;\n"
+               "  member_name name;\n"
+               "  level_role text;\n"
+               "BEGIN\n"
+               "  IF level IS NOT NULL AND level NOT IN ('A', 'B', 'C', 'D') THEN\n"
+               "    RAISE EXCEPTION 'There is no security level %.', level USING ERRCODE = '22023';\n"
+               "  END IF;\n"
+               "  SELECT oid, rolname INTO member_oid, member_name FROM pg_roles\n"
+               "    WHERE lower(rolname) = lower(btrim(login)) AND rolcanlogin AND NOT rolsuper\n"
+               "      AND rolname NOT LIKE 'kelvara\\_level\\_%' AND rolname NOT LIKE 'pg\\_%'\n"
+               "    ORDER BY rolname = btrim(login) DESC LIMIT 1;\n"
+               "  IF member_oid IS NULL THEN\n"
+               "    RETURN false;\n"
+               "  END IF;\n"
+               "  FOREACH level_role IN ARRAY string_to_array(\n"
+               "      'kelvara_level_a,kelvara_level_b,kelvara_level_c,kelvara_level_d', ',') LOOP\n"
+               "    IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles r ON r.oid = m.roleid\n"
+               "               WHERE m.member = member_oid AND r.rolname = level_role) THEN\n"
+               "      EXECUTE format('REVOKE %I FROM %I', level_role, member_name);\n"
+               "    END IF;\n"
+               "  END LOOP;\n"
+               "  IF level IS NOT NULL THEN\n"
+               "    EXECUTE format('GRANT %I TO %I', 'kelvara_level_' || lower(level), member_name);\n"
+               "  END IF;\n"
+               "  RETURN true;\n"
+               "END\n"
+               "$$")
+        .arg(schema);
+}
+} // namespace
+
+QString ServerRoles::roleName(const QString &level)
+{
+    return kLevels.contains(level) ? QStringLiteral("kelvara_level_") + level.toLower() : QString();
+}
+
+QString ServerRoles::ownerRole()
+{
+    return QStringLiteral("kelvara_owner");
+}
+
+QList<ServerRoles::Right> ServerRoles::rights()
 {
     using namespace SchemaTables;
     const QString production = productionTable().name;
@@ -61,125 +152,148 @@ QList<Grant> grantsOf(const QString &level)
     const QStringList identity{QStringLiteral("Machine Number"), QStringLiteral("Job Number"),
                                QStringLiteral("Job Description")};
 
-    QList<Grant> grants{
-        {QStringLiteral("INSERT, UPDATE, DELETE"), QStringLiteral("Color Table"), {}},
-        {QStringLiteral("INSERT, UPDATE, DELETE"), customerReportParts().name, {}},
-        {QStringLiteral("UPDATE"), holdDistribution().name, {QStringLiteral("Printed")}},
+    QList<Right> rights;
+    for (const Table &table : tables()) {
+        rights.append({QStringLiteral("ABCD"), QStringLiteral("SELECT"), table.name, {}});
+        rights.append({QStringLiteral("C"), QStringLiteral("INSERT, UPDATE, DELETE"), table.name, {}});
+    }
+    rights += {
+        // The Tools menu, open to every level; the update report marks what it printed.
+        {QStringLiteral("ABD"), QStringLiteral("INSERT, UPDATE, DELETE"), QStringLiteral("Color Table"), {}},
+        {QStringLiteral("ABD"),
+         QStringLiteral("UPDATE"),
+         holdDistribution().name,
+         {QStringLiteral("Printed")}},
+        // Job List and Production Counts.
+        {QStringLiteral("AB"), QStringLiteral("INSERT, UPDATE"), QStringLiteral("Job Lookup Table"), {}},
+        {QStringLiteral("AB"), QStringLiteral("INSERT"), production, newLine},
+        {QStringLiteral("AB"), QStringLiteral("DELETE"), production, {}},
+        {QStringLiteral("A"), QStringLiteral("UPDATE"), production,
+         without(newLine, {QStringLiteral("Job ID")})},
+        // Transfers, Production on Hold and Disposition of Hold book rejects and rework on a line.
+        {QStringLiteral("B"), QStringLiteral("UPDATE"), production, identity + rejects},
     };
-    if (level == QLatin1String("A") || level == QLatin1String("B")) {
-        grants.append({QStringLiteral("INSERT, UPDATE"), QStringLiteral("Job Lookup Table"), {}});
-        grants.append({QStringLiteral("INSERT"), production, newLine});
-        grants.append({QStringLiteral("DELETE"), production, {}});
-    }
-    if (level == QLatin1String("A"))
-        grants.append({QStringLiteral("UPDATE"), production, without(newLine, {QStringLiteral("Job ID")})});
-    if (level == QLatin1String("B")) {
-        grants.append({QStringLiteral("UPDATE"), production, identity + rejects});
-        for (const Table &table : {transferTable(), holdTable(), holdDistribution()})
-            grants.append({QStringLiteral("INSERT, UPDATE, DELETE"), table.name, {}});
-    }
-    return grants;
-}
-
-// Sets a login's level: a member of that level's role and of no other one. Logins that are not
-// ordinary login roles (the superuser, the level roles themselves) are left alone, as are names
-// without a login role on the server (false); case is ignored, as the plant's login names are.
-QString setLevelFunction()
-{
-    return QStringLiteral(
-        "CREATE OR REPLACE FUNCTION kelvara_set_level(login text, level text) RETURNS boolean\n"
-        "LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$\n"
-        "DECLARE\n"
-        "  member_oid oid;\n"
-        "  member_name name;\n"
-        "  level_role text;\n"
-        "BEGIN\n"
-        "  IF level IS NOT NULL AND level NOT IN ('A', 'B', 'C', 'D') THEN\n"
-        "    RAISE EXCEPTION 'There is no security level %.', level USING ERRCODE = '22023';\n"
-        "  END IF;\n"
-        "  SELECT oid, rolname INTO member_oid, member_name FROM pg_roles\n"
-        "    WHERE lower(rolname) = lower(btrim(login)) AND rolcanlogin AND NOT rolsuper\n"
-        "      AND rolname NOT LIKE 'kelvara\\_level\\_%' AND rolname NOT LIKE 'pg\\_%'\n"
-        "    ORDER BY rolname = btrim(login) DESC LIMIT 1;\n"
-        "  IF member_oid IS NULL THEN\n"
-        "    RETURN false;\n"
-        "  END IF;\n"
-        "  FOREACH level_role IN ARRAY string_to_array(\n"
-        "      'kelvara_level_a,kelvara_level_b,kelvara_level_c,kelvara_level_d', ',') LOOP\n"
-        "    IF EXISTS (SELECT 1 FROM pg_auth_members m JOIN pg_roles r ON r.oid = m.roleid\n"
-        "               WHERE m.member = member_oid AND r.rolname = level_role) THEN\n"
-        "      EXECUTE format('REVOKE %I FROM %I', level_role, member_name);\n"
-        "    END IF;\n"
-        "  END LOOP;\n"
-        "  IF level IS NOT NULL THEN\n"
-        "    EXECUTE format('GRANT %I TO %I', 'kelvara_level_' || lower(level), member_name);\n"
-        "  END IF;\n"
-        "  RETURN true;\n"
-        "END\n"
-        "$$");
-}
-} // namespace
-
-QString ServerRoles::roleName(const QString &level)
-{
-    return kLevels.contains(level) ? QStringLiteral("kelvara_level_") + level.toLower() : QString();
+    for (const Table &table : {transferTable(), holdTable(), holdDistribution()})
+        rights.append({QStringLiteral("B"), QStringLiteral("INSERT, UPDATE, DELETE"), table.name, {}});
+    return rights;
 }
 
 QStringList ServerRoles::setUp(Database &db)
 {
     QStringList done;
-    const QString database = db.scalar(QStringLiteral("SELECT current_database()")).toString();
-    const QString schema = db.scalar(QStringLiteral("SELECT current_schema()")).toString();
+    const QString database = quotedName(db.scalar(QStringLiteral("SELECT current_database()")).toString());
+    const QString schema = quotedName(db.scalar(QStringLiteral("SELECT current_schema()")).toString());
+    const QString owner = ownerRole();
     QStringList tables;
     for (const SchemaTables::Table &table : SchemaTables::tables())
-        tables << quotedName(table.name);
+        tables << schema + '.' + quotedName(table.name);
+    const QString allTables = tables.join(QStringLiteral(", "));
 
     Transaction transaction(db);
+    if (makeRole(db, owner))
+        done << QStringLiteral("Created the role %1 (no login), which owns the plant's tables and functions.")
+                    .arg(owner);
     for (const QString &level : kLevels) {
         const QString role = roleName(level);
-        const bool exists = db.scalar(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = :role"),
-                                      {{QStringLiteral("role"), role}})
-                                .toLongLong() > 0;
-        if (!exists) {
-            db.exec(QStringLiteral("CREATE ROLE %1 NOLOGIN").arg(role));
-            done << QStringLiteral("Created the role %1 (no login) for level %2.").arg(role, level);
-        } else {
-            done << QStringLiteral("The role %1 for level %2 was there already.").arg(role, level);
-        }
+        done << (makeRole(db, role)
+                     ? QStringLiteral("Created the role %1 (no login) for level %2.").arg(role, level)
+                     : QStringLiteral("The role %1 for level %2 was there already.").arg(role, level));
+        // kelvara_set_level, the owner's, moves logins between the levels.
+        db.exec(QStringLiteral("GRANT %1 TO %2 WITH ADMIN OPTION").arg(role, owner));
     }
-    // Only the levels' members connect; each level's rights are given anew.
-    db.exec(QStringLiteral("REVOKE CONNECT ON DATABASE %1 FROM PUBLIC").arg(quotedName(database)));
+
+    // The functions as this version makes them, then everything the plant's logins use belongs
+    // to the owner, whom no one logs in as: no login owns a table, and with it the right to
+    // change its triggers or grants.
+    ProtectionTriggers::replace(db);
+    const QStringList functionStatements = ServerLocks::createStatements(schema) << setLevelFunction(schema);
+    for (const QString &sql : functionStatements)
+        db.exec(sql);
+    db.exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2").arg(database, owner));
+    db.exec(QStringLiteral("ALTER SCHEMA %1 OWNER TO %2").arg(schema, owner));
+    for (const QString &table : tables)
+        db.exec(QStringLiteral("ALTER TABLE %1 OWNER TO %2").arg(table, owner));
+    const QStringList functions = queryColumn(
+        db, QStringLiteral("SELECT p.oid::regprocedure FROM pg_proc p WHERE p.pronamespace = "
+                           "current_schema()::regnamespace AND NOT EXISTS (SELECT 1 FROM pg_depend d "
+                           "WHERE d.classid = 'pg_proc'::regclass AND d.objid = p.oid AND d.deptype = 'e')"));
+    for (const QString &function : functions)
+        db.exec(QStringLiteral("ALTER FUNCTION %1 OWNER TO %2").arg(function, owner));
+    done << QStringLiteral("Gave the database, its tables and its %1 functions to %2.")
+                .arg(functions.size())
+                .arg(owner);
+
+    // Nobody else connects, makes temporary objects, creates in the schema or runs a function the
+    // program has not given them.
+    db.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(database));
+    db.exec(QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM PUBLIC").arg(schema));
+    db.exec(QStringLiteral("REVOKE ALL ON ALL FUNCTIONS IN SCHEMA %1 FROM PUBLIC").arg(schema));
+    // The program's locks: no login takes them except through the program's functions.
+    const QStringList advisory = queryColumn(
+        db, QStringLiteral(
+                "SELECT oid::regprocedure FROM pg_proc WHERE pronamespace = 'pg_catalog'::regnamespace "
+                "AND proname ~ '^pg_(try_)?advisory'"));
+    for (const QString &function : advisory) {
+        db.exec(QStringLiteral("REVOKE EXECUTE ON FUNCTION %1 FROM PUBLIC").arg(function));
+        db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1 TO %2").arg(function, owner));
+    }
+    done << QStringLiteral("Closed the server's %1 advisory lock functions to every login in %2.")
+                .arg(advisory.size())
+                .arg(database);
+    // No session holds the write lock (or any lock) long by sitting in an open transaction, and no
+    // statement runs for ever.
+    db.exec(QStringLiteral("ALTER DATABASE %1 SET idle_in_transaction_session_timeout = '%2s'")
+                .arg(database)
+                .arg(kIdleInTransactionSeconds));
+    db.exec(QStringLiteral("ALTER DATABASE %1 SET statement_timeout = '%2min'")
+                .arg(database)
+                .arg(kStatementMinutes));
+
+    const QList<Right> all = rights();
     for (const QString &level : kLevels) {
         const QString role = roleName(level);
-        db.exec(QStringLiteral("REVOKE ALL ON %1 FROM %2").arg(tables.join(QStringLiteral(", ")), role));
-        db.exec(
-            QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA %1 FROM %2").arg(quotedName(schema), role));
-        db.exec(QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(quotedName(database), role));
-        db.exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(quotedName(schema), role));
-        db.exec(QStringLiteral("GRANT SELECT ON %1 TO %2").arg(tables.join(QStringLiteral(", ")), role));
-        // The key a new row was given is read back through its sequence.
-        db.exec(QStringLiteral("GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA %1 TO %2")
-                    .arg(quotedName(schema), role));
-        if (level == QLatin1String("C")) {
-            db.exec(QStringLiteral("GRANT ALL ON %1 TO %2").arg(tables.join(QStringLiteral(", ")), role));
-        } else {
-            for (const Grant &grant : grantsOf(level))
-                db.exec(grant.statement(role));
+        db.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %2").arg(database, role));
+        db.exec(QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM %2").arg(schema, role));
+        db.exec(QStringLiteral("REVOKE ALL ON %1 FROM %2").arg(allTables, role));
+        db.exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA %1 FROM %2").arg(schema, role));
+        db.exec(QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(database, role));
+        db.exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(schema, role));
+        QStringList inserts;
+        for (const Right &right : all) {
+            if (!right.levels.contains(level))
+                continue;
+            db.exec(QStringLiteral("GRANT %1 ON %2.%3 TO %4")
+                        .arg(privilegeText(right), schema, quotedName(right.table), role));
+            if (right.privileges.contains(QLatin1String("INSERT")))
+                inserts << right.table;
         }
-        done << QStringLiteral("Granted level %1's rights on the tables of %2 to %3.")
-                    .arg(level, database, role);
+        // The key a new row was given is read back (lastval); no level draws a key of its own.
+        for (const QString &table : inserts) {
+            const QString key = counterKeyOf(table);
+            if (!key.isEmpty())
+                db.exec(QStringLiteral("GRANT SELECT ON SEQUENCE %1 TO %2")
+                            .arg(db.scalar(QStringLiteral("SELECT pg_get_serial_sequence(:t, :c)"),
+                                           {{QStringLiteral("t"), schema + '.' + quotedName(table)},
+                                            {QStringLiteral("c"), key}})
+                                     .toString(),
+                                 role));
+        }
+        for (const QString &function : ServerLocks::sharedFunctions())
+            db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3").arg(schema, function, role));
+        done << QStringLiteral("Granted level %1's rights in %2 to %3.").arg(level, database, role);
     }
-    db.exec(setLevelFunction());
-    db.exec(QStringLiteral("REVOKE ALL ON FUNCTION kelvara_set_level(text, text) FROM PUBLIC"));
-    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION kelvara_set_level(text, text) TO %1")
-                .arg(roleName(QStringLiteral("C"))));
+    const QString levelC = roleName(QStringLiteral("C"));
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3")
+                .arg(schema, ServerLocks::exclusiveFunction(), levelC));
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.kelvara_set_level(text, text) TO %2")
+                .arg(schema, levelC));
     done << QStringLiteral("Made the function kelvara_set_level(login, level), which only %1 may call.")
-                .arg(roleName(QStringLiteral("C")));
+                .arg(levelC);
     // Level C runs the Database commands: its Current Users shows every copy's machine and start.
-    db.exec(QStringLiteral("GRANT pg_read_all_stats TO %1").arg(roleName(QStringLiteral("C"))));
+    db.exec(QStringLiteral("GRANT pg_read_all_stats TO %1").arg(levelC));
     done << QStringLiteral(
                 "Let %1 see the machine and start of every copy in Current Users (pg_read_all_stats).")
-                .arg(roleName(QStringLiteral("C")));
+                .arg(levelC);
     transaction.commit();
     return done;
 }

@@ -174,6 +174,9 @@ private slots:
                                     ReportCatalog::savedQueries());
         const QString copy = world.file(QStringLiteral("copy.mdb"));
         QVERIFY(DatabaseCopy::copy(original, copy).copied);
+        const QString addJob =
+            QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number]) VALUES ('10-0001')");
+        Database::open(copy).exec(addJob);
         const qint64 size = QFileInfo(copy).size();
         const DatabaseCopy::Result again = DatabaseCopy::copy(original, copy);
         QVERIFY(!again.copied);
@@ -185,6 +188,7 @@ private slots:
         ServerNames names;
         const QString server = serverUri(names.database(QStringLiteral("full")));
         QVERIFY(DatabaseCopy::copy(original, server).copied);
+        Database::open(server).exec(addJob);
         const DatabaseCopy::Result onServer = DatabaseCopy::copy(copy, server);
         QVERIFY(!onServer.copied);
         QVERIFY2(onServer.failure.contains(QStringLiteral("not empty")), qPrintable(onServer.failure));
@@ -211,6 +215,49 @@ private slots:
         QVERIFY(!result.copied);
         QVERIFY(!result.failure.isEmpty());
         QVERIFY(!QFileInfo::exists(copy));
+    }
+
+    // A target that does not take the rows as they were sent (here a trigger of the site's that
+    // adds one to every new line's ending count) is found by the comparison: the target's own
+    // sums are read, the copy is rolled back and the difference shown.
+    void aTargetThatAltersTheRowsIsRolledBack()
+    {
+        if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
+            QSKIP(kNoServer);
+        TestWorld world;
+        const QString original = world.file(QStringLiteral("plant.mdb"));
+        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), true, QDate(2026, 12, 8),
+                                    ReportCatalog::savedQueries());
+        ServerNames names;
+        const QString server = serverUri(names.database(QStringLiteral("skewed")));
+        ServerRoles::setUpDatabase(server, QStringLiteral("jdoe"), ReportCatalog::savedQueries());
+        const auto saved = [&] {
+            return count(Database::open(server), "SELECT count(*) FROM [Saved Queries]");
+        };
+        const qint64 queries = saved();
+        {
+            Database admin = Database::open(server);
+            admin.exec(QStringLiteral("CREATE FUNCTION skew() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                                      "NEW.\"Ending Count\" := NEW.\"Ending Count\" + 1; RETURN NEW; END$$"));
+            admin.exec(
+                QStringLiteral("CREATE TRIGGER skew BEFORE INSERT ON \"Production Table\" FOR EACH ROW "
+                               "EXECUTE FUNCTION skew()"));
+        }
+        const DatabaseCopy::Result result = DatabaseCopy::copy(original, server);
+        QVERIFY(!result.copied);
+        QVERIFY2(result.failure.contains(QStringLiteral("does not match")), qPrintable(result.failure));
+        const auto differs = std::find_if(result.lines.cbegin(), result.lines.cend(),
+                                          [](const DatabaseCopy::Line &line) { return !line.same(); });
+        QVERIFY(differs != result.lines.cend());
+        QCOMPARE(differs->what, QStringLiteral("  sum of [Ending Count]"));
+        QCOMPARE(differs->target.toLongLong() - differs->source.toLongLong(),
+                 count(Database::open(original), "SELECT count(*) FROM [Production Table]"));
+        QVERIFY(DatabaseCopy::comparisonText(result.lines).contains(QStringLiteral("differs")));
+        // Rolled back: the database --setup-server made is as it was, and a copy still goes in.
+        QCOMPARE(count(Database::open(server), "SELECT count(*) FROM [Production Table]"), 0);
+        QCOMPARE(saved(), queries);
+        Database::open(server).exec(QStringLiteral("DROP TRIGGER skew ON \"Production Table\""));
+        QVERIFY(DatabaseCopy::copy(original, server).copied);
     }
 
     void eachLevelsLoginHasItsRightsOnTheServer()

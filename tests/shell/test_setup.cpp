@@ -1,5 +1,8 @@
+#include "ServerPlant.h"
 #include "TestSupport.h"
 
+#include "production/record/SamplePlant.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportDatabase.h"
 #include "shell/CommandLine.h"
 #include "shell/DatabaseSetup.h"
@@ -25,6 +28,7 @@ private slots:
     void prepareStart_data();
     void prepareStart();
     void serverIsNamedOnlyWhenItAnswers();
+    void theReadmeServerStepsWorkInOrder();
     void reportDatabase();
 };
 
@@ -217,4 +221,65 @@ void TestSetup::reportDatabase()
 }
 
 QTEST_GUILESS_MAIN(TestSetup)
+// The README's server commands, in the README's order and with its addresses, on the test server
+// (whose socket folder and administrator stand in for /var/run/postgresql and postgres).
+void TestSetup::theReadmeServerStepsWorkInOrder()
+{
+    if (const QString missing = ServerPlant::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    QFile readme(QStringLiteral(KELVARA_README));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const QString section = text.section(QStringLiteral("## A plant on a PostgreSQL server"), 1)
+                                .section(QStringLiteral("\n## "), 0, 0);
+    QRegularExpressionMatchIterator commands =
+        QRegularExpression(QStringLiteral("kelvara (--setup-server|--copy-database) (?:(\\S+) )?'([^']+)'"))
+            .globalMatch(section);
+    QStringList steps;
+    QStringList addresses;
+    while (commands.hasNext()) {
+        const QRegularExpressionMatch command = commands.next();
+        steps << command.captured(1);
+        addresses << command.captured(3);
+    }
+    QCOMPARE(steps, (QStringList{QStringLiteral("--setup-server"), QStringLiteral("--copy-database")}));
+
+    const ServerPlant plant(QStringLiteral("readme"));
+    const ServerAddress test = ServerAddress::parse(plant.uri());
+    TestWorld world;
+    const QString file = world.file(QStringLiteral("QUORVEL.MDB"));
+    SamplePlant::createDatabase(file, QStringLiteral("jdoe"), true, QDate(2026, 12, 8),
+                                ReportCatalog::savedQueries());
+    for (qsizetype step = 0; step < steps.size(); ++step) {
+        ServerAddress address = ServerAddress::parse(addresses[step]);
+        address.host = test.host;
+        address.port = test.port;
+        address.user = test.user;
+        address.database = plant.name();
+        QString outText, errText;
+        QTextStream out(&outText), err(&errText);
+        const int exit = step == 0
+                             ? CommandLine({steps[step], address.uri()}).setupServer(*world.session, out, err)
+                             : CommandLine({steps[step], file, address.uri()}).copyDatabase(out, err);
+        QVERIFY2(exit == 0, qPrintable(steps[step] + ": " + errText));
+    }
+    // The copy went into the database the setup made, which keeps its owner, grants and triggers.
+    Database db = Database::open(plant.uri());
+    QCOMPARE(
+        db.scalar(QStringLiteral("SELECT tableowner FROM pg_tables WHERE tablename = 'Production Table'"))
+            .toString(),
+        QStringLiteral("kelvara_owner"));
+    QVERIFY(db.scalar(QStringLiteral(
+                          "SELECT has_table_privilege('kelvara_level_b', '\"Transfer Table\"', 'INSERT')"))
+                .toBool());
+    QCOMPARE(
+        db.scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toLongLong(),
+        Database::open(file).scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toLongLong());
+    const auto refused = errorOf<DatabaseError>([&] {
+        db.exec(
+            QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 0 WHERE [Protected Record] <> 0"));
+    });
+    QVERIFY(refused && refused->number() == DbErrors::Protected);
+}
+
 #include "test_setup.moc"

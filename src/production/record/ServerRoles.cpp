@@ -227,7 +227,9 @@ QStringList ServerRoles::setUp(Database &db)
     // program has not given them.
     db.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(database));
     db.exec(QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM PUBLIC").arg(schema));
-    db.exec(QStringLiteral("REVOKE ALL ON ALL FUNCTIONS IN SCHEMA %1 FROM PUBLIC").arg(schema));
+    // The program's functions, not those of the extensions (citext's compare login names).
+    for (const QString &function : functions)
+        db.exec(QStringLiteral("REVOKE ALL ON FUNCTION %1 FROM PUBLIC").arg(function));
     // The program's locks: no login takes them except through the program's functions.
     const QStringList advisory = queryColumn(
         db, QStringLiteral(

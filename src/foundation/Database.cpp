@@ -137,21 +137,25 @@ void Database::openServerConnection(bool readOnly)
     m_server->start();
 }
 
+void Database::createServerDatabase(const QString &uri)
+{
+    // A new database is made from the server's own database "postgres".
+    const ServerAddress address = ServerAddress::parse(uri);
+    Database maintenance = openServer(address.on(QStringLiteral("postgres")).uri(), ReadWrite, false);
+    if (maintenance
+            .scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
+                    {{QStringLiteral("name"), address.database}})
+            .toLongLong() == 0)
+        // Text sorts and compares by its characters' codes, as on a file, whatever the
+        // server's language.
+        maintenance.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 LC_COLLATE 'C'")
+                             .arg(quotedName(address.database)));
+}
+
 Database Database::openServer(const QString &uri, Mode mode, bool create)
 {
-    if (create) {
-        // A new database is made from the server's own database "postgres".
-        const ServerAddress address = ServerAddress::parse(uri);
-        Database maintenance = openServer(address.on(QStringLiteral("postgres")).uri(), ReadWrite, false);
-        if (maintenance
-                .scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
-                        {{QStringLiteral("name"), address.database}})
-                .toLongLong() == 0)
-            // Text sorts and compares by its characters' codes, as on a file, whatever the
-            // server's language.
-            maintenance.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 LC_COLLATE 'C'")
-                                 .arg(quotedName(address.database)));
-    }
+    if (create)
+        createServerDatabase(uri);
     Database result(newConnectionName(), uri, SqlDialect(SqlDialect::Engine::Server));
     result.openServerConnection(mode != ReadWrite);
     if (create && result.scalar(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = "

@@ -30,6 +30,9 @@ public:
     // Creates a new, empty file (an existing file is an error); no schema. On a server the
     // database is created when it is not there yet; one that holds tables already is an error.
     static Database createFile(const QString &path);
+    // The server database at the URI made bare when it is not there (a restore fills it from an
+    // archive that holds the program's functions already).
+    static void createServerDatabase(const QString &uri);
 
     Database(Database &&other) noexcept;
     Database &operator=(Database &&other) noexcept;

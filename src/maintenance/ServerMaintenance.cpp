@@ -3,6 +3,7 @@
 #include "MaintenanceEngine.h"
 
 #include "foundation/Database.h"
+#include "foundation/ServerLocks.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -137,14 +138,29 @@ QString ServerMaintenance::restoreInto(const QString &file, const QString &work)
         return QStringLiteral("The work database %1 left by an earlier restore cannot be dropped: %2")
             .arg(work, error);
     try {
-        Database::createFile(m_address.on(work).uri());
+        Database::createServerDatabase(m_address.on(work).uri());
     } catch (const DatabaseError &error) {
         return QStringLiteral("The work database %1 cannot be made on the server: %2")
             .arg(work, error.description());
     }
-    return runProgram(QStringLiteral("pg_restore"),
-                      {QStringLiteral("--single-transaction"), QStringLiteral("--exit-on-error"),
-                       QStringLiteral("--dbname=") + m_address.on(work).connectionString(), file});
+    error = runProgram(QStringLiteral("pg_restore"),
+                       {QStringLiteral("--single-transaction"), QStringLiteral("--exit-on-error"),
+                        QStringLiteral("--dbname=") + m_address.on(work).connectionString(), file});
+    if (!error.isEmpty())
+        return error;
+    // An archive of a database made before the program took its locks through its own functions.
+    try {
+        Database db = Database::open(m_address.on(work).uri());
+        if (db.scalar(QStringLiteral("SELECT to_regprocedure('kelvara_write_lock()') IS NULL")).toBool()) {
+            const QString schema =
+                quotedName(db.scalar(QStringLiteral("SELECT current_schema()")).toString());
+            for (const QString &sql : ServerLocks::createStatements(schema))
+                db.exec(sql);
+        }
+    } catch (const DatabaseError &failure) {
+        return failure.description();
+    }
+    return {};
 }
 
 std::optional<qint64> ServerMaintenance::jobLines(const QString &database) const
@@ -169,6 +185,21 @@ QString ServerMaintenance::carryOverAccess(const QString &work) const
                                                                 "FROM pg_database WHERE datname = :name"),
                                                  plant)
                                          .toString()));
+        // Its settings (the time limits --setup-server sets) are the database's, not the archive's.
+        QSqlQuery settings = server.exec(
+            QStringLiteral("SELECT unnest(s.setconfig) FROM pg_db_role_setting s JOIN pg_database d ON "
+                           "d.oid = s.setdatabase WHERE d.datname = :name AND s.setrole = 0"),
+            plant);
+        QStringList settingStatements;
+        while (settings.next()) {
+            const QString setting = settings.value(0).toString();
+            settingStatements << QStringLiteral("ALTER DATABASE %1 SET %2 = '%3'")
+                                     .arg(target, setting.section('=', 0, 0),
+                                          setting.section('=', 1).replace('\'', QLatin1String("''")));
+        }
+        settings = QSqlQuery();
+        for (const QString &sql : std::as_const(settingStatements))
+            server.exec(sql);
         // No privileges set means the server's defaults, which the new database has already.
         if (!server
                  .scalar(QStringLiteral("SELECT datacl IS NOT NULL FROM pg_database WHERE datname = :name"),
@@ -203,12 +234,14 @@ QString ServerMaintenance::swapIn(const QString &work, const QString &keptAs) co
 {
     try {
         Database server = Database::open(m_address.on(QStringLiteral("postgres")).uri());
-        Transaction transaction(server);
+        // A transaction of its own, not a write transaction: the server's own database holds no
+        // write lock of the program's. A failure leaves the transaction to the closed connection.
+        server.exec(QStringLiteral("BEGIN"));
         server.exec(QStringLiteral("ALTER DATABASE %1 RENAME TO %2")
                         .arg(quotedName(m_address.database), quotedName(keptAs)));
         server.exec(QStringLiteral("ALTER DATABASE %1 RENAME TO %2")
                         .arg(quotedName(work), quotedName(m_address.database)));
-        transaction.commit();
+        server.exec(QStringLiteral("COMMIT"));
         return {};
     } catch (const DatabaseError &error) {
         return error.description();

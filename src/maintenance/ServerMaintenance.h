@@ -39,8 +39,8 @@ public:
     QString restoreInto(const QString &file, const QString &work) const;
     // The job lines of a database on the server; nothing when it lacks the production tables.
     std::optional<qint64> jobLines(const QString &database) const;
-    // What pg_dump leaves out because it belongs to the database itself: its owner and who may
-    // connect to it (its privileges) go from the plant's database to work.
+    // What pg_dump leaves out because it belongs to the database itself: its owner, its settings
+    // and who may connect to it (its privileges) go from the plant's database to work.
     QString carryOverAccess(const QString &work) const;
     // In one transaction on the server: the plant's database renamed to keptAs and work renamed
     // to the plant's name. Any connection still open to either makes it fail, changing nothing.

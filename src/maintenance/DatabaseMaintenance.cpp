@@ -418,6 +418,15 @@ DatabaseMaintenance::Outcome DatabaseMaintenance::runOnServer(MaintenanceOperati
         m_session.prompter().tell(error.description(), statusTitle(), MsgIcon::Critical);
         return Outcome::Failed;
     }
+    // What only the server's administrator may do is refused before anything is asked or locked.
+    const QString refusal = operation == MaintenanceOperation::Compact   ? server->compactRefusal()
+                            : operation == MaintenanceOperation::Restore ? server->restoreRefusal()
+                                                                         : QString();
+    if (!refusal.isEmpty()) {
+        m_session.prompter().tell(operationWord(operation) + QStringLiteral(" stopped: ") + refusal,
+                                  statusTitle(), MsgIcon::Exclamation);
+        return Outcome::Failed;
+    }
     QString file;
     if (operation == MaintenanceOperation::Backup || operation == MaintenanceOperation::Restore) {
         const QString suggestion =
@@ -479,10 +488,15 @@ DatabaseMaintenance::Report DatabaseMaintenance::serverSteps(MaintenanceOperatio
             return {text + keptNotes(), check.sound() ? MsgIcon::Information : MsgIcon::Exclamation,
                     Outcome::Done};
         }
-        case MaintenanceOperation::Compact:
-            engineStep(server.compact());
-            m_status = QStringLiteral("The database %1 on the server was compacted.").arg(name);
+        case MaintenanceOperation::Compact: {
+            int tables = 0;
+            engineStep(server.compact(tables));
+            m_status = QStringLiteral("The database %1 on the server was compacted: VACUUM (FULL, ANALYZE) "
+                                      "rewrote its %2 tables.")
+                           .arg(name)
+                           .arg(tables);
             break;
+        }
         }
     } catch (const StepFailed &failure) {
         for (const QString &work : std::as_const(m_workFiles))

@@ -49,10 +49,19 @@ public:
     // The name the database as it was gets beside the restored one, "<name>_before_restore_<time>".
     QString keptName(const QDateTime &when) const;
 
-    QString compact() const;
+    // Empty when this login may run the command; else why not and what the server's administrator
+    // runs instead. VACUUM skips (without failing) every table the login does not own, and a
+    // restore makes a database and gives it to the plant's owner: on a database --setup-server
+    // made, both are the administrator's.
+    QString compactRefusal() const;
+    QString restoreRefusal() const;
+    // VACUUM (FULL, ANALYZE) of the database; tables is how many tables it rewrote.
+    QString compact(int &tables) const;
     ServerCheckResult check() const;
 
 private:
+    // The address without this workstation's login, for the administrator's command line.
+    QString administratorAddress() const;
     QString runProgram(const QString &name, const QStringList &arguments) const;
     // Runs sql on a connection of its own to the database of that name on the server.
     QString runOn(const QString &database, const QString &sql) const;

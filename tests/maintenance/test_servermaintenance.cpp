@@ -3,6 +3,8 @@
 
 #include "maintenance/DatabaseMaintenance.h"
 #include "production/record/Schema.h"
+#include "production/record/SchemaTables.h"
+#include "production/record/ServerRoles.h"
 #include "reports/ReportCatalog.h"
 #include "sharing/Presence.h"
 #include "sharing/ServerPresence.h"
@@ -21,6 +23,7 @@ private slots:
     void restoreOfAFileThatIsNoBackupChangesNothing();
     void restoreWaitsForTheOtherCopies();
     void compactAndRepairReport();
+    void levelCRunsWhatTheServerLetsIt();
 };
 
 namespace {
@@ -181,7 +184,10 @@ void TestServerMaintenance::compactAndRepairReport()
     ServerWorld world(QStringLiteral("compact"));
     QCOMPARE(world.run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Done);
     QCOMPARE(world.prompter.messages().last().text,
-             QStringLiteral("The database %1 on the server was compacted.").arg(world.plant.name()));
+             QStringLiteral(
+                 "The database %1 on the server was compacted: VACUUM (FULL, ANALYZE) rewrote its %2 tables.")
+                 .arg(world.plant.name())
+                 .arg(SchemaTables::tables().size()));
     QCOMPARE(world.run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
     const PromptMessage repair = world.prompter.messages().last();
     QVERIFY2(
@@ -203,4 +209,48 @@ void TestServerMaintenance::compactAndRepairReport()
 }
 
 QTEST_GUILESS_MAIN(TestServerMaintenance)
+// On a database --setup-server made, a level C login that does not own the tables: what the
+// server lets it do works, what only the administrator may do is refused with the command to run,
+// never reported done.
+void TestServerMaintenance::levelCRunsWhatTheServerLetsIt()
+{
+    const QString manager = QStringLiteral("manager_%1").arg(QCoreApplication::applicationPid());
+    const QString postgres = ServerAddress::parse(qEnvironmentVariable("KELVARA_TEST_SERVER")).uri();
+    struct DropRole
+    {
+        QString server, role;
+        ~DropRole() { Database::open(server).exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role)); }
+    } dropRole{postgres, manager};
+    ServerWorld world(QStringLiteral("levelc"));
+    {
+        Database admin = Database::open(world.plant.uri());
+        ServerRoles::setUp(admin);
+        admin.exec(QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE kelvara_level_c").arg(manager));
+        Schema::authorize(admin, manager, QStringLiteral("Manny"), QStringLiteral("C"));
+    }
+    ServerAddress address = ServerAddress::parse(world.plant.uri());
+    address.user = manager;
+    world.session->options().setDatabaseName(address.uri());
+
+    const QString backup = world.file(QStringLiteral("plant.backup"));
+    QCOMPARE(world.run(MaintenanceOperation::Backup, backup), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(world.run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
+    QVERIFY2(world.prompter.messages().last().text.contains(QStringLiteral("found nothing wrong")),
+             qPrintable(world.prompter.messages().last().text));
+
+    QCOMPARE(world.run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Failed);
+    const QString compact = world.prompter.messages().last().text;
+    ServerAddress administrator = ServerAddress::parse(world.plant.uri());
+    administrator.user.clear();
+    QVERIFY2(compact.contains(QStringLiteral("Nothing was compacted")) &&
+                 compact.contains(
+                     QStringLiteral("vacuumdb --full --analyze --dbname='%1'").arg(administrator.uri())),
+             qPrintable(compact));
+    QCOMPARE(world.run(MaintenanceOperation::Restore, backup), DatabaseMaintenance::Outcome::Failed);
+    QVERIFY2(world.prompter.messages().last().text.contains(QStringLiteral("Nothing was restored")),
+             qPrintable(world.prompter.messages().last().text));
+    QCOMPARE(world.plant.databases(), QStringList{world.plant.name()});
+    QCOMPARE(world.jobs(), kAllJobs);
+}
+
 #include "test_servermaintenance.moc"

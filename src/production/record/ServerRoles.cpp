@@ -291,6 +291,11 @@ QStringList ServerRoles::setUp(Database &db)
                 .arg(schema, levelC));
     done << QStringLiteral("Made the function kelvara_set_level(login, level), which only %1 may call.")
                 .arg(levelC);
+    // Level C runs Repair: the server's index checks, installed once here (by the administrator).
+    db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS amcheck"));
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION bt_index_check(regclass, boolean) TO %1").arg(levelC));
+    done << QStringLiteral("Installed the server's index checks (amcheck) for Repair, which %1 may run.")
+                .arg(levelC);
     // Level C runs the Database commands: its Current Users shows every copy's machine and start.
     db.exec(QStringLiteral("GRANT pg_read_all_stats TO %1").arg(levelC));
     done << QStringLiteral(

@@ -248,15 +248,6 @@ QString ServerMaintenance::swapIn(const QString &work, const QString &keptAs) co
     }
 }
 
-namespace {
-// The tables of the plant's schema this login may not vacuum: neither the table's owner nor the
-// database's is one of its roles.
-const char *kTablesNotOwned =
-    "SELECT count(*) FROM pg_class WHERE relnamespace = current_schema()::regnamespace AND relkind = 'r' "
-    "AND NOT pg_has_role(relowner, 'USAGE') AND NOT pg_has_role((SELECT datdba FROM pg_database WHERE "
-    "datname = current_database()), 'USAGE')";
-} // namespace
-
 QString ServerMaintenance::administratorAddress() const
 {
     ServerAddress address = m_address;
@@ -264,41 +255,42 @@ QString ServerMaintenance::administratorAddress() const
     return address.uri();
 }
 
-QString ServerMaintenance::compactRefusal() const
+QString ServerMaintenance::refusalUnless(const QString &allowed, const QString &refusal) const
 {
     try {
-        const Database db = Database::open(m_address.uri());
-        if (db.scalar(QString::fromLatin1(kTablesNotOwned)).toLongLong() == 0)
+        if (Database::open(m_address.uri()).scalar(allowed).toBool())
             return {};
     } catch (const DatabaseError &error) {
         return error.description();
     }
-    return QStringLiteral(
-               "The server lets only the owner of the tables or its administrator compact them, and "
-               "your login is neither. Nothing was compacted. The server's administrator runs:\n\n"
-               "    vacuumdb --full --analyze --dbname='%1'")
-        .arg(administratorAddress());
+    return refusal;
+}
+
+QString ServerMaintenance::compactRefusal() const
+{
+    // VACUUM takes a table whose owner, or whose database's owner, is one of the login's roles.
+    return refusalUnless(
+        QStringLiteral(
+            "SELECT NOT EXISTS (SELECT 1 FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
+            "AND relkind = 'r' AND NOT pg_has_role(relowner, 'USAGE') AND NOT pg_has_role((SELECT "
+            "datdba FROM pg_database WHERE datname = current_database()), 'USAGE'))"),
+        QStringLiteral("The server lets only the owner of the tables or its administrator compact them, and "
+                       "your login is neither. Nothing was compacted. The server's administrator runs:\n\n"
+                       "    vacuumdb --full --analyze --dbname='%1'")
+            .arg(administratorAddress()));
 }
 
 QString ServerMaintenance::restoreRefusal() const
 {
-    try {
-        const Database db = Database::open(m_address.uri());
-        if (db.scalar(
-                  QStringLiteral("SELECT rolsuper OR (rolcreatedb AND pg_has_role((SELECT datdba FROM "
-                                 "pg_database WHERE datname = current_database()), 'MEMBER')) FROM pg_roles "
-                                 "WHERE rolname = current_user"))
-                .toBool())
-            return {};
-    } catch (const DatabaseError &error) {
-        return error.description();
-    }
-    return QStringLiteral(
-               "A restore makes a new database on the server and gives it to the owner of %1: only "
-               "the server's administrator may. Nothing was restored. The administrator starts the "
-               "program on this database as the server's administrator (sudo -u postgres kelvara, "
-               "with DatabaseName %2) and chooses Database > Restore.")
-        .arg(m_address.database, administratorAddress());
+    return refusalUnless(
+        QStringLiteral(
+            "SELECT rolsuper OR (rolcreatedb AND pg_has_role((SELECT datdba FROM pg_database WHERE "
+            "datname = current_database()), 'MEMBER')) FROM pg_roles WHERE rolname = current_user"),
+        QStringLiteral("A restore makes a new database on the server and gives it to the owner of %1: only "
+                       "the server's administrator may. Nothing was restored. The administrator starts the "
+                       "program on this database as the server's administrator (sudo -u postgres kelvara, "
+                       "with DatabaseName %2) and chooses Database > Restore.")
+            .arg(m_address.database, administratorAddress()));
 }
 
 QString ServerMaintenance::compact(int &tables) const

@@ -62,6 +62,8 @@ public:
 private:
     // The address without this workstation's login, for the administrator's command line.
     QString administratorAddress() const;
+    // Empty when the query answers true for this login, else the refusal.
+    QString refusalUnless(const QString &allowed, const QString &refusal) const;
     QString runProgram(const QString &name, const QStringList &arguments) const;
     // Runs sql on a connection of its own to the database of that name on the server.
     QString runOn(const QString &database, const QString &sql) const;

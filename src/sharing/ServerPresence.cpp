@@ -1,7 +1,5 @@
 #include "ServerPresence.h"
 
-#include "foundation/ServerLocks.h"
-
 #include <QSqlQuery>
 
 namespace {

@@ -27,32 +27,11 @@ QString columnList(const QStringList &columns)
     return names.join(QStringLiteral(", "));
 }
 
-QString counterKeyOf(const QString &tableName)
-{
-    for (const SchemaTables::Table &table : SchemaTables::tables()) {
-        if (table.name != tableName)
-            continue;
-        for (const SchemaTables::Column &column : table.columns) {
-            if (column.definition.startsWith(QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT")))
-                return column.name;
-        }
-    }
-    return {};
-}
-
 QStringList without(QStringList columns, const QStringList &left)
 {
     for (const QString &name : left)
         columns.removeAll(name);
     return columns;
-}
-
-QStringList levelsOf(const QString &levels)
-{
-    QStringList list;
-    for (const QChar level : levels)
-        list << QString(level);
-    return list;
 }
 
 // The privileges of a right, with its columns where it has any.
@@ -178,18 +157,134 @@ QList<ServerRoles::Right> ServerRoles::rights()
     return rights;
 }
 
+namespace {
+// The database, its schema, tables (with their sequences) and the program's functions.
+struct Plant
+{
+    QString database, schema;
+    QStringList tables;
+};
+
+// Everything the plant's logins use belongs to the owner, whom no one logs in as: no login owns
+// a table, and with it the right to change its triggers or grants.
+QStringList giveToOwner(Database &db, const Plant &plant)
+{
+    const QString owner = ServerRoles::ownerRole();
+    db.exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2").arg(plant.database, owner));
+    db.exec(QStringLiteral("ALTER SCHEMA %1 OWNER TO %2").arg(plant.schema, owner));
+    for (const QString &table : plant.tables)
+        db.exec(QStringLiteral("ALTER TABLE %1 OWNER TO %2").arg(table, owner));
+    // The program's functions, not those of the extensions (citext's compare login names).
+    const QStringList functions = queryColumn(
+        db, QStringLiteral("SELECT p.oid::regprocedure FROM pg_proc p WHERE p.pronamespace = "
+                           "current_schema()::regnamespace AND NOT EXISTS (SELECT 1 FROM pg_depend d "
+                           "WHERE d.classid = 'pg_proc'::regclass AND d.objid = p.oid AND d.deptype = 'e')"));
+    for (const QString &function : functions) {
+        db.exec(QStringLiteral("ALTER FUNCTION %1 OWNER TO %2").arg(function, owner));
+        db.exec(QStringLiteral("REVOKE ALL ON FUNCTION %1 FROM PUBLIC").arg(function));
+    }
+    return {QStringLiteral("Gave the database, its tables and its %1 functions to %2.")
+                .arg(functions.size())
+                .arg(owner)};
+}
+
+// Nobody but the levels connects, and nobody makes temporary objects, creates in the schema or
+// takes the program's locks except through the program's functions.
+QStringList closeToOthers(Database &db, const Plant &plant)
+{
+    db.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(plant.database));
+    db.exec(QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM PUBLIC").arg(plant.schema));
+    const QStringList advisory = queryColumn(
+        db, QStringLiteral(
+                "SELECT oid::regprocedure FROM pg_proc WHERE pronamespace = 'pg_catalog'::regnamespace "
+                "AND proname ~ '^pg_(try_)?advisory'"));
+    for (const QString &function : advisory) {
+        db.exec(QStringLiteral("REVOKE EXECUTE ON FUNCTION %1 FROM PUBLIC").arg(function));
+        db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1 TO %2").arg(function, ServerRoles::ownerRole()));
+    }
+    // No session holds the write lock (or any lock) long by sitting in an open transaction, and no
+    // statement runs for ever.
+    db.exec(QStringLiteral("ALTER DATABASE %1 SET idle_in_transaction_session_timeout = '%2s'")
+                .arg(plant.database)
+                .arg(kIdleInTransactionSeconds));
+    db.exec(QStringLiteral("ALTER DATABASE %1 SET statement_timeout = '%2min'")
+                .arg(plant.database)
+                .arg(kStatementMinutes));
+    return {QStringLiteral("Closed the database to every login but the levels' members, and the server's %1 "
+                           "advisory lock functions to every login in it.")
+                .arg(advisory.size())};
+}
+
+// The level's rights, given anew from nothing.
+QString grantLevel(Database &db, const Plant &plant, const QString &level)
+{
+    const QString role = ServerRoles::roleName(level);
+    db.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %2").arg(plant.database, role));
+    db.exec(QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM %2").arg(plant.schema, role));
+    db.exec(QStringLiteral("REVOKE ALL ON %1 FROM %2").arg(plant.tables.join(QStringLiteral(", ")), role));
+    db.exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA %1 FROM %2").arg(plant.schema, role));
+    db.exec(QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(plant.database, role));
+    db.exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(plant.schema, role));
+    for (const ServerRoles::Right &right : ServerRoles::rights()) {
+        if (!right.levels.contains(level))
+            continue;
+        const QString table = plant.schema + '.' + quotedName(right.table);
+        db.exec(QStringLiteral("GRANT %1 ON %2 TO %3").arg(privilegeText(right), table, role));
+        // The key a new row was given is read back (lastval); no level draws a key of its own.
+        if (!right.privileges.contains(QLatin1String("INSERT")))
+            continue;
+        const QString sequence =
+            db.scalar(
+                  QStringLiteral("SELECT (SELECT pg_get_serial_sequence(:t, a.attname) FROM pg_attribute a "
+                                 "WHERE a.attrelid = CAST(:t AS regclass) AND a.attidentity <> '')"),
+                  {{QStringLiteral("t"), table}})
+                .toString();
+        if (!sequence.isEmpty())
+            db.exec(QStringLiteral("GRANT SELECT ON SEQUENCE %1 TO %2").arg(sequence, role));
+    }
+    for (const QString &function : ServerLocks::sharedFunctions())
+        db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3").arg(plant.schema, function, role));
+    return QStringLiteral("Granted level %1's rights in %2 to %3.").arg(level, plant.database, role);
+}
+
+// Level C runs Security Administration and the Database commands.
+QStringList grantLevelC(Database &db, const Plant &plant)
+{
+    const QString levelC = ServerRoles::roleName(QStringLiteral("C"));
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3")
+                .arg(plant.schema, ServerLocks::exclusiveFunction(), levelC));
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.kelvara_set_level(text, text) TO %2")
+                .arg(plant.schema, levelC));
+    // Repair: the server's index checks, installed once here (by the administrator).
+    db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS amcheck"));
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION bt_index_check(regclass, boolean) TO %1").arg(levelC));
+    // Current Users shows every copy's machine and start.
+    db.exec(QStringLiteral("GRANT pg_read_all_stats TO %1").arg(levelC));
+    return {
+        QStringLiteral("Made the function kelvara_set_level(login, level), which only %1 may call.")
+            .arg(levelC),
+        QStringLiteral("Installed the server's index checks (amcheck) for Repair, which %1 may run.")
+            .arg(levelC),
+        QStringLiteral("Let %1 see the machine and start of every copy in Current Users (pg_read_all_stats).")
+            .arg(levelC)};
+}
+} // namespace
+
 QStringList ServerRoles::setUp(Database &db)
 {
-    QStringList done;
-    const QString database = quotedName(db.scalar(QStringLiteral("SELECT current_database()")).toString());
-    const QString schema = quotedName(db.scalar(QStringLiteral("SELECT current_schema()")).toString());
-    const QString owner = ownerRole();
-    QStringList tables;
+    Plant plant{quotedName(db.scalar(QStringLiteral("SELECT current_database()")).toString()),
+                quotedName(db.scalar(QStringLiteral("SELECT current_schema()")).toString()),
+                {}};
     for (const SchemaTables::Table &table : SchemaTables::tables())
-        tables << schema + '.' + quotedName(table.name);
-    const QString allTables = tables.join(QStringLiteral(", "));
+        plant.tables << plant.schema + '.' + quotedName(table.name);
+    // The lock functions first: a database of an earlier version has none, and the write
+    // transaction below takes its lock through them.
+    for (const QString &sql : ServerLocks::createStatements(plant.schema))
+        db.exec(sql);
 
+    QStringList done;
     Transaction transaction(db);
+    const QString owner = ownerRole();
     if (makeRole(db, owner))
         done << QStringLiteral("Created the role %1 (no login), which owns the plant's tables and functions.")
                     .arg(owner);
@@ -201,106 +296,13 @@ QStringList ServerRoles::setUp(Database &db)
         // kelvara_set_level, the owner's, moves logins between the levels.
         db.exec(QStringLiteral("GRANT %1 TO %2 WITH ADMIN OPTION").arg(role, owner));
     }
-
-    // The functions as this version makes them, then everything the plant's logins use belongs
-    // to the owner, whom no one logs in as: no login owns a table, and with it the right to
-    // change its triggers or grants.
+    // The functions as this version makes them.
     ProtectionTriggers::replace(db);
-    const QStringList functionStatements = ServerLocks::createStatements(schema) << setLevelFunction(schema);
-    for (const QString &sql : functionStatements)
-        db.exec(sql);
-    db.exec(QStringLiteral("ALTER DATABASE %1 OWNER TO %2").arg(database, owner));
-    db.exec(QStringLiteral("ALTER SCHEMA %1 OWNER TO %2").arg(schema, owner));
-    for (const QString &table : tables)
-        db.exec(QStringLiteral("ALTER TABLE %1 OWNER TO %2").arg(table, owner));
-    const QStringList functions = queryColumn(
-        db, QStringLiteral("SELECT p.oid::regprocedure FROM pg_proc p WHERE p.pronamespace = "
-                           "current_schema()::regnamespace AND NOT EXISTS (SELECT 1 FROM pg_depend d "
-                           "WHERE d.classid = 'pg_proc'::regclass AND d.objid = p.oid AND d.deptype = 'e')"));
-    for (const QString &function : functions)
-        db.exec(QStringLiteral("ALTER FUNCTION %1 OWNER TO %2").arg(function, owner));
-    done << QStringLiteral("Gave the database, its tables and its %1 functions to %2.")
-                .arg(functions.size())
-                .arg(owner);
-
-    // Nobody else connects, makes temporary objects, creates in the schema or runs a function the
-    // program has not given them.
-    db.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(database));
-    db.exec(QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM PUBLIC").arg(schema));
-    // The program's functions, not those of the extensions (citext's compare login names).
-    for (const QString &function : functions)
-        db.exec(QStringLiteral("REVOKE ALL ON FUNCTION %1 FROM PUBLIC").arg(function));
-    // The program's locks: no login takes them except through the program's functions.
-    const QStringList advisory = queryColumn(
-        db, QStringLiteral(
-                "SELECT oid::regprocedure FROM pg_proc WHERE pronamespace = 'pg_catalog'::regnamespace "
-                "AND proname ~ '^pg_(try_)?advisory'"));
-    for (const QString &function : advisory) {
-        db.exec(QStringLiteral("REVOKE EXECUTE ON FUNCTION %1 FROM PUBLIC").arg(function));
-        db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1 TO %2").arg(function, owner));
-    }
-    done << QStringLiteral("Closed the server's %1 advisory lock functions to every login in %2.")
-                .arg(advisory.size())
-                .arg(database);
-    // No session holds the write lock (or any lock) long by sitting in an open transaction, and no
-    // statement runs for ever.
-    db.exec(QStringLiteral("ALTER DATABASE %1 SET idle_in_transaction_session_timeout = '%2s'")
-                .arg(database)
-                .arg(kIdleInTransactionSeconds));
-    db.exec(QStringLiteral("ALTER DATABASE %1 SET statement_timeout = '%2min'")
-                .arg(database)
-                .arg(kStatementMinutes));
-
-    const QList<Right> all = rights();
-    for (const QString &level : kLevels) {
-        const QString role = roleName(level);
-        db.exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %2").arg(database, role));
-        db.exec(QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM %2").arg(schema, role));
-        db.exec(QStringLiteral("REVOKE ALL ON %1 FROM %2").arg(allTables, role));
-        db.exec(QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA %1 FROM %2").arg(schema, role));
-        db.exec(QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(database, role));
-        db.exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(schema, role));
-        QStringList inserts;
-        for (const Right &right : all) {
-            if (!right.levels.contains(level))
-                continue;
-            db.exec(QStringLiteral("GRANT %1 ON %2.%3 TO %4")
-                        .arg(privilegeText(right), schema, quotedName(right.table), role));
-            if (right.privileges.contains(QLatin1String("INSERT")))
-                inserts << right.table;
-        }
-        // The key a new row was given is read back (lastval); no level draws a key of its own.
-        for (const QString &table : inserts) {
-            const QString key = counterKeyOf(table);
-            if (!key.isEmpty())
-                db.exec(QStringLiteral("GRANT SELECT ON SEQUENCE %1 TO %2")
-                            .arg(db.scalar(QStringLiteral("SELECT pg_get_serial_sequence(:t, :c)"),
-                                           {{QStringLiteral("t"), schema + '.' + quotedName(table)},
-                                            {QStringLiteral("c"), key}})
-                                     .toString(),
-                                 role));
-        }
-        for (const QString &function : ServerLocks::sharedFunctions())
-            db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3").arg(schema, function, role));
-        done << QStringLiteral("Granted level %1's rights in %2 to %3.").arg(level, database, role);
-    }
-    const QString levelC = roleName(QStringLiteral("C"));
-    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3")
-                .arg(schema, ServerLocks::exclusiveFunction(), levelC));
-    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.kelvara_set_level(text, text) TO %2")
-                .arg(schema, levelC));
-    done << QStringLiteral("Made the function kelvara_set_level(login, level), which only %1 may call.")
-                .arg(levelC);
-    // Level C runs Repair: the server's index checks, installed once here (by the administrator).
-    db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS amcheck"));
-    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION bt_index_check(regclass, boolean) TO %1").arg(levelC));
-    done << QStringLiteral("Installed the server's index checks (amcheck) for Repair, which %1 may run.")
-                .arg(levelC);
-    // Level C runs the Database commands: its Current Users shows every copy's machine and start.
-    db.exec(QStringLiteral("GRANT pg_read_all_stats TO %1").arg(levelC));
-    done << QStringLiteral(
-                "Let %1 see the machine and start of every copy in Current Users (pg_read_all_stats).")
-                .arg(levelC);
+    db.exec(setLevelFunction(plant.schema));
+    done << giveToOwner(db, plant) << closeToOthers(db, plant);
+    for (const QString &level : kLevels)
+        done << grantLevel(db, plant, level);
+    done << grantLevelC(db, plant);
     transaction.commit();
     return done;
 }

@@ -44,15 +44,19 @@ bool lockByte(qintptr file, qint64 offset, bool take)
     const HANDLE handle = reinterpret_cast<HANDLE>(file);
     if (!take)
         return UnlockFileEx(handle, 0, 1, 0, &overlapped);
-    return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &overlapped);
+    return LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &overlapped);
 }
-// Windows has no test for a lock: the byte is taken and given back at once.
+// Windows has no test for a lock: the byte is taken for writing and given back at once.
 bool byteLocked(qintptr file, qint64 offset, bool *known)
 {
     *known = true;
-    if (!lockByte(file, offset, true))
+    OVERLAPPED overlapped{};
+    overlapped.Offset = DWORD(offset & 0xFFFFFFFF);
+    overlapped.OffsetHigh = DWORD(offset >> 32);
+    const HANDLE handle = reinterpret_cast<HANDLE>(file);
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &overlapped))
         return true;
-    lockByte(file, offset, false);
+    UnlockFileEx(handle, 0, 1, 0, &overlapped);
     return false;
 }
 #else
@@ -78,7 +82,7 @@ void closeClaims(qintptr file)
 bool lockByte(qintptr file, qint64 offset, bool take)
 {
     struct flock range = {};
-    range.l_type = take ? F_WRLCK : F_UNLCK;
+    range.l_type = take ? F_RDLCK : F_UNLCK;
     range.l_whence = SEEK_SET;
     range.l_start = off_t(offset);
     range.l_len = 1;
@@ -129,7 +133,8 @@ bool RowClaims::claim(qint64 key)
     if (m_claimed.contains(key))
         return true;
     if (m_db.dialect().isServer()) {
-        m_db.exec(QStringLiteral("SELECT pg_catalog.pg_advisory_lock(:t, :k)"),
+        m_db.exec(QStringLiteral(
+                      "SELECT pg_catalog.pg_advisory_lock_shared(CAST(:t AS integer), CAST(:k AS integer))"),
                   {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}});
     } else {
         if (m_file < 0)
@@ -146,7 +151,8 @@ void RowClaims::releaseAll()
     if (m_db.dialect().isServer()) {
         for (const qint64 key : std::as_const(m_claimed)) {
             try {
-                m_db.exec(QStringLiteral("SELECT pg_catalog.pg_advisory_unlock(:t, :k)"),
+                m_db.exec(QStringLiteral("SELECT pg_catalog.pg_advisory_unlock_shared(CAST(:t AS integer), "
+                                         "CAST(:k AS integer))"),
                           {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}});
             } catch (const KelvaraError &) {
                 break; // the connection is gone, and its locks with it
@@ -166,7 +172,8 @@ bool RowClaims::claimedByAnyone(qint64 key) const
         // Advisory locks with two keys show them as classid and objid.
         return m_db
             .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_catalog.pg_locks WHERE locktype = "
-                                   "'advisory' AND classid = :t AND objid = :k AND objsubid = 2 AND "
+                                   "'advisory' AND classid = CAST(CAST(:t AS integer) AS oid) AND objid = "
+                                   "CAST(CAST(:k AS integer) AS oid) AND objsubid = 2 AND "
                                    "database = (SELECT oid FROM pg_catalog.pg_database WHERE datname = "
                                    "pg_catalog.current_database()))"),
                     {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}})

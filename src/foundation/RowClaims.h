@@ -9,9 +9,10 @@ class Database;
 // open, so that another workstation's clean-up can tell a half-typed row whose window is still
 // there from one left by a program that ended or was killed. A claim is a lock the system or the
 // server lets go when its holder ends, however it ended:
-//  - on a file, a write lock on one byte of "<database file>.claims" (the byte at the row's key
+//  - on a file, a shared lock on one byte of "<database file>.claims" (the byte at the row's key
 //    in the table's range), held on an open file description of this object's own;
-//  - on a server, a session advisory lock (table number, key) on the window's connection.
+//  - on a server, a shared session advisory lock (table number, key) on the window's connection.
+// Claims are shared: two windows may type into one row, and neither waits for the other.
 // Claims are taken inside the transaction that stores the row, so that a clean-up that sees the
 // row sees its claim too.
 class RowClaims

@@ -257,7 +257,8 @@ void TestTickets::cleanUpTakesRowsOfAProgramGone()
                              .arg(kind.numberField, kind.quantityField, kind.table, kind.idField));
     QStringList rows;
     while (query.next())
-        rows << query.value(0).toString() + '|' + query.value(1).toString();
+        rows << (query.isNull(0) ? QString() : query.value(0).toString()) + '|' +
+                    (query.isNull(1) ? QString() : query.value(1).toString());
     QCOMPARE(rows, left);
 }
 

@@ -32,7 +32,7 @@ QString functionText()
                "      FROM public.\"Production Table\" p WHERE p.\"Job ID\" = CAST(r ->> 'Job ID' AS "
                "bigint);\n"
                "  END IF;\n"
-               "  PERFORM pg_catalog.pg_notify('%1', TG_TABLE_NAME || '|' || pg_catalog.coalesce(shift, "
+               "  PERFORM pg_catalog.pg_notify('%1', TG_TABLE_NAME || '|' || COALESCE(shift, "
                "''));\n"
                "  RETURN NULL;\n"
                "END $$")

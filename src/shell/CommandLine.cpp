@@ -338,8 +338,11 @@ QString CommandLine::versionText(Session &session, bool verbose)
     line("Report database:", paths.reportDatabasePath());
     const QString database = session.options().DatabaseName();
     if (SqlDialect::isServerName(database)) {
-        text += QStringLiteral(
-            "Current users:          the server's presence lock (no CURUSERS.DAT, no db.lok)\n");
+        line("Current users:", QStringLiteral("the server's presence lock (no CURUSERS.DAT, no db.lok)"));
+    } else if (database.isEmpty()) {
+        line("Current users file:",
+             QStringLiteral("CURUSERS.DAT beside the production database (none is set)"));
+        line("Maintenance lock:", QStringLiteral("db.lok beside the production database (none is set)"));
     } else {
         // Written beside the database; the older places are read too (see SharedFiles).
         const SharedFiles shared(paths, database);

@@ -157,8 +157,19 @@ bool frmHoldDisposition2::loadData()
         m_tblShiftData->setCurrentIndex(m_tickets->index(m_sheet->selectedTicket(), 0));
     }
     showDistributions();
+    watchChanges({QStringLiteral("Hold Distribution"), QStringLiteral("Production Table")});
     m_tblShiftData->setFocus();
     return true;
+}
+
+void frmHoldDisposition2::refreshData()
+{
+    // The selected ticket's rows; they follow by id, so the open cell stays.
+    if (!m_sheet ||
+        !runStep(QStringLiteral("Refresh"), [&] { m_sheet->selectTicket(m_sheet->selectedTicket()); }))
+        return;
+    m_distributions->follow();
+    showDistributions();
 }
 
 void frmHoldDisposition2::releaseData()

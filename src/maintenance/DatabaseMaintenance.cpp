@@ -8,6 +8,7 @@
 #include "foundation/Session.h"
 #include "foundation/SqlDialect.h"
 #include "sharing/LockFile.h"
+#include "sharing/SharedFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -69,7 +70,7 @@ QString DatabaseMaintenance::databasePath() const
 
 QString DatabaseMaintenance::lockPath() const
 {
-    return QFileInfo(databasePath()).dir().filePath(QStringLiteral("db.lok"));
+    return SharedFiles(m_session.paths(), databasePath()).lockPath();
 }
 
 QString DatabaseMaintenance::recordPath() const

@@ -12,6 +12,7 @@
 #include "sharing/LockFile.h"
 #include "sharing/PresenceLock.h"
 #include "sharing/ServerPresence.h"
+#include "sharing/SharedFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,11 +58,11 @@ ReportParmsSheet sheetFor(const ScheduledReport &request, const QDate &today)
 // database on a server has no folder).
 std::optional<LockInfo> maintenanceLock(const Session &session, const QString &database)
 {
-    QStringList folders = {session.paths().programFolder()};
+    QStringList paths = {session.paths().inProgramFolder(QStringLiteral("db.lok"))};
     if (!SqlDialect::isServerName(database))
-        folders << QFileInfo(database).absolutePath();
-    for (const QString &folder : folders) {
-        if (const std::optional<LockInfo> lock = LockFile::inFolder(folder).read())
+        paths = SharedFiles(session.paths(), database).lockPaths();
+    for (const QString &path : paths) {
+        if (const std::optional<LockInfo> lock = LockFile(path).read())
             return lock;
     }
     return std::nullopt;
@@ -81,7 +82,7 @@ class PresentWhileRunning
 {
 public:
     PresentWhileRunning(Session &session, const QString &database)
-        : m_session(session), m_users(session.paths().inWorkingFolder(QStringLiteral("CURUSERS.DAT"))),
+        : m_session(session), m_users(SharedFiles(session.paths(), database).currentUsersPath()),
           m_onServer(SqlDialect::isServerName(database))
     {
         // On a server, the server's advisory lock says who is in; CURUSERS.DAT is a file plant's.

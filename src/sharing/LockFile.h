@@ -34,7 +34,8 @@ struct LockWaitHooks
 };
 
 // The lock file "db.lok" that announces a running whole-file operation: three text lines ended by
-// CR LF. Maintenance writes it into the database's folder; start-up looks into the program folder.
+// CR LF. Maintenance writes it beside the database; start-up looks there (and into the program
+// folder, where copies run from the plant's shared folder used to write it: see SharedFiles).
 //
 // The copy of the program that writes the lock holds an advisory lock on the open file until the
 // file is removed or the copy ends (the system drops it when a copy dies). A db.lok whose file

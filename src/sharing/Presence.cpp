@@ -1,13 +1,14 @@
 #include "Presence.h"
 
 #include "CurrentUsersFile.h"
+#include "SharedFiles.h"
 #include "foundation/Session.h"
 
 Presence::Presence(Session &session) : m_session(session) {}
 
 QString Presence::currentUsersPath() const
 {
-    return m_session.paths().inWorkingFolder(QStringLiteral("CURUSERS.DAT"));
+    return SharedFiles(m_session.paths(), m_session.options().DatabaseName()).currentUsersPath();
 }
 
 bool Presence::onServer() const

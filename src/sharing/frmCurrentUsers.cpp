@@ -2,6 +2,7 @@
 
 #include "CurrentUsersFile.h"
 #include "ServerPresence.h"
+#include "SharedFiles.h"
 #include "foundation/Session.h"
 
 #include <QHBoxLayout>
@@ -80,8 +81,8 @@ void frmCurrentUsers::refresh()
     if (m_onServer) {
         rows = serverRows();
     } else {
-        const QString path = m_session.paths().inWorkingFolder(QStringLiteral("CURUSERS.DAT"));
-        for (const QString &name : CurrentUsersFile(path).currentUsers())
+        const SharedFiles files(m_session.paths(), m_session.options().DatabaseName());
+        for (const QString &name : files.currentUsers())
             rows << QStringList{name};
     }
     m_list->clear();

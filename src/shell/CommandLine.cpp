@@ -7,6 +7,7 @@
 #include "production/record/DatabaseCopy.h"
 #include "production/record/ServerRoles.h"
 #include "reports/ReportCatalog.h"
+#include "sharing/SharedFiles.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -336,7 +337,19 @@ QString CommandLine::versionText(Session &session, bool verbose)
         line("Report layouts:", QFileInfo(found).absolutePath());
     line("Error log:", paths.inWritableFolder(QStringLiteral("error.log")));
     line("Report database:", paths.reportDatabasePath());
-    line("Current users file:", paths.inWorkingFolder(QStringLiteral("CURUSERS.DAT")));
+    const QString database = session.options().DatabaseName();
+    if (SqlDialect::isServerName(database)) {
+        line("Current users:", QStringLiteral("the server's presence lock (no CURUSERS.DAT, no db.lok)"));
+    } else if (database.isEmpty()) {
+        line("Current users file:",
+             QStringLiteral("CURUSERS.DAT beside the production database (none is set)"));
+        line("Maintenance lock:", QStringLiteral("db.lok beside the production database (none is set)"));
+    } else {
+        // Written beside the database; the older places are read too (see SharedFiles).
+        const SharedFiles shared(paths, database);
+        line("Current users file:", shared.currentUsersPaths().join(QStringLiteral(", also read: ")));
+        line("Maintenance lock:", shared.lockPaths().join(QStringLiteral(", also read: ")));
+    }
     line("Sample database:", DatabaseSetup::samplePath(paths));
     line("Production database:", session.options().DatabaseName());
     return text;

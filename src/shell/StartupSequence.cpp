@@ -8,6 +8,7 @@
 #include "reports/ReportCatalog.h"
 #include "sharing/DatabaseRepair.h"
 #include "sharing/LockFile.h"
+#include "sharing/SharedFiles.h"
 
 #include <QLocale>
 #include <QSqlError>
@@ -120,21 +121,25 @@ StartupSequence::Outcome StartupSequence::run()
 
 bool StartupSequence::lockFileAllowsStart()
 {
-    // Start-up looks into the program's own folder, not the database folder.
-    LockFile lockFile = LockFile::inFolder(m_session.paths().programFolder());
-    const std::optional<LockInfo> lock = lockFile.read();
-    if (!lock)
-        return true;
-    if (LockFile::ageMinutes(*lock, m_session.clock().now()) <= 5) {
-        return m_session.prompter().ask({LockFile::questionText(*lock), LockFile::questionTitle(),
-                                         MsgIcon::Question, MsgButtons::YesNo}) == MsgAnswer::Yes;
+    // Maintenance writes db.lok beside the database; a copy run from the plant's shared folder
+    // may still write it into its program folder.
+    const QStringList paths = SharedFiles(m_session.paths(), m_session.options().DatabaseName()).lockPaths();
+    for (const QString &path : paths) {
+        LockFile lockFile(path);
+        const std::optional<LockInfo> lock = lockFile.read();
+        if (!lock)
+            continue;
+        if (LockFile::ageMinutes(*lock, m_session.clock().now()) <= 5) {
+            return m_session.prompter().ask({LockFile::questionText(*lock), LockFile::questionTitle(),
+                                             MsgIcon::Question, MsgButtons::YesNo}) == MsgAnswer::Yes;
+        }
+        // A stale lock is left over from an operation that never finished. One that cannot be
+        // deleted (a folder this user may not write, another account's file) would stay for good:
+        // the user is told once which one and why, and start-up goes on.
+        QString reason;
+        if (!lockFile.remove(m_session.fileOps(), m_hooks.pause, 30, &reason))
+            reportStaleLock(lockFile.path(), *lock, reason);
     }
-    // A stale lock is left over from an operation that never finished. One that cannot be deleted
-    // (a folder this user may not write, another account's file) would stay for good: the user is
-    // told once which one and why, and start-up goes on.
-    QString reason;
-    if (!lockFile.remove(m_session.fileOps(), m_hooks.pause, 30, &reason))
-        reportStaleLock(lockFile.path(), *lock, reason);
     return true;
 }
 

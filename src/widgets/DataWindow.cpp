@@ -5,6 +5,7 @@
 #include "WaitCursor.h"
 
 #include "foundation/CKelvaraOptions.h"
+#include "foundation/ChangeWatch.h"
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
 
@@ -77,6 +78,7 @@ bool DataWindow::load()
 
 bool DataWindow::repairAndReopen()
 {
+    m_watch.reset(); // it asks the connection
     m_db.reset();
     const bool repaired = m_session.repairDatabase(this);
     m_db = openSharedDatabase(m_session);
@@ -86,6 +88,7 @@ bool DataWindow::repairAndReopen()
 bool DataWindow::repairAfterDamage()
 {
     releaseData();
+    m_watch.reset(); // it asks the connection
     m_db.reset();
     if (m_session.repairDatabase(this))
         return true;
@@ -291,5 +294,40 @@ void DataWindow::release()
         m_counted = false;
         m_session.dataFormClosed();
     }
+    m_watch.reset(); // it asks the connection
     m_db.reset();
+}
+
+void DataWindow::watchChanges(const QStringList &tables, const DateShift &dateShift)
+{
+    m_watchedTables = tables;
+    m_watchedDateShift = dateShift.isValid()
+                             ? dateShift.sqlDate() + QLatin1Char('|') + QString::number(dateShift.shift)
+                             : QString();
+    m_watch = std::make_unique<ChangeWatch>(db());
+    connect(m_watch.get(), &ChangeWatch::changed, this, &DataWindow::changeNoted);
+}
+
+void DataWindow::changeNoted(const QString &table, const QString &dateShift)
+{
+    if (!table.isEmpty() && !m_watchedTables.contains(table))
+        return;
+    if (!dateShift.isEmpty() && !m_watchedDateShift.isEmpty() && dateShift != m_watchedDateShift)
+        return;
+    // A hidden window (minimized, or behind a modal step) reads once, when it is shown again.
+    if (!isVisible()) {
+        m_refreshPending = true;
+        return;
+    }
+    m_refreshPending = false;
+    refreshData();
+}
+
+void DataWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_refreshPending && m_loaded) {
+        m_refreshPending = false;
+        refreshData();
+    }
 }

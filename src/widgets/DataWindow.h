@@ -1,14 +1,17 @@
 #pragma once
 
 #include "foundation/Database.h"
+#include "foundation/DateShift.h"
 #include "foundation/KelvaraError.h"
 
 #include <QList>
 #include <QPair>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
+class ChangeWatch;
 class EntryModel;
 class QAbstractButton;
 class QTableView;
@@ -94,11 +97,24 @@ protected:
     // half-typed is dropped and the date-shift read again, so the window shows it read-only.
     void rereadAfterProtection();
 
+    // What other workstations store is shown: after a change to one of the tables (on this
+    // date-shift, where the change names one: see ChangeWatch) refreshData runs, at once while
+    // the window is visible, else when it is shown again. Called from loadData; the watch ends
+    // with the connection.
+    void watchChanges(const QStringList &tables, const DateShift &dateShift = {});
+    // Reads again what others may have changed, keeping what the user is doing: the open
+    // editor and its text, the current cell, the selection and the scroll position.
+    virtual void refreshData() {}
+    // The next change noted is shown at once (the tests and the benchmark ask the file now).
+    ChangeWatch *changeWatch() const { return m_watch.get(); }
+    void showEvent(QShowEvent *event) override;
+
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void changeNoted(const QString &table, const QString &dateShift);
     void countIn();
     void release();
     // After a load met a damaged file: true when it was repaired and the load is to run again;
@@ -113,4 +129,8 @@ private:
     bool m_counted = false;
     bool m_loaded = false;
     std::optional<KelvaraError> m_damage; // a damaged file met during this load
+    std::unique_ptr<ChangeWatch> m_watch;
+    QStringList m_watchedTables;
+    QString m_watchedDateShift; // as a change names it; empty for every date-shift
+    bool m_refreshPending = false;
 };

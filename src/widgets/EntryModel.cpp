@@ -45,3 +45,38 @@ void EntryModel::logFailure(const QString &logText)
     if (m_onFailure && !logText.isEmpty())
         m_onFailure({}, logText);
 }
+
+void EntryModel::followKeys(const QList<qint64> &keys)
+{
+    for (int row = keyCount() - 1; row >= 0; --row) {
+        if (keys.contains(m_keys[row]))
+            continue;
+        beginRemoveRows({}, row, row);
+        m_keys.removeAt(row);
+        endRemoveRows();
+    }
+    for (int row = 0; row < keys.size(); ++row) {
+        if (row < keyCount() && m_keys[row] == keys[row])
+            continue;
+        const int at = int(m_keys.indexOf(keys[row], row));
+        if (at > row) {
+            beginMoveRows({}, at, at, {}, row);
+            m_keys.move(at, row);
+            endMoveRows();
+        } else {
+            beginInsertRows({}, row, row);
+            m_keys.insert(row, keys[row]);
+            endInsertRows();
+        }
+    }
+    // What the rows show may have changed too.
+    if (keyCount() > 0)
+        emit dataChanged(index(0, 0), index(keyCount() - 1, columnCount() - 1));
+}
+
+void EntryModel::renameKey(qint64 from, qint64 to)
+{
+    const int row = rowOfKey(from);
+    if (row >= 0 && rowOfKey(to) < 0)
+        m_keys[row] = to;
+}

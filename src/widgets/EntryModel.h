@@ -43,7 +43,20 @@ protected:
     // A failure the user was told of in a message of the model's own: logged only.
     void logFailure(const QString &logText);
 
+    // Rows followed by key. The model shows the rows of the keys it was last given; a re-read
+    // that brings other keys removes, inserts and moves rows instead of resetting the model, so
+    // the view keeps its current cell, selection, scroll position and open editor on their rows.
+    int keyCount() const { return int(m_keys.size()); }
+    qint64 keyAt(int row) const { return m_keys.value(row, -1); }
+    int rowOfKey(qint64 key) const { return int(m_keys.indexOf(key)); }
+    // Within beginResetModel/endResetModel: the rows shown from now on.
+    void setKeys(const QList<qint64> &keys) { m_keys = keys; }
+    void followKeys(const QList<qint64> &keys);
+    // The row of a new entry got its key as it was stored.
+    void renameKey(qint64 from, qint64 to);
+
 private:
+    QList<qint64> m_keys;
     Prompter &m_prompter;
     bool m_prompting = false;
     int m_refusals = 0;

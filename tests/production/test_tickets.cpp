@@ -22,6 +22,8 @@ private slots:
     void cleanUpRemovesEmptyRows();
     void cleanUpLeavesRowsTypedElsewhere_data();
     void cleanUpLeavesRowsTypedElsewhere();
+    void cleanUpTakesRowsOfAProgramGone_data();
+    void cleanUpTakesRowsOfAProgramGone();
     void holdRemainingKeepsWhatWasDisposed();
     void holdRemainingStaysInRange();
     void protectedLineIsReadOnly();
@@ -205,6 +207,59 @@ void TestTickets::cleanUpLeavesRowsTypedElsewhere()
                         .arg(kind.numberField, kind.quantityField, kind.table))
                  .toString(),
              QStringLiteral("1|601|75"));
+}
+
+void TestTickets::cleanUpTakesRowsOfAProgramGone_data()
+{
+    QTest::addColumn<bool>("holds");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("left");
+    // A transfer with a number and no quantity gets 0; a hold at 0 with no number goes.
+    QTest::newRow("transfers") << false << "number" << QStringList{"701|0", "801|", "901|"};
+    QTest::newRow("holds") << true << "quantity" << QStringList{"|0", "|0"};
+}
+
+void TestTickets::cleanUpTakesRowsOfAProgramGone()
+{
+    QFETCH(bool, holds);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, left);
+    const TicketKind kind = holds ? TicketKind::holds() : TicketKind::transfers();
+    const auto typeInto = [&](TicketSheet &sheet, const QString &number) {
+        int row = -1;
+        QVERIFY(sheet.addTicket(&row).stored);
+        QVERIFY((typed == QLatin1String("number") ? sheet.setNumber(row, number)
+                                                  : sheet.setQuantity(row, QStringLiteral("0")))
+                    .stored);
+    };
+    // A program that ended without closing its window, one whose window is still open, and a
+    // row of another date-shift, all half typed.
+    Database goneConnection = m_world->openDatabase();
+    auto gone = std::make_unique<TicketSheet>(goneConnection, kind);
+    gone->load({kMonday, 2});
+    typeInto(*gone, QStringLiteral("701"));
+    gone.reset(); // its claims end with it, as they do when its process ends
+    Database openConnection = m_world->openDatabase();
+    TicketSheet open(openConnection, kind);
+    open.load({kMonday, 2});
+    typeInto(open, QStringLiteral("801"));
+    Database elsewhere = m_world->openDatabase();
+    auto otherShift = std::make_unique<TicketSheet>(elsewhere, kind);
+    otherShift->load({kMonday, 1});
+    typeInto(*otherShift, QStringLiteral("901"));
+    otherShift.reset();
+
+    TicketSheet closing(m_world->db, kind);
+    closing.load({kMonday, 2});
+    closing.cleanUp();
+    QSqlQuery query =
+        m_world->db.exec(QStringLiteral("SELECT [%1], [%2] FROM [%3] ORDER BY [%4]")
+                             .arg(kind.numberField, kind.quantityField, kind.table, kind.idField));
+    QStringList rows;
+    while (query.next())
+        rows << (query.isNull(0) ? QString() : query.value(0).toString()) + '|' +
+                    (query.isNull(1) ? QString() : query.value(1).toString());
+    QCOMPARE(rows, left);
 }
 
 void TestTickets::holdRemainingKeepsWhatWasDisposed()

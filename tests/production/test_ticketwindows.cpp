@@ -44,6 +44,9 @@ private slots:
     void shortcutStoresTheTypedValue_data();
     void shortcutStoresTheTypedValue();
     void typingRightAfterAClickKeepsEveryKey();
+    void typingGoesOnWhileAnotherWorkstationAdds_data();
+    void typingGoesOnWhileAnotherWorkstationAdds();
+    void anotherWorkstationsTicketShowsWithTheEditorKept();
 
 private:
     template <class W> W *child(QWidget *window, const QString &name) const
@@ -434,6 +437,82 @@ void TestTicketWindows::typingRightAfterAClickKeepsEveryKey()
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("310"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_COMPARE(value(entry.stored), 310);
+}
+
+void TestTicketWindows::typingGoesOnWhileAnotherWorkstationAdds_data()
+{
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("transfers") << false;
+    QTest::newRow("holds") << true;
+}
+
+void TestTicketWindows::typingGoesOnWhileAnotherWorkstationAdds()
+{
+    QFETCH(bool, holds);
+    const TicketKind kind = holds ? TicketKind::holds() : TicketKind::transfers();
+    frmTickets *window = openTickets(kind);
+    QVERIFY(window && activate(window));
+    auto *grid = child<QTableView>(window, kind.gridName);
+    QVERIFY(grid);
+    // Another workstation adds a ticket to the line and types its number, no quantity yet.
+    TicketSheet other(m_world->db, kind);
+    other.load({kMonday, 1});
+    int row = -1;
+    QVERIFY(other.addTicket(&row).stored && other.setNumber(row, QStringLiteral("88101")).stored);
+    const qint64 theirs = other.ticket(row).id;
+    child<QPushButton>(window, QStringLiteral("cmdAdd") + kind.buttonNoun)->click();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("88201"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    // Their row came in with the re-read; the cursor stays on this row, in the quantity.
+    QCOMPARE(grid->model()->rowCount(), 2);
+    QCOMPARE(grid->currentIndex().column(), int(TicketModel::QuantityColumn));
+    QCOMPARE(grid->currentIndex().siblingAtColumn(TicketModel::NumberColumn).data().toString(),
+             QStringLiteral("88201"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("40"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(value(QStringLiteral("SELECT [%1] FROM [%2] WHERE [%3] = 88201")
+                           .arg(kind.quantityField, kind.table, kind.numberField)),
+                 40);
+    QVERIFY(m_world->prompter.messages().isEmpty());
+
+    // Their half-typed row keeps what it holds through this window's close.
+    DataWindowFixture::close(window);
+    const QVariant quantity = m_world->db.scalar(QStringLiteral("SELECT [%1] FROM [%2] WHERE [%3] = :id")
+                                                     .arg(kind.quantityField, kind.table, kind.idField),
+                                                 {{QStringLiteral("id"), theirs}});
+    QCOMPARE(quantity.isNull(), !holds);
+}
+
+void TestTicketWindows::anotherWorkstationsTicketShowsWithTheEditorKept()
+{
+    Fixture::transfer(m_world->db, m_first, 5001, 10);
+    frmTickets *window = openTickets(TicketKind::transfers());
+    QVERIFY(window && activate(window));
+    auto *grid = child<QTableView>(window, QStringLiteral("tblXfers"));
+    auto *total = child<QLabel>(window, QStringLiteral("lblTotalTransfers"));
+    QVERIFY(grid && total);
+    // The user is typing a quantity into their ticket, not stored yet.
+    const QModelIndex cell = grid->model()->index(0, TicketModel::QuantityColumn);
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto *editor = qobject_cast<QLineEdit *>(grid->indexWidget(cell));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("12"));
+
+    // Another workstation adds a ticket to the line.
+    const Database other = m_world->openDatabase();
+    Fixture::transfer(other, m_first, 5002, 20);
+    QTRY_COMPARE_WITH_TIMEOUT(grid->model()->rowCount(), 2, 10000);
+    QCOMPARE(total->text(), QStringLiteral("30"));
+    QCOMPARE(grid->currentIndex().siblingAtColumn(TicketModel::NumberColumn).data().toString(),
+             QStringLiteral("5001"));
+    QCOMPARE(grid->indexWidget(grid->currentIndex()), editor);
+    QCOMPARE(editor->text(), QStringLiteral("12"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(value(QStringLiteral(
+                     "SELECT [Transfer Quantity] FROM [Transfer Table] WHERE [Transfer Number] = 5001")),
+                 12);
 }
 
 QTEST_MAIN(TestTicketWindows)

@@ -1,8 +1,10 @@
+#include "OtherProcess.h"
 #include "TestSupport.h"
 
 #include "sharing/CurrentUsersFile.h"
 #include "sharing/Presence.h"
 #include "sharing/PresenceLock.h"
+#include "sharing/SharedFiles.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -28,6 +30,7 @@ private slots:
     void checkWaitsThroughTheCurrentUsersWindow();
     void presentFromLoginToExit();
     void filesAreSharedAndFailuresReported();
+    void workstationsInTwoFoldersSeeEachOther();
 };
 
 namespace {
@@ -142,7 +145,7 @@ void TestPresence::presentFromLoginToExit()
     world.session->userFullName = QStringLiteral("Jane Doe");
     Presence presence(*world.session);
     presence.enter();
-    const CurrentUsersFile users = CurrentUsersFile::inFolder(world.paths->workingFolder());
+    const CurrentUsersFile users = CurrentUsersFile::inFolder(world.root());
     QCOMPARE(users.currentUsers(), QStringList{QStringLiteral("Jane Doe")});
     QCOMPARE(otherProcessTries(database), QByteArray("busy"));
     world.clock.set(QDate(2026, 12, 8), QTime(16, 30));
@@ -170,7 +173,7 @@ void TestPresence::filesAreSharedAndFailuresReported()
     ::umask(before);
     // Another account must be able to write both files, whatever the first user's umask.
     const auto writableByAll = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    const QString users = world.paths->inWorkingFolder(QStringLiteral("CURUSERS.DAT"));
+    const QString users = SharedFiles(*world.paths, database).currentUsersPath();
     QCOMPARE(QFileInfo(users).permissions() & writableByAll, writableByAll);
     QCOMPARE(QFileInfo(PresenceLock::presencePath(database)).permissions() & writableByAll, writableByAll);
     QVERIFY(world.prompter.messages().isEmpty());
@@ -191,6 +194,37 @@ void TestPresence::filesAreSharedAndFailuresReported()
     QCOMPARE(message.buttons, MsgButtons::Ok);
     const QByteArray log = readFile(world.paths->inProgramFolder(QStringLiteral("error.log")));
     QCOMPARE(log.count("Current Users: "), 2);
+}
+
+void TestPresence::workstationsInTwoFoldersSeeEachOther()
+{
+    // Two installed copies: each starts in its user's home folder, from its own program folder.
+    TestWorld world;
+    const QString database = world.createDatabase();
+    world.session->userFullName = QStringLiteral("Jane Doe");
+    QTemporaryDir otherRoot;
+    OtherProcess other(QStringLiteral(WORKSTATION), {database, QStringLiteral("Sam Shiftlead")},
+                       otherRoot.path());
+    QCOMPARE(other.readLine(), QStringLiteral("in"));
+    Presence presence(*world.session);
+    presence.enter();
+
+    const SharedFiles shared(*world.paths, database);
+    const QStringList both{QStringLiteral("Sam Shiftlead"), QStringLiteral("Jane Doe")};
+    QCOMPARE(shared.currentUsers(), both);
+    QCOMPARE(other.ask("users"), both.join(QLatin1Char('|')));
+    QCOMPARE(QFileInfo(shared.currentUsersPath()).absolutePath(), QFileInfo(database).absolutePath());
+
+    // A copy still run from the plant's shared folder writes into its working folder: it is seen.
+    CurrentUsersFile older(world.paths->inWorkingFolder(QStringLiteral("CURUSERS.DAT")));
+    QVERIFY(older.recordPresent(QStringLiteral("Old Copy")));
+    QVERIFY(older.recordPresent(QStringLiteral("Jane Doe"))); // listed once
+    QCOMPARE(shared.currentUsers(), both + QStringList{QStringLiteral("Old Copy")});
+
+    QCOMPARE(other.finish(), 0);
+    QCOMPARE(shared.currentUsers(), (QStringList{QStringLiteral("Jane Doe"), QStringLiteral("Old Copy")}));
+    presence.leave();
+    QVERIFY(world.prompter.messages().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPresence)

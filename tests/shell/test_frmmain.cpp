@@ -445,7 +445,7 @@ void TestFrmMain::shutdownUnloadsChildrenAndStampsTheExit()
     Behaviour behaviour;
     main.registerWindow(fake(QStringLiteral("&DISPOSITION OF HOLD..."), behaviour));
     trigger(main, QStringLiteral("mnuFileSub5"));
-    const CurrentUsersFile users = CurrentUsersFile::inFolder(world.paths->workingFolder());
+    const CurrentUsersFile users = CurrentUsersFile::inFolder(world.root());
     if (!onServer()) // a server plant has no CURUSERS.DAT (see test_serverpresence)
         QCOMPARE(users.currentUsers(), QStringList{QStringLiteral("Jane Doe")});
 
@@ -486,7 +486,7 @@ void TestFrmMain::loadRunsTheStartup()
     world.identity.set(login);
     frmMain main(*world.session);
     QCOMPARE(main.load(), ready);
-    const CurrentUsersFile users = CurrentUsersFile::inFolder(world.paths->workingFolder());
+    const CurrentUsersFile users = CurrentUsersFile::inFolder(world.root());
     if (!onServer()) // a server plant has no CURUSERS.DAT (see test_serverpresence)
         QCOMPARE(users.currentUsers(), ready ? QStringList{QStringLiteral("Jane Doe")} : QStringList());
     QCOMPARE(main.presence().entered(), ready);
@@ -510,7 +510,8 @@ void TestFrmMain::currentUsersWindow()
 {
     QFETCH(bool, offerCancel);
     TestWorld world;
-    CurrentUsersFile users = CurrentUsersFile::inFolder(world.paths->workingFolder());
+    world.session->options().setDatabaseName(world.file(QStringLiteral("QUORVEL.MDB")));
+    CurrentUsersFile users = CurrentUsersFile::inFolder(world.root());
     users.recordPresent(QStringLiteral("Ann Lee"));
     users.recordPresent(QStringLiteral("Bob Ray"));
     frmCurrentUsers window(*world.session, offerCancel);

@@ -1,3 +1,4 @@
+#include "OtherProcess.h"
 #include "TestSupport.h"
 
 #include "production/record/Schema.h"
@@ -19,7 +20,7 @@ class TestStartup : public QObject
 private slots:
     void lockFile_data();
     void lockFile();
-    void lockInDatabaseFolderIsNotSeen();
+    void lockOfAnotherWorkstationIsSeen();
     void staleLockThatStaysIsToldOnce();
     void partOfDay_data();
     void partOfDay();
@@ -118,18 +119,28 @@ void TestStartup::lockFile()
     }
 }
 
-void TestStartup::lockInDatabaseFolderIsNotSeen()
+void TestStartup::lockOfAnotherWorkstationIsSeen()
 {
     FILE_DATABASE_ONLY("db.lok beside the file");
+    // The other workstation runs from another program folder, in another working folder.
     TestWorld world;
     const QString database = world.createDatabase();
-    world.clock.set(QDate(2026, 12, 8), QTime(9, 0));
-    LockFile beside = LockFile::inFolder(QFileInfo(database).absolutePath());
-    beside.write(QDateTime(QDate(2026, 12, 8), QTime(8, 59)), QStringLiteral("Jane Doe"),
-                 QStringLiteral("Backup"));
-    QCOMPARE(runStartup(world).outcome, StartupSequence::Outcome::Ready);
-    QVERIFY(world.prompter.messages().isEmpty());
-    QVERIFY(beside.exists());
+    QTemporaryDir otherRoot;
+    OtherProcess other(QStringLiteral(WORKSTATION), {database, QStringLiteral("Sam Shiftlead")},
+                       otherRoot.path());
+    QCOMPARE(other.readLine(), QStringLiteral("in"));
+    QCOMPARE(other.ask("lock"), QStringLiteral("locked"));
+    // The workstation's clock is the tests' one: the lock is fresh.
+    world.clock.set(QDate(2026, 12, 8), QTime(9, 2));
+    world.prompter.script({MsgAnswer::No});
+
+    const Run run = runStartup(world);
+
+    QCOMPARE(run.outcome, StartupSequence::Outcome::Ended);
+    QCOMPARE(world.prompter.titles(), QStringList{LockFile::questionTitle()});
+    QVERIFY(world.prompter.messages().first().text.contains(QStringLiteral("Sam Shiftlead")));
+    QVERIFY(QFile::exists(QFileInfo(database).dir().filePath(QStringLiteral("db.lok"))));
+    QCOMPARE(other.finish(), 0);
 }
 
 void TestStartup::staleLockThatStaysIsToldOnce()

@@ -184,14 +184,26 @@ EntryResult DispositionSheet::addDistribution(const QDateTime &now, int *row)
     }
     m_changed = true;
     rereadAfterWrite();
-    if (row) {
-        *row = -1;
-        for (int r = 0; r < distributionCount(); ++r) {
-            if (m_rows[r].id == id)
-                *row = r;
-        }
-    }
+    if (row)
+        *row = rowOfDistribution(id);
     return EntryResult::ok();
+}
+
+int DispositionSheet::rowOfDistribution(qint64 id) const
+{
+    for (int row = 0; row < distributionCount(); ++row) {
+        if (m_rows[row].id == id)
+            return row;
+    }
+    return -1;
+}
+
+QList<qint64> DispositionSheet::distributionIds() const
+{
+    QList<qint64> ids;
+    for (const Distribution &row : m_rows)
+        ids << row.id;
+    return ids;
 }
 
 std::optional<DispositionSheet::Booking> DispositionSheet::readBooking(qint64 id) const

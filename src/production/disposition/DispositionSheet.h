@@ -80,6 +80,8 @@ public:
 
     int distributionCount() const { return int(m_rows.size()); }
     const Distribution &distribution(int row) const { return m_rows.at(row); }
+    int rowOfDistribution(qint64 id) const;
+    QList<qint64> distributionIds() const;
     const QList<ReceivingLine> &receivingLines() const { return m_targets; }
 
     EntryResult addDistribution(const QDateTime &now, int *row = nullptr);

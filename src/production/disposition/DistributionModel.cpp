@@ -1,135 +1,106 @@
 #include "DistributionModel.h"
 
-#include "DispositionSheet.h"
 #include "foundation/RejectReasons.h"
-#include "production/record/QuantityFormat.h"
 
 namespace {
-QString idText(const QVariant &value)
+ColumnTable<Distribution> distributionColumns(const DispositionSheet *const *sheet)
 {
-    return value.isNull() ? QString() : value.toString();
+    using C = ColumnTable<Distribution>::Column;
+    const Qt::Alignment right = Qt::AlignRight;
+    const Qt::Alignment left = Qt::AlignLeft;
+    const auto plain = ColumnFormat::Plain;
+    return ColumnTable<Distribution>({
+        {QStringLiteral("Job ID"), QStringLiteral("Job ID"), right, false, plain,
+         [](const Distribution &d) { return d.jobId; }},
+        {QStringLiteral("To Job ID"), QStringLiteral("To Job ID"), right, false, plain,
+         [](const Distribution &d) { return d.toJobId; }},
+        {QStringLiteral("Hold Ticket Number"), QStringLiteral("Hold Ticket Number"), right, false, plain,
+         [](const Distribution &d) { return d.ticketNumber; }},
+        {QStringLiteral("Date/Shift Reworked"), QStringLiteral("To Job ID"), left, true, plain,
+         [](const Distribution &d) { return QVariant(d.reworkedInto); }},
+        {QStringLiteral("Reworked Quantity"), QStringLiteral("Reworked Quantity"), right, true,
+         ColumnFormat::GroupedOrEmpty, [](const Distribution &d) { return QVariant(d.reworked); }},
+        {QStringLiteral("Reject Quantity"), QStringLiteral("Rejects"), right, true,
+         ColumnFormat::GroupedOrEmpty, [](const Distribution &d) { return QVariant(d.rejects); }},
+        {QStringLiteral("Reject Reason"), QStringLiteral("Reject Reason"), left, true, plain,
+         [](const Distribution &d) { return QVariant(RejectReasons::names().value(d.reason)); }},
+        // the selected ticket's, on every row
+        {QStringLiteral("Hold Ticket ID"), QStringLiteral("Hold Ticket ID"), right, false, plain,
+         [sheet](const Distribution &) {
+             const UnresolvedTicket *ticket = *sheet ? (*sheet)->selected() : nullptr;
+             return ticket ? QVariant(ticket->ticketId) : QVariant();
+         }},
+    });
 }
 } // namespace
 
-QString DistributionModel::caption(int column)
+DistributionModel::DistributionModel(Prompter &prompter, QObject *parent)
+    : SheetEntryModel(prompter, parent), m_columns(distributionColumns(&m_sheet))
 {
-    static const QStringList captions{QStringLiteral("Job ID"),
-                                      QStringLiteral("To Job ID"),
-                                      QStringLiteral("Hold Ticket Number"),
-                                      QStringLiteral("Date/Shift Reworked"),
-                                      QStringLiteral("Reworked Quantity"),
-                                      QStringLiteral("Reject Quantity"),
-                                      QStringLiteral("Reject Reason"),
-                                      QStringLiteral("Hold Ticket ID")};
-    return captions.value(column);
-}
-
-int DistributionModel::columnOf(const QString &text) const
-{
-    for (int column = 0; column < ColumnCount; ++column) {
-        if (caption(column) == text)
-            return column;
-    }
-    return -1;
 }
 
 void DistributionModel::reset(DispositionSheet *sheet)
 {
     beginResetModel();
     m_sheet = sheet;
+    setKeys(sheet ? sheet->distributionIds() : QList<qint64>());
     endResetModel();
+}
+
+void DistributionModel::follow()
+{
+    if (m_sheet)
+        followKeys(m_sheet->distributionIds());
+}
+
+int DistributionModel::sheetRow(int row) const
+{
+    return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOfDistribution(keyAt(row)) : -1;
 }
 
 int DistributionModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || !m_sheet ? 0 : m_sheet->distributionCount();
+    return parent.isValid() ? 0 : keyCount();
 }
 
 int DistributionModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant DistributionModel::display(int row, int column) const
-{
-    const Distribution &d = m_sheet->distribution(row);
-    switch (column) {
-    case JobIdColumn:
-        return idText(d.jobId);
-    case ToJobIdColumn:
-        return idText(d.toJobId);
-    case TicketNumberColumn:
-        return idText(d.ticketNumber);
-    case ReworkedIntoColumn:
-        return d.reworkedInto;
-    case ReworkedColumn:
-        return QuantityFormat::grouped(d.reworked, true);
-    case RejectsColumn:
-        return QuantityFormat::grouped(d.rejects, true);
-    case ReasonColumn:
-        return RejectReasons::names().value(d.reason);
-    case TicketIdColumn:
-        return m_sheet->selected() ? QString::number(m_sheet->selected()->ticketId) : QString();
-    default:
-        return {};
-    }
+    return parent.isValid() ? 0 : m_columns.count();
 }
 
 QVariant DistributionModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= rowCount())
+    const int row = index.isValid() ? sheetRow(index.row()) : -1;
+    if (row < 0)
         return {};
-    const Distribution &d = m_sheet->distribution(index.row());
-    switch (role) {
-    case Qt::DisplayRole:
-        return display(index.row(), index.column());
-    case Qt::EditRole:
-        if (index.column() == ReworkedColumn)
-            return QString::number(d.reworked);
-        if (index.column() == RejectsColumn)
-            return QString::number(d.rejects);
-        return display(index.row(), index.column());
-    case ValueRole:
-        if (index.column() == ReasonColumn)
-            return d.reason;
-        return d.toJobId.isNull() ? 0 : d.toJobId.toLongLong();
-    case Qt::TextAlignmentRole:
-        if (index.column() == ReworkedIntoColumn || index.column() == ReasonColumn)
-            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    default:
-        return {};
-    }
+    const Distribution &d = m_sheet->distribution(row);
+    if (role == ValueRole)
+        return index.column() == ReasonColumn ? QVariant(d.reason)
+                                              : QVariant(d.toJobId.isNull() ? 0 : d.toJobId.toLongLong());
+    return m_columns.data(d, index.column(), role);
 }
 
 QVariant DistributionModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return caption(section);
-    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-        return QString();
-    return QAbstractTableModel::headerData(section, orientation, role);
+    const QVariant header = m_columns.header(section, orientation, role);
+    return header.isValid() ? header : QAbstractTableModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags DistributionModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-    const int column = index.column();
-    const bool entry = column == ReworkedIntoColumn || column == ReworkedColumn || column == RejectsColumn ||
-                       column == ReasonColumn;
-    if (entry && m_sheet && m_sheet->editable())
-        result |= Qt::ItemIsEditable;
-    return result;
+    return m_columns.flags(index.column(), m_sheet && m_sheet->editable());
 }
 
 bool DistributionModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (role != Qt::EditRole || !index.isValid() || prompting() || !m_sheet)
         return false;
-    const int row = index.row();
-    const int before = rowCount();
+    const int row = sheetRow(index.row());
+    if (row < 0)
+        return false;
+    const qint64 id = keyAt(index.row());
     EntryResult result;
     switch (index.column()) {
     case ReworkedIntoColumn:
@@ -147,16 +118,12 @@ bool DistributionModel::setData(const QModelIndex &index, const QVariant &value,
     default:
         return false;
     }
-    if (rowCount() == before && before > 0) {
-        emit dataChanged(this->index(0, 0), this->index(before - 1, ColumnCount - 1));
-    } else {
-        beginResetModel();
-        endResetModel();
-    }
+    follow();
+    const int shown = rowOfKey(id);
     const bool typed = index.column() == ReworkedColumn || index.column() == RejectsColumn;
-    const bool stored = settle(row < rowCount() && typed ? this->index(row, index.column()) : QModelIndex(),
+    const bool stored = settle(shown >= 0 && typed ? this->index(shown, index.column()) : QModelIndex(),
                                value.toString(), result);
-    if (!stored && index.column() == ReasonColumn && row < rowCount())
-        emit reasonRefused(this->index(row, ReasonColumn));
+    if (!stored && index.column() == ReasonColumn && shown >= 0)
+        emit reasonRefused(this->index(shown, ReasonColumn));
     return stored;
 }

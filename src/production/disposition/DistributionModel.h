@@ -1,12 +1,12 @@
 #pragma once
 
+#include "DispositionSheet.h"
+#include "production/record/ColumnTable.h"
 #include "production/record/SheetEntryModel.h"
-
-class DispositionSheet;
 
 // The distribution grid of the disposition window. The receiving line is picked in the
 // "Date/Shift Reworked" column (its "To Job ID" follows), the quantities are typed, the reason
-// is picked from the reason list.
+// is picked from the reason list. Rows are the sheet's distribution rows followed by id.
 class DistributionModel : public SheetEntryModel
 {
     Q_OBJECT
@@ -26,11 +26,12 @@ public:
     // The receiving line's Job ID (0 for none) and the reason number, for the editors.
     static constexpr int ValueRole = Qt::UserRole + 1;
 
-    using SheetEntryModel::SheetEntryModel;
+    DistributionModel(Prompter &prompter, QObject *parent = nullptr);
 
-    static QString caption(int column);
-    int columnOf(const QString &caption) const;
+    int columnOf(const QString &caption) const { return m_columns.indexOf(caption); }
     void reset(DispositionSheet *sheet);
+    // The sheet read its rows again: rows come, go and change in place.
+    void follow();
     DispositionSheet *sheet() const { return m_sheet; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -45,7 +46,8 @@ signals:
     void reasonRefused(const QModelIndex &index);
 
 private:
-    QVariant display(int row, int column) const;
+    int sheetRow(int row) const;
 
+    ColumnTable<Distribution> m_columns;
     DispositionSheet *m_sheet = nullptr;
 };

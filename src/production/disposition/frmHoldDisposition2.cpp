@@ -157,8 +157,19 @@ bool frmHoldDisposition2::loadData()
         m_tblShiftData->setCurrentIndex(m_tickets->index(m_sheet->selectedTicket(), 0));
     }
     showDistributions();
+    watchChanges({QStringLiteral("Hold Distribution"), QStringLiteral("Production Table")});
     m_tblShiftData->setFocus();
     return true;
+}
+
+void frmHoldDisposition2::refreshData()
+{
+    // The selected ticket's rows; they follow by id, so the open cell stays.
+    if (!m_sheet ||
+        !runStep(QStringLiteral("Refresh"), [&] { m_sheet->selectTicket(m_sheet->selectedTicket()); }))
+        return;
+    m_distributions->follow();
+    showDistributions();
 }
 
 void frmHoldDisposition2::releaseData()
@@ -207,7 +218,7 @@ void frmHoldDisposition2::addDistribution()
         return;
     int row = -1;
     const EntryResult result = m_sheet->addDistribution(session().clock().now(), &row);
-    m_distributions->reset(m_sheet.get());
+    m_distributions->follow();
     m_distributions->settle({}, {}, result);
     showDistributions();
     if (row < 0)
@@ -224,7 +235,7 @@ void frmHoldDisposition2::deleteDistribution()
     if (!m_sheet || !m_sheet->editable())
         return;
     const EntryResult result = m_sheet->deleteDistribution(m_tblHolds->currentIndex().row());
-    m_distributions->reset(m_sheet.get());
+    m_distributions->follow();
     m_distributions->settle({}, {}, result);
     m_tickets->ticketChanged(m_sheet->selectedTicket());
     showDistributions();
@@ -248,7 +259,7 @@ void frmHoldDisposition2::updateDistribution()
     if (!m_sheet)
         return;
     runStep(QStringLiteral("Update"), [&] { m_sheet->selectTicket(m_sheet->selectedTicket()); });
-    m_distributions->reset(m_sheet.get());
+    m_distributions->follow();
     showDistributions();
     m_tblHolds->setFocus();
 }

@@ -29,6 +29,7 @@ public:
 protected:
     bool loadData() override;
     void releaseData() override;
+    void refreshData() override;
     void beforeUnload() override;
     bool hasUnsavedEntry() const override;
     void discardUnsavedEntry() override;

@@ -1,5 +1,6 @@
 #include "DatabaseCopy.h"
 
+#include "ChangeNotices.h"
 #include "ProtectionTriggers.h"
 #include "foundation/Database.h"
 #include "foundation/ServerAddress.h"
@@ -342,6 +343,7 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
                 copyRows(source, target, table);
             // Made after the rows: the triggers refuse new lines on a protected date-shift.
             ProtectionTriggers::create(target);
+            ChangeNotices::create(target);
 
             for (const Table &table : tables) {
                 const QStringList columns = countColumns(table);

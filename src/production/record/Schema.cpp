@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "ChangeNotices.h"
 #include "ProtectionTriggers.h"
 #include "SavedQueries.h"
 #include "SchemaTables.h"
@@ -33,6 +34,7 @@ void Schema::create(Database &db, const QList<QPair<QString, QString>> &moreQuer
     for (const QString &sql : SchemaTables::indexStatements())
         db.exec(sql);
     ProtectionTriggers::create(db);
+    ChangeNotices::create(db);
     seedSavedQueries(db, moreQueries);
     db.exec(QStringLiteral("INSERT INTO [CompanyInfo] ([CompanyName]) VALUES (NULL)"));
     transaction.commit();

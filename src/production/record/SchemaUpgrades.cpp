@@ -1,5 +1,6 @@
 #include "SchemaUpgrades.h"
 
+#include "ChangeNotices.h"
 #include "ProtectionTriggers.h"
 #include "SavedQueries.h"
 #include "SchemaTables.h"
@@ -101,4 +102,6 @@ void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString
                                "ON CONFLICT DO NOTHING"),
                 {{QStringLiteral("name"), name}, {QStringLiteral("sql"), db.dialect().spell(sql)}});
     }
+    // A server database made before the windows learnt of others' changes.
+    ChangeNotices::ensure(db);
 }

@@ -1,10 +1,28 @@
 #include "TicketModel.h"
 
-#include "TicketSheet.h"
-#include "production/record/QuantityFormat.h"
+namespace {
+ColumnTable<Ticket> ticketColumns(const TicketKind &kind)
+{
+    using C = ColumnTable<Ticket>::Column;
+    const Qt::Alignment right = Qt::AlignRight;
+    QList<C> columns{
+        {QStringLiteral("Job ID"), QStringLiteral("Job ID"), right, false, ColumnFormat::Plain,
+         [](const Ticket &t) { return QVariant(t.jobId); }},
+        {kind.numberField, kind.numberField, right, true, ColumnFormat::Plain,
+         [](const Ticket &t) { return t.number; }},
+        {kind.quantityField, kind.quantityField, right, true, ColumnFormat::Grouped,
+         [](const Ticket &t) { return t.quantity; }},
+    };
+    if (kind.hasRemaining) {
+        columns.append({QStringLiteral("Hold Remaining"), QStringLiteral("Hold Remaining"), right, false,
+                        ColumnFormat::Grouped, [](const Ticket &t) { return t.remaining; }});
+    }
+    return ColumnTable<Ticket>(columns);
+}
+} // namespace
 
 TicketModel::TicketModel(const TicketKind &kind, Prompter &prompter, QObject *parent)
-    : SheetEntryModel(prompter, parent), m_kind(kind)
+    : SheetEntryModel(prompter, parent), m_columns(ticketColumns(kind))
 {
 }
 
@@ -12,101 +30,67 @@ void TicketModel::reset(TicketSheet *sheet)
 {
     beginResetModel();
     m_sheet = sheet;
+    setKeys(sheet ? sheet->ticketIds() : QList<qint64>());
     endResetModel();
 }
 
-int TicketModel::columnOf(const QString &caption) const
+void TicketModel::follow()
 {
-    for (int column = 0; column < columnCount(); ++column) {
-        if (headerData(column, Qt::Horizontal).toString() == caption)
-            return column;
-    }
-    return -1;
+    if (m_sheet)
+        followKeys(m_sheet->ticketIds());
+}
+
+int TicketModel::sheetRow(int row) const
+{
+    return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOfTicket(keyAt(row)) : -1;
 }
 
 int TicketModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || !m_sheet ? 0 : m_sheet->ticketCount();
+    return parent.isValid() ? 0 : keyCount();
 }
 
 int TicketModel::columnCount(const QModelIndex &parent) const
 {
-    if (parent.isValid())
-        return 0;
-    return m_kind.hasRemaining ? 4 : 3;
-}
-
-QString TicketModel::text(const QVariant &value) const
-{
-    return value.isNull() ? QString() : QuantityFormat::grouped(value.toLongLong(), false);
+    return parent.isValid() ? 0 : m_columns.count();
 }
 
 QVariant TicketModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= rowCount())
-        return {};
-    const Ticket &ticket = m_sheet->ticket(index.row());
-    if (role == Qt::DisplayRole || role == Qt::EditRole) {
-        switch (index.column()) {
-        case JobIdColumn:
-            return QString::number(ticket.jobId);
-        case NumberColumn:
-            return ticket.number.isNull() ? QString() : ticket.number.toString();
-        case QuantityColumn:
-            if (role == Qt::EditRole)
-                return ticket.quantity.isNull() ? QString() : ticket.quantity.toString();
-            return text(ticket.quantity);
-        case RemainingColumn:
-            return text(ticket.remaining);
-        default:
-            return {};
-        }
-    }
-    if (role == Qt::TextAlignmentRole)
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    return {};
+    const int row = index.isValid() ? sheetRow(index.row()) : -1;
+    return row < 0 ? QVariant() : m_columns.data(m_sheet->ticket(row), index.column(), role);
 }
 
 QVariant TicketModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
-        const TicketKind &kind = m_kind;
-        const QStringList captions{QStringLiteral("Job ID"), kind.numberField, kind.quantityField,
-                                   QStringLiteral("Hold Remaining")};
-        return captions.value(section);
-    }
-    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-        return QString();
-    return QAbstractTableModel::headerData(section, orientation, role);
+    const QVariant header = m_columns.header(section, orientation, role);
+    return header.isValid() ? header : QAbstractTableModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags TicketModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-    if (m_sheet && m_sheet->editable() &&
-        (index.column() == NumberColumn || index.column() == QuantityColumn))
-        result |= Qt::ItemIsEditable;
-    return result;
+    return m_columns.flags(index.column(), m_sheet && m_sheet->editable());
 }
 
 bool TicketModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (role != Qt::EditRole || !index.isValid() || prompting() || !m_sheet)
         return false;
+    const int row = sheetRow(index.row());
+    if (row < 0)
+        return false;
     const QString typed = value.toString();
-    const qint64 id = m_sheet->ticket(index.row()).id;
-    const int before = rowCount();
-    const EntryResult result = index.column() == NumberColumn ? m_sheet->setNumber(index.row(), typed)
-                                                              : m_sheet->setQuantity(index.row(), typed);
-    // The sheet read its tickets again: the rows are redrawn, the ticket keeps its place.
-    if (rowCount() == before && before > 0) {
-        emit dataChanged(this->index(0, 0), this->index(before - 1, columnCount() - 1));
-    } else {
-        beginResetModel();
-        endResetModel();
-    }
-    const int row = m_sheet->rowOfTicket(id);
-    return settle(row < 0 ? QModelIndex() : this->index(row, index.column()), typed, result);
+    const qint64 id = m_sheet->ticket(row).id;
+    const EntryResult result =
+        index.column() == NumberColumn ? m_sheet->setNumber(row, typed) : m_sheet->setQuantity(row, typed);
+    // A new row stored with this value keeps its place under the id it got.
+    const bool storedNew = id == 0 && m_sheet->rowOfTicket(0) < 0;
+    const qint64 key = storedNew ? m_sheet->lastStoredNewTicket() : id;
+    if (storedNew)
+        renameKey(0, key);
+    follow();
+    const int shown = rowOfKey(key);
+    return settle(shown < 0 ? QModelIndex() : this->index(shown, index.column()), typed, result);
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "TicketKind.h"
+#include "TicketSheet.h"
+#include "production/record/ColumnTable.h"
 #include "production/record/SheetEntryModel.h"
 
-class TicketSheet;
-
 // The ticket grid of the transfer and hold windows: "Job ID", the ticket number, the quantity
-// and, for holds, "Hold Remaining". Number and quantity are typed; the rest is shown.
+// and, for holds, "Hold Remaining". Number and quantity are typed; the rest is shown. Rows are
+// the sheet's tickets followed by id: a re-read keeps every row where the view has it.
 class TicketModel : public SheetEntryModel
 {
     Q_OBJECT
@@ -18,8 +19,10 @@ public:
 
     // The sheet whose tickets are shown; null shows none.
     void reset(TicketSheet *sheet);
+    // The sheet read its tickets again: rows come, go and change in place.
+    void follow();
     // The column with this caption, or -1.
-    int columnOf(const QString &caption) const;
+    int columnOf(const QString &caption) const { return m_columns.indexOf(caption); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -29,8 +32,9 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
 private:
-    QString text(const QVariant &value) const;
+    // The sheet's row of the model's row; -1 while it is gone.
+    int sheetRow(int row) const;
 
-    TicketKind m_kind;
+    ColumnTable<Ticket> m_columns;
     TicketSheet *m_sheet = nullptr;
 };

@@ -71,16 +71,22 @@ void TicketSheet::reloadTickets()
     const ShiftLine *line = selected();
     if (!line)
         return;
-    const QString remaining =
-        m_kind.hasRemaining ? QStringLiteral(", [Hold Remaining]") : QStringLiteral(", NULL");
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT %1, [Job ID], %2, %3%4 FROM %5 WHERE [Job ID] = :j "
-                                               "ORDER BY %1")
-                                    .arg(bracket(m_kind.idField), bracket(m_kind.numberField),
-                                         bracket(m_kind.quantityField), remaining, bracket(m_kind.table)),
-                                {{QStringLiteral("j"), line->jobId}});
+    const QString remaining = QStringLiteral("Hold Remaining");
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT %1, [Job ID], %2, %3%4 FROM %5 WHERE [Job ID] = :j ORDER BY %1")
+            .arg(bracket(m_kind.idField), bracket(m_kind.numberField), bracket(m_kind.quantityField),
+                 m_kind.hasRemaining ? QStringLiteral(", ") + bracket(remaining) : QString(),
+                 bracket(m_kind.table)),
+        {{QStringLiteral("j"), line->jobId}});
     while (query.next()) {
-        m_tickets.append({query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2),
-                          query.value(3), query.value(4)});
+        Ticket ticket;
+        ticket.id = query.value(m_kind.idField).toLongLong();
+        ticket.jobId = query.value(QStringLiteral("Job ID")).toLongLong();
+        ticket.number = query.value(m_kind.numberField);
+        ticket.quantity = query.value(m_kind.quantityField);
+        if (m_kind.hasRemaining)
+            ticket.remaining = query.value(remaining);
+        m_tickets.append(ticket);
     }
     if (m_newTicket)
         m_tickets.append({0, line->jobId, {}, {}, {}});
@@ -112,6 +118,14 @@ int TicketSheet::rowOfTicket(qint64 id) const
             return row;
     }
     return -1;
+}
+
+QList<qint64> TicketSheet::ticketIds() const
+{
+    QList<qint64> ids;
+    for (const Ticket &ticket : m_tickets)
+        ids << ticket.id;
+    return ids;
 }
 
 QString TicketSheet::frameCaption() const
@@ -186,11 +200,13 @@ EntryResult TicketSheet::insertTicket(const QString &field, const QVariant &valu
             return EntryResult::protectedLine();
         }
         id = m_db.lastInsertId(m_db.exec(sql, params));
+        m_claims.claim(id);
         transaction.commit();
     } catch (const KelvaraError &error) {
         return EntryResult::failed(error);
     }
     m_newTicket = false;
+    m_storedNew = id;
     m_written.append(id);
     rereadAfterWrite();
     return EntryResult::ok();
@@ -238,6 +254,7 @@ EntryResult TicketSheet::write(int row, const QString &field, const QVariant &va
         }
         if (m_kind.hasRemaining)
             recomputeRemaining(ticket.id);
+        m_claims.claim(ticket.id);
         transaction.commit();
     } catch (const CountRangeError &error) {
         rereadAfterWrite();
@@ -305,38 +322,76 @@ EntryResult TicketSheet::deleteTicket(int row)
     return EntryResult::ok();
 }
 
-void TicketSheet::cleanUp()
+namespace {
+// The rows the clean-up may change: a line protected meanwhile is left alone (the database
+// refuses changes to it).
+const QString kUnprotected = QStringLiteral(" AND [Job ID] NOT IN (SELECT [Job ID] FROM [Production Table] "
+                                            "WHERE [Protected Record] <> 0)");
+} // namespace
+
+QString TicketSheet::emptyRow() const
 {
-    // Only the rows this sheet stored or changed: a row of another workstation may be half typed
-    // (a number and no quantity yet), and changing it under that user refuses their next entry.
-    // Lines protected meanwhile are left alone: the database refuses changes to them.
-    const QString unprotected =
-        QStringLiteral(" AND [Job ID] NOT IN (SELECT [Job ID] FROM [Production Table] "
-                       "WHERE [Protected Record] <> 0)");
-    const QString table = bracket(m_kind.table);
-    const QString key = bracket(m_kind.idField);
-    const QString number = bracket(m_kind.numberField);
-    const QString quantity = bracket(m_kind.quantityField);
     // A hold row starts with quantity 0 rather than null: an empty one is 0 with no number and
     // nothing distributed.
-    const QString empty =
-        m_kind.hasRemaining
-            ? QStringLiteral("[Hold Ticket Number] IS NULL AND COALESCE([Hold Quantity], 0) = 0 "
-                             "AND NOT EXISTS (SELECT 1 FROM [Hold Distribution] d WHERE "
-                             "d.[Hold Ticket ID] = [Hold Table].[Hold Ticket ID])")
-            : QStringLiteral("%1 IS NULL AND %2 IS NULL").arg(number, quantity);
-    if (m_written.isEmpty())
-        return;
-    Transaction transaction(m_db);
-    for (const qint64 id : std::as_const(m_written)) {
+    if (m_kind.hasRemaining)
+        return QStringLiteral("[Hold Ticket Number] IS NULL AND COALESCE([Hold Quantity], 0) = 0 "
+                              "AND NOT EXISTS (SELECT 1 FROM [Hold Distribution] d WHERE "
+                              "d.[Hold Ticket ID] = [Hold Table].[Hold Ticket ID])");
+    return QStringLiteral("%1 IS NULL AND %2 IS NULL")
+        .arg(bracket(m_kind.numberField), bracket(m_kind.quantityField));
+}
+
+QList<qint64> TicketSheet::leftByOthers() const
+{
+    // Half typed: empty, or without quantity; on this date-shift's lines.
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT %1 FROM %2 WHERE [Job ID] IN (SELECT [Job ID] FROM [Production Table] WHERE "
+                       "[Date] = :dt AND [Shift] = :sh) AND ((%3) OR %4 IS NULL)")
+                .arg(bracket(m_kind.idField), bracket(m_kind.table), emptyRow(),
+                     bracket(m_kind.quantityField)) +
+            kUnprotected,
+        {{QStringLiteral("dt"), m_dateShift.sqlDate()}, {QStringLiteral("sh"), m_dateShift.shift}});
+    QList<qint64> ids;
+    while (query.next()) {
+        const qint64 id = query.value(0).toLongLong();
+        if (!m_written.contains(id) && !m_claims.claimedByAnyone(id))
+            ids << id;
+    }
+    return ids;
+}
+
+void TicketSheet::cleanRows(const QList<qint64> &ids)
+{
+    const QString table = bracket(m_kind.table);
+    const QString key = bracket(m_kind.idField);
+    const QString quantity = bracket(m_kind.quantityField);
+    for (const qint64 id : ids) {
         const QVariantMap row{{QStringLiteral("id"), id}};
-        m_db.exec(QStringLiteral("DELETE FROM %1 WHERE %2 = :id AND ").arg(table, key) + empty + unprotected,
+        m_db.exec(QStringLiteral("DELETE FROM %1 WHERE %2 = :id AND ").arg(table, key) + emptyRow() +
+                      kUnprotected,
                   row);
         m_db.exec(
             QStringLiteral("UPDATE %1 SET %2 = 0 WHERE %3 = :id AND %2 IS NULL").arg(table, quantity, key) +
-                unprotected,
+                kUnprotected,
             row);
     }
-    transaction.commit();
+}
+
+void TicketSheet::cleanUp()
+{
+    // This sheet's own rows, and the half-typed rows no open window claims: a row of another
+    // workstation may be half typed (a number and no quantity yet), and changing it under that
+    // user refuses their next entry.
+    // Looked for first without the write lock, so that a close with nothing to clean writes
+    // nothing; then again under it, where no window can claim a row meanwhile.
+    const bool othersLeft = m_dateShift.isValid() && !leftByOthers().isEmpty();
+    if (othersLeft || !m_written.isEmpty()) {
+        Transaction transaction(m_db);
+        cleanRows(m_written);
+        if (othersLeft)
+            cleanRows(leftByOthers());
+        transaction.commit();
+    }
     m_written.clear();
+    m_claims.releaseAll();
 }

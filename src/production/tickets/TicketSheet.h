@@ -4,6 +4,7 @@
 #include "production/record/EntryResult.h"
 
 #include "foundation/DateShift.h"
+#include "foundation/RowClaims.h"
 
 #include <QList>
 #include <QVariant>
@@ -38,7 +39,10 @@ struct Ticket
 class TicketSheet
 {
 public:
-    TicketSheet(Database &db, TicketKind kind) : m_db(db), m_kind(std::move(kind)) {}
+    TicketSheet(Database &db, TicketKind kind)
+        : m_db(db), m_kind(std::move(kind)), m_claims(db, m_kind.hasRemaining ? 2 : 1)
+    {
+    }
 
     const TicketKind &kind() const { return m_kind; }
 
@@ -56,6 +60,10 @@ public:
     int ticketCount() const { return int(m_tickets.size()); }
     const Ticket &ticket(int row) const { return m_tickets.at(row); }
     int rowOfTicket(qint64 id) const;
+    // The ids of the tickets shown, in order (0 for the new row not stored yet).
+    QList<qint64> ticketIds() const;
+    // The id the new row got as its first value was stored; 0 before any.
+    qint64 lastStoredNewTicket() const { return m_storedNew; }
     qint64 total() const { return m_total; }
     // "Transfers for 10-1042 - Bezel, front panel, black"
     QString frameCaption() const;
@@ -72,7 +80,9 @@ public:
     EntryResult deleteTicket(int row);
 
     // As the window closes: the empty ticket rows this sheet stored are removed, a number without
-    // quantity gets 0. Rows of other workstations are left alone: they may still be typed in.
+    // quantity gets 0. The same is done on the date-shift's rows that a window of a program no
+    // longer running left half typed; a row whose window is still open is left alone (it may
+    // still be typed in): every window claims the rows it stores or changes (RowClaims).
     void cleanUp();
 
 private:
@@ -82,6 +92,9 @@ private:
     void markSelectedProtected();
     void readTotal();
     void rereadAfterWrite();
+    QString emptyRow() const;
+    QList<qint64> leftByOthers() const;
+    void cleanRows(const QList<qint64> &ids);
 
     Database &m_db;
     TicketKind m_kind;
@@ -92,4 +105,6 @@ private:
     qint64 m_total = 0;
     bool m_newTicket = false; // the selected line shows a new row not stored yet
     QList<qint64> m_written;  // the rows this sheet stored or changed: what its clean-up covers
+    qint64 m_storedNew = 0;
+    RowClaims m_claims;
 };

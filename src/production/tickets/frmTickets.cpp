@@ -163,8 +163,18 @@ bool frmTickets::loadData()
     showTickets();
     if (m_kind.refreshTimer)
         m_timer->start();
+    watchChanges({m_kind.table}, dateShift);
     m_tblShiftData->setFocus();
     return true;
+}
+
+void frmTickets::refreshData()
+{
+    // The selected line's tickets and total; the rows follow by id, so the open cell stays.
+    if (!m_sheet || !runStep(QStringLiteral("Refresh"), [&] { m_sheet->reloadTickets(); }))
+        return;
+    m_tickets->follow();
+    showTickets();
 }
 
 void frmTickets::releaseData()
@@ -228,7 +238,7 @@ void frmTickets::addTicket()
         return;
     int row = -1;
     const EntryResult result = m_sheet->addTicket(&row);
-    m_tickets->reset(m_sheet.get());
+    m_tickets->follow();
     m_tickets->settle({}, {}, result);
     showTickets();
     if (row < 0)
@@ -244,7 +254,7 @@ void frmTickets::deleteTicket()
     if (!m_sheet || !m_sheet->editable())
         return;
     const EntryResult result = m_sheet->deleteTicket(m_tblTickets->currentIndex().row());
-    m_tickets->reset(m_sheet.get());
+    m_tickets->follow();
     m_tickets->settle({}, {}, result);
     showTickets();
     if (m_sheet->ticketCount() > 0) {
@@ -260,14 +270,10 @@ void frmTickets::updateTicket()
 {
     if (!m_sheet)
         return;
-    const QModelIndex current = m_tblTickets->currentIndex();
-    const qint64 id = current.isValid() ? m_sheet->ticket(current.row()).id : 0;
+    // The current cell stays on its ticket: the rows follow by id.
     runStep(QStringLiteral("Update"), [&] { m_sheet->reloadTickets(); });
-    m_tickets->reset(m_sheet.get());
+    m_tickets->follow();
     showTickets();
-    const int row = m_sheet->rowOfTicket(id);
-    if (row >= 0)
-        m_tblTickets->setCurrentIndex(m_tickets->index(row, std::max(current.column(), 0)));
     m_tblTickets->setFocus();
 }
 

@@ -1,0 +1,189 @@
+#include "RowClaims.h"
+
+#include "Database.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+// Each table's keys have a range of their own in the claim file.
+constexpr qint64 kTableRange = qint64(1) << 40;
+
+QString claimPath(const Database &db)
+{
+    return QFileInfo(db.path()).absoluteFilePath() + QStringLiteral(".claims");
+}
+
+#ifdef Q_OS_WIN
+qintptr openClaims(const QString &path)
+{
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<qintptr>(handle);
+}
+void closeClaims(qintptr file)
+{
+    CloseHandle(reinterpret_cast<HANDLE>(file));
+}
+bool lockByte(qintptr file, qint64 offset, bool take)
+{
+    OVERLAPPED overlapped{};
+    overlapped.Offset = DWORD(offset & 0xFFFFFFFF);
+    overlapped.OffsetHigh = DWORD(offset >> 32);
+    const HANDLE handle = reinterpret_cast<HANDLE>(file);
+    if (!take)
+        return UnlockFileEx(handle, 0, 1, 0, &overlapped);
+    return LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &overlapped);
+}
+// Windows has no test for a lock: the byte is taken for writing and given back at once.
+bool byteLocked(qintptr file, qint64 offset, bool *known)
+{
+    *known = true;
+    OVERLAPPED overlapped{};
+    overlapped.Offset = DWORD(offset & 0xFFFFFFFF);
+    overlapped.OffsetHigh = DWORD(offset >> 32);
+    const HANDLE handle = reinterpret_cast<HANDLE>(file);
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &overlapped))
+        return true;
+    UnlockFileEx(handle, 0, 1, 0, &overlapped);
+    return false;
+}
+#else
+qintptr openClaims(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        // Every other account must be able to open it too, whatever this user's umask.
+        ::fchmod(fd, 0666);
+        return fd;
+    }
+    fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    return fd < 0 ? -1 : fd;
+}
+void closeClaims(qintptr file)
+{
+    ::close(int(file));
+}
+#ifdef F_OFD_SETLK
+// Locks of an open file description: two windows of one process conflict as two programs do,
+// and closing another descriptor of the file does not let them go.
+bool lockByte(qintptr file, qint64 offset, bool take)
+{
+    struct flock range = {};
+    range.l_type = take ? F_RDLCK : F_UNLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = off_t(offset);
+    range.l_len = 1;
+    int result;
+    do {
+        result = ::fcntl(int(file), F_OFD_SETLK, &range);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+bool byteLocked(qintptr file, qint64 offset, bool *known)
+{
+    struct flock range = {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = off_t(offset);
+    range.l_len = 1;
+    *known = ::fcntl(int(file), F_OFD_GETLK, &range) == 0;
+    return range.l_type != F_UNLCK;
+}
+#else
+bool lockByte(qintptr, qint64, bool)
+{
+    return false;
+}
+bool byteLocked(qintptr, qint64, bool *known)
+{
+    *known = false;
+    return true;
+}
+#endif
+#endif
+} // namespace
+
+RowClaims::RowClaims(Database &db, int table) : m_db(db), m_table(table) {}
+
+RowClaims::~RowClaims()
+{
+    releaseAll();
+}
+
+qint64 RowClaims::offset(qint64 key) const
+{
+    return m_table * kTableRange + key;
+}
+
+bool RowClaims::claim(qint64 key)
+{
+    if (m_claimed.contains(key))
+        return true;
+    if (m_db.dialect().isServer()) {
+        m_db.exec(QStringLiteral(
+                      "SELECT pg_catalog.pg_advisory_lock_shared(CAST(:t AS integer), CAST(:k AS integer))"),
+                  {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}});
+    } else {
+        if (m_file < 0)
+            m_file = openClaims(claimPath(m_db));
+        if (m_file < 0 || !lockByte(m_file, offset(key), true))
+            return false;
+    }
+    m_claimed.append(key);
+    return true;
+}
+
+void RowClaims::releaseAll()
+{
+    if (m_db.dialect().isServer()) {
+        for (const qint64 key : std::as_const(m_claimed)) {
+            try {
+                m_db.exec(QStringLiteral("SELECT pg_catalog.pg_advisory_unlock_shared(CAST(:t AS integer), "
+                                         "CAST(:k AS integer))"),
+                          {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}});
+            } catch (const KelvaraError &) {
+                break; // the connection is gone, and its locks with it
+            }
+        }
+    } else if (m_file >= 0) {
+        // Closing the description lets all of its locks go.
+        closeClaims(m_file);
+        m_file = -1;
+    }
+    m_claimed.clear();
+}
+
+bool RowClaims::claimedByAnyone(qint64 key) const
+{
+    if (m_db.dialect().isServer()) {
+        // Advisory locks with two keys show them as classid and objid.
+        return m_db
+            .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_catalog.pg_locks WHERE locktype = "
+                                   "'advisory' AND classid = CAST(CAST(:t AS integer) AS oid) AND objid = "
+                                   "CAST(CAST(:k AS integer) AS oid) AND objsubid = 2 AND "
+                                   "database = (SELECT oid FROM pg_catalog.pg_database WHERE datname = "
+                                   "pg_catalog.current_database()))"),
+                    {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}})
+            .toBool();
+    }
+    const qintptr file = openClaims(claimPath(m_db));
+    if (file < 0)
+        return true;
+    bool known = false;
+    const bool locked = byteLocked(file, offset(key), &known);
+    closeClaims(file);
+    return locked || !known;
+}

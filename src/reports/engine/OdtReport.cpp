@@ -30,6 +30,8 @@ constexpr double kCharEm = 0.66;
 // width found so far needs no measuring.
 constexpr double kWidestCharEm = 1.3;
 constexpr double kLargestPoints = 8.0, kSmallestPoints = 6.0;
+// The most a column of texts grows to for its texts, in ems: a third of a portrait page's table.
+constexpr double kTextShareEms = 540.0 / 3 / kLargestPoints;
 
 // Each column's width in ems: the layout's width, or its widest text when wider, measured in the
 // font it is set in (the captions and totals in bold).
@@ -51,10 +53,22 @@ QVector<double> columnEms(const ReportDocument &document)
         for (const QString &part : columns[i].caption.split('\n'))
             widen(ems[i], part, bold);
     }
+    // A text (a job's description) wraps inside its column, which grows past its layout's width
+    // and its heading up to a share of the page only; a figure always gets its whole width.
+    QVector<double> textBound(columns.size());
+    for (int i = 0; i < columns.size(); ++i)
+        textBound[i] = std::max(ems[i], kTextShareEms);
     for (const ReportLine &line : document.lines) {
         const QFontMetricsF &metrics = line.kind == ReportLine::Detail ? regular : bold;
-        for (int i = 0; i < line.cells.size() && i < ems.size(); ++i)
-            widen(ems[i], line.cells[i], metrics);
+        for (int i = 0; i < line.cells.size() && i < ems.size(); ++i) {
+            const bool text = line.values.value(i).typeId() == QMetaType::QString;
+            if (!text) {
+                widen(ems[i], line.cells[i], metrics);
+            } else if (ems[i] < textBound[i]) {
+                widen(ems[i], line.cells[i], metrics);
+                ems[i] = std::min(ems[i], textBound[i]);
+            }
+        }
     }
     return ems;
 }

@@ -14,7 +14,8 @@
 namespace {
 struct Formats
 {
-    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal, *percent;
+    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal, *percent,
+        *wrapped;
     lxw_workbook *book = nullptr;
     std::map<QString, lxw_format *> *dates = nullptr; // by the layout's date format
 };
@@ -57,6 +58,9 @@ Formats makeFormats(lxw_workbook *book)
     format_set_top(f.totalDecimal, LXW_BORDER_THIN);
     f.percent = workbook_add_format(book);
     format_set_num_format(f.percent, "0%");
+    f.wrapped = workbook_add_format(book);
+    format_set_text_wrap(f.wrapped);
+    format_set_align(f.wrapped, LXW_ALIGN_VERTICAL_TOP);
     return f;
 }
 
@@ -267,6 +271,26 @@ void setUpPage(lxw_worksheet *ws, const ReportDocument &document, int headerRow)
     worksheet_set_footer(
         ws, headerText(QStringLiteral("&L"), document.company).append("&RPage &P of &N").constData());
 }
+// True when the column's details are texts (not figures, dates or flags).
+bool textColumn(const ReportDocument &document, int column)
+{
+    for (const ReportLine &line : document.lines) {
+        if (line.kind == ReportLine::Detail && line.values.value(column).isValid())
+            return line.values.value(column).typeId() == QMetaType::QString;
+    }
+    return false;
+}
+
+// The widest a column of texts grows, in characters: its layout's width or its heading, at least
+// a share of a portrait page.
+int textBound(const ReportColumn &column)
+{
+    int bound = std::max(column.width, 40);
+    for (const QString &part : column.caption.split('\n'))
+        bound = std::max<int>(bound, part.size());
+    return bound;
+}
+
 // True when the workbook's archive ends with its whole central directory: the library does not
 // always notice a write that a full disk cut short.
 bool wholeArchive(const QString &path)
@@ -336,7 +360,11 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
     const QVector<int> widths = columnWidths(document);
     for (int c = 0; c < layout.columns.size(); ++c) {
         sheet.text(row, col, QString(layout.columns[c].caption).replace('\n', ' '), f.header);
-        worksheet_set_column(ws, col, col, widths[c] * 1.15 + 2, nullptr);
+        // a column of texts wraps them inside its layout's width (or a share of the page), so that
+        // one long description does not shrink the printed sheet; figures keep their whole width
+        const bool wraps = textColumn(document, c) && widths[c] > textBound(layout.columns[c]);
+        const int width = wraps ? textBound(layout.columns[c]) : widths[c];
+        worksheet_set_column(ws, col, col, width * 1.15 + 2, wraps ? f.wrapped : nullptr);
         ++col;
     }
     worksheet_freeze_panes(ws, headerRow + 1, 0);

@@ -315,6 +315,13 @@ private slots:
         QVERIFY(strings.contains(QStringLiteral("Short shot")));
         const QString chart = unzipped(path, QStringLiteral("xl/charts/chart1.xml"));
         QVERIFY2(chart.contains(QStringLiteral("Chart!$B$2:$B$3")), qPrintable(chart.left(2000)));
+        // figures on the value axis and above the bars, the chart's page landscape and one page
+        QVERIFY(chart.contains(QStringLiteral("<c:numFmt formatCode=\"#,##0\"")));
+        QVERIFY(chart.contains(QStringLiteral("<c:dLbls>")));
+        const QString chartSheet = unzipped(path, QStringLiteral("xl/worksheets/sheet2.xml"));
+        QVERIFY2(chartSheet.contains(QStringLiteral("orientation=\"landscape\"")) &&
+                     chartSheet.contains(QStringLiteral("fitToPage=\"1\"")),
+                 qPrintable(chartSheet));
         // the group headings and totals as the report prints them, each total a SUBTOTAL of its
         // group's rows with the report's figure cached
         int footers = 0;

@@ -241,9 +241,21 @@ void addChartSheet(lxw_workbook *book, const ReportDocument &document, const For
     lxw_chart_series *series = chart_add_series(chart, ("=Chart!$A$2:$A$" + last).constData(),
                                                 ("=Chart!$B$2:$B$" + last).constData());
     chart_series_set_name(series, "Rejects");
+    chart_series_set_labels(series); // each bar's figure above it
     chart_title_set_name(chart, document.layout.chart.title.toUtf8().constData());
     chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-    worksheet_insert_chart(ws, 1, 4, chart);
+    lxw_chart_axis *values = chart_axis_get(chart, LXW_CHART_AXIS_TYPE_Y);
+    chart_axis_set_num_format(values, "#,##0");
+    chart_axis_set_min(values, 0);
+    chart_axis_major_gridlines_set_visible(values, LXW_TRUE);
+    // below the figures, across the page, which is printed landscape on one sheet of paper
+    lxw_chart_options place{};
+    place.x_scale = 2.0;
+    place.y_scale = 1.6;
+    worksheet_insert_chart_opt(ws, lxw_row_t(row + 1), 0, chart, &place);
+    worksheet_set_landscape(ws);
+    worksheet_set_paper(ws, 1);
+    worksheet_fit_to_pages(ws, 1, 1);
 }
 } // namespace
 

@@ -22,3 +22,15 @@ bool ReportDatabaseRepair::repair(const QString &path, FileOps &fileOps)
     }
     return fileOps.remove(path) && fileOps.rename(rebuilt, path);
 }
+
+bool ReportDatabaseRepair::isDamaged(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    try {
+        return Database::open(path).scalar(QStringLiteral("PRAGMA quick_check")).toString() !=
+               QLatin1String("ok");
+    } catch (const DatabaseError &error) {
+        return error.number() == DbErrors::Damaged;
+    }
+}

@@ -10,4 +10,7 @@ class FileOps;
 // takes its place.
 namespace ReportDatabaseRepair {
 bool repair(const QString &path, FileOps &fileOps);
-}
+// True when the file at path is damaged (its pages fail the quick check, or it is not a database);
+// false for a sound or a missing file.
+bool isDamaged(const QString &path);
+} // namespace ReportDatabaseRepair

@@ -5,6 +5,7 @@
 #include "foundation/Prompter.h"
 #include "foundation/Session.h"
 #include "frmPrintPreview.h"
+#include "reports/engine/OutputFile.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/ReportPainter.h"
@@ -19,7 +20,9 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <optional>
 
 namespace {
 // A progress dialog that shows once the pages take longer than half a second; Cancel stops them.
@@ -46,6 +49,15 @@ public:
 private:
     QProgressDialog m_dialog;
 };
+
+// True when the PDF the printer wrote ends with its trailer: the printer does not tell a write
+// that a full disk cut short.
+bool wholePdf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.size() > 32 && file.seek(file.size() - 32) &&
+           file.read(32).contains("%%EOF");
+}
 
 // The export type and file name, as the report window asks for them. False when not chosen.
 bool chooseExport(QWidget *parent, int &code, QString &typedName)
@@ -94,6 +106,8 @@ void exportFromPreview(const ReportDocument &document, Session &session, QWidget
         return;
     try {
         ReportOutput::exportNamed(document, code, typedName, session, window);
+    } catch (const ReportCancelled &cancelled) {
+        session.prompter().tell(cancelled.text(), programTitle(), MsgIcon::Information);
     } catch (const ReportError &error) {
         session.prompter().tell(error.message(), QStringLiteral("Reporting Error"), MsgIcon::Critical);
     }
@@ -131,6 +145,20 @@ void ReportOutput::print(const ReportDocument &document, QPrinter &printer, QWid
 
 void ReportOutput::print(const ReportDocument &document, QPrinter &printer, const Progress &progress)
 {
+    // Printed to a file: into a new file that takes the old one's place only when it is whole.
+    const QString target =
+        printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+    std::optional<OutputFile> file;
+    if (!target.isEmpty()) {
+        file.emplace(target);
+        if (!file->open())
+            throw ReportError(ReportError::Output, file->failure());
+        printer.setOutputFileName(file->writerPath());
+    }
+    const auto restore = qScopeGuard([&] {
+        if (file)
+            printer.setOutputFileName(target);
+    });
     ReportPainter(document).setUpPage(printer);
     const int first = printer.printRange() == QPrinter::PageRange ? printer.fromPage() : 1;
     const int last = printer.printRange() == QPrinter::PageRange ? printer.toPage() : 0;
@@ -141,12 +169,10 @@ void ReportOutput::print(const ReportDocument &document, QPrinter &printer, cons
             printer.abort(); // while the painter is still active, so that the pages so far are dropped
         return !cancelled;
     });
-    if (cancelled) {
-        // printed to a file: the part written so far is not kept
-        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
-            QFile::remove(printer.outputFileName());
-        throw ReportCancelled(QStringLiteral("The printing was cancelled."));
-    }
+    if (cancelled)
+        throw ReportCancelled(QStringLiteral("The printing was cancelled.")); // the new file is dropped
+    if (file && (!wholePdf(file->writerPath()) || !file->commit()))
+        throw ReportError(ReportError::Output, file->failure());
 }
 
 void ReportOutput::exportTo(const ReportDocument &document, int code, const QString &path, QWidget *parent)

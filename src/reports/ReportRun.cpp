@@ -50,6 +50,7 @@ QString ReportRun::cancelledText()
 ReportRun::Outcome ReportRun::run(ReportParmsSheet &sheet, const Output &output)
 {
     m_reportFailed = false;
+    m_damage.reset();
     Outcome outcome = Outcome::Done;
     try {
         switch (sheet.type()) {
@@ -67,6 +68,11 @@ ReportRun::Outcome ReportRun::run(ReportParmsSheet &sheet, const Output &output)
         m_setup.prompter.tell(cancelledText(), programTitle(), MsgIcon::Information);
         return Outcome::Cancelled;
     } catch (const DatabaseError &error) {
+        if (error.number() == DbErrors::Damaged) {
+            // the caller offers the repair, as a window that reads a damaged file does
+            m_damage = error;
+            return Outcome::Damaged;
+        }
         const bool corvix = sheet.type() == ReportTypes::DailyCorvix && error.number() == kPartsNotMade;
         m_setup.prompter.tell(corvix ? corvixPartsText() : error.description(), programTitle());
         return Outcome::StagingFailed;

@@ -3,8 +3,11 @@
 #include "ReportParmsSheet.h"
 #include "reports/engine/ReportDocument.h"
 
+#include "foundation/DatabaseError.h"
+
 #include <QDate>
 #include <functional>
+#include <optional>
 
 class Clock;
 class Database;
@@ -24,6 +27,7 @@ public:
         StagingFailed, // a staging query failed: told; the report window closes
         ReportFailed,  // a report could not be laid out or sent: told under "Reporting Error"
         Cancelled,     // the user cancelled an output: told; no report after it, nothing marked
+        Damaged,       // a database was found damaged: nothing told; damage() says what was read
     };
     // Sends one finished report: the report itself (part 0) or the reject update report (part 1).
     // Throws ReportError when it cannot, ReportCancelled when the user cancelled it: then nothing of
@@ -48,6 +52,9 @@ public:
     // the latest production date, as the report window shows it.
     Outcome run(ReportParmsSheet &sheet, const Output &output);
 
+    // The damage that ended the last run as Damaged.
+    const std::optional<DatabaseError> &damage() const { return m_damage; }
+
     // The question after the reject update report; the preview adds a warning.
     static QString markPrintedQuestion(bool preview);
     // The message when a Corvix part was not made in the period.
@@ -69,4 +76,5 @@ private:
 
     Setup m_setup;
     bool m_reportFailed = false;
+    std::optional<DatabaseError> m_damage;
 };

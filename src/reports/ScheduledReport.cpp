@@ -143,9 +143,21 @@ int runReport(const ScheduledReport &request, Session &session, Database &db, co
         });
     for (const QString &file : written)
         out << QStringLiteral("Wrote %1").arg(QDir::toNativeSeparators(file)) << '\n';
+    if (outcome == ReportRun::Outcome::Damaged) {
+        err << ScheduledReport::damagedText(database, run.damage()->description()) << '\n';
+        return ScheduledReport::Damaged;
+    }
     return outcome == ReportRun::Outcome::Done ? ScheduledReport::Success : ScheduledReport::RunFailed;
 }
 } // namespace
+
+QString ScheduledReport::damagedText(const QString &database, const QString &description)
+{
+    return QStringLiteral("The production database \"%1\" is damaged (%2). Repair it: start kelvara on it "
+                          "and answer Yes to the repair it offers, or choose Database > Repair; then run "
+                          "the report again.")
+        .arg(QDir::toNativeSeparators(database), description);
+}
 
 QString ScheduledReport::invalidReason() const
 {
@@ -208,6 +220,10 @@ int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) c
         session.latestProductionDate =
             dateFromSql(db->scalar(QStringLiteral("SELECT MAX([Date]) FROM [Production Table]")));
     } catch (const DatabaseError &error) {
+        if (error.number() == DbErrors::Damaged) {
+            err << damagedText(path, error.description()) << '\n';
+            return Damaged;
+        }
         err << QStringLiteral("The production database \"%1\" cannot be opened: %2")
                    .arg(path, error.description())
             << '\n';

@@ -18,6 +18,7 @@ struct ScheduledReport
         Maintenance = 3,   // a db.lok announces a backup, restore, repair or compaction
         NoDatabase = 4,    // missing or unreadable production database
         NotAuthorized = 5, // the login name is not in the Security Table
+        Damaged = 6,       // the production database file is damaged: repair it in the program
     };
 
     int type = 0;
@@ -31,6 +32,8 @@ struct ScheduledReport
 
     // Why the arguments cannot make a run; empty when they can.
     QString invalidReason() const;
+    // The message of a run that met a damaged production database: what to do about it.
+    static QString damagedText(const QString &database, const QString &description);
     // Runs the report; messages go to err. Returns one of the exit codes above.
     int run(Session &session, QTextStream &out, QTextStream &err) const;
 };

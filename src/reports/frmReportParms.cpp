@@ -373,13 +373,29 @@ void frmReportParms::okClicked()
         reject();
 }
 
-// Stages, lays out and sends the report. False when staging failed: the window then closes.
+// Stages, lays out and sends the report. False when staging failed: the window then closes. A
+// damaged file met on the way is repaired as a window's is, and the report runs again.
 bool frmReportParms::runReport()
 {
-    if (!m_shared)
-        m_shared = openSharedDatabase(m_session);
-    if (!m_shared)
-        return true;
+    for (bool repaired = false;; repaired = true) {
+        if (!m_shared)
+            m_shared = openSharedDatabase(m_session);
+        if (!m_shared)
+            return true;
+        std::optional<DatabaseError> damage;
+        const ReportRun::Outcome outcome = runOnce(damage);
+        if (outcome != ReportRun::Outcome::Damaged)
+            return outcome != ReportRun::Outcome::StagingFailed;
+        if (repaired || !repairAfterDamage()) {
+            if (!m_session.programEnding())
+                m_session.prompter().tell(damage->description(), programTitle());
+            return false;
+        }
+    }
+}
+
+ReportRun::Outcome frmReportParms::runOnce(std::optional<DatabaseError> &damage)
+{
     QString company;
     try {
         company = m_session.options().CompanyName();
@@ -399,7 +415,23 @@ bool frmReportParms::runReport()
         });
     wait.reset();
     setDateOf(m_endDate, m_sheet.endDate); // the missing holds report keeps to the latest production date
-    return outcome != ReportRun::Outcome::StagingFailed;
+    damage = run.damage();
+    return outcome;
+}
+
+// The damage is in this workstation's report database (made anew without a question) or in the
+// production database (the repair offered as every window offers it). True when repaired.
+bool frmReportParms::repairAfterDamage()
+{
+    m_shared.reset();
+    const QString reports = m_session.paths().reportDatabasePath();
+    if (ReportDatabaseRepair::isDamaged(reports)) {
+        m_reports.reset();
+        const bool repaired = ReportDatabaseRepair::repair(reports, m_session.fileOps());
+        openLocalDatabase();
+        return repaired;
+    }
+    return m_session.repairDatabase(this);
 }
 
 void frmReportParms::send(const ReportDocument &document, const QString &title, int part)

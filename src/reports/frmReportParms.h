@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportParmsSheet.h"
+#include "ReportRun.h"
 #include "foundation/Database.h"
 
 #include <QDialog>
@@ -62,6 +63,8 @@ private:
     void okClicked();
     void editCustomerParts();
     bool runReport();
+    ReportRun::Outcome runOnce(std::optional<DatabaseError> &damage);
+    bool repairAfterDamage();
     void send(const ReportDocument &document, const QString &title, int part);
     void exportDocument(const ReportDocument &document, int part);
 

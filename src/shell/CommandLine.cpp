@@ -314,7 +314,8 @@ QString CommandLine::usage()
                "10,000 missing hold tickets are refused).\n"
                "Exit codes: 0 written (or help, version), 1 the run failed or found nothing to report,\n"
                "            2 bad arguments, 3 the database is closed for maintenance (db.lok),\n"
-               "            4 no database, 5 the login is not authorized.\n");
+               "            4 no database, 5 the login is not authorized, 6 the database is damaged\n"
+               "            (repair it in the program: Database > Repair, or as kelvara offers at start).\n");
 }
 
 QString CommandLine::versionText(Session &session, bool verbose)

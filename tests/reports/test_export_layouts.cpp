@@ -252,6 +252,53 @@ private slots:
         }
     }
 
+    // One long job description wraps in its column: the headings and figures keep their room, in
+    // the PDF, the document and the workbook.
+    void longDescription()
+    {
+        const ReportLayout layout =
+            ReportLayout::load(ReportFixture::layoutPath(QStringLiteral("prodct.rpt")));
+        const QString longText =
+            QStringLiteral("Housing, front, with snap-fit clips and a living hinge ").repeated(6);
+        const ReportDocument document = ReportDocument::build(
+            layout,
+            ReportFixture::sampleData(layout, 4, {57479500, 3706935},
+                                      {longText, QStringLiteral("Tray insert")}),
+            {QString(), {}, QStringLiteral("Quorvel Plastics"), QDateTime({1999, 8, 13}, {7, 30})});
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("long.pdf"));
+        ReportExport::write(document, ReportExport::Pdf, pdf);
+        const QString text =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        for (const ReportColumn &column : layout.columns) {
+            for (const QString &part : column.caption.split('\n'))
+                QVERIFY2(text.contains(inOrder({part})), qPrintable(part + '\n' + text.left(2000)));
+        }
+        const QString odt = dir.filePath(QStringLiteral("long.odt"));
+        ReportExport::write(document, ReportExport::Word, odt);
+        const QString content =
+            run(QStringLiteral("unzip"), {QStringLiteral("-p"), odt, QStringLiteral("content.xml")});
+        static const QRegularExpression columnWidth(QStringLiteral(
+            "style:name=\"Report.C(\\d+)\"[^>]*>\\s*<[^>]*style:column-width=\"([\\d.]+)pt\""));
+        double widest = 0, narrowest = 1e9;
+        for (auto it = columnWidth.globalMatch(content); it.hasNext();) {
+            const auto m = it.next();
+            widest = std::max(widest, m.captured(2).toDouble());
+            narrowest = std::min(narrowest, m.captured(2).toDouble());
+        }
+        QVERIFY2(widest > 0 && widest < 250 && narrowest > 30,
+                 qPrintable(QStringLiteral("%1 to %2 pt").arg(narrowest).arg(widest)));
+        const QString book = dir.filePath(QStringLiteral("long.xlsx"));
+        ReportExport::write(document, ReportExport::Excel, book);
+        const QString sheet = run(QStringLiteral("unzip"),
+                                  {QStringLiteral("-p"), book, QStringLiteral("xl/worksheets/sheet1.xml")});
+        static const QRegularExpression colWidth(QStringLiteral("<col [^>]*width=\"([\\d.]+)\""));
+        for (auto it = colWidth.globalMatch(sheet); it.hasNext();)
+            QVERIFY2(it.next().captured(1).toDouble() < 60, qPrintable(sheet.left(1500)));
+        QVERIFY(run(QStringLiteral("unzip"), {QStringLiteral("-p"), book, QStringLiteral("xl/styles.xml")})
+                    .contains(QStringLiteral("wrapText=\"1\"")));
+    }
+
     // Every export type counts its pages up to the last, and Cancel leaves no file behind.
     void progressAndCancel_data()
     {

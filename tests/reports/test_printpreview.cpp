@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QLocale>
@@ -154,8 +155,8 @@ private slots:
         QCOMPARE(filesUnder(temp), QStringList());
     }
 
-    // Cancel in the progress of printing: nothing printed (here, to a file), and the caller
-    // told, so that no "Mark as Printed?" can follow.
+    // Cancel in the progress of printing: nothing printed (here, to a file, whose old copy stays
+    // as it was), and the caller told, so that no "Mark as Printed?" can follow.
     void cancelledPrint_data()
     {
         QTest::addColumn<int>("cancelAt"); // page whose progress answers Cancel; 0 none
@@ -169,7 +170,10 @@ private slots:
         QFETCH(int, cancelAt);
         DatabaseWorld world;
         const ReportDocument document = countsReport(world, 20);
-        const QString out = world.file(QStringLiteral("printed.pdf"));
+        const QString folder = world.file(QStringLiteral("printed"));
+        QDir().mkpath(folder);
+        const QString out = QDir(folder).filePath(QStringLiteral("printed.pdf"));
+        QVERIFY(writeFile(out, "last week's report"));
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(out);
@@ -182,7 +186,12 @@ private slots:
             cancelled = true;
         }
         QCOMPARE(cancelled, cancelAt != 0);
-        QCOMPARE(QFile::exists(out), cancelAt == 0);
+        QCOMPARE(readFile(out).startsWith("%PDF"), cancelAt == 0);
+        if (cancelAt != 0)
+            QCOMPARE(readFile(out), QByteArray("last week's report"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("printed.pdf")});
+        QCOMPARE(printer.outputFileName(), out);
     }
 };
 

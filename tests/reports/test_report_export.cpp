@@ -11,14 +11,24 @@
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/ReportPainter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDatabase>
+#include <QStorageInfo>
 #include <QTest>
+#include <QThread>
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 QString run(const QString &program, const QStringList &args)
@@ -67,6 +77,61 @@ ReportDocument countsReport(DatabaseWorld &world)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("export"));
     return document;
+}
+
+// The counts report a hundred times over: pages enough for a cancel or a kill in the middle.
+ReportDocument longReport(DatabaseWorld &world)
+{
+    ReportDocument document = countsReport(world);
+    const QVector<ReportLine> once = document.lines;
+    for (int i = 1; i < 100; ++i)
+        document.lines += once;
+    return document;
+}
+
+const QList<int> kOutputs{ReportExport::Pdf, ReportExport::Excel, ReportExport::Word, ReportExport::Text};
+
+QString outputName(int code)
+{
+    return QStringLiteral("report") + ReportExport::extension(code);
+}
+
+// A folder holding only the old report and what else the case put there.
+struct OldFile
+{
+    explicit OldFile(const QString &folder, int code)
+        : path(QDir(folder).filePath(outputName(code))), bytes("the report of last week\n")
+    {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+    }
+    // The old file exactly as it was, and beside it nothing that was not there before.
+    bool unchanged(const QStringList &before) const
+    {
+        return readFile(path) == bytes &&
+               QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden | QDir::System) == before;
+    }
+    QString path;
+    QByteArray bytes;
+};
+
+// The child process of killedWhileWriting: writes the long report and stops in the middle of it,
+// telling so on its output, until it is killed.
+int writeAndWait(const QString &job)
+{
+    DatabaseWorld world;
+    const ReportDocument document = longReport(world);
+    ReportExport::write(document, job.section(':', 0, 0).toInt(), job.section(':', 1),
+                        [](int page, int pages) {
+                            if (page >= pages / 2) {
+                                ::write(STDOUT_FILENO, "middle\n", 7);
+                                for (;;)
+                                    QThread::sleep(1);
+                            }
+                            return true;
+                        });
+    return 0;
 }
 
 // Keeps a copy for looking at when KELVARA_KEEP_EXPORTS names a folder.
@@ -250,6 +315,84 @@ private slots:
         QVERIFY(strings.contains(QStringLiteral("Short shot")));
         const QString chart = unzipped(path, QStringLiteral("xl/charts/chart1.xml"));
         QVERIFY2(chart.contains(QStringLiteral("Chart!$B$2:$B$3")), qPrintable(chart.left(2000)));
+        // figures on the value axis and above the bars, the chart's page landscape and one page
+        QVERIFY(chart.contains(QStringLiteral("<c:numFmt formatCode=\"#,##0\"")));
+        QVERIFY(chart.contains(QStringLiteral("<c:dLbls>")));
+        const QString chartSheet = unzipped(path, QStringLiteral("xl/worksheets/sheet2.xml"));
+        QVERIFY2(chartSheet.contains(QStringLiteral("orientation=\"landscape\"")) &&
+                     chartSheet.contains(QStringLiteral("fitToPage=\"1\"")),
+                 qPrintable(chartSheet));
+        // the group headings and totals as the report prints them, each total a SUBTOTAL of its
+        // group's rows with the report's figure cached
+        int footers = 0;
+        for (const ReportLine &line : document.lines) {
+            if (line.kind == ReportLine::GroupHeader || line.kind == ReportLine::GroupFooter)
+                QVERIFY2(strings.contains(line.text.toHtmlEscaped()), qPrintable(line.text));
+            footers += line.kind == ReportLine::GroupFooter;
+        }
+        QVERIFY(footers >= 2);
+        static const QRegularExpression subtotal(QStringLiteral(
+            "<c r=\"([A-Z]+)(\\d+)\"[^>]*><f>SUBTOTAL\\(9,([A-Z]+)(\\d+):([A-Z]+)(\\d+)\\)</f><v>"
+            "([-\\d.]+)</v>"));
+        int formulas = 0;
+        for (auto it = subtotal.globalMatch(sheet); it.hasNext(); ++formulas) {
+            const auto m = it.next();
+            QCOMPARE(m.captured(3), m.captured(1)); // its own column
+            QVERIFY(m.captured(6).toInt() < m.captured(2).toInt());
+        }
+        QVERIFY2(formulas >= footers + 1, qPrintable(sheet.left(4000)));
+        QVERIFY(sheet.contains(QStringLiteral("<v>13650</v>")));
+    }
+
+    // The widest value of a column is a bold total: the column holds it, by the font's metrics.
+    void documentColumnHoldsBoldTotal()
+    {
+        DatabaseWorld world;
+        ReportDocument document = countsReport(world);
+        int column = -1;
+        for (int c = 0; c < document.layout.columns.size() && column < 0; ++c)
+            column = document.layout.columns[c].total ? c : -1;
+        QVERIFY(column >= 0);
+        const QString total = QStringLiteral("8,888,888,888");
+        for (ReportLine &line : document.lines) {
+            if (line.kind == ReportLine::GrandTotal)
+                line.cells[column] = total;
+            else if (line.kind == ReportLine::Detail)
+                line.cells[column] = QStringLiteral("88,888,888"); // short: the total decides
+        }
+        const QString path = world.file(QStringLiteral("bold.odt"));
+        ReportExport::write(document, ReportExport::Word, path);
+        const QString content = unzipped(path, QStringLiteral("content.xml"));
+        const auto attribute = [&](const QString &style, const QString &name) {
+            const QRegularExpression pattern(
+                QStringLiteral("style:name=\"%1\"[^>]*>\\s*<[^>]*%2=\"([\\d.]+)pt\"")
+                    .arg(QRegularExpression::escape(style), name));
+            return pattern.match(content).captured(1).toDouble();
+        };
+        const double width =
+            attribute(QStringLiteral("Report.C%1").arg(column + 1), QStringLiteral("column-width"));
+        const double points =
+            QRegularExpression(QStringLiteral("style:name=\"RB\".*?fo:font-size=\"([\\d.]+)pt\""))
+                .match(content)
+                .captured(1)
+                .toDouble();
+        QVERIFY2(width > 0 && points > 0, qPrintable(content.left(3000)));
+        QFont bold = ReportPainter::typeface();
+        bold.setPixelSize(100);
+        bold.setBold(true);
+        const double needed = QFontMetricsF(bold).horizontalAdvance(total) / 100 * points + 4; // padding
+        QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 pt for %2 pt").arg(width).arg(needed)));
+        // the other scripts' text in the same font and size as the rest
+        static const QRegularExpression properties(QStringLiteral("<style:text-properties [^>]*>"));
+        for (auto it = properties.globalMatch(content); it.hasNext();) {
+            const QString element = it.next().captured(0);
+            const QString size =
+                QRegularExpression(QStringLiteral("fo:font-size=\"([^\"]+)\"")).match(element).captured(1);
+            for (const QString script : {QStringLiteral("asian"), QStringLiteral("complex")})
+                QVERIFY2(element.contains(QStringLiteral("style:font-size-%1=\"%2\"").arg(script, size)) &&
+                             element.contains(QStringLiteral("style:font-family-%1=").arg(script)),
+                         qPrintable(element));
+        }
     }
 
     void openDocument()
@@ -284,6 +427,89 @@ private slots:
         QVERIFY(content.contains(QStringLiteral("Page 1 of 1")));
     }
 
+    void cancelInTheMiddle()
+    {
+        DatabaseWorld world;
+        const ReportDocument document = longReport(world);
+        for (int code : kOutputs) {
+            const OldFile old(world.file(QString()), code);
+            const QStringList before = QDir(world.file(QString())).entryList(QDir::Files | QDir::Hidden);
+            int seen = 0;
+            const auto cancelled = errorOf<ReportCancelled>([&] {
+                ReportExport::write(document, code, old.path, [&](int page, int pages) {
+                    seen = pages;
+                    return page < pages / 2;
+                });
+            });
+            QVERIFY2(cancelled && seen > 2, qPrintable(outputName(code)));
+            QVERIFY2(old.unchanged(before), qPrintable(outputName(code)));
+        }
+    }
+
+    // A disk that fills while the report is written (a small disk when root may mount one, else a
+    // file size limit that cuts the write short): the error says why, the old file stays.
+    void fullDisk()
+    {
+        DatabaseWorld world;
+        const ReportDocument document = longReport(world);
+        const QString folder = world.file(QStringLiteral("small"));
+        QDir().mkpath(folder);
+        const bool smallDisk =
+            ::mount("tmpfs", folder.toLocal8Bit().constData(), "tmpfs", 0, "size=256k") == 0;
+        const auto unmount = qScopeGuard([&] {
+            if (smallDisk)
+                ::umount(folder.toLocal8Bit().constData());
+        });
+        std::signal(SIGXFSZ, SIG_IGN);
+        for (int code : kOutputs) {
+            const OldFile old(folder, code);
+            QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+            if (smallDisk) {
+                filler.open(QIODevice::WriteOnly);
+                filler.write(QByteArray(QStorageInfo(folder).bytesAvailable() - 16 * 1024, 'x'));
+                filler.close();
+            }
+            const QStringList before = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            const rlimit unlimited = limit;
+            limit.rlim_cur = smallDisk ? limit.rlim_cur : 16 * 1024;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            const auto error = errorOf<ReportError>([&] { ReportExport::write(document, code, old.path); });
+            ::setrlimit(RLIMIT_FSIZE, &unlimited);
+            QVERIFY2(
+                error && (!smallDisk || error->text().startsWith(QStringLiteral("The disk holding"))),
+                qPrintable(outputName(code) + ": " + (error ? error->text() : QStringLiteral("written"))));
+            QVERIFY2(old.unchanged(before), qPrintable(outputName(code)));
+            QFile::remove(filler.fileName());
+            QFile::remove(old.path);
+        }
+    }
+
+    void killedWhileWriting()
+    {
+        DatabaseWorld world;
+        for (int signal : {SIGTERM, SIGKILL}) {
+            for (int code : kOutputs) {
+                const OldFile old(world.file(QString()), code);
+                const QStringList before = QDir(world.file(QString())).entryList(QDir::Files | QDir::Hidden);
+                QTemporaryDir childTemp;
+                QProcess child;
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                environment.insert(QStringLiteral("TMPDIR"), childTemp.path());
+                environment.insert(QStringLiteral("KELVARA_WRITE_AND_WAIT"),
+                                   QStringLiteral("%1:%2").arg(code).arg(old.path));
+                child.setProcessEnvironment(environment);
+                child.start(QCoreApplication::applicationFilePath(), {});
+                QVERIFY(child.waitForReadyRead(60000));
+                QCOMPARE(child.readAllStandardOutput(), QByteArray("middle\n"));
+                ::kill(pid_t(child.processId()), signal);
+                QVERIFY(child.waitForFinished(30000));
+                QVERIFY2(old.unchanged(before), qPrintable(outputName(code)));
+            }
+        }
+    }
+
     void unwritableFolder()
     {
         DatabaseWorld world;
@@ -298,5 +524,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestReportExport)
+int main(int argc, char **argv)
+{
+    QGuiApplication application(argc, argv);
+    if (const QString job = qEnvironmentVariable("KELVARA_WRITE_AND_WAIT"); !job.isEmpty())
+        return writeAndWait(job);
+    TestReportExport test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_report_export.moc"

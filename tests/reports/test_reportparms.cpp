@@ -12,6 +12,7 @@
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/frmReportParms.h"
+#include "sharing/DatabaseRepair.h"
 #include "shell/MenuLayout.h"
 #include "widgets/WindowRegistry.h"
 
@@ -388,6 +389,47 @@ private slots:
         QCOMPARE(world.prompter.messages()[0].text,
                  QStringLiteral("The report was written to ") + QDir::toNativeSeparators(whole));
         QVERIFY(QFileInfo(whole).size() > 0);
+    }
+
+    // A page of the job lines overwritten: the report offers the repair as a window does, and after
+    // it the report runs again on the repaired file.
+    void damageOffersTheRepair()
+    {
+        FILE_DATABASE_ONLY("a damaged file and its repair");
+        DatabaseWorld world;
+        ReportFixture::fill(world.db);
+        ReportDatabase::ensure(*world.paths);
+        world.session->options().setReportFilename(1, ReportFixture::layoutPath(QStringLiteral("xfers.rpt")));
+        world.session->selectedReportIndex = ReportTypes::TransferList;
+        world.session->currentDate = QDate(1999, 8, 11);
+        world.session->currentShift = 1;
+        world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });
+        const int page = world.db
+                             .scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'table' "
+                                                    "AND name = 'Production Table'"))
+                             .toInt();
+        const int pageSize = world.db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+        const QString path = world.session->options().DatabaseName();
+        world.db.close();
+        frmReportParms window(*world.session);
+        QVERIFY(window.load());
+        QVERIFY(overwrite(path, qint64(page - 1) * pageSize, QByteArray(pageSize, '\xff')));
+        window.findChild<QRadioButton *>("optReptDisp3")->setChecked(true);
+        window.findChild<QComboBox *>("cmbExportType")->setCurrentText(QStringLiteral("Text (*.txt)"));
+        window.findChild<QLineEdit *>("txtExptFilename")
+            ->setText(world.file(QStringLiteral("transfers.txt")));
+        world.prompter.script({MsgAnswer::Yes});
+        window.findChild<QPushButton *>("cmdOKButton")->click();
+        const QStringList titles = world.prompter.titles();
+        QVERIFY2(titles.size() >= 2 && titles[0] == QLatin1String("Database Initialization Error") &&
+                     titles[1] == QLatin1String("Repair Status"),
+                 qPrintable(titles.join(" | ")));
+        QCOMPARE(world.prompter.messages()[0].text,
+                 QStringLiteral("Error:  The database has been marked corrupt. Attempt repair?"));
+        QCOMPARE(world.prompter.messages()[0].icon, MsgIcon::Critical);
+        QCOMPARE(Database::open(path).scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
+                 QStringLiteral("ok"));
+        QCOMPARE(titles.last(), QStringLiteral("Export To Document")); // the report ran again
     }
 };
 

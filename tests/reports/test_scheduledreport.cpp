@@ -179,6 +179,36 @@ private slots:
             QCOMPARE(message.buttons, MsgButtons::Ok);
         QVERIFY(!QFile::exists(world.paths->reportDatabasePath()));
     }
+
+    // A page of the job lines overwritten: the run says the file is damaged and how to repair it.
+    void damagedDatabase()
+    {
+        FILE_DATABASE_ONLY("a damaged file");
+        DatabaseWorld world;
+        ReportFixture::fill(world.db);
+        QDir().mkpath(world.paths->programFolder());
+        QFile::copy(ReportFixture::layoutPath(QStringLiteral("prodct.rpt")),
+                    world.paths->inProgramFolder(QStringLiteral("prodct.rpt")));
+        const int page = world.db
+                             .scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'table' "
+                                                    "AND name = 'Production Table'"))
+                             .toInt();
+        const int pageSize = world.db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+        const QString path = world.session->options().DatabaseName();
+        world.db.close();
+        QVERIFY(overwrite(path, qint64(page - 1) * pageSize, QByteArray(pageSize, '\xff')));
+        const CommandLine line(QStringLiteral("report --type 1 --start 08/11/1999 --export pdf --out %1")
+                                   .arg(world.file(QStringLiteral("out.pdf")))
+                                   .split(' '));
+        QString outText, errText;
+        QTextStream outStream(&outText), errStream(&errText);
+        QCOMPARE(line.report().run(*world.session, outStream, errStream), int(ScheduledReport::Damaged));
+        QVERIFY2(errText.contains(QStringLiteral("is damaged")) &&
+                     errText.contains(QStringLiteral("Database > Repair")),
+                 qPrintable(errText));
+        QVERIFY(!QFile::exists(world.file(QStringLiteral("out.pdf"))));
+        QVERIFY(CommandLine::usage().contains(QStringLiteral("6 the database is damaged")));
+    }
 };
 
 QTEST_MAIN(TestScheduledReport)

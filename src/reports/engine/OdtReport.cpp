@@ -1,5 +1,6 @@
 #include "OdtReport.h"
 
+#include "OutputFile.h"
 #include "ReportDocument.h"
 #include "ReportError.h"
 #include "ReportPainter.h"
@@ -9,7 +10,6 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QLocale>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
 
 namespace {
@@ -24,29 +24,51 @@ const QString kXlink = QStringLiteral("http://www.w3.org/1999/xlink");
 const QString kManifest = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
 
 // The width of a character of the table's font, in ems: DejaVu Sans digits and the average of its
-// letters are 0.64 em wide, its bold digits 0.7; a little more keeps each text inside its cell.
-constexpr double kCharEm = 0.66, kBoldCharEm = 0.72;
+// letters are 0.64 em wide; a little more keeps each text inside its cell.
+constexpr double kCharEm = 0.66;
+// No character of a report's text is wider than this: a text whose length times it is within the
+// width found so far needs no measuring.
+constexpr double kWidestCharEm = 1.3;
 constexpr double kLargestPoints = 8.0, kSmallestPoints = 6.0;
+// The most a column of texts grows to for its texts, in ems: a third of a portrait page's table.
+constexpr double kTextShareEms = 540.0 / 3 / kLargestPoints;
 
-// Each column's width in ems: the layout's width, or its widest text when wider (the captions in
-// bold as measured, the totals in bold).
+// Each column's width in ems: the layout's width, or its widest text when wider, measured in the
+// font it is set in (the captions and totals in bold).
 QVector<double> columnEms(const ReportDocument &document)
 {
     const QList<ReportColumn> &columns = document.layout.columns;
-    QFont bold = ReportPainter::typeface();
-    bold.setPointSizeF(100);
-    bold.setBold(true);
-    const QFontMetricsF captions(bold);
+    QFont font = ReportPainter::typeface();
+    font.setPixelSize(100); // advances in hundredths of an em
+    const QFontMetricsF regular(font);
+    font.setBold(true);
+    const QFontMetricsF bold(font);
+    const auto widen = [](double &em, const QString &text, const QFontMetricsF &metrics) {
+        if (text.size() * kWidestCharEm > em)
+            em = std::max(em, metrics.horizontalAdvance(text) / 100 * 1.05);
+    };
     QVector<double> ems(columns.size());
     for (int i = 0; i < columns.size(); ++i) {
         ems[i] = columns[i].width * kCharEm;
         for (const QString &part : columns[i].caption.split('\n'))
-            ems[i] = std::max(ems[i], captions.horizontalAdvance(part) / 100 * 1.05);
+            widen(ems[i], part, bold);
     }
+    // A text (a job's description) wraps inside its column, which grows past its layout's width
+    // and its heading up to a share of the page only; a figure always gets its whole width.
+    QVector<double> textBound(columns.size());
+    for (int i = 0; i < columns.size(); ++i)
+        textBound[i] = std::max(ems[i], kTextShareEms);
     for (const ReportLine &line : document.lines) {
-        const double em = line.kind == ReportLine::Detail ? kCharEm : kBoldCharEm;
-        for (int i = 0; i < line.cells.size() && i < ems.size(); ++i)
-            ems[i] = std::max(ems[i], line.cells[i].size() * em);
+        const QFontMetricsF &metrics = line.kind == ReportLine::Detail ? regular : bold;
+        for (int i = 0; i < line.cells.size() && i < ems.size(); ++i) {
+            const bool text = line.values.value(i).typeId() == QMetaType::QString;
+            if (!text) {
+                widen(ems[i], line.cells[i], metrics);
+            } else if (ems[i] < textBound[i]) {
+                widen(ems[i], line.cells[i], metrics);
+                ems[i] = std::min(ems[i], textBound[i]);
+            }
+        }
     }
     return ems;
 }
@@ -86,6 +108,23 @@ Geometry geometryOf(const ReportDocument &document)
     for (double &width : g.columns) // stretched (or, past the smallest font, squeezed) to the page
         width *= g.tableWidth / sum;
     return g;
+}
+
+// The font of text in each of the three script groups a word processor tells apart (Western, Asian:
+// CJK and Korean, complex: Arabic, Hebrew): without the other two, those scripts take the word
+// processor's default font and size.
+void writeFont(QXmlStreamWriter &xml, double size, bool bold)
+{
+    const QString family = ReportPainter::typeface().family();
+    const QString weight = bold ? QStringLiteral("bold") : QStringLiteral("normal");
+    xml.writeAttribute(kFo, QStringLiteral("font-family"), family);
+    xml.writeAttribute(kFo, QStringLiteral("font-size"), points(size));
+    xml.writeAttribute(kFo, QStringLiteral("font-weight"), weight);
+    for (const QLatin1String script : {QLatin1String("asian"), QLatin1String("complex")}) {
+        xml.writeAttribute(kStyle, QStringLiteral("font-family-") + script, family);
+        xml.writeAttribute(kStyle, QStringLiteral("font-size-") + script, points(size));
+        xml.writeAttribute(kStyle, QStringLiteral("font-weight-") + script, weight);
+    }
 }
 
 class ContentWriter
@@ -137,9 +176,7 @@ private:
         m_xml.writeEmptyElement(kStyle, QStringLiteral("paragraph-properties"));
         m_xml.writeAttribute(kFo, QStringLiteral("text-align"), align);
         m_xml.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
-        m_xml.writeAttribute(kFo, QStringLiteral("font-size"), points(size));
-        m_xml.writeAttribute(kFo, QStringLiteral("font-weight"),
-                             bold ? QStringLiteral("bold") : QStringLiteral("normal"));
+        writeFont(m_xml, size, bold);
         m_xml.writeEndElement();
     }
 
@@ -322,8 +359,7 @@ QByteArray stylesXml(const Geometry &g)
     xml.writeStartElement(kStyle, QStringLiteral("default-style"));
     xml.writeAttribute(kStyle, QStringLiteral("family"), QStringLiteral("paragraph"));
     xml.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
-    xml.writeAttribute(kFo, QStringLiteral("font-family"), ReportPainter::typeface().family());
-    xml.writeAttribute(kFo, QStringLiteral("font-size"), points(kLargestPoints));
+    writeFont(xml, kLargestPoints, false);
     xml.writeEndElement();
     xml.writeEndElement();
     // the page of the printed report: its paper, orientation and margins
@@ -395,14 +431,9 @@ void OdtReport::write(const ReportDocument &document, const QString &path,
 {
     const Geometry geometry = geometryOf(document);
     const QByteArray png = document.layout.chart.bars.isEmpty() ? QByteArray() : chartPng(document);
-    QSaveFile file(path);
-    const auto fail = [&](const QString &why) {
-        file.cancelWriting();
-        throw ReportError(ReportError::Output,
-                          QStringLiteral("The document \"%1\" could not be written: %2").arg(path, why));
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        fail(file.errorString());
+    OutputFile file(path); // dropped unless committed: a cancel or a failure keeps the old file
+    if (!file.open())
+        throw ReportError(ReportError::Output, file.failure());
     ZipWriter zip(file, document.printed);
     // the "mimetype" first and stored, so that a reader knows the file by its first bytes
     zip.add(QStringLiteral("mimetype"), QByteArrayLiteral("application/vnd.oasis.opendocument.text"), false);
@@ -415,13 +446,11 @@ void OdtReport::write(const ReportDocument &document, const QString &path,
         if (!cancelled)
             zip.end();
     }
-    if (cancelled) {
-        file.cancelWriting();
-        throw ReportError(ReportError::Output, QStringLiteral("The export was cancelled."));
-    }
+    if (cancelled)
+        throw ReportCancelled(QStringLiteral("The export was cancelled."));
     zip.add(QStringLiteral("styles.xml"), stylesXml(geometry));
     if (!png.isEmpty())
         zip.add(QStringLiteral("Pictures/chart.png"), png, false);
     if (!zip.finish() || !file.commit())
-        fail(file.errorString());
+        throw ReportError(ReportError::Output, file.failure());
 }

@@ -52,8 +52,8 @@ PdfWriter::PdfWriter(const QString &path, const QSizeF &pageSize) : m_file(path)
     reserve(); // the catalog, object 1
     m_pagesObject = reserve();
     m_resourcesObject = reserve();
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_error = m_file.errorString();
+    if (!m_file.open()) {
+        m_error = m_file.failure();
         return;
     }
     write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
@@ -187,7 +187,7 @@ void PdfWriter::beginObject(int number)
 void PdfWriter::write(const QByteArray &bytes)
 {
     if (m_file.write(bytes) != bytes.size() && m_error.isEmpty())
-        m_error = m_file.errorString();
+        m_error = m_file.failure();
     m_written += bytes.size();
 }
 
@@ -304,6 +304,7 @@ bool PdfWriter::finish(const QString &title, const QString &creator)
         table += QByteArray::number(m_offsets[i]).rightJustified(10, '0') + " 00000 n \n";
     write(table + "trailer\n<< /Size " + QByteArray::number(m_offsets.size()) + " /Root 1 0 R /Info " +
           QByteArray::number(info) + " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n");
-    m_file.close();
+    if (m_error.isEmpty() && !m_file.commit())
+        m_error = m_file.failure();
     return m_error.isEmpty();
 }

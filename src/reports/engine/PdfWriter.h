@@ -1,7 +1,8 @@
 #pragma once
 
+#include "OutputFile.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QHash>
 #include <QRawFont>
 #include <QSizeF>
@@ -30,8 +31,9 @@ public:
     QRawFont fallbackFor(const QRawFont &font, char32_t code);
 
     void writePage(const QByteArray &content);
-    // Writes the fonts and the document's index and closes the file; false when something could
-    // not be written.
+    // Writes the fonts and the document's index and puts the file in place of the one at the path;
+    // false when something could not be written, and then the file at the path is left as it was.
+    // Destroyed unfinished, the writer leaves no file and the old one unchanged.
     bool finish(const QString &title, const QString &creator);
 
 private:
@@ -45,7 +47,7 @@ private:
     void writeStream(int number, const QByteArray &dictionary, const QByteArray &data);
     void write(const QByteArray &bytes);
 
-    QFile m_file;
+    OutputFile m_file;
     QSizeF m_pageSize;
     QString m_error;
     std::vector<std::unique_ptr<Font>> m_fonts;

@@ -1,16 +1,15 @@
 #include "ReportExport.h"
 
 #include "OdtReport.h"
+#include "OutputFile.h"
 #include "PdfDocument.h"
 #include "ReportError.h"
 #include "ReportPainter.h"
 #include "TextReport.h"
 #include "XlsxReport.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace {
 [[noreturn]] void throwCancelled()
@@ -28,11 +27,10 @@ void writeText(const ReportDocument &document, const QString &path,
     });
     if (stopped)
         throwCancelled();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
-        throw ReportError(
-            ReportError::Output,
-            QStringLiteral("The file \"%1\" could not be written: %2").arg(path, file.errorString()));
+    OutputFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.commit())
+        throw ReportError(ReportError::Output, file.failure());
 }
 
 // The progress of a writer that goes line by line (a document, a workbook), told in pages of about
@@ -57,14 +55,26 @@ std::function<bool(int, int)> byPages(const std::function<bool(int, int)> &progr
 QString paintWithQt(const ReportDocument &document, const QString &path,
                     const std::function<bool(int, int)> &progress)
 {
-    QPdfWriter writer(path);
+    OutputFile file(path);
+    if (!file.open())
+        return file.failure();
+    QPdfWriter writer(&file);
     writer.setResolution(300);
     writer.setCreator(QStringLiteral("Kelvara"));
     writer.setTitle(document.layout.title);
     writer.setPageSize(QPageSize(QPageSize::Letter));
     const ReportPainter painter(document);
     painter.setUpPage(writer);
-    return painter.paint(writer, 1, 0, progress) > 0 ? QString() : QStringLiteral("it cannot be created");
+    bool stopped = false;
+    const int pages = painter.paint(writer, 1, 0, [&](int page, int of) {
+        stopped = !progress(page, of) || file.failed();
+        return !stopped;
+    });
+    if (stopped && !file.failed())
+        return {}; // cancelled: the file is dropped, the old one kept
+    if (pages <= 0 || !file.commit())
+        return file.failure();
+    return {};
 }
 
 QString paintPdf(const ReportDocument &document, const QString &path,
@@ -74,8 +84,16 @@ QString paintPdf(const ReportDocument &document, const QString &path,
     PdfDocument pdf(path, painter.pageLayout(QPageSize(QPageSize::Letter)));
     pdf.setCreator(QStringLiteral("Kelvara"));
     pdf.setTitle(document.layout.title);
+    bool stopped = false;
     painter.paint(
-        pdf, [&pdf] { pdf.newPage(); }, 1, 0, progress);
+        pdf, [&pdf] { pdf.newPage(); }, 1, 0,
+        [&](int page, int pages) {
+            // a full disk stops the pages at once, rather than after the year's last page
+            stopped = !progress(page, pages) || !pdf.errorString().isEmpty();
+            return !stopped;
+        });
+    if (stopped && pdf.errorString().isEmpty())
+        return {}; // cancelled: the unfinished file is dropped, the old one kept
     return pdf.finish() ? QString() : pdf.errorString();
 }
 
@@ -90,13 +108,10 @@ void writePdf(const ReportDocument &document, const QString &path,
     const QString failure = PdfDocument::canEmbed(ReportPainter::typeface())
                                 ? paintPdf(document, path, onPage)
                                 : paintWithQt(document, path, onPage);
-    if (cancelled) {
-        QFile::remove(path);
+    if (cancelled)
         throwCancelled();
-    }
-    if (!failure.isEmpty() || QFileInfo(path).size() == 0)
-        throw ReportError(ReportError::Output,
-                          QStringLiteral("The file \"%1\" could not be written: %2").arg(path, failure));
+    if (!failure.isEmpty())
+        throw ReportError(ReportError::Output, failure);
 }
 } // namespace
 

@@ -202,6 +202,7 @@ ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPaintDev
 
 // Each column's room for text at the largest detail font, in device pixels: the layout's width, or
 // the widest text of the column when wider (captions and totals in bold, as they are printed).
+// layoutWidths gets the least each column may be squeezed to: its layout's width or its heading.
 QVector<double> ReportPainter::textWidths(const QPaintDevice &device, double pad,
                                           QVector<double> &layoutWidths) const
 {
@@ -216,6 +217,7 @@ QVector<double> ReportPainter::textWidths(const QPaintDevice &device, double pad
         widths[i] = layoutWidths[i];
         for (const QString &part : columns[i].caption.split('\n'))
             widths[i] = std::max(widths[i], captionFont.horizontalAdvance(part));
+        layoutWidths[i] = widths[i]; // a column squeezed to its layout's width still shows its heading
     }
     const auto atSize = [&](bool bold) {
         QRawFont raw = QRawFont::fromFont(font(kLargest, bold));

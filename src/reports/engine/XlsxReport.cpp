@@ -1,16 +1,21 @@
 #include "XlsxReport.h"
 
+#include "OutputFile.h"
 #include "ReportDocument.h"
 #include "ReportError.h"
 
 #include <QDateTime>
+#include <QFile>
+#include <QtEndian>
 #include <map>
 #include <xlsxwriter.h>
+#include <xlsxwriter/utility.h>
 
 namespace {
 struct Formats
 {
-    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal, *percent;
+    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal, *percent,
+        *wrapped;
     lxw_workbook *book = nullptr;
     std::map<QString, lxw_format *> *dates = nullptr; // by the layout's date format
 };
@@ -53,6 +58,9 @@ Formats makeFormats(lxw_workbook *book)
     format_set_top(f.totalDecimal, LXW_BORDER_THIN);
     f.percent = workbook_add_format(book);
     format_set_num_format(f.percent, "0%");
+    f.wrapped = workbook_add_format(book);
+    format_set_text_wrap(f.wrapped);
+    format_set_align(f.wrapped, LXW_ALIGN_VERTICAL_TOP);
     return f;
 }
 
@@ -124,6 +132,86 @@ private:
 } // namespace
 
 namespace {
+// The report's lines on the sheet as the report prints them: group headings, details, group totals
+// and the grand total, the totals as SUBTOTAL formulas over their group's rows (so that a filtered
+// sheet sums what it shows, and a nested group's totals are not counted twice) with the report's
+// value cached for a reader that does not calculate.
+struct Body
+{
+    Body(Sheet &sheet, lxw_worksheet *ws, const ReportDocument &document, const Formats &f, int keyColumns)
+        : sheet(sheet), ws(ws), layout(document.layout), f(f), keyColumns(keyColumns),
+          groupStart(document.layout.groups.size() + 1, -1)
+    {
+    }
+
+    void add(int row, const ReportLine &line, const QVector<int> &keys)
+    {
+        switch (line.kind) {
+        case ReportLine::GroupHeader:
+            startGroups(line.level + 1);
+            sheet.text(row, 0, line.text, f.bold);
+            return;
+        case ReportLine::Message:
+            sheet.text(row, 0, line.text);
+            return;
+        case ReportLine::Detail:
+            for (int &start : groupStart) {
+                if (start < 0)
+                    start = row;
+            }
+            for (int k = 0; k < keys.size(); ++k)
+                sheet.value(row, k, line.keys.value(keys[k]), QString());
+            for (int c = 0; c < layout.columns.size(); ++c)
+                sheet.value(row, keyColumns + c, line.values.value(c), layout.columns[c].format);
+            return;
+        case ReportLine::GroupFooter:
+        case ReportLine::GrandTotal: {
+            const bool grand = line.kind == ReportLine::GrandTotal;
+            const int level = grand ? 0 : line.level + 1; // the grand total closes every group
+            const int start = grand ? firstRow : groupStart.value(level, -1);
+            for (int c = 0; c < layout.columns.size(); ++c)
+                total(row, keyColumns + c, start, line.values.value(c), layout.columns[c]);
+            sheet.text(row, 0, line.text, f.bold);
+            startGroups(level);
+            return;
+        }
+        }
+    }
+
+    // A heading or totals line at this level ends the groups at it and inside it.
+    void startGroups(int level)
+    {
+        for (int l = level; l < groupStart.size(); ++l)
+            groupStart[l] = -1;
+    }
+
+    void total(int row, int col, int start, const QVariant &value, const ReportColumn &column)
+    {
+        const bool number = value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong ||
+                            value.typeId() == QMetaType::Double;
+        if (!column.total || !number || start < 0 || start >= row ||
+            column.format == QLatin1String("Yes/No")) {
+            sheet.value(row, col, value, column.format, true);
+            return;
+        }
+        char range[64];
+        lxw_rowcol_to_range(range, lxw_row_t(start), lxw_col_t(col), lxw_row_t(row - 1), lxw_col_t(col));
+        const QByteArray formula = QByteArrayLiteral("=SUBTOTAL(9,") + range + ')';
+        worksheet_write_formula_num(ws, lxw_row_t(row), lxw_col_t(col), formula.constData(),
+                                    column.format.contains('.') ? f.totalDecimal : f.totalWhole,
+                                    value.toDouble());
+    }
+
+    Sheet &sheet;
+    lxw_worksheet *ws;
+    const ReportLayout &layout;
+    const Formats &f;
+    int keyColumns;
+    int firstRow = 0;
+    // by group level (plus one; 0 the whole report): the first detail row of the open group, -1 none yet
+    QVector<int> groupStart;
+};
+
 // The chart of a report that has one (the rejects' Pareto chart): its bars on a sheet of their own,
 // reason, rejects and cumulative share biggest first, with a column chart of the rejects beside them.
 void addChartSheet(lxw_workbook *book, const ReportDocument &document, const Formats &f)
@@ -153,9 +241,21 @@ void addChartSheet(lxw_workbook *book, const ReportDocument &document, const For
     lxw_chart_series *series = chart_add_series(chart, ("=Chart!$A$2:$A$" + last).constData(),
                                                 ("=Chart!$B$2:$B$" + last).constData());
     chart_series_set_name(series, "Rejects");
+    chart_series_set_labels(series); // each bar's figure above it
     chart_title_set_name(chart, document.layout.chart.title.toUtf8().constData());
     chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-    worksheet_insert_chart(ws, 1, 4, chart);
+    lxw_chart_axis *values = chart_axis_get(chart, LXW_CHART_AXIS_TYPE_Y);
+    chart_axis_set_num_format(values, "#,##0");
+    chart_axis_set_min(values, 0);
+    chart_axis_major_gridlines_set_visible(values, LXW_TRUE);
+    // below the figures, across the page, which is printed landscape on one sheet of paper
+    lxw_chart_options place{};
+    place.x_scale = 2.0;
+    place.y_scale = 1.6;
+    worksheet_insert_chart_opt(ws, lxw_row_t(row + 1), 0, chart, &place);
+    worksheet_set_landscape(ws);
+    worksheet_set_paper(ws, 1);
+    worksheet_fit_to_pages(ws, 1, 1);
 }
 } // namespace
 
@@ -183,13 +283,54 @@ void setUpPage(lxw_worksheet *ws, const ReportDocument &document, int headerRow)
     worksheet_set_footer(
         ws, headerText(QStringLiteral("&L"), document.company).append("&RPage &P of &N").constData());
 }
+// True when the column's details are texts (not figures, dates or flags).
+bool textColumn(const ReportDocument &document, int column)
+{
+    for (const ReportLine &line : document.lines) {
+        if (line.kind == ReportLine::Detail && line.values.value(column).isValid())
+            return line.values.value(column).typeId() == QMetaType::QString;
+    }
+    return false;
+}
+
+// The widest a column of texts grows, in characters: its layout's width or its heading, at least
+// a share of a portrait page.
+int textBound(const ReportColumn &column)
+{
+    int bound = std::max(column.width, 40);
+    for (const QString &part : column.caption.split('\n'))
+        bound = std::max<int>(bound, part.size());
+    return bound;
+}
+
+// True when the workbook's archive ends with its whole central directory: the library does not
+// always notice a write that a full disk cut short.
+bool wholeArchive(const QString &path)
+{
+    QFile file(path);
+    constexpr qint64 endRecord = 22; // the end of central directory record, without a comment
+    if (!file.open(QIODevice::ReadOnly) || file.size() < endRecord || !file.seek(file.size() - endRecord))
+        return false;
+    const QByteArray end = file.read(endRecord);
+    if (end.size() != endRecord || !end.startsWith("PK\x05\x06"))
+        return false;
+    const auto *bytes = reinterpret_cast<const uchar *>(end.constData());
+    const qint64 directorySize = qFromLittleEndian<quint32>(bytes + 12);
+    const qint64 directoryOffset = qFromLittleEndian<quint32>(bytes + 16);
+    return directoryOffset + directorySize == file.size() - endRecord;
+}
 } // namespace
 
 void XlsxReport::write(const ReportDocument &document, const QString &path,
                        const std::function<bool(int, int)> &progress)
 {
-    const QByteArray file = path.toUtf8();
-    lxw_workbook *book = workbook_new(file.constData());
+    // The library writes its file by name: it writes into the new file of an OutputFile, which
+    // takes the place of the old one only when the workbook is whole.
+    OutputFile output(path);
+    if (!output.open())
+        throw ReportError(ReportError::Output, output.failure());
+    const QString written = output.writerPath();
+    lxw_workbook *book = workbook_new(written.toUtf8().constData());
     if (!book)
         throw ReportError(ReportError::Output,
                           QStringLiteral("The workbook \"%1\" could not be created.").arg(path));
@@ -231,38 +372,34 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
     const QVector<int> widths = columnWidths(document);
     for (int c = 0; c < layout.columns.size(); ++c) {
         sheet.text(row, col, QString(layout.columns[c].caption).replace('\n', ' '), f.header);
-        worksheet_set_column(ws, col, col, widths[c] * 1.15 + 2, nullptr);
+        // a column of texts wraps them inside its layout's width (or a share of the page), so that
+        // one long description does not shrink the printed sheet; figures keep their whole width
+        const bool wraps = textColumn(document, c) && widths[c] > textBound(layout.columns[c]);
+        const int width = wraps ? textBound(layout.columns[c]) : widths[c];
+        worksheet_set_column(ws, col, col, width * 1.15 + 2, wraps ? f.wrapped : nullptr);
         ++col;
     }
     worksheet_freeze_panes(ws, headerRow + 1, 0);
     setUpPage(ws, document, headerRow);
     ++row;
 
+    Body body(sheet, ws, document, f, int(keys.size()));
+    body.firstRow = row;
     const int lines = int(document.lines.size());
     for (int i = 0; i < lines; ++i) {
         if (progress && !progress(i + 1, lines)) {
             lxw_workbook_free(book); // nothing is written before the workbook closes
-            throw ReportError(ReportError::Output, QStringLiteral("The export was cancelled."));
+            throw ReportCancelled(QStringLiteral("The export was cancelled."));
         }
-        const ReportLine &line = document.lines[i];
-        const bool grand = line.kind == ReportLine::GrandTotal;
-        if (!grand && line.kind != ReportLine::Detail)
-            continue;
-        col = 0;
-        for (int g : keys) {
-            if (!grand)
-                sheet.value(row, col, line.keys.value(g), QString());
-            ++col;
-        }
-        for (int c = 0; c < layout.columns.size(); ++c, ++col)
-            sheet.value(row, col, line.values.value(c), layout.columns[c].format, grand);
-        if (grand)
-            sheet.text(row, 0, line.text, f.bold);
-        ++row;
+        body.add(row++, document.lines[i], keys);
     }
     addChartSheet(book, document, f);
     const lxw_error error = workbook_close(book);
-    if (error != LXW_NO_ERROR)
+    if (error == LXW_NO_ERROR && wholeArchive(written) && output.commit())
+        return;
+    const QString why = output.failure();
+    if (error != LXW_NO_ERROR && !why.contains(QLatin1String(" is full")))
         throw ReportError(ReportError::Output, QStringLiteral("The workbook \"%1\" could not be written: %2")
                                                    .arg(path, QString::fromUtf8(lxw_strerror(error))));
+    throw ReportError(ReportError::Output, why);
 }

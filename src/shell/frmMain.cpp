@@ -11,12 +11,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -39,7 +43,12 @@ QString commandOf(const QAction *item)
 
 frmMain::frmMain(Session &session, WindowRegistry registry, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_presence(session), m_registry(std::move(registry)),
-      m_openDocument([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+      m_openDocument([](const QUrl &url) { return QDesktopServices::openUrl(url); }),
+      m_chooseDocument([this](const QString &start) {
+          return QFileDialog::getOpenFileName(this, QStringLiteral("Production Schedule"), start,
+                                              QStringLiteral("Documents (*.doc *.docx *.odt *.rtf *.pdf);;"
+                                                             "All files (*)"));
+      })
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quorvel Plastics Kelvara"));
@@ -55,6 +64,14 @@ frmMain::frmMain(Session &session, WindowRegistry registry, QWidget *parent)
     installSessionHooks();
     registerOwnCommands();
     updateMenuState();
+    // Every child window closes from the keyboard, whichever of its controls has the focus and
+    // whether it is a data window or not.
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setObjectName(QStringLiteral("closeWindow"));
+        connect(shortcut, &QShortcut::activated, this, &frmMain::closeActiveWindow);
+    }
     // The plant runs it maximized; this is the size it has when the desktop does not maximize it.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         resize(screen->availableGeometry().size());
@@ -66,7 +83,8 @@ frmMain::~frmMain()
 {
     // The child windows are destroyed after this window's members: nothing of theirs may call back.
     disconnect(m_mdi, nullptr, this, nullptr);
-    for (QMdiSubWindow *frame : m_mdi->subWindowList()) {
+    // Closed ones too: a window closed by its keys is deleted later, maybe only with this one.
+    for (QMdiSubWindow *frame : m_mdi->findChildren<QMdiSubWindow *>()) {
         if (frame->widget())
             disconnect(frame->widget(), nullptr, this, nullptr);
     }
@@ -330,6 +348,11 @@ bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
         return false;
     }
     QMdiSubWindow *frame = m_mdi->addSubWindow(window);
+    // The frame's own Close keys would make the main window's ambiguous: those close it instead.
+    for (QAction *action : frame->systemMenu()->actions()) {
+        if (action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_F4)))
+            action->setShortcuts({});
+    }
     // A window that closes itself takes its frame along. The frame may be the one deleting the
     // window (it is then half destroyed itself): it is looked at only once that is over.
     QPointer<QObject> frameGuard(frame);
@@ -361,16 +384,43 @@ bool frmMain::closeWindowsExcept(QObject *except)
 
 void frmMain::openProductionSchedule()
 {
-    const QString path = m_session.options().SchedulePath();
-    const bool opened =
-        !path.isEmpty() && QFileInfo(path).isFile() && m_openDocument(QUrl::fromLocalFile(path));
-    if (opened)
+    QString path = m_session.options().SchedulePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        path = chooseSchedule(path);
+        if (path.isEmpty())
+            return;
+    }
+    if (m_openDocument(QUrl::fromLocalFile(path)))
         return;
+    // The document is there: the word processor that opens it is not.
     m_session.prompter().ask(
         {QStringLiteral("Unable to load Microsoft Word.  This function cannot be performed."),
          QStringLiteral("OLE Automation Error"), MsgIcon::Information, MsgButtons::OkCancel});
     m_disabledForRun.insert(kScheduleItem);
     updateMenuState();
+}
+
+QString frmMain::chooseSchedule(const QString &path)
+{
+    const QString why = path.isEmpty()
+                            ? QStringLiteral("No production schedule document is set.")
+                            : QStringLiteral("The production schedule document '%1' does not exist.")
+                                  .arg(QDir::toNativeSeparators(path));
+    const MsgAnswer answer = m_session.prompter().ask({why + QStringLiteral("  Choose the document now?"),
+                                                       QStringLiteral("Production Schedule"),
+                                                       MsgIcon::Question, MsgButtons::YesNo});
+    if (answer != MsgAnswer::Yes)
+        return {};
+    const QString chosen = m_chooseDocument(path.isEmpty() ? QString() : QFileInfo(path).absolutePath());
+    if (!chosen.isEmpty())
+        m_session.options().setSchedulePath(chosen);
+    return chosen;
+}
+
+void frmMain::closeActiveWindow()
+{
+    if (QMdiSubWindow *frame = m_mdi->activeSubWindow())
+        frame->close();
 }
 
 void frmMain::tileHorizontally()

@@ -14,13 +14,17 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QTableView>
 #include <QTimer>
 #include <QUrl>
 
@@ -55,6 +59,9 @@ frmMain::frmMain(Session &session, WindowRegistry registry, QWidget *parent)
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("mdiArea"));
     m_mdi->setBackground(palette().brush(QPalette::Dark));
+    // Windows tiled at their minimum size may reach below the frame: it scrolls to them.
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &frmMain::rebuildWindowList);
 
@@ -367,8 +374,33 @@ bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
     });
     window->show();
     frame->show();
+    keepUsable(frame);
     m_mdi->setActiveSubWindow(frame);
     return true;
+}
+
+void frmMain::keepUsable(QMdiSubWindow *frame)
+{
+    // Every grid shows its heading and a few rows however small the window is made; the window is
+    // never made smaller than what shows its controls whole.
+    constexpr int kRows = 4;
+    for (QTableView *grid : frame->widget()->findChildren<QTableView *>()) {
+        if (grid->minimumHeight() > 0)
+            continue;
+        const int heading =
+            grid->horizontalHeader()->isHidden() ? 0 : grid->horizontalHeader()->sizeHint().height();
+        grid->setMinimumHeight(heading + kRows * grid->verticalHeader()->defaultSectionSize() +
+                               grid->horizontalScrollBar()->sizeHint().height() + 2 * grid->frameWidth());
+    }
+    // The layouts take the new heights in before the frame reads its minimum.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    frame->setMinimumSize(frame->minimumSizeHint());
+    // The size it comes back at after a maximized window closes (its normal size): the size it
+    // asks for, within the frame.
+    const QSize area = m_mdi->viewport()->size();
+    frame->resize(frame->sizeHint()
+                      .boundedTo(area.isEmpty() ? frame->sizeHint() : area)
+                      .expandedTo(frame->minimumSize()));
 }
 
 bool frmMain::closeWindowsExcept(QObject *except)
@@ -425,7 +457,8 @@ void frmMain::closeActiveWindow()
 
 void frmMain::tileHorizontally()
 {
-    // Horizontal tiling: the windows one above the other, each the full width of the frame.
+    // Horizontal tiling: the windows one above the other, each the full width of the frame and an
+    // equal share of its height, but never less than the window's minimum: then the frame scrolls.
     QList<QMdiSubWindow *> windows;
     for (QMdiSubWindow *window : m_mdi->subWindowList(QMdiArea::StackingOrder)) {
         if (window->isVisible() && !window->isMinimized())
@@ -434,10 +467,13 @@ void frmMain::tileHorizontally()
     if (windows.isEmpty())
         return;
     const QRect area = m_mdi->viewport()->rect();
-    const int height = area.height() / int(windows.size());
-    for (int i = 0; i < windows.size(); ++i) {
-        windows[i]->showNormal();
-        windows[i]->setGeometry(0, i * height, area.width(), height);
+    const int share = area.height() / int(windows.size());
+    int top = 0;
+    for (QMdiSubWindow *window : std::as_const(windows)) {
+        window->showNormal();
+        const int height = std::max(share, window->minimumHeight());
+        window->setGeometry(0, top, std::max(area.width(), window->minimumWidth()), height);
+        top += height;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <optional>
 
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QUrl;
 class Session;
@@ -81,6 +82,8 @@ private:
     // With no schedule document, or one that is gone: says so, and lets the user choose one.
     QString chooseSchedule(const QString &path);
     void closeActiveWindow();
+    // A minimum size that shows the window's controls whole, and a usable normal size.
+    void keepUsable(QMdiSubWindow *frame);
     void updateMenuState();
     void updateDatabaseMenu();
     void rebuildWindowList();

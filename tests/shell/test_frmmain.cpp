@@ -6,6 +6,7 @@
 #include "sharing/CurrentUsersFile.h"
 #include "sharing/ServerPresence.h"
 #include "sharing/frmCurrentUsers.h"
+#include "shell/KelvaraApp.h"
 #include "shell/frmMain.h"
 #include "widgets/MessageBoxPrompter.h"
 
@@ -46,6 +47,7 @@ private slots:
     void keysCloseEveryWindow_data();
     void keysCloseEveryWindow();
     void focusComesBackAfterAMessage();
+    void windowsCarryTheProgramsIcon();
     void shutdownUnloadsChildrenAndStampsTheExit();
     void loadRunsTheStartup_data();
     void loadRunsTheStartup();
@@ -501,6 +503,20 @@ void TestFrmMain::focusComesBackAfterAMessage()
 
     QCOMPARE(main.mdiArea()->activeSubWindow(), first);
     QTRY_COMPARE(QApplication::focusWidget(), entry);
+}
+
+void TestFrmMain::windowsCarryTheProgramsIcon()
+{
+    KelvaraApp::setProgramIcon();
+    TestWorld world;
+    frmMain main(*world.session);
+    const QList<QSize> sizes = main.windowIcon().availableSizes();
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
+    // Drawn, not empty: the 16 px icon has the colours of the program's icon.
+    const QImage small = main.windowIcon().pixmap(QSize(16, 16)).toImage();
+    QCOMPARE(small.size(), QSize(16, 16));
+    QCOMPARE(small.pixelColor(8, 13).alpha(), 255);
 }
 
 void TestFrmMain::windowMenuListsTheWindows()

@@ -36,15 +36,56 @@ grep -q "Wrote $work/counts.pdf" "$work/report.txt"
 head -c 5 "$work/counts.pdf" | grep -q '%PDF-'
 echo "report written from the unpacked package"
 
-# The scheduled-report service's command, unescaped as systemd does ("%%" and "$$"), run with the
-# unpacked program on the sample database.
+# The scheduled-report service's command, unescaped as systemd does ("%%" and "$$", %S the state
+# folder), run with the unpacked program on the sample database as systemd runs it: as the account
+# `adduser --system` makes (home /nonexistent, group nogroup), in the unit's state folder, with the
+# unit's environment only. It prints nothing but the file it wrote, even with text in scripts the
+# report's font lacks.
 examples="$work/root/usr/share/doc/kelvara/examples"
-command=$(sed -n '/^ExecStart=/,/[^\\]$/p' "$examples/kelvara-report.service" | sed 's/^ExecStart=//; s/\\$//' |
+unit="$examples/kelvara-report.service"
+state="$work/state"
+command=$(sed -n '/^ExecStart=/,/[^\\]$/p' "$unit" | sed 's/^ExecStart=//; s/\\$//' |
           tr '\n' ' ' | sed 's/%%/%/g; s/\$\$/$/g' | sed "s|/usr/bin/kelvara|$kelvara|")
-mkdir -p "$work/reports"
-KELVARA_DATABASE="$work/plant/QUORVEL.MDB" KELVARA_REPORTS="$work/reports" eval "$command"
+unit_env=()
+while IFS= read -r setting; do
+  unit_env+=("${setting//%S/$state}")
+done < <(sed -n 's/^Environment=//p' "$unit")
+folder=$(sed -n 's/^StateDirectory=//p' "$unit")
+grep -q "^WorkingDirectory=%S/$folder$" "$unit"
+account=$(sed -n 's/^User=//p' "$unit")
+mkdir -p "$state/$folder" "$work/reports"
+sqlite3 "$work/plant/QUORVEL.MDB" \
+  "UPDATE [Job Lookup Table] SET [Job Description] = [Job Description] || ' غطاء ढक्कन ฝาปิด'"
+run_as=()
+if [ "$(id -u)" = 0 ] && command -v adduser >/dev/null; then
+  made_account=no
+  if ! id "$account" >/dev/null 2>&1; then
+    adduser --system --quiet "$account"
+    made_account=yes
+  fi
+  trap '[ "$made_account" = yes ] && deluser --quiet --system "$account" >/dev/null 2>&1; rm -rf "$work"' EXIT
+  [ "$(getent passwd "$account" | cut -d: -f6)" = /nonexistent ]
+  # The account may write the database and its folder, as the unit's comment asks; systemd makes
+  # the state folder its own.
+  chmod 755 "$work" "$work/root"
+  chown -R "$account" "$work/plant" "$work/reports" "$state/$folder"
+  run_as=(runuser -u "$account" --)
+  sqlite3 "$work/plant/QUORVEL.MDB" "INSERT OR IGNORE INTO [Security Table] ([UserName], [User Name], [Security Level])
+                                     VALUES ('$account', 'Scheduled reports', 'D')"
+else
+  echo "not root: the service's command runs as $(id -un), not as a system account"
+fi
+(cd "$state/$folder" &&
+ "${run_as[@]}" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "${unit_env[@]}" KELVARA_DATABASE="$work/plant/QUORVEL.MDB" \
+   KELVARA_REPORTS="$work/reports" sh -c "$command" >"$work/service.out" 2>"$work/service.err")
+cat "$work/service.out"
+if [ -s "$work/service.err" ]; then
+  echo "the service's command printed on standard error:"
+  cat "$work/service.err"
+  exit 1
+fi
 ls "$work/reports/production-counts-$(date -d yesterday +%Y-%m-%d).pdf"
-echo "the service's command wrote its report"
+echo "the service's command wrote its report as the account, with nothing on standard error"
 
 # The files a desktop and a package archive read.
 share="$work/root/usr/share"

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <filesystem>
@@ -73,6 +74,22 @@ bool FileOps::remove(const QString &path)
     return file.remove() || fail(file.errorString());
 }
 
+bool FileOps::link(const QString &from, const QString &to)
+{
+    std::error_code error;
+    std::filesystem::create_hard_link(std::filesystem::path(from.toStdU16String()),
+                                      std::filesystem::path(to.toStdU16String()), error);
+    return !error || fail(QString::fromStdString(error.message()));
+}
+
+qint64 FileOps::freeSpace(const QString &path) const
+{
+    QFileInfo info(path);
+    while (!info.exists() && info.absolutePath() != info.absoluteFilePath())
+        info = QFileInfo(info.absolutePath());
+    return QStorageInfo(info.absoluteFilePath()).bytesAvailable();
+}
+
 bool FileOps::exists(const QString &path) const
 {
     return QFile::exists(path);
@@ -82,10 +99,11 @@ namespace {
 // Qt looks for the desktop's trash and, where it can make none (no home folder, say), takes the
 // current folder for it and leaves "files" and "info" in the program's working folder. So the
 // move runs with an empty folder of its own as the current one, and a file that lands there is
-// put back: there is no trash then.
-bool moveToDesktopTrash(const QString &path)
+// put back: there is no trash then. Should the file not go back, the folder stays, and with it the
+// file: stranded names where it is.
+bool moveToDesktopTrash(const QString &path, QString &stranded)
 {
-    const QTemporaryDir scratch;
+    QTemporaryDir scratch;
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const QString working = QDir::currentPath();
     if (!scratch.isValid() || !QDir::setCurrent(scratch.path()))
@@ -95,7 +113,10 @@ bool moveToDesktopTrash(const QString &path)
     const QString landed = QFileInfo(file.fileName()).absoluteFilePath();
     QDir::setCurrent(working);
     if (moved && landed.startsWith(QDir(scratch.path()).absolutePath() + '/')) {
-        QFile::rename(landed, absolute);
+        if (!QFile::rename(landed, absolute)) {
+            scratch.setAutoRemove(false);
+            stranded = landed;
+        }
         return false;
     }
     return moved;
@@ -104,8 +125,13 @@ bool moveToDesktopTrash(const QString &path)
 
 bool FileOps::moveToTrash(const QString &path)
 {
-    if (moveToDesktopTrash(path))
+    QString stranded;
+    if (moveToDesktopTrash(path, stranded))
         return true;
+    if (!stranded.isEmpty())
+        return fail(QStringLiteral("there is no trash, and the file could not go back to '%1': it is kept as "
+                                   "'%2'")
+                        .arg(path, stranded));
     return fail(QStringLiteral("the trash cannot take the file"));
 }
 

@@ -15,6 +15,11 @@ public:
     // of the file it replaces: a database shared by several accounts stays writable for all.
     virtual bool replace(const QString &from, const QString &to);
     virtual bool remove(const QString &path);
+    // A second name to for the file from, on the same disk: no copy is made, and the file keeps
+    // its data under to when from is replaced. False where the file system has no such names.
+    virtual bool link(const QString &from, const QString &to);
+    // The bytes this account may still write on the disk holding path (a folder or a file).
+    virtual qint64 freeSpace(const QString &path) const;
     // Moves the file to the desktop's trash. False, with the file left where it was, when there
     // is no trash or it cannot take the file (another device, a network share): never deletes.
     virtual bool moveToTrash(const QString &path);

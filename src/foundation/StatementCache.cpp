@@ -217,6 +217,20 @@ StatementCache::Statement *StatementCache::checkOut(const QString &sql)
     return prepare(sql);
 }
 
+// Whether what follows the first statement of sql, from tail on, is blanks and comments only:
+// compiled, it gives no statement. A second statement would otherwise be dropped unseen.
+bool StatementCache::onlyComments(const QString &sql, const void *tail) const
+{
+    const qsizetype used = static_cast<const QChar *>(tail) - reinterpret_cast<const QChar *>(sql.utf16());
+    const QString rest = sql.mid(used);
+    if (rest.trimmed().isEmpty())
+        return true;
+    sqlite3_stmt *next = nullptr;
+    const int rc = sqlite3_prepare16_v2(m_db, rest.utf16(), int(rest.size() * sizeof(QChar)), &next, nullptr);
+    sqlite3_finalize(next);
+    return rc == SQLITE_OK && !next;
+}
+
 StatementCache::Statement *StatementCache::prepare(const QString &sql)
 {
     if (m_closed || !m_db)
@@ -228,8 +242,7 @@ StatementCache::Statement *StatementCache::prepare(const QString &sql)
         sqlite3_finalize(handle);
         throw m_dialect.mapError(sqlite3_errcode(m_db), textOf(sqlite3_errmsg16(m_db), -1), sql);
     }
-    const qsizetype used = (static_cast<const QChar *>(tail) - reinterpret_cast<const QChar *>(sql.utf16()));
-    if (!handle || !sql.mid(used).trimmed().isEmpty()) {
+    if (!handle || !onlyComments(sql, tail)) {
         sqlite3_finalize(handle);
         DatabaseError error(DbErrors::Other, QStringLiteral("One statement at a time, please."));
         error.setDetail(sql);

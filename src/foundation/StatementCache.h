@@ -49,6 +49,7 @@ public:
 private:
     Statement *checkOut(const QString &sql);
     Statement *prepare(const QString &sql);
+    bool onlyComments(const QString &sql, const void *tail) const;
     void bind(Statement &statement, const QVariantMap &params);
     [[noreturn]] void fail(Statement *statement, int code);
 

@@ -13,6 +13,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
+#include <QMap>
+#include <QRegularExpression>
+#include <QStorageInfo>
+
+#include <algorithm>
 
 namespace {
 QString statusText(MaintenanceOperation operation)
@@ -33,6 +39,24 @@ QString statusText(MaintenanceOperation operation)
 QString journalOf(const QString &path)
 {
     return path + QStringLiteral("-journal");
+}
+
+qint64 sizeOf(const QString &path)
+{
+    return QFileInfo(path).size();
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+// Whether the file begins as a database does; the repair reads one that does not through a
+// corrected scratch copy of it.
+bool headerSound(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16);
 }
 } // namespace
 
@@ -71,6 +95,11 @@ QString DatabaseMaintenance::databasePath() const
 QString DatabaseMaintenance::lockPath() const
 {
     return SharedFiles(m_session.paths(), databasePath()).lockPath();
+}
+
+QString DatabaseMaintenance::keptFolder() const
+{
+    return databasePath() + QStringLiteral("-kept");
 }
 
 QString DatabaseMaintenance::recordPath() const
@@ -174,6 +203,9 @@ DatabaseMaintenance::Report DatabaseMaintenance::runSteps(MaintenanceOperation o
     m_replaced.clear();
     m_kept.clear();
     m_status.clear();
+    m_operation = operation;
+    m_copies = 0;
+    m_copiedBytes = 0;
     if (!lock.write(m_session.clock().now(), m_session.userFullName, operationWord(operation)))
         return stopped(operation, {QStringLiteral("The lock file '%1' cannot be written.").arg(lock.path())});
     MaintenanceRecord record;
@@ -215,13 +247,15 @@ DatabaseMaintenance::Report DatabaseMaintenance::runSteps(MaintenanceOperation o
     const QString repairReport = m_status.isEmpty() ? QString() : QStringLiteral("\n\n") + m_status;
     if (!record.write(recordPath(), m_session.fileOps())) {
         return {doneText(operation) + QStringLiteral(", but the date of this run could not be recorded: ") +
-                    m_session.fileOps().errorString() + QStringLiteral(".") + repairReport + keptNotes(),
+                    m_session.fileOps().errorString() + QStringLiteral(".") + repairReport + copiesNote() +
+                    keptNotes(),
                 MsgIcon::Exclamation, Outcome::Done};
     }
     if (m_status.isEmpty())
-        return {statusText(operation) + keptNotes(), MsgIcon::Information, Outcome::Done};
+        return {statusText(operation) + copiesNote() + keptNotes(), MsgIcon::Information, Outcome::Done};
     const bool lost = m_engine.lastRebuild().lostRows();
-    return {m_status + keptNotes(), lost ? MsgIcon::Exclamation : MsgIcon::Information, Outcome::Done};
+    return {m_status + copiesNote() + keptNotes(), lost ? MsgIcon::Exclamation : MsgIcon::Information,
+            Outcome::Done};
 }
 
 void DatabaseMaintenance::engineStep(const QString &error)
@@ -251,18 +285,94 @@ void DatabaseMaintenance::checkStep(const QString &path)
 void DatabaseMaintenance::discard(const QString &path)
 {
     FileOps &files = m_session.fileOps();
-    if (!files.exists(path) || files.moveToTrash(path))
+    if (!files.exists(path))
         return;
+    if (files.moveToTrash(path)) {
+        m_kept << QStringLiteral("'%1' went to the trash.").arg(path);
+        return;
+    }
     const QString why = files.errorString();
+    const QString name = QFileInfo(path).fileName();
     const QString stamp = m_session.clock().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString kept = path + QLatin1Char('-') + stamp;
+    const QDir folder(keptFolder());
+    QString kept = folder.filePath(name + QLatin1Char('-') + stamp);
     for (int n = 2; files.exists(kept); ++n)
-        kept = path + QLatin1Char('-') + stamp + QLatin1Char('-') + QString::number(n);
-    if (!files.rename(path, kept)) {
+        kept = folder.filePath(name + QLatin1Char('-') + stamp + QLatin1Char('-') + QString::number(n));
+    if (!QDir().mkpath(folder.path()) || !files.rename(path, kept)) {
         throw StepFailed{QStringLiteral("The file '%1' can go neither to the trash (%2) nor to '%3' (%4).")
                              .arg(path, why, kept, files.errorString())};
     }
-    m_kept << QStringLiteral("The trash could not take '%1' (%2); it is kept as '%3'.").arg(path, why, kept);
+    pruneKept(name);
+    m_kept << QStringLiteral("The trash could not take '%1' (%2); it is kept as '%3'. That folder keeps the "
+                             "newest %4 copies of each file.")
+                  .arg(path, why, kept)
+                  .arg(kKeptPerKind);
+}
+
+void DatabaseMaintenance::pruneKept(const QString &name)
+{
+    const QDir folder(keptFolder());
+    // Named after the file and the time it was kept (yyyyMMdd-HHmmss, then -2, -3... within one
+    // second): sorted by that time and number, the newest come last.
+    const QRegularExpression named(
+        QStringLiteral("^%1-(\\d{8}-\\d{6})(?:-(\\d+))?$").arg(QRegularExpression::escape(name)));
+    QList<std::pair<std::pair<QString, int>, QString>> kept;
+    for (const QString &file : folder.entryList(QDir::Files)) {
+        const QRegularExpressionMatch match = named.match(file);
+        if (match.hasMatch())
+            kept.append({{match.captured(1), match.captured(2).toInt()}, file});
+    }
+    std::sort(kept.begin(), kept.end());
+    for (qsizetype i = 0; i + kKeptPerKind < kept.size(); ++i)
+        m_session.fileOps().remove(folder.filePath(kept[i].second));
+}
+
+void DatabaseMaintenance::needSpace(const QList<QPair<QString, qint64>> &files)
+{
+    // Two files on one disk need their sum there.
+    QMap<QString, QPair<QString, qint64>> disks;
+    for (const auto &[path, bytes] : files) {
+        const QString folder = QFileInfo(path).absolutePath();
+        auto &disk = disks[QStorageInfo(folder).rootPath()];
+        if (disk.first.isEmpty())
+            disk.first = folder;
+        disk.second += bytes;
+    }
+    for (const auto &[folder, bytes] : std::as_const(disks)) {
+        const qint64 free = m_session.fileOps().freeSpace(folder);
+        if (free >= 0 && free < bytes) {
+            throw StepFailed{QStringLiteral("The disk holding %1 has %2 free; %3 needs %4.")
+                                 .arg(QDir::toNativeSeparators(folder), megabytes(free),
+                                      operationWord(m_operation), megabytes(bytes))};
+        }
+    }
+}
+
+void DatabaseMaintenance::keepPrevious(const QString &target, const QString &previous)
+{
+    FileOps &files = m_session.fileOps();
+    if (files.link(target, previous))
+        return;
+    // Where the disk has no second names for a file (some network shares), it is copied.
+    needSpace({{previous, sizeOf(target)}});
+    if (!files.copy(target, previous))
+        throw StepFailed{QStringLiteral("The file '%1' cannot be copied to '%2'.").arg(target, previous)};
+    counted(previous);
+}
+
+void DatabaseMaintenance::counted(const QString &path)
+{
+    ++m_copies;
+    m_copiedBytes += sizeOf(path);
+}
+
+QString DatabaseMaintenance::copiesNote() const
+{
+    if (m_copies == 0)
+        return {};
+    return QStringLiteral("\n\nFiles written in full: %1 (%2 in all).")
+        .arg(m_copies)
+        .arg(megabytes(m_copiedBytes));
 }
 
 void DatabaseMaintenance::clearWorkFile(const QString &path)
@@ -277,8 +387,7 @@ void DatabaseMaintenance::replaceWith(const QString &work, const QString &target
     if (files.exists(target)) {
         const QString previous = target + QStringLiteral(".before-") + word.toLower();
         clearWorkFile(previous);
-        if (!files.copy(target, previous))
-            throw StepFailed{QStringLiteral("The file '%1' cannot be copied to '%2'.").arg(target, previous)};
+        keepPrevious(target, previous);
         discard(previous);
     }
     // A journal left by a crash belongs to the old file; played into the new one it would damage it.
@@ -313,7 +422,9 @@ void DatabaseMaintenance::backup()
     const QString database = databasePath();
     const QString work = database + QStringLiteral("-Backup.work");
     clearWorkFile(work);
+    needSpace({{work, sizeOf(database)}});
     engineStep(m_engine.backup(database, work));
+    counted(work);
     checkStep(work);
     confirmBackup(work);
     replaceWith(work, backupPath(), operationWord(MaintenanceOperation::Backup));
@@ -327,8 +438,10 @@ void DatabaseMaintenance::restore()
         throw StepFailed{QStringLiteral("There is no backup copy '%1'.").arg(backupPath())};
     const QString work = database + QStringLiteral(".restore");
     clearWorkFile(work);
+    needSpace({{work, sizeOf(backupPath())}});
     if (!files.copy(backupPath(), work))
         throw StepFailed{QStringLiteral("The backup copy cannot be copied to '%1'.").arg(work)};
+    counted(work);
     checkStep(work);
     replaceWith(work, database, operationWord(MaintenanceOperation::Restore));
 }
@@ -342,7 +455,9 @@ void DatabaseMaintenance::repair()
         const QString reportWork = reports.left(reports.size() - 4) + QStringLiteral("2.MDB");
         try {
             clearWorkFile(reportWork);
+            needSpace({{reportWork, sizeOf(reports)}});
             engineStep(m_engine.rebuild(reports, reportWork, m_session.paths().reportDatabaseFolder()));
+            counted(reportWork);
             checkStep(reportWork);
             replaceWith(reportWork, reports, operationWord(MaintenanceOperation::Repair));
         } catch (const StepFailed &) {
@@ -354,8 +469,15 @@ void DatabaseMaintenance::repair()
     const QString database = databasePath();
     const QString work = database + QStringLiteral("2.mdb");
     clearWorkFile(work);
+    // The rebuilt file is at most as big as the damaged one; a file whose start is damaged is read
+    // through a corrected copy of it.
+    QList<QPair<QString, qint64>> needs{{work, sizeOf(database)}};
+    if (!headerSound(database))
+        needs.append({work, sizeOf(database)});
+    needSpace(needs);
     // The rebuilt file is new and packed: it is the compacted copy at once.
     engineStep(m_engine.rebuild(database, work, folder));
+    counted(work);
     checkStep(work);
     reportRepair(database, work);
     replaceWith(work, database, operationWord(MaintenanceOperation::Repair));
@@ -375,8 +497,12 @@ void DatabaseMaintenance::reportRepair(const QString &database, const QString &w
     // The damaged file still holds what the repair lost: it stays beside the database, not only
     // in the trash.
     if (result.lostRows()) {
-        if (!m_session.fileOps().copy(database, kept))
+        // A second name: the database is replaced anyway, and no copy is needed then.
+        try {
+            keepPrevious(database, kept);
+        } catch (const StepFailed &) {
             throw StepFailed{QStringLiteral("The damaged file cannot be kept as '%1'.").arg(kept)};
+        }
         // Should a later step fail, the database itself is still the damaged file.
         m_workFiles << kept;
         m_status = QStringLiteral("The repair could not keep every row: rows were lost (below).  The damaged "
@@ -399,11 +525,17 @@ void DatabaseMaintenance::compact()
     const bool withReports = m_session.fileOps().exists(reports);
     clearWorkFile(reportWork);
     clearWorkFile(work);
+    QList<QPair<QString, qint64>> needs{{work, sizeOf(database)}};
+    if (withReports)
+        needs.append({reportWork, sizeOf(reports)});
+    needSpace(needs);
     if (withReports) {
         engineStep(m_engine.compact(reports, reportWork));
+        counted(reportWork);
         checkStep(reportWork);
     }
     engineStep(m_engine.compact(database, work));
+    counted(work);
     checkStep(work);
     if (withReports)
         replaceWith(reportWork, reports, operationWord(MaintenanceOperation::Compact));

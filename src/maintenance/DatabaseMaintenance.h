@@ -26,11 +26,13 @@ enum class MaintenanceOperation { Backup = 1, Restore = 2, Repair = 3, Compact =
 // the exclusive access check, which holds the server's exclusive lock until they end.
 //
 // No step ever leaves D missing or half written: every new file is made complete and checked
-// beside its target first, a copy of the file it replaces goes to the trash (or, where the trash
-// cannot take it, stays beside D under a dated name), and the new file is renamed over the target
-// in one step, keeping the target's permissions. A step that fails stops the command with its
-// error shown and what is true of the files at that moment; the work files are gone, the lock
-// file is removed and no date is recorded.
+// beside its target first, the file it replaces is kept under a second name (a hard link, so it
+// costs no copy; a copy only where the disk has no such names) that goes to the trash (or, where
+// the trash cannot take it, to the folder of kept copies beside D, which keeps the newest five of
+// each kind), and the new file is renamed over the target in one step, keeping the target's
+// permissions. Before a command writes a file, it checks that the disk has room for it. A step that fails
+// stops the command with its error shown and what is true of the files at that moment; the work files are
+// gone, the lock file is removed and no date is recorded.
 class DatabaseMaintenance
 {
 public:
@@ -64,6 +66,10 @@ public:
     QString backupPath() const { return databasePath() + QStringLiteral("-Backup.mdb"); }
     QString lockPath() const;
     QString recordPath() const;
+    // The folder beside D where the files the trash cannot take are kept, and how many of each
+    // kind (the same file name before its date) it keeps.
+    QString keptFolder() const;
+    static constexpr int kKeptPerKind = 5;
 
 private:
     struct StepFailed
@@ -109,6 +115,17 @@ private:
     // file beside the database when rows were lost, and sets the status message.
     void reportRepair(const QString &database, const QString &work);
     void setBusy(bool on) const;
+    // Stops the command, before it writes anything, when a disk lacks the room the files need:
+    // each file's path and its size, summed per disk.
+    void needSpace(const QList<QPair<QString, qint64>> &files);
+    // Gives the file target the second name previous (the safety copy of a file about to be
+    // replaced); copies it where the disk has no second names.
+    void keepPrevious(const QString &target, const QString &previous);
+    // Notes a file the command wrote in full, for the closing note.
+    void counted(const QString &path);
+    QString copiesNote() const;
+    // Removes the oldest kept copies of name's kind beyond kKeptPerKind; the newest is complete.
+    void pruneKept(const QString &name);
 
     Session &m_session;
     MaintenanceEngine &m_engine;
@@ -117,5 +134,8 @@ private:
     QStringList m_replaced;  // the files put in place so far
     QStringList m_kept;      // where files the trash could not take are kept
     QString m_status;        // the status message where it is more than the operation's word
+    MaintenanceOperation m_operation = MaintenanceOperation::Backup;
+    int m_copies = 0; // the files written in full, and their size
+    qint64 m_copiedBytes = 0;
     bool m_holdsExclusiveAccess = false;
 };

@@ -190,7 +190,13 @@ int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) c
         return BadArguments;
     }
     const QString path = database.isEmpty() ? session.options().DatabaseName() : database;
-    if (path.isEmpty() || (!SqlDialect::isServerName(path) && !QFileInfo::exists(path))) {
+    if (path.isEmpty()) {
+        err << QStringLiteral("No production database is configured: name it with --database PATH (a "
+                              "file, or a postgresql:// address).")
+            << '\n';
+        return NoDatabase;
+    }
+    if (!SqlDialect::isServerName(path) && !QFileInfo::exists(path)) {
         err << QStringLiteral("The production database \"%1\" does not exist.").arg(path) << '\n';
         return NoDatabase;
     }

@@ -135,6 +135,10 @@ std::optional<QList<SchemaEntry>> readSchema(const Database &source)
 // cannot be read (a damaged page), the copy steps past the damaged stretch and goes on with the
 // rows behind it, so that one bad page costs only the rows it held. Each stretch passed over is
 // noted in the table's outcome.
+//
+// Every read starts at a number ("rowid >= n"), never after one: the engine finds the rows above
+// 880 by going to the page holding 880 and stepping on from there, so "rowid > 880" fails on the
+// damaged page that holds 880, while "rowid >= 881" goes straight to the page holding 881.
 class TableCopy
 {
 public:
@@ -148,32 +152,32 @@ public:
     bool run()
     {
         const QString select = QStringLiteral("SELECT rowid, * FROM ") + quoted(m_outcome.name) +
-                               QStringLiteral(" WHERE rowid > ? ORDER BY rowid");
+                               QStringLiteral(" WHERE rowid >= ? ORDER BY rowid");
         m_read.setForwardOnly(true);
         m_probe.setForwardOnly(true);
         if (!m_read.prepare(select) || !m_probe.prepare(select))
             return false;
-        qint64 after = std::numeric_limits<qint64>::min();
+        qint64 from = std::numeric_limits<qint64>::min();
         for (;;) {
-            if (copyFrom(after))
+            if (copyFrom(from))
                 return true;
-            // The stretch from the last row read on is damaged: the probe starts above both, so
-            // each pass starts further on than the one before.
-            const qint64 from = m_anyRead ? std::max(m_lastRead, after) : std::max<qint64>(after, 0);
+            // The stretch after the last row read is damaged. The search starts above both that
+            // row and this pass's start, so each pass starts further on than the one before.
+            const qint64 start = std::max({m_anyRead ? m_lastRead : 0, from, qint64(-1)}) + 1;
             m_outcome.unreadable.append({m_anyRead ? m_lastRead : 0, 0});
             m_gapOpen = true;
-            const std::optional<qint64> resume = nextReadable(from);
+            const std::optional<qint64> resume = nextReadable(start);
             if (!resume)
                 return true;
-            after = *resume;
+            from = *resume;
         }
     }
 
 private:
-    // Reads the rows numbered above after into the new file; true when it reached the end.
-    bool copyFrom(qint64 after)
+    // Reads the rows numbered from on into the new file; true when it reached the end.
+    bool copyFrom(qint64 from)
     {
-        m_read.bindValue(0, after);
+        m_read.bindValue(0, from);
         if (!m_read.exec())
             return false;
         while (m_read.next()) {
@@ -201,35 +205,35 @@ private:
         return !m_read.lastError().isValid();
     }
 
-    bool readable(qint64 after)
+    // Whether the rows numbered from on can be read again, at least the first of them.
+    bool readable(qint64 from)
     {
-        m_probe.bindValue(0, after);
+        m_probe.bindValue(0, from);
         const bool ok = m_probe.exec() && (m_probe.next() || !m_probe.lastError().isValid());
         m_probe.finish();
         return ok;
     }
 
-    // The smallest number above last from which the rows can be read again: strides that double
-    // find a readable place, halving then finds where the readable rows begin.
-    std::optional<qint64> nextReadable(qint64 last)
+    // The smallest number from start on at which the rows can be read again: strides that
+    // double find a readable place, halving then finds where the readable rows begin.
+    std::optional<qint64> nextReadable(qint64 start)
     {
-        qint64 bad = last;
-        qint64 good = 0;
-        bool found = false;
+        qint64 bad = start - 1;
+        std::optional<qint64> good;
         for (qint64 stride = 1; stride > 0 && stride < (qint64(1) << 62); stride *= 2) {
-            if (last > std::numeric_limits<qint64>::max() - stride)
+            if (start - 1 > std::numeric_limits<qint64>::max() - stride)
                 break;
-            if (readable(last + stride)) {
-                good = last + stride;
-                found = true;
+            const qint64 at = start - 1 + stride;
+            if (readable(at)) {
+                good = at;
                 break;
             }
-            bad = last + stride;
+            bad = at;
         }
-        if (!found)
+        if (!good)
             return std::nullopt;
-        while (good - bad > 1) {
-            const qint64 middle = bad + (good - bad) / 2;
+        while (*good - bad > 1) {
+            const qint64 middle = bad + (*good - bad) / 2;
             if (readable(middle))
                 good = middle;
             else
@@ -667,26 +671,17 @@ bool DatabaseRepair::compactAndReplace(const QString &rebuilt, const QString &ke
         QFile::remove(compacted);
         return false;
     }
-    const bool replaced = replaceDamaged(compacted, kept, failure);
-    if (replaced)
-        files.remove(compacted);
-    return replaced;
+    return replaceDamaged(compacted, kept, failure);
 }
 
 bool DatabaseRepair::replaceDamaged(const QString &compacted, const QString &kept, QString &failure)
 {
     FileOps &files = m_session.fileOps();
     const QString database = m_session.options().DatabaseName();
-    // The new file is first copied beside the damaged one, so that the last step replaces the file
-    // in one rename within one folder and no moment exists without a complete database file.
-    const QString staged = database + QStringLiteral(".repaired");
-    files.remove(staged);
-    if (!files.copy(compacted, staged)) {
-        failure = QStringLiteral("The repaired file cannot be copied beside '%1'.").arg(database);
-        return false;
-    }
-    if (!files.copy(database, kept)) {
-        files.remove(staged);
+    // The damaged file keeps a second name (a copy only where the disk has no such names); the new
+    // file, made in the database's folder, then takes its place in one rename, so that no moment
+    // exists without a complete database file.
+    if (!files.link(database, kept) && !files.copy(database, kept)) {
         failure = QStringLiteral("The damaged file '%1' cannot be kept as '%2'.").arg(database, kept);
         return false;
     }
@@ -694,8 +689,7 @@ bool DatabaseRepair::replaceDamaged(const QString &compacted, const QString &kep
     const QString journal = database + QStringLiteral("-journal");
     if (files.exists(journal))
         files.rename(journal, kept + QStringLiteral("-journal"));
-    if (!files.replace(staged, database)) {
-        files.remove(staged);
+    if (!files.replace(compacted, database)) {
         files.remove(kept);
         failure = QStringLiteral("The repaired file cannot be put in place of '%1'.").arg(database);
         return false;

@@ -9,9 +9,30 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+QtMessageHandler g_qtHandler = nullptr;
+
+// Notices of Qt that say nothing to whoever reads what a run without a window prints (the journal,
+// cron's mail): that there is no runtime folder, which such a run never uses, and that a font
+// lacks the tables of a script (the text is drawn with another font).
+bool unmeant(const QString &message)
+{
+    return message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")) ||
+           message.trimmed().startsWith(QLatin1String("OpenType support missing"));
+}
+
+void quietHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && unmeant(message))
+        return;
+    g_qtHandler(type, context, message);
+}
+} // namespace
 
 std::unique_ptr<QCoreApplication> KelvaraApp::createApplication(int &argc, char **argv)
 {
@@ -20,8 +41,11 @@ std::unique_ptr<QCoreApplication> KelvaraApp::createApplication(int &argc, char 
         arguments << QString::fromLocal8Bit(argv[i]);
     std::unique_ptr<QCoreApplication> app;
     const CommandLine::Mode mode = CommandLine(arguments).mode();
+    if (mode != CommandLine::Mode::Run && mode != CommandLine::Mode::RunSample)
+        g_qtHandler = qInstallMessageHandler(quietHandler);
     if (mode == CommandLine::Mode::Run || mode == CommandLine::Mode::RunSample) {
         app = std::make_unique<QApplication>(argc, argv);
+        setProgramIcon();
     } else if (mode == CommandLine::Mode::Report) {
         // reports need fonts and a paint engine, not a screen
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -32,6 +56,16 @@ std::unique_ptr<QCoreApplication> KelvaraApp::createApplication(int &argc, char 
     }
     QCoreApplication::setApplicationName(QStringLiteral("Kelvara"));
     return app;
+}
+
+void KelvaraApp::setProgramIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/kelvara-%1.png").arg(size), QSize(size, size));
+    QGuiApplication::setWindowIcon(icon);
+    // The desktop finds the program's entry (and with it the icon of its panel button) by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kelvara"));
 }
 
 int KelvaraApp::run(const QStringList &arguments)

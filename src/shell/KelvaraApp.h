@@ -22,6 +22,9 @@ public:
     // A window-less application for the command-line modes, so that they run without a display;
     // the full application otherwise.
     static std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv);
+    // The program's icon (the one the package installs, at each of its sizes) on every window of
+    // the application.
+    static void setProgramIcon();
 
     // The arguments without the program's name; returns the program's exit code.
     int run(const QStringList &arguments);

@@ -66,6 +66,14 @@ void frmDateChk::preselect(int option)
         m_options[option]->setChecked(true);
 }
 
+void frmDateChk::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The arrow keys move the choice, as they do among the options once one has the focus.
+    const int checked = selectedOption();
+    m_options[checked < 0 ? 0 : checked]->setFocus(Qt::OtherFocusReason);
+}
+
 int frmDateChk::selectedOption() const
 {
     return m_group->checkedId();

@@ -24,6 +24,9 @@ public:
     // 0 to 3, or -1 while nothing is selected.
     int selectedOption() const;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 signals:
     // The date the chooser's date box is to show now.
     void dateSelected(const QDate &date);

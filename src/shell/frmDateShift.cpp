@@ -1,5 +1,7 @@
 #include "frmDateShift.h"
 
+#include "widgets/FocusKeeper.h"
+
 #include "DateCheck.h"
 #include "foundation/DateShift.h"
 #include "foundation/Session.h"
@@ -120,6 +122,7 @@ void frmDateShift::choose()
         m_dateSet = true;
     }
     m_date->setFocus();
+    const FocusKeeper focus;
     exec();
 }
 
@@ -165,7 +168,10 @@ bool frmDateShift::confirmDate(const QDate &entered, int shift)
     const QDateTime now = m_session.clock().now();
     check.setDates(m_session.latestProductionDate, now.date(), entered);
     check.preselect(DateCheck::preselectedOption(shift, now));
-    const int result = check.exec();
+    const int result = [&] {
+        const FocusKeeper focus;
+        return check.exec();
+    }();
     m_check = nullptr;
     // Closing the check without OK counts as typing again; the typed date comes back.
     if (result != QDialog::Accepted || check.selectedOption() == DateCheck::TryAgain) {

@@ -11,12 +11,20 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTableView>
 #include <QTimer>
 #include <QUrl>
 
@@ -39,13 +47,21 @@ QString commandOf(const QAction *item)
 
 frmMain::frmMain(Session &session, WindowRegistry registry, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_presence(session), m_registry(std::move(registry)),
-      m_openDocument([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+      m_openDocument([](const QUrl &url) { return QDesktopServices::openUrl(url); }),
+      m_chooseDocument([this](const QString &start) {
+          return QFileDialog::getOpenFileName(this, QStringLiteral("Production Schedule"), start,
+                                              QStringLiteral("Documents (*.doc *.docx *.odt *.rtf *.pdf);;"
+                                                             "All files (*)"));
+      })
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quorvel Plastics Kelvara"));
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("mdiArea"));
     m_mdi->setBackground(palette().brush(QPalette::Dark));
+    // Windows tiled at their minimum size may reach below the frame: it scrolls to them.
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &frmMain::rebuildWindowList);
 
@@ -55,6 +71,14 @@ frmMain::frmMain(Session &session, WindowRegistry registry, QWidget *parent)
     installSessionHooks();
     registerOwnCommands();
     updateMenuState();
+    // Every child window closes from the keyboard, whichever of its controls has the focus and
+    // whether it is a data window or not.
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setObjectName(QStringLiteral("closeWindow"));
+        connect(shortcut, &QShortcut::activated, this, &frmMain::closeActiveWindow);
+    }
     // The plant runs it maximized; this is the size it has when the desktop does not maximize it.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         resize(screen->availableGeometry().size());
@@ -66,7 +90,8 @@ frmMain::~frmMain()
 {
     // The child windows are destroyed after this window's members: nothing of theirs may call back.
     disconnect(m_mdi, nullptr, this, nullptr);
-    for (QMdiSubWindow *frame : m_mdi->subWindowList()) {
+    // Closed ones too: a window closed by its keys is deleted later, maybe only with this one.
+    for (QMdiSubWindow *frame : m_mdi->findChildren<QMdiSubWindow *>()) {
         if (frame->widget())
             disconnect(frame->widget(), nullptr, this, nullptr);
     }
@@ -330,6 +355,11 @@ bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
         return false;
     }
     QMdiSubWindow *frame = m_mdi->addSubWindow(window);
+    // The frame's own Close keys would make the main window's ambiguous: those close it instead.
+    for (QAction *action : frame->systemMenu()->actions()) {
+        if (action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_F4)))
+            action->setShortcuts({});
+    }
     // A window that closes itself takes its frame along. The frame may be the one deleting the
     // window (it is then half destroyed itself): it is looked at only once that is over.
     QPointer<QObject> frameGuard(frame);
@@ -344,8 +374,33 @@ bool frmMain::openDataWindow(QWidget *window, const std::function<bool()> &load)
     });
     window->show();
     frame->show();
+    keepUsable(frame);
     m_mdi->setActiveSubWindow(frame);
     return true;
+}
+
+void frmMain::keepUsable(QMdiSubWindow *frame)
+{
+    // Every grid shows its heading and a few rows however small the window is made; the window is
+    // never made smaller than what shows its controls whole.
+    constexpr int kRows = 4;
+    for (QTableView *grid : frame->widget()->findChildren<QTableView *>()) {
+        if (grid->minimumHeight() > 0)
+            continue;
+        const int heading =
+            grid->horizontalHeader()->isHidden() ? 0 : grid->horizontalHeader()->sizeHint().height();
+        grid->setMinimumHeight(heading + kRows * grid->verticalHeader()->defaultSectionSize() +
+                               grid->horizontalScrollBar()->sizeHint().height() + 2 * grid->frameWidth());
+    }
+    // The layouts take the new heights in before the frame reads its minimum.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    frame->setMinimumSize(frame->minimumSizeHint());
+    // The size it comes back at after a maximized window closes (its normal size): the size it
+    // asks for, within the frame.
+    const QSize area = m_mdi->viewport()->size();
+    frame->resize(frame->sizeHint()
+                      .boundedTo(area.isEmpty() ? frame->sizeHint() : area)
+                      .expandedTo(frame->minimumSize()));
 }
 
 bool frmMain::closeWindowsExcept(QObject *except)
@@ -361,11 +416,15 @@ bool frmMain::closeWindowsExcept(QObject *except)
 
 void frmMain::openProductionSchedule()
 {
-    const QString path = m_session.options().SchedulePath();
-    const bool opened =
-        !path.isEmpty() && QFileInfo(path).isFile() && m_openDocument(QUrl::fromLocalFile(path));
-    if (opened)
+    QString path = m_session.options().SchedulePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        path = chooseSchedule(path);
+        if (path.isEmpty())
+            return;
+    }
+    if (m_openDocument(QUrl::fromLocalFile(path)))
         return;
+    // The document is there: the word processor that opens it is not.
     m_session.prompter().ask(
         {QStringLiteral("Unable to load Microsoft Word.  This function cannot be performed."),
          QStringLiteral("OLE Automation Error"), MsgIcon::Information, MsgButtons::OkCancel});
@@ -373,9 +432,33 @@ void frmMain::openProductionSchedule()
     updateMenuState();
 }
 
+QString frmMain::chooseSchedule(const QString &path)
+{
+    const QString why = path.isEmpty()
+                            ? QStringLiteral("No production schedule document is set.")
+                            : QStringLiteral("The production schedule document '%1' does not exist.")
+                                  .arg(QDir::toNativeSeparators(path));
+    const MsgAnswer answer = m_session.prompter().ask({why + QStringLiteral("  Choose the document now?"),
+                                                       QStringLiteral("Production Schedule"),
+                                                       MsgIcon::Question, MsgButtons::YesNo});
+    if (answer != MsgAnswer::Yes)
+        return {};
+    const QString chosen = m_chooseDocument(path.isEmpty() ? QString() : QFileInfo(path).absolutePath());
+    if (!chosen.isEmpty())
+        m_session.options().setSchedulePath(chosen);
+    return chosen;
+}
+
+void frmMain::closeActiveWindow()
+{
+    if (QMdiSubWindow *frame = m_mdi->activeSubWindow())
+        frame->close();
+}
+
 void frmMain::tileHorizontally()
 {
-    // Horizontal tiling: the windows one above the other, each the full width of the frame.
+    // Horizontal tiling: the windows one above the other, each the full width of the frame and an
+    // equal share of its height, but never less than the window's minimum: then the frame scrolls.
     QList<QMdiSubWindow *> windows;
     for (QMdiSubWindow *window : m_mdi->subWindowList(QMdiArea::StackingOrder)) {
         if (window->isVisible() && !window->isMinimized())
@@ -384,10 +467,13 @@ void frmMain::tileHorizontally()
     if (windows.isEmpty())
         return;
     const QRect area = m_mdi->viewport()->rect();
-    const int height = area.height() / int(windows.size());
-    for (int i = 0; i < windows.size(); ++i) {
-        windows[i]->showNormal();
-        windows[i]->setGeometry(0, i * height, area.width(), height);
+    const int share = area.height() / int(windows.size());
+    int top = 0;
+    for (QMdiSubWindow *window : std::as_const(windows)) {
+        window->showNormal();
+        const int height = std::max(share, window->minimumHeight());
+        window->setGeometry(0, top, std::max(area.width(), window->minimumWidth()), height);
+        top += height;
     }
 }
 

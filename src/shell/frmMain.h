@@ -12,6 +12,7 @@
 #include <optional>
 
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QUrl;
 class Session;
@@ -56,6 +57,11 @@ public:
 
     // How the production schedule document is opened (the desktop's default application).
     void setDocumentOpener(std::function<bool(const QUrl &)> opener) { m_openDocument = std::move(opener); }
+    // How the user chooses the schedule document (a file dialog); empty when cancelled.
+    void setDocumentChooser(std::function<QString(const QString &start)> chooser)
+    {
+        m_chooseDocument = std::move(chooser);
+    }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,6 +79,11 @@ private:
     // replaced under it); false when the user keeps one open.
     bool closeWindowsExcept(QObject *except);
     void openProductionSchedule();
+    // With no schedule document, or one that is gone: says so, and lets the user choose one.
+    QString chooseSchedule(const QString &path);
+    void closeActiveWindow();
+    // A minimum size that shows the window's controls whole, and a usable normal size.
+    void keepUsable(QMdiSubWindow *frame);
     void updateMenuState();
     void updateDatabaseMenu();
     void rebuildWindowList();
@@ -93,6 +104,7 @@ private:
     QSet<QString> m_openSingles;
     WindowRegistry m_registry;
     std::function<bool(const QUrl &)> m_openDocument;
+    std::function<QString(const QString &)> m_chooseDocument;
     bool m_opening = false;
     int m_exitCode = 0;
 };

@@ -98,9 +98,13 @@ void frmCheckSheet::buildUi()
     m_cmdOpen = new QPushButton(tr("&Open"), sheet);
     m_cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
     m_cmdOpen->setToolTip(tr("Opens the check sheet in the desktop's application; changes are not stored."));
+    auto *close = new QPushButton(tr("&Close"), sheet);
+    close->setObjectName(QStringLiteral("cmdClose"));
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_cmdOpen);
+    buttons->addWidget(close);
     sheetLayout->addLayout(buttons);
     layout->addWidget(sheet, 5);
 

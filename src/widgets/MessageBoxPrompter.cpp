@@ -1,5 +1,7 @@
 #include "MessageBoxPrompter.h"
 
+#include "FocusKeeper.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -74,6 +76,7 @@ MsgAnswer answerOf(int button)
 
 MsgAnswer MessageBoxPrompter::ask(const PromptMessage &message)
 {
+    const FocusKeeper focus;
     QMessageBox box(iconOf(message.icon), message.title, message.text, buttonsOf(message.buttons),
                     QApplication::activeWindow());
     if (message.defaultAnswer)

@@ -40,6 +40,8 @@ private slots:
     void movedConnectionStaysUsable();
     void writeWhileAnotherWriterHoldsTheFile();
     void statementsAreUsedAgain();
+    void oneStatementAtATime_data();
+    void oneStatementAtATime();
     void rowsLetGoHoldNoLock();
     void savedQueryTextIsReadOncePerConnection();
 
@@ -387,6 +389,30 @@ void TestDatabase::statementsAreUsedAgain()
     // Rows held past the connection's close end there.
     db.close();
     QVERIFY(!outer.next());
+}
+
+void TestDatabase::oneStatementAtATime_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("a read, then a delete") << "SELECT 1; DELETE FROM [Job Lookup Table]" << true;
+    QTest::newRow("a delete, then a read") << "DELETE FROM [Job Lookup Table]; SELECT 1" << true;
+    QTest::newRow("a delete, then a comment") << "DELETE FROM [Job Lookup Table]; -- x" << false;
+    QTest::newRow("closing semicolon and blanks") << "DELETE FROM [Job Lookup Table] ;  \n" << false;
+}
+
+// A text of two statements is refused whole: none of it runs, not the first part only.
+void TestDatabase::oneStatementAtATime()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, refused);
+    Database db = newDatabase();
+    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'x', 1)"));
+
+    const auto error = errorOf<DatabaseError>([&] { db.exec(sql); });
+
+    QCOMPARE(bool(error), refused);
+    QCOMPARE(rowCount(db), refused ? 1 : 0);
 }
 
 void TestDatabase::rowsLetGoHoldNoLock()

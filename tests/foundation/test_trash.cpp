@@ -30,13 +30,21 @@ void TestTrash::noTrashLeavesTheWorkingFolderAlone()
     qunsetenv("XDG_DATA_HOME");
     QDir::setCurrent(working);
 
-    FileOps().moveToTrash(file);
+    FileOps files;
+    const bool moved = files.moveToTrash(file);
 
     QDir::setCurrent(previous);
     qputenv("HOME", home);
     if (!dataHome.isEmpty())
         qputenv("XDG_DATA_HOME", dataHome);
     QCOMPARE(QDir(working).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    // The trash could not take the file, and the refusal names no other place: it is where it
+    // was, whole.
+    QVERIFY(!moved);
+    QVERIFY2(!files.errorString().contains(QStringLiteral("kept as")), qPrintable(files.errorString()));
+    QFile kept(file);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("copy"));
 }
 
 QTEST_GUILESS_MAIN(TestTrash)

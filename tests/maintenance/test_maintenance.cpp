@@ -6,9 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
+#include <cmath>
+
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 // The Database menu commands on real database files: the frame (lock file, DFUNC.DAT, messages),
@@ -32,6 +36,9 @@ private slots:
     void noFailureLosesData();
     void trashThatCannotTakeAFileLosesNothing_data();
     void trashThatCannotTakeAFileLosesNothing();
+    void keptCopiesAreTheNewestFive();
+    void commandsFitASmallDisk_data();
+    void commandsFitASmallDisk();
     void backupReplacesOnlyWithAsMuch_data();
     void backupReplacesOnlyWithAsMuch();
     void repairTellsWhatWasLost();
@@ -64,6 +71,10 @@ public:
         return !injected() && FileOps::replace(from, to);
     }
     bool remove(const QString &path) override { return !injected() && FileOps::remove(path); }
+    bool link(const QString &from, const QString &to) override
+    {
+        return !injected() && FileOps::link(from, to);
+    }
     bool writeAt(const QString &path, qint64 offset, const QByteArray &bytes) override
     {
         return !injected() && FileOps::writeAt(path, offset, bytes);
@@ -484,7 +495,7 @@ void TestMaintenance::trashThatCannotTakeAFileLosesNothing()
 
     QCOMPARE(world.run(op), DatabaseMaintenance::Outcome::Done);
 
-    const QDir folder = QFileInfo(world.database).dir();
+    const QDir folder(world.database + QStringLiteral("-kept"));
     const QString word = DatabaseMaintenance::operationWord(op).toLower();
     const QStringList kept = folder.entryList({QStringLiteral("*.before-%1-20261208-090000").arg(word)});
     QCOMPARE(kept.size(), 1);
@@ -493,6 +504,126 @@ void TestMaintenance::trashThatCannotTakeAFileLosesNothing()
     QVERIFY2(told.contains(QStringLiteral("it is kept as '%1'").arg(folder.filePath(kept[0]))),
              qPrintable(told));
     QVERIFY(!QDir(world.file(QStringLiteral("trash"))).exists());
+}
+
+void TestMaintenance::keptCopiesAreTheNewestFive()
+{
+    MaintenanceWorld world;
+    world.fileOps.trashRefuses = true;
+    const QDir folder(world.database + QStringLiteral("-kept"));
+    QStringList made;
+    for (int run = 0; run < 7; ++run) {
+        if (run != 3) // two runs within one second
+            world.clock.set(world.clock.now().addSecs(1));
+        QCOMPARE(world.run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Done);
+        QStringList now = folder.entryList({QStringLiteral("QUORVEL.MDB.before-compaction-*")});
+        for (const QString &name : std::as_const(made))
+            now.removeAll(name);
+        QCOMPARE(now.size(), 1); // the one this run kept
+        made << now.first();
+        QVERIFY2(world.prompter.messages().last().text.contains(
+                     QStringLiteral("it is kept as '%1'. That folder keeps the newest 5 copies")
+                         .arg(folder.filePath(now.first()))),
+                 qPrintable(world.prompter.messages().last().text));
+    }
+    QCOMPARE(folder.entryList({QStringLiteral("QUORVEL.MDB.before-compaction-*")}), made.mid(2));
+    QCOMPARE(jobsIn(folder.filePath(made.last())), kAllJobs);
+}
+
+namespace {
+// A disk of its own, small, for the database's folder; unmounted when the test ends.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &path, int megabytes) : m_path(path)
+    {
+        QDir().mkpath(path);
+        const QByteArray options = "size=" + QByteArray::number(megabytes) + "m";
+        m_mounted =
+            ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+} // namespace
+
+void TestMaintenance::commandsFitASmallDisk_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<int>("filler"); // kilobytes of the disk taken by other files
+    QTest::newRow("backup beside a backup") << 1 << 0;
+    QTest::newRow("restore") << 2 << 0;
+    QTest::newRow("repair") << 3 << 0;
+    QTest::newRow("compact") << 4 << 0;
+    QTest::newRow("backup on a fuller disk") << 1 << 1024;
+    QTest::newRow("restore on a fuller disk") << 2 << 1024;
+}
+
+// A database of 1.5 MB and its backup on a disk of 5 MB: each command needs one copy's room, and
+// with less room it says so before it writes anything.
+void TestMaintenance::commandsFitASmallDisk()
+{
+    QFETCH(int, operation);
+    QFETCH(int, filler);
+    const auto op = MaintenanceOperation(operation);
+    MaintenanceWorld world;
+    {
+        Database db = world.openDatabase();
+        db.exec(QStringLiteral("CREATE TABLE [Ballast] ([Bytes] BLOB)"));
+        db.exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1400) "
+                           "INSERT INTO [Ballast] SELECT randomblob(1000) FROM n"));
+    }
+    world.makeBackup();
+    const QString plant = world.file(QStringLiteral("plant"));
+    SmallDisk disk(plant, 5);
+    if (!disk.mounted())
+        QSKIP("a small disk (tmpfs) cannot be mounted here: that needs root's right to mount");
+    const QString database = QDir(plant).filePath(QStringLiteral("QUORVEL.MDB"));
+    for (const QString &suffix : {QString(), QStringLiteral("-Backup.mdb")})
+        QVERIFY(QFile::rename(world.database + suffix, database + suffix));
+    world.database = database;
+    world.session->options().setDatabaseName(database);
+    world.fileOps.trashRefuses = true; // a plant's shared folder has no trash
+    if (filler > 0)
+        QVERIFY(overwrite(QDir(plant).filePath(QStringLiteral("other files")), 0,
+                          QByteArray(filler * 1024, 'x')));
+    const QByteArray before = readFile(database);
+
+    const DatabaseMaintenance::Outcome outcome = world.run(op);
+
+    const QString told = world.prompter.messages().last().text;
+    if (filler == 0) {
+        QVERIFY2(outcome == DatabaseMaintenance::Outcome::Done, qPrintable(told));
+        QVERIFY2(told.contains(QStringLiteral("Files written in full: 1 (")), qPrintable(told));
+        return;
+    }
+    QCOMPARE(outcome, DatabaseMaintenance::Outcome::Failed);
+    const qint64 needed =
+        QFileInfo(op == MaintenanceOperation::Restore ? database + "-Backup.mdb" : database).size();
+    const QRegularExpression room(
+        QStringLiteral("The disk holding %1 has ([0-9.]+) MB free; %2 needs ([0-9.]+) MB\\.")
+            .arg(QRegularExpression::escape(plant), DatabaseMaintenance::operationWord(op)));
+    const QRegularExpressionMatch match = room.match(told);
+    QVERIFY2(match.hasMatch(), qPrintable(told));
+    QCOMPARE(match.captured(2).toDouble(), std::round(needed / 1e5) / 10);
+    QVERIFY(match.captured(1).toDouble() < match.captured(2).toDouble());
+    QCOMPARE(readFile(database), before);
+    // Nothing was written: no work file, no copy.
+    QStringList left =
+        QDir(plant).entryList({QStringLiteral("QUORVEL.MDB*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
+    left.removeAll(QStringLiteral("QUORVEL.MDB.presence"));
+    QCOMPARE(left, QStringList({QStringLiteral("QUORVEL.MDB"), QStringLiteral("QUORVEL.MDB-Backup.mdb")}));
 }
 
 void TestMaintenance::backupReplacesOnlyWithAsMuch_data()
@@ -548,7 +679,7 @@ void TestMaintenance::backupReplacesOnlyWithAsMuch()
     const MaintenanceRecord dates = MaintenanceRecord::fromBytes(
         readFile(QFileInfo(world.database).dir().filePath(QStringLiteral("DFUNC.DAT"))));
     QCOMPARE(dates.lastBackup.isDate(), replaced);
-    QCOMPARE(world.prompter.messages().last().text == QStringLiteral("Backup Complete."), replaced);
+    QCOMPARE(world.prompter.messages().last().text.startsWith(QStringLiteral("Backup Complete.")), replaced);
 }
 
 void TestMaintenance::repairTellsWhatWasLost()

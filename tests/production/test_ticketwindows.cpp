@@ -1,6 +1,7 @@
 #include "DataWindowFixture.h"
 #include "TestSupport.h"
 
+#include "foundation/RejectReasons.h"
 #include "production/ProductionWindows.h"
 #include "production/counts/ProductionCountsModel.h"
 #include "production/counts/frmProductionCounts2.h"
@@ -39,6 +40,7 @@ private slots:
     void holdTimerSavesWhatIsTyped();
     void refusedDeleteIsToldInWordsAndLogged();
     void dispositionClosesWithDisposalStatus();
+    void reasonCellTakesTheKeysOfAList();
     void rejectsOpenFromTheCountsWindow();
     void countsShowWhatTheseWindowsStored();
     void shortcutStoresTheTypedValue_data();
@@ -271,6 +273,31 @@ void TestTicketWindows::dispositionClosesWithDisposalStatus()
         value(
             QStringLiteral("SELECT [Disposed of] FROM [Hold Table] WHERE [Hold Ticket ID] = %1").arg(ticket)),
         1);
+}
+
+// Tabbed into, the Reject Reason cell changes its reason with the keys a list box takes.
+void TestTicketWindows::reasonCellTakesTheKeysOfAList()
+{
+    Fixture::distribution(m_world->db, Fixture::hold(m_world->db, m_first, 7, 100, 70), m_second, 30, 0, 2);
+    auto *window = new frmHoldDisposition2(*m_world->session);
+    m_windows << window;
+    QVERIFY(window->load());
+    auto *grid = child<QTableView>(window, QStringLiteral("tblHolds"));
+    const QModelIndex cell = grid->model()->index(0, DistributionModel::ReasonColumn);
+    grid->setCurrentIndex(cell);
+    const auto reason = [&] { return cell.data(DistributionModel::ValueRole).toInt(); };
+    const QList<std::pair<Qt::Key, int>> steps = {{Qt::Key_Down, 3},
+                                                  {Qt::Key_End, RejectReasons::kCount},
+                                                  {Qt::Key_Down, RejectReasons::kCount},
+                                                  {Qt::Key_Up, RejectReasons::kCount - 1},
+                                                  {Qt::Key_Home, 0},
+                                                  {Qt::Key_Up, 0}};
+    for (const auto &[key, expected] : steps) {
+        QTest::keyClick(grid, key);
+        QCOMPARE(reason(), expected);
+        QCOMPARE(grid->currentIndex(), cell);
+    }
+    QCOMPARE(value(QStringLiteral("SELECT [Reject Reason] FROM [Hold Distribution]")), 0);
 }
 
 void TestTicketWindows::rejectsOpenFromTheCountsWindow()

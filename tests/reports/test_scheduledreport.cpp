@@ -134,6 +134,7 @@ private slots:
         QTest::newRow("maintenance") << counts << "lock" << 3;
         QTest::newRow("no database") << counts + " --database missing.mdb"
                                      << "" << 4;
+        QTest::newRow("no database configured") << counts << "unconfigured" << 4;
         QTest::newRow("not authorized") << counts << "stranger" << 5;
         QTest::newRow("level of an older database") << counts << "Cx" << 5;
     }
@@ -158,6 +159,8 @@ private slots:
             Fixture::allowAnyLevel(world.db);
             world.db.exec(QStringLiteral("UPDATE [Security Table] SET [Security Level] = 'Cx'"));
         }
+        if (setUp == QLatin1String("unconfigured"))
+            world.session->options().setDatabaseName(QString());
         if (setUp == QLatin1String("corvix"))
             world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', '2210-05')"));
         QStringList args = arguments.split(' ');
@@ -174,6 +177,13 @@ private slots:
         QCOMPARE(QFile::exists(world.file(args.value(out + 1).section('/', -1))), exitCode == 0);
         if (exitCode != 0 && line.mode() != CommandLine::Mode::Invalid)
             QVERIFY(!errText.isEmpty() || !world.prompter.messages().isEmpty());
+        // A missing database is named; none at all is told how to name one.
+        if (exitCode == ScheduledReport::NoDatabase) {
+            const QString said = setUp.isEmpty() ? QStringLiteral("\"%1\" does not exist").arg("missing.mdb")
+                                                 : QStringLiteral("No production database is configured");
+            QVERIFY2(errText.contains(said) && (setUp.isEmpty() || errText.contains("--database")),
+                     qPrintable(errText));
+        }
         // the run asks nothing and leaves no report database of the window's behind
         for (const PromptMessage &message : world.prompter.messages())
             QCOMPARE(message.buttons, MsgButtons::Ok);

@@ -6,14 +6,19 @@
 #include "sharing/CurrentUsersFile.h"
 #include "sharing/ServerPresence.h"
 #include "sharing/frmCurrentUsers.h"
+#include "shell/KelvaraApp.h"
 #include "shell/frmMain.h"
+#include "widgets/MessageBoxPrompter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -39,6 +44,10 @@ private slots:
     void reportsMakeTheReportDatabase();
     void colorFeederOnceAtATime();
     void windowMenuListsTheWindows();
+    void keysCloseEveryWindow_data();
+    void keysCloseEveryWindow();
+    void focusComesBackAfterAMessage();
+    void windowsCarryTheProgramsIcon();
     void shutdownUnloadsChildrenAndStampsTheExit();
     void loadRunsTheStartup_data();
     void loadRunsTheStartup();
@@ -66,7 +75,9 @@ public:
     {
         setAttribute(Qt::WA_DeleteOnClose);
         setWindowTitle(QStringLiteral("Fake %1").arg(++m_behaviour.loads));
+        entry = new QLineEdit(this);
     }
+    QLineEdit *entry;
     bool load()
     {
         if (m_behaviour.failures > 0) {
@@ -318,20 +329,30 @@ void TestFrmMain::otherDataWindows()
 
 void TestFrmMain::productionSchedule_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("openerWorks");
-    QTest::addColumn<bool>("opened");
-    QTest::newRow("no schedule path") << "" << true << false;
-    QTest::newRow("missing file") << "missing.doc" << true << false;
-    QTest::newRow("no application for it") << "schedule.doc" << false << false;
-    QTest::newRow("opened") << "schedule.doc" << true << true;
+    QTest::addColumn<QString>("file");       // the SchedulePath option
+    QTest::addColumn<bool>("openerWorks");   // the word processor starts
+    QTest::addColumn<MsgAnswer>("choose");   // the answer to "Choose the document now?"
+    QTest::addColumn<QString>("message");    // the start of the one message shown, if any
+    QTest::addColumn<QString>("openedFile"); // the document opened, if any
+    const QString none = QStringLiteral("No production schedule document is set.  Choose the document now?");
+    const QString word = QStringLiteral("Unable to load Microsoft Word.  This function cannot be performed.");
+    QTest::newRow("no schedule path, not chosen") << "" << true << MsgAnswer::No << none << "";
+    QTest::newRow("no schedule path, chosen") << "" << true << MsgAnswer::Yes << none << "schedule.doc";
+    QTest::newRow("missing file, chosen")
+        << "missing.doc" << true << MsgAnswer::Yes << "The production schedule document '"
+        << "schedule.doc";
+    QTest::newRow("no application for it") << "schedule.doc" << false << MsgAnswer::Ok << word << "";
+    QTest::newRow("opened") << "schedule.doc" << true << MsgAnswer::Ok << ""
+                            << "schedule.doc";
 }
 
 void TestFrmMain::productionSchedule()
 {
     QFETCH(QString, file);
     QFETCH(bool, openerWorks);
-    QFETCH(bool, opened);
+    QFETCH(MsgAnswer, choose);
+    QFETCH(QString, message);
+    QFETCH(QString, openedFile);
     TestWorld world;
     QFile(world.file(QStringLiteral("schedule.doc"))).open(QIODevice::WriteOnly);
     world.session->options().setSchedulePath(file.isEmpty() ? QString() : world.file(file));
@@ -341,20 +362,30 @@ void TestFrmMain::productionSchedule()
         urls << url;
         return openerWorks;
     });
+    main.setDocumentChooser([&](const QString &) { return world.file(QStringLiteral("schedule.doc")); });
+    world.prompter.script({choose});
+
     trigger(main, QStringLiteral("mnuToolsSub2"));
-    QCOMPARE(enabled(main, QStringLiteral("mnuToolsSub2")), opened);
-    if (opened) {
-        QVERIFY(world.prompter.messages().isEmpty());
-        QCOMPARE(urls, QList<QUrl>{QUrl::fromLocalFile(world.file(file))});
-        return;
+
+    const QList<PromptMessage> told = world.prompter.messages();
+    QCOMPARE(told.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(told.first().text.startsWith(message), qPrintable(told.first().text));
+    const bool wordMissing = !openerWorks;
+    if (wordMissing) {
+        QCOMPARE(told.first().title, QStringLiteral("OLE Automation Error"));
+        QCOMPARE(told.first().buttons, MsgButtons::OkCancel);
+    } else if (!message.isEmpty()) {
+        QCOMPARE(told.first().buttons, MsgButtons::YesNo);
     }
-    QCOMPARE(world.prompter.messages().size(), 1);
-    const PromptMessage &message = world.prompter.messages().first();
-    QCOMPARE(message.text,
-             QStringLiteral("Unable to load Microsoft Word.  This function cannot be performed."));
-    QCOMPARE(message.title, QStringLiteral("OLE Automation Error"));
-    QCOMPARE(message.icon, MsgIcon::Information);
-    QCOMPARE(message.buttons, MsgButtons::OkCancel);
+    // Only a word processor that cannot be started disables the item for this run.
+    QCOMPARE(enabled(main, QStringLiteral("mnuToolsSub2")), !wordMissing);
+    const QList<QUrl> expected =
+        openedFile.isEmpty() ? QList<QUrl>{} : QList<QUrl>{QUrl::fromLocalFile(world.file(openedFile))};
+    QCOMPARE(urls, wordMissing ? QList<QUrl>{QUrl::fromLocalFile(world.file(file))} : expected);
+    // The document chosen is the one the next run opens.
+    if (choose == MsgAnswer::Yes)
+        QCOMPARE(world.newOptions()->SchedulePath(), world.file(QStringLiteral("schedule.doc")));
 }
 
 void TestFrmMain::reportsMakeTheReportDatabase()
@@ -399,6 +430,93 @@ void TestFrmMain::colorFeederOnceAtATime()
     QVERIFY(databaseMenuEnabled(main));
     main.mdiArea()->subWindowList().first()->close();
     QTRY_VERIFY(enabled(main, QStringLiteral("mnuToolsSub1")));
+}
+
+void TestFrmMain::keysCloseEveryWindow_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QKeySequence>("keys");
+    const std::pair<const char *, const char *> windows[] = {
+        {"&DISPOSITION OF HOLD...", "mnuFileSub5"}, {"&COLOR FEEDER CALIBRATION...", "mnuToolsSub1"}};
+    for (const auto &[command, item] : windows) {
+        for (const QKeySequence &keys :
+             {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)})
+            QTest::addRow("%s %s", command, qPrintable(keys.toString()))
+                << QString::fromLatin1(command) << QString::fromLatin1(item) << keys;
+    }
+}
+
+// Whichever control has the focus, a data window or not.
+void TestFrmMain::keysCloseEveryWindow()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, item);
+    QFETCH(QKeySequence, keys);
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour behaviour;
+    behaviour.dataForm = item == QLatin1String("mnuFileSub5");
+    main.registerWindow(fake(command, behaviour));
+    main.show();
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    trigger(main, item);
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
+    auto *window = static_cast<FakeDataWindow *>(main.mdiArea()->subWindowList().first()->widget());
+    window->entry->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), window->entry);
+
+    QTest::keySequence(window->entry, keys);
+
+    QTRY_COMPARE(main.mdiArea()->subWindowList().size(), 0);
+    QCOMPARE(behaviour.unloads, 1);
+}
+
+// A message box gives the focus back to the control, and the window, it came from.
+void TestFrmMain::focusComesBackAfterAMessage()
+{
+    TestWorld world;
+    frmMain main(*world.session);
+    Behaviour behaviour;
+    main.registerWindow(fake(QStringLiteral("&DISPOSITION OF HOLD..."), behaviour));
+    main.show();
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    trigger(main, QStringLiteral("mnuFileSub5"));
+    trigger(main, QStringLiteral("mnuFileSub5"));
+    QMdiSubWindow *first = main.mdiArea()->subWindowList().first();
+    main.mdiArea()->setActiveSubWindow(first);
+    auto *entry = static_cast<FakeDataWindow *>(first->widget())->entry;
+    entry->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), entry);
+    // The box is answered as soon as it shows; meanwhile the other window comes to the front, as
+    // the desktop may do when a box closes.
+    QTimer::singleShot(0, [&main] {
+        main.mdiArea()->setActiveSubWindow(main.mdiArea()->subWindowList().last());
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->accept();
+    });
+
+    MessageBoxPrompter().tell(QStringLiteral("Negative count"), QStringLiteral("Production Counts"),
+                              MsgIcon::Exclamation);
+
+    QCOMPARE(main.mdiArea()->activeSubWindow(), first);
+    QTRY_COMPARE(QApplication::focusWidget(), entry);
+}
+
+void TestFrmMain::windowsCarryTheProgramsIcon()
+{
+    KelvaraApp::setProgramIcon();
+    TestWorld world;
+    frmMain main(*world.session);
+    const QList<QSize> sizes = main.windowIcon().availableSizes();
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
+    // Drawn, not empty: the 16 px icon has the colours of the program's icon.
+    const QImage small = main.windowIcon().pixmap(QSize(16, 16)).toImage();
+    QCOMPARE(small.size(), QSize(16, 16));
+    QCOMPARE(small.pixelColor(8, 13).alpha(), 255);
 }
 
 void TestFrmMain::windowMenuListsTheWindows()

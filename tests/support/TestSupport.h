@@ -58,7 +58,7 @@ private:
 class FailingFileOps : public FileOps
 {
 public:
-    bool failCopy = false, failRename = false, failRemove = false, failReplace = false;
+    bool failCopy = false, failLink = false, failRename = false, failRemove = false, failReplace = false;
     bool copy(const QString &from, const QString &to) override
     {
         return !failCopy && FileOps::copy(from, to);
@@ -70,6 +70,10 @@ public:
     bool replace(const QString &from, const QString &to) override
     {
         return !failReplace && FileOps::replace(from, to);
+    }
+    bool link(const QString &from, const QString &to) override
+    {
+        return !failLink && FileOps::link(from, to);
     }
     bool remove(const QString &path) override
     {

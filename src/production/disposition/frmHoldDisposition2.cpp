@@ -6,6 +6,7 @@
 #include "UnresolvedTicketsModel.h"
 #include "production/record/KeepTyped.h"
 
+#include "foundation/RejectReasons.h"
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
 #include "widgets/WaitCursor.h"
@@ -84,6 +85,7 @@ void frmHoldDisposition2::buildUi()
     m_tblHolds->setModel(m_distributions);
     m_delegate = new DistributionDelegate(m_tblHolds);
     m_tblHolds->setItemDelegate(m_delegate);
+    m_tblHolds->installEventFilter(this);
     DataWindowParts::setUpEntryGrid(m_tblHolds, 16);
     setDistributionWidths(m_tblHolds);
     m_cmdUpdate = makeButton(QStringLiteral("cmdUpdateHold"), tr("&Update Distribution"));
@@ -294,4 +296,45 @@ void frmHoldDisposition2::beforeUnload()
                                       .arg(error.description()),
                                   programTitle(), MsgIcon::Exclamation);
     }
+}
+
+bool frmHoldDisposition2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_tblHolds && event->type() == QEvent::KeyPress &&
+        chooseReasonByKey(static_cast<QKeyEvent *>(event)))
+        return true;
+    return DataWindow::eventFilter(watched, event);
+}
+
+bool frmHoldDisposition2::chooseReasonByKey(const QKeyEvent *key)
+{
+    const QModelIndex index = m_tblHolds->currentIndex();
+    // While the list is open, the keys go to it, not to the grid.
+    const bool reasonCell = index.isValid() && index.column() == DistributionModel::ReasonColumn &&
+                            (index.flags() & Qt::ItemIsEditable);
+    // Alt+Down still opens the list.
+    if (!reasonCell || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    const int last = int(RejectReasons::names().size()) - 1;
+    const int now = index.data(DistributionModel::ValueRole).toInt();
+    int next = now;
+    switch (key->key()) {
+    case Qt::Key_Home:
+        next = 0;
+        break;
+    case Qt::Key_End:
+        next = last;
+        break;
+    case Qt::Key_Up:
+        next = std::max(now - 1, 0);
+        break;
+    case Qt::Key_Down:
+        next = std::min(now + 1, last);
+        break;
+    default:
+        return false;
+    }
+    if (next != now)
+        m_distributions->setData(index, next);
+    return true;
 }

@@ -9,6 +9,7 @@ class DistributionDelegate;
 class DistributionModel;
 class QGroupBox;
 class QPushButton;
+class QKeyEvent;
 class QTableView;
 class UnresolvedTicketsModel;
 
@@ -34,8 +35,11 @@ protected:
     bool hasUnsavedEntry() const override;
     void discardUnsavedEntry() override;
     void placeInFrame() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // In the Reject Reason cell, the keys a list box takes (Up, Down, Home, End) choose the reason.
+    bool chooseReasonByKey(const QKeyEvent *key);
     void buildUi();
     QPushButton *makeButton(const QString &objectName, const QString &caption);
     void ticketChanged();

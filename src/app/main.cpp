@@ -1,4 +1,5 @@
 #include "foundation/Session.h"
+#include "machines/MachineWindows.h"
 #include "maintenance/MaintenanceCommands.h"
 #include "production/ProductionWindows.h"
 #include "reports/ReportCatalog.h"
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
     registerMaintenanceCommands(windows);
     registerSecurityWindows(windows);
     installReportPrinter(session);
+    installCounterReader(session);
 
     return KelvaraApp(session, std::move(windows)).run(arguments);
 }

@@ -85,7 +85,9 @@ void frmProductionCounts2::buildUi()
     m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
     m_cmdRejects = new QPushButton(tr("&Rejects"), this);
     m_cmdRejects->setObjectName(QStringLiteral("cmdRejects"));
-    for (QPushButton *button : {m_cmdOK, m_cmdRejects}) {
+    m_cmdReadCounters = new QPushButton(tr("Read &Counters"), this);
+    m_cmdReadCounters->setObjectName(QStringLiteral("cmdReadCounters"));
+    for (QPushButton *button : {m_cmdOK, m_cmdRejects, m_cmdReadCounters}) {
         button->setAutoDefault(false);
         button->setMinimumWidth(100);
     }
@@ -100,6 +102,8 @@ void frmProductionCounts2::buildUi()
     bottom->addWidget(m_cmdOK);
     bottom->addSpacing(40);
     bottom->addWidget(m_cmdRejects);
+    bottom->addSpacing(40);
+    bottom->addWidget(m_cmdReadCounters);
     bottom->addStretch();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
@@ -116,6 +120,7 @@ void frmProductionCounts2::buildUi()
             });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connectCommand(m_cmdRejects, [this] { showRejects(); });
+    connectCommand(m_cmdReadCounters, [this] { readCounters(); });
     connect(m_timer, &QTimer::timeout, this, &frmProductionCounts2::refreshWhileEditing);
 }
 
@@ -145,6 +150,8 @@ bool frmProductionCounts2::loadData()
     m_table->setCursorRules(rules);
     m_model->reset(m_store.get());
     m_chkEndCountsDirty->setEnabled(m_sheet.mayPost());
+    // The same rights as typing an Ending Count.
+    m_cmdReadCounters->setEnabled(rights.updateAllowed && session().readCounters);
     showReadOnlyNote();
     m_timer->start();
     m_table->setCurrentIndex(m_model->index(0, ProductionCountsModel::EndingColumn));
@@ -282,4 +289,44 @@ void frmProductionCounts2::beforeUnload()
     // A window that may not update this date-shift writes nothing into the next one either.
     if (m_chkEndCountsDirty->isChecked() && m_sheet.mayPost())
         postToNextShift();
+}
+
+void frmProductionCounts2::readCounters()
+{
+    if (!confirmDiscard())
+        return;
+    QList<JobLine> lines;
+    for (int row = 0; row < m_sheet.count(); ++row)
+        lines << m_sheet.line(row);
+    QList<MachineCount> counts;
+    if (!runStep({}, [&] { counts = session().readCounters(db(), m_dateShift, MachineFill::machinesOf(lines)); }))
+        return;
+    if (counts.isEmpty()) {
+        session().prompter().tell(tr("None of the machines of this shift has a connection: set them up in "
+                                     "Tools, Machine Connections."),
+                                  tr("Read Counters"), MsgIcon::Information);
+        return;
+    }
+    const QList<MachineFill> fills = MachineFill::plan(lines, counts);
+    QStringList differing;
+    for (const MachineFill &fill : fills) {
+        if (fill.kind == MachineFill::Differs)
+            differing << fill.describe();
+    }
+    const bool change =
+        !differing.isEmpty() &&
+        session().prompter().ask({tr("These lines hold an Ending Count that differs from the machine's "
+                                     "counter:\n\n%1\n\nReplace them with the counters?")
+                                      .arg(differing.join(QLatin1Char('\n'))),
+                                  tr("Read Counters"), MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No}) ==
+            MsgAnswer::Yes;
+    CountsSheet::MachineResult result;
+    if (!runStep({}, [&] { result = m_sheet.applyMachineFills(*m_store, fills, change); }))
+        return;
+    m_model->valuesRefreshed();
+    if (result.stored > 0)
+        m_chkEndCountsDirty->setChecked(true);
+    if (!result.notStored.isEmpty())
+        session().prompter().tell(tr("Not filled from the machines:\n\n%1").arg(result.notStored.join(QLatin1Char('\n'))),
+                                  tr("Read Counters"), MsgIcon::Exclamation);
 }

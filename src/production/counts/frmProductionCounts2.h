@@ -54,6 +54,7 @@ private:
     void showRejects();
     void openRejectsWindow();
     void postToNextShift();
+    void readCounters();
     void reopenEditor(qint64 jobId, int column, const QString &text);
 
     std::unique_ptr<JobLines> m_store;
@@ -68,6 +69,7 @@ private:
     CountEntryDelegate *m_delegate = nullptr;
     QCheckBox *m_chkEndCountsDirty = nullptr;
     QPushButton *m_cmdRejects = nullptr;
+    QPushButton *m_cmdReadCounters = nullptr;
     QPushButton *m_cmdOK = nullptr;
     QTimer *m_timer = nullptr;
 };

@@ -71,8 +71,11 @@ QList<Grant> grantsOf(const QString &level)
         grants.append({QStringLiteral("INSERT"), production, newLine});
         grants.append({QStringLiteral("DELETE"), production, {}});
     }
-    if (level == QLatin1String("A"))
+    if (level == QLatin1String("A")) {
         grants.append({QStringLiteral("UPDATE"), production, without(newLine, {QStringLiteral("Job ID")})});
+        // Who may type an Ending Count may read it from the machine, and the reading is kept.
+        grants.append({QStringLiteral("INSERT"), machineReadings().name, {}});
+    }
     if (level == QLatin1String("B")) {
         grants.append({QStringLiteral("UPDATE"), production, identity + rejects});
         for (const Table &table : {transferTable(), holdTable(), holdDistribution()})

@@ -13,11 +13,12 @@ class Database;
 // What each level may change follows its menu rights:
 //   every level   reads every table; keeps the color feeder calibrations and the customers'
 //                 report parts (the Tools and Reports menus); marks reject rows printed
-//   A             also the job lines and their counts (Job List, Production Counts)
+//   A             also the job lines and their counts (Job List, Production Counts), and the
+//                 machine readings that fill them (Read Counters)
 //   B             also the job lines, the transfer and hold tickets, the hold distribution and
 //                 the rejects and rework it books on a line (Job List, Transfers, Production on
 //                 Hold, Disposition of Hold); not the counter readings
-//   C             everything, and whose login is at which level
+//   C             everything (the machine connections too), and whose login is at which level
 // so a level D login reads the production record but cannot change a count. Only level C may call
 // kelvara_set_level(login, level), a function owned by the administrator that makes a login
 // role a member of the level's role (and of no other level), or of none when level is NULL.

@@ -1,0 +1,8 @@
+#pragma once
+
+class Session;
+class WindowRegistry;
+
+// Installs the reading of machines' counters into the session (the counts window's Read
+// Counters): a progress dialog with Cancel while the machines answer on threads of their own.
+void installCounterReader(Session &session);

@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "DatabaseSetup.h"
+#include "MachineCommands.h"
 #include "SingleInstance.h"
 #include "foundation/Session.h"
 #include "frmFirstStart.h"
@@ -39,6 +40,10 @@ int KelvaraApp::run(const QStringList &arguments)
     QTextStream out(stdout);
     QTextStream err(stderr);
     const CommandLine commandLine(arguments);
+    if (commandLine.mode() != CommandLine::Mode::Help) {
+        if (const std::optional<int> exit = MachineCommands::run(m_session, arguments, out, err))
+            return *exit;
+    }
     switch (commandLine.mode()) {
     case CommandLine::Mode::Invalid:
         err << commandLine.error() << '\n' << CommandLine::usage();
@@ -50,7 +55,7 @@ int KelvaraApp::run(const QStringList &arguments)
     case CommandLine::Mode::SetupServer:
         return commandLine.setupServer(m_session, out, err);
     case CommandLine::Mode::Help:
-        out << CommandLine::usage();
+        out << CommandLine::usage() << MachineCommands::usage();
         return 0;
     case CommandLine::Mode::Version:
         out << CommandLine::versionText(m_session, commandLine.verbose());

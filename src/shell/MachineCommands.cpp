@@ -1,0 +1,223 @@
+#include "MachineCommands.h"
+
+#include "foundation/Database.h"
+#include "foundation/Session.h"
+#include "machines/MachineStore.h"
+#include "production/record/EditRights.h"
+#include "production/record/JobLines.h"
+#include "production/record/MachineFills.h"
+#include "reports/ScheduledReport.h"
+
+#include <QCommandLineParser>
+#include <QSysInfo>
+#include <QTextStream>
+
+namespace {
+using Exit = ScheduledReport::Exit;
+
+const QStringList kCommands{QStringLiteral("read-counters"), QStringLiteral("set-machine"),
+                            QStringLiteral("machines")};
+
+// Parses the options after the command; the error on err (with exit BadArguments) when they do
+// not parse.
+bool parse(QCommandLineParser &parser, const QStringList &arguments, const QStringList &valued,
+           const QStringList &flags, QTextStream &err)
+{
+    for (const QString &name : valued)
+        parser.addOption(QCommandLineOption(name, {}, QStringLiteral("value")));
+    for (const QString &name : flags)
+        parser.addOption(QCommandLineOption(name));
+    parser.addOption(QCommandLineOption(QStringLiteral("database"), {}, QStringLiteral("value")));
+    if (!parser.parse(QStringList{QStringLiteral("kelvara")} + arguments.mid(1))) {
+        err << parser.errorText() << '\n';
+        return false;
+    }
+    return true;
+}
+
+int readCounters(Session &session, const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    if (!parse(parser, arguments, {QStringLiteral("date"), QStringLiteral("shift")}, {}, err))
+        return Exit::BadArguments;
+    const QDate date = QDate::fromString(parser.value(QStringLiteral("date")), QStringLiteral("MM/dd/yyyy"));
+    bool shiftOk = false;
+    const int shift = parser.value(QStringLiteral("shift")).toInt(&shiftOk);
+    if (!date.isValid() || !shiftOk || shift < 1 || shift > 3 || !parser.positionalArguments().isEmpty()) {
+        err << "read-counters needs --date MM/DD/YYYY and --shift 1, 2 or 3.\n";
+        return Exit::BadArguments;
+    }
+    std::optional<Database> db;
+    QString path;
+    if (const int exit = ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
+        exit != Exit::Success)
+        return exit;
+    const DateShift dateShift{date, shift};
+    if (!EditRights::evaluate(session.securityLevel, dateShift, session.clock().now()).updateAllowed) {
+        err << QStringLiteral("The login %1 may not change the counts of %2 shift %3.")
+                   .arg(session.networkUserName, parser.value(QStringLiteral("date")))
+                   .arg(shift)
+            << '\n';
+        return Exit::NotAuthorized;
+    }
+    try {
+        JobLines lines(*db);
+        const QList<JobLine> shown = lines.of(dateShift);
+        const QList<int> machines = MachineFill::machinesOf(shown);
+        MachineStore store(*db);
+        const QList<MachineLink> links = store.enabledOf(machines);
+        if (links.isEmpty()) {
+            out << "No machine of this shift's job list has a connection.\n";
+            return shown.isEmpty() ? Exit::RunFailed : Exit::Success;
+        }
+        const QList<CounterReading> readings = MachineReader(MachineStore::waitFrom(session.options().store()))
+                                                   .readAll(links, store.latestMachineTimes(machines));
+        store.keep(readings, dateShift,
+                   {session.networkUserName, QSysInfo::machineHostName(), session.clock().now()});
+        bool allAnswered = true;
+        // Only empty Ending Counts are filled: nobody is there to say Yes to replacing a typed one.
+        for (const MachineFill &fill : MachineFill::plan(shown, MachineStore::countsOf(readings))) {
+            allAnswered = allAnswered && fill.reading.answered;
+            if (fill.kind == MachineFill::Fill &&
+                !lines.setCount(fill.jobId, CountField::Ending, fill.reading.count, fill.ending)) {
+                out << QStringLiteral("Machine %1: the Ending Count was changed meanwhile; it was left as it is.")
+                           .arg(fill.reading.machine)
+                    << '\n';
+                continue;
+            }
+            out << fill.describe() << '\n';
+        }
+        return allAnswered ? Exit::Success : Exit::RunFailed;
+    } catch (const KelvaraError &error) {
+        err << error.description() << '\n';
+        return Exit::RunFailed;
+    }
+}
+
+// Level C sets the plant up, as in the connections window.
+bool mayChangeConnections(const Session &session, QTextStream &err)
+{
+    if (session.securityLevel == QLatin1String("C"))
+        return true;
+    err << QStringLiteral("Only a level C login may change the machine connections; %1 is at level %2.")
+               .arg(session.networkUserName, session.securityLevel)
+        << '\n';
+    return false;
+}
+
+int setMachine(Session &session, const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    const QStringList valued{QStringLiteral("folder"), QStringLiteral("counter"), QStringLiteral("cavities")};
+    if (!parse(parser, arguments, valued, {QStringLiteral("disable")}, err))
+        return Exit::BadArguments;
+    bool numberOk = false;
+    const int machine = parser.positionalArguments().value(0).toInt(&numberOk);
+    bool cavitiesOk = true;
+    const int cavities = parser.isSet(QStringLiteral("cavities"))
+                             ? parser.value(QStringLiteral("cavities")).toInt(&cavitiesOk)
+                             : 0;
+    if (!numberOk || machine < 0 || parser.positionalArguments().size() != 1 || !cavitiesOk ||
+        (parser.isSet(QStringLiteral("cavities")) && cavities < 1)) {
+        err << "set-machine needs a machine number, and --cavities a whole number from 1.\n";
+        return Exit::BadArguments;
+    }
+    std::optional<Database> db;
+    QString path;
+    if (const int exit = ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
+        exit != Exit::Success)
+        return exit;
+    if (!mayChangeConnections(session, err))
+        return Exit::NotAuthorized;
+    try {
+        MachineStore store(*db);
+        MachineLink link = store.link(machine).value_or(MachineLink{});
+        link.machine = machine;
+        if (parser.isSet(QStringLiteral("folder")))
+            link.folder = parser.value(QStringLiteral("folder"));
+        if (link.folder.isEmpty()) {
+            err << QStringLiteral("Machine %1 has no connection yet: give its session folder with --folder.")
+                       .arg(machine)
+                << '\n';
+            return Exit::BadArguments;
+        }
+        if (parser.isSet(QStringLiteral("counter")))
+            link.counter = parser.value(QStringLiteral("counter"));
+        if (cavities > 0)
+            link.cavities = cavities;
+        link.enabled = !parser.isSet(QStringLiteral("disable"));
+        store.save(link);
+        out << QStringLiteral("Machine %1 is connected through %2 (counter %3, %4 cavities, %5).")
+                   .arg(link.machine)
+                   .arg(link.folder, link.counter)
+                   .arg(link.cavities)
+                   .arg(link.enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"))
+            << '\n';
+        return Exit::Success;
+    } catch (const KelvaraError &error) {
+        err << error.description() << '\n';
+        return Exit::RunFailed;
+    }
+}
+
+int listMachines(Session &session, const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    if (!parse(parser, arguments, {}, {}, err))
+        return Exit::BadArguments;
+    std::optional<Database> db;
+    QString path;
+    if (const int exit = ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
+        exit != Exit::Success)
+        return exit;
+    try {
+        for (const MachineLink &link : MachineStore(*db).links()) {
+            out << QStringLiteral("%1\t%2\t%3\t%4\t%5")
+                       .arg(link.machine)
+                       .arg(link.folder, link.counter)
+                       .arg(link.cavities)
+                       .arg(link.enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"))
+                << '\n';
+        }
+        return Exit::Success;
+    } catch (const KelvaraError &error) {
+        err << error.description() << '\n';
+        return Exit::RunFailed;
+    }
+}
+} // namespace
+
+bool MachineCommands::isMachineCommand(const QStringList &arguments)
+{
+    return kCommands.contains(arguments.value(0));
+}
+
+std::optional<int> MachineCommands::run(Session &session, const QStringList &arguments, QTextStream &out,
+                                        QTextStream &err)
+{
+    const QString command = arguments.value(0);
+    if (command == kCommands.at(0))
+        return readCounters(session, arguments, out, err);
+    if (command == kCommands.at(1))
+        return setMachine(session, arguments, out, err);
+    if (command == kCommands.at(2))
+        return listMachines(session, arguments, out, err);
+    return std::nullopt;
+}
+
+QString MachineCommands::usage()
+{
+    return QStringLiteral(
+        "\nMachine commands (counters read over EUROMAP 63 session folders):\n"
+        "       kelvara read-counters --date MM/DD/YYYY --shift N [--database PATH]\n"
+        "              read every connected machine of the date-shift's job list and fill the Ending\n"
+        "              Counts that are still 0 or equal to their Beginning Count; one line per machine;\n"
+        "              exit 0 when every machine answered, 1 when some did not\n"
+        "       kelvara set-machine NUMBER [--folder DIR] [--counter NAME] [--cavities N] [--disable]\n"
+        "                           [--database PATH]\n"
+        "              (level C) connect a machine: its session folder, the counter that is its Ending\n"
+        "              Count (ActCntPrt, or ActCntCyc times N cavities); --disable leaves it unread\n"
+        "       kelvara machines [--database PATH]\n"
+        "              list the machine connections, one line each: number, folder, counter,\n"
+        "              cavities, enabled\n");
+}

@@ -33,6 +33,7 @@ int main(int argc, char *argv[])
     registerProductionWindows(windows);
     registerReportWindows(windows);
     registerToolWindows(windows);
+    registerMachineWindows(windows);
     registerMaintenanceCommands(windows);
     registerSecurityWindows(windows);
     installReportPrinter(session);

@@ -1,9 +1,12 @@
 #include "MachineWindows.h"
 
+#include "MachineProgress.h"
 #include "MachineStore.h"
+#include "frmMachineConnections.h"
 
 #include "foundation/Database.h"
 #include "foundation/Session.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -15,6 +18,12 @@
 #include <thread>
 
 namespace {
+LoadableWindow connectionsWindow(Session &session)
+{
+    auto *window = new frmMachineConnections(session);
+    return {window, [window] { return window->load(); }};
+}
+
 QList<MachineCount> readWithProgress(Session &session, Database &db, const DateShift &dateShift,
                                      const QList<int> &machines)
 {
@@ -25,30 +34,11 @@ QList<MachineCount> readWithProgress(Session &session, Database &db, const DateS
     const QHash<int, QDateTime> notAfter = store.latestMachineTimes(machines);
     const MachineReader reader(MachineStore::waitFrom(session.options().store()));
 
-    QProgressDialog progress(QObject::tr("Reading the counters of %1 machines...").arg(links.size()),
-                             QObject::tr("Cancel"), 0, int(links.size()), QApplication::activeWindow());
-    progress.setObjectName(QStringLiteral("dlgReadCounters"));
-    progress.setWindowTitle(QObject::tr("Read Counters"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    std::atomic_bool cancel{false};
-    std::atomic_int answered{0};
-    std::atomic_bool done{false};
     QList<CounterReading> readings;
-    QEventLoop loop;
-    std::thread worker([&] {
-        readings = reader.readAll(links, notAfter, &cancel, [&](const CounterReading &) { ++answered; });
-        done = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    QObject::connect(&progress, &QProgressDialog::canceled, [&] { cancel = true; });
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] { progress.setValue(answered); });
-    ticker.start(100);
-    if (!done)
-        loop.exec();
-    worker.join();
-    progress.setValue(progress.maximum());
+    runWithProgress(QObject::tr("Read Counters"), QObject::tr("Reading the counters of %1 machines...").arg(links.size()),
+                    int(links.size()), [&](const std::atomic_bool &cancel, std::atomic_int &done) {
+                        readings = reader.readAll(links, notAfter, &cancel, [&](const CounterReading &) { ++done; });
+                    });
     store.keep(readings, dateShift,
                {session.networkUserName, QSysInfo::machineHostName(), session.clock().now()});
     return MachineStore::countsOf(readings);
@@ -60,4 +50,36 @@ void installCounterReader(Session &session)
     session.readCounters = [&session](Database &db, const DateShift &dateShift, const QList<int> &machines) {
         return readWithProgress(session, db, dateShift, machines);
     };
+}
+
+void runWithProgress(const QString &title, const QString &label, int steps,
+                     const std::function<void(const std::atomic_bool &cancel, std::atomic_int &done)> &work)
+{
+    QProgressDialog progress(label, QObject::tr("Cancel"), 0, steps, QApplication::activeWindow());
+    progress.setObjectName(QStringLiteral("dlgMachineProgress"));
+    progress.setWindowTitle(title);
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(0);
+    std::atomic_bool cancel{false};
+    std::atomic_int done{0};
+    std::atomic_bool finished{false};
+    QEventLoop loop;
+    QObject::connect(&progress, &QProgressDialog::canceled, [&] { cancel = true; });
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { progress.setValue(std::min(int(done), steps - 1)); });
+    ticker.start(100);
+    std::thread worker([&] {
+        work(cancel, done);
+        finished = true;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (!finished)
+        loop.exec();
+    worker.join();
+    progress.setValue(steps);
+}
+
+void registerMachineWindows(WindowRegistry &registry)
+{
+    registry.addWindow({QStringLiteral("&MACHINE CONNECTIONS..."), connectionsWindow, false, true, true});
 }

@@ -6,9 +6,11 @@
 #include "production/record/EditRights.h"
 #include "production/record/JobLines.h"
 #include "production/record/MachineFills.h"
+#include "production/record/MonitorCounts.h"
 #include "reports/ScheduledReport.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QSysInfo>
 #include <QTextStream>
 
@@ -16,7 +18,7 @@ namespace {
 using Exit = ScheduledReport::Exit;
 
 const QStringList kCommands{QStringLiteral("read-counters"), QStringLiteral("set-machine"),
-                            QStringLiteral("machines")};
+                            QStringLiteral("machines"), QStringLiteral("import-monitor-counts")};
 
 // Parses the options after the command; the error on err (with exit BadArguments) when they do
 // not parse.
@@ -185,6 +187,75 @@ int listMachines(Session &session, const QStringList &arguments, QTextStream &ou
         return Exit::RunFailed;
     }
 }
+int importMonitorCounts(Session &session, const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    if (!parse(parser, arguments, {QStringLiteral("date"), QStringLiteral("shift")}, {}, err))
+        return Exit::BadArguments;
+    const bool given = parser.isSet(QStringLiteral("date")) || parser.isSet(QStringLiteral("shift"));
+    const QDate date = QDate::fromString(parser.value(QStringLiteral("date")), QStringLiteral("MM/dd/yyyy"));
+    const int shift = parser.value(QStringLiteral("shift")).toInt();
+    if (parser.positionalArguments().size() != 1 || (given && (!date.isValid() || shift < 1 || shift > 3))) {
+        err << "import-monitor-counts needs the file, and --date MM/DD/YYYY with --shift 1, 2 or 3 when given.\n";
+        return Exit::BadArguments;
+    }
+    QFile file(parser.positionalArguments().first());
+    if (!file.open(QIODevice::ReadOnly)) {
+        err << QStringLiteral("The file %1 cannot be read: %2").arg(file.fileName(), file.errorString()) << '\n';
+        return Exit::BadArguments;
+    }
+    const MonitorCounts::File read = MonitorCounts::read(file.readAll(), session.options().store());
+    if (!read.error.isEmpty()) {
+        err << read.error << '\n';
+        return Exit::RunFailed;
+    }
+    // Without --date and --shift, each row's own date-shift.
+    QList<DateShift> dateShifts;
+    if (given)
+        dateShifts << DateShift{date, shift};
+    for (const MonitorCounts::Row &row : read.rows) {
+        if (!given && row.dateShift &&
+            std::none_of(dateShifts.cbegin(), dateShifts.cend(), [&](const DateShift &known) {
+                return known.date == row.dateShift->date && known.shift == row.dateShift->shift;
+            }))
+            dateShifts << *row.dateShift;
+    }
+    if (dateShifts.isEmpty()) {
+        err << "The file gives no date and shift: give them with --date and --shift.\n";
+        return Exit::BadArguments;
+    }
+    std::optional<Database> db;
+    QString path;
+    if (const int exit = ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
+        exit != Exit::Success)
+        return exit;
+    try {
+        bool allStored = true;
+        for (const DateShift &dateShift : dateShifts) {
+            if (!EditRights::evaluate(session.securityLevel, dateShift, session.clock().now()).updateAllowed) {
+                err << QStringLiteral("The login %1 may not change the counts of %2 shift %3.")
+                           .arg(session.networkUserName, dateShift.date.toString(QStringLiteral("MM/dd/yyyy")))
+                           .arg(dateShift.shift)
+                    << '\n';
+                return Exit::NotAuthorized;
+            }
+            const MonitorCounts::Plan plan = MonitorCounts::plan(JobLines(*db).of(dateShift), dateShift, read.rows);
+            // Nobody is there to say Yes: a typed count that differs stays.
+            const bool stored = MonitorCounts::store(*db, plan, false);
+            for (const QString &line : plan.describe())
+                out << line << '\n';
+            if (!stored)
+                out << "A line was changed meanwhile: nothing of this date-shift was stored.\n";
+            allStored = allStored && stored && plan.unmatched.isEmpty();
+        }
+        MonitorCounts::storeMapping(MonitorCounts::mappingFor(read.header, session.options().store()),
+                                    session.options().store());
+        return allStored ? Exit::Success : Exit::RunFailed;
+    } catch (const KelvaraError &error) {
+        err << error.description() << '\n';
+        return Exit::RunFailed;
+    }
+}
 } // namespace
 
 bool MachineCommands::isMachineCommand(const QStringList &arguments)
@@ -202,6 +273,8 @@ std::optional<int> MachineCommands::run(Session &session, const QStringList &arg
         return setMachine(session, arguments, out, err);
     if (command == kCommands.at(2))
         return listMachines(session, arguments, out, err);
+    if (command == kCommands.at(3))
+        return importMonitorCounts(session, arguments, out, err);
     return std::nullopt;
 }
 
@@ -219,5 +292,9 @@ QString MachineCommands::usage()
         "              Count (ActCntPrt, or ActCntCyc times N cavities); --disable leaves it unread\n"
         "       kelvara machines [--database PATH]\n"
         "              list the machine connections, one line each: number, folder, counter,\n"
-        "              cavities, enabled\n");
+        "              cavities, enabled\n"
+        "       kelvara import-monitor-counts FILE [--date MM/DD/YYYY --shift N] [--database PATH]\n"
+        "              take the Mattec Counts from a monitoring system's export (comma, semicolon or\n"
+        "              tab separated, a header row); only counts still 0 are filled; exit 0 when every\n"
+        "              row matched a line and was stored, 1 otherwise\n");
 }

@@ -12,6 +12,7 @@ class Session;
 //   kelvara read-counters --date MM/DD/YYYY --shift N [--database PATH]
 //   kelvara set-machine NUMBER [--folder DIR] [--counter NAME] [--cavities N] [--disable] [--database PATH]
 //   kelvara machines [--database PATH]
+//   kelvara import-monitor-counts FILE [--date MM/DD/YYYY --shift N] [--database PATH]
 // They ask nothing, log in as `kelvara report` does and exit with its codes; read-counters exits
 // 0 when every connected machine answered and 1 when some did not.
 namespace MachineCommands {

@@ -5,7 +5,6 @@
 #include "MachineStore.h"
 
 #include "foundation/Session.h"
-#include "widgets/DataWindowParts.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,6 +23,11 @@ frmMachineConnections::frmMachineConnections(Session &session, QWidget *parent)
 
 frmMachineConnections::~frmMachineConnections() = default;
 
+QSize frmMachineConnections::sizeHint() const
+{
+    return {860, 520};
+}
+
 void frmMachineConnections::buildUi()
 {
     m_model = new ConnectionsModel(m_sheet, session().prompter(), this);
@@ -33,7 +37,10 @@ void frmMachineConnections::buildUi()
     m_grid->setModel(m_model);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->horizontalHeader()->setSectionResizeMode(ConnectionsSheet::Folder, QHeaderView::Stretch);
+    const int widths[ConnectionsSheet::FieldCount] = {70, 440, 110, 70, 70};
+    for (int column = 0; column < ConnectionsSheet::FieldCount; ++column)
+        m_grid->setColumnWidth(column, widths[column]);
+    m_grid->verticalHeader()->setDefaultSectionSize(24);
     addGrid(m_grid, QStringLiteral("MACHINECONNECTIONS"));
 
     m_txtMachine = new QLineEdit(this);
@@ -65,7 +72,6 @@ void frmMachineConnections::buildUi()
     bottom->addStretch();
     bottom->addWidget(m_cmdClose);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(DataWindowParts::makeCaptionLabel(QStringLiteral("Label1"), this));
     layout->addWidget(m_grid, 1);
     layout->addLayout(adding);
     layout->addLayout(bottom);

@@ -26,6 +26,7 @@ public:
     ConnectionsModel *model() const { return m_model; }
     // What Test found of the machine on the row, in plain words.
     QString testRow(int row);
+    QSize sizeHint() const override;
 
 protected:
     bool loadData() override;

@@ -3,12 +3,15 @@
 #include "CommandLine.h"
 #include "DatabaseSetup.h"
 #include "MachineCommands.h"
+#include "machines/SampleMachines.h"
 #include "SingleInstance.h"
 #include "foundation/Session.h"
 #include "frmFirstStart.h"
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
@@ -72,6 +75,8 @@ int KelvaraApp::run(const QStringList &arguments)
         return 0;
     if (!prepareDatabase(commandLine.mode() == CommandLine::Mode::RunSample))
         return 1;
+    const std::unique_ptr<SimulatedPlant> sampleMachines =
+        commandLine.mode() == CommandLine::Mode::RunSample ? startSampleMachines() : nullptr;
 
     frmMain window(m_session, m_registry);
     QObject::connect(&guard, &SingleInstance::activateRequested, &window, &frmMain::activate);
@@ -86,6 +91,18 @@ int KelvaraApp::run(const QStringList &arguments)
         return window.exitCode();
     window.showMaximized();
     return QCoreApplication::exec();
+}
+
+// The sample plant's machines are simulated beside it, so that Read Counters has something to read.
+std::unique_ptr<SimulatedPlant> KelvaraApp::startSampleMachines()
+{
+    const QString path = DatabaseSetup::samplePath(m_session.paths());
+    try {
+        Database db = Database::open(path);
+        return SampleMachines::start(db, QFileInfo(path).dir().filePath(QStringLiteral("machines")));
+    } catch (const KelvaraError &) {
+        return nullptr; // the plant runs without them; Read Counters says no machine is connected
+    }
 }
 
 bool KelvaraApp::prepareDatabase(bool sample)

@@ -30,7 +30,8 @@ double MachineBench::readCounters(Database &db, const DateShift &dateShift, cons
     ClassIdGenerator ids;
     double best = 1e300;
     for (int round = 0; round < 5; ++round) {
-        db.exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 0 WHERE [Date] = :d AND [Shift] = :s"),
+        db.exec(QStringLiteral(
+                    "UPDATE [Production Table] SET [Ending Count] = 0 WHERE [Date] = :d AND [Shift] = :s"),
                 {{QStringLiteral("d"), sqlDate(dateShift.date)}, {QStringLiteral("s"), dateShift.shift}});
         ProductionSummaries summaries(ids);
         CountsSheet sheet(summaries);
@@ -45,7 +46,8 @@ double MachineBench::readCounters(Database &db, const DateShift &dateShift, cons
         const QList<int> machines = MachineFill::machinesOf(shown);
         const QList<CounterReading> readings =
             MachineReader().readAll(store.enabledOf(machines), store.latestMachineTimes(machines));
-        store.keep(readings, dateShift, {QStringLiteral("bench"), QStringLiteral("bench"), QDateTime::currentDateTime()});
+        store.keep(readings, dateShift,
+                   {QStringLiteral("bench"), QStringLiteral("bench"), QDateTime::currentDateTime()});
         const CountsSheet::MachineResult result =
             sheet.applyMachineFills(lines, MachineFill::plan(shown, MachineStore::countsOf(readings)), false);
         best = std::min(best, double(timer.nsecsElapsed()) / 1e6);

@@ -77,8 +77,9 @@ QString ConnectionsSheet::enter(MachineStore &store, int row, Field field, const
         break;
     case Counter:
         if (!isParameterName(value))
-            return QStringLiteral("\"%1\" is not a counter's name: for example ActCntPrt (parts) or ActCntCyc "
-                                  "(cycles, times the cavities).")
+            return QStringLiteral(
+                       "\"%1\" is not a counter's name: for example ActCntPrt (parts) or ActCntCyc "
+                       "(cycles, times the cavities).")
                 .arg(value);
         link.counter = value;
         break;

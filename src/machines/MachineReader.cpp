@@ -50,7 +50,8 @@ QString MachineMessages::forOutcome(int machine, SessionFolder::Outcome outcome,
 
 QString MachineMessages::forError(int machine, const Euromap::Response &response)
 {
-    const QString said = response.text.isEmpty() ? QString() : QStringLiteral(" (it says \"%1\")").arg(response.text);
+    const QString said =
+        response.text.isEmpty() ? QString() : QStringLiteral(" (it says \"%1\")").arg(response.text);
     const QString m = machineText(machine);
     if (response.errorCode >= 10000)
         return QStringLiteral("%1 reported an error of its own, number %2%3: see the machine's manual.")
@@ -74,7 +75,8 @@ QString MachineMessages::forError(int machine, const Euromap::Response &response
         case 5:
             return QStringLiteral("%1's interface is busy%2: read it again in a moment.").arg(m, said);
         case 6:
-            return QStringLiteral("%1 is offline%2: switch its interface on, then read it again.").arg(m, said);
+            return QStringLiteral("%1 is offline%2: switch its interface on, then read it again.")
+                .arg(m, said);
         default:
             break;
         }
@@ -85,8 +87,9 @@ QString MachineMessages::forError(int machine, const Euromap::Response &response
                                   "ended.")
                 .arg(m, said);
         case 4:
-            return QStringLiteral("%1 cannot write its data file into its session folder%2: check the share's "
-                                  "permissions and free space.")
+            return QStringLiteral(
+                       "%1 cannot write its data file into its session folder%2: check the share's "
+                       "permissions and free space.")
                 .arg(m, said);
         case 6:
             return QStringLiteral("%1 does not know a counter it was asked for%2: check the counter in "
@@ -115,7 +118,8 @@ QStringList MachineReader::knownCounters()
 }
 
 bool MachineReader::runJob(const MachineLink &link, const QList<SessionFolder::Output> &outputs,
-                           SessionFolder::Result &result, QString &message, const std::atomic_bool *cancel) const
+                           SessionFolder::Result &result, QString &message,
+                           const std::atomic_bool *cancel) const
 {
     result = SessionFolder(link.folder, m_wait).run(outputs, cancel);
     if (result.outcome != SessionFolder::Outcome::Answered) {
@@ -143,7 +147,8 @@ MachineInfo MachineReader::test(const MachineLink &link, const std::atomic_bool 
     MachineInfo info;
     SessionFolder::Result result;
     if (!runJob(link,
-                {{QStringLiteral("GETINFO \"%1\""), wholeDataFile}, {QStringLiteral("GETID \"%1\""), endsWithEntry}},
+                {{QStringLiteral("GETINFO \"%1\""), wholeDataFile},
+                 {QStringLiteral("GETID \"%1\""), endsWithEntry}},
                 result, info.message, cancel))
         return info;
     const std::optional<Euromap::DataFile> about = Euromap::parseDataFile(result.files.at(0));
@@ -173,7 +178,8 @@ CounterReading MachineReader::read(const MachineLink &link, const QDateTime &not
         return reading;
     }
     QStringList asked;
-    for (const QString &name : QStringList{QStringLiteral("DATE"), QStringLiteral("TIME")} + knownCounters()) {
+    for (const QString &name :
+         QStringList{QStringLiteral("DATE"), QStringLiteral("TIME")} + knownCounters()) {
         if (offered.contains(name))
             asked << name;
     }
@@ -183,13 +189,15 @@ CounterReading MachineReader::read(const MachineLink &link, const QDateTime &not
     reading.sessionFile = result.sessionFile;
     const Euromap::DataFile data = *Euromap::parseDataFile(result.files.at(0));
     for (qsizetype index = 0; index < data.names.size(); ++index)
-        reading.values << qMakePair(data.names.at(index), data.values.at(index).value_or(QStringLiteral("?")));
+        reading.values << qMakePair(data.names.at(index),
+                                    data.values.at(index).value_or(QStringLiteral("?")));
     reading.machineTime = data.machineTime();
     if (notAfter.isValid() && reading.machineTime.isValid() && reading.machineTime <= notAfter) {
-        reading.message = QStringLiteral("Machine %1 sent an old data file (of %2, not later than the reading "
-                                         "stored before): its counter was not taken; read it again.")
-                              .arg(link.machine)
-                              .arg(reading.machineTime.toString(QStringLiteral("MM/dd/yyyy hh:mm:ss")));
+        reading.message =
+            QStringLiteral("Machine %1 sent an old data file (of %2, not later than the reading "
+                           "stored before): its counter was not taken; read it again.")
+                .arg(link.machine)
+                .arg(reading.machineTime.toString(QStringLiteral("MM/dd/yyyy hh:mm:ss")));
         return reading;
     }
     bool isNumber = false;
@@ -203,15 +211,17 @@ CounterReading MachineReader::read(const MachineLink &link, const QDateTime &not
                               .arg(counter.value_or(QStringLiteral("?")));
         return reading;
     }
-    reading.count = link.counter == QLatin1String("ActCntCyc") ? reading.counterValue * std::max(1, link.cavities)
-                                                                : reading.counterValue;
+    reading.count = link.counter == QLatin1String("ActCntCyc")
+                        ? reading.counterValue * std::max(1, link.cavities)
+                        : reading.counterValue;
     reading.answered = true;
     return reading;
 }
 
-QList<CounterReading> MachineReader::readAll(const QList<MachineLink> &links,
-                                             const QHash<int, QDateTime> &notAfter, const std::atomic_bool *cancel,
-                                             const std::function<void(const CounterReading &)> &answered) const
+QList<CounterReading>
+MachineReader::readAll(const QList<MachineLink> &links, const QHash<int, QDateTime> &notAfter,
+                       const std::atomic_bool *cancel,
+                       const std::function<void(const CounterReading &)> &answered) const
 {
     std::vector<CounterReading> readings(links.size());
     std::vector<std::thread> threads;

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <chrono>
 
@@ -70,10 +69,13 @@ MachineSimulator::MachineSimulator(SimulatedMachine machine) : m_machine(std::mo
 
 void MachineSimulator::write(const QString &name, const QByteArray &text) const
 {
-    QSaveFile file(QDir(m_machine.folder).filePath(name));
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(text);
-        file.commit();
+    // Written aside and renamed, as a controller does, so the host never reads half of it.
+    const QString path = QDir(m_machine.folder).filePath(name);
+    QFile file(path + QStringLiteral(".sim"));
+    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size()) {
+        file.close();
+        QFile::remove(path);
+        file.rename(path);
     }
 }
 
@@ -83,7 +85,8 @@ int MachineSimulator::poll()
         return 0;
     const QDir folder(m_machine.folder);
     int taken = 0;
-    for (const QString &request : folder.entryList({QStringLiteral("SESS????.REQ")}, QDir::Files, QDir::Name)) {
+    for (const QString &request :
+         folder.entryList({QStringLiteral("SESS????.REQ")}, QDir::Files, QDir::Name)) {
         const QString text = QString::fromLatin1(readAll(folder.filePath(request))).trimmed();
         const QString id = text.section(QLatin1Char(' '), 0, 0);
         const int session = request.mid(4, 4).toInt();
@@ -96,7 +99,8 @@ int MachineSimulator::poll()
             response = QStringLiteral("ERROR 1 2 \"Invalid session request\"");
         else
             response = answer(quotedArgument(text));
-        write(QStringLiteral("SESS%1.RSP").arg(request.mid(4, 4)), QStringLiteral("%1 %2;\r\n").arg(id, response).toLatin1());
+        write(QStringLiteral("SESS%1.RSP").arg(request.mid(4, 4)),
+              QStringLiteral("%1 %2;\r\n").arg(id, response).toLatin1());
         QFile::remove(folder.filePath(request));
         ++taken;
     }
@@ -194,8 +198,11 @@ QByteArray MachineSimulator::reportText(const QStringList &parameters)
     // A long header is wrapped onto a continuation line, as some controllers do.
     const QString header = parameters.join(QLatin1Char(','));
     const qsizetype wrap = header.size() > 40 ? header.indexOf(QLatin1Char(','), 30) : -1;
-    const QString headerText = wrap < 0 ? header : header.left(wrap + 1) + QStringLiteral("\r\n ") + header.mid(wrap + 1);
-    QByteArray text = (headerText + QStringLiteral("\r\n") + values.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toLatin1();
+    const QString headerText =
+        wrap < 0 ? header : header.left(wrap + 1) + QStringLiteral("\r\n ") + header.mid(wrap + 1);
+    QByteArray text =
+        (headerText + QStringLiteral("\r\n") + values.join(QLatin1Char(',')) + QStringLiteral("\r\n"))
+            .toLatin1();
     if (m_machine.fault == Fault::HalfDataFile)
         text.truncate(text.indexOf('\n') + 1 + values.first().size());
     if (m_firstReport.isEmpty())
@@ -205,19 +212,21 @@ QByteArray MachineSimulator::reportText(const QStringList &parameters)
 
 SimulatedPlant::SimulatedPlant(const QList<SimulatedMachine> &machines, int pollMs)
 {
-    for (const SimulatedMachine &machine : machines)
-        m_machines.push_back(std::make_unique<MachineSimulator>(machine));
-    m_thread = std::thread([this, pollMs] {
-        while (!m_stop) {
-            for (auto &machine : m_machines)
-                machine->poll();
-            std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
-        }
-    });
+    // A thread per machine: machines answer side by side, each at its own pace.
+    for (const SimulatedMachine &machine : machines) {
+        auto simulator = std::make_shared<MachineSimulator>(machine);
+        m_threads.emplace_back([this, simulator, pollMs] {
+            while (!m_stop) {
+                simulator->poll();
+                std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+            }
+        });
+    }
 }
 
 SimulatedPlant::~SimulatedPlant()
 {
     m_stop = true;
-    m_thread.join();
+    for (std::thread &thread : m_threads)
+        thread.join();
 }

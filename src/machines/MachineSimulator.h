@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <vector>
 
 // A machine as a host sees it through its session folder, for tests and for trying the program
 // out: it takes each SESSnnnn.REQ, runs the job it names (GETID, GETINFO and one-time REPORTs)
@@ -75,7 +76,6 @@ public:
     SimulatedPlant &operator=(const SimulatedPlant &) = delete;
 
 private:
-    std::vector<std::unique_ptr<MachineSimulator>> m_machines;
     std::atomic_bool m_stop{false};
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };

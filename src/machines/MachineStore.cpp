@@ -22,8 +22,9 @@ MachineLink linkFrom(const QSqlQuery &query)
     return link;
 }
 
-const QString kSelect = QStringLiteral("SELECT [Machine Number], [Session Folder], [Counter], [Cavities], [Enabled] "
-                                       "FROM [Machine Connections]");
+const QString kSelect =
+    QStringLiteral("SELECT [Machine Number], [Session Folder], [Counter], [Cavities], [Enabled] "
+                   "FROM [Machine Connections]");
 } // namespace
 
 QList<MachineLink> MachineStore::links() const
@@ -46,22 +47,24 @@ std::optional<MachineLink> MachineStore::link(int machine) const
 
 void MachineStore::save(const MachineLink &link)
 {
-    m_db.exec(QStringLiteral("INSERT INTO [Machine Connections] ([Machine Number], [Session Folder], [Counter], "
-                             "[Cavities], [Enabled]) VALUES (:machine, :folder, :counter, :cavities, :enabled) "
-                             "ON CONFLICT ([Machine Number]) DO UPDATE SET [Session Folder] = :folder, "
-                             "[Counter] = :counter, [Cavities] = :cavities, [Enabled] = :enabled"),
-              {{QStringLiteral("machine"), link.machine},
-               {QStringLiteral("folder"), link.folder},
-               {QStringLiteral("counter"), link.counter},
-               {QStringLiteral("cavities"), std::max(1, link.cavities)},
-               {QStringLiteral("enabled"), link.enabled ? 1 : 0}});
+    m_db.exec(
+        QStringLiteral("INSERT INTO [Machine Connections] ([Machine Number], [Session Folder], [Counter], "
+                       "[Cavities], [Enabled]) VALUES (:machine, :folder, :counter, :cavities, :enabled) "
+                       "ON CONFLICT ([Machine Number]) DO UPDATE SET [Session Folder] = :folder, "
+                       "[Counter] = :counter, [Cavities] = :cavities, [Enabled] = :enabled"),
+        {{QStringLiteral("machine"), link.machine},
+         {QStringLiteral("folder"), link.folder},
+         {QStringLiteral("counter"), link.counter},
+         {QStringLiteral("cavities"), std::max(1, link.cavities)},
+         {QStringLiteral("enabled"), link.enabled ? 1 : 0}});
 }
 
 bool MachineStore::remove(int machine)
 {
-    const QSqlQuery query = m_db.exec(QStringLiteral("DELETE FROM [Machine Connections] WHERE [Machine Number] = "
-                                                     ":machine"),
-                                      {{QStringLiteral("machine"), machine}});
+    const QSqlQuery query =
+        m_db.exec(QStringLiteral("DELETE FROM [Machine Connections] WHERE [Machine Number] = "
+                                 ":machine"),
+                  {{QStringLiteral("machine"), machine}});
     return query.numRowsAffected() > 0;
 }
 
@@ -88,15 +91,17 @@ QHash<int, QDateTime> MachineStore::latestMachineTimes(const QList<int> &machine
     return latest;
 }
 
-void MachineStore::keep(const QList<CounterReading> &readings, const DateShift &dateShift, const Reader &reader)
+void MachineStore::keep(const QList<CounterReading> &readings, const DateShift &dateShift,
+                        const Reader &reader)
 {
     Transaction transaction(m_db);
     for (const CounterReading &reading : readings) {
         for (const auto &[parameter, value] : reading.values) {
-            m_db.exec(QStringLiteral("INSERT INTO [Machine Readings] ([Machine Number], [Date], [Shift], [Parameter], "
-                                     "[Value], [Machine Time], [Read At], [Read By], [Workstation], [Session File]) "
-                                     "VALUES (:machine, :date, :shift, :parameter, :value, :machineTime, :readAt, "
-                                     ":readBy, :workstation, :sessionFile)"),
+            m_db.exec(QStringLiteral(
+                          "INSERT INTO [Machine Readings] ([Machine Number], [Date], [Shift], [Parameter], "
+                          "[Value], [Machine Time], [Read At], [Read By], [Workstation], [Session File]) "
+                          "VALUES (:machine, :date, :shift, :parameter, :value, :machineTime, :readAt, "
+                          ":readBy, :workstation, :sessionFile)"),
                       {{QStringLiteral("machine"), reading.machine},
                        {QStringLiteral("date"), sqlDate(dateShift.date)},
                        {QStringLiteral("shift"), dateShift.shift},
@@ -118,8 +123,8 @@ QList<MachineCount> MachineStore::countsOf(const QList<CounterReading> &readings
 {
     QList<MachineCount> counts;
     for (const CounterReading &reading : readings)
-        counts << MachineCount{reading.machine, reading.answered, reading.count, reading.counter, reading.machineTime,
-                               reading.message};
+        counts << MachineCount{reading.machine, reading.answered,    reading.count,
+                               reading.counter, reading.machineTime, reading.message};
     return counts;
 }
 

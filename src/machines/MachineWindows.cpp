@@ -35,10 +35,11 @@ QList<MachineCount> readWithProgress(Session &session, Database &db, const DateS
     const MachineReader reader(MachineStore::waitFrom(session.options().store()));
 
     QList<CounterReading> readings;
-    runWithProgress(QObject::tr("Read Counters"), QObject::tr("Reading the counters of %1 machines...").arg(links.size()),
-                    int(links.size()), [&](const std::atomic_bool &cancel, std::atomic_int &done) {
-                        readings = reader.readAll(links, notAfter, &cancel, [&](const CounterReading &) { ++done; });
-                    });
+    runWithProgress(
+        QObject::tr("Read Counters"), QObject::tr("Reading the counters of %1 machines...").arg(links.size()),
+        int(links.size()), [&](const std::atomic_bool &cancel, std::atomic_int &done) {
+            readings = reader.readAll(links, notAfter, &cancel, [&](const CounterReading &) { ++done; });
+        });
     store.keep(readings, dateShift,
                {session.networkUserName, QSysInfo::machineHostName(), session.clock().now()});
     return MachineStore::countsOf(readings);

@@ -11,15 +11,18 @@ std::unique_ptr<SimulatedPlant> SampleMachines::start(Database &db, const QStrin
 {
     MachineStore store(db);
     QList<SimulatedMachine> played;
-    QSqlQuery query = db.exec(QStringLiteral("SELECT [Machine Number], max([Beginning Count]), max([Ending Count]) "
-                                             "FROM [Production Table] WHERE [Machine Number] IS NOT NULL GROUP BY "
-                                             "[Machine Number] ORDER BY [Machine Number]"));
+    QSqlQuery query =
+        db.exec(QStringLiteral("SELECT [Machine Number], max([Beginning Count]), max([Ending Count]) "
+                               "FROM [Production Table] WHERE [Machine Number] IS NOT NULL GROUP BY "
+                               "[Machine Number] ORDER BY [Machine Number]"));
     QList<QPair<int, qint64>> machines;
     while (query.next())
-        machines << qMakePair(query.value(0).toInt(), std::max(query.value(1).toLongLong(), query.value(2).toLongLong()));
+        machines << qMakePair(query.value(0).toInt(),
+                              std::max(query.value(1).toLongLong(), query.value(2).toLongLong()));
     query.finish();
     for (const auto &[machine, count] : machines) {
-        const QString folder = QDir(folderRoot).filePath(QStringLiteral("M%1").arg(machine, 2, 10, QLatin1Char('0')));
+        const QString folder =
+            QDir(folderRoot).filePath(QStringLiteral("M%1").arg(machine, 2, 10, QLatin1Char('0')));
         std::optional<MachineLink> link = store.link(machine);
         if (!link) {
             link = MachineLink{machine, folder};

@@ -80,7 +80,8 @@ std::optional<int> SessionFolder::claimSession(const QString &jobTemp) const
     return std::nullopt;
 }
 
-bool SessionFolder::waitFor(const std::function<bool()> &done, const std::atomic_bool *cancel, int limitMs) const
+bool SessionFolder::waitFor(const std::function<bool()> &done, const std::atomic_bool *cancel,
+                            int limitMs) const
 {
     QElapsedTimer clock;
     clock.start();
@@ -113,7 +114,8 @@ SessionFolder::Result SessionFolder::run(const QList<Output> &outputs, const std
     result.session = *session;
     result.sessionFile = requestName(*session);
     const QString jobName = ownName(*session, QStringLiteral(".JOB"));
-    QStringList ownFiles{jobName, ownName(*session, QStringLiteral(".LOG")), ownName(*session, QStringLiteral(".ANS"))};
+    QStringList ownFiles{jobName, ownName(*session, QStringLiteral(".LOG")),
+                         ownName(*session, QStringLiteral(".ANS"))};
     QStringList commands;
     for (qsizetype index = 0; index < outputs.size(); ++index) {
         ownFiles << outputName(*session, index);

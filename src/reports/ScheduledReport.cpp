@@ -183,8 +183,8 @@ int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) c
     return runReport(*this, session, *db, path, out, err);
 }
 
-int ScheduledReport::logIn(Session &session, const QString &database, std::optional<Database> &db, QString &path,
-                           QTextStream &err)
+int ScheduledReport::logIn(Session &session, const QString &database, std::optional<Database> &db,
+                           QString &path, QTextStream &err)
 {
     path = database.isEmpty() ? session.options().DatabaseName() : database;
     if (path.isEmpty() || (!SqlDialect::isServerName(path) && !QFileInfo::exists(path))) {
@@ -192,8 +192,7 @@ int ScheduledReport::logIn(Session &session, const QString &database, std::optio
         return NoDatabase;
     }
     if (const std::optional<LockInfo> lock = maintenanceLock(session, path)) {
-        err << QStringLiteral(
-                   "The database is closed for maintenance (%1 by %2, started %3); run it later.")
+        err << QStringLiteral("The database is closed for maintenance (%1 by %2, started %3); run it later.")
                    .arg(lock->operation, lock->who, lock->startedText)
             << '\n';
         return Maintenance;

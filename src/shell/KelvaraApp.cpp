@@ -3,11 +3,11 @@
 #include "CommandLine.h"
 #include "DatabaseSetup.h"
 #include "MachineCommands.h"
-#include "machines/SampleMachines.h"
 #include "SingleInstance.h"
 #include "foundation/Session.h"
 #include "frmFirstStart.h"
 #include "frmMain.h"
+#include "machines/SampleMachines.h"
 
 #include <QApplication>
 #include <QDir>

@@ -14,6 +14,9 @@
 #include <QSysInfo>
 #include <QTextStream>
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 using Exit = ScheduledReport::Exit;
 
@@ -37,6 +40,45 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, const QStri
     return true;
 }
 
+// Logs in as `kelvara report` does and runs work on the database; a database failure is told on
+// err with exit RunFailed.
+int onDatabase(Session &session, const QCommandLineParser &parser, QTextStream &err,
+               const std::function<int(Database &)> &work)
+{
+    std::optional<Database> db;
+    QString path;
+    if (const int exit =
+            ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
+        exit != Exit::Success)
+        return exit;
+    try {
+        return work(*db);
+    } catch (const KelvaraError &error) {
+        err << error.description() << '\n';
+        return Exit::RunFailed;
+    }
+}
+
+// Who may type the date-shift's counts may fill them from the machines or a file.
+bool mayChangeCounts(const Session &session, const DateShift &dateShift, QTextStream &err)
+{
+    if (EditRights::evaluate(session.securityLevel, dateShift, session.clock().now()).updateAllowed)
+        return true;
+    err << QStringLiteral("The login %1 may not change the counts of %2 shift %3.")
+               .arg(session.networkUserName, dateShift.date.toString(QStringLiteral("MM/dd/yyyy")))
+               .arg(dateShift.shift)
+        << '\n';
+    return false;
+}
+
+QString linkText(const MachineLink &link, const QString &form)
+{
+    return form.arg(link.machine)
+        .arg(link.folder, link.counter)
+        .arg(link.cavities)
+        .arg(link.enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"));
+}
+
 int readCounters(Session &session, const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
@@ -49,31 +91,22 @@ int readCounters(Session &session, const QStringList &arguments, QTextStream &ou
         err << "read-counters needs --date MM/DD/YYYY and --shift 1, 2 or 3.\n";
         return Exit::BadArguments;
     }
-    std::optional<Database> db;
-    QString path;
-    if (const int exit = ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
-        exit != Exit::Success)
-        return exit;
     const DateShift dateShift{date, shift};
-    if (!EditRights::evaluate(session.securityLevel, dateShift, session.clock().now()).updateAllowed) {
-        err << QStringLiteral("The login %1 may not change the counts of %2 shift %3.")
-                   .arg(session.networkUserName, parser.value(QStringLiteral("date")))
-                   .arg(shift)
-            << '\n';
-        return Exit::NotAuthorized;
-    }
-    try {
-        JobLines lines(*db);
+    return onDatabase(session, parser, err, [&](Database &db) {
+        if (!mayChangeCounts(session, dateShift, err))
+            return int(Exit::NotAuthorized);
+        JobLines lines(db);
         const QList<JobLine> shown = lines.of(dateShift);
         const QList<int> machines = MachineFill::machinesOf(shown);
-        MachineStore store(*db);
+        MachineStore store(db);
         const QList<MachineLink> links = store.enabledOf(machines);
         if (links.isEmpty()) {
             out << "No machine of this shift's job list has a connection.\n";
-            return shown.isEmpty() ? Exit::RunFailed : Exit::Success;
+            return int(shown.isEmpty() ? Exit::RunFailed : Exit::Success);
         }
-        const QList<CounterReading> readings = MachineReader(MachineStore::waitFrom(session.options().store()))
-                                                   .readAll(links, store.latestMachineTimes(machines));
+        const QList<CounterReading> readings =
+            MachineReader(MachineStore::waitFrom(session.options().store()))
+                .readAll(links, store.latestMachineTimes(machines));
         store.keep(readings, dateShift,
                    {session.networkUserName, QSysInfo::machineHostName(), session.clock().now()});
         bool allAnswered = true;
@@ -81,30 +114,16 @@ int readCounters(Session &session, const QStringList &arguments, QTextStream &ou
         for (const MachineFill &fill : MachineFill::plan(shown, MachineStore::countsOf(readings))) {
             allAnswered = allAnswered && fill.reading.answered;
             if (fill.kind == MachineFill::Fill &&
-                !lines.setCount(fill.jobId, CountField::Ending, fill.reading.count, fill.ending)) {
-                out << QStringLiteral("Machine %1: the Ending Count was changed meanwhile; it was left as it is.")
+                !lines.setCount(fill.jobId, CountField::Ending, fill.reading.count, fill.ending))
+                out << QStringLiteral(
+                           "Machine %1: the Ending Count was changed meanwhile; it was left as it is.")
                            .arg(fill.reading.machine)
                     << '\n';
-                continue;
-            }
-            out << fill.describe() << '\n';
+            else
+                out << fill.describe() << '\n';
         }
-        return allAnswered ? Exit::Success : Exit::RunFailed;
-    } catch (const KelvaraError &error) {
-        err << error.description() << '\n';
-        return Exit::RunFailed;
-    }
-}
-
-// Level C sets the plant up, as in the connections window.
-bool mayChangeConnections(const Session &session, QTextStream &err)
-{
-    if (session.securityLevel == QLatin1String("C"))
-        return true;
-    err << QStringLiteral("Only a level C login may change the machine connections; %1 is at level %2.")
-               .arg(session.networkUserName, session.securityLevel)
-        << '\n';
-    return false;
+        return int(allAnswered ? Exit::Success : Exit::RunFailed);
+    });
 }
 
 int setMachine(Session &session, const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -116,50 +135,43 @@ int setMachine(Session &session, const QStringList &arguments, QTextStream &out,
     bool numberOk = false;
     const int machine = parser.positionalArguments().value(0).toInt(&numberOk);
     bool cavitiesOk = true;
-    const int cavities = parser.isSet(QStringLiteral("cavities"))
-                             ? parser.value(QStringLiteral("cavities")).toInt(&cavitiesOk)
-                             : 0;
+    const bool cavitiesGiven = parser.isSet(QStringLiteral("cavities"));
+    const int cavities = cavitiesGiven ? parser.value(QStringLiteral("cavities")).toInt(&cavitiesOk) : 0;
     if (!numberOk || machine < 0 || parser.positionalArguments().size() != 1 || !cavitiesOk ||
-        (parser.isSet(QStringLiteral("cavities")) && cavities < 1)) {
+        (cavitiesGiven && cavities < 1)) {
         err << "set-machine needs a machine number, and --cavities a whole number from 1.\n";
         return Exit::BadArguments;
     }
-    std::optional<Database> db;
-    QString path;
-    if (const int exit = ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
-        exit != Exit::Success)
-        return exit;
-    if (!mayChangeConnections(session, err))
-        return Exit::NotAuthorized;
-    try {
-        MachineStore store(*db);
-        MachineLink link = store.link(machine).value_or(MachineLink{});
-        link.machine = machine;
+    return onDatabase(session, parser, err, [&](Database &db) {
+        // Level C sets the plant up, as in the connections window.
+        if (session.securityLevel != QLatin1String("C")) {
+            err << QStringLiteral(
+                       "Only a level C login may change the machine connections; %1 is at level %2.")
+                       .arg(session.networkUserName, session.securityLevel)
+                << '\n';
+            return int(Exit::NotAuthorized);
+        }
+        MachineStore store(db);
+        MachineLink link = store.link(machine).value_or(MachineLink{machine});
         if (parser.isSet(QStringLiteral("folder")))
             link.folder = parser.value(QStringLiteral("folder"));
         if (link.folder.isEmpty()) {
             err << QStringLiteral("Machine %1 has no connection yet: give its session folder with --folder.")
                        .arg(machine)
                 << '\n';
-            return Exit::BadArguments;
+            return int(Exit::BadArguments);
         }
         if (parser.isSet(QStringLiteral("counter")))
             link.counter = parser.value(QStringLiteral("counter"));
-        if (cavities > 0)
+        if (cavitiesGiven)
             link.cavities = cavities;
         link.enabled = !parser.isSet(QStringLiteral("disable"));
         store.save(link);
-        out << QStringLiteral("Machine %1 is connected through %2 (counter %3, %4 cavities, %5).")
-                   .arg(link.machine)
-                   .arg(link.folder, link.counter)
-                   .arg(link.cavities)
-                   .arg(link.enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"))
+        out << linkText(link,
+                        QStringLiteral("Machine %1 is connected through %2 (counter %3, %4 cavities, %5)."))
             << '\n';
-        return Exit::Success;
-    } catch (const KelvaraError &error) {
-        err << error.description() << '\n';
-        return Exit::RunFailed;
-    }
+        return int(Exit::Success);
+    });
 }
 
 int listMachines(Session &session, const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -167,26 +179,13 @@ int listMachines(Session &session, const QStringList &arguments, QTextStream &ou
     QCommandLineParser parser;
     if (!parse(parser, arguments, {}, {}, err))
         return Exit::BadArguments;
-    std::optional<Database> db;
-    QString path;
-    if (const int exit = ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
-        exit != Exit::Success)
-        return exit;
-    try {
-        for (const MachineLink &link : MachineStore(*db).links()) {
-            out << QStringLiteral("%1\t%2\t%3\t%4\t%5")
-                       .arg(link.machine)
-                       .arg(link.folder, link.counter)
-                       .arg(link.cavities)
-                       .arg(link.enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"))
-                << '\n';
-        }
-        return Exit::Success;
-    } catch (const KelvaraError &error) {
-        err << error.description() << '\n';
-        return Exit::RunFailed;
-    }
+    return onDatabase(session, parser, err, [&](Database &db) {
+        for (const MachineLink &link : MachineStore(db).links())
+            out << linkText(link, QStringLiteral("%1\t%2\t%3\t%4\t%5")) << '\n';
+        return int(Exit::Success);
+    });
 }
+
 int importMonitorCounts(Session &session, const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
@@ -196,12 +195,14 @@ int importMonitorCounts(Session &session, const QStringList &arguments, QTextStr
     const QDate date = QDate::fromString(parser.value(QStringLiteral("date")), QStringLiteral("MM/dd/yyyy"));
     const int shift = parser.value(QStringLiteral("shift")).toInt();
     if (parser.positionalArguments().size() != 1 || (given && (!date.isValid() || shift < 1 || shift > 3))) {
-        err << "import-monitor-counts needs the file, and --date MM/DD/YYYY with --shift 1, 2 or 3 when given.\n";
+        err << "import-monitor-counts needs the file, and --date MM/DD/YYYY with --shift 1, 2 or 3 when "
+               "given.\n";
         return Exit::BadArguments;
     }
     QFile file(parser.positionalArguments().first());
     if (!file.open(QIODevice::ReadOnly)) {
-        err << QStringLiteral("The file %1 cannot be read: %2").arg(file.fileName(), file.errorString()) << '\n';
+        err << QStringLiteral("The file %1 cannot be read: %2").arg(file.fileName(), file.errorString())
+            << '\n';
         return Exit::BadArguments;
     }
     const MonitorCounts::File read = MonitorCounts::read(file.readAll(), session.options().store());
@@ -224,24 +225,15 @@ int importMonitorCounts(Session &session, const QStringList &arguments, QTextStr
         err << "The file gives no date and shift: give them with --date and --shift.\n";
         return Exit::BadArguments;
     }
-    std::optional<Database> db;
-    QString path;
-    if (const int exit = ScheduledReport::logIn(session, parser.value(QStringLiteral("database")), db, path, err);
-        exit != Exit::Success)
-        return exit;
-    try {
+    return onDatabase(session, parser, err, [&](Database &db) {
         bool allStored = true;
         for (const DateShift &dateShift : dateShifts) {
-            if (!EditRights::evaluate(session.securityLevel, dateShift, session.clock().now()).updateAllowed) {
-                err << QStringLiteral("The login %1 may not change the counts of %2 shift %3.")
-                           .arg(session.networkUserName, dateShift.date.toString(QStringLiteral("MM/dd/yyyy")))
-                           .arg(dateShift.shift)
-                    << '\n';
-                return Exit::NotAuthorized;
-            }
-            const MonitorCounts::Plan plan = MonitorCounts::plan(JobLines(*db).of(dateShift), dateShift, read.rows);
+            if (!mayChangeCounts(session, dateShift, err))
+                return int(Exit::NotAuthorized);
+            const MonitorCounts::Plan plan =
+                MonitorCounts::plan(JobLines(db).of(dateShift), dateShift, read.rows);
             // Nobody is there to say Yes: a typed count that differs stays.
-            const bool stored = MonitorCounts::store(*db, plan, false);
+            const bool stored = MonitorCounts::store(db, plan, false);
             for (const QString &line : plan.describe())
                 out << line << '\n';
             if (!stored)
@@ -250,11 +242,8 @@ int importMonitorCounts(Session &session, const QStringList &arguments, QTextStr
         }
         MonitorCounts::storeMapping(MonitorCounts::mappingFor(read.header, session.options().store()),
                                     session.options().store());
-        return allStored ? Exit::Success : Exit::RunFailed;
-    } catch (const KelvaraError &error) {
-        err << error.description() << '\n';
-        return Exit::RunFailed;
-    }
+        return int(allStored ? Exit::Success : Exit::RunFailed);
+    });
 }
 } // namespace
 

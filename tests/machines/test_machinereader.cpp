@@ -136,19 +136,21 @@ void TestMachineReader::misbehaviourGivesMessage_data()
     QTest::newRow("no answer") << Fault::NoAnswer << ours
                                << "Machine 7 did not answer within 1 s: is it switched on and is its session "
                                   "folder reachable?";
-    QTest::newRow("offline") << Fault::Offline << ours
-                             << "Machine 7 is offline (it says \"Machine offline\"): switch its interface on, "
-                                "then read it again.";
+    QTest::newRow("offline")
+        << Fault::Offline << ours
+        << "Machine 7 is offline (it says \"Machine offline\"): switch its interface on, "
+           "then read it again.";
     QTest::newRow("unknown parameter")
         << Fault::UnknownParameter << ours
         << "Machine 7 does not know a counter it was asked for (it says \"Unknown parameter ActCntCycRej\"): "
            "check the counter in Machine Connections.";
-    QTest::newRow("counter not offered")
-        << Fault::None << "ActCntMld"
-        << "Machine 7 does not offer the counter ActCntMld: choose one it offers in Machine Connections (Test "
-           "lists them).";
-    const QString incomplete = "Machine 7 answered, but the file it wrote into its session folder is empty or "
-                               "incomplete: read it again; if this stays, check the machine's interface.";
+    QTest::newRow("counter not offered") << Fault::None << "ActCntMld"
+                                         << "Machine 7 does not offer the counter ActCntMld: choose one it "
+                                            "offers in Machine Connections (Test "
+                                            "lists them).";
+    const QString incomplete =
+        "Machine 7 answered, but the file it wrote into its session folder is empty or "
+        "incomplete: read it again; if this stays, check the machine's interface.";
     QTest::newRow("empty data file") << Fault::EmptyDataFile << ours << incomplete;
     QTest::newRow("half data file") << Fault::HalfDataFile << ours << incomplete;
     QTest::newRow("session refused")
@@ -189,8 +191,9 @@ void TestMachineReader::missingFolder()
 {
     const CounterReading reading = MachineReader(kWait).read(linkTo("/nonexistent/machine7"));
     QVERIFY(!reading.answered);
-    QCOMPARE(reading.message, QString("The session folder of machine 7 (/nonexistent/machine7) cannot be reached: "
-                                      "is the share mounted on this workstation?"));
+    QCOMPARE(reading.message,
+             QString("The session folder of machine 7 (/nonexistent/machine7) cannot be reached: "
+                     "is the share mounted on this workstation?"));
 }
 
 void TestMachineReader::sessionNumbersInUseAreSkipped()
@@ -252,7 +255,8 @@ void TestMachineReader::cancelEndsWaiting()
     QTemporaryDir folder;
     std::atomic_bool cancel{true};
     const QList<CounterReading> readings =
-        MachineReader({60000, 5, 150}).readAll({linkTo(folder.path(), 1), linkTo(folder.path(), 2)}, {}, &cancel);
+        MachineReader({60000, 5, 150})
+            .readAll({linkTo(folder.path(), 1), linkTo(folder.path(), 2)}, {}, &cancel);
     QCOMPARE(readings.size(), 2);
     QCOMPARE(readings.at(1).machine, 2);
     QCOMPARE(readings.at(1).message, QString("The reading of machine 2 was cancelled."));

@@ -97,7 +97,8 @@ CountsSheet::MachineResult TestMachineReadings::readOnce(Database &db, bool chan
     MachineStore store(db);
     const QList<CounterReading> readings =
         MachineReader(kWait).readAll(store.enabledOf(machines), store.latestMachineTimes(machines));
-    store.keep(readings, kShift, {QStringLiteral("jdoe"), QStringLiteral("press-office"), m_world->clock.now()});
+    store.keep(readings, kShift,
+               {QStringLiteral("jdoe"), QStringLiteral("press-office"), m_world->clock.now()});
     return sheet.applyMachineFills(lines, MachineFill::plan(shown, MachineStore::countsOf(readings)),
                                    changeDiffering);
 }
@@ -121,7 +122,8 @@ qint64 TestMachineReadings::readingRows(int machine) const
 void TestMachineReadings::fillsOnlyWhatNoPersonTyped()
 {
     const auto line = [&](int machine, qint64 beginning, qint64 endingCount) {
-        return Fixture::line(m_world->db, kTuesday, 1, machine, QStringLiteral("A-100"), beginning, endingCount);
+        return Fixture::line(m_world->db, kTuesday, 1, machine, QStringLiteral("A-100"), beginning,
+                             endingCount);
     };
     const qint64 empty = line(1, 1000, 0);
     const qint64 asBeginning = line(2, 2000, 2000);
@@ -144,10 +146,11 @@ void TestMachineReadings::fillsOnlyWhatNoPersonTyped()
     QCOMPARE(ending(unconnected), 0);
     QCOMPARE(ending(before), 500);
     QCOMPARE(ending(after), 2050);
-    QCOMPARE(result.notStored,
-             (QStringList{"Machine 3: the counter reads 2050, the Ending Count typed is 2100.",
-                          "Machine 4: the counter reads 56, below the Beginning Count 1000 (was the machine's "
-                          "counter reset?): the Ending Count was left as it is."}));
+    QCOMPARE(
+        result.notStored,
+        (QStringList{"Machine 3: the counter reads 2050, the Ending Count typed is 2100.",
+                     "Machine 4: the counter reads 56, below the Beginning Count 1000 (was the machine's "
+                     "counter reset?): the Ending Count was left as it is."}));
     // Every value read is kept, the reset machine's too: DATE, TIME and its four counters.
     QCOMPARE(readingRows(1), 6);
     QCOMPARE(readingRows(4), 6);
@@ -182,22 +185,25 @@ void TestMachineReadings::misbehaviourStoresNoCount_data()
                                << "Machine 8 did not answer within 1 s: is it switched on and is its session "
                                   "folder reachable?"
                                << qint64(0);
-    QTest::newRow("offline") << Fault::Offline
-                             << "Machine 8 is offline (it says \"Machine offline\"): switch its interface on, "
-                                "then read it again."
-                             << qint64(0);
+    QTest::newRow("offline")
+        << Fault::Offline
+        << "Machine 8 is offline (it says \"Machine offline\"): switch its interface on, "
+           "then read it again."
+        << qint64(0);
     QTest::newRow("unknown parameter")
         << Fault::UnknownParameter
         << "Machine 8 does not know a counter it was asked for (it says \"Unknown parameter ActCntCycRej\"): "
            "check the counter in Machine Connections."
         << qint64(0);
-    const QString incomplete = "Machine 8 answered, but the file it wrote into its session folder is empty or "
-                               "incomplete: read it again; if this stays, check the machine's interface.";
+    const QString incomplete =
+        "Machine 8 answered, but the file it wrote into its session folder is empty or "
+        "incomplete: read it again; if this stays, check the machine's interface.";
     QTest::newRow("empty data file") << Fault::EmptyDataFile << incomplete << qint64(0);
     QTest::newRow("half data file") << Fault::HalfDataFile << incomplete << qint64(0);
     QTest::newRow("session refused")
         << Fault::SessionRefused
-        << "Machine 8 refused the session request (it says \"Session number out of range\"): it may allow fewer "
+        << "Machine 8 refused the session request (it says \"Session number out of range\"): it may allow "
+           "fewer "
            "sessions than are in use; remove old SESS files from its session folder."
         << qint64(0);
 }
@@ -234,8 +240,9 @@ void TestMachineReadings::twoWorkstationsReadOneMachineAtOnce()
     QCOMPARE(readingRows(9), 12);
     const QStringList told = here.notStored + there.notStored;
     QCOMPARE(told.size(), 1);
-    QVERIFY2(told.first().startsWith("Machine 9: the Ending Count was changed on another workstation meanwhile"),
-             qPrintable(told.first()));
+    QVERIFY2(
+        told.first().startsWith("Machine 9: the Ending Count was changed on another workstation meanwhile"),
+        qPrintable(told.first()));
     QVERIFY(ending(jobId) == 2050 || ending(jobId) == 2100);
 }
 

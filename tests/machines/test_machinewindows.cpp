@@ -98,7 +98,9 @@ void TestMachineWindows::readCountersFillsTheGrid()
     QCOMPARE(model->data(ending(0)).toString(), QString("2,050"));
     QCOMPARE(model->data(ending(1)).toString(), QString("2,050"));
     QCOMPARE(model->data(ending(2)).toString(), QString("0"));
-    QVERIFY(model->data(ending(0), Qt::ToolTipRole).toString().startsWith("Read from machine 1, counter ActCntPrt, at "));
+    QVERIFY(model->data(ending(0), Qt::ToolTipRole)
+                .toString()
+                .startsWith("Read from machine 1, counter ActCntPrt, at "));
     QVERIFY(model->data(ending(0), Qt::BackgroundRole).value<QBrush>() !=
             model->data(ending(2), Qt::BackgroundRole).value<QBrush>());
     QVERIFY(model->data(ending(2), Qt::ToolTipRole).isNull());
@@ -125,9 +127,10 @@ void TestMachineWindows::connectionsWindowEditsAndTests()
     QVERIFY(model->setData(model->index(0, ConnectionsSheet::Counter), "ActCntMld"));
     QCOMPARE(MachineStore(m_world->db).link(4)->counter, QString("ActCntMld"));
     const QString tested = window->testRow(0);
-    QVERIFY2(tested.startsWith("Machine 4 answered: Kelvara Simulator, machine number 4.\nIt does not offer the "
-                               "counter ActCntMld; it offers: DATE, TIME, ActCntCyc"),
-             qPrintable(tested));
+    QVERIFY2(
+        tested.startsWith("Machine 4 answered: Kelvara Simulator, machine number 4.\nIt does not offer the "
+                          "counter ActCntMld; it offers: DATE, TIME, ActCntCyc"),
+        qPrintable(tested));
     DataWindowFixture::close(window);
 
     // A level other than C sees the connections and cannot change them.

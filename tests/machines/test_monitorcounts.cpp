@@ -54,7 +54,8 @@ qint64 TestMonitorCounts::matec(qint64 jobId) const
 void TestMonitorCounts::readsTheCommonForms_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("comma") << QByteArray("Machine,Job Number,Date,Shift,Count\r\n7,A-100,12/08/2026,2,1500\r\n");
+    QTest::newRow("comma") << QByteArray(
+        "Machine,Job Number,Date,Shift,Count\r\n7,A-100,12/08/2026,2,1500\r\n");
     QTest::newRow("semicolon, quoted thousands")
         << QByteArray("press;part;shift date;shift no;Good Parts\n7;\"A-100\";2026-12-08;2;\"1,500\"\n\n");
     QTest::newRow("tab") << QByteArray("Work Center\tItem\tDay\tShift\tQty\n7\tA-100\t20261208\t2\t1500\n");
@@ -103,11 +104,12 @@ void TestMonitorCounts::fillsOnlyEmptyCountsOfItsDateShift()
                                                          "7,C-300,12/08/2026,2,40\n",
                                                          *m_options);
     const MonitorCounts::Plan plan = MonitorCounts::plan(JobLines(m_world->db).of(kShift), kShift, file.rows);
-    QCOMPARE(plan.describe(), (QStringList{"Machine 7, job A-100: Mattec Count 1500.",
-                                           "Machine 8, job A-100: the file says 1250, the Mattec Count typed is 1200.",
-                                           "Machine 9, job B-200: Mattec Count 300 as stored already.",
-                                           "Row 6 matches no line: 10,A-100,12/08/2026,2,40",
-                                           "Row 7 matches no line: 7,C-300,12/08/2026,2,40"}));
+    QCOMPARE(plan.describe(),
+             (QStringList{"Machine 7, job A-100: Mattec Count 1500.",
+                          "Machine 8, job A-100: the file says 1250, the Mattec Count typed is 1200.",
+                          "Machine 9, job B-200: Mattec Count 300 as stored already.",
+                          "Row 6 matches no line: 10,A-100,12/08/2026,2,40",
+                          "Row 7 matches no line: 7,C-300,12/08/2026,2,40"}));
     QVERIFY(MonitorCounts::store(m_world->db, plan, false));
     QCOMPARE(matec(empty), 1500);
     QCOMPARE(matec(typed), 1200);
@@ -124,7 +126,8 @@ void TestMonitorCounts::allOrNothing()
     const MonitorCounts::File file = MonitorCounts::read("Machine,Count\n7,100\n8,200\n", *m_options);
     const MonitorCounts::Plan plan = MonitorCounts::plan(JobLines(m_world->db).of(kShift), kShift, file.rows);
     // Another workstation types machine 8's count after the preview.
-    m_world->db.exec("UPDATE [Production Table] SET [Matec Count] = 5 WHERE [Job ID] = :id", {{"id", second}});
+    m_world->db.exec("UPDATE [Production Table] SET [Matec Count] = 5 WHERE [Job ID] = :id",
+                     {{"id", second}});
     QVERIFY(!MonitorCounts::store(m_world->db, plan, false));
     QCOMPARE(matec(first), 0);
     QCOMPARE(matec(second), 5);

@@ -144,7 +144,8 @@ CountsSheet::MachineResult CountsSheet::applyMachineFills(JobLines &store, const
     MachineResult result;
     QStringList &notStored = result.notStored;
     for (const MachineFill &fill : fills) {
-        const bool wanted = fill.kind == MachineFill::Fill || (fill.kind == MachineFill::Differs && changeDiffering);
+        const bool wanted =
+            fill.kind == MachineFill::Fill || (fill.kind == MachineFill::Differs && changeDiffering);
         if (!wanted) {
             if (fill.kind != MachineFill::Same)
                 notStored << fill.describe();
@@ -152,7 +153,8 @@ CountsSheet::MachineResult CountsSheet::applyMachineFills(JobLines &store, const
         }
         const int row = rowOf(fill.jobId);
         if (!mayEdit(row, CountField::Ending)) {
-            notStored << QStringLiteral("Machine %1: its line cannot be changed now.").arg(fill.reading.machine);
+            notStored
+                << QStringLiteral("Machine %1: its line cannot be changed now.").arg(fill.reading.machine);
             continue;
         }
         JobLine &line = m_lines[row];

@@ -128,8 +128,8 @@ void frmProductionCounts2::buildUi()
     connectCommand(m_cmdRejects, [this] { showRejects(); });
     connectCommand(m_cmdReadCounters, [this] { readCounters(); });
     connectCommand(m_cmdImportMonitor, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, tr("Import Monitor Counts"), {},
-                                                          tr("Monitor exports (*.csv *.txt *.tsv);;All files (*)"));
+        const QString path = QFileDialog::getOpenFileName(
+            this, tr("Import Monitor Counts"), {}, tr("Monitor exports (*.csv *.txt *.tsv);;All files (*)"));
         if (!path.isEmpty())
             importMonitorCounts(path);
     });
@@ -312,7 +312,8 @@ void frmProductionCounts2::readCounters()
     for (int row = 0; row < m_sheet.count(); ++row)
         lines << m_sheet.line(row);
     QList<MachineCount> counts;
-    if (!runStep({}, [&] { counts = session().readCounters(db(), m_dateShift, MachineFill::machinesOf(lines)); }))
+    if (!runStep({},
+                 [&] { counts = session().readCounters(db(), m_dateShift, MachineFill::machinesOf(lines)); }))
         return;
     if (counts.isEmpty()) {
         session().prompter().tell(tr("None of the machines of this shift has a connection: set them up in "
@@ -331,8 +332,8 @@ void frmProductionCounts2::readCounters()
         session().prompter().ask({tr("These lines hold an Ending Count that differs from the machine's "
                                      "counter:\n\n%1\n\nReplace them with the counters?")
                                       .arg(differing.join(QLatin1Char('\n'))),
-                                  tr("Read Counters"), MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No}) ==
-            MsgAnswer::Yes;
+                                  tr("Read Counters"), MsgIcon::Question, MsgButtons::YesNo,
+                                  MsgAnswer::No}) == MsgAnswer::Yes;
     CountsSheet::MachineResult result;
     if (!runStep({}, [&] { result = m_sheet.applyMachineFills(*m_store, fills, change); }))
         return;
@@ -340,8 +341,9 @@ void frmProductionCounts2::readCounters()
     if (result.stored > 0)
         m_chkEndCountsDirty->setChecked(true);
     if (!result.notStored.isEmpty())
-        session().prompter().tell(tr("Not filled from the machines:\n\n%1").arg(result.notStored.join(QLatin1Char('\n'))),
-                                  tr("Read Counters"), MsgIcon::Exclamation);
+        session().prompter().tell(
+            tr("Not filled from the machines:\n\n%1").arg(result.notStored.join(QLatin1Char('\n'))),
+            tr("Read Counters"), MsgIcon::Exclamation);
 }
 
 void frmProductionCounts2::importMonitorCounts(const QString &path)
@@ -364,15 +366,17 @@ void frmProductionCounts2::importMonitorCounts(const QString &path)
     for (int row = 0; row < m_sheet.count(); ++row)
         lines << m_sheet.line(row);
     const MonitorCounts::Plan plan = MonitorCounts::plan(lines, m_dateShift, read.rows);
-    if (session().prompter().ask({tr("%1\n\nStore these Mattec Counts?").arg(plan.describe().join(QLatin1Char('\n'))),
-                                  title, MsgIcon::Question, MsgButtons::OkCancel}) != MsgAnswer::Ok)
+    if (session().prompter().ask(
+            {tr("%1\n\nStore these Mattec Counts?").arg(plan.describe().join(QLatin1Char('\n'))), title,
+             MsgIcon::Question, MsgButtons::OkCancel}) != MsgAnswer::Ok)
         return;
-    const bool differs = std::any_of(plan.matches.cbegin(), plan.matches.cend(), [](const MonitorCounts::Match &m) {
-        return m.kind == MonitorCounts::Match::Differs;
-    });
-    const bool change = differs && session().prompter().ask({tr("Replace the Mattec Counts typed that differ from the file?"),
-                                                             title, MsgIcon::Question, MsgButtons::YesNo,
-                                                             MsgAnswer::No}) == MsgAnswer::Yes;
+    const bool differs =
+        std::any_of(plan.matches.cbegin(), plan.matches.cend(),
+                    [](const MonitorCounts::Match &m) { return m.kind == MonitorCounts::Match::Differs; });
+    const bool change =
+        differs &&
+        session().prompter().ask({tr("Replace the Mattec Counts typed that differ from the file?"), title,
+                                  MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No}) == MsgAnswer::Yes;
     bool stored = false;
     QList<JobLine> fresh;
     if (!runStep({}, [&] {
@@ -384,9 +388,10 @@ void frmProductionCounts2::importMonitorCounts(const QString &path)
         m_sheet.setLines(fresh);
     m_model->reset(m_store.get());
     if (!stored) {
-        session().prompter().tell(tr("A line was changed on another workstation meanwhile: nothing was stored. "
-                                     "Import the file again."),
-                                  title, MsgIcon::Exclamation);
+        session().prompter().tell(
+            tr("A line was changed on another workstation meanwhile: nothing was stored. "
+               "Import the file again."),
+            title, MsgIcon::Exclamation);
         return;
     }
     MonitorCounts::storeMapping(MonitorCounts::mappingFor(read.header, session().options().store()),

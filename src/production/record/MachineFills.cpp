@@ -7,7 +7,10 @@ QString MachineFill::describe() const
     const QString machine = QStringLiteral("Machine %1").arg(reading.machine);
     switch (kind) {
     case Fill:
-        return QStringLiteral("%1: Ending Count %2 (%3).").arg(machine).arg(reading.count).arg(reading.counter);
+        return QStringLiteral("%1: Ending Count %2 (%3).")
+            .arg(machine)
+            .arg(reading.count)
+            .arg(reading.counter);
     case Same:
         return QStringLiteral("%1: Ending Count %2 as read already.").arg(machine).arg(reading.count);
     case Differs:
@@ -16,8 +19,9 @@ QString MachineFill::describe() const
             .arg(reading.count)
             .arg(ending);
     case BelowBeginning:
-        return QStringLiteral("%1: the counter reads %2, below the Beginning Count %3 (was the machine's counter "
-                              "reset?): the Ending Count was left as it is.")
+        return QStringLiteral(
+                   "%1: the counter reads %2, below the Beginning Count %3 (was the machine's counter "
+                   "reset?): the Ending Count was left as it is.")
             .arg(machine)
             .arg(reading.count)
             .arg(beginning);

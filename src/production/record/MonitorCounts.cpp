@@ -8,8 +8,8 @@
 #include <limits>
 
 namespace {
-const char *const kKeys[MonitorCounts::ColumnCount] = {"MachineColumn", "JobColumn", "DateColumn", "ShiftColumn",
-                                                       "CountColumn"};
+const char *const kKeys[MonitorCounts::ColumnCount] = {"MachineColumn", "JobColumn", "DateColumn",
+                                                       "ShiftColumn", "CountColumn"};
 
 QString keyOf(int column)
 {
@@ -20,7 +20,8 @@ QString keyOf(int column)
 const QStringList &commonNames(int column)
 {
     static const QStringList names[MonitorCounts::ColumnCount] = {
-        {"machine", "machinenumber", "machineno", "machine#", "press", "pressnumber", "workcenter", "station"},
+        {"machine", "machinenumber", "machineno", "machine#", "press", "pressnumber", "workcenter",
+         "station"},
         {"job", "jobnumber", "jobno", "job#", "part", "partnumber", "item", "order", "workorder"},
         {"date", "shiftdate", "productiondate", "day"},
         {"shift", "shiftnumber", "shiftno"},
@@ -81,7 +82,8 @@ std::optional<qint64> countOf(QString text)
     text.remove(QLatin1Char(' '));
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
-    return ok && value >= 0 && value <= std::numeric_limits<qint32>::max() ? std::optional(value) : std::nullopt;
+    return ok && value >= 0 && value <= std::numeric_limits<qint32>::max() ? std::optional(value)
+                                                                           : std::nullopt;
 }
 
 QDate dateOf(const QString &text)
@@ -100,7 +102,8 @@ QString MonitorCounts::Mapping::missing() const
     if (names[Machine].isEmpty())
         return QStringLiteral("The file has no column for the machine (a header such as \"Machine\").");
     if (names[Count].isEmpty())
-        return QStringLiteral("The file has no column for the count (a header such as \"Count\" or \"Parts\").");
+        return QStringLiteral(
+            "The file has no column for the count (a header such as \"Count\" or \"Parts\").");
     return {};
 }
 
@@ -208,7 +211,8 @@ MonitorCounts::Plan MonitorCounts::plan(const QList<JobLine> &lines, const DateS
 {
     Plan plan;
     for (const Row &row : rows) {
-        if (row.dateShift && !(row.dateShift->date == dateShift.date && row.dateShift->shift == dateShift.shift))
+        if (row.dateShift &&
+            !(row.dateShift->date == dateShift.date && row.dateShift->shift == dateShift.shift))
             continue;
         const JobLine *found = nullptr;
         // The machine's last line of the date-shift with the row's job (any job when the file has none).

@@ -252,9 +252,9 @@ Table SchemaTables::machineReadings()
 QList<Table> SchemaTables::tables()
 {
     return {
-        jobLookupTable(),      productionTable(),    transferTable(),     holdTable(),
-        holdDistribution(),    colorTable(),         securityTable(),     companyInfoTable(),
-        customerReportParts(), savedQueriesTable(),  machineConnections(), machineReadings(),
+        jobLookupTable(),      productionTable(),   transferTable(),      holdTable(),
+        holdDistribution(),    colorTable(),        securityTable(),      companyInfoTable(),
+        customerReportParts(), savedQueriesTable(), machineConnections(), machineReadings(),
     };
 }
 

@@ -6,6 +6,7 @@
 //
 //   kelvara_bench [--years N] [--machines N] [--keep PATH] [--server URI]
 
+#include "MachineBench.h"
 #include "PlantGenerator.h"
 #include "RawReader.h"
 #include "ReportBench.h"
@@ -384,6 +385,9 @@ int main(int argc, char *argv[])
                        closeCountsWindowSettings(options, grid);
                    }),
             0, "< 20 ms", server ? 0 : -1);
+        row("read counters: every machine, button to grid",
+            MachineBench::readCounters(file.db, shift, dir.filePath(QStringLiteral("machines"))), 0, "< 2 s",
+            server ? 0 : -1);
         server.reset(); // the server's database is dropped here; the reports below are the file's
         ReportBench::run(db, last, dir.path());
     } catch (const KelvaraError &error) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails when a source file includes from a folder above its own. The folders stack
-#   app > shell > subsystems (production, security, reports, tools, maintenance) > widgets, sharing > foundation
+#   app > shell > subsystems (production, security, reports, tools, machines, maintenance) > widgets, sharing > foundation
 # and a subsystem never includes another subsystem. widgets and sharing stand beside each other
 # on foundation; only ui code (frm* files, models, delegates) may include widgets.
 # Inside production, production/record is the shared record and every other folder one window
@@ -13,7 +13,7 @@ rank() {
   case "$1" in
     foundation) echo 0 ;;
     sharing | widgets) echo 1 ;;
-    production | security | reports | tools | maintenance) echo 2 ;;
+    production | security | reports | tools | machines | maintenance) echo 2 ;;
     shell) echo 3 ;;
     app) echo 4 ;;
     *) echo "unknown folder '$1'" >&2; exit 2 ;;

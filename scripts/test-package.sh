@@ -98,7 +98,8 @@ if command -v appstreamcli >/dev/null; then
 fi
 if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify --man=no "$examples/kelvara-report.service" "$examples/kelvara-report.timer"
-  echo "scheduled-report units verified"
+  systemd-analyze verify --man=no "$examples/kelvara-read-counters.service" "$examples/kelvara-read-counters.timer"
+  echo "scheduled-report and read-counters units verified"
 fi
 if command -v lintian >/dev/null; then
   # Errors fail; warnings are shown. CI runs as root, which lintian only warns about.

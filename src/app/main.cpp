@@ -1,4 +1,5 @@
 #include "foundation/Session.h"
+#include "machines/MachineWindows.h"
 #include "maintenance/MaintenanceCommands.h"
 #include "production/ProductionWindows.h"
 #include "reports/ReportCatalog.h"
@@ -32,9 +33,11 @@ int main(int argc, char *argv[])
     registerProductionWindows(windows);
     registerReportWindows(windows);
     registerToolWindows(windows);
+    registerMachineWindows(windows);
     registerMaintenanceCommands(windows);
     registerSecurityWindows(windows);
     installReportPrinter(session);
+    installCounterReader(session);
 
     return KelvaraApp(session, std::move(windows)).run(arguments);
 }

@@ -9,13 +9,17 @@
 
 #include "CKelvaraOptions.h"
 #include "DateShift.h"
+#include "MachineCount.h"
 
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <functional>
 #include <memory>
 
 // The seams a session runs on. Tests hand in doubles; the program the real ones.
+class Database;
+
 struct Seams
 {
     Clock &clock;
@@ -123,6 +127,11 @@ public:
 
     // Shows a report by its name ("Security Profile") in the print preview; installed by reports/.
     std::function<void(const QString &name)> printReport;
+    // Reads the counters of those machines that have an enabled connection and keeps every
+    // reading in the production database, while a progress dialog offers Cancel; installed by
+    // machines/. Machines without a connection are left out of the result.
+    std::function<QList<MachineCount>(Database &db, const DateShift &dateShift, const QList<int> &machines)>
+        readCounters;
 
 signals:
     void openDataFormsChanged(int count);

@@ -189,7 +189,17 @@ int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) c
         err << reason << '\n';
         return BadArguments;
     }
-    const QString path = database.isEmpty() ? session.options().DatabaseName() : database;
+    std::optional<Database> db;
+    QString path;
+    if (const int exit = logIn(session, database, db, path, err); exit != Success)
+        return exit;
+    return runReport(*this, session, *db, path, out, err);
+}
+
+int ScheduledReport::logIn(Session &session, const QString &database, std::optional<Database> &db,
+                           QString &path, QTextStream &err)
+{
+    path = database.isEmpty() ? session.options().DatabaseName() : database;
     if (path.isEmpty()) {
         err << QStringLiteral("No production database is configured: name it with --database PATH (a "
                               "file, or a postgresql:// address).")
@@ -201,13 +211,11 @@ int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) c
         return NoDatabase;
     }
     if (const std::optional<LockInfo> lock = maintenanceLock(session, path)) {
-        err << QStringLiteral(
-                   "The database is closed for maintenance (%1 by %2, started %3); run the report later.")
+        err << QStringLiteral("The database is closed for maintenance (%1 by %2, started %3); run it later.")
                    .arg(lock->operation, lock->who, lock->startedText)
             << '\n';
         return Maintenance;
     }
-    std::optional<Database> db;
     try {
         db = Database::open(path);
         QSqlQuery user = db->exec(QStringLiteral("SELECT [User Name], [Security Level] FROM [Security Table]"
@@ -235,5 +243,5 @@ int ScheduledReport::run(Session &session, QTextStream &out, QTextStream &err) c
             << '\n';
         return NoDatabase;
     }
-    return runReport(*this, session, *db, path, out, err);
+    return Success;
 }

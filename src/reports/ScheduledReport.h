@@ -3,6 +3,10 @@
 #include <QDate>
 #include <QString>
 
+#include <optional>
+
+class Database;
+
 class QTextStream;
 class Session;
 
@@ -36,4 +40,11 @@ struct ScheduledReport
     static QString damagedText(const QString &database, const QString &description);
     // Runs the report; messages go to err. Returns one of the exit codes above.
     int run(Session &session, QTextStream &out, QTextStream &err) const;
+
+    // What every unattended run does first: opens the production database (database, or the
+    // DatabaseName option when empty) unless a db.lok announces maintenance, and logs the
+    // operating system's account in with its level. Success with db open, else the exit code,
+    // with the reason on err.
+    static int logIn(Session &session, const QString &database, std::optional<Database> &db, QString &path,
+                     QTextStream &err);
 };

@@ -2,12 +2,16 @@
 
 #include "CommandLine.h"
 #include "DatabaseSetup.h"
+#include "MachineCommands.h"
 #include "SingleInstance.h"
 #include "foundation/Session.h"
 #include "frmFirstStart.h"
 #include "frmMain.h"
+#include "machines/SampleMachines.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QTextStream>
@@ -73,6 +77,10 @@ int KelvaraApp::run(const QStringList &arguments)
     QTextStream out(stdout);
     QTextStream err(stderr);
     const CommandLine commandLine(arguments);
+    if (commandLine.mode() != CommandLine::Mode::Help) {
+        if (const std::optional<int> exit = MachineCommands::run(m_session, arguments, out, err))
+            return *exit;
+    }
     switch (commandLine.mode()) {
     case CommandLine::Mode::Invalid:
         err << commandLine.error() << '\n' << CommandLine::usage();
@@ -84,7 +92,7 @@ int KelvaraApp::run(const QStringList &arguments)
     case CommandLine::Mode::SetupServer:
         return commandLine.setupServer(m_session, out, err);
     case CommandLine::Mode::Help:
-        out << CommandLine::usage();
+        out << CommandLine::usage() << MachineCommands::usage();
         return 0;
     case CommandLine::Mode::Version:
         out << CommandLine::versionText(m_session, commandLine.verbose());
@@ -101,6 +109,8 @@ int KelvaraApp::run(const QStringList &arguments)
         return 0;
     if (!prepareDatabase(commandLine.mode() == CommandLine::Mode::RunSample))
         return 1;
+    const std::unique_ptr<SimulatedPlant> sampleMachines =
+        commandLine.mode() == CommandLine::Mode::RunSample ? startSampleMachines() : nullptr;
 
     frmMain window(m_session, m_registry);
     QObject::connect(&guard, &SingleInstance::activateRequested, &window, &frmMain::activate);
@@ -115,6 +125,18 @@ int KelvaraApp::run(const QStringList &arguments)
         return window.exitCode();
     window.showMaximized();
     return QCoreApplication::exec();
+}
+
+// The sample plant's machines are simulated beside it, so that Read Counters has something to read.
+std::unique_ptr<SimulatedPlant> KelvaraApp::startSampleMachines()
+{
+    const QString path = DatabaseSetup::samplePath(m_session.paths());
+    try {
+        Database db = Database::open(path);
+        return SampleMachines::start(db, QFileInfo(path).dir().filePath(QStringLiteral("machines")));
+    } catch (const KelvaraError &) {
+        return nullptr; // the plant runs without them; Read Counters says no machine is connected
+    }
 }
 
 bool KelvaraApp::prepareDatabase(bool sample)

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QCoreApplication;
+class SimulatedPlant;
 class Session;
 
 // One run of the program on the seams main() built: the command line, the single-instance guard,
@@ -33,6 +34,7 @@ private:
     // A database to start on: the sample plant when asked for, the first-start dialog when none is
     // named. False when there is none to start on.
     bool prepareDatabase(bool sample);
+    std::unique_ptr<SimulatedPlant> startSampleMachines();
 
     Session &m_session;
     WindowRegistry m_registry;

@@ -46,7 +46,7 @@ Menu toolsMenu()
     return {m,
             QStringLiteral("&Tools"),
             {item(m, 1, "&Color Feeder Calibration..."), item(m, 2, "&Production Schedule..."),
-             item(m, 3, "Mattec Setup S&heets...", "", false)}};
+             item(m, 3, "Mattec Setup S&heets...", "", false), item(m, 4, "&Machine Connections...")}};
 }
 
 Menu databaseMenu()

@@ -138,6 +138,52 @@ CountsSheet::Entry CountsSheet::enter(JobLines &store, int row, CountField field
     return {true, {}};
 }
 
+CountsSheet::MachineResult CountsSheet::applyMachineFills(JobLines &store, const QList<MachineFill> &fills,
+                                                          bool changeDiffering)
+{
+    MachineResult result;
+    QStringList &notStored = result.notStored;
+    for (const MachineFill &fill : fills) {
+        const bool wanted =
+            fill.kind == MachineFill::Fill || (fill.kind == MachineFill::Differs && changeDiffering);
+        if (!wanted) {
+            if (fill.kind != MachineFill::Same)
+                notStored << fill.describe();
+            continue;
+        }
+        const int row = rowOf(fill.jobId);
+        if (!mayEdit(row, CountField::Ending)) {
+            notStored
+                << QStringLiteral("Machine %1: its line cannot be changed now.").arg(fill.reading.machine);
+            continue;
+        }
+        JobLine &line = m_lines[row];
+        if (!store.setCount(line.jobId, CountField::Ending, fill.reading.count, line.endingCount)) {
+            // Another workstation stored a count meanwhile (perhaps read from the same machine).
+            store.reread(line);
+            recompute(row);
+            notStored << QStringLiteral("Machine %1: the Ending Count was changed on another workstation "
+                                        "meanwhile; it now reads %2.")
+                             .arg(fill.reading.machine)
+                             .arg(line.endingCount);
+            continue;
+        }
+        line.endingCount = fill.reading.count;
+        m_fromMachine.insert(line.jobId, fill.reading);
+        recompute(row);
+        ++result.stored;
+    }
+    return result;
+}
+
+const MachineCount *CountsSheet::machineReading(int row) const
+{
+    const auto found = m_fromMachine.constFind(m_lines.at(row).jobId);
+    if (found == m_fromMachine.cend() || found->count != m_lines.at(row).endingCount)
+        return nullptr;
+    return &*found;
+}
+
 void CountsSheet::fillRejectsByLine(QMap<QString, qint32> &rejectsByLine)
 {
     for (int row = 0; row < count(); ++row)

@@ -2,6 +2,9 @@
 
 #include "production/record/EditRights.h"
 #include "production/record/JobLines.h"
+#include "production/record/MachineFills.h"
+
+#include <QHash>
 
 #include <QList>
 #include <QMap>
@@ -56,6 +59,17 @@ public:
     // 32-bit range, on a line that may be changed.
     Entry enter(JobLines &store, int row, CountField field, const QString &typed);
 
+    // Stores the machines' counts as planned: those that fill an Ending Count, and those that
+    // change a typed one when changeDiffering.
+    struct MachineResult
+    {
+        int stored = 0;
+        QStringList notStored; // a line each
+    };
+    MachineResult applyMachineFills(JobLines &store, const QList<MachineFill> &fills, bool changeDiffering);
+    // The reading a line's Ending Count was filled from in this window; null when it was typed.
+    const MachineCount *machineReading(int row) const;
+
     // Computes every line's rejects, then hands each summary's rejects over by its key.
     void fillRejectsByLine(QMap<QString, qint32> &rejectsByLine);
 
@@ -72,4 +86,5 @@ private:
     QList<JobLine> m_lines;
     QList<LineFigures> m_figures;
     EditRights m_rights;
+    QHash<qint64, MachineCount> m_fromMachine; // by Job ID
 };

@@ -1,5 +1,7 @@
 #include "ProductionCountsModel.h"
 
+#include "production/record/GridStyles.h"
+
 #include "foundation/Database.h"
 #include "foundation/Prompter.h"
 #include "production/record/QuantityFormat.h"
@@ -135,6 +137,11 @@ bool ProductionCountsModel::isNegativeStyled(int row, int column) const
            displayText(row, column).startsWith(QLatin1Char('-'));
 }
 
+const MachineCount *ProductionCountsModel::machineReadingAt(int row, int column) const
+{
+    return column == EndingColumn ? m_sheet.machineReading(row) : nullptr;
+}
+
 QVariant ProductionCountsModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
@@ -157,13 +164,23 @@ QVariant ProductionCountsModel::data(const QModelIndex &index, int role) const
         if (isText(column))
             return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::ToolTipRole:
+        if (const MachineCount *reading = machineReadingAt(row, column))
+            return tr("Read from machine %1, counter %2, at %3")
+                .arg(reading->machine)
+                .arg(reading->counter, reading->machineTime.toString(QStringLiteral("MM/dd/yyyy hh:mm:ss")));
+        return {};
     case Qt::ForegroundRole:
+        if (machineReadingAt(row, column))
+            return GridStyles::foreground(GridStyles::Style::FromMachine);
         if (isNegativeStyled(row, column))
             return QBrush(kNegativeText);
         if (m_sheet.line(row).protectedRecord)
             return QBrush(Qt::darkGray);
         return {};
     case Qt::BackgroundRole:
+        if (machineReadingAt(row, column))
+            return GridStyles::background(GridStyles::Style::FromMachine);
         if (isNegativeStyled(row, column))
             return QBrush(kNegativeBack);
         if (isComputed(column))

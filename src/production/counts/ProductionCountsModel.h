@@ -64,6 +64,8 @@ signals:
 private:
     QString displayText(int row, int column) const;
     bool isNegativeStyled(int row, int column) const;
+    // The reading a cell was filled from: an Ending Count read from a machine.
+    const MachineCount *machineReadingAt(int row, int column) const;
 
     CountsSheet &m_sheet;
     JobLines *m_store = nullptr;

@@ -5,6 +5,7 @@
 #include "production/record/CountEntryDelegate.h"
 #include "production/record/JobLines.h"
 #include "production/record/KeepTyped.h"
+#include "production/record/MonitorCounts.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
@@ -13,6 +14,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -85,7 +88,11 @@ void frmProductionCounts2::buildUi()
     m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
     m_cmdRejects = new QPushButton(tr("&Rejects"), this);
     m_cmdRejects->setObjectName(QStringLiteral("cmdRejects"));
-    for (QPushButton *button : {m_cmdOK, m_cmdRejects}) {
+    m_cmdReadCounters = new QPushButton(tr("Read &Counters"), this);
+    m_cmdReadCounters->setObjectName(QStringLiteral("cmdReadCounters"));
+    m_cmdImportMonitor = new QPushButton(tr("Import &Monitor Counts..."), this);
+    m_cmdImportMonitor->setObjectName(QStringLiteral("cmdImportMonitor"));
+    for (QPushButton *button : {m_cmdOK, m_cmdRejects, m_cmdReadCounters, m_cmdImportMonitor}) {
         button->setAutoDefault(false);
         button->setMinimumWidth(100);
     }
@@ -100,6 +107,9 @@ void frmProductionCounts2::buildUi()
     bottom->addWidget(m_cmdOK);
     bottom->addSpacing(40);
     bottom->addWidget(m_cmdRejects);
+    bottom->addSpacing(40);
+    bottom->addWidget(m_cmdReadCounters);
+    bottom->addWidget(m_cmdImportMonitor);
     bottom->addStretch();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
@@ -116,6 +126,13 @@ void frmProductionCounts2::buildUi()
             });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connectCommand(m_cmdRejects, [this] { showRejects(); });
+    connectCommand(m_cmdReadCounters, [this] { readCounters(); });
+    connectCommand(m_cmdImportMonitor, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            this, tr("Import Monitor Counts"), {}, tr("Monitor exports (*.csv *.txt *.tsv);;All files (*)"));
+        if (!path.isEmpty())
+            importMonitorCounts(path);
+    });
     connect(m_timer, &QTimer::timeout, this, &frmProductionCounts2::refreshWhileEditing);
 }
 
@@ -145,6 +162,9 @@ bool frmProductionCounts2::loadData()
     m_table->setCursorRules(rules);
     m_model->reset(m_store.get());
     m_chkEndCountsDirty->setEnabled(m_sheet.mayPost());
+    // The same rights as typing an Ending Count.
+    m_cmdReadCounters->setEnabled(rights.updateAllowed && session().readCounters);
+    m_cmdImportMonitor->setEnabled(rights.updateAllowed);
     showReadOnlyNote();
     m_timer->start();
     m_table->setCurrentIndex(m_model->index(0, ProductionCountsModel::EndingColumn));
@@ -282,4 +302,98 @@ void frmProductionCounts2::beforeUnload()
     // A window that may not update this date-shift writes nothing into the next one either.
     if (m_chkEndCountsDirty->isChecked() && m_sheet.mayPost())
         postToNextShift();
+}
+
+void frmProductionCounts2::readCounters()
+{
+    if (!confirmDiscard())
+        return;
+    QList<JobLine> lines;
+    for (int row = 0; row < m_sheet.count(); ++row)
+        lines << m_sheet.line(row);
+    QList<MachineCount> counts;
+    if (!runStep({},
+                 [&] { counts = session().readCounters(db(), m_dateShift, MachineFill::machinesOf(lines)); }))
+        return;
+    if (counts.isEmpty()) {
+        session().prompter().tell(tr("None of the machines of this shift has a connection: set them up in "
+                                     "Tools, Machine Connections."),
+                                  tr("Read Counters"), MsgIcon::Information);
+        return;
+    }
+    const QList<MachineFill> fills = MachineFill::plan(lines, counts);
+    QStringList differing;
+    for (const MachineFill &fill : fills) {
+        if (fill.kind == MachineFill::Differs)
+            differing << fill.describe();
+    }
+    const bool change =
+        !differing.isEmpty() &&
+        session().prompter().ask({tr("These lines hold an Ending Count that differs from the machine's "
+                                     "counter:\n\n%1\n\nReplace them with the counters?")
+                                      .arg(differing.join(QLatin1Char('\n'))),
+                                  tr("Read Counters"), MsgIcon::Question, MsgButtons::YesNo,
+                                  MsgAnswer::No}) == MsgAnswer::Yes;
+    CountsSheet::MachineResult result;
+    if (!runStep({}, [&] { result = m_sheet.applyMachineFills(*m_store, fills, change); }))
+        return;
+    m_model->valuesRefreshed();
+    if (result.stored > 0)
+        m_chkEndCountsDirty->setChecked(true);
+    if (!result.notStored.isEmpty())
+        session().prompter().tell(
+            tr("Not filled from the machines:\n\n%1").arg(result.notStored.join(QLatin1Char('\n'))),
+            tr("Read Counters"), MsgIcon::Exclamation);
+}
+
+void frmProductionCounts2::importMonitorCounts(const QString &path)
+{
+    if (!confirmDiscard())
+        return;
+    const QString title = tr("Import Monitor Counts");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        session().prompter().tell(tr("The file %1 cannot be read: %2").arg(path, file.errorString()), title,
+                                  MsgIcon::Exclamation);
+        return;
+    }
+    const MonitorCounts::File read = MonitorCounts::read(file.readAll(), session().options().store());
+    if (!read.error.isEmpty()) {
+        session().prompter().tell(read.error, title, MsgIcon::Exclamation);
+        return;
+    }
+    QList<JobLine> lines;
+    for (int row = 0; row < m_sheet.count(); ++row)
+        lines << m_sheet.line(row);
+    const MonitorCounts::Plan plan = MonitorCounts::plan(lines, m_dateShift, read.rows);
+    if (session().prompter().ask(
+            {tr("%1\n\nStore these Mattec Counts?").arg(plan.describe().join(QLatin1Char('\n'))), title,
+             MsgIcon::Question, MsgButtons::OkCancel}) != MsgAnswer::Ok)
+        return;
+    const bool differs =
+        std::any_of(plan.matches.cbegin(), plan.matches.cend(),
+                    [](const MonitorCounts::Match &m) { return m.kind == MonitorCounts::Match::Differs; });
+    const bool change =
+        differs &&
+        session().prompter().ask({tr("Replace the Mattec Counts typed that differ from the file?"), title,
+                                  MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No}) == MsgAnswer::Yes;
+    bool stored = false;
+    QList<JobLine> fresh;
+    if (!runStep({}, [&] {
+            stored = MonitorCounts::store(db(), plan, change);
+            fresh = m_store->of(m_dateShift);
+        }))
+        return;
+    if (!m_sheet.refreshLines(fresh))
+        m_sheet.setLines(fresh);
+    m_model->reset(m_store.get());
+    if (!stored) {
+        session().prompter().tell(
+            tr("A line was changed on another workstation meanwhile: nothing was stored. "
+               "Import the file again."),
+            title, MsgIcon::Exclamation);
+        return;
+    }
+    MonitorCounts::storeMapping(MonitorCounts::mappingFor(read.header, session().options().store()),
+                                session().options().store());
 }

@@ -34,6 +34,8 @@ public:
     // Timer1's work: while a cell is being edited, the lines are read again so that readings
     // typed on other workstations show; the text being typed stays in its cell.
     void refreshWhileEditing();
+    // Takes the Mattec Counts of a monitoring system's export (after a preview the user confirms).
+    void importMonitorCounts(const QString &path);
 
 signals:
     // The rejects by line are filled and the rejects window is to open on them.
@@ -54,6 +56,7 @@ private:
     void showRejects();
     void openRejectsWindow();
     void postToNextShift();
+    void readCounters();
     void reopenEditor(qint64 jobId, int column, const QString &text);
 
     std::unique_ptr<JobLines> m_store;
@@ -68,6 +71,8 @@ private:
     CountEntryDelegate *m_delegate = nullptr;
     QCheckBox *m_chkEndCountsDirty = nullptr;
     QPushButton *m_cmdRejects = nullptr;
+    QPushButton *m_cmdReadCounters = nullptr;
+    QPushButton *m_cmdImportMonitor = nullptr;
     QPushButton *m_cmdOK = nullptr;
     QTimer *m_timer = nullptr;
 };

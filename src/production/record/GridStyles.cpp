@@ -10,6 +10,8 @@ QVariant GridStyles::foreground(Style style)
         return QBrush(QColor(0x9c, 0x00, 0x06));
     case Style::Zero:
         return QBrush(QColor(0x00, 0x61, 0x00));
+    case Style::FromMachine:
+        return QBrush(QColor(0x1f, 0x3a, 0x93));
     case Style::None:
         break;
     }
@@ -23,6 +25,8 @@ QVariant GridStyles::background(Style style)
         return QBrush(QColor(0xff, 0xc7, 0xce));
     case Style::Zero:
         return QBrush(QColor(0xc6, 0xef, 0xce));
+    case Style::FromMachine:
+        return QBrush(QColor(0xdd, 0xeb, 0xf7));
     case Style::None:
         break;
     }

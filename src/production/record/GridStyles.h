@@ -2,10 +2,10 @@
 
 #include <QVariant>
 
-// The grid styles "Negative" and "Zero" of the disposition and rejects grids, as brushes for the
-// model's colour roles.
+// The grid styles "Negative" and "Zero" of the disposition and rejects grids, and "From Machine"
+// of a count read from a machine, as brushes for the model's colour roles.
 namespace GridStyles {
-enum class Style { None, Negative, Zero };
+enum class Style { None, Negative, Zero, FromMachine };
 QVariant foreground(Style style);
 QVariant background(Style style);
 // "Negative" for a text that begins with "-" (or, where digits count, "1" to "9"); "Zero" for

@@ -213,12 +213,54 @@ Table SchemaTables::customerReportParts()
             {QStringLiteral("PRIMARY KEY ([Customer], [Job Number])")}};
 }
 
+// Each machine's EUROMAP 63 session folder and the counter that is its Ending Count.
+Table SchemaTables::machineConnections()
+{
+    return {QStringLiteral("Machine Connections"),
+            {
+                column("Machine Number", "INTEGER PRIMARY KEY NOT NULL"),
+                column("Session Folder", "TEXT NOT NULL"),
+                column("Counter", "TEXT NOT NULL DEFAULT 'ActCntPrt'"),
+                column("Cavities", "INTEGER NOT NULL DEFAULT 1 CHECK ([Cavities] >= 1)"),
+                column("Enabled", "INTEGER NOT NULL DEFAULT 1"),
+            },
+            {}};
+}
+
+// Every value read from a machine, kept whether or not it became a count: the machine's own date
+// and time (as it gave them, yyyymmdd hh:mm:ss), when and by whom it was read, and the session
+// request it answered.
+Table SchemaTables::machineReadings()
+{
+    return {QStringLiteral("Machine Readings"),
+            {
+                column("Reading ID", "INTEGER PRIMARY KEY AUTOINCREMENT"),
+                column("Machine Number", "INTEGER NOT NULL"),
+                column("Date", "TEXT NOT NULL"),
+                column("Shift", "INTEGER NOT NULL CHECK ([Shift] BETWEEN 1 AND 3)"),
+                column("Parameter", "TEXT NOT NULL"),
+                column("Value", "TEXT"),
+                column("Machine Time", "TEXT"),
+                column("Read At", "TEXT NOT NULL"),
+                column("Read By", "TEXT"),
+                column("Workstation", "TEXT"),
+                column("Session File", "TEXT"),
+            },
+            {}};
+}
+
 QList<Table> SchemaTables::tables()
 {
     return {
-        jobLookupTable(), productionTable(), transferTable(),    holdTable(),           holdDistribution(),
-        colorTable(),     securityTable(),   companyInfoTable(), customerReportParts(), savedQueriesTable(),
+        jobLookupTable(),      productionTable(),   transferTable(),      holdTable(),
+        holdDistribution(),    colorTable(),        securityTable(),      companyInfoTable(),
+        customerReportParts(), savedQueriesTable(), machineConnections(), machineReadings(),
     };
+}
+
+QStringList SchemaTables::addedTables()
+{
+    return {customerReportParts().name, machineConnections().name, machineReadings().name};
 }
 
 QStringList SchemaTables::columnNames(const Table &table)
@@ -239,6 +281,13 @@ QString SchemaTables::createIfMissingStatement(const Table &table, bool server)
     return createText(QStringLiteral("CREATE TABLE IF NOT EXISTS"), table, server);
 }
 
+QString SchemaTables::machineReadingsIndex(bool ifMissing)
+{
+    return QStringLiteral("CREATE INDEX %1[Machine Readings Shift] ON [Machine Readings]([Date], [Shift], "
+                          "[Machine Number])")
+        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString());
+}
+
 QStringList SchemaTables::indexStatements()
 {
     return {
@@ -253,5 +302,6 @@ QStringList SchemaTables::indexStatements()
         QStringLiteral("CREATE INDEX [Distribution Job ID] ON [Hold Distribution]([Job ID])"),
         QStringLiteral("CREATE INDEX [Distribution To Job ID] ON [Hold Distribution]([To Job ID])"),
         QStringLiteral("CREATE INDEX [Color Job Feeder] ON [Color Table]([Job Number], [Color Feeder Code])"),
+        machineReadingsIndex(),
     };
 }

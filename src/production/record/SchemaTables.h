@@ -26,6 +26,8 @@ Table transferTable();
 Table holdTable();
 Table holdDistribution();
 Table customerReportParts();
+Table machineConnections();
+Table machineReadings();
 // Every table, in the order they are created.
 QList<Table> tables();
 
@@ -35,4 +37,8 @@ QString createStatement(const Table &table, bool server = false);
 // The same, for a table a database made by an older version may lack.
 QString createIfMissingStatement(const Table &table, bool server = false);
 QStringList indexStatements();
+// The index of the readings, for a database made before it.
+QString machineReadingsIndex(bool ifMissing = false);
+// The tables a database made by an older version may lack.
+QStringList addedTables();
 } // namespace SchemaTables

@@ -91,12 +91,15 @@ void SchemaUpgrades::ensureProtection(Database &db)
     db.forgetSavedQueries();
 }
 
-// A database made before the daily customer reports lacks their parts table, and one made before
-// a saved query was added lacks that query.
+// A database made before the daily customer reports lacks their parts table, one made before the
+// machine readings their two tables, and one made before a saved query was added lacks that query.
 void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
-    db.exec(
-        SchemaTables::createIfMissingStatement(SchemaTables::customerReportParts(), db.dialect().isServer()));
+    for (const SchemaTables::Table &table : SchemaTables::tables()) {
+        if (SchemaTables::addedTables().contains(table.name))
+            db.exec(SchemaTables::createIfMissingStatement(table, db.dialect().isServer()));
+    }
+    db.exec(SchemaTables::machineReadingsIndex(true));
     for (const auto &[name, sql] : SavedQueries::all(moreQueries)) {
         db.exec(QStringLiteral("INSERT INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql) "
                                "ON CONFLICT DO NOTHING"),

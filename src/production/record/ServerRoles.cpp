@@ -154,6 +154,8 @@ QList<ServerRoles::Right> ServerRoles::rights()
     };
     for (const Table &table : {transferTable(), holdTable(), holdDistribution()})
         rights.append({QStringLiteral("B"), QStringLiteral("INSERT, UPDATE, DELETE"), table.name, {}});
+    // Who may type an Ending Count may read it from the machine, and the reading is kept.
+    rights.append({QStringLiteral("A"), QStringLiteral("INSERT"), machineReadings().name, {}});
     return rights;
 }
 

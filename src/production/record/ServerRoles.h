@@ -16,7 +16,8 @@ class Database;
 // change follows its menu rights (rights() below):
 //   every level   reads every table; keeps the color feeder calibrations (the Tools menu); marks
 //                 reject rows printed (the update report)
-//   A             also the job lines and their counts (Job List, Production Counts)
+//   A             also the job lines and their counts (Job List, Production Counts), and the
+//                 machine readings that fill them (Read Counters)
 //   B             also the job lines, the transfer and hold tickets, the hold distribution and
 //                 the rejects and rework it books on a line (Job List, Transfers, Production on
 //                 Hold, Disposition of Hold); not the counter readings

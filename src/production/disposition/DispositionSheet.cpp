@@ -29,7 +29,6 @@ bool sameTarget(const QVariant &a, const QVariant &b)
 }
 } // namespace
 
-
 QString DispositionSheet::invalidReasonMessage()
 {
     return QStringLiteral("You cannot use this value if there are rejects.  Please select another.");
@@ -77,10 +76,10 @@ QList<UnresolvedTicket> DispositionSheet::readNextPage()
         return {};
     const qint64 from = qMax<qint64>(0, m_read - kOverlap);
     const qint64 wanted = m_read - from + kPage;
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT * FROM (") +
-                                    m_db.savedQuerySql(QStringLiteral("Unresolved Hold")) +
-                                    QStringLiteral(") AS u LIMIT :n OFFSET :o"),
-                                {{QStringLiteral("n"), wanted}, {QStringLiteral("o"), from}});
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT * FROM (") + m_db.savedQuerySql(QStringLiteral("Unresolved Hold")) +
+                      QStringLiteral(") AS u LIMIT :n OFFSET :o"),
+                  {{QStringLiteral("n"), wanted}, {QStringLiteral("o"), from}});
     QList<UnresolvedTicket> tickets;
     qint64 rows = 0;
     while (query.next()) {

@@ -291,9 +291,30 @@ public:
     }
 };
 
+void timeHoles(Database &db, const QDate &last, const QString &folder)
+{
+    ReportBench::addHoldTickets(db, 150000);
+    const QString reportPath = folder + QStringLiteral("/HOLES.MDB");
+    Database::createFile(reportPath).close();
+    GoAhead prompter;
+    MissingHoldTickets holes(db, reportPath, prompter);
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuStart = cpuMs();
+    holes.run(last.addYears(-5), last);
+    const double elapsed = timer.nsecsElapsed() / 1e6;
+    const qint64 missing =
+        Database::open(reportPath).scalar(QStringLiteral("SELECT COUNT(*) FROM [Holes Report]")).toLongLong();
+    std::printf(
+        "missing hold tickets, five years, %lld tickets: %lld missing, %7.1f ms (processor %7.1f ms)\n",
+        db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Hold Table]")).toLongLong(), missing, elapsed,
+        cpuMs() - cpuStart);
+}
+} // namespace
+
 // Brings the plant to 150,000 hold tickets (a busy plant's five years), spread over its lines,
 // with now and then a number left out.
-void addHoldTickets(Database &db, qint64 wanted)
+void ReportBench::addHoldTickets(Database &db, qint64 wanted)
 {
     const qint64 have = db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Hold Table]")).toLongLong();
     const qint64 lines =
@@ -313,27 +334,6 @@ void addHoldTickets(Database &db, qint64 wanted)
     }
     transaction.commit();
 }
-
-void timeHoles(Database &db, const QDate &last, const QString &folder)
-{
-    addHoldTickets(db, 150000);
-    const QString reportPath = folder + QStringLiteral("/HOLES.MDB");
-    Database::createFile(reportPath).close();
-    GoAhead prompter;
-    MissingHoldTickets holes(db, reportPath, prompter);
-    QElapsedTimer timer;
-    timer.start();
-    const double cpuStart = cpuMs();
-    holes.run(last.addYears(-5), last);
-    const double elapsed = timer.nsecsElapsed() / 1e6;
-    const qint64 missing =
-        Database::open(reportPath).scalar(QStringLiteral("SELECT COUNT(*) FROM [Holes Report]")).toLongLong();
-    std::printf(
-        "missing hold tickets, five years, %lld tickets: %lld missing, %7.1f ms (processor %7.1f ms)\n",
-        db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Hold Table]")).toLongLong(), missing, elapsed,
-        cpuMs() - cpuStart);
-}
-} // namespace
 
 void ReportBench::run(Database &db, const QDate &last, const QString &folder)
 {

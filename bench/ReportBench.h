@@ -9,6 +9,9 @@ class Database;
 // database, reading and laying it out, and writing it as PDF.
 namespace ReportBench {
 void run(Database &db, const QDate &last, const QString &folder);
+// Brings the plant to `wanted` hold tickets (a busy plant has 150,000 in five years), spread over
+// its lines, with now and then a number left out; the tickets added are not disposed of.
+void addHoldTickets(Database &db, qint64 wanted);
 // The print preview of a month and a year of production counts alone.
 void preview(Database &db, const QDate &last, const QString &folder);
 } // namespace ReportBench

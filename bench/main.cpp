@@ -4,12 +4,14 @@
 // (statements prepared once) in the same run, with the ratio of the two. Given a PostgreSQL
 // server, the plant is copied there and each step runs again with the same classes on the copy.
 //
-//   kelvara_bench [--years N] [--machines N] [--keep PATH] [--server URI]
+//   kelvara_bench [--years N] [--machines N] [--keep PATH | --plant PATH] [--server URI] [--windows]
+//   [--no-reports]
 
 #include "MachineBench.h"
 #include "PlantGenerator.h"
 #include "RawReader.h"
 #include "ReportBench.h"
+#include "WindowBench.h"
 
 #include "foundation/CKelvaraOptions.h"
 #include "foundation/ChangeWatch.h"
@@ -222,7 +224,15 @@ int main(int argc, char *argv[])
                       QStringLiteral("60")});
     parser.addOption({QStringLiteral("keep"), QStringLiteral("Write the database here and keep it."),
                       QStringLiteral("PATH")});
+    parser.addOption(
+        {QStringLiteral("plant"),
+         QStringLiteral("Use this plant file (made before with --keep) instead of a new one; the "
+                        "benchmark writes to it."),
+         QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("preview"), QStringLiteral("Time only the print preview.")});
+    parser.addOption(
+        {QStringLiteral("windows"), QStringLiteral("Time only the opening of the data windows.")});
+    parser.addOption({QStringLiteral("no-reports"), QStringLiteral("Stop after the per-shift table.")});
     parser.addOption(
         {QStringLiteral("server"),
          QStringLiteral("Also time each per-shift step on a copy of the plant on this PostgreSQL "
@@ -232,9 +242,12 @@ int main(int argc, char *argv[])
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure shows as it is measured
 
     QTemporaryDir dir;
-    const QString path = parser.isSet(QStringLiteral("keep")) ? parser.value(QStringLiteral("keep"))
-                                                              : dir.filePath(QStringLiteral("QUORVEL.MDB"));
-    QFile::remove(path);
+    const bool given = parser.isSet(QStringLiteral("plant"));
+    const QString path = given                                  ? parser.value(QStringLiteral("plant"))
+                         : parser.isSet(QStringLiteral("keep")) ? parser.value(QStringLiteral("keep"))
+                                                                : dir.filePath(QStringLiteral("QUORVEL.MDB"));
+    if (!given)
+        QFile::remove(path);
     PlantSize size;
     size.years = parser.value(QStringLiteral("years")).toInt();
     size.machines = parser.value(QStringLiteral("machines")).toInt();
@@ -244,7 +257,7 @@ int main(int argc, char *argv[])
     try {
         QElapsedTimer timer;
         timer.start();
-        {
+        if (!given) {
             Database db = Database::createFile(path);
             Schema::create(db, ReportCatalog::savedQueries());
             const qint64 lines = PlantGenerator::fill(db, size, last);
@@ -256,6 +269,10 @@ int main(int argc, char *argv[])
             JobLines(db).add(late);
             std::printf("generated %lld lines over %d years in %.1f s\n\n", lines, size.years,
                         double(timer.elapsed()) / 1000);
+        }
+        if (parser.isSet(QStringLiteral("windows"))) {
+            WindowBench::disposition(path, 150000, dir.path());
+            return 0;
         }
         Database db = Database::open(path);
         if (parser.isSet(QStringLiteral("preview"))) {
@@ -389,7 +406,8 @@ int main(int argc, char *argv[])
             MachineBench::readCounters(file.db, shift, dir.filePath(QStringLiteral("machines"))), 0, "< 2 s",
             server ? 0 : -1);
         server.reset(); // the server's database is dropped here; the reports below are the file's
-        ReportBench::run(db, last, dir.path());
+        if (!parser.isSet(QStringLiteral("no-reports")))
+            ReportBench::run(db, last, dir.path());
     } catch (const KelvaraError &error) {
         std::fprintf(stderr, "%d: %s\n", error.number(), qPrintable(error.description()));
         return 1;

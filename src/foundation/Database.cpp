@@ -250,7 +250,10 @@ QString Database::savedQuerySql(const QString &name) const
     if (!query.next())
         throw DatabaseError(DbErrors::Other,
                             QStringLiteral("The saved query '%1' does not exist in the database.").arg(name));
-    const QString sql = query.value(0).toString();
+    // without a closing semicolon, so that it can be part of a larger statement
+    QString sql = query.value(0).toString().trimmed();
+    while (sql.endsWith(QLatin1Char(';')))
+        sql = sql.chopped(1).trimmed();
     m_savedSql.insert(name, sql);
     return sql;
 }

@@ -57,6 +57,7 @@ public:
     QVariant scalar(const QString &sql, const QVariantMap &params = {}) const;
     // Runs a saved query by its name with named parameters.
     QSqlQuery execSaved(const QString &name, const QVariantMap &params = {}) const;
+    // The saved query's text, without a closing semicolon.
     QString savedQuerySql(const QString &name) const;
     qint64 lastInsertId(const QSqlQuery &query) const;
     // Forgets the saved queries' text read so far (after the saved queries were rewritten).

@@ -25,6 +25,11 @@ frmPrintPreview::frmPrintPreview(const QString &path, const QString &title, QWid
     m_view->setObjectName(QStringLiteral("pdfView"));
     m_view->setPageMode(QPdfView::PageMode::MultiPage);
     m_view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
+    // A page fitted to the width that is about as tall as the view needs the scroll bar, which
+    // narrows the page until it is no longer needed, which widens the page again: the view would
+    // lay itself out without end and never show the page (a report of one page). With the bar
+    // always there the width does not depend on it.
+    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_view->setDocument(m_document);
     createToolBar();
     auto *layout = qobject_cast<QVBoxLayout *>(this->layout());

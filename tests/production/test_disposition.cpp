@@ -29,6 +29,7 @@ private slots:
     void runningTotalsStayInRange();
     void twoWorkstationsKeepEachOthersBookings();
     void ticketsSharingANumberKeepTheirOwnRows();
+    void everyTicketListedOnceAsPagesAreRead();
 
 private:
     DispositionSheet &open(Database &db, std::unique_ptr<DispositionSheet> &holder, qint64 ticketId)
@@ -402,3 +403,47 @@ void TestDisposition::ticketsSharingANumberKeepTheirOwnRows()
 
 QTEST_GUILESS_MAIN(TestDisposition)
 #include "test_disposition.moc"
+
+// The list is read a page at a time: every unresolved ticket comes once, in the list's order,
+// also where tickets alike in every sorted field straddle a page and where tickets listed on
+// the first page are disposed of on another workstation before the next is read.
+void TestDisposition::everyTicketListedOnceAsPagesAreRead()
+{
+    {
+        Transaction transaction(m_world->db);
+        for (int i = 0; i < 520; ++i)
+            Fixture::hold(m_world->db, m_later, 10000 + i / 3, 10);
+        transaction.commit();
+    }
+    DispositionSheet sheet(m_world->db);
+    sheet.load();
+    QVERIFY(sheet.canFetchMore());
+    const int firstPage = sheet.ticketCount();
+    QVERIFY(firstPage > 1 && firstPage < 521);
+    m_world->db.exec(QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Ticket Number] "
+                                    "BETWEEN 10000 AND 10009"));
+    while (sheet.canFetchMore())
+        sheet.fetchMore();
+    QSet<qint64> ids;
+    for (int row = 0; row < sheet.ticketCount(); ++row) {
+        const UnresolvedTicket &ticket = sheet.ticket(row);
+        ids.insert(ticket.ticketId);
+        if (row > 0) {
+            const UnresolvedTicket &before = sheet.ticket(row - 1);
+            QVERIFY(std::pair(before.date, before.ticketNumber.toLongLong()) <=
+                    std::pair(ticket.date, ticket.ticketNumber.toLongLong()));
+        }
+    }
+    QCOMPARE(ids.size(), sheet.ticketCount());
+    // the first page as it was read, and every ticket still unresolved
+    QCOMPARE(ids, [&] {
+        QSet<qint64> expected;
+        for (int row = 0; row < firstPage; ++row)
+            expected.insert(sheet.ticket(row).ticketId);
+        QSqlQuery query = m_world->db.exec(
+            QStringLiteral("SELECT [Hold Ticket ID] FROM [Hold Table] WHERE [Disposed of] = 0"));
+        while (query.next())
+            expected.insert(query.value(0).toLongLong());
+        return expected;
+    }());
+}

@@ -16,6 +16,8 @@
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPdfDocument>
+#include <QPdfView>
 #include <QPrinter>
 #include <QScreen>
 #include <QTest>
@@ -52,6 +54,17 @@ int writePdf(const ReportDocument &document, const QString &path)
         return true;
     });
     return pages;
+}
+
+// Pixels as dark as text: the view's background and an empty page are lighter.
+int darkPixels(const QImage &image)
+{
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 80 ? 1 : 0;
+    }
+    return dark;
 }
 
 QStringList filesUnder(const QString &folder)
@@ -115,6 +128,48 @@ private slots:
         const int page = shown == 0 ? pages : shown;
         QCOMPARE(box->text(), QStringLiteral("%1 / %2").arg(page).arg(pages));
         QCOMPARE(window.currentPage() + 1, page);
+    }
+
+    // Every page count shows its page: a report of one page as well as one of two, at every
+    // window height, also where a single page is about as tall as the view (the scroll bar that
+    // it would need, once shown, narrows the page until it is not needed).
+    void pageIsDrawn_data()
+    {
+        QTest::addColumn<int>("repeat");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("one page") << 1 << 1;
+        QTest::newRow("two pages") << 2 << 2;
+    }
+
+    void pageIsDrawn()
+    {
+        QFETCH(int, repeat);
+        QFETCH(int, pages);
+        DatabaseWorld world;
+        const QString pdf = world.file(QStringLiteral("report.pdf"));
+        QCOMPARE(writePdf(countsReport(world, repeat), pdf), pages);
+        frmPrintPreview window(pdf, QStringLiteral("Print Preview - Production Counts Report"));
+        window.resize(900, 2000);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *view = window.findChild<QPdfView *>(QStringLiteral("pdfView"));
+        // the height at which a page fitted to the width is as tall as the view
+        const QSizeF page = view->document()->pagePointSize(0);
+        const int pageHeight = qRound((view->viewport()->width() - 12) * page.height() / page.width());
+        const int around = pageHeight + window.height() - view->viewport()->height();
+        for (int height = around - 24; height <= around + 24; height += 4) {
+            window.resize(900, height);
+            const QString at = QStringLiteral("window height %1").arg(height);
+            QTRY_VERIFY2_WITH_TIMEOUT(darkPixels(view->viewport()->grab().toImage()) > 200, qPrintable(at),
+                                      3000);
+            // and it stays: the view has settled on its layout
+            const QSize settled = view->viewport()->size();
+            for (int round = 0; round < 10; ++round) {
+                QTest::qWait(5);
+                QVERIFY2(view->viewport()->size() == settled, qPrintable(at));
+            }
+            QVERIFY2(darkPixels(view->viewport()->grab().toImage()) > 200, qPrintable(at));
+        }
     }
 
     // The preview shows the engine's PDF in a window on the whole screen, and leaves no file.

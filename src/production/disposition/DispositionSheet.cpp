@@ -34,27 +34,70 @@ QString DispositionSheet::invalidReasonMessage()
     return QStringLiteral("You cannot use this value if there are rejects.  Please select another.");
 }
 
+namespace {
+UnresolvedTicket ticketFrom(const QSqlQuery &query)
+{
+    UnresolvedTicket ticket;
+    ticket.date = dateFromSql(query.value(QStringLiteral("Date")));
+    ticket.shift = query.value(QStringLiteral("Shift")).toInt();
+    ticket.machineNumber = query.value(QStringLiteral("Machine Number"));
+    ticket.jobId = query.value(QStringLiteral("Job ID")).toLongLong();
+    ticket.ticketId = query.value(QStringLiteral("Hold Ticket ID")).toLongLong();
+    ticket.jobNumber = query.value(QStringLiteral("Job Number")).toString();
+    ticket.jobDescription = query.value(QStringLiteral("Job Description")).toString();
+    ticket.ticketNumber = query.value(QStringLiteral("Hold Ticket Number"));
+    ticket.quantity = query.value(QStringLiteral("Hold Quantity")).toLongLong();
+    ticket.remaining = query.value(QStringLiteral("Hold Remaining")).toLongLong();
+    ticket.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
+    ticket.reasons = RejectReasons::read(query);
+    return ticket;
+}
+} // namespace
+
 void DispositionSheet::load()
 {
     m_tickets.clear();
-    QSqlQuery query = m_db.execSaved(QStringLiteral("Unresolved Hold"));
-    while (query.next()) {
-        UnresolvedTicket ticket;
-        ticket.date = dateFromSql(query.value(QStringLiteral("Date")));
-        ticket.shift = query.value(QStringLiteral("Shift")).toInt();
-        ticket.machineNumber = query.value(QStringLiteral("Machine Number"));
-        ticket.jobId = query.value(QStringLiteral("Job ID")).toLongLong();
-        ticket.ticketId = query.value(QStringLiteral("Hold Ticket ID")).toLongLong();
-        ticket.jobNumber = query.value(QStringLiteral("Job Number")).toString();
-        ticket.jobDescription = query.value(QStringLiteral("Job Description")).toString();
-        ticket.ticketNumber = query.value(QStringLiteral("Hold Ticket Number"));
-        ticket.quantity = query.value(QStringLiteral("Hold Quantity")).toLongLong();
-        ticket.remaining = query.value(QStringLiteral("Hold Remaining")).toLongLong();
-        ticket.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
-        ticket.reasons = RejectReasons::read(query);
-        m_tickets.append(ticket);
-    }
+    m_listed.clear();
+    m_read = 0;
+    m_more = true;
+    // A plant may hold a hundred thousand unresolved tickets: the first page is read here, the
+    // rest as the grid scrolls down to them.
+    fetchMore();
     selectTicket(m_tickets.isEmpty() ? -1 : 0);
+}
+
+// The next page of the saved query's rows in its order. Each read starts a little before where
+// the last one ended and leaves out the tickets listed already: tickets alike in every sorted
+// field may come in another order from one read to the next, and tickets disposed of or added
+// meanwhile move the rows after them, and neither must leave a ticket out.
+QList<UnresolvedTicket> DispositionSheet::readNextPage()
+{
+    if (!m_more)
+        return {};
+    const qint64 from = qMax<qint64>(0, m_read - kOverlap);
+    const qint64 wanted = m_read - from + kPage;
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT * FROM (") + m_db.savedQuerySql(QStringLiteral("Unresolved Hold")) +
+                      QStringLiteral(") AS u LIMIT :n OFFSET :o"),
+                  {{QStringLiteral("n"), wanted}, {QStringLiteral("o"), from}});
+    QList<UnresolvedTicket> tickets;
+    qint64 rows = 0;
+    while (query.next()) {
+        ++rows;
+        UnresolvedTicket ticket = ticketFrom(query);
+        if (!m_listed.contains(ticket.ticketId))
+            tickets.append(std::move(ticket));
+    }
+    m_read = from + rows;
+    m_more = rows == wanted;
+    return tickets;
+}
+
+void DispositionSheet::addTickets(QList<UnresolvedTicket> tickets)
+{
+    for (const UnresolvedTicket &ticket : tickets)
+        m_listed.insert(ticket.ticketId);
+    m_tickets += std::move(tickets);
 }
 
 const UnresolvedTicket *DispositionSheet::selected() const

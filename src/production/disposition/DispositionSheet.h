@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QVariant>
 #include <functional>
 #include <optional>
@@ -68,9 +69,17 @@ public:
     // A change to a row whose receiving line was protected since: it can never be saved.
     static QString receivingLineProtectedMessage();
 
-    // Reads the unresolved tickets and selects the first.
+    // Reads the first page of the unresolved tickets (saved query "Unresolved Hold", which
+    // decides which tickets and in which order) and selects the first.
     void load();
+    // The tickets read so far, and whether more are to be read (the grid reads them as it
+    // scrolls down to them).
     int ticketCount() const { return int(m_tickets.size()); }
+    bool canFetchMore() const { return m_more; }
+    void fetchMore() { addTickets(readNextPage()); }
+    // The next page of tickets, to be added to the list (a grid announces the rows between).
+    QList<UnresolvedTicket> readNextPage();
+    void addTickets(QList<UnresolvedTicket> tickets);
     const UnresolvedTicket &ticket(int row) const { return m_tickets.at(row); }
     int selectedTicket() const { return m_selected; }
     const UnresolvedTicket *selected() const;
@@ -115,8 +124,14 @@ private:
     void refreshSelectedTicket();
     void loadReceivingLines();
 
+    static constexpr int kPage = 200;
+    static constexpr int kOverlap = 50;
+
     Database &m_db;
     QList<UnresolvedTicket> m_tickets;
+    QSet<qint64> m_listed; // the Hold Ticket IDs in m_tickets
+    qint64 m_read = 0;     // rows of the saved query read so far
+    bool m_more = false;
     int m_selected = -1;
     QList<Distribution> m_rows;
     QList<ReceivingLine> m_targets;

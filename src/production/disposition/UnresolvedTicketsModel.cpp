@@ -44,10 +44,11 @@ QStringList UnresolvedTicketsModel::captions()
     return result;
 }
 
-void UnresolvedTicketsModel::reset(const DispositionSheet *sheet)
+void UnresolvedTicketsModel::reset(DispositionSheet *sheet)
 {
     beginResetModel();
     m_sheet = sheet;
+    m_stopped = false;
     endResetModel();
 }
 
@@ -60,6 +61,27 @@ void UnresolvedTicketsModel::ticketChanged(int row)
 int UnresolvedTicketsModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() || !m_sheet ? 0 : m_sheet->ticketCount();
+}
+
+bool UnresolvedTicketsModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_sheet && !m_stopped && m_sheet->canFetchMore();
+}
+
+void UnresolvedTicketsModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    QList<UnresolvedTicket> page;
+    if (!m_run([&] { page = m_sheet->readNextPage(); })) {
+        m_stopped = true;
+        return;
+    }
+    if (page.isEmpty())
+        return;
+    beginInsertRows({}, rowCount(), rowCount() + int(page.size()) - 1);
+    m_sheet->addTickets(std::move(page));
+    endInsertRows();
 }
 
 int UnresolvedTicketsModel::columnCount(const QModelIndex &parent) const

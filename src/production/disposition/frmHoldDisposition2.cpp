@@ -65,6 +65,8 @@ void frmHoldDisposition2::buildUi()
     m_frame3D1 = new QGroupBox(tr("Jobs With Unresolved Hold Items"), this);
     m_frame3D1->setObjectName(QStringLiteral("Frame3D1"));
     m_tickets = new UnresolvedTicketsModel(this);
+    m_tickets->setStepRunner(
+        [this](const std::function<void()> &work) { return runStep(QStringLiteral("Fetch"), work); });
     m_tblShiftData = new QTableView(m_frame3D1);
     m_tblShiftData->setObjectName(QStringLiteral("tblShiftData"));
     m_tblShiftData->setModel(m_tickets);

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <algorithm>
 #include <optional>
 
 using SchemaTables::Table;
@@ -264,30 +265,60 @@ QStringList DatabaseCopy::countColumns(const Table &table)
 }
 
 namespace {
+// Both engines take 32,766 parameters in one statement (SQLite since 3.32).
+constexpr int kParametersPerInsert = 30000;
+constexpr int kRowsPerInsert = 500;
+
+// One INSERT of `rows` rows of the columns: the values of row r, column c bound as :r<r>c<c>.
+QString insertOfRows(const Table &table, const QStringList &columns, int rows)
+{
+    QStringList tuples;
+    for (int r = 0; r < rows; ++r) {
+        QStringList placeholders;
+        for (qsizetype c = 0; c < columns.size(); ++c)
+            placeholders << QStringLiteral(":r%1c%2").arg(r).arg(c);
+        tuples << QStringLiteral("(") + placeholders.join(QStringLiteral(", ")) + QStringLiteral(")");
+    }
+    return QStringLiteral("INSERT INTO [%1] (%2) VALUES ").arg(table.name, bracketed(columns)) +
+           tuples.join(QStringLiteral(", "));
+}
+
 // Every row of the table, keys included; the saved queries' texts in the target's spelling when
-// they come from a file (the server's double-quoted texts read the same on a file).
+// they come from a file (the server's double-quoted texts read the same on a file). The rows go
+// in batches of many rows to an INSERT: one statement, one round trip to a server, per batch.
 void copyRows(const Database &source, Database &target, const Table &table)
 {
     const QStringList columns = SchemaTables::columnNames(table);
-    QStringList placeholders;
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        placeholders << QStringLiteral(":c%1").arg(i);
-    const QString insert = QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)")
-                               .arg(table.name, bracketed(columns), placeholders.join(QStringLiteral(", ")));
+    const int batch = int(std::clamp<qsizetype>(kParametersPerInsert / columns.size(), 1, kRowsPerInsert));
+    const QString fullInsert = insertOfRows(table, columns, batch);
     const qsizetype sqlText = table.name == kSavedQueries ? columns.indexOf(QStringLiteral("SQL Text")) : -1;
     const bool respell = !source.dialect().isServer();
+    QStringList names; // :r<r>c<c> without the colon, by row and column of the batch
+    for (int r = 0; r < batch; ++r) {
+        for (qsizetype c = 0; c < columns.size(); ++c)
+            names << QStringLiteral("r%1c%2").arg(r).arg(c);
+    }
     QSqlQuery rows = source.exec(QStringLiteral("SELECT %1 FROM [%2] ORDER BY %3")
                                      .arg(bracketed(columns), table.name, bracketed(columns.mid(0, 1))));
+    QVariantMap values;
+    int held = 0;
+    const auto flush = [&] {
+        if (held > 0)
+            target.exec(held == batch ? fullInsert : insertOfRows(table, columns, held), values);
+        values.clear();
+        held = 0;
+    };
     while (rows.next()) {
-        QVariantMap values;
-        for (qsizetype i = 0; i < columns.size(); ++i) {
-            QVariant value = rows.value(int(i));
-            if (i == sqlText && respell)
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            QVariant value = rows.value(int(c));
+            if (c == sqlText && respell)
                 value = target.dialect().spell(value.toString());
-            values.insert(QStringLiteral("c%1").arg(i), value);
+            values.insert(names.at(held * columns.size() + c), value);
         }
-        target.exec(insert, values);
+        if (++held == batch)
+            flush();
     }
+    flush();
 }
 
 QString engineName(const Database &db)

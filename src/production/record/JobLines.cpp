@@ -4,9 +4,9 @@
 #include "foundation/Database.h"
 #include "foundation/SharedRow.h"
 
-#include <QMap>
 #include <QSet>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace {
 const QString kLineColumns = QStringLiteral(
@@ -246,7 +246,10 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
     const std::optional<DateShift> next = nextWithLines(dateShift);
     if (!next)
         return std::nullopt;
-    const QList<JobLine> before = of(*next);
+    Posting posting;
+    posting.next = *next;
+    posting.nextProtected = anyProtected(*next);
+    posting.leftAlone = machinesLeftAlone(dateShift, *next);
     // A closed (protected) date-shift must not change, so its lines keep their beginning counts.
     // An ending count of 0 was never typed: it is no reading to carry. A line that a posting
     // brought over and that nobody has counted since (its ending still its beginning, no Mattec
@@ -272,49 +275,57 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
                {QStringLiteral("sh"), dateShift.shift},
                {QStringLiteral("nextDt"), next->sqlDate()},
                {QStringLiteral("nextSh"), next->shift}});
-    m_db.execSaved(QStringLiteral("Bring Forward Unmatched Line Items"),
-                   {{QStringLiteral("This Date"), dateShift.sqlDate()},
-                    {QStringLiteral("This Shift"), dateShift.shift},
-                    {QStringLiteral("Next Date"), next->sqlDate()},
-                    {QStringLiteral("Next Shift"), next->shift}});
-    Posting posting = describePosting(of(dateShift), before, of(*next));
-    posting.next = *next;
+    // The lines brought over come back from the insert itself.
+    QSqlQuery added = m_db.exec(m_db.savedQuerySql(QStringLiteral("Bring Forward Unmatched Line Items")) +
+                                    QStringLiteral(" RETURNING ") + kLineColumns,
+                                {{QStringLiteral("This Date"), dateShift.sqlDate()},
+                                 {QStringLiteral("This Shift"), dateShift.shift},
+                                 {QStringLiteral("Next Date"), next->sqlDate()},
+                                 {QStringLiteral("Next Shift"), next->shift}});
+    while (added.next())
+        posting.added.append(lineFrom(added, &*next));
+    added.finish();
+    // returned in no particular order: by machine, then as made
+    std::sort(posting.added.begin(), posting.added.end(), [](const JobLine &a, const JobLine &b) {
+        return std::pair(a.machineNumber.value_or(-1), a.jobId) <
+               std::pair(b.machineNumber.value_or(-1), b.jobId);
+    });
     transaction.commit();
     return posting;
 }
 
-Posting JobLines::describePosting(const QList<JobLine> &posted, const QList<JobLine> &before,
-                                  const QList<JobLine> &after)
+bool JobLines::anyProtected(const DateShift &dateShift) const
 {
-    Posting posting;
-    QSet<qint64> existing;
-    QSet<int> machinesThere;
-    QSet<QPair<int, QString>> jobsThere;
-    for (const JobLine &line : before) {
-        existing.insert(line.jobId);
-        posting.nextProtected = posting.nextProtected || line.protectedRecord;
-        if (line.machineNumber) {
-            machinesThere.insert(*line.machineNumber);
-            jobsThere.insert({*line.machineNumber, line.jobNumber});
-        }
-    }
-    for (const JobLine &line : after) {
-        if (!existing.contains(line.jobId))
-            posting.added.append(line);
-    }
-    // A counted machine that has lines there, none of them for a job it ran here, got nothing.
-    QMap<int, bool> matched;
-    for (const JobLine &line : posted) {
-        if (!line.machineNumber || line.endingCount == 0 || !machinesThere.contains(*line.machineNumber))
-            continue;
-        bool &found = matched[*line.machineNumber];
-        found = found || jobsThere.contains({*line.machineNumber, line.jobNumber});
-    }
-    for (auto it = matched.cbegin(); it != matched.cend(); ++it) {
-        if (!it.value())
-            posting.leftAlone.append(it.key());
-    }
-    return posting;
+    return m_db.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM [Production Table] WHERE [Date] = :dt "
+                                      "AND [Shift] = :sh AND [Protected Record] <> 0)"),
+                       dateShiftParams(dateShift))
+               .toInt() != 0;
+}
+
+// The counted machines here (an ending count not 0) that have lines on the next date-shift, none
+// of them for a job the machine ran here: posting carries nothing to them and brings nothing.
+QList<int> JobLines::machinesLeftAlone(const DateShift &dateShift, const DateShift &next) const
+{
+    QSqlQuery query = m_db.exec(
+        QStringLiteral(
+            "SELECT DISTINCT p.[Machine Number] FROM [Production Table] p "
+            "WHERE p.[Date] = :dt AND p.[Shift] = :sh AND p.[Ending Count] <> 0 "
+            "AND p.[Machine Number] IS NOT NULL AND EXISTS (SELECT 1 FROM [Production Table] n "
+            "WHERE n.[Date] = :nextDt AND n.[Shift] = :nextSh AND n.[Machine Number] = p.[Machine Number]) "
+            "AND NOT EXISTS (SELECT 1 FROM [Production Table] h JOIN [Production Table] n "
+            "ON n.[Machine Number] = h.[Machine Number] "
+            "AND COALESCE(n.[Job Number], '') = COALESCE(h.[Job Number], '') "
+            "WHERE h.[Date] = :dt AND h.[Shift] = :sh AND h.[Ending Count] <> 0 "
+            "AND h.[Machine Number] = p.[Machine Number] AND n.[Date] = :nextDt AND n.[Shift] = :nextSh) "
+            "ORDER BY p.[Machine Number]"),
+        {{QStringLiteral("dt"), dateShift.sqlDate()},
+         {QStringLiteral("sh"), dateShift.shift},
+         {QStringLiteral("nextDt"), next.sqlDate()},
+         {QStringLiteral("nextSh"), next.shift}});
+    QList<int> machines;
+    while (query.next())
+        machines.append(query.value(0).toInt());
+    return machines;
 }
 
 QString Posting::summary() const

@@ -104,8 +104,8 @@ public:
     QList<JobChoice> activeJobs() const;
 
 private:
-    static Posting describePosting(const QList<JobLine> &posted, const QList<JobLine> &before,
-                                   const QList<JobLine> &after);
+    bool anyProtected(const DateShift &dateShift) const;
+    QList<int> machinesLeftAlone(const DateShift &dateShift, const DateShift &next) const;
 
     Database &m_db;
 };

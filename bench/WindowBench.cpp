@@ -1,0 +1,99 @@
+#include "WindowBench.h"
+
+#include "ReportBench.h"
+
+#include "foundation/CKelvaraOptions.h"
+#include "foundation/Clock.h"
+#include "foundation/Database.h"
+#include "foundation/FileOps.h"
+#include "foundation/Identity.h"
+#include "foundation/Paths.h"
+#include "foundation/Prompter.h"
+#include "foundation/Session.h"
+#include "production/disposition/DispositionSheet.h"
+#include "production/disposition/frmHoldDisposition2.h"
+#include "reports/ReportCatalog.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QSettings>
+#include <QTableView>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+class SilentSeams : public Clock, public Prompter, public Identity
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    MsgAnswer ask(const PromptMessage &) override { return MsgAnswer::Ok; }
+    QString userName() const override { return QStringLiteral("bench"); }
+};
+
+// Notes the first paint of a widget.
+class Painted : public QObject
+{
+public:
+    bool seen = false;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        seen = seen || event->type() == QEvent::Paint;
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
+
+void WindowBench::disposition(const QString &plant, qint64 tickets, const QString &folder)
+{
+    {
+        Database db = Database::open(plant);
+        ReportBench::addHoldTickets(db, tickets);
+    }
+    SilentSeams seams;
+    FixedPaths paths(folder);
+    FileOps fileOps;
+    Session session(
+        {seams, seams, seams, paths, fileOps},
+        std::make_unique<CKelvaraOptions>(
+            paths, ReportCatalog::reportFiles(),
+            std::make_unique<QSettings>(folder + QStringLiteral("/windows.ini"), QSettings::IniFormat)));
+    session.options().setDatabaseName(plant);
+    double best = 1e300, bestLoad = 0;
+    int unresolved = 0, listed = 0;
+    for (int round = 0; round < 5; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        auto *window = new frmHoldDisposition2(session);
+        Painted painted;
+        auto *grid = window->findChild<QTableView *>(QStringLiteral("tblShiftData"));
+        grid->viewport()->installEventFilter(&painted);
+        if (!window->load()) {
+            std::printf("Disposition of Hold did not load\n");
+            delete window;
+            return;
+        }
+        const double loaded = timer.nsecsElapsed() / 1e6;
+        window->show();
+        while (!painted.seen)
+            QApplication::processEvents();
+        const double shown = timer.nsecsElapsed() / 1e6;
+        if (shown < best) {
+            best = shown;
+            bestLoad = loaded;
+        }
+        listed = window->sheet()->ticketCount();
+        grid->viewport()->removeEventFilter(&painted);
+        window->close();
+        delete window;
+        QApplication::processEvents();
+    }
+    {
+        Database db = Database::open(plant);
+        unresolved =
+            db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Hold Table] WHERE [Disposed of] = 0")).toInt();
+    }
+    std::printf("Disposition of Hold, %d unresolved tickets (%d read at the open): load %.1f ms, "
+                "to the grid painted %.1f ms (best of 5)\n",
+                unresolved, listed, bestLoad, best);
+}

@@ -129,7 +129,10 @@ bool StartupSequence::lockFileAllowsStart()
         const std::optional<LockInfo> lock = lockFile.read();
         if (!lock)
             continue;
-        if (LockFile::ageMinutes(*lock, m_session.clock().now()) <= 5) {
+        // A lock whose command still runs is never taken for stale, however long it runs: a
+        // backup of a large file beside the database may take more than five minutes.
+        if (LockFile::ageMinutes(*lock, m_session.clock().now()) <= 5 ||
+            lockFile.holder() == LockFile::Holder::Running) {
             return m_session.prompter().ask({LockFile::questionText(*lock), LockFile::questionTitle(),
                                              MsgIcon::Question, MsgButtons::YesNo}) == MsgAnswer::Yes;
         }

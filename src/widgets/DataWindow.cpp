@@ -304,6 +304,7 @@ void DataWindow::watchChanges(const QStringList &tables, const DateShift &dateSh
     m_watchedDateShift = dateShift.isValid()
                              ? dateShift.sqlDate() + QLatin1Char('|') + QString::number(dateShift.shift)
                              : QString();
+    m_watch.reset(); // a reload's: it would end the listening of the new one
     m_watch = std::make_unique<ChangeWatch>(db());
     connect(m_watch.get(), &ChangeWatch::changed, this, &DataWindow::changeNoted);
 }

@@ -130,8 +130,8 @@ void TestStartup::lockOfAnotherWorkstationIsSeen()
                        otherRoot.path());
     QCOMPARE(other.readLine(), QStringLiteral("in"));
     QCOMPARE(other.ask("lock"), QStringLiteral("locked"));
-    // The workstation's clock is the tests' one: the lock is fresh.
-    world.clock.set(QDate(2026, 12, 8), QTime(9, 2));
+    // Written at 09:00 by the other's clock: half an hour old, but its command still runs.
+    world.clock.set(QDate(2026, 12, 8), QTime(9, 30));
     world.prompter.script({MsgAnswer::No});
 
     const Run run = runStartup(world);

@@ -2,6 +2,16 @@
 
 #include <QDate>
 
+bool ReportFixture::damageJobLines(Database &db, const QString &path)
+{
+    const int page = db.scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'table' AND "
+                                              "name = 'Production Table'"))
+                         .toInt();
+    const int pageSize = db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
+    db.close();
+    return page > 1 && overwrite(path, qint64(page - 1) * pageSize, QByteArray(pageSize, '\xff'));
+}
+
 void ReportFixture::fill(const Database &db)
 {
     Fixture::job(db, QStringLiteral("1040-22"), QStringLiteral("Bottle cap, white 28 mm"));

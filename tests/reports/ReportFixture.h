@@ -9,6 +9,9 @@
 namespace ReportFixture {
 void fill(const Database &db);
 QString layoutPath(const QString &fileName);
+// Overwrites the first page of the job lines ([Production Table]) in the database file at path, as
+// a failing disk would; db, a connection to it, is closed first.
+bool damageJobLines(Database &db, const QString &path);
 // Rows for any layout, without a database: every field its columns, groups and sort name, a date
 // where the column shows a date, a number where it shows a figure, else a text. Row r of `rows`
 // takes in its field f the figure figures[(r + f) % figures.size()] and the text

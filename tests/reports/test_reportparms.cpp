@@ -404,16 +404,10 @@ private slots:
         world.session->currentDate = QDate(1999, 8, 11);
         world.session->currentShift = 1;
         world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });
-        const int page = world.db
-                             .scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'table' "
-                                                    "AND name = 'Production Table'"))
-                             .toInt();
-        const int pageSize = world.db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
         const QString path = world.session->options().DatabaseName();
-        world.db.close();
         frmReportParms window(*world.session);
         QVERIFY(window.load());
-        QVERIFY(overwrite(path, qint64(page - 1) * pageSize, QByteArray(pageSize, '\xff')));
+        QVERIFY(ReportFixture::damageJobLines(world.db, path));
         window.findChild<QRadioButton *>("optReptDisp3")->setChecked(true);
         window.findChild<QComboBox *>("cmbExportType")->setCurrentText(QStringLiteral("Text (*.txt)"));
         window.findChild<QLineEdit *>("txtExptFilename")

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+class Database;
+
 // Copies a production database into a new, empty one, a file onto a database server or the other
 // way: every table's rows with their keys, the site's own saved queries (in the target's spelling)
 // and the key counters, so that the next row gets the key it would have got in the original. The
@@ -37,6 +39,8 @@ public:
 
     // The tables in an order in which each comes after the tables its foreign keys refer to.
     static QList<SchemaTables::Table> tablesInKeyOrder();
+    // Whether the database holds a table of that name.
+    static bool hasTable(const Database &db, const QString &name);
     // The columns whose sums are compared: every INTEGER column of the production line, the
     // transfer and hold tickets and the hold distribution.
     static QStringList countColumns(const SchemaTables::Table &table);

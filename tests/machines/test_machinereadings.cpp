@@ -4,7 +4,9 @@
 #include "machines/MachineSimulator.h"
 #include "machines/MachineStore.h"
 #include "production/counts/CountsSheet.h"
+#include "production/record/DatabaseCopy.h"
 #include "production/record/ProductionSummaries.h"
+#include "production/record/Schema.h"
 
 #include <QSqlQuery>
 #include <QtTest>
@@ -35,6 +37,7 @@ private slots:
     void misbehaviourStoresNoCount();
     void twoWorkstationsReadOneMachineAtOnce();
     void connectionsAreKept();
+    void olderDatabaseGetsTheTables();
 
 private:
     // A connected machine on a folder of its own, played by the simulator.
@@ -265,6 +268,21 @@ void TestMachineReadings::connectionsAreKept()
     QVERIFY(store.enabledOf({12}).isEmpty());
     QVERIFY(store.remove(12));
     QVERIFY(!store.link(12));
+}
+
+void TestMachineReadings::olderDatabaseGetsTheTables()
+{
+    m_world->db.exec("DROP TABLE [Machine Readings]");
+    m_world->db.exec("DROP TABLE [Machine Connections]");
+    Schema::addMissingSavedQueries(m_world->db, {});
+    QVERIFY(DatabaseCopy::hasTable(m_world->db, "Machine Readings"));
+    connect(3);
+    Fixture::line(m_world->db, kTuesday, 1, 3, "A-100", 0, 0);
+    QCOMPARE(readOnce(m_world->db).stored, 1);
+    QCOMPARE(readingRows(3), 6);
+    // A database that has them is left as it is.
+    Schema::addMissingSavedQueries(m_world->db, {});
+    QCOMPARE(readingRows(3), 6);
 }
 
 QTEST_GUILESS_MAIN(TestMachineReadings)

@@ -43,7 +43,9 @@ qint64 tableCount(const Database &db)
         .toLongLong();
 }
 
-bool hasTable(const Database &db, const QString &name)
+} // namespace
+
+bool DatabaseCopy::hasTable(const Database &db, const QString &name)
 {
     return db.scalar(db.dialect().isServer()
                          ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = "
@@ -54,6 +56,7 @@ bool hasTable(const Database &db, const QString &name)
                .toLongLong() > 0;
 }
 
+namespace {
 QString bracketed(const QStringList &names)
 {
     QStringList list;
@@ -338,7 +341,7 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
         const Database source = Database::open(from, Database::ReadOnly);
         const QList<Table> tables = tablesInKeyOrder();
         for (const Table &table : tables) {
-            if (!hasTable(source, table.name))
+            if (!DatabaseCopy::hasTable(source, table.name))
                 throw DatabaseError(
                     DbErrors::Other,
                     QStringLiteral("%1 is not a production database of this version: it has no "

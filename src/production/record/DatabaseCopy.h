@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+class Database;
+
 // Copies a production database into a new, empty one (or one that --setup-server made and that
 // holds no rows yet, whose owner, grants and triggers stay), a file onto a database server or the
 // other way: every table's rows with their keys, the site's own saved queries (in the target's spelling)
@@ -38,6 +40,8 @@ public:
 
     // The tables in an order in which each comes after the tables its foreign keys refer to.
     static QList<SchemaTables::Table> tablesInKeyOrder();
+    // Whether the database holds a table of that name.
+    static bool hasTable(const Database &db, const QString &name);
     // The columns whose sums are compared: every INTEGER column of the production line, the
     // transfer and hold tickets and the hold distribution.
     static QStringList countColumns(const SchemaTables::Table &table);

@@ -281,11 +281,10 @@ QString SchemaTables::createIfMissingStatement(const Table &table, bool server)
     return createText(QStringLiteral("CREATE TABLE IF NOT EXISTS"), table, server);
 }
 
-QString SchemaTables::machineReadingsIndex(bool ifMissing)
+QString SchemaTables::machineReadingsIndex()
 {
-    return QStringLiteral("CREATE INDEX %1[Machine Readings Shift] ON [Machine Readings]([Date], [Shift], "
-                          "[Machine Number])")
-        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString());
+    return QStringLiteral(
+        "CREATE INDEX [Machine Readings Shift] ON [Machine Readings]([Date], [Shift], [Machine Number])");
 }
 
 QStringList SchemaTables::indexStatements()

@@ -38,7 +38,7 @@ QString createStatement(const Table &table, bool server = false);
 QString createIfMissingStatement(const Table &table, bool server = false);
 QStringList indexStatements();
 // The index of the readings, for a database made before it.
-QString machineReadingsIndex(bool ifMissing = false);
+QString machineReadingsIndex();
 // The tables a database made by an older version may lack.
 QStringList addedTables();
 } // namespace SchemaTables

@@ -1,6 +1,7 @@
 #include "SchemaUpgrades.h"
 
 #include "ChangeNotices.h"
+#include "DatabaseCopy.h"
 #include "ProtectionTriggers.h"
 #include "SavedQueries.h"
 #include "SchemaTables.h"
@@ -95,11 +96,15 @@ void SchemaUpgrades::ensureProtection(Database &db)
 // machine readings their two tables, and one made before a saved query was added lacks that query.
 void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
+    // The readings' index is made with its table (a login that is not the table's owner on a
+    // server may not even ask for an index that is there).
+    const bool readingsMissing = !DatabaseCopy::hasTable(db, SchemaTables::machineReadings().name);
     for (const SchemaTables::Table &table : SchemaTables::tables()) {
         if (SchemaTables::addedTables().contains(table.name))
             db.exec(SchemaTables::createIfMissingStatement(table, db.dialect().isServer()));
     }
-    db.exec(SchemaTables::machineReadingsIndex(true));
+    if (readingsMissing)
+        db.exec(SchemaTables::machineReadingsIndex());
     for (const auto &[name, sql] : SavedQueries::all(moreQueries)) {
         db.exec(QStringLiteral("INSERT INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql) "
                                "ON CONFLICT DO NOTHING"),

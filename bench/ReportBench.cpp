@@ -1,5 +1,7 @@
 #include "ReportBench.h"
 
+#include "BenchSession.h"
+
 #include "foundation/CKelvaraOptions.h"
 #include "foundation/Clock.h"
 #include "foundation/Database.h"
@@ -172,28 +174,13 @@ private:
     const QElapsedTimer &m_timer;
 };
 
-class SilentSeams : public Clock, public Prompter, public Identity
-{
-public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-    MsgAnswer ask(const PromptMessage &) override { return MsgAnswer::Ok; }
-    QString userName() const override { return QStringLiteral("bench"); }
-};
-
 // The print preview as the report window opens it: from the laid-out report to its first page
 // on screen (the engine's PDF written and opened in the view), the process's size while it
 // shows (the first and the last page looked at) and once it has closed.
 void timePreview(Database &db, const Run &run, const QString &period, const QDate &from, const QDate &to,
                  const QString &folder)
 {
-    SilentSeams seams;
-    FixedPaths paths(folder);
-    FileOps fileOps;
-    Session session(
-        {seams, seams, seams, paths, fileOps},
-        std::make_unique<CKelvaraOptions>(
-            paths, ReportCatalog::reportFiles(),
-            std::make_unique<QSettings>(folder + QStringLiteral("/bench.ini"), QSettings::IniFormat)));
+    BenchSession bench(folder);
     const double before = residentMb();
     QElapsedTimer timer;
     timer.start();
@@ -231,7 +218,7 @@ void timePreview(Database &db, const Run &run, const QString &period, const QDat
         qApp->installEventFilter(&firstPaint);
         watch.start(20);
         QPrinter printer;
-        ReportOutput::preview(document, QStringLiteral("Print Preview"), printer, session, nullptr);
+        ReportOutput::preview(document, QStringLiteral("Print Preview"), printer, bench.session(), nullptr);
         qApp->removeEventFilter(&firstPaint);
     }
     const double after = residentMb();

@@ -1,36 +1,20 @@
 #include "WindowBench.h"
 
+#include "BenchSession.h"
 #include "ReportBench.h"
 
-#include "foundation/CKelvaraOptions.h"
-#include "foundation/Clock.h"
 #include "foundation/Database.h"
-#include "foundation/FileOps.h"
-#include "foundation/Identity.h"
-#include "foundation/Paths.h"
-#include "foundation/Prompter.h"
-#include "foundation/Session.h"
 #include "production/disposition/DispositionSheet.h"
 #include "production/disposition/frmHoldDisposition2.h"
-#include "reports/ReportCatalog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QSettings>
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-class SilentSeams : public Clock, public Prompter, public Identity
-{
-public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-    MsgAnswer ask(const PromptMessage &) override { return MsgAnswer::Ok; }
-    QString userName() const override { return QStringLiteral("bench"); }
-};
-
 // Notes the first paint of a widget.
 class Painted : public QObject
 {
@@ -50,14 +34,8 @@ void WindowBench::disposition(const QString &plant, qint64 tickets, const QStrin
         Database db = Database::open(plant);
         ReportBench::addHoldTickets(db, tickets);
     }
-    SilentSeams seams;
-    FixedPaths paths(folder);
-    FileOps fileOps;
-    Session session(
-        {seams, seams, seams, paths, fileOps},
-        std::make_unique<CKelvaraOptions>(
-            paths, ReportCatalog::reportFiles(),
-            std::make_unique<QSettings>(folder + QStringLiteral("/windows.ini"), QSettings::IniFormat)));
+    BenchSession bench(folder);
+    Session &session = bench.session();
     session.options().setDatabaseName(plant);
     double best = 1e300, bestLoad = 0;
     int unresolved = 0, listed = 0;

@@ -1,6 +1,7 @@
 #include "RowClaims.h"
 
 #include "Database.h"
+#include "ServerLocks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -133,9 +134,7 @@ bool RowClaims::claim(qint64 key)
     if (m_claimed.contains(key))
         return true;
     if (m_db.dialect().isServer()) {
-        m_db.exec(QStringLiteral(
-                      "SELECT pg_catalog.pg_advisory_lock_shared(CAST(:t AS integer), CAST(:k AS integer))"),
-                  {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}});
+        m_db.exec(ServerLocks::claimRow(), {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}});
     } else {
         if (m_file < 0)
             m_file = openClaims(claimPath(m_db));
@@ -151,8 +150,7 @@ void RowClaims::releaseAll()
     if (m_db.dialect().isServer()) {
         for (const qint64 key : std::as_const(m_claimed)) {
             try {
-                m_db.exec(QStringLiteral("SELECT pg_catalog.pg_advisory_unlock_shared(CAST(:t AS integer), "
-                                         "CAST(:k AS integer))"),
+                m_db.exec(ServerLocks::unclaimRow(),
                           {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}});
             } catch (const KelvaraError &) {
                 break; // the connection is gone, and its locks with it

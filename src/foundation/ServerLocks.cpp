@@ -3,7 +3,7 @@
 namespace {
 struct Function
 {
-    QString name, returns, body;
+    QString name, returns, body, arguments = {};
 };
 
 QList<Function> functions()
@@ -21,6 +21,11 @@ QList<Function> functions()
          QStringLiteral("SELECT pg_advisory_unlock_all()")},
         {QStringLiteral("kelvara_presence_exclusive"), QStringLiteral("boolean"),
          QStringLiteral("SELECT pg_try_advisory_lock(%1)").arg(presence)},
+        // A window's claim on a ticket row it stores, so that no other workstation cleans it up.
+        {QStringLiteral("kelvara_claim_row"), QStringLiteral("void"),
+         QStringLiteral("SELECT pg_advisory_lock_shared($1, $2)"), QStringLiteral("integer, integer")},
+        {QStringLiteral("kelvara_unclaim_row"), QStringLiteral("boolean"),
+         QStringLiteral("SELECT pg_advisory_unlock_shared($1, $2)"), QStringLiteral("integer, integer")},
     };
 }
 
@@ -35,9 +40,9 @@ QStringList ServerLocks::createStatements(const QString &schema)
     QStringList statements;
     // pg_temp last, named: unnamed, it would be searched first.
     for (const Function &function : functions())
-        statements << QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2() RETURNS %3 LANGUAGE sql "
-                                     "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$%4$$")
-                          .arg(schema, function.name, function.returns, function.body);
+        statements << QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2(%3) RETURNS %4 LANGUAGE sql "
+                                     "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$%5$$")
+                          .arg(schema, function.name, function.arguments, function.returns, function.body);
     return statements;
 }
 
@@ -46,7 +51,7 @@ QStringList ServerLocks::sharedFunctions()
     QStringList names;
     for (const Function &function : functions()) {
         if (function.name != QLatin1String("kelvara_presence_exclusive"))
-            names << function.name + QStringLiteral("()");
+            names << function.name + '(' + function.arguments + ')';
     }
     return names;
 }
@@ -74,6 +79,16 @@ QString ServerLocks::releaseShared()
 QString ServerLocks::tryExclusive()
 {
     return call(QStringLiteral("kelvara_presence_exclusive"));
+}
+
+QString ServerLocks::claimRow()
+{
+    return QStringLiteral("SELECT kelvara_claim_row(CAST(:t AS integer), CAST(:k AS integer))");
+}
+
+QString ServerLocks::unclaimRow()
+{
+    return QStringLiteral("SELECT kelvara_unclaim_row(CAST(:t AS integer), CAST(:k AS integer))");
 }
 
 QString ServerLocks::releaseAll()

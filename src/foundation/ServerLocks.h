@@ -26,4 +26,7 @@ QString takeShared(); // for the session
 QString releaseShared();
 QString tryExclusive(); // true when taken
 QString releaseAll();
+// A row claim on the keys :t (the table) and :k (the row), shown in pg_locks as classid and objid.
+QString claimRow();
+QString unclaimRow();
 } // namespace ServerLocks

@@ -1,6 +1,7 @@
 #include "ServerPlant.h"
 #include "TestSupport.h"
 
+#include "foundation/RowClaims.h"
 #include "foundation/ServerLocks.h"
 #include "production/record/SamplePlant.h"
 #include "production/record/Schema.h"
@@ -317,6 +318,10 @@ void TestServerAttacks::eachLevelDoesItsOwnWork()
         db.exec(
             QStringLiteral("UPDATE [Production Table] SET [Rejects] = [Rejects] + 1 WHERE [Job ID] = :line"),
             line);
+        // A ticket window claims the rows it stores, through the program's own lock functions.
+        RowClaims claims(db, 1);
+        QVERIFY(claims.claim(ticket));
+        QVERIFY(claims.claimedByAnyone(ticket));
     });
     work("C", [&](Database &db) {
         db.exec(QStringLiteral("DELETE FROM [Customer Report Parts] WHERE [Customer] = 'Velmar'"));

@@ -135,7 +135,7 @@ const QStringList &setupTables()
 bool holdsNoRows(const Database &db)
 {
     for (const Table &table : SchemaTables::tables()) {
-        if (!hasTable(db, table.name))
+        if (!DatabaseCopy::hasTable(db, table.name))
             return false;
         if (!setupTables().contains(table.name) &&
             db.scalar(QStringLiteral("SELECT count(*) FROM [%1]").arg(table.name)).toLongLong() > 0)

@@ -67,14 +67,16 @@ void SessionFolder::removeFiles(const QStringList &names) const
         QFile::remove(path(name));
 }
 
-std::optional<int> SessionFolder::claimSession(const QString &jobTemp) const
+std::optional<int> SessionFolder::claimSession() const
 {
     for (int session = 0; session <= kLastSession; ++session) {
         if (QFileInfo::exists(path(requestName(session))) || QFileInfo::exists(path(responseName(session))))
             continue;
-        // A rename never replaces a file here: the job name of a number another workstation
-        // claimed first stays its own, and this one tries the next number.
-        if (QFile::rename(jobTemp, path(ownName(session, QStringLiteral(".JOB")))))
+        // The job file is created only where none is (O_EXCL): the job of a number another
+        // workstation claimed first stays its own, and this one tries the next number. A rename
+        // cannot do this: where the name is taken, QFile::rename falls back to copying over it.
+        QFile job(path(ownName(session, QStringLiteral(".JOB"))));
+        if (job.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return session;
     }
     return std::nullopt;
@@ -104,10 +106,8 @@ SessionFolder::Result SessionFolder::run(const QList<Output> &outputs, const std
     // The job's text names the files of its session number, known once claimed: the claim is
     // an empty job file, filled in place before any request names it (a machine reads only the
     // jobs its requests name).
-    const QString jobTemp = writeTemporary({});
-    const std::optional<int> session = jobTemp.isEmpty() ? std::nullopt : claimSession(jobTemp);
+    const std::optional<int> session = claimSession();
     if (!session) {
-        QFile::remove(jobTemp);
         result.outcome = Outcome::CannotWrite;
         return result;
     }

@@ -55,7 +55,7 @@ public:
     static constexpr int kLastSession = 9999;
 
 private:
-    std::optional<int> claimSession(const QString &jobTemp) const;
+    std::optional<int> claimSession() const;
     // Polls done until it is true; false when the time ran out or the run was cancelled.
     bool waitFor(const std::function<bool()> &done, const std::atomic_bool *cancel, int limitMs) const;
     QString path(const QString &name) const;

@@ -7,9 +7,13 @@
 #include "machines/MachineWindows.h"
 #include "machines/frmMachineConnections.h"
 #include "production/counts/ProductionCountsModel.h"
+#include "production/counts/frmMonitorColumns.h"
 #include "production/counts/frmProductionCounts2.h"
 
+#include <QApplication>
 #include <QBrush>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -28,6 +32,7 @@ private slots:
     void cleanup();
     void readCountersFillsTheGrid();
     void connectionsWindowEditsAndTests();
+    void monitorColumnsAreChosenOnce();
 
 private:
     QString folder(int machine) const;
@@ -141,6 +146,67 @@ void TestMachineWindows::connectionsWindowEditsAndTests()
     QVERIFY(!(seen->model()->flags(seen->model()->index(0, ConnectionsSheet::Counter)) & Qt::ItemIsEditable));
     QVERIFY(!seen->findChild<QPushButton *>(QStringLiteral("cmdAdd"))->isEnabled());
     DataWindowFixture::close(seen);
+}
+
+// A header of the monitor's own words: the columns are chosen in the dialog, kept in the options,
+// and the next file of that header is read without asking.
+void TestMachineWindows::monitorColumnsAreChosenOnce()
+{
+    const qint64 line = Fixture::line(m_world->db, kTuesday, 1, 1, QStringLiteral("A-100"), 1000, 0);
+    const QString path = m_folders.filePath(QStringLiteral("export.csv"));
+    const auto write = [&](const QByteArray &count) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("Anlage;Artikel;Menge\r\n1;A-100;" + count + "\r\n");
+    };
+    write("777");
+    const QPointer<frmProductionCounts2> window =
+        DataWindowFixture::open<frmProductionCounts2>(*m_world->session, {kTuesday, 1});
+    QVERIFY(window);
+    int asked = 0;
+    bool okWithoutCount = true;
+    const auto choose = [&](bool answer) {
+        QTimer::singleShot(0, [&, answer] {
+            auto *dialog = qobject_cast<frmMonitorColumns *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            ++asked;
+            QPushButton *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+            dialog->findChild<QComboBox *>(QStringLiteral("cboMachine"))->setCurrentText("Anlage");
+            okWithoutCount = ok->isEnabled();
+            dialog->findChild<QComboBox *>(QStringLiteral("cboJobNumber"))->setCurrentText("Artikel");
+            dialog->findChild<QComboBox *>(QStringLiteral("cboCount"))->setCurrentText("Menge");
+            answer ? ok->click() : dialog->reject();
+        });
+    };
+    const auto matec = [&] {
+        return m_world->db
+            .scalar(QStringLiteral("SELECT [Matec Count] FROM [Production Table] WHERE [Job ID] = :id"),
+                    {{QStringLiteral("id"), line}})
+            .toLongLong();
+    };
+
+    choose(false); // Cancel stores nothing and keeps no choice
+    window->importMonitorCounts(path);
+    QCOMPARE(asked, 1);
+    QCOMPARE(matec(), 0);
+    QVERIFY(m_world->prompter.messages().isEmpty());
+
+    choose(true);
+    m_world->prompter.script({MsgAnswer::Ok});
+    window->importMonitorCounts(path);
+    QCOMPARE(asked, 2);
+    QVERIFY(!okWithoutCount); // the machine alone is not enough
+    QCOMPARE(matec(), 777);
+
+    write("778");
+    choose(true); // would count a question that is not asked
+    m_world->prompter.script({MsgAnswer::Ok, MsgAnswer::Yes});
+    window->importMonitorCounts(path);
+    QCoreApplication::processEvents();
+    QCOMPARE(asked, 2);
+    QCOMPARE(matec(), 778);
+    DataWindowFixture::close(window);
 }
 
 QTEST_MAIN(TestMachineWindows)

@@ -2,6 +2,7 @@
 
 #include "CountsGrid.h"
 #include "ProductionCountsModel.h"
+#include "frmMonitorColumns.h"
 #include "production/record/CountEntryDelegate.h"
 #include "production/record/JobLines.h"
 #include "production/record/KeepTyped.h"
@@ -23,6 +24,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -357,7 +359,17 @@ void frmProductionCounts2::importMonitorCounts(const QString &path)
                                   MsgIcon::Exclamation);
         return;
     }
-    const MonitorCounts::File read = MonitorCounts::read(file.readAll(), session().options().store());
+    const QByteArray text = file.readAll();
+    QSettings &options = session().options().store();
+    MonitorCounts::File read = MonitorCounts::read(text, options);
+    // A header that names the columns in words of its own: the user says once which is which.
+    if (!read.error.isEmpty() && !read.header.isEmpty()) {
+        frmMonitorColumns chooser(read.header, MonitorCounts::mappingFor(read.header, options), this);
+        if (chooser.exec() != QDialog::Accepted)
+            return;
+        MonitorCounts::storeMapping(chooser.mapping(), options);
+        read = MonitorCounts::read(text, options);
+    }
     if (!read.error.isEmpty()) {
         session().prompter().tell(read.error, title, MsgIcon::Exclamation);
         return;
@@ -394,6 +406,5 @@ void frmProductionCounts2::importMonitorCounts(const QString &path)
             title, MsgIcon::Exclamation);
         return;
     }
-    MonitorCounts::storeMapping(MonitorCounts::mappingFor(read.header, session().options().store()),
-                                session().options().store());
+    MonitorCounts::storeMapping(MonitorCounts::mappingFor(read.header, options), options);
 }

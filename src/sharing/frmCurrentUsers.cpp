@@ -61,7 +61,11 @@ frmCurrentUsers::frmCurrentUsers(Session &session, bool offerCancel, QWidget *pa
     layout->addWidget(m_list, 1);
     layout->addWidget(ok);
     layout->addWidget(cancel);
-    resize(m_onServer ? 520 : 400, 320);
+    // However small it is made, the text shows its every line and the list its names: the minimum
+    // height is the layout's at the minimum width, with the text wrapped.
+    const int minimumWidth = 400;
+    setMinimumSize(minimumWidth, layout->totalHeightForWidth(minimumWidth));
+    resize(m_onServer ? 520 : minimumWidth, 320);
 
     refresh();
     m_session.currentUsersCancelled = true;

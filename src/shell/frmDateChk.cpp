@@ -48,7 +48,10 @@ frmDateChk::frmDateChk(Session &session, QWidget *parent) : QDialog(parent), m_s
     layout->addWidget(m_label);
     layout->addLayout(options);
     layout->addLayout(buttons);
-    setMinimumWidth(420);
+    // A small choice has the size its controls ask for, with the wrapped text's height at its width:
+    // made smaller, the text's second line would squeeze the boxes below it.
+    m_label->setMinimumWidth(420 - 2 * layout->contentsMargins().left());
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void frmDateChk::setDates(const QDate &latestProductionDate, const QDate &today, const QDate &entered)

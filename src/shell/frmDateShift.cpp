@@ -87,7 +87,10 @@ frmDateShift::frmDateShift(Session &session, QWidget *parent) : QDialog(parent),
     layout->addStretch();
     layout->addLayout(buttons);
     layout->setSpacing(10);
-    setMinimumWidth(380);
+    // A small choice has the size its controls ask for, with the wrapped text's height at its width:
+    // made smaller, the text's second line would squeeze the boxes below it.
+    m_label1->setMinimumWidth(380 - 2 * layout->contentsMargins().left());
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 QWidget *frmDateShift::makeSpinner()

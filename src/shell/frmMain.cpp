@@ -398,9 +398,18 @@ void frmMain::keepUsable(QMdiSubWindow *frame)
     // The size it comes back at after a maximized window closes (its normal size): the size it
     // asks for, within the frame.
     const QSize area = m_mdi->viewport()->size();
-    frame->resize(frame->sizeHint()
-                      .boundedTo(area.isEmpty() ? frame->sizeHint() : area)
-                      .expandedTo(frame->minimumSize()));
+    const QSize normal = frame->sizeHint()
+                             .boundedTo(area.isEmpty() ? frame->sizeHint() : area)
+                             .expandedTo(frame->minimumSize());
+    // A window opened while another is maximized comes up maximized: resized as it is, it would stay
+    // marked maximized at its normal size, so the normal size is given to it restored.
+    if (frame->isMaximized()) {
+        frame->showNormal();
+        frame->resize(normal);
+        frame->showMaximized();
+    } else {
+        frame->resize(normal);
+    }
 }
 
 bool frmMain::closeWindowsExcept(QObject *except)

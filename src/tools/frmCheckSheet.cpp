@@ -62,6 +62,9 @@ void frmCheckSheet::buildUi()
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setStretchLastSection(true);
+    // A pick list: its headings stay plain (a bold heading of the selected row's columns would be
+    // cut where the last column is narrow).
+    m_grid->horizontalHeader()->setHighlightSections(false);
     m_grid->setWordWrap(false);
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     (new QVBoxLayout(parts))->addWidget(m_grid);

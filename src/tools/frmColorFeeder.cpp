@@ -43,6 +43,9 @@ QTableView *listView(const QString &name, QStandardItemModel *model, QWidget *pa
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->verticalHeader()->hide();
     view->horizontalHeader()->setStretchLastSection(true);
+    // A pick list: its headings stay plain (a bold heading of the selected row's columns would be
+    // cut where the last column is narrow).
+    view->horizontalHeader()->setHighlightSections(false);
     view->setWordWrap(false);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     return view;

@@ -2,7 +2,11 @@
 
 #include "production/ProductionWindows.h"
 #include "production/record/SamplePlant.h"
+#include "production/rejects/RejectsModel.h"
 #include "security/SecurityWindows.h"
+#include "sharing/frmCurrentUsers.h"
+#include "shell/frmDateChk.h"
+#include "shell/frmDateShift.h"
 #include "shell/frmMain.h"
 #include "tools/ToolWindows.h"
 
@@ -31,6 +35,8 @@ private slots:
     void initTestCase() { FILE_DATABASE_ONLY("the windows are the same on a server"); }
     void childWindows_data();
     void childWindows();
+    void aWindowOpenedOverAMaximizedOneFillsTheFrame();
+    void dialogsAtTheirMinimumSize();
 };
 
 namespace {
@@ -61,6 +67,26 @@ QString nameOf(const QWidget *widget)
     return name;
 }
 
+// The current column's heading is drawn bold: it fits in bold (a wrapping heading by its widest word).
+void headingsFit(const QTableView *grid, QStringList &faults)
+{
+    const QHeaderView *header = grid->horizontalHeader();
+    if (header->isHidden() || !header->highlightSections())
+        return;
+    QFont bold = header->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const bool wraps = header->defaultAlignment() & Qt::TextWordWrap;
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        const QString heading = grid->model()->headerData(c, Qt::Horizontal).toString();
+        int need = 0;
+        for (const QString &part : heading.split(wraps ? QChar(' ') : QChar('\n')))
+            need = std::max(need, metrics.horizontalAdvance(part));
+        if (!grid->isColumnHidden(c) && grid->columnWidth(c) < need + 2)
+            faults << QStringLiteral("%1's heading \"%2\" is cut in bold").arg(nameOf(grid), heading);
+    }
+}
+
 void check(const QWidget *parent, QStringList &faults)
 {
     QList<const QWidget *> shown;
@@ -75,7 +101,9 @@ void check(const QWidget *parent, QStringList &faults)
         const QRect inside = parent->rect();
         if (!inside.contains(widget->geometry()))
             faults << QStringLiteral("%1 is cut by the edge of %2").arg(nameOf(widget), nameOf(parent));
-        if (isControl(widget)) {
+        // A control given a fixed size (the arrows beside a box) has the size it was designed at.
+        const bool fixed = widget->minimumSize() == widget->maximumSize();
+        if (isControl(widget) && !fixed) {
             const QSize need = widget->minimumSizeHint();
             const bool wraps = widget->hasHeightForWidth();
             const int height = wraps ? widget->heightForWidth(widget->width()) : need.height();
@@ -88,6 +116,7 @@ void check(const QWidget *parent, QStringList &faults)
                               .arg(height);
         }
         if (const auto *grid = qobject_cast<const QTableView *>(widget)) {
+            headingsFit(grid, faults);
             const int rows = grid->verticalHeader()->defaultSectionSize();
             if (grid->viewport()->height() < kRowsShown * rows)
                 faults << QStringLiteral("%1 shows fewer than %2 rows").arg(nameOf(widget)).arg(kRowsShown);
@@ -152,6 +181,61 @@ void TestWindowLayout::childWindows()
     const QStringList tiled = faultsOf(frame->widget());
     QVERIFY2(tiled.isEmpty(), qPrintable(QStringLiteral("tiled: ") + tiled.join("; ")));
     frame->close();
+}
+
+void TestWindowLayout::aWindowOpenedOverAMaximizedOneFillsTheFrame()
+{
+    DatabaseWorld world;
+    SamplePlant::fill(world.db, QDate(2026, 12, 7));
+    WindowRegistry registry;
+    registerProductionWindows(registry);
+    frmMain main(*world.session, std::move(registry));
+    world.session->setDateShiftChooser([&] { world.session->setCurrentDateShift({QDate(2026, 12, 7), 1}); });
+    main.resize(1280, 800);
+    main.show();
+    QVERIFY(world.session->openWindow(QStringLiteral("&PRODUCTION COUNTS...")));
+    QTRY_VERIFY(main.mdiArea()->activeSubWindow()->isMaximized());
+    const QSize area = main.mdiArea()->viewport()->size();
+    // One that opens maximized itself, and one that opens at its own size.
+    for (const char *command : {"&DISPOSITION OF HOLD...", "&TRANSFERS..."}) {
+        QVERIFY(world.session->openWindow(QString::fromLatin1(command)));
+        QMdiSubWindow *frame = main.mdiArea()->activeSubWindow();
+        QCoreApplication::processEvents();
+        QVERIFY2(frame->isMaximized(), command);
+        QCOMPARE(frame->size(), area);
+        frame->showNormal();
+        QVERIFY2(frame->width() < area.width() || frame->height() < area.height(), command);
+        QVERIFY(frame->size().expandedTo(frame->minimumSize()) == frame->size());
+        frame->showMaximized();
+    }
+    // The job description is cut in the rejects' narrow design width: it takes the room the
+    // grid leaves at its right (on a screen wider than the design's 1280 pixels).
+    main.resize(1600, 800);
+    QVERIFY(world.session->openWindow(QStringLiteral("REJECTS BY REASON")));
+    auto *grid =
+        main.mdiArea()->activeSubWindow()->widget()->findChild<QTableView *>(QStringLiteral("Table1"));
+    QVERIFY(grid);
+    const int column = RejectsModel::DescriptionColumn;
+    const int need = static_cast<QAbstractItemView *>(grid)->sizeHintForColumn(column);
+    QTRY_VERIFY2(grid->columnWidth(column) >= need ||
+                     grid->horizontalHeader()->length() >= grid->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 of %2 px").arg(grid->columnWidth(column)).arg(need)));
+}
+
+void TestWindowLayout::dialogsAtTheirMinimumSize()
+{
+    DatabaseWorld world;
+    frmDateShift dateShift(*world.session);
+    frmDateChk dateCheck(*world.session);
+    frmCurrentUsers users(*world.session, true);
+    for (QWidget *dialog : std::initializer_list<QWidget *>{&dateShift, &dateCheck, &users}) {
+        dialog->show();
+        dialog->resize(1, 1);
+        const QStringList faults = faultsOf(dialog);
+        QVERIFY2(faults.isEmpty(),
+                 qPrintable(dialog->objectName() + QStringLiteral(": ") + faults.join("; ")));
+        dialog->hide();
+    }
 }
 
 QTEST_MAIN(TestWindowLayout)

@@ -10,6 +10,7 @@
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
+#include "widgets/GridColumns.h"
 #include "widgets/WaitCursor.h"
 
 #include <QApplication>
@@ -82,6 +83,7 @@ void frmProductionCounts2::buildUi()
     m_table->setModel(m_model);
     m_delegate = CountEntryDelegate::installOn(m_table);
     setDesignWidths(m_table);
+    GridColumns::giveSpareWidthTo(m_table, ProductionCountsModel::DescriptionColumn);
     addGrid(m_table, kWidthsSection);
 
     m_chkEndCountsDirty = new QCheckBox(tr("&Post to Next Shift"), this);

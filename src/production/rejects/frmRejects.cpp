@@ -7,6 +7,7 @@
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
+#include "widgets/GridColumns.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -55,6 +56,7 @@ void frmRejects::buildUi()
     m_table->setModel(m_model);
     m_delegate = CountEntryDelegate::installOn(m_table);
     setDesignWidths(m_table);
+    GridColumns::giveSpareWidthTo(m_table, RejectsModel::DescriptionColumn);
     addGrid(m_table, QStringLiteral("Rejects"));
 
     m_cmdOK = new QPushButton(tr("&OK"), this);

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -29,6 +30,7 @@ private slots:
     void enterWalksTheEntryColumnsAndPostsOnClose();
     void refreshKeepsTheTypedValue();
     void failedSaveKeepsTheTypedValue();
+    void anotherWorkstationsChangesShowWithTheEditorKept();
     void opensMaximizedInTheMdiArea_data();
     void opensMaximizedInTheMdiArea();
 
@@ -210,6 +212,68 @@ void TestCounts::refreshKeepsTheTypedValue()
     QCOMPARE(reopened->text(), QStringLiteral("123"));
     QCOMPARE(stored(first), 10); // nothing is stored before the user leaves the cell
     QVERIFY(m_world->prompter.messages().isEmpty());
+}
+
+void TestCounts::anotherWorkstationsChangesShowWithTheEditorKept()
+{
+    const qint64 first = line({kTuesday, 1}, 1, 0, 10);
+    const qint64 second = line({kTuesday, 1}, 2, 0, 20);
+    const qint64 third = line({kTuesday, 1}, 3, 0, 30);
+    const qint64 monday = line({kMonday, 3}, 3, 0, 0);
+    const qint64 mondayHold = Fixture::hold(m_world->db, monday, 1, 10);
+    QVERIFY(open({kTuesday, 1}));
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    CountsGrid *table = grid();
+    // The user types into the second line's Ending Count, not stored yet.
+    table->setCurrentIndex(m_window->model()->index(1, M::EndingColumn));
+    table->edit(table->currentIndex());
+    QLineEdit *editor = m_window->findChild<CountEntryDelegate *>()->currentEditor();
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("25"));
+
+    // Another workstation adds a transfer to the third line, a count to the second, a line
+    // before them all, and deletes the first line.
+    const Database other = m_world->openDatabase();
+    Fixture::transfer(other, third, 7, 5);
+    other.exec(QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = 21 WHERE \"Job ID\" = :id"),
+               {{QStringLiteral("id"), second}});
+    other.exec(QStringLiteral("DELETE FROM \"Production Table\" WHERE \"Job ID\" = :id"),
+               {{QStringLiteral("id"), first}});
+    const qint64 added = Fixture::line(other, kTuesday, 1, 0, QStringLiteral("A-100"), 0, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(cell(2, M::TransfersColumn), QStringLiteral("5"), 10000);
+    QCOMPARE(m_window->model()->rowCount(), 3);
+    QCOMPARE(cell(0, M::JobIdColumn), QString::number(added));
+    QCOMPARE(cell(2, M::NetFinishedGoodsColumn), QStringLiteral("35"));
+    // The cursor and the editor stay on the second line with the typed text; the cell shows
+    // what the user started from.
+    QCOMPARE(cell(table->currentIndex().row(), M::JobIdColumn), QString::number(second));
+    QVERIFY(table->isEditing());
+    QCOMPARE(m_window->findChild<CountEntryDelegate *>()->currentEditor(), editor);
+    QCOMPARE(editor->text(), QStringLiteral("25"));
+    QCOMPARE(cell(1, M::EndingColumn), QStringLiteral("20"));
+    QVERIFY(m_world->prompter.messages().isEmpty());
+
+    // Its save finds the count changed meanwhile: the user is told, theirs is kept and shown.
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(m_world->prompter.messages().size(), 1);
+    QCOMPARE(stored(second), 21);
+    QVERIFY(
+        m_world->prompter.messages().first().text.contains(QStringLiteral("changed on another workstation")));
+    QCOMPARE(cell(1, M::EndingColumn), QStringLiteral("21"));
+
+    // Another day's hold reworked into this date-shift's line (once the re-read that follows
+    // the refused save has run).
+    QTest::qWait(100);
+    other.exec(
+        QStringLiteral("INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"Job ID\", \"To Job ID\", "
+                       "\"Reworked Quantity\") VALUES (:hold, :from, :to, 3)"),
+        {{QStringLiteral("hold"), mondayHold},
+         {QStringLiteral("from"), monday},
+         {QStringLiteral("to"), third}});
+    QTRY_COMPARE_WITH_TIMEOUT(cell(2, M::FromReworkColumn), QStringLiteral("3"), 10000);
 }
 
 void TestCounts::failedSaveKeepsTheTypedValue()

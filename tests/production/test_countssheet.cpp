@@ -20,7 +20,7 @@ private slots:
     void editRights_data();
     void editRights();
     void fillsRejectsByLine();
-    void refreshKeepsOnlyTheSameLines();
+    void followHoldsBackTheLineTypedInto();
     void countChangedOnAnotherWorkstation_data();
     void countChangedOnAnotherWorkstation();
 
@@ -190,22 +190,31 @@ void TestCountsSheet::fillsRejectsByLine()
     QCOMPARE(rejectsByLine, expected);
 }
 
-void TestCountsSheet::refreshKeepsOnlyTheSameLines()
+void TestCountsSheet::followHoldsBackTheLineTypedInto()
 {
-    line({kTuesday, 1}, 1, 0, 10);
+    const qint64 first = line({kTuesday, 1}, 1, 0, 10);
     const qint64 second = line({kTuesday, 1}, 2, 0, 20);
     open({kTuesday, 1});
-    // Another workstation types a count on the second line: the same lines take the new value.
+    // Another workstation types a count on each line and adds a line, while this one types into
+    // the first line's Ending Count.
     m_world->db.exec(
-        QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 999 WHERE [Job ID] = :id"),
-        {{QStringLiteral("id"), second}});
-    QVERIFY(m_sheet->refreshLines(m_store->of({kTuesday, 1})));
-    QCOMPARE(m_sheet->line(1).endingCount, 999);
-    QCOMPARE(m_sheet->figures(1).netFinishedGoods, 999);
-    // ... and adds a line: the lines are no longer the same, and the sheet keeps what it had.
-    line({kTuesday, 1}, 0, 0, 0);
-    QVERIFY(!m_sheet->refreshLines(m_store->of({kTuesday, 1})));
-    QCOMPARE(m_sheet->count(), 2);
+        QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = \"Ending Count\" + 900"));
+    const qint64 third = line({kTuesday, 1}, 3, 0, 0);
+    QVERIFY(m_sheet->follow(m_store->of({kTuesday, 1}), first));
+    QCOMPARE(m_sheet->jobIds(), (QList<qint64>{first, second, third}));
+    QCOMPARE(m_sheet->line(1).endingCount, 920);
+    QCOMPARE(m_sheet->figures(1).netFinishedGoods, 920);
+    QCOMPARE(m_sheet->line(0).endingCount, 10);
+    // ... so that its save still finds the change made meanwhile, and says so.
+    const CountsSheet::Entry entry = m_sheet->enter(*m_store, 0, CountField::Ending, QStringLiteral("15"));
+    QVERIFY(!entry.stored);
+    QVERIFY(entry.message.contains(QStringLiteral("changed on another workstation")));
+    QCOMPARE(m_sheet->line(0).endingCount, 910);
+    // Nothing held back: the next re-read has nothing to catch up on; a line deleted elsewhere goes.
+    m_world->db.exec(QStringLiteral("DELETE FROM \"Production Table\" WHERE \"Job ID\" = :id"),
+                     {{QStringLiteral("id"), second}});
+    QVERIFY(!m_sheet->follow(m_store->of({kTuesday, 1}), first));
+    QCOMPARE(m_sheet->jobIds(), (QList<qint64>{first, third}));
 }
 
 void TestCountsSheet::countChangedOnAnotherWorkstation_data()

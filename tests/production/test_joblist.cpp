@@ -35,6 +35,7 @@ private slots:
     void gridKeys();
     void shortcutStoresTheTypedValue_data();
     void shortcutStoresTheTypedValue();
+    void anotherWorkstationsLinesShowWithTheEditorKept();
 
 private:
     bool open(const DateShift &dateShift)
@@ -276,6 +277,52 @@ void TestJobList::shortcutStoresTheTypedValue()
                 QStringLiteral("SELECT [Machine Number] FROM [Production Table] WHERE [Job ID] = %1").arg(id))
             .toInt(),
         7);
+}
+
+void TestJobList::anotherWorkstationsLinesShowWithTheEditorKept()
+{
+    const qint64 first = line({kMonday, 1}, 1);
+    const qint64 second = line({kMonday, 1}, 2);
+    line({kMonday, 1}, 3);
+    QVERIFY(open({kMonday, 1}));
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QTableView *grid = table();
+    JobListModel *model = m_window->model();
+    // The user types a machine number on the new line, not stored yet.
+    const QModelIndex newLine = model->index(3, JobListModel::MachineColumn);
+    grid->setCurrentIndex(newLine);
+    grid->edit(newLine);
+    auto *editor = qobject_cast<QLineEdit *>(grid->indexWidget(newLine));
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("9"));
+
+    // Another workstation deletes the first line, renames the job of the second and adds one.
+    const Database other = m_world->openDatabase();
+    other.exec(QStringLiteral("DELETE FROM \"Production Table\" WHERE \"Job ID\" = :id"),
+               {{QStringLiteral("id"), first}});
+    other.exec(
+        QStringLiteral("UPDATE \"Production Table\" SET \"Job Description\" = 'Lid' WHERE \"Job ID\" = :id"),
+        {{QStringLiteral("id"), second}});
+    Fixture::line(other, kMonday, 1, 5, QStringLiteral("A-100"), 0, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(model->index(0, JobListModel::DescriptionColumn).data().toString(),
+                              QStringLiteral("Lid"), 10000);
+    QCOMPARE(model->rowCount(), 4);
+    QCOMPARE(model->index(2, JobListModel::MachineColumn).data().toString(), QStringLiteral("5"));
+    QVERIFY(model->isNewLine(3));
+    QCOMPARE(grid->currentIndex().row(), 3);
+    QCOMPARE(grid->indexWidget(grid->currentIndex()), editor);
+    QCOMPARE(editor->text(), QStringLiteral("9"));
+
+    // The line under the cursor deleted elsewhere: the cursor goes to its neighbour.
+    QTest::keyClick(editor, Qt::Key_Escape);
+    grid->setCurrentIndex(model->index(1, JobListModel::MachineColumn));
+    other.exec(QStringLiteral("DELETE FROM \"Production Table\" WHERE \"Machine Number\" = 3"));
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 3, 10000);
+    QCOMPARE(grid->currentIndex().row(), 1);
+    QCOMPARE(model->lineAt(1).machineNumber.value_or(-1), 5);
+    QVERIFY(m_world->prompter.messages().isEmpty());
 }
 
 QTEST_MAIN(TestJobList)

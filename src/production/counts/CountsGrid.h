@@ -14,7 +14,9 @@ public:
     explicit CountsGrid(QWidget *parent = nullptr);
 
     void setCursorRules(const CountsCursor &rules) { m_rules = rules; }
-    bool isEditing() const { return state() == EditingState; }
+    // A cell's editor is open. (Rows that come and go around it leave the view's state, not the
+    // editor.)
+    bool isEditing() const { return state() == EditingState || indexWidget(currentIndex()); }
     // The last entry was refused: Enter leaves the cursor on the cell.
     void holdCursorOnce() { m_holdCursor = true; }
 

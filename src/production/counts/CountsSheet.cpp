@@ -74,16 +74,19 @@ void CountsSheet::setLines(QList<JobLine> lines)
         recompute(row);
 }
 
-bool CountsSheet::refreshLines(const QList<JobLine> &lines)
+bool CountsSheet::follow(QList<JobLine> lines, qint64 heldJobId)
 {
-    if (lines.size() != m_lines.size())
-        return false;
-    for (int row = 0; row < count(); ++row) {
-        if (lines[row].jobId != m_lines[row].jobId)
-            return false;
-    }
-    setLines(lines);
-    return true;
+    const bool heldBack = JobLines::holdBack(lines, m_lines, heldJobId);
+    setLines(std::move(lines));
+    return heldBack;
+}
+
+QList<qint64> CountsSheet::jobIds() const
+{
+    QList<qint64> ids;
+    for (const JobLine &line : m_lines)
+        ids << line.jobId;
+    return ids;
 }
 
 int CountsSheet::rowOf(qint64 jobId) const

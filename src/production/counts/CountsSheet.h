@@ -31,9 +31,12 @@ public:
     explicit CountsSheet(ProductionSummaries &summaries) : m_summaries(summaries) {}
 
     void setLines(QList<JobLine> lines);
-    // Takes fresh values of the same lines in the same order; false (and nothing changed) when
-    // lines were added or removed meanwhile.
-    bool refreshLines(const QList<JobLine> &lines);
+    // Takes the date-shift's lines as read again: lines come, go and change. The line of
+    // heldJobId (the one typed into now) keeps the values it was read with, so that its save
+    // still finds a change made elsewhere meanwhile and says so; true when that line was held
+    // back with other values than those stored now.
+    bool follow(QList<JobLine> lines, qint64 heldJobId = 0);
+    QList<qint64> jobIds() const;
     int count() const { return int(m_lines.size()); }
     const JobLine &line(int row) const { return m_lines.at(row); }
     const LineFigures &figures(int row) const { return m_figures.at(row); }

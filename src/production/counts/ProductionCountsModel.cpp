@@ -74,18 +74,24 @@ void ProductionCountsModel::reset(JobLines *store)
 {
     beginResetModel();
     m_store = store;
+    setKeys(store ? m_sheet.jobIds() : QList<qint64>());
     endResetModel();
 }
 
-void ProductionCountsModel::valuesRefreshed()
+void ProductionCountsModel::follow()
 {
-    if (rowCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    if (m_store)
+        followKeys(m_sheet.jobIds());
+}
+
+int ProductionCountsModel::sheetRow(int row) const
+{
+    return m_store && row >= 0 && row < keyCount() ? m_sheet.rowOf(keyAt(row)) : -1;
 }
 
 int ProductionCountsModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || !m_store ? 0 : m_sheet.count();
+    return parent.isValid() ? 0 : keyCount();
 }
 
 int ProductionCountsModel::columnCount(const QModelIndex &parent) const
@@ -144,9 +150,9 @@ const MachineCount *ProductionCountsModel::machineReadingAt(int row, int column)
 
 QVariant ProductionCountsModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= rowCount())
+    const int row = index.isValid() ? sheetRow(index.row()) : -1;
+    if (row < 0)
         return {};
-    const int row = index.row();
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
@@ -206,7 +212,7 @@ Qt::ItemFlags ProductionCountsModel::flags(const QModelIndex &index) const
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     const auto field = fieldOf(index.column());
-    if (field && m_sheet.mayEdit(index.row(), *field))
+    if (field && m_sheet.mayEdit(sheetRow(index.row()), *field))
         result |= Qt::ItemIsEditable;
     return result;
 }
@@ -218,13 +224,14 @@ bool ProductionCountsModel::setData(const QModelIndex &index, const QVariant &va
     if (role != Qt::EditRole || !index.isValid() || prompting() || !m_store)
         return false;
     const auto field = fieldOf(index.column());
-    if (!field)
+    const int row = sheetRow(index.row());
+    if (!field || row < 0)
         return false;
     CountsSheet::Entry entry;
     bool failedForAWhile = false;
     if (!guardedSave([&] {
             try {
-                entry = m_sheet.enter(*m_store, index.row(), *field, value.toString());
+                entry = m_sheet.enter(*m_store, row, *field, value.toString());
             } catch (const KelvaraError &error) {
                 // A protected date-shift refuses for good; anything else may work on the next try.
                 failedForAWhile = error.number() != DbErrors::Protected;

@@ -9,7 +9,8 @@
 
 // The counts grid: the fourteen columns of a date-shift's lines, the figures computed in memory
 // from the sheet (nothing is read from the database while the grid paints), and the entry of
-// the three counter readings.
+// the three counter readings. Rows are the sheet's lines followed by Job ID: a re-read keeps
+// every row where the view has it.
 class ProductionCountsModel : public EntryModel
 {
     Q_OBJECT
@@ -42,8 +43,10 @@ public:
 
     // The sheet's lines were replaced; store writes the entries.
     void reset(JobLines *store);
-    // The sheet's lines kept their order and took fresh values.
-    void valuesRefreshed();
+    // The sheet's lines were read again: rows come, go and change in place.
+    void follow();
+    // The sheet's line shown in the row; -1 while it is gone.
+    int sheetRow(int row) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -62,6 +65,7 @@ signals:
     void keepTyped(const QModelIndex &index, const QString &text);
 
 private:
+    // row: the sheet's.
     QString displayText(int row, int column) const;
     bool isNegativeStyled(int row, int column) const;
     // The reading a cell was filled from: an Ending Count read from a machine.

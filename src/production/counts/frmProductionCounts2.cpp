@@ -138,6 +138,10 @@ void frmProductionCounts2::buildUi()
             importMonitorCounts(path);
     });
     connect(m_timer, &QTimer::timeout, this, &frmProductionCounts2::refreshWhileEditing);
+    connect(m_delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (m_heldBack)
+            QTimer::singleShot(0, this, &frmProductionCounts2::refreshData);
+    });
 }
 
 bool frmProductionCounts2::loadData()
@@ -171,6 +175,11 @@ bool frmProductionCounts2::loadData()
     m_cmdImportMonitor->setEnabled(rights.updateAllowed);
     showReadOnlyNote();
     m_timer->start();
+    m_heldBack = false;
+    // Tickets, holds, rework and rejects all show in the figures of a line.
+    watchChanges({QStringLiteral("Production Table"), QStringLiteral("Transfer Table"),
+                  QStringLiteral("Hold Table"), QStringLiteral("Hold Distribution")},
+                 m_dateShift);
     m_table->setCurrentIndex(m_model->index(0, ProductionCountsModel::EndingColumn));
     m_table->setFocus();
     return true;
@@ -215,46 +224,39 @@ void frmProductionCounts2::placeInFrame()
 
 void frmProductionCounts2::refreshWhileEditing()
 {
-    if (!isLoaded() || !m_table->isEditing())
+    if (isLoaded() && m_table->isEditing())
+        refreshData();
+}
+
+void frmProductionCounts2::refreshData()
+{
+    if (!m_store)
         return;
-    const QModelIndex current = m_table->currentIndex();
-    if (!current.isValid())
-        return;
-    const qint64 jobId = m_sheet.line(current.row()).jobId;
-    QLineEdit *editor = m_delegate->currentEditor();
-    const QString typed = editor ? editor->text() : QString();
     QList<JobLine> lines;
     try {
         lines = m_store->of(m_dateShift);
+        m_summaries.fill(db(), m_dateShift);
     } catch (const KelvaraError &) {
-        return; // a busy database is read again at the next tick
+        return; // a busy database is read again at the next change noted
     }
-    if (m_sheet.refreshLines(lines)) {
-        m_model->valuesRefreshed();
-        return;
-    }
-    // Lines were added or removed elsewhere: the grid is rebuilt and the open cell with it.
-    m_sheet.setLines(lines);
-    m_model->reset(m_store.get());
-    reopenEditor(jobId, current.column(), typed);
+    followLines(std::move(lines));
 }
 
-void frmProductionCounts2::reopenEditor(qint64 jobId, int column, const QString &text)
+void frmProductionCounts2::followLines(QList<JobLine> lines)
 {
-    const int row = m_sheet.rowOf(jobId);
-    const QModelIndex index = m_model->index(row, column);
-    if (row < 0 || !(m_model->flags(index) & Qt::ItemIsEditable)) {
-        session().prompter().tell(tr("The line you were typing in has been removed or protected on another "
+    QLineEdit *editor = m_table->isEditing() ? m_delegate->currentEditor() : nullptr;
+    const int row = m_model->sheetRow(m_table->currentIndex().row());
+    const qint64 held = editor && row >= 0 ? m_sheet.line(row).jobId : 0;
+    const QString typed = editor && editor->isModified() ? editor->text() : QString();
+    m_heldBack = m_sheet.follow(std::move(lines), held);
+    m_model->follow();
+    m_chkEndCountsDirty->setEnabled(m_sheet.mayPost());
+    showReadOnlyNote();
+    if (held && m_sheet.rowOf(held) < 0 && !typed.isEmpty()) {
+        session().prompter().tell(tr("The line you were typing in has been removed on another "
                                      "workstation; your entry \"%1\" was not stored.")
-                                      .arg(text),
+                                      .arg(typed),
                                   programTitle(), MsgIcon::Exclamation);
-        return;
-    }
-    m_table->setCurrentIndex(index);
-    m_table->edit(index);
-    if (QLineEdit *editor = m_delegate->currentEditor()) {
-        editor->setText(text);
-        editor->setModified(true);
     }
 }
 
@@ -341,7 +343,7 @@ void frmProductionCounts2::readCounters()
     CountsSheet::MachineResult result;
     if (!runStep({}, [&] { result = m_sheet.applyMachineFills(*m_store, fills, change); }))
         return;
-    m_model->valuesRefreshed();
+    m_model->follow();
     if (result.stored > 0)
         m_chkEndCountsDirty->setChecked(true);
     if (!result.notStored.isEmpty())
@@ -398,9 +400,7 @@ void frmProductionCounts2::importMonitorCounts(const QString &path)
             fresh = m_store->of(m_dateShift);
         }))
         return;
-    if (!m_sheet.refreshLines(fresh))
-        m_sheet.setLines(fresh);
-    m_model->reset(m_store.get());
+    followLines(std::move(fresh));
     if (!stored) {
         session().prompter().tell(
             tr("A line was changed on another workstation meanwhile: nothing was stored. "

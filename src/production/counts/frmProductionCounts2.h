@@ -44,6 +44,7 @@ signals:
 protected:
     bool loadData() override;
     void releaseData() override;
+    void refreshData() override;
     void beforeUnload() override;
     bool hasUnsavedEntry() const override;
     void discardUnsavedEntry() override;
@@ -57,12 +58,15 @@ private:
     void openRejectsWindow();
     void postToNextShift();
     void readCounters();
-    void reopenEditor(qint64 jobId, int column, const QString &text);
+    // Takes the lines read again, the row being typed into held back (see CountsSheet::follow).
+    void followLines(QList<JobLine> lines);
 
     std::unique_ptr<JobLines> m_store;
     ProductionSummaries m_summaries;
     CountsSheet m_sheet;
     DateShift m_dateShift;
+    // The row typed into was held back from a re-read: it is read again once its editor closes.
+    bool m_heldBack = false;
 
     QLabel *m_label1 = nullptr;
     QLabel *m_lblReadOnly = nullptr;

@@ -69,6 +69,11 @@ QWidget *JobListDelegate::createJobDropDown(QWidget *parent, const QModelIndex &
 
 void JobListDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
+    // What the user is typing is never overwritten by a re-read of the lines.
+    auto *typing = qobject_cast<QComboBox *>(editor) ? qobject_cast<QComboBox *>(editor)->lineEdit()
+                                                     : qobject_cast<QLineEdit *>(editor);
+    if (typing && typing->isModified())
+        return;
     const QString text = index.data(Qt::EditRole).toString();
     if (auto *dropDown = qobject_cast<QComboBox *>(editor)) {
         const int found = dropDown->findText(text, Qt::MatchFixedString);

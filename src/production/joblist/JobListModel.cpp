@@ -40,15 +40,44 @@ JobListModel::JobListModel(JobListSheet &sheet, Prompter &prompter, QObject *par
 {
 }
 
+QList<qint64> JobListModel::sheetKeys() const
+{
+    QList<qint64> keys;
+    for (int row = 0; row < m_sheet.count(); ++row)
+        keys << m_sheet.line(row).jobId;
+    if (m_sheet.allowsNewLine())
+        keys << 0;
+    return keys;
+}
+
 void JobListModel::reset()
 {
     beginResetModel();
+    setKeys(sheetKeys());
     endResetModel();
+}
+
+void JobListModel::follow()
+{
+    followKeys(sheetKeys());
+    // The "*" goes with the new line.
+    if (rowCount() > 0)
+        emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+}
+
+int JobListModel::sheetRow(int row) const
+{
+    if (row < 0 || row >= keyCount())
+        return -1;
+    const qint64 key = keyAt(row);
+    if (key == 0)
+        return m_sheet.allowsNewLine() ? m_sheet.count() : -1;
+    return m_sheet.rowOf(key);
 }
 
 int JobListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_sheet.count() + (m_sheet.allowsNewLine() ? 1 : 0);
+    return parent.isValid() ? 0 : keyCount();
 }
 
 int JobListModel::columnCount(const QModelIndex &parent) const
@@ -58,7 +87,7 @@ int JobListModel::columnCount(const QModelIndex &parent) const
 
 QVariant JobListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= rowCount())
+    if (!index.isValid() || sheetRow(index.row()) < 0)
         return {};
     const JobLine &line = lineAt(index.row());
     const bool hint = isNewLine(index.row()) && !hasUnsavedEntry() && index.column() == DescriptionColumn;
@@ -100,7 +129,7 @@ QVariant JobListModel::headerData(int section, Qt::Orientation orientation, int 
 
 Qt::ItemFlags JobListModel::flags(const QModelIndex &index) const
 {
-    if (!index.isValid())
+    if (!index.isValid() || sheetRow(index.row()) < 0)
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (!lineAt(index.row()).protectedRecord)
@@ -112,10 +141,10 @@ bool JobListModel::setData(const QModelIndex &index, const QVariant &value, int 
 {
     // A message box takes the focus from the cell editor, which commits once more; that second
     // commit must not ask again.
-    if (role != Qt::EditRole || !index.isValid() || prompting() || index.row() >= rowCount())
+    const int row = index.isValid() ? sheetRow(index.row()) : -1;
+    if (role != Qt::EditRole || row < 0 || prompting())
         return false;
-    const int row = index.row();
-    const bool wasNewLine = isNewLine(row);
+    const bool wasNewLine = m_sheet.isNewLine(row);
     JobListSheet::Edit result;
     if (!guardedSave(
             [&] { result = m_sheet.edit(row, JobListSheet::Field(index.column()), value.toString()); }))
@@ -127,23 +156,20 @@ bool JobListModel::setData(const QModelIndex &index, const QVariant &value, int 
         return false;
     case JobListSheet::Edit::Reread:
         refuse(result.message);
-        rowChanged(row);
+        rowChanged(index.row());
         if (result.protectionMet)
             emit protectionMet();
         return false;
     case JobListSheet::Edit::Held:
-        rowChanged(row);
+        rowChanged(index.row());
         return true;
     case JobListSheet::Edit::Saved:
         break;
     }
-    if (wasNewLine) {
-        // The new line became a saved one; a fresh new line goes below it.
-        beginInsertRows({}, row + 1, row + 1);
-        endInsertRows();
-    }
-    rowChanged(row);
-    emit headerDataChanged(Qt::Vertical, row, rowCount() - 1);
+    // The new line became a saved one under its Job ID; a fresh new line goes below it.
+    if (wasNewLine)
+        renameKey(0, m_sheet.line(row).jobId);
+    follow();
     return true;
 }
 
@@ -155,15 +181,11 @@ void JobListModel::rowChanged(int row)
 JobLines::Removal JobListModel::removeLine(int row)
 {
     if (isNewLine(row)) {
-        m_sheet.remove(row);
+        m_sheet.remove(sheetRow(row));
         rowChanged(row);
         return JobLines::Removal::Deleted;
     }
-    const int before = m_sheet.count();
-    const JobLines::Removal result = m_sheet.remove(row);
-    if (m_sheet.count() < before) {
-        beginRemoveRows({}, row, row);
-        endRemoveRows();
-    }
+    const JobLines::Removal result = m_sheet.remove(sheetRow(row));
+    follow();
     return result;
 }

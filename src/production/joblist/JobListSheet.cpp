@@ -40,6 +40,23 @@ void JobListSheet::setLines(const DateShift &dateShift, QList<JobLine> lines)
     clearNewLine();
 }
 
+bool JobListSheet::follow(QList<JobLine> lines, qint64 heldJobId)
+{
+    const bool heldBack = JobLines::holdBack(lines, m_lines, heldJobId);
+    m_lines = std::move(lines);
+    m_allowNewLine = !anyProtected();
+    return heldBack;
+}
+
+int JobListSheet::rowOf(qint64 jobId) const
+{
+    for (int row = 0; row < count(); ++row) {
+        if (m_lines[row].jobId == jobId)
+            return row;
+    }
+    return -1;
+}
+
 bool JobListSheet::anyProtected() const
 {
     return std::any_of(m_lines.cbegin(), m_lines.cend(),

@@ -28,6 +28,13 @@ public:
 
     // Shows these lines of the date-shift, with these jobs to choose from.
     void setLines(const DateShift &dateShift, QList<JobLine> lines);
+    // Takes the date-shift's lines as read again; what is typed on the new line stays. The line
+    // of heldJobId (the one typed into now) keeps the values it was read with, so that its save
+    // still finds a change made elsewhere meanwhile and says so; true when that line was held
+    // back with other values than those stored now.
+    bool follow(QList<JobLine> lines, qint64 heldJobId = 0);
+    // The row of a saved line; -1 when it is not shown.
+    int rowOf(qint64 jobId) const;
     void setJobs(QList<JobChoice> jobs) { m_jobs = std::move(jobs); }
 
     const DateShift &dateShift() const { return m_dateShift; }

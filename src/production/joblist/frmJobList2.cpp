@@ -56,7 +56,12 @@ void frmJobList2::buildUi()
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("Table1"));
     m_table->setModel(m_model);
-    m_table->setItemDelegate(new JobListDelegate(m_table));
+    auto *delegate = new JobListDelegate(m_table);
+    m_table->setItemDelegate(delegate);
+    connect(delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (m_heldBack)
+            QTimer::singleShot(0, this, &frmJobList2::refreshData);
+    });
     m_table->setSelectionBehavior(QAbstractItemView::SelectItems);
     DataWindowParts::setUpEntryGrid(m_table, 22);
     m_table->setAlternatingRowColors(true);
@@ -115,6 +120,8 @@ bool frmJobList2::loadData()
     m_sheet->setLines(m_dateShift, lines);
     m_model->reset();
     showProtection();
+    m_heldBack = false;
+    watchChanges({QStringLiteral("Production Table")}, m_dateShift);
     m_table->setFocus();
     m_table->setCurrentIndex(m_model->index(0, JobListModel::MachineColumn));
     return true;
@@ -126,6 +133,26 @@ void frmJobList2::releaseData()
     m_sheet->setStore(nullptr);
     m_model->reset();
     m_store.reset();
+}
+
+void frmJobList2::refreshData()
+{
+    if (!m_store)
+        return;
+    QList<JobLine> lines;
+    try {
+        lines = m_sheet->readLines();
+    } catch (const KelvaraError &) {
+        return; // a busy database is read again at the next change noted
+    }
+    const QModelIndex current = m_table->currentIndex();
+    const bool editing = m_table->indexWidget(current) != nullptr;
+    const qint64 held = editing && !m_model->isNewLine(current.row()) && m_model->sheetRow(current.row()) >= 0
+                            ? m_model->lineAt(current.row()).jobId
+                            : 0;
+    m_heldBack = m_sheet->follow(std::move(lines), held);
+    m_model->follow();
+    showProtection();
 }
 
 bool frmJobList2::hasUnsavedEntry() const

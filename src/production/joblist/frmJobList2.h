@@ -30,6 +30,7 @@ public:
 protected:
     bool loadData() override;
     void releaseData() override;
+    void refreshData() override;
     bool hasUnsavedEntry() const override;
 
 private:
@@ -48,6 +49,8 @@ private:
     std::unique_ptr<JobLines> m_store;
     std::unique_ptr<JobListSheet> m_sheet;
     DateShift m_dateShift;
+    // The row typed into was held back from a re-read: it is read again once its editor closes.
+    bool m_heldBack = false;
 
     QLabel *m_lblDate = nullptr;
     QLabel *m_lblProtected = nullptr;

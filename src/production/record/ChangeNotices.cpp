@@ -8,35 +8,64 @@
 #include <QStringList>
 
 namespace {
-// The function the triggers run, with the search path pinned and every name qualified, so that
-// no object a login may create earlier in its path is run in its place. Its argument says how
-// the row finds its date-shift: its own columns ('line'), its line's ('job'), or none.
-QString functionText()
+// The body of the function the triggers run, with every name qualified. Its argument says how
+// the row finds its date-shift: its own columns ('line'), its lines' ('job': the line of
+// "Job ID", and the line a distribution reworks into, "To Job ID"; a row on no line yet is
+// announced for every date-shift), or none. An update is
+// announced for the row as it was and as it is, so that a row moved to another date-shift
+// leaves the first one's windows too. Written without colons and square brackets: the statement
+// goes through the driver's placeholder parsing and the engine's spelling of names.
+QString functionBody()
 {
-    // Written without colons: the statement goes through the driver's placeholder parsing.
     return QStringLiteral(
-               "CREATE OR REPLACE FUNCTION public.kelvara_notify_change() RETURNS trigger LANGUAGE plpgsql "
-               "SET search_path = pg_catalog, public AS $$\n"
+               "\n"
                "DECLARE\n"
+               "  items jsonb;\n"
                "  r jsonb;\n"
                "  how text;\n"
+               "  field text;\n"
                "  shift text;\n"
+               "  told boolean;\n"
                "BEGIN\n"
-               "  IF TG_OP = 'DELETE' THEN SELECT pg_catalog.to_jsonb(OLD) INTO r;\n"
-               "  ELSE SELECT pg_catalog.to_jsonb(NEW) INTO r; END IF;\n"
+               "  IF TG_OP = 'DELETE' THEN SELECT pg_catalog.jsonb_build_array(OLD) INTO items;\n"
+               "  ELSIF TG_OP = 'INSERT' THEN SELECT pg_catalog.jsonb_build_array(NEW) INTO items;\n"
+               "  ELSE SELECT pg_catalog.jsonb_build_array(OLD, NEW) INTO items; END IF;\n"
                "  SELECT pg_catalog.array_to_string(TG_ARGV, '') INTO how;\n"
-               "  IF how = 'line' THEN\n"
-               "    SELECT (r ->> 'Date') || '|' || (r ->> 'Shift') INTO shift;\n"
-               "  ELSIF how = 'job' THEN\n"
-               "    SELECT CAST(p.\"Date\" AS text) || '|' || CAST(p.\"Shift\" AS text) INTO shift\n"
-               "      FROM public.\"Production Table\" p WHERE p.\"Job ID\" = CAST(r ->> 'Job ID' AS "
+               "  FOR r IN SELECT e.value FROM pg_catalog.jsonb_array_elements(items) e LOOP\n"
+               "    IF how = 'line' THEN\n"
+               "      PERFORM pg_catalog.pg_notify('%1', TG_TABLE_NAME || '|' || (r ->> 'Date') || '|' || "
+               "(r ->> 'Shift'));\n"
+               "    ELSIF how = 'job' THEN\n"
+               "      SELECT false INTO told;\n"
+               "      FOR field IN VALUES ('Job ID'), ('To Job ID') LOOP\n"
+               "        SELECT NULL INTO shift;\n"
+               "        SELECT CAST(p.\"Date\" AS text) || '|' || CAST(p.\"Shift\" AS text) INTO shift\n"
+               "          FROM public.\"Production Table\" p WHERE p.\"Job ID\" = CAST(r ->> field AS "
                "bigint);\n"
-               "  END IF;\n"
-               "  PERFORM pg_catalog.pg_notify('%1', TG_TABLE_NAME || '|' || COALESCE(shift, "
-               "''));\n"
+               "        IF shift IS NOT NULL THEN\n"
+               "          PERFORM pg_catalog.pg_notify('%1', TG_TABLE_NAME || '|' || shift);\n"
+               "          SELECT true INTO told;\n"
+               "        END IF;\n"
+               "      END LOOP;\n"
+               "      IF NOT told THEN\n"
+               "        PERFORM pg_catalog.pg_notify('%1', TG_TABLE_NAME || '|');\n"
+               "      END IF;\n"
+               "    ELSE\n"
+               "      PERFORM pg_catalog.pg_notify('%1', TG_TABLE_NAME || '|');\n"
+               "    END IF;\n"
+               "  END LOOP;\n"
                "  RETURN NULL;\n"
-               "END $$")
+               "END ")
         .arg(ChangeWatch::channel());
+}
+
+// The function with the search path pinned, so that no object a login may create earlier in its
+// path is run in its place.
+QString functionText()
+{
+    return QStringLiteral("CREATE OR REPLACE FUNCTION public.kelvara_notify_change() RETURNS trigger "
+                          "LANGUAGE plpgsql SET search_path = pg_catalog, public AS $$%1$$")
+        .arg(functionBody());
 }
 
 // Each announced table and how its rows find their date-shift.
@@ -78,7 +107,14 @@ bool ChangeNotices::current(const Database &db)
         db.scalar(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_trigger WHERE tgname = :name"),
                   {{QStringLiteral("name"), kTrigger}})
             .toLongLong();
-    return present == announcedTables().size();
+    if (present != announcedTables().size())
+        return false;
+    // A database made by an earlier version runs an earlier text of the function.
+    const QVariant body = db.scalar(
+        QStringLiteral("SELECT p.prosrc FROM pg_catalog.pg_proc p JOIN pg_catalog.pg_namespace n ON "
+                       "n.oid = p.pronamespace WHERE n.nspname = 'public' AND p.proname = "
+                       "'kelvara_notify_change'"));
+    return body.toString() == functionBody();
 }
 
 void ChangeNotices::ensure(Database &db)

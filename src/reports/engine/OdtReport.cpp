@@ -34,8 +34,9 @@ constexpr double kLargestPoints = 8.0, kSmallestPoints = 6.0;
 constexpr double kTextShareEms = 540.0 / 3 / kLargestPoints;
 
 // Each column's width in ems: the layout's width, or its widest text when wider, measured in the
-// font it is set in (the captions and totals in bold).
-QVector<double> columnEms(const ReportDocument &document)
+// font it is set in (the captions and totals in bold). `least` gets the width a column of texts may
+// be squeezed to, its layout's width or its heading, and 0 for a column that may not be.
+QVector<double> columnEms(const ReportDocument &document, QVector<double> &least)
 {
     const QList<ReportColumn> &columns = document.layout.columns;
     QFont font = ReportPainter::typeface();
@@ -56,15 +57,18 @@ QVector<double> columnEms(const ReportDocument &document)
     // A text (a job's description) wraps inside its column, which grows past its layout's width
     // and its heading up to a share of the page only; a figure always gets its whole width.
     QVector<double> textBound(columns.size());
+    least = QVector<double>(columns.size(), 0.0);
     for (int i = 0; i < columns.size(); ++i)
         textBound[i] = std::max(ems[i], kTextShareEms);
     for (const ReportLine &line : document.lines) {
         const QFontMetricsF &metrics = line.kind == ReportLine::Detail ? regular : bold;
         for (int i = 0; i < line.cells.size() && i < ems.size(); ++i) {
             const bool text = line.values.value(i).typeId() == QMetaType::QString;
-            if (!text) {
+            if (!text || columns[i].total) {
                 widen(ems[i], line.cells[i], metrics);
             } else if (ems[i] < textBound[i]) {
+                if (least[i] == 0)
+                    least[i] = ems[i];
                 widen(ems[i], line.cells[i], metrics);
                 ems[i] = std::min(ems[i], textBound[i]);
             }
@@ -92,21 +96,44 @@ Geometry geometryOf(const ReportDocument &document)
     Geometry g;
     g.page = ReportPainter(document).pageLayout(QPageSize(QPageSize::Letter));
     g.tableWidth = g.page.paintRect(QPageLayout::Point).width();
-    const QVector<double> ems = columnEms(document);
-    const double padding = 4; // points of cell padding, both sides together
+    QVector<double> least;
+    const QVector<double> ems = columnEms(document, least);
+    const double padding = 5; // points of cell padding and border, both sides together
     double total = 0;
     for (double em : ems)
         total += em;
     // as large as 8 points while each column holds its widest text whole
     const double room = g.tableWidth - padding * ems.size();
     g.fontPoints = std::clamp(room / total, kSmallestPoints, kLargestPoints);
-    double sum = 0;
-    for (double em : ems) {
-        g.columns.append(em * g.fontPoints + padding);
+    double sum = 0, spare = 0;
+    for (int i = 0; i < ems.size(); ++i) {
+        g.columns.append(ems[i] * g.fontPoints + padding);
         sum += g.columns.back();
+        if (least[i] > 0)
+            spare += (ems[i] - least[i]) * g.fontPoints;
     }
-    for (double &width : g.columns) // stretched (or, past the smallest font, squeezed) to the page
-        width *= g.tableWidth / sum;
+    if (sum <= g.tableWidth) {
+        for (double &width : g.columns) // stretched to the page
+            width *= g.tableWidth / sum;
+        return g;
+    }
+    // past the smallest font, the columns of texts give up room down to their layout's width, where
+    // their texts wrap; the headings and figures keep theirs, whatever it takes
+    const double share = spare > 0 ? std::min(1.0, (sum - g.tableWidth) / spare) : 0;
+    double squeezed = 0;
+    for (int i = 0; i < ems.size(); ++i) {
+        if (least[i] > 0)
+            g.columns[i] -= (ems[i] - least[i]) * g.fontPoints * share;
+        squeezed += g.columns[i];
+    }
+    // still too wide (eleven-digit figures in every column): a smaller font, rather than a figure
+    // or heading broken over two lines
+    if (squeezed > g.tableWidth) {
+        const double scale = room / (squeezed - padding * ems.size());
+        g.fontPoints *= scale;
+        for (double &width : g.columns)
+            width = (width - padding) * scale + padding;
+    }
     return g;
 }
 

@@ -420,11 +420,39 @@ private slots:
                  qPrintable(content.left(2000)));
         QVERIFY(content.contains(QStringLiteral("Thursday, August 12, 1999")));
         QVERIFY(content.contains(QStringLiteral("13,650")));
-        QVERIFY(content.contains(QStringLiteral("<table:table ")));
+        // a table for each day, each with the captions at its head, the day's heading its first line
+        static const QRegularExpression table(
+            QStringLiteral("<table:table [^>]*>(?:<table:table-column [^>]*/>)+<table:table-header-rows>"
+                           "<table:table-row>.*?</table:table-row></table:table-header-rows><table:table-row>"
+                           "<table:table-cell [^>]*><text:p [^>]*>([^<]*)<"));
+        QStringList firstLines;
+        for (auto it = table.globalMatch(content); it.hasNext();)
+            firstLines << it.next().captured(1);
+        QCOMPARE(firstLines, QStringList({QStringLiteral("Wednesday, August 11, 1999"),
+                                          QStringLiteral("Thursday, August 12, 1999")}));
+        QCOMPARE(content.count(QStringLiteral("<table:table ")), 2);
         // the chart as a picture above the table
         QVERIFY(content.contains(QStringLiteral("<draw:image ")));
         QVERIFY(
             run(QStringLiteral("unzip"), {QStringLiteral("-l"), path}).contains(QStringLiteral("Pictures/")));
+    }
+
+    // A long group is split into tables of a few hundred lines, none lost, each with its captions.
+    void openDocumentLongGroup()
+    {
+        DatabaseWorld world;
+        const QString path = world.file(QStringLiteral("long.odt"));
+        ReportDocument document = countsReport(world);
+        const auto detail =
+            std::find_if(document.lines.begin(), document.lines.end(),
+                         [](const ReportLine &line) { return line.kind == ReportLine::Detail; });
+        document.lines.insert(detail, 600, *detail);
+        ReportExport::write(document, ReportExport::Word, path);
+        const QString content = unzipped(path, QStringLiteral("content.xml"));
+        const qsizetype tables = content.count(QStringLiteral("<table:table "));
+        QVERIFY2(tables >= 4 && tables <= 6, qPrintable(QString::number(tables)));
+        QCOMPARE(content.count(QStringLiteral("<table:table-header-rows>")), tables);
+        QCOMPARE(content.count(QStringLiteral("<table:table-row>")), document.lines.size() + tables);
     }
 
     void text()

@@ -30,6 +30,8 @@ constexpr double kCharEm = 0.66;
 // width found so far needs no measuring.
 constexpr double kWidestCharEm = 1.3;
 constexpr double kLargestPoints = 8.0, kSmallestPoints = 6.0;
+// The most lines in one table of the document, about five printed pages.
+constexpr int kTableRows = 250;
 // The most a column of texts grows to for its texts, in ems: a third of a portrait page's table.
 constexpr double kTextShareEms = 540.0 / 3 / kLargestPoints;
 
@@ -339,11 +341,38 @@ private:
         m_xml.writeEndElement();
     }
 
+    // The report's lines as a table for each outermost group (and, inside a long group, for each
+    // few hundred lines), each with the caption row that repeats at the top of every page: a word
+    // processor lays out one table of a year's lines in many minutes, and many small ones quickly.
     bool table(const std::function<bool(int, int)> &progress)
+    {
+        const int lines = int(m_doc.lines.size());
+        int tables = 0, rows = 0;
+        for (int i = 0; i < lines; ++i) {
+            const ReportLine &line = m_doc.lines[i];
+            const bool groupStarts = line.kind == ReportLine::GroupHeader && line.level == 0;
+            if (tables == 0 || (rows > 0 && (groupStarts || rows >= kTableRows))) {
+                if (tables > 0)
+                    m_xml.writeEndElement(); // table
+                startTable(++tables);
+                rows = 0;
+            }
+            row(line);
+            ++rows;
+            if (m_xml.hasError() || (progress && !progress(i + 1, lines)))
+                return false;
+        }
+        if (tables == 0) // no lines: the captions alone
+            startTable(1);
+        m_xml.writeEndElement();
+        return true;
+    }
+
+    void startTable(int number)
     {
         const QList<ReportColumn> &columns = m_doc.layout.columns;
         m_xml.writeStartElement(kTable, QStringLiteral("table"));
-        m_xml.writeAttribute(kTable, QStringLiteral("name"), QStringLiteral("Report"));
+        m_xml.writeAttribute(kTable, QStringLiteral("name"), QStringLiteral("Report%1").arg(number));
         m_xml.writeAttribute(kTable, QStringLiteral("style-name"), QStringLiteral("Report"));
         for (int c = 0; c < columns.size(); ++c) {
             m_xml.writeEmptyElement(kTable, QStringLiteral("table-column"));
@@ -357,14 +386,6 @@ private:
             cell(column.caption, alignStyle(column.align, true));
         m_xml.writeEndElement();
         m_xml.writeEndElement();
-        const int lines = int(m_doc.lines.size());
-        for (int i = 0; i < lines; ++i) {
-            row(m_doc.lines[i]);
-            if (m_xml.hasError() || (progress && !progress(i + 1, lines)))
-                return false;
-        }
-        m_xml.writeEndElement();
-        return true;
     }
 
     QXmlStreamWriter m_xml;

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QLocale>
 #include <QXmlStreamWriter>
+#include <tuple>
 
 namespace {
 const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
@@ -226,12 +227,24 @@ private:
                                  QString::number(qRound(m_g.columns[c] * 20)) + '*');
             m_xml.writeEndElement();
         }
-        for (const auto &[name, shade] : {std::pair{QStringLiteral("Cell"), QString()},
-                                          std::pair{QStringLiteral("Group"), QStringLiteral("#e2e7ee")}}) {
+        // As the printed report: no grid, a rule under the captions and over the totals, the
+        // outermost group headings shaded. A word processor also lays out a table without a grid
+        // in about two thirds of the time.
+        const QString rule = QStringLiteral("0.5pt solid #000000");
+        for (const auto &[name, border, shade] :
+             {std::tuple{QStringLiteral("Cell"), QString(), QString()},
+              std::tuple{QStringLiteral("CaptionCell"), QStringLiteral("bottom"), QString()},
+              std::tuple{QStringLiteral("TotalCell"), QStringLiteral("top"), QString()},
+              std::tuple{QStringLiteral("Group"), QString(), QStringLiteral("#e2e7ee")}}) {
             style(name, QStringLiteral("table-cell"));
             m_xml.writeEmptyElement(kStyle, QStringLiteral("table-cell-properties"));
-            m_xml.writeAttribute(kFo, QStringLiteral("padding"), QStringLiteral("2pt"));
-            m_xml.writeAttribute(kFo, QStringLiteral("border"), QStringLiteral("0.5pt solid #808080"));
+            // the padding and the room of a border on each side, as the columns' widths count them
+            m_xml.writeAttribute(kFo, QStringLiteral("padding"), QStringLiteral("2.5pt"));
+            m_xml.writeAttribute(kFo, QStringLiteral("border"), QStringLiteral("none"));
+            if (!border.isEmpty()) {
+                m_xml.writeAttribute(kFo, QStringLiteral("padding-") + border, QStringLiteral("2pt"));
+                m_xml.writeAttribute(kFo, QStringLiteral("border-") + border, rule);
+            }
             if (!shade.isEmpty())
                 m_xml.writeAttribute(kFo, QStringLiteral("background-color"), shade);
             m_xml.writeEndElement();
@@ -336,7 +349,8 @@ private:
                 }
             }
             for (; c < columns.size(); ++c)
-                cell(line.cells.value(c), alignStyle(columns[c].align, totals));
+                cell(line.cells.value(c), alignStyle(columns[c].align, totals), 1,
+                     totals && columns[c].total ? QStringLiteral("TotalCell") : QStringLiteral("Cell"));
         }
         m_xml.writeEndElement();
     }
@@ -383,7 +397,7 @@ private:
         m_xml.writeStartElement(kTable, QStringLiteral("table-header-rows"));
         m_xml.writeStartElement(kTable, QStringLiteral("table-row"));
         for (const ReportColumn &column : columns)
-            cell(column.caption, alignStyle(column.align, true));
+            cell(column.caption, alignStyle(column.align, true), 1, QStringLiteral("CaptionCell"));
         m_xml.writeEndElement();
         m_xml.writeEndElement();
     }

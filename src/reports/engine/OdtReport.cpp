@@ -357,7 +357,7 @@ private:
 
     // The report's lines as a table for each outermost group (and, inside a long group, for each
     // few hundred lines), each with the caption row that repeats at the top of every page: a word
-    // processor lays out one table of a year's lines in many minutes, and many small ones quickly.
+    // processor takes many minutes over one table of a year's lines, much less over many small ones.
     bool table(const std::function<bool(int, int)> &progress)
     {
         const int lines = int(m_doc.lines.size());

@@ -321,8 +321,10 @@ double ReportPainter::lineHeight(const Metrics &m, const ReportLine &line) const
         break;
     }
     int lines = 1;
-    for (int i = 0; i < line.cells.size(); ++i)
-        lines = std::max<int>(lines, cellLines(m, line.cells[i], i).size());
+    for (int i = 0; i < line.cells.size(); ++i) {
+        if (!isFigure(m_doc.layout.columns[i])) // a year has millions of figures: none ever wraps
+            lines = std::max<int>(lines, cellLines(m, line.cells[i], i).size());
+    }
     return m.row * lines;
 }
 

@@ -14,4 +14,7 @@ void run(Database &db, const QDate &last, const QString &folder);
 void addHoldTickets(Database &db, qint64 wanted);
 // The print preview of a month and a year of production counts alone.
 void preview(Database &db, const QDate &last, const QString &folder);
+// The document and workbook of a month and a year of production counts alone, each opened in
+// LibreOffice.
+void exports(Database &db, const QDate &last, const QString &folder);
 } // namespace ReportBench

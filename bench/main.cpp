@@ -5,7 +5,7 @@
 // server, the plant is copied there and each step runs again with the same classes on the copy.
 //
 //   kelvara_bench [--years N] [--machines N] [--keep PATH | --plant PATH] [--server URI] [--windows]
-//   [--no-reports]
+//   [--no-reports] [--preview | --exports]
 
 #include "MachineBench.h"
 #include "PlantGenerator.h"
@@ -230,6 +230,8 @@ int main(int argc, char *argv[])
                         "benchmark writes to it."),
          QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("preview"), QStringLiteral("Time only the print preview.")});
+    parser.addOption({QStringLiteral("exports"),
+                      QStringLiteral("Time only the document and workbook, and LibreOffice opening them.")});
     parser.addOption(
         {QStringLiteral("windows"), QStringLiteral("Time only the opening of the data windows.")});
     parser.addOption({QStringLiteral("no-reports"), QStringLiteral("Stop after the per-shift table.")});
@@ -277,6 +279,10 @@ int main(int argc, char *argv[])
         Database db = Database::open(path);
         if (parser.isSet(QStringLiteral("preview"))) {
             ReportBench::preview(db, last, dir.path());
+            return 0;
+        }
+        if (parser.isSet(QStringLiteral("exports"))) {
+            ReportBench::exports(db, last, dir.path());
             return 0;
         }
         RawReader raw(path);

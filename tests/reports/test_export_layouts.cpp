@@ -48,6 +48,29 @@ ReportDocument sample(const QString &file, int rows = 4)
         layout, data, {QString(), {}, QStringLiteral("Quorvel Plastics"), QDateTime({1999, 8, 13}, {7, 30})});
 }
 
+// The production counts with one job's description of 330 characters.
+ReportDocument withLongDescription()
+{
+    const ReportLayout layout = ReportLayout::load(ReportFixture::layoutPath(QStringLiteral("prodct.rpt")));
+    const QString longText =
+        QStringLiteral("Housing, front, with snap-fit clips and a living hinge ").repeated(6);
+    return ReportDocument::build(
+        layout,
+        ReportFixture::sampleData(layout, 4, {57479500, 3706935}, {longText, QStringLiteral("Tray insert")}),
+        {QString(), {}, QStringLiteral("Quorvel Plastics"), QDateTime({1999, 8, 13}, {7, 30})});
+}
+
+// The widest layout with figures of 11 digits: its texts give up room, its figures none.
+ReportDocument widestFigures()
+{
+    const ReportLayout layout = ReportLayout::load(ReportFixture::layoutPath(QStringLiteral("rejects.rpt")));
+    return ReportDocument::build(
+        layout,
+        ReportFixture::sampleData(layout, 2, {12345678901, -3706935},
+                                  {QStringLiteral("Lens, indicator, clear polycarbonate PC")}),
+        {QString(), {}, QStringLiteral("Quorvel Plastics"), QDateTime({1999, 8, 13}, {7, 30})});
+}
+
 // The regular expression of texts in this order on one line.
 QRegularExpression inOrder(const QStringList &texts)
 {
@@ -67,17 +90,25 @@ QStringList firstCaptionLines(const ReportDocument &document)
     return parts;
 }
 
-QStringList firstDetail(const ReportDocument &document)
+// The first detail line's cells in order on one line; of a text, which may wrap in its column,
+// what comes before its first blank.
+QRegularExpression firstDetail(const ReportDocument &document)
 {
     for (const ReportLine &line : document.lines) {
-        if (line.kind == ReportLine::Detail) {
-            QStringList cells;
-            for (const QString &cell : line.cells) {
-                if (!cell.isEmpty())
-                    cells << cell;
-            }
-            return cells;
+        if (line.kind != ReportLine::Detail)
+            continue;
+        QStringList parts;
+        for (int c = 0; c < line.cells.size(); ++c) {
+            if (line.cells[c].isEmpty())
+                continue;
+            const bool text = line.values[c].typeId() == QMetaType::QString;
+            parts << (text ? QRegularExpression::escape(line.cells[c].section(' ', 0, 0)) +
+                                 QStringLiteral("[^\\n]*?")
+                           : QRegularExpression::escape(line.cells[c]));
         }
+        return QRegularExpression(QStringLiteral("(^|\\s)") + parts.join(QStringLiteral("\\s+")) +
+                                      QStringLiteral("(\\s|$)"),
+                                  QRegularExpression::MultilineOption);
     }
     return {};
 }
@@ -108,6 +139,15 @@ private slots:
         const QString workbook = dir.filePath(QStringLiteral("prodct-book.xlsx"));
         ReportExport::write(sample(QStringLiteral("prodct.rpt"), 120), ReportExport::Excel, workbook);
         inputs << workbook;
+        for (const int type : {int(ReportExport::Word), int(ReportExport::Excel)}) {
+            inputs << dir.filePath(QStringLiteral("long") + ReportExport::extension(type).replace('.', '-') +
+                                   ReportExport::extension(type));
+            ReportExport::write(withLongDescription(), type, inputs.back());
+        }
+        const ReportDocument widest = widestFigures();
+        const ReportLayout &rejects = widest.layout;
+        inputs << dir.filePath(QStringLiteral("widest.odt"));
+        ReportExport::write(widest, ReportExport::Word, inputs.back());
         QDir(dir.path()).mkdir(QStringLiteral("home"));
         QProcess office;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -133,9 +173,43 @@ private slots:
                 for (const QString &part : column.caption.split('\n'))
                     QVERIFY2(text.contains(inOrder({part})), qPrintable(file + ": " + part));
             }
-            QVERIFY2(text.contains(inOrder(firstDetail(document))),
-                     qPrintable(file + '\n' + text.left(3000)));
+            QVERIFY2(text.contains(firstDetail(document)), qPrintable(file + '\n' + text.left(3000)));
         }
+        // one long description wraps in its column: no heading, job number or figure is broken, and
+        // the workbook's printed page stays readable (its captions at least 6 points high)
+        const ReportDocument longer = withLongDescription();
+        for (const QString &name : {QStringLiteral("long-odt"), QStringLiteral("long-xlsx")}) {
+            const QString pdf = dir.filePath(QStringLiteral("pdf/") + name + QStringLiteral(".pdf"));
+            const QString text =
+                run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+            for (const ReportColumn &column : longer.layout.columns) {
+                for (const QString &part : column.caption.split('\n'))
+                    QVERIFY2(text.contains(inOrder({part})), qPrintable(name + ": " + part + '\n' + text));
+            }
+            QVERIFY2(text.contains(inOrder({QStringLiteral("10-1040"), QStringLiteral("Housing,")})) &&
+                         text.contains(inOrder({QStringLiteral("57,479,500")})),
+                     qPrintable(name + '\n' + text));
+            const QString boxes =
+                run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+            static const QRegularExpression transfers(
+                QStringLiteral("yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)\">Transfers<"));
+            const auto m = transfers.match(boxes);
+            QVERIFY2(m.hasMatch() && m.captured(2).toDouble() - m.captured(1).toDouble() >= 6,
+                     qPrintable(name + ' ' + m.captured(0)));
+        }
+        const QString widestText = run(
+            QStringLiteral("pdftotext"),
+            {QStringLiteral("-layout"), dir.filePath(QStringLiteral("pdf/widest.pdf")), QStringLiteral("-")});
+        for (const ReportColumn &column : rejects.columns) {
+            for (const QString &part : column.caption.split('\n'))
+                QVERIFY2(widestText.contains(inOrder({part})), qPrintable(part + '\n' + widestText));
+        }
+        QVERIFY2(widestText.contains(firstDetail(widest)), qPrintable(widestText));
+        QVERIFY(run(QStringLiteral("pdftotext"),
+                    {QStringLiteral("-layout"), dir.filePath(QStringLiteral("pdf/long-odt.pdf")),
+                     QStringLiteral("-")})
+                    .contains(firstDetail(longer)));
+
         const QString book = dir.filePath(QStringLiteral("pdf/prodct-book.pdf"));
         const QString info = run(QStringLiteral("pdfinfo"), {book});
         QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+792 x 612"))),
@@ -256,15 +330,8 @@ private slots:
     // the PDF, the document and the workbook.
     void longDescription()
     {
-        const ReportLayout layout =
-            ReportLayout::load(ReportFixture::layoutPath(QStringLiteral("prodct.rpt")));
-        const QString longText =
-            QStringLiteral("Housing, front, with snap-fit clips and a living hinge ").repeated(6);
-        const ReportDocument document = ReportDocument::build(
-            layout,
-            ReportFixture::sampleData(layout, 4, {57479500, 3706935},
-                                      {longText, QStringLiteral("Tray insert")}),
-            {QString(), {}, QStringLiteral("Quorvel Plastics"), QDateTime({1999, 8, 13}, {7, 30})});
+        const ReportDocument document = withLongDescription();
+        const ReportLayout &layout = document.layout;
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("long.pdf"));
         ReportExport::write(document, ReportExport::Pdf, pdf);
@@ -274,6 +341,18 @@ private slots:
             for (const QString &part : column.caption.split('\n'))
                 QVERIFY2(text.contains(inOrder({part})), qPrintable(part + '\n' + text.left(2000)));
         }
+        const QString widestPdf = dir.filePath(QStringLiteral("widest.pdf"));
+        ReportExport::write(widestFigures(), ReportExport::Pdf, widestPdf);
+        const QString widestText =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), widestPdf, QStringLiteral("-")});
+        QVERIFY2(widestText.contains(firstDetail(widestFigures())) &&
+                     widestText.contains(inOrder(
+                         {QStringLiteral("tion"), QStringLiteral("Weight"), QStringLiteral("Other")})),
+                 qPrintable(widestText));
+        // the description wraps, whole, in lines of its own under the first
+        QVERIFY2(!text.contains(QChar(0x2026)) && text.count(QStringLiteral("living hinge")) == 12 &&
+                     text.contains(inOrder({QStringLiteral("10-1040"), QStringLiteral("Housing,")})),
+                 qPrintable(text));
         const QString odt = dir.filePath(QStringLiteral("long.odt"));
         ReportExport::write(document, ReportExport::Word, odt);
         const QString content =

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QLocale>
 #include <QXmlStreamWriter>
+#include <tuple>
 
 namespace {
 const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
@@ -30,12 +31,15 @@ constexpr double kCharEm = 0.66;
 // width found so far needs no measuring.
 constexpr double kWidestCharEm = 1.3;
 constexpr double kLargestPoints = 8.0, kSmallestPoints = 6.0;
+// The most lines in one table of the document, about five printed pages.
+constexpr int kTableRows = 250;
 // The most a column of texts grows to for its texts, in ems: a third of a portrait page's table.
 constexpr double kTextShareEms = 540.0 / 3 / kLargestPoints;
 
 // Each column's width in ems: the layout's width, or its widest text when wider, measured in the
-// font it is set in (the captions and totals in bold).
-QVector<double> columnEms(const ReportDocument &document)
+// font it is set in (the captions and totals in bold). `least` gets the width a column of texts may
+// be squeezed to, its layout's width or its heading, and 0 for a column that may not be.
+QVector<double> columnEms(const ReportDocument &document, QVector<double> &least)
 {
     const QList<ReportColumn> &columns = document.layout.columns;
     QFont font = ReportPainter::typeface();
@@ -56,15 +60,18 @@ QVector<double> columnEms(const ReportDocument &document)
     // A text (a job's description) wraps inside its column, which grows past its layout's width
     // and its heading up to a share of the page only; a figure always gets its whole width.
     QVector<double> textBound(columns.size());
+    least = QVector<double>(columns.size(), 0.0);
     for (int i = 0; i < columns.size(); ++i)
         textBound[i] = std::max(ems[i], kTextShareEms);
     for (const ReportLine &line : document.lines) {
         const QFontMetricsF &metrics = line.kind == ReportLine::Detail ? regular : bold;
         for (int i = 0; i < line.cells.size() && i < ems.size(); ++i) {
             const bool text = line.values.value(i).typeId() == QMetaType::QString;
-            if (!text) {
+            if (!text || columns[i].total) {
                 widen(ems[i], line.cells[i], metrics);
             } else if (ems[i] < textBound[i]) {
+                if (least[i] == 0)
+                    least[i] = ems[i];
                 widen(ems[i], line.cells[i], metrics);
                 ems[i] = std::min(ems[i], textBound[i]);
             }
@@ -92,21 +99,44 @@ Geometry geometryOf(const ReportDocument &document)
     Geometry g;
     g.page = ReportPainter(document).pageLayout(QPageSize(QPageSize::Letter));
     g.tableWidth = g.page.paintRect(QPageLayout::Point).width();
-    const QVector<double> ems = columnEms(document);
-    const double padding = 4; // points of cell padding, both sides together
+    QVector<double> least;
+    const QVector<double> ems = columnEms(document, least);
+    const double padding = 5; // points of cell padding and border, both sides together
     double total = 0;
     for (double em : ems)
         total += em;
     // as large as 8 points while each column holds its widest text whole
     const double room = g.tableWidth - padding * ems.size();
     g.fontPoints = std::clamp(room / total, kSmallestPoints, kLargestPoints);
-    double sum = 0;
-    for (double em : ems) {
-        g.columns.append(em * g.fontPoints + padding);
+    double sum = 0, spare = 0;
+    for (int i = 0; i < ems.size(); ++i) {
+        g.columns.append(ems[i] * g.fontPoints + padding);
         sum += g.columns.back();
+        if (least[i] > 0)
+            spare += (ems[i] - least[i]) * g.fontPoints;
     }
-    for (double &width : g.columns) // stretched (or, past the smallest font, squeezed) to the page
-        width *= g.tableWidth / sum;
+    if (sum <= g.tableWidth) {
+        for (double &width : g.columns) // stretched to the page
+            width *= g.tableWidth / sum;
+        return g;
+    }
+    // past the smallest font, the columns of texts give up room down to their layout's width, where
+    // their texts wrap; the headings and figures keep theirs, whatever it takes
+    const double share = spare > 0 ? std::min(1.0, (sum - g.tableWidth) / spare) : 0;
+    double squeezed = 0;
+    for (int i = 0; i < ems.size(); ++i) {
+        if (least[i] > 0)
+            g.columns[i] -= (ems[i] - least[i]) * g.fontPoints * share;
+        squeezed += g.columns[i];
+    }
+    // still too wide (eleven-digit figures in every column): a smaller font, rather than a figure
+    // or heading broken over two lines
+    if (squeezed > g.tableWidth) {
+        const double scale = room / (squeezed - padding * ems.size());
+        g.fontPoints *= scale;
+        for (double &width : g.columns)
+            width = (width - padding) * scale + padding;
+    }
     return g;
 }
 
@@ -197,12 +227,24 @@ private:
                                  QString::number(qRound(m_g.columns[c] * 20)) + '*');
             m_xml.writeEndElement();
         }
-        for (const auto &[name, shade] : {std::pair{QStringLiteral("Cell"), QString()},
-                                          std::pair{QStringLiteral("Group"), QStringLiteral("#e2e7ee")}}) {
+        // As the printed report: no grid, a rule under the captions and over the totals, the
+        // outermost group headings shaded. A word processor also lays out a table without a grid
+        // in about two thirds of the time.
+        const QString rule = QStringLiteral("0.5pt solid #000000");
+        for (const auto &[name, border, shade] :
+             {std::tuple{QStringLiteral("Cell"), QString(), QString()},
+              std::tuple{QStringLiteral("CaptionCell"), QStringLiteral("bottom"), QString()},
+              std::tuple{QStringLiteral("TotalCell"), QStringLiteral("top"), QString()},
+              std::tuple{QStringLiteral("Group"), QString(), QStringLiteral("#e2e7ee")}}) {
             style(name, QStringLiteral("table-cell"));
             m_xml.writeEmptyElement(kStyle, QStringLiteral("table-cell-properties"));
-            m_xml.writeAttribute(kFo, QStringLiteral("padding"), QStringLiteral("2pt"));
-            m_xml.writeAttribute(kFo, QStringLiteral("border"), QStringLiteral("0.5pt solid #808080"));
+            // the padding and the room of a border on each side, as the columns' widths count them
+            m_xml.writeAttribute(kFo, QStringLiteral("padding"), QStringLiteral("2.5pt"));
+            m_xml.writeAttribute(kFo, QStringLiteral("border"), QStringLiteral("none"));
+            if (!border.isEmpty()) {
+                m_xml.writeAttribute(kFo, QStringLiteral("padding-") + border, QStringLiteral("2pt"));
+                m_xml.writeAttribute(kFo, QStringLiteral("border-") + border, rule);
+            }
             if (!shade.isEmpty())
                 m_xml.writeAttribute(kFo, QStringLiteral("background-color"), shade);
             m_xml.writeEndElement();
@@ -307,16 +349,44 @@ private:
                 }
             }
             for (; c < columns.size(); ++c)
-                cell(line.cells.value(c), alignStyle(columns[c].align, totals));
+                cell(line.cells.value(c), alignStyle(columns[c].align, totals), 1,
+                     totals && columns[c].total ? QStringLiteral("TotalCell") : QStringLiteral("Cell"));
         }
         m_xml.writeEndElement();
     }
 
+    // The report's lines as a table for each outermost group (and, inside a long group, for each
+    // few hundred lines), each with the caption row that repeats at the top of every page: a word
+    // processor takes many minutes over one table of a year's lines, much less over many small ones.
     bool table(const std::function<bool(int, int)> &progress)
+    {
+        const int lines = int(m_doc.lines.size());
+        int tables = 0, rows = 0;
+        for (int i = 0; i < lines; ++i) {
+            const ReportLine &line = m_doc.lines[i];
+            const bool groupStarts = line.kind == ReportLine::GroupHeader && line.level == 0;
+            if (tables == 0 || (rows > 0 && (groupStarts || rows >= kTableRows))) {
+                if (tables > 0)
+                    m_xml.writeEndElement(); // table
+                startTable(++tables);
+                rows = 0;
+            }
+            row(line);
+            ++rows;
+            if (m_xml.hasError() || (progress && !progress(i + 1, lines)))
+                return false;
+        }
+        if (tables == 0) // no lines: the captions alone
+            startTable(1);
+        m_xml.writeEndElement();
+        return true;
+    }
+
+    void startTable(int number)
     {
         const QList<ReportColumn> &columns = m_doc.layout.columns;
         m_xml.writeStartElement(kTable, QStringLiteral("table"));
-        m_xml.writeAttribute(kTable, QStringLiteral("name"), QStringLiteral("Report"));
+        m_xml.writeAttribute(kTable, QStringLiteral("name"), QStringLiteral("Report%1").arg(number));
         m_xml.writeAttribute(kTable, QStringLiteral("style-name"), QStringLiteral("Report"));
         for (int c = 0; c < columns.size(); ++c) {
             m_xml.writeEmptyElement(kTable, QStringLiteral("table-column"));
@@ -327,17 +397,9 @@ private:
         m_xml.writeStartElement(kTable, QStringLiteral("table-header-rows"));
         m_xml.writeStartElement(kTable, QStringLiteral("table-row"));
         for (const ReportColumn &column : columns)
-            cell(column.caption, alignStyle(column.align, true));
+            cell(column.caption, alignStyle(column.align, true), 1, QStringLiteral("CaptionCell"));
         m_xml.writeEndElement();
         m_xml.writeEndElement();
-        const int lines = int(m_doc.lines.size());
-        for (int i = 0; i < lines; ++i) {
-            row(m_doc.lines[i]);
-            if (m_xml.hasError() || (progress && !progress(i + 1, lines)))
-                return false;
-        }
-        m_xml.writeEndElement();
-        return true;
     }
 
     QXmlStreamWriter m_xml;

@@ -5,6 +5,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 #include <utility>
 
 namespace {
@@ -62,6 +63,16 @@ void appendByte(QByteArray &out, char byte)
     default:
         out += byte;
     }
+}
+// True when the text has right-to-left characters (Hebrew, Arabic): those are drawn in the order
+// they are read in, shaped, not one glyph per character from left to right.
+bool rightToLeft(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x0590 && (c.direction() == QChar::DirR || c.direction() == QChar::DirAL))
+            return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -281,6 +292,8 @@ void PdfPaintEngine::drawText(const QRawFont &font, const QPointF &origin, const
 {
     if (text.isEmpty())
         return;
+    if (rightToLeft(text))
+        return drawShaped(font, origin, text, color);
     const int index = m_writer.fontIndex(font);
     m_writer.glyphsOf(index, text, m_glyphs);
     if (m_glyphs.contains(0u))
@@ -324,6 +337,63 @@ void PdfPaintEngine::drawWithFallback(const QRawFont &font, const QPointF &origi
         run += QString::fromUcs4(&code, 1);
     }
     flush();
+}
+
+// A text with right-to-left characters, laid out as a reader sees it: the words of each direction
+// in their visual order, Arabic letters joined. The glyphs go into the page in the order the text
+// is read, each at its place, and each is noted with the characters it stands for: a reader that
+// copies the text takes it in that order, as typed.
+void PdfPaintEngine::drawShaped(const QRawFont &font, const QPointF &origin, const QString &text,
+                                const QColor &color)
+{
+    QFont wanted(font.familyName());
+    wanted.setWeight(QFont::Weight(font.weight()));
+    wanted.setStyle(font.style());
+    const int pixels = std::max(1, qRound(font.pixelSize()));
+    wanted.setPixelSize(pixels);
+    QTextLayout layout(text, wanted);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    struct Placed
+    {
+        double x;
+        int font;
+        quint32 glyph;
+        QString characters; // more than one for a ligature
+    };
+    QVector<Placed> placed;
+    QHash<QPair<int, qint64>, int> at; // a glyph drawn already, by font and place: a ligature's
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        for (const QGlyphRun &run : layout.glyphRuns(int(i), length)) {
+            QRawFont raw = run.rawFont();
+            raw.setPixelSize(font.pixelSize());
+            const int index = m_writer.fontIndex(raw);
+            const QVector<quint32> glyphs = run.glyphIndexes();
+            const QVector<QPointF> positions = run.positions();
+            for (int g = 0; g < glyphs.size() && g < positions.size(); ++g) {
+                const double x = positions[g].x() * font.pixelSize() / pixels;
+                const auto key = qMakePair(index, qRound64(x * 100));
+                if (at.contains(key)) {
+                    placed[at[key]].characters += text.mid(i, length);
+                    continue;
+                }
+                at.insert(key, int(placed.size()));
+                placed.append({x, index, glyphs[g], text.mid(i, length)});
+            }
+        }
+        i += length - 1;
+    }
+    // a right-to-left line is laid out against the right of its box: the text starts at the origin
+    double left = placed.isEmpty() ? 0 : placed.front().x;
+    for (const Placed &glyph : placed)
+        left = std::min(left, glyph.x);
+    for (const Placed &glyph : placed) {
+        m_writer.noteGlyph(glyph.font, glyph.glyph, glyph.characters);
+        drawGlyphs(glyph.font, font.pixelSize(), QPointF(origin.x() + glyph.x - left, origin.y()),
+                   {glyph.glyph}, color);
+    }
 }
 
 void PdfPaintEngine::drawGlyphs(int index, double size, const QPointF &origin, const QVector<quint32> &glyphs,

@@ -45,6 +45,7 @@ private:
     void setStroke(const QColor &color, double width);
     void drawWithFallback(const QRawFont &font, const QPointF &origin, const QString &text,
                           const QColor &color);
+    void drawShaped(const QRawFont &font, const QPointF &origin, const QString &text, const QColor &color);
     void drawGlyphs(int index, double size, const QPointF &origin, const QVector<quint32> &glyphs,
                     const QColor &color);
     double penWidth() const { return m_pen.widthF() > 0 ? m_pen.widthF() : 1.0; }

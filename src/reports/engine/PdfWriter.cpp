@@ -41,9 +41,10 @@ struct PdfWriter::Font
     QByteArray name;
     int glyphCount = 0;
     int object = 0;
-    std::vector<char32_t> unicode;   // by glyph id; 0 for a glyph not used
-    std::array<qint32, 256> latin;   // glyph ids of the first 256 characters, -1 not looked up
-    QHash<char32_t, quint32> others; // glyph ids of the other characters looked up
+    std::vector<char32_t> unicode;     // by glyph id; 0 for a glyph not used
+    std::array<qint32, 256> latin;     // glyph ids of the first 256 characters, -1 not looked up
+    QHash<char32_t, quint32> others;   // glyph ids of the other characters looked up
+    QHash<quint32, QString> ligatures; // glyphs that stand for more than one character
 };
 
 PdfWriter::PdfWriter(const QString &path, const QSizeF &pageSize) : m_file(path), m_pageSize(pageSize)
@@ -137,6 +138,18 @@ void PdfWriter::glyphsOf(int font, const QString &text, QVector<quint32> &glyphs
         }
         glyphs.append(glyphOf(*m_fonts[font], code));
     }
+}
+
+void PdfWriter::noteGlyph(int font, quint32 glyph, const QString &characters)
+{
+    Font &f = *m_fonts[font];
+    if (glyph >= f.unicode.size() || characters.isEmpty())
+        return;
+    if (f.unicode[glyph] != 0)
+        return; // a glyph copies as what it was first drawn for
+    f.unicode[glyph] = glyph == 0 ? char32_t(0xFFFD) : char32_t(characters.toUcs4().first());
+    if (glyph != 0 && characters.toUcs4().size() > 1)
+        f.ligatures.insert(glyph, characters);
 }
 
 // A font that has the character and can be embedded: fontconfig's choice for the text's font when
@@ -243,7 +256,9 @@ void PdfWriter::writeFont(Font &font, int index)
         for (int i = from; i < from + count; ++i) {
             cmap += '<';
             appendHex4(cmap, glyphs[i]);
-            cmap += "> <" + textString(QString::fromUcs4(&font.unicode[glyphs[i]], 1)).mid(5) + "\n";
+            const QString characters =
+                font.ligatures.value(glyphs[i], QString::fromUcs4(&font.unicode[glyphs[i]], 1));
+            cmap += "> <" + textString(characters).mid(5) + "\n";
         }
         cmap += "endbfchar\n";
     }

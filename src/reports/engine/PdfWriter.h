@@ -28,6 +28,8 @@ public:
     // The font's number on the pages (its resource is /F and the number plus one).
     int fontIndex(const QRawFont &font);
     void glyphsOf(int font, const QString &text, QVector<quint32> &glyphs);
+    // Notes a glyph laid out by a shaper as standing for `characters` (more than one for a ligature).
+    void noteGlyph(int font, quint32 glyph, const QString &characters);
     QRawFont fallbackFor(const QRawFont &font, char32_t code);
 
     void writePage(const QByteArray &content);

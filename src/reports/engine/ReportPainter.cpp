@@ -45,8 +45,6 @@ public:
             m_glyphs[c] = glyphs[c];
             m_advances[c] = advances[c].x();
         }
-        m_ellipsis = raw.glyphIndexesForString(QString(QChar(0x2026))).value(0);
-        m_ellipsisWidth = raw.advancesForGlyphIndexes({m_ellipsis}).value(0).x();
     }
     const QRawFont &raw() const { return m_raw; }
     // The glyphs and advances of the text, and its width.
@@ -78,8 +76,6 @@ public:
         }
         return width;
     }
-    quint32 ellipsis() const { return m_ellipsis; }
-    double ellipsisWidth() const { return m_ellipsisWidth; }
 
 private:
     double shapeAny(const QString &text, QVector<quint32> &glyphs, QVector<double> &advances) const
@@ -97,9 +93,39 @@ private:
     QRawFont m_raw;
     std::array<quint32, 256> m_glyphs{};
     std::array<double, 256> m_advances{};
-    quint32 m_ellipsis = 0;
-    double m_ellipsisWidth = 0;
 };
+
+// The text in lines no wider than `room`, broken between words; a word wider than the room by
+// itself is broken between characters.
+QStringList wrapped(const CellFont &font, const QString &text, double room)
+{
+    if (font.width(text) <= room)
+        return {text};
+    QStringList lines;
+    QString line;
+    for (const QString &word : text.split(' ', Qt::SkipEmptyParts)) {
+        const QString longer = line.isEmpty() ? word : line + ' ' + word;
+        if (font.width(longer) <= room) {
+            line = longer;
+            continue;
+        }
+        if (!line.isEmpty())
+            lines.append(line);
+        line = word;
+        while (line.size() > 1 && font.width(line) > room) {
+            int fits = 1;
+            while (fits + 1 < line.size() && font.width(line.left(fits + 1)) <= room)
+                ++fits;
+            if (line[fits - 1].isHighSurrogate())
+                ++fits; // a surrogate pair stays one character
+            lines.append(line.left(fits));
+            line = line.mid(fits);
+        }
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines;
+}
 } // namespace
 
 namespace {
@@ -168,7 +194,15 @@ ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPaintDev
     // the detail font: as large as 8.5 points while the columns, each as wide as its widest text
     // at that size, still fit the page width
     const double room = m.width - 2 * m.pad * widths.size();
-    const double points = std::clamp(kLargest * room / text, 6.0, kLargest);
+    double points = std::clamp(kLargest * room / text, 6.0, kLargest);
+    // the least the columns take, the texts squeezed to their layout's width: when even that does
+    // not fit at the smallest font (eleven-digit figures in every column), a smaller font still,
+    // rather than columns off the page
+    double least = 0;
+    for (int i = 0; i < widths.size(); ++i)
+        least += isFigure(m_doc.layout.columns[i]) ? widths[i] : std::min(widths[i], layoutWidths[i]);
+    if (least * points / kLargest > room)
+        points = kLargest * room / least;
     m.detail = font(points);
     m.bold = font(points, true);
     m.caption = font(points, true);
@@ -215,8 +249,9 @@ QVector<double> ReportPainter::textWidths(const QPaintDevice &device, double pad
     for (int i = 0; i < columns.size(); ++i) {
         layoutWidths[i] = std::max(0.0, (columns[i].width + 1) * perChar - 2 * pad);
         widths[i] = layoutWidths[i];
+        // with a little to spare, as for the cells: a heading is never cut
         for (const QString &part : columns[i].caption.split('\n'))
-            widths[i] = std::max(widths[i], captionFont.horizontalAdvance(part));
+            widths[i] = std::max(widths[i], captionFont.horizontalAdvance(part) * 1.02 + pt);
         layoutWidths[i] = widths[i]; // a column squeezed to its layout's width still shows its heading
     }
     const auto atSize = [&](bool bold) {
@@ -232,12 +267,18 @@ QVector<double> ReportPainter::textWidths(const QPaintDevice &device, double pad
                 widths[i] = std::max(widths[i], cells.width(line.cells[i]) * 1.02 + pt);
         }
     }
+    // a text (a job's description) grows its column up to a third of the page only, and wraps
+    // inside it; a figure always gets its whole width
+    for (int i = 0; i < columns.size(); ++i) {
+        if (!isFigure(columns[i]))
+            widths[i] = std::min(widths[i], std::max(layoutWidths[i], device.width() / 3.0));
+    }
     return widths;
 }
 
 // The columns' widths at `scale` times the measured text widths: stretched to fill the page when
 // they leave room; when they do not fit even at the smallest font, the text columns (never a
-// figure) give up room down to their layout's width, and their longest texts end in an ellipsis.
+// figure) give up room down to their layout's width, and their longest texts wrap.
 QVector<double> ReportPainter::fitted(const QVector<double> &text, const QVector<double> &layout,
                                       double scale, double pad, double pageWidth) const
 {
@@ -279,7 +320,21 @@ double ReportPainter::lineHeight(const Metrics &m, const ReportLine &line) const
     case ReportLine::Detail:
         break;
     }
-    return m.row;
+    int lines = 1;
+    for (int i = 0; i < line.cells.size(); ++i) {
+        if (!isFigure(m_doc.layout.columns[i])) // a year has millions of figures: none ever wraps
+            lines = std::max<int>(lines, cellLines(m, line.cells[i], i).size());
+    }
+    return m.row * lines;
+}
+
+// A detail cell's text in the lines it prints in: a text wider than its column wraps, a figure
+// (whose column is always wide enough) stays whole.
+QStringList ReportPainter::cellLines(const Metrics &m, const QString &text, int column) const
+{
+    if (text.isEmpty() || isFigure(m_doc.layout.columns[column]))
+        return {text};
+    return wrapped(m.detailCells, text, m.right[column] - m.left[column] - 2 * m.pad);
 }
 
 void ReportPainter::paintHeading(QPainter &painter, const Metrics &m, bool captions) const
@@ -309,7 +364,7 @@ void ReportPainter::paintHeading(QPainter &painter, const Metrics &m, bool capti
                                 : column.align == ReportColumn::Center ? Qt::AlignHCenter
                                                                        : Qt::AlignLeft;
         painter.drawText(QRectF(m.left[i] + m.pad, y, m.right[i] - m.left[i] - 2 * m.pad, captionHeight),
-                         h | Qt::AlignBottom, column.caption);
+                         h | Qt::AlignBottom | Qt::TextDontClip, column.caption);
     }
     y += captionHeight + 2 * m.pt;
     painter.setPen(QPen(Qt::black, 1.0 * m.pt));
@@ -334,7 +389,8 @@ void ReportPainter::paintFooter(QPainter &painter, const Metrics &m, int page, i
 
 // The cells of a line are drawn as one run of glyphs (or, into a PDF document, as a run of text
 // each): a report of a year has a million cells, and laying each out as text of its own would
-// take many seconds.
+// take many seconds. `h` is the height of one line of text; a wrapped text takes a line of the
+// detail height for each of its lines.
 void ReportPainter::paintCells(QPainter &painter, const Metrics &m, const QStringList &cells, double y,
                                double h, bool totalsOnly) const
 {
@@ -350,33 +406,23 @@ void ReportPainter::paintCells(QPainter &painter, const Metrics &m, const QStrin
         const ReportColumn &column = m_doc.layout.columns[i];
         if (cells[i].isEmpty() || (totalsOnly && !column.total))
             continue;
-        const double room = m.right[i] - m.left[i] - 2 * m.pad;
-        QString text = cells[i];
-        double w = font.shape(text, indexes, advances);
-        if (w > room) { // cut the text and end it with an ellipsis
-            while (!indexes.isEmpty() && w + font.ellipsisWidth() > room) {
-                w -= advances.takeLast();
-                indexes.removeLast();
-                text.chop(1);
+        const QStringList lines = totalsOnly ? QStringList{cells[i]} : cellLines(m, cells[i], i);
+        for (int l = 0; l < lines.size(); ++l) {
+            const double w = font.shape(lines[l], indexes, advances);
+            double x = m.left[i] + m.pad;
+            if (column.align == ReportColumn::Right)
+                x = m.right[i] - m.pad - w;
+            else if (column.align == ReportColumn::Center)
+                x = (m.left[i] + m.right[i] - w) / 2;
+            if (pdf) {
+                pdf->drawText(raw, QPointF(x, baseline + l * m.row), lines[l], painter.pen().color());
+                continue;
             }
-            indexes.append(font.ellipsis());
-            advances.append(font.ellipsisWidth());
-            text += QChar(0x2026);
-            w += font.ellipsisWidth();
-        }
-        double x = m.left[i] + m.pad;
-        if (column.align == ReportColumn::Right)
-            x = m.right[i] - m.pad - w;
-        else if (column.align == ReportColumn::Center)
-            x = (m.left[i] + m.right[i] - w) / 2;
-        if (pdf) {
-            pdf->drawText(raw, QPointF(x, baseline), text, painter.pen().color());
-            continue;
-        }
-        for (int g = 0; g < indexes.size(); ++g) {
-            glyphs.append(indexes[g]);
-            positions.append(QPointF(x, 0));
-            x += advances[g];
+            for (int g = 0; g < indexes.size(); ++g) {
+                glyphs.append(indexes[g]);
+                positions.append(QPointF(x, l * m.row));
+                x += advances[g];
+            }
         }
     }
     if (glyphs.isEmpty())
@@ -413,7 +459,7 @@ double ReportPainter::paintLine(QPainter &painter, const Metrics &m, const Repor
             painter.fillRect(QRectF(0, y, m.width, h), kBand);
         painter.setFont(m.detail);
         painter.setPen(Qt::black);
-        paintCells(painter, m, line.cells, y, h, false);
+        paintCells(painter, m, line.cells, y, m.row, false);
         break;
     case ReportLine::GroupFooter:
     case ReportLine::GrandTotal: {

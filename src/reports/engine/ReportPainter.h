@@ -55,6 +55,7 @@ private:
     void paintCells(QPainter &painter, const Metrics &m, const QStringList &cells, double y, double h,
                     bool totalsOnly) const;
     double lineHeight(const Metrics &m, const ReportLine &line) const;
+    QStringList cellLines(const Metrics &m, const QString &text, int column) const;
 
     const ReportDocument &m_doc;
 };

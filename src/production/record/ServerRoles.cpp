@@ -7,6 +7,7 @@
 #include "foundation/Database.h"
 #include "foundation/RejectReasons.h"
 #include "foundation/ServerAddress.h"
+#include "foundation/ServerCompaction.h"
 #include "foundation/ServerLocks.h"
 
 #include <QSqlQuery>
@@ -105,6 +106,7 @@ QString setLevelFunction(const QString &schema)
                "$$")
         .arg(schema);
 }
+
 } // namespace
 
 QString ServerRoles::roleName(const QString &level)
@@ -257,6 +259,8 @@ QStringList grantLevelC(Database &db, const Plant &plant)
                 .arg(plant.schema, ServerLocks::exclusiveFunction(), levelC));
     db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.kelvara_set_level(text, text) TO %2")
                 .arg(plant.schema, levelC));
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2() TO %3")
+                .arg(plant.schema, ServerCompaction::function(), levelC));
     // Repair: the server's index checks, installed once here (by the administrator).
     db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS amcheck"));
     db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION bt_index_check(regclass, boolean) TO %1").arg(levelC));
@@ -265,6 +269,9 @@ QStringList grantLevelC(Database &db, const Plant &plant)
     return {
         QStringLiteral("Made the function kelvara_set_level(login, level), which only %1 may call.")
             .arg(levelC),
+        QStringLiteral("Made the function %1(), which rewrites and analyzes every table for Compact, and "
+                       "which only %2 may call.")
+            .arg(ServerCompaction::function(), levelC),
         QStringLiteral("Installed the server's index checks (amcheck) for Repair, which %1 may run.")
             .arg(levelC),
         QStringLiteral("Let %1 see the machine and start of every copy in Current Users (pg_read_all_stats).")
@@ -301,6 +308,7 @@ QStringList ServerRoles::setUp(Database &db)
     // The functions as this version makes them.
     ProtectionTriggers::replace(db);
     db.exec(setLevelFunction(plant.schema));
+    db.exec(ServerCompaction::createStatement(plant.schema));
     done << giveToOwner(db, plant) << closeToOthers(db, plant);
     for (const QString &level : kLevels)
         done << grantLevel(db, plant, level);

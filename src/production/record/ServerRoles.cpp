@@ -305,6 +305,12 @@ QStringList ServerRoles::setUp(Database &db)
         // kelvara_set_level, the owner's, moves logins between the levels.
         db.exec(QStringLiteral("GRANT %1 TO %2 WITH ADMIN OPTION").arg(role, owner));
     }
+    // The write lock's function ends a session that sits on the lock (ServerLocks).
+    db.exec(QStringLiteral("GRANT pg_signal_backend, pg_read_all_stats TO %1").arg(owner));
+    done << QStringLiteral("Let %1 end a session that holds the write lock in a transaction older than %2 s "
+                           "(pg_signal_backend, pg_read_all_stats).")
+                .arg(owner)
+                .arg(ServerLocks::kWriteHoldSeconds);
     // The functions as this version makes them.
     ProtectionTriggers::replace(db);
     db.exec(setLevelFunction(plant.schema));

@@ -521,7 +521,7 @@ ServerCheckResult DatabaseRepair::checkServer(const Database &db)
     try {
         if (db.scalar(QStringLiteral("SELECT to_regprocedure('bt_index_check(regclass, boolean)') IS NULL"))
                 .toBool())
-            db.exec(QStringLiteral("CREATE EXTENSION amcheck"));
+            db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS amcheck"));
     } catch (const DatabaseError &error) {
         result.failure = QStringLiteral("the server's checks (the extension amcheck) cannot be installed: ") +
                          error.description();

@@ -1,9 +1,14 @@
 #include "ServerCompaction.h"
 
+#include "ServerLocks.h"
+
 // Compact for level C, who owns no table: VACUUM runs only outside any transaction, so not in a
 // function, but CLUSTER by the primary key rewrites a table without its dead rows as VACUUM FULL
 // does, and runs in the owner's function. A table without a primary key (CompanyInfo, one row)
 // is analyzed only. A row per table: its name, whether it was rewritten, its size before and after.
+// It refuses while another copy of the program is in (holds the presence lock shared), as the
+// program's exclusive access check would, so that no login locks every table from psql under
+// the others' work.
 QString ServerCompaction::createStatement(const QString &schema)
 {
     return QStringLiteral(
@@ -14,6 +19,15 @@ QString ServerCompaction::createStatement(const QString &schema)
                "  target regclass;\n"
                "  primary_key regclass;\n"
                "BEGIN\n"
+               "  IF EXISTS (SELECT 1 FROM pg_locks WHERE locktype = 'advisory' AND granted AND objsubid = "
+               "1\n"
+               "             AND classid::bigint = %3 AND objid::bigint = %4 AND mode = 'ShareLock'\n"
+               "             AND database = (SELECT oid FROM pg_database WHERE datname = "
+               "current_database()))\n"
+               "  THEN\n"
+               "    RAISE EXCEPTION 'Another workstation is in the database: Compact needs everyone else "
+               "out.';\n"
+               "  END IF;\n"
                "  FOR target IN SELECT c.oid FROM pg_class c WHERE c.relnamespace = '%1'::regnamespace\n"
                "      AND c.relkind = 'r' ORDER BY c.relname LOOP\n"
                "    \"Table\" := (SELECT relname FROM pg_class WHERE oid = target);\n"
@@ -31,7 +45,9 @@ QString ServerCompaction::createStatement(const QString &schema)
                "  END LOOP;\n"
                "END\n"
                "$$")
-        .arg(schema, function());
+        .arg(schema, function())
+        .arg(ServerLocks::presenceKey >> 32)
+        .arg(ServerLocks::presenceKey & 0xFFFFFFFF);
 }
 
 QString ServerCompaction::function()

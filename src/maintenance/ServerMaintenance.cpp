@@ -279,8 +279,9 @@ QString ServerMaintenance::compactRefusal() const
             "AND relkind = 'r' AND NOT pg_has_role(relowner, 'USAGE') AND NOT pg_has_role((SELECT "
             "datdba FROM pg_database WHERE datname = current_database()), 'USAGE')) END"),
         QStringLiteral("The server lets only the owner of the tables compact them, and your login may not "
-                       "call the owner's function %1 for it. Nothing was compacted. The server's "
-                       "administrator runs (once, to give level C the function):\n\n"
+                       "call the owner's function %1 for it: on a server, Compact is level C's, who may keep "
+                       "everyone else out while it runs. Nothing was compacted. Where level C cannot either, "
+                       "the server's administrator gives it the function once with:\n\n"
                        "    kelvara --setup-server '%2'")
             .arg(ServerCompaction::signature(), administratorAddress()),
         {{QStringLiteral("f"), ServerCompaction::signature()}});
@@ -295,8 +296,8 @@ QString ServerMaintenance::repairRefusal() const
                        "'EXECUTE') ELSE (SELECT rolsuper FROM pg_roles WHERE rolname = current_user) END"),
         QStringLiteral(
             "The server's index checks (the extension amcheck) are not there for your login in %1. "
-            "Nothing was checked. The server's administrator installs them and gives them to level "
-            "C once with:\n\n    kelvara --setup-server '%2'")
+            "Nothing was checked. The server's administrator installs them and gives them to every "
+            "level once with:\n\n    kelvara --setup-server '%2'")
             .arg(m_address.database, administratorAddress()),
         {{QStringLiteral("f"), QStringLiteral("bt_index_check(regclass, boolean)")}});
 }

@@ -261,6 +261,14 @@ void TestServerMaintenance::levelCRunsWhatTheServerLetsIt()
         DatabaseMaintenance::serverRefusals(as(manager), QStringLiteral("C"));
     QCOMPARE(refusals.keys(), QList<MaintenanceOperation>{MaintenanceOperation::Restore});
     QVERIFY2(refusals.first().contains(QStringLiteral("Nothing was restored")), qPrintable(refusals.first()));
+    // Level B has Repair and Compact in the menu; Compact, which keeps everyone out, is level C's.
+    QCOMPARE(DatabaseMaintenance::serverRefusals(as(foreman), QStringLiteral("B")).keys(),
+             QList<MaintenanceOperation>{MaintenanceOperation::Compact});
+    // The owner's compaction refuses, from psql too, while another copy is in.
+    const auto compactError = errorOf<DatabaseError>(
+        [&] { Database::open(as(manager)).exec(QStringLiteral("SELECT * FROM kelvara_compact()")); });
+    QVERIFY(compactError &&
+            compactError->description().contains(QStringLiteral("Another workstation is in")));
 
     const QString backup = world->file(QStringLiteral("plant.backup"));
     QCOMPARE(world->run(MaintenanceOperation::Backup, backup), DatabaseMaintenance::Outcome::Done);

@@ -271,6 +271,25 @@ qint64 Database::lastInsertId(const QSqlQuery &query) const
     return query.lastInsertId().toLongLong();
 }
 
+namespace {
+// After the write lock could not be had: throws the administrator's command where the server
+// database has no lock functions (one set up before the program took its locks through them).
+void throwWhenLockFunctionsMissing(const Database &db)
+{
+    if (!db.dialect().isServer() ||
+        !db.scalar(QStringLiteral("SELECT to_regprocedure('kelvara_write_lock()') IS NULL")).toBool())
+        return;
+    ServerAddress administrator = ServerAddress::parse(db.path());
+    administrator.user.clear();
+    throw DatabaseError(
+        DbErrors::Other,
+        QStringLiteral("The database %1 on the server was set up by an earlier version of the program: it "
+                       "lacks the program's lock functions, and nothing can be stored in it until the "
+                       "server's administrator runs once:\n\n    kelvara --setup-server '%2'")
+            .arg(administrator.database, administrator.uri()));
+}
+} // namespace
+
 void Database::beginTransaction()
 {
     const QStringList statements = m_dialect.beginWrite();
@@ -281,6 +300,7 @@ void Database::beginTransaction()
     } catch (...) {
         // The lock was not had: the transaction just begun ends here, not in a caller's rollback.
         exec(m_dialect.rollback());
+        throwWhenLockFunctionsMissing(*this);
         throw;
     }
 }

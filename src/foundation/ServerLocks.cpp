@@ -6,13 +6,32 @@ struct Function
     QString name, returns, body, arguments = {};
 };
 
-QList<Function> functions()
+// A session that holds the write lock in a transaction begun longer ago than holdSeconds (one
+// sitting in it, idle or asleep, with its own time limits switched off) is ended by the next
+// writer, so that no login stops the plant's writes for longer. The server's administrator's
+// sessions are not: they may run a long copy, and the owner may not end them anyway.
+QString takeWriteBody(int holdSeconds)
 {
-    const QString write = QString::number(ServerLocks::writeKey);
+    const qint64 key = ServerLocks::writeKey;
+    return QStringLiteral(
+               "SELECT pg_terminate_backend(a.pid) FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+               "WHERE l.locktype = 'advisory' AND l.granted AND l.objsubid = 1 AND l.classid::bigint = %1 "
+               "AND l.objid::bigint = %2 AND l.database = (SELECT oid FROM pg_database WHERE datname = "
+               "current_database()) AND a.pid <> pg_backend_pid() AND a.xact_start < "
+               "clock_timestamp() - make_interval(secs => %3) AND NOT (SELECT rolsuper FROM pg_roles "
+               "WHERE oid = a.usesysid);\n"
+               "SELECT pg_advisory_xact_lock(%4)")
+        .arg(key >> 32)
+        .arg(key & 0xFFFFFFFF)
+        .arg(holdSeconds)
+        .arg(key);
+}
+
+QList<Function> functions(int holdSeconds)
+{
     const QString presence = QString::number(ServerLocks::presenceKey);
     return {
-        {QStringLiteral("kelvara_write_lock"), QStringLiteral("void"),
-         QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(write)},
+        {QStringLiteral("kelvara_write_lock"), QStringLiteral("void"), takeWriteBody(holdSeconds)},
         {QStringLiteral("kelvara_presence_share"), QStringLiteral("void"),
          QStringLiteral("SELECT pg_advisory_lock_shared(%1)").arg(presence)},
         {QStringLiteral("kelvara_presence_unshare"), QStringLiteral("boolean"),
@@ -35,11 +54,11 @@ QString call(const QString &name)
 }
 } // namespace
 
-QStringList ServerLocks::createStatements(const QString &schema)
+QStringList ServerLocks::createStatements(const QString &schema, int holdSeconds)
 {
     QStringList statements;
     // pg_temp last, named: unnamed, it would be searched first.
-    for (const Function &function : functions())
+    for (const Function &function : functions(holdSeconds))
         statements << QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2(%3) RETURNS %4 LANGUAGE sql "
                                      "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$%5$$")
                           .arg(schema, function.name, function.arguments, function.returns, function.body);
@@ -49,7 +68,7 @@ QStringList ServerLocks::createStatements(const QString &schema)
 QStringList ServerLocks::sharedFunctions()
 {
     QStringList names;
-    for (const Function &function : functions()) {
+    for (const Function &function : functions(kWriteHoldSeconds)) {
         if (function.name != QLatin1String("kelvara_presence_exclusive"))
             names << function.name + '(' + function.arguments + ')';
     }

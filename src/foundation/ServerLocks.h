@@ -13,8 +13,13 @@ namespace ServerLocks {
 constexpr qint64 writeKey = 0x4B656C76;
 constexpr qint64 presenceKey = 0x4B656C77;
 
-// The statements, one per function, that make (or replace) the functions in the schema.
-QStringList createStatements(const QString &schema);
+// A session holding the write lock in a transaction older than this is ended by the next writer.
+constexpr int kWriteHoldSeconds = 60;
+
+// The statements, one per function, that make (or replace) the functions in the schema. The
+// function's owner ends sessions through pg_signal_backend and sees their transactions' age
+// through pg_read_all_stats (a superuser needs neither).
+QStringList createStatements(const QString &schema, int holdSeconds = kWriteHoldSeconds);
 // The functions' signatures ("kelvara_write_lock()"), for their owner and grants; the exclusive
 // lock is the Database commands' only.
 QStringList sharedFunctions();

@@ -51,6 +51,28 @@ QString megabytes(qint64 bytes)
     return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
 }
 
+// What the server did in Compact, table by table.
+QString compactedText(const QString &database, const QList<CompactedTable> &tables)
+{
+    QStringList rewritten, analyzed;
+    qint64 before = 0, after = 0;
+    for (const CompactedTable &table : tables) {
+        (table.rewritten ? rewritten : analyzed) << table.name;
+        before += table.before;
+        after += table.after;
+    }
+    QString text = QStringLiteral("The database %1 on the server was compacted: %2 tables were rewritten "
+                                  "without their deleted rows and analyzed (%3)")
+                       .arg(database)
+                       .arg(rewritten.size())
+                       .arg(rewritten.join(QStringLiteral(", ")));
+    if (!analyzed.isEmpty())
+        text += QStringLiteral("; %1 analyzed only, having no primary key to rewrite it by")
+                    .arg(analyzed.join(QStringLiteral(", ")));
+    return text + QStringLiteral(". The tables took %1 before and take %2 now.")
+                      .arg(megabytes(before), megabytes(after));
+}
+
 // Whether the file begins as a database does; the repair reads one that does not through a
 // corrected scratch copy of it.
 bool headerSound(const QString &path)
@@ -542,6 +564,43 @@ void DatabaseMaintenance::compact()
     replaceWith(work, database, operationWord(MaintenanceOperation::Compact));
 }
 
+QString DatabaseMaintenance::serverRefusal(const ServerMaintenance &server, MaintenanceOperation operation)
+{
+    switch (operation) {
+    case MaintenanceOperation::Backup:
+        return {}; // the server's archive holds what the login may read, which is every table
+    case MaintenanceOperation::Restore:
+        return server.restoreRefusal();
+    case MaintenanceOperation::Repair:
+        return server.repairRefusal();
+    case MaintenanceOperation::Compact:
+        return server.compactRefusal();
+    }
+    return {};
+}
+
+QMap<MaintenanceOperation, QString> DatabaseMaintenance::serverRefusals(const QString &uri,
+                                                                        const QString &level)
+{
+    QMap<MaintenanceOperation, QString> refusals;
+    if (!SqlDialect::isServerName(uri))
+        return refusals;
+    try {
+        const ServerMaintenance server(uri);
+        for (const MaintenanceOperation operation :
+             {MaintenanceOperation::Backup, MaintenanceOperation::Restore, MaintenanceOperation::Repair,
+              MaintenanceOperation::Compact}) {
+            if (!allowedFor(operation, level))
+                continue;
+            if (const QString refusal = serverRefusal(server, operation); !refusal.isEmpty())
+                refusals.insert(operation, refusal);
+        }
+    } catch (const DatabaseError &) {
+        // An address the server cannot use: each command says so when chosen.
+    }
+    return refusals;
+}
+
 DatabaseMaintenance::Outcome DatabaseMaintenance::runOnServer(MaintenanceOperation operation)
 {
     std::optional<ServerMaintenance> server;
@@ -552,9 +611,7 @@ DatabaseMaintenance::Outcome DatabaseMaintenance::runOnServer(MaintenanceOperati
         return Outcome::Failed;
     }
     // What only the server's administrator may do is refused before anything is asked or locked.
-    const QString refusal = operation == MaintenanceOperation::Compact   ? server->compactRefusal()
-                            : operation == MaintenanceOperation::Restore ? server->restoreRefusal()
-                                                                         : QString();
+    const QString refusal = serverRefusal(*server, operation);
     if (!refusal.isEmpty()) {
         m_session.prompter().tell(operationWord(operation) + QStringLiteral(" stopped: ") + refusal,
                                   statusTitle(), MsgIcon::Exclamation);
@@ -622,12 +679,9 @@ DatabaseMaintenance::Report DatabaseMaintenance::serverSteps(MaintenanceOperatio
                     Outcome::Done};
         }
         case MaintenanceOperation::Compact: {
-            int tables = 0;
+            QList<CompactedTable> tables;
             engineStep(server.compact(tables));
-            m_status = QStringLiteral("The database %1 on the server was compacted: VACUUM (FULL, ANALYZE) "
-                                      "rewrote its %2 tables.")
-                           .arg(name)
-                           .arg(tables);
+            m_status = compactedText(name, tables);
             break;
         }
         }

@@ -4,6 +4,7 @@
 
 #include "foundation/Prompter.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -57,6 +58,9 @@ public:
     static QString operationWord(MaintenanceOperation operation);
     // Backup and Restore are for level "C" only; Repair and Compact for every level.
     static bool allowedFor(MaintenanceOperation operation, const QString &level);
+    // On a server: the commands of the level that the login may not run there, each with why not
+    // and what the server's administrator runs instead; the menu shows them disabled with it.
+    static QMap<MaintenanceOperation, QString> serverRefusals(const QString &uri, const QString &level);
     static QString statusTitle() { return QStringLiteral("Database Status"); }
     // What a command has done, as told when a later step fails: "The database was restored".
     static QString doneText(MaintenanceOperation operation);
@@ -87,6 +91,7 @@ private:
 
     Report runSteps(MaintenanceOperation operation, LockFile &lock);
     Outcome runOnServer(MaintenanceOperation operation);
+    static QString serverRefusal(const ServerMaintenance &server, MaintenanceOperation operation);
     Report serverSteps(MaintenanceOperation operation, ServerMaintenance &server, const QString &file);
     void restoreOnServer(ServerMaintenance &server, const QString &file);
     Report stopped(MaintenanceOperation operation, const StepFailed &failure) const;

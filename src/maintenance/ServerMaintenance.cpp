@@ -3,6 +3,7 @@
 #include "MaintenanceEngine.h"
 
 #include "foundation/Database.h"
+#include "foundation/ServerCompaction.h"
 #include "foundation/ServerLocks.h"
 
 #include <QDateTime>
@@ -255,10 +256,11 @@ QString ServerMaintenance::administratorAddress() const
     return address.uri();
 }
 
-QString ServerMaintenance::refusalUnless(const QString &allowed, const QString &refusal) const
+QString ServerMaintenance::refusalUnless(const QString &allowed, const QString &refusal,
+                                         const QVariantMap &values) const
 {
     try {
-        if (Database::open(m_address.uri()).scalar(allowed).toBool())
+        if (Database::open(m_address.uri()).scalar(allowed, values).toBool())
             return {};
     } catch (const DatabaseError &error) {
         return error.description();
@@ -268,16 +270,36 @@ QString ServerMaintenance::refusalUnless(const QString &allowed, const QString &
 
 QString ServerMaintenance::compactRefusal() const
 {
-    // VACUUM takes a table whose owner, or whose database's owner, is one of the login's roles.
+    // VACUUM takes a table whose owner, or whose database's owner, is one of the login's roles; a
+    // login that owns none compacts through the owner's function, which --setup-server makes.
     return refusalUnless(
         QStringLiteral(
-            "SELECT NOT EXISTS (SELECT 1 FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
+            "SELECT CASE WHEN to_regprocedure(:f) IS NOT NULL THEN has_function_privilege(:f, 'EXECUTE') "
+            "ELSE NOT EXISTS (SELECT 1 FROM pg_class WHERE relnamespace = current_schema()::regnamespace "
             "AND relkind = 'r' AND NOT pg_has_role(relowner, 'USAGE') AND NOT pg_has_role((SELECT "
-            "datdba FROM pg_database WHERE datname = current_database()), 'USAGE'))"),
-        QStringLiteral("The server lets only the owner of the tables or its administrator compact them, and "
-                       "your login is neither. Nothing was compacted. The server's administrator runs:\n\n"
-                       "    vacuumdb --full --analyze --dbname='%1'")
-            .arg(administratorAddress()));
+            "datdba FROM pg_database WHERE datname = current_database()), 'USAGE')) END"),
+        QStringLiteral("The server lets only the owner of the tables compact them, and your login may not "
+                       "call the owner's function %1 for it: on a server, Compact is level C's, who may keep "
+                       "everyone else out while it runs. Nothing was compacted. Where level C cannot either, "
+                       "the server's administrator gives it the function once with:\n\n"
+                       "    kelvara --setup-server '%2'")
+            .arg(ServerCompaction::signature(), administratorAddress()),
+        {{QStringLiteral("f"), ServerCompaction::signature()}});
+}
+
+QString ServerMaintenance::repairRefusal() const
+{
+    // The server's index checks are installed once by --setup-server; the administrator installs
+    // them at the first check on a database made without it.
+    return refusalUnless(
+        QStringLiteral("SELECT CASE WHEN to_regprocedure(:f) IS NOT NULL THEN has_function_privilege(:f, "
+                       "'EXECUTE') ELSE (SELECT rolsuper FROM pg_roles WHERE rolname = current_user) END"),
+        QStringLiteral(
+            "The server's index checks (the extension amcheck) are not there for your login in %1. "
+            "Nothing was checked. The server's administrator installs them and gives them to every "
+            "level once with:\n\n    kelvara --setup-server '%2'")
+            .arg(m_address.database, administratorAddress()),
+        {{QStringLiteral("f"), QStringLiteral("bt_index_check(regclass, boolean)")}});
 }
 
 QString ServerMaintenance::restoreRefusal() const
@@ -293,19 +315,40 @@ QString ServerMaintenance::restoreRefusal() const
             .arg(m_address.database, administratorAddress()));
 }
 
-QString ServerMaintenance::compact(int &tables) const
+QString ServerMaintenance::compact(QList<CompactedTable> &tables) const
 {
+    tables.clear();
     try {
         const Database db = Database::open(m_address.uri());
-        tables = int(db.scalar(QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = "
-                                              "current_schema()::regnamespace AND relkind = 'r'"))
-                         .toLongLong());
-        // VACUUM runs outside any transaction: the connection is in autocommit.
+        const QVariantMap function{{QStringLiteral("f"), ServerCompaction::signature()}};
+        const bool owners =
+            db.scalar(QStringLiteral("SELECT to_regprocedure(:f) IS NOT NULL"), function).toBool();
+        const QString sizes = QStringLiteral(
+            "SELECT relname, true, pg_total_relation_size(oid), 0 FROM pg_class WHERE "
+            "relnamespace = current_schema()::regnamespace AND relkind = 'r' ORDER BY relname");
+        tables = compactedTables(db, owners ? ServerCompaction::call() : sizes);
+        if (owners)
+            return {};
+        // A database the administrator made without --setup-server: its owner vacuums it. VACUUM
+        // runs outside any transaction: the connection is in autocommit.
         db.exec(QStringLiteral("VACUUM (FULL, ANALYZE)"));
+        const QList<CompactedTable> after = compactedTables(db, sizes);
+        for (qsizetype i = 0; i < tables.size() && i < after.size(); ++i)
+            tables[i].after = after[i].before;
         return {};
     } catch (const DatabaseError &error) {
         return error.description();
     }
+}
+
+QList<CompactedTable> ServerMaintenance::compactedTables(const Database &db, const QString &sql)
+{
+    QList<CompactedTable> tables;
+    QSqlQuery query = db.exec(sql);
+    while (query.next())
+        tables.append({query.value(0).toString(), query.value(1).toBool(), query.value(2).toLongLong(),
+                       query.value(3).toLongLong()});
+    return tables;
 }
 
 ServerCheckResult ServerMaintenance::check() const

@@ -3,8 +3,11 @@
 #include "foundation/ServerAddress.h"
 #include "sharing/DatabaseRepair.h"
 
+#include <QList>
+
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -15,6 +18,15 @@
 // programs get the connection as libpq keywords on their command line, never a password (the
 // server's own authentication or the password file says who may connect). Each step returns an
 // empty text on success, else what went wrong.
+// A table as Compact left it: whether it was rewritten (else only analyzed) and its size in bytes
+// before and after.
+struct CompactedTable
+{
+    QString name;
+    bool rewritten = false;
+    qint64 before = 0, after = 0;
+};
+
 class ServerMaintenance
 {
 public:
@@ -55,15 +67,19 @@ public:
     // made, both are the administrator's.
     QString compactRefusal() const;
     QString restoreRefusal() const;
-    // VACUUM (FULL, ANALYZE) of the database; tables is how many tables it rewrote.
-    QString compact(int &tables) const;
+    QString repairRefusal() const;
+    // Every table rewritten without its dead rows and analyzed: through the owner's function where
+    // --setup-server made it, else by VACUUM (FULL, ANALYZE) of the tables' owner.
+    QString compact(QList<CompactedTable> &tables) const;
     ServerCheckResult check() const;
 
 private:
     // The address without this workstation's login, for the administrator's command line.
     QString administratorAddress() const;
     // Empty when the query answers true for this login, else the refusal.
-    QString refusalUnless(const QString &allowed, const QString &refusal) const;
+    QString refusalUnless(const QString &allowed, const QString &refusal,
+                          const QVariantMap &values = {}) const;
+    static QList<CompactedTable> compactedTables(const Database &db, const QString &sql);
     QString runProgram(const QString &name, const QStringList &arguments) const;
     // Runs sql on a connection of its own to the database of that name on the server.
     QString runOn(const QString &database, const QString &sql) const;

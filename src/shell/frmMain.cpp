@@ -4,6 +4,7 @@
 #include "foundation/Session.h"
 #include "frmDateShift.h"
 #include "frmSplash.h"
+#include "maintenance/DatabaseMaintenance.h"
 #include "sharing/DatabaseRepair.h"
 #include "sharing/frmCurrentUsers.h"
 
@@ -179,6 +180,7 @@ bool frmMain::load()
         auto *keepPresence = new QTimer(this);
         connect(keepPresence, &QTimer::timeout, this, [this] { m_presence.keepHeld(); });
         keepPresence->start(60 * 1000);
+        disableRefusedDatabaseCommands();
     };
     hooks.showGreeting = [splash](const QString &text) { splash->showGreeting(text); };
     StartupSequence startup(m_session, hooks);
@@ -256,6 +258,23 @@ void frmMain::updateMenuState()
                          !m_openSingles.contains(command));
     }
     updateDatabaseMenu();
+}
+
+void frmMain::disableRefusedDatabaseCommands()
+{
+    // On a server, a command the login's level has in the menu but the server does not let it run
+    // is disabled, with why and the administrator's command as its tip.
+    const QMap<MaintenanceOperation, QString> refusals =
+        DatabaseMaintenance::serverRefusals(m_session.options().DatabaseName(), m_session.securityLevel);
+    QMenu *database = m_menus[QStringLiteral("mnuDatabase")];
+    database->setToolTipsVisible(true);
+    for (auto it = refusals.cbegin(); it != refusals.cend(); ++it) {
+        const QString name = MenuLayout::itemName(database->objectName(), int(it.key()));
+        m_items[name]->setToolTip(it.value());
+        m_items[name]->setStatusTip(it.value());
+        m_disabledForRun.insert(name);
+    }
+    updateMenuState();
 }
 
 void frmMain::updateDatabaseMenu()

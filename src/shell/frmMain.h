@@ -86,6 +86,7 @@ private:
     void keepUsable(QMdiSubWindow *frame);
     void updateMenuState();
     void updateDatabaseMenu();
+    void disableRefusedDatabaseCommands();
     void rebuildWindowList();
     void tileHorizontally();
     void arrangeIcons();

@@ -183,11 +183,13 @@ void TestServerMaintenance::compactAndRepairReport()
 {
     ServerWorld world(QStringLiteral("compact"));
     QCOMPARE(world.run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Done);
-    QCOMPARE(world.prompter.messages().last().text,
-             QStringLiteral(
-                 "The database %1 on the server was compacted: VACUUM (FULL, ANALYZE) rewrote its %2 tables.")
-                 .arg(world.plant.name())
-                 .arg(SchemaTables::tables().size()));
+    const QString compact = world.prompter.messages().last().text;
+    QVERIFY2(
+        compact.startsWith(QStringLiteral("The database %1 on the server was compacted: %2 tables were "
+                                          "rewritten without their deleted rows and analyzed (Color Table, ")
+                               .arg(world.plant.name())
+                               .arg(SchemaTables::tables().size())),
+        qPrintable(compact));
     QCOMPARE(world.run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
     const PromptMessage repair = world.prompter.messages().last();
     QVERIFY2(
@@ -208,49 +210,128 @@ void TestServerMaintenance::compactAndRepairReport()
     QVERIFY(QDir(world.root()).entryList({QStringLiteral("db.lok"), QStringLiteral("DFUNC.DAT")}).isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestServerMaintenance)
 // On a database --setup-server made, a level C login that does not own the tables: what the
 // server lets it do works, what only the administrator may do is refused with the command to run,
 // never reported done.
 void TestServerMaintenance::levelCRunsWhatTheServerLetsIt()
 {
-    const QString manager = QStringLiteral("manager_%1").arg(QCoreApplication::applicationPid());
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    const QString manager = QStringLiteral("manager_") + pid, foreman = QStringLiteral("foreman_") + pid;
     const QString postgres = ServerAddress::parse(qEnvironmentVariable("KELVARA_TEST_SERVER")).uri();
-    struct DropRole
+    struct DropRoles
     {
-        QString server, role;
-        ~DropRole() { Database::open(server).exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role)); }
-    } dropRole{postgres, manager};
-    ServerWorld world(QStringLiteral("levelc"));
+        QString server;
+        QStringList roles;
+        ~DropRoles()
+        {
+            for (const QString &role : roles)
+                Database::open(server).exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role));
+        }
+    } dropRoles{postgres, {manager, foreman}};
+    std::optional<ServerWorld> world(std::in_place, QStringLiteral("levelc"));
+    const auto as = [&](const QString &login) {
+        ServerAddress address = ServerAddress::parse(world->plant.uri());
+        address.user = login;
+        return address.uri();
+    };
     {
-        Database admin = Database::open(world.plant.uri());
+        Database admin = Database::open(world->plant.uri());
         ServerRoles::setUp(admin);
         admin.exec(QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE kelvara_level_c").arg(manager));
+        admin.exec(QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE kelvara_level_b").arg(foreman));
         Schema::authorize(admin, manager, QStringLiteral("Manny"), QStringLiteral("C"));
+        Schema::authorize(admin, foreman, QStringLiteral("Fran"), QStringLiteral("B"));
+        // Rows deleted leave dead rows behind, which only a rewrite gives back.
+        for (int i = 0; i < 200; ++i)
+            Fixture::line(admin, QDate(2026, 12, 1), 1, i, QStringLiteral("10-1042"));
+        admin.exec(QStringLiteral("DELETE FROM [Production Table]"));
     }
-    ServerAddress address = ServerAddress::parse(world.plant.uri());
-    address.user = manager;
-    world.session->options().setDatabaseName(address.uri());
+    world->session->options().setDatabaseName(as(manager));
+    // A level B copy is in: its presence, and a window's connection that books a ticket.
+    ServerPresence foremanCopy;
+    QVERIFY(foremanCopy.holdShared(as(foreman)));
+    std::optional<Database> foremanWindow = Database::open(as(foreman));
+    world->windowAnswer = [&] {
+        foremanCopy.release();
+        return true;
+    };
 
-    const QString backup = world.file(QStringLiteral("plant.backup"));
-    QCOMPARE(world.run(MaintenanceOperation::Backup, backup), DatabaseMaintenance::Outcome::Done);
-    QCOMPARE(world.run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
-    QVERIFY2(world.prompter.messages().last().text.contains(QStringLiteral("found nothing wrong")),
-             qPrintable(world.prompter.messages().last().text));
+    // Of the level's commands, only Restore is the administrator's: the menu shows it disabled.
+    const QMap<MaintenanceOperation, QString> refusals =
+        DatabaseMaintenance::serverRefusals(as(manager), QStringLiteral("C"));
+    QCOMPARE(refusals.keys(), QList<MaintenanceOperation>{MaintenanceOperation::Restore});
+    QVERIFY2(refusals.first().contains(QStringLiteral("Nothing was restored")), qPrintable(refusals.first()));
+    // Level B has Repair and Compact in the menu; Compact, which keeps everyone out, is level C's.
+    QCOMPARE(DatabaseMaintenance::serverRefusals(as(foreman), QStringLiteral("B")).keys(),
+             QList<MaintenanceOperation>{MaintenanceOperation::Compact});
+    // The owner's compaction refuses, from psql too, while another copy is in.
+    const auto compactError = errorOf<DatabaseError>(
+        [&] { Database::open(as(manager)).exec(QStringLiteral("SELECT * FROM kelvara_compact()")); });
+    QVERIFY(compactError &&
+            compactError->description().contains(QStringLiteral("Another workstation is in")));
 
-    QCOMPARE(world.run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Failed);
-    const QString compact = world.prompter.messages().last().text;
-    ServerAddress administrator = ServerAddress::parse(world.plant.uri());
-    administrator.user.clear();
-    QVERIFY2(compact.contains(QStringLiteral("Nothing was compacted")) &&
-                 compact.contains(
-                     QStringLiteral("vacuumdb --full --analyze --dbname='%1'").arg(administrator.uri())),
-             qPrintable(compact));
-    QCOMPARE(world.run(MaintenanceOperation::Restore, backup), DatabaseMaintenance::Outcome::Failed);
-    QVERIFY2(world.prompter.messages().last().text.contains(QStringLiteral("Nothing was restored")),
-             qPrintable(world.prompter.messages().last().text));
-    QCOMPARE(world.plant.databases(), QStringList{world.plant.name()});
-    QCOMPARE(world.jobs(), kAllJobs);
+    const QString backup = world->file(QStringLiteral("plant.backup"));
+    QCOMPARE(world->run(MaintenanceOperation::Backup, backup), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(world->run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
+    // The administrator's look at the plant, on a connection of its own each time.
+    const auto admin = [&] { return Database::open(world->plant.uri()); };
+    const int indexes =
+        admin()
+            .scalar(QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = current_schema()"))
+            .toInt();
+    QVERIFY2(world->prompter.messages().last().text.contains(
+                 QStringLiteral("the server's check of %1 indexes of %2 tables found nothing wrong")
+                     .arg(indexes)
+                     .arg(SchemaTables::tables().size() - 1)), // CompanyInfo has no index
+             qPrintable(world->prompter.messages().last().text));
+    QCOMPARE(world->windowsShown, 0);
+
+    // Compact waits for the level B copy to leave, then the server rewrites every table.
+    const auto production = [&] {
+        return admin()
+            .scalar(QStringLiteral("SELECT pg_total_relation_size('\"Production Table\"')"))
+            .toLongLong();
+    };
+    const qint64 before = production();
+    QCOMPARE(world->run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Done);
+    QCOMPARE(world->windowsShown, 1);
+    const QString compact = world->prompter.messages().last().text;
+    QVERIFY2(
+        compact.contains(QStringLiteral("%1 tables were rewritten").arg(SchemaTables::tables().size() - 1)) &&
+            compact.contains(QStringLiteral("CompanyInfo analyzed only")),
+        qPrintable(compact));
+    QVERIFY2(production() < before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(production())));
+
+    // Run anyway, Restore is refused before it asks for anything.
+    QCOMPARE(world->run(MaintenanceOperation::Restore, backup), DatabaseMaintenance::Outcome::Failed);
+    QVERIFY2(world->prompter.messages().last().text.contains(QStringLiteral("Nothing was restored")),
+             qPrintable(world->prompter.messages().last().text));
+    QCOMPARE(world->plant.databases(), QStringList{world->plant.name()});
+    QCOMPARE(world->jobs(), kAllJobs);
+
+    // The administrator's Restore cannot put the restored copy in while the level B window is
+    // still connected: it stops, and the window's later writes go to the plant's database, not
+    // to one renamed aside.
+    world->session->options().setDatabaseName(world->plant.uri());
+    QVERIFY(foremanCopy.holdShared(as(foreman)));
+    QCOMPARE(world->run(MaintenanceOperation::Restore, backup), DatabaseMaintenance::Outcome::Failed);
+    QVERIFY2(world->prompter.messages().last().text.contains(QStringLiteral("close every other connection")),
+             qPrintable(world->prompter.messages().last().text));
+    QCOMPARE(world->plant.databases(), QStringList{world->plant.name()});
+    const qint64 line = Fixture::line(admin(), QDate(2026, 12, 2), 1, 7, QStringLiteral("10-1042"));
+    {
+        Transaction transaction(*foremanWindow);
+        foremanWindow->exec(
+            QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number]) VALUES (:l, 77001)"),
+            {{QStringLiteral("l"), line}});
+        transaction.commit();
+    }
+    QCOMPARE(
+        admin()
+            .scalar(QStringLiteral("SELECT count(*) FROM [Transfer Table] WHERE [Transfer Number] = 77001"))
+            .toInt(),
+        1);
 }
 
+QTEST_GUILESS_MAIN(TestServerMaintenance)
 #include "test_servermaintenance.moc"

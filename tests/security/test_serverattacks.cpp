@@ -27,6 +27,8 @@ private slots:
     void aTemporaryTableDoesNotShadowTheProtection();
     void noLoginEmptiesAProtectedTable();
     void noLoginTakesTheProgramsLocks();
+    void aSessionSittingOnTheWriteLockIsEnded();
+    void aDatabaseSetUpBeforeTheLockFunctionsNamesTheCommand();
     void eachLevelHoldsExactlyTheRightsOfTheTable();
     void eachLevelDoesItsOwnWork();
     void aLoginInNoLevelCannotConnect();
@@ -211,6 +213,51 @@ void TestServerAttacks::noLoginTakesTheProgramsLocks()
         QCOMPARE(exclusive, QString(level) == QLatin1String("C"));
         db.exec(ServerLocks::releaseAll());
     }
+}
+
+// A level B login takes the write lock through the program's function and sits on it with its own
+// time limits off. The next writer ends its session once its transaction is older than the limit
+// (a second here, a minute as set up), instead of waiting and failing.
+void TestServerAttacks::aSessionSittingOnTheWriteLockIsEnded()
+{
+    const auto lockFunctions = [&](int seconds) {
+        Database admin = Database::open(uri());
+        for (const QString &sql : ServerLocks::createStatements(QStringLiteral("public"), seconds))
+            admin.exec(sql);
+    };
+    lockFunctions(1);
+    Database sitter = Database::open(uri(m_login.value("B")));
+    for (const QString &sql :
+         {QStringLiteral("BEGIN"), QStringLiteral("SET LOCAL idle_in_transaction_session_timeout = 0"),
+          QStringLiteral("SET LOCAL statement_timeout = 0"), ServerLocks::takeWrite()})
+        sitter.exec(sql);
+    QTest::qWait(1500);
+    Database writer = Database::open(uri(m_login.value("A")));
+    const auto stored = errorOf<DatabaseError>([&] {
+        Transaction transaction(writer);
+        writer.exec(QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = \"Ending Count\" "
+                                   "WHERE \"Job ID\" = :line"),
+                    {{"line", m_openLine}});
+        transaction.commit();
+    });
+    lockFunctions(ServerLocks::kWriteHoldSeconds);
+    QVERIFY2(!stored, qPrintable(stored ? stored->description() : QString()));
+    QVERIFY(errorOf<DatabaseError>([&] { sitter.exec(QStringLiteral("SELECT 1")); }));
+}
+
+// A server database whose set-up is older than the program's lock functions says what to run.
+void TestServerAttacks::aDatabaseSetUpBeforeTheLockFunctionsNamesTheCommand()
+{
+    ServerPlant older(QStringLiteral("older"));
+    Database db = Database::createFile(older.uri());
+    db.exec(QStringLiteral("DROP FUNCTION kelvara_write_lock()"));
+    const auto error = errorOf<DatabaseError>([&] { Transaction transaction(db); });
+    ServerAddress administrator = ServerAddress::parse(older.uri());
+    administrator.user.clear();
+    QVERIFY(error);
+    QVERIFY2(
+        error->description().contains(QStringLiteral("kelvara --setup-server '%1'").arg(administrator.uri())),
+        qPrintable(error->description()));
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "foundation/Database.h"
 #include "foundation/RejectReasons.h"
 #include "foundation/ServerAddress.h"
+#include "foundation/ServerCompaction.h"
 #include "foundation/ServerLocks.h"
 
 #include <QSqlQuery>
@@ -105,6 +106,7 @@ QString setLevelFunction(const QString &schema)
                "$$")
         .arg(schema);
 }
+
 } // namespace
 
 QString ServerRoles::roleName(const QString &level)
@@ -246,6 +248,8 @@ QString grantLevel(Database &db, const Plant &plant, const QString &level)
     }
     for (const QString &function : ServerLocks::sharedFunctions())
         db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3").arg(plant.schema, function, role));
+    // Repair is in every level's menu: the server's index checks only read.
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION bt_index_check(regclass, boolean) TO %1").arg(role));
     return QStringLiteral("Granted level %1's rights in %2 to %3.").arg(level, plant.database, role);
 }
 
@@ -257,16 +261,18 @@ QStringList grantLevelC(Database &db, const Plant &plant)
                 .arg(plant.schema, ServerLocks::exclusiveFunction(), levelC));
     db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.kelvara_set_level(text, text) TO %2")
                 .arg(plant.schema, levelC));
-    // Repair: the server's index checks, installed once here (by the administrator).
-    db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS amcheck"));
-    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION bt_index_check(regclass, boolean) TO %1").arg(levelC));
+    // Compact locks every table while it runs: it is for the level that may take the exclusive
+    // access, and the owner's function refuses while another copy is in.
+    db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3")
+                .arg(plant.schema, ServerCompaction::signature(), levelC));
     // Current Users shows every copy's machine and start.
     db.exec(QStringLiteral("GRANT pg_read_all_stats TO %1").arg(levelC));
     return {
         QStringLiteral("Made the function kelvara_set_level(login, level), which only %1 may call.")
             .arg(levelC),
-        QStringLiteral("Installed the server's index checks (amcheck) for Repair, which %1 may run.")
-            .arg(levelC),
+        QStringLiteral("Installed the server's index checks (amcheck) for Repair, which every level may run, "
+                       "and made the function %1 for Compact, which only %2 may call.")
+            .arg(ServerCompaction::signature(), levelC),
         QStringLiteral("Let %1 see the machine and start of every copy in Current Users (pg_read_all_stats).")
             .arg(levelC)};
 }
@@ -298,10 +304,19 @@ QStringList ServerRoles::setUp(Database &db)
         // kelvara_set_level, the owner's, moves logins between the levels.
         db.exec(QStringLiteral("GRANT %1 TO %2 WITH ADMIN OPTION").arg(role, owner));
     }
+    // The write lock's function ends a session that sits on the lock (ServerLocks).
+    db.exec(QStringLiteral("GRANT pg_signal_backend, pg_read_all_stats TO %1").arg(owner));
+    done << QStringLiteral("Let %1 end a session that holds the write lock in a transaction older than %2 s "
+                           "(pg_signal_backend, pg_read_all_stats).")
+                .arg(owner)
+                .arg(ServerLocks::kWriteHoldSeconds);
     // The functions as this version makes them.
     ProtectionTriggers::replace(db);
     db.exec(setLevelFunction(plant.schema));
+    db.exec(ServerCompaction::createStatement(plant.schema));
     done << giveToOwner(db, plant) << closeToOthers(db, plant);
+    // Repair: the server's index checks, installed once here (by the administrator).
+    db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS amcheck"));
     for (const QString &level : kLevels)
         done << grantLevel(db, plant, level);
     done << grantLevelC(db, plant);

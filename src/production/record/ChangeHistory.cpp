@@ -167,8 +167,8 @@ QString rowOf(Action action)
     return action == Action::Delete ? QStringLiteral("OLD") : QStringLiteral("NEW");
 }
 
-// The writer's arguments on both engines: the table, the action, the row's key, the line's five
-// columns, then the triples; values as the engine's writer takes them (text on the server).
+// The file writer's arguments: the table, the action, the row's key, the line's five columns,
+// then the triples.
 QStringList writerArguments(const Audited &audited, Action action,
                             const std::function<QString(const QString &)> &text)
 {
@@ -251,38 +251,33 @@ QString schemaOf(const Database &db)
     return quotedName(db.scalar(QStringLiteral("SELECT current_schema()")).toString());
 }
 
-QString definer(const QString &schema)
-{
-    return QStringLiteral("SECURITY DEFINER SET search_path = pg_catalog, %1, pg_temp").arg(schema);
-}
-
-// The text of a value as the history keeps it. Every value in the canonical text of a row
-// (HistoryChain::canonicalText) is so written, numbers in decimal.
+// A value as the canonical text of a row writes it (HistoryChain::canonicalText): "~" for
+// NULL, otherwise its length in UTF-8 bytes, a colon and the value; each followed by "|".
 QString item(const QString &value)
 {
-    return QStringLiteral("kelvara_history_item(%1)").arg(value);
+    return QStringLiteral(
+               "CASE WHEN %1 IS NULL THEN '~|' ELSE CAST(octet_length(%1) AS text) || ':' || %1 || "
+               "'|' END")
+        .arg(value);
 }
 
-// Written with the session's clock zone; the login is the session's, never the owner the
-// function runs as. The program names itself and its workstation in the session's settings
-// (SqlDialect::connectStatements): any other client is "other client". The history is written
-// by one transaction at a time, which takes the table's lock until it ends: two writers never
-// both chain to the same newest row (and a transaction whose snapshot predates another's rows
-// fails on the key they took rather than forking the chain). The new key is the newest plus
+// One history row: written with the session's clock zone; the login is the session's, never the
+// owner the function runs as. The program names itself and its workstation in the session's
+// settings (SqlDialect::connectStatements): any other client is "other client". The history is
+// written by one transaction at a time, which takes the table's lock until it ends: two writers
+// never both chain to the same newest row (and a transaction whose snapshot predates another's
+// rows fails on the key they took rather than forking the chain). The new key is the newest plus
 // one, not drawn from the key's sequence, so that lastval() still tells the changed row's key.
 QString writerBody()
 {
     QStringList hashed;
     for (const char *name :
          {"v_id", "v_at", "v_who", "v_host", "v_program", "tbl", "row_key", "act", "job_id", "line_date",
-          "line_shift", "machine", "job", "v_field", "v_before", "v_after"})
+          "line_shift", "machine", "job", "field", "old_value", "new_value"})
         hashed << item(QStringLiteral("CAST(%1 AS text)").arg(QLatin1String(name)));
-    // The triples (field, before, after) follow one another in one JSON array (the program's SQL
-    // keeps brackets for names: no array type).
     return QStringLiteral(
                "\nDECLARE\n"
-               "  v_at text; v_who text; v_host text; v_program text; v_field text;\n"
-               "  v_id bigint; v_previous text; v_hash text; v_before text; v_after text;\n"
+               "  v_at text; v_who text; v_host text; v_program text; v_id bigint; v_previous text;\n"
                "BEGIN\n"
                "  LOCK TABLE \"Change History\" IN EXCLUSIVE MODE;\n"
                "  SELECT to_char(clock_timestamp(), 'YYYY-MM-DD\"T\"HH24:MI:SS.MSTZH:TZM'),\n"
@@ -291,62 +286,72 @@ QString writerBody()
                "    INTO v_at, v_who, v_host, v_program;\n"
                "  SELECT h.\"Change ID\", h.\"Row Hash\" INTO v_id, v_previous FROM \"Change History\" h\n"
                "    ORDER BY h.\"Change ID\" DESC LIMIT 1;\n"
-               "  SELECT COALESCE(v_id, 0), COALESCE(v_previous, '') INTO v_id, v_previous;\n"
-               "  FOR v_field, v_before, v_after IN\n"
-               "    SELECT max(CASE WHEN (n - 1) % 3 = 0 THEN v END), max(CASE WHEN (n - 1) % 3 = 1 THEN v "
-               "END),\n"
-               "      max(CASE WHEN (n - 1) % 3 = 2 THEN v END)\n"
-               "    FROM jsonb_array_elements_text(triples) WITH ORDINALITY AS u(v, n)\n"
-               "    GROUP BY (n - 1) / 3 ORDER BY (n - 1) / 3\n"
-               "  LOOP\n"
-               "    CONTINUE WHEN v_before IS NOT DISTINCT FROM v_after;\n"
-               "    SELECT v_id + 1, CASE WHEN act = 'insert' THEN NULL ELSE v_before END,\n"
-               "      CASE WHEN act = 'delete' THEN NULL ELSE v_after END INTO v_id, v_before, v_after;\n"
-               "    SELECT encode(sha256(convert_to(%1 || v_previous, 'UTF8')), 'hex') INTO v_hash;\n"
-               "    INSERT INTO \"Change History\" (\"Change ID\", \"Changed At\", \"Login\", "
+               "  SELECT COALESCE(v_id, 0) + 1, COALESCE(v_previous, '') INTO v_id, v_previous;\n"
+               "  INSERT INTO \"Change History\" (\"Change ID\", \"Changed At\", \"Login\", "
                "\"Workstation\",\n"
-               "      \"Program\", \"Table Name\", \"Row Key\", \"Action\", \"Job ID\", \"Date\", "
-               "\"Shift\",\n"
-               "      \"Machine Number\", \"Job Number\", \"Field\", \"Old Value\", \"New Value\", \"Row "
+               "    \"Program\", \"Table Name\", \"Row Key\", \"Action\", \"Job ID\", \"Date\", \"Shift\",\n"
+               "    \"Machine Number\", \"Job Number\", \"Field\", \"Old Value\", \"New Value\", \"Row "
                "Hash\")\n"
-               "      VALUES (v_id, v_at, v_who, v_host, v_program, tbl, row_key, act, job_id, line_date,\n"
-               "        line_shift, machine, job, v_field, v_before, v_after, v_hash);\n"
-               "    SELECT v_hash INTO v_previous;\n"
-               "  END LOOP;\n"
+               "    VALUES (v_id, v_at, v_who, v_host, v_program, tbl, row_key, act, job_id, line_date,\n"
+               "      line_shift, machine, job, field, old_value, new_value,\n"
+               "      encode(sha256(convert_to(%1 || v_previous, 'UTF8')), 'hex'));\n"
                "END\n")
         .arg(hashed.join(QStringLiteral(" || ")));
 }
 
-const QString kItemBody = QStringLiteral(
-    "SELECT CASE WHEN v IS NULL THEN '~|' ELSE CAST(octet_length(v) AS text) || ':' || v || '|' END");
-
 const QString kKeptBody =
     QStringLiteral("BEGIN RAISE EXCEPTION USING MESSAGE = %1; END").arg(literal(kKeptMessage));
 
-QString serverTriggerBody(const Audited &audited)
+// For each event: the line's columns read once, then the writer called for each field that
+// changed (an insert: given other than its default; a delete: held other than it), so that a
+// count typed costs one call.
+QString serverBranch(const Audited &audited, Action action)
 {
     const auto asText = [](const QString &value) { return QStringLiteral("CAST(%1 AS text)").arg(value); };
-    QStringList calls;
-    for (Action action : kActions) {
-        const QStringList arguments = writerArguments(audited, action, asText);
-        calls << QStringLiteral("PERFORM kelvara_change_history(%1, jsonb_build_array(%2));")
-                     .arg(arguments.mid(0, 8).join(QStringLiteral(", ")),
-                          arguments.mid(8).join(QStringLiteral(", ")));
+    const QString row = rowOf(action);
+    QString branch = QStringLiteral("SELECT %1 INTO l_job, l_date, l_shift, l_machine, l_number; ")
+                         .arg(audited.line(row).join(QStringLiteral(", ")));
+    const QString head =
+        QStringLiteral("%1, %2, %3, l_job, l_date, l_shift, l_machine, l_number")
+            .arg(literal(audited.table.name), literal(actionName(action)), asText(field(row, audited.key)));
+    for (const Triple &triple : triples(audited, action, asText)) {
+        const QString oldValue = action == Action::Insert ? QStringLiteral("NULL") : triple.before;
+        const QString newValue = action == Action::Delete ? QStringLiteral("NULL") : triple.after;
+        branch +=
+            QStringLiteral("IF %1 IS DISTINCT FROM %2 THEN PERFORM kelvara_change_history(%3, %4, %5, %6); "
+                           "END IF; ")
+                .arg(triple.before, triple.after, head, triple.name, oldValue, newValue);
     }
-    return QStringLiteral("BEGIN IF TG_OP = 'INSERT' THEN %1 ELSIF TG_OP = 'UPDATE' THEN %2 ELSE %3 END IF; "
-                          "RETURN NULL; END")
-        .arg(calls.at(0), calls.at(1), calls.at(2));
+    return branch;
+}
+
+QString serverTriggerBody(const Audited &audited)
+{
+    return QStringLiteral(
+               "\nDECLARE l_job bigint; l_date text; l_shift bigint; l_machine bigint; l_number text;\n"
+               "BEGIN IF TG_OP = 'INSERT' THEN %1 ELSIF TG_OP = 'UPDATE' THEN %2 ELSE %3 END IF; "
+               "RETURN NULL; END")
+        .arg(serverBranch(audited, Action::Insert), serverBranch(audited, Action::Change),
+             serverBranch(audited, Action::Delete));
 }
 
 // A server function: its name, its arguments, what it returns, its language and body.
+// The trigger functions run as the owner with the search path pinned; the writer, which only they
+// call (no one else may), runs within them.
 struct Function
 {
-    QString name, arguments, returns, language, body;
+    QString name, arguments, returns, body;
+    bool definer = true;
 
     QString createStatement(const QString &schema) const
     {
-        return QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2(%3) RETURNS %4 LANGUAGE %5 %6 AS $$%7$$")
-            .arg(schema, quoted(name), arguments, returns, language, definer(schema), body);
+        return QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2(%3) RETURNS %4 LANGUAGE plpgsql %5 AS $$%6$$")
+            .arg(
+                schema, quoted(name), arguments, returns,
+                definer
+                    ? QStringLiteral("SECURITY DEFINER SET search_path = pg_catalog, %1, pg_temp").arg(schema)
+                    : QString(),
+                body);
     }
 };
 
@@ -372,24 +377,19 @@ QString historyTriggerName(const Audited &audited)
 }
 
 const QString kKept = QStringLiteral("Change History Kept");
+const QString kWriterArguments =
+    QStringLiteral("tbl text, act text, row_key text, job_id bigint, line_date text, line_shift bigint, "
+                   "machine bigint, job text, field text, old_value text, new_value text");
 
 QList<Function> serverFunctions()
 {
     QList<Function> functions{
-        {QStringLiteral("kelvara_history_item"), QStringLiteral("v text"), QStringLiteral("text"),
-         QStringLiteral("sql IMMUTABLE"), kItemBody},
-        {HistoryChain::writerFunction(),
-         QStringLiteral("tbl text, act text, row_key text, job_id bigint, line_date text, line_shift bigint, "
-                        "machine bigint, job text, triples jsonb"),
-         QStringLiteral("void"), QStringLiteral("plpgsql"), writerBody()},
-        {kKept, {}, QStringLiteral("trigger"), QStringLiteral("plpgsql"), kKeptBody},
+        {HistoryChain::writerFunction(), kWriterArguments, QStringLiteral("void"), writerBody(), false},
+        {kKept, {}, QStringLiteral("trigger"), kKeptBody},
     };
     for (const Audited &audited : auditedTables())
-        functions.append({historyTriggerName(audited),
-                          {},
-                          QStringLiteral("trigger"),
-                          QStringLiteral("plpgsql"),
-                          serverTriggerBody(audited)});
+        functions.append(
+            {historyTriggerName(audited), {}, QStringLiteral("trigger"), serverTriggerBody(audited)});
     return functions;
 }
 
@@ -435,6 +435,8 @@ void ChangeHistory::replace(Database &db)
         const QString schema = schemaOf(db);
         for (const Function &function : serverFunctions())
             db.exec(function.createStatement(schema));
+        db.exec(QStringLiteral("REVOKE ALL ON FUNCTION %1.%2(%3) FROM PUBLIC")
+                    .arg(schema, HistoryChain::writerFunction(), kWriterArguments));
         for (const Trigger &trigger : serverTriggers()) {
             db.exec(trigger.dropStatement(schema));
             db.exec(trigger.createStatement(schema));
@@ -458,7 +460,7 @@ bool ChangeHistory::current(const Database &db)
                                        "AND p.pronamespace = current_schema()::regnamespace"),
                         {{QStringLiteral("name"), function.name}});
             if (!query.next() || query.value(0).toString() != db.dialect().spell(function.body) ||
-                !query.value(1).toBool())
+                query.value(1).toBool() != function.definer)
                 return false;
         }
         for (const Trigger &trigger : serverTriggers()) {

@@ -261,66 +261,65 @@ QString item(const QString &value)
         .arg(value);
 }
 
-// One history row: written with the session's clock zone; the login is the session's, never the
-// owner the function runs as. The program names itself and its workstation in the session's
-// settings (SqlDialect::connectStatements): any other client is "other client". The history is
-// written by one transaction at a time, which takes the table's lock until it ends: two writers
-// never both chain to the same newest row (and a transaction whose snapshot predates another's
-// rows fails on the key they took rather than forking the chain). The new key is the newest plus
-// one, not drawn from the key's sequence, so that lastval() still tells the changed row's key.
-QString writerBody()
+// Before a row's history is written: its time, with the session's clock zone; the login, the
+// session's, never the owner the function runs as; the program, which names itself and its
+// workstation in the session's settings (SqlDialect::connectStatements), any other client being
+// "other client"; and the newest row of the chain. The history is written by one transaction at a
+// time, which takes the table's lock until it ends: two writers never both chain to the same
+// newest row (and a transaction whose snapshot predates another's rows fails on the key they took
+// rather than forking the chain). Each new key is the newest plus one, not drawn from the key's
+// sequence, so that lastval() still tells the changed row's key.
+const QString kChainHead = QStringLiteral(
+    "LOCK TABLE \"Change History\" IN EXCLUSIVE MODE;\n"
+    "SELECT to_char(clock_timestamp(), 'YYYY-MM-DD\"T\"HH24:MI:SS.MSTZH:TZM'),\n"
+    "  CAST(session_user AS text), COALESCE(current_setting('kelvara.workstation', true), ''),\n"
+    "  COALESCE(NULLIF(current_setting('kelvara.program', true), ''), 'other client')\n"
+    "  INTO v_at, v_who, v_host, v_program;\n"
+    "SELECT h.\"Change ID\", h.\"Row Hash\" INTO v_id, v_previous FROM \"Change History\" h\n"
+    "  ORDER BY h.\"Change ID\" DESC LIMIT 1;\n"
+    "SELECT COALESCE(v_id, 0), COALESCE(v_previous, '') INTO v_id, v_previous;\n");
+
+// One history row, chained to the one before it.
+QString historyInsert(const QStringList &values)
 {
     QStringList hashed;
-    for (const char *name :
-         {"v_id", "v_at", "v_who", "v_host", "v_program", "tbl", "row_key", "act", "job_id", "line_date",
-          "line_shift", "machine", "job", "field", "old_value", "new_value"})
-        hashed << item(QStringLiteral("CAST(%1 AS text)").arg(QLatin1String(name)));
+    for (const QString &value : values)
+        hashed << item(QStringLiteral("CAST(%1 AS text)").arg(value));
     return QStringLiteral(
-               "\nDECLARE\n"
-               "  v_at text; v_who text; v_host text; v_program text; v_id bigint; v_previous text;\n"
-               "BEGIN\n"
-               "  LOCK TABLE \"Change History\" IN EXCLUSIVE MODE;\n"
-               "  SELECT to_char(clock_timestamp(), 'YYYY-MM-DD\"T\"HH24:MI:SS.MSTZH:TZM'),\n"
-               "    CAST(session_user AS text), COALESCE(current_setting('kelvara.workstation', true), ''),\n"
-               "    COALESCE(NULLIF(current_setting('kelvara.program', true), ''), 'other client')\n"
-               "    INTO v_at, v_who, v_host, v_program;\n"
-               "  SELECT h.\"Change ID\", h.\"Row Hash\" INTO v_id, v_previous FROM \"Change History\" h\n"
-               "    ORDER BY h.\"Change ID\" DESC LIMIT 1;\n"
-               "  SELECT COALESCE(v_id, 0) + 1, COALESCE(v_previous, '') INTO v_id, v_previous;\n"
-               "  INSERT INTO \"Change History\" (\"Change ID\", \"Changed At\", \"Login\", "
-               "\"Workstation\",\n"
-               "    \"Program\", \"Table Name\", \"Row Key\", \"Action\", \"Job ID\", \"Date\", \"Shift\",\n"
-               "    \"Machine Number\", \"Job Number\", \"Field\", \"Old Value\", \"New Value\", \"Row "
+               "SELECT v_id + 1 INTO v_id;\n"
+               "INSERT INTO \"Change History\" (\"Change ID\", \"Changed At\", \"Login\", \"Workstation\",\n"
+               "  \"Program\", \"Table Name\", \"Row Key\", \"Action\", \"Job ID\", \"Date\", \"Shift\",\n"
+               "  \"Machine Number\", \"Job Number\", \"Field\", \"Old Value\", \"New Value\", \"Row "
                "Hash\")\n"
-               "    VALUES (v_id, v_at, v_who, v_host, v_program, tbl, row_key, act, job_id, line_date,\n"
-               "      line_shift, machine, job, field, old_value, new_value,\n"
-               "      encode(sha256(convert_to(%1 || v_previous, 'UTF8')), 'hex'));\n"
-               "END\n")
-        .arg(hashed.join(QStringLiteral(" || ")));
+               "  VALUES (%1, encode(sha256(convert_to(%2 || v_previous, 'UTF8')), 'hex'))\n"
+               "  RETURNING \"Row Hash\" INTO v_previous;\n")
+        .arg(values.join(QStringLiteral(", ")), hashed.join(QStringLiteral(" || ")));
 }
 
 const QString kKeptBody =
     QStringLiteral("BEGIN RAISE EXCEPTION USING MESSAGE = %1; END").arg(literal(kKeptMessage));
 
-// For each event: the line's columns read once, then the writer called for each field that
-// changed (an insert: given other than its default; a delete: held other than it), so that a
-// count typed costs one call.
+// For each event: the line's columns and the chain's head read once, then a history row for each
+// field that changed (an insert: given other than its default; a delete: held other than it).
 QString serverBranch(const Audited &audited, Action action)
 {
     const auto asText = [](const QString &value) { return QStringLiteral("CAST(%1 AS text)").arg(value); };
     const QString row = rowOf(action);
-    QString branch = QStringLiteral("SELECT %1 INTO l_job, l_date, l_shift, l_machine, l_number; ")
-                         .arg(audited.line(row).join(QStringLiteral(", ")));
-    const QString head =
-        QStringLiteral("%1, %2, %3, l_job, l_date, l_shift, l_machine, l_number")
-            .arg(literal(audited.table.name), literal(actionName(action)), asText(field(row, audited.key)));
+    QString branch = QStringLiteral("SELECT %1 INTO l_job, l_date, l_shift, l_machine, l_number;\n")
+                         .arg(audited.line(row).join(QStringLiteral(", "))) +
+                     kChainHead;
     for (const Triple &triple : triples(audited, action, asText)) {
         const QString oldValue = action == Action::Insert ? QStringLiteral("NULL") : triple.before;
         const QString newValue = action == Action::Delete ? QStringLiteral("NULL") : triple.after;
-        branch +=
-            QStringLiteral("IF %1 IS DISTINCT FROM %2 THEN PERFORM kelvara_change_history(%3, %4, %5, %6); "
-                           "END IF; ")
-                .arg(triple.before, triple.after, head, triple.name, oldValue, newValue);
+        branch += QStringLiteral("IF %1 IS DISTINCT FROM %2 THEN\n%3END IF;\n")
+                      .arg(triple.before, triple.after,
+                           historyInsert({QStringLiteral("v_id"), QStringLiteral("v_at"),
+                                          QStringLiteral("v_who"), QStringLiteral("v_host"),
+                                          QStringLiteral("v_program"), literal(audited.table.name),
+                                          asText(field(row, audited.key)), literal(actionName(action)),
+                                          QStringLiteral("l_job"), QStringLiteral("l_date"),
+                                          QStringLiteral("l_shift"), QStringLiteral("l_machine"),
+                                          QStringLiteral("l_number"), triple.name, oldValue, newValue}));
     }
     return branch;
 }
@@ -329,6 +328,7 @@ QString serverTriggerBody(const Audited &audited)
 {
     return QStringLiteral(
                "\nDECLARE l_job bigint; l_date text; l_shift bigint; l_machine bigint; l_number text;\n"
+               "  v_at text; v_who text; v_host text; v_program text; v_id bigint; v_previous text;\n"
                "BEGIN IF TG_OP = 'INSERT' THEN %1 ELSIF TG_OP = 'UPDATE' THEN %2 ELSE %3 END IF; "
                "RETURN NULL; END")
         .arg(serverBranch(audited, Action::Insert), serverBranch(audited, Action::Change),
@@ -336,22 +336,16 @@ QString serverTriggerBody(const Audited &audited)
 }
 
 // A server function: its name, its arguments, what it returns, its language and body.
-// The trigger functions run as the owner with the search path pinned; the writer, which only they
-// call (no one else may), runs within them.
+// A trigger function, run as the owner with the search path pinned.
 struct Function
 {
-    QString name, arguments, returns, body;
-    bool definer = true;
+    QString name, body;
 
     QString createStatement(const QString &schema) const
     {
-        return QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2(%3) RETURNS %4 LANGUAGE plpgsql %5 AS $$%6$$")
-            .arg(
-                schema, quoted(name), arguments, returns,
-                definer
-                    ? QStringLiteral("SECURITY DEFINER SET search_path = pg_catalog, %1, pg_temp").arg(schema)
-                    : QString(),
-                body);
+        return QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2() RETURNS trigger LANGUAGE plpgsql SECURITY "
+                              "DEFINER SET search_path = pg_catalog, %1, pg_temp AS $$%3$$")
+            .arg(schema, quoted(name), body);
     }
 };
 
@@ -377,19 +371,14 @@ QString historyTriggerName(const Audited &audited)
 }
 
 const QString kKept = QStringLiteral("Change History Kept");
-const QString kWriterArguments =
-    QStringLiteral("tbl text, act text, row_key text, job_id bigint, line_date text, line_shift bigint, "
-                   "machine bigint, job text, field text, old_value text, new_value text");
 
 QList<Function> serverFunctions()
 {
     QList<Function> functions{
-        {HistoryChain::writerFunction(), kWriterArguments, QStringLiteral("void"), writerBody(), false},
-        {kKept, {}, QStringLiteral("trigger"), kKeptBody},
+        {kKept, kKeptBody},
     };
     for (const Audited &audited : auditedTables())
-        functions.append(
-            {historyTriggerName(audited), {}, QStringLiteral("trigger"), serverTriggerBody(audited)});
+        functions.append({historyTriggerName(audited), serverTriggerBody(audited)});
     return functions;
 }
 
@@ -435,8 +424,6 @@ void ChangeHistory::replace(Database &db)
         const QString schema = schemaOf(db);
         for (const Function &function : serverFunctions())
             db.exec(function.createStatement(schema));
-        db.exec(QStringLiteral("REVOKE ALL ON FUNCTION %1.%2(%3) FROM PUBLIC")
-                    .arg(schema, HistoryChain::writerFunction(), kWriterArguments));
         for (const Trigger &trigger : serverTriggers()) {
             db.exec(trigger.dropStatement(schema));
             db.exec(trigger.createStatement(schema));
@@ -460,7 +447,7 @@ bool ChangeHistory::current(const Database &db)
                                        "AND p.pronamespace = current_schema()::regnamespace"),
                         {{QStringLiteral("name"), function.name}});
             if (!query.next() || query.value(0).toString() != db.dialect().spell(function.body) ||
-                query.value(1).toBool() != function.definer)
+                !query.value(1).toBool())
                 return false;
         }
         for (const Trigger &trigger : serverTriggers()) {

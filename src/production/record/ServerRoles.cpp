@@ -248,6 +248,12 @@ QString grantLevel(Database &db, const Plant &plant, const QString &level)
         if (!sequence.isEmpty())
             db.exec(QStringLiteral("GRANT SELECT ON SEQUENCE %1 TO %2").arg(sequence, role));
     }
+    // A backup (pg_dump) by a level reads the key sequence of every table it reads, the history's too.
+    db.exec(QStringLiteral("GRANT SELECT ON SEQUENCE %1 TO %2")
+                .arg(db.scalar(QStringLiteral("SELECT pg_get_serial_sequence(:t, 'Change ID')"),
+                               {{QStringLiteral("t"), plant.schema + QStringLiteral(".\"Change History\"")}})
+                         .toString(),
+                     role));
     for (const QString &function : ServerLocks::sharedFunctions())
         db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3").arg(plant.schema, function, role));
     return QStringLiteral("Granted level %1's rights in %2 to %3.").arg(level, plant.database, role);

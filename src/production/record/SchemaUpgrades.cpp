@@ -1,5 +1,6 @@
 #include "SchemaUpgrades.h"
 
+#include "ChangeHistory.h"
 #include "ChangeNotices.h"
 #include "DatabaseCopy.h"
 #include "ProtectionTriggers.h"
@@ -76,7 +77,7 @@ void replaceQueryTexts(Database &db)
 
 bool SchemaUpgrades::protectionCurrent(const Database &db)
 {
-    return ProtectionTriggers::current(db) && !holdsReplacedText(db);
+    return ProtectionTriggers::current(db) && ChangeHistory::current(db) && !holdsReplacedText(db);
 }
 
 void SchemaUpgrades::ensureProtection(Database &db)
@@ -86,6 +87,7 @@ void SchemaUpgrades::ensureProtection(Database &db)
         return;
     Transaction transaction(db);
     ProtectionTriggers::replace(db);
+    ChangeHistory::replace(db);
     replaceQueryTexts(db);
     transaction.commit();
     // This connection read the former texts above.
@@ -94,6 +96,7 @@ void SchemaUpgrades::ensureProtection(Database &db)
 
 // A database made before the daily customer reports lacks their parts table, one made before the
 // machine readings their two tables, and one made before a saved query was added lacks that query.
+// (The change history's table comes with its triggers: ensureProtection.)
 void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
     // The readings' index is made with its table (a login that is not the table's owner on a

@@ -1,5 +1,6 @@
 #include "ServerRoles.h"
 
+#include "ChangeHistory.h"
 #include "ProtectionTriggers.h"
 #include "SamplePlant.h"
 #include "Schema.h"
@@ -134,9 +135,12 @@ QList<ServerRoles::Right> ServerRoles::rights()
                                QStringLiteral("Job Description")};
 
     QList<Right> rights;
+    // Every level reads the change history; only the owner's trigger functions write it, and no
+    // one changes or deletes its rows.
     for (const Table &table : tables()) {
         rights.append({QStringLiteral("ABCD"), QStringLiteral("SELECT"), table.name, {}});
-        rights.append({QStringLiteral("C"), QStringLiteral("INSERT, UPDATE, DELETE"), table.name, {}});
+        if (table.name != changeHistory().name)
+            rights.append({QStringLiteral("C"), QStringLiteral("INSERT, UPDATE, DELETE"), table.name, {}});
     }
     rights += {
         // The Tools menu, open to every level; the update report marks what it printed.
@@ -246,6 +250,12 @@ QString grantLevel(Database &db, const Plant &plant, const QString &level)
         if (!sequence.isEmpty())
             db.exec(QStringLiteral("GRANT SELECT ON SEQUENCE %1 TO %2").arg(sequence, role));
     }
+    // A backup (pg_dump) by a level reads the key sequence of every table it reads, the history's too.
+    db.exec(QStringLiteral("GRANT SELECT ON SEQUENCE %1 TO %2")
+                .arg(db.scalar(QStringLiteral("SELECT pg_get_serial_sequence(:t, 'Change ID')"),
+                               {{QStringLiteral("t"), plant.schema + QStringLiteral(".\"Change History\"")}})
+                         .toString(),
+                     role));
     for (const QString &function : ServerLocks::sharedFunctions())
         db.exec(QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3").arg(plant.schema, function, role));
     // Repair is in every level's menu: the server's index checks only read.
@@ -312,6 +322,7 @@ QStringList ServerRoles::setUp(Database &db)
                 .arg(ServerLocks::kWriteHoldSeconds);
     // The functions as this version makes them.
     ProtectionTriggers::replace(db);
+    ChangeHistory::replace(db);
     db.exec(setLevelFunction(plant.schema));
     db.exec(ServerCompaction::createStatement(plant.schema));
     done << giveToOwner(db, plant) << closeToOthers(db, plant);

@@ -40,6 +40,7 @@ struct ReportControls
     int defaultOption = -1;   // the option chosen as the window opens; -1 none
     bool jobNumbers = false;  // the first and last job number
     bool markPrinted = false; // "Mark Printed", enabled while the first option is chosen
+    bool machineAndLogin = false; // one machine and one login to keep to, both optional
 };
 
 // What the report window hands the layout besides its rows: the selection formula over the report
@@ -51,6 +52,9 @@ enum class ReportFormulas {
                   // EndDate, Shft and HoldStatus
     DatesAndJobs, // the range, the job numbers and the shifts; BegDate, BegJob, EndDate, EndJob, Shft
     DateRange,    // no selection; BegDate and EndDate
+    ChangeHistory, // no selection (staging keeps to the range, machine and login); BegDate, EndDate,
+                   // Keeping (the machine and login asked for) and the newest history row the run
+                   // printed up to: LatestChange and its hash LatestHash
 };
 
 struct ReportDescriptor
@@ -87,7 +91,8 @@ enum {
     CheckSheets,
     MissingHolds,
     DailyCorvix,
-    DailyVelmar
+    DailyVelmar,
+    ChangeHistory
 };
 } // namespace ReportTypes
 

@@ -6,6 +6,7 @@
 #include "production/record/CountEntryDelegate.h"
 #include "production/record/JobLines.h"
 #include "production/record/KeepTyped.h"
+#include "production/record/HistoryButton.h"
 #include "production/record/MonitorCounts.h"
 
 #include "foundation/Session.h"
@@ -94,6 +95,7 @@ void frmProductionCounts2::buildUi()
     m_cmdReadCounters->setObjectName(QStringLiteral("cmdReadCounters"));
     m_cmdImportMonitor = new QPushButton(tr("Import &Monitor Counts..."), this);
     m_cmdImportMonitor->setObjectName(QStringLiteral("cmdImportMonitor"));
+    m_cmdHistory = makeHistoryButton(session().securityLevel, this);
     for (QPushButton *button : {m_cmdOK, m_cmdRejects, m_cmdReadCounters, m_cmdImportMonitor}) {
         button->setAutoDefault(false);
         button->setMinimumWidth(100);
@@ -112,6 +114,7 @@ void frmProductionCounts2::buildUi()
     bottom->addSpacing(40);
     bottom->addWidget(m_cmdReadCounters);
     bottom->addWidget(m_cmdImportMonitor);
+    bottom->addWidget(m_cmdHistory);
     bottom->addStretch();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
@@ -128,6 +131,7 @@ void frmProductionCounts2::buildUi()
             });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connectCommand(m_cmdRejects, [this] { showRejects(); });
+    connectCommand(m_cmdHistory, [this] { showHistory(); });
     connectCommand(m_cmdReadCounters, [this] { readCounters(); });
     connectCommand(m_cmdImportMonitor, [this] {
         const QString path = QFileDialog::getOpenFileName(
@@ -254,6 +258,13 @@ void frmProductionCounts2::reopenEditor(qint64 jobId, int column, const QString 
         editor->setText(text);
         editor->setModified(true);
     }
+}
+
+void frmProductionCounts2::showHistory()
+{
+    const int row = m_table->currentIndex().row();
+    if (row >= 0 && row < m_sheet.count())
+        emit historyRequested(m_sheet.line(row).jobId);
 }
 
 void frmProductionCounts2::showRejects()

@@ -172,6 +172,34 @@ qint64 Fixture::hold(const Database &db, qint64 jobId, const QVariant &ticketNum
     return db.lastInsertId(q);
 }
 
+qint64 Fixture::historyChange(const Database &db, const HistoryChange &change)
+{
+    db.exec(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS "Change History" ("Change ID" INTEGER PRIMARY KEY
+ AUTOINCREMENT, "Changed At" TEXT NOT NULL, "Login" TEXT NOT NULL, "Workstation" TEXT NOT NULL DEFAULT '',
+ "Program" TEXT NOT NULL, "Table Name" TEXT NOT NULL, "Row Key" TEXT NOT NULL, "Action" TEXT NOT NULL,
+ "Job ID" INTEGER, "Date" TEXT, "Shift" INTEGER, "Machine Number" INTEGER, "Job Number" TEXT,
+ "Field" TEXT NOT NULL, "Old Value" TEXT, "New Value" TEXT, "Row Hash" TEXT NOT NULL))"));
+    const QVariant job = change.jobId ? QVariant(change.jobId) : QVariant();
+    QSqlQuery q = db.exec(
+        QStringLiteral(R"(INSERT INTO "Change History" ("Changed At", "Login", "Workstation", "Program",
+ "Table Name", "Row Key", "Action", "Job ID", "Date", "Shift", "Machine Number", "Job Number", "Field",
+ "Old Value", "New Value", "Row Hash") VALUES (:at, :login, 'WS-1', 'Kelvara 1.0', :tbl, :rowKey, :action,
+ :job, :date, 1, :machine, 'J1', :field, :old, :new, :hash))"),
+        {{QStringLiteral("at"), change.at},
+         {QStringLiteral("login"), change.login},
+         {QStringLiteral("tbl"), change.table},
+         {QStringLiteral("rowKey"), QString::number(change.jobId)},
+         {QStringLiteral("action"), change.action},
+         {QStringLiteral("job"), job},
+         {QStringLiteral("date"), change.at.left(10)},
+         {QStringLiteral("machine"), change.machine ? QVariant(change.machine) : QVariant()},
+         {QStringLiteral("field"), change.field},
+         {QStringLiteral("old"), change.oldValue},
+         {QStringLiteral("new"), change.newValue},
+         {QStringLiteral("hash"), change.hash}});
+    return db.lastInsertId(q);
+}
+
 qint64 Fixture::distribution(const Database &db, qint64 holdTicketId, const QVariant &toJobId,
                              qint64 reworked, qint64 rejects, int reason)
 {

@@ -169,4 +169,18 @@ qint64 distribution(const Database &db, qint64 holdTicketId, const QVariant &toJ
 void protect(const Database &db, const QDate &date, int shift, bool on = true);
 // Lets the Security Table take levels the rule refuses, as a database made before the rule may hold.
 void allowAnyLevel(const Database &db);
+// One row of the change history, written straight into the table as a bulk load would.
+struct HistoryChange
+{
+    QString at; // "Changed At"
+    QString login;
+    qint64 jobId = 0; // 0: a row of no job line
+    int machine = 0;
+    QString field;
+    QVariant oldValue, newValue;
+    QString table = QStringLiteral("Production Table");
+    QString action = QStringLiteral("change");
+    QString hash = QStringLiteral("00");
+};
+qint64 historyChange(const Database &db, const HistoryChange &change);
 } // namespace Fixture

@@ -297,7 +297,9 @@ ReportDescriptor changeHistory()
         QStringLiteral("zz Stage Change History Query"),
         QStringLiteral(R"(CREATE TABLE "Reports"."Change History Report Table" AS SELECT "Change ID",
  SUBSTR("Changed At", 1, 10) AS "Day", SUBSTR("Changed At", 12, 12) AS "Time", "Changed At", "Login",
- "Workstation", "Program", "Table Name", "Row Key", "Action", "Job ID", "Date", "Shift",
+ "Workstation", "Program", "Login" || CASE WHEN "Workstation" <> '' THEN ' on ' || "Workstation" ELSE '' END
+ || CASE WHEN "Program" = 'other client' THEN ' (other client)' ELSE '' END AS "Who",
+ "Table Name", "Row Key", "Table Name" || ' ' || "Row Key" AS "Record", "Action", "Job ID", "Date", "Shift",
  "Machine Number", "Job Number", "Field", "Old Value", "New Value" FROM "Change History"
  WHERE "Changed At" >= :StartDate AND "Changed At" < :DayAfterEndDate AND "Change ID" <= :Through
  AND (COALESCE(:Machine, '') = '' OR CAST("Machine Number" AS TEXT) = :Machine)

@@ -27,8 +27,8 @@ const QString kNoUpdates = QStringLiteral("No Updates Necessary");
 // empty history.
 ReportParmsSheet::ChainEnd latestChange(const Database &production)
 {
-    QSqlQuery newest = production.exec(
-        QStringLiteral(R"(SELECT "Change ID", "Row Hash" FROM "Change History" ORDER BY "Change ID" DESC LIMIT 1)"));
+    QSqlQuery newest = production.exec(QStringLiteral(
+        R"(SELECT "Change ID", "Row Hash" FROM "Change History" ORDER BY "Change ID" DESC LIMIT 1)"));
     if (!newest.next())
         return {};
     return {newest.value(QStringLiteral("Change ID")).toLongLong(),

@@ -61,7 +61,7 @@ void TestHistory::lineHistoryIsTheLinesNewestFirst()
     QCOMPARE(entries.size(), 3);
     QVERIFY(entries[0].changeId > entries[1].changeId && entries[1].changeId > entries[2].changeId);
     QCOMPARE(LineHistory::changeText(entries[0]), QStringLiteral("120 \u2192 135"));
-    QCOMPARE(LineHistory::changeText(entries[1]), QStringLiteral("40 \u2192 \u2014")); // deleted
+    QCOMPARE(LineHistory::changeText(entries[1]), QStringLiteral("40 \u2192 \u2014"));  // deleted
     QCOMPARE(LineHistory::changeText(entries[2]), QStringLiteral("\u2014 \u2192 120")); // inserted
     QCOMPARE(LineHistory::recordText(entries[1]), QStringLiteral("Transfer Table 5"));
     // shown at the offset the time was recorded in, whatever the viewer's zone (TZ=UTC here)
@@ -136,8 +136,9 @@ void TestHistory::historyOpensOnTheCurrentLine()
     QCOMPARE(model->headerData(HistoryModel::ChangeColumn, Qt::Horizontal).toString(),
              QStringLiteral("Old \u2192 New"));
     QVERIFY(!(model->flags(model->index(0, HistoryModel::ChangeColumn)) & Qt::ItemIsEditable));
-    QVERIFY(history->findChild<QLabel *>(QStringLiteral("lblLine"))->text().startsWith(
-        QStringLiteral("Job ID %1: machine 12").arg(second)));
+    QVERIFY(history->findChild<QLabel *>(QStringLiteral("lblLine"))
+                ->text()
+                .startsWith(QStringLiteral("Job ID %1: machine 12").arg(second)));
     // it closes with the window it was opened from
     QPointer<frmHistory> guard(history);
     window.widget->close();

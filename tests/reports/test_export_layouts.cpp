@@ -67,6 +67,17 @@ QStringList firstCaptionLines(const ReportDocument &document)
     return parts;
 }
 
+// The regular expression of texts in this order on one line, with anything between them.
+QRegularExpression startsOnOneLine(const QStringList &texts)
+{
+    QStringList parts;
+    for (const QString &text : texts)
+        parts << QRegularExpression::escape(text);
+    return QRegularExpression(parts.join(QStringLiteral("[^\\n]*")));
+}
+
+// The first detail line's cells, each by its first word: a text may wrap inside its column, and
+// the rest of it goes to the lines below.
 QStringList firstDetail(const ReportDocument &document)
 {
     for (const ReportLine &line : document.lines) {
@@ -74,7 +85,7 @@ QStringList firstDetail(const ReportDocument &document)
             QStringList cells;
             for (const QString &cell : line.cells) {
                 if (!cell.isEmpty())
-                    cells << cell;
+                    cells << cell.split(' ').first();
             }
             return cells;
         }
@@ -133,7 +144,7 @@ private slots:
                 for (const QString &part : column.caption.split('\n'))
                     QVERIFY2(text.contains(inOrder({part})), qPrintable(file + ": " + part));
             }
-            QVERIFY2(text.contains(inOrder(firstDetail(document))),
+            QVERIFY2(text.contains(startsOnOneLine(firstDetail(document))),
                      qPrintable(file + '\n' + text.left(3000)));
         }
         const QString book = dir.filePath(QStringLiteral("pdf/prodct-book.pdf"));

@@ -172,10 +172,13 @@ void allowAnyLevel(const Database &db);
 // One row of the change history, written straight into the table as a bulk load would.
 struct HistoryChange
 {
-    QString at; // "Changed At"
+    QString at;   // "Changed At"
+    QString date; // the line's; empty: the day of `at`
     QString login;
     qint64 jobId = 0; // 0: a row of no job line
     int machine = 0;
+    int shift = 1;
+    QString jobNumber = QStringLiteral("J1");
     QString field;
     QVariant oldValue, newValue;
     QString table = QStringLiteral("Production Table");

@@ -4,9 +4,9 @@
 #include "ProductionCountsModel.h"
 #include "frmMonitorColumns.h"
 #include "production/record/CountEntryDelegate.h"
+#include "production/record/HistoryButton.h"
 #include "production/record/JobLines.h"
 #include "production/record/KeepTyped.h"
-#include "production/record/HistoryButton.h"
 #include "production/record/MonitorCounts.h"
 
 #include "foundation/Session.h"

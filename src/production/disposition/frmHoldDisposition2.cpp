@@ -4,8 +4,8 @@
 #include "DistributionDelegate.h"
 #include "DistributionModel.h"
 #include "UnresolvedTicketsModel.h"
-#include "production/record/KeepTyped.h"
 #include "production/record/HistoryButton.h"
+#include "production/record/KeepTyped.h"
 
 #include "foundation/RejectReasons.h"
 #include "foundation/Session.h"

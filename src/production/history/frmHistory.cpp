@@ -24,9 +24,11 @@ frmHistory::frmHistory(Session &session, qint64 jobId, QWidget *parent)
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
-    const QList<QPair<int, int>> widths = {{HistoryModel::WhenColumn, 140},  {HistoryModel::WhoColumn, 150},
-                                           {HistoryModel::RecordColumn, 150}, {HistoryModel::ActionColumn, 60},
-                                           {HistoryModel::FieldColumn, 130}};
+    const QList<QPair<int, int>> widths = {{HistoryModel::WhenColumn, 135},
+                                           {HistoryModel::WhoColumn, 235},
+                                           {HistoryModel::RecordColumn, 150},
+                                           {HistoryModel::ActionColumn, 60},
+                                           {HistoryModel::FieldColumn, 125}};
     for (const auto &[column, width] : widths)
         m_table->setColumnWidth(column, width);
     addGrid(m_table, QStringLiteral("HISTORY"));

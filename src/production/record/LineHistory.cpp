@@ -29,11 +29,11 @@ void LineHistory::read(qint64 jobId)
     m_jobId = jobId;
     m_entries.clear();
     // ("Job ID", "Change ID") is indexed: a line's rows are found without reading the others.
-    QSqlQuery query = m_db.exec(
-        QStringLiteral(R"(SELECT "Change ID", "Changed At", "Login", "Workstation", "Program",
+    QSqlQuery query =
+        m_db.exec(QStringLiteral(R"(SELECT "Change ID", "Changed At", "Login", "Workstation", "Program",
  "Table Name", "Row Key", "Action", "Field", "Old Value", "New Value", "Date", "Shift",
  "Machine Number", "Job Number" FROM "Change History" WHERE "Job ID" = :job ORDER BY "Change ID" DESC)"),
-        {{QStringLiteral("job"), jobId}});
+                  {{QStringLiteral("job"), jobId}});
     while (query.next()) {
         HistoryEntry entry;
         entry.changeId = query.value(QStringLiteral("Change ID")).toLongLong();

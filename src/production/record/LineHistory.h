@@ -50,8 +50,8 @@ public:
     QString caption() const;
 
     // What the window shows of an entry.
-    static QString whenText(const HistoryEntry &entry); // "12/09/2026 07:50:12", at the recorded offset
-    static QString whoText(const HistoryEntry &entry);  // "jsmith on WS-12", "(other client)" added
+    static QString whenText(const HistoryEntry &entry);   // "12/09/2026 07:50:12", at the recorded offset
+    static QString whoText(const HistoryEntry &entry);    // "jsmith on WS-12", "(other client)" added
     static QString recordText(const HistoryEntry &entry); // "Transfer Table 17"
     static QString changeText(const HistoryEntry &entry); // "120 → 135", "— → 135" for an insert
 

@@ -4,8 +4,8 @@
 #include "TicketModel.h"
 #include "TicketSheet.h"
 #include "production/record/CountEntryDelegate.h"
-#include "production/record/KeepTyped.h"
 #include "production/record/HistoryButton.h"
+#include "production/record/KeepTyped.h"
 #include "production/record/QuantityFormat.h"
 
 #include "foundation/Session.h"

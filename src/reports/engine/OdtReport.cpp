@@ -34,8 +34,9 @@ constexpr double kLargestPoints = 8.0, kSmallestPoints = 6.0;
 constexpr double kTextShareEms = 540.0 / 3 / kLargestPoints;
 
 // Each column's width in ems: the layout's width, or its widest text when wider, measured in the
-// font it is set in (the captions and totals in bold).
-QVector<double> columnEms(const ReportDocument &document)
+// font it is set in (the captions and totals in bold). `least` gets the width no column goes
+// below: its layout width and its heading, and for a figure its widest figure as well.
+QVector<double> columnEms(const ReportDocument &document, QVector<double> &least)
 {
     const QList<ReportColumn> &columns = document.layout.columns;
     QFont font = ReportPainter::typeface();
@@ -58,12 +59,14 @@ QVector<double> columnEms(const ReportDocument &document)
     QVector<double> textBound(columns.size());
     for (int i = 0; i < columns.size(); ++i)
         textBound[i] = std::max(ems[i], kTextShareEms);
+    least = ems;
     for (const ReportLine &line : document.lines) {
         const QFontMetricsF &metrics = line.kind == ReportLine::Detail ? regular : bold;
         for (int i = 0; i < line.cells.size() && i < ems.size(); ++i) {
             const bool text = line.values.value(i).typeId() == QMetaType::QString;
             if (!text) {
                 widen(ems[i], line.cells[i], metrics);
+                least[i] = ems[i];
             } else if (ems[i] < textBound[i]) {
                 widen(ems[i], line.cells[i], metrics);
                 ems[i] = std::min(ems[i], textBound[i]);
@@ -71,6 +74,22 @@ QVector<double> columnEms(const ReportDocument &document)
         }
     }
     return ems;
+}
+
+// Many wrapping texts that would not fit the page even in the smallest font give up what they
+// grew past their heading, all in the same proportion, before any figure or heading is squeezed.
+void fitTexts(QVector<double> &ems, const QVector<double> &least, double roomEms)
+{
+    double total = 0, growth = 0;
+    for (int i = 0; i < ems.size(); ++i) {
+        total += ems[i];
+        growth += ems[i] - least[i];
+    }
+    if (total <= roomEms || growth <= 0)
+        return;
+    const double keep = std::max(0.0, 1 - (total - roomEms) / growth);
+    for (int i = 0; i < ems.size(); ++i)
+        ems[i] = least[i] + (ems[i] - least[i]) * keep;
 }
 
 QString points(double value)
@@ -92,13 +111,15 @@ Geometry geometryOf(const ReportDocument &document)
     Geometry g;
     g.page = ReportPainter(document).pageLayout(QPageSize(QPageSize::Letter));
     g.tableWidth = g.page.paintRect(QPageLayout::Point).width();
-    const QVector<double> ems = columnEms(document);
+    QVector<double> least;
+    QVector<double> ems = columnEms(document, least);
     const double padding = 4; // points of cell padding, both sides together
+    const double room = g.tableWidth - padding * ems.size();
+    fitTexts(ems, least, room / kSmallestPoints);
     double total = 0;
     for (double em : ems)
         total += em;
     // as large as 8 points while each column holds its widest text whole
-    const double room = g.tableWidth - padding * ems.size();
     g.fontPoints = std::clamp(room / total, kSmallestPoints, kLargestPoints);
     double sum = 0;
     for (double em : ems) {

@@ -136,9 +136,10 @@ void timeReport(Database &db, const QDate &last, const QString &folder)
             bestLaidOut = laidOut;
         }
     }
-    std::printf("Change History report, one year: %d rows, %d pages: staged and laid out %.1f ms, PDF %.1f ms, "
-                "total %.1f ms (%lld KB; best of 3; target < 2 s)\n",
-                lines, pages, bestLaidOut, best - bestLaidOut, best, QFileInfo(pdf).size() / 1024);
+    std::printf(
+        "Change History report, one year: %d rows, %d pages: staged and laid out %.1f ms, PDF %.1f ms, "
+        "total %.1f ms (%lld KB; best of 3; target < 2 s)\n",
+        lines, pages, bestLaidOut, best - bestLaidOut, best, QFileInfo(pdf).size() / 1024);
 }
 } // namespace
 

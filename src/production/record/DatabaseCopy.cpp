@@ -122,11 +122,12 @@ QStringList tally(const Database &db, const Table &table)
     return values;
 }
 
-// The tables --setup-server fills in a new database; the copy replaces their rows.
+// The tables --setup-server fills in a new database (the history holds its authorizing the
+// login); the copy replaces their rows.
 const QStringList &setupTables()
 {
     static const QStringList names{kSavedQueries, QStringLiteral("CompanyInfo"),
-                                   QStringLiteral("Security Table")};
+                                   QStringLiteral("Security Table"), SchemaTables::changeHistory().name};
     return names;
 }
 

@@ -249,18 +249,48 @@ Table SchemaTables::machineReadings()
             {}};
 }
 
+// One row per changed field of an audited row, written by the database's triggers only and never
+// changed afterwards. [Row Hash] chains each row to the one before it ([Change ID] order), so
+// that a row altered or removed later shows.
+Table SchemaTables::changeHistory()
+{
+    return {QStringLiteral("Change History"),
+            {
+                column("Change ID", "INTEGER PRIMARY KEY AUTOINCREMENT"),
+                column("Changed At", "TEXT NOT NULL"),
+                column("Login", "TEXT NOT NULL"),
+                column("Workstation", "TEXT NOT NULL DEFAULT ''"),
+                column("Program", "TEXT NOT NULL"),
+                column("Table Name", "TEXT NOT NULL"),
+                column("Row Key", "TEXT NOT NULL"),
+                column("Action", "TEXT NOT NULL CHECK (\"Action\" IN ('insert', 'change', 'delete'))"),
+                column("Job ID", "INTEGER"),
+                column("Date", "TEXT"),
+                column("Shift", "INTEGER"),
+                column("Machine Number", "INTEGER"),
+                column("Job Number", "TEXT"),
+                column("Field", "TEXT NOT NULL"),
+                column("Old Value", "TEXT"),
+                column("New Value", "TEXT"),
+                column("Row Hash", "TEXT NOT NULL"),
+            },
+            {}};
+}
+
 QList<Table> SchemaTables::tables()
 {
     return {
         jobLookupTable(),      productionTable(),   transferTable(),      holdTable(),
         holdDistribution(),    colorTable(),        securityTable(),      companyInfoTable(),
         customerReportParts(), savedQueriesTable(), machineConnections(), machineReadings(),
+        changeHistory(),
     };
 }
 
 QStringList SchemaTables::addedTables()
 {
-    return {customerReportParts().name, machineConnections().name, machineReadings().name};
+    return {customerReportParts().name, machineConnections().name, machineReadings().name,
+            changeHistory().name};
 }
 
 QStringList SchemaTables::columnNames(const Table &table)
@@ -287,20 +317,31 @@ QString SchemaTables::machineReadingsIndex()
         "CREATE INDEX [Machine Readings Shift] ON [Machine Readings]([Date], [Shift], [Machine Number])");
 }
 
-QStringList SchemaTables::indexStatements()
+// A line's history, and the history of a stretch of days.
+QStringList SchemaTables::changeHistoryIndexes()
 {
     return {
-        QStringLiteral(
-            "CREATE INDEX [Production Date Shift] ON [Production Table]([Date], [Shift], [Machine Number])"),
-        QStringLiteral("CREATE INDEX [Production Job Number] ON [Production Table]([Job Number])"),
-        QStringLiteral("CREATE INDEX [Transfer Job ID] ON [Transfer Table]([Job ID])"),
-        QStringLiteral("CREATE INDEX [Hold Job ID] ON [Hold Table]([Job ID])"),
-        QStringLiteral("CREATE INDEX [Hold Ticket Number] ON [Hold Table]([Hold Ticket Number])"),
-        QStringLiteral("CREATE INDEX [Hold Undisposed] ON [Hold Table]([Disposed of], [Job ID])"),
-        QStringLiteral("CREATE INDEX [Distribution Ticket] ON [Hold Distribution]([Hold Ticket ID])"),
-        QStringLiteral("CREATE INDEX [Distribution Job ID] ON [Hold Distribution]([Job ID])"),
-        QStringLiteral("CREATE INDEX [Distribution To Job ID] ON [Hold Distribution]([To Job ID])"),
-        QStringLiteral("CREATE INDEX [Color Job Feeder] ON [Color Table]([Job Number], [Color Feeder Code])"),
-        machineReadingsIndex(),
+        QStringLiteral(R"(CREATE INDEX "Change History Job" ON "Change History"("Job ID", "Change ID"))"),
+        QStringLiteral(R"(CREATE INDEX "Change History When" ON "Change History"("Changed At"))"),
     };
+}
+
+QStringList SchemaTables::indexStatements()
+{
+    return QStringList{
+               QStringLiteral("CREATE INDEX [Production Date Shift] ON [Production Table]([Date], [Shift], "
+                              "[Machine Number])"),
+               QStringLiteral("CREATE INDEX [Production Job Number] ON [Production Table]([Job Number])"),
+               QStringLiteral("CREATE INDEX [Transfer Job ID] ON [Transfer Table]([Job ID])"),
+               QStringLiteral("CREATE INDEX [Hold Job ID] ON [Hold Table]([Job ID])"),
+               QStringLiteral("CREATE INDEX [Hold Ticket Number] ON [Hold Table]([Hold Ticket Number])"),
+               QStringLiteral("CREATE INDEX [Hold Undisposed] ON [Hold Table]([Disposed of], [Job ID])"),
+               QStringLiteral("CREATE INDEX [Distribution Ticket] ON [Hold Distribution]([Hold Ticket ID])"),
+               QStringLiteral("CREATE INDEX [Distribution Job ID] ON [Hold Distribution]([Job ID])"),
+               QStringLiteral("CREATE INDEX [Distribution To Job ID] ON [Hold Distribution]([To Job ID])"),
+               QStringLiteral(
+                   "CREATE INDEX [Color Job Feeder] ON [Color Table]([Job Number], [Color Feeder Code])"),
+               machineReadingsIndex(),
+           } +
+           changeHistoryIndexes();
 }

@@ -28,6 +28,7 @@ Table holdDistribution();
 Table customerReportParts();
 Table machineConnections();
 Table machineReadings();
+Table changeHistory();
 // Every table, in the order they are created.
 QList<Table> tables();
 
@@ -39,6 +40,8 @@ QString createIfMissingStatement(const Table &table, bool server = false);
 QStringList indexStatements();
 // The index of the readings, for a database made before it.
 QString machineReadingsIndex();
+// The history's indexes, for a database made before it.
+QStringList changeHistoryIndexes();
 // The tables a database made by an older version may lack.
 QStringList addedTables();
 } // namespace SchemaTables

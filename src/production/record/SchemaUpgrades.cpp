@@ -93,18 +93,24 @@ void SchemaUpgrades::ensureProtection(Database &db)
 }
 
 // A database made before the daily customer reports lacks their parts table, one made before the
-// machine readings their two tables, and one made before a saved query was added lacks that query.
+// machine readings their two tables, one made before the change history that table, and one made
+// before a saved query was added lacks that query.
 void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
     // The readings' index is made with its table (a login that is not the table's owner on a
     // server may not even ask for an index that is there).
     const bool readingsMissing = !DatabaseCopy::hasTable(db, SchemaTables::machineReadings().name);
+    const bool historyMissing = !DatabaseCopy::hasTable(db, SchemaTables::changeHistory().name);
     for (const SchemaTables::Table &table : SchemaTables::tables()) {
         if (SchemaTables::addedTables().contains(table.name))
             db.exec(SchemaTables::createIfMissingStatement(table, db.dialect().isServer()));
     }
     if (readingsMissing)
         db.exec(SchemaTables::machineReadingsIndex());
+    if (historyMissing) {
+        for (const QString &sql : SchemaTables::changeHistoryIndexes())
+            db.exec(sql);
+    }
     for (const auto &[name, sql] : SavedQueries::all(moreQueries)) {
         db.exec(QStringLiteral("INSERT INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql) "
                                "ON CONFLICT DO NOTHING"),

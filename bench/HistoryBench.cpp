@@ -29,27 +29,10 @@ public:
     }
 };
 
-// A plant file made before the history was kept has no table yet: it gets the table and its two
-// indexes as the schema makes them.
-void ensureTable(const Database &db)
-{
-    if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = 'Change History'")).toInt())
-        return;
-    db.exec(QStringLiteral(R"(CREATE TABLE "Change History" ("Change ID" INTEGER PRIMARY KEY AUTOINCREMENT,
- "Changed At" TEXT NOT NULL, "Login" TEXT NOT NULL, "Workstation" TEXT NOT NULL DEFAULT '',
- "Program" TEXT NOT NULL, "Table Name" TEXT NOT NULL, "Row Key" TEXT NOT NULL, "Action" TEXT NOT NULL,
- "Job ID" INTEGER, "Date" TEXT, "Shift" INTEGER, "Machine Number" INTEGER, "Job Number" TEXT,
- "Field" TEXT NOT NULL, "Old Value" TEXT, "New Value" TEXT, "Row Hash" TEXT NOT NULL))"));
-    db.exec(
-        QStringLiteral(R"(CREATE INDEX "Change History Job" ON "Change History" ("Job ID", "Change ID"))"));
-    db.exec(QStringLiteral(R"(CREATE INDEX "Change History Time" ON "Change History" ("Changed At"))"));
-}
-
 // One change of the Ending Count per line, written straight into the table in the lines' order,
 // as the history of a plant that corrected each line once would hold it.
 qint64 fillHistory(const Database &db)
 {
-    ensureTable(db);
     const qint64 have = db.scalar(QStringLiteral(R"(SELECT COUNT(*) FROM "Change History")")).toLongLong();
     if (have > 0)
         return have;

@@ -174,11 +174,6 @@ qint64 Fixture::hold(const Database &db, qint64 jobId, const QVariant &ticketNum
 
 qint64 Fixture::historyChange(const Database &db, const HistoryChange &change)
 {
-    db.exec(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS "Change History" ("Change ID" INTEGER PRIMARY KEY
- AUTOINCREMENT, "Changed At" TEXT NOT NULL, "Login" TEXT NOT NULL, "Workstation" TEXT NOT NULL DEFAULT '',
- "Program" TEXT NOT NULL, "Table Name" TEXT NOT NULL, "Row Key" TEXT NOT NULL, "Action" TEXT NOT NULL,
- "Job ID" INTEGER, "Date" TEXT, "Shift" INTEGER, "Machine Number" INTEGER, "Job Number" TEXT,
- "Field" TEXT NOT NULL, "Old Value" TEXT, "New Value" TEXT, "Row Hash" TEXT NOT NULL))"));
     const QVariant job = change.jobId ? QVariant(change.jobId) : QVariant();
     QSqlQuery q = db.exec(
         QStringLiteral(R"(INSERT INTO "Change History" ("Changed At", "Login", "Workstation", "Program",

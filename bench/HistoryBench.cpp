@@ -16,8 +16,16 @@
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace {
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
 class Painted : public QObject
 {
 public:
@@ -99,12 +107,13 @@ void timeReport(Database &db, const QDate &last, const QString &folder)
     sheet.load({}, {}, last);
     sheet.startDate = last.addYears(-1).addDays(1);
     sheet.endDate = last;
-    double best = 1e300, bestLaidOut = 0;
+    double best = 1e300, bestLaidOut = 0, bestCpu = 0;
     int lines = 0, pages = 0;
     for (int round = 0; round < 3; ++round) {
         QElapsedTimer timer;
         timer.start();
         double laidOut = 0;
+        const double cpuStart = cpuMs();
         run.run(sheet, [&](const ReportDocument &document, const QString &, int) {
             laidOut = timer.nsecsElapsed() / 1e6;
             lines = document.detailRows;
@@ -117,12 +126,13 @@ void timeReport(Database &db, const QDate &last, const QString &folder)
         if (total < best) {
             best = total;
             bestLaidOut = laidOut;
+            bestCpu = cpuMs() - cpuStart;
         }
     }
     std::printf(
         "Change History report, one year: %d rows, %d pages: staged and laid out %.1f ms, PDF %.1f ms, "
-        "total %.1f ms (%lld KB; best of 3; target < 2 s)\n",
-        lines, pages, bestLaidOut, best - bestLaidOut, best, QFileInfo(pdf).size() / 1024);
+        "total %.1f ms, processor %.1f ms (%lld KB; best of 3; target < 2 s)\n",
+        lines, pages, bestLaidOut, best - bestLaidOut, best, bestCpu, QFileInfo(pdf).size() / 1024);
 }
 } // namespace
 

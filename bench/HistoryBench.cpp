@@ -1,6 +1,7 @@
 #include "HistoryBench.h"
 
 #include "BenchSession.h"
+#include "FirstPaint.h"
 
 #include "foundation/Database.h"
 #include "production/history/HistoryModel.h"
@@ -11,7 +12,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QFileInfo>
 #include <QTableView>
 #include <algorithm>
@@ -26,25 +26,14 @@ double cpuMs()
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-class Painted : public QObject
-{
-public:
-    bool seen = false;
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        seen = seen || event->type() == QEvent::Paint;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 // One change of the Ending Count per line, written straight into the table in the lines' order,
 // as the history of a plant that corrected each line once would hold it.
-qint64 fillHistory(const Database &db)
+qint64 fillHistory(Database &db)
 {
     const qint64 have = db.scalar(QStringLiteral(R"(SELECT COUNT(*) FROM "Change History")")).toLongLong();
     if (have > 0)
         return have;
-    Transaction transaction(const_cast<Database &>(db));
+    Transaction transaction(db);
     db.exec(QStringLiteral(
         R"(INSERT INTO "Change History" ("Changed At", "Login", "Workstation", "Program", "Table Name",
  "Row Key", "Action", "Job ID", "Date", "Shift", "Machine Number", "Job Number", "Field", "Old Value",
@@ -71,7 +60,7 @@ void timeWindow(const QString &plant, qint64 jobId, const QString &folder)
         QElapsedTimer timer;
         timer.start();
         auto *window = new frmHistory(session, jobId);
-        Painted painted;
+        FirstPaint painted;
         auto *grid = window->findChild<QTableView *>(QStringLiteral("tblHistory"));
         grid->viewport()->installEventFilter(&painted);
         if (!window->load()) {

@@ -147,9 +147,7 @@ QString ReportParmsSheet::invalidInput() const
                               "date on or after the start date.")
             .arg(endDate.toString(format), startDate.toString(format));
     }
-    bool isNumber = false;
-    if (showsMachineAndLogin() && !machine.trimmed().isEmpty() &&
-        (machine.trimmed().toInt(&isNumber), !isNumber))
+    if (showsMachineAndLogin() && !machine.trimmed().isEmpty() && machineNumber().isEmpty())
         return QStringLiteral("The Machine box holds \"%1\", which is not a machine number.  Enter one "
                               "machine's number, or leave the box empty for every machine.")
             .arg(machine.trimmed());

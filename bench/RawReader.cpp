@@ -1,5 +1,7 @@
 #include "RawReader.h"
 
+#include "foundation/HistoryChain.h"
+
 #include <sqlite3.h>
 #include <stdexcept>
 
@@ -8,6 +10,8 @@ RawReader::RawReader(const QString &path)
     if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         throw std::runtime_error("cannot open the database");
     sqlite3_busy_timeout(m_db, 5000);
+    // The history triggers call the program's functions (the raw figures include their work).
+    HistoryChain::registerFunctions(m_db, {QStringLiteral("bench"), QString(), HistoryChain::programName()});
     run("PRAGMA journal_mode=DELETE");
     run("PRAGMA foreign_keys=ON");
 }

@@ -26,6 +26,7 @@
 #include "foundation/ServerAddress.h"
 #include "production/counts/CountsSheet.h"
 #include "production/joblist/JobListSheet.h"
+#include "production/record/ChangeHistory.h"
 #include "production/record/DatabaseCopy.h"
 #include "production/record/JobLines.h"
 #include "production/record/ProductionSummaries.h"
@@ -263,7 +264,10 @@ int main(int argc, char *argv[])
         if (!given) {
             Database db = Database::createFile(path);
             Schema::create(db, ReportCatalog::savedQueries());
+            // Years of generated rows are no changes anyone made: the history starts after them.
+            ChangeHistory::drop(db);
             const qint64 lines = PlantGenerator::fill(db, size, last);
+            ChangeHistory::replace(db);
             // A line added late to the old date-shift: its id is the newest of all.
             JobLine late;
             late.dateShift = shift;
@@ -386,6 +390,39 @@ int main(int argc, char *argv[])
         measure(
             "counts window close: post to next shift", 20, [&](Plant &p) { p.store.postToNextShift(shift); },
             [&] { raw.postToNextShift(shift, shift.next()); }, "< 50 ms", "< 50 ms");
+        // What the change history costs: the same step with its triggers and with them taken away.
+        // A count entry reads its line and writes one count over the value read (one history
+        // row). The close with posting comes after a count typed on every line of the shift
+        // (each a history row), so that the posting carries every line's new ending count.
+        const qint64 entryLine =
+            file.db.scalar(QStringLiteral(R"(SELECT MAX("Job ID") FROM "Production Table")")).toLongLong();
+        const auto countEntry = [&](Plant &p) {
+            const qint64 read = p.store.line(entryLine)->endingCount;
+            if (!p.store.setCount(entryLine, CountField::Ending, read + 1, read))
+                throw DatabaseError(DbErrors::Other, QStringLiteral("The count entry was refused."));
+        };
+        const auto countedAndPosted = [&](Plant &p) {
+            p.db.exec(QStringLiteral(R"(UPDATE "Production Table" SET "Ending Count" = "Ending Count" + 1 )"
+                                     R"(WHERE "Date" = :d AND "Shift" = :s)"),
+                      {{QStringLiteral("d"), shift.sqlDate()}, {QStringLiteral("s"), shift.shift}});
+            p.store.postToNextShift(shift);
+        };
+        const auto recording = [&](bool on) {
+            for (Plant *p : {&file, server ? &server->plant() : nullptr}) {
+                if (p && on)
+                    ChangeHistory::replace(p->db);
+                else if (p)
+                    ChangeHistory::drop(p->db);
+            }
+        };
+        measure("count entry: change history recorded", 50, countEntry, {}, "<= +20%", "<= +20%");
+        recording(false);
+        measure("count entry: not recorded", 50, countEntry, {}, "-", "-");
+        recording(true);
+        measure("counts typed, posted: history recorded", 10, countedAndPosted, {}, "<= +20%", "<= +20%");
+        recording(false);
+        measure("counts typed, posted: not recorded", 10, countedAndPosted, {}, "-", "-");
+        recording(true);
         row("refresh: change on another connection to window shown", refreshTime(file.name, file.db, shift),
             0, "< 500 ms", server ? refreshTime(server->plant().name, server->plant().db, shift) : -1,
             "< 1 s");

@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "HistoryChain.h"
+#include "Identity.h"
 #include "ServerAddress.h"
 #include "ServerLocks.h"
 #include "ServerStatements.h"
@@ -11,6 +13,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QSysInfo>
 #include <sqlite3.h>
 
 namespace {
@@ -116,6 +119,10 @@ void Database::openConnection(bool readOnly, bool salvage)
         throw mapError(db.lastError());
     m_statements =
         std::make_shared<StatementCache>(static_cast<sqlite3 *>(sqliteHandle()), db.driver(), m_dialect);
+    // The file's history triggers call these: a connection without them changes no audited row.
+    HistoryChain::registerFunctions(
+        static_cast<sqlite3 *>(sqliteHandle()),
+        {SystemIdentity().userName(), QSysInfo::machineHostName(), HistoryChain::programName()});
     // A salvage takes the schema as it stands, even where it points past the end of a cut file.
     if (salvage)
         exec(m_dialect.salvageSchema());

@@ -1,8 +1,10 @@
 #include "SqlDialect.h"
 
+#include "HistoryChain.h"
 #include "ServerLocks.h"
 
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <sqlite3.h>
 
 namespace {
@@ -102,6 +104,14 @@ QStringList SqlDialect::connectStatements(bool readOnly) const
         QStringList statements;
         if (readOnly)
             statements << QStringLiteral("SET default_transaction_read_only = on");
+        // The change history records who wrote with what: see ChangeHistory.
+        const auto quote = [](QString text) {
+            return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) +
+                   QLatin1Char('\'');
+        };
+        statements << QStringLiteral("SELECT set_config('kelvara.program', %1, false), "
+                                     "set_config('kelvara.workstation', %2, false)")
+                          .arg(quote(HistoryChain::programName()), quote(QSysInfo::machineHostName()));
         return statements << QStringLiteral("SELECT count(*) FROM pg_class");
     }
     // WAL is not safe on a network share: the rollback journal it is.

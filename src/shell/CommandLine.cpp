@@ -1,9 +1,11 @@
 #include "CommandLine.h"
 
 #include "DatabaseSetup.h"
+#include "foundation/Database.h"
 #include "foundation/Session.h"
 #include "foundation/SqlDialect.h"
 #include "foundation/Version.h"
+#include "production/record/ChangeHistory.h"
 #include "production/record/DatabaseCopy.h"
 #include "production/record/ServerRoles.h"
 #include "reports/ReportCatalog.h"
@@ -203,12 +205,30 @@ bool CommandLine::takeCopy(QStringList &arguments)
     return true;
 }
 
+// "--verify-history [--database PATH]"
+void CommandLine::parseVerify(QStringList arguments)
+{
+    arguments.removeAll(QStringLiteral("--verify-history"));
+    const int at = arguments.indexOf(QStringLiteral("--database"));
+    if (at >= 0) {
+        if (at + 1 >= arguments.size() || arguments[at + 1].startsWith(QLatin1String("--")))
+            return invalid(QStringLiteral("--database needs the path of the production database."));
+        m_path = arguments[at + 1];
+        arguments.remove(at, 2);
+    }
+    if (!arguments.isEmpty())
+        return invalid(QStringLiteral("--verify-history takes only --database PATH."));
+    m_mode = Mode::VerifyHistory;
+}
+
 void CommandLine::parseProgram(QStringList arguments)
 {
     if (arguments.contains(QStringLiteral("--copy-database"))) {
         takeCopy(arguments);
         return;
     }
+    if (arguments.contains(QStringLiteral("--verify-history")))
+        return parseVerify(arguments);
     if (const QString missing = missingValue(arguments, kProgramValued); !missing.isEmpty())
         return invalid(missing);
     QCommandLineParser parser;
@@ -267,6 +287,7 @@ QString CommandLine::usage()
                "       kelvara --create-database PATH [--sample]\n"
                "       kelvara --copy-database FROM TO\n"
                "       kelvara --setup-server postgresql://[USER@]HOST[:PORT]/DBNAME[?KEYWORD=VALUE...]\n"
+               "       kelvara --verify-history [--database PATH]\n"
                "       kelvara report --type N --start MM/DD/YYYY [--end MM/DD/YYYY] [--shift TEXT]\n"
                "                      [--option 0|1] [--jobs FROM TO] --export pdf|odt|xlsx|txt --out FILE\n"
                "                      [--database PATH]\n"
@@ -292,6 +313,10 @@ QString CommandLine::usage()
                "              (as --create-database), the roles kelvara_level_a to kelvara_level_d\n"
                "              with each security level's rights, and the function kelvara_set_level\n"
                "              that Security Administration (level C) uses to put a login in a level\n"
+               "  --verify-history\n"
+               "              recompute every hash of the change history (of --database, default the\n"
+               "              DatabaseName option) and print the rows and the newest hash; exit code 1\n"
+               "              naming the first row that does not match its hash\n"
                "  --version   print the program's version and the Qt and SQLite versions it runs with;\n"
                "              with --verbose (or --paths instead) also the folders and files it uses\n"
                "\n"
@@ -397,4 +422,34 @@ int CommandLine::setupServer(Session &session, QTextStream &out, QTextStream &er
         return 1;
     }
     return 0;
+}
+
+int CommandLine::verifyHistory(Session &session, QTextStream &out, QTextStream &err) const
+{
+    const QString database = m_path.isEmpty() ? session.options().DatabaseName() : m_path;
+    try {
+        const ChangeHistory::Verification result =
+            ChangeHistory::verify(Database::open(database, Database::ReadOnly));
+        if (result.firstMismatch != 0) {
+            err << QStringLiteral(
+                       "The change history of %1 does not hold: the row with Change ID %2 does not "
+                       "match its hash. That row was changed after it was written, or rows just "
+                       "before it were taken out.")
+                       .arg(database)
+                       .arg(result.firstMismatch)
+                << '\n';
+            return 1;
+        }
+        out << QStringLiteral(
+                   "The change history of %1 holds: %2 rows, each matching its hash.\nNewest hash: %3")
+                   .arg(database)
+                   .arg(result.rows)
+                   .arg(result.latestHash.isEmpty() ? QStringLiteral("(none, the history is empty)")
+                                                    : result.latestHash)
+            << '\n';
+        return 0;
+    } catch (const KelvaraError &error) {
+        err << error.description() << '\n';
+        return 1;
+    }
 }

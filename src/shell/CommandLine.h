@@ -15,6 +15,7 @@ class Session;
 //   kelvara --create-database PATH [--sample]  make a production database and end
 //   kelvara --copy-database FROM TO          copy a production database into a new one and end
 //   kelvara --setup-server URI               make the plant's database and level roles on a server
+//   kelvara --verify-history [--database PATH]  check the change history's chain of hashes
 //   kelvara report --type N --start DATE ...  write a report to a file and end (scheduled runs)
 //   kelvara --version [--verbose], --paths   print the versions (and the paths in use) and end
 //   kelvara --help, kelvara report --help    print the usage and end
@@ -27,6 +28,7 @@ public:
         CreateDatabase,
         CopyDatabase,
         SetupServer,
+        VerifyHistory,
         Report,
         Help,
         Version,
@@ -59,12 +61,15 @@ public:
     int copyDatabase(QTextStream &out, QTextStream &err) const;
     // --setup-server: prints what it made on out. 0 when done.
     int setupServer(Session &session, QTextStream &out, QTextStream &err) const;
+    // --verify-history: prints the rows and the newest hash. 0 when every row matches its hash.
+    int verifyHistory(Session &session, QTextStream &out, QTextStream &err) const;
 
 private:
     void parseProgram(QStringList arguments);
     void parseReport(QStringList arguments);
     bool takeJobs(QStringList &arguments);
     bool takeCopy(QStringList &arguments);
+    void parseVerify(QStringList arguments);
     void readReport(const QCommandLineParser &parser);
     void invalid(const QString &error);
 

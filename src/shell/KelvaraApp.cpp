@@ -91,6 +91,8 @@ int KelvaraApp::run(const QStringList &arguments)
         return commandLine.copyDatabase(out, err);
     case CommandLine::Mode::SetupServer:
         return commandLine.setupServer(m_session, out, err);
+    case CommandLine::Mode::VerifyHistory:
+        return commandLine.verifyHistory(m_session, out, err);
     case CommandLine::Mode::Help:
         out << CommandLine::usage() << MachineCommands::usage();
         return 0;

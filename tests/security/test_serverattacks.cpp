@@ -1,6 +1,7 @@
 #include "ServerPlant.h"
 #include "TestSupport.h"
 
+#include "foundation/HistoryChain.h"
 #include "foundation/RowClaims.h"
 #include "foundation/ServerLocks.h"
 #include "production/record/SamplePlant.h"
@@ -27,6 +28,7 @@ private slots:
     void aTemporaryTableDoesNotShadowTheProtection();
     void noLoginEmptiesAProtectedTable();
     void noLoginTakesTheProgramsLocks();
+    void noLoginRewritesOrEscapesTheHistory();
     void eachLevelHoldsExactlyTheRightsOfTheTable();
     void eachLevelDoesItsOwnWork();
     void aLoginInNoLevelCannotConnect();
@@ -211,6 +213,47 @@ void TestServerAttacks::noLoginTakesTheProgramsLocks()
         QCOMPARE(exclusive, QString(level) == QLatin1String("C"));
         db.exec(ServerLocks::releaseAll());
     }
+}
+
+// Every level reads the history and none rewrites it, writes rows of its own or switches its
+// triggers off; what a level changes is recorded under its own login.
+void TestServerAttacks::noLoginRewritesOrEscapesTheHistory()
+{
+    const qint64 rows = count(QStringLiteral(R"(SELECT count(*) FROM "Change History")"));
+    QVERIFY(rows > 0);
+    const QStringList attacks{
+        QStringLiteral(R"(UPDATE "Change History" SET "New Value" = '0')"),
+        QStringLiteral(R"(DELETE FROM "Change History")"),
+        QStringLiteral(R"(TRUNCATE "Change History")"),
+        QStringLiteral(
+            R"(INSERT INTO "Change History" SELECT "Change ID" + 1000000, "Changed At", "Login", )"
+            R"("Workstation", "Program", "Table Name", "Row Key", "Action", "Job ID", "Date", "Shift", )"
+            R"("Machine Number", "Job Number", "Field", "Old Value", "New Value", "Row Hash" )"
+            R"(FROM "Change History" LIMIT 1)"),
+        QStringLiteral(R"(ALTER TABLE "Change History" DISABLE TRIGGER USER)"),
+        QStringLiteral(R"(ALTER TABLE "Color Table" DISABLE TRIGGER "History Color Table")"),
+        QStringLiteral(R"(ALTER TABLE "Production Table" DISABLE TRIGGER ALL)"),
+        QStringLiteral("SET session_replication_role = replica"),
+        QStringLiteral("SELECT kelvara_change_history('Color Table', 'change', '1', NULL, NULL, NULL, NULL, "
+                       "NULL, jsonb_build_array('Color Name', 'a', 'b'))"),
+    };
+    for (const QString &level : {"A", "B", "C", "D"}) {
+        for (const QString &attack : attacks)
+            QVERIFY2(refused(m_login.value(level), attack), qPrintable(level + ": " + attack));
+        QVERIFY(!refused(m_login.value(level), QStringLiteral(R"(SELECT count(*) FROM "Change History")")));
+    }
+    QCOMPARE(count(QStringLiteral(R"(SELECT count(*) FROM "Change History")")), rows);
+
+    const QString login = m_login.value("C");
+    Database db = Database::open(uri(login));
+    db.exec(QStringLiteral(R"(UPDATE "Color Table" SET "Color Name" = 'Signal Red' WHERE "Color ID" = )"
+                           R"((SELECT MIN("Color ID") FROM "Color Table"))"));
+    QSqlQuery newest = db.exec(QStringLiteral(
+        R"(SELECT "Login", "Program", "New Value" FROM "Change History" ORDER BY "Change ID" DESC LIMIT 1)"));
+    QVERIFY(newest.next());
+    QCOMPARE(newest.value(0).toString(), login);
+    QCOMPARE(newest.value(1).toString(), HistoryChain::programName());
+    QCOMPARE(newest.value(2).toString(), QStringLiteral("Signal Red"));
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "DatabaseCopy.h"
 
+#include "ChangeHistory.h"
 #include "ChangeNotices.h"
 #include "ProtectionTriggers.h"
 #include "foundation/Database.h"
@@ -362,8 +363,11 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
         const bool server = target.dialect().isServer();
         {
             Transaction transaction(target);
+            // The history comes across as it is, chain and all: its triggers would record the
+            // copied rows as new changes (and refuse to empty what --setup-server wrote).
             if (made.prepared()) {
                 ProtectionTriggers::drop(target);
+                ChangeHistory::drop(target);
                 for (const QString &table : setupTables())
                     target.exec(QStringLiteral("DELETE FROM [%1]").arg(table));
             } else {
@@ -378,7 +382,10 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
                 copyRows(source, target, table);
             // Made after the rows: the triggers refuse new lines on a protected date-shift.
             ProtectionTriggers::create(target);
+            ChangeHistory::replace(target);
             ChangeNotices::create(target);
+            result.lines.append({QStringLiteral("[Change History] newest [Row Hash]"),
+                                 ChangeHistory::latestHash(source), ChangeHistory::latestHash(target)});
 
             for (const Table &table : tables) {
                 const QStringList columns = countColumns(table);

@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "ChangeHistory.h"
 #include "ChangeNotices.h"
 #include "ProtectionTriggers.h"
 #include "SavedQueries.h"
@@ -34,6 +35,7 @@ void Schema::create(Database &db, const QList<QPair<QString, QString>> &moreQuer
     for (const QString &sql : SchemaTables::indexStatements())
         db.exec(sql);
     ProtectionTriggers::create(db);
+    ChangeHistory::replace(db);
     ChangeNotices::create(db);
     seedSavedQueries(db, moreQueries);
     db.exec(QStringLiteral("INSERT INTO [CompanyInfo] ([CompanyName]) VALUES (NULL)"));

@@ -27,8 +27,9 @@ Table jobLookupTable()
             },
             {}};
 }
+} // namespace
 
-Table colorTable()
+Table SchemaTables::colorTable()
 {
     return {QStringLiteral("Color Table"),
             {
@@ -51,7 +52,7 @@ Table colorTable()
 }
 
 // Login names compare without regard to case, as the plant's network does.
-Table securityTable()
+Table SchemaTables::securityTable()
 {
     return {QStringLiteral("Security Table"),
             {
@@ -64,6 +65,7 @@ Table securityTable()
             {}};
 }
 
+namespace {
 Table companyInfoTable()
 {
     return {QStringLiteral("CompanyInfo"), {column("CompanyName", "TEXT")}, {}};
@@ -289,8 +291,7 @@ QList<Table> SchemaTables::tables()
 
 QStringList SchemaTables::addedTables()
 {
-    return {customerReportParts().name, machineConnections().name, machineReadings().name,
-            changeHistory().name};
+    return {customerReportParts().name, machineConnections().name, machineReadings().name};
 }
 
 QStringList SchemaTables::columnNames(const Table &table)

@@ -25,6 +25,8 @@ Table productionTable();
 Table transferTable();
 Table holdTable();
 Table holdDistribution();
+Table colorTable();
+Table securityTable();
 Table customerReportParts();
 Table machineConnections();
 Table machineReadings();

@@ -1,5 +1,6 @@
 #include "SchemaUpgrades.h"
 
+#include "ChangeHistory.h"
 #include "ChangeNotices.h"
 #include "DatabaseCopy.h"
 #include "ProtectionTriggers.h"
@@ -76,7 +77,7 @@ void replaceQueryTexts(Database &db)
 
 bool SchemaUpgrades::protectionCurrent(const Database &db)
 {
-    return ProtectionTriggers::current(db) && !holdsReplacedText(db);
+    return ProtectionTriggers::current(db) && ChangeHistory::current(db) && !holdsReplacedText(db);
 }
 
 void SchemaUpgrades::ensureProtection(Database &db)
@@ -86,6 +87,7 @@ void SchemaUpgrades::ensureProtection(Database &db)
         return;
     Transaction transaction(db);
     ProtectionTriggers::replace(db);
+    ChangeHistory::replace(db);
     replaceQueryTexts(db);
     transaction.commit();
     // This connection read the former texts above.
@@ -93,24 +95,19 @@ void SchemaUpgrades::ensureProtection(Database &db)
 }
 
 // A database made before the daily customer reports lacks their parts table, one made before the
-// machine readings their two tables, one made before the change history that table, and one made
-// before a saved query was added lacks that query.
+// machine readings their two tables, and one made before a saved query was added lacks that query.
+// (The change history's table comes with its triggers: ensureProtection.)
 void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
     // The readings' index is made with its table (a login that is not the table's owner on a
     // server may not even ask for an index that is there).
     const bool readingsMissing = !DatabaseCopy::hasTable(db, SchemaTables::machineReadings().name);
-    const bool historyMissing = !DatabaseCopy::hasTable(db, SchemaTables::changeHistory().name);
     for (const SchemaTables::Table &table : SchemaTables::tables()) {
         if (SchemaTables::addedTables().contains(table.name))
             db.exec(SchemaTables::createIfMissingStatement(table, db.dialect().isServer()));
     }
     if (readingsMissing)
         db.exec(SchemaTables::machineReadingsIndex());
-    if (historyMissing) {
-        for (const QString &sql : SchemaTables::changeHistoryIndexes())
-            db.exec(sql);
-    }
     for (const auto &[name, sql] : SavedQueries::all(moreQueries)) {
         db.exec(QStringLiteral("INSERT INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql) "
                                "ON CONFLICT DO NOTHING"),

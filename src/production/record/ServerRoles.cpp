@@ -1,5 +1,6 @@
 #include "ServerRoles.h"
 
+#include "ChangeHistory.h"
 #include "ProtectionTriggers.h"
 #include "SamplePlant.h"
 #include "Schema.h"
@@ -303,6 +304,7 @@ QStringList ServerRoles::setUp(Database &db)
     }
     // The functions as this version makes them.
     ProtectionTriggers::replace(db);
+    ChangeHistory::replace(db);
     db.exec(setLevelFunction(plant.schema));
     done << giveToOwner(db, plant) << closeToOthers(db, plant);
     for (const QString &level : kLevels)

@@ -41,6 +41,7 @@ int main(int argc, char **argv)
     const QString hash = QStringLiteral("3b1f0c9e8d7a6b5c4d3e2f1a0b9c8d7e6f5a4b3c2d1e0f9a8b7c6d5e4f3a2b1c");
     qint64 shown = 0; // the line shown in the window: machine 12 on 12/07/2026, shift 2
     QString shownJob;
+    QList<Fixture::HistoryChange> changes;
     int n = 0;
     while (lines.next()) {
         const qint64 id = lines.value(0).toLongLong();
@@ -59,7 +60,7 @@ int main(int argc, char **argv)
         change.oldValue = QString::number(ending - 120 - n % 50);
         change.newValue = QString::number(ending);
         change.hash = hash;
-        Fixture::historyChange(db, change);
+        changes << change;
         if (change.at.startsWith(QLatin1String("2026-12-07")) && shift == 2 && change.machine == 12) {
             shown = id;
             shownJob = change.jobNumber;
@@ -83,7 +84,7 @@ int main(int argc, char **argv)
         change.field = field;
         change.oldValue = from;
         change.newValue = to;
-        Fixture::historyChange(db, change);
+        changes << change;
     };
     add(QStringLiteral("2026-12-07T15:02:11.120-05:00"), QStringLiteral("mlopez"),
         QStringLiteral("Transfer Table"), QStringLiteral("insert"), QStringLiteral("Transfer Quantity"),
@@ -94,9 +95,9 @@ int main(int argc, char **argv)
     add(QStringLiteral("2026-12-08T08:12:03.377-05:00"), QStringLiteral("kchen"),
         QStringLiteral("Hold Table"), QStringLiteral("change"), QStringLiteral("Hold Quantity"),
         QStringLiteral("300"), QStringLiteral("260"));
-    db.exec(
-        QStringLiteral(R"(UPDATE "Change History" SET "Program" = 'other client', "Workstation" = 'qa-laptop'
- WHERE "Change ID" = (SELECT MAX("Change ID") FROM "Change History"))"));
+    changes.last().workstation = QStringLiteral("qa-laptop");
+    changes.last().program = QStringLiteral("other client");
+    Fixture::historyChanges(db, changes);
     db.close();
 
     WindowRegistry registry;

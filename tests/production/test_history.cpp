@@ -46,14 +46,13 @@ Fixture::HistoryChange change(qint64 jobId, const QString &field, const QVariant
 void TestHistory::lineHistoryIsTheLinesNewestFirst()
 {
     DatabaseWorld world;
-    Fixture::historyChange(world.db, change(5, QStringLiteral("Ending Count"), QVariant(), 120));
-    Fixture::historyChange(world.db, change(6, QStringLiteral("Ending Count"), 1, 2));
     Fixture::HistoryChange ticket = change(5, QStringLiteral("Transfer Quantity"), 40, QVariant());
     ticket.table = QStringLiteral("Transfer Table");
     ticket.action = QStringLiteral("delete");
-    Fixture::historyChange(world.db, ticket);
-    Fixture::historyChange(world.db, change(0, QStringLiteral("Security Level"), "A", "B"));
-    Fixture::historyChange(world.db, change(5, QStringLiteral("Ending Count"), 120, 135));
+    Fixture::historyChanges(world.db, {change(5, QStringLiteral("Ending Count"), QVariant(), 120),
+                                       change(6, QStringLiteral("Ending Count"), 1, 2), ticket,
+                                       change(0, QStringLiteral("Security Level"), "A", "B"),
+                                       change(5, QStringLiteral("Ending Count"), 120, 135)});
 
     LineHistory history(world.db);
     history.read(5);
@@ -112,9 +111,9 @@ void TestHistory::historyOpensOnTheCurrentLine()
     DatabaseWorld world(QStringLiteral("B"), {QStringLiteral("J1")});
     const qint64 first = Fixture::line(world.db, kDay, 1, 11, QStringLiteral("J1"));
     const qint64 second = Fixture::line(world.db, kDay, 1, 12, QStringLiteral("J1"));
-    Fixture::historyChange(world.db, change(first, QStringLiteral("Ending Count"), 1, 2));
-    Fixture::historyChange(world.db, change(second, QStringLiteral("Ending Count"), 7, 8));
-    Fixture::historyChange(world.db, change(second, QStringLiteral("Matec Count"), 9, 10));
+    Fixture::historyChanges(world.db, {change(first, QStringLiteral("Ending Count"), 1, 2),
+                                       change(second, QStringLiteral("Ending Count"), 7, 8),
+                                       change(second, QStringLiteral("Matec Count"), 9, 10)});
     world.session->setCurrentDateShift({kDay, 1});
     WindowRegistry registry;
     registerProductionWindows(registry);

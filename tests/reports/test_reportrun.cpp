@@ -396,23 +396,25 @@ private slots:
         QFETCH(QString, login);
         QFETCH(QStringList, fields);
         DatabaseWorld world;
-        const auto add = [&](const char *at, const char *who, int number, const char *field) {
-            Fixture::HistoryChange row;
-            row.at = QString::fromLatin1(at);
-            row.login = QString::fromLatin1(who);
-            row.machine = number;
-            row.jobId = 40 + number;
-            row.field = QString::fromLatin1(field);
-            row.oldValue = 1;
-            row.newValue = 2;
-            row.hash = QString::fromLatin1(field).toLower().replace(' ', '-');
-            return Fixture::historyChange(world.db, row);
+        const auto row = [](const char *at, const char *who, int number, const char *field) {
+            Fixture::HistoryChange change;
+            change.at = QString::fromLatin1(at);
+            change.login = QString::fromLatin1(who);
+            change.machine = number;
+            change.jobId = 40 + number;
+            change.field = QString::fromLatin1(field);
+            change.oldValue = 1;
+            change.newValue = 2;
+            change.hash = QString::fromLatin1(field).toLower().replace(' ', '-');
+            return change;
         };
-        add("2026-11-30T23:59:59.999+01:00", "jsmith", 12, "Day Before");
-        add("2026-12-01T00:00:00.000+01:00", "jsmith", 12, "First Day");
-        add("2026-12-02T10:00:00.000-05:00", "mbrown", 7, "Machine 7");
-        add("2026-12-03T23:59:59.999+01:00", "jsmith", 12, "Last Day");
-        const qint64 latest = add("2026-12-04T00:00:00.000+01:00", "jsmith", 12, "Day After");
+        const QList<qint64> ids = Fixture::historyChanges(
+            world.db, {row("2026-11-30T23:59:59.999+01:00", "jsmith", 12, "Day Before"),
+                       row("2026-12-01T00:00:00.000+01:00", "jsmith", 12, "First Day"),
+                       row("2026-12-02T10:00:00.000-05:00", "mbrown", 7, "Machine 7"),
+                       row("2026-12-03T23:59:59.999+01:00", "jsmith", 12, "Last Day"),
+                       row("2026-12-04T00:00:00.000+01:00", "jsmith", 12, "Day After")});
+        const qint64 latest = ids.last();
         ReportParmsSheet sheet(ReportTypes::ChangeHistory);
         sheet.load({}, {}, QDate(2026, 12, 9));
         sheet.startDate = QDate(2026, 12, 1);

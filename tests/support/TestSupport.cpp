@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "production/record/ChangeHistory.h"
+
 #include "ServerPlant.h"
 #include "production/record/Schema.h"
 #include "reports/ReportCatalog.h"
@@ -172,16 +174,19 @@ qint64 Fixture::hold(const Database &db, qint64 jobId, const QVariant &ticketNum
     return db.lastInsertId(q);
 }
 
-qint64 Fixture::historyChange(const Database &db, const HistoryChange &change)
+namespace {
+qint64 insertHistoryChange(const Database &db, const Fixture::HistoryChange &change)
 {
     const QVariant job = change.jobId ? QVariant(change.jobId) : QVariant();
     QSqlQuery q = db.exec(
         QStringLiteral(R"(INSERT INTO "Change History" ("Changed At", "Login", "Workstation", "Program",
  "Table Name", "Row Key", "Action", "Job ID", "Date", "Shift", "Machine Number", "Job Number", "Field",
- "Old Value", "New Value", "Row Hash") VALUES (:at, :login, 'WS-1', 'Kelvara 1.0', :tbl, :rowKey, :action,
+ "Old Value", "New Value", "Row Hash") VALUES (:at, :login, :workstation, :program, :tbl, :rowKey, :action,
  :job, :date, :shift, :machine, :jobNumber, :field, :old, :new, :hash))"),
         {{QStringLiteral("at"), change.at},
          {QStringLiteral("login"), change.login},
+         {QStringLiteral("workstation"), change.workstation},
+         {QStringLiteral("program"), change.program},
          {QStringLiteral("tbl"), change.table},
          {QStringLiteral("rowKey"), QString::number(change.jobId)},
          {QStringLiteral("action"), change.action},
@@ -195,6 +200,17 @@ qint64 Fixture::historyChange(const Database &db, const HistoryChange &change)
          {QStringLiteral("new"), change.newValue},
          {QStringLiteral("hash"), change.hash}});
     return db.lastInsertId(q);
+}
+} // namespace
+
+QList<qint64> Fixture::historyChanges(Database &db, const QList<HistoryChange> &changes)
+{
+    ChangeHistory::drop(db);
+    QList<qint64> ids;
+    for (const HistoryChange &change : changes)
+        ids << insertHistoryChange(db, change);
+    ChangeHistory::replace(db);
+    return ids;
 }
 
 qint64 Fixture::distribution(const Database &db, qint64 holdTicketId, const QVariant &toJobId,

@@ -12,17 +12,25 @@
 #include "widgets/WindowRegistry.h"
 
 #include <QPointer>
+#include <QWindow>
 
 namespace {
 // "History..." of a window that shows job lines opens the History window of its current line,
-// over that window and closing with it.
+// over the main window, closing with the window it was opened from. It is no child of that
+// window: a child would be destroyed inside the other's destructor, where its close would reach a
+// window half gone.
 template <class W> W *offeringHistory(Session &session, W *window)
 {
     QObject::connect(window, &W::historyRequested, window, [&session, window](qint64 jobId) {
-        auto *history = new frmHistory(session, jobId, window);
-        history->setWindowFlag(Qt::Window);
-        if (history->load())
-            history->show();
+        QPointer<frmHistory> history = new frmHistory(session, jobId);
+        if (!history->load()) {
+            delete history.data();
+            return;
+        }
+        QObject::connect(window, &QObject::destroyed, history, &QWidget::close);
+        history->show();
+        if (QWindow *shown = history->windowHandle())
+            shown->setTransientParent(window->window()->windowHandle());
     });
     return window;
 }

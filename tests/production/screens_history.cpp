@@ -40,7 +40,6 @@ int main(int argc, char **argv)
     const QStringList people{QStringLiteral("mlopez"), QStringLiteral("kchen"), QStringLiteral("dwright")};
     const QString hash = QStringLiteral("3b1f0c9e8d7a6b5c4d3e2f1a0b9c8d7e6f5a4b3c2d1e0f9a8b7c6d5e4f3a2b1c");
     qint64 shown = 0; // the line shown in the window: machine 12 on 12/07/2026, shift 2
-    QString shownJob;
     QList<Fixture::HistoryChange> changes;
     int n = 0;
     while (lines.next()) {
@@ -60,44 +59,20 @@ int main(int argc, char **argv)
         change.oldValue = QString::number(ending - 120 - n % 50);
         change.newValue = QString::number(ending);
         change.hash = hash;
-        changes << change;
-        if (change.at.startsWith(QLatin1String("2026-12-07")) && shift == 2 && change.machine == 12) {
-            shown = id;
-            shownJob = change.jobNumber;
-        }
         ++n;
+        // the line the window shows keeps the history its own changes write (below)
+        if (change.at.startsWith(QLatin1String("2026-12-07")) && shift == 2 && change.machine == 12)
+            shown = id;
+        else
+            changes << change;
     }
-    // The shown line's other changes: a transfer, a correction, and a change outside the program.
-    const auto add = [&](const QString &at, const QString &who, const QString &table, const QString &action,
-                         const QString &field, const QVariant &from, const QVariant &to) {
-        Fixture::HistoryChange change;
-        change.at = at;
-        change.login = who;
-        change.jobId = shown;
-        change.machine = 12;
-        change.date = QStringLiteral("2026-12-07");
-        change.shift = 2;
-        change.jobNumber = shownJob;
-        change.hash = hash;
-        change.table = table;
-        change.action = action;
-        change.field = field;
-        change.oldValue = from;
-        change.newValue = to;
-        changes << change;
-    };
-    add(QStringLiteral("2026-12-07T15:02:11.120-05:00"), QStringLiteral("mlopez"),
-        QStringLiteral("Transfer Table"), QStringLiteral("insert"), QStringLiteral("Transfer Quantity"),
-        QVariant(), QStringLiteral("2400"));
-    add(QStringLiteral("2026-12-07T22:41:37.904-05:00"), QStringLiteral("mlopez"),
-        QStringLiteral("Production Table"), QStringLiteral("change"), QStringLiteral("Ending Count"),
-        QStringLiteral("48210"), QStringLiteral("48120"));
-    add(QStringLiteral("2026-12-08T08:12:03.377-05:00"), QStringLiteral("kchen"),
-        QStringLiteral("Hold Table"), QStringLiteral("change"), QStringLiteral("Hold Quantity"),
-        QStringLiteral("300"), QStringLiteral("260"));
-    changes.last().workstation = QStringLiteral("qa-laptop");
-    changes.last().program = QStringLiteral("other client");
     Fixture::historyChanges(db, changes);
+    // The shown line's own history as the triggers write it: the sample's entry of the line, a
+    // transfer and a corrected ending count.
+    Fixture::transfer(db, shown, 7415, 2400);
+    db.exec(QStringLiteral(R"(UPDATE "Production Table" SET "Ending Count" = "Ending Count" - 90
+ WHERE "Job ID" = :id)"),
+            {{QStringLiteral("id"), shown}});
     db.close();
 
     WindowRegistry registry;
@@ -124,7 +99,9 @@ int main(int argc, char **argv)
     }
     jobList->findChild<QPushButton *>(QStringLiteral("cmdHistory"))->click();
     settle();
-    QWidget *history = jobList->findChild<QWidget *>(QStringLiteral("frmHistory"));
+    QWidget *history = nullptr;
+    for (QWidget *shown : QApplication::topLevelWidgets())
+        history = shown->objectName() == QLatin1String("frmHistory") ? shown : history;
     if (!history)
         return 1;
     history->grab().save(out + QStringLiteral("/frmHistory.png"));

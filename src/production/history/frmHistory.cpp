@@ -23,6 +23,8 @@ frmHistory::frmHistory(Session &session, qint64 jobId, QWidget *parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
+    // a long value (a job's description) wraps in its cell, which grows to show it whole
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
     const QList<QPair<int, int>> widths = {{HistoryModel::WhenColumn, 135},
                                            {HistoryModel::WhoColumn, 235},

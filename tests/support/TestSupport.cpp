@@ -178,28 +178,28 @@ namespace {
 qint64 insertHistoryChange(const Database &db, const Fixture::HistoryChange &change)
 {
     const QVariant job = change.jobId ? QVariant(change.jobId) : QVariant();
-    QSqlQuery q = db.exec(
-        QStringLiteral(R"(INSERT INTO "Change History" ("Changed At", "Login", "Workstation", "Program",
+    db.exec(QStringLiteral(
+                R"(INSERT INTO "Change History" ("Change ID", "Changed At", "Login", "Workstation", "Program",
  "Table Name", "Row Key", "Action", "Job ID", "Date", "Shift", "Machine Number", "Job Number", "Field",
- "Old Value", "New Value", "Row Hash") VALUES (:at, :login, :workstation, :program, :tbl, :rowKey, :action,
+ "Old Value", "New Value", "Row Hash") VALUES ((SELECT COALESCE(MAX("Change ID"), 0) + 1 FROM "Change History"), :at, :login, :workstation, :program, :tbl, :rowKey, :action,
  :job, :date, :shift, :machine, :jobNumber, :field, :old, :new, :hash))"),
-        {{QStringLiteral("at"), change.at},
-         {QStringLiteral("login"), change.login},
-         {QStringLiteral("workstation"), change.workstation},
-         {QStringLiteral("program"), change.program},
-         {QStringLiteral("tbl"), change.table},
-         {QStringLiteral("rowKey"), QString::number(change.jobId)},
-         {QStringLiteral("action"), change.action},
-         {QStringLiteral("job"), job},
-         {QStringLiteral("date"), change.date.isEmpty() ? change.at.left(10) : change.date},
-         {QStringLiteral("shift"), change.shift},
-         {QStringLiteral("jobNumber"), change.jobNumber},
-         {QStringLiteral("machine"), change.machine ? QVariant(change.machine) : QVariant()},
-         {QStringLiteral("field"), change.field},
-         {QStringLiteral("old"), change.oldValue},
-         {QStringLiteral("new"), change.newValue},
-         {QStringLiteral("hash"), change.hash}});
-    return db.lastInsertId(q);
+            {{QStringLiteral("at"), change.at},
+             {QStringLiteral("login"), change.login},
+             {QStringLiteral("workstation"), change.workstation},
+             {QStringLiteral("program"), change.program},
+             {QStringLiteral("tbl"), change.table},
+             {QStringLiteral("rowKey"), QString::number(change.jobId)},
+             {QStringLiteral("action"), change.action},
+             {QStringLiteral("job"), job},
+             {QStringLiteral("date"), change.date.isEmpty() ? change.at.left(10) : change.date},
+             {QStringLiteral("shift"), change.shift},
+             {QStringLiteral("jobNumber"), change.jobNumber},
+             {QStringLiteral("machine"), change.machine ? QVariant(change.machine) : QVariant()},
+             {QStringLiteral("field"), change.field},
+             {QStringLiteral("old"), change.oldValue},
+             {QStringLiteral("new"), change.newValue},
+             {QStringLiteral("hash"), change.hash}});
+    return db.scalar(QStringLiteral(R"(SELECT MAX("Change ID") FROM "Change History")")).toLongLong();
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "WindowBench.h"
 
 #include "BenchSession.h"
+#include "FirstPaint.h"
 #include "ReportBench.h"
 
 #include "foundation/Database.h"
@@ -9,24 +10,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
-
-namespace {
-// Notes the first paint of a widget.
-class Painted : public QObject
-{
-public:
-    bool seen = false;
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        seen = seen || event->type() == QEvent::Paint;
-        return QObject::eventFilter(watched, event);
-    }
-};
-} // namespace
 
 void WindowBench::disposition(const QString &plant, qint64 tickets, const QString &folder)
 {
@@ -43,7 +29,7 @@ void WindowBench::disposition(const QString &plant, qint64 tickets, const QStrin
         QElapsedTimer timer;
         timer.start();
         auto *window = new frmHoldDisposition2(session);
-        Painted painted;
+        FirstPaint painted;
         auto *grid = window->findChild<QTableView *>(QStringLiteral("tblShiftData"));
         grid->viewport()->installEventFilter(&painted);
         if (!window->load()) {

@@ -5,8 +5,9 @@
 // server, the plant is copied there and each step runs again with the same classes on the copy.
 //
 //   kelvara_bench [--years N] [--machines N] [--keep PATH | --plant PATH] [--server URI] [--windows]
-//   [--no-reports] [--preview | --exports]
+//   [--no-reports] [--preview | --exports] [--history]
 
+#include "HistoryBench.h"
 #include "MachineBench.h"
 #include "PlantGenerator.h"
 #include "RawReader.h"
@@ -236,6 +237,8 @@ int main(int argc, char *argv[])
     parser.addOption(
         {QStringLiteral("windows"), QStringLiteral("Time only the opening of the data windows.")});
     parser.addOption({QStringLiteral("no-reports"), QStringLiteral("Stop after the per-shift table.")});
+    parser.addOption({QStringLiteral("history"),
+                      QStringLiteral("Time only the History window and the Change History report.")});
     parser.addOption(
         {QStringLiteral("server"),
          QStringLiteral("Also time each per-shift step on a copy of the plant on this PostgreSQL "
@@ -278,6 +281,10 @@ int main(int argc, char *argv[])
         }
         if (parser.isSet(QStringLiteral("windows"))) {
             WindowBench::disposition(path, 150000, dir.path());
+            return 0;
+        }
+        if (parser.isSet(QStringLiteral("history"))) {
+            HistoryBench::run(path, last, dir.path());
             return 0;
         }
         Database db = Database::open(path);
@@ -449,8 +456,10 @@ int main(int argc, char *argv[])
             MachineBench::readCounters(file.db, shift, dir.filePath(QStringLiteral("machines"))), 0, "< 2 s",
             server ? 0 : -1);
         server.reset(); // the server's database is dropped here; the reports below are the file's
-        if (!parser.isSet(QStringLiteral("no-reports")))
+        if (!parser.isSet(QStringLiteral("no-reports"))) {
             ReportBench::run(db, last, dir.path());
+            HistoryBench::run(path, last, dir.path());
+        }
     } catch (const KelvaraError &error) {
         std::fprintf(stderr, "%d: %s\n", error.number(), qPrintable(error.description()));
         return 1;

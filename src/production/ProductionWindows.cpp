@@ -2,6 +2,7 @@
 
 #include "production/counts/frmProductionCounts2.h"
 #include "production/disposition/frmHoldDisposition2.h"
+#include "production/history/frmHistory.h"
 #include "production/joblist/frmJobList2.h"
 #include "production/protection/frmProtectDates2.h"
 #include "production/rejects/frmRejects.h"
@@ -11,11 +12,38 @@
 #include "widgets/WindowRegistry.h"
 
 #include <QPointer>
+#include <QWindow>
 
 namespace {
+// "History..." of a window that shows job lines opens the History window of its current line,
+// over the main window, closing with the window it was opened from. It is no child of that
+// window: a child would be destroyed inside the other's destructor, where its close would reach a
+// window half gone.
+template <class W> W *offeringHistory(Session &session, W *window)
+{
+    QObject::connect(window, &W::historyRequested, window, [&session, window](qint64 jobId) {
+        QPointer<frmHistory> history = new frmHistory(session, jobId);
+        if (!history->load()) {
+            delete history.data();
+            return;
+        }
+        QObject::connect(window, &QObject::destroyed, history, &QWidget::close);
+        history->show();
+        if (QWindow *shown = history->windowHandle())
+            shown->setTransientParent(window->window()->windowHandle());
+    });
+    return window;
+}
+
+template <class W> LoadableWindow historyWindow(Session &session)
+{
+    W *window = offeringHistory(session, new W(session));
+    return {window, [window] { return window->load(); }};
+}
+
 LoadableWindow ticketWindow(Session &session, const TicketKind &kind)
 {
-    auto *window = new frmTickets(session, kind);
+    auto *window = offeringHistory(session, new frmTickets(session, kind));
     return {window, [window] { return window->load(); }};
 }
 
@@ -23,7 +51,7 @@ LoadableWindow ticketWindow(Session &session, const TicketKind &kind)
 // open the counts window closes.
 LoadableWindow countsWindow(Session &session)
 {
-    auto *window = new frmProductionCounts2(session);
+    auto *window = offeringHistory(session, new frmProductionCounts2(session));
     QPointer<frmProductionCounts2> guard(window);
     QObject::connect(window, &frmProductionCounts2::rejectsRequested, window, [&session, guard] {
         if (session.openWindow(frmRejects::command()) && guard)
@@ -35,7 +63,7 @@ LoadableWindow countsWindow(Session &session)
 
 void registerProductionWindows(WindowRegistry &registry)
 {
-    registry.addWindow({QStringLiteral("&JOB LIST..."), loadableWindow<frmJobList2>, true, true});
+    registry.addWindow({QStringLiteral("&JOB LIST..."), historyWindow<frmJobList2>, true, true});
     registry.addWindow({QStringLiteral("&PRODUCTION COUNTS..."), countsWindow, true, true});
     registry.addWindow({QStringLiteral("&TRANSFERS..."),
                         [](Session &session) { return ticketWindow(session, TicketKind::transfers()); }, true,
@@ -44,7 +72,7 @@ void registerProductionWindows(WindowRegistry &registry)
                         [](Session &session) { return ticketWindow(session, TicketKind::holds()); }, true,
                         true});
     registry.addWindow(
-        {QStringLiteral("&DISPOSITION OF HOLD..."), loadableWindow<frmHoldDisposition2>, false, true});
+        {QStringLiteral("&DISPOSITION OF HOLD..."), historyWindow<frmHoldDisposition2>, false, true});
     // No menu shows this command: the counts window's Rejects button opens it.
     registry.addWindow({frmRejects::command(), loadableWindow<frmRejects>, true, true});
     registry.addWindow(

@@ -281,6 +281,38 @@ ReportDescriptor securityProfile()
     return report;
 }
 
+// Who changed which field of the production record, from what to what, in a date range of
+// "Changed At" (the day as the recording clock read it), for one machine or one login when they
+// are given. The run first reads the newest history row (Through): rows recorded while it stages
+// are left to the next report, so the hash printed is that of the last row the report can list.
+ReportDescriptor changeHistory()
+{
+    ReportDescriptor report;
+    report.type = ReportTypes::ChangeHistory;
+    report.menuCaption = QStringLiteral("Chan&ge History...");
+    report.commandLineHelp = QStringLiteral("change history");
+    report.layouts = {{QStringLiteral("Change History"), QStringLiteral("changes.rpt")}};
+    report.previewTitle = QStringLiteral("Print Preview - Change History");
+    report.staging = {
+        QStringLiteral("zz Stage Change History Query"),
+        QStringLiteral(R"(CREATE TABLE "Reports"."Change History Report Table" AS SELECT "Change ID",
+ SUBSTR("Changed At", 1, 10) AS "Day", SUBSTR("Changed At", 12, 12) AS "Time", "Changed At", "Login",
+ "Workstation", "Program", "Login" || CASE WHEN "Workstation" <> '' THEN ' on ' || "Workstation" ELSE '' END
+ || CASE WHEN "Program" = 'other client' THEN ' (other client)' ELSE '' END AS "Who",
+ "Table Name", "Row Key", "Table Name" || ' ' || "Row Key" AS "Record", "Action", "Job ID", "Date", "Shift",
+ "Machine Number", "Job Number", "Field", "Old Value", "New Value" FROM "Change History"
+ WHERE "Changed At" >= :StartDate AND "Changed At" < :DayAfterEndDate AND "Change ID" <= :Through
+ AND (COALESCE(:Machine, '') = '' OR CAST("Machine Number" AS TEXT) = :Machine)
+ AND (COALESCE(:Login, '') = '' OR "Login" = :Login))"),
+        {QStringLiteral("Start Date"), QStringLiteral("Day After End Date"), QStringLiteral("Through"),
+         QStringLiteral("Machine"), QStringLiteral("Login")}};
+    report.table = QStringLiteral("Change History Report Table");
+    report.controls.dates = ReportDates::RangeOnly;
+    report.controls.machineAndLogin = true;
+    report.formulas = ReportFormulas::ChangeHistory;
+    return report;
+}
+
 // The options' report-file table numbers the titled layouts in the order of the list.
 QList<ReportDescriptor> numbered(QList<ReportDescriptor> reports)
 {
@@ -317,6 +349,7 @@ const QList<ReportDescriptor> &ReportCatalog::all()
             ReportTypes::DailyVelmar, QStringLiteral("Velmar"), QStringLiteral("Daily &Velmar Report..."),
             {QStringLiteral("Daily Velmar Report"), QStringLiteral("dalyvelm.rpt")},
             QStringLiteral("zz Stage Velmar Daily Report Query"), QStringLiteral("Velmar Daily Report")),
+        changeHistory(),
         securityProfile(),
     });
     return reports;

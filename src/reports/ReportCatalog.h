@@ -35,22 +35,26 @@ enum class ReportDates {
 struct ReportControls
 {
     ReportDates dates = ReportDates::None;
-    bool shift = false;       // the "Additional Information" frame with the (required) Shift(s) box
-    QStringList options;      // captions of the additional options; none: the options are hidden
-    int defaultOption = -1;   // the option chosen as the window opens; -1 none
-    bool jobNumbers = false;  // the first and last job number
-    bool markPrinted = false; // "Mark Printed", enabled while the first option is chosen
+    bool shift = false;           // the "Additional Information" frame with the (required) Shift(s) box
+    QStringList options;          // captions of the additional options; none: the options are hidden
+    int defaultOption = -1;       // the option chosen as the window opens; -1 none
+    bool jobNumbers = false;      // the first and last job number
+    bool markPrinted = false;     // "Mark Printed", enabled while the first option is chosen
+    bool machineAndLogin = false; // one machine and one login to keep to, both optional
 };
 
 // What the report window hands the layout besides its rows: the selection formula over the report
 // table and the values of the layout's formula fields.
 enum class ReportFormulas {
-    None,         // neither: staging chose the rows
-    DateShift,    // the date or range and the shifts; "DateShift", the date and shift of the heading
-    HoldStatus,   // held rows, the unresolved only with the second option, and the shifts; BegDate,
-                  // EndDate, Shft and HoldStatus
-    DatesAndJobs, // the range, the job numbers and the shifts; BegDate, BegJob, EndDate, EndJob, Shft
-    DateRange,    // no selection; BegDate and EndDate
+    None,          // neither: staging chose the rows
+    DateShift,     // the date or range and the shifts; "DateShift", the date and shift of the heading
+    HoldStatus,    // held rows, the unresolved only with the second option, and the shifts; BegDate,
+                   // EndDate, Shft and HoldStatus
+    DatesAndJobs,  // the range, the job numbers and the shifts; BegDate, BegJob, EndDate, EndJob, Shft
+    DateRange,     // no selection; BegDate and EndDate
+    ChangeHistory, // no selection (staging keeps to the range, machine and login); BegDate, EndDate,
+                   // Keeping (the machine and login asked for) and the newest history row the run
+                   // printed up to: LatestChange and its hash LatestHash
 };
 
 struct ReportDescriptor
@@ -87,7 +91,8 @@ enum {
     CheckSheets,
     MissingHolds,
     DailyCorvix,
-    DailyVelmar
+    DailyVelmar,
+    ChangeHistory
 };
 } // namespace ReportTypes
 

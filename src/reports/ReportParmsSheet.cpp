@@ -83,6 +83,11 @@ bool ReportParmsSheet::showsMarkPrinted() const
     return m_report->controls.markPrinted;
 }
 
+bool ReportParmsSheet::showsMachineAndLogin() const
+{
+    return m_report->controls.machineAndLogin;
+}
+
 void ReportParmsSheet::chooseOption(int index)
 {
     option = index;
@@ -142,6 +147,10 @@ QString ReportParmsSheet::invalidInput() const
                               "date on or after the start date.")
             .arg(endDate.toString(format), startDate.toString(format));
     }
+    if (showsMachineAndLogin() && !machine.trimmed().isEmpty() && machineNumber().isEmpty())
+        return QStringLiteral("The Machine box holds \"%1\", which is not a machine number.  Enter one "
+                              "machine's number, or leave the box empty for every machine.")
+            .arg(machine.trimmed());
     if (showsAdditionalInfo() && !shiftText.trimmed().isEmpty() && !isShiftList(shiftText))
         return QStringLiteral("The Shift(s) box holds \"%1\", which is not a list of shifts.  Enter shifts "
                               "1 to 3, one at a time or as a range, separated by commas: for example "
@@ -203,10 +212,34 @@ QList<ReportParmsSheet::FormulaSlot> ReportParmsSheet::formulaSlots() const
                 {6, quoted("Shft", shiftText)}};
     case ReportFormulas::DateRange:
         return {{0, quoted("BegDate", longDate(startDate))}, {1, quoted("EndDate", longDate(endDate))}};
+    case ReportFormulas::ChangeHistory:
+        return {{0, quoted("BegDate", longDate(startDate))},
+                {1, quoted("EndDate", longDate(endDate))},
+                {2, quoted("Keeping", keepingText())},
+                {3, quoted("LatestChange", QString::number(chainEnd.changeId))},
+                {4, quoted("LatestHash", chainEnd.hash.isEmpty() ? QStringLiteral("none") : chainEnd.hash)}};
     case ReportFormulas::None:
         break;
     }
     return {};
+}
+
+QString ReportParmsSheet::keepingText() const
+{
+    QStringList parts;
+    if (!machineNumber().isEmpty())
+        parts << QStringLiteral("machine ") + machineNumber();
+    if (!login.trimmed().isEmpty())
+        parts << QStringLiteral("login ") + login.trimmed();
+    return parts.isEmpty() ? QStringLiteral("every machine and login") : parts.join(QStringLiteral(", "));
+}
+
+QString ReportParmsSheet::machineNumber() const
+{
+    // "012" and " 12" are machine 12, as the history stores it
+    bool isNumber = false;
+    const int number = machine.trimmed().toInt(&isNumber);
+    return isNumber ? QString::number(number) : QString();
 }
 
 QStringList ReportParmsSheet::formulas() const
@@ -260,9 +293,17 @@ QVariantMap ReportParmsSheet::stagingParameters() const
     // the window's values under every name a staging query takes them by
     const QString start = startDate.toString(Qt::ISODate);
     const QString end = (endDate.isValid() ? endDate : startDate).toString(Qt::ISODate);
-    const QVariantMap values = {{QStringLiteral("Start Date"), start},   {QStringLiteral("LoDate"), start},
-                                {QStringLiteral("End Date"), end},       {QStringLiteral("HiDate"), end},
-                                {QStringLiteral("Start Job"), beginJob}, {QStringLiteral("End Job"), endJob}};
+    const QString dayAfter = (endDate.isValid() ? endDate : startDate).addDays(1).toString(Qt::ISODate);
+    const QVariantMap values = {{QStringLiteral("Start Date"), start},
+                                {QStringLiteral("LoDate"), start},
+                                {QStringLiteral("End Date"), end},
+                                {QStringLiteral("HiDate"), end},
+                                {QStringLiteral("Day After End Date"), dayAfter},
+                                {QStringLiteral("Start Job"), beginJob},
+                                {QStringLiteral("End Job"), endJob},
+                                {QStringLiteral("Through"), chainEnd.changeId},
+                                {QStringLiteral("Machine"), machineNumber()},
+                                {QStringLiteral("Login"), login.trimmed()}};
     QVariantMap params;
     for (const QString &name : m_report->staging.parameters)
         params.insert(name, values.value(name));

@@ -37,6 +37,7 @@ public:
     QStringList optionCaptions() const;
     bool showsJobNumbers() const;
     bool showsMarkPrinted() const;
+    bool showsMachineAndLogin() const;
 
     // The window's values.
     bool dateRange = false;
@@ -47,6 +48,14 @@ public:
     bool markPrinted = true;
     bool markPrintedEnabled = true;
     QString beginJob, endJob;
+    QString machine, login; // empty: every machine, every login
+    // The change history's newest row as the run began: the report lists none after it and
+    // prints its hash (set by the run).
+    struct ChainEnd
+    {
+        qint64 changeId = 0;
+        QString hash;
+    } chainEnd;
     Output output = Preview;
     QString exportType = QStringLiteral("Word (*.doc)");
     QString exportFileName;
@@ -84,6 +93,8 @@ public:
 
 private:
     QString dateShiftText() const;
+    QString keepingText() const;   // "machine 12, login jsmith"
+    QString machineNumber() const; // the machine typed, as the history stores it; empty for every one
     QString shiftPart(const QString &table) const;
     static QString dateBound(const QDate &date);
     static QString longDate(const QDate &date);

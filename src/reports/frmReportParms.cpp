@@ -112,6 +112,13 @@ void frmReportParms::createControls()
         combo->setMinimumWidth(120);
     }
 
+    m_fraMachineLogin =
+        named(new QGroupBox(QStringLiteral("Keep To"), this), QStringLiteral("fraMachineLogin"));
+    m_txtMachine = named(new QLineEdit(m_fraMachineLogin), QStringLiteral("txtMachine"));
+    m_txtMachine->setToolTip(QStringLiteral("One machine's number; empty for every machine"));
+    m_txtLogin = named(new QLineEdit(m_fraMachineLogin), QStringLiteral("txtLogin"));
+    m_txtLogin->setToolTip(QStringLiteral("One login; empty for every login"));
+
     m_frame3D2 = named(new QGroupBox(QStringLiteral("Report Disposition"), this), QStringLiteral("Frame3D2"));
     const QStringList outputs{QStringLiteral("Preview Window"), QStringLiteral("Send Through E-Mail"),
                               QStringLiteral("Printer"), QStringLiteral("Export To Document")};
@@ -163,6 +170,12 @@ void frmReportParms::layOut()
     jobs->addWidget(m_label9, 1, 0);
     jobs->addWidget(m_cmbEndJob, 1, 1);
 
+    auto *keepTo = new QGridLayout(m_fraMachineLogin);
+    keepTo->addWidget(new QLabel(QStringLiteral("Machine"), m_fraMachineLogin), 0, 0);
+    keepTo->addWidget(m_txtMachine, 0, 1);
+    keepTo->addWidget(new QLabel(QStringLiteral("Login"), m_fraMachineLogin), 1, 0);
+    keepTo->addWidget(m_txtLogin, 1, 1);
+
     auto *output = new QGridLayout(m_frame3D2);
     for (int i = 0; i < 4; ++i)
         output->addWidget(m_optReptDisp[i], i, 0, 1, 2);
@@ -178,6 +191,7 @@ void frmReportParms::layOut()
     left->addWidget(m_frame3D1);
     left->addWidget(m_fraAdditlInfo);
     left->addWidget(m_fraJobNumber);
+    left->addWidget(m_fraMachineLogin);
     left->addStretch();
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdPrintSetup);
@@ -270,6 +284,7 @@ void frmReportParms::applySheet()
     m_txtShift->setText(m_sheet.shiftText);
     m_fraAdditlInfo->setVisible(m_sheet.showsAdditionalInfo());
     m_fraJobNumber->setVisible(m_sheet.showsJobNumbers());
+    m_fraMachineLogin->setVisible(m_sheet.showsMachineAndLogin());
     const QStringList captions = m_sheet.optionCaptions();
     for (int i = 0; i < 2; ++i) {
         m_optAdditlInfo[i]->setVisible(m_sheet.showsOptions());
@@ -294,6 +309,8 @@ void frmReportParms::readControls()
     m_sheet.markPrinted = m_chkAdditlInfo->isChecked();
     m_sheet.beginJob = m_cmbBeginningJob->currentText();
     m_sheet.endJob = m_cmbEndJob->currentText();
+    m_sheet.machine = m_txtMachine->text();
+    m_sheet.login = m_txtLogin->text();
     for (int i = 0; i < 4; ++i) {
         if (m_optReptDisp[i]->isChecked())
             m_sheet.output = ReportParmsSheet::Output(i);

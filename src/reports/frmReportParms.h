@@ -75,11 +75,11 @@ private:
     QPrinter m_printer;
     std::function<void(const ReportDocument &, const QString &)> m_previewer;
 
-    QGroupBox *m_frame3D1, *m_fraAdditlInfo, *m_fraJobNumber, *m_frame3D2;
+    QGroupBox *m_frame3D1, *m_fraAdditlInfo, *m_fraJobNumber, *m_fraMachineLogin, *m_frame3D2;
     QRadioButton *m_optDate[2], *m_optAdditlInfo[2], *m_optReptDisp[4];
     QDateEdit *m_startDate, *m_endDate;
     QLabel *m_label1, *m_label2, *m_label3, *m_label4, *m_label5, *m_label6, *m_label8, *m_label9;
-    QLineEdit *m_txtShift, *m_txtExptFilename, *m_txtToList;
+    QLineEdit *m_txtShift, *m_txtExptFilename, *m_txtToList, *m_txtMachine, *m_txtLogin;
     QCheckBox *m_chkAdditlInfo;
     QComboBox *m_cmbBeginningJob, *m_cmbEndJob, *m_cmbExportType;
     QPushButton *m_cmdPrintSetup, *m_cmdParts, *m_cmdOK, *m_cmdCancel;

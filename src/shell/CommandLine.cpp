@@ -325,7 +325,7 @@ QString CommandLine::usage()
            typeHelp() +
            QStringLiteral(
                "  --start     the first production date; alone, the single date of the report\n"
-               "  --end       the last production date (types 3, 4 and 7 need it)\n"
+               "  --end       the last production date (types 3, 4, 7 and 10 need it)\n"
                "  --shift     shifts as in the report window: 2, 1,3, 1-3 (default 1-3)\n"
                "  --option    0 or 1: on hold All/Unresolved Only, summary Detail/Summary,\n"
                "              rejects Include Update Report/Rejects by Reason Only (default 0)\n"

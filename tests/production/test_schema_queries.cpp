@@ -122,7 +122,8 @@ void TestSchemaQueries::everyQueryIsSeeded()
                          "Set Printed",
                          "zz Stage Holes In Holds Report Query",
                          "zz Stage Daily Corvix Report Query",
-                         "zz Stage Velmar Daily Report Query"};
+                         "zz Stage Velmar Daily Report Query",
+                         "zz Stage Change History Query"};
     stored.sort();
     expected.sort();
     QCOMPARE(stored, expected);

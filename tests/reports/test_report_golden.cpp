@@ -199,7 +199,9 @@ private slots:
                 QCOMPARE(ReportLayout::load(ReportFixture::layoutPath(layout.fileName)).table, report.table);
             if (!report.staging.name.isEmpty())
                 QVERIFY2(report.staging.sql.startsWith(
-                             QStringLiteral("CREATE TABLE [Reports].[%1] ").arg(report.table)),
+                             QStringLiteral("CREATE TABLE [Reports].[%1] ").arg(report.table)) ||
+                             report.staging.sql.startsWith(
+                                 QStringLiteral("CREATE TABLE \"Reports\".\"%1\" ").arg(report.table)),
                          qPrintable(report.staging.name));
         }
     }

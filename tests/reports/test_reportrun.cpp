@@ -16,11 +16,10 @@
 namespace {
 QString layoutFor(int selector)
 {
-    static const QMap<int, QString> files{{6, QStringLiteral("rejects.rpt")},
-                                          {7, QStringLiteral("reject2.rpt")},
-                                          {8, QStringLiteral("misshold.rpt")},
-                                          {9, QStringLiteral("dalycorv.rpt")},
-                                          {10, QStringLiteral("dalyvelm.rpt")}};
+    static const QMap<int, QString> files{
+        {6, QStringLiteral("rejects.rpt")},   {7, QStringLiteral("reject2.rpt")},
+        {8, QStringLiteral("misshold.rpt")},  {9, QStringLiteral("dalycorv.rpt")},
+        {10, QStringLiteral("dalyvelm.rpt")}, {11, QStringLiteral("changes.rpt")}};
     return ReportFixture::layoutPath(files.value(selector));
 }
 
@@ -374,6 +373,71 @@ private slots:
         // the report table never stays behind
         Database reports = Database::open(world.file(QStringLiteral("REPORTS.MDB")));
         QCOMPARE(reports.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")).toInt(), 0);
+    }
+
+    void changeHistoryKeepsToRangeMachineAndLogin_data()
+    {
+        QTest::addColumn<QString>("machine");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("everything in the range") << ""
+                                                 << "" << QStringList{"First Day", "Machine 7", "Last Day"};
+        QTest::newRow("one machine, typed with a zero") << " 012"
+                                                        << "" << QStringList{"First Day", "Last Day"};
+        QTest::newRow("one login") << ""
+                                   << "mbrown" << QStringList{"Machine 7"};
+        QTest::newRow("machine and login") << "12"
+                                           << "mbrown" << QStringList{};
+    }
+
+    void changeHistoryKeepsToRangeMachineAndLogin()
+    {
+        QFETCH(QString, machine);
+        QFETCH(QString, login);
+        QFETCH(QStringList, fields);
+        DatabaseWorld world;
+        const auto row = [](const char *at, const char *who, int number, const char *field) {
+            Fixture::HistoryChange change;
+            change.at = QString::fromLatin1(at);
+            change.login = QString::fromLatin1(who);
+            change.machine = number;
+            change.jobId = 40 + number;
+            change.field = QString::fromLatin1(field);
+            change.oldValue = 1;
+            change.newValue = 2;
+            change.hash = QString::fromLatin1(field).toLower().replace(' ', '-');
+            return change;
+        };
+        const QList<qint64> ids = Fixture::historyChanges(
+            world.db, {row("2026-11-30T23:59:59.999+01:00", "jsmith", 12, "Day Before"),
+                       row("2026-12-01T00:00:00.000+01:00", "jsmith", 12, "First Day"),
+                       row("2026-12-02T10:00:00.000-05:00", "mbrown", 7, "Machine 7"),
+                       row("2026-12-03T23:59:59.999+01:00", "jsmith", 12, "Last Day"),
+                       row("2026-12-04T00:00:00.000+01:00", "jsmith", 12, "Day After")});
+        const qint64 latest = ids.last();
+        ReportParmsSheet sheet(ReportTypes::ChangeHistory);
+        sheet.load({}, {}, QDate(2026, 12, 9));
+        sheet.startDate = QDate(2026, 12, 1);
+        sheet.endDate = QDate(2026, 12, 3);
+        sheet.machine = machine;
+        sheet.login = login;
+        QVERIFY(sheet.missingFields().isEmpty());
+        QVERIFY(sheet.invalidInput().isEmpty());
+        ReportDocument report;
+        const ReportRun::Outcome outcome = runner(world).run(
+            sheet, [&](const ReportDocument &document, const QString &, int) { report = document; });
+        QCOMPARE(outcome, ReportRun::Outcome::Done);
+        QStringList printed;
+        for (const ReportLine &line : report.lines) {
+            if (line.kind == ReportLine::Detail)
+                printed << line.cells.at(6);
+        }
+        QCOMPARE(printed, fields);
+        // the chain's newest row vouches for what was printed, even a row outside the range
+        QCOMPARE(report.heading.last(), QStringLiteral("Latest history row %1, hash day-after").arg(latest));
+
+        sheet.machine = QStringLiteral("12a");
+        QVERIFY(sheet.invalidInput().contains(QStringLiteral("not a machine number")));
     }
 
     void missingHoldsEndDateMovesBack()

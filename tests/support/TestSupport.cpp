@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "production/record/ChangeHistory.h"
+
 #include "ServerPlant.h"
 #include "production/record/Schema.h"
 #include "reports/ReportCatalog.h"
@@ -170,6 +172,45 @@ qint64 Fixture::hold(const Database &db, qint64 jobId, const QVariant &ticketNum
                            {QStringLiteral("r"), remaining < 0 ? quantity : remaining},
                            {QStringLiteral("d"), disposed ? 1 : 0}});
     return db.lastInsertId(q);
+}
+
+namespace {
+qint64 insertHistoryChange(const Database &db, const Fixture::HistoryChange &change)
+{
+    const QVariant job = change.jobId ? QVariant(change.jobId) : QVariant();
+    db.exec(QStringLiteral(
+                R"(INSERT INTO "Change History" ("Change ID", "Changed At", "Login", "Workstation", "Program",
+ "Table Name", "Row Key", "Action", "Job ID", "Date", "Shift", "Machine Number", "Job Number", "Field",
+ "Old Value", "New Value", "Row Hash") VALUES ((SELECT COALESCE(MAX("Change ID"), 0) + 1 FROM "Change History"), :at, :login, :workstation, :program, :tbl, :rowKey, :action,
+ :job, :date, :shift, :machine, :jobNumber, :field, :old, :new, :hash))"),
+            {{QStringLiteral("at"), change.at},
+             {QStringLiteral("login"), change.login},
+             {QStringLiteral("workstation"), change.workstation},
+             {QStringLiteral("program"), change.program},
+             {QStringLiteral("tbl"), change.table},
+             {QStringLiteral("rowKey"), QString::number(change.jobId)},
+             {QStringLiteral("action"), change.action},
+             {QStringLiteral("job"), job},
+             {QStringLiteral("date"), change.date.isEmpty() ? change.at.left(10) : change.date},
+             {QStringLiteral("shift"), change.shift},
+             {QStringLiteral("jobNumber"), change.jobNumber},
+             {QStringLiteral("machine"), change.machine ? QVariant(change.machine) : QVariant()},
+             {QStringLiteral("field"), change.field},
+             {QStringLiteral("old"), change.oldValue},
+             {QStringLiteral("new"), change.newValue},
+             {QStringLiteral("hash"), change.hash}});
+    return db.scalar(QStringLiteral(R"(SELECT MAX("Change ID") FROM "Change History")")).toLongLong();
+}
+} // namespace
+
+QList<qint64> Fixture::historyChanges(Database &db, const QList<HistoryChange> &changes)
+{
+    ChangeHistory::drop(db);
+    QList<qint64> ids;
+    for (const HistoryChange &change : changes)
+        ids << insertHistoryChange(db, change);
+    ChangeHistory::replace(db);
+    return ids;
 }
 
 qint64 Fixture::distribution(const Database &db, qint64 holdTicketId, const QVariant &toJobId,

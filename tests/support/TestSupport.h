@@ -169,4 +169,24 @@ qint64 distribution(const Database &db, qint64 holdTicketId, const QVariant &toJ
 void protect(const Database &db, const QDate &date, int shift, bool on = true);
 // Lets the Security Table take levels the rule refuses, as a database made before the rule may hold.
 void allowAnyLevel(const Database &db);
+// Rows of the change history, written straight into the table as a copy of a database brings them:
+// the history's triggers are taken away for the load and made anew after it.
+struct HistoryChange
+{
+    QString at;   // "Changed At"
+    QString date; // the line's; empty: the day of `at`
+    QString login;
+    QString workstation = QStringLiteral("WS-1");
+    QString program = QStringLiteral("Kelvara 1.0");
+    qint64 jobId = 0; // 0: a row of no job line
+    int machine = 0;
+    int shift = 1;
+    QString jobNumber = QStringLiteral("J1");
+    QString field;
+    QVariant oldValue, newValue;
+    QString table = QStringLiteral("Production Table");
+    QString action = QStringLiteral("change");
+    QString hash = QStringLiteral("00");
+};
+QList<qint64> historyChanges(Database &db, const QList<HistoryChange> &changes);
 } // namespace Fixture

@@ -4,6 +4,7 @@
 #include "ProductionCountsModel.h"
 #include "frmMonitorColumns.h"
 #include "production/record/CountEntryDelegate.h"
+#include "production/record/HistoryButton.h"
 #include "production/record/JobLines.h"
 #include "production/record/KeepTyped.h"
 #include "production/record/MonitorCounts.h"
@@ -96,6 +97,7 @@ void frmProductionCounts2::buildUi()
     m_cmdReadCounters->setObjectName(QStringLiteral("cmdReadCounters"));
     m_cmdImportMonitor = new QPushButton(tr("Import &Monitor Counts..."), this);
     m_cmdImportMonitor->setObjectName(QStringLiteral("cmdImportMonitor"));
+    m_cmdHistory = makeHistoryButton(session().securityLevel, this);
     for (QPushButton *button : {m_cmdOK, m_cmdRejects, m_cmdReadCounters, m_cmdImportMonitor}) {
         button->setAutoDefault(false);
         button->setMinimumWidth(100);
@@ -114,6 +116,7 @@ void frmProductionCounts2::buildUi()
     bottom->addSpacing(40);
     bottom->addWidget(m_cmdReadCounters);
     bottom->addWidget(m_cmdImportMonitor);
+    bottom->addWidget(m_cmdHistory);
     bottom->addStretch();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
@@ -130,6 +133,7 @@ void frmProductionCounts2::buildUi()
             });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connectCommand(m_cmdRejects, [this] { showRejects(); });
+    connectCommand(m_cmdHistory, [this] { showHistory(); });
     connectCommand(m_cmdReadCounters, [this] { readCounters(); });
     connectCommand(m_cmdImportMonitor, [this] {
         const QString path = QFileDialog::getOpenFileName(
@@ -258,6 +262,13 @@ void frmProductionCounts2::followLines(QList<JobLine> lines)
                                       .arg(typed),
                                   programTitle(), MsgIcon::Exclamation);
     }
+}
+
+void frmProductionCounts2::showHistory()
+{
+    const int row = m_table->currentIndex().row();
+    if (row >= 0 && row < m_sheet.count())
+        emit historyRequested(m_sheet.line(row).jobId);
 }
 
 void frmProductionCounts2::showRejects()

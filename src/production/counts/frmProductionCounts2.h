@@ -40,6 +40,8 @@ public:
 signals:
     // The rejects by line are filled and the rejects window is to open on them.
     void rejectsRequested();
+    // The history of the current line is to be shown.
+    void historyRequested(qint64 jobId);
 
 protected:
     bool loadData() override;
@@ -55,6 +57,7 @@ private:
     void showReadOnlyNote();
     void fillSummaries();
     void showRejects();
+    void showHistory();
     void openRejectsWindow();
     void postToNextShift();
     void readCounters();
@@ -77,6 +80,7 @@ private:
     QPushButton *m_cmdRejects = nullptr;
     QPushButton *m_cmdReadCounters = nullptr;
     QPushButton *m_cmdImportMonitor = nullptr;
+    QPushButton *m_cmdHistory = nullptr;
     QPushButton *m_cmdOK = nullptr;
     QTimer *m_timer = nullptr;
 };

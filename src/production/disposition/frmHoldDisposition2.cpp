@@ -4,6 +4,7 @@
 #include "DistributionDelegate.h"
 #include "DistributionModel.h"
 #include "UnresolvedTicketsModel.h"
+#include "production/record/HistoryButton.h"
 #include "production/record/KeepTyped.h"
 
 #include "foundation/RejectReasons.h"
@@ -106,7 +107,9 @@ void frmHoldDisposition2::buildUi()
     m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
     m_cmdOK->setAutoDefault(false);
     m_cmdOK->setMinimumWidth(100);
+    m_cmdHistory = makeHistoryButton(session().securityLevel, this);
     auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_cmdHistory);
     bottom->addStretch();
     bottom->addWidget(m_cmdOK);
     bottom->addStretch();
@@ -142,6 +145,7 @@ void frmHoldDisposition2::buildUi()
     connectCommand(m_cmdAdd, [this] { addDistribution(); });
     connectCommand(m_cmdDelete, [this] { deleteDistribution(); });
     connectCommand(m_cmdUpdate, [this] { updateDistribution(); });
+    connectCommand(m_cmdHistory, [this] { showHistory(); });
     connect(m_cmdOK, &QPushButton::clicked, this, [this] {
         m_cmdOK->setEnabled(false);
         if (!close())
@@ -198,6 +202,13 @@ void frmHoldDisposition2::ticketChanged()
     runStep(QStringLiteral("Ticket Change"), [&] { m_sheet->selectTicket(row); });
     m_distributions->reset(m_sheet.get());
     showDistributions();
+}
+
+void frmHoldDisposition2::showHistory()
+{
+    const UnresolvedTicket *ticket = m_sheet ? m_sheet->selected() : nullptr;
+    if (ticket)
+        emit historyRequested(ticket->jobId);
 }
 
 void frmHoldDisposition2::showDistributions()

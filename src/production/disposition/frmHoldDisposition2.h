@@ -27,6 +27,10 @@ public:
     DispositionSheet *sheet() const { return m_sheet.get(); }
     DistributionModel *distributionModel() const { return m_distributions; }
 
+signals:
+    // The history of the current line is to be shown.
+    void historyRequested(qint64 jobId);
+
 protected:
     bool loadData() override;
     void releaseData() override;
@@ -43,6 +47,7 @@ private:
     void buildUi();
     QPushButton *makeButton(const QString &objectName, const QString &caption);
     void ticketChanged();
+    void showHistory();
     void showDistributions();
     void addDistribution();
     void deleteDistribution();
@@ -62,4 +67,5 @@ private:
     QPushButton *m_cmdDelete = nullptr;
     QPushButton *m_cmdUpdate = nullptr;
     QPushButton *m_cmdOK = nullptr;
+    QPushButton *m_cmdHistory = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "JobListDelegate.h"
 #include "JobListModel.h"
+#include "production/record/HistoryButton.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
@@ -78,10 +79,12 @@ void frmJobList2::buildUi()
     m_cmdPrevShift = makeButton(QStringLiteral("cmdPrevShiftButton"), tr("&Previous Shift"), m_frame);
     m_cmdNextShift = makeButton(QStringLiteral("cmdNxtShiftButton"), tr("Ne&xt Shift"), m_frame);
     m_cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&OK"), m_frame);
+    m_cmdHistory = makeHistoryButton(session().securityLevel, m_frame);
     auto *buttons = new QHBoxLayout(m_frame);
     buttons->addWidget(m_cmdNewDate);
     buttons->addWidget(m_cmdPrevShift);
     buttons->addWidget(m_cmdNextShift);
+    buttons->addWidget(m_cmdHistory);
     buttons->addStretch();
     buttons->addWidget(m_cmdOK);
 
@@ -94,6 +97,7 @@ void frmJobList2::buildUi()
     connectCommand(m_cmdNewDate, [this] { newDate(); });
     connectCommand(m_cmdNextShift, [this] { nextShift(); });
     connectCommand(m_cmdPrevShift, [this] { previousShift(); });
+    connectCommand(m_cmdHistory, [this] { showHistory(); });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -200,6 +204,13 @@ void frmJobList2::deleteCurrentLine()
     } catch (const KelvaraError &error) {
         reportFailure(QStringLiteral("deleting a line"), error);
     }
+}
+
+void frmJobList2::showHistory()
+{
+    const int row = m_table->currentIndex().row();
+    if (row >= 0 && row < m_model->rowCount() && !m_model->isNewLine(row))
+        emit historyRequested(m_model->lineAt(row).jobId);
 }
 
 void frmJobList2::nextShift()

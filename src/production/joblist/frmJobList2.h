@@ -27,6 +27,10 @@ public:
     JobListModel *model() const { return m_model; }
     QSize sizeHint() const override;
 
+signals:
+    // The history of the current line is to be shown.
+    void historyRequested(qint64 jobId);
+
 protected:
     bool loadData() override;
     void releaseData() override;
@@ -45,6 +49,7 @@ private:
     void newDate();
     void reloadFor(const DateShift &dateShift);
     void deleteCurrentLine();
+    void showHistory();
 
     std::unique_ptr<JobLines> m_store;
     std::unique_ptr<JobListSheet> m_sheet;
@@ -61,4 +66,5 @@ private:
     QPushButton *m_cmdNextShift = nullptr;
     QPushButton *m_cmdPrevShift = nullptr;
     QPushButton *m_cmdOK = nullptr;
+    QPushButton *m_cmdHistory = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "TicketModel.h"
 #include "TicketSheet.h"
 #include "production/record/CountEntryDelegate.h"
+#include "production/record/HistoryButton.h"
 #include "production/record/KeepTyped.h"
 #include "production/record/QuantityFormat.h"
 
@@ -110,7 +111,9 @@ void frmTickets::buildUi()
     QFont bold = m_lblTotal->font();
     bold.setBold(true);
     m_lblTotal->setFont(bold);
+    m_cmdHistory = makeHistoryButton(session().securityLevel, this);
     auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_cmdHistory);
     bottom->addStretch(1);
     bottom->addWidget(m_cmdOK);
     bottom->addStretch(1);
@@ -145,6 +148,7 @@ void frmTickets::buildUi()
             });
     connectCommand(m_cmdAdd, [this] { addTicket(); });
     connectCommand(m_cmdDelete, [this] { deleteTicket(); });
+    connectCommand(m_cmdHistory, [this] { showHistory(); });
     connectCommand(m_cmdUpdate, [this] { updateTicket(); });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connect(m_timer, &QTimer::timeout, this, &frmTickets::refreshPending);
@@ -191,6 +195,13 @@ void frmTickets::selectLineRow(int row)
         return;
     QSignalBlocker block(m_tblShiftData->selectionModel());
     m_tblShiftData->setCurrentIndex(m_lines->index(row, 0));
+}
+
+void frmTickets::showHistory()
+{
+    const int row = m_sheet ? m_sheet->selectedLine() : -1;
+    if (row >= 0 && row < m_sheet->lineCount())
+        emit historyRequested(m_sheet->line(row).jobId);
 }
 
 void frmTickets::lineChanged()

@@ -33,6 +33,10 @@ public:
     void refreshPending();
     QSize sizeHint() const override { return {820, 660}; }
 
+signals:
+    // The history of the current line is to be shown.
+    void historyRequested(qint64 jobId);
+
 protected:
     bool loadData() override;
     void releaseData() override;
@@ -49,6 +53,7 @@ private:
     void updateButtons();
     void addTicket();
     void deleteTicket();
+    void showHistory();
     void updateTicket();
     void selectLineRow(int row);
 
@@ -69,5 +74,6 @@ private:
     QLabel *m_lblTotal = nullptr;
     QLabel *m_lblProtected = nullptr;
     QPushButton *m_cmdOK = nullptr;
+    QPushButton *m_cmdHistory = nullptr;
     QTimer *m_timer = nullptr;
 };

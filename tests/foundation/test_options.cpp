@@ -2,6 +2,7 @@
 
 #include "foundation/CKelvaraOptions.h"
 #include "foundation/Database.h"
+#include "reports/ReportCatalog.h"
 
 #include <QSqlDatabase>
 #include <QtTest>
@@ -92,6 +93,8 @@ void TestOptions::reportFiles_data()
                        << "dalycorv.rpt";
     QTest::newRow("10") << 10 << "Daily Velmar Report"
                         << "dalyvelm.rpt";
+    QTest::newRow("11") << 11 << "Change History"
+                        << "changes.rpt";
 }
 
 void TestOptions::reportFiles()
@@ -118,7 +121,7 @@ void TestOptions::reportSelectorsOutOfRange_data()
 {
     QTest::addColumn<int>("selector");
 
-    QTest::newRow("11") << 11;
+    QTest::newRow("one past the catalog") << int(ReportCatalog::reportFiles().size());
     QTest::newRow("-1") << -1;
     QTest::newRow("far out") << 1000;
 }

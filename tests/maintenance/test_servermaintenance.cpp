@@ -184,12 +184,13 @@ void TestServerMaintenance::compactAndRepairReport()
     ServerWorld world(QStringLiteral("compact"));
     QCOMPARE(world.run(MaintenanceOperation::Compact), DatabaseMaintenance::Outcome::Done);
     const QString compact = world.prompter.messages().last().text;
-    QVERIFY2(
-        compact.startsWith(QStringLiteral("The database %1 on the server was compacted: %2 tables were "
-                                          "rewritten without their deleted rows and analyzed (Color Table, ")
-                               .arg(world.plant.name())
-                               .arg(SchemaTables::tables().size())),
-        qPrintable(compact));
+    QVERIFY2(compact.startsWith(
+                 QStringLiteral("The database %1 on the server was compacted: %2 tables were "
+                                "rewritten without their deleted rows and analyzed (Change History, "
+                                "Color Table, ")
+                     .arg(world.plant.name())
+                     .arg(SchemaTables::tables().size())),
+             qPrintable(compact));
     QCOMPARE(world.run(MaintenanceOperation::Repair), DatabaseMaintenance::Outcome::Done);
     const PromptMessage repair = world.prompter.messages().last();
     QVERIFY2(

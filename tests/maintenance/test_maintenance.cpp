@@ -2,6 +2,7 @@
 
 #include "maintenance/DatabaseMaintenance.h"
 #include "maintenance/MaintenanceRecord.h"
+#include "production/record/ChangeHistory.h"
 #include "shell/MenuLayout.h"
 
 #include <QDir>
@@ -304,9 +305,20 @@ void TestMaintenance::commandsOnARealDatabase()
                         .split(QStringLiteral("\r\n"));
     };
 
+    // The change history the database should hold afterwards: its own, or the backup's.
+    const auto historyOf = [](const QString &path) { return ChangeHistory::verify(Database::open(path)); };
+    const ChangeHistory::Verification expected =
+        historyOf(op == MaintenanceOperation::Restore ? world.database + QStringLiteral("-Backup.mdb")
+                                                      : world.database);
+    QVERIFY(expected.rows > 0);
+
     const DatabaseMaintenance::Outcome outcome = world.run(op);
     ::umask(umaskBefore);
     QCOMPARE(outcome, DatabaseMaintenance::Outcome::Done);
+    const ChangeHistory::Verification history = historyOf(world.database);
+    QCOMPARE(history.firstMismatch, 0);
+    QCOMPARE(history.rows, expected.rows);
+    QCOMPARE(history.latestHash, expected.latestHash);
 
     QCOMPARE(world.prompter.messages().size(), 1);
     QVERIFY2(world.prompter.messages()[0].text.startsWith(status),

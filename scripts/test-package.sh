@@ -54,8 +54,15 @@ folder=$(sed -n 's/^StateDirectory=//p' "$unit")
 grep -q "^WorkingDirectory=%S/$folder$" "$unit"
 account=$(sed -n 's/^User=//p' "$unit")
 mkdir -p "$state/$folder" "$work/reports"
-sqlite3 "$work/plant/QUORVEL.MDB" \
-  "UPDATE [Job Lookup Table] SET [Job Description] = [Job Description] || ' غطاء ढक्कन ฝาปิด'"
+# The test's own edits of the plant go past the program, as only someone who may write the file
+# can: the change history's triggers, which refuse every tool but the program, are taken off for
+# them (the program makes them again when it next writes to the file).
+plant_sql() {
+  local db="$work/plant/QUORVEL.MDB"
+  sqlite3 "$db" "$(sqlite3 "$db" "SELECT 'DROP TRIGGER \"' || name || '\";' FROM sqlite_master
+                                   WHERE type = 'trigger' AND name LIKE 'History %'") $1"
+}
+plant_sql "UPDATE [Job Lookup Table] SET [Job Description] = [Job Description] || ' غطاء ढक्कन ฝาปิด'"
 run_as=()
 if [ "$(id -u)" = 0 ] && command -v adduser >/dev/null; then
   made_account=no
@@ -70,8 +77,8 @@ if [ "$(id -u)" = 0 ] && command -v adduser >/dev/null; then
   chmod 755 "$work" "$work/root"
   chown -R "$account" "$work/plant" "$work/reports" "$state/$folder"
   run_as=(runuser -u "$account" --)
-  sqlite3 "$work/plant/QUORVEL.MDB" "INSERT OR IGNORE INTO [Security Table] ([UserName], [User Name], [Security Level])
-                                     VALUES ('$account', 'Scheduled reports', 'D')"
+  plant_sql "INSERT OR IGNORE INTO [Security Table] ([UserName], [User Name], [Security Level])
+             VALUES ('$account', 'Scheduled reports', 'D')"
 else
   echo "not root: the service's command runs as $(id -un), not as a system account"
 fi

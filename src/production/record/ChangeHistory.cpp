@@ -121,17 +121,28 @@ QString defaultOf(const SchemaTables::Column &column)
 
 enum class Action { Insert, Change, Delete };
 
-QString actionName(Action action)
+// Each action's word in the history and the trigger event that makes it.
+struct ActionWords
+{
+    const char *history, *event;
+};
+
+ActionWords wordsOf(Action action)
 {
     switch (action) {
     case Action::Insert:
-        return QStringLiteral("insert");
+        return {"insert", "INSERT"};
     case Action::Change:
-        return QStringLiteral("change");
+        return {"change", "UPDATE"};
     case Action::Delete:
         break;
     }
-    return QStringLiteral("delete");
+    return {"delete", "DELETE"};
+}
+
+QString actionName(Action action)
+{
+    return QString::fromLatin1(wordsOf(action).history);
 }
 
 // The fields one event passes to the writer, as (name, before, after) expressions. The key is
@@ -183,15 +194,7 @@ QStringList writerArguments(const Audited &audited, Action action,
 
 QString eventName(Action action)
 {
-    switch (action) {
-    case Action::Insert:
-        return QStringLiteral("INSERT");
-    case Action::Change:
-        return QStringLiteral("UPDATE");
-    case Action::Delete:
-        break;
-    }
-    return QStringLiteral("DELETE");
+    return QString::fromLatin1(wordsOf(action).event);
 }
 
 constexpr Action kActions[] = {Action::Insert, Action::Change, Action::Delete};

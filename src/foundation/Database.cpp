@@ -161,6 +161,33 @@ void Database::createServerDatabase(const QString &uri)
                              .arg(quotedName(address.database)));
 }
 
+bool Database::exists(const QString &path)
+{
+    if (!SqlDialect::isServerName(path))
+        return QFileInfo::exists(path);
+    const ServerAddress address = ServerAddress::parse(path);
+    return openServer(address.on(QStringLiteral("postgres")).uri(), ReadWrite, false)
+               .scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
+                       {{QStringLiteral("name"), address.database}})
+               .toLongLong() > 0;
+}
+
+Database Database::openEmpty(const QString &path)
+{
+    return SqlDialect::isServerName(path) ? openServer(path, ReadWrite, true) : open(path);
+}
+
+void Database::remove(const QString &path)
+{
+    if (!SqlDialect::isServerName(path)) {
+        QFile::remove(path);
+        return;
+    }
+    const ServerAddress address = ServerAddress::parse(path);
+    openServer(address.on(QStringLiteral("postgres")).uri(), ReadWrite, false)
+        .exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(quotedName(address.database)));
+}
+
 Database Database::openServer(const QString &uri, Mode mode, bool create)
 {
     if (create)

@@ -33,6 +33,13 @@ public:
     // The server database at the URI made bare when it is not there (a restore fills it from an
     // archive that holds the program's functions already).
     static void createServerDatabase(const QString &uri);
+    // Whether the file or the server database is there.
+    static bool exists(const QString &path);
+    // An existing database that holds no tables, given what createFile gives a new one.
+    static Database openEmpty(const QString &path);
+    // The file removed, or the server database dropped (its connections ended); nothing when it
+    // is not there.
+    static void remove(const QString &path);
 
     Database(Database &&other) noexcept;
     Database &operator=(Database &&other) noexcept;

@@ -54,6 +54,38 @@ public:
     // The statement that reads the key a row just inserted on this connection was given.
     QString newRowId() const;
 
+    // One of two things made for each engine (trigger texts, how they are checked): this engine's.
+    template <class T> const T &forEngine(const T &file, const T &server) const
+    {
+        return isServer() ? server : file;
+    }
+    // "file" or "server", as the copy's report names a side.
+    QString engineWord() const;
+    // Statements that make a new database ready for the tables (the server's case-blind text).
+    QStringList schemaPreamble() const;
+    // A column's definition, written in the file's words ("INTEGER PRIMARY KEY AUTOINCREMENT"),
+    // in this engine's.
+    QString columnDefinition(const QString &fileDefinition) const;
+    // One row: the number of tables of the database's own schema; tableNamed: of those named :name.
+    QString tableCount() const;
+    QString tableNamed() const;
+    // One row: the last key the counter of table :t (key column :c) handed out, when it has one.
+    QString lastKey() const;
+    // Sets that counter to :n, so that the next key is :n + 1 (1 when :n is 0).
+    QStringList setLastKey() const;
+    // Begins a read-only transaction that sees one moment however long it runs.
+    QStringList beginSnapshot() const;
+    // Whether a local database file can be attached to the connection (a workstation's report
+    // database is read and written beside the production tables by one statement).
+    bool attachesFiles() const;
+    // Whether other connections hear of a commit from the database itself (the server's NOTIFY,
+    // sent by the tables' triggers); a file's find out by polling its version (ChangeWatch).
+    bool announcesChanges() const;
+    // Whether the database can hold the security levels' login roles (a server's).
+    bool hasLoginRoles() const;
+    // A saved query's text copied from the other engine's database, in this engine's words.
+    QString savedQueryFromOtherEngine(const QString &text) const;
+
 private:
     DatabaseError userError(int nativeCode, const QString &engineText) const;
     DatabaseError serverError(const QString &sqlState, const QString &engineText) const;

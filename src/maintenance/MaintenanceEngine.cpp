@@ -102,11 +102,7 @@ std::optional<qint64> MaintenanceEngine::jobLinesOf(const Database &db)
     // The tables every production database has from its creation on.
     static const QStringList tables = {QStringLiteral("Production Table"), QStringLiteral("Job Lookup Table"),
                                        QStringLiteral("Hold Table"), QStringLiteral("Security Table")};
-    const QString tableNamed =
-        db.dialect().isServer()
-            ? QStringLiteral(
-                  "SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() AND tablename = :name")
-            : QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = :name");
+    const QString tableNamed = db.dialect().tableNamed();
     try {
         for (const QString &table : tables) {
             if (db.scalar(tableNamed, {{QStringLiteral("name"), table}}).toInt() != 1)

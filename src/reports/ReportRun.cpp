@@ -189,11 +189,11 @@ void ReportRun::askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &m
     // the staged rows of the update report are still there: only those are marked
     const QVariantMap limit{
         {QStringLiteral("Limit"), markTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}};
-    if (!m_setup.production.dialect().isServer()) {
+    if (m_setup.production.dialect().attachesFiles()) {
         m_setup.production.execSaved(QStringLiteral("Set Printed"), limit);
         return;
     }
-    // The server cannot read the report database's table that "Set Printed" compares with: each
+    // A server cannot attach the report database whose table "Set Printed" compares with: each
     // staged row is marked by itself, on the same terms, in one transaction.
     const ReportDescriptor &update = ReportCatalog::of(ReportTypes::RejectUpdate);
     QSqlQuery staged = staging.reports().exec(

@@ -84,7 +84,7 @@ std::optional<ReportStaging::Statement> ReportStaging::Statement::parse(const QS
 
 ReportStaging::ReportStaging(Database &production, const QString &reportDatabasePath) : m_db(production)
 {
-    if (m_db.dialect().isServer()) {
+    if (!m_db.dialect().attachesFiles()) {
         // as ATTACH does on a file, a missing report database is made
         m_reports = QFileInfo::exists(reportDatabasePath) ? Database::open(reportDatabasePath)
                                                           : Database::createFile(reportDatabasePath);

@@ -51,7 +51,7 @@ QList<AuthorizedUser> SecuritySettings::authorizedUsers() const
 
 bool SecuritySettings::levelsOnServer() const
 {
-    return m_db.dialect().isServer() &&
+    return m_db.dialect().hasLoginRoles() &&
            m_db.scalar(QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname = 'kelvara_set_level'"))
                    .toLongLong() > 0;
 }

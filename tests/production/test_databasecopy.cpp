@@ -4,7 +4,7 @@
 #include "production/record/DatabaseCopy.h"
 #include "production/record/SamplePlant.h"
 #include "production/record/SavedQueries.h"
-#include "production/record/SavedQuerySpelling.h"
+#include "foundation/SavedQuerySpelling.h"
 #include "production/record/Schema.h"
 #include "production/record/ServerRoles.h"
 #include "reports/ReportCatalog.h"

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 
 using SchemaTables::Table;
@@ -405,7 +406,7 @@ void ensureTable(Database &db)
 {
     if (DatabaseCopy::hasTable(db, kHistory))
         return;
-    db.exec(SchemaTables::createStatement(SchemaTables::changeHistory(), db.dialect().isServer()));
+    db.exec(SchemaTables::createStatement(SchemaTables::changeHistory(), db.dialect()));
     for (const QString &sql : SchemaTables::changeHistoryIndexes())
         db.exec(sql);
 }
@@ -420,10 +421,64 @@ QString orderedRows()
 }
 } // namespace
 
-void ChangeHistory::replace(Database &db)
+namespace {
+// The history's triggers as each engine holds them: the file's SQLite triggers, which call the
+// function the program registers on its connections, or the server's SECURITY DEFINER functions
+// and their triggers.
+struct EngineTriggers
 {
-    ensureTable(db);
-    if (db.dialect().isServer()) {
+    void (*replace)(Database &);
+    bool (*current)(const Database &);
+    void (*drop)(Database &);
+};
+
+bool serverFunctionCurrent(const Database &db, const Function &function)
+{
+    QSqlQuery query =
+        db.exec(QStringLiteral("SELECT p.prosrc, p.prosecdef FROM pg_proc p WHERE p.proname = :name "
+                               "AND p.pronamespace = current_schema()::regnamespace"),
+                {{QStringLiteral("name"), function.name}});
+    return query.next() && query.value(0).toString() == function.body && query.value(1).toBool();
+}
+
+bool serverTriggerCurrent(const Database &db, const Trigger &trigger)
+{
+    return db.scalar(
+                 QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgname = :name AND tgenabled = 'O' "
+                                "AND tgrelid = CAST(:table AS regclass)"),
+                 {{QStringLiteral("name"), trigger.name}, {QStringLiteral("table"), quoted(trigger.table)}})
+               .toLongLong() == 1;
+}
+
+bool fileTriggerCurrent(const Database &db, const QString &name, const QString &sql)
+{
+    QSqlQuery query =
+        db.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = :name"),
+                {{QStringLiteral("name"), name}});
+    return query.next() && query.value(0).toString() == sql;
+}
+
+const EngineTriggers kFileTriggers{
+    [](Database &db) {
+        for (const auto &[name, sql] : fileTriggers()) {
+            db.exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(quoted(name)));
+            db.exec(sql);
+        }
+    },
+    [](const Database &db) {
+        const auto triggers = fileTriggers();
+        return std::all_of(triggers.cbegin(), triggers.cend(), [&](const auto &trigger) {
+            return fileTriggerCurrent(db, trigger.first, trigger.second);
+        });
+    },
+    [](Database &db) {
+        for (const auto &[name, sql] : fileTriggers())
+            db.exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(quoted(name)));
+    },
+};
+
+const EngineTriggers kServerTriggers{
+    [](Database &db) {
         const QString schema = schemaOf(db);
         for (const Function &function : serverFunctions())
             db.exec(function.createStatement(schema));
@@ -431,58 +486,42 @@ void ChangeHistory::replace(Database &db)
             db.exec(trigger.dropStatement(schema));
             db.exec(trigger.createStatement(schema));
         }
-        return;
-    }
-    for (const auto &[name, sql] : fileTriggers()) {
-        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(quoted(name)));
-        db.exec(sql);
-    }
+    },
+    [](const Database &db) {
+        const auto functions = serverFunctions();
+        const auto triggers = serverTriggers();
+        return std::all_of(functions.cbegin(), functions.cend(),
+                           [&](const Function &function) { return serverFunctionCurrent(db, function); }) &&
+               std::all_of(triggers.cbegin(), triggers.cend(),
+                           [&](const Trigger &trigger) { return serverTriggerCurrent(db, trigger); });
+    },
+    [](Database &db) {
+        const QString schema = schemaOf(db);
+        for (const Trigger &trigger : serverTriggers())
+            db.exec(trigger.dropStatement(schema));
+    },
+};
+
+const EngineTriggers &engineOf(const Database &db)
+{
+    return db.dialect().forEngine(kFileTriggers, kServerTriggers);
+}
+} // namespace
+
+void ChangeHistory::replace(Database &db)
+{
+    ensureTable(db);
+    engineOf(db).replace(db);
 }
 
 bool ChangeHistory::current(const Database &db)
 {
-    if (!DatabaseCopy::hasTable(db, kHistory))
-        return false;
-    if (db.dialect().isServer()) {
-        for (const Function &function : serverFunctions()) {
-            QSqlQuery query =
-                db.exec(QStringLiteral("SELECT p.prosrc, p.prosecdef FROM pg_proc p WHERE p.proname = :name "
-                                       "AND p.pronamespace = current_schema()::regnamespace"),
-                        {{QStringLiteral("name"), function.name}});
-            if (!query.next() || query.value(0).toString() != function.body || !query.value(1).toBool())
-                return false;
-        }
-        for (const Trigger &trigger : serverTriggers()) {
-            if (db.scalar(QStringLiteral(
-                              "SELECT count(*) FROM pg_trigger WHERE tgname = :name AND tgenabled = 'O' "
-                              "AND tgrelid = CAST(:table AS regclass)"),
-                          {{QStringLiteral("name"), trigger.name},
-                           {QStringLiteral("table"), quoted(trigger.table)}})
-                    .toLongLong() != 1)
-                return false;
-        }
-        return true;
-    }
-    for (const auto &[name, sql] : fileTriggers()) {
-        QSqlQuery query =
-            db.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = :name"),
-                    {{QStringLiteral("name"), name}});
-        if (!query.next() || query.value(0).toString() != sql)
-            return false;
-    }
-    return true;
+    return DatabaseCopy::hasTable(db, kHistory) && engineOf(db).current(db);
 }
 
 void ChangeHistory::drop(Database &db)
 {
-    if (db.dialect().isServer()) {
-        const QString schema = schemaOf(db);
-        for (const Trigger &trigger : serverTriggers())
-            db.exec(trigger.dropStatement(schema));
-        return;
-    }
-    for (const auto &[name, sql] : fileTriggers())
-        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(quoted(name)));
+    engineOf(db).drop(db);
 }
 
 // Each row's hash is computed anew from its columns and the hash the row before it holds: the

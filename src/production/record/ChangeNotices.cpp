@@ -87,7 +87,7 @@ const QString kTrigger = QStringLiteral("kelvara_change");
 
 void ChangeNotices::create(Database &db)
 {
-    if (!db.dialect().isServer())
+    if (!db.dialect().announcesChanges())
         return;
     db.exec(functionText());
     for (const auto &[table, how] : announcedTables()) {
@@ -101,7 +101,7 @@ void ChangeNotices::create(Database &db)
 
 bool ChangeNotices::current(const Database &db)
 {
-    if (!db.dialect().isServer())
+    if (!db.dialect().announcesChanges())
         return true;
     const qint64 present =
         db.scalar(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_trigger WHERE tgname = :name"),

@@ -4,12 +4,9 @@
 #include "ChangeNotices.h"
 #include "ProtectionTriggers.h"
 #include "SavedQueries.h"
-#include "SavedQuerySpelling.h"
 #include "foundation/Database.h"
-#include "foundation/ServerAddress.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <algorithm>
@@ -38,25 +35,14 @@ QString counterKey(const Table &table)
 // The tables of the database's own schema (none for a new file or server database).
 qint64 tableCount(const Database &db)
 {
-    return db
-        .scalar(db.dialect().isServer()
-                    ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema()")
-                    : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                                     "AND name NOT LIKE 'sqlite%'"))
-        .toLongLong();
+    return db.scalar(db.dialect().tableCount()).toLongLong();
 }
 
 } // namespace
 
 bool DatabaseCopy::hasTable(const Database &db, const QString &name)
 {
-    return db.scalar(db.dialect().isServer()
-                         ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = "
-                                          "current_schema() AND tablename = :name")
-                         : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                                          "AND name = :name"),
-                     {{QStringLiteral("name"), name}})
-               .toLongLong() > 0;
+    return db.scalar(db.dialect().tableNamed(), {{QStringLiteral("name"), name}}).toLongLong() > 0;
 }
 
 namespace {
@@ -73,34 +59,15 @@ QString quoted(const QStringList &names)
 qint64 readCounter(const Database &db, const Table &table, const QString &key)
 {
     QSqlQuery query =
-        db.dialect().isServer()
-            ? db.exec(QStringLiteral("SELECT pg_sequence_last_value(CAST(pg_get_serial_sequence(:t, :c) "
-                                     "AS regclass))"),
-                      {{QStringLiteral("t"), quotedName(table.name)}, {QStringLiteral("c"), key}})
-            : db.exec(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = :t"),
-                      {{QStringLiteral("t"), table.name}});
+        db.exec(db.dialect().lastKey(), {{QStringLiteral("t"), table.name}, {QStringLiteral("c"), key}});
     return query.next() ? query.value(0).toLongLong() : 0;
 }
 
 void setCounter(Database &db, const Table &table, const QString &key, qint64 last)
 {
-    if (db.dialect().isServer()) {
-        const QVariantMap params{{QStringLiteral("t"), quotedName(table.name)},
-                                 {QStringLiteral("c"), key},
-                                 {QStringLiteral("n"), last}};
-        // A sequence never used hands out 1 next.
-        db.exec(last > 0
-                    ? QStringLiteral("SELECT setval(CAST(pg_get_serial_sequence(:t, :c) AS regclass), :n)")
-                    : QStringLiteral("SELECT setval(CAST(pg_get_serial_sequence(:t, :c) AS regclass), "
-                                     "1, false)"),
-                params);
-        return;
-    }
-    const QVariantMap params{{QStringLiteral("t"), table.name}, {QStringLiteral("n"), last}};
-    if (db.exec(QStringLiteral("UPDATE sqlite_sequence SET seq = :n WHERE name = :t"), params)
-                .numRowsAffected() == 0 &&
-        last > 0)
-        db.exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (:t, :n)"), params);
+    for (const QString &sql : db.dialect().setLastKey())
+        db.exec(sql,
+                {{QStringLiteral("t"), table.name}, {QStringLiteral("c"), key}, {QStringLiteral("n"), last}});
 }
 
 qint64 largestKey(const Database &db, const Table &table, const QString &key)
@@ -164,22 +131,13 @@ public:
     // tables --setup-server made, with no rows yet.
     Database &open()
     {
-        const bool server = SqlDialect::isServerName(m_name);
-        if (server) {
-            const ServerAddress address = ServerAddress::parse(m_name);
-            Database db = Database::open(address.on(QStringLiteral("postgres")).uri());
-            m_made = db.scalar(QStringLiteral("SELECT count(*) FROM pg_database WHERE datname = :name"),
-                               {{QStringLiteral("name"), address.database}})
-                         .toLongLong() == 0;
-        } else {
-            m_made = !QFileInfo::exists(m_name);
-        }
+        m_made = !Database::exists(m_name);
         m_db.emplace(m_made ? Database::createFile(m_name) : Database::open(m_name));
         const qint64 tables = tableCount(*m_db);
-        if (tables == 0 && server && !m_made) {
+        if (tables == 0 && !m_made) {
             // An empty database made by hand gets what a new one gets (the program's lock functions).
             m_db.reset();
-            m_db.emplace(Database::createFile(m_name));
+            m_db.emplace(Database::openEmpty(m_name));
         } else if (tables > 0) {
             m_prepared = tables == SchemaTables::tables().size() && holdsNoRows(*m_db);
             if (!m_prepared) {
@@ -207,14 +165,7 @@ private:
         if (!m_made)
             return;
         try {
-            if (SqlDialect::isServerName(m_name)) {
-                const ServerAddress address = ServerAddress::parse(m_name);
-                Database server = Database::open(address.on(QStringLiteral("postgres")).uri());
-                server.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)")
-                                .arg(quotedName(address.database)));
-            } else {
-                QFile::remove(m_name);
-            }
+            Database::remove(m_name);
         } catch (const KelvaraError &) {
             // The copy's own failure is what the user is told.
         }
@@ -302,15 +253,14 @@ class QueryTexts
 public:
     QueryTexts(const Database &source, const Database &target,
                const QList<QPair<QString, QString>> &moreQueries)
-        : m_toServer(target.dialect().isServer()),
-          m_sourceSeeds(SavedQueries::all(source.dialect(), moreQueries)),
+        : m_target(target.dialect()), m_sourceSeeds(SavedQueries::all(source.dialect(), moreQueries)),
           m_targetSeeds(SavedQueries::all(target.dialect(), moreQueries))
     {
     }
 
     QString forTarget(const QString &name, const QString &text, QList<DatabaseCopy::Respelled> &changed) const
     {
-        QString result = m_toServer ? SavedQuerySpelling::toServer(text) : SavedQuerySpelling::toFile(text);
+        QString result = m_target.savedQueryFromOtherEngine(text);
         for (qsizetype i = 0; i < m_sourceSeeds.size(); ++i) {
             if (m_sourceSeeds.at(i).first == name && m_sourceSeeds.at(i).second == text)
                 result = m_targetSeeds.at(i).second;
@@ -321,7 +271,7 @@ public:
     }
 
 private:
-    bool m_toServer;
+    SqlDialect m_target;
     QList<QPair<QString, QString>> m_sourceSeeds, m_targetSeeds;
 };
 
@@ -362,10 +312,6 @@ void copyRows(const Database &source, Database &target, const Table &table, cons
     flush();
 }
 
-QString engineName(const Database &db)
-{
-    return db.dialect().isServer() ? QStringLiteral("server") : QStringLiteral("file");
-}
 } // namespace
 
 DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to,
@@ -389,15 +335,11 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to,
         }
         // The rows, sums and counters read are of one moment, whatever other workstations write.
         // The source waits in its transaction while the target is written: for as long as that takes.
-        if (source.dialect().isServer())
-            source.exec(QStringLiteral("SET idle_in_transaction_session_timeout = 0"));
-        source.exec(source.dialect().isServer()
-                        ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
-                        : QStringLiteral("BEGIN"));
+        for (const QString &sql : source.dialect().beginSnapshot())
+            source.exec(sql);
 
         Target made(to);
         Database &target = made.open();
-        const bool server = target.dialect().isServer();
         {
             Transaction transaction(target);
             // The history comes across as it is, chain and all: its triggers would record the
@@ -408,11 +350,7 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to,
                 for (const QString &table : setupTables())
                     target.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table));
             } else {
-                if (server)
-                    target.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"));
-                for (const Table &table : SchemaTables::tables())
-                    target.exec(SchemaTables::createStatement(table, server));
-                for (const QString &sql : SchemaTables::indexStatements())
+                for (const QString &sql : SchemaTables::createAll(target.dialect()))
                     target.exec(sql);
             }
             const QueryTexts queryTexts(source, target, moreQueries);
@@ -452,7 +390,7 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to,
             } else {
                 result.failure = QStringLiteral("The copy on the %1 does not match the original; nothing was "
                                                 "copied.")
-                                     .arg(engineName(target));
+                                     .arg(target.dialect().engineWord());
             }
         }
         source.exec(QStringLiteral("ROLLBACK"));

@@ -6,6 +6,7 @@
 
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -258,65 +259,104 @@ QList<QPair<QString, QString>> ProtectionTriggers::all()
     return triggers;
 }
 
+namespace {
+// The protection as each engine holds it: the file's SQLite triggers, or the server's PL/pgSQL
+// functions (with a pinned search_path) and their triggers.
+struct EngineTriggers
+{
+    void (*create)(Database &);
+    bool (*current)(const Database &);
+    void (*replace)(Database &);
+    void (*drop)(Database &);
+};
+
+bool fileTriggerCurrent(const Database &db, const QString &name, const QString &sql)
+{
+    QSqlQuery query =
+        db.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = :name"),
+                {{QStringLiteral("name"), name}});
+    return query.next() && query.value(0).toString() == sql;
+}
+
+bool serverTriggerCurrent(const Database &db, const Trigger &t, const QString &schema)
+{
+    QSqlQuery query = db.exec(QStringLiteral("SELECT p.prosrc, p.proconfig IS NOT NULL FROM pg_proc p "
+                                             "JOIN pg_trigger t ON t.tgfoid = p.oid WHERE t.tgname = :name"),
+                              {{QStringLiteral("name"), t.name}});
+    return query.next() && query.value(0).toString() == t.serverBody(schema) && query.value(1).toBool();
+}
+
+void createOnServer(Database &db)
+{
+    // Each function is replaced, and its trigger dropped and made anew.
+    const QString schema = schemaOf(db);
+    for (const Trigger &t : serverDefinitions()) {
+        for (const QString &sql : t.statements(schema))
+            db.exec(sql);
+    }
+}
+
+const EngineTriggers kFileTriggers{
+    [](Database &db) {
+        for (const auto &[name, sql] : ProtectionTriggers::all())
+            db.exec(sql);
+    },
+    [](const Database &db) {
+        const auto all = ProtectionTriggers::all();
+        return std::all_of(all.cbegin(), all.cend(), [&](const auto &trigger) {
+            return fileTriggerCurrent(db, trigger.first, trigger.second);
+        });
+    },
+    [](Database &db) {
+        for (const auto &[name, sql] : ProtectionTriggers::all()) {
+            db.exec(QStringLiteral("DROP TRIGGER IF EXISTS \"%1\"").arg(name));
+            db.exec(sql);
+        }
+    },
+    [](Database &db) {
+        for (const auto &[name, sql] : ProtectionTriggers::all())
+            db.exec(QStringLiteral("DROP TRIGGER IF EXISTS \"%1\"").arg(name));
+    },
+};
+
+const EngineTriggers kServerTriggers{
+    createOnServer,
+    [](const Database &db) {
+        const QString schema = schemaOf(db);
+        const QList<Trigger> triggers = serverDefinitions();
+        return std::all_of(triggers.cbegin(), triggers.cend(),
+                           [&](const Trigger &t) { return serverTriggerCurrent(db, t, schema); });
+    },
+    createOnServer,
+    [](Database &db) {
+        const QString schema = schemaOf(db);
+        for (const Trigger &t : serverDefinitions())
+            db.exec(t.dropStatement(schema));
+    },
+};
+
+const EngineTriggers &engineOf(const Database &db)
+{
+    return db.dialect().forEngine(kFileTriggers, kServerTriggers);
+}
+} // namespace
+
 void ProtectionTriggers::create(Database &db)
 {
-    if (db.dialect().isServer()) {
-        const QString schema = schemaOf(db);
-        for (const Trigger &t : serverDefinitions()) {
-            for (const QString &sql : t.statements(schema))
-                db.exec(sql);
-        }
-        return;
-    }
-    for (const auto &[name, sql] : all())
-        db.exec(sql);
+    engineOf(db).create(db);
 }
 
 bool ProtectionTriggers::current(const Database &db)
 {
-    if (db.dialect().isServer()) {
-        const QString schema = schemaOf(db);
-        for (const Trigger &t : serverDefinitions()) {
-            QSqlQuery query =
-                db.exec(QStringLiteral("SELECT p.prosrc, p.proconfig IS NOT NULL FROM pg_proc p "
-                                       "JOIN pg_trigger t ON t.tgfoid = p.oid WHERE t.tgname = :name"),
-                        {{QStringLiteral("name"), t.name}});
-            if (!query.next() || query.value(0).toString() != t.serverBody(schema) ||
-                !query.value(1).toBool())
-                return false;
-        }
-        return true;
-    }
-    for (const auto &[name, sql] : all()) {
-        QSqlQuery query = db.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'trigger' "
-                                                 "AND name = :name"),
-                                  {{QStringLiteral("name"), name}});
-        if (!query.next() || query.value(0).toString() != sql)
-            return false;
-    }
-    return true;
+    return engineOf(db).current(db);
 }
 
 void ProtectionTriggers::replace(Database &db)
 {
-    if (db.dialect().isServer()) {
-        create(db); // each function is replaced and its trigger dropped and made anew
-        return;
-    }
-    for (const auto &[name, sql] : all()) {
-        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS \"%1\"").arg(name));
-        db.exec(sql);
-    }
+    engineOf(db).replace(db);
 }
 
 void ProtectionTriggers::drop(Database &db)
 {
-    if (db.dialect().isServer()) {
-        const QString schema = schemaOf(db);
-        for (const Trigger &t : serverDefinitions())
-            db.exec(t.dropStatement(schema));
-        return;
-    }
-    for (const auto &[name, sql] : all())
-        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS \"%1\"").arg(name));
+    engineOf(db).drop(db);
 }

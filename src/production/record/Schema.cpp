@@ -25,14 +25,8 @@ void Schema::addMissingSavedQueries(Database &db, const QList<QPair<QString, QSt
 
 void Schema::create(Database &db, const QList<QPair<QString, QString>> &moreQueries)
 {
-    const bool server = db.dialect().isServer();
-    // Login names compare without regard to case on the server too.
-    if (server)
-        db.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"));
     Transaction transaction(db);
-    for (const SchemaTables::Table &table : SchemaTables::tables())
-        db.exec(SchemaTables::createStatement(table, server));
-    for (const QString &sql : SchemaTables::indexStatements())
+    for (const QString &sql : SchemaTables::createAll(db.dialect()))
         db.exec(sql);
     ProtectionTriggers::create(db);
     ChangeHistory::replace(db);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class SqlDialect;
+
 // The production database's tables and indexes. Each table is described once, as its columns;
 // its CREATE TABLE and every list of its columns are made from that description.
 namespace SchemaTables {
@@ -35,11 +37,13 @@ Table changeHistory();
 QList<Table> tables();
 
 QStringList columnNames(const Table &table);
-// On a server (PostgreSQL) the column types are the server's.
-QString createStatement(const Table &table, bool server = false);
+// In the engine's column types.
+QString createStatement(const Table &table, const SqlDialect &dialect);
 // The same, for a table a database made by an older version may lack.
-QString createIfMissingStatement(const Table &table, bool server = false);
+QString createIfMissingStatement(const Table &table, const SqlDialect &dialect);
 QStringList indexStatements();
+// What makes every table and index in a new, empty database.
+QStringList createAll(const SqlDialect &dialect);
 // The index of the readings, for a database made before it.
 QString machineReadingsIndex();
 // The history's indexes, for a database made before it.

@@ -113,7 +113,7 @@ void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString
     const bool readingsMissing = !DatabaseCopy::hasTable(db, SchemaTables::machineReadings().name);
     for (const SchemaTables::Table &table : SchemaTables::tables()) {
         if (SchemaTables::addedTables().contains(table.name))
-            db.exec(SchemaTables::createIfMissingStatement(table, db.dialect().isServer()));
+            db.exec(SchemaTables::createIfMissingStatement(table, db.dialect()));
     }
     if (readingsMissing)
         db.exec(SchemaTables::machineReadingsIndex());

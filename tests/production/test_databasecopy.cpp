@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
+#include "foundation/SavedQuerySpelling.h"
 #include "foundation/ServerAddress.h"
 #include "production/record/DatabaseCopy.h"
 #include "production/record/SamplePlant.h"
 #include "production/record/SavedQueries.h"
-#include "foundation/SavedQuerySpelling.h"
 #include "production/record/Schema.h"
 #include "production/record/ServerRoles.h"
 #include "reports/ReportCatalog.h"

@@ -25,6 +25,7 @@
 #include <QStorageInfo>
 #include <QTest>
 #include <QThread>
+#include <QXmlStreamReader>
 #include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -52,6 +53,51 @@ void addChart(ReportDocument &document)
     document.layout.chart = {QStringLiteral("Rejects by Reason"),
                              {{QStringLiteral("Net"), QStringLiteral("Flash")}}};
     document.chart = {{QStringLiteral("Flash"), 40, 80}, {QStringLiteral("Short shot"), 10, 100}};
+}
+
+// The charts and axes of a workbook's chart part, each as its kind ("barChart", "valAx") and the
+// words it is made of in order: "axId=4", "numFmt=0%", "f='Chart'!$C$2:$C$3", "v=0.8".
+QList<QPair<QString, QStringList>> plotParts(const QString &chart)
+{
+    static const QStringList kinds{QStringLiteral("barChart"), QStringLiteral("lineChart"),
+                                   QStringLiteral("catAx"), QStringLiteral("valAx")};
+    QList<QPair<QString, QStringList>> parts;
+    QXmlStreamReader xml(chart);
+    int depth = 0, partDepth = -1;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement() && depth-- == partDepth)
+            partDepth = -1;
+        if (!xml.isStartElement())
+            continue;
+        ++depth;
+        const QString name = xml.name().toString();
+        if (partDepth < 0 && kinds.contains(name)) {
+            partDepth = depth;
+            parts.append({name, {}});
+        } else if (partDepth >= 0) {
+            const auto attributes = xml.attributes();
+            const QString value = attributes.hasAttribute(QStringLiteral("val"))
+                                      ? attributes.value(QStringLiteral("val")).toString()
+                                      : attributes.value(QStringLiteral("formatCode")).toString();
+            if (!value.isEmpty())
+                parts.back().second << name + '=' + value;
+            else if (name == QLatin1String("f") || name == QLatin1String("v"))
+                parts.back().second << name + '=' + xml.readElementText(), --depth;
+        }
+    }
+    return parts;
+}
+
+// The first part of this kind (that names the axis, when one is given), or no words.
+QStringList plotPart(const QList<QPair<QString, QStringList>> &parts, const QString &kind,
+                     const QString &axis = QString())
+{
+    for (const auto &part : parts) {
+        if (part.first == kind && (axis.isEmpty() || part.second.contains(QStringLiteral("axId=") + axis)))
+            return part.second;
+    }
+    return {};
 }
 
 // The production counts report of the fixture plant for 08/11/1999 - 08/12/1999, all shifts.
@@ -323,11 +369,32 @@ private slots:
         QVERIFY(styles.contains(QStringLiteral("formatCode=\"mm/dd/yyyy\"")));
         // the chart's bars on a sheet of their own, charted beside them
         QVERIFY(strings.contains(QStringLiteral("Short shot")));
+        // the Pareto chart: the bars against the counts, the cumulative line against a second
+        // axis on the right in percent from 0 to 100%, figures on both axes and at the points
         const QString chart = unzipped(path, QStringLiteral("xl/charts/chart1.xml"));
-        QVERIFY2(chart.contains(QStringLiteral("Chart!$B$2:$B$3")), qPrintable(chart.left(2000)));
-        // figures on the value axis and above the bars, the chart's page landscape and one page
-        QVERIFY(chart.contains(QStringLiteral("<c:numFmt formatCode=\"#,##0\"")));
-        QVERIFY(chart.contains(QStringLiteral("<c:dLbls>")));
+        const auto parts = plotParts(chart);
+        const QStringList bars = plotPart(parts, QStringLiteral("barChart"));
+        QVERIFY2(bars.contains(QStringLiteral("f='Chart'!$A$2:$A$3")) &&
+                     bars.contains(QStringLiteral("f='Chart'!$B$2:$B$3")) &&
+                     bars.contains(QStringLiteral("v=40")) && bars.contains(QStringLiteral("showVal=1")),
+                 qPrintable(chart.left(3000)));
+        const QStringList line = plotPart(parts, QStringLiteral("lineChart"));
+        QVERIFY2(line.contains(QStringLiteral("f='Chart'!$C$2:$C$3")) &&
+                     line.contains(QStringLiteral("v=0.8")) && line.contains(QStringLiteral("v=1")) &&
+                     line.contains(QStringLiteral("showVal=1")),
+                 qPrintable(line.join(' ')));
+        const QStringList lineAxes = line.filter(QStringLiteral("axId="));
+        QCOMPARE(lineAxes.size(), 2);
+        QVERIFY(!bars.contains(lineAxes[0]) && !bars.contains(lineAxes[1]));
+        const QStringList percents = plotPart(parts, QStringLiteral("valAx"), lineAxes[1].mid(5));
+        for (const char *word :
+             {"numFmt=0%", "min=0", "max=1", "majorUnit=0.2", "delete=0", "axPos=r", "crosses=max"})
+            QVERIFY2(percents.contains(QLatin1String(word)), qPrintable(word + (' ' + percents.join(' '))));
+        const QStringList counts =
+            plotPart(parts, QStringLiteral("valAx"), bars.filter(QStringLiteral("axId=")).last().mid(5));
+        for (const char *word : {"numFmt=#,##0", "min=0", "max=50", "majorUnit=10", "delete=0", "axPos=l"})
+            QVERIFY2(counts.contains(QLatin1String(word)), qPrintable(word + (' ' + counts.join(' '))));
+        // the chart's sheet prints landscape on one page
         const QString chartSheet = unzipped(path, QStringLiteral("xl/worksheets/sheet2.xml"));
         QVERIFY2(chartSheet.contains(QStringLiteral("orientation=\"landscape\"")) &&
                      chartSheet.contains(QStringLiteral("fitToPage=\"1\"")),

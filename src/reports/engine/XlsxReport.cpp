@@ -3,6 +3,9 @@
 #include "OutputFile.h"
 #include "ReportDocument.h"
 #include "ReportError.h"
+#include "XlsxChart.h"
+#include "ZipReader.h"
+#include "ZipWriter.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -212,22 +215,30 @@ struct Body
     QVector<int> groupStart;
 };
 
+const QString kChartSheet = QStringLiteral("Chart");
+
 // The chart of a report that has one (the rejects' Pareto chart): its bars on a sheet of their own,
-// reason, rejects and cumulative share biggest first, with a column chart of the rejects beside them.
-void addChartSheet(lxw_workbook *book, const ReportDocument &document, const Formats &f)
+// reason, rejects and cumulative share biggest first, with the chart below them on one landscape
+// page. The library has no second value axis, so the chart it writes only holds the chart's place
+// in the sheet: its part is then replaced by the whole chart (putChart). False when there is no
+// chart to draw.
+bool addChartSheet(lxw_workbook *book, const ReportDocument &document, const Formats &f)
 {
     if (document.layout.chart.bars.isEmpty())
-        return;
-    lxw_worksheet *ws = workbook_add_worksheet(book, "Chart");
+        return false;
+    lxw_worksheet *ws = workbook_add_worksheet(book, kChartSheet.toUtf8().constData());
     Sheet sheet(ws, f);
     sheet.text(0, 0, QStringLiteral("Reason"), f.header);
     sheet.text(0, 1, QStringLiteral("Rejects"), f.header);
     sheet.text(0, 2, QStringLiteral("Cumulative percentage"), f.header);
     worksheet_set_column(ws, 0, 0, 18, nullptr);
     worksheet_set_column(ws, 1, 2, 14, nullptr);
+    worksheet_set_landscape(ws);
+    worksheet_set_paper(ws, 1);
+    worksheet_fit_to_pages(ws, 1, 1);
     if (document.chart.isEmpty()) {
         sheet.text(1, 0, QStringLiteral("Nothing to chart for the chosen parameters."));
-        return;
+        return false;
     }
     int row = 1;
     for (const ChartBar &bar : document.chart) {
@@ -238,24 +249,36 @@ void addChartSheet(lxw_workbook *book, const ReportDocument &document, const For
     }
     lxw_chart *chart = workbook_add_chart(book, LXW_CHART_COLUMN);
     const QByteArray last = QByteArray::number(row);
-    lxw_chart_series *series = chart_add_series(chart, ("=Chart!$A$2:$A$" + last).constData(),
-                                                ("=Chart!$B$2:$B$" + last).constData());
-    chart_series_set_name(series, "Rejects");
-    chart_series_set_labels(series); // each bar's figure above it
-    chart_title_set_name(chart, document.layout.chart.title.toUtf8().constData());
-    chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-    lxw_chart_axis *values = chart_axis_get(chart, LXW_CHART_AXIS_TYPE_Y);
-    chart_axis_set_num_format(values, "#,##0");
-    chart_axis_set_min(values, 0);
-    chart_axis_major_gridlines_set_visible(values, LXW_TRUE);
-    // below the figures, across the page, which is printed landscape on one sheet of paper
+    chart_add_series(chart, ("=Chart!$A$2:$A$" + last).constData(), ("=Chart!$B$2:$B$" + last).constData());
+    // below the figures, across the page
     lxw_chart_options place{};
     place.x_scale = 2.0;
     place.y_scale = 1.6;
     worksheet_insert_chart_opt(ws, lxw_row_t(row + 1), 0, chart, &place);
-    worksheet_set_landscape(ws);
-    worksheet_set_paper(ws, 1);
-    worksheet_fit_to_pages(ws, 1, 1);
+    return true;
+}
+
+// The workbook the library wrote (`draft`) copied into `out` member by member, its chart part
+// replaced by the Pareto chart with its line on the percent axis.
+bool putChart(const QString &draft, const ReportDocument &document, OutputFile &out)
+{
+    QFile in(draft);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    ZipReader archive(in);
+    ZipWriter zip(out, document.printed);
+    if (!archive.ok())
+        return false;
+    const auto into = [&zip](const char *data, qint64 size) { return zip.write(data, size); };
+    for (const ZipReader::Member &member : archive.members()) {
+        const bool chart = member.name == "xl/charts/chart1.xml";
+        if (!zip.begin(QString::fromUtf8(member.name)) ||
+            !(chart ? zip.write(XlsxChart::pareto(document.chart, document.layout.chart.title, kChartSheet))
+                    : archive.read(member, into)) ||
+            !zip.end())
+            return false;
+    }
+    return zip.finish();
 }
 } // namespace
 
@@ -393,10 +416,18 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
         }
         body.add(row++, document.lines[i], keys);
     }
-    addChartSheet(book, document, f);
+    const bool chart = addChartSheet(book, document, f);
     const lxw_error error = workbook_close(book);
-    if (error == LXW_NO_ERROR && wholeArchive(written) && output.commit())
-        return;
+    if (error == LXW_NO_ERROR && wholeArchive(written)) {
+        if (!chart && output.commit())
+            return;
+        if (chart) { // the library's file is a draft, dropped when this returns
+            OutputFile workbook(path);
+            if (workbook.open() && putChart(written, document, workbook) && workbook.commit())
+                return;
+            throw ReportError(ReportError::Output, workbook.failure());
+        }
+    }
     const QString why = output.failure();
     if (error != LXW_NO_ERROR && !why.contains(QLatin1String(" is full")))
         throw ReportError(ReportError::Output, QStringLiteral("The workbook \"%1\" could not be written: %2")

@@ -373,6 +373,10 @@ private slots:
         QVERIFY(sheet.contains(QStringLiteral("<col ")));  // column widths
         const QString styles = unzipped(path, QStringLiteral("xl/styles.xml"));
         QVERIFY(styles.contains(QStringLiteral("formatCode=\"mm/dd/yyyy\"")));
+        // a figure's caption at its right, texts in from the left: neither runs into a figure
+        QVERIFY2(styles.contains(QStringLiteral("<alignment horizontal=\"right\" wrapText=\"1\"/>")) &&
+                     styles.contains(QStringLiteral("<alignment horizontal=\"left\" indent=\"1\"/>")),
+                 qPrintable(styles));
         // the chart's bars on a sheet of their own, charted beside them
         QVERIFY(strings.contains(QStringLiteral("Short shot")));
         // the Pareto chart: the bars against the counts, the cumulative line against a second

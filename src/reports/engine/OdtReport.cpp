@@ -11,7 +11,6 @@
 #include <QImage>
 #include <QLocale>
 #include <QXmlStreamWriter>
-#include <tuple>
 
 namespace {
 const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");

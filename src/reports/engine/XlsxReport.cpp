@@ -17,8 +17,8 @@
 namespace {
 struct Formats
 {
-    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal, *percent,
-        *wrapped;
+    lxw_format *title, *bold, *header, *headerRight, *headerIndented, *date, *whole, *decimal, *totalWhole,
+        *totalDecimal, *percent, *wrapped, *indented;
     lxw_workbook *book = nullptr;
     std::map<QString, lxw_format *> *dates = nullptr; // by the layout's date format
 };
@@ -45,6 +45,22 @@ Formats makeFormats(lxw_workbook *book)
     format_set_bottom(f.header, LXW_BORDER_THIN);
     format_set_text_wrap(f.header);
     format_set_align(f.header, LXW_ALIGN_VERTICAL_BOTTOM);
+    // a figure's caption stands over it at the right; a text column's caption and texts a little in
+    // from the left, so that they do not run into the figure before them
+    f.headerRight = workbook_add_format(book);
+    format_set_bold(f.headerRight);
+    format_set_bottom(f.headerRight, LXW_BORDER_THIN);
+    format_set_text_wrap(f.headerRight);
+    format_set_align(f.headerRight, LXW_ALIGN_VERTICAL_BOTTOM);
+    format_set_align(f.headerRight, LXW_ALIGN_RIGHT);
+    f.headerIndented = workbook_add_format(book);
+    format_set_bold(f.headerIndented);
+    format_set_bottom(f.headerIndented, LXW_BORDER_THIN);
+    format_set_text_wrap(f.headerIndented);
+    format_set_align(f.headerIndented, LXW_ALIGN_VERTICAL_BOTTOM);
+    format_set_indent(f.headerIndented, 1);
+    f.indented = workbook_add_format(book);
+    format_set_indent(f.indented, 1);
     f.date = workbook_add_format(book);
     format_set_num_format(f.date, "mm/dd/yyyy");
     f.whole = workbook_add_format(book);
@@ -64,6 +80,7 @@ Formats makeFormats(lxw_workbook *book)
     f.wrapped = workbook_add_format(book);
     format_set_text_wrap(f.wrapped);
     format_set_align(f.wrapped, LXW_ALIGN_VERTICAL_TOP);
+    format_set_indent(f.wrapped, 1);
     return f;
 }
 
@@ -394,12 +411,16 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
     }
     const QVector<int> widths = columnWidths(document);
     for (int c = 0; c < layout.columns.size(); ++c) {
-        sheet.text(row, col, QString(layout.columns[c].caption).replace('\n', ' '), f.header);
+        const bool text = textColumn(document, c);
+        const bool right = layout.columns[c].align == ReportColumn::Right;
+        sheet.text(row, col, QString(layout.columns[c].caption).replace('\n', ' '),
+                   right ? f.headerRight : (text ? f.headerIndented : f.header));
         // a column of texts wraps them inside its layout's width (or a share of the page), so that
         // one long description does not shrink the printed sheet; figures keep their whole width
-        const bool wraps = textColumn(document, c) && widths[c] > textBound(layout.columns[c]);
+        const bool wraps = text && widths[c] > textBound(layout.columns[c]);
         const int width = wraps ? textBound(layout.columns[c]) : widths[c];
-        worksheet_set_column(ws, col, col, width * 1.15 + 2, wraps ? f.wrapped : nullptr);
+        worksheet_set_column(ws, col, col, width * 1.15 + 3,
+                             wraps ? f.wrapped : (text && !right ? f.indented : nullptr));
         ++col;
     }
     worksheet_freeze_panes(ws, headerRow + 1, 0);

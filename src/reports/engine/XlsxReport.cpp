@@ -40,25 +40,21 @@ Formats makeFormats(lxw_workbook *book)
     format_set_font_size(f.title, 14);
     f.bold = workbook_add_format(book);
     format_set_bold(f.bold);
-    f.header = workbook_add_format(book);
-    format_set_bold(f.header);
-    format_set_bottom(f.header, LXW_BORDER_THIN);
-    format_set_text_wrap(f.header);
-    format_set_align(f.header, LXW_ALIGN_VERTICAL_BOTTOM);
     // a figure's caption stands over it at the right; a text column's caption and texts a little in
     // from the left, so that they do not run into the figure before them
-    f.headerRight = workbook_add_format(book);
-    format_set_bold(f.headerRight);
-    format_set_bottom(f.headerRight, LXW_BORDER_THIN);
-    format_set_text_wrap(f.headerRight);
-    format_set_align(f.headerRight, LXW_ALIGN_VERTICAL_BOTTOM);
-    format_set_align(f.headerRight, LXW_ALIGN_RIGHT);
-    f.headerIndented = workbook_add_format(book);
-    format_set_bold(f.headerIndented);
-    format_set_bottom(f.headerIndented, LXW_BORDER_THIN);
-    format_set_text_wrap(f.headerIndented);
-    format_set_align(f.headerIndented, LXW_ALIGN_VERTICAL_BOTTOM);
-    format_set_indent(f.headerIndented, 1);
+    const auto caption = [book](lxw_format_alignments align, uint8_t indent) {
+        lxw_format *format = workbook_add_format(book);
+        format_set_bold(format);
+        format_set_bottom(format, LXW_BORDER_THIN);
+        format_set_text_wrap(format);
+        format_set_align(format, LXW_ALIGN_VERTICAL_BOTTOM);
+        format_set_align(format, align);
+        format_set_indent(format, indent);
+        return format;
+    };
+    f.header = caption(LXW_ALIGN_NONE, 0);
+    f.headerRight = caption(LXW_ALIGN_RIGHT, 0);
+    f.headerIndented = caption(LXW_ALIGN_NONE, 1);
     f.indented = workbook_add_format(book);
     format_set_indent(f.indented, 1);
     f.date = workbook_add_format(book);

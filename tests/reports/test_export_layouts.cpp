@@ -71,6 +71,22 @@ ReportDocument widestFigures()
         {QString(), {}, QStringLiteral("Quorvel Plastics"), QDateTime({1999, 8, 13}, {7, 30})});
 }
 
+// The rejects report with a bar for each reason of its layout, the last reason ("Other") far the
+// biggest, so that it stands at the left edge of the chart.
+ReportDocument paretoSample()
+{
+    ReportDocument document = sample(QStringLiteral("rejects.rpt"), 2);
+    const QList<double> values{40000, 25000, 12000, 8000, 5000, 4000, 3000, 1500, 1000, 500};
+    const QVector<ReportChart::Bar> &reasons = document.layout.chart.bars;
+    document.chart.clear();
+    double running = 0;
+    for (int i = 0; i < reasons.size(); ++i) {
+        running += values.value(i);
+        document.chart.append({reasons[reasons.size() - 1 - i].caption, values.value(i), running / 1000});
+    }
+    return document;
+}
+
 // The regular expression of texts in this order on one line.
 QRegularExpression inOrder(const QStringList &texts)
 {
@@ -144,6 +160,9 @@ private slots:
                                    ReportExport::extension(type));
             ReportExport::write(withLongDescription(), type, inputs.back());
         }
+        const ReportDocument pareto = paretoSample();
+        inputs << dir.filePath(QStringLiteral("pareto.xlsx"));
+        ReportExport::write(pareto, ReportExport::Excel, inputs.back());
         const ReportDocument widest = widestFigures();
         const ReportLayout &rejects = widest.layout;
         inputs << dir.filePath(QStringLiteral("widest.odt"));
@@ -209,6 +228,28 @@ private slots:
                     {QStringLiteral("-layout"), dir.filePath(QStringLiteral("pdf/long-odt.pdf")),
                      QStringLiteral("-")})
                     .contains(firstDetail(longer)));
+
+        // the rejects' chart sheet: every reason whole under its bar as well as in the table, the
+        // figures of both axes, on a landscape page
+        const QString paretoPdf = dir.filePath(QStringLiteral("pdf/pareto.pdf"));
+        const QStringList paretoPages =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), paretoPdf, QStringLiteral("-")})
+                .split('\f', Qt::SkipEmptyParts);
+        const QString chartPage = paretoPages.last();
+        for (const ChartBar &bar : pareto.chart) {
+            const QRegularExpression word(
+                QStringLiteral("(?<!\\S)%1(?!\\S)").arg(QRegularExpression::escape(bar.caption)));
+            QVERIFY2(chartPage.count(word) == 2, qPrintable(bar.caption + '\n' + chartPage));
+        }
+        for (const QString &figure : {QStringLiteral("50,000"), QStringLiteral("10,000"),
+                                      QStringLiteral("0%"), QStringLiteral("60%"), QStringLiteral("100%")})
+            QVERIFY2(chartPage.contains(inOrder({figure})), qPrintable(figure + '\n' + chartPage));
+        const QString sizes =
+            run(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                                            QStringLiteral("99"), paretoPdf});
+        QVERIFY2(sizes.contains(QRegularExpression(
+                     QStringLiteral("Page\\s+%1 size:\\s+792 x 612 ").arg(paretoPages.size()))),
+                 qPrintable(sizes));
 
         const QString book = dir.filePath(QStringLiteral("pdf/prodct-book.pdf"));
         const QString info = run(QStringLiteral("pdfinfo"), {book});

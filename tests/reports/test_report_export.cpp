@@ -25,6 +25,7 @@
 #include <QStorageInfo>
 #include <QTest>
 #include <QThread>
+#include <QXmlStreamReader>
 #include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -54,6 +55,51 @@ void addChart(ReportDocument &document)
     document.chart = {{QStringLiteral("Flash"), 40, 80}, {QStringLiteral("Short shot"), 10, 100}};
 }
 
+// The charts and axes of a workbook's chart part, each as its kind ("barChart", "valAx") and the
+// words it is made of in order: "axId=4", "numFmt=0%", "f='Chart'!$C$2:$C$3", "v=0.8".
+QList<QPair<QString, QStringList>> plotParts(const QString &chart)
+{
+    static const QStringList kinds{QStringLiteral("barChart"), QStringLiteral("lineChart"),
+                                   QStringLiteral("catAx"), QStringLiteral("valAx")};
+    QList<QPair<QString, QStringList>> parts;
+    QXmlStreamReader xml(chart);
+    int depth = 0, partDepth = -1;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement() && depth-- == partDepth)
+            partDepth = -1;
+        if (!xml.isStartElement())
+            continue;
+        ++depth;
+        const QString name = xml.name().toString();
+        if (partDepth < 0 && kinds.contains(name)) {
+            partDepth = depth;
+            parts.append({name, {}});
+        } else if (partDepth >= 0) {
+            const auto attributes = xml.attributes();
+            const QString value = attributes.hasAttribute(QStringLiteral("val"))
+                                      ? attributes.value(QStringLiteral("val")).toString()
+                                      : attributes.value(QStringLiteral("formatCode")).toString();
+            if (!value.isEmpty())
+                parts.back().second << name + '=' + value;
+            else if (name == QLatin1String("f") || name == QLatin1String("v"))
+                parts.back().second << name + '=' + xml.readElementText(), --depth;
+        }
+    }
+    return parts;
+}
+
+// The first part of this kind (that names the axis, when one is given), or no words.
+QStringList plotPart(const QList<QPair<QString, QStringList>> &parts, const QString &kind,
+                     const QString &axis = QString())
+{
+    for (const auto &part : parts) {
+        if (part.first == kind && (axis.isEmpty() || part.second.contains(QStringLiteral("axId=") + axis)))
+            return part.second;
+    }
+    return {};
+}
+
 // The production counts report of the fixture plant for 08/11/1999 - 08/12/1999, all shifts.
 ReportDocument countsReport(DatabaseWorld &world)
 {
@@ -79,13 +125,19 @@ ReportDocument countsReport(DatabaseWorld &world)
     return document;
 }
 
-// The counts report a hundred times over: pages enough for a cancel or a kill in the middle.
+// The counts report a hundred times over: pages enough for a cancel or a kill in the middle. Each
+// copy's cells end in its number, so that no output packs the copies into next to nothing.
 ReportDocument longReport(DatabaseWorld &world)
 {
     ReportDocument document = countsReport(world);
     const QVector<ReportLine> once = document.lines;
-    for (int i = 1; i < 100; ++i)
-        document.lines += once;
+    for (int i = 1; i < 100; ++i) {
+        for (ReportLine line : once) {
+            for (QString &cell : line.cells)
+                cell += cell.isEmpty() ? QString() : QString::number(i);
+            document.lines += line;
+        }
+    }
     return document;
 }
 
@@ -321,13 +373,38 @@ private slots:
         QVERIFY(sheet.contains(QStringLiteral("<col ")));  // column widths
         const QString styles = unzipped(path, QStringLiteral("xl/styles.xml"));
         QVERIFY(styles.contains(QStringLiteral("formatCode=\"mm/dd/yyyy\"")));
+        // a figure's caption at its right, texts in from the left: neither runs into a figure
+        QVERIFY2(styles.contains(QStringLiteral("<alignment horizontal=\"right\" wrapText=\"1\"/>")) &&
+                     styles.contains(QStringLiteral("<alignment horizontal=\"left\" indent=\"1\"/>")),
+                 qPrintable(styles));
         // the chart's bars on a sheet of their own, charted beside them
         QVERIFY(strings.contains(QStringLiteral("Short shot")));
+        // the Pareto chart: the bars against the counts, the cumulative line against a second
+        // axis on the right in percent from 0 to 100%, figures on both axes and at the points
         const QString chart = unzipped(path, QStringLiteral("xl/charts/chart1.xml"));
-        QVERIFY2(chart.contains(QStringLiteral("Chart!$B$2:$B$3")), qPrintable(chart.left(2000)));
-        // figures on the value axis and above the bars, the chart's page landscape and one page
-        QVERIFY(chart.contains(QStringLiteral("<c:numFmt formatCode=\"#,##0\"")));
-        QVERIFY(chart.contains(QStringLiteral("<c:dLbls>")));
+        const auto parts = plotParts(chart);
+        const QStringList bars = plotPart(parts, QStringLiteral("barChart"));
+        QVERIFY2(bars.contains(QStringLiteral("f='Chart'!$A$2:$A$3")) &&
+                     bars.contains(QStringLiteral("f='Chart'!$B$2:$B$3")) &&
+                     bars.contains(QStringLiteral("v=40")) && bars.contains(QStringLiteral("showVal=1")),
+                 qPrintable(chart.left(3000)));
+        const QStringList line = plotPart(parts, QStringLiteral("lineChart"));
+        QVERIFY2(line.contains(QStringLiteral("f='Chart'!$C$2:$C$3")) &&
+                     line.contains(QStringLiteral("v=0.8")) && line.contains(QStringLiteral("v=1")) &&
+                     line.contains(QStringLiteral("showVal=1")),
+                 qPrintable(line.join(' ')));
+        const QStringList lineAxes = line.filter(QStringLiteral("axId="));
+        QCOMPARE(lineAxes.size(), 2);
+        QVERIFY(!bars.contains(lineAxes[0]) && !bars.contains(lineAxes[1]));
+        const QStringList percents = plotPart(parts, QStringLiteral("valAx"), lineAxes[1].mid(5));
+        for (const char *word :
+             {"numFmt=0%", "min=0", "max=1", "majorUnit=0.2", "delete=0", "axPos=r", "crosses=max"})
+            QVERIFY2(percents.contains(QLatin1String(word)), qPrintable(word + (' ' + percents.join(' '))));
+        const QStringList counts =
+            plotPart(parts, QStringLiteral("valAx"), bars.filter(QStringLiteral("axId=")).last().mid(5));
+        for (const char *word : {"numFmt=#,##0", "min=0", "max=50", "majorUnit=10", "delete=0", "axPos=l"})
+            QVERIFY2(counts.contains(QLatin1String(word)), qPrintable(word + (' ' + counts.join(' '))));
+        // the chart's sheet prints landscape on one page
         const QString chartSheet = unzipped(path, QStringLiteral("xl/worksheets/sheet2.xml"));
         QVERIFY2(chartSheet.contains(QStringLiteral("orientation=\"landscape\"")) &&
                      chartSheet.contains(QStringLiteral("fitToPage=\"1\"")),
@@ -405,6 +482,8 @@ private slots:
         }
     }
 
+    // The document as the printed report: the heading and the captions in the page's header (on
+    // every page), each line a paragraph whose tab stops stand in the columns, the chart above.
     void openDocument()
     {
         DatabaseWorld world;
@@ -415,44 +494,86 @@ private slots:
         keep(path);
         QCOMPARE(unzipped(path, QStringLiteral("mimetype")),
                  QStringLiteral("application/vnd.oasis.opendocument.text"));
+        const QString styles = unzipped(path, QStringLiteral("styles.xml"));
+        const QString header =
+            QRegularExpression(QStringLiteral("<style:header>.*</style:header>")).match(styles).captured(0);
+        QVERIFY2(header.contains(QStringLiteral("Production Counts Report")), qPrintable(styles));
+        for (const ReportColumn &column : document.layout.columns) {
+            for (const QString &part : column.caption.split('\n'))
+                QVERIFY2(header.contains(QStringLiteral("<text:tab/>") + part), qPrintable(part));
+        }
         const QString content = unzipped(path, QStringLiteral("content.xml"));
-        QVERIFY2(content.contains(QStringLiteral("Production Counts Report")),
-                 qPrintable(content.left(2000)));
-        QVERIFY(content.contains(QStringLiteral("Thursday, August 12, 1999")));
-        QVERIFY(content.contains(QStringLiteral("13,650")));
-        // a table for each day, each with the captions at its head, the day's heading its first line
-        static const QRegularExpression table(
-            QStringLiteral("<table:table [^>]*>(?:<table:table-column [^>]*/>)+<table:table-header-rows>"
-                           "<table:table-row>.*?</table:table-row></table:table-header-rows><table:table-row>"
-                           "<table:table-cell [^>]*><text:p [^>]*>([^<]*)<"));
-        QStringList firstLines;
-        for (auto it = table.globalMatch(content); it.hasNext();)
-            firstLines << it.next().captured(1);
-        QCOMPARE(firstLines, QStringList({QStringLiteral("Wednesday, August 11, 1999"),
-                                          QStringLiteral("Thursday, August 12, 1999")}));
-        QCOMPARE(content.count(QStringLiteral("<table:table ")), 2);
-        // the chart as a picture above the table
+        QVERIFY(content.contains(
+            QStringLiteral("<text:p text:style-name=\"GroupLine\">Thursday, August 12, 1999<")));
+        const auto detail =
+            std::find_if(document.lines.begin(), document.lines.end(),
+                         [](const ReportLine &line) { return line.kind == ReportLine::Detail; });
+        QString tabbed;
+        for (const QString &cell : detail->cells)
+            tabbed += QStringLiteral("<text:tab/>") + cell.toHtmlEscaped();
+        QVERIFY2(content.contains(QStringLiteral("<text:p text:style-name=\"DetailLine\">") + tabbed +
+                                  QStringLiteral("</text:p>")),
+                 qPrintable(tabbed));
+        QVERIFY(content.contains(QStringLiteral("<text:tab/>13,650")));
+        // each column's tab stop inside it: at its right for figures, at its left for texts
+        QList<double> widths;
+        static const QRegularExpression columnWidth(
+            QStringLiteral("style:name=\"Report.C\\d+\"[^>]*>\\s*<[^>]*style:column-width=\"([\\d.]+)pt\""));
+        for (auto it = columnWidth.globalMatch(content); it.hasNext();)
+            widths << it.next().captured(1).toDouble();
+        const QString detailStyle =
+            QRegularExpression(QStringLiteral("style:name=\"DetailLine\".*?</style:style>"))
+                .match(styles)
+                .captured(0);
+        static const QRegularExpression stop(
+            QStringLiteral("<style:tab-stop style:position=\"([\\d.]+)pt\" style:type=\"(\\w+)\""));
+        QList<QPair<double, QString>> stops;
+        for (auto it = stop.globalMatch(detailStyle); it.hasNext();) {
+            const auto m = it.next();
+            stops.append({m.captured(1).toDouble(), m.captured(2)});
+        }
+        QCOMPARE(stops.size(), document.layout.columns.size());
+        QCOMPARE(widths.size(), stops.size());
+        double left = 0;
+        for (int c = 0; c < stops.size(); ++c) {
+            const bool right = document.layout.columns[c].align == ReportColumn::Right;
+            QVERIFY2(
+                stops[c].first > left && stops[c].first < left + widths[c] &&
+                    stops[c].second == (right ? QLatin1String("right") : QLatin1String("left")) &&
+                    (right ? stops[c].first > left + widths[c] / 2 : stops[c].first < left + widths[c] / 2),
+                qPrintable(QStringLiteral("column %1: %2 %3 in %4 to %5")
+                               .arg(c)
+                               .arg(stops[c].second)
+                               .arg(stops[c].first)
+                               .arg(left)
+                               .arg(left + widths[c])));
+            left += widths[c];
+        }
+        // the chart as a picture above the lines
         QVERIFY(content.contains(QStringLiteral("<draw:image ")));
         QVERIFY(
             run(QStringLiteral("unzip"), {QStringLiteral("-l"), path}).contains(QStringLiteral("Pictures/")));
     }
 
-    // A long group is split into tables of a few hundred lines, none lost, each with its captions.
-    void openDocumentLongGroup()
+    // Every line of the report is in the document once: a paragraph, or a table row where a text is
+    // too long for its column and wraps inside it.
+    void openDocumentLines()
     {
         DatabaseWorld world;
         const QString path = world.file(QStringLiteral("long.odt"));
         ReportDocument document = countsReport(world);
-        const auto detail =
-            std::find_if(document.lines.begin(), document.lines.end(),
-                         [](const ReportLine &line) { return line.kind == ReportLine::Detail; });
-        document.lines.insert(detail, 600, *detail);
+        auto detail = std::find_if(document.lines.begin(), document.lines.end(),
+                                   [](const ReportLine &line) { return line.kind == ReportLine::Detail; });
+        detail = document.lines.insert(detail, 600, *detail);
+        detail->cells[2] =
+            QStringLiteral("Housing, front, with snap-fit clips and a living hinge ").repeated(4);
         ReportExport::write(document, ReportExport::Word, path);
         const QString content = unzipped(path, QStringLiteral("content.xml"));
-        const qsizetype tables = content.count(QStringLiteral("<table:table "));
-        QVERIFY2(tables >= 4 && tables <= 6, qPrintable(QString::number(tables)));
-        QCOMPARE(content.count(QStringLiteral("<table:table-header-rows>")), tables);
-        QCOMPARE(content.count(QStringLiteral("<table:table-row>")), document.lines.size() + tables);
+        QCOMPARE(content.count(QStringLiteral("<table:table-row>")), 1);
+        QVERIFY(content.contains(QStringLiteral("living hinge Housing")));
+        const qsizetype paragraphs = content.count(QRegularExpression(QStringLiteral(
+            "<text:p text:style-name=\"(DetailLine|TotalLine|GroupLine|SubgroupLine|MessageLine)\">")));
+        QCOMPARE(paragraphs + 1, document.lines.size());
     }
 
     void text()

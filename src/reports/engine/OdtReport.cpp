@@ -11,7 +11,6 @@
 #include <QImage>
 #include <QLocale>
 #include <QXmlStreamWriter>
-#include <tuple>
 
 namespace {
 const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
@@ -31,8 +30,9 @@ constexpr double kCharEm = 0.66;
 // width found so far needs no measuring.
 constexpr double kWidestCharEm = 1.3;
 constexpr double kLargestPoints = 8.0, kSmallestPoints = 6.0;
-// The most lines in one table of the document, about five printed pages.
-constexpr int kTableRows = 250;
+// The room of a cell's padding on each side, in points: a tab stops this far inside its column.
+constexpr double kPadding = 2.5;
+const QString kRule = QStringLiteral("0.5pt solid #000000");
 // The most a column of texts grows to for its texts, in ems: a third of a portrait page's table.
 constexpr double kTextShareEms = 540.0 / 3 / kLargestPoints;
 
@@ -157,6 +157,94 @@ void writeFont(QXmlStreamWriter &xml, double size, bool bold)
     }
 }
 
+// A paragraph style; `more` adds to its paragraph properties (attributes first, then elements).
+void writeParagraphStyle(QXmlStreamWriter &xml, const QString &name, const QString &align, double size,
+                         bool bold, const std::function<void()> &more = {})
+{
+    xml.writeStartElement(kStyle, QStringLiteral("style"));
+    xml.writeAttribute(kStyle, QStringLiteral("name"), name);
+    xml.writeAttribute(kStyle, QStringLiteral("family"), QStringLiteral("paragraph"));
+    xml.writeStartElement(kStyle, QStringLiteral("paragraph-properties"));
+    xml.writeAttribute(kFo, QStringLiteral("text-align"), align);
+    if (more)
+        more();
+    xml.writeEndElement();
+    xml.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
+    writeFont(xml, size, bold);
+    xml.writeEndElement();
+}
+
+void writeParagraph(QXmlStreamWriter &xml, const QString &styleName, const QString &text)
+{
+    xml.writeStartElement(kText, QStringLiteral("p"));
+    xml.writeAttribute(kText, QStringLiteral("style-name"), styleName);
+    const QStringList parts = text.split('\n');
+    for (int i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            xml.writeEmptyElement(kText, QStringLiteral("line-break"));
+        xml.writeCharacters(parts[i]);
+    }
+    xml.writeEndElement();
+}
+
+// A line of the report as one paragraph: `lead` at the left, then each of the cells after a tab,
+// which takes it to its column's tab stop.
+void writeTabbed(QXmlStreamWriter &xml, const QString &styleName, const QString &lead,
+                 const QStringList &cells)
+{
+    xml.writeStartElement(kText, QStringLiteral("p"));
+    xml.writeAttribute(kText, QStringLiteral("style-name"), styleName);
+    xml.writeCharacters(lead);
+    for (const QString &cell : cells) {
+        xml.writeEmptyElement(kText, QStringLiteral("tab"));
+        xml.writeCharacters(cell);
+    }
+    xml.writeEndElement();
+}
+
+// The columns from `first` on as tab stops: a column's text starts at its left (a left-aligned
+// column), ends at its right or is centred in it, inside its padding.
+void writeTabStops(QXmlStreamWriter &xml, const Geometry &g, const QList<ReportColumn> &columns, int first)
+{
+    xml.writeStartElement(kStyle, QStringLiteral("tab-stops"));
+    double left = 0;
+    for (int c = 0; c < columns.size() && c < g.columns.size(); ++c) {
+        const double width = g.columns[c];
+        if (c >= first) {
+            xml.writeEmptyElement(kStyle, QStringLiteral("tab-stop"));
+            const ReportColumn::Align align = columns[c].align;
+            const double at = align == ReportColumn::Right    ? left + width - kPadding
+                              : align == ReportColumn::Center ? left + width / 2
+                                                              : left + kPadding;
+            xml.writeAttribute(kStyle, QStringLiteral("position"), points(at));
+            xml.writeAttribute(kStyle, QStringLiteral("type"),
+                               align == ReportColumn::Right    ? QStringLiteral("right")
+                               : align == ReportColumn::Center ? QStringLiteral("center")
+                                                               : QStringLiteral("left"));
+        }
+        left += width;
+    }
+    xml.writeEndElement();
+}
+
+// The columns before the first that has totals: a totals line's caption stands across them.
+int totalsCaptionSpan(const QList<ReportColumn> &columns)
+{
+    int span = 0;
+    while (span < columns.size() && !columns[span].total)
+        ++span;
+    return span;
+}
+
+// The table's font at 100 pixels, whose advances are hundredths of an em.
+QFontMetricsF metricsOf(bool bold)
+{
+    QFont font = ReportPainter::typeface();
+    font.setPixelSize(100);
+    font.setBold(bold);
+    return QFontMetricsF(font);
+}
+
 class ContentWriter
 {
 public:
@@ -202,12 +290,7 @@ private:
 
     void paragraphStyle(const QString &name, const QString &align, double size, bool bold)
     {
-        style(name, QStringLiteral("paragraph"));
-        m_xml.writeEmptyElement(kStyle, QStringLiteral("paragraph-properties"));
-        m_xml.writeAttribute(kFo, QStringLiteral("text-align"), align);
-        m_xml.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
-        writeFont(m_xml, size, bold);
-        m_xml.writeEndElement();
+        writeParagraphStyle(m_xml, name, align, size, bold);
     }
 
     void styles()
@@ -227,32 +310,19 @@ private:
                                  QString::number(qRound(m_g.columns[c] * 20)) + '*');
             m_xml.writeEndElement();
         }
-        // As the printed report: no grid, a rule under the captions and over the totals, the
-        // outermost group headings shaded. A word processor also lays out a table without a grid
-        // in about two thirds of the time.
-        const QString rule = QStringLiteral("0.5pt solid #000000");
-        for (const auto &[name, border, shade] :
-             {std::tuple{QStringLiteral("Cell"), QString(), QString()},
-              std::tuple{QStringLiteral("CaptionCell"), QStringLiteral("bottom"), QString()},
-              std::tuple{QStringLiteral("TotalCell"), QStringLiteral("top"), QString()},
-              std::tuple{QStringLiteral("Group"), QString(), QStringLiteral("#e2e7ee")}}) {
-            style(name, QStringLiteral("table-cell"));
+        // the cells of a line whose text wraps, as the lines around it: no grid, a rule over totals
+        for (const bool total : {false, true}) {
+            style(total ? QStringLiteral("TotalCell") : QStringLiteral("Cell"), QStringLiteral("table-cell"));
             m_xml.writeEmptyElement(kStyle, QStringLiteral("table-cell-properties"));
             // the padding and the room of a border on each side, as the columns' widths count them
-            m_xml.writeAttribute(kFo, QStringLiteral("padding"), QStringLiteral("2.5pt"));
+            m_xml.writeAttribute(kFo, QStringLiteral("padding"), points(kPadding));
             m_xml.writeAttribute(kFo, QStringLiteral("border"), QStringLiteral("none"));
-            if (!border.isEmpty()) {
-                m_xml.writeAttribute(kFo, QStringLiteral("padding-") + border, QStringLiteral("2pt"));
-                m_xml.writeAttribute(kFo, QStringLiteral("border-") + border, rule);
+            if (total) {
+                m_xml.writeAttribute(kFo, QStringLiteral("padding-top"), QStringLiteral("2pt"));
+                m_xml.writeAttribute(kFo, QStringLiteral("border-top"), kRule);
             }
-            if (!shade.isEmpty())
-                m_xml.writeAttribute(kFo, QStringLiteral("background-color"), shade);
             m_xml.writeEndElement();
         }
-        paragraphStyle(QStringLiteral("Company"), QStringLiteral("center"), 14, true);
-        paragraphStyle(QStringLiteral("Title"), QStringLiteral("center"), 12, true);
-        paragraphStyle(QStringLiteral("Heading"), QStringLiteral("center"), 9, false);
-        paragraphStyle(QStringLiteral("Printed"), QStringLiteral("center"), 8, false);
         const double size = m_g.fontPoints;
         for (const auto &[name, align] : {std::pair{QStringLiteral("L"), QStringLiteral("start")},
                                           std::pair{QStringLiteral("R"), QStringLiteral("end")},
@@ -263,28 +333,12 @@ private:
         m_xml.writeEndElement();
     }
 
-    void paragraph(const QString &styleName, const QString &text)
-    {
-        m_xml.writeStartElement(kText, QStringLiteral("p"));
-        m_xml.writeAttribute(kText, QStringLiteral("style-name"), styleName);
-        const QStringList parts = text.split('\n');
-        for (int i = 0; i < parts.size(); ++i) {
-            if (i > 0)
-                m_xml.writeEmptyElement(kText, QStringLiteral("line-break"));
-            m_xml.writeCharacters(parts[i]);
-        }
-        m_xml.writeEndElement();
-    }
+    void paragraph(const QString &styleName, const QString &text) { writeParagraph(m_xml, styleName, text); }
 
+    // The body's start: the chart, where the report has one (the heading and the captions are in
+    // the page's header, on every page).
     void heading(bool chart)
     {
-        paragraph(QStringLiteral("Company"), m_doc.company);
-        paragraph(QStringLiteral("Title"), m_doc.layout.title);
-        for (const QString &line : m_doc.heading)
-            paragraph(QStringLiteral("Heading"), line);
-        paragraph(QStringLiteral("Printed"),
-                  QStringLiteral("Printed ") +
-                      QLocale().toString(m_doc.printed, QStringLiteral("MM/dd/yyyy h:mm AP")));
         if (!chart)
             return;
         // the chart as a picture above the table, 10 by 6 inches scaled to the table's width
@@ -327,93 +381,186 @@ private:
             m_xml.writeEmptyElement(kTable, QStringLiteral("covered-table-cell"));
     }
 
-    void row(const ReportLine &line)
+    // True when each text of the line fits its column on one line (a totals caption: the columns
+    // before the first total), so that the line can be one paragraph with tab stops.
+    bool fitsOnOneLine(const ReportLine &line) const
     {
-        const QList<ReportColumn> &columns = m_doc.layout.columns;
-        m_xml.writeStartElement(kTable, QStringLiteral("table-row"));
-        if (line.kind == ReportLine::GroupHeader || line.kind == ReportLine::Message) {
-            cell(line.text, line.kind == ReportLine::GroupHeader ? QStringLiteral("LB") : QStringLiteral("C"),
-                 int(columns.size()),
-                 line.kind == ReportLine::GroupHeader && line.level == 0 ? QStringLiteral("Group")
-                                                                         : QStringLiteral("Cell"));
-        } else {
-            const bool totals = line.kind != ReportLine::Detail;
-            int c = 0;
-            if (totals) { // the caption spans the columns before the first total
-                int span = 0;
-                while (span < columns.size() && !columns[span].total)
-                    ++span;
-                if (span > 0) {
-                    cell(line.text, QStringLiteral("LB"), span);
-                    c = span;
-                }
-            }
-            for (; c < columns.size(); ++c)
-                cell(line.cells.value(c), alignStyle(columns[c].align, totals), 1,
-                     totals && columns[c].total ? QStringLiteral("TotalCell") : QStringLiteral("Cell"));
-        }
-        m_xml.writeEndElement();
-    }
-
-    // The report's lines as a table for each outermost group (and, inside a long group, for each
-    // few hundred lines), each with the caption row that repeats at the top of every page: a word
-    // processor takes many minutes over one table of a year's lines, much less over many small ones.
-    bool table(const std::function<bool(int, int)> &progress)
-    {
-        const int lines = int(m_doc.lines.size());
-        int tables = 0, rows = 0;
-        for (int i = 0; i < lines; ++i) {
-            const ReportLine &line = m_doc.lines[i];
-            const bool groupStarts = line.kind == ReportLine::GroupHeader && line.level == 0;
-            if (tables == 0 || (rows > 0 && (groupStarts || rows >= kTableRows))) {
-                if (tables > 0)
-                    m_xml.writeEndElement(); // table
-                startTable(++tables);
-                rows = 0;
-            }
-            row(line);
-            ++rows;
-            if (m_xml.hasError() || (progress && !progress(i + 1, lines)))
+        const bool bold = line.kind != ReportLine::Detail;
+        const QFontMetricsF &metrics = bold ? m_bold : m_regular;
+        const auto fits = [&](const QString &text, double width) {
+            const double room = (width - 2 * kPadding) / m_g.fontPoints * 100; // in the metrics' pixels
+            return !text.contains('\n') &&
+                   (text.size() * kWidestCharEm * 100 <= room || metrics.horizontalAdvance(text) <= room);
+        };
+        int c = 0;
+        if (bold) {
+            const int span = totalsCaptionSpan(m_doc.layout.columns);
+            double width = 0;
+            for (; c < span; ++c)
+                width += m_g.columns.value(c);
+            if (span > 0 && !fits(line.text, width))
                 return false;
         }
-        if (tables == 0) // no lines: the captions alone
-            startTable(1);
-        m_xml.writeEndElement();
+        for (; c < line.cells.size() && c < m_g.columns.size(); ++c) {
+            if (!line.cells[c].isEmpty() && !fits(line.cells[c], m_g.columns[c]))
+                return false;
+        }
         return true;
     }
 
-    void startTable(int number)
+    // A line of the report as a paragraph whose tab stops are the columns: a word processor lays
+    // out a year of such lines in a fraction of the time it takes over table rows, cell by cell.
+    // Only a line with a text too long for its column is a table row, where the text wraps.
+    void line(const ReportLine &line)
+    {
+        switch (line.kind) {
+        case ReportLine::GroupHeader:
+            paragraph(line.level == 0 ? QStringLiteral("GroupLine") : QStringLiteral("SubgroupLine"),
+                      line.text);
+            return;
+        case ReportLine::Message:
+            paragraph(QStringLiteral("MessageLine"), line.text);
+            return;
+        case ReportLine::Detail:
+        case ReportLine::GroupFooter:
+        case ReportLine::GrandTotal:
+            break;
+        }
+        if (!fitsOnOneLine(line)) {
+            wrappedRow(line);
+            return;
+        }
+        if (line.kind == ReportLine::Detail) {
+            writeTabbed(m_xml, QStringLiteral("DetailLine"), QString(), line.cells);
+            return;
+        }
+        const int span = totalsCaptionSpan(m_doc.layout.columns);
+        writeTabbed(m_xml, QStringLiteral("TotalLine"), span > 0 ? line.text : QString(),
+                    line.cells.mid(span));
+    }
+
+    // The line as a table of one row in the report's columns, its long text wrapped in its cell.
+    void wrappedRow(const ReportLine &line)
     {
         const QList<ReportColumn> &columns = m_doc.layout.columns;
         m_xml.writeStartElement(kTable, QStringLiteral("table"));
-        m_xml.writeAttribute(kTable, QStringLiteral("name"), QStringLiteral("Report%1").arg(number));
+        m_xml.writeAttribute(kTable, QStringLiteral("name"), QStringLiteral("Report%1").arg(++m_tables));
         m_xml.writeAttribute(kTable, QStringLiteral("style-name"), QStringLiteral("Report"));
         for (int c = 0; c < columns.size(); ++c) {
             m_xml.writeEmptyElement(kTable, QStringLiteral("table-column"));
             m_xml.writeAttribute(kTable, QStringLiteral("style-name"),
                                  QStringLiteral("Report.C%1").arg(c + 1));
         }
-        // the caption row, repeated at the top of every page
-        m_xml.writeStartElement(kTable, QStringLiteral("table-header-rows"));
         m_xml.writeStartElement(kTable, QStringLiteral("table-row"));
-        for (const ReportColumn &column : columns)
-            cell(column.caption, alignStyle(column.align, true), 1, QStringLiteral("CaptionCell"));
-        m_xml.writeEndElement();
-        m_xml.writeEndElement();
+        const bool totals = line.kind != ReportLine::Detail;
+        int c = 0;
+        if (totals) { // the caption spans the columns before the first total
+            const int span = totalsCaptionSpan(columns);
+            if (span > 0) {
+                cell(line.text, QStringLiteral("LB"), span, QStringLiteral("TotalCell"));
+                c = span;
+            }
+        }
+        for (; c < columns.size(); ++c)
+            cell(line.cells.value(c), alignStyle(columns[c].align, totals), 1,
+                 totals ? QStringLiteral("TotalCell") : QStringLiteral("Cell"));
+        m_xml.writeEndElement(); // row
+        m_xml.writeEndElement(); // table
+    }
+
+    bool table(const std::function<bool(int, int)> &progress)
+    {
+        const int lines = int(m_doc.lines.size());
+        for (int i = 0; i < lines; ++i) {
+            line(m_doc.lines[i]);
+            if (m_xml.hasError() || (progress && !progress(i + 1, lines)))
+                return false;
+        }
+        return true;
     }
 
     QXmlStreamWriter m_xml;
     const ReportDocument &m_doc;
     const Geometry &m_g;
+    QFontMetricsF m_regular = metricsOf(false), m_bold = metricsOf(true);
+    int m_tables = 0;
 };
 
-QByteArray stylesXml(const Geometry &g)
+// The styles of the lines, which the page's header (the captions) and the body share: each a
+// paragraph with the columns as tab stops, spaced as a table's rows; a rule under the captions and
+// over the totals, the outermost group headings shaded, as the printed report.
+void lineStyles(QXmlStreamWriter &xml, const ReportDocument &document, const Geometry &g)
+{
+    const QList<ReportColumn> &columns = document.layout.columns;
+    const double size = g.fontPoints;
+    // spaced as the rows of a table, but for the lines of one caption
+    const auto spaced = [&](const QString &border, int firstStop, double above = kPadding,
+                            double below = kPadding) {
+        return [&xml, &g, &columns, border, firstStop, above, below] {
+            xml.writeAttribute(kFo, QStringLiteral("margin-top"), points(above));
+            xml.writeAttribute(kFo, QStringLiteral("margin-bottom"), points(below));
+            if (!border.isEmpty()) {
+                xml.writeAttribute(kFo, QStringLiteral("padding-") + border, QStringLiteral("2pt"));
+                xml.writeAttribute(kFo, QStringLiteral("border-") + border, kRule);
+            }
+            if (firstStop >= 0)
+                writeTabStops(xml, g, columns, firstStop);
+        };
+    };
+    writeParagraphStyle(xml, QStringLiteral("CaptionLine"), QStringLiteral("start"), size, true,
+                        spaced({}, 0, kPadding, 0));
+    writeParagraphStyle(xml, QStringLiteral("CaptionLast"), QStringLiteral("start"), size, true,
+                        spaced(QStringLiteral("bottom"), 0, 0));
+    writeParagraphStyle(xml, QStringLiteral("DetailLine"), QStringLiteral("start"), size, false,
+                        spaced({}, 0));
+    writeParagraphStyle(xml, QStringLiteral("TotalLine"), QStringLiteral("start"), size, true,
+                        spaced(QStringLiteral("top"), totalsCaptionSpan(columns)));
+    writeParagraphStyle(xml, QStringLiteral("GroupLine"), QStringLiteral("start"), size, true, [&] {
+        spaced({}, -1)();
+        xml.writeAttribute(kFo, QStringLiteral("background-color"), QStringLiteral("#e2e7ee"));
+    });
+    writeParagraphStyle(xml, QStringLiteral("SubgroupLine"), QStringLiteral("start"), size, true,
+                        spaced({}, -1));
+    writeParagraphStyle(xml, QStringLiteral("MessageLine"), QStringLiteral("center"), size, false,
+                        spaced({}, -1));
+}
+
+// The page's header, on every page as on the printed report: company, title, the heading lines,
+// when it was printed, and the captions, a line for each of their lines.
+void pageHeader(QXmlStreamWriter &xml, const ReportDocument &document)
+{
+    xml.writeStartElement(kStyle, QStringLiteral("header"));
+    writeParagraph(xml, QStringLiteral("Company"), document.company);
+    writeParagraph(xml, QStringLiteral("Title"), document.layout.title);
+    for (const QString &line : document.heading)
+        writeParagraph(xml, QStringLiteral("Heading"), line);
+    writeParagraph(xml, QStringLiteral("Printed"),
+                   QStringLiteral("Printed ") +
+                       QLocale().toString(document.printed, QStringLiteral("MM/dd/yyyy h:mm AP")));
+    QList<QStringList> captions;
+    int lines = 1;
+    for (const ReportColumn &column : document.layout.columns) {
+        captions << column.caption.split('\n');
+        lines = std::max<int>(lines, captions.back().size());
+    }
+    for (int l = 0; l < lines; ++l) {
+        QStringList parts;
+        for (const QStringList &caption : captions)
+            parts << caption.value(l);
+        writeTabbed(xml, l == lines - 1 ? QStringLiteral("CaptionLast") : QStringLiteral("CaptionLine"),
+                    QString(), parts);
+    }
+    xml.writeEndElement();
+}
+
+QByteArray stylesXml(const ReportDocument &document, const Geometry &g)
 {
     QByteArray out;
     QXmlStreamWriter xml(&out);
     xml.writeStartDocument();
     xml.writeNamespace(kOffice, QStringLiteral("office"));
     xml.writeNamespace(kStyle, QStringLiteral("style"));
+    xml.writeNamespace(kText, QStringLiteral("text"));
     xml.writeNamespace(kFo, QStringLiteral("fo"));
     xml.writeStartElement(kOffice, QStringLiteral("document-styles"));
     xml.writeAttribute(kOffice, QStringLiteral("version"), QStringLiteral("1.2"));
@@ -423,6 +570,11 @@ QByteArray stylesXml(const Geometry &g)
     xml.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
     writeFont(xml, kLargestPoints, false);
     xml.writeEndElement();
+    writeParagraphStyle(xml, QStringLiteral("Company"), QStringLiteral("center"), 14, true);
+    writeParagraphStyle(xml, QStringLiteral("Title"), QStringLiteral("center"), 12, true);
+    writeParagraphStyle(xml, QStringLiteral("Heading"), QStringLiteral("center"), 9, false);
+    writeParagraphStyle(xml, QStringLiteral("Printed"), QStringLiteral("center"), 8, false);
+    lineStyles(xml, document, g);
     xml.writeEndElement();
     // the page of the printed report: its paper, orientation and margins
     xml.writeStartElement(kOffice, QStringLiteral("automatic-styles"));
@@ -440,12 +592,18 @@ QByteArray stylesXml(const Geometry &g)
     xml.writeAttribute(kFo, QStringLiteral("margin-right"), points(margins.right()));
     xml.writeAttribute(kFo, QStringLiteral("margin-top"), points(margins.top()));
     xml.writeAttribute(kFo, QStringLiteral("margin-bottom"), points(margins.bottom()));
+    xml.writeStartElement(kStyle, QStringLiteral("header-style"));
+    xml.writeEmptyElement(kStyle, QStringLiteral("header-footer-properties"));
+    xml.writeAttribute(kFo, QStringLiteral("min-height"), QStringLiteral("0pt"));
+    xml.writeAttribute(kFo, QStringLiteral("margin-bottom"), QStringLiteral("2pt"));
+    xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeStartElement(kOffice, QStringLiteral("master-styles"));
-    xml.writeEmptyElement(kStyle, QStringLiteral("master-page"));
+    xml.writeStartElement(kStyle, QStringLiteral("master-page"));
     xml.writeAttribute(kStyle, QStringLiteral("name"), QStringLiteral("Standard"));
     xml.writeAttribute(kStyle, QStringLiteral("page-layout-name"), QStringLiteral("Page"));
+    pageHeader(xml, document);
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();
@@ -510,7 +668,7 @@ void OdtReport::write(const ReportDocument &document, const QString &path,
     }
     if (cancelled)
         throw ReportCancelled(QStringLiteral("The export was cancelled."));
-    zip.add(QStringLiteral("styles.xml"), stylesXml(geometry));
+    zip.add(QStringLiteral("styles.xml"), stylesXml(document, geometry));
     if (!png.isEmpty())
         zip.add(QStringLiteral("Pictures/chart.png"), png, false);
     if (!zip.finish() || !file.commit())

@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 int fieldIndex(const ReportData &data, const QString &field, const QString &table)
@@ -371,4 +372,16 @@ QVector<ReportPage> paginate(const ReportDocument &document, double capacity,
         used += height(line);
     }
     return pages;
+}
+
+double chartAxisTop(double value)
+{
+    if (value <= 0)
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(value)));
+    for (double step : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        if (step * power >= value)
+            return step * power;
+    }
+    return 10 * power;
 }

@@ -33,6 +33,10 @@ struct ChartBar
     double cumulativePercent = 0; // share of the bars up to this one in the total of all
 };
 
+// The top of a chart's value axis for its biggest bar: 1, 2, 2.5 or 5 times a power of ten, at
+// least the value; the axis is drawn in five steps up to it.
+double chartAxisTop(double value);
+
 // What a run of a report is given besides its layout and table.
 struct ReportRequest
 {

@@ -499,21 +499,6 @@ double ReportPainter::paintLine(QPainter &painter, const Metrics &m, const Repor
 }
 
 namespace {
-// The top of a value axis: 1, 2, 2.5 or 5 times a power of ten, at least the value.
-double axisTop(double value)
-{
-    if (value <= 0)
-        return 1;
-    const double power = std::pow(10.0, std::floor(std::log10(value)));
-    for (double step : {1.0, 2.0, 2.5, 5.0, 10.0}) {
-        if (step * power >= value)
-            return step * power;
-    }
-    return 10 * power;
-}
-} // namespace
-
-namespace {
 // The box moved up until it overlaps none of the taken boxes: a percentage over a bar's value
 // would make both unreadable.
 QRectF clearOf(QRectF box, const QVector<QRectF> &taken)
@@ -552,7 +537,7 @@ void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
     }
     const QRectF plot(56 * m.pt, top + titleHeight + 24 * m.pt, m.width - 112 * m.pt,
                       bottom - top - titleHeight - 24 * m.pt - 44 * m.pt);
-    const double maxValue = axisTop(bars.front().value);
+    const double maxValue = chartAxisTop(bars.front().value);
     const QLocale locale;
     // grid and both axes' labels
     painter.setFont(small);

@@ -3,6 +3,9 @@
 #include "OutputFile.h"
 #include "ReportDocument.h"
 #include "ReportError.h"
+#include "XlsxChart.h"
+#include "ZipReader.h"
+#include "ZipWriter.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -14,8 +17,8 @@
 namespace {
 struct Formats
 {
-    lxw_format *title, *bold, *header, *date, *whole, *decimal, *totalWhole, *totalDecimal, *percent,
-        *wrapped;
+    lxw_format *title, *bold, *header, *headerRight, *headerIndented, *date, *whole, *decimal, *totalWhole,
+        *totalDecimal, *percent, *wrapped, *indented;
     lxw_workbook *book = nullptr;
     std::map<QString, lxw_format *> *dates = nullptr; // by the layout's date format
 };
@@ -37,11 +40,23 @@ Formats makeFormats(lxw_workbook *book)
     format_set_font_size(f.title, 14);
     f.bold = workbook_add_format(book);
     format_set_bold(f.bold);
-    f.header = workbook_add_format(book);
-    format_set_bold(f.header);
-    format_set_bottom(f.header, LXW_BORDER_THIN);
-    format_set_text_wrap(f.header);
-    format_set_align(f.header, LXW_ALIGN_VERTICAL_BOTTOM);
+    // a figure's caption stands over it at the right; a text column's caption and texts a little in
+    // from the left, so that they do not run into the figure before them
+    const auto caption = [book](lxw_format_alignments align, uint8_t indent) {
+        lxw_format *format = workbook_add_format(book);
+        format_set_bold(format);
+        format_set_bottom(format, LXW_BORDER_THIN);
+        format_set_text_wrap(format);
+        format_set_align(format, LXW_ALIGN_VERTICAL_BOTTOM);
+        format_set_align(format, align);
+        format_set_indent(format, indent);
+        return format;
+    };
+    f.header = caption(LXW_ALIGN_NONE, 0);
+    f.headerRight = caption(LXW_ALIGN_RIGHT, 0);
+    f.headerIndented = caption(LXW_ALIGN_NONE, 1);
+    f.indented = workbook_add_format(book);
+    format_set_indent(f.indented, 1);
     f.date = workbook_add_format(book);
     format_set_num_format(f.date, "mm/dd/yyyy");
     f.whole = workbook_add_format(book);
@@ -61,6 +76,7 @@ Formats makeFormats(lxw_workbook *book)
     f.wrapped = workbook_add_format(book);
     format_set_text_wrap(f.wrapped);
     format_set_align(f.wrapped, LXW_ALIGN_VERTICAL_TOP);
+    format_set_indent(f.wrapped, 1);
     return f;
 }
 
@@ -212,22 +228,30 @@ struct Body
     QVector<int> groupStart;
 };
 
+const QString kChartSheet = QStringLiteral("Chart");
+
 // The chart of a report that has one (the rejects' Pareto chart): its bars on a sheet of their own,
-// reason, rejects and cumulative share biggest first, with a column chart of the rejects beside them.
-void addChartSheet(lxw_workbook *book, const ReportDocument &document, const Formats &f)
+// reason, rejects and cumulative share biggest first, with the chart below them on one landscape
+// page. The library has no second value axis, so the chart it writes only holds the chart's place
+// in the sheet: its part is then replaced by the whole chart (putChart). False when there is no
+// chart to draw.
+bool addChartSheet(lxw_workbook *book, const ReportDocument &document, const Formats &f)
 {
     if (document.layout.chart.bars.isEmpty())
-        return;
-    lxw_worksheet *ws = workbook_add_worksheet(book, "Chart");
+        return false;
+    lxw_worksheet *ws = workbook_add_worksheet(book, kChartSheet.toUtf8().constData());
     Sheet sheet(ws, f);
     sheet.text(0, 0, QStringLiteral("Reason"), f.header);
     sheet.text(0, 1, QStringLiteral("Rejects"), f.header);
     sheet.text(0, 2, QStringLiteral("Cumulative percentage"), f.header);
     worksheet_set_column(ws, 0, 0, 18, nullptr);
     worksheet_set_column(ws, 1, 2, 14, nullptr);
+    worksheet_set_landscape(ws);
+    worksheet_set_paper(ws, 1);
+    worksheet_fit_to_pages(ws, 1, 1);
     if (document.chart.isEmpty()) {
         sheet.text(1, 0, QStringLiteral("Nothing to chart for the chosen parameters."));
-        return;
+        return false;
     }
     int row = 1;
     for (const ChartBar &bar : document.chart) {
@@ -238,24 +262,36 @@ void addChartSheet(lxw_workbook *book, const ReportDocument &document, const For
     }
     lxw_chart *chart = workbook_add_chart(book, LXW_CHART_COLUMN);
     const QByteArray last = QByteArray::number(row);
-    lxw_chart_series *series = chart_add_series(chart, ("=Chart!$A$2:$A$" + last).constData(),
-                                                ("=Chart!$B$2:$B$" + last).constData());
-    chart_series_set_name(series, "Rejects");
-    chart_series_set_labels(series); // each bar's figure above it
-    chart_title_set_name(chart, document.layout.chart.title.toUtf8().constData());
-    chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-    lxw_chart_axis *values = chart_axis_get(chart, LXW_CHART_AXIS_TYPE_Y);
-    chart_axis_set_num_format(values, "#,##0");
-    chart_axis_set_min(values, 0);
-    chart_axis_major_gridlines_set_visible(values, LXW_TRUE);
-    // below the figures, across the page, which is printed landscape on one sheet of paper
+    chart_add_series(chart, ("=Chart!$A$2:$A$" + last).constData(), ("=Chart!$B$2:$B$" + last).constData());
+    // below the figures, across the page
     lxw_chart_options place{};
     place.x_scale = 2.0;
     place.y_scale = 1.6;
     worksheet_insert_chart_opt(ws, lxw_row_t(row + 1), 0, chart, &place);
-    worksheet_set_landscape(ws);
-    worksheet_set_paper(ws, 1);
-    worksheet_fit_to_pages(ws, 1, 1);
+    return true;
+}
+
+// The workbook the library wrote (`draft`) copied into `out` member by member, its chart part
+// replaced by the Pareto chart with its line on the percent axis.
+bool putChart(const QString &draft, const ReportDocument &document, OutputFile &out)
+{
+    QFile in(draft);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    ZipReader archive(in);
+    ZipWriter zip(out, document.printed);
+    if (!archive.ok())
+        return false;
+    const auto into = [&zip](const char *data, qint64 size) { return zip.write(data, size); };
+    for (const ZipReader::Member &member : archive.members()) {
+        const bool chart = member.name == "xl/charts/chart1.xml";
+        if (!zip.begin(QString::fromUtf8(member.name)) ||
+            !(chart ? zip.write(XlsxChart::pareto(document.chart, document.layout.chart.title, kChartSheet))
+                    : archive.read(member, into)) ||
+            !zip.end())
+            return false;
+    }
+    return zip.finish();
 }
 } // namespace
 
@@ -371,12 +407,16 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
     }
     const QVector<int> widths = columnWidths(document);
     for (int c = 0; c < layout.columns.size(); ++c) {
-        sheet.text(row, col, QString(layout.columns[c].caption).replace('\n', ' '), f.header);
+        const bool text = textColumn(document, c);
+        const bool right = layout.columns[c].align == ReportColumn::Right;
+        sheet.text(row, col, QString(layout.columns[c].caption).replace('\n', ' '),
+                   right ? f.headerRight : (text ? f.headerIndented : f.header));
         // a column of texts wraps them inside its layout's width (or a share of the page), so that
         // one long description does not shrink the printed sheet; figures keep their whole width
-        const bool wraps = textColumn(document, c) && widths[c] > textBound(layout.columns[c]);
+        const bool wraps = text && widths[c] > textBound(layout.columns[c]);
         const int width = wraps ? textBound(layout.columns[c]) : widths[c];
-        worksheet_set_column(ws, col, col, width * 1.15 + 2, wraps ? f.wrapped : nullptr);
+        worksheet_set_column(ws, col, col, width * 1.15 + 3,
+                             wraps ? f.wrapped : (text && !right ? f.indented : nullptr));
         ++col;
     }
     worksheet_freeze_panes(ws, headerRow + 1, 0);
@@ -393,10 +433,18 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
         }
         body.add(row++, document.lines[i], keys);
     }
-    addChartSheet(book, document, f);
+    const bool chart = addChartSheet(book, document, f);
     const lxw_error error = workbook_close(book);
-    if (error == LXW_NO_ERROR && wholeArchive(written) && output.commit())
-        return;
+    if (error == LXW_NO_ERROR && wholeArchive(written)) {
+        if (!chart && output.commit())
+            return;
+        if (chart) { // the library's file is a draft, dropped when this returns
+            OutputFile workbook(path);
+            if (workbook.open() && putChart(written, document, workbook) && workbook.commit())
+                return;
+            throw ReportError(ReportError::Output, workbook.failure());
+        }
+    }
     const QString why = output.failure();
     if (error != LXW_NO_ERROR && !why.contains(QLatin1String(" is full")))
         throw ReportError(ReportError::Output, QStringLiteral("The workbook \"%1\" could not be written: %2")

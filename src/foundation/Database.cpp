@@ -1,7 +1,6 @@
 #include "Database.h"
 
 #include "HistoryChain.h"
-#include "Identity.h"
 #include "ServerAddress.h"
 #include "ServerLocks.h"
 #include "ServerStatements.h"
@@ -48,7 +47,8 @@ Database::Database(QString connectionName, QString path, SqlDialect dialect)
 Database::Database(Database &&other) noexcept
     : m_connectionName(std::exchange(other.m_connectionName, QString())), m_path(std::move(other.m_path)),
       m_dialect(other.m_dialect), m_statements(std::move(other.m_statements)),
-      m_server(std::move(other.m_server)), m_savedSql(std::move(other.m_savedSql))
+      m_historyWriter(std::exchange(other.m_historyWriter, nullptr)), m_server(std::move(other.m_server)),
+      m_savedSql(std::move(other.m_savedSql))
 {
 }
 
@@ -60,6 +60,7 @@ Database &Database::operator=(Database &&other) noexcept
         m_path = std::move(other.m_path);
         m_dialect = other.m_dialect;
         m_statements = std::move(other.m_statements);
+        m_historyWriter = std::exchange(other.m_historyWriter, nullptr);
         m_server = std::move(other.m_server);
         m_savedSql = std::move(other.m_savedSql);
     }
@@ -78,6 +79,7 @@ void Database::close()
         m_statements->close();
         m_statements.reset();
     }
+    HistoryChain::release(std::exchange(m_historyWriter, nullptr));
     m_savedSql.clear();
     if (!m_connectionName.isEmpty()) {
         {
@@ -120,9 +122,9 @@ void Database::openConnection(bool readOnly, bool salvage)
     m_statements =
         std::make_shared<StatementCache>(static_cast<sqlite3 *>(sqliteHandle()), db.driver(), m_dialect);
     // The file's history triggers call these: a connection without them changes no audited row.
-    HistoryChain::registerFunctions(
+    m_historyWriter = HistoryChain::registerFunctions(
         static_cast<sqlite3 *>(sqliteHandle()),
-        {SystemIdentity().userName(), QSysInfo::machineHostName(), HistoryChain::programName()});
+        {HistoryChain::login(), QSysInfo::machineHostName(), HistoryChain::programName()});
     // A salvage takes the schema as it stands, even where it points past the end of a cut file.
     if (salvage)
         exec(m_dialect.salvageSchema());

@@ -12,6 +12,9 @@
 
 class ServerStatements;
 class StatementCache;
+namespace HistoryChain {
+class Writer;
+}
 
 // One connection to a production (or report) database: a SQLite file, or a database on a
 // PostgreSQL server when the name is a postgresql:// URI. Each window opens its own at load and
@@ -86,6 +89,7 @@ private:
     QString m_path;
     SqlDialect m_dialect;
     std::shared_ptr<StatementCache> m_statements;
+    HistoryChain::Writer *m_historyWriter = nullptr; // the connection's own, deleted as it closes
     std::shared_ptr<ServerStatements> m_server;
     mutable QHash<QString, QString> m_savedSql;
 };

@@ -288,16 +288,23 @@ void throwWhenLockFunctionsMissing(const Database &db)
     if (!db.dialect().isServer() ||
         !db.scalar(QStringLiteral("SELECT to_regprocedure('kelvara_write_lock()') IS NULL")).toBool())
         return;
-    ServerAddress administrator = ServerAddress::parse(db.path());
-    administrator.user.clear();
     throw DatabaseError(
         DbErrors::Other,
         QStringLiteral("The database %1 on the server was set up by an earlier version of the program: it "
                        "lacks the program's lock functions, and nothing can be stored in it until the "
-                       "server's administrator runs once:\n\n    kelvara --setup-server '%2'")
-            .arg(administrator.database, administrator.uri()));
+                       "server's administrator runs once:\n\n    %2")
+            .arg(ServerAddress::parse(db.path()).database, db.setupCommand()));
 }
 } // namespace
+
+QString Database::setupCommand() const
+{
+    if (!m_dialect.isServer())
+        return {};
+    ServerAddress administrator = ServerAddress::parse(m_path);
+    administrator.user.clear();
+    return QStringLiteral("kelvara --setup-server '%1'").arg(administrator.uri());
+}
 
 void Database::beginTransaction()
 {

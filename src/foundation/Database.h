@@ -67,6 +67,10 @@ public:
     void forgetSavedQueries() { m_savedSql.clear(); }
 
     const SqlDialect &dialect() const { return m_dialect; }
+    // What brings a server database set up by an earlier version up to this one's functions and
+    // triggers: the administrator's "kelvara --setup-server '<address>'" (the address without this
+    // login's name); empty for a file, which the program brings up to date itself.
+    QString setupCommand() const;
     // "ok" when the engine finds the file sound, else the first problem it reports.
     QString integrityCheck() const;
     void setForeignKeys(bool on);

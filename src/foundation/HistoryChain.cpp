@@ -109,6 +109,10 @@ public:
                 QStringLiteral("The change history's writer was called with %1 arguments.").arg(argc));
         sqlite3_result_null(context);
         const Text action = textOf(argv[1]);
+        // The triples (field, before, after) follow the row's eight leading arguments. An insert
+        // passes each field's default as "before" and records the fields given another value, with
+        // no old value; a delete passes the default as "after" and records the values the row held,
+        // with no new value; a change records the fields whose values differ.
         QList<int> changed; // the index of each changed field's name
         for (int i = 8; i + 2 < argc; i += 3) {
             if (!same(argv[i + 1], argv[i + 2]))

@@ -1,7 +1,6 @@
 #include "Database.h"
 
 #include "HistoryChain.h"
-#include "Identity.h"
 #include "ServerAddress.h"
 #include "ServerLocks.h"
 #include "ServerStatements.h"
@@ -48,7 +47,8 @@ Database::Database(QString connectionName, QString path, SqlDialect dialect)
 Database::Database(Database &&other) noexcept
     : m_connectionName(std::exchange(other.m_connectionName, QString())), m_path(std::move(other.m_path)),
       m_dialect(other.m_dialect), m_statements(std::move(other.m_statements)),
-      m_server(std::move(other.m_server)), m_savedSql(std::move(other.m_savedSql))
+      m_historyWriter(std::exchange(other.m_historyWriter, nullptr)), m_server(std::move(other.m_server)),
+      m_savedSql(std::move(other.m_savedSql))
 {
 }
 
@@ -60,6 +60,7 @@ Database &Database::operator=(Database &&other) noexcept
         m_path = std::move(other.m_path);
         m_dialect = other.m_dialect;
         m_statements = std::move(other.m_statements);
+        m_historyWriter = std::exchange(other.m_historyWriter, nullptr);
         m_server = std::move(other.m_server);
         m_savedSql = std::move(other.m_savedSql);
     }
@@ -78,6 +79,7 @@ void Database::close()
         m_statements->close();
         m_statements.reset();
     }
+    HistoryChain::release(std::exchange(m_historyWriter, nullptr));
     m_savedSql.clear();
     if (!m_connectionName.isEmpty()) {
         {
@@ -123,8 +125,8 @@ void Database::openConnection(bool readOnly, bool salvage)
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     m_statements = std::make_shared<StatementCache>(handle, db.driver(), m_dialect);
     // The file's history triggers call these: a connection without them changes no audited row.
-    HistoryChain::registerFunctions(
-        handle, {SystemIdentity().userName(), QSysInfo::machineHostName(), HistoryChain::programName()});
+    m_historyWriter = HistoryChain::registerFunctions(
+        handle, {HistoryChain::login(), QSysInfo::machineHostName(), HistoryChain::programName()});
     // A salvage takes the schema as it stands, even where it points past the end of a cut file.
     if (salvage)
         exec(m_dialect.salvageSchema());
@@ -315,16 +317,23 @@ void throwWhenLockFunctionsMissing(const Database &db)
     if (!db.dialect().isServer() ||
         !db.scalar(QStringLiteral("SELECT to_regprocedure('kelvara_write_lock()') IS NULL")).toBool())
         return;
-    ServerAddress administrator = ServerAddress::parse(db.path());
-    administrator.user.clear();
     throw DatabaseError(
         DbErrors::Other,
         QStringLiteral("The database %1 on the server was set up by an earlier version of the program: it "
                        "lacks the program's lock functions, and nothing can be stored in it until the "
-                       "server's administrator runs once:\n\n    kelvara --setup-server '%2'")
-            .arg(administrator.database, administrator.uri()));
+                       "server's administrator runs once:\n\n    %2")
+            .arg(ServerAddress::parse(db.path()).database, db.setupCommand()));
 }
 } // namespace
+
+QString Database::setupCommand() const
+{
+    if (!m_dialect.isServer())
+        return {};
+    ServerAddress administrator = ServerAddress::parse(m_path);
+    administrator.user.clear();
+    return QStringLiteral("kelvara --setup-server '%1'").arg(administrator.uri());
+}
 
 void Database::beginTransaction()
 {

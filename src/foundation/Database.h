@@ -12,6 +12,9 @@
 
 class ServerStatements;
 class StatementCache;
+namespace HistoryChain {
+class Writer;
+}
 
 // One connection to a production (or report) database: a SQLite file, or a database on a
 // PostgreSQL server when the name is a postgresql:// URI. Each window opens its own at load and
@@ -71,6 +74,10 @@ public:
     void forgetSavedQueries() { m_savedSql.clear(); }
 
     const SqlDialect &dialect() const { return m_dialect; }
+    // What brings a server database set up by an earlier version up to this one's functions and
+    // triggers: the administrator's "kelvara --setup-server '<address>'" (the address without this
+    // login's name); empty for a file, which the program brings up to date itself.
+    QString setupCommand() const;
     // "ok" when the engine finds the file sound, else the first problem it reports.
     QString integrityCheck() const;
     void setForeignKeys(bool on);
@@ -93,6 +100,7 @@ private:
     QString m_path;
     SqlDialect m_dialect;
     std::shared_ptr<StatementCache> m_statements;
+    HistoryChain::Writer *m_historyWriter = nullptr; // the connection's own, deleted as it closes
     std::shared_ptr<ServerStatements> m_server;
     mutable QHash<QString, QString> m_savedSql;
 };

@@ -1,15 +1,21 @@
 #include "Session.h"
 
 #include "ErrorLog.h"
+#include "HistoryChain.h"
 
 #include <cstdlib>
 
 Session::Session(const Seams &seams, std::unique_ptr<CKelvaraOptions> options)
     : m_seams(seams), m_options(std::move(options)), m_endProgram([](int code) { std::exit(code); })
 {
+    // The history a file's triggers write takes its time and login from here, as the rest does.
+    HistoryChain::useSeams(m_seams.clock, m_seams.identity);
 }
 
-Session::~Session() = default;
+Session::~Session()
+{
+    HistoryChain::dropSeams(m_seams.clock);
+}
 
 void Session::setCurrentDateShift(const DateShift &dateShift)
 {

@@ -186,10 +186,14 @@ std::optional<Database> StartupSequence::openDatabase()
 void StartupSequence::ensureProtection(Database &db)
 {
     // A database made by an earlier version gets the protection triggers. A file that cannot be
-    // written now (locked, read-only) gets them at a later start.
+    // written now (locked, read-only) gets them at a later start. A server's only from its
+    // administrator: the user is told, and the plant's work goes on.
     try {
         Schema::ensureProtection(db);
-    } catch (const DatabaseError &) {
+    } catch (const DatabaseError &error) {
+        if (!db.setupCommand().isEmpty())
+            m_session.prompter().tell(error.description(), QStringLiteral("Change History"),
+                                      MsgIcon::Exclamation);
     }
 }
 

@@ -25,6 +25,7 @@ private slots:
     void eachAuditedTableRecordsItsChanges();
     void aChangeThatCannotBeRecordedIsNotMade();
     void theSqliteShellChangesNoAuditedRowNorHistoryRow();
+    void aFilesHistoryTakesTheSessionsClockAndLogin();
     void anotherClientOnTheServerIsRecordedAsSuch();
     void aStaleSnapshotCannotForkTheChain();
     void verifyHistoryNamesTheAlteredRow();
@@ -206,6 +207,29 @@ void TestChangeHistory::theSqliteShellChangesNoAuditedRowNorHistoryRow()
     QCOMPARE(newestId(world.db), rows);
     QCOMPARE(world.db.scalar(QStringLiteral(R"(SELECT "Ending Count" FROM "Production Table")")).toLongLong(),
              10);
+}
+
+void TestChangeHistory::aFilesHistoryTakesTheSessionsClockAndLogin()
+{
+    FILE_DATABASE_ONLY("a server records its own clock and the session's login");
+    TestWorld world;
+    world.createDatabase();
+    world.identity.set(QStringLiteral("auditor7"));
+    Database db = world.openDatabase();
+    Fixture::job(db, QStringLiteral("J-100"));
+    for (const QDateTime &when : {QDateTime(QDate(2031, 3, 4), QTime(5, 6, 7, 89)),
+                                  QDateTime(QDate(2031, 3, 4), QTime(23, 59, 59, 999))}) {
+        world.clock.set(when);
+        const qint64 from = newestId(db);
+        Fixture::line(db, when.date(), 1, 3, QStringLiteral("J-100"));
+        QSqlQuery rows = db.exec(QStringLiteral(R"(SELECT DISTINCT "Changed At", "Login" FROM "Change History"
+            WHERE "Change ID" > :from)"),
+                                 {{QStringLiteral("from"), from}});
+        QVERIFY(rows.next());
+        QCOMPARE(rows.value(0).toString().left(23), when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")));
+        QCOMPARE(rows.value(1).toString(), QStringLiteral("auditor7"));
+        QVERIFY(!rows.next());
+    }
 }
 
 void TestChangeHistory::anotherClientOnTheServerIsRecordedAsSuch()

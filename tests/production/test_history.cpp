@@ -139,7 +139,9 @@ void TestHistory::historyOpensOnTheCurrentLine()
     QVERIFY(history->findChild<QLabel *>(QStringLiteral("lblLine"))
                 ->text()
                 .startsWith(QStringLiteral("Job ID %1: machine 12").arg(second)));
-    // it closes with the window it was opened from
+    // It closes with the window it was opened from, as a window of its own: a child would be
+    // destroyed inside that window's destructor, where its close reaches a window half gone.
+    QCOMPARE(history->parent(), nullptr);
     QPointer<frmHistory> guard(history);
     window.widget->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the job list

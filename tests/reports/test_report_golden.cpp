@@ -177,7 +177,8 @@ private slots:
                                        QStringLiteral("reject2.rpt"),
                                        QStringLiteral("misshold.rpt"),
                                        QStringLiteral("dalycorv.rpt"),
-                                       QStringLiteral("dalyvelm.rpt")};
+                                       QStringLiteral("dalyvelm.rpt"),
+                                       QStringLiteral("changes.rpt")};
         ReportRun run({world.db, reports, world.prompter, world.clock,
                        [](int selector) { return ReportFixture::layoutPath(files.value(selector)); },
                        QStringLiteral("Quorvel Plastics"), QDate(1999, 8, 12)});
@@ -189,6 +190,55 @@ private slots:
                          }),
                  ReportRun::Outcome::Done);
         compareWithGolden(QString::fromLatin1(QTest::currentDataTag()), text);
+    }
+
+    // The change history of a date range: changes, an insert and a delete (no old, no new value), a
+    // row of no job line, a long value, and the newest row's hash in the heading.
+    void goldenChangeHistory()
+    {
+        DatabaseWorld world;
+        const auto row = [](const char *at, const char *who, qint64 jobId, const char *field,
+                            const QVariant &before, const QVariant &after) {
+            Fixture::HistoryChange change;
+            change.at = QString::fromLatin1(at);
+            change.login = QString::fromLatin1(who);
+            change.jobId = jobId;
+            change.machine = jobId == 0 ? 0 : int(jobId % 20);
+            change.field = QString::fromLatin1(field);
+            change.oldValue = before;
+            change.newValue = after;
+            change.hash = QStringLiteral("%1").arg(jobId * 7 + before.toInt(), 64, 16, QLatin1Char('0'));
+            return change;
+        };
+        Fixture::HistoryChange inserted =
+            row("2026-12-01T06:02:10.250+01:00", "mbrown", 41, "Ending Count", {}, 120);
+        inserted.action = QStringLiteral("insert");
+        Fixture::HistoryChange removed =
+            row("2026-12-02T14:30:00.000-05:00", "jsmith", 43, "Job Description",
+                QStringLiteral("Lens, indicator, clear polycarbonate PC, for the long run"), {});
+        removed.action = QStringLiteral("delete");
+        Fixture::HistoryChange user = row("2026-12-03T23:59:59.999+01:00", "admin", 0, "Security Level",
+                                          QStringLiteral("D"), QStringLiteral("B"));
+        user.table = QStringLiteral("Security Table");
+        user.jobNumber.clear();
+        Fixture::historyChanges(
+            world.db, {row("2026-11-30T23:59:59.999+01:00", "jsmith", 41, "Ending Count", 1, 2), inserted,
+                       row("2026-12-01T07:15:00.000+01:00", "jsmith", 42, "Ending Count", 100, 1100), removed,
+                       user, row("2026-12-04T00:00:00.000+01:00", "jsmith", 42, "Matec Count", 3, 4)});
+        ReportParmsSheet sheet(ReportTypes::ChangeHistory);
+        sheet.load({}, {}, QDate(2026, 12, 9));
+        sheet.startDate = QDate(2026, 12, 1);
+        sheet.endDate = QDate(2026, 12, 3);
+        const QString reports = world.file(QStringLiteral("REPORTS.MDB"));
+        Database::createFile(reports).close();
+        ReportRun run({world.db, reports, world.prompter, world.clock,
+                       [](int) { return ReportFixture::layoutPath(QStringLiteral("changes.rpt")); },
+                       QStringLiteral("Quorvel Plastics"), QDate(2026, 12, 9)});
+        QString text;
+        QCOMPARE(run.run(sheet, [&](const ReportDocument &document, const QString &,
+                                    int) { text = TextReport::render(document, 66); }),
+                 ReportRun::Outcome::Done);
+        compareWithGolden(QStringLiteral("changes"), text);
     }
 
     // A report of the catalog finds its layouts shipped, each reading the table its staging fills.

@@ -4,6 +4,7 @@
 #include "foundation/HistoryChain.h"
 #include "foundation/RowClaims.h"
 #include "foundation/ServerLocks.h"
+#include "production/record/ChangeHistory.h"
 #include "production/record/SamplePlant.h"
 #include "production/record/Schema.h"
 #include "production/record/SchemaTables.h"
@@ -30,6 +31,7 @@ private slots:
     void noLoginTakesTheProgramsLocks();
     void aSessionSittingOnTheWriteLockIsEnded();
     void aDatabaseSetUpBeforeTheLockFunctionsNamesTheCommand();
+    void aDatabaseSetUpBeforeTheHistoryNamesTheCommand();
     void noLoginRewritesOrEscapesTheHistory();
     void eachLevelHoldsExactlyTheRightsOfTheTable();
     void eachLevelDoesItsOwnWork();
@@ -258,6 +260,23 @@ void TestServerAttacks::aDatabaseSetUpBeforeTheLockFunctionsNamesTheCommand()
     db.exec(QStringLiteral("DROP FUNCTION kelvara_write_lock()"));
     const auto error = errorOf<DatabaseError>([&] { Transaction transaction(db); });
     ServerAddress administrator = ServerAddress::parse(older.uri());
+    administrator.user.clear();
+    QVERIFY(error);
+    QVERIFY2(
+        error->description().contains(QStringLiteral("kelvara --setup-server '%1'").arg(administrator.uri())),
+        qPrintable(error->description()));
+}
+
+// A level's login cannot make what an earlier version's set-up lacks: it is told who can, and how.
+void TestServerAttacks::aDatabaseSetUpBeforeTheHistoryNamesTheCommand()
+{
+    Database admin = Database::open(uri());
+    admin.exec(QStringLiteral(R"(DROP TRIGGER "History Production Table" ON "Production Table")"));
+    Database levelC = Database::open(uri(m_login.value(QStringLiteral("C"))));
+    const auto error = errorOf<DatabaseError>([&] { Schema::ensureProtection(levelC); });
+    ChangeHistory::replace(admin);
+    QVERIFY(Schema::protectionCurrent(levelC));
+    ServerAddress administrator = ServerAddress::parse(uri());
     administrator.user.clear();
     QVERIFY(error);
     QVERIFY2(

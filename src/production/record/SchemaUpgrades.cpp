@@ -7,6 +7,7 @@
 #include "SavedQueries.h"
 #include "SchemaTables.h"
 #include "foundation/Database.h"
+#include "foundation/ServerAddress.h"
 
 #include <QList>
 #include <QPair>
@@ -94,11 +95,26 @@ void SchemaUpgrades::ensureProtection(Database &db)
     // Read first: a database that is up to date is not written, so opening it takes no write lock.
     if (protectionCurrent(db))
         return;
-    Transaction transaction(db);
-    ProtectionTriggers::replace(db);
-    ChangeHistory::replace(db);
-    replaceQueryTexts(db);
-    transaction.commit();
+    try {
+        Transaction transaction(db);
+        ProtectionTriggers::replace(db);
+        ChangeHistory::replace(db);
+        replaceQueryTexts(db);
+        transaction.commit();
+    } catch (const DatabaseError &error) {
+        // On a server only the owner may make them; any other login is told who can, and how.
+        const QString command = db.setupCommand();
+        if (command.isEmpty())
+            throw;
+        throw DatabaseError(
+            error.number(),
+            QStringLiteral(
+                "The database %1 on the server was set up by an earlier version of the program: its "
+                "change history or its protection of closed shifts is missing or out of date, so "
+                "changes are stored without the history this version records until the "
+                "server's administrator runs once:\n\n    %2")
+                .arg(ServerAddress::parse(db.path()).database, command));
+    }
     // This connection read the former texts above.
     db.forgetSavedQueries();
 }

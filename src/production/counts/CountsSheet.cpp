@@ -2,6 +2,7 @@
 
 #include "foundation/KelvaraError.h"
 #include "production/record/CountEntry.h"
+#include "production/record/HeldRow.h"
 #include "production/record/ProductionSummaries.h"
 
 #include <algorithm>
@@ -76,7 +77,7 @@ void CountsSheet::setLines(QList<JobLine> lines)
 
 bool CountsSheet::follow(QList<JobLine> lines, qint64 heldJobId)
 {
-    const bool heldBack = JobLines::holdBack(lines, m_lines, heldJobId);
+    const bool heldBack = holdBackRow(lines, m_lines, &JobLine::jobId, heldJobId);
     setLines(std::move(lines));
     return heldBack;
 }

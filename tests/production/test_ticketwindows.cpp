@@ -51,6 +51,7 @@ private slots:
     void anotherWorkstationsTicketShowsWithTheEditorKept_data();
     void anotherWorkstationsTicketShowsWithTheEditorKept();
     void anotherWorkstationsDistributionShowsWithTheEditorKept();
+    void rejectsFollowAnotherWorkstation();
 
 private:
     template <class W> W *child(QWidget *window, const QString &name) const
@@ -620,6 +621,56 @@ void TestTicketWindows::anotherWorkstationsDistributionShowsWithTheEditorKept()
              31);
     QTRY_COMPARE(grid->model()->index(0, DistributionModel::ReworkedColumn).data().toString(),
                  QStringLiteral("31"));
+}
+
+// Rejects by Reason computes its rejects again from what another workstation stored: counts,
+// tickets and lines; the line typed into keeps what it was read with.
+void TestTicketWindows::rejectsFollowAnotherWorkstation()
+{
+    m_world->session->setCurrentDateShift({kMonday, 1});
+    m_world->session->rejectsByLine = {{QString::number(m_first), 200}};
+    auto *window = new frmRejects(*m_world->session);
+    m_windows << window;
+    QVERIFY(window->load() && activate(window));
+    auto *grid = child<QTableView>(window, QStringLiteral("Table1"));
+    QVERIFY(grid);
+    const auto cell = [&](int row, int column) {
+        return window->model()->index(row, column).data().toString();
+    };
+    const QModelIndex reason = window->model()->index(0, RejectsModel::FirstReasonColumn);
+    grid->setCurrentIndex(reason);
+    grid->edit(reason);
+    auto *editor = qobject_cast<QLineEdit *>(grid->indexWidget(reason));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("5"));
+
+    // Another workstation transfers 50 parts of the first line (50 rejects fewer), books 3 under
+    // its first reason, deletes the second line and adds one before them.
+    const Database other = m_world->openDatabase();
+    Fixture::transfer(other, m_first, 9001, 50);
+    other.exec(QStringLiteral("UPDATE \"Production Table\" SET \"%1\" = 3 WHERE \"Job ID\" = :id")
+                   .arg(RejectReasons::field(1)),
+               {{QStringLiteral("id"), m_first}});
+    other.exec(QStringLiteral("DELETE FROM \"Production Table\" WHERE \"Job ID\" = :id"),
+               {{QStringLiteral("id"), m_second}});
+    const qint64 added = Fixture::line(other, kMonday, 1, 0, QStringLiteral("A-100"), 0, 0, 4);
+    QTRY_COMPARE_WITH_TIMEOUT(cell(1, RejectsModel::RejectsColumn), QStringLiteral("150"), 10000);
+    QCOMPARE(window->model()->rowCount(), 2);
+    QCOMPARE(cell(0, RejectsModel::JobIdColumn), QString::number(added));
+    QCOMPARE(cell(0, RejectsModel::RejectsColumn), QStringLiteral("4"));
+    QCOMPARE(cell(grid->currentIndex().row(), RejectsModel::JobIdColumn), QString::number(m_first));
+    QCOMPARE(grid->indexWidget(grid->currentIndex()), editor);
+    QCOMPARE(editor->text(), QStringLiteral("5"));
+    QCOMPARE(grid->currentIndex().data().toString(), QStringLiteral("0"));
+
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(m_world->prompter.messages().size(), 1);
+    QVERIFY(m_world->prompter.messages().first().text.contains(QStringLiteral("another workstation")));
+    QCOMPARE(value(QStringLiteral("SELECT \"%1\" FROM \"Production Table\" WHERE \"Job ID\" = %2")
+                       .arg(RejectReasons::field(1))
+                       .arg(m_first)),
+             3);
 }
 
 QTEST_MAIN(TestTicketWindows)

@@ -30,8 +30,8 @@ double MachineBench::readCounters(Database &db, const DateShift &dateShift, cons
     ClassIdGenerator ids;
     double best = 1e300;
     for (int round = 0; round < 5; ++round) {
-        db.exec(QStringLiteral(
-                    "UPDATE [Production Table] SET [Ending Count] = 0 WHERE [Date] = :d AND [Shift] = :s"),
+        db.exec(QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = 0 WHERE \"Date\" = :d AND "
+                               "\"Shift\" = :s"),
                 {{QStringLiteral("d"), sqlDate(dateShift.date)}, {QStringLiteral("s"), dateShift.shift}});
         ProductionSummaries summaries(ids);
         CountsSheet sheet(summaries);

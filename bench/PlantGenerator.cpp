@@ -33,27 +33,26 @@ qint64 PlantGenerator::fill(Database &db, const PlantSize &size, const QDate &la
     };
 
     Transaction transaction(db);
-    QSqlQuery job = prepare(db, QStringLiteral("INSERT INTO [Job Lookup Table] VALUES (?, ?, 1, NULL)"));
+    QSqlQuery job = prepare(db, QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES (?, ?, 1, NULL)"));
     for (int j = 0; j < size.jobs; ++j)
         run(job, {QStringLiteral("J-%1").arg(j, 5, 10, QLatin1Char('0')), QStringLiteral("Part %1").arg(j)});
 
-    QSqlQuery line =
+    QSqlQuery line = prepare(
+        db, QStringLiteral(
+                "INSERT INTO \"Production Table\" (\"Date\", \"Shift\", \"Machine Number\", \"Job Number\", "
+                "\"Job Description\", "
+                "\"Beginning Count\", \"Ending Count\", \"Matec Count\") VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+    QSqlQuery transfer =
+        prepare(db, QStringLiteral("INSERT INTO \"Transfer Table\" (\"Job ID\", \"Transfer Number\""
+                                   ", \"Transfer Quantity\") VALUES (?, ?, ?)"));
+    QSqlQuery hold = prepare(db, QStringLiteral("INSERT INTO \"Hold Table\" (\"Job ID\", \"Hold Ticket "
+                                                "Number\", \"Hold Quantity\", \"Hold Remaining\", "
+                                                "\"Disposed of\") VALUES (?, ?, ?, 0, 1)"));
+    QSqlQuery distribution =
         prepare(db, QStringLiteral(
-                        "INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
-                        "[Job Description], "
-                        "[Beginning Count], [Ending Count], [Matec Count]) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-    QSqlQuery transfer = prepare(db, QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer "
-                                                    "Number], [Transfer Quantity]) VALUES (?, ?, ?)"));
-    QSqlQuery hold = prepare(
-        db,
-        QStringLiteral(
-            "INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], [Hold Quantity], [Hold Remaining], "
-            "[Disposed of]) VALUES (?, ?, ?, 0, 1)"));
-    QSqlQuery distribution = prepare(
-        db,
-        QStringLiteral(
-            "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [To Job ID], [Reworked Quantity], [Rejects], "
-            "[Reject Reason], [When Added]) VALUES (?, ?, ?, ?, 3, '2020-01-01 08:00:00')"));
+                        "INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"To Job ID\", \"Reworked "
+                        "Quantity\", \"Rejects\", "
+                        "\"Reject Reason\", \"When Added\") VALUES (?, ?, ?, ?, 3, '2020-01-01 08:00:00')"));
 
     std::vector<qint64> counters(size_t(size.machines), 100000);
     qint64 lines = 0, transferNumber = 1, holdNumber = 1;

@@ -39,7 +39,7 @@ void RawReader::run(const QByteArray &sql)
 
 QByteArray RawReader::savedQuery(const char *name)
 {
-    sqlite3_stmt *stmt = statement("SELECT [SQL Text] FROM [Saved Queries] WHERE [Query Name] = ?1");
+    sqlite3_stmt *stmt = statement("SELECT \"SQL Text\" FROM \"Saved Queries\" WHERE \"Query Name\" = ?1");
     sqlite3_bind_text(stmt, 1, name, -1, SQLITE_STATIC);
     QByteArray sql;
     if (sqlite3_step(stmt) == SQLITE_ROW)
@@ -80,11 +80,11 @@ qint64 RawReader::readAll(sqlite3_stmt *stmt)
 
 qint64 RawReader::lines(const DateShift &dateShift)
 {
-    sqlite3_stmt *stmt =
-        statement("SELECT [Job ID], [Date], [Shift], [Machine Number], [Job Number], [Job Description], "
-                  "[Beginning Count], "
-                  "[Ending Count], [Matec Count], [From Rework], [Protected Record] FROM [Production Table] "
-                  "WHERE [Date] = :dt AND [Shift] = :sh ORDER BY [Machine Number], [Job ID]");
+    sqlite3_stmt *stmt = statement(
+        "SELECT \"Job ID\", \"Date\", \"Shift\", \"Machine Number\", \"Job Number\", \"Job Description\", "
+        "\"Beginning Count\", "
+        "\"Ending Count\", \"Matec Count\", \"From Rework\", \"Protected Record\" FROM \"Production Table\" "
+        "WHERE \"Date\" = :dt AND \"Shift\" = :sh ORDER BY \"Machine Number\", \"Job ID\"");
     bindText(stmt, ":dt", dateShift.sqlDate());
     bindInt(stmt, ":sh", dateShift.shift);
     return readAll(stmt);
@@ -116,32 +116,32 @@ qint64 RawReader::summaries(const DateShift &dateShift)
 
 qint64 RawReader::activeJobs()
 {
-    return readAll(statement("SELECT [Job Number], [Job Description] FROM [Job Lookup Table] "
-                             "WHERE [Active] <> 0 ORDER BY [Job Number]"));
+    return readAll(statement("SELECT \"Job Number\", \"Job Description\" FROM \"Job Lookup Table\" "
+                             "WHERE \"Active\" <> 0 ORDER BY \"Job Number\""));
 }
 
 qint64 RawReader::previousShift(const DateShift &dateShift)
 {
     sqlite3_stmt *date =
-        statement(dateShift.shift <= 1 ? "SELECT [Date] FROM [Production Table] WHERE [Date] < :dt "
-                                         "ORDER BY [Date] DESC LIMIT 1"
-                                       : "SELECT [Date] FROM [Production Table] WHERE [Date] <= :dt "
-                                         "ORDER BY [Date] DESC LIMIT 1");
+        statement(dateShift.shift <= 1 ? "SELECT \"Date\" FROM \"Production Table\" WHERE \"Date\" < :dt "
+                                         "ORDER BY \"Date\" DESC LIMIT 1"
+                                       : "SELECT \"Date\" FROM \"Production Table\" WHERE \"Date\" <= :dt "
+                                         "ORDER BY \"Date\" DESC LIMIT 1");
     bindText(date, ":dt", dateShift.sqlDate());
     const qint64 sum = readAll(date);
-    sqlite3_stmt *shift = statement("SELECT [Shift] FROM [Production Table] WHERE [Date] = :dt "
-                                    "ORDER BY [Shift] DESC LIMIT 1");
+    sqlite3_stmt *shift = statement("SELECT \"Shift\" FROM \"Production Table\" WHERE \"Date\" = :dt "
+                                    "ORDER BY \"Shift\" DESC LIMIT 1");
     bindText(shift, ":dt", dateShift.sqlDate());
     return sum + readAll(shift);
 }
 
 qint64 RawReader::nextShift(const DateShift &dateShift)
 {
-    sqlite3_stmt *stmt =
-        statement(dateShift.shift < 3 ? "SELECT [Date], [Shift] FROM [Production Table] WHERE [Date] = :dt "
-                                        "AND [Shift] > :sh ORDER BY [Shift] LIMIT 1"
-                                      : "SELECT [Date], [Shift] FROM [Production Table] WHERE [Date] > :dt "
-                                        "AND [Shift] = 1 ORDER BY [Date] LIMIT 1");
+    sqlite3_stmt *stmt = statement(
+        dateShift.shift < 3 ? "SELECT \"Date\", \"Shift\" FROM \"Production Table\" WHERE \"Date\" = :dt "
+                              "AND \"Shift\" > :sh ORDER BY \"Shift\" LIMIT 1"
+                            : "SELECT \"Date\", \"Shift\" FROM \"Production Table\" WHERE \"Date\" > :dt "
+                              "AND \"Shift\" = 1 ORDER BY \"Date\" LIMIT 1");
     bindText(stmt, ":dt", dateShift.sqlDate());
     if (dateShift.shift < 3)
         bindInt(stmt, ":sh", dateShift.shift);
@@ -152,12 +152,13 @@ void RawReader::postToNextShift(const DateShift &from, const DateShift &to)
 {
     static const QByteArray bringForward = savedQuery("Bring Forward Unmatched Line Items");
     run("BEGIN IMMEDIATE");
-    sqlite3_stmt *carry =
-        statement("UPDATE [Production Table] AS n SET [Beginning Count] = p.[Ending Count] FROM [Production "
-                  "Table] AS p "
-                  "WHERE p.[Date] = :dt AND p.[Shift] = :sh AND n.[Date] = :nextDt AND n.[Shift] = :nextSh "
-                  "AND p.[Machine Number] = n.[Machine Number] AND p.[Job Number] = n.[Job Number] "
-                  "AND p.[Ending Count] <> n.[Beginning Count] AND n.[Protected Record] = 0");
+    sqlite3_stmt *carry = statement(
+        "UPDATE \"Production Table\" AS n SET \"Beginning Count\" = p.\"Ending Count\" FROM \"Production "
+        "Table\""
+        " AS p "
+        "WHERE p.\"Date\" = :dt AND p.\"Shift\" = :sh AND n.\"Date\" = :nextDt AND n.\"Shift\" = :nextSh "
+        "AND p.\"Machine Number\" = n.\"Machine Number\" AND p.\"Job Number\" = n.\"Job Number\" "
+        "AND p.\"Ending Count\" <> n.\"Beginning Count\" AND n.\"Protected Record\" = 0");
     bindText(carry, ":dt", from.sqlDate());
     bindInt(carry, ":sh", from.shift);
     bindText(carry, ":nextDt", to.sqlDate());

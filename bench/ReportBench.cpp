@@ -336,11 +336,12 @@ void timeHoles(Database &db, const QDate &last, const QString &folder)
     const double cpuStart = cpuMs();
     holes.run(last.addYears(-5), last);
     const double elapsed = timer.nsecsElapsed() / 1e6;
-    const qint64 missing =
-        Database::open(reportPath).scalar(QStringLiteral("SELECT COUNT(*) FROM [Holes Report]")).toLongLong();
+    const qint64 missing = Database::open(reportPath)
+                               .scalar(QStringLiteral("SELECT COUNT(*) FROM \"Holes Report\""))
+                               .toLongLong();
     std::printf(
         "missing hold tickets, five years, %lld tickets: %lld missing, %7.1f ms (processor %7.1f ms)\n",
-        db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Hold Table]")).toLongLong(), missing, elapsed,
+        db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Hold Table\"")).toLongLong(), missing, elapsed,
         cpuMs() - cpuStart);
 }
 } // namespace
@@ -349,15 +350,15 @@ void timeHoles(Database &db, const QDate &last, const QString &folder)
 // with now and then a number left out.
 void ReportBench::addHoldTickets(Database &db, qint64 wanted)
 {
-    const qint64 have = db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Hold Table]")).toLongLong();
+    const qint64 have = db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Hold Table\"")).toLongLong();
     const qint64 lines =
-        db.scalar(QStringLiteral("SELECT MAX([Job ID]) FROM [Production Table]")).toLongLong();
+        db.scalar(QStringLiteral("SELECT MAX(\"Job ID\") FROM \"Production Table\"")).toLongLong();
     qint64 number =
-        db.scalar(QStringLiteral("SELECT MAX([Hold Ticket Number]) FROM [Hold Table]")).toLongLong();
+        db.scalar(QStringLiteral("SELECT MAX(\"Hold Ticket Number\") FROM \"Hold Table\"")).toLongLong();
     Transaction transaction(db);
     QSqlQuery insert(db.connection());
     insert.prepare(
-        QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], [Hold Quantity]) "
+        QStringLiteral("INSERT INTO \"Hold Table\" (\"Job ID\", \"Hold Ticket Number\", \"Hold Quantity\") "
                        "VALUES (?, ?, 10)"));
     for (qint64 i = have; i < wanted; ++i) {
         number += i % 97 == 0 ? 2 : 1;

@@ -55,7 +55,8 @@ void WindowBench::disposition(const QString &plant, qint64 tickets, const QStrin
     {
         Database db = Database::open(plant);
         unresolved =
-            db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Hold Table] WHERE [Disposed of] = 0")).toInt();
+            db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Hold Table\" WHERE \"Disposed of\" = 0"))
+                .toInt();
     }
     std::printf("Disposition of Hold, %d unresolved tickets (%d read at the open): load %.1f ms, "
                 "to the grid painted %.1f ms (best of 5)\n",

@@ -108,7 +108,8 @@ double refreshTime(const QString &plantName, const Database &writer, const DateS
         seen = false;
         // Written back unchanged: a protected line lets it through, and the file still counts a commit.
         writer.exec(
-            QStringLiteral("UPDATE [Production Table] SET [Job Number] = [Job Number] WHERE [Job ID] = :id"),
+            QStringLiteral(
+                "UPDATE \"Production Table\" SET \"Job Number\" = \"Job Number\" WHERE \"Job ID\" = :id"),
             {{QStringLiteral("id"), line}});
         while (!seen) {
             watch.poll();

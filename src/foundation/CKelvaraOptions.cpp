@@ -168,6 +168,6 @@ QString CKelvaraOptions::CompanyName()
     if (path.isEmpty())
         return {};
     Database db = Database::open(path, Database::ReadOnly);
-    QSqlQuery query = db.exec(QStringLiteral("SELECT [CompanyName] FROM [CompanyInfo] LIMIT 1"));
+    QSqlQuery query = db.exec(QStringLiteral("SELECT \"CompanyName\" FROM \"CompanyInfo\" LIMIT 1"));
     return query.next() ? query.value(0).toString() : QString();
 }

@@ -117,12 +117,14 @@ void Database::openConnection(bool readOnly, bool salvage)
     db.setConnectOptions(m_dialect.connectOptions(readOnly));
     if (!db.open())
         throw mapError(db.lastError());
-    m_statements =
-        std::make_shared<StatementCache>(static_cast<sqlite3 *>(sqliteHandle()), db.driver(), m_dialect);
+    auto *handle = static_cast<sqlite3 *>(sqliteHandle());
+    // A "name" mistyped fails, as on the server, instead of being read as a text.
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    m_statements = std::make_shared<StatementCache>(handle, db.driver(), m_dialect);
     // The file's history triggers call these: a connection without them changes no audited row.
     HistoryChain::registerFunctions(
-        static_cast<sqlite3 *>(sqliteHandle()),
-        {SystemIdentity().userName(), QSysInfo::machineHostName(), HistoryChain::programName()});
+        handle, {SystemIdentity().userName(), QSysInfo::machineHostName(), HistoryChain::programName()});
     // A salvage takes the schema as it stands, even where it points past the end of a cut file.
     if (salvage)
         exec(m_dialect.salvageSchema());
@@ -252,7 +254,7 @@ QString Database::savedQuerySql(const QString &name) const
     if (known != m_savedSql.cend())
         return *known;
     QSqlQuery query =
-        exec(QStringLiteral("SELECT [SQL Text] FROM [Saved Queries] WHERE [Query Name] = :name"),
+        exec(QStringLiteral("SELECT \"SQL Text\" FROM \"Saved Queries\" WHERE \"Query Name\" = :name"),
              {{QStringLiteral("name"), name}});
     if (!query.next())
         throw DatabaseError(DbErrors::Other,

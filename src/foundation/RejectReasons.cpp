@@ -22,7 +22,7 @@ QString field(int reason)
 
 QString column(int reason)
 {
-    return QLatin1Char('[') + field(reason) + QLatin1Char(']');
+    return QLatin1Char('"') + field(reason) + QLatin1Char('"');
 }
 
 QStringList columns(const QString &alias)

@@ -14,9 +14,9 @@ using Counts = std::array<qint64, kCount>;
 
 // "RejectReason3": the field name, as a query's value() and a grid caption take it; reason 1..10.
 QString field(int reason);
-// "[RejectReason3]": as a statement spells the column.
+// "\"RejectReason3\"" (quoted): as a statement spells the column.
 QString column(int reason);
-// The ten columns in reason order, as a statement spells them; alias "p" gives "p.[RejectReason1]".
+// The ten columns in reason order, as a statement spells them; alias "p" gives p."RejectReason1".
 QStringList columns(const QString &alias = {});
 // The ten counts of a row whose statement selected the fields by name; a null reads as 0.
 Counts read(const QSqlQuery &query);

@@ -9,8 +9,8 @@
 #include <QSqlResult>
 
 namespace {
-// The :name parameters of a statement spelled for the server, outside quoted text and names and
-// not the server's :: casts.
+// The :name parameters of a statement, outside quoted text, names and comments and not the
+// server's :: casts.
 QStringList parameterNames(const QString &sql)
 {
     QStringList names;
@@ -24,6 +24,12 @@ QStringList parameterNames(const QString &sql)
         }
         if (c == '\'' || c == '"') {
             quote = c;
+            continue;
+        }
+        if (sql.mid(i, 2) == QLatin1String("--") || sql.mid(i, 2) == QLatin1String("/*")) {
+            const QString close = sql.at(i) == '-' ? QStringLiteral("\n") : QStringLiteral("*/");
+            const qsizetype end = sql.indexOf(close, i + 2);
+            i = end < 0 ? sql.size() : end + close.size() - 1;
             continue;
         }
         if (c != ':' || i + 1 >= sql.size() || (i > 0 && sql.at(i - 1) == ':') || sql.at(i + 1) == ':')
@@ -179,8 +185,8 @@ const ServerStatements::Text &ServerStatements::text(const QString &sql)
     if (known != m_texts.cend())
         return *known;
     Text text;
-    text.spelled = m_dialect.spell(sql);
-    text.parameters = parameterNames(text.spelled);
+    text.sql = sql;
+    text.parameters = parameterNames(sql);
     return *m_texts.insert(sql, text);
 }
 
@@ -196,7 +202,7 @@ std::shared_ptr<ServerStatements::Prepared> ServerStatements::checkOut(const QSt
     // Not forward-only: the driver would then read rows one at a time off the connection, and the
     // next statement on it would lose them. A whole result is what a caller's rows rely on.
     prepared->query = QSqlQuery(QSqlDatabase::database(m_connectionName, false));
-    if (!prepared->query.prepare(statement.spelled))
+    if (!prepared->query.prepare(statement.sql))
         fail(prepared->query, sql);
     return prepared;
 }
@@ -218,7 +224,7 @@ QSqlQuery ServerStatements::run(const QString &sql, const QVariantMap &params)
 {
     const Text &statement = text(sql);
     const TransactionStep step =
-        statement.parameters.isEmpty() ? transactionStep(statement.spelled) : TransactionStep::None;
+        statement.parameters.isEmpty() ? transactionStep(statement.sql) : TransactionStep::None;
     if (m_lost) {
         // The server lost the transaction whole with the connection: a rollback has nothing left
         // to undo, anything else fails (on a new connection it would be half a transaction).
@@ -235,7 +241,7 @@ QSqlQuery ServerStatements::run(const QString &sql, const QVariantMap &params)
     }
     if (statement.parameters.isEmpty()) {
         QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-        const bool ran = query.exec(statement.spelled);
+        const bool ran = query.exec(statement.sql);
         // A COMMIT or ROLLBACK ends the transaction whatever its outcome.
         if (step == TransactionStep::Begin)
             m_inTransaction = ran || m_inTransaction;
@@ -248,7 +254,7 @@ QSqlQuery ServerStatements::run(const QString &sql, const QVariantMap &params)
             }
             fail(query, sql);
         }
-        if (changesSchema(statement.spelled))
+        if (changesSchema(statement.sql))
             forgetStatements();
         return query;
     }

@@ -10,9 +10,9 @@
 #include <QVariantMap>
 #include <memory>
 
-// Runs the program's statements on a PostgreSQL connection: each text is spelled for the server
-// and its parameter names found once per connection. A statement with parameters is prepared
-// once per connection and kept by its text for the next run; its values are bound by name (see
+// Runs the program's statements on a PostgreSQL connection as they are written (one text both
+// engines read), each text's parameter names found once per connection. A statement with parameters is
+// prepared once per connection and kept by its text for the next run; its values are bound by name (see
 // Database::exec). One without runs as it stands, since the server prepares no DDL and no BEGIN.
 // Each result is read whole, so a caller's rows stay readable while other statements run on the
 // connection: while a caller holds the rows of a prepared statement, that statement is busy and
@@ -49,7 +49,7 @@ public:
 private:
     struct Text
     {
-        QString spelled;
+        QString sql;
         QStringList parameters; // distinct names, without their ':'
     };
     const Text &text(const QString &sql);

@@ -47,7 +47,7 @@ QString SharedRow::whereClause(const Database &db, QVariantMap &params) const
             params.insert(nullAs, check.nullReadsAs);
             checks << QStringLiteral("COALESCE(%1, :%2) = :%3").arg(check.column, nullAs, read);
         } else {
-            checks << db.dialect().sameValue(check.column, QLatin1Char(':') + read);
+            checks << check.column + QStringLiteral(" IS NOT DISTINCT FROM :") + read;
         }
     }
     return (checks + m_conditions).join(QStringLiteral(" AND "));

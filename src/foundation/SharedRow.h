@@ -12,7 +12,7 @@ class Database;
 // changed are written, and only while the row still holds the values they had when it was read:
 // a row changed elsewhere since is left as it is, the write matches no row, and the window reads
 // the row again rather than overwrite what another workstation stored. Tables and columns are
-// the program's own names, bracketed as the statements spell them; every value is bound.
+// the program's own names, in double quotes as the statements spell them; every value is bound.
 class SharedRow
 {
 public:

@@ -24,66 +24,6 @@ SqlDialect SqlDialect::forName(const QString &databaseName)
     return SqlDialect(isServerName(databaseName) ? Engine::Server : Engine::File);
 }
 
-namespace {
-// SQLite's null-safe comparisons, "a IS b" and "a IS NOT b", in the server's words; IS NULL,
-// IS NOT NULL and IS TRUE stay.
-QString serverComparisons(const QString &unquoted)
-{
-    static const QRegularExpression isNot(
-        QStringLiteral("\\bIS\\s+NOT\\s+(?!NULL\\b|TRUE\\b|FALSE\\b|DISTINCT\\b)"),
-        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression is(
-        QStringLiteral("\\bIS\\s+(?!NOT\\b|NULL\\b|TRUE\\b|FALSE\\b|DISTINCT\\b)"),
-        QRegularExpression::CaseInsensitiveOption);
-    // A column's alias keeps its letters' case, as on a file (the server folds unquoted names).
-    static const QRegularExpression alias(
-        QStringLiteral("\\bAS\\s+(?!(?:INTEGER|INT|BIGINT|SMALLINT|TEXT|REAL|NUMERIC|DATE|DOUBLE|VARCHAR|"
-                       "BLOB|BOOLEAN|BYTEA|IDENTITY|SELECT|WITH|VALUES|MATERIALIZED|NOT)\\b)([A-Za-z_]\\w*)"
-                       "\\b(?!\\s*\\()"),
-        QRegularExpression::CaseInsensitiveOption);
-    QString result = unquoted;
-    result.replace(isNot, QStringLiteral("IS DISTINCT FROM "));
-    result.replace(is, QStringLiteral("IS NOT DISTINCT FROM "));
-    result.replace(alias, QStringLiteral("AS \"\\1\""));
-    return result;
-}
-} // namespace
-
-QString SqlDialect::spell(const QString &sql) const
-{
-    if (!isServer())
-        return sql;
-    // The day of the week of an ISO date, Sunday 0, as SQLite's strftime('%w', ...) gives it.
-    static const QRegularExpression weekday(
-        QStringLiteral("strftime\\('%w',\\s*(\\[[^\\]]+\\]|\\w+\\.\\[[^\\]]+\\])\\)"));
-    QString source = sql;
-    source.replace(weekday, QStringLiteral("EXTRACT(DOW FROM CAST(\\1 AS date))"));
-    // Names and quoted text are copied as they are (a [name] in double quotes); what lies between
-    // them gets the server's words.
-    QString result, plain;
-    result.reserve(source.size() + 16);
-    const auto flushPlain = [&] {
-        result += serverComparisons(plain);
-        plain.clear();
-    };
-    for (qsizetype i = 0; i < source.size(); ++i) {
-        const QChar c = source.at(i);
-        const QChar close = c == '[' ? QChar(']') : (c == '\'' || c == '"') ? c : QChar();
-        if (close.isNull()) {
-            plain += c;
-            continue;
-        }
-        flushPlain();
-        const qsizetype end = source.indexOf(close, i + 1);
-        const QString inner = source.mid(i + 1, (end < 0 ? source.size() : end) - i - 1);
-        result += c == '[' ? QLatin1Char('"') + inner + QLatin1Char('"')
-                           : c + inner + (end < 0 ? QString() : QString(c));
-        i = end < 0 ? source.size() : end;
-    }
-    flushPlain();
-    return result;
-}
-
 QString SqlDialect::driverName() const
 {
     return isServer() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
@@ -163,9 +103,11 @@ QString SqlDialect::integrityCheck() const
     return QStringLiteral("PRAGMA integrity_check");
 }
 
-QString SqlDialect::sameValue(const QString &left, const QString &right) const
+QString SqlDialect::weekday(const QString &isoDate) const
 {
-    return left + (isServer() ? QStringLiteral(" IS NOT DISTINCT FROM ") : QStringLiteral(" IS ")) + right;
+    if (isServer())
+        return QStringLiteral("CAST(EXTRACT(DOW FROM CAST(%1 AS date)) AS INTEGER)").arg(isoDate);
+    return QStringLiteral("CAST(strftime('%w', %1) AS INTEGER)").arg(isoDate);
 }
 
 QString SqlDialect::newRowId() const

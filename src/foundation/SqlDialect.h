@@ -11,7 +11,8 @@
 // the checks the maintenance tasks run. There are two: SQLite's, for a file shared between
 // workstations over the network (it keeps the rollback journal and waits a few seconds for a lock
 // held by another workstation), and PostgreSQL's, for a plant on a database server. The program's
-// SQL is written once, with [bracketed] names; the server's dialect spells them in double quotes.
+// SQL is one text both engines read ("double-quoted" names, IS [NOT] DISTINCT FROM, ON CONFLICT);
+// what the engines name differently (the day of the week) is the dialect's.
 class SqlDialect
 {
 public:
@@ -23,10 +24,6 @@ public:
 
     Engine engine() const { return m_engine; }
     bool isServer() const { return m_engine == Engine::Server; }
-    // The statement in this engine's spelling: on the server, [names] become "names" (outside
-    // quoted text).
-    QString spell(const QString &sql) const;
-
     QString driverName() const;
     QString connectOptions(bool readOnly) const;
     // Run on each new connection, in order; the last reads the schema, so that a file that is not
@@ -44,9 +41,8 @@ public:
     QString foreignKeys(bool on) const;
     // One row with the text "ok" when the file is sound.
     QString integrityCheck() const;
-    // The comparison of two expressions that also holds when both are null (SQL's
-    // IS NOT DISTINCT FROM).
-    QString sameValue(const QString &left, const QString &right) const;
+    // The day of the week, Sunday 0, of an ISO date (an expression), as an integer.
+    QString weekday(const QString &isoDate) const;
 
     // The engine's error code (as the driver reports it) and text, mapped to DbErrors with a
     // description in the plant's words; the statement (context) and the engine's text go to the

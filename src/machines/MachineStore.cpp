@@ -23,14 +23,14 @@ MachineLink linkFrom(const QSqlQuery &query)
 }
 
 const QString kSelect =
-    QStringLiteral("SELECT [Machine Number], [Session Folder], [Counter], [Cavities], [Enabled] "
-                   "FROM [Machine Connections]");
+    QStringLiteral("SELECT \"Machine Number\", \"Session Folder\", \"Counter\", \"Cavities\", \"Enabled\" "
+                   "FROM \"Machine Connections\"");
 } // namespace
 
 QList<MachineLink> MachineStore::links() const
 {
     QList<MachineLink> links;
-    QSqlQuery query = m_db.exec(kSelect + QStringLiteral(" ORDER BY [Machine Number]"));
+    QSqlQuery query = m_db.exec(kSelect + QStringLiteral(" ORDER BY \"Machine Number\""));
     while (query.next())
         links << linkFrom(query);
     return links;
@@ -38,7 +38,7 @@ QList<MachineLink> MachineStore::links() const
 
 std::optional<MachineLink> MachineStore::link(int machine) const
 {
-    QSqlQuery query = m_db.exec(kSelect + QStringLiteral(" WHERE [Machine Number] = :machine"),
+    QSqlQuery query = m_db.exec(kSelect + QStringLiteral(" WHERE \"Machine Number\" = :machine"),
                                 {{QStringLiteral("machine"), machine}});
     if (!query.next())
         return std::nullopt;
@@ -47,22 +47,22 @@ std::optional<MachineLink> MachineStore::link(int machine) const
 
 void MachineStore::save(const MachineLink &link)
 {
-    m_db.exec(
-        QStringLiteral("INSERT INTO [Machine Connections] ([Machine Number], [Session Folder], [Counter], "
-                       "[Cavities], [Enabled]) VALUES (:machine, :folder, :counter, :cavities, :enabled) "
-                       "ON CONFLICT ([Machine Number]) DO UPDATE SET [Session Folder] = :folder, "
-                       "[Counter] = :counter, [Cavities] = :cavities, [Enabled] = :enabled"),
-        {{QStringLiteral("machine"), link.machine},
-         {QStringLiteral("folder"), link.folder},
-         {QStringLiteral("counter"), link.counter},
-         {QStringLiteral("cavities"), std::max(1, link.cavities)},
-         {QStringLiteral("enabled"), link.enabled ? 1 : 0}});
+    m_db.exec(QStringLiteral(
+                  "INSERT INTO \"Machine Connections\" (\"Machine Number\", \"Session Folder\", \"Counter\", "
+                  "\"Cavities\", \"Enabled\") VALUES (:machine, :folder, :counter, :cavities, :enabled) "
+                  "ON CONFLICT (\"Machine Number\") DO UPDATE SET \"Session Folder\" = :folder, "
+                  "\"Counter\" = :counter, \"Cavities\" = :cavities, \"Enabled\" = :enabled"),
+              {{QStringLiteral("machine"), link.machine},
+               {QStringLiteral("folder"), link.folder},
+               {QStringLiteral("counter"), link.counter},
+               {QStringLiteral("cavities"), std::max(1, link.cavities)},
+               {QStringLiteral("enabled"), link.enabled ? 1 : 0}});
 }
 
 bool MachineStore::remove(int machine)
 {
     const QSqlQuery query =
-        m_db.exec(QStringLiteral("DELETE FROM [Machine Connections] WHERE [Machine Number] = "
+        m_db.exec(QStringLiteral("DELETE FROM \"Machine Connections\" WHERE \"Machine Number\" = "
                                  ":machine"),
                   {{QStringLiteral("machine"), machine}});
     return query.numRowsAffected() > 0;
@@ -82,9 +82,10 @@ QHash<int, QDateTime> MachineStore::latestMachineTimes(const QList<int> &machine
 {
     QHash<int, QDateTime> latest;
     for (const int machine : machines) {
-        QSqlQuery query = m_db.exec(QStringLiteral("SELECT max([Machine Time]) FROM [Machine Readings] WHERE "
-                                                   "[Machine Number] = :machine"),
-                                    {{QStringLiteral("machine"), machine}});
+        QSqlQuery query =
+            m_db.exec(QStringLiteral("SELECT max(\"Machine Time\") FROM \"Machine Readings\" WHERE "
+                                     "\"Machine Number\" = :machine"),
+                      {{QStringLiteral("machine"), machine}});
         if (query.next() && !query.value(0).isNull())
             latest.insert(machine, QDateTime::fromString(query.value(0).toString(), kMachineTimeFormat));
     }
@@ -97,23 +98,25 @@ void MachineStore::keep(const QList<CounterReading> &readings, const DateShift &
     Transaction transaction(m_db);
     for (const CounterReading &reading : readings) {
         for (const auto &[parameter, value] : reading.values) {
-            m_db.exec(QStringLiteral(
-                          "INSERT INTO [Machine Readings] ([Machine Number], [Date], [Shift], [Parameter], "
-                          "[Value], [Machine Time], [Read At], [Read By], [Workstation], [Session File]) "
-                          "VALUES (:machine, :date, :shift, :parameter, :value, :machineTime, :readAt, "
-                          ":readBy, :workstation, :sessionFile)"),
-                      {{QStringLiteral("machine"), reading.machine},
-                       {QStringLiteral("date"), sqlDate(dateShift.date)},
-                       {QStringLiteral("shift"), dateShift.shift},
-                       {QStringLiteral("parameter"), parameter},
-                       {QStringLiteral("value"), value},
-                       {QStringLiteral("machineTime"), reading.machineTime.isValid()
-                                                           ? reading.machineTime.toString(kMachineTimeFormat)
-                                                           : QVariant()},
-                       {QStringLiteral("readAt"), reader.at.toString(Qt::ISODate)},
-                       {QStringLiteral("readBy"), reader.login},
-                       {QStringLiteral("workstation"), reader.workstation},
-                       {QStringLiteral("sessionFile"), reading.sessionFile}});
+            m_db.exec(
+                QStringLiteral("INSERT INTO \"Machine Readings\" (\"Machine Number\", \"Date\", \"Shift\", "
+                               "\"Parameter\", "
+                               "\"Value\", \"Machine Time\", \"Read At\", \"Read By\", \"Workstation\", "
+                               "\"Session File\") "
+                               "VALUES (:machine, :date, :shift, :parameter, :value, :machineTime, :readAt, "
+                               ":readBy, :workstation, :sessionFile)"),
+                {{QStringLiteral("machine"), reading.machine},
+                 {QStringLiteral("date"), sqlDate(dateShift.date)},
+                 {QStringLiteral("shift"), dateShift.shift},
+                 {QStringLiteral("parameter"), parameter},
+                 {QStringLiteral("value"), value},
+                 {QStringLiteral("machineTime"), reading.machineTime.isValid()
+                                                     ? reading.machineTime.toString(kMachineTimeFormat)
+                                                     : QVariant()},
+                 {QStringLiteral("readAt"), reader.at.toString(Qt::ISODate)},
+                 {QStringLiteral("readBy"), reader.login},
+                 {QStringLiteral("workstation"), reader.workstation},
+                 {QStringLiteral("sessionFile"), reading.sessionFile}});
         }
     }
     transaction.commit();

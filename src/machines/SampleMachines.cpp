@@ -12,9 +12,9 @@ std::unique_ptr<SimulatedPlant> SampleMachines::start(Database &db, const QStrin
     MachineStore store(db);
     QList<SimulatedMachine> played;
     QSqlQuery query =
-        db.exec(QStringLiteral("SELECT [Machine Number], max([Beginning Count]), max([Ending Count]) "
-                               "FROM [Production Table] WHERE [Machine Number] IS NOT NULL GROUP BY "
-                               "[Machine Number] ORDER BY [Machine Number]"));
+        db.exec(QStringLiteral("SELECT \"Machine Number\", max(\"Beginning Count\"), max(\"Ending Count\") "
+                               "FROM \"Production Table\" WHERE \"Machine Number\" IS NOT NULL GROUP BY "
+                               "\"Machine Number\" ORDER BY \"Machine Number\""));
     QList<QPair<int, qint64>> machines;
     while (query.next())
         machines << qMakePair(query.value(0).toInt(),

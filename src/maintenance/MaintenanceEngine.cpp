@@ -112,7 +112,7 @@ std::optional<qint64> MaintenanceEngine::jobLinesOf(const Database &db)
             if (db.scalar(tableNamed, {{QStringLiteral("name"), table}}).toInt() != 1)
                 return std::nullopt;
         }
-        return db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Production Table]")).toLongLong();
+        return db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Production Table\"")).toLongLong();
     } catch (const DatabaseError &) {
         return std::nullopt;
     }

@@ -9,8 +9,8 @@ CustomerReportParts::CustomerReportParts(Database &production, QString customer)
 
 QStringList CustomerReportParts::parts() const
 {
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT [Job Number] FROM [Customer Report Parts]"
-                                               " WHERE [Customer] = :c ORDER BY [Job Number]"),
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT \"Job Number\" FROM \"Customer Report Parts\""
+                                               " WHERE \"Customer\" = :c ORDER BY \"Job Number\""),
                                 {{QStringLiteral("c"), m_customer}});
     QStringList parts;
     while (query.next())
@@ -21,9 +21,9 @@ QStringList CustomerReportParts::parts() const
 QStringList CustomerReportParts::otherJobs() const
 {
     QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT j.[Job Number] FROM [Job Lookup Table] j WHERE NOT EXISTS"
-                                 " (SELECT 1 FROM [Customer Report Parts] c WHERE c.[Customer] = :c"
-                                 " AND c.[Job Number] = j.[Job Number]) ORDER BY j.[Job Number]"),
+        m_db.exec(QStringLiteral("SELECT j.\"Job Number\" FROM \"Job Lookup Table\" j WHERE NOT EXISTS"
+                                 " (SELECT 1 FROM \"Customer Report Parts\" c WHERE c.\"Customer\" = :c"
+                                 " AND c.\"Job Number\" = j.\"Job Number\") ORDER BY j.\"Job Number\""),
                   {{QStringLiteral("c"), m_customer}});
     QStringList jobs;
     while (query.next())
@@ -33,18 +33,19 @@ QStringList CustomerReportParts::otherJobs() const
 
 bool CustomerReportParts::add(const QString &jobNumber)
 {
-    const QSqlQuery query =
-        m_db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] ([Customer], [Job Number])"
-                                 " SELECT :c, [Job Number] FROM [Job Lookup Table] WHERE [Job Number] = :j"
-                                 " ON CONFLICT DO NOTHING"),
-                  {{QStringLiteral("c"), m_customer}, {QStringLiteral("j"), jobNumber}});
+    const QSqlQuery query = m_db.exec(
+        QStringLiteral("INSERT INTO \"Customer Report Parts\" (\"Customer\", \"Job Number\")"
+                       " SELECT :c, \"Job Number\" FROM \"Job Lookup Table\" WHERE \"Job Number\" = :j"
+                       " ON CONFLICT DO NOTHING"),
+        {{QStringLiteral("c"), m_customer}, {QStringLiteral("j"), jobNumber}});
     return query.numRowsAffected() > 0;
 }
 
 bool CustomerReportParts::remove(const QString &jobNumber)
 {
     const QSqlQuery query = m_db.exec(
-        QStringLiteral("DELETE FROM [Customer Report Parts] WHERE [Customer] = :c AND [Job Number] = :j"),
+        QStringLiteral(
+            "DELETE FROM \"Customer Report Parts\" WHERE \"Customer\" = :c AND \"Job Number\" = :j"),
         {{QStringLiteral("c"), m_customer}, {QStringLiteral("j"), jobNumber}});
     return query.numRowsAffected() > 0;
 }

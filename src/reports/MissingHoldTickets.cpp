@@ -110,11 +110,12 @@ void MissingHoldTickets::writeHoles(const QVector<qint64> &ascending)
 {
     Database reports = Database::open(m_reportDatabasePath);
     Transaction transaction(reports);
-    reports.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS [Holes Report] ([Hold Ticket Number] INTEGER NOT "
-                                "NULL, CONSTRAINT [Primary Key] PRIMARY KEY ([Hold Ticket Number]))"));
-    reports.exec(QStringLiteral("DELETE FROM [Holes Report]"));
+    reports.exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Holes Report\" (\"Hold Ticket Number\" INTEGER NOT "
+                       "NULL, CONSTRAINT \"Primary Key\" PRIMARY KEY (\"Hold Ticket Number\"))"));
+    reports.exec(QStringLiteral("DELETE FROM \"Holes Report\""));
     QSqlQuery insert(reports.connection());
-    insert.prepare(QStringLiteral("INSERT INTO [Holes Report] ([Hold Ticket Number]) VALUES (?)"));
+    insert.prepare(QStringLiteral("INSERT INTO \"Holes Report\" (\"Hold Ticket Number\") VALUES (?)"));
     forEachMissing(ascending, [&](qint64 n) {
         insert.bindValue(0, n);
         if (!insert.exec())

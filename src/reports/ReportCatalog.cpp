@@ -9,20 +9,22 @@ QString linesWithFigures(const QString &where)
 {
     return QStringLiteral(
                "WITH lines AS (SELECT p.*,"
-               " COALESCE((SELECT SUM(t.[Transfer Quantity]) FROM [Transfer Table] t"
-               " WHERE t.[Job ID] = p.[Job ID]), 0) AS xfers,"
-               " COALESCE((SELECT SUM(h.[Hold Quantity]) FROM [Hold Table] h WHERE h.[Job ID] = p.[Job ID]), "
+               " COALESCE((SELECT SUM(t.\"Transfer Quantity\") FROM \"Transfer Table\" t"
+               " WHERE t.\"Job ID\" = p.\"Job ID\"), 0) AS xfers,"
+               " COALESCE((SELECT SUM(h.\"Hold Quantity\") FROM \"Hold Table\" h WHERE h.\"Job ID\" = "
+               "p.\"Job ID\"), "
                "0) AS holds,"
-               " COALESCE((SELECT SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d"
-               " WHERE d.[To Job ID] = p.[Job ID]), 0) AS rework"
-               " FROM [Production Table] p WHERE %1)"
-               " SELECT [Job ID], [Date], [Shift], [Machine Number], [Job Number], [Job Description],"
-               " [Beginning Count], [Ending Count], [Matec Count],"
-               " xfers AS [Transfers], holds AS [To Hold], rework AS [From Rework],"
-               " [Ending Count] + xfers - [Beginning Count] AS [Net Finished Goods],"
-               " ([Matec Count] + rework - holds) - ([Ending Count] + xfers - [Beginning Count]) AS "
-               "[Rejects],"
-               " %2, [Protected Record] FROM lines")
+               " COALESCE((SELECT SUM(d.\"Reworked Quantity\") FROM \"Hold Distribution\" d"
+               " WHERE d.\"To Job ID\" = p.\"Job ID\"), 0) AS rework"
+               " FROM \"Production Table\" p WHERE %1)"
+               " SELECT \"Job ID\", \"Date\", \"Shift\", \"Machine Number\", \"Job Number\", \"Job "
+               "Description\","
+               " \"Beginning Count\", \"Ending Count\", \"Matec Count\","
+               " xfers AS \"Transfers\", holds AS \"To Hold\", rework AS \"From Rework\","
+               " \"Ending Count\" + xfers - \"Beginning Count\" AS \"Net Finished Goods\","
+               " (\"Matec Count\" + rework - holds) - (\"Ending Count\" + xfers - \"Beginning Count\") AS "
+               "\"Rejects\","
+               " %2, \"Protected Record\" FROM lines")
         .arg(where, RejectReasons::columns().join(QStringLiteral(", ")));
 }
 
@@ -30,17 +32,18 @@ QString linesWithFigures(const QString &where)
 // all shifts and machines. The parts are the customer's rows of [Customer Report Parts].
 QString dailyCustomerReport(const QString &table, const QString &customer)
 {
-    return QStringLiteral("CREATE TABLE [Reports].[%1] AS SELECT [Date], [Job Number],"
-                          " MAX([Job Description]) AS [Job Description], COUNT(*) AS [Lines],"
-                          " SUM([Matec Count]) AS [Matec Count], SUM([Transfers]) AS [Transfers],"
-                          " SUM([Net Finished Goods]) AS [Net Finished Goods], SUM([To Hold]) AS [To Hold],"
-                          " SUM([Rejects]) AS [Rejects] FROM (")
+    return QStringLiteral(
+               "CREATE TABLE \"Reports\".\"%1\" AS SELECT \"Date\", \"Job Number\","
+               " MAX(\"Job Description\") AS \"Job Description\", COUNT(*) AS \"Lines\","
+               " SUM(\"Matec Count\") AS \"Matec Count\", SUM(\"Transfers\") AS \"Transfers\","
+               " SUM(\"Net Finished Goods\") AS \"Net Finished Goods\", SUM(\"To Hold\") AS \"To Hold\","
+               " SUM(\"Rejects\") AS \"Rejects\" FROM (")
                .arg(table) +
-           linesWithFigures(QStringLiteral("p.[Date] BETWEEN :LoDate AND :HiDate AND p.[Job Number] IN"
-                                           " (SELECT c.[Job Number] FROM [Customer Report Parts] c"
-                                           " WHERE c.[Customer] = '%1')")
+           linesWithFigures(QStringLiteral("p.\"Date\" BETWEEN :LoDate AND :HiDate AND p.\"Job Number\" IN"
+                                           " (SELECT c.\"Job Number\" FROM \"Customer Report Parts\" c"
+                                           " WHERE c.\"Customer\" = '%1')")
                                 .arg(customer)) +
-           QStringLiteral(") AS [Part Lines] GROUP BY [Date], [Job Number]");
+           QStringLiteral(") AS \"Part Lines\" GROUP BY \"Date\", \"Job Number\"");
 }
 
 const QStringList kDateRange = {QStringLiteral("Start Date"), QStringLiteral("End Date")};
@@ -48,8 +51,8 @@ const QStringList kDateRange = {QStringLiteral("Start Date"), QStringLiteral("En
 SavedQuery productionCountsQuery()
 {
     return {QStringLiteral("zz Stage Production Counts Query"),
-            QStringLiteral("CREATE TABLE [Reports].[Production Counts Report Table] AS ") +
-                linesWithFigures(QStringLiteral("p.[Date] BETWEEN :StartDate AND :EndDate")),
+            QStringLiteral("CREATE TABLE \"Reports\".\"Production Counts Report Table\" AS ") +
+                linesWithFigures(QStringLiteral("p.\"Date\" BETWEEN :StartDate AND :EndDate")),
             kDateRange};
 }
 
@@ -79,12 +82,13 @@ ReportDescriptor transferList()
     report.previewTitle = QStringLiteral("Print Preview - Transfers List");
     report.staging = {
         QStringLiteral("zz Stage Transfer List Query"),
-        QStringLiteral("CREATE TABLE [Reports].[Transfer List Report Table] AS"
-                       " SELECT p.[Job ID], p.[Date], p.[Shift], p.[Machine Number], p.[Job Number],"
-                       " p.[Job Description], t.[Transfer Number],"
-                       " COALESCE(t.[Transfer Quantity], 0) AS [Transfer Quantity]"
-                       " FROM [Transfer Table] t JOIN [Production Table] p ON p.[Job ID] = t.[Job ID] WHERE "
-                       "p.[Date] BETWEEN :StartDate AND :EndDate"),
+        QStringLiteral(
+            "CREATE TABLE \"Reports\".\"Transfer List Report Table\" AS"
+            " SELECT p.\"Job ID\", p.\"Date\", p.\"Shift\", p.\"Machine Number\", p.\"Job Number\","
+            " p.\"Job Description\", t.\"Transfer Number\","
+            " COALESCE(t.\"Transfer Quantity\", 0) AS \"Transfer Quantity\""
+            " FROM \"Transfer Table\" t JOIN \"Production Table\" p ON p.\"Job ID\" = t.\"Job ID\" WHERE "
+            "p.\"Date\" BETWEEN :StartDate AND :EndDate"),
         kDateRange};
     report.table = QStringLiteral("Transfer List Report Table");
     report.controls.dates = ReportDates::CurrentDateShift;
@@ -104,16 +108,17 @@ ReportDescriptor onHold()
     report.previewTitle = QStringLiteral("Print Preview - On Hold Report");
     report.staging = {
         QStringLiteral("zz Stage On Hold Report Query"),
-        QStringLiteral("CREATE TABLE [Reports].[On Hold Report Table] AS"
-                       " SELECT p.[Job ID], p.[Date], p.[Shift], p.[Machine Number], p.[Job Number],"
-                       " p.[Job Description], h.[Hold Ticket ID], h.[Hold Ticket Number], h.[Hold Quantity],"
-                       " h.[Hold Remaining], h.[Disposed of],"
-                       " COALESCE((SELECT SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d"
-                       " WHERE d.[Hold Ticket ID] = h.[Hold Ticket ID]), 0) AS [Reworked],"
-                       " COALESCE((SELECT SUM(d.[Rejects]) FROM [Hold Distribution] d"
-                       " WHERE d.[Hold Ticket ID] = h.[Hold Ticket ID]), 0) AS [Rejected]"
-                       " FROM [Hold Table] h JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] WHERE "
-                       "p.[Date] BETWEEN :StartDate AND :EndDate"),
+        QStringLiteral(
+            "CREATE TABLE \"Reports\".\"On Hold Report Table\" AS"
+            " SELECT p.\"Job ID\", p.\"Date\", p.\"Shift\", p.\"Machine Number\", p.\"Job Number\","
+            " p.\"Job Description\", h.\"Hold Ticket ID\", h.\"Hold Ticket Number\", h.\"Hold Quantity\","
+            " h.\"Hold Remaining\", h.\"Disposed of\","
+            " COALESCE((SELECT SUM(d.\"Reworked Quantity\") FROM \"Hold Distribution\" d"
+            " WHERE d.\"Hold Ticket ID\" = h.\"Hold Ticket ID\"), 0) AS \"Reworked\","
+            " COALESCE((SELECT SUM(d.\"Rejects\") FROM \"Hold Distribution\" d"
+            " WHERE d.\"Hold Ticket ID\" = h.\"Hold Ticket ID\"), 0) AS \"Rejected\""
+            " FROM \"Hold Table\" h JOIN \"Production Table\" p ON p.\"Job ID\" = h.\"Job ID\" WHERE "
+            "p.\"Date\" BETWEEN :StartDate AND :EndDate"),
         kDateRange};
     report.table = QStringLiteral("On Hold Report Table");
     report.controls.dates = ReportDates::RangeOnly;
@@ -134,11 +139,11 @@ ReportDescriptor productionSummary()
     report.previewTitle = QStringLiteral("Print Preview - Production Summary Report");
     report.staging = {
         QStringLiteral("zz Stage Production Summary Report Query"),
-        QStringLiteral("CREATE TABLE [Reports].[Production Summary Report Table] AS ") +
+        QStringLiteral("CREATE TABLE \"Reports\".\"Production Summary Report Table\" AS ") +
             linesWithFigures(
-                QStringLiteral("p.[Date] BETWEEN :StartDate AND :EndDate") +
-                QStringLiteral(" AND (COALESCE(:StartJob, '') = '' OR p.[Job Number] >= :StartJob)"
-                               " AND (COALESCE(:EndJob, '') = '' OR p.[Job Number] <= :EndJob)")),
+                QStringLiteral("p.\"Date\" BETWEEN :StartDate AND :EndDate") +
+                QStringLiteral(" AND (COALESCE(:StartJob, '') = '' OR p.\"Job Number\" >= :StartJob)"
+                               " AND (COALESCE(:EndJob, '') = '' OR p.\"Job Number\" <= :EndJob)")),
         kDateRange + QStringList{QStringLiteral("Start Job"), QStringLiteral("End Job")}};
     report.table = QStringLiteral("Production Summary Report Table");
     report.controls.dates = ReportDates::RangeOnly;
@@ -180,16 +185,17 @@ ReportDescriptor rejectUpdate()
     // The reject distribution rows not printed yet, with the line of their hold ticket.
     report.staging = {
         QStringLiteral("zz Stage Reject Update Report Query"),
-        QStringLiteral("CREATE TABLE [Reports].[Reject Update Report Table] AS"
-                       " SELECT d.[Distribution ID], d.[Hold Ticket ID], h.[Hold Ticket Number], p.[Date],"
-                       " p.[Shift], p.[Machine Number], p.[Job Number], p.[Job Description],"
-                       " d.[Reworked Quantity], d.[Rejects], d.[Reject Reason], ") +
-            RejectReasons::nameSql(QStringLiteral("d.[Reject Reason]")) +
-            QStringLiteral(
-                " AS [Reason], d.[When Added]"
-                " FROM [Hold Distribution] d JOIN [Hold Table] h ON h.[Hold Ticket ID] = d.[Hold Ticket ID]"
-                " JOIN [Production Table] p ON p.[Job ID] = h.[Job ID]"
-                " WHERE d.[Printed] = 0 AND d.[Rejects] <> 0"),
+        QStringLiteral(
+            "CREATE TABLE \"Reports\".\"Reject Update Report Table\" AS"
+            " SELECT d.\"Distribution ID\", d.\"Hold Ticket ID\", h.\"Hold Ticket Number\", p.\"Date\","
+            " p.\"Shift\", p.\"Machine Number\", p.\"Job Number\", p.\"Job Description\","
+            " d.\"Reworked Quantity\", d.\"Rejects\", d.\"Reject Reason\", ") +
+            RejectReasons::nameSql(QStringLiteral("d.\"Reject Reason\"")) +
+            QStringLiteral(" AS \"Reason\", d.\"When Added\""
+                           " FROM \"Hold Distribution\" d JOIN \"Hold Table\" h ON h.\"Hold Ticket ID\" = "
+                           "d.\"Hold Ticket ID\""
+                           " JOIN \"Production Table\" p ON p.\"Job ID\" = h.\"Job ID\""
+                           " WHERE d.\"Printed\" = 0 AND d.\"Rejects\" <> 0"),
         {}};
     // Marks printed the rows the update report printed: added up to the mark time and still
     // as they were staged. A row added or changed on another workstation while the report was
@@ -197,14 +203,15 @@ ReportDescriptor rejectUpdate()
     report.moreQueries = {
         {QStringLiteral("Set Printed"),
          QStringLiteral(
-             "UPDATE [Hold Distribution] SET [Printed] = 1 WHERE [Printed] = 0"
-             " AND [When Added] <= :Limit AND EXISTS (SELECT 1 FROM [Reports].[Reject Update Report Table] s"
-             " WHERE s.[Distribution ID] = [Hold Distribution].[Distribution ID]"
-             " AND s.[Hold Ticket ID] IS [Hold Distribution].[Hold Ticket ID]"
-             " AND s.[Reworked Quantity] IS [Hold Distribution].[Reworked Quantity]"
-             " AND s.[Rejects] IS [Hold Distribution].[Rejects]"
-             " AND s.[Reject Reason] IS [Hold Distribution].[Reject Reason]"
-             " AND s.[When Added] IS [Hold Distribution].[When Added])"),
+             "UPDATE \"Hold Distribution\" SET \"Printed\" = 1 WHERE \"Printed\" = 0"
+             " AND \"When Added\" <= :Limit AND EXISTS (SELECT 1 FROM \"Reports\".\"Reject Update "
+             "Report Table\" s"
+             " WHERE s.\"Distribution ID\" = \"Hold Distribution\".\"Distribution ID\""
+             " AND s.\"Hold Ticket ID\" IS NOT DISTINCT FROM \"Hold Distribution\".\"Hold Ticket ID\""
+             " AND s.\"Reworked Quantity\" IS NOT DISTINCT FROM \"Hold Distribution\".\"Reworked Quantity\""
+             " AND s.\"Rejects\" IS NOT DISTINCT FROM \"Hold Distribution\".\"Rejects\""
+             " AND s.\"Reject Reason\" IS NOT DISTINCT FROM \"Hold Distribution\".\"Reject Reason\""
+             " AND s.\"When Added\" IS NOT DISTINCT FROM \"Hold Distribution\".\"When Added\")"),
          {QStringLiteral("Limit")}}};
     report.table = QStringLiteral("Reject Update Report Table");
     return report;
@@ -232,10 +239,10 @@ ReportDescriptor missingHolds()
     // tickets dated HighDt (the start of the range) to LowDt (its end), in ascending ticket number.
     report.moreQueries = {
         {QStringLiteral("zz Stage Holes In Holds Report Query"),
-         QStringLiteral("SELECT h.[Hold Ticket Number], p.[Date], p.[Shift] FROM [Hold Table] h"
-                        " JOIN [Production Table] p ON p.[Job ID] = h.[Job ID]"
-                        " WHERE p.[Date] BETWEEN :HighDt AND :LowDt"
-                        " ORDER BY h.[Hold Ticket Number], p.[Date], p.[Shift]"),
+         QStringLiteral("SELECT h.\"Hold Ticket Number\", p.\"Date\", p.\"Shift\" FROM \"Hold Table\" h"
+                        " JOIN \"Production Table\" p ON p.\"Job ID\" = h.\"Job ID\""
+                        " WHERE p.\"Date\" BETWEEN :HighDt AND :LowDt"
+                        " ORDER BY h.\"Hold Ticket Number\", p.\"Date\", p.\"Shift\""),
          {QStringLiteral("HighDt"), QStringLiteral("LowDt")}}};
     report.table = QStringLiteral("Holes Report");
     report.controls.dates = ReportDates::RangeOnly;
@@ -268,14 +275,14 @@ ReportDescriptor securityProfile()
     report.layouts = {{QString(), QStringLiteral("secure.rpt")}};
     report.previewTitle = QStringLiteral("Print Preview - Security Profile");
     report.staging = {QStringLiteral("zz Stage Security Profile Query"),
-                      QStringLiteral("CREATE TABLE [Reports].[Security Profile Report Table] AS"
-                                     " SELECT [UserName], [User Name], [User ID], [Security Level],"
-                                     " CASE [Security Level] WHEN 'A' THEN 'A - Production Supervisor'"
+                      QStringLiteral("CREATE TABLE \"Reports\".\"Security Profile Report Table\" AS"
+                                     " SELECT \"UserName\", \"User Name\", \"User ID\", \"Security Level\","
+                                     " CASE \"Security Level\" WHEN 'A' THEN 'A - Production Supervisor'"
                                      " WHEN 'B' THEN 'B - Quality Assurance Inspector'"
                                      " WHEN 'C' THEN 'C - Quality Assurance Manager'"
-                                     " WHEN 'D' THEN 'D - Reports-Only User' ELSE [Security Level] END AS "
-                                     "[Level Name]"
-                                     " FROM [Security Table]"),
+                                     " WHEN 'D' THEN 'D - Reports-Only User' ELSE \"Security Level\" END AS "
+                                     "\"Level Name\""
+                                     " FROM \"Security Table\""),
                       {}};
     report.table = QStringLiteral("Security Profile Report Table");
     return report;

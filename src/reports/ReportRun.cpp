@@ -135,13 +135,13 @@ void ReportRun::checkCustomerParts(int type, ReportStaging &staging) const
     if (type != ReportTypes::DailyCorvix)
         return;
     QSqlQuery parts = m_setup.production.exec(
-        QStringLiteral("SELECT [Job Number] FROM [Customer Report Parts] WHERE [Customer] = :customer"),
+        QStringLiteral("SELECT \"Job Number\" FROM \"Customer Report Parts\" WHERE \"Customer\" = :customer"),
         {{QStringLiteral("customer"), ReportCatalog::of(type).customer}});
     QStringList notMade;
     while (parts.next())
         notMade << parts.value(0).toString();
-    QSqlQuery made = staging.reports().exec(QStringLiteral("SELECT DISTINCT [Job Number] FROM ") + '[' +
-                                            ReportCatalog::of(type).table + ']');
+    QSqlQuery made = staging.reports().exec(QStringLiteral("SELECT DISTINCT \"Job Number\" FROM ") + '"' +
+                                            ReportCatalog::of(type).table + '"');
     while (made.next())
         notMade.removeAll(made.value(0).toString());
     notMade.sort();
@@ -197,9 +197,9 @@ void ReportRun::askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &m
     // staged row is marked by itself, on the same terms, in one transaction.
     const ReportDescriptor &update = ReportCatalog::of(ReportTypes::RejectUpdate);
     QSqlQuery staged = staging.reports().exec(
-        QStringLiteral("SELECT [Distribution ID], [Hold Ticket ID], [Reworked Quantity], [Rejects],"
-                       " [Reject Reason], [When Added] FROM [") +
-        update.table + ']');
+        QStringLiteral("SELECT \"Distribution ID\", \"Hold Ticket ID\", \"Reworked Quantity\", \"Rejects\","
+                       " \"Reject Reason\", \"When Added\" FROM \"") +
+        update.table + '"');
     const QStringList names = {QStringLiteral("Id"),       QStringLiteral("Ticket"),
                                QStringLiteral("Reworked"), QStringLiteral("Rejects"),
                                QStringLiteral("Reason"),   QStringLiteral("Added")};
@@ -209,10 +209,13 @@ void ReportRun::askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &m
         for (int i = 0; i < names.size(); ++i)
             row.insert(names.at(i), staged.value(i));
         m_setup.production.exec(
-            QStringLiteral("UPDATE [Hold Distribution] SET [Printed] = 1 WHERE [Distribution ID] = :Id"
-                           " AND [Printed] = 0 AND [When Added] <= :Limit AND [Hold Ticket ID] IS :Ticket"
-                           " AND [Reworked Quantity] IS :Reworked AND [Rejects] IS :Rejects"
-                           " AND [Reject Reason] IS :Reason AND [When Added] IS :Added"),
+            QStringLiteral("UPDATE \"Hold Distribution\" SET \"Printed\" = 1 WHERE \"Distribution ID\" = :Id"
+                           " AND \"Printed\" = 0 AND \"When Added\" <= :Limit AND \"Hold Ticket ID\" IS NOT "
+                           "DISTINCT FROM :Ticket"
+                           " AND \"Reworked Quantity\" IS NOT DISTINCT FROM :Reworked AND \"Rejects\" IS NOT "
+                           "DISTINCT FROM :Rejects"
+                           " AND \"Reject Reason\" IS NOT DISTINCT FROM :Reason AND \"When Added\" IS NOT "
+                           "DISTINCT FROM :Added"),
             row);
     }
     transaction.commit();

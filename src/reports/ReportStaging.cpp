@@ -7,9 +7,9 @@
 #include <QSqlRecord>
 
 namespace {
-QString bracketed(const QString &name)
+QString quoted(const QString &name)
 {
-    return '[' + QString(name).replace(']', QLatin1String("]]")) + ']';
+    return '"' + QString(name).replace('"', QLatin1String("\"\"")) + '"';
 }
 
 // A [name], "name" or plain name as the statement wrote it, without its quotes.
@@ -92,13 +92,13 @@ ReportStaging::ReportStaging(Database &production, const QString &reportDatabase
         m_reports->exec(QStringLiteral("PRAGMA synchronous=OFF"));
         return;
     }
-    m_db.exec(QStringLiteral("ATTACH DATABASE :path AS [Reports]"),
+    m_db.exec(QStringLiteral("ATTACH DATABASE :path AS \"Reports\""),
               {{QStringLiteral("path"), reportDatabasePath}});
     m_attached = true;
     // The report database is this workstation's scratch file, emptied after every run: it needs
     // no journal on disk and no wait for the disk, and one found damaged is made anew.
-    m_db.exec(QStringLiteral("PRAGMA [Reports].journal_mode=MEMORY"));
-    m_db.exec(QStringLiteral("PRAGMA [Reports].synchronous=OFF"));
+    m_db.exec(QStringLiteral("PRAGMA \"Reports\".journal_mode=MEMORY"));
+    m_db.exec(QStringLiteral("PRAGMA \"Reports\".synchronous=OFF"));
 }
 
 ReportStaging::~ReportStaging()
@@ -106,7 +106,7 @@ ReportStaging::~ReportStaging()
     if (!m_attached)
         return;
     try {
-        m_db.exec(QStringLiteral("DETACH DATABASE [Reports]"));
+        m_db.exec(QStringLiteral("DETACH DATABASE \"Reports\""));
     } catch (const DatabaseError &) {
         // the connection closes with the window anyway
     }
@@ -129,7 +129,7 @@ qint64 ReportStaging::stage(const QString &savedQuery, const QString &table, con
         cleanUp(table);
         m_db.execSaved(savedQuery, params);
     }
-    return m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Reports].") + bracketed(table)).toLongLong();
+    return m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Reports\".") + quoted(table)).toLongLong();
 }
 
 // The saved query's SELECT runs on the server; its rows go into the report database's table,
@@ -143,13 +143,13 @@ qint64 ReportStaging::stageFromServer(const QString &savedQuery, const QString &
         throw DatabaseError(DbErrors::Other,
                             QStringLiteral("The saved query '%1' cannot stage the report's rows from the "
                                            "server: it must read \"CREATE TABLE [Reports].[table] AS SELECT "
-                                           "...\" or \"INSERT INTO [Reports].[table] SELECT ...\".")
+                                           "...\" or \"INSERT INTO \"Reports\".\"table\" SELECT ...\".")
                                 .arg(savedQuery));
     QSqlQuery rows = m_db.exec(statement->select, params);
     const QSqlRecord record = rows.record();
     Database &reports = *m_reports;
     Transaction transaction(reports);
-    const QString target = bracketed(statement->table);
+    const QString target = quoted(statement->table);
     QStringList names, columns, placeholders;
     for (int i = 0; i < record.count(); ++i) {
         // a name the result repeats is numbered as the file's CREATE TABLE ... AS numbers it
@@ -157,7 +157,7 @@ qint64 ReportStaging::stageFromServer(const QString &savedQuery, const QString &
         for (int n = 1; names.contains(name, Qt::CaseInsensitive); ++n)
             name = record.fieldName(i) + ':' + QString::number(n);
         names << name;
-        columns << bracketed(name) + ' ' + columnType(record.field(i));
+        columns << quoted(name) + ' ' + columnType(record.field(i));
         placeholders << QStringLiteral("?");
     }
     QString insert = QStringLiteral("INSERT INTO ") + target;
@@ -169,7 +169,7 @@ qint64 ReportStaging::stageFromServer(const QString &savedQuery, const QString &
     } else if (!statement->columns.isEmpty()) {
         QStringList targets;
         for (const QString &name : statement->columns)
-            targets << bracketed(name);
+            targets << quoted(name);
         insert += QStringLiteral(" (") + targets.join(QStringLiteral(", ")) + ')';
     }
     QSqlQuery write(reports.connection());
@@ -183,14 +183,14 @@ qint64 ReportStaging::stageFromServer(const QString &savedQuery, const QString &
     }
     write.finish();
     transaction.commit();
-    return reports.scalar(QStringLiteral("SELECT COUNT(*) FROM ") + bracketed(table)).toLongLong();
+    return reports.scalar(QStringLiteral("SELECT COUNT(*) FROM ") + quoted(table)).toLongLong();
 }
 
 void ReportStaging::cleanUp(const QString &table) noexcept
 {
     try {
         reports().exec(QStringLiteral("DROP TABLE IF EXISTS ") +
-                       (m_reports ? QString() : QStringLiteral("[Reports].")) + bracketed(table));
+                       (m_reports ? QString() : QStringLiteral("\"Reports\".")) + quoted(table));
     } catch (...) {
         // a table that cannot be dropped now is dropped by the retry of the next run
     }

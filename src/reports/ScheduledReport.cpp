@@ -70,7 +70,7 @@ std::optional<LockInfo> maintenanceLock(const Session &session, const QString &d
 QString companyName(const Database &db)
 {
     try {
-        return db.scalar(QStringLiteral("SELECT [CompanyName] FROM [CompanyInfo] LIMIT 1")).toString();
+        return db.scalar(QStringLiteral("SELECT \"CompanyName\" FROM \"CompanyInfo\" LIMIT 1")).toString();
     } catch (const DatabaseError &) {
         return {}; // the heading goes without the company name
     }
@@ -218,9 +218,10 @@ int ScheduledReport::logIn(Session &session, const QString &database, std::optio
     }
     try {
         db = Database::open(path);
-        QSqlQuery user = db->exec(QStringLiteral("SELECT [User Name], [Security Level] FROM [Security Table]"
-                                                 " WHERE [UserName] = :u"),
-                                  {{QStringLiteral("u"), session.identity().userName()}});
+        QSqlQuery user =
+            db->exec(QStringLiteral("SELECT \"User Name\", \"Security Level\" FROM \"Security Table\""
+                                    " WHERE \"UserName\" = :u"),
+                     {{QStringLiteral("u"), session.identity().userName()}});
         // A level other than exactly A to D (an older database's "Cx") grants nothing.
         if (!user.next() || !isSecurityLevel(user.value(1).toString())) {
             err << QStringLiteral("The login %1 is not an authorized user of %2.")
@@ -232,7 +233,7 @@ int ScheduledReport::logIn(Session &session, const QString &database, std::optio
         session.userFullName = user.value(0).toString();
         session.securityLevel = user.value(1).toString();
         session.latestProductionDate =
-            dateFromSql(db->scalar(QStringLiteral("SELECT MAX([Date]) FROM [Production Table]")));
+            dateFromSql(db->scalar(QStringLiteral("SELECT MAX(\"Date\") FROM \"Production Table\"")));
     } catch (const DatabaseError &error) {
         if (error.number() == DbErrors::Damaged) {
             err << damagedText(path, error.description()) << '\n';

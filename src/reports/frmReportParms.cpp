@@ -241,7 +241,8 @@ bool frmReportParms::load()
     m_shared = openSharedDatabase(m_session);
     if (m_shared && m_sheet.showsJobNumbers()) {
         try {
-            QSqlQuery jobs = m_shared->exec(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table]"));
+            QSqlQuery jobs =
+                m_shared->exec(QStringLiteral("SELECT \"Job Number\" FROM \"Job Lookup Table\""));
             while (jobs.next()) {
                 m_cmbBeginningJob->addItem(jobs.value(0).toString());
                 m_cmbEndJob->addItem(jobs.value(0).toString());

@@ -36,8 +36,8 @@ bool SecuritySettings::isSupervisor(const QString &userName)
 
 QList<AuthorizedUser> SecuritySettings::authorizedUsers() const
 {
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT [Security Table].* FROM [Security Table] "
-                                               "ORDER BY [Security Table].[UserName]"));
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT \"Security Table\".* FROM \"Security Table\" "
+                                               "ORDER BY \"Security Table\".\"UserName\""));
     QList<AuthorizedUser> users;
     while (query.next()) {
         const QSqlRecord row = query.record();
@@ -77,16 +77,16 @@ QStringList SecuritySettings::authorize(const QList<NetworkUser> &users, const Q
                                  {QStringLiteral("name"), user.fullName},
                                  {QStringLiteral("id"), user.userId}};
         // Login names compare without regard to case; the directory's spelling is kept.
-        QSqlQuery existing =
-            m_db.exec(QStringLiteral("UPDATE [Security Table] SET [UserName] = :login, [User Name] = :name, "
-                                     "[User ID] = :id WHERE [UserName] = :login"),
-                      params);
+        QSqlQuery existing = m_db.exec(
+            QStringLiteral("UPDATE \"Security Table\" SET \"UserName\" = :login, \"User Name\" = :name, "
+                           "\"User ID\" = :id WHERE \"UserName\" = :login"),
+            params);
         if (existing.numRowsAffected() > 0)
             continue;
         QVariantMap insert = params;
         insert.insert(QStringLiteral("level"), newLevel);
-        m_db.exec(QStringLiteral("INSERT INTO [Security Table] ([UserName], [User Name], [User ID], "
-                                 "[Security Level]) VALUES (:login, :name, :id, :level)"),
+        m_db.exec(QStringLiteral("INSERT INTO \"Security Table\" (\"UserName\", \"User Name\", \"User ID\", "
+                                 "\"Security Level\") VALUES (:login, :name, :id, :level)"),
                   insert);
         added << user.login.trimmed();
         if (onServer)
@@ -98,8 +98,9 @@ QStringList SecuritySettings::authorize(const QList<NetworkUser> &users, const Q
 
 bool SecuritySettings::anyManagerLeft() const
 {
-    return m_db.scalar(QStringLiteral("SELECT count(*) FROM [Security Table] WHERE [Security Level] = :c"),
-                       {{QStringLiteral("c"), kManagerLevel}})
+    return m_db.scalar(
+                   QStringLiteral("SELECT count(*) FROM \"Security Table\" WHERE \"Security Level\" = :c"),
+                   {{QStringLiteral("c"), kManagerLevel}})
                .toInt() > 0;
 }
 
@@ -112,8 +113,9 @@ SecuritySettings::Outcome SecuritySettings::unauthorize(const QStringList &userN
     for (const QString &name : userNames) {
         if (isSupervisor(name))
             continue;
-        QSqlQuery query = m_db.exec(QStringLiteral("DELETE FROM [Security Table] WHERE [UserName] = :name"),
-                                    {{QStringLiteral("name"), name.trimmed()}});
+        QSqlQuery query =
+            m_db.exec(QStringLiteral("DELETE FROM \"Security Table\" WHERE \"UserName\" = :name"),
+                      {{QStringLiteral("name"), name.trimmed()}});
         const bool removed = query.numRowsAffected() > 0;
         (removed ? outcome.changed : outcome.missing) << name.trimmed();
         if (removed && onServer)
@@ -133,8 +135,8 @@ SecuritySettings::Outcome SecuritySettings::setLevel(const QList<AuthorizedUser>
     const bool onServer = levelsOnServer();
     for (const AuthorizedUser &user : users) {
         const bool written =
-            SharedRow(QStringLiteral("[Security Table]"), QStringLiteral("[UserName]"), user.userName)
-                .change(QStringLiteral("[Security Level]"), level, user.level)
+            SharedRow(QStringLiteral("\"Security Table\""), QStringLiteral("\"UserName\""), user.userName)
+                .change(QStringLiteral("\"Security Level\""), level, user.level)
                 .write(m_db);
         (written ? outcome.changed : outcome.missing) << user.userName;
         if (written && onServer)

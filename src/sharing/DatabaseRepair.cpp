@@ -460,18 +460,19 @@ void DatabaseRepair::recordOutcome(const QString &rebuiltPath, const RebuildResu
 {
     Database db = Database::open(rebuiltPath);
     Transaction transaction(db);
-    db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS [Repair Report] ([Repaired At] TEXT NOT NULL, "
-                           "[Table Name] TEXT NOT NULL, [Rows Kept] INTEGER, [Rows Lost] INTEGER NOT NULL, "
-                           "[Details] TEXT, [Damaged Copy] TEXT)"));
+    db.exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS \"Repair Report\" (\"Repaired At\" TEXT NOT NULL, "
+                       "\"Table Name\" TEXT NOT NULL, \"Rows Kept\" INTEGER, \"Rows Lost\" INTEGER NOT NULL, "
+                       "\"Details\" TEXT, \"Damaged Copy\" TEXT)"));
     for (const TableOutcome &table : result.tables) {
-        db.exec(
-            QStringLiteral("INSERT INTO [Repair Report] VALUES (:at, :name, :kept, :lost, :details, :copy)"),
-            {{QStringLiteral("at"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
-             {QStringLiteral("name"), table.name},
-             {QStringLiteral("kept"), table.kept},
-             {QStringLiteral("lost"), table.lostRows() ? 1 : 0},
-             {QStringLiteral("details"), table.text()},
-             {QStringLiteral("copy"), table.lostRows() ? keptCopy : QString()}});
+        db.exec(QStringLiteral(
+                    "INSERT INTO \"Repair Report\" VALUES (:at, :name, :kept, :lost, :details, :copy)"),
+                {{QStringLiteral("at"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
+                 {QStringLiteral("name"), table.name},
+                 {QStringLiteral("kept"), table.kept},
+                 {QStringLiteral("lost"), table.lostRows() ? 1 : 0},
+                 {QStringLiteral("details"), table.text()},
+                 {QStringLiteral("copy"), table.lostRows() ? keptCopy : QString()}});
     }
     transaction.commit();
 }
@@ -479,10 +480,10 @@ void DatabaseRepair::recordOutcome(const QString &rebuiltPath, const RebuildResu
 QString DatabaseRepair::securityLossCopy(const Database &db)
 {
     try {
-        QSqlQuery query =
-            db.exec(QStringLiteral("SELECT [Damaged Copy] FROM [Repair Report] WHERE [Table Name] = "
-                                   "'Security Table' AND [Rows Lost] = 1 "
-                                   "AND [Repaired At] = (SELECT max([Repaired At]) FROM [Repair Report])"));
+        QSqlQuery query = db.exec(
+            QStringLiteral("SELECT \"Damaged Copy\" FROM \"Repair Report\" WHERE \"Table Name\" = "
+                           "'Security Table' AND \"Rows Lost\" = 1 "
+                           "AND \"Repaired At\" = (SELECT max(\"Repaired At\") FROM \"Repair Report\")"));
         return query.next() ? query.value(0).toString() : QString();
     } catch (const DatabaseError &error) {
         // A database never repaired has no report.

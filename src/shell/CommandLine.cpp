@@ -286,7 +286,7 @@ QString CommandLine::usage()
                "Usage: kelvara [--sample]\n"
                "       kelvara --create-database PATH [--sample]\n"
                "       kelvara --copy-database FROM TO\n"
-               "       kelvara --setup-server postgresql://[USER@]HOST[:PORT]/DBNAME[?KEYWORD=VALUE...]\n"
+               "       kelvara --setup-server postgresql://\"USER@\"HOST[:PORT]/DBNAME[?KEYWORD=VALUE...]\n"
                "       kelvara --verify-history [--database PATH]\n"
                "       kelvara report --type N --start MM/DD/YYYY [--end MM/DD/YYYY] [--shift TEXT]\n"
                "                      [--option 0|1] [--jobs FROM TO] --export pdf|odt|xlsx|txt --out FILE\n"
@@ -399,9 +399,11 @@ int CommandLine::createDatabase(Session &session, QTextStream &out, QTextStream 
 
 int CommandLine::copyDatabase(QTextStream &out, QTextStream &err) const
 {
-    const DatabaseCopy::Result result = DatabaseCopy::copy(m_path, m_copyTarget);
+    const DatabaseCopy::Result result =
+        DatabaseCopy::copy(m_path, m_copyTarget, ReportCatalog::savedQueries());
     if (!result.lines.isEmpty())
         out << DatabaseCopy::comparisonText(result.lines);
+    out << DatabaseCopy::respelledText(result.respelled);
     if (!result.copied) {
         err << result.failure << '\n';
         return 1;

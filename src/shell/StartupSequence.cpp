@@ -217,7 +217,7 @@ QString StartupSequence::companyName()
 bool StartupSequence::login(const Database &db, QString &greeting)
 {
     // A failure to read reaches run(), which repairs a damaged file and reports any other.
-    QSqlQuery query = db.exec(QStringLiteral("SELECT * FROM [Security Table] WHERE [UserName] = :user"),
+    QSqlQuery query = db.exec(QStringLiteral("SELECT * FROM \"Security Table\" WHERE \"UserName\" = :user"),
                               {{QStringLiteral("user"), m_session.networkUserName}});
     if (!query.next()) {
         if (query.lastError().isValid())

@@ -8,8 +8,8 @@
 QList<PartEntry> CheckSheets::activeParts() const
 {
     QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT [Job Number], [Job Description] FROM [Job Lookup Table] "
-                                 "WHERE [Active] = 1 ORDER BY [Job Number]"));
+        m_db.exec(QStringLiteral("SELECT \"Job Number\", \"Job Description\" FROM \"Job Lookup Table\" "
+                                 "WHERE \"Active\" = 1 ORDER BY \"Job Number\""));
     QList<PartEntry> parts;
     while (query.next())
         parts.append({query.value(0).toString(), query.value(1).toString()});
@@ -18,9 +18,9 @@ QList<PartEntry> CheckSheets::activeParts() const
 
 QByteArray CheckSheets::field(const QString &jobNumber) const
 {
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT [Check Sheet] FROM [Job Lookup Table] WHERE [Job Number] = :job"),
-                  {{QStringLiteral("job"), jobNumber}});
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT \"Check Sheet\" FROM \"Job Lookup Table\" WHERE \"Job Number\" = :job"),
+        {{QStringLiteral("job"), jobNumber}});
     return query.next() ? query.value(0).toByteArray() : QByteArray();
 }
 

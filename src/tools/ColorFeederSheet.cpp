@@ -98,7 +98,7 @@ QString ColorFeederSheet::feederSetting(const QString &shotWeight, const QString
 QList<JobEntry> ColorFeederSheet::jobs() const
 {
     QSqlQuery query = m_db.exec(QStringLiteral(
-        "SELECT [Job Number], [Job Description] FROM [Job Lookup Table] ORDER BY [Job Number]"));
+        "SELECT \"Job Number\", \"Job Description\" FROM \"Job Lookup Table\" ORDER BY \"Job Number\""));
     QList<JobEntry> jobs;
     while (query.next())
         jobs.append({query.value(0).toString(), query.value(1).toString()});
@@ -107,8 +107,8 @@ QList<JobEntry> ColorFeederSheet::jobs() const
 
 QList<qint64> ColorFeederSheet::feederCodes(const QString &jobNumber) const
 {
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT DISTINCT [Color Feeder Code] FROM [Color Table] "
-                                               "WHERE [Job Number] = :job ORDER BY [Color Feeder Code]"),
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT DISTINCT \"Color Feeder Code\" FROM \"Color Table\" "
+                                               "WHERE \"Job Number\" = :job ORDER BY \"Color Feeder Code\""),
                                 {{QStringLiteral("job"), jobNumber}});
     QList<qint64> codes;
     while (query.next())
@@ -118,13 +118,13 @@ QList<qint64> ColorFeederSheet::feederCodes(const QString &jobNumber) const
 
 QList<ColorSheet> ColorFeederSheet::sheets(const QString &jobNumber, std::optional<qint64> code) const
 {
-    QString sql = QStringLiteral("SELECT * FROM [Color Table] WHERE [Job Number] = :job");
+    QString sql = QStringLiteral("SELECT * FROM \"Color Table\" WHERE \"Job Number\" = :job");
     QVariantMap params{{QStringLiteral("job"), jobNumber}};
     if (code) {
-        sql += QStringLiteral(" AND [Color Feeder Code] = :code");
+        sql += QStringLiteral(" AND \"Color Feeder Code\" = :code");
         params.insert(QStringLiteral("code"), *code);
     }
-    QSqlQuery query = m_db.exec(sql + QStringLiteral(" ORDER BY [Color ID]"), params);
+    QSqlQuery query = m_db.exec(sql + QStringLiteral(" ORDER BY \"Color ID\""), params);
     QList<ColorSheet> result;
     while (query.next()) {
         const QSqlRecord record = query.record();
@@ -141,7 +141,7 @@ QList<ColorSheet> ColorFeederSheet::sheets(const QString &jobNumber, std::option
 std::optional<ColorSheet> ColorFeederSheet::sheet(qint64 id) const
 {
     QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT [Job Number] FROM [Color Table] WHERE [Color ID] = :id"),
+        m_db.exec(QStringLiteral("SELECT \"Job Number\" FROM \"Color Table\" WHERE \"Color ID\" = :id"),
                   {{QStringLiteral("id"), id}});
     if (!query.next())
         return std::nullopt;
@@ -156,14 +156,14 @@ qint64 ColorFeederSheet::addPlaceholder(const QString &jobNumber, std::optional<
 {
     // A second New finds the sheet the first one made instead of adding another empty sheet.
     QSqlQuery found =
-        m_db.exec(QStringLiteral("SELECT [Color ID] FROM [Color Table] WHERE [Job Number] = :job "
-                                 "AND [Color Name] = :name ORDER BY [Color ID] LIMIT 1"),
+        m_db.exec(QStringLiteral("SELECT \"Color ID\" FROM \"Color Table\" WHERE \"Job Number\" = :job "
+                                 "AND \"Color Name\" = :name ORDER BY \"Color ID\" LIMIT 1"),
                   {{QStringLiteral("job"), jobNumber}, {QStringLiteral("name"), placeholderName()}});
     if (found.next())
         return found.value(0).toLongLong();
     const QSqlQuery added =
-        m_db.exec(QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], "
-                                 "[Color Name]) VALUES (:job, :code, :name)"),
+        m_db.exec(QStringLiteral("INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\", "
+                                 "\"Color Name\") VALUES (:job, :code, :name)"),
                   {{QStringLiteral("job"), jobNumber},
                    {QStringLiteral("code"), code.value_or(defaultFeederCode)},
                    {QStringLiteral("name"), placeholderName()}});
@@ -174,7 +174,7 @@ ColorFeederSheet::SaveResult ColorFeederSheet::save(const ColorSheet &original,
                                                     const QMap<QString, QString> &texts,
                                                     QString &badField) const
 {
-    SharedRow row(QStringLiteral("[Color Table]"), QStringLiteral("[Color ID]"), original.id);
+    SharedRow row(QStringLiteral("\"Color Table\""), QStringLiteral("\"Color ID\""), original.id);
     for (const QString &field : fields()) {
         if (!texts.contains(field))
             continue;
@@ -187,7 +187,7 @@ ColorFeederSheet::SaveResult ColorFeederSheet::save(const ColorSheet &original,
             badField = caption(field);
             return SaveResult::NotANumber;
         }
-        row.change(QLatin1Char('[') + field + QLatin1Char(']'), *value, old);
+        row.change(QLatin1Char('"') + field + QLatin1Char('"'), *value, old);
     }
     if (row.write(m_db))
         return SaveResult::Saved;
@@ -196,7 +196,7 @@ ColorFeederSheet::SaveResult ColorFeederSheet::save(const ColorSheet &original,
 
 bool ColorFeederSheet::remove(qint64 id) const
 {
-    const QSqlQuery query = m_db.exec(QStringLiteral("DELETE FROM [Color Table] WHERE [Color ID] = :id"),
+    const QSqlQuery query = m_db.exec(QStringLiteral("DELETE FROM \"Color Table\" WHERE \"Color ID\" = :id"),
                                       {{QStringLiteral("id"), id}});
     return query.numRowsAffected() > 0;
 }

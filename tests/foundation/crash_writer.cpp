@@ -42,14 +42,15 @@ void write(const QString &database, qint64 first)
     for (qint64 batch = first;; ++batch) {
         Transaction transaction(db);
         for (int line = 0; line < 3; ++line) {
-            db.exec(QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], "
-                                   "[Beginning Count], [Job Description]) VALUES ('2026-12-08', 1, :batch, "
-                                   ":line, :text)"),
-                    {{QStringLiteral("batch"), batch},
-                     {QStringLiteral("line"), line},
-                     {QStringLiteral("text"), QString(200, QChar(int('a' + batch % 26)))}});
+            db.exec(
+                QStringLiteral("INSERT INTO \"Production Table\" (\"Date\", \"Shift\", \"Machine Number\", "
+                               "\"Beginning Count\", \"Job Description\") VALUES ('2026-12-08', 1, :batch, "
+                               ":line, :text)"),
+                {{QStringLiteral("batch"), batch},
+                 {QStringLiteral("line"), line},
+                 {QStringLiteral("text"), QString(200, QChar(int('a' + batch % 26)))}});
         }
-        db.exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = :batch"),
+        db.exec(QStringLiteral("UPDATE \"CompanyInfo\" SET \"CompanyName\" = :batch"),
                 {{QStringLiteral("batch"), QString::number(batch)}});
         transaction.commit();
         say(QString::number(batch));

@@ -126,8 +126,8 @@ void TestCrashSafety::killedWritersLoseNothingCommitted()
     if (!onServer())
         QCOMPARE(db.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     QMap<qint64, int> linesPerBatch;
-    QSqlQuery query = db.exec(QStringLiteral("SELECT [Machine Number], count(*) FROM [Production Table] "
-                                             "GROUP BY [Machine Number]"));
+    QSqlQuery query = db.exec(QStringLiteral("SELECT \"Machine Number\", count(*) FROM \"Production Table\" "
+                                             "GROUP BY \"Machine Number\""));
     while (query.next())
         linesPerBatch.insert(query.value(0).toLongLong(), query.value(1).toInt());
     for (const qint64 batch : committed)
@@ -136,7 +136,7 @@ void TestCrashSafety::killedWritersLoseNothingCommitted()
     for (auto it = linesPerBatch.cbegin(); it != linesPerBatch.cend(); ++it)
         QVERIFY2(it.value() == 3, qPrintable(QString::number(it.key())));
     const qint64 last = linesPerBatch.lastKey();
-    QCOMPARE(db.scalar(QStringLiteral("SELECT [CompanyName] FROM [CompanyInfo]")).toString(),
+    QCOMPARE(db.scalar(QStringLiteral("SELECT \"CompanyName\" FROM \"CompanyInfo\"")).toString(),
              QString::number(last));
     QVERIFY(last >= committed.last());
 }

@@ -70,14 +70,14 @@ void TestDatabase::cleanup()
 Database TestDatabase::newDatabase() const
 {
     Database db = Database::createFile(path());
-    db.exec(QStringLiteral("CREATE TABLE [Job Lookup Table] ([Job Number] TEXT PRIMARY KEY, "
-                           "[Job Description] TEXT, [Active] INTEGER)"));
+    db.exec(QStringLiteral("CREATE TABLE \"Job Lookup Table\" (\"Job Number\" TEXT PRIMARY KEY, "
+                           "\"Job Description\" TEXT, \"Active\" INTEGER)"));
     return db;
 }
 
 int TestDatabase::rowCount(const Database &db)
 {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM [Job Lookup Table]")).toInt();
+    return db.scalar(QStringLiteral("SELECT count(*) FROM \"Job Lookup Table\"")).toInt();
 }
 
 void TestDatabase::openFailures_data()
@@ -132,7 +132,8 @@ void TestDatabase::zeroLengthFileIsAnEmptyDatabase()
         QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")).toInt(), 0);
         QVERIFY_THROWS_EXCEPTION(DatabaseError, db.savedQuerySql(QStringLiteral("JobIDs")));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, db.execSaved(QStringLiteral("Get Highest Date")));
-        QVERIFY_THROWS_EXCEPTION(DatabaseError, db.exec(QStringLiteral("SELECT * FROM [Production Table]")));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                                 db.exec(QStringLiteral("SELECT * FROM \"Production Table\"")));
     }
 }
 
@@ -156,7 +157,7 @@ void TestDatabase::readOnlyConnectionRefusesWrites()
     newDatabase();
     Database db = Database::open(path(), Database::ReadOnly);
     const auto error = errorOf<DatabaseError>(
-        [&] { db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'x', 1)")); });
+        [&] { db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('A-1', 'x', 1)")); });
     QVERIFY2(error, "a read-only connection wrote a row");
     QCOMPARE(error->number(), DbErrors::ReadOnly);
     QCOMPARE(rowCount(db), 0);
@@ -190,14 +191,14 @@ void TestDatabase::alreadyExists_data()
     QTest::addColumn<int>("number");
 
     QTest::newRow("table created twice")
-        << "CREATE TABLE [Job Lookup Table] ([Job Number] TEXT)" << DbErrors::TableExists;
+        << "CREATE TABLE \"Job Lookup Table\" (\"Job Number\" TEXT)" << DbErrors::TableExists;
     QTest::newRow("index created twice")
-        << "CREATE INDEX [Jobs] ON [Job Lookup Table]([Active])" << DbErrors::TableExists;
+        << "CREATE INDEX \"Jobs\" ON \"Job Lookup Table\"(\"Active\")" << DbErrors::TableExists;
     // A duplicate key is a different failure, even when the value itself reads "already exists".
-    QTest::newRow("duplicate key") << "INSERT INTO [Job Lookup Table] VALUES ('already exists', 'x', 1)"
+    QTest::newRow("duplicate key") << "INSERT INTO \"Job Lookup Table\" VALUES ('already exists', 'x', 1)"
                                    << DbErrors::Other;
     QTest::newRow("row others refer to")
-        << "DELETE FROM [Job Lookup Table] WHERE [Active] = 1" << DbErrors::HasRelated;
+        << "DELETE FROM \"Job Lookup Table\" WHERE \"Active\" = 1" << DbErrors::HasRelated;
 }
 
 void TestDatabase::alreadyExists()
@@ -206,11 +207,11 @@ void TestDatabase::alreadyExists()
     QFETCH(int, number);
 
     Database db = newDatabase();
-    db.exec(QStringLiteral("CREATE INDEX [Jobs] ON [Job Lookup Table]([Active])"));
-    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('already exists', 'x', 1)"));
+    db.exec(QStringLiteral("CREATE INDEX \"Jobs\" ON \"Job Lookup Table\"(\"Active\")"));
+    db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('already exists', 'x', 1)"));
     db.exec(QStringLiteral(
-        "CREATE TABLE [Lines] ([Job Number] TEXT REFERENCES [Job Lookup Table]([Job Number]))"));
-    db.exec(QStringLiteral("INSERT INTO [Lines] VALUES ('already exists')"));
+        "CREATE TABLE \"Lines\" (\"Job Number\" TEXT REFERENCES \"Job Lookup Table\"(\"Job Number\"))"));
+    db.exec(QStringLiteral("INSERT INTO \"Lines\" VALUES ('already exists')"));
     const auto error = errorOf<DatabaseError>([&] { db.exec(sql); });
     QVERIFY2(error, "the statement succeeded");
     QCOMPARE(error->number(), number);
@@ -223,11 +224,11 @@ void TestDatabase::scalar()
 {
     Database db = newDatabase();
     const auto error = errorOf<DatabaseError>(
-        [&] { db.scalar(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table]")); });
+        [&] { db.scalar(QStringLiteral("SELECT \"Job Number\" FROM \"Job Lookup Table\"")); });
     QVERIFY2(error, "a value was read from no row");
     QCOMPARE(error->number(), DbErrors::NoCurrentRecord);
     // A row whose value is Null is a row: the value is Null, not an error.
-    const QVariant max = db.scalar(QStringLiteral("SELECT MAX([Job Number]) FROM [Job Lookup Table]"));
+    const QVariant max = db.scalar(QStringLiteral("SELECT MAX(\"Job Number\") FROM \"Job Lookup Table\""));
     QVERIFY(max.isNull());
 }
 
@@ -236,7 +237,7 @@ void TestDatabase::boundValuesRoundTrip_data()
     QTest::addColumn<QString>("jobNumber");
 
     QTest::newRow("apostrophe") << "O'Brien's cap";
-    QTest::newRow("quote and bracket") << "\"lid\" [large]";
+    QTest::newRow("quote and bracket") << "\"lid\" \"large\"";
     QTest::newRow("statement text") << "x'); DROP TABLE [Job Lookup Table]; --";
     QTest::newRow("colon word") << "A:B :name";
 }
@@ -247,25 +248,26 @@ void TestDatabase::boundValuesRoundTrip()
 
     Database db = newDatabase();
     const QVariantMap params{{QStringLiteral("n"), jobNumber}};
-    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number]) VALUES (:n)"), params);
-    QCOMPARE(db.scalar(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table] WHERE [Job Number] = :n"),
-                       params)
-                 .toString(),
-             jobNumber);
+    db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" (\"Job Number\") VALUES (:n)"), params);
+    QCOMPARE(
+        db.scalar(QStringLiteral("SELECT \"Job Number\" FROM \"Job Lookup Table\" WHERE \"Job Number\" = :n"),
+                  params)
+            .toString(),
+        jobNumber);
     QCOMPARE(rowCount(db), 1);
 }
 
 void TestDatabase::parameterNamesWithBlanks()
 {
     Database db = newDatabase();
-    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1), ('B-2', 'lid', 0)"));
+    db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('A-1', 'cap', 1), ('B-2', 'lid', 0)"));
 
     // Saved queries name their parameters as the plant does ("This Date"); the same parameter may
     // appear more than once in one statement.
     QSqlQuery q =
-        db.exec(QStringLiteral("SELECT [Job Number], :ThisDate FROM [Job Lookup Table] "
-                               "WHERE [Active] = :ThisShift OR [Job Number] = :ThisDate "
-                               "ORDER BY [Job Number]"),
+        db.exec(QStringLiteral("SELECT \"Job Number\", :ThisDate FROM \"Job Lookup Table\" "
+                               "WHERE \"Active\" = :ThisShift OR \"Job Number\" = :ThisDate "
+                               "ORDER BY \"Job Number\""),
                 {{QStringLiteral("This Date"), QStringLiteral("B-2")}, {QStringLiteral("This Shift"), 1}});
     QStringList rows;
     while (q.next())
@@ -281,7 +283,7 @@ void TestDatabase::textThatLooksLikeAParameter_data()
     // Only placeholders outside quoted text and bracketed names need a value.
     QTest::newRow("in quoted text") << "SELECT ':ThisDate'"
                                     << ":ThisDate";
-    QTest::newRow("in a bracketed alias") << "SELECT 'x' AS [a :b]"
+    QTest::newRow("in a bracketed alias") << "SELECT 'x' AS \"a :b\""
                                           << "x";
     QTest::newRow("time literal") << "SELECT '10:00:00'"
                                   << "10:00:00";
@@ -300,9 +302,10 @@ void TestDatabase::missingParameterIsNamed()
 {
     Database db = newDatabase();
     const auto error = errorOf<DatabaseError>([&] {
-        db.exec(QStringLiteral(
-                    "SELECT * FROM [Job Lookup Table] WHERE [Job Number] = :Job AND [Active] = :Active"),
-                {{QStringLiteral("Job"), QStringLiteral("A-1")}});
+        db.exec(
+            QStringLiteral(
+                "SELECT * FROM \"Job Lookup Table\" WHERE \"Job Number\" = :Job AND \"Active\" = :Active"),
+            {{QStringLiteral("Job"), QStringLiteral("A-1")}});
     });
     QVERIFY2(error, "a statement ran with a parameter left unbound");
     QVERIFY2(error->description().contains(QStringLiteral("'Active'")), qPrintable(error->description()));
@@ -313,21 +316,21 @@ void TestDatabase::transactions()
     Database db = newDatabase();
     {
         Transaction transaction(db);
-        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1)"));
+        db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('A-1', 'cap', 1)"));
         // Not committed: leaving the scope undoes the row.
     }
     QCOMPARE(rowCount(db), 0);
     try {
         Transaction transaction(db);
-        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1)"));
-        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'again', 1)"));
+        db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('A-1', 'cap', 1)"));
+        db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('A-1', 'again', 1)"));
         transaction.commit();
     } catch (const DatabaseError &) {
     }
     QCOMPARE(rowCount(db), 0);
     {
         Transaction transaction(db);
-        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)"));
+        db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('B-2', 'lid', 1)"));
         transaction.commit();
     }
     // A committed row is there for another connection too.
@@ -354,16 +357,16 @@ void TestDatabase::writeWhileAnotherWriterHoldsTheFile()
     Database holder = Database::open(path());
     Database other = Database::open(path());
     Transaction transaction(holder);
-    holder.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'cap', 1)"));
+    holder.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('A-1', 'cap', 1)"));
     // The other workstation waits out the busy timeout, then is told the file is locked.
     const auto error = errorOf<DatabaseError>(
-        [&] { other.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)")); });
+        [&] { other.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('B-2', 'lid', 1)")); });
     QVERIFY2(error, "two writers wrote at once");
     QCOMPARE(error->number(), DbErrors::Locked);
     QCOMPARE(error->description(),
              QStringLiteral("Another workstation is writing to the database; try again in a moment."));
-    QVERIFY(
-        error->detail().contains(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('B-2', 'lid', 1)")));
+    QVERIFY(error->detail().contains(
+        QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('B-2', 'lid', 1)")));
     transaction.commit();
     QCOMPARE(rowCount(other), 1);
 }
@@ -371,11 +374,11 @@ void TestDatabase::writeWhileAnotherWriterHoldsTheFile()
 void TestDatabase::statementsAreUsedAgain()
 {
     Database db = newDatabase();
-    const QString insert = QStringLiteral("INSERT INTO [Job Lookup Table] VALUES (:job, 'x', 1)");
+    const QString insert = QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES (:job, 'x', 1)");
     for (int i = 1; i <= 3; ++i)
         QCOMPARE(db.insert(insert, {{QStringLiteral("job"), QStringLiteral("J-%1").arg(i)}}), i);
     const QString select =
-        QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table] WHERE [Active] = :on ORDER BY 1");
+        QStringLiteral("SELECT \"Job Number\" FROM \"Job Lookup Table\" WHERE \"Active\" = :on ORDER BY 1");
     QSqlQuery outer = db.exec(select, {{QStringLiteral("on"), 1}});
     QVERIFY(outer.next());
     // The same text run while the first rows are still held gets a statement of its own.
@@ -395,10 +398,10 @@ void TestDatabase::oneStatementAtATime_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<bool>("refused");
-    QTest::newRow("a read, then a delete") << "SELECT 1; DELETE FROM [Job Lookup Table]" << true;
-    QTest::newRow("a delete, then a read") << "DELETE FROM [Job Lookup Table]; SELECT 1" << true;
-    QTest::newRow("a delete, then a comment") << "DELETE FROM [Job Lookup Table]; -- x" << false;
-    QTest::newRow("closing semicolon and blanks") << "DELETE FROM [Job Lookup Table] ;  \n" << false;
+    QTest::newRow("a read, then a delete") << "SELECT 1; DELETE FROM \"Job Lookup Table\"" << true;
+    QTest::newRow("a delete, then a read") << "DELETE FROM \"Job Lookup Table\"; SELECT 1" << true;
+    QTest::newRow("a delete, then a comment") << "DELETE FROM \"Job Lookup Table\"; -- x" << false;
+    QTest::newRow("closing semicolon and blanks") << "DELETE FROM \"Job Lookup Table\" ;  \n" << false;
 }
 
 // A text of two statements is refused whole: none of it runs, not the first part only.
@@ -407,7 +410,7 @@ void TestDatabase::oneStatementAtATime()
     QFETCH(QString, sql);
     QFETCH(bool, refused);
     Database db = newDatabase();
-    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('A-1', 'x', 1)"));
+    db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('A-1', 'x', 1)"));
 
     const auto error = errorOf<DatabaseError>([&] { db.exec(sql); });
 
@@ -419,16 +422,16 @@ void TestDatabase::rowsLetGoHoldNoLock()
 {
     Database reader = newDatabase();
     for (const char *job : {"A-1", "B-2", "C-3"})
-        reader.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES (:job, 'x', 1)"),
+        reader.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES (:job, 'x', 1)"),
                     {{QStringLiteral("job"), QString::fromLatin1(job)}});
     for (int i = 0; i < 2; ++i) {
-        QSqlQuery firstRow = reader.exec(QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table]"));
+        QSqlQuery firstRow = reader.exec(QStringLiteral("SELECT \"Job Number\" FROM \"Job Lookup Table\""));
         QVERIFY(firstRow.next()); // one row of three read, then let go
     }
     // Another workstation writes at once: a statement kept for reuse holds no read lock.
     Database writer = Database::open(path());
     Transaction transaction(writer);
-    writer.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES ('D-4', 'x', 1)"));
+    writer.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('D-4', 'x', 1)"));
     transaction.commit();
     QCOMPARE(rowCount(reader), 4);
 }
@@ -436,15 +439,16 @@ void TestDatabase::rowsLetGoHoldNoLock()
 void TestDatabase::savedQueryTextIsReadOncePerConnection()
 {
     Database db = newDatabase();
-    db.exec(QStringLiteral("CREATE TABLE [Saved Queries] ([Query Name] TEXT PRIMARY KEY, [SQL Text] TEXT)"));
-    db.exec(QStringLiteral("INSERT INTO [Saved Queries] VALUES ('Answer', 'SELECT 1')"));
+    db.exec(QStringLiteral(
+        "CREATE TABLE \"Saved Queries\" (\"Query Name\" TEXT PRIMARY KEY, \"SQL Text\" TEXT)"));
+    db.exec(QStringLiteral("INSERT INTO \"Saved Queries\" VALUES ('Answer', 'SELECT 1')"));
     auto answer = [](const Database &on) {
         QSqlQuery query = on.execSaved(QStringLiteral("Answer"));
         return query.next() ? query.value(0).toInt() : -1;
     };
     QCOMPARE(answer(db), 1);
     Database other = Database::open(path());
-    other.exec(QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = 'SELECT 2'"));
+    other.exec(QStringLiteral("UPDATE \"Saved Queries\" SET \"SQL Text\" = 'SELECT 2'"));
     QCOMPARE(answer(db), 1);
     QCOMPARE(answer(other), 2);
     db.forgetSavedQueries();

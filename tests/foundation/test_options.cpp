@@ -242,14 +242,14 @@ void TestOptions::companyNameFromDatabase()
     QFETCH(QString, expected);
 
     m_world->createDatabase();
-    m_world->openDatabase().exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = :n"),
+    m_world->openDatabase().exec(QStringLiteral("UPDATE \"CompanyInfo\" SET \"CompanyName\" = :n"),
                                  {{QStringLiteral("n"), stored}});
     // A fresh options object has no cached path and finds it through DatabaseName.
     auto fresh = reopened();
     QCOMPARE(fresh->CompanyName(), expected);
     // The database is closed again after each call, and each call reads it anew.
     QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
-    m_world->openDatabase().exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Renamed'"));
+    m_world->openDatabase().exec(QStringLiteral("UPDATE \"CompanyInfo\" SET \"CompanyName\" = 'Renamed'"));
     QCOMPARE(fresh->CompanyName(), QStringLiteral("Renamed"));
 }
 

@@ -37,7 +37,7 @@ private:
     static QStringList jobs(QSqlQuery &&query);
     static int count(const Database &db, const QString &where = QStringLiteral("TRUE"))
     {
-        return db.scalar(QStringLiteral("SELECT count(*) FROM [Job Lookup Table] WHERE ") + where).toInt();
+        return db.scalar(QStringLiteral("SELECT count(*) FROM \"Job Lookup Table\" WHERE ") + where).toInt();
     }
     static void expectLost(const std::function<void()> &action);
 
@@ -51,10 +51,10 @@ void TestServerConnection::init()
               "starts one).");
     m_plant = std::make_unique<ServerPlant>(QStringLiteral("connection"));
     Database db = Database::createFile(uri());
-    db.exec(QStringLiteral("CREATE TABLE [Job Lookup Table] ([Job Number] TEXT PRIMARY KEY, "
-                           "[Active] INTEGER)"));
+    db.exec(QStringLiteral("CREATE TABLE \"Job Lookup Table\" (\"Job Number\" TEXT PRIMARY KEY, "
+                           "\"Active\" INTEGER)"));
     for (const char *job : {"A-1", "B-2", "C-3"})
-        db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES (:job, :on)"),
+        db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES (:job, :on)"),
                 {{QStringLiteral("job"), QString::fromLatin1(job)},
                  {QStringLiteral("on"), job[0] == 'A' ? 0 : 1}});
 }
@@ -121,7 +121,7 @@ void TestServerConnection::statementsAreKeptPerText()
 {
     Database db = Database::open(uri());
     const QString select =
-        QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table] WHERE [Active] = :on ORDER BY 1");
+        QStringLiteral("SELECT \"Job Number\" FROM \"Job Lookup Table\" WHERE \"Active\" = :on ORDER BY 1");
     const QString kept = QStringLiteral("SELECT count(*) FROM pg_prepared_statements WHERE statement LIKE "
                                         "'%Job Lookup Table%'");
     for (int i = 0; i < 3; ++i)
@@ -152,11 +152,11 @@ void TestServerConnection::statementsAreKeptPerText()
     // A change to the tables lets the kept statements go: they may no longer fit. One busy
     // meanwhile goes when its rows are let go.
     QSqlQuery busy = db.exec(select, {{QStringLiteral("on"), 1}});
-    db.exec(QStringLiteral("ALTER TABLE [Job Lookup Table] ADD COLUMN [Note] TEXT"));
+    db.exec(QStringLiteral("ALTER TABLE \"Job Lookup Table\" ADD COLUMN \"Note\" TEXT"));
     QCOMPARE(db.scalar(kept).toInt(), 1);
     busy = QSqlQuery();
     QCOMPARE(db.scalar(kept).toInt(), 0);
-    QCOMPARE(db.exec(QStringLiteral("UPDATE [Job Lookup Table] SET [Active] = :on WHERE [Active] = 0"),
+    QCOMPARE(db.exec(QStringLiteral("UPDATE \"Job Lookup Table\" SET \"Active\" = :on WHERE \"Active\" = 0"),
                      {{QStringLiteral("on"), 1}})
                  .numRowsAffected(),
              1);
@@ -165,7 +165,8 @@ void TestServerConnection::statementsAreKeptPerText()
 void TestServerConnection::restartOutsideTransaction()
 {
     Database db = Database::open(uri());
-    const QString select = QStringLiteral("SELECT [Job Number] FROM [Job Lookup Table] WHERE [Active] = :on");
+    const QString select =
+        QStringLiteral("SELECT \"Job Number\" FROM \"Job Lookup Table\" WHERE \"Active\" = :on");
     QSqlQuery held = db.exec(select, {{QStringLiteral("on"), 0}});
     restartServer();
     // The first statement finds the connection gone and says so; the rows held stay readable.
@@ -174,7 +175,7 @@ void TestServerConnection::restartOutsideTransaction()
     // The next one opens the connection again, and kept statements are prepared there anew.
     QCOMPARE(jobs(db.exec(select, {{QStringLiteral("on"), 0}})), QStringList({"A-1"}));
     held = QSqlQuery();
-    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] VALUES (:job, 1)"),
+    db.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES (:job, 1)"),
             {{QStringLiteral("job"), QStringLiteral("D-4")}});
     QCOMPARE(count(db), 4);
 }
@@ -182,7 +183,7 @@ void TestServerConnection::restartOutsideTransaction()
 void TestServerConnection::restartInsideTransaction()
 {
     Database db = Database::open(uri());
-    const QString insert = QStringLiteral("INSERT INTO [Job Lookup Table] VALUES (:job, 1)");
+    const QString insert = QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES (:job, 1)");
     {
         // A write found the drop: the transaction fails, and its rollback says nothing more.
         Transaction transaction(db);
@@ -209,7 +210,7 @@ void TestServerConnection::restartInsideTransaction()
         restartServer();
         db.rollback();
     }
-    QCOMPARE(count(db, QStringLiteral("[Job Number] >= 'D'")), 0);
+    QCOMPARE(count(db, QStringLiteral("\"Job Number\" >= 'D'")), 0);
     // A transaction begun by a statement of its own (a snapshot read) is no different.
     db.exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
     QCOMPARE(count(db), 3);
@@ -231,7 +232,7 @@ void TestServerConnection::readOnlyConnectionStaysReadOnlyAfterRestart()
     expectLost([&] { count(db); });
     QCOMPARE(count(db), 3);
     try {
-        db.exec(QStringLiteral("DELETE FROM [Job Lookup Table]"));
+        db.exec(QStringLiteral("DELETE FROM \"Job Lookup Table\""));
         QFAIL("a read-only connection wrote after it was opened again");
     } catch (const DatabaseError &error) {
         QCOMPARE(error.number(), DbErrors::ReadOnly);
@@ -253,7 +254,8 @@ void TestServerConnection::ticketEntryAcrossARestart()
     QVERIFY2(failed.message.contains(QStringLiteral("connection to the database server was lost")),
              qPrintable(failed.message));
     QVERIFY(sheet.setQuantity(0, QStringLiteral("70")).stored);
-    QCOMPARE(world.db.scalar(QStringLiteral("SELECT [Transfer Quantity] FROM [Transfer Table]")).toInt(), 70);
+    QCOMPARE(world.db.scalar(QStringLiteral("SELECT \"Transfer Quantity\" FROM \"Transfer Table\"")).toInt(),
+             70);
 }
 
 QTEST_GUILESS_MAIN(TestServerConnection)

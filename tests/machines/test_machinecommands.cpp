@@ -81,7 +81,7 @@ void TestMachineCommands::badArgumentsAndOtherLevelsChangeNothing()
     const Run result = run(*world.session, arguments);
     QCOMPARE(result.exit, exit);
     QVERIFY(!result.err.isEmpty());
-    QCOMPARE(world.db.scalar(QStringLiteral("SELECT count(*) FROM [Machine Connections]")).toInt(), 0);
+    QCOMPARE(world.db.scalar(QStringLiteral("SELECT count(*) FROM \"Machine Connections\"")).toInt(), 0);
 }
 
 void TestMachineCommands::readCountersFillsAndSaysWhoDidNotAnswer()
@@ -113,8 +113,9 @@ void TestMachineCommands::readCountersFillsAndSaysWhoDidNotAnswer()
     QCOMPARE(result.exit, 1); // machine 2 did not give its counter
     const auto ending = [&](qint64 line) {
         return world.db
-            .scalar(QStringLiteral("SELECT [Ending Count] FROM [Production Table] WHERE [Job ID] = :id"),
-                    {{QStringLiteral("id"), line}})
+            .scalar(
+                QStringLiteral("SELECT \"Ending Count\" FROM \"Production Table\" WHERE \"Job ID\" = :id"),
+                {{QStringLiteral("id"), line}})
             .toLongLong();
     };
     QCOMPARE(ending(read), 2050);

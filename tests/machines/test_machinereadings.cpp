@@ -109,7 +109,7 @@ CountsSheet::MachineResult TestMachineReadings::readOnce(Database &db, bool chan
 qint64 TestMachineReadings::ending(qint64 jobId) const
 {
     return m_world->db
-        .scalar(QStringLiteral("SELECT [Ending Count] FROM [Production Table] WHERE [Job ID] = :id"),
+        .scalar(QStringLiteral("SELECT \"Ending Count\" FROM \"Production Table\" WHERE \"Job ID\" = :id"),
                 {{QStringLiteral("id"), jobId}})
         .toLongLong();
 }
@@ -117,8 +117,9 @@ qint64 TestMachineReadings::ending(qint64 jobId) const
 qint64 TestMachineReadings::readingRows(int machine) const
 {
     return m_world->db
-        .scalar(QStringLiteral("SELECT count(*) FROM [Machine Readings] WHERE [Machine Number] = :machine"),
-                {{QStringLiteral("machine"), machine}})
+        .scalar(
+            QStringLiteral("SELECT count(*) FROM \"Machine Readings\" WHERE \"Machine Number\" = :machine"),
+            {{QStringLiteral("machine"), machine}})
         .toLongLong();
 }
 
@@ -158,9 +159,10 @@ void TestMachineReadings::fillsOnlyWhatNoPersonTyped()
     QCOMPARE(readingRows(1), 6);
     QCOMPARE(readingRows(4), 6);
     QCOMPARE(readingRows(5), 0);
-    QSqlQuery row = m_world->db.exec(QStringLiteral(
-        "SELECT [Date], [Shift], [Value], [Read By], [Workstation], [Session File], [Machine Time] FROM "
-        "[Machine Readings] WHERE [Machine Number] = 1 AND [Parameter] = 'ActCntPrt'"));
+    QSqlQuery row = m_world->db.exec(
+        QStringLiteral("SELECT \"Date\", \"Shift\", \"Value\", \"Read By\", \"Workstation\", \"Session "
+                       "File\", \"Machine Time\" FROM "
+                       "\"Machine Readings\" WHERE \"Machine Number\" = 1 AND \"Parameter\" = 'ActCntPrt'"));
     QVERIFY(row.next());
     QCOMPARE(row.value(0).toString(), QString("2026-12-08"));
     QCOMPARE(row.value(1).toInt(), 1);
@@ -272,8 +274,8 @@ void TestMachineReadings::connectionsAreKept()
 
 void TestMachineReadings::olderDatabaseGetsTheTables()
 {
-    m_world->db.exec("DROP TABLE [Machine Readings]");
-    m_world->db.exec("DROP TABLE [Machine Connections]");
+    m_world->db.exec("DROP TABLE \"Machine Readings\"");
+    m_world->db.exec("DROP TABLE \"Machine Connections\"");
     Schema::addMissingSavedQueries(m_world->db, {});
     QVERIFY(DatabaseCopy::hasTable(m_world->db, "Machine Readings"));
     connect(3);

@@ -181,7 +181,7 @@ void TestMachineWindows::monitorColumnsAreChosenOnce()
     };
     const auto matec = [&] {
         return m_world->db
-            .scalar(QStringLiteral("SELECT [Matec Count] FROM [Production Table] WHERE [Job ID] = :id"),
+            .scalar(QStringLiteral("SELECT \"Matec Count\" FROM \"Production Table\" WHERE \"Job ID\" = :id"),
                     {{QStringLiteral("id"), line}})
             .toLongLong();
     };

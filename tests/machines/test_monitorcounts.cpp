@@ -47,7 +47,7 @@ void TestMonitorCounts::cleanup()
 qint64 TestMonitorCounts::matec(qint64 jobId) const
 {
     return m_world->db
-        .scalar("SELECT [Matec Count] FROM [Production Table] WHERE [Job ID] = :id", {{"id", jobId}})
+        .scalar("SELECT \"Matec Count\" FROM \"Production Table\" WHERE \"Job ID\" = :id", {{"id", jobId}})
         .toLongLong();
 }
 
@@ -126,7 +126,7 @@ void TestMonitorCounts::allOrNothing()
     const MonitorCounts::File file = MonitorCounts::read("Machine,Count\n7,100\n8,200\n", *m_options);
     const MonitorCounts::Plan plan = MonitorCounts::plan(JobLines(m_world->db).of(kShift), kShift, file.rows);
     // Another workstation types machine 8's count after the preview.
-    m_world->db.exec("UPDATE [Production Table] SET [Matec Count] = 5 WHERE [Job ID] = :id",
+    m_world->db.exec("UPDATE \"Production Table\" SET \"Matec Count\" = 5 WHERE \"Job ID\" = :id",
                      {{"id", second}});
     QVERIFY(!MonitorCounts::store(m_world->db, plan, false));
     QCOMPARE(matec(first), 0);

@@ -149,15 +149,15 @@ public:
     {
         QFile::copy(database, database + QStringLiteral("-Backup.mdb"));
         Database backup = Database::open(database + QStringLiteral("-Backup.mdb"));
-        backup.exec(QStringLiteral("DELETE FROM [Job Lookup Table] WHERE [Job Number] <> '10-1042'"));
+        backup.exec(QStringLiteral("DELETE FROM \"Job Lookup Table\" WHERE \"Job Number\" <> '10-1042'"));
     }
 
     void makeReportDatabase()
     {
         QDir().mkpath(paths->reportDatabaseFolder());
         Database reports = Database::createFile(paths->reportDatabasePath());
-        reports.exec(QStringLiteral("CREATE TABLE [Holes Report] ([Number] INTEGER)"));
-        reports.exec(QStringLiteral("INSERT INTO [Holes Report] VALUES (7)"));
+        reports.exec(QStringLiteral("CREATE TABLE \"Holes Report\" (\"Number\" INTEGER)"));
+        reports.exec(QStringLiteral("INSERT INTO \"Holes Report\" VALUES (7)"));
     }
 
     DatabaseMaintenance::Outcome run(MaintenanceOperation operation)
@@ -181,8 +181,8 @@ QString jobsIn(const QString &path)
         if (db.scalar(QStringLiteral("PRAGMA integrity_check")).toString() != QLatin1String("ok"))
             return QStringLiteral("integrity check fails");
         return db
-            .scalar(QStringLiteral("SELECT group_concat([Job Number]) FROM (SELECT [Job Number] FROM "
-                                   "[Job Lookup Table] ORDER BY 1)"))
+            .scalar(QStringLiteral("SELECT group_concat(\"Job Number\") FROM (SELECT \"Job Number\" FROM "
+                                   "\"Job Lookup Table\" ORDER BY 1)"))
             .toString();
     } catch (const DatabaseError &error) {
         return error.description();
@@ -235,9 +235,9 @@ void leaveJournalOf(const QString &path)
     QCOMPARE(sqlite3_open(QFile::encodeName(scratch).constData(), &db), SQLITE_OK);
     // A tiny cache makes the write spill into the file, so the journal is written out before commit.
     const char *write = "PRAGMA journal_mode=DELETE; PRAGMA cache_size=2; BEGIN; "
-                        "DELETE FROM [Job Lookup Table]; CREATE TABLE [Scratch] (x); "
+                        "DELETE FROM \"Job Lookup Table\"; CREATE TABLE \"Scratch\" (x); "
                         "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 400) "
-                        "INSERT INTO [Scratch] SELECT randomblob(900) FROM c;";
+                        "INSERT INTO \"Scratch\" SELECT randomblob(900) FROM c;";
     QCOMPARE(sqlite3_exec(db, write, nullptr, nullptr, nullptr), SQLITE_OK);
     QVERIFY(QFile::copy(scratch + QStringLiteral("-journal"), path + QStringLiteral("-journal")));
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -334,7 +334,7 @@ void TestMaintenance::commandsOnARealDatabase()
              op == MaintenanceOperation::Backup ? kAllJobs : kBackupJobs);
     // The report database is back at its place, and no work file is left anywhere.
     QCOMPARE(Database::open(world.paths->reportDatabasePath())
-                 .scalar(QStringLiteral("SELECT [Number] FROM [Holes Report]"))
+                 .scalar(QStringLiteral("SELECT \"Number\" FROM \"Holes Report\""))
                  .toInt(),
              7);
     QStringList left = QDir(folder).entryList({QStringLiteral("QUORVEL*")}, QDir::Files);
@@ -441,7 +441,7 @@ void TestMaintenance::noFailureLosesData()
                      (op == MaintenanceOperation::Backup && outcome == DatabaseMaintenance::Outcome::Done),
                  step.constData());
         QCOMPARE(Database::open(world.paths->reportDatabasePath())
-                     .scalar(QStringLiteral("SELECT [Number] FROM [Holes Report]"))
+                     .scalar(QStringLiteral("SELECT \"Number\" FROM \"Holes Report\""))
                      .toInt(),
                  7);
         const MaintenanceRecord dates = MaintenanceRecord::fromBytes(
@@ -591,10 +591,10 @@ void TestMaintenance::commandsFitASmallDisk()
     MaintenanceWorld world;
     {
         Database db = world.openDatabase();
-        db.exec(QStringLiteral("CREATE TABLE [Ballast] ([Bytes] BLOB)"));
+        db.exec(QStringLiteral("CREATE TABLE \"Ballast\" (\"Bytes\" BLOB)"));
         db.exec(
             QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1400) "
-                           "INSERT INTO [Ballast] SELECT randomblob(1000) FROM n"));
+                           "INSERT INTO \"Ballast\" SELECT randomblob(1000) FROM n"));
     }
     world.makeBackup();
     const QString plant = world.file(QStringLiteral("plant"));

@@ -67,8 +67,8 @@ public:
     {
         const Database db = Database::open(plant.uri());
         return db
-            .scalar(QStringLiteral("SELECT string_agg([Job Number], ',' ORDER BY [Job Number]) FROM "
-                                   "[Job Lookup Table]"))
+            .scalar(QStringLiteral("SELECT string_agg(\"Job Number\", ',' ORDER BY \"Job Number\") FROM "
+                                   "\"Job Lookup Table\""))
             .toString();
     }
 
@@ -99,7 +99,7 @@ void TestServerMaintenance::backupThenRestoreKeepsTheRows()
     QVERIFY(!QFile::exists(backup + QStringLiteral(".work")));
     {
         const Database db = Database::open(world.plant.uri());
-        db.exec(QStringLiteral("DELETE FROM [Job Lookup Table] WHERE [Job Number] <> '10-1042'"));
+        db.exec(QStringLiteral("DELETE FROM \"Job Lookup Table\" WHERE \"Job Number\" <> '10-1042'"));
         Fixture::job(db, QStringLiteral("99-0001"));
         // Who may connect belongs to the database, not to the archive: it stays as it was.
         db.exec(QStringLiteral("REVOKE ALL ON DATABASE \"%1\" FROM PUBLIC").arg(world.plant.name()));
@@ -129,7 +129,7 @@ void TestServerMaintenance::backupThenRestoreKeepsTheRows()
     QCOMPARE(world.plant.databases(), (QStringList{world.plant.name(), kept}));
     {
         const Database before = Database::open(ServerAddress::parse(world.plant.uri()).on(kept).uri());
-        QCOMPARE(before.scalar(QStringLiteral("SELECT count(*) FROM [Job Lookup Table]")).toInt(), 2);
+        QCOMPARE(before.scalar(QStringLiteral("SELECT count(*) FROM \"Job Lookup Table\"")).toInt(), 2);
     }
     // This copy is present again, in the restored database.
     ServerPresence other;
@@ -245,7 +245,7 @@ void TestServerMaintenance::levelCRunsWhatTheServerLetsIt()
         // Rows deleted leave dead rows behind, which only a rewrite gives back.
         for (int i = 0; i < 200; ++i)
             Fixture::line(admin, QDate(2026, 12, 1), 1, i, QStringLiteral("10-1042"));
-        admin.exec(QStringLiteral("DELETE FROM [Production Table]"));
+        admin.exec(QStringLiteral("DELETE FROM \"Production Table\""));
     }
     world->session->options().setDatabaseName(as(manager));
     // A level B copy is in: its presence, and a window's connection that books a ticket.
@@ -323,15 +323,16 @@ void TestServerMaintenance::levelCRunsWhatTheServerLetsIt()
     {
         Transaction transaction(*foremanWindow);
         foremanWindow->exec(
-            QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number]) VALUES (:l, 77001)"),
+            QStringLiteral(
+                "INSERT INTO \"Transfer Table\" (\"Job ID\", \"Transfer Number\") VALUES (:l, 77001)"),
             {{QStringLiteral("l"), line}});
         transaction.commit();
     }
-    QCOMPARE(
-        admin()
-            .scalar(QStringLiteral("SELECT count(*) FROM [Transfer Table] WHERE [Transfer Number] = 77001"))
-            .toInt(),
-        1);
+    QCOMPARE(admin()
+                 .scalar(QStringLiteral(
+                     "SELECT count(*) FROM \"Transfer Table\" WHERE \"Transfer Number\" = 77001"))
+                 .toInt(),
+             1);
 }
 
 QTEST_GUILESS_MAIN(TestServerMaintenance)

@@ -87,7 +87,7 @@ QString TestCounts::cell(int row, int column) const
 qint64 TestCounts::stored(qint64 jobId, const char *field) const
 {
     return m_world->db
-        .scalar(QStringLiteral("SELECT [%1] FROM [Production Table] WHERE [Job ID] = :id").arg(field),
+        .scalar(QStringLiteral("SELECT \"%1\" FROM \"Production Table\" WHERE \"Job ID\" = :id").arg(field),
                 {{QStringLiteral("id"), jobId}})
         .toLongLong();
 }
@@ -194,7 +194,7 @@ void TestCounts::refreshKeepsTheTypedValue()
 
     // Another workstation types a count on the second line.
     m_world->db.exec(
-        QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 999 WHERE [Job ID] = :id"),
+        QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = 999 WHERE \"Job ID\" = :id"),
         {{QStringLiteral("id"), second}});
     m_window->refreshWhileEditing();
     QCOMPARE(cell(1, M::EndingColumn), QStringLiteral("999"));
@@ -282,7 +282,7 @@ void TestCounts::failedSaveKeepsTheTypedValue()
     const qint64 first = line({kTuesday, 1}, 1, 0, 10);
     QVERIFY(open({kTuesday, 1}));
     // The write fails (as when the server's connection was lost): the user is told, the text stays.
-    m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON [Production Table] "
+    m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON \"Production Table\" "
                                     "BEGIN SELECT RAISE(ABORT, 'the write failed'); END"));
     CountsGrid *table = grid();
     table->edit(table->currentIndex());

@@ -76,7 +76,7 @@ void TestCountsSheet::open(const DateShift &dateShift)
 qint64 TestCountsSheet::stored(qint64 jobId, const char *field) const
 {
     return m_world->db
-        .scalar(QStringLiteral("SELECT [%1] FROM [Production Table] WHERE [Job ID] = :id").arg(field),
+        .scalar(QStringLiteral("SELECT \"%1\" FROM \"Production Table\" WHERE \"Job ID\" = :id").arg(field),
                 {{QStringLiteral("id"), jobId}})
         .toLongLong();
 }

@@ -3,14 +3,18 @@
 #include "foundation/ServerAddress.h"
 #include "production/record/DatabaseCopy.h"
 #include "production/record/SamplePlant.h"
+#include "production/record/SavedQueries.h"
+#include "production/record/SavedQuerySpelling.h"
 #include "production/record/Schema.h"
 #include "production/record/ServerRoles.h"
 #include "reports/ReportCatalog.h"
+#include "reports/ReportStaging.h"
 #include "security/SecuritySettings.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 
 namespace {
@@ -78,7 +82,7 @@ QStringList contents(const Database &db)
         for (int i = 1; i <= columns.size(); ++i)
             order << QString::number(i);
         QSqlQuery query = db.exec(
-            QStringLiteral("SELECT * FROM [%1] ORDER BY %2").arg(table.name, order.join(QLatin1Char(','))));
+            QStringLiteral("SELECT * FROM \"%1\" ORDER BY %2").arg(table.name, order.join(QLatin1Char(','))));
         while (query.next()) {
             QStringList values{table.name};
             for (int i = 0; i < columns.size(); ++i)
@@ -96,8 +100,59 @@ qint64 count(const Database &db, const QString &sql)
 
 qint64 addColor(const Database &db)
 {
-    return db.insert(QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code]) "
-                                    "SELECT MIN([Job Number]), 9 FROM [Job Lookup Table]"));
+    return db.insert(QStringLiteral("INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\") "
+                                    "SELECT MIN(\"Job Number\"), 9 FROM \"Job Lookup Table\""));
+}
+
+// A value for each parameter a seeded query takes, in the sample plant's weeks.
+QVariantMap parametersOf(const Database &db, const QString &sql)
+{
+    static const QRegularExpression parameter(QStringLiteral("(?<!:):([A-Za-z]\\w*)"));
+    const qint64 first =
+        db.scalar(QStringLiteral("SELECT MIN(\"Job ID\") FROM \"Production Table\"")).toLongLong();
+    const qint64 last =
+        db.scalar(QStringLiteral("SELECT MAX(\"Job ID\") FROM \"Production Table\"")).toLongLong();
+    QVariantMap values;
+    for (QRegularExpressionMatchIterator it = parameter.globalMatch(sql); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        QVariant value = 1;
+        if (name.startsWith(QLatin1String("Lo")) || name.startsWith(QLatin1String("High")))
+            value = QStringLiteral("2026-11-01"); // the hold tickets' range runs from High to Low
+        else if (name.startsWith(QLatin1String("Hi")) || name.startsWith(QLatin1String("Low")) ||
+                 name == QLatin1String("Limit"))
+            value = QStringLiteral("2026-12-08");
+        else if (name.contains(QLatin1String("Date")) || name == QLatin1String("dt"))
+            value = QStringLiteral("2026-12-07");
+        else if (name == QLatin1String("FirstJID"))
+            value = first;
+        else if (name == QLatin1String("LastJID"))
+            value = last;
+        values.insert(name, value);
+    }
+    return values;
+}
+
+// The rows a saved query gives (a staging query's SELECT), or the rows a change touches, which is
+// rolled back.
+QStringList rowsOf(Database &db, const QString &name)
+{
+    QString sql = db.savedQuerySql(name);
+    if (const auto staging = ReportStaging::Statement::parse(sql))
+        sql = staging->select;
+    QStringList rows;
+    db.beginTransaction();
+    QSqlQuery query = db.exec(sql, parametersOf(db, sql));
+    if (!query.isSelect())
+        rows << QStringLiteral("changed %1").arg(query.numRowsAffected());
+    while (query.next()) {
+        QStringList values;
+        for (int i = 0; i < query.record().count(); ++i)
+            values << text(query.value(i));
+        rows << values.join(QLatin1Char('|'));
+    }
+    query = QSqlQuery();
+    db.rollback();
+    return rows;
 }
 
 bool allSame(const DatabaseCopy::Result &result)
@@ -126,10 +181,12 @@ private slots:
         qint64 lastColor = 0;
         {
             Database db = Database::open(original);
-            QVERIFY(count(db, "SELECT count(*) FROM [Production Table] WHERE [Protected Record] <> 0") > 0);
+            QVERIFY(count(db, "SELECT count(*) FROM \"Production Table\" WHERE \"Protected Record\" <> 0") >
+                    0);
             // A key handed out and its row deleted: the counter stands past the largest key.
             lastColor = addColor(db);
-            db.exec(QStringLiteral("DELETE FROM [Color Table] WHERE [Color ID] = :id"), {{"id", lastColor}});
+            db.exec(QStringLiteral("DELETE FROM \"Color Table\" WHERE \"Color ID\" = :id"),
+                    {{"id", lastColor}});
         }
         const QStringList before = contents(Database::open(original, Database::ReadOnly));
         const QString server = serverUri(names.database(QStringLiteral("copy")));
@@ -146,11 +203,12 @@ private slots:
         Database onFile = Database::open(back);
         QCOMPARE(contents(onFile), before);
         // The saved queries run in each engine's spelling, and there are as many.
-        const qint64 queries = count(onFile, "SELECT count(*) FROM [Saved Queries]");
-        QCOMPARE(count(onServer, "SELECT count(*) FROM [Saved Queries]"), queries);
+        const qint64 queries = count(onFile, "SELECT count(*) FROM \"Saved Queries\"");
+        QCOMPARE(count(onServer, "SELECT count(*) FROM \"Saved Queries\""), queries);
         QCOMPARE(onServer.execSaved(QStringLiteral("Get Highest Date")).next(), true);
         QCOMPARE(
-            count(onServer, "SELECT count(*) FROM [Saved Queries] WHERE [SQL Text] LIKE '%[Production%'"), 0);
+            count(onServer, "SELECT count(*) FROM \"Saved Queries\" WHERE \"SQL Text\" LIKE '%[Production%'"),
+            0);
         QCOMPARE(onFile.execSaved(QStringLiteral("Get Highest Date")).next(), true);
         // The next key follows the one the original handed out last.
         QCOMPARE(addColor(onServer), lastColor + 1);
@@ -158,12 +216,101 @@ private slots:
         // A protected date-shift is protected on both.
         for (Database *db : {&onServer, &onFile}) {
             const auto refused = errorOf<DatabaseError>([db] {
-                db->exec(QStringLiteral("UPDATE [Production Table] SET [Ending Count] = [Ending Count] + 1 "
-                                        "WHERE [Protected Record] <> 0"));
+                db->exec(
+                    QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = \"Ending Count\" + 1 "
+                                   "WHERE \"Protected Record\" <> 0"));
             });
             QVERIFY(refused);
             QCOMPARE(refused->number(), DbErrors::Protected);
         }
+    }
+
+    // A file made before the one SQL text holds its saved queries with [bracketed] names: the copy
+    // gives each the server's words once, and each gives there the rows it gives on the file. The
+    // copy back gives a site's own query its text as it was, and a seeded one the program's text.
+    void anOlderFilesSavedQueriesRunOnTheServerAndComeBackAsTheyWere()
+    {
+        if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
+            QSKIP(kNoServer);
+        TestWorld world;
+        ServerNames names;
+        const QString original = world.file(QStringLiteral("older.mdb"));
+        const auto moreQueries = ReportCatalog::savedQueries();
+        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), true, QDate(2026, 12, 8), moreQueries);
+        QMap<QString, QString> older;
+        Database file = Database::open(original);
+        for (const auto &[name, sql] :
+             SavedQueries::all(SqlDialect(SqlDialect::Engine::Server), moreQueries)) {
+            older.insert(name, SavedQuerySpelling::toFile(sql));
+            QVERIFY2(older[name].contains('[') && !older[name].contains('"'), qPrintable(older[name]));
+            file.exec(QStringLiteral(
+                          "UPDATE \"Saved Queries\" SET \"SQL Text\" = :sql WHERE \"Query Name\" = :name"),
+                      {{QStringLiteral("sql"), older[name]}, {QStringLiteral("name"), name}});
+        }
+        const QString sitesOwn = QStringLiteral("zz Lines per Machine");
+        older.insert(sitesOwn, QStringLiteral("SELECT [Machine Number], COUNT(*) AS Lines FROM [Production "
+                                              "Table] WHERE [Shift] IS 1 GROUP BY [Machine Number]"));
+        file.exec(QStringLiteral(
+                      "INSERT INTO \"Saved Queries\" (\"Query Name\", \"SQL Text\") VALUES (:name, :sql)"),
+                  {{QStringLiteral("name"), sitesOwn}, {QStringLiteral("sql"), older[sitesOwn]}});
+        file.forgetSavedQueries();
+        const QString server = serverUri(names.database(QStringLiteral("older")));
+        const DatabaseCopy::Result there = DatabaseCopy::copy(original, server, moreQueries);
+        QVERIFY2(there.copied, qPrintable(there.failure));
+        QCOMPARE(there.respelled.size(), older.size());
+        Database onServer = Database::open(server);
+        for (auto it = older.cbegin(); it != older.cend(); ++it) {
+            // What reads the workstation's report database runs on a file only (it is attached
+            // there); the server marks those rows by itself.
+            if (!it.value().contains(QStringLiteral("[Reports].")))
+                QCOMPARE(rowsOf(onServer, it.key()), rowsOf(file, it.key()));
+        }
+
+        const QString back = world.file(QStringLiteral("back.mdb"));
+        QVERIFY(DatabaseCopy::copy(server, back, moreQueries).copied);
+        Database onFile = Database::open(back);
+        QMap<QString, QString> expected = older;
+        for (const auto &[name, sql] : SavedQueries::all(SqlDialect(), moreQueries))
+            expected[name] = sql;
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            QCOMPARE(onFile.savedQuerySql(it.key()), it.value());
+    }
+
+    // A site's saved query on a server is run as the site wrote it, as psql runs it.
+    void aServersSavedQueriesRunAsWritten_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("alias in ORDER BY") << "SELECT count(*) AS Lines FROM \"Production Table\" GROUP BY "
+                                              "\"Shift\" ORDER BY Lines DESC LIMIT 1"
+                                           << "";
+        QTest::newRow("table alias")
+            << "SELECT T.\"Transfer Quantity\" * 0 FROM \"Transfer Table\" AS T WHERE "
+               "T.\"Transfer ID\" = (SELECT min(\"Transfer ID\") FROM \"Transfer Table\")"
+            << "0";
+        QTest::newRow("array element") << "SELECT (string_to_array('A-B','-'))[1]"
+                                       << "A";
+        QTest::newRow("comment") << "SELECT 1 IS NULL -- what is it\n AS x"
+                                 << "false";
+    }
+
+    void aServersSavedQueriesRunAsWritten()
+    {
+        if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
+            QSKIP(kNoServer);
+        QFETCH(QString, sql);
+        QFETCH(QString, first);
+        ServerNames names;
+        const QString server = serverUri(names.database(QStringLiteral("site")));
+        SamplePlant::createDatabase(server, QStringLiteral("jdoe"), true, QDate(2026, 12, 8), {});
+        Database db = Database::open(server);
+        db.exec(QStringLiteral(
+                    "INSERT INTO \"Saved Queries\" (\"Query Name\", \"SQL Text\") VALUES ('Site', :sql)"),
+                {{QStringLiteral("sql"), sql}});
+        QSqlQuery rows = db.execSaved(QStringLiteral("Site"));
+        QVERIFY(rows.next());
+        if (!first.isEmpty())
+            QCOMPARE(rows.value(0).toString(), first);
     }
 
     void aTargetThatIsNotEmptyIsRefused()
@@ -175,7 +322,7 @@ private slots:
         const QString copy = world.file(QStringLiteral("copy.mdb"));
         QVERIFY(DatabaseCopy::copy(original, copy).copied);
         const QString addJob =
-            QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number]) VALUES ('10-0001')");
+            QStringLiteral("INSERT INTO \"Job Lookup Table\" (\"Job Number\") VALUES ('10-0001')");
         Database::open(copy).exec(addJob);
         const qint64 size = QFileInfo(copy).size();
         const DatabaseCopy::Result again = DatabaseCopy::copy(original, copy);
@@ -192,8 +339,8 @@ private slots:
         const DatabaseCopy::Result onServer = DatabaseCopy::copy(copy, server);
         QVERIFY(!onServer.copied);
         QVERIFY2(onServer.failure.contains(QStringLiteral("not empty")), qPrintable(onServer.failure));
-        QCOMPARE(count(Database::open(server), "SELECT count(*) FROM [Security Table]"),
-                 count(Database::open(original), "SELECT count(*) FROM [Security Table]"));
+        QCOMPARE(count(Database::open(server), "SELECT count(*) FROM \"Security Table\""),
+                 count(Database::open(original), "SELECT count(*) FROM \"Security Table\""));
     }
 
     // A row the target refuses (a ticket of no line, left by an old program) stops the copy, and
@@ -207,8 +354,8 @@ private slots:
         {
             Database db = Database::open(original);
             db.setForeignKeys(false);
-            db.exec(
-                QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number]) VALUES (999, 1)"));
+            db.exec(QStringLiteral(
+                "INSERT INTO \"Transfer Table\" (\"Job ID\", \"Transfer Number\") VALUES (999, 1)"));
         }
         const QString copy = world.file(QStringLiteral("copy.mdb"));
         const DatabaseCopy::Result result = DatabaseCopy::copy(original, copy);
@@ -232,7 +379,7 @@ private slots:
         const QString server = serverUri(names.database(QStringLiteral("skewed")));
         ServerRoles::setUpDatabase(server, QStringLiteral("jdoe"), ReportCatalog::savedQueries());
         const auto saved = [&] {
-            return count(Database::open(server), "SELECT count(*) FROM [Saved Queries]");
+            return count(Database::open(server), "SELECT count(*) FROM \"Saved Queries\"");
         };
         const qint64 queries = saved();
         {
@@ -249,12 +396,12 @@ private slots:
         const auto differs = std::find_if(result.lines.cbegin(), result.lines.cend(),
                                           [](const DatabaseCopy::Line &line) { return !line.same(); });
         QVERIFY(differs != result.lines.cend());
-        QCOMPARE(differs->what, QStringLiteral("  sum of [Ending Count]"));
+        QCOMPARE(differs->what, QStringLiteral("  sum of \"Ending Count\""));
         QCOMPARE(differs->target.toLongLong() - differs->source.toLongLong(),
-                 count(Database::open(original), "SELECT count(*) FROM [Production Table]"));
+                 count(Database::open(original), "SELECT count(*) FROM \"Production Table\""));
         QVERIFY(DatabaseCopy::comparisonText(result.lines).contains(QStringLiteral("differs")));
         // Rolled back: the database --setup-server made is as it was, and a copy still goes in.
-        QCOMPARE(count(Database::open(server), "SELECT count(*) FROM [Production Table]"), 0);
+        QCOMPARE(count(Database::open(server), "SELECT count(*) FROM \"Production Table\""), 0);
         QCOMPARE(saved(), queries);
         Database::open(server).exec(QStringLiteral("DROP TRIGGER skew ON \"Production Table\""));
         QVERIFY(DatabaseCopy::copy(original, server).copied);
@@ -278,11 +425,11 @@ private slots:
             Schema::authorize(admin, manager, QStringLiteral("Alice"), QStringLiteral("C"));
             Schema::authorize(admin, reader, QStringLiteral("Bob"), QStringLiteral("D"));
         }
-        const QString updateCount = QStringLiteral(
-            "UPDATE [Production Table] SET [Ending Count] = [Ending Count] + 1 WHERE [Protected Record] = 0");
+        const QString updateCount = QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = "
+                                                   "\"Ending Count\" + 1 WHERE \"Protected Record\" = 0");
 
         Database asReader = Database::open(serverUri(database, reader));
-        QVERIFY(count(asReader, "SELECT count(*) FROM [Production Table]") > 0);
+        QVERIFY(count(asReader, "SELECT count(*) FROM \"Production Table\"") > 0);
         const auto refused = errorOf<DatabaseError>([&] { asReader.exec(updateCount); });
         QVERIFY(refused);
         QCOMPARE(refused->number(), DbErrors::ReadOnly);
@@ -292,7 +439,7 @@ private slots:
             asReader.exec(QStringLiteral("SELECT kelvara_set_level(:login, 'C')"), {{"login", reader}});
         }));
         // What its reports need it may write.
-        asReader.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Printed] = 1"));
+        asReader.exec(QStringLiteral("UPDATE \"Hold Distribution\" SET \"Printed\" = 1"));
 
         Database asManager = Database::open(serverUri(database, manager));
         QVERIFY(asManager.exec(updateCount).numRowsAffected() > 0);
@@ -306,8 +453,9 @@ private slots:
         asReader.close();
         asReader = Database::open(serverUri(database, reader));
         QVERIFY(asReader.exec(updateCount).numRowsAffected() > 0);
-        QVERIFY(errorOf<DatabaseError>(
-            [&] { asReader.exec(QStringLiteral("UPDATE [Production Table] SET [Protected Record] = 1")); }));
+        QVERIFY(errorOf<DatabaseError>([&] {
+            asReader.exec(QStringLiteral("UPDATE \"Production Table\" SET \"Protected Record\" = 1"));
+        }));
         settings.unauthorize({reader});
         asReader.close();
         QVERIFY(errorOf<DatabaseError>([&] { Database::open(serverUri(database, reader)); }));

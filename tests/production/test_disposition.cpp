@@ -46,14 +46,16 @@ private:
     qint64 value(const QString &sql) const { return m_world->db.scalar(sql).toLongLong(); }
     qint64 reason(int n) const
     {
-        return value(QStringLiteral("SELECT [RejectReason%1] FROM [Production Table] WHERE [Job ID] = %2")
-                         .arg(n)
-                         .arg(m_line));
+        return value(
+            QStringLiteral("SELECT \"RejectReason%1\" FROM \"Production Table\" WHERE \"Job ID\" = %2")
+                .arg(n)
+                .arg(m_line));
     }
     qint64 remaining(qint64 ticket) const
     {
-        return value(QStringLiteral("SELECT [Hold Remaining] FROM [Hold Table] WHERE [Hold Ticket ID] = %1")
-                         .arg(ticket));
+        return value(
+            QStringLiteral("SELECT \"Hold Remaining\" FROM \"Hold Table\" WHERE \"Hold Ticket ID\" = %1")
+                .arg(ticket));
     }
 
     std::unique_ptr<DatabaseWorld> m_world;
@@ -74,7 +76,7 @@ void TestDisposition::init()
     m_line = Fixture::line(m_world->db, kMonday, 2, 4, QStringLiteral("A-100"));
     m_later = Fixture::line(m_world->db, kTuesday, 1, 4, QStringLiteral("A-100"));
     m_world->db.exec(
-        QStringLiteral("UPDATE [Production Table] SET [RejectReason10] = 7, [RejectReason4] = 2"));
+        QStringLiteral("UPDATE \"Production Table\" SET \"RejectReason10\" = 7, \"RejectReason4\" = 2"));
     m_ticket = Fixture::hold(m_world->db, m_line, 9001, 100);
 }
 
@@ -99,14 +101,15 @@ void TestDisposition::disposedTicketLeavesTheList()
     // Listed until the window is opened again; disposed of as it closes.
     QCOMPARE(sheet.ticketCount(), 1);
     sheet.finish();
-    QCOMPARE(value(QStringLiteral("SELECT [Disposed of] FROM [Hold Table]")), 1);
+    QCOMPARE(value(QStringLiteral("SELECT \"Disposed of\" FROM \"Hold Table\"")), 1);
     sheet.load();
     QCOMPARE(sheet.ticketCount(), 0);
     // The receiving line's rework shows in its summary.
-    QCOMPARE(value(QStringLiteral(
-                       "SELECT SUM([Reworked Quantity]) FROM [Hold Distribution] WHERE [To Job ID] = %1")
-                       .arg(m_later)),
-             60);
+    QCOMPARE(
+        value(QStringLiteral(
+                  "SELECT SUM(\"Reworked Quantity\") FROM \"Hold Distribution\" WHERE \"To Job ID\" = %1")
+                  .arg(m_later)),
+        60);
 }
 
 void TestDisposition::rejectsMoveBetweenReasons()
@@ -137,7 +140,7 @@ void TestDisposition::rejectsMoveBetweenReasons()
     QCOMPARE(reason(10), 7);
     // Rejects come off the remaining quantity, not off the quantity put on hold.
     QCOMPARE(remaining(m_ticket), 92);
-    QCOMPARE(value(QStringLiteral("SELECT [Hold Quantity] FROM [Hold Table]")), 100);
+    QCOMPARE(value(QStringLiteral("SELECT \"Hold Quantity\" FROM \"Hold Table\"")), 100);
 }
 
 void TestDisposition::bookings_data()
@@ -161,11 +164,11 @@ void TestDisposition::bookings_data()
         << "reason 10;rejects 3"
         << "" << true << 10 << qint64(10) << qint64(2) << qint64(97);
     QTest::newRow("only Rejects changed elsewhere") << "rejects 2;rework 5"
-                                                    << "UPDATE [Hold Distribution] SET [Rejects] = 3" << false
-                                                    << 10 << qint64(9) << qint64(2) << qint64(98);
+                                                    << "UPDATE \"Hold Distribution\" SET \"Rejects\" = 3"
+                                                    << false << 10 << qint64(9) << qint64(2) << qint64(98);
     QTest::newRow("line's reasons changed elsewhere")
         << "rejects 2;rejects 5"
-        << "UPDATE [Production Table] SET [RejectReason10] = [RejectReason10] + 100" << true << 10
+        << "UPDATE \"Production Table\" SET \"RejectReason10\" = \"RejectReason10\" + 100" << true << 10
         << qint64(112) << qint64(2) << qint64(95);
 }
 
@@ -229,7 +232,7 @@ void TestDisposition::receivingLinesOfAShiftTwoTicket()
     add(kMonday, 3, 5, QStringLiteral("B-200")); // another job
     const qint64 protectedLine = add(kTuesday, 2, 1, QStringLiteral("A-100"));
     m_world->db.exec(
-        QStringLiteral("UPDATE [Production Table] SET [Protected Record] = 1 WHERE [Job ID] = %1")
+        QStringLiteral("UPDATE \"Production Table\" SET \"Protected Record\" = 1 WHERE \"Job ID\" = %1")
             .arg(protectedLine));
     add(QDate(2026, 12, 6), 3, 4, QStringLiteral("A-100")); // the day before
 
@@ -251,7 +254,7 @@ void TestDisposition::receivingLinesOfAShiftTwoTicket()
     const EntryResult never = sheet.setReworked(row, QStringLiteral("20"));
     QCOMPARE(never.message, DispositionSheet::receivingLineProtectedMessage());
     QVERIFY(!never.keepText);
-    QCOMPARE(value(QStringLiteral("SELECT [Reworked Quantity] FROM [Hold Distribution]")), 10);
+    QCOMPARE(value(QStringLiteral("SELECT \"Reworked Quantity\" FROM \"Hold Distribution\"")), 10);
 }
 
 void TestDisposition::protectedTicketLineIsReadOnly()
@@ -264,17 +267,17 @@ void TestDisposition::protectedTicketLineIsReadOnly()
     QVERIFY(!sheet.addDistribution(kNow).stored);
     QVERIFY(!sheet.setRejects(0, QStringLiteral("5")).stored);
     QVERIFY(!sheet.deleteDistribution(0).stored);
-    QCOMPARE(value(QStringLiteral("SELECT COUNT(*) FROM [Hold Distribution]")), 1);
+    QCOMPARE(value(QStringLiteral("SELECT COUNT(*) FROM \"Hold Distribution\"")), 1);
     QCOMPARE(reason(10), 7);
 }
 
 void TestDisposition::noChangeRunsNoDisposalStatus()
 {
     // Remaining 0 but not yet marked: only a change in this window brings the status up to date.
-    m_world->db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = 0"));
+    m_world->db.exec(QStringLiteral("UPDATE \"Hold Table\" SET \"Hold Remaining\" = 0"));
     DispositionSheet &sheet = open(m_ticket);
     sheet.finish();
-    QCOMPARE(value(QStringLiteral("SELECT [Disposed of] FROM [Hold Table]")), 0);
+    QCOMPARE(value(QStringLiteral("SELECT \"Disposed of\" FROM \"Hold Table\"")), 0);
 }
 
 void TestDisposition::badQuantitiesAreRefused_data()
@@ -342,8 +345,9 @@ void TestDisposition::runningTotalsStayInRange()
     const qint64 added = stored ? second.toLongLong() : 0;
     QCOMPARE(reason(10), reasonBefore + (rejects ? added : 0));
     QCOMPARE(remaining(m_ticket), remainingBefore - added);
-    QCOMPARE(value(QStringLiteral("SELECT SUM([Rejects] + [Reworked Quantity]) FROM [Hold Distribution]")),
-             first.toLongLong() + added);
+    QCOMPARE(
+        value(QStringLiteral("SELECT SUM(\"Rejects\" + \"Reworked Quantity\") FROM \"Hold Distribution\"")),
+        first.toLongLong() + added);
     if (!stored)
         QVERIFY(result.message.contains(QStringLiteral("2,147,483,647")));
 }
@@ -420,8 +424,9 @@ void TestDisposition::everyTicketListedOnceAsPagesAreRead()
     QVERIFY(sheet.canFetchMore());
     const int firstPage = sheet.ticketCount();
     QVERIFY(firstPage > 1 && firstPage < 521);
-    m_world->db.exec(QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 1 WHERE [Hold Ticket Number] "
-                                    "BETWEEN 10000 AND 10009"));
+    m_world->db.exec(
+        QStringLiteral("UPDATE \"Hold Table\" SET \"Disposed of\" = 1 WHERE \"Hold Ticket Number\" "
+                       "BETWEEN 10000 AND 10009"));
     while (sheet.canFetchMore())
         sheet.fetchMore();
     QSet<qint64> ids;
@@ -441,7 +446,7 @@ void TestDisposition::everyTicketListedOnceAsPagesAreRead()
         for (int row = 0; row < firstPage; ++row)
             expected.insert(sheet.ticket(row).ticketId);
         QSqlQuery query = m_world->db.exec(
-            QStringLiteral("SELECT [Hold Ticket ID] FROM [Hold Table] WHERE [Disposed of] = 0"));
+            QStringLiteral("SELECT \"Hold Ticket ID\" FROM \"Hold Table\" WHERE \"Disposed of\" = 0"));
         while (query.next())
             expected.insert(query.value(0).toLongLong());
         return expected;

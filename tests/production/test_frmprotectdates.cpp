@@ -55,9 +55,10 @@ void TestFrmProtectDates::cleanup()
 int TestFrmProtectDates::protectedOn(const QDate &date, int shift) const
 {
     return m_world->db
-        .scalar(QStringLiteral("SELECT MAX([Protected Record]) FROM [Production Table] WHERE [Date] = :d "
-                               "AND [Shift] = :s"),
-                {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift}})
+        .scalar(
+            QStringLiteral("SELECT MAX(\"Protected Record\") FROM \"Production Table\" WHERE \"Date\" = :d "
+                           "AND \"Shift\" = :s"),
+            {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift}})
         .toInt();
 }
 

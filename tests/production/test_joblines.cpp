@@ -119,8 +119,8 @@ void TestJobLines::bringForwardCarriesEndingCounts()
     QCOMPARE(m_lines->bringForward(m_lines->of({kFriday, 3}), monday), 2);
     QCOMPARE(linesText(monday), QStringLiteral("1:A-100:700/0/0 2:A-100:900/0/0"));
     QSqlQuery rest =
-        m_world->db.exec(QStringLiteral("SELECT SUM([From Rework]), SUM([Transfer Quantity]) FROM "
-                                        "[Production Table] WHERE [Date] = :d"),
+        m_world->db.exec(QStringLiteral("SELECT SUM(\"From Rework\"), SUM(\"Transfer Quantity\") FROM "
+                                        "\"Production Table\" WHERE \"Date\" = :d"),
                          {{QStringLiteral("d"), sqlDate(kMonday)}});
     QVERIFY(rest.next());
     QCOMPARE(rest.value(0).toInt(), 0);
@@ -285,7 +285,8 @@ void TestJobLines::removeRefusesReferencedLines()
         Fixture::distribution(m_world->db, ticket, target, 5);
     else if (reference == QStringLiteral("distributionJob"))
         m_world->db.exec(
-            QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID]) VALUES (:h, :j)"),
+            QStringLiteral(
+                "INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"Job ID\") VALUES (:h, :j)"),
             {{QStringLiteral("h"), ticket}, {QStringLiteral("j"), target}});
     else if (reference == QStringLiteral("protected"))
         Fixture::protect(m_world->db, kMonday, 1);
@@ -313,8 +314,8 @@ void TestJobLines::damagedPageAmongTheLines()
         const qint64 id = line(shift.date, shift.shift, machine, 100, 200);
         const QString text = (machine == 10 ? QStringLiteral("MIDDLE-OF-THE-SHIFT") : QString()) +
                              QString(600, QChar('a' + machine));
-        m_world->db.exec(QStringLiteral("UPDATE [Production Table] SET [Job Description] = :text "
-                                        "WHERE [Job ID] = :id"),
+        m_world->db.exec(QStringLiteral("UPDATE \"Production Table\" SET \"Job Description\" = :text "
+                                        "WHERE \"Job ID\" = :id"),
                          {{QStringLiteral("text"), text}, {QStringLiteral("id"), id}});
     }
     m_world->db.close();

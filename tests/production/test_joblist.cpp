@@ -137,7 +137,7 @@ void TestJobList::linesThatCannotBeReadAreNotShownAsEmpty()
     line({kMonday, 2}, 2);
     QVERIFY(open({kMonday, 1}));
     // The next shift has lines, but reading them fails (here: the table is gone).
-    m_world->db.exec(QStringLiteral("ALTER TABLE [Production Table] RENAME TO [Elsewhere]"));
+    m_world->db.exec(QStringLiteral("ALTER TABLE \"Production Table\" RENAME TO \"Elsewhere\""));
     m_window->findChild<QPushButton *>(QStringLiteral("cmdNxtShiftButton"))->click();
     QTRY_VERIFY(m_window.isNull());
     QCOMPARE(m_world->prompter.titles(), QStringList{"Serious Error"});
@@ -153,7 +153,7 @@ void TestJobList::damageFoundAtLoadIsRepairedAndReadAgain()
     const int page =
         m_world->db
             .scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE type = 'index' AND "
-                                   "tbl_name = 'Production Table' AND sql LIKE '%[Date]%[Shift]%'"))
+                                   "tbl_name = 'Production Table' AND sql LIKE '%\"Date\"%\"Shift\"%'"))
             .toInt();
     const int pageSize = m_world->db.scalar(QStringLiteral("PRAGMA page_size")).toInt();
     QVERIFY(page > 1);
@@ -271,12 +271,12 @@ void TestJobList::shortcutStoresTheTypedValue()
     editor->selectAll();
     QTest::keyClicks(editor, QStringLiteral("7"));
     QTest::keyClick(editor, Qt::Key(key), Qt::AltModifier);
-    QTRY_COMPARE(
-        m_world->db
-            .scalar(
-                QStringLiteral("SELECT [Machine Number] FROM [Production Table] WHERE [Job ID] = %1").arg(id))
-            .toInt(),
-        7);
+    QTRY_COMPARE(m_world->db
+                     .scalar(QStringLiteral(
+                                 "SELECT \"Machine Number\" FROM \"Production Table\" WHERE \"Job ID\" = %1")
+                                 .arg(id))
+                     .toInt(),
+                 7);
 }
 
 void TestJobList::anotherWorkstationsLinesShowWithTheEditorKept()

@@ -53,8 +53,8 @@ QString TestProtectionCalendar::states(const QDate &date) const
     QString result;
     for (int shift = 1; shift <= 3; ++shift) {
         const QVariant value = m_world->db.scalar(
-            QStringLiteral("SELECT MAX([Protected Record]) FROM [Production Table] WHERE [Date] = :d "
-                           "AND [Shift] = :s"),
+            QStringLiteral("SELECT MAX(\"Protected Record\") FROM \"Production Table\" WHERE \"Date\" = :d "
+                           "AND \"Shift\" = :s"),
             {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift}});
         result += value.isNull() ? QLatin1Char('-') : value.toInt() ? QLatin1Char('P') : QLatin1Char('O');
     }

@@ -34,9 +34,10 @@ private:
     qint64 stored(int reason) const
     {
         return m_world->db
-            .scalar(QStringLiteral("SELECT [RejectReason%1] FROM [Production Table] WHERE [Job ID] = %2")
-                        .arg(reason)
-                        .arg(m_line))
+            .scalar(
+                QStringLiteral("SELECT \"RejectReason%1\" FROM \"Production Table\" WHERE \"Job ID\" = %2")
+                    .arg(reason)
+                    .arg(m_line))
             .toLongLong();
     }
 
@@ -162,7 +163,8 @@ void TestRejects::reasonChangedElsewhereIsReadAgain()
     RejectsSheet &sheet = load();
     // The disposition window books 5 "Other" onto the line meanwhile.
     m_world->db.exec(
-        QStringLiteral("UPDATE [Production Table] SET [RejectReason10] = 5 WHERE [Job ID] = %1").arg(m_line));
+        QStringLiteral("UPDATE \"Production Table\" SET \"RejectReason10\" = 5 WHERE \"Job ID\" = %1")
+            .arg(m_line));
     const EntryResult result = sheet.setReason(0, 10, QStringLiteral("3"));
     QVERIFY(!result.stored);
     QCOMPARE(stored(10), 5);

@@ -88,17 +88,19 @@ QStringList TestSchemaQueries::saved(const QString &name, const QVariantMap &par
 
 QStringList TestSchemaQueries::lines(const QDate &date, int shift) const
 {
-    return rows(m_world->db.exec(QStringLiteral("SELECT [Machine Number], [Job Number], [Job Description], "
-                                                "[Beginning Count], [Ending Count], [Matec Count] "
-                                                "FROM [Production Table] WHERE [Date] = :d AND [Shift] = :s "
-                                                "ORDER BY [Machine Number], [Job Number]"),
-                                 {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift}}));
+    return rows(
+        m_world->db.exec(QStringLiteral("SELECT \"Machine Number\", \"Job Number\", \"Job Description\", "
+                                        "\"Beginning Count\", \"Ending Count\", \"Matec Count\" "
+                                        "FROM \"Production Table\" WHERE \"Date\" = :d AND \"Shift\" = :s "
+                                        "ORDER BY \"Machine Number\", \"Job Number\""),
+                         {{QStringLiteral("d"), sqlDate(date)}, {QStringLiteral("s"), shift}}));
 }
 
 void TestSchemaQueries::everyQueryIsSeeded()
 {
     // A new database carries every query the program calls by name, and no other.
-    QStringList stored = rows(m_world->db.exec(QStringLiteral("SELECT [Query Name] FROM [Saved Queries]")));
+    QStringList stored =
+        rows(m_world->db.exec(QStringLiteral("SELECT \"Query Name\" FROM \"Saved Queries\"")));
     QStringList expected{"JobIDs",
                          "Transfer Summary",
                          "Hold Summary",
@@ -132,11 +134,11 @@ void TestSchemaQueries::everyQueryIsSeeded()
 void TestSchemaQueries::missingQueriesAddedOnOpen()
 {
     // a database from before the report queries, and a query a site has changed
-    m_world->db.exec(QStringLiteral("DELETE FROM [Saved Queries] WHERE [Query Name] LIKE 'zz Stage%'"));
-    m_world->db.exec(
-        QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = 'SELECT 1' WHERE [Query Name] = 'JobIDs'"));
+    m_world->db.exec(QStringLiteral("DELETE FROM \"Saved Queries\" WHERE \"Query Name\" LIKE 'zz Stage%'"));
+    m_world->db.exec(QStringLiteral(
+        "UPDATE \"Saved Queries\" SET \"SQL Text\" = 'SELECT 1' WHERE \"Query Name\" = 'JobIDs'"));
     Schema::addMissingSavedQueries(m_world->db, ReportCatalog::savedQueries());
-    QCOMPARE(m_world->db.scalar(QStringLiteral("SELECT COUNT(*) FROM [Saved Queries]")).toInt(),
+    QCOMPARE(m_world->db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Saved Queries\"")).toInt(),
              int(Schema::savedQueryNames(ReportCatalog::savedQueries()).size()));
     QCOMPARE(m_world->db.savedQuerySql(QStringLiteral("JobIDs")), QStringLiteral("SELECT 1"));
 }
@@ -192,14 +194,14 @@ void TestSchemaQueries::setProtection()
     Fixture::line(m_world->db, kMonday, 2, 1, kCap);
     Fixture::line(m_world->db, kTuesday, 1, 1, kCap);
     // Start from the opposite state so that the query has something to change.
-    m_world->db.exec(QStringLiteral("UPDATE [Production Table] SET [Protected Record] = :p"),
+    m_world->db.exec(QStringLiteral("UPDATE \"Production Table\" SET \"Protected Record\" = :p"),
                      {{QStringLiteral("p"), 1 - stored}});
 
     m_world->db.execSaved(QStringLiteral("Set Protection"), {{QStringLiteral("dt"), sqlDate(kMonday)},
                                                              {QStringLiteral("sh"), 1},
                                                              {QStringLiteral("Valu"), valu}});
     const QStringList flags = rows(m_world->db.exec(QStringLiteral(
-        "SELECT [Date], [Shift], [Protected Record] FROM [Production Table] ORDER BY [Job ID]")));
+        "SELECT \"Date\", \"Shift\", \"Protected Record\" FROM \"Production Table\" ORDER BY \"Job ID\"")));
     const QString s = QString::number(stored), o = QString::number(1 - stored);
     QCOMPARE(flags, (QStringList{"2026-12-07|1|" + s, "2026-12-07|1|" + s, "2026-12-07|2|" + o,
                                  "2026-12-08|1|" + o}));
@@ -227,7 +229,7 @@ void TestSchemaQueries::unresolvedHolds()
 {
     const qint64 line = Fixture::line(m_world->db, kMonday, 2, 7, kLid);
     m_world->db.exec(
-        QStringLiteral("UPDATE [Production Table] SET [RejectReason3] = 4, [RejectReason10] = 6"));
+        QStringLiteral("UPDATE \"Production Table\" SET \"RejectReason3\" = 4, \"RejectReason10\" = 6"));
     const qint64 ticket = Fixture::hold(m_world->db, line, 8812, 40, 25);
     Fixture::hold(m_world->db, line, 8813, 10, 0, true);
     Fixture::hold(m_world->db, Fixture::line(m_world->db, kMonday, 1, 1, kCap), 2, 10, 0, true);
@@ -301,10 +303,10 @@ void TestSchemaQueries::updateDisposalStatus()
     Fixture::hold(m_world->db, line, 2, 10, 5);
     Fixture::hold(m_world->db, line, 3, 10, 10);
     m_world->db.execSaved(QStringLiteral("Update Disposal Status"));
-    QCOMPARE(
-        rows(m_world->db.exec(QStringLiteral("SELECT [Hold Ticket Number], [Disposed of] FROM [Hold Table] "
-                                             "ORDER BY [Hold Ticket Number]"))),
-        (QStringList{"1|1", "2|0", "3|0"}));
+    QCOMPARE(rows(m_world->db.exec(
+                 QStringLiteral("SELECT \"Hold Ticket Number\", \"Disposed of\" FROM \"Hold Table\" "
+                                "ORDER BY \"Hold Ticket Number\""))),
+             (QStringList{"1|1", "2|0", "3|0"}));
 }
 
 void TestSchemaQueries::unprotectedQuery()
@@ -321,8 +323,9 @@ void TestSchemaQueries::unprotectedQuery()
 
 void TestSchemaQueries::colorSelection()
 {
-    const QString insert = QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], "
-                                          "[Color Name]) VALUES (:j, :c, :n)");
+    const QString insert =
+        QStringLiteral("INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\", "
+                       "\"Color Name\") VALUES (:j, :c, :n)");
     m_world->db.exec(insert,
                      {{QStringLiteral("j"), kLid}, {QStringLiteral("c"), 1}, {QStringLiteral("n"), "Red"}});
     m_world->db.exec(insert,
@@ -341,16 +344,16 @@ void TestSchemaQueries::relationsAreEnforced_data()
     QTest::addColumn<QString>("sql");
 
     QTest::newRow("transfer for a missing line")
-        << "INSERT INTO [Transfer Table] ([Job ID], [Transfer Quantity]) VALUES (999, 5)";
+        << "INSERT INTO \"Transfer Table\" (\"Job ID\", \"Transfer Quantity\") VALUES (999, 5)";
     QTest::newRow("hold for a missing line")
-        << "INSERT INTO [Hold Table] ([Job ID], [Hold Quantity]) VALUES (999, 5)";
+        << "INSERT INTO \"Hold Table\" (\"Job ID\", \"Hold Quantity\") VALUES (999, 5)";
     QTest::newRow("rework to a missing line")
-        << "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [To Job ID]) VALUES (1, 999)";
-    QTest::newRow("line for an unknown job")
-        << "INSERT INTO [Production Table] ([Date], [Shift], [Job Number]) VALUES ('2026-12-07', 1, 'Z-9')";
-    QTest::newRow("shift 4") << "INSERT INTO [Production Table] ([Date], [Shift], [Job Number]) "
+        << "INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"To Job ID\") VALUES (1, 999)";
+    QTest::newRow("line for an unknown job") << "INSERT INTO \"Production Table\" (\"Date\", \"Shift\", "
+                                                "\"Job Number\") VALUES ('2026-12-07', 1, 'Z-9')";
+    QTest::newRow("shift 4") << "INSERT INTO \"Production Table\" (\"Date\", \"Shift\", \"Job Number\") "
                                 "VALUES ('2026-12-07', 4, 'A-100')";
-    QTest::newRow("deleting a line with tickets") << "DELETE FROM [Production Table]";
+    QTest::newRow("deleting a line with tickets") << "DELETE FROM \"Production Table\"";
 }
 
 void TestSchemaQueries::relationsAreEnforced()
@@ -361,8 +364,8 @@ void TestSchemaQueries::relationsAreEnforced()
     Fixture::hold(m_world->db, line, 1, 10);
     const auto snapshot = [this] {
         return rows(m_world->db.exec(QStringLiteral(
-            "SELECT (SELECT count(*) FROM [Production Table]), (SELECT count(*) FROM [Transfer Table]), "
-            "(SELECT count(*) FROM [Hold Table]), (SELECT count(*) FROM [Hold Distribution])")));
+            "SELECT (SELECT count(*) FROM \"Production Table\"), (SELECT count(*) FROM \"Transfer Table\"), "
+            "(SELECT count(*) FROM \"Hold Table\"), (SELECT count(*) FROM \"Hold Distribution\")")));
     };
     const QStringList before = snapshot();
     QVERIFY_THROWS_EXCEPTION(DatabaseError, m_world->db.exec(sql));

@@ -83,7 +83,7 @@ QStringList TestSummaries::figures(const ProductionSummaries &summaries)
 void TestSummaries::setSavedQuery(const QString &name, const QString &sql)
 {
     m_world->db.exec(
-        QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = :sql WHERE [Query Name] = :name"),
+        QStringLiteral("UPDATE \"Saved Queries\" SET \"SQL Text\" = :sql WHERE \"Query Name\" = :name"),
         {{QStringLiteral("sql"), sql}, {QStringLiteral("name"), name}});
 }
 
@@ -141,14 +141,14 @@ void TestSummaries::fillFromChangedQueries_data()
 
     // A site may change a summary query; Null totals count as nothing and several rows of one
     // line add up.
-    QTest::newRow("null totals") << "SELECT h.[Job ID], NULL AS Holds FROM [Hold Table] h "
-                                    "JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
-                                    "WHERE h.[Job ID] BETWEEN :FirstJID AND :LastJID AND p.[Shift] = 1"
+    QTest::newRow("null totals") << "SELECT h.\"Job ID\", NULL AS Holds FROM \"Hold Table\" h "
+                                    "JOIN \"Production Table\" p ON p.\"Job ID\" = h.\"Job ID\" "
+                                    "WHERE h.\"Job ID\" BETWEEN :FirstJID AND :LastJID AND p.\"Shift\" = 1"
                                  << 0;
     QTest::newRow("one row per ticket")
-        << "SELECT h.[Job ID], h.[Hold Quantity] AS Holds FROM [Hold Table] h "
-           "JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] "
-           "WHERE h.[Job ID] BETWEEN :FirstJID AND :LastJID AND p.[Shift] = 1"
+        << "SELECT h.\"Job ID\", h.\"Hold Quantity\" AS Holds FROM \"Hold Table\" h "
+           "JOIN \"Production Table\" p ON p.\"Job ID\" = h.\"Job ID\" "
+           "WHERE h.\"Job ID\" BETWEEN :FirstJID AND :LastJID AND p.\"Shift\" = 1"
         << 50;
 }
 
@@ -180,6 +180,10 @@ void TestSummaries::fillRefusesTotalsBeyondACount()
 // id range; they are rewritten once, and a query a site changed is left alone.
 void TestSummaries::fillAfterTheFormerQueriesAreUpdated()
 {
+    // The summaries had their present texts before any plant's database was on a server.
+    if (m_world->db.dialect().isServer())
+        QSKIP("the former texts are in files only");
+    // Texts as a database made by an earlier version holds them, in the older file's spelling.
     const QString formerTransfers = QStringLiteral(
         "SELECT p.[Job ID], SUM(t.[Transfer Quantity]) AS xfers FROM [Production Table] p JOIN [Transfer "
         "Table] t ON t.[Job ID] = p.[Job ID] WHERE p.[Job ID] BETWEEN :FirstJID AND :LastJID AND EXISTS "
@@ -189,6 +193,7 @@ void TestSummaries::fillAfterTheFormerQueriesAreUpdated()
         "SELECT p.[Job ID], SUM(h.[Hold Quantity]) AS Holds FROM [Production Table] p JOIN [Hold Table] h "
         "ON h.[Job ID] = p.[Job ID] WHERE p.[Job ID] BETWEEN :FirstJID AND :LastJID AND p.[Shift] = 1 "
         "GROUP BY p.[Job ID]");
+
     setSavedQuery(QStringLiteral("Transfer Summary"), formerTransfers);
     setSavedQuery(QStringLiteral("Hold Summary"), siteHolds);
     Fixture::transfer(m_world->db, m_lines[0], 1, 100);
@@ -200,7 +205,7 @@ void TestSummaries::fillAfterTheFormerQueriesAreUpdated()
     QVERIFY(Schema::protectionCurrent(m_world->db));
     const QString transfers = m_world->db.savedQuerySql(QStringLiteral("Transfer Summary"));
     QVERIFY(transfers != formerTransfers);
-    QVERIFY(transfers.contains(QStringLiteral("p.[Date] = f.[Date] AND p.[Shift] = f.[Shift]")));
+    QVERIFY(transfers.contains(QStringLiteral("p.\"Date\" = f.\"Date\" AND p.\"Shift\" = f.\"Shift\"")));
     QCOMPARE(m_world->db.savedQuerySql(QStringLiteral("Hold Summary")), siteHolds);
     // The same figures as before, the shift 2 line in the id range still left out.
     summaries.fill(m_world->db, kShift);

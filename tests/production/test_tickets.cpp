@@ -113,7 +113,7 @@ void TestTickets::entries()
     QVERIFY(!result.keepText);
     const TicketKind &kind = tickets.kind();
     QSqlQuery query =
-        m_world->db.exec(QStringLiteral("SELECT [%1], [%2] FROM [%3]")
+        m_world->db.exec(QStringLiteral("SELECT \"%1\", \"%2\" FROM \"%3\"")
                              .arg(number ? kind.numberField : kind.quantityField,
                                   holds ? QStringLiteral("Hold Remaining") : kind.quantityField, kind.table));
     // The new row is stored with its first value; a refused one leaves nothing behind.
@@ -165,7 +165,7 @@ void TestTickets::cleanUpRemovesEmptyRows()
     QVERIFY(tickets.setQuantity(full, QStringLiteral("30")).stored);
     tickets.cleanUp();
     const TicketKind &kind = tickets.kind();
-    QSqlQuery query = m_world->db.exec(QStringLiteral("SELECT [%1], [%2] FROM [%3] ORDER BY 1")
+    QSqlQuery query = m_world->db.exec(QStringLiteral("SELECT \"%1\", \"%2\" FROM \"%3\" ORDER BY 1")
                                            .arg(kind.numberField, kind.quantityField, kind.table));
     QStringList rows;
     while (query.next())
@@ -203,7 +203,7 @@ void TestTickets::cleanUpLeavesRowsTypedElsewhere()
     QVERIFY(typing.setNumber(row, QStringLiteral("601")).stored);
     closeBoth();
     QVERIFY(typing.setQuantity(row, QStringLiteral("75")).stored);
-    QCOMPARE(stored(QStringLiteral("SELECT COUNT(*) || '|' || MAX([%1]) || '|' || MAX([%2]) FROM [%3]")
+    QCOMPARE(stored(QStringLiteral("SELECT COUNT(*) || '|' || MAX(\"%1\") || '|' || MAX(\"%2\") FROM \"%3\"")
                         .arg(kind.numberField, kind.quantityField, kind.table))
                  .toString(),
              QStringLiteral("1|601|75"));
@@ -253,7 +253,7 @@ void TestTickets::cleanUpTakesRowsOfAProgramGone()
     closing.load({kMonday, 2});
     closing.cleanUp();
     QSqlQuery query =
-        m_world->db.exec(QStringLiteral("SELECT [%1], [%2] FROM [%3] ORDER BY [%4]")
+        m_world->db.exec(QStringLiteral("SELECT \"%1\", \"%2\" FROM \"%3\" ORDER BY \"%4\"")
                              .arg(kind.numberField, kind.quantityField, kind.table, kind.idField));
     QStringList rows;
     while (query.next())
@@ -272,19 +272,19 @@ void TestTickets::holdRemainingKeepsWhatWasDisposed()
     TicketSheet &tickets = sheet(true);
 
     QVERIFY(tickets.setQuantity(tickets.rowOfTicket(open), QStringLiteral("120")).stored);
-    QCOMPARE(
-        stored(QStringLiteral("SELECT [Hold Remaining] FROM [Hold Table] WHERE [Hold Ticket Number] = 11"))
-            .toInt(),
-        80);
+    QCOMPARE(stored(QStringLiteral(
+                        "SELECT \"Hold Remaining\" FROM \"Hold Table\" WHERE \"Hold Ticket Number\" = 11"))
+                 .toInt(),
+             80);
     // Saving the disposed ticket unchanged leaves it disposed; more parts put on hold reopen it.
     QVERIFY(tickets.setQuantity(tickets.rowOfTicket(done), QStringLiteral("50")).stored);
-    QCOMPARE(stored(QStringLiteral("SELECT [Hold Remaining] || '|' || [Disposed of] FROM [Hold Table] "
-                                   "WHERE [Hold Ticket Number] = 12"))
+    QCOMPARE(stored(QStringLiteral("SELECT \"Hold Remaining\" || '|' || \"Disposed of\" FROM \"Hold Table\" "
+                                   "WHERE \"Hold Ticket Number\" = 12"))
                  .toString(),
              QStringLiteral("0|1"));
     QVERIFY(tickets.setQuantity(tickets.rowOfTicket(done), QStringLiteral("55")).stored);
-    QCOMPARE(stored(QStringLiteral("SELECT [Hold Remaining] || '|' || [Disposed of] FROM [Hold Table] "
-                                   "WHERE [Hold Ticket Number] = 12"))
+    QCOMPARE(stored(QStringLiteral("SELECT \"Hold Remaining\" || '|' || \"Disposed of\" FROM \"Hold Table\" "
+                                   "WHERE \"Hold Ticket Number\" = 12"))
                  .toString(),
              QStringLiteral("5|0"));
 }
@@ -299,8 +299,8 @@ void TestTickets::holdRemainingStaysInRange()
     Fixture::distribution(m_world->db, past, QVariant(), 0, 2000000000, 4);
     TicketSheet &tickets = sheet(true);
     const QString remaining =
-        QStringLiteral("SELECT [Hold Quantity] || '|' || [Hold Remaining] FROM [Hold Table] "
-                       "WHERE [Hold Ticket Number] = %1");
+        QStringLiteral("SELECT \"Hold Quantity\" || '|' || \"Hold Remaining\" FROM \"Hold Table\" "
+                       "WHERE \"Hold Ticket Number\" = %1");
 
     QVERIFY(tickets.setQuantity(tickets.rowOfTicket(edge), QStringLiteral("0")).stored);
     QCOMPARE(stored(remaining.arg(13)).toString(), QStringLiteral("0|-2147483647"));
@@ -320,7 +320,7 @@ void TestTickets::protectedLineIsReadOnly()
     QVERIFY(!tickets.setQuantity(0, QStringLiteral("99")).stored);
     QVERIFY(!tickets.deleteTicket(0).stored);
     QCOMPARE(
-        stored(QStringLiteral("SELECT COUNT(*) || '|' || SUM([Transfer Quantity]) FROM [Transfer Table]"))
+        stored(QStringLiteral("SELECT COUNT(*) || '|' || SUM(\"Transfer Quantity\") FROM \"Transfer Table\""))
             .toString(),
         QStringLiteral("1|10"));
 
@@ -334,7 +334,7 @@ void TestTickets::protectedLineIsReadOnly()
     QVERIFY(result.message.contains(QStringLiteral("protected")));
     QVERIFY(result.protectionMet); // the window reads the date-shift again
     QVERIFY(!fresh.editable());
-    QCOMPARE(stored(QStringLiteral("SELECT [Transfer Quantity] FROM [Transfer Table]")).toInt(), 10);
+    QCOMPARE(stored(QStringLiteral("SELECT \"Transfer Quantity\" FROM \"Transfer Table\"")).toInt(), 10);
 }
 
 void TestTickets::refusedWriteKeepsTheText_data()
@@ -359,11 +359,11 @@ void TestTickets::refusedWriteKeepsTheText()
                                         "$$BEGIN RAISE EXCEPTION USING MESSAGE = '%1'; END$$")
                              .arg(refusal));
         m_world->db.exec(
-            QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF [Hold Remaining] ON [Hold Table] "
+            QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF \"Hold Remaining\" ON \"Hold Table\" "
                            "FOR EACH ROW EXECUTE FUNCTION refuse()"));
     } else {
-        m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF [Hold Remaining] ON "
-                                        "[Hold Table] BEGIN SELECT RAISE(ABORT, '%1'); END")
+        m_world->db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF \"Hold Remaining\" ON "
+                                        "\"Hold Table\" BEGIN SELECT RAISE(ABORT, '%1'); END")
                              .arg(refusal));
     }
     const EntryResult result = tickets.setQuantity(tickets.rowOfTicket(hold), QStringLiteral("150"));
@@ -374,10 +374,11 @@ void TestTickets::refusedWriteKeepsTheText()
     QVERIFY2(!result.message.contains(QStringLiteral("UPDATE")) &&
                  !result.message.contains(QStringLiteral("again")),
              qPrintable(result.message));
-    QCOMPARE(result.logText.contains(QStringLiteral("UPDATE [Hold Table]")), keepText);
-    QCOMPARE(stored(QStringLiteral("SELECT [Hold Quantity] || '|' || [Hold Remaining] FROM [Hold Table]"))
-                 .toString(),
-             QStringLiteral("100|100"));
+    QCOMPARE(result.logText.contains(QStringLiteral("UPDATE \"Hold Table\"")), keepText);
+    QCOMPARE(
+        stored(QStringLiteral("SELECT \"Hold Quantity\" || '|' || \"Hold Remaining\" FROM \"Hold Table\""))
+            .toString(),
+        QStringLiteral("100|100"));
 }
 
 void TestTickets::rowChangedElsewhereIsReadAgain()
@@ -393,7 +394,7 @@ void TestTickets::rowChangedElsewhereIsReadAgain()
     QVERIFY(!result.stored);
     QVERIFY(result.message.contains(QStringLiteral("another workstation")));
     QCOMPARE(mine.ticket(0).quantity.toInt(), 40);
-    QCOMPARE(stored(QStringLiteral("SELECT [Transfer Quantity] FROM [Transfer Table]")).toInt(), 40);
+    QCOMPARE(stored(QStringLiteral("SELECT \"Transfer Quantity\" FROM \"Transfer Table\"")).toInt(), 40);
     QVERIFY(mine.setQuantity(0, QStringLiteral("70")).stored);
 }
 
@@ -416,7 +417,7 @@ void TestTickets::deleteFailures()
     QCOMPARE(refused.message, QStringLiteral("This record cannot be deleted for the following reason:\nThis "
                                              "hold ticket has distribution rows. Delete those first; Error "
                                              "Code: 3200"));
-    QVERIFY(refused.logText.contains(QStringLiteral("DELETE FROM [Hold Table]")));
+    QVERIFY(refused.logText.contains(QStringLiteral("DELETE FROM \"Hold Table\"")));
     QCOMPARE(refused.icon, MsgIcon::Critical);
     QCOMPARE(holds.ticketCount(), 1);
 }

@@ -149,8 +149,8 @@ void TestTicketWindows::transfersFollowTheLine()
 
     window->close();
     QCOMPARE(m_world->session->openDataForms(), 0);
-    QCOMPARE(value(QStringLiteral("SELECT COUNT(*) FROM [Transfer Table]")), 1);
-    QCOMPARE(value(QStringLiteral("SELECT [Transfer Quantity] FROM [Transfer Table]")), 150);
+    QCOMPARE(value(QStringLiteral("SELECT COUNT(*) FROM \"Transfer Table\"")), 1);
+    QCOMPARE(value(QStringLiteral("SELECT \"Transfer Quantity\" FROM \"Transfer Table\"")), 150);
 }
 
 void TestTicketWindows::protectedLineDisablesTheButtons_data()
@@ -206,7 +206,7 @@ void TestTicketWindows::refusedDeleteIsToldInWordsAndLogged()
              qPrintable(shown));
     QFile log(m_world->paths->inProgramFolder(QStringLiteral("error.log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(log.readAll()).contains(QStringLiteral("DELETE FROM [Hold Table]")));
+    QVERIFY(QString::fromUtf8(log.readAll()).contains(QStringLiteral("DELETE FROM \"Hold Table\"")));
 }
 
 void TestTicketWindows::holdTimerSavesWhatIsTyped()
@@ -228,10 +228,11 @@ void TestTicketWindows::holdTimerSavesWhatIsTyped()
     editor->setModified(true);
 
     window->refreshPending();
-    QCOMPARE(value(QStringLiteral("SELECT '' || [Hold Quantity] || [Hold Remaining] FROM [Hold Table] WHERE "
-                                  "[Hold Ticket ID] = %1")
-                       .arg(hold)),
-             6060);
+    QCOMPARE(
+        value(QStringLiteral("SELECT '' || \"Hold Quantity\" || \"Hold Remaining\" FROM \"Hold Table\" WHERE "
+                             "\"Hold Ticket ID\" = %1")
+                  .arg(hold)),
+        6060);
     QCOMPARE(lines->currentIndex().row(), 0); // back on the first line of the date-shift
     QCOMPARE(window->sheet()->selected()->jobId, m_first);
 }
@@ -272,10 +273,9 @@ void TestTicketWindows::dispositionClosesWithDisposalStatus()
 
     window->close();
     QCOMPARE(m_world->session->openDataForms(), 0);
-    QCOMPARE(
-        value(
-            QStringLiteral("SELECT [Disposed of] FROM [Hold Table] WHERE [Hold Ticket ID] = %1").arg(ticket)),
-        1);
+    QCOMPARE(value(QStringLiteral("SELECT \"Disposed of\" FROM \"Hold Table\" WHERE \"Hold Ticket ID\" = %1")
+                       .arg(ticket)),
+             1);
 }
 
 // Tabbed into, the Reject Reason cell changes its reason with the keys a list box takes.
@@ -300,7 +300,7 @@ void TestTicketWindows::reasonCellTakesTheKeysOfAList()
         QCOMPARE(reason(), expected);
         QCOMPARE(grid->currentIndex(), cell);
     }
-    QCOMPARE(value(QStringLiteral("SELECT [Reject Reason] FROM [Hold Distribution]")), 0);
+    QCOMPARE(value(QStringLiteral("SELECT \"Reject Reason\" FROM \"Hold Distribution\"")), 0);
 }
 
 void TestTicketWindows::rejectsOpenFromTheCountsWindow()
@@ -389,7 +389,7 @@ TestTicketWindows::Entry TestTicketWindows::openForEntry(const QString &which)
         holds ? Fixture::hold(m_world->db, m_first, 5, 300) : Fixture::transfer(m_world->db, m_first, 5, 150);
         const TicketKind kind = holds ? TicketKind::holds() : TicketKind::transfers();
         entry.window = openTickets(kind);
-        entry.stored = QStringLiteral("SELECT [%1] FROM [%2]").arg(kind.quantityField, kind.table);
+        entry.stored = QStringLiteral("SELECT \"%1\" FROM \"%2\"").arg(kind.quantityField, kind.table);
         entry.grid = child<QTableView>(entry.window, kind.gridName);
         entry.cell = entry.grid->model()->index(0, TicketModel::QuantityColumn);
     } else if (which == QLatin1String("disposition")) {
@@ -397,7 +397,7 @@ TestTicketWindows::Entry TestTicketWindows::openForEntry(const QString &which)
         auto *window = new frmHoldDisposition2(*m_world->session);
         m_windows << window;
         entry.window = window->load() ? window : nullptr;
-        entry.stored = QStringLiteral("SELECT [Reworked Quantity] FROM [Hold Distribution]");
+        entry.stored = QStringLiteral("SELECT \"Reworked Quantity\" FROM \"Hold Distribution\"");
         entry.grid = child<QTableView>(window, QStringLiteral("tblHolds"));
         entry.cell = entry.grid->model()->index(0, DistributionModel::ReworkedColumn);
     } else {
@@ -407,7 +407,7 @@ TestTicketWindows::Entry TestTicketWindows::openForEntry(const QString &which)
                                  : DataWindowFixture::open<frmRejects>(*m_world->session, {kMonday, 1});
         m_windows << window;
         entry.window = window;
-        entry.stored = QStringLiteral("SELECT [%1] FROM [Production Table] WHERE [Job ID] = %2")
+        entry.stored = QStringLiteral("SELECT \"%1\" FROM \"Production Table\" WHERE \"Job ID\" = %2")
                            .arg(counts ? QStringLiteral("Ending Count") : QStringLiteral("RejectReason1"))
                            .arg(m_first);
         entry.grid = child<QTableView>(window, QStringLiteral("Table1"));
@@ -500,16 +500,17 @@ void TestTicketWindows::typingGoesOnWhileAnotherWorkstationAdds()
              QStringLiteral("88201"));
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("40"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QTRY_COMPARE(value(QStringLiteral("SELECT [%1] FROM [%2] WHERE [%3] = 88201")
+    QTRY_COMPARE(value(QStringLiteral("SELECT \"%1\" FROM \"%2\" WHERE \"%3\" = 88201")
                            .arg(kind.quantityField, kind.table, kind.numberField)),
                  40);
     QVERIFY(m_world->prompter.messages().isEmpty());
 
     // Their half-typed row keeps what it holds through this window's close.
     DataWindowFixture::close(window);
-    const QVariant quantity = m_world->db.scalar(QStringLiteral("SELECT [%1] FROM [%2] WHERE [%3] = :id")
-                                                     .arg(kind.quantityField, kind.table, kind.idField),
-                                                 {{QStringLiteral("id"), theirs}});
+    const QVariant quantity =
+        m_world->db.scalar(QStringLiteral("SELECT \"%1\" FROM \"%2\" WHERE \"%3\" = :id")
+                               .arg(kind.quantityField, kind.table, kind.idField),
+                           {{QStringLiteral("id"), theirs}});
     QCOMPARE(quantity.isNull(), !holds);
 }
 

@@ -121,8 +121,8 @@ private slots:
                                     QStringLiteral("Print Preview - Rejects by Reason Update"),
                                     QStringLiteral("Mark as Printed?")}));
         QCOMPARE(world.prompter.messages().last().text, ReportRun::markPrintedQuestion(true));
-        QCOMPARE(world.db.scalar(QStringLiteral("SELECT SUM([Printed]) FROM [Hold Distribution]")).toInt(),
-                 0);
+        QCOMPARE(
+            world.db.scalar(QStringLiteral("SELECT SUM(\"Printed\") FROM \"Hold Distribution\"")).toInt(), 0);
     }
 };
 

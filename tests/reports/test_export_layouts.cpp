@@ -257,8 +257,8 @@ private slots:
         // Report tables are read from the workstation's report database, a file on every engine.
         TestWorld world;
         Database reports = Database::createFile(world.file(QStringLiteral("REPORTS.MDB")));
-        reports.exec(QStringLiteral("CREATE TABLE [T] ([When Added] TEXT)"));
-        reports.exec(QStringLiteral("INSERT INTO [T] VALUES ('1999-08-12 14:35:00'), ('1999-08-12')"));
+        reports.exec(QStringLiteral("CREATE TABLE \"T\" (\"When Added\" TEXT)"));
+        reports.exec(QStringLiteral("INSERT INTO \"T\" VALUES ('1999-08-12 14:35:00'), ('1999-08-12')"));
         const ReportData read = ReportData::read(reports.connection(), QStringLiteral("T"));
         QCOMPARE(read.rows()[0][0], QVariant(QDateTime({1999, 8, 12}, {14, 35})));
         QCOMPARE(read.rows()[1][0], QVariant(QDate(1999, 8, 12)));

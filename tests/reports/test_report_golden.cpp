@@ -148,14 +148,14 @@ private slots:
         QFETCH(int, part);
         DatabaseWorld world;
         ReportFixture::fill(world.db);
-        world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', '1040-22'),"
+        world.db.exec(QStringLiteral("INSERT INTO \"Customer Report Parts\" VALUES ('Corvix', '1040-22'),"
                                      " ('Velmar', '2210-05'), ('Velmar', '3300-17')"));
         // rejects split by reason on two lines, for the chart
         world.db.exec(
-            QStringLiteral("UPDATE [Production Table] SET [RejectReason1] = 12, [RejectReason3] = 40,"
-                           " [RejectReason7] = 5 WHERE [Job ID] = 1"));
-        world.db.exec(QStringLiteral(
-            "UPDATE [Production Table] SET [RejectReason3] = 15, [RejectReason10] = 30 WHERE [Job ID] = 4"));
+            QStringLiteral("UPDATE \"Production Table\" SET \"RejectReason1\" = 12, \"RejectReason3\" = 40,"
+                           " \"RejectReason7\" = 5 WHERE \"Job ID\" = 1"));
+        world.db.exec(QStringLiteral("UPDATE \"Production Table\" SET \"RejectReason3\" = 15, "
+                                     "\"RejectReason10\" = 30 WHERE \"Job ID\" = 4"));
         ReportParmsSheet sheet(type);
         sheet.load(QDate(), QString(), world.clock.today());
         if (option >= 0)
@@ -199,7 +199,7 @@ private slots:
                 QCOMPARE(ReportLayout::load(ReportFixture::layoutPath(layout.fileName)).table, report.table);
             if (!report.staging.name.isEmpty())
                 QVERIFY2(report.staging.sql.startsWith(
-                             QStringLiteral("CREATE TABLE [Reports].[%1] ").arg(report.table)) ||
+                             QStringLiteral("CREATE TABLE \"Reports\".\"%1\" ").arg(report.table)) ||
                              report.staging.sql.startsWith(
                                  QStringLiteral("CREATE TABLE \"Reports\".\"%1\" ").arg(report.table)),
                          qPrintable(report.staging.name));

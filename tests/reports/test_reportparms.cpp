@@ -261,7 +261,7 @@ private slots:
         const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
         {
             Database reports = Database::createFile(reportPath);
-            reports.exec(QStringLiteral("CREATE TABLE [Transfer List Report Table] ([Stale] INTEGER)"));
+            reports.exec(QStringLiteral("CREATE TABLE \"Transfer List Report Table\" (\"Stale\" INTEGER)"));
         }
         const ReportDescriptor &type = ReportCatalog::of(ReportTypes::TransferList);
         ReportStaging staging(world.db, reportPath);

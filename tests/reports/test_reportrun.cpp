@@ -27,7 +27,7 @@ QList<qint64> holes(const QString &reportDatabase)
 {
     Database reports = Database::open(reportDatabase);
     QSqlQuery query =
-        reports.exec(QStringLiteral("SELECT [Hold Ticket Number] FROM [Holes Report] ORDER BY 1"));
+        reports.exec(QStringLiteral("SELECT \"Hold Ticket Number\" FROM \"Holes Report\" ORDER BY 1"));
     QList<qint64> numbers;
     while (query.next())
         numbers << query.value(0).toLongLong();
@@ -231,24 +231,24 @@ private slots:
             shown = document.detailRows;
             // while the update report is on screen another workstation adds a row and changes one
             const qint64 ticket =
-                world.db.scalar(QStringLiteral("SELECT MIN([Hold Ticket ID]) FROM [Hold Table]"))
+                world.db.scalar(QStringLiteral("SELECT MIN(\"Hold Ticket ID\") FROM \"Hold Table\""))
                     .toLongLong();
             world.db.exec(
                 QStringLiteral(
-                    "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Rejects], [Reject Reason], "
-                    "[When Added]) VALUES (:t, 5, 4, '2026-12-08 09:00:00')"),
+                    "INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"Rejects\", \"Reject Reason\", "
+                    "\"When Added\") VALUES (:t, 5, 4, '2026-12-08 09:00:00')"),
                 {{QStringLiteral("t"), ticket}});
             world.db.exec(
-                QStringLiteral("UPDATE [Hold Distribution] SET [Rejects] = 25 WHERE [Rejects] = 20"));
+                QStringLiteral("UPDATE \"Hold Distribution\" SET \"Rejects\" = 25 WHERE \"Rejects\" = 20"));
         });
         QCOMPARE(shown, 2);
         QCOMPARE(world.prompter.titles().last(), QStringLiteral("Mark as Printed?"));
         // only the row printed and unchanged is marked
         QCOMPARE(printedRejects(world.db), QList<qint64>{30});
         // a row added after the mark time is not marked even when staged again
-        world.db.exec(
-            QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Rejects], [Reject Reason], "
-                           "[When Added]) VALUES (1, 7, 4, '2026-12-08 09:30:00')"));
+        world.db.exec(QStringLiteral(
+            "INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"Rejects\", \"Reject Reason\", "
+            "\"When Added\") VALUES (1, 7, 4, '2026-12-08 09:30:00')"));
         world.prompter.clear();
         ReportParmsSheet again = rejectSheet(0, true);
         runner(world).run(again, [](const ReportDocument &, const QString &, int) {});
@@ -261,10 +261,10 @@ private slots:
         DatabaseWorld world;
         ReportFixture::fill(world.db); // rejects 20 on 08/11/1999 shift 1, 30 on 08/12/1999 shift 1
         Fixture::protect(world.db, QDate(1999, 8, 11), 1);
-        world.db.exec(
-            QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Rejects], "
-                           "[Reject Reason], [Printed], [When Added]) SELECT [Hold Ticket ID], 9, 4, "
-                           "1, '2026-12-01 10:00:00' FROM [Hold Table] WHERE [Hold Ticket Number] = 904"));
+        world.db.exec(QStringLiteral(
+            "INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"Rejects\", "
+            "\"Reject Reason\", \"Printed\", \"When Added\") SELECT \"Hold Ticket ID\", 9, 4, "
+            "1, '2026-12-01 10:00:00' FROM \"Hold Table\" WHERE \"Hold Ticket Number\" = 904"));
         ReportParmsSheet sheet = rejectSheet(0, true);
         runner(world).run(sheet, [](const ReportDocument &, const QString &, int) {});
         QCOMPARE(world.prompter.titles().last(), QStringLiteral("Mark as Printed?"));
@@ -326,7 +326,7 @@ private slots:
     {
         DatabaseWorld world;
         ReportFixture::fill(world.db);
-        world.db.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Printed] = 1"));
+        world.db.exec(QStringLiteral("UPDATE \"Hold Distribution\" SET \"Printed\" = 1"));
         ReportParmsSheet sheet = rejectSheet(0, false);
         sheet.startDate = sheet.endDate = QDate(2001, 1, 1);
         runner(world).run(sheet, [](const ReportDocument &, const QString &, int) {});
@@ -356,7 +356,7 @@ private slots:
         DatabaseWorld world;
         ReportFixture::fill(world.db);
         for (const QString &part : parts)
-            world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', :j)"),
+            world.db.exec(QStringLiteral("INSERT INTO \"Customer Report Parts\" VALUES ('Corvix', :j)"),
                           {{QStringLiteral("j"), part}});
         ReportParmsSheet sheet(ReportTypes::DailyCorvix);
         sheet.startDate = QDate(1999, 8, 12); // 2210-05 ran on the 11th only
@@ -485,14 +485,14 @@ private:
     {
         return db
             .scalar(QStringLiteral(
-                "SELECT COUNT(*) FROM [Hold Distribution] WHERE [Printed] = 0 AND [Rejects] <> 0"))
+                "SELECT COUNT(*) FROM \"Hold Distribution\" WHERE \"Printed\" = 0 AND \"Rejects\" <> 0"))
             .toInt();
     }
 
     static QList<qint64> printedRejects(const Database &db)
     {
-        QSqlQuery query = db.exec(
-            QStringLiteral("SELECT [Rejects] FROM [Hold Distribution] WHERE [Printed] <> 0 ORDER BY 1"));
+        QSqlQuery query = db.exec(QStringLiteral(
+            "SELECT \"Rejects\" FROM \"Hold Distribution\" WHERE \"Printed\" <> 0 ORDER BY 1"));
         QList<qint64> rejects;
         while (query.next())
             rejects << query.value(0).toLongLong();

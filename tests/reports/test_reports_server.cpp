@@ -67,7 +67,7 @@ struct RunResult
 // stays unprinted.
 void changeAShownRow(const Database &db)
 {
-    db.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Rejects] = 25 WHERE [Rejects] = 20"));
+    db.exec(QStringLiteral("UPDATE \"Hold Distribution\" SET \"Rejects\" = 25 WHERE \"Rejects\" = 20"));
 }
 
 RunResult runReport(TestWorld &world, Database &db, ReportParmsSheet sheet)
@@ -83,8 +83,8 @@ RunResult runReport(TestWorld &world, Database &db, ReportParmsSheet sheet)
         if (part == 1)
             changeAShownRow(db);
     });
-    QSqlQuery printed =
-        db.exec(QStringLiteral("SELECT [Rejects] FROM [Hold Distribution] WHERE [Printed] <> 0 ORDER BY 1"));
+    QSqlQuery printed = db.exec(
+        QStringLiteral("SELECT \"Rejects\" FROM \"Hold Distribution\" WHERE \"Printed\" <> 0 ORDER BY 1"));
     while (printed.next())
         result.printed << printed.value(0).toLongLong();
     return result;
@@ -124,25 +124,27 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QStringList>("columns");
         QTest::addColumn<QString>("select");
+        // A staging text in the older file's spelling.
         QTest::newRow("file spelling")
             << "CREATE TABLE [Reports].[On Hold]]s] AS SELECT p.[Date] FROM [P] p" << true << true
             << "On Hold]s" << QStringList() << "SELECT p.[Date] FROM [P] p";
+
         QTest::newRow("server spelling, WITH")
             << "create table \"Reports\".\"A \"\"B\"\"\" as\n WITH l AS (SELECT 1) SELECT * FROM l;\n"
             << true << true << "A \"B\"" << QStringList() << "WITH l AS (SELECT 1) SELECT * FROM l";
         QTest::newRow("insert with columns")
-            << "INSERT INTO [Reports].[T] ([Job ID], \"Date\") SELECT 1, 2" << true << false << "T"
+            << "INSERT INTO \"Reports\".\"T\" (\"Job ID\", \"Date\") SELECT 1, 2" << true << false << "T"
             << QStringList{QStringLiteral("Job ID"), QStringLiteral("Date")} << "SELECT 1, 2";
         QTest::newRow("insert without columns")
             << "INSERT INTO Reports.T SELECT 1" << true << false << "T" << QStringList() << "SELECT 1";
         QTest::newRow("not the report database")
-            << "CREATE TABLE [T] AS SELECT 1" << false << false << "" << QStringList() << "";
-        QTest::newRow("create without AS")
-            << "CREATE TABLE [Reports].[T] ([a] INTEGER)" << false << false << "" << QStringList() << "";
+            << "CREATE TABLE \"T\" AS SELECT 1" << false << false << "" << QStringList() << "";
+        QTest::newRow("create without AS") << "CREATE TABLE \"Reports\".\"T\" (\"a\" INTEGER)" << false
+                                           << false << "" << QStringList() << "";
         QTest::newRow("insert with AS")
-            << "INSERT INTO [Reports].[T] AS SELECT 1" << false << false << "" << QStringList() << "";
-        QTest::newRow("update") << "UPDATE [Reports].[T] SET [a] = 1" << false << false << "" << QStringList()
-                                << "";
+            << "INSERT INTO \"Reports\".\"T\" AS SELECT 1" << false << false << "" << QStringList() << "";
+        QTest::newRow("update") << "UPDATE \"Reports\".\"T\" SET \"a\" = 1" << false << false << ""
+                                << QStringList() << "";
     }
 
     void stagingStatementForms()
@@ -235,7 +237,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, told);
         ServerWorld world(QStringLiteral("reports_cli"));
-        world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', '2210-05')"));
+        world.db.exec(QStringLiteral("INSERT INTO \"Customer Report Parts\" VALUES ('Corvix', '2210-05')"));
         QDir().mkpath(world.paths->programFolder());
         QFile::copy(ReportFixture::layoutPath(QStringLiteral("dalycorv.rpt")),
                     world.paths->inProgramFolder(QStringLiteral("dalycorv.rpt")));

@@ -157,12 +157,13 @@ private slots:
             world.identity.set(QStringLiteral("stranger"));
         if (setUp == QLatin1String("Cx")) {
             Fixture::allowAnyLevel(world.db);
-            world.db.exec(QStringLiteral("UPDATE [Security Table] SET [Security Level] = 'Cx'"));
+            world.db.exec(QStringLiteral("UPDATE \"Security Table\" SET \"Security Level\" = 'Cx'"));
         }
         if (setUp == QLatin1String("unconfigured"))
             world.session->options().setDatabaseName(QString());
         if (setUp == QLatin1String("corvix"))
-            world.db.exec(QStringLiteral("INSERT INTO [Customer Report Parts] VALUES ('Corvix', '2210-05')"));
+            world.db.exec(
+                QStringLiteral("INSERT INTO \"Customer Report Parts\" VALUES ('Corvix', '2210-05')"));
         QStringList args = arguments.split(' ');
         const int out = args.indexOf(QStringLiteral("--out"));
         if (out >= 0 && out + 1 < args.size())

@@ -42,8 +42,9 @@ private:
     QString level(const QString &user) const
     {
         return m_world->db
-            .scalar(QStringLiteral("SELECT [Security Level] FROM [Security Table] WHERE [UserName] = :u"),
-                    {{QStringLiteral("u"), user}})
+            .scalar(
+                QStringLiteral("SELECT \"Security Level\" FROM \"Security Table\" WHERE \"UserName\" = :u"),
+                {{QStringLiteral("u"), user}})
             .toString();
     }
 
@@ -94,8 +95,8 @@ void TestFrmSecurity::authorizesAtTheNewUserLevel()
 
     QCOMPARE(level(QStringLiteral("o'neil")), QStringLiteral("A"));
     QCOMPARE(m_world->db
-                 .scalar(QStringLiteral("SELECT [User Name] || ':' || [User ID] FROM [Security Table] "
-                                        "WHERE [UserName] = 'o''neil'"))
+                 .scalar(QStringLiteral("SELECT \"User Name\" || ':' || \"User ID\" FROM \"Security Table\" "
+                                        "WHERE \"UserName\" = 'o''neil'"))
                  .toString(),
              QStringLiteral("Kim O'Neil:1002"));
     QCOMPARE(authorized()->count(), 3);

@@ -77,12 +77,13 @@ void TestServerAttacks::initTestCase()
     }
     m_protectedLine =
         admin
-            .scalar(QStringLiteral("SELECT MIN([Job ID]) FROM [Transfer Table] WHERE [Job ID] IN "
-                                   "(SELECT [Job ID] FROM [Production Table] WHERE [Protected Record] <> 0)"))
+            .scalar(QStringLiteral(
+                "SELECT MIN(\"Job ID\") FROM \"Transfer Table\" WHERE \"Job ID\" IN "
+                "(SELECT \"Job ID\" FROM \"Production Table\" WHERE \"Protected Record\" <> 0)"))
             .toLongLong();
     m_openLine = admin
                      .scalar(QStringLiteral(
-                         "SELECT MAX([Job ID]) FROM [Production Table] WHERE [Protected Record] = 0"))
+                         "SELECT MAX(\"Job ID\") FROM \"Production Table\" WHERE \"Protected Record\" = 0"))
                      .toLongLong();
     QVERIFY(m_protectedLine > 0 && m_openLine > 0);
 }
@@ -121,7 +122,8 @@ void TestServerAttacks::aLevelCLoginCannotMakeItselfSuperuser()
         QVERIFY(errorOf<DatabaseError>(
             [&] { db.exec(QStringLiteral("CREATE TABLE %1.bait (a int)").arg(schema)); }));
         Database admin = Database::open(uri());
-        admin.exec(QStringLiteral("UPDATE [Color Table] SET [Color Feeder Code] = [Color Feeder Code]"));
+        admin.exec(
+            QStringLiteral("UPDATE \"Color Table\" SET \"Color Feeder Code\" = \"Color Feeder Code\""));
         QCOMPARE(
             admin.scalar(QStringLiteral("SELECT rolsuper FROM pg_roles WHERE rolname = :r"), {{"r", login}})
                 .toBool(),
@@ -155,9 +157,10 @@ void TestServerAttacks::aTemporaryTableDoesNotShadowTheProtection()
             "SELECT \"Date\", \"Shift\", 99 FROM public.\"Production Table\" WHERE \"Job ID\" = %1")
             .arg(line),
     };
-    const qint64 before = count(QStringLiteral("SELECT count(*) + SUM([Hold Quantity]) FROM [Hold Table]")) +
-                          count(QStringLiteral("SELECT count(*) FROM [Transfer Table]")) +
-                          count(QStringLiteral("SELECT count(*) FROM [Production Table]"));
+    const qint64 before =
+        count(QStringLiteral("SELECT count(*) + SUM(\"Hold Quantity\") FROM \"Hold Table\"")) +
+        count(QStringLiteral("SELECT count(*) FROM \"Transfer Table\"")) +
+        count(QStringLiteral("SELECT count(*) FROM \"Production Table\""));
     for (const QString &attack : attacks) {
         Database admin = Database::open(uri());
         admin.exec(shadow);
@@ -166,16 +169,16 @@ void TestServerAttacks::aTemporaryTableDoesNotShadowTheProtection()
         QVERIFY2(error && error->number() == DbErrors::Protected,
                  qPrintable(attack + (error ? ": " + error->description() : QString())));
     }
-    QCOMPARE(count(QStringLiteral("SELECT count(*) + SUM([Hold Quantity]) FROM [Hold Table]")) +
-                 count(QStringLiteral("SELECT count(*) FROM [Transfer Table]")) +
-                 count(QStringLiteral("SELECT count(*) FROM [Production Table]")),
+    QCOMPARE(count(QStringLiteral("SELECT count(*) + SUM(\"Hold Quantity\") FROM \"Hold Table\"")) +
+                 count(QStringLiteral("SELECT count(*) FROM \"Transfer Table\"")) +
+                 count(QStringLiteral("SELECT count(*) FROM \"Production Table\"")),
              before);
     QVERIFY(refused(m_login.value("B"), shadow));
 }
 
 void TestServerAttacks::noLoginEmptiesAProtectedTable()
 {
-    const qint64 tickets = count(QStringLiteral("SELECT count(*) FROM [Transfer Table]"));
+    const qint64 tickets = count(QStringLiteral("SELECT count(*) FROM \"Transfer Table\""));
     for (const QString &table : {"Transfer Table", "Hold Table", "Hold Distribution", "Production Table"}) {
         const QString truncate = QStringLiteral("TRUNCATE \"%1\" CASCADE").arg(table);
         for (const QString &level : {"A", "B", "C", "D"})
@@ -187,7 +190,7 @@ void TestServerAttacks::noLoginEmptiesAProtectedTable()
         QVERIFY2(error->description().contains(QStringLiteral("protected date-shift")),
                  qPrintable(error->description()));
     }
-    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM [Transfer Table]")), tickets);
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM \"Transfer Table\"")), tickets);
 }
 
 // Holding the write key from psql would stop every booking in the plant.
@@ -388,36 +391,37 @@ void TestServerAttacks::eachLevelDoesItsOwnWork()
         transaction.commit();
     };
     work("D", [](Database &db) {
-        db.exec(QStringLiteral("UPDATE [Color Table] SET [Color Feeder Code] = [Color Feeder Code]"));
-        db.exec(QStringLiteral("UPDATE [Hold Distribution] SET [Printed] = 1 WHERE [Printed] = 0"));
+        db.exec(QStringLiteral("UPDATE \"Color Table\" SET \"Color Feeder Code\" = \"Color Feeder Code\""));
+        db.exec(QStringLiteral("UPDATE \"Hold Distribution\" SET \"Printed\" = 1 WHERE \"Printed\" = 0"));
     });
     work("A", [&](Database &db) {
-        db.exec(
-            QStringLiteral(
-                "UPDATE [Production Table] SET [Ending Count] = [Ending Count] + 1 WHERE [Job ID] = :line"),
-            line);
+        db.exec(QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = \"Ending Count\" + 1 "
+                               "WHERE \"Job ID\" = :line"),
+                line);
     });
     work("B", [&](Database &db) {
-        const qint64 ticket =
-            db.insert(QStringLiteral(
-                          "INSERT INTO [Transfer Table] ([Job ID], [Transfer Number]) VALUES (:line, 99001)"),
-                      line);
-        QVERIFY(ticket > 0);
-        db.exec(
-            QStringLiteral("UPDATE [Production Table] SET [Rejects] = [Rejects] + 1 WHERE [Job ID] = :line"),
+        const qint64 ticket = db.insert(
+            QStringLiteral(
+                "INSERT INTO \"Transfer Table\" (\"Job ID\", \"Transfer Number\") VALUES (:line, 99001)"),
             line);
+        QVERIFY(ticket > 0);
+        db.exec(QStringLiteral(
+                    "UPDATE \"Production Table\" SET \"Rejects\" = \"Rejects\" + 1 WHERE \"Job ID\" = :line"),
+                line);
         // A ticket window claims the rows it stores, through the program's own lock functions.
         RowClaims claims(db, 1);
         QVERIFY(claims.claim(ticket));
         QVERIFY(claims.claimedByAnyone(ticket));
     });
     work("C", [&](Database &db) {
-        db.exec(QStringLiteral("DELETE FROM [Customer Report Parts] WHERE [Customer] = 'Velmar'"));
-        db.exec(QStringLiteral("UPDATE [Production Table] SET [Protected Record] = 0 WHERE [Job ID] = :line"),
+        db.exec(QStringLiteral("DELETE FROM \"Customer Report Parts\" WHERE \"Customer\" = 'Velmar'"));
+        db.exec(QStringLiteral(
+                    "UPDATE \"Production Table\" SET \"Protected Record\" = 0 WHERE \"Job ID\" = :line"),
                 line);
     });
-    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM [Transfer Table] WHERE [Transfer Number] = 99001")),
-             1);
+    QCOMPARE(
+        count(QStringLiteral("SELECT count(*) FROM \"Transfer Table\" WHERE \"Transfer Number\" = 99001")),
+        1);
 }
 
 void TestServerAttacks::aLoginInNoLevelCannotConnect()

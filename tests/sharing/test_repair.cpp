@@ -47,15 +47,16 @@ QString damagedDatabase(const QString &folder)
     const QString path = QDir(folder).filePath(QStringLiteral("damaged.mdb"));
     {
         Database db = Database::createFile(path);
-        db.exec(QStringLiteral("CREATE TABLE [Small] ([Id] INTEGER PRIMARY KEY, [Name] TEXT)"));
-        db.exec(QStringLiteral("INSERT INTO [Small] VALUES (1, 'one'), (2, 'two')"));
-        db.exec(QStringLiteral("CREATE TABLE [Big] ([Id] INTEGER PRIMARY KEY, [Text] TEXT, [Note] TEXT)"));
+        db.exec(QStringLiteral("CREATE TABLE \"Small\" (\"Id\" INTEGER PRIMARY KEY, \"Name\" TEXT)"));
+        db.exec(QStringLiteral("INSERT INTO \"Small\" VALUES (1, 'one'), (2, 'two')"));
+        db.exec(QStringLiteral(
+            "CREATE TABLE \"Big\" (\"Id\" INTEGER PRIMARY KEY, \"Text\" TEXT, \"Note\" TEXT)"));
         Transaction transaction(db);
         for (int i = 1; i <= kRows; ++i)
-            db.exec(QStringLiteral("INSERT INTO [Big] VALUES (:id, :text, 'n')"),
+            db.exec(QStringLiteral("INSERT INTO \"Big\" VALUES (:id, :text, 'n')"),
                     {{QStringLiteral("id"), i}, {QStringLiteral("text"), QString(60, QChar('a' + i % 26))}});
         transaction.commit();
-        db.exec(QStringLiteral("CREATE INDEX [Big Text] ON [Big] ([Text])"));
+        db.exec(QStringLiteral("CREATE INDEX \"Big Text\" ON \"Big\" (\"Text\")"));
     }
     // The leaf pages of [Big] come first, its index after them: two pages far apart are lost.
     const qint64 pages = QFileInfo(path).size() / 4096;
@@ -91,7 +92,7 @@ QList<qint64> readableRows(const QString &path)
 {
     Database db = Database::open(path, Database::Salvage);
     QSqlQuery query(db.connection());
-    query.prepare(QStringLiteral("SELECT [Id] FROM [Big] WHERE rowid = ?"));
+    query.prepare(QStringLiteral("SELECT \"Id\" FROM \"Big\" WHERE rowid = ?"));
     QList<qint64> rows;
     for (int id = 1; id <= kRows; ++id) {
         query.bindValue(0, id);
@@ -105,7 +106,7 @@ QList<qint64> readableRows(const QString &path)
 QList<qint64> keptRows(const QString &path)
 {
     Database db = Database::open(path);
-    QSqlQuery query = db.exec(QStringLiteral("SELECT [Id] FROM [Big] ORDER BY [Id]"));
+    QSqlQuery query = db.exec(QStringLiteral("SELECT \"Id\" FROM \"Big\" ORDER BY \"Id\""));
     QList<qint64> rows;
     while (query.next())
         rows << query.value(0).toLongLong();
@@ -134,7 +135,7 @@ void TestRepair::rebuildKeepsWhatCanBeRead()
     QCOMPARE(result.damagedTables, QStringList{QStringLiteral("Big")});
     Database rebuilt = Database::open(target);
     QCOMPARE(rebuilt.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
-    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT count(*) FROM [Small]")).toInt(), 2);
+    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT count(*) FROM \"Small\"")).toInt(), 2);
     // Exactly the rows of the two damaged pages are missing: not those between them, nor the
     // first row after each damaged page.
     const QList<qint64> readable = readableRows(damaged);
@@ -142,8 +143,8 @@ void TestRepair::rebuildKeepsWhatCanBeRead()
              qPrintable(QString::number(readable.size())));
     QCOMPARE(keptRows(target), readable);
     // Rows on both sides of the damaged page came across, with their keys.
-    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT min([Id]) FROM [Big]")).toInt(), 1);
-    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT max([Id]) FROM [Big]")).toInt(), kRows);
+    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT min(\"Id\") FROM \"Big\"")).toInt(), 1);
+    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT max(\"Id\") FROM \"Big\"")).toInt(), kRows);
     QCOMPARE(
         rebuilt.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'Big Text'")).toInt(),
         1);
@@ -193,9 +194,10 @@ void TestRepair::truncatedFileGivesWhatItHolds()
         Transaction transaction(db);
         for (const QString &table :
              {QStringLiteral("First"), QStringLiteral("Second"), QStringLiteral("Third")}) {
-            db.exec(QStringLiteral("CREATE TABLE [%1] ([Id] INTEGER PRIMARY KEY, [Text] TEXT)").arg(table));
+            db.exec(
+                QStringLiteral("CREATE TABLE \"%1\" (\"Id\" INTEGER PRIMARY KEY, \"Text\" TEXT)").arg(table));
             for (int i = 1; i <= 300; ++i)
-                db.exec(QStringLiteral("INSERT INTO [%1] VALUES (:id, :text)").arg(table),
+                db.exec(QStringLiteral("INSERT INTO \"%1\" VALUES (:id, :text)").arg(table),
                         {{QStringLiteral("id"), i}, {QStringLiteral("text"), QString(100, 'x')}});
         }
         transaction.commit();
@@ -208,8 +210,8 @@ void TestRepair::truncatedFileGivesWhatItHolds()
 
     QVERIFY2(result.ok, qPrintable(result.failure));
     Database rebuilt = Database::open(target);
-    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT count(*) FROM [First]")).toInt(), 300);
-    const int second = rebuilt.scalar(QStringLiteral("SELECT count(*) FROM [Second]")).toInt();
+    QCOMPARE(rebuilt.scalar(QStringLiteral("SELECT count(*) FROM \"First\"")).toInt(), 300);
+    const int second = rebuilt.scalar(QStringLiteral("SELECT count(*) FROM \"Second\"")).toInt();
     QVERIFY2(second > 0 && second < 300, qPrintable(QString::number(second)));
     QCOMPARE(rebuilt.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("db2.scratch"))));
@@ -303,10 +305,11 @@ void TestRepair::countersKeepTheirPlace()
         Database db = world.openDatabase();
         Fixture::job(db, QStringLiteral("J"));
         for (int i = 1; i <= 12; ++i)
-            db.exec(QStringLiteral(
-                        "INSERT INTO [Color Table] ([Job Number], [Color Feeder Code]) VALUES ('J', :i)"),
-                    {{QStringLiteral("i"), i}});
-        db.exec(QStringLiteral("DELETE FROM [Color Table] WHERE [Color ID] = 12"));
+            db.exec(
+                QStringLiteral(
+                    "INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\") VALUES ('J', :i)"),
+                {{QStringLiteral("i"), i}});
+        db.exec(QStringLiteral("DELETE FROM \"Color Table\" WHERE \"Color ID\" = 12"));
         page = rootPage(db, QStringLiteral("Color Table"));
     }
     // A page that reads as an empty table: the counter is all that shows the rows were there.
@@ -326,8 +329,8 @@ void TestRepair::countersKeepTheirPlace()
                                          "numbered 1 to 12 are missing.")),
             qPrintable(text));
     Database rebuilt = Database::open(target);
-    const qint64 id = rebuilt.insert(
-        QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code]) VALUES ('J', 13)"));
+    const qint64 id = rebuilt.insert(QStringLiteral(
+        "INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\") VALUES ('J', 13)"));
     QCOMPARE(id, 13);
 }
 

@@ -105,16 +105,18 @@ void TestSetup::createsADatabaseFromTheCommandLine()
         CommandLine({QStringLiteral("--create-database"), path}).createDatabase(*world.session, out, err), 0);
     QVERIFY(outText.contains(path));
     Database db = Database::open(path);
-    QCOMPARE(db.scalar(QStringLiteral("SELECT [Security Level] FROM [Security Table] WHERE [UserName] = :u"),
-                       {{QStringLiteral("u"), QStringLiteral("o'neil")}})
-                 .toString(),
-             QStringLiteral("C"));
-    QCOMPARE(db.scalar(QStringLiteral("SELECT [Security Level] FROM [Security Table] WHERE [UserName] = "
-                                      "'SUPERVISOR'"))
-                 .toString(),
-             QStringLiteral("C"));
-    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toInt(), 0);
-    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM [CompanyInfo]")).toInt(), 1);
+    QCOMPARE(
+        db.scalar(QStringLiteral("SELECT \"Security Level\" FROM \"Security Table\" WHERE \"UserName\" = :u"),
+                  {{QStringLiteral("u"), QStringLiteral("o'neil")}})
+            .toString(),
+        QStringLiteral("C"));
+    QCOMPARE(
+        db.scalar(QStringLiteral("SELECT \"Security Level\" FROM \"Security Table\" WHERE \"UserName\" = "
+                                 "'SUPERVISOR'"))
+            .toString(),
+        QStringLiteral("C"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Production Table\"")).toInt(), 0);
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"CompanyInfo\"")).toInt(), 1);
     // The workstation's options are not changed by it, and an existing file is refused.
     QVERIFY(world.session->options().DatabaseName().isEmpty());
     QCOMPARE(
@@ -130,12 +132,12 @@ void TestSetup::sampleDatabaseIsMadeOnce()
     QCOMPARE(world.session->options().DatabaseName(), path);
     {
         Database db = Database::open(path);
-        QVERIFY(db.scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toInt() > 0);
-        db.exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Kept'"));
+        QVERIFY(db.scalar(QStringLiteral("SELECT count(*) FROM \"Production Table\"")).toInt() > 0);
+        db.exec(QStringLiteral("UPDATE \"CompanyInfo\" SET \"CompanyName\" = 'Kept'"));
     }
     QCOMPARE(DatabaseSetup::useSample(*world.session), QString());
     QCOMPARE(
-        Database::open(path).scalar(QStringLiteral("SELECT [CompanyName] FROM [CompanyInfo]")).toString(),
+        Database::open(path).scalar(QStringLiteral("SELECT \"CompanyName\" FROM \"CompanyInfo\"")).toString(),
         QStringLiteral("Kept"));
 }
 
@@ -272,12 +274,13 @@ void TestSetup::theReadmeServerStepsWorkInOrder()
     QVERIFY(db.scalar(QStringLiteral(
                           "SELECT has_table_privilege('kelvara_level_b', '\"Transfer Table\"', 'INSERT')"))
                 .toBool());
-    QCOMPARE(
-        db.scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toLongLong(),
-        Database::open(file).scalar(QStringLiteral("SELECT count(*) FROM [Production Table]")).toLongLong());
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM \"Production Table\"")).toLongLong(),
+             Database::open(file)
+                 .scalar(QStringLiteral("SELECT count(*) FROM \"Production Table\""))
+                 .toLongLong());
     const auto refused = errorOf<DatabaseError>([&] {
-        db.exec(
-            QStringLiteral("UPDATE [Production Table] SET [Ending Count] = 0 WHERE [Protected Record] <> 0"));
+        db.exec(QStringLiteral(
+            "UPDATE \"Production Table\" SET \"Ending Count\" = 0 WHERE \"Protected Record\" <> 0"));
     });
     QVERIFY(refused && refused->number() == DbErrors::Protected);
 }

@@ -188,7 +188,8 @@ void TestStartup::greetsTheUser()
 {
     TestWorld world;
     world.createDatabase(QStringLiteral("B"));
-    world.openDatabase().exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Quorvel Plastics'"));
+    world.openDatabase().exec(
+        QStringLiteral("UPDATE \"CompanyInfo\" SET \"CompanyName\" = 'Quorvel Plastics'"));
     world.clock.set(QDate(2026, 12, 8), QTime(17, 59, 30));
     const Run run = runStartup(world);
     QCOMPARE(run.outcome, StartupSequence::Outcome::Ready);
@@ -372,8 +373,9 @@ void TestStartup::damagedDatabaseRepaired()
              QStringLiteral("Error:  The database has been marked corrupt. Attempt repair?"));
     QVERIFY(world.prompter.messages().at(1).text.startsWith(DatabaseRepair::statusText()));
     Database repaired = world.openDatabase();
-    QCOMPARE(repaired.scalar(QStringLiteral("SELECT [Ending Count] FROM [Production Table]")).toInt(), 250);
-    QCOMPARE(repaired.scalar(QStringLiteral("SELECT count(*) FROM [Saved Queries]")).toInt(),
+    QCOMPARE(repaired.scalar(QStringLiteral("SELECT \"Ending Count\" FROM \"Production Table\"")).toInt(),
+             250);
+    QCOMPARE(repaired.scalar(QStringLiteral("SELECT count(*) FROM \"Saved Queries\"")).toInt(),
              int(Schema::savedQueryNames(ReportCatalog::savedQueries()).size()));
     QCOMPARE(damagedCopies(world).size(), 1);
     QVERIFY(!QFile::exists(world.paths->inProgramFolder(QStringLiteral("db2.mdb"))));

@@ -126,21 +126,23 @@ bool overwrite(const QString &path, qint64 offset, const QByteArray &bytes)
 
 void Fixture::job(const Database &db, const QString &number, const QString &description, bool active)
 {
-    db.exec(QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number], [Job Description], [Active]) "
-                           "VALUES (:n, :d, :a)"),
-            {{QStringLiteral("n"), number},
-             {QStringLiteral("d"), description.isEmpty() ? QStringLiteral("Part ") + number : description},
-             {QStringLiteral("a"), active ? 1 : 0}});
+    db.exec(
+        QStringLiteral("INSERT INTO \"Job Lookup Table\" (\"Job Number\", \"Job Description\", \"Active\") "
+                       "VALUES (:n, :d, :a)"),
+        {{QStringLiteral("n"), number},
+         {QStringLiteral("d"), description.isEmpty() ? QStringLiteral("Part ") + number : description},
+         {QStringLiteral("a"), active ? 1 : 0}});
 }
 
 qint64 Fixture::line(const Database &db, const QDate &date, int shift, int machine, const QString &job,
                      qint64 beginning, qint64 ending, qint64 matec)
 {
     QSqlQuery q = db.exec(
-        QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
-                       "[Job Description], [Beginning Count], [Ending Count], [Matec Count]) "
-                       "VALUES (:d, :s, :m, :j, (SELECT [Job Description] FROM [Job Lookup Table] "
-                       "WHERE [Job Number] = :j), :b, :e, :mc)"),
+        QStringLiteral(
+            "INSERT INTO \"Production Table\" (\"Date\", \"Shift\", \"Machine Number\", \"Job Number\", "
+            "\"Job Description\", \"Beginning Count\", \"Ending Count\", \"Matec Count\") "
+            "VALUES (:d, :s, :m, :j, (SELECT \"Job Description\" FROM \"Job Lookup Table\" "
+            "WHERE \"Job Number\" = :j), :b, :e, :mc)"),
         {{QStringLiteral("d"), sqlDate(date)},
          {QStringLiteral("s"), shift},
          {QStringLiteral("m"), machine},
@@ -154,8 +156,8 @@ qint64 Fixture::line(const Database &db, const QDate &date, int shift, int machi
 qint64 Fixture::transfer(const Database &db, qint64 jobId, const QVariant &number, const QVariant &quantity)
 {
     QSqlQuery q = db.exec(
-        QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number], "
-                       "[Transfer Quantity]) VALUES (:j, :n, :q)"),
+        QStringLiteral("INSERT INTO \"Transfer Table\" (\"Job ID\", \"Transfer Number\", "
+                       "\"Transfer Quantity\") VALUES (:j, :n, :q)"),
         {{QStringLiteral("j"), jobId}, {QStringLiteral("n"), number}, {QStringLiteral("q"), quantity}});
     return db.lastInsertId(q);
 }
@@ -163,8 +165,8 @@ qint64 Fixture::transfer(const Database &db, qint64 jobId, const QVariant &numbe
 qint64 Fixture::hold(const Database &db, qint64 jobId, const QVariant &ticketNumber, qint64 quantity,
                      qint64 remaining, bool disposed)
 {
-    QSqlQuery q = db.exec(QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], "
-                                         "[Hold Quantity], [Hold Remaining], [Disposed of]) "
+    QSqlQuery q = db.exec(QStringLiteral("INSERT INTO \"Hold Table\" (\"Job ID\", \"Hold Ticket Number\", "
+                                         "\"Hold Quantity\", \"Hold Remaining\", \"Disposed of\") "
                                          "VALUES (:j, :n, :q, :r, :d)"),
                           {{QStringLiteral("j"), jobId},
                            {QStringLiteral("n"), ticketNumber},
@@ -216,14 +218,15 @@ QList<qint64> Fixture::historyChanges(Database &db, const QList<HistoryChange> &
 qint64 Fixture::distribution(const Database &db, qint64 holdTicketId, const QVariant &toJobId,
                              qint64 reworked, qint64 rejects, int reason)
 {
-    QSqlQuery q = db.exec(QStringLiteral("INSERT INTO [Hold Distribution] ([Hold Ticket ID], [To Job ID], "
-                                         "[Reworked Quantity], [Rejects], [Reject Reason], [When Added]) "
-                                         "VALUES (:h, :t, :w, :r, :rr, '2026-12-01 10:00:00')"),
-                          {{QStringLiteral("h"), holdTicketId},
-                           {QStringLiteral("t"), toJobId},
-                           {QStringLiteral("w"), reworked},
-                           {QStringLiteral("r"), rejects},
-                           {QStringLiteral("rr"), reason}});
+    QSqlQuery q =
+        db.exec(QStringLiteral("INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"To Job ID\", "
+                               "\"Reworked Quantity\", \"Rejects\", \"Reject Reason\", \"When Added\") "
+                               "VALUES (:h, :t, :w, :r, :rr, '2026-12-01 10:00:00')"),
+                {{QStringLiteral("h"), holdTicketId},
+                 {QStringLiteral("t"), toJobId},
+                 {QStringLiteral("w"), reworked},
+                 {QStringLiteral("r"), rejects},
+                 {QStringLiteral("rr"), reason}});
     return db.lastInsertId(q);
 }
 
@@ -236,8 +239,9 @@ void Fixture::protect(const Database &db, const QDate &date, int shift, bool on)
 
 void Fixture::allowAnyLevel(const Database &db)
 {
-    db.exec(db.dialect().isServer()
-                ? QStringLiteral(
-                      "ALTER TABLE [Security Table] DROP CONSTRAINT [Security Table_Security Level_check]")
-                : QStringLiteral("PRAGMA ignore_check_constraints = ON"));
+    db.exec(
+        db.dialect().isServer()
+            ? QStringLiteral(
+                  "ALTER TABLE \"Security Table\" DROP CONSTRAINT \"Security Table_Security Level_check\"")
+            : QStringLiteral("PRAGMA ignore_check_constraints = ON"));
 }

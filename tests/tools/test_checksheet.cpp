@@ -142,7 +142,8 @@ void TestCheckSheet::activeParts()
     DatabaseWorld world(QStringLiteral("C"), {QStringLiteral("10-1042")});
     Fixture::job(world.db, QStringLiteral("20-0101"), {}, false);
     world.db.exec(
-        QStringLiteral("UPDATE [Job Lookup Table] SET [Check Sheet] = :s WHERE [Job Number] = '10-1042'"),
+        QStringLiteral(
+            "UPDATE \"Job Lookup Table\" SET \"Check Sheet\" = :s WHERE \"Job Number\" = '10-1042'"),
         {{QStringLiteral("s"), stored("sheet")}});
     const CheckSheets sheets(world.db);
     const QList<PartEntry> parts = sheets.activeParts();

@@ -25,8 +25,8 @@ namespace {
 qint64 addSheet(const Database &db, const QString &job, int code, double shot)
 {
     const QSqlQuery query =
-        db.exec(QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], "
-                               "[Color Name], [Shot Weight], [Cal1]) VALUES (:j, :c, 'Amber', "
+        db.exec(QStringLiteral("INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\", "
+                               "\"Color Name\", \"Shot Weight\", \"Cal1\") VALUES (:j, :c, 'Amber', "
                                ":s, 20)"),
                 {{QStringLiteral("j"), job}, {QStringLiteral("c"), code}, {QStringLiteral("s"), shot}});
     return db.lastInsertId(query);
@@ -151,7 +151,7 @@ void TestColorFeeder::saveWritesOnlyChangedFields()
     const qint64 id = addSheet(world.db, QStringLiteral("10-1042"), 1, 50);
     const ColorSheet before = *sheet.sheet(id);
     // Another workstation fills in the vendor; this one changes the readings only.
-    world.db.exec(QStringLiteral("UPDATE [Color Table] SET [Color Vendor] = 'Ampacet'"));
+    world.db.exec(QStringLiteral("UPDATE \"Color Table\" SET \"Color Vendor\" = 'Ampacet'"));
     QMap<QString, QString> texts = textsOf(before);
     texts[QStringLiteral("Cal2")] = QStringLiteral("21.5");
     texts[QStringLiteral("Cal1")] = QString();
@@ -171,7 +171,7 @@ void TestColorFeeder::saveDetectsAChangeElsewhere()
     const ColorFeederSheet sheet(world.db);
     const qint64 id = addSheet(world.db, QStringLiteral("10-1042"), 1, 50);
     const ColorSheet before = *sheet.sheet(id);
-    world.db.exec(QStringLiteral("UPDATE [Color Table] SET [Shot Weight] = 55"));
+    world.db.exec(QStringLiteral("UPDATE \"Color Table\" SET \"Shot Weight\" = 55"));
     QMap<QString, QString> texts = textsOf(before);
     texts[QStringLiteral("Shot Weight")] = QStringLiteral("60");
 

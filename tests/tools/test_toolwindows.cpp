@@ -33,14 +33,16 @@ namespace {
 QString jobsIn(const QString &path)
 {
     Database db = Database::open(path, Database::ReadOnly);
-    return db.scalar(QStringLiteral("SELECT group_concat([Job Number]) FROM [Job Lookup Table]")).toString();
+    return db.scalar(QStringLiteral("SELECT group_concat(\"Job Number\") FROM \"Job Lookup Table\""))
+        .toString();
 }
 
 void addSheet(const Database &db)
 {
-    db.exec(QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], [Color Name], "
-                           "[Shot Weight], [Usage Rate], [Cal1], [Cal2], [Cal3], [Cal4], [Cal5]) "
-                           "VALUES ('10-1042', 1, 'Amber', 50, 2, 10, 10, 10, 10, 10)"));
+    db.exec(
+        QStringLiteral("INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\", \"Color Name\", "
+                       "\"Shot Weight\", \"Usage Rate\", \"Cal1\", \"Cal2\", \"Cal3\", \"Cal4\", \"Cal5\") "
+                       "VALUES ('10-1042', 1, 'Amber', 50, 2, 10, 10, 10, 10, 10)"));
 }
 } // namespace
 
@@ -64,12 +66,12 @@ void TestToolWindows::feederSettingFollowsTyping()
     QCOMPARE(world.prompter.messages().size(), 1);
     QVERIFY(world.prompter.messages()[0].text.startsWith(
         QStringLiteral("Material Dispensed 1 must be a number")));
-    QCOMPARE(world.db.scalar(QStringLiteral("SELECT [Cal1] FROM [Color Table]")).toDouble(), 10.0);
+    QCOMPARE(world.db.scalar(QStringLiteral("SELECT \"Cal1\" FROM \"Color Table\"")).toDouble(), 10.0);
 
     reading->selectAll();
     QTest::keyClicks(reading, QStringLiteral("35"));
     save->click();
-    QCOMPARE(world.db.scalar(QStringLiteral("SELECT [Cal1] FROM [Color Table]")).toDouble(), 35.0);
+    QCOMPARE(world.db.scalar(QStringLiteral("SELECT \"Cal1\" FROM \"Color Table\"")).toDouble(), 35.0);
     QVERIFY(!save->isEnabled());
     DataWindowFixture::close(window);
 }
@@ -91,7 +93,7 @@ void TestToolWindows::restoreClosesTheColorFeederWindow()
     world.db.close();
     QVERIFY(QFile::copy(database, database + QStringLiteral("-Backup.mdb")));
     Database::open(database + QStringLiteral("-Backup.mdb"))
-        .exec(QStringLiteral("DELETE FROM [Job Lookup Table] WHERE [Job Number] = '10-1187'"));
+        .exec(QStringLiteral("DELETE FROM \"Job Lookup Table\" WHERE \"Job Number\" = '10-1187'"));
 
     QMainWindow main;
     auto *area = new QMdiArea(&main);

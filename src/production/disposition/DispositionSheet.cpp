@@ -151,10 +151,10 @@ void DispositionSheet::reloadDistributions()
     }
     QSqlQuery query = m_db.exec(
         QStringLiteral(
-            "SELECT d.[Distribution ID], d.[Job ID], d.[To Job ID], d.[Hold Ticket Number], "
-            "d.[Reworked Quantity], d.[Rejects], d.[Reject Reason], p.[Date], p.[Shift] "
-            "FROM [Hold Distribution] d LEFT JOIN [Production Table] p ON p.[Job ID] = d.[To Job ID] "
-            "WHERE d.[Hold Ticket ID] = :t ORDER BY d.[Distribution ID]"),
+            "SELECT d.\"Distribution ID\", d.\"Job ID\", d.\"To Job ID\", d.\"Hold Ticket Number\", "
+            "d.\"Reworked Quantity\", d.\"Rejects\", d.\"Reject Reason\", p.\"Date\", p.\"Shift\" "
+            "FROM \"Hold Distribution\" d LEFT JOIN \"Production Table\" p ON p.\"Job ID\" = d.\"To Job ID\" "
+            "WHERE d.\"Hold Ticket ID\" = :t ORDER BY d.\"Distribution ID\""),
         {{QStringLiteral("t"), ticket->ticketId}});
     // Read whole before anything shown is replaced: a read that fails leaves the rows as they were.
     QList<Distribution> rows;
@@ -184,10 +184,11 @@ void DispositionSheet::loadReceivingLines()
         return;
     // Parts are reworked into an open line of the same job, on the ticket's date-shift or later.
     QSqlQuery query = m_db.exec(
-        QStringLiteral("SELECT [Date], [Shift], [Job ID], [Machine Number], [Job Number], [Job Description] "
-                       "FROM [Production Table] WHERE [Protected Record] = 0 AND [Job Number] = :jn AND "
-                       "([Date] > :dt OR ([Date] = :dt AND [Shift] >= :sh)) "
-                       "ORDER BY [Date], [Shift], [Machine Number]"),
+        QStringLiteral(
+            "SELECT \"Date\", \"Shift\", \"Job ID\", \"Machine Number\", \"Job Number\", \"Job Description\" "
+            "FROM \"Production Table\" WHERE \"Protected Record\" = 0 AND \"Job Number\" = :jn AND "
+            "(\"Date\" > :dt OR (\"Date\" = :dt AND \"Shift\" >= :sh)) "
+            "ORDER BY \"Date\", \"Shift\", \"Machine Number\""),
         {{QStringLiteral("jn"), ticket->jobNumber},
          {QStringLiteral("dt"), sqlDate(ticket->date)},
          {QStringLiteral("sh"), ticket->shift}});
@@ -236,8 +237,8 @@ EntryResult DispositionSheet::addDistribution(const QDateTime &now, int *row)
         }
         id = m_db.lastInsertId(m_db.exec(
             QStringLiteral(
-                "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Reworked Quantity], [Rejects], "
-                "[Reject Reason], [Printed], [When Added]) VALUES (:t, 0, 0, 0, 0, :when)"),
+                "INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"Reworked Quantity\", \"Rejects\", "
+                "\"Reject Reason\", \"Printed\", \"When Added\") VALUES (:t, 0, 0, 0, 0, :when)"),
             {{QStringLiteral("t"), selected()->ticketId},
              {QStringLiteral("when"), now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}}));
         transaction.commit();
@@ -270,10 +271,10 @@ QList<qint64> DispositionSheet::distributionIds() const
 
 std::optional<DispositionSheet::Booking> DispositionSheet::readBooking(qint64 id) const
 {
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT [Reworked Quantity], [Rejects], [Reject Reason], [To Job ID] "
-                                 "FROM [Hold Distribution] WHERE [Distribution ID] = :id"),
-                  {{QStringLiteral("id"), id}});
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT \"Reworked Quantity\", \"Rejects\", \"Reject Reason\", \"To Job ID\" "
+                       "FROM \"Hold Distribution\" WHERE \"Distribution ID\" = :id"),
+        {{QStringLiteral("id"), id}});
     if (!query.next())
         return std::nullopt;
     return Booking{query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toInt(),
@@ -287,12 +288,13 @@ EntryResult DispositionSheet::change(int row, const std::function<EntryResult(Bo
     const Distribution &shown = m_rows[row];
     const Booking read{shown.reworked, shown.rejects, shown.reason, shown.toJobId};
     // The row as shown, each value as it was read (a null as 0, no receiving line as 0).
-    SharedRow stored(QStringLiteral("[Hold Distribution]"), QStringLiteral("[Distribution ID]"), shown.id);
+    SharedRow stored(QStringLiteral("\"Hold Distribution\""), QStringLiteral("\"Distribution ID\""),
+                     shown.id);
     const QVariant zero = qint64(0);
-    stored.expect(QStringLiteral("[Reworked Quantity]"), read.reworked, zero)
-        .expect(QStringLiteral("[Rejects]"), read.rejects, zero)
-        .expect(QStringLiteral("[Reject Reason]"), read.reason, zero)
-        .expect(QStringLiteral("[To Job ID]"), read.toJobId.toLongLong(), zero);
+    stored.expect(QStringLiteral("\"Reworked Quantity\""), read.reworked, zero)
+        .expect(QStringLiteral("\"Rejects\""), read.rejects, zero)
+        .expect(QStringLiteral("\"Reject Reason\""), read.reason, zero)
+        .expect(QStringLiteral("\"To Job ID\""), read.toJobId.toLongLong(), zero);
     try {
         Transaction transaction(m_db);
         if (ticketLineProtected()) {
@@ -312,11 +314,11 @@ EntryResult DispositionSheet::change(int row, const std::function<EntryResult(Bo
         const EntryResult result = apply(next);
         if (!result.stored)
             return result;
-        stored.set(QStringLiteral("[Reworked Quantity]"), next.reworked)
-            .set(QStringLiteral("[Rejects]"), next.rejects)
-            .set(QStringLiteral("[Reject Reason]"), next.reason)
-            .set(QStringLiteral("[To Job ID]"), next.toJobId)
-            .set(QStringLiteral("[Printed]"), 0)
+        stored.set(QStringLiteral("\"Reworked Quantity\""), next.reworked)
+            .set(QStringLiteral("\"Rejects\""), next.rejects)
+            .set(QStringLiteral("\"Reject Reason\""), next.reason)
+            .set(QStringLiteral("\"To Job ID\""), next.toJobId)
+            .set(QStringLiteral("\"Printed\""), 0)
             .write(m_db);
         moveRejects(read, next);
         recalcHoldRemaining();
@@ -338,15 +340,15 @@ void DispositionSheet::moveRejects(const Booking &from, const Booking &to)
     auto add = [&](int reason, qint64 delta) {
         if (reason <= 0 || reason > RejectReasons::kCount || delta == 0)
             return;
-        const qint64 total = m_db.scalar(QStringLiteral("SELECT COALESCE(%1, 0) FROM [Production Table] "
-                                                        "WHERE [Job ID] = :j")
+        const qint64 total = m_db.scalar(QStringLiteral("SELECT COALESCE(%1, 0) FROM \"Production Table\" "
+                                                        "WHERE \"Job ID\" = :j")
                                              .arg(RejectReasons::column(reason)),
                                          {{QStringLiteral("j"), jobId}})
                                  .toLongLong() +
                              delta;
         CountRange::check(total,
                           QStringLiteral("the line's %1 rejects").arg(RejectReasons::names().at(reason)));
-        m_db.exec(QStringLiteral("UPDATE [Production Table] SET %1 = :t WHERE [Job ID] = :j")
+        m_db.exec(QStringLiteral("UPDATE \"Production Table\" SET %1 = :t WHERE \"Job ID\" = :j")
                       .arg(RejectReasons::column(reason)),
                   {{QStringLiteral("t"), total}, {QStringLiteral("j"), jobId}});
     };
@@ -361,8 +363,8 @@ void DispositionSheet::moveRejects(const Booking &from, const Booking &to)
 void DispositionSheet::recalcHoldRemaining()
 {
     const UnresolvedTicket &ticket = m_tickets[m_selected];
-    const qint64 quantity = m_db.scalar(QStringLiteral("SELECT [Hold Quantity] FROM [Hold Table] "
-                                                       "WHERE [Hold Ticket ID] = :t"),
+    const qint64 quantity = m_db.scalar(QStringLiteral("SELECT \"Hold Quantity\" FROM \"Hold Table\" "
+                                                       "WHERE \"Hold Ticket ID\" = :t"),
                                         {{QStringLiteral("t"), ticket.ticketId}})
                                 .toLongLong();
     QSqlQuery summary = m_db.execSaved(QStringLiteral("Hold Distribution Summary"),
@@ -376,16 +378,18 @@ void DispositionSheet::recalcHoldRemaining()
     }
     summary.finish();
     CountRange::check(quantity - total, QStringLiteral("the ticket's Hold Remaining"));
-    m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :t"),
-              {{QStringLiteral("r"), quantity - total}, {QStringLiteral("t"), ticket.ticketId}});
+    m_db.exec(
+        QStringLiteral("UPDATE \"Hold Table\" SET \"Hold Remaining\" = :r WHERE \"Hold Ticket ID\" = :t"),
+        {{QStringLiteral("r"), quantity - total}, {QStringLiteral("t"), ticket.ticketId}});
 }
 
 void DispositionSheet::refreshSelectedTicket()
 {
     UnresolvedTicket &ticket = m_tickets[m_selected];
     QSqlQuery query = m_db.exec(
-        QStringLiteral("SELECT h.[Hold Quantity], h.[Hold Remaining], p.* FROM [Hold Table] h "
-                       "JOIN [Production Table] p ON p.[Job ID] = h.[Job ID] WHERE h.[Hold Ticket ID] = :t"),
+        QStringLiteral(
+            "SELECT h.\"Hold Quantity\", h.\"Hold Remaining\", p.* FROM \"Hold Table\" h "
+            "JOIN \"Production Table\" p ON p.\"Job ID\" = h.\"Job ID\" WHERE h.\"Hold Ticket ID\" = :t"),
         {{QStringLiteral("t"), ticket.ticketId}});
     if (!query.next())
         return;
@@ -478,7 +482,7 @@ EntryResult DispositionSheet::deleteDistribution(int row)
         // What the row booked as it is stored now is taken back, once.
         if (const std::optional<Booking> stored = readBooking(id)) {
             moveRejects(*stored, Booking{0, 0, stored->reason, {}});
-            m_db.exec(QStringLiteral("DELETE FROM [Hold Distribution] WHERE [Distribution ID] = :id"),
+            m_db.exec(QStringLiteral("DELETE FROM \"Hold Distribution\" WHERE \"Distribution ID\" = :id"),
                       {{QStringLiteral("id"), id}});
             recalcHoldRemaining();
         }

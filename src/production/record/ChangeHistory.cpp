@@ -449,8 +449,7 @@ bool ChangeHistory::current(const Database &db)
                 db.exec(QStringLiteral("SELECT p.prosrc, p.prosecdef FROM pg_proc p WHERE p.proname = :name "
                                        "AND p.pronamespace = current_schema()::regnamespace"),
                         {{QStringLiteral("name"), function.name}});
-            if (!query.next() || query.value(0).toString() != db.dialect().spell(function.body) ||
-                !query.value(1).toBool())
+            if (!query.next() || query.value(0).toString() != function.body || !query.value(1).toBool())
                 return false;
         }
         for (const Trigger &trigger : serverTriggers()) {

@@ -3,6 +3,8 @@
 #include "ChangeHistory.h"
 #include "ChangeNotices.h"
 #include "ProtectionTriggers.h"
+#include "SavedQueries.h"
+#include "SavedQuerySpelling.h"
 #include "foundation/Database.h"
 #include "foundation/ServerAddress.h"
 
@@ -58,11 +60,11 @@ bool DatabaseCopy::hasTable(const Database &db, const QString &name)
 }
 
 namespace {
-QString bracketed(const QStringList &names)
+QString quoted(const QStringList &names)
 {
     QStringList list;
     for (const QString &name : names)
-        list << QLatin1Char('[') + name + QLatin1Char(']');
+        list << QLatin1Char('"') + name + QLatin1Char('"');
     return list.join(QStringLiteral(", "));
 }
 
@@ -103,7 +105,7 @@ void setCounter(Database &db, const Table &table, const QString &key, qint64 las
 
 qint64 largestKey(const Database &db, const Table &table, const QString &key)
 {
-    return db.scalar(QStringLiteral("SELECT COALESCE(MAX([%1]), 0) FROM [%2]").arg(key, table.name))
+    return db.scalar(QStringLiteral("SELECT COALESCE(MAX(\"%1\"), 0) FROM \"%2\"").arg(key, table.name))
         .toLongLong();
 }
 
@@ -112,9 +114,9 @@ QStringList tally(const Database &db, const Table &table)
 {
     QStringList items{QStringLiteral("CAST(count(*) AS TEXT)")};
     for (const QString &column : DatabaseCopy::countColumns(table))
-        items << QStringLiteral("CAST(COALESCE(SUM([%1]), 0) AS TEXT)").arg(column);
+        items << QStringLiteral("CAST(COALESCE(SUM(\"%1\"), 0) AS TEXT)").arg(column);
     QSqlQuery query =
-        db.exec(QStringLiteral("SELECT %1 FROM [%2]").arg(items.join(QStringLiteral(", ")), table.name));
+        db.exec(QStringLiteral("SELECT %1 FROM \"%2\"").arg(items.join(QStringLiteral(", ")), table.name));
     QStringList values;
     if (query.next()) {
         for (int i = 0; i < items.size(); ++i)
@@ -140,7 +142,7 @@ bool holdsNoRows(const Database &db)
         if (!DatabaseCopy::hasTable(db, table.name))
             return false;
         if (!setupTables().contains(table.name) &&
-            db.scalar(QStringLiteral("SELECT count(*) FROM [%1]").arg(table.name)).toLongLong() > 0)
+            db.scalar(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table.name)).toLongLong() > 0)
             return false;
     }
     return true;
@@ -228,7 +230,7 @@ private:
 
 QList<Table> DatabaseCopy::tablesInKeyOrder()
 {
-    static const QRegularExpression reference(QStringLiteral("REFERENCES \\[([^\\]]+)\\]"));
+    static const QRegularExpression reference(QStringLiteral("REFERENCES \"([^\"]+)\""));
     QList<Table> pending = SchemaTables::tables(), ordered;
     QStringList placed;
     while (!pending.isEmpty()) {
@@ -284,27 +286,60 @@ QString insertOfRows(const Table &table, const QStringList &columns, int rows)
             placeholders << QStringLiteral(":r%1c%2").arg(r).arg(c);
         tuples << QStringLiteral("(") + placeholders.join(QStringLiteral(", ")) + QStringLiteral(")");
     }
-    return QStringLiteral("INSERT INTO [%1] (%2) VALUES ").arg(table.name, bracketed(columns)) +
+    return QStringLiteral("INSERT INTO \"%1\" (%2) VALUES ").arg(table.name, quoted(columns)) +
            tuples.join(QStringLiteral(", "));
 }
 
 // Every row of the table, keys included; the saved queries' texts in the target's spelling when
 // they come from a file (the server's double-quoted texts read the same on a file). The rows go
 // in batches of many rows to an INSERT: one statement, one round trip to a server, per batch.
-void copyRows(const Database &source, Database &target, const Table &table)
+// A saved query's text as the target reads it: a query the program seeded with the source's text
+// gets the target's (they differ only in what the engines name differently), a file's text the
+// server's words once (SavedQuerySpelling), and a server's text the file's spelling again. Every
+// text that changes is listed for the copy's report.
+class QueryTexts
+{
+public:
+    QueryTexts(const Database &source, const Database &target,
+               const QList<QPair<QString, QString>> &moreQueries)
+        : m_toServer(target.dialect().isServer()),
+          m_sourceSeeds(SavedQueries::all(source.dialect(), moreQueries)),
+          m_targetSeeds(SavedQueries::all(target.dialect(), moreQueries))
+    {
+    }
+
+    QString forTarget(const QString &name, const QString &text, QList<DatabaseCopy::Respelled> &changed) const
+    {
+        QString result = m_toServer ? SavedQuerySpelling::toServer(text) : SavedQuerySpelling::toFile(text);
+        for (qsizetype i = 0; i < m_sourceSeeds.size(); ++i) {
+            if (m_sourceSeeds.at(i).first == name && m_sourceSeeds.at(i).second == text)
+                result = m_targetSeeds.at(i).second;
+        }
+        if (result != text)
+            changed.append({name, text, result});
+        return result;
+    }
+
+private:
+    bool m_toServer;
+    QList<QPair<QString, QString>> m_sourceSeeds, m_targetSeeds;
+};
+
+void copyRows(const Database &source, Database &target, const Table &table, const QueryTexts &queryTexts,
+              QList<DatabaseCopy::Respelled> &respelled)
 {
     const QStringList columns = SchemaTables::columnNames(table);
     const int batch = int(std::clamp<qsizetype>(kParametersPerInsert / columns.size(), 1, kRowsPerInsert));
     const QString fullInsert = insertOfRows(table, columns, batch);
     const qsizetype sqlText = table.name == kSavedQueries ? columns.indexOf(QStringLiteral("SQL Text")) : -1;
-    const bool respell = !source.dialect().isServer();
+    const qsizetype queryName = columns.indexOf(QStringLiteral("Query Name"));
     QStringList names; // :r<r>c<c> without the colon, by row and column of the batch
     for (int r = 0; r < batch; ++r) {
         for (qsizetype c = 0; c < columns.size(); ++c)
             names << QStringLiteral("r%1c%2").arg(r).arg(c);
     }
-    QSqlQuery rows = source.exec(QStringLiteral("SELECT %1 FROM [%2] ORDER BY %3")
-                                     .arg(bracketed(columns), table.name, bracketed(columns.mid(0, 1))));
+    QSqlQuery rows = source.exec(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY %3")
+                                     .arg(quoted(columns), table.name, quoted(columns.mid(0, 1))));
     QVariantMap values;
     int held = 0;
     const auto flush = [&] {
@@ -316,8 +351,9 @@ void copyRows(const Database &source, Database &target, const Table &table)
     while (rows.next()) {
         for (qsizetype c = 0; c < columns.size(); ++c) {
             QVariant value = rows.value(int(c));
-            if (c == sqlText && respell)
-                value = target.dialect().spell(value.toString());
+            if (c == sqlText)
+                value =
+                    queryTexts.forTarget(rows.value(int(queryName)).toString(), value.toString(), respelled);
             values.insert(names.at(held * columns.size() + c), value);
         }
         if (++held == batch)
@@ -332,7 +368,8 @@ QString engineName(const Database &db)
 }
 } // namespace
 
-DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
+DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to,
+                                        const QList<QPair<QString, QString>> &moreQueries)
 {
     Result result;
     if (from.trimmed().isEmpty() || to.trimmed().isEmpty()) {
@@ -347,7 +384,7 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
                 throw DatabaseError(
                     DbErrors::Other,
                     QStringLiteral("%1 is not a production database of this version: it has no "
-                                   "table [%2]. Open it with the program once, then copy it.")
+                                   "table \"%2\". Open it with the program once, then copy it.")
                         .arg(from, table.name));
         }
         // The rows, sums and counters read are of one moment, whatever other workstations write.
@@ -369,7 +406,7 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
                 ProtectionTriggers::drop(target);
                 ChangeHistory::drop(target);
                 for (const QString &table : setupTables())
-                    target.exec(QStringLiteral("DELETE FROM [%1]").arg(table));
+                    target.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table));
             } else {
                 if (server)
                     target.exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"));
@@ -378,23 +415,24 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
                 for (const QString &sql : SchemaTables::indexStatements())
                     target.exec(sql);
             }
+            const QueryTexts queryTexts(source, target, moreQueries);
             for (const Table &table : tables)
-                copyRows(source, target, table);
+                copyRows(source, target, table, queryTexts, result.respelled);
             // Made after the rows: the triggers refuse new lines on a protected date-shift.
             ProtectionTriggers::create(target);
             ChangeHistory::replace(target);
             ChangeNotices::create(target);
-            result.lines.append({QStringLiteral("[Change History] newest [Row Hash]"),
+            result.lines.append({QStringLiteral("\"Change History\" newest \"Row Hash\""),
                                  ChangeHistory::latestHash(source), ChangeHistory::latestHash(target)});
 
             for (const Table &table : tables) {
                 const QStringList columns = countColumns(table);
                 const QStringList before = tally(source, table), after = tally(target, table);
                 result.lines.append(
-                    {QStringLiteral("[%1] rows").arg(table.name), before.value(0), after.value(0)});
+                    {QStringLiteral("\"%1\" rows").arg(table.name), before.value(0), after.value(0)});
                 for (qsizetype i = 0; i < columns.size(); ++i)
-                    result.lines.append({QStringLiteral("  sum of [%1]").arg(columns[i]), before.value(i + 1),
-                                         after.value(i + 1)});
+                    result.lines.append({QStringLiteral("  sum of \"%1\"").arg(columns[i]),
+                                         before.value(i + 1), after.value(i + 1)});
                 const QString key = counterKey(table);
                 if (key.isEmpty())
                     continue;
@@ -402,7 +440,8 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
                 // past both the counter and the largest key there is.
                 const qint64 last = std::max(readCounter(source, table, key), largestKey(source, table, key));
                 setCounter(target, table, key, last);
-                result.lines.append({QStringLiteral("  last [%1] handed out").arg(key), QString::number(last),
+                result.lines.append({QStringLiteral("  last \"%1\" handed out").arg(key),
+                                     QString::number(last),
                                      QString::number(readCounter(target, table, key))});
             }
             if (std::all_of(result.lines.cbegin(), result.lines.cend(),
@@ -422,6 +461,15 @@ DatabaseCopy::Result DatabaseCopy::copy(const QString &from, const QString &to)
         result.copied = false;
     }
     return result;
+}
+
+QString DatabaseCopy::respelledText(const QList<Respelled> &respelled)
+{
+    QString text;
+    for (const Respelled &query : respelled)
+        text += QStringLiteral("Saved query \"%1\" in the target's words:\n  was: %2\n  now: %3\n")
+                    .arg(query.name, query.before, query.after);
+    return text;
 }
 
 QString DatabaseCopy::comparisonText(const QList<Line> &lines)

@@ -26,15 +26,25 @@ public:
         QString source, target;
         bool same() const { return source == target; }
     };
+    // A saved query whose text the copy gave the target's words.
+    struct Respelled
+    {
+        QString name, before, after;
+    };
     struct Result
     {
         bool copied = false;
         QString failure; // why nothing was copied, for the user
         QList<Line> lines;
+        QList<Respelled> respelled;
     };
 
-    // from and to are each a file path or a postgresql:// URI.
-    static Result copy(const QString &from, const QString &to);
+    // from and to are each a file path or a postgresql:// URI; moreQueries are the saved queries
+    // seeded besides the production record's (the reports').
+    static Result copy(const QString &from, const QString &to,
+                       const QList<QPair<QString, QString>> &moreQueries = {});
+    // The saved queries respelled, each with its text before and after, for the copy's report.
+    static QString respelledText(const QList<Respelled> &respelled);
     // The comparison as a table of text, with a mark on each line that differs.
     static QString comparisonText(const QList<Line> &lines);
 

@@ -9,9 +9,10 @@
 #include <algorithm>
 
 namespace {
-const QString kLineColumns = QStringLiteral(
-    "[Job ID], [Date], [Shift], [Machine Number], [Job Number], [Job Description], [Beginning Count], "
-    "[Ending Count], [Matec Count], [From Rework], [Protected Record]");
+const QString kLineColumns =
+    QStringLiteral("\"Job ID\", \"Date\", \"Shift\", \"Machine Number\", \"Job Number\", \"Job "
+                   "Description\", \"Beginning Count\", "
+                   "\"Ending Count\", \"Matec Count\", \"From Rework\", \"Protected Record\"");
 
 QVariantMap dateShiftParams(const DateShift &dateShift)
 {
@@ -50,11 +51,11 @@ QString countColumn(CountField field)
 {
     switch (field) {
     case CountField::Beginning:
-        return QStringLiteral("[Beginning Count]");
+        return QStringLiteral("\"Beginning Count\"");
     case CountField::Ending:
-        return QStringLiteral("[Ending Count]");
+        return QStringLiteral("\"Ending Count\"");
     case CountField::Mattec:
-        return QStringLiteral("[Matec Count]");
+        return QStringLiteral("\"Matec Count\"");
     }
     return {};
 }
@@ -62,10 +63,11 @@ QString countColumn(CountField field)
 qint64 insertLine(const Database &db, const JobLine &line, qint64 beginningCount)
 {
     return db.insert(
-        QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
-                       "[Job Description], [Beginning Count], [Ending Count], [Matec Count], [From Rework], "
-                       "[Transfer Quantity]) VALUES (:dt, :sh, :machine, :job, :description, :beginning, "
-                       "0, 0, 0, 0)"),
+        QStringLiteral(
+            "INSERT INTO \"Production Table\" (\"Date\", \"Shift\", \"Machine Number\", \"Job Number\", "
+            "\"Job Description\", \"Beginning Count\", \"Ending Count\", \"Matec Count\", \"From Rework\", "
+            "\"Transfer Quantity\") VALUES (:dt, :sh, :machine, :job, :description, :beginning, "
+            "0, 0, 0, 0)"),
         {{QStringLiteral("dt"), line.dateShift.sqlDate()},
          {QStringLiteral("sh"), line.dateShift.shift},
          {QStringLiteral("machine"), orNull(line.machineNumber)},
@@ -81,8 +83,8 @@ QList<JobLine> JobLines::of(const DateShift &dateShift) const
     // order needs no sort.
     QSqlQuery query =
         m_db.exec(QStringLiteral("SELECT ") + kLineColumns +
-                      QStringLiteral(" FROM [Production Table] WHERE [Date] = :dt AND [Shift] = :sh "
-                                     "ORDER BY [Machine Number], [Job ID]"),
+                      QStringLiteral(" FROM \"Production Table\" WHERE \"Date\" = :dt AND \"Shift\" = :sh "
+                                     "ORDER BY \"Machine Number\", \"Job ID\""),
                   dateShiftParams(dateShift));
     QList<JobLine> lines;
     while (query.next())
@@ -92,16 +94,16 @@ QList<JobLine> JobLines::of(const DateShift &dateShift) const
 
 bool JobLines::any(const DateShift &dateShift) const
 {
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT 1 FROM [Production Table] WHERE [Date] = :dt "
-                                               "AND [Shift] = :sh LIMIT 1"),
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT 1 FROM \"Production Table\" WHERE \"Date\" = :dt "
+                                               "AND \"Shift\" = :sh LIMIT 1"),
                                 dateShiftParams(dateShift));
     return query.next();
 }
 
 bool JobLines::anyAfter(const DateShift &dateShift) const
 {
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT 1 FROM [Production Table] WHERE [Date] > :dt "
-                                               "OR ([Date] = :dt AND [Shift] > :sh) LIMIT 1"),
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT 1 FROM \"Production Table\" WHERE \"Date\" > :dt "
+                                               "OR (\"Date\" = :dt AND \"Shift\" > :sh) LIMIT 1"),
                                 dateShiftParams(dateShift));
     return query.next();
 }
@@ -109,8 +111,8 @@ bool JobLines::anyAfter(const DateShift &dateShift) const
 std::optional<QDate> JobLines::latestDateBefore(const DateShift &dateShift) const
 {
     const QString comparison = dateShift.shift <= 1 ? QStringLiteral("<") : QStringLiteral("<=");
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT [Date] FROM [Production Table] WHERE [Date] ") +
-                                    comparison + QStringLiteral(" :dt ORDER BY [Date] DESC LIMIT 1"),
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT \"Date\" FROM \"Production Table\" WHERE \"Date\" ") +
+                                    comparison + QStringLiteral(" :dt ORDER BY \"Date\" DESC LIMIT 1"),
                                 {{QStringLiteral("dt"), dateShift.sqlDate()}});
     if (!query.next())
         return std::nullopt;
@@ -119,9 +121,10 @@ std::optional<QDate> JobLines::latestDateBefore(const DateShift &dateShift) cons
 
 std::optional<int> JobLines::highestShiftOn(const QDate &date) const
 {
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT [Shift] FROM [Production Table] WHERE [Date] = :dt "
-                                               "ORDER BY [Shift] DESC LIMIT 1"),
-                                {{QStringLiteral("dt"), sqlDate(date)}});
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT \"Shift\" FROM \"Production Table\" WHERE \"Date\" = :dt "
+                                 "ORDER BY \"Shift\" DESC LIMIT 1"),
+                  {{QStringLiteral("dt"), sqlDate(date)}});
     if (!query.next())
         return std::nullopt;
     return query.value(0).toInt();
@@ -152,24 +155,24 @@ bool JobLines::updateIdentity(const JobLine &read, const JobLine &edited)
 {
     // An empty job number or description reads as "", whether stored empty or NULL.
     const QString empty = QStringLiteral("");
-    SharedRow row(QStringLiteral("[Production Table]"), QStringLiteral("[Job ID]"), read.jobId);
-    row.expect(QStringLiteral("[Machine Number]"), orNull(read.machineNumber))
-        .expect(QStringLiteral("[Job Number]"), read.jobNumber, empty)
-        .expect(QStringLiteral("[Job Description]"), read.jobDescription, empty)
+    SharedRow row(QStringLiteral("\"Production Table\""), QStringLiteral("\"Job ID\""), read.jobId);
+    row.expect(QStringLiteral("\"Machine Number\""), orNull(read.machineNumber))
+        .expect(QStringLiteral("\"Job Number\""), read.jobNumber, empty)
+        .expect(QStringLiteral("\"Job Description\""), read.jobDescription, empty)
         .where(ProtectedLine::unprotected());
     if (edited.machineNumber != read.machineNumber)
-        row.set(QStringLiteral("[Machine Number]"), orNull(edited.machineNumber));
+        row.set(QStringLiteral("\"Machine Number\""), orNull(edited.machineNumber));
     if (edited.jobNumber != read.jobNumber)
-        row.set(QStringLiteral("[Job Number]"), textOrNull(edited.jobNumber));
+        row.set(QStringLiteral("\"Job Number\""), textOrNull(edited.jobNumber));
     if (edited.jobDescription != read.jobDescription)
-        row.set(QStringLiteral("[Job Description]"), edited.jobDescription);
+        row.set(QStringLiteral("\"Job Description\""), edited.jobDescription);
     return row.write(m_db);
 }
 
 std::optional<JobLine> JobLines::line(qint64 jobId) const
 {
     QSqlQuery query = m_db.exec(QStringLiteral("SELECT ") + kLineColumns +
-                                    QStringLiteral(" FROM [Production Table] WHERE [Job ID] = :id"),
+                                    QStringLiteral(" FROM \"Production Table\" WHERE \"Job ID\" = :id"),
                                 {{QStringLiteral("id"), jobId}});
     if (!query.next())
         return std::nullopt;
@@ -178,7 +181,7 @@ std::optional<JobLine> JobLines::line(qint64 jobId) const
 
 bool JobLines::setCount(qint64 jobId, CountField field, qint64 value, qint64 read)
 {
-    return SharedRow(QStringLiteral("[Production Table]"), QStringLiteral("[Job ID]"), jobId)
+    return SharedRow(QStringLiteral("\"Production Table\""), QStringLiteral("\"Job ID\""), jobId)
         .change(countColumn(field), value, read)
         .where(ProtectedLine::unprotected())
         .write(m_db);
@@ -197,12 +200,12 @@ bool JobLines::reread(JobLine &line) const
 
 bool JobLines::hasTickets(qint64 jobId) const
 {
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM [Transfer Table] WHERE [Job ID] = :id)"
-                                 " OR EXISTS (SELECT 1 FROM [Hold Table] WHERE [Job ID] = :id)"
-                                 " OR EXISTS (SELECT 1 FROM [Hold Distribution] WHERE [Job ID] = :id)"
-                                 " OR EXISTS (SELECT 1 FROM [Hold Distribution] WHERE [To Job ID] = :id)"),
-                  {{QStringLiteral("id"), jobId}});
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT EXISTS (SELECT 1 FROM \"Transfer Table\" WHERE \"Job ID\" = :id)"
+                       " OR EXISTS (SELECT 1 FROM \"Hold Table\" WHERE \"Job ID\" = :id)"
+                       " OR EXISTS (SELECT 1 FROM \"Hold Distribution\" WHERE \"Job ID\" = :id)"
+                       " OR EXISTS (SELECT 1 FROM \"Hold Distribution\" WHERE \"To Job ID\" = :id)"),
+        {{QStringLiteral("id"), jobId}});
     return query.next() && query.value(0).toInt() != 0;
 }
 
@@ -216,7 +219,7 @@ JobLines::Removal JobLines::remove(qint64 jobId)
         return Removal::Protected;
     if (hasTickets(jobId))
         return Removal::HasTickets;
-    m_db.exec(QStringLiteral("DELETE FROM [Production Table] WHERE [Job ID] = :id"),
+    m_db.exec(QStringLiteral("DELETE FROM \"Production Table\" WHERE \"Job ID\" = :id"),
               {{QStringLiteral("id"), jobId}});
     transaction.commit();
     return Removal::Deleted;
@@ -226,14 +229,13 @@ std::optional<DateShift> JobLines::nextWithLines(const DateShift &dateShift) con
 {
     // A shift 1 or 2 looks at the same date only: when no later shift of it has lines, nothing
     // is posted, even if the next day has lines.
-    const QString sql =
-        dateShift.shift < 3
-            ? QStringLiteral(
-                  "SELECT [Date], [Shift] FROM [Production Table] WHERE [Date] = :dt AND [Shift] > :sh "
-                  "ORDER BY [Shift] LIMIT 1")
-            : QStringLiteral(
-                  "SELECT [Date], [Shift] FROM [Production Table] WHERE [Date] > :dt AND [Shift] = 1 "
-                  "ORDER BY [Date] LIMIT 1");
+    const QString sql = dateShift.shift < 3
+                            ? QStringLiteral("SELECT \"Date\", \"Shift\" FROM \"Production Table\" WHERE "
+                                             "\"Date\" = :dt AND \"Shift\" > :sh "
+                                             "ORDER BY \"Shift\" LIMIT 1")
+                            : QStringLiteral("SELECT \"Date\", \"Shift\" FROM \"Production Table\" WHERE "
+                                             "\"Date\" > :dt AND \"Shift\" = 1 "
+                                             "ORDER BY \"Date\" LIMIT 1");
     QSqlQuery query = m_db.exec(sql, dateShiftParams(dateShift));
     if (!query.next())
         return std::nullopt;
@@ -254,27 +256,28 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
     // An ending count of 0 was never typed: it is no reading to carry. A line that a posting
     // brought over and that nobody has counted since (its ending still its beginning, no Mattec
     // count, no tickets) moves with the carried count, so that it reads 0 as it did.
-    m_db.exec(QStringLiteral(
-                  "UPDATE [Production Table] AS n SET [Beginning Count] = p.[Ending Count], "
-                  "[Ending Count] = CASE WHEN n.[Ending Count] = n.[Beginning Count] "
-                  "AND n.[Ending Count] <> 0 AND n.[Matec Count] = 0 "
-                  "AND NOT EXISTS (SELECT 1 FROM [Transfer Table] t WHERE t.[Job ID] = n.[Job ID]) "
-                  "AND NOT EXISTS (SELECT 1 FROM [Hold Table] h WHERE h.[Job ID] = n.[Job ID]) "
-                  "AND NOT EXISTS (SELECT 1 FROM [Hold Distribution] d "
-                  "WHERE d.[Job ID] = n.[Job ID] OR d.[To Job ID] = n.[Job ID]) "
-                  "THEN p.[Ending Count] ELSE n.[Ending Count] END "
-                  "FROM [Production Table] AS p "
-                  "WHERE p.[Date] = :dt AND p.[Shift] = :sh AND n.[Date] = :nextDt AND n.[Shift] = :nextSh "
-                  "AND p.[Machine Number] = n.[Machine Number] AND p.[Job Number] = n.[Job Number] "
-                  "AND p.[Ending Count] <> 0 AND p.[Job ID] = (SELECT MAX(l.[Job ID]) "
-                  "FROM [Production Table] AS l WHERE l.[Date] = :dt AND l.[Shift] = :sh "
-                  "AND l.[Machine Number] = p.[Machine Number] AND l.[Job Number] = p.[Job Number] "
-                  "AND l.[Ending Count] <> 0) "
-                  "AND p.[Ending Count] <> n.[Beginning Count] AND n.[Protected Record] = 0"),
-              {{QStringLiteral("dt"), dateShift.sqlDate()},
-               {QStringLiteral("sh"), dateShift.shift},
-               {QStringLiteral("nextDt"), next->sqlDate()},
-               {QStringLiteral("nextSh"), next->shift}});
+    m_db.exec(
+        QStringLiteral(
+            "UPDATE \"Production Table\" AS n SET \"Beginning Count\" = p.\"Ending Count\", "
+            "\"Ending Count\" = CASE WHEN n.\"Ending Count\" = n.\"Beginning Count\" "
+            "AND n.\"Ending Count\" <> 0 AND n.\"Matec Count\" = 0 "
+            "AND NOT EXISTS (SELECT 1 FROM \"Transfer Table\" t WHERE t.\"Job ID\" = n.\"Job ID\") "
+            "AND NOT EXISTS (SELECT 1 FROM \"Hold Table\" h WHERE h.\"Job ID\" = n.\"Job ID\") "
+            "AND NOT EXISTS (SELECT 1 FROM \"Hold Distribution\" d "
+            "WHERE d.\"Job ID\" = n.\"Job ID\" OR d.\"To Job ID\" = n.\"Job ID\") "
+            "THEN p.\"Ending Count\" ELSE n.\"Ending Count\" END "
+            "FROM \"Production Table\" AS p "
+            "WHERE p.\"Date\" = :dt AND p.\"Shift\" = :sh AND n.\"Date\" = :nextDt AND n.\"Shift\" = :nextSh "
+            "AND p.\"Machine Number\" = n.\"Machine Number\" AND p.\"Job Number\" = n.\"Job Number\" "
+            "AND p.\"Ending Count\" <> 0 AND p.\"Job ID\" = (SELECT MAX(l.\"Job ID\") "
+            "FROM \"Production Table\" AS l WHERE l.\"Date\" = :dt AND l.\"Shift\" = :sh "
+            "AND l.\"Machine Number\" = p.\"Machine Number\" AND l.\"Job Number\" = p.\"Job Number\" "
+            "AND l.\"Ending Count\" <> 0) "
+            "AND p.\"Ending Count\" <> n.\"Beginning Count\" AND n.\"Protected Record\" = 0"),
+        {{QStringLiteral("dt"), dateShift.sqlDate()},
+         {QStringLiteral("sh"), dateShift.shift},
+         {QStringLiteral("nextDt"), next->sqlDate()},
+         {QStringLiteral("nextSh"), next->shift}});
     // The lines brought over come back from the insert itself.
     QSqlQuery added = m_db.exec(m_db.savedQuerySql(QStringLiteral("Bring Forward Unmatched Line Items")) +
                                     QStringLiteral(" RETURNING ") + kLineColumns,
@@ -296,9 +299,10 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
 
 bool JobLines::anyProtected(const DateShift &dateShift) const
 {
-    return m_db.scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM [Production Table] WHERE [Date] = :dt "
-                                      "AND [Shift] = :sh AND [Protected Record] <> 0)"),
-                       dateShiftParams(dateShift))
+    return m_db.scalar(
+                   QStringLiteral("SELECT EXISTS (SELECT 1 FROM \"Production Table\" WHERE \"Date\" = :dt "
+                                  "AND \"Shift\" = :sh AND \"Protected Record\" <> 0)"),
+                   dateShiftParams(dateShift))
                .toInt() != 0;
 }
 
@@ -306,22 +310,24 @@ bool JobLines::anyProtected(const DateShift &dateShift) const
 // of them for a job the machine ran here: posting carries nothing to them and brings nothing.
 QList<int> JobLines::machinesLeftAlone(const DateShift &dateShift, const DateShift &next) const
 {
-    QSqlQuery query = m_db.exec(
-        QStringLiteral(
-            "SELECT DISTINCT p.[Machine Number] FROM [Production Table] p "
-            "WHERE p.[Date] = :dt AND p.[Shift] = :sh AND p.[Ending Count] <> 0 "
-            "AND p.[Machine Number] IS NOT NULL AND EXISTS (SELECT 1 FROM [Production Table] n "
-            "WHERE n.[Date] = :nextDt AND n.[Shift] = :nextSh AND n.[Machine Number] = p.[Machine Number]) "
-            "AND NOT EXISTS (SELECT 1 FROM [Production Table] h JOIN [Production Table] n "
-            "ON n.[Machine Number] = h.[Machine Number] "
-            "AND COALESCE(n.[Job Number], '') = COALESCE(h.[Job Number], '') "
-            "WHERE h.[Date] = :dt AND h.[Shift] = :sh AND h.[Ending Count] <> 0 "
-            "AND h.[Machine Number] = p.[Machine Number] AND n.[Date] = :nextDt AND n.[Shift] = :nextSh) "
-            "ORDER BY p.[Machine Number]"),
-        {{QStringLiteral("dt"), dateShift.sqlDate()},
-         {QStringLiteral("sh"), dateShift.shift},
-         {QStringLiteral("nextDt"), next.sqlDate()},
-         {QStringLiteral("nextSh"), next.shift}});
+    QSqlQuery query =
+        m_db.exec(QStringLiteral(
+                      "SELECT DISTINCT p.\"Machine Number\" FROM \"Production Table\" p "
+                      "WHERE p.\"Date\" = :dt AND p.\"Shift\" = :sh AND p.\"Ending Count\" <> 0 "
+                      "AND p.\"Machine Number\" IS NOT NULL AND EXISTS (SELECT 1 FROM \"Production Table\" n "
+                      "WHERE n.\"Date\" = :nextDt AND n.\"Shift\" = :nextSh AND n.\"Machine Number\" = "
+                      "p.\"Machine Number\") "
+                      "AND NOT EXISTS (SELECT 1 FROM \"Production Table\" h JOIN \"Production Table\" n "
+                      "ON n.\"Machine Number\" = h.\"Machine Number\" "
+                      "AND COALESCE(n.\"Job Number\", '') = COALESCE(h.\"Job Number\", '') "
+                      "WHERE h.\"Date\" = :dt AND h.\"Shift\" = :sh AND h.\"Ending Count\" <> 0 "
+                      "AND h.\"Machine Number\" = p.\"Machine Number\" AND n.\"Date\" = :nextDt AND "
+                      "n.\"Shift\" = :nextSh) "
+                      "ORDER BY p.\"Machine Number\""),
+                  {{QStringLiteral("dt"), dateShift.sqlDate()},
+                   {QStringLiteral("sh"), dateShift.shift},
+                   {QStringLiteral("nextDt"), next.sqlDate()},
+                   {QStringLiteral("nextSh"), next.shift}});
     QList<int> machines;
     while (query.next())
         machines.append(query.value(0).toInt());
@@ -357,8 +363,8 @@ QString Posting::summary() const
 QList<JobChoice> JobLines::activeJobs() const
 {
     QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT [Job Number], [Job Description] FROM [Job Lookup Table] "
-                                 "WHERE [Active] <> 0 ORDER BY [Job Number]"));
+        m_db.exec(QStringLiteral("SELECT \"Job Number\", \"Job Description\" FROM \"Job Lookup Table\" "
+                                 "WHERE \"Active\" <> 0 ORDER BY \"Job Number\""));
     QList<JobChoice> jobs;
     while (query.next())
         jobs.append({query.value(0).toString(), query.value(1).toString()});

@@ -7,13 +7,13 @@
 namespace ProtectedLine {
 QString unprotected()
 {
-    return QStringLiteral("[Protected Record] = 0");
+    return QStringLiteral("\"Protected Record\" = 0");
 }
 
 std::optional<bool> read(const Database &db, qint64 jobId)
 {
     QSqlQuery query =
-        db.exec(QStringLiteral("SELECT [Protected Record] FROM [Production Table] WHERE [Job ID] = :j"),
+        db.exec(QStringLiteral("SELECT \"Protected Record\" FROM \"Production Table\" WHERE \"Job ID\" = :j"),
                 {{QStringLiteral("j"), jobId}});
     if (!query.next())
         return std::nullopt;

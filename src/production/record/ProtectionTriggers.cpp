@@ -32,31 +32,29 @@ struct Trigger
             .arg(when, DbErrors::protectedMarker(), message);
     }
     // The conditions name their tables only after FROM.
-    QString serverBody(const SqlDialect &dialect, const QString &schema) const
+    QString serverBody(const QString &schema) const
     {
-        return dialect.spell(
-            body().replace(QLatin1String("FROM ["), QStringLiteral("FROM %1.[").arg(schema)));
+        return body().replace(QLatin1String("FROM \""), QStringLiteral("FROM %1.\"").arg(schema));
     }
     QString table(const QString &schema) const
     {
         return schema + QLatin1Char('.') + event.mid(event.indexOf(QLatin1String(" ON ")) + 4);
     }
-    QString dropStatement(const SqlDialect &dialect, const QString &schema) const
+    QString dropStatement(const QString &schema) const
     {
-        return dialect.spell(QStringLiteral("DROP TRIGGER IF EXISTS [%1] ON %2").arg(name, table(schema)));
+        return QStringLiteral("DROP TRIGGER IF EXISTS \"%1\" ON %2").arg(name, table(schema));
     }
-    QStringList statements(const SqlDialect &dialect, const QString &schema) const
+    QStringList statements(const QString &schema) const
     {
         const qsizetype on = event.indexOf(QLatin1String(" ON "));
-        const QString function = dialect.spell(QStringLiteral("%1.[%2]").arg(schema, name));
+        const QString function = QStringLiteral("%1.\"%2\"").arg(schema, name);
         return {QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql "
                                "SET search_path = pg_catalog, %2, pg_temp AS $$%3$$")
-                    .arg(function, schema, serverBody(dialect, schema)),
-                dropStatement(dialect, schema),
-                dialect.spell(
-                    QStringLiteral("CREATE TRIGGER [%1] BEFORE %2 ON %3 FOR EACH %4 EXECUTE FUNCTION %5()")
-                        .arg(name, event.left(on), table(schema),
-                             perStatement ? QStringLiteral("STATEMENT") : QStringLiteral("ROW"), function))};
+                    .arg(function, schema, serverBody(schema)),
+                dropStatement(schema),
+                QStringLiteral("CREATE TRIGGER \"%1\" BEFORE %2 ON %3 FOR EACH %4 EXECUTE FUNCTION %5()")
+                    .arg(name, event.left(on), table(schema),
+                         perStatement ? QStringLiteral("STATEMENT") : QStringLiteral("ROW"), function)};
     }
 };
 
@@ -66,38 +64,39 @@ QString anyChanged(const QStringList &columns)
 {
     QStringList changes;
     for (const QString &column : columns)
-        changes << QStringLiteral("OLD.[%1] IS NOT NEW.[%1]").arg(column);
+        changes << QStringLiteral("OLD.\"%1\" IS DISTINCT FROM NEW.\"%1\"").arg(column);
     return QStringLiteral("(") + changes.join(QStringLiteral(" OR ")) + QStringLiteral(")");
 }
 
 QString lineProtected(const QString &jobId)
 {
-    return QStringLiteral("EXISTS (SELECT 1 FROM [Production Table] WHERE [Job ID] = %1 "
-                          "AND [Protected Record] <> 0)")
+    return QStringLiteral("EXISTS (SELECT 1 FROM \"Production Table\" WHERE \"Job ID\" = %1 "
+                          "AND \"Protected Record\" <> 0)")
         .arg(jobId);
 }
 
 QString dateShiftProtected(const QString &row)
 {
-    return QStringLiteral("EXISTS (SELECT 1 FROM [Production Table] WHERE [Date] = %1.[Date] "
-                          "AND [Shift] = %1.[Shift] AND [Protected Record] <> 0)")
+    return QStringLiteral("EXISTS (SELECT 1 FROM \"Production Table\" WHERE \"Date\" = %1.\"Date\" "
+                          "AND \"Shift\" = %1.\"Shift\" AND \"Protected Record\" <> 0)")
         .arg(row);
 }
 
 // A distribution row belongs to the line of its hold ticket and books rework on [To Job ID].
 QString distributionProtected(const QString &row)
 {
-    return QStringLiteral("(") + lineProtected(row + QStringLiteral(".[Job ID]")) + QStringLiteral(" OR ") +
-           lineProtected(row + QStringLiteral(".[To Job ID]")) + QStringLiteral(" OR ") +
-           lineProtected(QStringLiteral("(SELECT [Job ID] FROM [Hold Table] WHERE [Hold Ticket ID] = %1."
-                                        "[Hold Ticket ID])")
-                             .arg(row)) +
+    return QStringLiteral("(") + lineProtected(row + QStringLiteral(".\"Job ID\"")) + QStringLiteral(" OR ") +
+           lineProtected(row + QStringLiteral(".\"To Job ID\"")) + QStringLiteral(" OR ") +
+           lineProtected(
+               QStringLiteral("(SELECT \"Job ID\" FROM \"Hold Table\" WHERE \"Hold Ticket ID\" = %1."
+                              "\"Hold Ticket ID\")")
+                   .arg(row)) +
            QStringLiteral(")");
 }
 
 QString trigger(const QString &name, const QString &event, const QString &when, const QString &message)
 {
-    return QStringLiteral("CREATE TRIGGER [%1] BEFORE %2 FOR EACH ROW WHEN %3 BEGIN %4; END")
+    return QStringLiteral("CREATE TRIGGER \"%1\" BEFORE %2 FOR EACH ROW WHEN %3 BEGIN %4; END")
         .arg(name, event, when, refusal(message));
 }
 
@@ -117,7 +116,7 @@ struct ProtectedTable
 // trigger, so a new row may not take the key of a protected row, nor a key move onto one.
 QString keyTaken(const ProtectedTable &table, const QString &key)
 {
-    return QStringLiteral("EXISTS (SELECT 1 FROM [%1] AS taken WHERE taken.[%2] = %3 AND %4)")
+    return QStringLiteral("EXISTS (SELECT 1 FROM \"%1\" AS \"taken\" WHERE taken.\"%2\" = %3 AND %4)")
         .arg(table.table.name, table.key, key, table.isProtected(QStringLiteral("taken")));
 }
 
@@ -131,14 +130,14 @@ QString recordColumnsChanged(const ProtectedTable &table)
 
 QString keyMoved(const ProtectedTable &table)
 {
-    return QStringLiteral("(OLD.[%1] IS NOT NEW.[%1] AND %2)")
-        .arg(table.key, keyTaken(table, QStringLiteral("NEW.[%1]").arg(table.key)));
+    return QStringLiteral("(OLD.\"%1\" IS DISTINCT FROM NEW.\"%1\" AND %2)")
+        .arg(table.key, keyTaken(table, QStringLiteral("NEW.\"%1\"").arg(table.key)));
 }
 
 QList<ProtectedTable> protectedTables()
 {
     const auto ticketLine = [](const QString &row) {
-        return lineProtected(row + QStringLiteral(".[Job ID]"));
+        return lineProtected(row + QStringLiteral(".\"Job ID\""));
     };
     const QString ticketMessage =
         QStringLiteral("The tickets of a protected date-shift cannot be added, changed or deleted.");
@@ -148,7 +147,7 @@ QList<ProtectedTable> protectedTables()
          QStringLiteral("Job ID"),
          QStringLiteral("The lines of a protected date-shift cannot be changed or deleted."),
          {QStringLiteral("Protected Record")},
-         [](const QString &row) { return row + QStringLiteral(".[Protected Record] <> 0"); }},
+         [](const QString &row) { return row + QStringLiteral(".\"Protected Record\" <> 0"); }},
         {QStringLiteral("Protect Transfer"),
          SchemaTables::transferTable(),
          QStringLiteral("Transfer ID"),
@@ -181,19 +180,20 @@ QList<Trigger> namedTrigger(const QString &name, const QString &event, const QSt
 // changes only its flag.
 QList<Trigger> lineTriggers(const ProtectedTable &line)
 {
-    const QString on = QStringLiteral(" ON [%1]").arg(line.table.name);
+    const QString on = QStringLiteral(" ON \"%1\"").arg(line.table.name);
     return namedTrigger(line.prefix + QStringLiteral(" Insert"), QStringLiteral("INSERT") + on,
                         dateShiftProtected(QStringLiteral("NEW")),
                         QStringLiteral("No line can be added to a protected date-shift.")) +
            namedTrigger(line.prefix + QStringLiteral(" Replace"), QStringLiteral("INSERT") + on,
-                        keyTaken(line, QStringLiteral("NEW.[%1]").arg(line.key)), line.message) +
-           namedTrigger(line.prefix + QStringLiteral(" Update"), QStringLiteral("UPDATE") + on,
-                        QStringLiteral("(OLD.[Protected Record] <> 0 AND ") + recordColumnsChanged(line) +
-                            QStringLiteral(") OR ((OLD.[Date] IS NOT NEW.[Date] OR OLD.[Shift] IS NOT "
-                                           "NEW.[Shift]) AND ") +
-                            dateShiftProtected(QStringLiteral("NEW")) + QStringLiteral(") OR ") +
-                            keyMoved(line),
-                        line.message) +
+                        keyTaken(line, QStringLiteral("NEW.\"%1\"").arg(line.key)), line.message) +
+           namedTrigger(
+               line.prefix + QStringLiteral(" Update"), QStringLiteral("UPDATE") + on,
+               QStringLiteral("(OLD.\"Protected Record\" <> 0 AND ") + recordColumnsChanged(line) +
+                   QStringLiteral(
+                       ") OR ((OLD.\"Date\" IS DISTINCT FROM NEW.\"Date\" OR OLD.\"Shift\" IS DISTINCT FROM "
+                       "NEW.\"Shift\") AND ") +
+                   dateShiftProtected(QStringLiteral("NEW")) + QStringLiteral(") OR ") + keyMoved(line),
+               line.message) +
            namedTrigger(line.prefix + QStringLiteral(" Delete"), QStringLiteral("DELETE") + on,
                         line.isProtected(QStringLiteral("OLD")), line.message);
 }
@@ -201,10 +201,10 @@ QList<Trigger> lineTriggers(const ProtectedTable &line)
 // A ticket or distribution row: nothing is added to, changed on or deleted from a protected line.
 QList<Trigger> ticketTriggers(const ProtectedTable &ticket)
 {
-    const QString on = QStringLiteral(" ON [%1]").arg(ticket.table.name);
+    const QString on = QStringLiteral(" ON \"%1\"").arg(ticket.table.name);
     return namedTrigger(ticket.prefix + QStringLiteral(" Insert"), QStringLiteral("INSERT") + on,
                         ticket.isProtected(QStringLiteral("NEW")) + QStringLiteral(" OR ") +
-                            keyTaken(ticket, QStringLiteral("NEW.[%1]").arg(ticket.key)),
+                            keyTaken(ticket, QStringLiteral("NEW.\"%1\"").arg(ticket.key)),
                         ticket.message) +
            namedTrigger(ticket.prefix + QStringLiteral(" Update"), QStringLiteral("UPDATE") + on,
                         QStringLiteral("(") + recordColumnsChanged(ticket) + QStringLiteral(" AND (") +
@@ -232,8 +232,8 @@ QList<Trigger> serverDefinitions()
     for (const ProtectedTable &table : protectedTables()) {
         const QString row = QStringLiteral("truncated");
         triggers.append({table.prefix + QStringLiteral(" Truncate"),
-                         QStringLiteral("TRUNCATE ON [%1]").arg(table.table.name),
-                         QStringLiteral("EXISTS (SELECT 1 FROM [%1] AS %2 WHERE %3)")
+                         QStringLiteral("TRUNCATE ON \"%1\"").arg(table.table.name),
+                         QStringLiteral("EXISTS (SELECT 1 FROM \"%1\" AS \"%2\" WHERE %3)")
                              .arg(table.table.name, row, table.isProtected(row)),
                          table.message, true});
     }
@@ -263,7 +263,7 @@ void ProtectionTriggers::create(Database &db)
     if (db.dialect().isServer()) {
         const QString schema = schemaOf(db);
         for (const Trigger &t : serverDefinitions()) {
-            for (const QString &sql : t.statements(db.dialect(), schema))
+            for (const QString &sql : t.statements(schema))
                 db.exec(sql);
         }
         return;
@@ -281,7 +281,7 @@ bool ProtectionTriggers::current(const Database &db)
                 db.exec(QStringLiteral("SELECT p.prosrc, p.proconfig IS NOT NULL FROM pg_proc p "
                                        "JOIN pg_trigger t ON t.tgfoid = p.oid WHERE t.tgname = :name"),
                         {{QStringLiteral("name"), t.name}});
-            if (!query.next() || query.value(0).toString() != t.serverBody(db.dialect(), schema) ||
+            if (!query.next() || query.value(0).toString() != t.serverBody(schema) ||
                 !query.value(1).toBool())
                 return false;
         }
@@ -304,7 +304,7 @@ void ProtectionTriggers::replace(Database &db)
         return;
     }
     for (const auto &[name, sql] : all()) {
-        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS [%1]").arg(name));
+        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS \"%1\"").arg(name));
         db.exec(sql);
     }
 }
@@ -314,9 +314,9 @@ void ProtectionTriggers::drop(Database &db)
     if (db.dialect().isServer()) {
         const QString schema = schemaOf(db);
         for (const Trigger &t : serverDefinitions())
-            db.exec(t.dropStatement(db.dialect(), schema));
+            db.exec(t.dropStatement(schema));
         return;
     }
     for (const auto &[name, sql] : all())
-        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS [%1]").arg(name));
+        db.exec(QStringLiteral("DROP TRIGGER IF EXISTS \"%1\"").arg(name));
 }

@@ -130,9 +130,9 @@ void addCheckSheets(Database &db)
         {QStringLiteral("12-3001"), text},
     };
     for (const auto &[job, document] : sheets)
-        db.exec(
-            QStringLiteral("UPDATE [Job Lookup Table] SET [Check Sheet] = :sheet WHERE [Job Number] = :job"),
-            {{QStringLiteral("sheet"), storedCheckSheet(document)}, {QStringLiteral("job"), job}});
+        db.exec(QStringLiteral(
+                    "UPDATE \"Job Lookup Table\" SET \"Check Sheet\" = :sheet WHERE \"Job Number\" = :job"),
+                {{QStringLiteral("sheet"), storedCheckSheet(document)}, {QStringLiteral("job"), job}});
 }
 
 class Builder
@@ -165,7 +165,7 @@ public:
                                 {QStringLiteral("Valu"), -1}});
             }
         }
-        m_db.exec(QStringLiteral("UPDATE [CompanyInfo] SET [CompanyName] = 'Quorvel Plastics'"));
+        m_db.exec(QStringLiteral("UPDATE \"CompanyInfo\" SET \"CompanyName\" = 'Quorvel Plastics'"));
     }
 
 private:
@@ -176,8 +176,9 @@ private:
     {
         for (int i = 0; i < int(kJobs.size()); ++i) {
             m_db.exec(
-                QStringLiteral("INSERT INTO [Job Lookup Table] ([Job Number], [Job Description], [Active]) "
-                               "VALUES (:n, :d, :a)"),
+                QStringLiteral(
+                    "INSERT INTO \"Job Lookup Table\" (\"Job Number\", \"Job Description\", \"Active\") "
+                    "VALUES (:n, :d, :a)"),
                 {{QStringLiteral("n"), QString::fromLatin1(kJobs[i].number)},
                  {QStringLiteral("d"), QString::fromLatin1(kJobs[i].description)},
                  {QStringLiteral("a"), i < kActiveJobs ? 1 : 0}});
@@ -225,9 +226,10 @@ private:
 
         const QString job = QString::fromLatin1(kJobs[size_t(machine.job)].number);
         QSqlQuery insert = m_db.exec(
-            QStringLiteral("INSERT INTO [Production Table] ([Date], [Shift], [Machine Number], [Job Number], "
-                           "[Job Description], [Beginning Count], [Ending Count], [Matec Count]) "
-                           "VALUES (:d, :s, :m, :j, :jd, :b, :e, :mc)"),
+            QStringLiteral(
+                "INSERT INTO \"Production Table\" (\"Date\", \"Shift\", \"Machine Number\", \"Job Number\", "
+                "\"Job Description\", \"Beginning Count\", \"Ending Count\", \"Matec Count\") "
+                "VALUES (:d, :s, :m, :j, :jd, :b, :e, :mc)"),
             {{QStringLiteral("d"), sqlDate(date)},
              {QStringLiteral("s"), shift},
              {QStringLiteral("m"), machineNumber},
@@ -254,8 +256,9 @@ private:
     void addTransfer(qint64 jobId, qint64 quantity)
     {
         m_db.exec(
-            QStringLiteral("INSERT INTO [Transfer Table] ([Job ID], [Transfer Number], [Transfer Quantity]) "
-                           "VALUES (:j, :n, :q)"),
+            QStringLiteral(
+                "INSERT INTO \"Transfer Table\" (\"Job ID\", \"Transfer Number\", \"Transfer Quantity\") "
+                "VALUES (:j, :n, :q)"),
             {{QStringLiteral("j"), jobId},
              {QStringLiteral("n"), ++m_transferNumber},
              {QStringLiteral("q"), quantity}});
@@ -265,8 +268,9 @@ private:
     {
         // Now and then a paper ticket is spoiled or lost: the numbering then has a gap.
         m_holdNumber += chance(0.1) ? between(2, 3) : 1;
-        m_db.exec(QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], [Hold Quantity], "
-                                 "[Hold Remaining]) VALUES (:j, :n, :q, :q)"),
+        m_db.exec(QStringLiteral(
+                      "INSERT INTO \"Hold Table\" (\"Job ID\", \"Hold Ticket Number\", \"Hold Quantity\", "
+                      "\"Hold Remaining\") VALUES (:j, :n, :q, :q)"),
                   {{QStringLiteral("j"), jobId},
                    {QStringLiteral("n"), m_holdNumber},
                    {QStringLiteral("q"), quantity}});
@@ -287,8 +291,8 @@ private:
             sets += QStringLiteral(", %1 = :r%2").arg(RejectReasons::column(r + 1)).arg(r + 1);
             params.insert(QStringLiteral("r%1").arg(r + 1), reasons[size_t(r)]);
         }
-        m_db.exec(QStringLiteral("UPDATE [Production Table] SET [Rejects] = :total") + sets +
-                      QStringLiteral(" WHERE [Job ID] = :id"),
+        m_db.exec(QStringLiteral("UPDATE \"Production Table\" SET \"Rejects\" = :total") + sets +
+                      QStringLiteral(" WHERE \"Job ID\" = :id"),
                   params);
     }
 
@@ -313,7 +317,8 @@ private:
             if (rejected > 0)
                 addDistribution(ticketId, QVariant(), 0, rejected, between(1, 10), when);
             m_db.exec(
-                QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :t"),
+                QStringLiteral(
+                    "UPDATE \"Hold Table\" SET \"Hold Remaining\" = :r WHERE \"Hold Ticket ID\" = :t"),
                 {{QStringLiteral("r"), quantity - reworked - rejected}, {QStringLiteral("t"), ticketId}});
         }
         m_db.execSaved(QStringLiteral("Update Disposal Status"));
@@ -339,22 +344,22 @@ private:
                 addDistribution(ticketId, target, reworked, 0, 0, when);
             if (rejected > 0)
                 addDistribution(ticketId, QVariant(), 0, rejected, between(1, 10), when);
-            m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = [Hold Quantity] - :d "
-                                     "WHERE [Hold Ticket ID] = :t"),
+            m_db.exec(QStringLiteral("UPDATE \"Hold Table\" SET \"Hold Remaining\" = \"Hold Quantity\" - :d "
+                                     "WHERE \"Hold Ticket ID\" = :t"),
                       {{QStringLiteral("d"), reworked + rejected}, {QStringLiteral("t"), ticketId}});
         }
         for (int reason = 1; reason <= RejectReasons::kCount; ++reason) {
-            const QString booked =
-                QStringLiteral(
-                    "COALESCE((SELECT SUM(d.[Rejects]) FROM [Hold Distribution] d JOIN [Hold Table] h ON "
-                    "h.[Hold Ticket ID] = d.[Hold Ticket ID] WHERE h.[Job ID] = [Production Table].[Job ID] "
-                    "AND "
-                    "d.[Reject Reason] = %1), 0)")
-                    .arg(reason);
+            const QString booked = QStringLiteral("COALESCE((SELECT SUM(d.\"Rejects\") FROM \"Hold "
+                                                  "Distribution\" d JOIN \"Hold Table\" h ON "
+                                                  "h.\"Hold Ticket ID\" = d.\"Hold Ticket ID\" WHERE h.\"Job "
+                                                  "ID\" = \"Production Table\".\"Job ID\" "
+                                                  "AND "
+                                                  "d.\"Reject Reason\" = %1), 0)")
+                                       .arg(reason);
             m_db.exec(
                 // The monitor counted those shots too, so computed and stored rejects still agree.
-                QStringLiteral("UPDATE [Production Table] SET %1 = %1 + %2, "
-                               "[Rejects] = [Rejects] + %2, [Matec Count] = [Matec Count] + %2")
+                QStringLiteral("UPDATE \"Production Table\" SET %1 = %1 + %2, "
+                               "\"Rejects\" = \"Rejects\" + %2, \"Matec Count\" = \"Matec Count\" + %2")
                     .arg(RejectReasons::column(reason), booked));
         }
     }
@@ -364,13 +369,13 @@ private:
     // rejects recorded by reason.
     void balanceMonitorCounts()
     {
-        m_db.exec(
-            QStringLiteral("UPDATE [Production Table] SET [From Rework] = COALESCE((SELECT "
-                           "SUM(d.[Reworked Quantity]) FROM [Hold Distribution] d WHERE d.[To Job ID] = "
-                           "[Production Table].[Job ID]), 0)"));
-        m_db.exec(
-            QStringLiteral("UPDATE [Production Table] SET [Matec Count] = [Matec Count] - [From Rework] "
-                           "WHERE [From Rework] <> 0"));
+        m_db.exec(QStringLiteral(
+            "UPDATE \"Production Table\" SET \"From Rework\" = COALESCE((SELECT "
+            "SUM(d.\"Reworked Quantity\") FROM \"Hold Distribution\" d WHERE d.\"To Job ID\" = "
+            "\"Production Table\".\"Job ID\"), 0)"));
+        m_db.exec(QStringLiteral(
+            "UPDATE \"Production Table\" SET \"Matec Count\" = \"Matec Count\" - \"From Rework\" "
+            "WHERE \"From Rework\" <> 0"));
     }
 
     struct HoldTicket
@@ -380,7 +385,8 @@ private:
     std::optional<HoldTicket> holdTicketOf(const Line &held)
     {
         QSqlQuery ticket = m_db.exec(
-            QStringLiteral("SELECT [Hold Ticket ID], [Hold Quantity] FROM [Hold Table] WHERE [Job ID] = :j"),
+            QStringLiteral(
+                "SELECT \"Hold Ticket ID\", \"Hold Quantity\" FROM \"Hold Table\" WHERE \"Job ID\" = :j"),
             {{QStringLiteral("j"), held.id}});
         if (!ticket.next())
             return std::nullopt;
@@ -399,17 +405,18 @@ private:
     void addDistribution(qint64 ticketId, const QVariant &toJobId, qint64 reworked, qint64 rejects,
                          int reason, const QDateTime &when)
     {
-        m_db.exec(QStringLiteral(
-                      "INSERT INTO [Hold Distribution] ([Hold Ticket ID], [Job ID], [To Job ID], "
-                      "[Hold Ticket Number], [Reworked Quantity], [Rejects], [Reject Reason], [Printed], "
-                      "[When Added]) SELECT :t, h.[Job ID], :to, h.[Hold Ticket Number], :w, :r, :rr, 0, "
-                      ":when FROM [Hold Table] h WHERE h.[Hold Ticket ID] = :t"),
-                  {{QStringLiteral("t"), ticketId},
-                   {QStringLiteral("to"), toJobId},
-                   {QStringLiteral("w"), reworked},
-                   {QStringLiteral("r"), rejects},
-                   {QStringLiteral("rr"), reason},
-                   {QStringLiteral("when"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
+        m_db.exec(
+            QStringLiteral(
+                "INSERT INTO \"Hold Distribution\" (\"Hold Ticket ID\", \"Job ID\", \"To Job ID\", "
+                "\"Hold Ticket Number\", \"Reworked Quantity\", \"Rejects\", \"Reject Reason\", \"Printed\", "
+                "\"When Added\") SELECT :t, h.\"Job ID\", :to, h.\"Hold Ticket Number\", :w, :r, :rr, 0, "
+                ":when FROM \"Hold Table\" h WHERE h.\"Hold Ticket ID\" = :t"),
+            {{QStringLiteral("t"), ticketId},
+             {QStringLiteral("to"), toJobId},
+             {QStringLiteral("w"), reworked},
+             {QStringLiteral("r"), rejects},
+             {QStringLiteral("rr"), reason},
+             {QStringLiteral("when"), when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
     }
 
     void addColorSheets()
@@ -431,10 +438,12 @@ private:
             for (int c = 1; c <= 5; ++c)
                 params.insert(QStringLiteral("c%1").arg(c), between(180, 220) / 10.0);
             m_db.exec(
-                QStringLiteral("INSERT INTO [Color Table] ([Job Number], [Color Feeder Code], [Color Name], "
-                               "[Color Vendor], [Color Number], [Shot Weight], [Usage Rate], [Cal1], [Cal2], "
-                               "[Cal3], [Cal4], [Cal5]) VALUES (:j, :f, :cn, :cv, :cnum, :sw, :ur, :c1, :c2, "
-                               ":c3, :c4, :c5)"),
+                QStringLiteral(
+                    "INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\", \"Color Name\", "
+                    "\"Color Vendor\", \"Color Number\", \"Shot Weight\", \"Usage Rate\", \"Cal1\", "
+                    "\"Cal2\", "
+                    "\"Cal3\", \"Cal4\", \"Cal5\") VALUES (:j, :f, :cn, :cv, :cnum, :sw, :ur, :c1, :c2, "
+                    ":c3, :c4, :c5)"),
                 params);
         }
     }
@@ -461,10 +470,10 @@ void SamplePlant::fill(Database &db, const QDate &lastDate, quint32 seed)
                                         {"Velmar", "12-3001"},
                                         {"Velmar", "12-3110"},
                                         {"Velmar", "15-6010"}})
-        db.exec(
-            QStringLiteral("INSERT INTO [Customer Report Parts] ([Customer], [Job Number]) VALUES (:c, :j)"),
-            {{QStringLiteral("c"), QString::fromLatin1(customer)},
-             {QStringLiteral("j"), QString::fromLatin1(job)}});
+        db.exec(QStringLiteral(
+                    "INSERT INTO \"Customer Report Parts\" (\"Customer\", \"Job Number\") VALUES (:c, :j)"),
+                {{QStringLiteral("c"), QString::fromLatin1(customer)},
+                 {QStringLiteral("j"), QString::fromLatin1(job)}});
     Schema::authorize(db, QStringLiteral("ASUPER"), QStringLiteral("Alex Supervisor"), QStringLiteral("A"));
     Schema::authorize(db, QStringLiteral("BINSPECT"), QStringLiteral("Bea Inspector"), QStringLiteral("B"));
     Schema::authorize(db, QStringLiteral("DREPORTS"), QStringLiteral("Dana Reports"), QStringLiteral("D"));

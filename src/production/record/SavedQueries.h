@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class Database;
+class SqlDialect;
 
 // The saved queries the program seeds into [Saved Queries], each a name and its SQL text. A site
 // may later change a query's text in the database.
@@ -17,10 +18,12 @@ struct SummaryParts
 };
 QList<SummaryParts> summaryParts();
 
-// The production record's own queries.
-QList<QPair<QString, QString>> production();
+// The production record's own queries, as the engine reads them (one text for both, but for the
+// day of the week).
+QList<QPair<QString, QString>> production(const SqlDialect &dialect);
 // Every saved query: the production record's and `moreQueries` (the reports' staging queries).
-QList<QPair<QString, QString>> all(const QList<QPair<QString, QString>> &moreQueries);
+QList<QPair<QString, QString>> all(const SqlDialect &dialect,
+                                   const QList<QPair<QString, QString>> &moreQueries);
 QStringList names(const QList<QPair<QString, QString>> &moreQueries);
 // (Re)writes every saved query.
 void seed(Database &db, const QList<QPair<QString, QString>> &moreQueries);

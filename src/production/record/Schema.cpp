@@ -38,7 +38,7 @@ void Schema::create(Database &db, const QList<QPair<QString, QString>> &moreQuer
     ChangeHistory::replace(db);
     ChangeNotices::create(db);
     seedSavedQueries(db, moreQueries);
-    db.exec(QStringLiteral("INSERT INTO [CompanyInfo] ([CompanyName]) VALUES (NULL)"));
+    db.exec(QStringLiteral("INSERT INTO \"CompanyInfo\" (\"CompanyName\") VALUES (NULL)"));
     transaction.commit();
 }
 
@@ -54,10 +54,10 @@ void Schema::ensureProtection(Database &db)
 
 void Schema::authorize(Database &db, const QString &loginName, const QString &fullName, const QString &level)
 {
-    db.exec(QStringLiteral("INSERT INTO [Security Table] ([UserName], [User Name], [Security Level]) "
+    db.exec(QStringLiteral("INSERT INTO \"Security Table\" (\"UserName\", \"User Name\", \"Security Level\") "
                            "VALUES (:login, :name, :level) "
-                           "ON CONFLICT([UserName]) DO UPDATE SET [User Name] = excluded.[User Name], "
-                           "[Security Level] = excluded.[Security Level]"),
+                           "ON CONFLICT(\"UserName\") DO UPDATE SET \"User Name\" = excluded.\"User Name\", "
+                           "\"Security Level\" = excluded.\"Security Level\""),
             {{QStringLiteral("login"), loginName},
              {QStringLiteral("name"), fullName},
              {QStringLiteral("level"), level}});

@@ -35,7 +35,7 @@ Table SchemaTables::colorTable()
             {
                 column("Color ID", "INTEGER PRIMARY KEY AUTOINCREMENT"),
                 column("Job Number",
-                       "TEXT NOT NULL REFERENCES [Job Lookup Table]([Job Number]) ON UPDATE CASCADE"),
+                       "TEXT NOT NULL REFERENCES \"Job Lookup Table\"(\"Job Number\") ON UPDATE CASCADE"),
                 column("Color Feeder Code", "INTEGER NOT NULL"),
                 column("Color Name", "TEXT"),
                 column("Color Vendor", "TEXT"),
@@ -60,7 +60,7 @@ Table SchemaTables::securityTable()
                 column("User Name", "TEXT"),
                 column("User ID", "INTEGER"),
                 column("Security Level",
-                       "TEXT NOT NULL DEFAULT 'D'\n    CHECK ([Security Level] IN ('A', 'B', 'C', 'D'))"),
+                       "TEXT NOT NULL DEFAULT 'D'\n    CHECK (\"Security Level\" IN ('A', 'B', 'C', 'D'))"),
             },
             {}};
 }
@@ -87,7 +87,7 @@ QString definitionText(const Table &table)
 {
     QStringList lines;
     for (const Column &column : table.columns) {
-        const QString text = QStringLiteral("[%1] %2").arg(column.name, column.definition);
+        const QString text = QStringLiteral("\"%1\" %2").arg(column.name, column.definition);
         if (column.sameLine && !lines.isEmpty())
             lines.last() += QStringLiteral(", ") + text;
         else
@@ -125,7 +125,7 @@ QString createText(const QString &command, Table table, bool server)
         for (Column &column : table.columns)
             column.definition = serverDefinition(column.definition);
     }
-    return QStringLiteral("%1 [%2] (%3)").arg(command, table.name, definitionText(table));
+    return QStringLiteral("%1 \"%2\" (%3)").arg(command, table.name, definitionText(table));
 }
 } // namespace
 
@@ -137,9 +137,9 @@ Table SchemaTables::productionTable()
         {
             column("Job ID", "INTEGER PRIMARY KEY AUTOINCREMENT"),
             column("Date", "TEXT NOT NULL"),
-            column("Shift", "INTEGER NOT NULL CHECK ([Shift] BETWEEN 1 AND 3)"),
+            column("Shift", "INTEGER NOT NULL CHECK (\"Shift\" BETWEEN 1 AND 3)"),
             column("Machine Number", "INTEGER"),
-            column("Job Number", "TEXT REFERENCES [Job Lookup Table]([Job Number]) ON UPDATE CASCADE"),
+            column("Job Number", "TEXT REFERENCES \"Job Lookup Table\"(\"Job Number\") ON UPDATE CASCADE"),
             column("Job Description", "TEXT"),
             column("Beginning Count", count),
             column("Ending Count", count),
@@ -162,7 +162,7 @@ Table SchemaTables::transferTable()
     return {QStringLiteral("Transfer Table"),
             {
                 column("Transfer ID", "INTEGER PRIMARY KEY AUTOINCREMENT"),
-                column("Job ID", "INTEGER NOT NULL REFERENCES [Production Table]([Job ID])"),
+                column("Job ID", "INTEGER NOT NULL REFERENCES \"Production Table\"(\"Job ID\")"),
                 column("Transfer Number", "INTEGER"),
                 column("Transfer Quantity", "INTEGER"),
             },
@@ -174,7 +174,7 @@ Table SchemaTables::holdTable()
     return {QStringLiteral("Hold Table"),
             {
                 column("Hold Ticket ID", "INTEGER PRIMARY KEY AUTOINCREMENT"),
-                column("Job ID", "INTEGER NOT NULL REFERENCES [Production Table]([Job ID])"),
+                column("Job ID", "INTEGER NOT NULL REFERENCES \"Production Table\"(\"Job ID\")"),
                 column("Hold Ticket Number", "INTEGER"),
                 column("Hold Quantity", "INTEGER NOT NULL DEFAULT 0"),
                 column("Hold Remaining", "INTEGER NOT NULL DEFAULT 0"),
@@ -190,13 +190,13 @@ Table SchemaTables::holdDistribution()
         QStringLiteral("Hold Distribution"),
         {
             column("Distribution ID", "INTEGER PRIMARY KEY AUTOINCREMENT"),
-            column("Hold Ticket ID", "INTEGER NOT NULL REFERENCES [Hold Table]([Hold Ticket ID])"),
-            column("Job ID", "INTEGER REFERENCES [Production Table]([Job ID])"),
-            column("To Job ID", "INTEGER REFERENCES [Production Table]([Job ID])"),
+            column("Hold Ticket ID", "INTEGER NOT NULL REFERENCES \"Hold Table\"(\"Hold Ticket ID\")"),
+            column("Job ID", "INTEGER REFERENCES \"Production Table\"(\"Job ID\")"),
+            column("To Job ID", "INTEGER REFERENCES \"Production Table\"(\"Job ID\")"),
             column("Hold Ticket Number", "INTEGER"),
             column("Reworked Quantity", "INTEGER NOT NULL DEFAULT 0"),
             column("Rejects", "INTEGER NOT NULL DEFAULT 0"),
-            column("Reject Reason", "INTEGER NOT NULL DEFAULT 0 CHECK ([Reject Reason] BETWEEN 0 AND 10)"),
+            column("Reject Reason", "INTEGER NOT NULL DEFAULT 0 CHECK (\"Reject Reason\" BETWEEN 0 AND 10)"),
             column("Printed", "INTEGER NOT NULL DEFAULT 0"),
             column("When Added", "TEXT"),
         },
@@ -210,9 +210,9 @@ Table SchemaTables::customerReportParts()
             {
                 column("Customer", "TEXT NOT NULL"),
                 column("Job Number",
-                       "TEXT NOT NULL REFERENCES [Job Lookup Table]([Job Number]) ON UPDATE CASCADE"),
+                       "TEXT NOT NULL REFERENCES \"Job Lookup Table\"(\"Job Number\") ON UPDATE CASCADE"),
             },
-            {QStringLiteral("PRIMARY KEY ([Customer], [Job Number])")}};
+            {QStringLiteral("PRIMARY KEY (\"Customer\", \"Job Number\")")}};
 }
 
 // Each machine's EUROMAP 63 session folder and the counter that is its Ending Count.
@@ -223,7 +223,7 @@ Table SchemaTables::machineConnections()
                 column("Machine Number", "INTEGER PRIMARY KEY NOT NULL"),
                 column("Session Folder", "TEXT NOT NULL"),
                 column("Counter", "TEXT NOT NULL DEFAULT 'ActCntPrt'"),
-                column("Cavities", "INTEGER NOT NULL DEFAULT 1 CHECK ([Cavities] >= 1)"),
+                column("Cavities", "INTEGER NOT NULL DEFAULT 1 CHECK (\"Cavities\" >= 1)"),
                 column("Enabled", "INTEGER NOT NULL DEFAULT 1"),
             },
             {}};
@@ -239,7 +239,7 @@ Table SchemaTables::machineReadings()
                 column("Reading ID", "INTEGER PRIMARY KEY AUTOINCREMENT"),
                 column("Machine Number", "INTEGER NOT NULL"),
                 column("Date", "TEXT NOT NULL"),
-                column("Shift", "INTEGER NOT NULL CHECK ([Shift] BETWEEN 1 AND 3)"),
+                column("Shift", "INTEGER NOT NULL CHECK (\"Shift\" BETWEEN 1 AND 3)"),
                 column("Parameter", "TEXT NOT NULL"),
                 column("Value", "TEXT"),
                 column("Machine Time", "TEXT"),
@@ -314,8 +314,8 @@ QString SchemaTables::createIfMissingStatement(const Table &table, bool server)
 
 QString SchemaTables::machineReadingsIndex()
 {
-    return QStringLiteral(
-        "CREATE INDEX [Machine Readings Shift] ON [Machine Readings]([Date], [Shift], [Machine Number])");
+    return QStringLiteral("CREATE INDEX \"Machine Readings Shift\" ON \"Machine Readings\"(\"Date\", "
+                          "\"Shift\", \"Machine Number\")");
 }
 
 // A line's history, and the history of a stretch of days.
@@ -330,18 +330,24 @@ QStringList SchemaTables::changeHistoryIndexes()
 QStringList SchemaTables::indexStatements()
 {
     return QStringList{
-               QStringLiteral("CREATE INDEX [Production Date Shift] ON [Production Table]([Date], [Shift], "
-                              "[Machine Number])"),
-               QStringLiteral("CREATE INDEX [Production Job Number] ON [Production Table]([Job Number])"),
-               QStringLiteral("CREATE INDEX [Transfer Job ID] ON [Transfer Table]([Job ID])"),
-               QStringLiteral("CREATE INDEX [Hold Job ID] ON [Hold Table]([Job ID])"),
-               QStringLiteral("CREATE INDEX [Hold Ticket Number] ON [Hold Table]([Hold Ticket Number])"),
-               QStringLiteral("CREATE INDEX [Hold Undisposed] ON [Hold Table]([Disposed of], [Job ID])"),
-               QStringLiteral("CREATE INDEX [Distribution Ticket] ON [Hold Distribution]([Hold Ticket ID])"),
-               QStringLiteral("CREATE INDEX [Distribution Job ID] ON [Hold Distribution]([Job ID])"),
-               QStringLiteral("CREATE INDEX [Distribution To Job ID] ON [Hold Distribution]([To Job ID])"),
                QStringLiteral(
-                   "CREATE INDEX [Color Job Feeder] ON [Color Table]([Job Number], [Color Feeder Code])"),
+                   "CREATE INDEX \"Production Date Shift\" ON \"Production Table\"(\"Date\", \"Shift\", "
+                   "\"Machine Number\")"),
+               QStringLiteral(
+                   "CREATE INDEX \"Production Job Number\" ON \"Production Table\"(\"Job Number\")"),
+               QStringLiteral("CREATE INDEX \"Transfer Job ID\" ON \"Transfer Table\"(\"Job ID\")"),
+               QStringLiteral("CREATE INDEX \"Hold Job ID\" ON \"Hold Table\"(\"Job ID\")"),
+               QStringLiteral(
+                   "CREATE INDEX \"Hold Ticket Number\" ON \"Hold Table\"(\"Hold Ticket Number\")"),
+               QStringLiteral(
+                   "CREATE INDEX \"Hold Undisposed\" ON \"Hold Table\"(\"Disposed of\", \"Job ID\")"),
+               QStringLiteral(
+                   "CREATE INDEX \"Distribution Ticket\" ON \"Hold Distribution\"(\"Hold Ticket ID\")"),
+               QStringLiteral("CREATE INDEX \"Distribution Job ID\" ON \"Hold Distribution\"(\"Job ID\")"),
+               QStringLiteral(
+                   "CREATE INDEX \"Distribution To Job ID\" ON \"Hold Distribution\"(\"To Job ID\")"),
+               QStringLiteral("CREATE INDEX \"Color Job Feeder\" ON \"Color Table\"(\"Job Number\", \"Color "
+                              "Feeder Code\")"),
                machineReadingsIndex(),
            } +
            changeHistoryIndexes();

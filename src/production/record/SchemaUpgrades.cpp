@@ -15,10 +15,18 @@
 namespace {
 using Query = QPair<QString, QString>;
 
-// The text the summary queries were seeded with before, which a database made then still holds.
+// The text the summary queries were seeded with before, which a database made then still holds
+// (in the bracketed spelling of that time).
 Query formerSummaryQuery(int which)
 {
-    const SavedQueries::SummaryParts parts = SavedQueries::summaryParts().at(which);
+    const QList<SavedQueries::SummaryParts> former = {
+        {QStringLiteral("Transfer Summary"), QStringLiteral("SUM(t.[Transfer Quantity]) AS xfers"),
+         QStringLiteral("JOIN [Transfer Table] t ON t.[Job ID] = p.[Job ID]")},
+        {QStringLiteral("Hold Summary"), QStringLiteral("SUM(h.[Hold Quantity]) AS Holds"),
+         QStringLiteral("JOIN [Hold Table] h ON h.[Job ID] = p.[Job ID]")},
+        {QStringLiteral("From Rework Summary"), QStringLiteral("SUM(d.[Reworked Quantity]) AS Rework"),
+         QStringLiteral("JOIN [Hold Distribution] d ON d.[To Job ID] = p.[Job ID]")}};
+    const SavedQueries::SummaryParts &parts = former.at(which);
     return {parts.name,
             QStringLiteral("SELECT p.[Job ID], ") + parts.select +
                 QStringLiteral(" FROM [Production Table] p ") + parts.join +
@@ -62,15 +70,16 @@ bool holdsReplacedText(const Database &db)
 
 void replaceQueryTexts(Database &db)
 {
-    const QList<Query> current = SavedQueries::production();
+    const QList<Query> current = SavedQueries::production(db.dialect());
     for (const auto &[name, oldSql] : replacedQueryTexts()) {
         const auto latest = std::find_if(current.cbegin(), current.cend(),
                                          [&](const Query &query) { return query.first == name; });
-        db.exec(QStringLiteral("UPDATE [Saved Queries] SET [SQL Text] = :sql WHERE [Query Name] = :name "
-                               "AND [SQL Text] = :old"),
-                {{QStringLiteral("sql"), latest->second},
-                 {QStringLiteral("name"), name},
-                 {QStringLiteral("old"), oldSql}});
+        db.exec(
+            QStringLiteral("UPDATE \"Saved Queries\" SET \"SQL Text\" = :sql WHERE \"Query Name\" = :name "
+                           "AND \"SQL Text\" = :old"),
+            {{QStringLiteral("sql"), latest->second},
+             {QStringLiteral("name"), name},
+             {QStringLiteral("old"), oldSql}});
     }
 }
 } // namespace
@@ -108,10 +117,11 @@ void SchemaUpgrades::addMissing(Database &db, const QList<QPair<QString, QString
     }
     if (readingsMissing)
         db.exec(SchemaTables::machineReadingsIndex());
-    for (const auto &[name, sql] : SavedQueries::all(moreQueries)) {
-        db.exec(QStringLiteral("INSERT INTO [Saved Queries] ([Query Name], [SQL Text]) VALUES (:name, :sql) "
-                               "ON CONFLICT DO NOTHING"),
-                {{QStringLiteral("name"), name}, {QStringLiteral("sql"), db.dialect().spell(sql)}});
+    for (const auto &[name, sql] : SavedQueries::all(db.dialect(), moreQueries)) {
+        db.exec(QStringLiteral(
+                    "INSERT INTO \"Saved Queries\" (\"Query Name\", \"SQL Text\") VALUES (:name, :sql) "
+                    "ON CONFLICT DO NOTHING"),
+                {{QStringLiteral("name"), name}, {QStringLiteral("sql"), sql}});
     }
     // A server database made before the windows learnt of others' changes.
     ChangeNotices::ensure(db);

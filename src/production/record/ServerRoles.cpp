@@ -374,7 +374,7 @@ QStringList ServerRoles::setUpDatabase(const QString &uri, const QString &loginN
                 .arg(address.database));
     } else {
         Database db = Database::open(uri);
-        const QString queries = QStringLiteral("SELECT count(*) FROM [Saved Queries]");
+        const QString queries = QStringLiteral("SELECT count(*) FROM \"Saved Queries\"");
         const qint64 before = db.scalar(queries).toLongLong();
         Schema::addMissingSavedQueries(db, moreQueries);
         done << QStringLiteral("The database %1 holds the production tables already; %2 saved queries it "

@@ -104,7 +104,7 @@ bool RejectsSheet::mayEdit(int row) const
 
 void RejectsSheet::reread(int row)
 {
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT * FROM [Production Table] WHERE [Job ID] = :j"),
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT * FROM \"Production Table\" WHERE \"Job ID\" = :j"),
                                 {{QStringLiteral("j"), m_lines[row].jobId}});
     if (query.next())
         m_lines[row] = lineFrom(query);
@@ -123,11 +123,11 @@ EntryResult RejectsSheet::setReason(int row, int reason, const QString &typed)
     try {
         // Only this reason is written, and only while it still holds what was read: a booking
         // from the disposition window or another workstation is never overwritten unseen.
-        const bool written =
-            SharedRow(QStringLiteral("[Production Table]"), QStringLiteral("[Job ID]"), m_lines[row].jobId)
-                .change(RejectReasons::column(reason), qint64(*count.value), old, qint64(0))
-                .where(ProtectedLine::unprotected())
-                .write(m_db);
+        const bool written = SharedRow(QStringLiteral("\"Production Table\""), QStringLiteral("\"Job ID\""),
+                                       m_lines[row].jobId)
+                                 .change(RejectReasons::column(reason), qint64(*count.value), old, qint64(0))
+                                 .where(ProtectedLine::unprotected())
+                                 .write(m_db);
         if (!written) {
             reread(row);
             return m_lines[row].protectedRecord ? EntryResult::protectedLine() : EntryResult::stale();

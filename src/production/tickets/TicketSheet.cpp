@@ -11,9 +11,9 @@
 #include <QSqlQuery>
 
 namespace {
-QString bracket(const QString &name)
+QString quoted(const QString &name)
 {
-    return QLatin1Char('[') + name + QLatin1Char(']');
+    return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
 // The equality that also matches two nulls.
@@ -29,12 +29,12 @@ void TicketSheet::load(const DateShift &dateShift)
 {
     m_dateShift = dateShift;
     m_lines.clear();
-    QSqlQuery query = m_db.exec(
-        QStringLiteral(
-            "SELECT [Job ID], [Machine Number], [Job Number], [Job Description], [Protected Record] "
-            "FROM [Production Table] WHERE [Date] = :dt AND [Shift] = :sh "
-            "ORDER BY [Machine Number], [Job ID]"),
-        {{QStringLiteral("dt"), dateShift.sqlDate()}, {QStringLiteral("sh"), dateShift.shift}});
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT \"Job ID\", \"Machine Number\", \"Job Number\", \"Job "
+                                 "Description\", \"Protected Record\" "
+                                 "FROM \"Production Table\" WHERE \"Date\" = :dt AND \"Shift\" = :sh "
+                                 "ORDER BY \"Machine Number\", \"Job ID\""),
+                  {{QStringLiteral("dt"), dateShift.sqlDate()}, {QStringLiteral("sh"), dateShift.shift}});
     while (query.next()) {
         m_lines.append({query.value(QStringLiteral("Job ID")).toLongLong(),
                         query.value(QStringLiteral("Machine Number")),
@@ -78,12 +78,12 @@ void TicketSheet::reloadTickets()
         return;
     }
     const QString remaining = QStringLiteral("Hold Remaining");
-    QSqlQuery query = m_db.exec(
-        QStringLiteral("SELECT %1, [Job ID], %2, %3%4 FROM %5 WHERE [Job ID] = :j ORDER BY %1")
-            .arg(bracket(m_kind.idField), bracket(m_kind.numberField), bracket(m_kind.quantityField),
-                 m_kind.hasRemaining ? QStringLiteral(", ") + bracket(remaining) : QString(),
-                 bracket(m_kind.table)),
-        {{QStringLiteral("j"), line->jobId}});
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT %1, \"Job ID\", %2, %3%4 FROM %5 WHERE \"Job ID\" = :j ORDER BY %1")
+                      .arg(quoted(m_kind.idField), quoted(m_kind.numberField), quoted(m_kind.quantityField),
+                           m_kind.hasRemaining ? QStringLiteral(", ") + quoted(remaining) : QString(),
+                           quoted(m_kind.table)),
+                  {{QStringLiteral("j"), line->jobId}});
     // Read whole before anything shown is replaced: a read that fails leaves the rows as they were.
     QList<Ticket> tickets;
     while (query.next()) {
@@ -121,8 +121,8 @@ void TicketSheet::rereadAfterWrite()
 
 qint64 TicketSheet::readTotal(qint64 jobId) const
 {
-    const QVariant sum = m_db.scalar(QStringLiteral("SELECT SUM(%1) FROM %2 WHERE [Job ID] = :j")
-                                         .arg(bracket(m_kind.quantityField), bracket(m_kind.table)),
+    const QVariant sum = m_db.scalar(QStringLiteral("SELECT SUM(%1) FROM %2 WHERE \"Job ID\" = :j")
+                                         .arg(quoted(m_kind.quantityField), quoted(m_kind.table)),
                                      {{QStringLiteral("j"), jobId}});
     return sum.isNull() ? 0 : sum.toLongLong();
 }
@@ -197,14 +197,15 @@ EntryResult TicketSheet::insertTicket(const QString &field, const QVariant &valu
     const bool quantity = field == m_kind.quantityField;
     QString sql;
     if (!m_kind.hasRemaining)
-        sql = QStringLiteral("INSERT INTO %1 ([Job ID], %2) VALUES (:j, :v)")
-                  .arg(bracket(m_kind.table), bracket(field));
+        sql = QStringLiteral("INSERT INTO %1 (\"Job ID\", %2) VALUES (:j, :v)")
+                  .arg(quoted(m_kind.table), quoted(field));
     else if (quantity) // all of a new hold is still on hold
-        sql = QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Quantity], [Hold Remaining]) "
+        sql = QStringLiteral("INSERT INTO \"Hold Table\" (\"Job ID\", \"Hold Quantity\", \"Hold Remaining\") "
                              "VALUES (:j, :v, :r)");
     else // a hold starts with nothing on hold; the quantity follows when it is typed
-        sql = QStringLiteral("INSERT INTO [Hold Table] ([Job ID], [Hold Ticket Number], [Hold Quantity], "
-                             "[Hold Remaining]) VALUES (:j, :v, 0, 0)");
+        sql = QStringLiteral(
+            "INSERT INTO \"Hold Table\" (\"Job ID\", \"Hold Ticket Number\", \"Hold Quantity\", "
+            "\"Hold Remaining\") VALUES (:j, :v, 0, 0)");
     QVariantMap params{{QStringLiteral("j"), jobId}, {QStringLiteral("v"), value}};
     if (m_kind.hasRemaining && quantity)
         params.insert(QStringLiteral("r"), value);
@@ -261,8 +262,8 @@ EntryResult TicketSheet::write(int row, const QString &field, const QVariant &va
             markSelectedProtected();
             return EntryResult::protectedLine();
         }
-        if (!SharedRow(bracket(m_kind.table), bracket(m_kind.idField), ticket.id)
-                 .change(bracket(field), value, old)
+        if (!SharedRow(quoted(m_kind.table), quoted(m_kind.idField), ticket.id)
+                 .change(quoted(field), value, old)
                  .write(m_db)) {
             transaction.commit();
             rereadAfterWrite();
@@ -289,19 +290,21 @@ void TicketSheet::recomputeRemaining(qint64 ticketId)
     // What is still on hold is the quantity less what the ticket's distribution rows already
     // reworked or rejected; a ticket with parts left is no longer disposed of.
     const qint64 remaining =
-        m_db.scalar(
-                QStringLiteral("SELECT [Hold Quantity] - COALESCE((SELECT SUM(COALESCE(d.[Reworked "
-                               "Quantity], 0) + COALESCE(d.[Rejects], 0)) FROM [Hold Distribution] d WHERE "
-                               "d.[Hold Ticket ID] = h.[Hold Ticket ID]), 0) FROM [Hold Table] h "
-                               "WHERE h.[Hold Ticket ID] = :id"),
-                {{QStringLiteral("id"), ticketId}})
+        m_db.scalar(QStringLiteral(
+                        "SELECT \"Hold Quantity\" - COALESCE((SELECT SUM(COALESCE(d.\"Reworked Quantity\""
+                        ", 0) + COALESCE(d.\"Rejects\", 0)) FROM \"Hold Distribution\" d WHERE "
+                        "d.\"Hold Ticket ID\" = h.\"Hold Ticket ID\"), 0) FROM \"Hold Table\" h "
+                        "WHERE h.\"Hold Ticket ID\" = :id"),
+                    {{QStringLiteral("id"), ticketId}})
             .toLongLong();
     CountRange::check(remaining, QStringLiteral("the ticket's Hold Remaining"));
-    m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Hold Remaining] = :r WHERE [Hold Ticket ID] = :id"),
-              {{QStringLiteral("r"), remaining}, {QStringLiteral("id"), ticketId}});
-    m_db.exec(QStringLiteral("UPDATE [Hold Table] SET [Disposed of] = 0 WHERE [Hold Ticket ID] = :id AND "
-                             "[Hold Remaining] <> 0"),
-              {{QStringLiteral("id"), ticketId}});
+    m_db.exec(
+        QStringLiteral("UPDATE \"Hold Table\" SET \"Hold Remaining\" = :r WHERE \"Hold Ticket ID\" = :id"),
+        {{QStringLiteral("r"), remaining}, {QStringLiteral("id"), ticketId}});
+    m_db.exec(
+        QStringLiteral("UPDATE \"Hold Table\" SET \"Disposed of\" = 0 WHERE \"Hold Ticket ID\" = :id AND "
+                       "\"Hold Remaining\" <> 0"),
+        {{QStringLiteral("id"), ticketId}});
 }
 
 EntryResult TicketSheet::deleteTicket(int row)
@@ -325,9 +328,9 @@ EntryResult TicketSheet::deleteTicket(int row)
             markSelectedProtected();
             return EntryResult::protectedLine();
         }
-        m_db.exec(QStringLiteral("DELETE FROM %1 WHERE %2 = :id")
-                      .arg(bracket(m_kind.table), bracket(m_kind.idField)),
-                  {{QStringLiteral("id"), m_tickets[row].id}});
+        m_db.exec(
+            QStringLiteral("DELETE FROM %1 WHERE %2 = :id").arg(quoted(m_kind.table), quoted(m_kind.idField)),
+            {{QStringLiteral("id"), m_tickets[row].id}});
         transaction.commit();
     } catch (const KelvaraError &error) {
         EntryResult refusal = EntryResult::deleteRefused(error, m_kind.stillReferred);
@@ -341,8 +344,9 @@ EntryResult TicketSheet::deleteTicket(int row)
 namespace {
 // The rows the clean-up may change: a line protected meanwhile is left alone (the database
 // refuses changes to it).
-const QString kUnprotected = QStringLiteral(" AND [Job ID] NOT IN (SELECT [Job ID] FROM [Production Table] "
-                                            "WHERE [Protected Record] <> 0)");
+const QString kUnprotected =
+    QStringLiteral(" AND \"Job ID\" NOT IN (SELECT \"Job ID\" FROM \"Production Table\" "
+                   "WHERE \"Protected Record\" <> 0)");
 } // namespace
 
 QString TicketSheet::emptyRow() const
@@ -350,21 +354,21 @@ QString TicketSheet::emptyRow() const
     // A hold row starts with quantity 0 rather than null: an empty one is 0 with no number and
     // nothing distributed.
     if (m_kind.hasRemaining)
-        return QStringLiteral("[Hold Ticket Number] IS NULL AND COALESCE([Hold Quantity], 0) = 0 "
-                              "AND NOT EXISTS (SELECT 1 FROM [Hold Distribution] d WHERE "
-                              "d.[Hold Ticket ID] = [Hold Table].[Hold Ticket ID])");
+        return QStringLiteral("\"Hold Ticket Number\" IS NULL AND COALESCE(\"Hold Quantity\", 0) = 0 "
+                              "AND NOT EXISTS (SELECT 1 FROM \"Hold Distribution\" d WHERE "
+                              "d.\"Hold Ticket ID\" = \"Hold Table\".\"Hold Ticket ID\")");
     return QStringLiteral("%1 IS NULL AND %2 IS NULL")
-        .arg(bracket(m_kind.numberField), bracket(m_kind.quantityField));
+        .arg(quoted(m_kind.numberField), quoted(m_kind.quantityField));
 }
 
 QList<qint64> TicketSheet::leftByOthers() const
 {
     // Half typed: empty, or without quantity; on this date-shift's lines.
     QSqlQuery query = m_db.exec(
-        QStringLiteral("SELECT %1 FROM %2 WHERE [Job ID] IN (SELECT [Job ID] FROM [Production Table] WHERE "
-                       "[Date] = :dt AND [Shift] = :sh) AND ((%3) OR %4 IS NULL)")
-                .arg(bracket(m_kind.idField), bracket(m_kind.table), emptyRow(),
-                     bracket(m_kind.quantityField)) +
+        QStringLiteral(
+            "SELECT %1 FROM %2 WHERE \"Job ID\" IN (SELECT \"Job ID\" FROM \"Production Table\" WHERE "
+            "\"Date\" = :dt AND \"Shift\" = :sh) AND ((%3) OR %4 IS NULL)")
+                .arg(quoted(m_kind.idField), quoted(m_kind.table), emptyRow(), quoted(m_kind.quantityField)) +
             kUnprotected,
         {{QStringLiteral("dt"), m_dateShift.sqlDate()}, {QStringLiteral("sh"), m_dateShift.shift}});
     QList<qint64> ids;
@@ -378,9 +382,9 @@ QList<qint64> TicketSheet::leftByOthers() const
 
 void TicketSheet::cleanRows(const QList<qint64> &ids)
 {
-    const QString table = bracket(m_kind.table);
-    const QString key = bracket(m_kind.idField);
-    const QString quantity = bracket(m_kind.quantityField);
+    const QString table = quoted(m_kind.table);
+    const QString key = quoted(m_kind.idField);
+    const QString quantity = quoted(m_kind.quantityField);
     for (const qint64 id : ids) {
         const QVariantMap row{{QStringLiteral("id"), id}};
         m_db.exec(QStringLiteral("DELETE FROM %1 WHERE %2 = :id AND ").arg(table, key) + emptyRow() +

@@ -46,9 +46,9 @@ QVariant typed(const QVariant &raw, Kind &kind)
         return raw.toLongLong();
     return raw;
 }
-QString bracketed(const QString &name)
+QString quoted(const QString &name)
 {
-    return '[' + QString(name).replace(']', QLatin1String("]]")) + ']';
+    return '"' + QString(name).replace('"', QLatin1String("\"\"")) + '"';
 }
 
 } // namespace
@@ -60,13 +60,13 @@ ReportData ReportData::read(const QSqlDatabase &db, const QString &table, const 
     query.setForwardOnly(true);
     QStringList selected;
     for (const QString &field : fields)
-        selected << bracketed(field);
+        selected << quoted(field);
     QString sql = QStringLiteral("SELECT ") +
                   (selected.isEmpty() ? QStringLiteral("*") : selected.join(", ")) +
-                  QStringLiteral(" FROM ") + bracketed(table);
+                  QStringLiteral(" FROM ") + quoted(table);
     QStringList order;
     for (const QString &field : orderBy)
-        order << bracketed(field);
+        order << quoted(field);
     if (!order.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     if (!query.exec(sql))

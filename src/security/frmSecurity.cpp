@@ -13,6 +13,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QSet>
 #include <QVBoxLayout>
 
 namespace {
@@ -141,7 +143,51 @@ bool frmSecurity::loadData()
     m_settings = std::make_unique<SecuritySettings>(db());
     fillNetworkUsers();
     runStep(QStringLiteral("Authorized Users"), [this] { fillAuthorizedUsers(); });
+    watchChanges({QStringLiteral("Security Table")});
     return true;
+}
+
+void frmSecurity::refreshData()
+{
+    QList<AuthorizedUser> users;
+    try {
+        users = m_settings->authorizedUsers();
+    } catch (const KelvaraError &) {
+        return; // a busy database is read again at the next change noted
+    }
+    // The current user and the selection stay on the same logins; a current user removed
+    // elsewhere leaves the cursor on the next one still there (else the one before).
+    QStringList shown;
+    for (const AuthorizedUser &user : std::as_const(m_authorized))
+        shown << user.userName;
+    QSet<QString> selected;
+    for (const AuthorizedUser &user : selectedAuthorized())
+        selected << user.userName;
+    const int row = m_lstAuthorizedUsers->currentRow();
+    const int scrolled = m_lstAuthorizedUsers->verticalScrollBar()->value();
+    QStringList names;
+    for (const AuthorizedUser &user : std::as_const(users))
+        names << user.userName;
+    QString current;
+    if (row >= 0 && row < shown.size()) {
+        for (int i = row; i < shown.size() && current.isEmpty(); ++i)
+            current = names.contains(shown[i]) ? shown[i] : QString();
+        for (int i = row - 1; i >= 0 && current.isEmpty(); --i)
+            current = names.contains(shown[i]) ? shown[i] : QString();
+    }
+
+    const QSignalBlocker block(m_lstAuthorizedUsers);
+    m_lstAuthorizedUsers->clear();
+    m_authorized = users;
+    for (const AuthorizedUser &user : std::as_const(m_authorized)) {
+        auto *item = new QListWidgetItem(user.userName, m_lstAuthorizedUsers);
+        item->setSelected(selected.contains(user.userName));
+    }
+    if (!current.isEmpty())
+        m_lstAuthorizedUsers->setCurrentRow(int(names.indexOf(current)), QItemSelectionModel::NoUpdate);
+    m_lstAuthorizedUsers->verticalScrollBar()->setValue(scrolled);
+    if (row >= 0)
+        showLevelOfCurrent();
 }
 
 void frmSecurity::fillNetworkUsers()

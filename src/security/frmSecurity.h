@@ -34,6 +34,7 @@ public:
 
 protected:
     bool loadData() override;
+    void refreshData() override;
 
 private:
     void buildUi();

@@ -16,6 +16,7 @@
 #include <QMdiSubWindow>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 DataWindow::DataWindow(Session &session, const QString &objectName, const QString &title, QWidget *parent)
     : QWidget(parent), m_session(session)
@@ -305,8 +306,18 @@ void DataWindow::watchChanges(const QStringList &tables, const DateShift &dateSh
                              ? dateShift.sqlDate() + QLatin1Char('|') + QString::number(dateShift.shift)
                              : QString();
     m_watch.reset(); // a reload's: it would end the listening of the new one
-    m_watch = std::make_unique<ChangeWatch>(db());
+    // A child of the window, so that a test driving the window from outside finds it to ask now.
+    m_watch = std::make_unique<ChangeWatch>(db(), this);
     connect(m_watch.get(), &ChangeWatch::changed, this, &DataWindow::changeNoted);
+}
+
+qint64 DataWindow::editedKey(const QTableView *grid)
+{
+    const QModelIndex cell = grid->currentIndex();
+    const auto *model = qobject_cast<const EntryModel *>(grid->model());
+    if (!model || !cell.isValid() || !grid->indexWidget(cell))
+        return 0;
+    return std::max<qint64>(model->keyAt(cell.row()), 0);
 }
 
 void DataWindow::changeNoted(const QString &table, const QString &dateShift)

@@ -105,6 +105,9 @@ protected:
     // Reads again what others may have changed, keeping what the user is doing: the open
     // editor and its text, the current cell, the selection and the scroll position.
     virtual void refreshData() {}
+    // The key of the row a cell editor of the grid is open on (the grid's model an EntryModel):
+    // the row a refresh holds back. 0 when no editor is open, or its row is not stored yet.
+    static qint64 editedKey(const QTableView *grid);
     // The next change noted is shown at once (the tests and the benchmark ask the file now).
     ChangeWatch *changeWatch() const { return m_watch.get(); }
     void showEvent(QShowEvent *event) override;

@@ -23,6 +23,8 @@ public:
     // Counts the entries that were not stored (refused, or their save failed): a command that
     // commits the open cell first compares it before and after to learn whether it may go on.
     int refusals() const { return m_refusals; }
+    // The key of the row shown at row (see followKeys); -1 past the rows.
+    qint64 keyAt(int row) const { return m_keys.value(row, -1); }
 
 signals:
     // A save was refused because the date-shift was protected on another workstation: the
@@ -47,7 +49,6 @@ protected:
     // that brings other keys removes, inserts and moves rows instead of resetting the model, so
     // the view keeps its current cell, selection, scroll position and open editor on their rows.
     int keyCount() const { return int(m_keys.size()); }
-    qint64 keyAt(int row) const { return m_keys.value(row, -1); }
     int rowOfKey(qint64 key) const { return int(m_keys.indexOf(key)); }
     // Within beginResetModel/endResetModel: the rows shown from now on.
     void setKeys(const QList<qint64> &keys) { m_keys = keys; }

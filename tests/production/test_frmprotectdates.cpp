@@ -20,6 +20,7 @@ private slots:
     void cleanup();
     void opensOnTodaysMonthAndSteps();
     void checkBoxAndDoubleClick();
+    void anotherWorkstationsProtectionShows();
 
 private:
     int protectedOn(const QDate &date, int shift) const;
@@ -111,6 +112,39 @@ void TestFrmProtectDates::checkBoxAndDoubleClick()
     const QColor closed = calendar->model()->index(0, 3).data(Qt::BackgroundRole).value<QBrush>().color();
     QCOMPARE(closed, QColor(0, 255, 0));
     QVERIFY(m_world->prompter.messages().isEmpty());
+}
+
+// Protection set and holds disposed of on another workstation show without any action; the
+// current day and the current row of the unresolved list stay.
+void TestFrmProtectDates::anotherWorkstationsProtectionShows()
+{
+    const QDate thursday = kWednesday.addDays(1);
+    const qint64 second =
+        Fixture::hold(m_world->db, Fixture::line(m_world->db, thursday, 1, 2, kJob), 502, 10);
+    m_window = DataWindowFixture::open<frmProtectDates2>(*m_world->session, {});
+    QVERIFY(m_window);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    auto *calendar = m_window->findChild<QTableView *>(QStringLiteral("tblCalendar"));
+    auto *unresolved = m_window->findChild<QTableView *>(QStringLiteral("tblUnresolvedLookup"));
+    calendar->setCurrentIndex(calendar->model()->index(0, 3));
+    QCOMPARE(unresolved->model()->rowCount(), 2);
+    unresolved->setCurrentIndex(unresolved->model()->index(1, 0));
+    QVERIFY(!box(1)->isChecked());
+
+    const Database other = m_world->openDatabase();
+    Fixture::protect(other, kWednesday, 1);
+    Fixture::hold(other, Fixture::line(other, kWednesday, 3, 3, kJob), 503, 10);
+    QTRY_VERIFY_WITH_TIMEOUT(box(1)->isChecked(), 10000);
+    QCOMPARE(calendar->currentIndex(), calendar->model()->index(0, 3));
+    QTRY_COMPARE(unresolved->model()->rowCount(), 3);
+    QCOMPARE(unresolved->currentIndex().siblingAtColumn(0).data().toString(), QStringLiteral("12/03/2026"));
+
+    // The current row's hold is disposed of there: the row goes, the cursor stays on the list.
+    other.exec(QStringLiteral("UPDATE \"Hold Table\" SET \"Disposed of\" = 1 WHERE \"Hold Ticket ID\" = :id"),
+               {{QStringLiteral("id"), second}});
+    QTRY_COMPARE_WITH_TIMEOUT(unresolved->model()->rowCount(), 2, 10000);
+    QCOMPARE(unresolved->currentIndex().row(), 1);
 }
 
 QTEST_MAIN(TestFrmProtectDates)

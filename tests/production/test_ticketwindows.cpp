@@ -48,7 +48,10 @@ private slots:
     void typingRightAfterAClickKeepsEveryKey();
     void typingGoesOnWhileAnotherWorkstationAdds_data();
     void typingGoesOnWhileAnotherWorkstationAdds();
+    void anotherWorkstationsTicketShowsWithTheEditorKept_data();
     void anotherWorkstationsTicketShowsWithTheEditorKept();
+    void anotherWorkstationsDistributionShowsWithTheEditorKept();
+    void rejectsFollowAnotherWorkstation();
 
 private:
     template <class W> W *child(QWidget *window, const QString &name) const
@@ -511,13 +514,26 @@ void TestTicketWindows::typingGoesOnWhileAnotherWorkstationAdds()
     QCOMPARE(quantity.isNull(), !holds);
 }
 
+void TestTicketWindows::anotherWorkstationsTicketShowsWithTheEditorKept_data()
+{
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("transfers") << false;
+    QTest::newRow("holds") << true;
+}
+
 void TestTicketWindows::anotherWorkstationsTicketShowsWithTheEditorKept()
 {
-    Fixture::transfer(m_world->db, m_first, 5001, 10);
-    frmTickets *window = openTickets(TicketKind::transfers());
+    QFETCH(bool, holds);
+    const TicketKind kind = holds ? TicketKind::holds() : TicketKind::transfers();
+    const auto ticket = [this, holds](const Database &db, qint64 number, qint64 quantity) {
+        return holds ? Fixture::hold(db, m_first, number, quantity)
+                     : Fixture::transfer(db, m_first, number, quantity);
+    };
+    const qint64 mine = ticket(m_world->db, 5001, 10);
+    frmTickets *window = openTickets(kind);
     QVERIFY(window && activate(window));
-    auto *grid = child<QTableView>(window, QStringLiteral("tblXfers"));
-    auto *total = child<QLabel>(window, QStringLiteral("lblTotalTransfers"));
+    auto *grid = child<QTableView>(window, kind.gridName);
+    auto *total = child<QLabel>(window, kind.totalLabelName);
     QVERIFY(grid && total);
     // The user is typing a quantity into their ticket, not stored yet.
     const QModelIndex cell = grid->model()->index(0, TicketModel::QuantityColumn);
@@ -528,20 +544,134 @@ void TestTicketWindows::anotherWorkstationsTicketShowsWithTheEditorKept()
     editor->selectAll();
     QTest::keyClicks(editor, QStringLiteral("12"));
 
-    // Another workstation adds a ticket to the line.
+    // Another workstation adds a ticket to the line and changes the quantity of this one.
     const Database other = m_world->openDatabase();
-    Fixture::transfer(other, m_first, 5002, 20);
+    ticket(other, 5002, 20);
+    other.exec(QStringLiteral("UPDATE \"%1\" SET \"%2\" = 11 WHERE \"%3\" = :id")
+                   .arg(kind.table, kind.quantityField, kind.idField),
+               {{QStringLiteral("id"), mine}});
     QTRY_COMPARE_WITH_TIMEOUT(grid->model()->rowCount(), 2, 10000);
-    QCOMPARE(total->text(), QStringLiteral("30"));
+    QCOMPARE(total->text(), QStringLiteral("31"));
+    // The editor stays with its text; its row shows what the user started from.
     QCOMPARE(grid->currentIndex().siblingAtColumn(TicketModel::NumberColumn).data().toString(),
              QStringLiteral("5001"));
     QCOMPARE(grid->indexWidget(grid->currentIndex()), editor);
     QCOMPARE(editor->text(), QStringLiteral("12"));
+    QCOMPARE(grid->currentIndex().data().toString(), QStringLiteral("10"));
+    QVERIFY(m_world->prompter.messages().isEmpty());
+
+    // Its save finds the quantity changed meanwhile: the user is told, nothing is overwritten,
+    // and the row shows what is stored.
     QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_COMPARE(
-        value(QStringLiteral(
-            "SELECT \"Transfer Quantity\" FROM \"Transfer Table\" WHERE \"Transfer Number\" = 5001")),
-        12);
+    QTRY_COMPARE(m_world->prompter.messages().size(), 1);
+    QVERIFY(m_world->prompter.messages().first().text.contains(QStringLiteral("another workstation")));
+    const QString stored = QStringLiteral("SELECT \"%1\" FROM \"%2\" WHERE \"%3\" = %4")
+                               .arg(kind.quantityField, kind.table, kind.idField)
+                               .arg(mine);
+    QCOMPARE(value(stored), 11);
+    QTRY_COMPARE(grid->model()->index(0, TicketModel::QuantityColumn).data().toString(),
+                 QStringLiteral("11"));
+
+    // Typed again, it is stored.
+    const QModelIndex again = grid->model()->index(0, TicketModel::QuantityColumn);
+    grid->setCurrentIndex(again);
+    grid->edit(again);
+    editor = qobject_cast<QLineEdit *>(grid->indexWidget(again));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("12"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(value(stored), 12);
+    QCOMPARE(m_world->prompter.messages().size(), 1);
+}
+
+void TestTicketWindows::anotherWorkstationsDistributionShowsWithTheEditorKept()
+{
+    const qint64 ticket = Fixture::hold(m_world->db, m_first, 7, 100, 70);
+    const qint64 mine = Fixture::distribution(m_world->db, ticket, m_second, 30);
+    auto *window = new frmHoldDisposition2(*m_world->session);
+    m_windows << window;
+    QVERIFY(window->load() && activate(window));
+    auto *grid = child<QTableView>(window, QStringLiteral("tblHolds"));
+    QVERIFY(grid);
+    const QModelIndex cell = grid->model()->index(0, DistributionModel::ReworkedColumn);
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto *editor = qobject_cast<QLineEdit *>(grid->indexWidget(cell));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("35"));
+
+    // Another workstation books rejects onto the ticket and changes this row's rework.
+    const Database other = m_world->openDatabase();
+    Fixture::distribution(other, ticket, QVariant(), 0, 4, 2);
+    other.exec(QStringLiteral("UPDATE \"Hold Distribution\" SET \"Reworked Quantity\" = 31 "
+                              "WHERE \"Distribution ID\" = :id"),
+               {{QStringLiteral("id"), mine}});
+    QTRY_COMPARE_WITH_TIMEOUT(grid->model()->rowCount(), 2, 10000);
+    QCOMPARE(grid->indexWidget(grid->currentIndex()), editor);
+    QCOMPARE(editor->text(), QStringLiteral("35"));
+    QCOMPARE(grid->currentIndex().data().toString(), QStringLiteral("30"));
+
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(m_world->prompter.messages().size(), 1);
+    QVERIFY(m_world->prompter.messages().first().text.contains(QStringLiteral("another workstation")));
+    QCOMPARE(value(QStringLiteral("SELECT \"Reworked Quantity\" FROM \"Hold Distribution\" "
+                                  "WHERE \"Distribution ID\" = %1")
+                       .arg(mine)),
+             31);
+    QTRY_COMPARE(grid->model()->index(0, DistributionModel::ReworkedColumn).data().toString(),
+                 QStringLiteral("31"));
+}
+
+// Rejects by Reason computes its rejects again from what another workstation stored: counts,
+// tickets and lines; the line typed into keeps what it was read with.
+void TestTicketWindows::rejectsFollowAnotherWorkstation()
+{
+    m_world->session->setCurrentDateShift({kMonday, 1});
+    m_world->session->rejectsByLine = {{QString::number(m_first), 200}};
+    auto *window = new frmRejects(*m_world->session);
+    m_windows << window;
+    QVERIFY(window->load() && activate(window));
+    auto *grid = child<QTableView>(window, QStringLiteral("Table1"));
+    QVERIFY(grid);
+    const auto cell = [&](int row, int column) {
+        return window->model()->index(row, column).data().toString();
+    };
+    const QModelIndex reason = window->model()->index(0, RejectsModel::FirstReasonColumn);
+    grid->setCurrentIndex(reason);
+    grid->edit(reason);
+    auto *editor = qobject_cast<QLineEdit *>(grid->indexWidget(reason));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("5"));
+
+    // Another workstation transfers 50 parts of the first line (50 rejects fewer), books 3 under
+    // its first reason, deletes the second line and adds one before them.
+    const Database other = m_world->openDatabase();
+    Fixture::transfer(other, m_first, 9001, 50);
+    other.exec(QStringLiteral("UPDATE \"Production Table\" SET \"%1\" = 3 WHERE \"Job ID\" = :id")
+                   .arg(RejectReasons::field(1)),
+               {{QStringLiteral("id"), m_first}});
+    other.exec(QStringLiteral("DELETE FROM \"Production Table\" WHERE \"Job ID\" = :id"),
+               {{QStringLiteral("id"), m_second}});
+    const qint64 added = Fixture::line(other, kMonday, 1, 0, QStringLiteral("A-100"), 0, 0, 4);
+    QTRY_COMPARE_WITH_TIMEOUT(cell(1, RejectsModel::RejectsColumn), QStringLiteral("150"), 10000);
+    QCOMPARE(window->model()->rowCount(), 2);
+    QCOMPARE(cell(0, RejectsModel::JobIdColumn), QString::number(added));
+    QCOMPARE(cell(0, RejectsModel::RejectsColumn), QStringLiteral("4"));
+    QCOMPARE(cell(grid->currentIndex().row(), RejectsModel::JobIdColumn), QString::number(m_first));
+    QCOMPARE(grid->indexWidget(grid->currentIndex()), editor);
+    QCOMPARE(editor->text(), QStringLiteral("5"));
+    QCOMPARE(grid->currentIndex().data().toString(), QStringLiteral("0"));
+
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(m_world->prompter.messages().size(), 1);
+    QVERIFY(m_world->prompter.messages().first().text.contains(QStringLiteral("another workstation")));
+    QCOMPARE(value(QStringLiteral("SELECT \"%1\" FROM \"Production Table\" WHERE \"Job ID\" = %2")
+                       .arg(RejectReasons::field(1))
+                       .arg(m_first)),
+             3);
 }
 
 QTEST_MAIN(TestTicketWindows)

@@ -34,6 +34,7 @@ private slots:
     void opensWithNoLevelChosen();
     void authorizesAtTheNewUserLevel();
     void levelChangeAsksFirst();
+    void anotherWorkstationsChangesShow();
 
 private:
     template <class T> T *child(const QString &name) const { return m_window->findChild<T *>(name); }
@@ -118,6 +119,39 @@ void TestFrmSecurity::levelChangeAsksFirst()
     child<QRadioButton>(QStringLiteral("optSecure4"))->click();
     QCOMPARE(level(QStringLiteral("binspect")), QStringLiteral("D"));
     QCOMPARE(m_world->prompter.messages().size(), 2);
+}
+
+// What another workstation stores shows without any action: the cursor and the selection stay
+// on their logins, and a current user removed there leaves the cursor on the next one.
+void TestFrmSecurity::anotherWorkstationsChangesShow()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    const auto row = [this](const QString &name) {
+        return authorized()->row(authorized()->findItems(name, Qt::MatchExactly).value(0));
+    };
+    QCOMPARE(authorized()->count(), 2);
+    const int mine = row(QStringLiteral("binspect"));
+    authorized()->setCurrentRow(mine);
+    QListWidgetItem *otherUser = authorized()->item(1 - mine);
+    const QString selected = otherUser->text();
+    otherUser->setSelected(true);
+
+    // Another workstation authorizes a user who sorts first and one who sorts next to binspect.
+    Database other = m_world->openDatabase();
+    Schema::authorize(other, QStringLiteral("aaron"), QStringLiteral("Aaron A"), QStringLiteral("B"));
+    Schema::authorize(other, QStringLiteral("binspectb"), QStringLiteral("Bea's aide"), QStringLiteral("A"));
+    QTRY_COMPARE_WITH_TIMEOUT(authorized()->count(), 4, 10000);
+    QCOMPARE(authorized()->currentItem()->text(), QStringLiteral("binspect"));
+    QCOMPARE(authorized()->selectedItems().size(), 2);
+    QVERIFY(authorized()->item(row(selected))->isSelected());
+    QVERIFY(child<QRadioButton>(QStringLiteral("optSecure2"))->isChecked());
+
+    // The current user is removed there: the cursor goes to the next one, showing its level.
+    other.exec(QStringLiteral("DELETE FROM \"Security Table\" WHERE \"UserName\" = 'binspect'"));
+    QTRY_COMPARE_WITH_TIMEOUT(authorized()->count(), 3, 10000);
+    QCOMPARE(authorized()->currentItem()->text(), QStringLiteral("binspectb"));
+    QVERIFY(child<QRadioButton>(QStringLiteral("optSecure1"))->isChecked());
 }
 
 QTEST_MAIN(TestFrmSecurity)

@@ -2,6 +2,7 @@
 
 #include "foundation/KelvaraError.h"
 #include "production/record/CountEntry.h"
+#include "production/record/HeldRow.h"
 #include "production/record/ProductionSummaries.h"
 
 #include <algorithm>
@@ -42,17 +43,6 @@ void storeInLine(JobLine &line, CountField field, qint64 value)
 }
 } // namespace
 
-qint64 CountsSheet::netFinishedGoods(qint64 beginning, qint64 ending, qint64 transfers)
-{
-    return ending + transfers - beginning;
-}
-
-qint64 CountsSheet::rejects(qint64 beginning, qint64 ending, qint64 matec, qint64 transfers,
-                            qint64 fromRework, qint64 toHold)
-{
-    return (matec + fromRework - toHold) - netFinishedGoods(beginning, ending, transfers);
-}
-
 QString CountsSheet::negativeMessage(CountField field)
 {
     switch (field) {
@@ -76,7 +66,7 @@ void CountsSheet::setLines(QList<JobLine> lines)
 
 bool CountsSheet::follow(QList<JobLine> lines, qint64 heldJobId)
 {
-    const bool heldBack = JobLines::holdBack(lines, m_lines, heldJobId);
+    const bool heldBack = holdBackRow(lines, m_lines, &JobLine::jobId, heldJobId);
     setLines(std::move(lines));
     return heldBack;
 }
@@ -199,17 +189,9 @@ void CountsSheet::fillRejectsByLine(QMap<QString, qint32> &rejectsByLine)
 void CountsSheet::recompute(int row)
 {
     const JobLine &line = m_lines[row];
-    LineFigures figures;
-    if (const ProductionSummary *summary = m_summaries.Search(line.key())) {
-        figures.transfers = summary->Transfers();
-        figures.toHold = summary->ToHold();
-        figures.fromRework = summary->FromRework();
-    }
-    figures.netFinishedGoods = netFinishedGoods(line.beginningCount, line.endingCount, figures.transfers);
-    figures.rejects = rejects(line.beginningCount, line.endingCount, line.matecCount, figures.transfers,
-                              figures.fromRework, figures.toHold);
-    m_figures[row] = figures;
-    writeBack(line.key(), figures);
+    m_figures[row] = LineFigures::of(line.beginningCount, line.endingCount, line.matecCount,
+                                     m_summaries.Search(line.key()));
+    writeBack(line.key(), m_figures[row]);
 }
 
 void CountsSheet::writeBack(const QString &key, const LineFigures &figures)

@@ -2,6 +2,7 @@
 
 #include "production/record/EditRights.h"
 #include "production/record/JobLines.h"
+#include "production/record/LineFigures.h"
 #include "production/record/MachineFills.h"
 
 #include <QHash>
@@ -10,17 +11,6 @@
 #include <QMap>
 
 class ProductionSummaries;
-
-// The figures of a line that are not stored on it: ticket totals from the summaries and the two
-// computed results.
-struct LineFigures
-{
-    qint64 transfers = 0;
-    qint64 toHold = 0;
-    qint64 fromRework = 0;
-    qint64 netFinishedGoods = 0;
-    qint64 rejects = 0;
-};
 
 // The counts of one date-shift as the counts window edits them: the lines, their figures
 // computed from the summaries (and written back into them for the rejects window), the edit
@@ -76,9 +66,6 @@ public:
     // Computes every line's rejects, then hands each summary's rejects over by its key.
     void fillRejectsByLine(QMap<QString, qint32> &rejectsByLine);
 
-    static qint64 netFinishedGoods(qint64 beginning, qint64 ending, qint64 transfers);
-    static qint64 rejects(qint64 beginning, qint64 ending, qint64 matec, qint64 transfers, qint64 fromRework,
-                          qint64 toHold);
     static QString negativeMessage(CountField field);
 
 private:

@@ -1,6 +1,7 @@
 #include "DispositionSheet.h"
 
 #include "production/record/CountRange.h"
+#include "production/record/HeldRow.h"
 #include "production/record/ProtectedLine.h"
 #include "production/record/QuantityEntry.h"
 
@@ -107,7 +108,11 @@ const UnresolvedTicket *DispositionSheet::selected() const
 
 void DispositionSheet::selectTicket(int row)
 {
-    m_selected = row >= 0 && row < ticketCount() ? row : -1;
+    const int selected = row >= 0 && row < ticketCount() ? row : -1;
+    // Another ticket's rows are never shown under this one, even when its read fails.
+    if (selected != m_selected)
+        m_rows.clear();
+    m_selected = selected;
     reloadDistributions();
     loadReceivingLines();
 }
@@ -127,12 +132,23 @@ bool DispositionSheet::editable() const
     return ticket && !ticket->protectedRecord;
 }
 
+bool DispositionSheet::refresh(qint64 heldDistribution)
+{
+    const QList<Distribution> shown = m_rows;
+    reloadDistributions();
+    loadReceivingLines();
+    if (selected())
+        refreshSelectedTicket();
+    return holdBackRow(m_rows, shown, &Distribution::id, heldDistribution);
+}
+
 void DispositionSheet::reloadDistributions()
 {
-    m_rows.clear();
     const UnresolvedTicket *ticket = selected();
-    if (!ticket)
+    if (!ticket) {
+        m_rows.clear();
         return;
+    }
     QSqlQuery query = m_db.exec(
         QStringLiteral(
             "SELECT d.\"Distribution ID\", d.\"Job ID\", d.\"To Job ID\", d.\"Hold Ticket Number\", "
@@ -140,6 +156,8 @@ void DispositionSheet::reloadDistributions()
             "FROM \"Hold Distribution\" d LEFT JOIN \"Production Table\" p ON p.\"Job ID\" = d.\"To Job ID\" "
             "WHERE d.\"Hold Ticket ID\" = :t ORDER BY d.\"Distribution ID\""),
         {{QStringLiteral("t"), ticket->ticketId}});
+    // Read whole before anything shown is replaced: a read that fails leaves the rows as they were.
+    QList<Distribution> rows;
     while (query.next()) {
         Distribution row;
         row.id = query.value(QStringLiteral("Distribution ID")).toLongLong();
@@ -153,8 +171,9 @@ void DispositionSheet::reloadDistributions()
             row.reworkedInto = shortDateText(dateFromSql(query.value(QStringLiteral("Date")))) +
                                QStringLiteral(", Shift ") + query.value(QStringLiteral("Shift")).toString();
         }
-        m_rows.append(row);
+        rows.append(row);
     }
+    m_rows = std::move(rows);
 }
 
 void DispositionSheet::loadReceivingLines()

@@ -42,6 +42,7 @@ struct Distribution
     qint64 rejects = 0;
     int reason = 0;
     QString reworkedInto; // "12/08/2026, Shift 2" of the receiving line; empty when none
+    bool operator==(const Distribution &) const = default;
 };
 
 // A line that may receive the reworked parts of the selected ticket.
@@ -84,6 +85,11 @@ public:
     int selectedTicket() const { return m_selected; }
     const UnresolvedTicket *selected() const;
     void selectTicket(int row);
+    // Reads the selected ticket's rows, figures and receiving lines again for what other
+    // workstations stored; the row of heldDistribution (the one typed into now) keeps the values
+    // it was read with, so that its save still finds a change made elsewhere. True when it was
+    // held back with other values.
+    bool refresh(qint64 heldDistribution);
     QString frameCaption() const;
     bool editable() const;
 

@@ -129,6 +129,11 @@ void frmHoldDisposition2::buildUi()
         m_tickets->ticketChanged(m_sheet ? m_sheet->selectedTicket() : -1);
         showDistributions();
     });
+    // A row held back while it was typed into shows what is stored once its editor closes.
+    connect(m_delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (m_heldBack)
+            QTimer::singleShot(0, this, [this] { refreshDistributions(0); });
+    });
     connect(m_distributions, &SheetEntryModel::keepTyped, this,
             [this](const QModelIndex &index, const QString &text) {
                 KeepTyped::reopen(m_tblHolds, m_delegate, index, text);
@@ -165,18 +170,31 @@ bool frmHoldDisposition2::loadData()
         m_tblShiftData->setCurrentIndex(m_tickets->index(m_sheet->selectedTicket(), 0));
     }
     showDistributions();
-    watchChanges({QStringLiteral("Hold Distribution"), QStringLiteral("Production Table")});
+    m_heldBack = false;
+    watchChanges({QStringLiteral("Hold Distribution"), QStringLiteral("Hold Table"),
+                  QStringLiteral("Production Table")});
     m_tblShiftData->setFocus();
     return true;
 }
 
 void frmHoldDisposition2::refreshData()
 {
-    // The selected ticket's rows; they follow by id, so the open cell stays.
-    if (!m_sheet ||
-        !runStep(QStringLiteral("Refresh"), [&] { m_sheet->selectTicket(m_sheet->selectedTicket()); }))
+    refreshDistributions(editedKey(m_tblHolds));
+}
+
+void frmHoldDisposition2::refreshDistributions(qint64 held)
+{
+    // The selected ticket's rows; they follow by id, so the open cell stays, and the held row
+    // (typed into) keeps what it was read with.
+    if (!m_sheet)
         return;
+    try {
+        m_heldBack = m_sheet->refresh(held);
+    } catch (const KelvaraError &) {
+        return; // a busy database is read again at the next change noted
+    }
     m_distributions->follow();
+    m_tickets->ticketChanged(m_sheet->selectedTicket());
     showDistributions();
 }
 

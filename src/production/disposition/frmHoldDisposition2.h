@@ -53,6 +53,7 @@ private:
     void deleteDistribution();
     void updateDistribution();
     void afterDelete();
+    void refreshDistributions(qint64 held);
 
     std::unique_ptr<DispositionSheet> m_sheet;
     UnresolvedTicketsModel *m_tickets = nullptr;
@@ -68,4 +69,5 @@ private:
     QPushButton *m_cmdUpdate = nullptr;
     QPushButton *m_cmdOK = nullptr;
     QPushButton *m_cmdHistory = nullptr;
+    bool m_heldBack = false; // the row under the open editor shows what it was read with
 };

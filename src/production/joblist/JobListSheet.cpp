@@ -3,6 +3,7 @@
 #include "foundation/Clock.h"
 #include "foundation/Database.h"
 #include "foundation/Prompter.h"
+#include "production/record/HeldRow.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -42,7 +43,7 @@ void JobListSheet::setLines(const DateShift &dateShift, QList<JobLine> lines)
 
 bool JobListSheet::follow(QList<JobLine> lines, qint64 heldJobId)
 {
-    const bool heldBack = JobLines::holdBack(lines, m_lines, heldJobId);
+    const bool heldBack = holdBackRow(lines, m_lines, &JobLine::jobId, heldJobId);
     m_lines = std::move(lines);
     m_allowNewLine = !anyProtected();
     return heldBack;

@@ -68,30 +68,34 @@ void ProtectionCalendar::readStates()
     QSqlQuery query = m_db->execSaved(QStringLiteral("Protected Query"),
                                       {{QStringLiteral("LoD8"), sqlDate(first)},
                                        {QStringLiteral("HiD8"), sqlDate(first.addDays(Rows * Columns))}});
-    for (CalendarDay &day : m_days)
+    // Read whole before anything shown is replaced: a read that fails leaves the states as they were.
+    auto days = m_days;
+    for (CalendarDay &day : days)
         day.shifts.fill(ShiftState::NoLines);
     while (query.next()) {
         const QSqlRecord row = query.record();
         // Days are matched by their date: the query's range reaches one day past the grid.
         const qint64 index = first.daysTo(dateFromSql(row.value(QStringLiteral("dt"))));
         const int shift = row.value(QStringLiteral("Shift")).toInt();
-        if (index < 0 || index >= qint64(m_days.size()) || shift < 1 || shift > 3)
+        if (index < 0 || index >= qint64(days.size()) || shift < 1 || shift > 3)
             continue;
-        m_days[size_t(index)].shifts[size_t(shift - 1)] =
+        days[size_t(index)].shifts[size_t(shift - 1)] =
             row.value(QStringLiteral("Protected Record")).toInt() != 0 ? ShiftState::Protected
                                                                        : ShiftState::Open;
     }
+    m_days = days;
 }
 
 void ProtectionCalendar::readUnresolved()
 {
     QSqlQuery query = m_db->execSaved(QStringLiteral("Unresolved Hold Date Shift"));
-    m_unresolved.clear();
+    QList<DateShift> unresolved;
     while (query.next()) {
         const QSqlRecord row = query.record();
-        m_unresolved.append(
+        unresolved.append(
             {dateFromSql(row.value(QStringLiteral("Date"))), row.value(QStringLiteral("Shift")).toInt()});
     }
+    m_unresolved = unresolved;
 }
 
 const CalendarDay &ProtectionCalendar::day(int row, int column) const

@@ -159,7 +159,11 @@ bool frmProtectDates2::loadData()
     m_calendar.show(today.year(), today.month(), today);
     rebuild();
     m_tblCalendar->setCurrentIndex(m_model->index(0, 0));
-    return hasDatabase();
+    if (!hasDatabase())
+        return false;
+    // Protection is the lines' flag; the unresolved list comes from the holds.
+    watchChanges({QStringLiteral("Production Table"), QStringLiteral("Hold Table")});
+    return true;
 }
 
 bool frmProtectDates2::attempt(const std::function<void()> &work)
@@ -200,13 +204,39 @@ void frmProtectDates2::rebuild()
 
 void frmProtectDates2::showUnresolved()
 {
+    // The current row stays on its date-shift; when that is gone, on the row that took its place.
+    const QModelIndex current = m_tblUnresolved->currentIndex();
+    const QString key = current.isValid() ? current.siblingAtColumn(0).data().toString() + QLatin1Char('|') +
+                                                current.siblingAtColumn(1).data().toString()
+                                          : QString();
     m_unresolvedModel->removeRows(0, m_unresolvedModel->rowCount());
+    int keptRow = -1;
     for (const DateShift &dateShift : m_calendar.unresolved()) {
-        auto *date = new QStandardItem(dateShift.date.toString(QStringLiteral("MM/dd/yyyy")));
+        const QString dateText = dateShift.date.toString(QStringLiteral("MM/dd/yyyy"));
+        if (dateText + QLatin1Char('|') + QString::number(dateShift.shift) == key)
+            keptRow = m_unresolvedModel->rowCount();
+        auto *date = new QStandardItem(dateText);
         auto *shift = new QStandardItem(QString::number(dateShift.shift));
         shift->setTextAlignment(Qt::AlignCenter);
         m_unresolvedModel->appendRow({date, shift});
     }
+    if (current.isValid() && m_unresolvedModel->rowCount() > 0)
+        m_tblUnresolved->setCurrentIndex(m_unresolvedModel->index(
+            keptRow >= 0 ? keptRow : std::min(current.row(), m_unresolvedModel->rowCount() - 1), 0));
+}
+
+void frmProtectDates2::refreshData()
+{
+    // The calendar keeps its month and current day; the day's boxes show the states read now.
+    try {
+        m_calendar.readStates();
+        m_calendar.readUnresolved();
+    } catch (const KelvaraError &) {
+        return; // a busy database is read again at the next change noted
+    }
+    showUnresolved();
+    m_model->refresh();
+    updateShiftBoxes();
 }
 
 void frmProtectDates2::stepMonth(int delta)

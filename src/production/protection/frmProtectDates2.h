@@ -35,6 +35,7 @@ public:
 
 protected:
     bool loadData() override;
+    void refreshData() override;
 
 private:
     void buildUi();

@@ -151,17 +151,6 @@ qint64 JobLines::add(const JobLine &line)
     return insertLine(m_db, line, 0);
 }
 
-bool JobLines::holdBack(QList<JobLine> &fresh, const QList<JobLine> &shown, qint64 jobId)
-{
-    const auto same = [jobId](const JobLine &line) { return line.jobId == jobId; };
-    const auto read = std::find_if(shown.cbegin(), shown.cend(), same);
-    const auto now = std::find_if(fresh.begin(), fresh.end(), same);
-    if (jobId == 0 || read == shown.cend() || now == fresh.end() || *read == *now)
-        return false;
-    *now = *read;
-    return true;
-}
-
 bool JobLines::updateIdentity(const JobLine &read, const JobLine &edited)
 {
     // An empty job number or description reads as "", whether stored empty or NULL.

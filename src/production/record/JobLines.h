@@ -58,11 +58,6 @@ public:
 
     // The lines of a date-shift by machine, then in the order they were made.
     QList<JobLine> of(const DateShift &dateShift) const;
-    // A window reads its lines again while the user types into one of them: in fresh (the lines
-    // read again), the line of jobId takes the values the window shows, so that its save still
-    // compares with what the user saw and finds a change made elsewhere meanwhile. True when
-    // the line was stored with other values.
-    static bool holdBack(QList<JobLine> &fresh, const QList<JobLine> &shown, qint64 jobId);
     bool any(const DateShift &dateShift) const;
     // Whether any date-shift after this one (a later shift of its date, or a later date) has lines.
     bool anyAfter(const DateShift &dateShift) const;

@@ -22,12 +22,24 @@ void RejectsModel::reset(RejectsSheet *sheet)
 {
     beginResetModel();
     m_sheet = sheet;
+    setKeys(sheet ? sheet->jobIds() : QList<qint64>());
     endResetModel();
+}
+
+void RejectsModel::follow()
+{
+    if (m_sheet)
+        followKeys(m_sheet->jobIds());
+}
+
+int RejectsModel::sheetRow(int row) const
+{
+    return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOf(keyAt(row)) : -1;
 }
 
 int RejectsModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || !m_sheet ? 0 : m_sheet->count();
+    return parent.isValid() ? 0 : keyCount();
 }
 
 int RejectsModel::columnCount(const QModelIndex &parent) const
@@ -62,9 +74,10 @@ QString RejectsModel::text(int row, int column) const
 
 QVariant RejectsModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= rowCount())
+    const int row = index.isValid() ? sheetRow(index.row()) : -1;
+    if (row < 0)
         return {};
-    const int row = index.row(), column = index.column();
+    const int column = index.column();
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return text(row, column);
     if (role == Qt::BackgroundRole && column == RejectsColumn)
@@ -89,7 +102,7 @@ Qt::ItemFlags RejectsModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-    if (index.column() >= FirstReasonColumn && m_sheet && m_sheet->mayEdit(index.row()))
+    if (index.column() >= FirstReasonColumn && m_sheet && m_sheet->mayEdit(sheetRow(index.row())))
         result |= Qt::ItemIsEditable;
     return result;
 }
@@ -99,8 +112,11 @@ bool RejectsModel::setData(const QModelIndex &index, const QVariant &value, int 
     if (role != Qt::EditRole || !index.isValid() || prompting() || !m_sheet ||
         index.column() < FirstReasonColumn)
         return false;
+    const int row = sheetRow(index.row());
+    if (row < 0)
+        return false;
     const QString typed = value.toString();
-    const EntryResult result = m_sheet->setReason(index.row(), index.column() - FirstReasonColumn + 1, typed);
+    const EntryResult result = m_sheet->setReason(row, index.column() - FirstReasonColumn + 1, typed);
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
     return settle(index, typed, result);
 }

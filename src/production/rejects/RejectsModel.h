@@ -7,7 +7,8 @@
 class RejectsSheet;
 
 // The rejects grid: the production lines of the date-shift, their computed rejects, what is left
-// to assign, and the ten reason cells that are typed.
+// to assign, and the ten reason cells that are typed. Rows are the sheet's lines followed by Job
+// ID: a re-read keeps every row where the view has it.
 class RejectsModel : public SheetEntryModel
 {
     Q_OBJECT
@@ -30,6 +31,8 @@ public:
 
     static QString caption(int column);
     void reset(RejectsSheet *sheet);
+    // The sheet read its lines again: rows come, go and change in place.
+    void follow();
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -39,7 +42,10 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
 private:
+    // row: the sheet's.
     QString text(int row, int column) const;
+    // The sheet's row of the model's row; -1 while it is gone.
+    int sheetRow(int row) const;
 
     RejectsSheet *m_sheet = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "RejectsSheet.h"
 
+#include "production/record/HeldRow.h"
+#include "production/record/LineFigures.h"
+#include "production/record/ProductionSummaries.h"
 #include "production/record/ProtectedLine.h"
 #include "production/record/QuantityEntry.h"
 
@@ -21,29 +24,69 @@ RejectsLine lineFrom(const QSqlQuery &query)
     line.jobDescription = query.value(QStringLiteral("Job Description")).toString();
     line.protectedRecord = query.value(QStringLiteral("Protected Record")).toInt() != 0;
     line.reasons = RejectReasons::read(query);
+    line.beginningCount = query.value(QStringLiteral("Beginning Count")).toLongLong();
+    line.endingCount = query.value(QStringLiteral("Ending Count")).toLongLong();
+    line.matecCount = query.value(QStringLiteral("Matec Count")).toLongLong();
     return line;
 }
 } // namespace
 
+QList<RejectsLine> RejectsSheet::readLines() const
+{
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT * FROM \"Production Table\" WHERE \"Date\" = :dt AND \"Shift\" = :sh AND "
+                       "\"Machine Number\" < 100 ORDER BY \"Machine Number\", \"Job ID\""),
+        {{QStringLiteral("dt"), m_dateShift.sqlDate()}, {QStringLiteral("sh"), m_dateShift.shift}});
+    QList<RejectsLine> lines;
+    while (query.next())
+        lines.append(lineFrom(query));
+    return lines;
+}
+
 void RejectsSheet::load(const DateShift &dateShift, const QMap<QString, qint32> &computed)
 {
-    m_lines.clear();
+    m_dateShift = dateShift;
     m_computed.clear();
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT * FROM \"Production Table\" WHERE \"Date\" = :dt AND "
-                                 "\"Shift\" = :sh AND \"Machine Number\" < 100 "
-                                 "ORDER BY \"Machine Number\", \"Job ID\""),
-                  {{QStringLiteral("dt"), dateShift.sqlDate()}, {QStringLiteral("sh"), dateShift.shift}});
-    while (query.next()) {
-        m_lines.append(lineFrom(query));
-        const QString key = QString::number(m_lines.last().jobId);
-        m_computed.insert(key, computed.value(key, 0));
+    m_lines = readLines();
+    for (const RejectsLine &line : std::as_const(m_lines))
+        m_computed.insert(line.jobId, computed.value(QString::number(line.jobId), 0));
+}
+
+bool RejectsSheet::refresh(ProductionSummaries &summaries, qint64 heldJobId)
+{
+    QList<RejectsLine> lines = readLines();
+    summaries.fill(m_db, m_dateShift);
+    const bool heldBack = holdBackRow(lines, m_lines, &RejectsLine::jobId, heldJobId);
+    m_lines = std::move(lines);
+    m_computed.clear();
+    for (const RejectsLine &line : std::as_const(m_lines)) {
+        m_computed.insert(line.jobId, LineFigures::of(line.beginningCount, line.endingCount, line.matecCount,
+                                                      summaries.Search(QString::number(line.jobId)))
+                                          .rejects);
     }
+    return heldBack;
+}
+
+QList<qint64> RejectsSheet::jobIds() const
+{
+    QList<qint64> ids;
+    for (const RejectsLine &line : m_lines)
+        ids << line.jobId;
+    return ids;
+}
+
+int RejectsSheet::rowOf(qint64 jobId) const
+{
+    for (int row = 0; row < count(); ++row) {
+        if (m_lines[row].jobId == jobId)
+            return row;
+    }
+    return -1;
 }
 
 qint64 RejectsSheet::rejects(int row) const
 {
-    return m_computed.value(QString::number(m_lines.at(row).jobId), 0);
+    return m_computed.value(m_lines.at(row).jobId, 0);
 }
 
 qint64 RejectsSheet::totalLeft(int row) const

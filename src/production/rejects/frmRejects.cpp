@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -29,7 +30,8 @@ void setDesignWidths(QTableView *grid)
 } // namespace
 
 frmRejects::frmRejects(Session &session, QWidget *parent)
-    : DataWindow(session, QStringLiteral("frmRejects"), tr("Rejects by Reason"), parent)
+    : DataWindow(session, QStringLiteral("frmRejects"), tr("Rejects by Reason"), parent),
+      m_summaries(session.classIds())
 {
     setPlacement(Placement::Maximized);
     buildUi();
@@ -77,6 +79,11 @@ void frmRejects::buildUi()
             [this](const QModelIndex &index, const QString &text) {
                 KeepTyped::reopen(m_table, m_delegate, index, text);
             });
+    // A line held back while it was typed into shows what is stored once its editor closes.
+    connect(m_delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (m_heldBack)
+            QTimer::singleShot(0, this, [this] { refreshLines(0); });
+    });
     connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -88,14 +95,44 @@ bool frmRejects::loadData()
     if (!runStep({}, [&] { m_sheet->load(dateShift, session().rejectsByLine); }))
         return false;
     m_model->reset(m_sheet.get());
-    bool anyProtected = false;
-    for (int row = 0; row < m_sheet->count(); ++row)
-        anyProtected = anyProtected || !m_sheet->mayEdit(row);
-    m_lblReadOnly->setVisible(anyProtected);
+    showReadOnlyNote();
+    m_heldBack = false;
+    // The rejects follow from a line's counts and its tickets, holds and rework.
+    watchChanges({QStringLiteral("Production Table"), QStringLiteral("Transfer Table"),
+                  QStringLiteral("Hold Table"), QStringLiteral("Hold Distribution")},
+                 dateShift);
     if (m_sheet->count() > 0)
         m_table->setCurrentIndex(m_model->index(0, RejectsModel::FirstReasonColumn));
     m_table->setFocus();
     return true;
+}
+
+void frmRejects::showReadOnlyNote()
+{
+    bool anyProtected = false;
+    for (int row = 0; row < m_sheet->count(); ++row)
+        anyProtected = anyProtected || !m_sheet->mayEdit(row);
+    m_lblReadOnly->setVisible(anyProtected);
+}
+
+void frmRejects::refreshData()
+{
+    refreshLines(editedKey(m_table));
+}
+
+void frmRejects::refreshLines(qint64 held)
+{
+    // The rows follow by Job ID, so the open cell stays, and the held line (typed into) keeps
+    // what it was read with.
+    if (!m_sheet)
+        return;
+    try {
+        m_heldBack = m_sheet->refresh(m_summaries, held);
+    } catch (const KelvaraError &) {
+        return; // a busy database is read again at the next change noted
+    }
+    m_model->follow();
+    showReadOnlyNote();
 }
 
 void frmRejects::releaseData()

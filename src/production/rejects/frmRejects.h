@@ -1,5 +1,6 @@
 #pragma once
 
+#include "production/record/ProductionSummaries.h"
 #include "widgets/DataWindow.h"
 
 #include <memory>
@@ -30,13 +31,17 @@ public:
 protected:
     bool loadData() override;
     void releaseData() override;
+    void refreshData() override;
     bool hasUnsavedEntry() const override;
     void discardUnsavedEntry() override;
     void placeInFrame() override;
 
 private:
     void buildUi();
+    void showReadOnlyNote();
+    void refreshLines(qint64 held);
 
+    ProductionSummaries m_summaries; // the ticket totals a refresh computes the rejects from
     std::unique_ptr<RejectsSheet> m_sheet;
     RejectsModel *m_model = nullptr;
     CountEntryDelegate *m_delegate = nullptr;
@@ -44,4 +49,5 @@ private:
     QLabel *m_lblReadOnly = nullptr;
     QTableView *m_table = nullptr;
     QPushButton *m_cmdOK = nullptr;
+    bool m_heldBack = false; // the line under the open editor shows what it was read with
 };

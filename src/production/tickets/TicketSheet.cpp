@@ -1,6 +1,7 @@
 #include "TicketSheet.h"
 
 #include "production/record/CountRange.h"
+#include "production/record/HeldRow.h"
 #include "production/record/ProtectedLine.h"
 #include "production/record/QuantityEntry.h"
 
@@ -58,19 +59,24 @@ void TicketSheet::selectLine(int row)
 {
     const int selected = row >= 0 && row < lineCount() ? row : -1;
     // A new row left with nothing typed belongs to the line it was added to: it goes with it.
-    if (selected != m_selected)
+    // Another line's tickets are never shown under this one, even when its read fails.
+    if (selected != m_selected) {
         m_newTicket = false;
+        m_tickets.clear();
+        m_total = 0;
+    }
     m_selected = selected;
     reloadTickets();
 }
 
 void TicketSheet::reloadTickets()
 {
-    m_tickets.clear();
-    m_total = 0;
     const ShiftLine *line = selected();
-    if (!line)
+    if (!line) {
+        m_tickets.clear();
+        m_total = 0;
         return;
+    }
     const QString remaining = QStringLiteral("Hold Remaining");
     QSqlQuery query =
         m_db.exec(QStringLiteral("SELECT %1, \"Job ID\", %2, %3%4 FROM %5 WHERE \"Job ID\" = :j ORDER BY %1")
@@ -78,6 +84,8 @@ void TicketSheet::reloadTickets()
                            m_kind.hasRemaining ? QStringLiteral(", ") + quoted(remaining) : QString(),
                            quoted(m_kind.table)),
                   {{QStringLiteral("j"), line->jobId}});
+    // Read whole before anything shown is replaced: a read that fails leaves the rows as they were.
+    QList<Ticket> tickets;
     while (query.next()) {
         Ticket ticket;
         ticket.id = query.value(m_kind.idField).toLongLong();
@@ -86,11 +94,19 @@ void TicketSheet::reloadTickets()
         ticket.quantity = query.value(m_kind.quantityField);
         if (m_kind.hasRemaining)
             ticket.remaining = query.value(remaining);
-        m_tickets.append(ticket);
+        tickets.append(ticket);
     }
     if (m_newTicket)
-        m_tickets.append({0, line->jobId, {}, {}, {}});
-    readTotal();
+        tickets.append({0, line->jobId, {}, {}, {}});
+    m_total = readTotal(line->jobId);
+    m_tickets = std::move(tickets);
+}
+
+bool TicketSheet::refresh(qint64 heldTicket)
+{
+    const QList<Ticket> shown = m_tickets;
+    reloadTickets();
+    return holdBackRow(m_tickets, shown, &Ticket::id, heldTicket);
 }
 
 void TicketSheet::rereadAfterWrite()
@@ -103,12 +119,12 @@ void TicketSheet::rereadAfterWrite()
     }
 }
 
-void TicketSheet::readTotal()
+qint64 TicketSheet::readTotal(qint64 jobId) const
 {
     const QVariant sum = m_db.scalar(QStringLiteral("SELECT SUM(%1) FROM %2 WHERE \"Job ID\" = :j")
                                          .arg(quoted(m_kind.quantityField), quoted(m_kind.table)),
-                                     {{QStringLiteral("j"), selected()->jobId}});
-    m_total = sum.isNull() ? 0 : sum.toLongLong();
+                                     {{QStringLiteral("j"), jobId}});
+    return sum.isNull() ? 0 : sum.toLongLong();
 }
 
 int TicketSheet::rowOfTicket(qint64 id) const

@@ -31,6 +31,7 @@ struct Ticket
     QVariant number;
     QVariant quantity;
     QVariant remaining; // holds only
+    bool operator==(const Ticket &) const = default;
 };
 
 // The transfer or hold tickets of a date-shift's lines: the lines, the tickets and total of the
@@ -56,6 +57,10 @@ public:
     // Selects a line and reads its tickets.
     void selectLine(int row);
     void reloadTickets();
+    // Reads the selected line's tickets again for what other workstations stored; the ticket of
+    // heldTicket (the one typed into now) keeps the values it was read with, so that its save
+    // still finds a change made elsewhere. True when it was held back with other values.
+    bool refresh(qint64 heldTicket);
 
     int ticketCount() const { return int(m_tickets.size()); }
     const Ticket &ticket(int row) const { return m_tickets.at(row); }
@@ -90,7 +95,7 @@ private:
     EntryResult insertTicket(const QString &field, const QVariant &value);
     void recomputeRemaining(qint64 ticketId);
     void markSelectedProtected();
-    void readTotal();
+    qint64 readTotal(qint64 jobId) const;
     void rereadAfterWrite();
     QString emptyRow() const;
     QList<qint64> leftByOthers() const;

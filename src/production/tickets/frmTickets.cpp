@@ -142,6 +142,12 @@ void frmTickets::buildUi()
     connect(m_tblShiftData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &frmTickets::lineChanged);
     connect(m_tickets, &SheetEntryModel::stored, this, &frmTickets::showTickets);
+    // A ticket held back while it was typed into shows what is stored once its editor closes
+    // (and so does the next cell's editor on its row, opened unchanged).
+    connect(m_delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (m_heldBack)
+            QTimer::singleShot(0, this, [this] { refreshTickets(0); });
+    });
     connect(m_tickets, &SheetEntryModel::keepTyped, this,
             [this](const QModelIndex &index, const QString &text) {
                 KeepTyped::reopen(m_tblTickets, m_delegate, index, text);
@@ -167,6 +173,7 @@ bool frmTickets::loadData()
     showTickets();
     if (m_kind.refreshTimer)
         m_timer->start();
+    m_heldBack = false;
     watchChanges({m_kind.table}, dateShift);
     m_tblShiftData->setFocus();
     return true;
@@ -174,9 +181,20 @@ bool frmTickets::loadData()
 
 void frmTickets::refreshData()
 {
-    // The selected line's tickets and total; the rows follow by id, so the open cell stays.
-    if (!m_sheet || !runStep(QStringLiteral("Refresh"), [&] { m_sheet->reloadTickets(); }))
+    refreshTickets(editedKey(m_tblTickets));
+}
+
+void frmTickets::refreshTickets(qint64 held)
+{
+    // The selected line's tickets and total; the rows follow by id, so the open cell stays, and
+    // the held ticket (typed into) keeps what it was read with.
+    if (!m_sheet)
         return;
+    try {
+        m_heldBack = m_sheet->refresh(held);
+    } catch (const KelvaraError &) {
+        return; // a busy database is read again at the next change noted
+    }
     m_tickets->follow();
     showTickets();
 }

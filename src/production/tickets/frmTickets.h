@@ -56,6 +56,7 @@ private:
     void showHistory();
     void updateTicket();
     void selectLineRow(int row);
+    void refreshTickets(qint64 held);
 
     TicketKind m_kind;
     std::unique_ptr<TicketSheet> m_sheet;
@@ -76,4 +77,5 @@ private:
     QPushButton *m_cmdOK = nullptr;
     QPushButton *m_cmdHistory = nullptr;
     QTimer *m_timer = nullptr;
+    bool m_heldBack = false; // the ticket under the open editor shows what it was read with
 };

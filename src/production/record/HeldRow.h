@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QList>
+#include <algorithm>
+
+// A window reads its rows again while the user types into one of them. In fresh (the rows read
+// again), the row whose key is held takes the values the window shows, so that its save still
+// compares with what the user saw and finds a change made elsewhere meanwhile. True when the row
+// was stored with other values. Key 0 (a row not stored yet) and a row gone on either side hold
+// nothing back.
+template <class Row, class Key>
+bool holdBackRow(QList<Row> &fresh, const QList<Row> &shown, Key Row::*key, Key held)
+{
+    const auto same = [key, held](const Row &row) { return row.*key == held; };
+    const auto read = std::find_if(shown.cbegin(), shown.cend(), same);
+    const auto now = std::find_if(fresh.begin(), fresh.end(), same);
+    if (held == Key{} || read == shown.cend() || now == fresh.end() || *read == *now)
+        return false;
+    *now = *read;
+    return true;
+}

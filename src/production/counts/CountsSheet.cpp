@@ -73,19 +73,12 @@ bool CountsSheet::follow(QList<JobLine> lines, qint64 heldJobId)
 
 QList<qint64> CountsSheet::jobIds() const
 {
-    QList<qint64> ids;
-    for (const JobLine &line : m_lines)
-        ids << line.jobId;
-    return ids;
+    return keysOf(m_lines, &JobLine::jobId);
 }
 
 int CountsSheet::rowOf(qint64 jobId) const
 {
-    for (int row = 0; row < count(); ++row) {
-        if (m_lines[row].jobId == jobId)
-            return row;
-    }
-    return -1;
+    return rowWithKey(m_lines, &JobLine::jobId, jobId);
 }
 
 bool CountsSheet::mayEdit(int row, CountField field) const

@@ -51,11 +51,7 @@ bool JobListSheet::follow(QList<JobLine> lines, qint64 heldJobId)
 
 int JobListSheet::rowOf(qint64 jobId) const
 {
-    for (int row = 0; row < count(); ++row) {
-        if (m_lines[row].jobId == jobId)
-            return row;
-    }
-    return -1;
+    return rowWithKey(m_lines, &JobLine::jobId, jobId);
 }
 
 bool JobListSheet::anyProtected() const

@@ -69,19 +69,12 @@ bool RejectsSheet::refresh(ProductionSummaries &summaries, qint64 heldJobId)
 
 QList<qint64> RejectsSheet::jobIds() const
 {
-    QList<qint64> ids;
-    for (const RejectsLine &line : m_lines)
-        ids << line.jobId;
-    return ids;
+    return keysOf(m_lines, &RejectsLine::jobId);
 }
 
 int RejectsSheet::rowOf(qint64 jobId) const
 {
-    for (int row = 0; row < count(); ++row) {
-        if (m_lines[row].jobId == jobId)
-            return row;
-    }
-    return -1;
+    return rowWithKey(m_lines, &RejectsLine::jobId, jobId);
 }
 
 qint64 RejectsSheet::rejects(int row) const

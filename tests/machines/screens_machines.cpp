@@ -3,8 +3,6 @@
 #include "machines/MachineWindows.h"
 #include "machines/SampleMachines.h"
 #include "production/ProductionWindows.h"
-#include "production/record/SamplePlant.h"
-#include "reports/ReportCatalog.h"
 #include "shell/frmMain.h"
 
 #include <QAction>
@@ -22,12 +20,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString out = QString::fromLocal8Bit(argv[1]);
     TestWorld world;
-    const QString path = world.file(QStringLiteral("QUORVEL.MDB"));
-    SamplePlant::createDatabase(path, world.identity.userName(), true, QDate(2026, 12, 8),
-                                ReportCatalog::savedQueries());
-    world.session->options().setDatabaseName(path);
+    const QString path = world.createSamplePlant();
     world.session->options().store().setValue(QStringLiteral("Machines/TimeoutSeconds"), 3);
-    world.session->securityLevel = QStringLiteral("C");
     world.clock.set(QDate(2026, 12, 8), QTime(22, 55));
     std::unique_ptr<SimulatedPlant> machines;
     {

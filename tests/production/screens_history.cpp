@@ -1,8 +1,6 @@
 #include "TestSupport.h"
 
 #include "production/ProductionWindows.h"
-#include "production/record/SamplePlant.h"
-#include "reports/ReportCatalog.h"
 #include "reports/ReportRun.h"
 #include "reports/engine/ReportExport.h"
 #include "shell/frmMain.h"
@@ -25,11 +23,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString out = QString::fromLocal8Bit(argv[1]);
     TestWorld world;
-    const QString path = world.file(QStringLiteral("QUORVEL.MDB"));
-    SamplePlant::createDatabase(path, world.identity.userName(), true, QDate(2026, 12, 8),
-                                ReportCatalog::savedQueries());
-    world.session->options().setDatabaseName(path);
-    world.session->securityLevel = QStringLiteral("C");
+    const QString path = world.createSamplePlant();
     world.clock.set(QDate(2026, 12, 8), QTime(9, 0));
 
     // A week's corrections of the sample's lines, as the plant's people would make them.

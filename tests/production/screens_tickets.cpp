@@ -1,8 +1,6 @@
 #include "TestSupport.h"
 
 #include "production/ProductionWindows.h"
-#include "production/record/SamplePlant.h"
-#include "reports/ReportCatalog.h"
 #include "shell/frmMain.h"
 
 #include <QAction>
@@ -20,11 +18,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString out = QString::fromLocal8Bit(argv[1]);
     TestWorld world;
-    const QString path = world.file(QStringLiteral("QUORVEL.MDB"));
-    SamplePlant::createDatabase(path, world.identity.userName(), true, QDate(2026, 12, 8),
-                                ReportCatalog::savedQueries());
-    world.session->options().setDatabaseName(path);
-    world.session->securityLevel = QStringLiteral("C");
+    world.createSamplePlant();
     world.clock.set(QDate(2026, 12, 8), QTime(9, 0));
     WindowRegistry registry;
     registerProductionWindows(registry);

@@ -3,6 +3,7 @@
 #include "production/record/ChangeHistory.h"
 
 #include "ServerPlant.h"
+#include "production/record/SamplePlant.h"
 #include "production/record/Schema.h"
 #include "reports/ReportCatalog.h"
 
@@ -72,6 +73,16 @@ QString TestWorld::createDatabase(const QString &level)
     Schema::create(db, ReportCatalog::savedQueries());
     Schema::authorize(db, identity.userName(), QStringLiteral("Jane Doe"), level);
     session->options().setDatabaseName(path);
+    return path;
+}
+
+QString TestWorld::createSamplePlant()
+{
+    const QString path = file(QStringLiteral("QUORVEL.MDB"));
+    SamplePlant::createDatabase(path, identity.userName(), true, QDate(2026, 12, 8),
+                                ReportCatalog::savedQueries());
+    session->options().setDatabaseName(path);
+    session->securityLevel = QStringLiteral("C");
     return path;
 }
 

@@ -119,6 +119,9 @@ public:
     // Creates QUORVEL.MDB (on the test server: a database of this world's own) with the schema,
     // names it in the options, authorizes the identity.
     QString createDatabase(const QString &level = QStringLiteral("C"));
+    // Creates QUORVEL.MDB as the sample plant, with its two weeks up to 2026-12-08, names it in
+    // the options and gives the session level C: the plant the screenshots are taken on.
+    QString createSamplePlant();
     Database openDatabase() const;
     // A second options object on this world's settings store, as a later run would see it.
     std::unique_ptr<CKelvaraOptions> newOptions() const;

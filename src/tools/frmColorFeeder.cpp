@@ -1,5 +1,6 @@
 #include "frmColorFeeder.h"
 
+#include "foundation/ChangeWatch.h"
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
 
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -51,6 +53,39 @@ QTableView *listView(const QString &name, QStandardItemModel *model, QWidget *pa
     return view;
 }
 
+// Shows the rows in the list when they differ from what it holds, the row whose first text is key
+// current (the one at the same place when it is gone) and the list scrolled where it was. True
+// when the list changed.
+bool showRows(QTableView *view, QStandardItemModel *model, const QList<QStringList> &rows, const QString &key)
+{
+    bool same = model->rowCount() == rows.size();
+    for (int r = 0; same && r < rows.size(); ++r) {
+        for (int c = 0; same && c < rows[r].size(); ++c)
+            same = model->item(r, c)->text() == rows[r][c];
+    }
+    if (same)
+        return false;
+    const int oldRow = view->currentIndex().row();
+    const int scroll = view->verticalScrollBar()->value();
+    const QSignalBlocker blocker(view->selectionModel());
+    model->removeRows(0, model->rowCount());
+    int select = -1;
+    for (int r = 0; r < rows.size(); ++r) {
+        QList<QStandardItem *> items;
+        for (const QString &text : rows[r])
+            items.append(new QStandardItem(text));
+        model->appendRow(items);
+        if (rows[r].value(0) == key)
+            select = r;
+    }
+    if (select < 0 && !rows.isEmpty())
+        select = qBound(0, oldRow, int(rows.size()) - 1);
+    if (select >= 0)
+        view->setCurrentIndex(model->index(select, 0));
+    view->verticalScrollBar()->setValue(scroll);
+    return true;
+}
+
 const QStringList kReadings = {QStringLiteral("Cal1"), QStringLiteral("Cal2"), QStringLiteral("Cal3"),
                                QStringLiteral("Cal4"), QStringLiteral("Cal5")};
 } // namespace
@@ -65,6 +100,7 @@ frmColorFeeder::frmColorFeeder(Session &session, QWidget *parent) : QWidget(pare
 
 frmColorFeeder::~frmColorFeeder()
 {
+    m_watch.reset(); // it asks the connection
     m_sheet.reset();
     m_db.reset();
 }
@@ -254,7 +290,106 @@ bool frmColorFeeder::load()
     } catch (const DatabaseError &) {
         // The lists stay empty, as the window's load passes over a failed refresh.
     }
+    m_watch = std::make_unique<ChangeWatch>(*m_db);
+    connect(m_watch.get(), &ChangeWatch::changed, this, [this](const QString &table) { changeNoted(table); });
     return true;
+}
+
+void frmColorFeeder::changeNoted(const QString &table)
+{
+    // On a file the change names no table; on a server only the sheets' table is announced.
+    if (!table.isEmpty() && table != QLatin1String("Color Table"))
+        return;
+    if (!isVisible()) {
+        m_refreshPending = true; // read when shown again, not at every change meanwhile
+        return;
+    }
+    refresh();
+}
+
+void frmColorFeeder::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_refreshPending) {
+        m_refreshPending = false;
+        refresh();
+    }
+}
+
+void frmColorFeeder::refresh()
+{
+    if (!m_sheet)
+        return;
+    try {
+        // While a sheet is being typed the lists stay as they are: moving the job or code under
+        // the user would take the sheet away. They are read again at the next change.
+        if (m_dirty || rereadLists())
+            rereadSheets();
+    } catch (const DatabaseError &) {
+        // The file busy a moment: the next change noted reads again.
+    }
+}
+
+bool frmColorFeeder::rereadLists()
+{
+    const QString job = currentJob();
+    const std::optional<qint64> code = currentCode();
+    QList<QStringList> jobRows;
+    for (const JobEntry &entry : m_sheet->jobs())
+        jobRows.append({entry.number, entry.description});
+    if (showRows(m_lstJobList, m_jobs, jobRows, job))
+        m_jobRow = m_lstJobList->currentIndex().row();
+    if (currentJob() != job) {
+        m_lblJobDescription->setText(m_jobRow < 0 ? QString() : m_jobs->item(m_jobRow, 1)->text());
+        fillCodes(std::nullopt);
+        return false;
+    }
+    QList<QStringList> codeRows;
+    for (qint64 each : m_sheet->feederCodes(job))
+        codeRows.append({QString::number(each)});
+    showRows(m_lstColorFeederList, m_codes, codeRows, code ? QString::number(*code) : QString());
+    m_fraFeederList->setEnabled(!codeRows.isEmpty());
+    if (currentCode() == code)
+        return true;
+    if (codeRows.isEmpty()) {
+        m_codeRow = -1;
+        m_rows.clear();
+        showSheet(-1);
+    } else {
+        feederCodeSelected(true);
+    }
+    return false;
+}
+
+void frmColorFeeder::rereadSheets()
+{
+    const int shownIndex = m_rowIndex;
+    const std::optional<ColorSheet> shown =
+        shownIndex >= 0 ? std::optional<ColorSheet>(m_rows[shownIndex]) : std::nullopt;
+    QList<ColorSheet> rows = m_sheet->sheets(currentJob(), currentCode());
+    int index = -1;
+    for (int i = 0; shown && i < rows.size(); ++i) {
+        if (rows[i].id == shown->id)
+            index = i;
+    }
+    if (m_dirty && shown) {
+        // The sheet being typed stays as it was read, so that its save finds what changed or
+        // went elsewhere meanwhile and says so.
+        if (index >= 0) {
+            rows[index] = *shown;
+        } else {
+            index = qMin(shownIndex, int(rows.size()));
+            rows.insert(index, *shown);
+        }
+        m_rows = rows;
+        m_rowIndex = index;
+        updateNavigation();
+        return;
+    }
+    m_rows = rows;
+    if (index < 0 && !rows.isEmpty())
+        index = qBound(0, shownIndex, int(rows.size()) - 1); // the neighbour of one deleted elsewhere
+    showSheet(index);
 }
 
 void frmColorFeeder::fillJobs()
@@ -348,9 +483,13 @@ void frmColorFeeder::showSheet(int index)
     m_rowIndex = index;
     const bool shown = index >= 0 && index < m_rows.size();
     for (auto it = m_boxes.cbegin(); it != m_boxes.cend(); ++it) {
+        const QString text =
+            shown ? ColorFeederSheet::displayText(m_rows[index].values.value(it.key())) : QString();
+        // A box left as it was keeps its cursor and selection through a refresh.
+        if (it.value()->text() == text)
+            continue;
         const QSignalBlocker blocker(it.value());
-        it.value()->setText(shown ? ColorFeederSheet::displayText(m_rows[index].values.value(it.key()))
-                                  : QString());
+        it.value()->setText(text);
     }
     m_txtJobNumber->setText(shown ? m_rows[index].jobNumber : QString());
     setSheetEnabled(shown);

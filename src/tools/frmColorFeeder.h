@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class ChangeWatch;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -31,9 +32,12 @@ public:
     bool load();
     QString feederSettingText() const;
     QSize sizeHint() const override;
+    // Notes what other workstations store in the Color Table (the tests ask the file now).
+    ChangeWatch *changeWatch() const { return m_watch.get(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -53,6 +57,14 @@ private:
     void updateSetting();
     void updateNavigation();
 
+    // Reads the lists and the sheets again after another workstation's change, keeping the job,
+    // the feeder code and the sheet shown (by key) and what is typed in the sheet.
+    void refresh();
+    void changeNoted(const QString &table);
+    // False when the job or the feeder code shown is gone and another was shown in its place.
+    bool rereadLists();
+    void rereadSheets();
+
     void newSheet();
     bool saveSheet(bool refresh);
     void deleteSheet();
@@ -63,6 +75,8 @@ private:
     Session &m_session;
     std::optional<Database> m_db;
     std::unique_ptr<ColorFeederSheet> m_sheet;
+    std::unique_ptr<ChangeWatch> m_watch;
+    bool m_refreshPending = false;
     QList<ColorSheet> m_rows;
     int m_rowIndex = -1;
     int m_jobRow = -1;

@@ -1,6 +1,7 @@
 #include "DataWindowFixture.h"
 #include "TestSupport.h"
 
+#include "foundation/ChangeWatch.h"
 #include "maintenance/MaintenanceCommands.h"
 #include "production/record/SamplePlant.h"
 #include "tools/frmCheckSheet.h"
@@ -24,6 +25,7 @@ class TestToolWindows : public QObject
 
 private slots:
     void feederSettingFollowsTyping();
+    void feederSheetsFollowAnotherWorkstation();
     void restoreClosesTheColorFeederWindow_data();
     void restoreClosesTheColorFeederWindow();
     void checkSheetsShowTheirDocuments();
@@ -37,12 +39,13 @@ QString jobsIn(const QString &path)
         .toString();
 }
 
-void addSheet(const Database &db)
+void addSheet(const Database &db, int code = 1, const QString &color = QStringLiteral("Amber"))
 {
     db.exec(
         QStringLiteral("INSERT INTO \"Color Table\" (\"Job Number\", \"Color Feeder Code\", \"Color Name\", "
                        "\"Shot Weight\", \"Usage Rate\", \"Cal1\", \"Cal2\", \"Cal3\", \"Cal4\", \"Cal5\") "
-                       "VALUES ('10-1042', 1, 'Amber', 50, 2, 10, 10, 10, 10, 10)"));
+                       "VALUES ('10-1042', :code, :color, 50, 2, 10, 10, 10, 10, 10)"),
+        {{QStringLiteral("code"), code}, {QStringLiteral("color"), color}});
 }
 } // namespace
 
@@ -73,6 +76,74 @@ void TestToolWindows::feederSettingFollowsTyping()
     save->click();
     QCOMPARE(world.db.scalar(QStringLiteral("SELECT \"Cal1\" FROM \"Color Table\"")).toDouble(), 35.0);
     QVERIFY(!save->isEnabled());
+    DataWindowFixture::close(window);
+}
+
+// Another workstation's changes to the sheets show without any action, and never take away what
+// is being typed: a sheet changed elsewhere under the typing is told on save.
+void TestToolWindows::feederSheetsFollowAnotherWorkstation()
+{
+    DatabaseWorld world(QStringLiteral("C"), {QStringLiteral("10-1042")});
+    addSheet(world.db, 1, QStringLiteral("Amber"));
+    addSheet(world.db, 1, QStringLiteral("Blue"));
+    addSheet(world.db, 1, QStringLiteral("Cyan"));
+    QPointer<frmColorFeeder> window = new frmColorFeeder(*world.session);
+    QVERIFY(window->load());
+    window->show();
+    const auto box = [&](const char *name) { return window->findChild<QLineEdit *>(QLatin1String(name)); };
+    auto *position = window->findChild<QLabel *>(QStringLiteral("lblPosition"));
+    auto *codes = window->findChild<QTableView *>(QStringLiteral("lstColorFeederList"));
+    const auto stored = [&](const QString &sql) {
+        world.db.exec(sql);
+        window->changeWatch()->poll(); // a file is asked now; a server tells by itself
+    };
+    window->findChild<QPushButton *>(QStringLiteral("cmdNext"))->click();
+    QCOMPARE(box("txtColor")->text(), QStringLiteral("Blue"));
+
+    addSheet(world.db, 2, QStringLiteral("Green"));
+    stored(
+        QStringLiteral("UPDATE \"Color Table\" SET \"Color Vendor\" = 'Acme' WHERE \"Color Name\" = 'Blue'"));
+    QTRY_COMPARE(box("txtVendor")->text(), QStringLiteral("Acme"));
+    QTRY_COMPARE(codes->model()->rowCount(), 2);
+    QCOMPARE(codes->currentIndex().row(), 0);
+    QCOMPARE(position->text(), QStringLiteral("Sheet 2 of 3"));
+
+    // The sheet shown is deleted elsewhere: its neighbour takes its place.
+    stored(QStringLiteral("DELETE FROM \"Color Table\" WHERE \"Color Name\" = 'Blue'"));
+    QTRY_COMPARE(box("txtColor")->text(), QStringLiteral("Cyan"));
+    QCOMPARE(position->text(), QStringLiteral("Sheet 2 of 2"));
+
+    // Half-typed: the boxes keep the text and the cursor while the other sheets follow.
+    box("txtColor")->setFocus();
+    QCoreApplication::processEvents(); // entering the box selects its text (where focus is given)
+    box("txtColor")->selectAll();
+    QTest::keyClicks(box("txtColor"), QStringLiteral("Red"));
+    box("txtColor")->setCursorPosition(1);
+    stored(QStringLiteral("UPDATE \"Color Table\" SET \"Color Name\" = 'Teal', \"Shot Weight\" = 60 "
+                          "WHERE \"Color Name\" = 'Cyan'"));
+    stored(QStringLiteral("DELETE FROM \"Color Table\" WHERE \"Color Name\" = 'Amber'"));
+    QTRY_COMPARE(position->text(), QStringLiteral("Sheet 1 of 1"));
+    QCOMPARE(box("txtColor")->text(), QStringLiteral("Red"));
+    QCOMPARE(box("txtColor")->cursorPosition(), 1);
+    QCOMPARE(box("txtShotWt")->text(), QStringLiteral("50"));
+    window->findChild<QPushButton *>(QStringLiteral("cmdSave"))->click();
+    QCOMPARE(world.prompter.messages().size(), 1);
+    QVERIFY(world.prompter.messages()[0].text.contains(
+        QStringLiteral("changed or deleted at another workstation")));
+    QCOMPARE(
+        world.db.scalar(QStringLiteral("SELECT COUNT(*) FROM \"Color Table\" WHERE \"Color Name\" = 'Red'"))
+            .toInt(),
+        0);
+    QCOMPARE(box("txtColor")->text(), QStringLiteral("Teal"));
+    QCOMPARE(box("txtShotWt")->text(), QStringLiteral("60"));
+
+    // Hidden, the window reads again when it is shown, not at the change.
+    window->hide();
+    stored(QStringLiteral("DELETE FROM \"Color Table\" WHERE \"Color Feeder Code\" = 2"));
+    QTest::qWait(200);
+    QCOMPARE(codes->model()->rowCount(), 2);
+    window->show();
+    QTRY_COMPARE(codes->model()->rowCount(), 1);
     DataWindowFixture::close(window);
 }
 

@@ -5,11 +5,17 @@
 #include "ReportBench.h"
 
 #include "foundation/Database.h"
+#include "production/ProductionWindows.h"
 #include "production/disposition/DispositionSheet.h"
 #include "production/disposition/frmHoldDisposition2.h"
+#include "security/SecurityWindows.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
@@ -61,4 +67,77 @@ void WindowBench::disposition(const QString &plant, qint64 tickets, const QStrin
     std::printf("Disposition of Hold, %d unresolved tickets (%d read at the open): load %.1f ms, "
                 "to the grid painted %.1f ms (best of 5)\n",
                 unresolved, listed, bestLoad, best);
+}
+
+void WindowBench::everyWindow(const QString &plant, const DateShift &shift, const QString &folder)
+{
+    BenchSession bench(folder);
+    Session &session = bench.session();
+    session.options().setDatabaseName(plant);
+    session.securityLevel = QStringLiteral("C");
+    session.currentDate = shift.date;
+    session.currentShift = shift.shift;
+    WindowRegistry registry;
+    registerProductionWindows(registry);
+    registerSecurityWindows(registry);
+    QMdiArea frame;
+    frame.resize(1280, 900);
+    frame.show();
+    QApplication::processEvents();
+
+    std::printf("| %-28s | %8s | %8s | %8s | %8s | %8s |\n|%s|%s|%s|%s|%s|%s|\n", "window (ms)", "first",
+                "made", "load", "shown", "best", "------------------------------",
+                "---------:", "---------:", "---------:", "---------:", "---------:");
+    const QStringList commands{QStringLiteral("&JOB LIST..."),
+                               QStringLiteral("&PRODUCTION COUNTS..."),
+                               QStringLiteral("&TRANSFERS..."),
+                               QStringLiteral("PRODUCTION ON &HOLD..."),
+                               QStringLiteral("&DISPOSITION OF HOLD..."),
+                               QStringLiteral("P&ROTECT DATA..."),
+                               QStringLiteral("&SECURITY SETTINGS...")};
+    for (const QString &command : commands) {
+        const WindowDescriptor *descriptor = registry.window(command);
+        if (!descriptor) {
+            std::printf("| %-28s | not registered |\n", qPrintable(command));
+            continue;
+        }
+        double made = 0, loaded = 0, shown = 0, first = 0;
+        for (int round = 0; round < 5; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            const LoadableWindow window = descriptor->create(session);
+            const double created = timer.nsecsElapsed() / 1e6;
+            if (!window.load()) {
+                std::printf("| %-28s | did not load |\n", qPrintable(command));
+                delete window.widget;
+                return;
+            }
+            const double read = timer.nsecsElapsed() / 1e6;
+            FirstPaint painted;
+            auto *grid = window.widget->findChild<QTableView *>();
+            QWidget *watched = grid ? grid->viewport() : window.widget;
+            watched->installEventFilter(&painted);
+            QPointer<QMdiSubWindow> sub = frame.addSubWindow(window.widget);
+            sub->show();
+            while (!painted.seen)
+                QApplication::processEvents();
+            const double total = timer.nsecsElapsed() / 1e6;
+            if (round == 0)
+                first = total;
+            if (round == 0 || total < made + loaded + shown) {
+                made = created;
+                loaded = read - created;
+                shown = total - read;
+            }
+            watched->removeEventFilter(&painted);
+            sub->close();
+            QApplication::processEvents();
+            delete sub.data();
+            QApplication::processEvents();
+        }
+        QString name = command;
+        name.remove(QLatin1Char('&')).remove(QStringLiteral("..."));
+        std::printf("| %-28s | %8.1f | %8.1f | %8.1f | %8.1f | %8.1f |\n", qPrintable(name), first, made,
+                    loaded, shown, made + loaded + shown);
+    }
 }

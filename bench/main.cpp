@@ -307,6 +307,7 @@ int main(int argc, char *argv[])
         }
         if (parser.isSet(QStringLiteral("windows"))) {
             WindowBench::disposition(path, 150000, dir.path());
+            WindowBench::everyWindow(path, shift, dir.path());
             return 0;
         }
         if (parser.isSet(QStringLiteral("history"))) {

@@ -5,13 +5,14 @@
 // server, the plant is copied there and each step runs again with the same classes on the copy.
 //
 //   kelvara_bench [--years N] [--machines N] [--keep PATH | --plant PATH] [--server URI] [--windows]
-//   [--no-reports] [--preview | --exports] [--history] [--history-cost]
+//   [--no-reports] [--preview | --exports] [--history] [--history-cost] [--startup]
 
 #include "HistoryBench.h"
 #include "MachineBench.h"
 #include "PlantGenerator.h"
 #include "RawReader.h"
 #include "ReportBench.h"
+#include "StartupBench.h"
 #include "WindowBench.h"
 
 #include "foundation/CKelvaraOptions.h"
@@ -237,6 +238,11 @@ private:
 
 int main(int argc, char *argv[])
 {
+    if (argc >= 3 && qstrcmp(argv[1], "--startup-child") == 0) {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return StartupBench::child(argc, argv, argv[2]);
+    }
     // the preview is measured on a real display when there is one (xvfb-run -a)
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -259,6 +265,8 @@ int main(int argc, char *argv[])
                       QStringLiteral("Time only the document and workbook, and LibreOffice opening them.")});
     parser.addOption(
         {QStringLiteral("windows"), QStringLiteral("Time only the opening of the data windows.")});
+    parser.addOption({QStringLiteral("startup"),
+                      QStringLiteral("Time only the program's start-up against a bare MDI window.")});
     parser.addOption({QStringLiteral("no-reports"), QStringLiteral("Stop after the per-shift table.")});
     parser.addOption({QStringLiteral("history"),
                       QStringLiteral("Time only the History window and the Change History report.")});
@@ -286,6 +294,10 @@ int main(int argc, char *argv[])
     const QDate last(2026, 12, 4);
     const DateShift shift{last.addDays(-200), 2};
 
+    if (parser.isSet(QStringLiteral("startup"))) {
+        StartupBench::run(QCoreApplication::applicationFilePath(), dir.filePath(QStringLiteral("startup")));
+        return 0;
+    }
     try {
         QElapsedTimer timer;
         timer.start();

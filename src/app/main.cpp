@@ -1,43 +1,6 @@
-#include "foundation/Session.h"
-#include "machines/MachineWindows.h"
-#include "maintenance/MaintenanceCommands.h"
-#include "production/ProductionWindows.h"
-#include "reports/ReportCatalog.h"
-#include "reports/ReportsMenu.h"
-#include "security/SecurityWindows.h"
-#include "shell/CommandLine.h"
-#include "shell/ConsolePrompter.h"
-#include "shell/KelvaraApp.h"
-#include "tools/ToolWindows.h"
-#include "widgets/MessageBoxPrompter.h"
-
-#include <QCoreApplication>
+#include "Program.h"
 
 int main(int argc, char *argv[])
 {
-    const auto app = KelvaraApp::createApplication(argc, argv);
-
-    SystemClock clock;
-    MessageBoxPrompter boxes;
-    ConsolePrompter console;
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    Prompter &prompter = CommandLine(arguments).unattended() ? static_cast<Prompter &>(console) : boxes;
-    SystemIdentity identity;
-    SystemPaths paths;
-    FileOps fileOps;
-    Session session({clock, prompter, identity, paths, fileOps},
-                    std::make_unique<CKelvaraOptions>(paths, ReportCatalog::reportFiles()));
-
-    // Every folder registers the windows behind its menu commands.
-    WindowRegistry windows;
-    registerProductionWindows(windows);
-    registerReportWindows(windows);
-    registerToolWindows(windows);
-    registerMachineWindows(windows);
-    registerMaintenanceCommands(windows);
-    registerSecurityWindows(windows);
-    installReportPrinter(session);
-    installCounterReader(session);
-
-    return KelvaraApp(session, std::move(windows)).run(arguments);
+    return runProgram(argc, argv);
 }

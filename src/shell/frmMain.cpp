@@ -67,8 +67,6 @@ frmMain::frmMain(Session &session, WindowRegistry registry, QWidget *parent)
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &frmMain::rebuildWindowList);
 
     buildMenus();
-    // The chooser is made once and only hidden after use, so it keeps its last entries.
-    m_dateShift = new frmDateShift(m_session, this);
     installSessionHooks();
     registerOwnCommands();
     updateMenuState();
@@ -119,7 +117,13 @@ void frmMain::registerOwnCommands()
 
 void frmMain::installSessionHooks()
 {
-    m_session.setDateShiftChooser([this] { m_dateShift->choose(); });
+    m_session.setDateShiftChooser([this] {
+        // The chooser is made at its first use, not at start-up (its calendar is a good part of the
+        // main window's making), and only hidden after use, so it keeps its last entries.
+        if (!m_dateShift)
+            m_dateShift = new frmDateShift(m_session, this);
+        m_dateShift->choose();
+    });
     m_session.setRepairHandler([this] { DatabaseRepair(m_session).run(); });
     m_session.setWindowCloser([this](QObject *except) { return closeWindowsExcept(except); });
     m_session.setExclusiveAccessCheck([this](bool offerCancel) {

@@ -56,14 +56,18 @@ void ReportPageView::updateLayout()
             scale = std::min(scale, room.height() / paper.height());
         m_scale = std::max(0.01, scale);
     }
+    // the same place of the report stays at the top when the pages change size
+    QScrollBar *bar = verticalScrollBar();
+    const double at = double(bar->value()) / std::max(1, bar->maximum() + bar->pageStep());
     const QSize page = pagePixels();
     const int count = m_pages ? m_pages->count() : 0;
     const int width = page.width() + 2 * documentMargin();
     const int height = count * page.height() + std::max(0, count - 1) * pageSpacing() + 2 * documentMargin();
     horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
-    verticalScrollBar()->setRange(0, std::max(0, height - viewport()->height()));
-    verticalScrollBar()->setPageStep(viewport()->height());
+    bar->setRange(0, std::max(0, height - viewport()->height()));
+    bar->setPageStep(viewport()->height());
+    bar->setValue(qRound(at * height));
     viewport()->update();
 }
 
@@ -93,8 +97,8 @@ void ReportPageView::paintEvent(QPaintEvent *event)
     const int stride = page.height() + pageSpacing();
     const int top = verticalScrollBar()->value();
     // centred when narrower than the view
-    const int x = std::max(documentMargin(), (viewport()->width() - page.width()) / 2) -
-                  horizontalScrollBar()->value();
+    const int x =
+        std::max(documentMargin(), (viewport()->width() - page.width()) / 2) - horizontalScrollBar()->value();
     const int first = std::max(0, (top - documentMargin()) / std::max(1, stride));
     for (int p = first; p < m_pages->count(); ++p) {
         const int y = documentMargin() + p * stride - top;

@@ -175,6 +175,32 @@ private slots:
         }
     }
 
+    // With a chart page first and descriptions wrapped over two lines, the preview has the PDF's
+    // pages: as many, the chart's bars on the first and text on the last.
+    void pagesAsThePdfHasThem()
+    {
+        DatabaseWorld world;
+        ReportDocument document = countsReport(world, 20);
+        document.layout.chart = {QStringLiteral("Rejects by Reason"),
+                                 {{QStringLiteral("Net"), QStringLiteral("Flash")}}};
+        document.chart = {{QStringLiteral("Flash"), 40, 80}, {QStringLiteral("Short shot"), 10, 100}};
+        for (ReportLine &line : document.lines) {
+            if (line.kind == ReportLine::Detail)
+                line.cells[2] = QStringLiteral("Bottle cap, white 28 mm, ribbed ").repeated(3);
+        }
+        const int pages = writePdf(document, world.file(QStringLiteral("report.pdf")));
+        const ReportPages preview(document, ReportPainter(document).pageLayout(QPageSize(QPageSize::Letter)));
+        QCOMPARE(preview.count(), pages);
+        const QImage chart = preview.image(0, 1.0);
+        int bars = 0;
+        for (int y = 0; y < chart.height(); ++y) {
+            for (int x = 0; x < chart.width(); ++x)
+                bars += chart.pixel(x, y) == QColor(70, 110, 165).rgb() ? 1 : 0;
+        }
+        QVERIFY(bars > 1000);
+        QVERIFY(darkPixels(preview.image(pages - 1, 1.0)) > 200);
+    }
+
     // The preview shows the pages of the engine's PDF in a window on the whole screen, and writes
     // no file for it, neither while it shows nor after.
     void previewShowsThePdfPagesAndLeavesNoFile()

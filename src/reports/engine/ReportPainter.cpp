@@ -685,44 +685,17 @@ namespace {
 class PageArea : public QPaintDevice
 {
 public:
-    PageArea(const QPageLayout &layout, int resolution)
-        : m_area(layout.paintRect(QPageLayout::Point)), m_resolution(resolution)
-    {
-    }
+    PageArea(const QPageLayout &layout, int resolution) : m_layout(layout), m_resolution(resolution) {}
     QPaintEngine *paintEngine() const override { return nullptr; }
 
 protected:
     int metric(PaintDeviceMetric metric) const override
     {
-        switch (metric) {
-        case PdmWidth:
-            return qRound(m_area.width() * m_resolution / 72);
-        case PdmHeight:
-            return qRound(m_area.height() * m_resolution / 72);
-        case PdmWidthMM:
-            return qRound(m_area.width() * 25.4 / 72);
-        case PdmHeightMM:
-            return qRound(m_area.height() * 25.4 / 72);
-        case PdmNumColors:
-            return INT_MAX;
-        case PdmDepth:
-            return 32;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return m_resolution;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(devicePixelRatioFScale());
-        default:
-            return 0;
-        }
+        return pageAreaMetric(metric, m_layout, m_resolution);
     }
 
 private:
-    QRectF m_area;
+    QPageLayout m_layout;
     int m_resolution;
 };
 } // namespace

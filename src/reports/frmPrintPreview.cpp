@@ -33,7 +33,7 @@ frmPrintPreview::frmPrintPreview(const ReportDocument &document, const QString &
     createToolBar();
     auto *layout = qobject_cast<QVBoxLayout *>(this->layout());
     layout->addWidget(m_view, 1);
-    // the view tells the page it scrolled to only through its scroll bar in every Qt version
+    // the page shown follows the scroll bar: as it moves, and as the pages change size
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this,
             [this] { pageShown(currentPage()); });
     connect(m_view->verticalScrollBar(), &QScrollBar::rangeChanged, this,

@@ -21,7 +21,6 @@
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <optional>
 
 namespace {
@@ -117,19 +116,12 @@ void exportFromPreview(const ReportDocument &document, Session &session, QWidget
 void ReportOutput::preview(const ReportDocument &document, const QString &title, QPrinter &printer,
                            Session &session, QWidget *parent)
 {
-    const QTemporaryDir folder; // removed with the file in it when the preview has closed
-    if (!folder.isValid())
-        throw ReportError(
-            ReportError::Output,
-            QStringLiteral("No temporary folder for the print preview: %1").arg(folder.errorString()));
-    const QString path = folder.filePath(QStringLiteral("preview.pdf"));
+    std::optional<frmPrintPreview> made;
     {
-        WaitCursor wait;
-        PageProgress progress(title, parent);
-        ReportExport::write(document, ReportExport::Pdf, path,
-                            [&](int page, int pages) { return progress(page, pages); });
+        WaitCursor wait; // while the report is laid out on its pages
+        made.emplace(document, title, parent);
     }
-    frmPrintPreview window(path, title, parent);
+    frmPrintPreview &window = *made;
     QObject::connect(&window, &frmPrintPreview::printRequested, &window,
                      [&] { printFromPreview(document, printer, session, &window); });
     QObject::connect(&window, &frmPrintPreview::exportRequested, &window,

@@ -15,9 +15,9 @@ namespace ReportOutput {
 // Called after each page with (page, pages); false stops the output.
 using Progress = std::function<bool(int page, int pages)>;
 
-// The print preview: the report written as PDF by the engine's own writer into a temporary file,
-// shown in a window placed at the top-left corner of the screen and sized to the whole screen,
-// whose Print and Export work as the report window's. The file is removed when the window closes.
+// The print preview: the report's pages as the engine's PDF has them, each painted when it is
+// shown, in a window placed at the top-left corner of the screen and sized to the whole screen,
+// whose Print and Export work as the report window's. No file is written for it.
 void preview(const ReportDocument &document, const QString &title, QPrinter &printer, Session &session,
              QWidget *parent);
 // Prints the pages the printer's setup chose (all when none), in its number of copies.

@@ -1,10 +1,10 @@
 #include "frmPrintPreview.h"
+#include "ReportPageView.h"
+
+#include "reports/engine/ReportPainter.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QPdfDocument>
-#include <QPdfPageNavigator>
-#include <QPdfView>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -15,30 +15,29 @@ namespace {
 constexpr double kZoomStep = 1.25;
 }
 
-frmPrintPreview::frmPrintPreview(const QString &path, const QString &title, QWidget *parent)
-    : QDialog(parent), m_document(new QPdfDocument(this)), m_view(new QPdfView(this))
+frmPrintPreview::frmPrintPreview(const ReportDocument &document, const QString &title, QWidget *parent)
+    : QDialog(parent), m_view(new ReportPageView(this))
 {
     setObjectName(QStringLiteral("frmPrintPreview"));
     setWindowTitle(title);
     setWindowFlag(Qt::WindowMaximizeButtonHint);
-    m_document->load(path);
+    const ReportPainter painter(document);
+    m_pages = std::make_unique<ReportPages>(document, painter.pageLayout(QPageSize(QPageSize::Letter)));
     m_view->setObjectName(QStringLiteral("pdfView"));
-    m_view->setPageMode(QPdfView::PageMode::MultiPage);
-    m_view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
     // A page fitted to the width that is about as tall as the view needs the scroll bar, which
     // narrows the page until it is no longer needed, which widens the page again: the view would
     // lay itself out without end and never show the page (a report of one page). With the bar
     // always there the width does not depend on it.
     m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_view->setDocument(m_document);
+    m_view->setPages(m_pages.get());
     createToolBar();
     auto *layout = qobject_cast<QVBoxLayout *>(this->layout());
     layout->addWidget(m_view, 1);
-    // the view tells the page it scrolled to only through its scroll bar in every Qt version
+    // the page shown follows the scroll bar: as it moves, and as the pages change size
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this,
             [this] { pageShown(currentPage()); });
-    connect(m_view->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this,
-            [this](int) { pageShown(currentPage()); });
+    connect(m_view->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            [this] { pageShown(currentPage()); });
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         move(0, 0); // the window's frame at the corner
         resize(screen->geometry().size());
@@ -48,9 +47,8 @@ frmPrintPreview::frmPrintPreview(const QString &path, const QString &title, QWid
 
 frmPrintPreview::~frmPrintPreview()
 {
-    // the view lets go of the document before the file is closed
-    m_view->setDocument(nullptr);
-    m_document->close();
+    // the view lets go of the pages before they are gone
+    m_view->setPages(nullptr);
 }
 
 void frmPrintPreview::createToolBar()
@@ -77,9 +75,9 @@ void frmPrintPreview::createToolBar()
     add(QStringLiteral("actLastPage"), QStringLiteral(">|"), [this] { goToPage(pageCount() - 1); });
     bar->addSeparator();
     add(QStringLiteral("actFitWidth"), QStringLiteral("Fit Width"),
-        [this] { m_view->setZoomMode(QPdfView::ZoomMode::FitToWidth); });
+        [this] { m_view->setZoomMode(ReportPageView::ZoomMode::FitToWidth); });
     add(QStringLiteral("actFitPage"), QStringLiteral("Fit Page"),
-        [this] { m_view->setZoomMode(QPdfView::ZoomMode::FitInView); });
+        [this] { m_view->setZoomMode(ReportPageView::ZoomMode::FitInView); });
     add(QStringLiteral("actZoomIn"), QStringLiteral("Zoom In"), [this] { zoomBy(kZoomStep); });
     add(QStringLiteral("actZoomOut"), QStringLiteral("Zoom Out"), [this] { zoomBy(1 / kZoomStep); });
     bar->addSeparator();
@@ -91,7 +89,7 @@ void frmPrintPreview::createToolBar()
 
 int frmPrintPreview::pageCount() const
 {
-    return m_document->pageCount();
+    return m_pages->count();
 }
 
 // Every page of a report has the same size, so the page at the top follows from how far down the
@@ -142,7 +140,7 @@ void frmPrintPreview::zoomBy(double factor)
 {
     const int page = m_page;
     const qreal zoom = m_view->zoomFactor();
-    m_view->setZoomMode(QPdfView::ZoomMode::Custom);
+    m_view->setZoomMode(ReportPageView::ZoomMode::Custom);
     m_view->setZoomFactor(qBound(0.1, zoom * factor, 8.0));
     goToPage(page);
 }

@@ -1,23 +1,25 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
 class QAction;
 class QLineEdit;
-class QPdfDocument;
-class QPdfView;
+class ReportPageView;
+class ReportPages;
+struct ReportDocument;
 
-// The print preview of a report: the report's PDF in a view that renders only the pages on
-// screen, so that a year of pages opens as fast as a day. The tool bar pages through it, zooms,
-// and hands Print and Export back to whoever opened the preview.
+// The print preview of a report: its pages as its PDF has them, in a view that paints only the
+// pages on screen, so that a year of pages opens as fast as a day. The tool bar pages through it,
+// zooms, and hands Print and Export back to whoever opened the preview.
 class frmPrintPreview : public QDialog
 {
     Q_OBJECT
 
 public:
-    // Shows the PDF file at `path`; the file must stay until the window is gone. Placed at the
-    // top-left corner of the screen and sized to the whole screen.
-    frmPrintPreview(const QString &path, const QString &title, QWidget *parent = nullptr);
+    // Shows the report on letter paper; the document must stay until the window is gone. Placed
+    // at the top-left corner of the screen and sized to the whole screen.
+    frmPrintPreview(const ReportDocument &document, const QString &title, QWidget *parent = nullptr);
     ~frmPrintPreview() override;
 
     int pageCount() const;
@@ -35,8 +37,8 @@ private:
     void pageTyped();
     void zoomBy(double factor);
 
-    QPdfDocument *m_document;
-    QPdfView *m_view;
+    std::unique_ptr<ReportPages> m_pages;
+    ReportPageView *m_view;
     QLineEdit *m_txtPage = nullptr;
     int m_page = 0;
 };

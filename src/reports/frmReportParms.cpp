@@ -5,6 +5,7 @@
 #include "ReportDatabaseRepair.h"
 #include "ReportOutput.h"
 #include "ReportRun.h"
+#include "foundation/FreedMemory.h"
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
 #include "frmCustomerParts.h"
@@ -385,6 +386,7 @@ void frmReportParms::okClicked()
             {invalid, ReportParmsSheet::invalidInputTitle(), MsgIcon::Critical, MsgButtons::Ok});
     else
         stayOpen = runReport();
+    giveBackFreedMemory(); // the report and its preview are gone by now
     m_cmdOK->setEnabled(true);
     m_cmdCancel->setEnabled(true);
     if (!stayOpen)

@@ -26,29 +26,34 @@ QPaintEngine *PdfDocument::paintEngine() const
 
 int PdfDocument::metric(PaintDeviceMetric metric) const
 {
-    const QRectF area = m_layout.paintRect(QPageLayout::Point);
+    return pageAreaMetric(metric, m_layout, m_resolution);
+}
+
+int pageAreaMetric(QPaintDevice::PaintDeviceMetric metric, const QPageLayout &layout, int resolution)
+{
+    const QRectF area = layout.paintRect(QPageLayout::Point);
     switch (metric) {
-    case PdmWidth:
-        return qRound(area.width() * m_resolution / 72);
-    case PdmHeight:
-        return qRound(area.height() * m_resolution / 72);
-    case PdmWidthMM:
+    case QPaintDevice::PdmWidth:
+        return qRound(area.width() * resolution / 72);
+    case QPaintDevice::PdmHeight:
+        return qRound(area.height() * resolution / 72);
+    case QPaintDevice::PdmWidthMM:
         return qRound(area.width() * 25.4 / 72);
-    case PdmHeightMM:
+    case QPaintDevice::PdmHeightMM:
         return qRound(area.height() * 25.4 / 72);
-    case PdmNumColors:
+    case QPaintDevice::PdmNumColors:
         return INT_MAX;
-    case PdmDepth:
+    case QPaintDevice::PdmDepth:
         return 32;
-    case PdmDpiX:
-    case PdmDpiY:
-    case PdmPhysicalDpiX:
-    case PdmPhysicalDpiY:
-        return m_resolution;
-    case PdmDevicePixelRatio:
+    case QPaintDevice::PdmDpiX:
+    case QPaintDevice::PdmDpiY:
+    case QPaintDevice::PdmPhysicalDpiX:
+    case QPaintDevice::PdmPhysicalDpiY:
+        return resolution;
+    case QPaintDevice::PdmDevicePixelRatio:
         return 1;
-    case PdmDevicePixelRatioScaled:
-        return int(devicePixelRatioFScale());
+    case QPaintDevice::PdmDevicePixelRatioScaled:
+        return int(QPaintDevice::devicePixelRatioFScale());
     default:
         return 0;
     }

@@ -49,3 +49,6 @@ private:
     std::unique_ptr<PdfPaintEngine> m_engine;
     bool m_pageOpen = false;
 };
+
+// A metric of the printable area of a page at `resolution` dots per inch, as PdfDocument has it.
+int pageAreaMetric(QPaintDevice::PaintDeviceMetric metric, const QPageLayout &layout, int resolution);

@@ -179,7 +179,7 @@ QPageLayout ReportPainter::pageLayout(const QPageSize &paper) const
                        QMarginsF(36, 36, 36, 30), QPageLayout::Point);
 }
 
-ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPaintDevice &device) const
+ReportPainter::Metrics ReportPainter::measure(const QPaintDevice &device) const
 {
     Metrics m;
     m.width = device.width();
@@ -215,7 +215,6 @@ ReportPainter::Metrics ReportPainter::measure(QPainter &painter, const QPaintDev
     };
     m.detailCells = atDeviceSize(m.detail);
     m.boldCells = atDeviceSize(m.bold);
-    painter.setFont(m.detail);
     m.row = QFontMetricsF(m.detail, &device).height() * 1.3;
     double x = 0;
     for (double w : fitted(widths, layoutWidths, points / kLargest, m.pad, m.width)) {
@@ -613,7 +612,7 @@ QImage ReportPainter::chartImage(int dpi) const
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    Metrics m = measure(painter, image);
+    Metrics m = measure(image);
     // the chart fills the picture: no page heading above it, no footer below
     m.headingHeight = m.row * 1.3 + 8 * m.pt;
     m.footerHeight = 0;
@@ -634,37 +633,103 @@ int ReportPainter::paint(QPaintDevice &device, const std::function<void()> &newP
     QPainter painter(&device);
     if (!painter.isActive())
         return 0; // the device cannot be painted on (a file that cannot be created)
-    const Metrics m = measure(painter, device);
-    const double capacity = m.height - m.headingHeight - m.footerHeight - 4 * m.pt;
-    const QVector<ReportPage> pages =
-        paginate(m_doc, capacity, [&](const ReportLine &line) { return lineHeight(m, line); });
-    const int chartPages = m_doc.layout.chart.bars.isEmpty() ? 0 : 1;
-    const int total = int(pages.size()) + chartPages;
+    const Metrics m = measure(device);
+    const QVector<ReportPage> pages = layOut(m);
+    const int total = int(pages.size()) + (m_doc.layout.chart.bars.isEmpty() ? 0 : 1);
     const int last = lastPage <= 0 ? total : std::min<int>(lastPage, total);
+    painter.setFont(m.detail);
     bool first = true;
     for (int p = std::max(1, firstPage); p <= last; ++p) {
         if (!first)
             newPage();
         first = false;
-        if (p <= chartPages) {
-            paintHeading(painter, m, false);
-            paintChart(painter, m);
-            paintFooter(painter, m, p, total);
-            if (progress && !progress(p, last))
-                break;
-            continue;
-        }
-        paintHeading(painter, m);
-        double y = m.headingHeight + 2 * m.pt;
-        int band = 0;
-        for (const ReportLine &line : pages[p - chartPages - 1].lines) {
-            band = line.kind == ReportLine::Detail ? band + 1 : 0;
-            y += paintLine(painter, m, line, y, band % 2 == 0 && band > 0);
-        }
-        paintFooter(painter, m, p, total);
+        paintPage(painter, m, pages, p, total);
         if (progress && !progress(p, last))
             break;
     }
     painter.end();
     return total;
+}
+
+// The pages of lines, without the chart's page.
+QVector<ReportPage> ReportPainter::layOut(const Metrics &m) const
+{
+    const double capacity = m.height - m.headingHeight - m.footerHeight - 4 * m.pt;
+    return paginate(m_doc, capacity, [&](const ReportLine &line) { return lineHeight(m, line); });
+}
+
+// Page `page` (1-based, the chart's page first where there is one) of `total`.
+void ReportPainter::paintPage(QPainter &painter, const Metrics &m, const QVector<ReportPage> &pages, int page,
+                              int total) const
+{
+    const int chartPages = m_doc.layout.chart.bars.isEmpty() ? 0 : 1;
+    if (page <= chartPages) {
+        paintHeading(painter, m, false);
+        paintChart(painter, m);
+        paintFooter(painter, m, page, total);
+        return;
+    }
+    paintHeading(painter, m);
+    double y = m.headingHeight + 2 * m.pt;
+    int band = 0;
+    for (const ReportLine &line : pages[page - chartPages - 1].lines) {
+        band = line.kind == ReportLine::Detail ? band + 1 : 0;
+        y += paintLine(painter, m, line, y, band % 2 == 0 && band > 0);
+    }
+    paintFooter(painter, m, page, total);
+}
+
+namespace {
+// The printable area of a page at a resolution, for measuring the report as a PDF of that page
+// would: nothing is painted on it.
+class PageArea : public QPaintDevice
+{
+public:
+    PageArea(const QPageLayout &layout, int resolution) : m_layout(layout), m_resolution(resolution) {}
+    QPaintEngine *paintEngine() const override { return nullptr; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        return pageAreaMetric(metric, m_layout, m_resolution);
+    }
+
+private:
+    QPageLayout m_layout;
+    int m_resolution;
+};
+} // namespace
+
+ReportPages::ReportPages(const ReportDocument &document, const QPageLayout &layout, int resolution)
+    : m_painter(document), m_layout(layout), m_resolution(resolution)
+{
+    const PageArea area(layout, resolution);
+    m_metrics = std::make_unique<ReportPainter::Metrics>(m_painter.measure(area));
+    m_pages = m_painter.layOut(*m_metrics);
+    m_total = int(m_pages.size()) + (document.layout.chart.bars.isEmpty() ? 0 : 1);
+}
+
+ReportPages::~ReportPages() = default;
+
+QImage ReportPages::image(int page, double scale) const
+{
+    const QSizeF paper = pageSize() * scale;
+    QImage image(qMax(1, qRound(paper.width())), qMax(1, qRound(paper.height())), QImage::Format_RGB32);
+    // the image's resolution is the measured one, so that the fonts in points come out at the size
+    // they were measured at; the painter's scale brings them to the image's pixels
+    const int dotsPerMeter = qRound(m_resolution / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+    if (page < 0 || page >= m_total)
+        return image;
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.scale(scale * 72 / m_resolution, scale * 72 / m_resolution);
+    const QRectF area = m_layout.paintRect(QPageLayout::Point);
+    painter.translate(area.left() * m_resolution / 72, area.top() * m_resolution / 72);
+    painter.setFont(m_metrics->detail);
+    m_painter.paintPage(painter, *m_metrics, m_pages, page + 1, m_total);
+    return image;
 }

@@ -7,10 +7,12 @@
 #include <QPageLayout>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 class QPagedPaintDevice;
 class QPaintDevice;
 class QPainter;
+class ReportPages;
 
 // Draws a report on paged paint devices (a PDF document, a printer, the print preview): a tidy
 // printed page with the company and title on top, shaded group headings, totals under rules and
@@ -42,8 +44,12 @@ public:
               const std::function<bool(int, int)> &progress) const;
 
 private:
+    friend class ReportPages;
     struct Metrics;
-    Metrics measure(QPainter &painter, const QPaintDevice &device) const;
+    Metrics measure(const QPaintDevice &device) const;
+    QVector<ReportPage> layOut(const Metrics &m) const;
+    void paintPage(QPainter &painter, const Metrics &m, const QVector<ReportPage> &pages, int page,
+                   int total) const;
     QVector<double> textWidths(const QPaintDevice &device, double pad, QVector<double> &layoutWidths) const;
     QVector<double> fitted(const QVector<double> &text, const QVector<double> &layout, double scale,
                            double pad, double pageWidth) const;
@@ -58,4 +64,28 @@ private:
     QStringList cellLines(const Metrics &m, const QString &text, int column) const;
 
     const ReportDocument &m_doc;
+};
+
+// The report laid out once on the pages of its PDF (the same pages, with the same lines on each),
+// for painting any one page alone at any size: the print preview paints only the pages it shows.
+// The document must outlive it.
+class ReportPages
+{
+public:
+    ReportPages(const ReportDocument &document, const QPageLayout &layout, int resolution = 300);
+    ~ReportPages();
+
+    int count() const { return m_total; }
+    // The whole paper, in points.
+    QSizeF pageSize() const { return m_layout.fullRect(QPageLayout::Point).size(); }
+    // The page (0-based) on its white paper, `scale` pixels per point.
+    QImage image(int page, double scale) const;
+
+private:
+    ReportPainter m_painter;
+    QPageLayout m_layout;
+    int m_resolution;
+    std::unique_ptr<ReportPainter::Metrics> m_metrics;
+    QVector<ReportPage> m_pages;
+    int m_total = 0;
 };

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql postgresql-contrib libsqlite3-dev qt6-pdf-dev
+packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql postgresql-contrib libsqlite3-dev libpq-dev qt6-pdf-dev
           libxlsxwriter-dev fonts-dejavu-core xvfb xauth clang-format ccache poppler-utils unzip pkg-config
           dpkg-dev file lintian desktop-file-utils appstream mandoc sqlite3
           fonts-wqy-microhei fonts-symbola

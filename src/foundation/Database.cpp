@@ -112,6 +112,16 @@ void *Database::sqliteHandle() const
     return nullptr;
 }
 
+void *Database::serverHandle() const
+{
+    const QVariant handle = connection().driver()->handle();
+    // Qt names the type by the struct the typedef stands for.
+    if (handle.isValid() &&
+        (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
+        return *static_cast<void *const *>(handle.data());
+    return nullptr;
+}
+
 void Database::openConnection(bool readOnly, bool salvage)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect.driverName(), m_connectionName);

@@ -56,6 +56,8 @@ public:
     QSqlDatabase connection() const;
     // The SQLite handle, for the online backup API.
     void *sqliteHandle() const;
+    // The server connection's libpq handle (PGconn *), for COPY; null on a file.
+    void *serverHandle() const;
 
     // Runs sql with params bound by name (":name"; blanks and other non-word characters in the
     // map's names are dropped, so "This Date" binds ":ThisDate"). The rows stay readable while the

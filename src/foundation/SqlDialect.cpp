@@ -1,5 +1,6 @@
 #include "SqlDialect.h"
 
+#include "BulkRows.h"
 #include "HistoryChain.h"
 #include "SavedQuerySpelling.h"
 #include "ServerLocks.h"
@@ -210,6 +211,13 @@ bool SqlDialect::hasLoginRoles() const
 QString SqlDialect::savedQueryFromOtherEngine(const QString &text) const
 {
     return isServer() ? SavedQuerySpelling::toServer(text) : SavedQuerySpelling::toFile(text);
+}
+
+std::unique_ptr<BulkRows> SqlDialect::bulkRows(Database &db, const QString &table, const QStringList &columns,
+                                               const QList<bool> &binary) const
+{
+    return isServer() ? BulkRows::serverCopy(db, table, columns, binary)
+                      : BulkRows::inserts(db, table, columns);
 }
 
 DatabaseError SqlDialect::mapError(int nativeCode, const QString &engineText, const QString &context) const

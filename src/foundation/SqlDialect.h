@@ -4,6 +4,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+class BulkRows;
+class Database;
 
 // What differs between database engines, kept in one place so that another engine is another
 // dialect: the Qt driver and its connect options, the statements run on every new connection,
@@ -85,6 +89,10 @@ public:
     bool hasLoginRoles() const;
     // A saved query's text copied from the other engine's database, in this engine's words.
     QString savedQueryFromOtherEngine(const QString &text) const;
+    // What writes many rows to a table of db (this dialect's) fastest: a file's batched INSERTs, a
+    // server's COPY. binary marks the BLOB columns.
+    std::unique_ptr<BulkRows> bulkRows(Database &db, const QString &table, const QStringList &columns,
+                                       const QList<bool> &binary) const;
 
 private:
     DatabaseError userError(int nativeCode, const QString &engineText) const;

@@ -225,6 +225,77 @@ private slots:
         }
     }
 
+    // Values the server's COPY text must escape, and ones that only look escaped, come back as
+    // they were: on the server and on the file copied back from it.
+    void hardValuesGoToTheServerAndBackAsTheyWere()
+    {
+        if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
+            QSKIP(kNoServer);
+        TestWorld world;
+        ServerNames names;
+        const QString original = world.file(QStringLiteral("plant.mdb"));
+        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), false, {},
+                                    ReportCatalog::savedQueries());
+        QByteArray everyByte;
+        for (int b = 0; b < 256; ++b)
+            everyByte += char(b);
+        const QList<QVariant> texts{QStringLiteral("tab\there"),
+                                    QStringLiteral("line\nnext\r\nlast\n"),
+                                    QStringLiteral("back\\slash\\"),
+                                    QStringLiteral("\\N"),
+                                    QStringLiteral("\\."),
+                                    QString(""),
+                                    QVariant(),
+                                    QStringLiteral("Grüße – 成形 ✓ 🙂"),
+                                    QStringLiteral("x\t\\\n").repeated(40000)};
+        {
+            Database db = Database::open(original);
+            for (qsizetype i = 0; i < texts.size(); ++i)
+                db.exec(
+                    QStringLiteral("INSERT INTO \"Job Lookup Table\" (\"Job Number\", \"Job Description\", "
+                                   "\"Check Sheet\") VALUES (:n, :d, :s)"),
+                    {{"n", QStringLiteral("hard\t%1\\").arg(i)},
+                     {"d", texts.at(i)},
+                     {"s", i % 2 ? QVariant(everyByte) : QVariant(QByteArray(""))}});
+        }
+        const QStringList before = contents(Database::open(original, Database::ReadOnly));
+        const QString server = serverUri(names.database(QStringLiteral("hard")));
+        const DatabaseCopy::Result there = DatabaseCopy::copy(original, server);
+        QVERIFY2(there.copied, qPrintable(there.failure));
+        const QString back = world.file(QStringLiteral("back.mdb"));
+        const DatabaseCopy::Result home = DatabaseCopy::copy(server, back);
+        QVERIFY2(home.copied, qPrintable(home.failure));
+        QCOMPARE(contents(Database::open(server)), before);
+        QCOMPARE(contents(Database::open(back)), before);
+    }
+
+    // A row the server refuses (text in a count column) fails the whole copy with the server's
+    // words and the table's name, and the database --setup-server made holds no rows after.
+    void aRowTheServerRefusesLeavesItEmpty()
+    {
+        if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
+            QSKIP(kNoServer);
+        TestWorld world;
+        ServerNames names;
+        const QString original = world.file(QStringLiteral("plant.mdb"));
+        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), true, QDate(2026, 12, 8),
+                                    ReportCatalog::savedQueries());
+        Database::open(original).exec(
+            QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = 'many' WHERE \"Job ID\" = "
+                           "(SELECT MAX(\"Job ID\") FROM \"Production Table\")"));
+        const QString server = serverUri(names.database(QStringLiteral("refused")));
+        ServerRoles::setUpDatabase(server, QStringLiteral("jdoe"), ReportCatalog::savedQueries());
+        const DatabaseCopy::Result result = DatabaseCopy::copy(original, server);
+        QVERIFY(!result.copied);
+        QVERIFY2(result.failure.contains(QStringLiteral("\"Production Table\"")) &&
+                     result.failure.contains(QStringLiteral("bigint")) &&
+                     result.failure.contains(QStringLiteral("many")),
+                 qPrintable(result.failure));
+        const Database target = Database::open(server);
+        for (const char *table : {"Production Table", "Job Lookup Table", "Hold Table"})
+            QCOMPARE(count(target, QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)), 0);
+    }
+
     // A file made before the one SQL text holds its saved queries with [bracketed] names: the copy
     // gives each the server's words once, and each gives there the rows it gives on the file. The
     // copy back gives a site's own query its text as it was, and a seeded one the program's text.

@@ -4,6 +4,7 @@
 #include "ChangeNotices.h"
 #include "ProtectionTriggers.h"
 #include "SavedQueries.h"
+#include "foundation/BulkRows.h"
 #include "foundation/Database.h"
 
 #include <QFile>
@@ -223,27 +224,6 @@ QStringList DatabaseCopy::countColumns(const Table &table)
 }
 
 namespace {
-// Both engines take 32,766 parameters in one statement (SQLite since 3.32).
-constexpr int kParametersPerInsert = 30000;
-constexpr int kRowsPerInsert = 500;
-
-// One INSERT of `rows` rows of the columns: the values of row r, column c bound as :r<r>c<c>.
-QString insertOfRows(const Table &table, const QStringList &columns, int rows)
-{
-    QStringList tuples;
-    for (int r = 0; r < rows; ++r) {
-        QStringList placeholders;
-        for (qsizetype c = 0; c < columns.size(); ++c)
-            placeholders << QStringLiteral(":r%1c%2").arg(r).arg(c);
-        tuples << QStringLiteral("(") + placeholders.join(QStringLiteral(", ")) + QStringLiteral(")");
-    }
-    return QStringLiteral("INSERT INTO \"%1\" (%2) VALUES ").arg(table.name, quoted(columns)) +
-           tuples.join(QStringLiteral(", "));
-}
-
-// Every row of the table, keys included; the saved queries' texts in the target's spelling when
-// they come from a file (the server's double-quoted texts read the same on a file). The rows go
-// in batches of many rows to an INSERT: one statement, one round trip to a server, per batch.
 // A saved query's text as the target reads it: a query the program seeded with the source's text
 // gets the target's (they differ only in what the engines name differently), a file's text the
 // server's words once (SavedQuerySpelling), and a server's text the file's spelling again. Every
@@ -275,41 +255,30 @@ private:
     QList<QPair<QString, QString>> m_sourceSeeds, m_targetSeeds;
 };
 
+// Every row of the table, keys included, the way the target's engine takes many rows fastest;
+// the saved queries' texts in the target's words.
 void copyRows(const Database &source, Database &target, const Table &table, const QueryTexts &queryTexts,
               QList<DatabaseCopy::Respelled> &respelled)
 {
     const QStringList columns = SchemaTables::columnNames(table);
-    const int batch = int(std::clamp<qsizetype>(kParametersPerInsert / columns.size(), 1, kRowsPerInsert));
-    const QString fullInsert = insertOfRows(table, columns, batch);
+    QList<bool> binary;
+    for (const SchemaTables::Column &column : table.columns)
+        binary << column.definition.startsWith(QLatin1String("BLOB"));
     const qsizetype sqlText = table.name == kSavedQueries ? columns.indexOf(QStringLiteral("SQL Text")) : -1;
     const qsizetype queryName = columns.indexOf(QStringLiteral("Query Name"));
-    QStringList names; // :r<r>c<c> without the colon, by row and column of the batch
-    for (int r = 0; r < batch; ++r) {
-        for (qsizetype c = 0; c < columns.size(); ++c)
-            names << QStringLiteral("r%1c%2").arg(r).arg(c);
-    }
     QSqlQuery rows = source.exec(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY %3")
                                      .arg(quoted(columns), table.name, quoted(columns.mid(0, 1))));
-    QVariantMap values;
-    int held = 0;
-    const auto flush = [&] {
-        if (held > 0)
-            target.exec(held == batch ? fullInsert : insertOfRows(table, columns, held), values);
-        values.clear();
-        held = 0;
-    };
+    const std::unique_ptr<BulkRows> out = target.dialect().bulkRows(target, table.name, columns, binary);
+    QVariantList row(columns.size());
     while (rows.next()) {
-        for (qsizetype c = 0; c < columns.size(); ++c) {
-            QVariant value = rows.value(int(c));
-            if (c == sqlText)
-                value =
-                    queryTexts.forTarget(rows.value(int(queryName)).toString(), value.toString(), respelled);
-            values.insert(names.at(held * columns.size() + c), value);
-        }
-        if (++held == batch)
-            flush();
+        for (qsizetype c = 0; c < columns.size(); ++c)
+            row[c] = rows.value(int(c));
+        if (sqlText >= 0)
+            row[sqlText] =
+                queryTexts.forTarget(row.at(queryName).toString(), row.at(sqlText).toString(), respelled);
+        out->add(row);
     }
-    flush();
+    out->finish();
 }
 
 } // namespace

@@ -4,18 +4,18 @@
 
 #include <algorithm>
 
-namespace {
-// Both engines take 32,766 parameters in one statement (SQLite since 3.32).
-constexpr int kParametersPerInsert = 30000;
-constexpr int kRowsPerInsert = 500;
-
-QString quoted(const QStringList &names)
+QString BulkRows::columnList(const QStringList &names)
 {
     QStringList list;
     for (const QString &name : names)
         list << QLatin1Char('"') + name + QLatin1Char('"');
     return list.join(QStringLiteral(", "));
 }
+
+namespace {
+// Both engines take 32,766 parameters in one statement (SQLite since 3.32).
+constexpr int kParametersPerInsert = 30000;
+constexpr int kRowsPerInsert = 500;
 
 // One statement, one round trip to a server, per batch of rows; the values of row r, column c
 // bound as :r<r>c<c>.
@@ -59,7 +59,8 @@ private:
                 placeholders << QStringLiteral(":r%1c%2").arg(r).arg(c);
             tuples << QStringLiteral("(") + placeholders.join(QStringLiteral(", ")) + QStringLiteral(")");
         }
-        return QStringLiteral("INSERT INTO \"%1\" (%2) VALUES ").arg(m_table, quoted(m_columns)) +
+        return QStringLiteral("INSERT INTO \"%1\" (%2) VALUES ")
+                   .arg(m_table, BulkRows::columnList(m_columns)) +
                tuples.join(QStringLiteral(", "));
     }
 

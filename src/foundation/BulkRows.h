@@ -22,6 +22,9 @@ public:
     // are then not written, and the caller's transaction can only be rolled back.
     virtual void finish() = 0;
 
+    // The columns as a statement lists them: each name double-quoted, comma-separated.
+    static QString columnList(const QStringList &names);
+
     // INSERTs of up to 500 rows (and 30,000 values) each.
     static std::unique_ptr<BulkRows> inserts(Database &db, const QString &table, const QStringList &columns);
     // A PostgreSQL COPY in its text format; binary marks the columns that are bytea.

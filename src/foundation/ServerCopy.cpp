@@ -77,20 +77,12 @@ void appendValue(QByteArray &out, const QVariant &value, bool binary)
     }
 }
 
-QString quoted(const QStringList &names)
-{
-    QStringList list;
-    for (const QString &name : names)
-        list << QLatin1Char('"') + name + QLatin1Char('"');
-    return list.join(QStringLiteral(", "));
-}
-
 class ServerCopy : public BulkRows
 {
 public:
     ServerCopy(Database &db, const QString &table, const QStringList &columns, const QList<bool> &binary)
         : m_db(db), m_conn(static_cast<PGconn *>(db.serverHandle())), m_table(table), m_binary(binary),
-          m_statement(QStringLiteral("COPY \"%1\" (%2) FROM STDIN").arg(table, quoted(columns)))
+          m_statement(QStringLiteral("COPY \"%1\" (%2) FROM STDIN").arg(table, BulkRows::columnList(columns)))
     {
         if (!m_conn)
             throw DatabaseError(DbErrors::Other, QStringLiteral("The database is not on a server."));

@@ -47,14 +47,6 @@ bool DatabaseCopy::hasTable(const Database &db, const QString &name)
 }
 
 namespace {
-QString quoted(const QStringList &names)
-{
-    QStringList list;
-    for (const QString &name : names)
-        list << QLatin1Char('"') + name + QLatin1Char('"');
-    return list.join(QStringLiteral(", "));
-}
-
 // The largest key the table's counter has handed out (0 when none): SQLite's sqlite_sequence, the
 // server's identity sequence.
 qint64 readCounter(const Database &db, const Table &table, const QString &key)
@@ -266,8 +258,9 @@ void copyRows(const Database &source, Database &target, const Table &table, cons
         binary << column.definition.startsWith(QLatin1String("BLOB"));
     const qsizetype sqlText = table.name == kSavedQueries ? columns.indexOf(QStringLiteral("SQL Text")) : -1;
     const qsizetype queryName = columns.indexOf(QStringLiteral("Query Name"));
-    QSqlQuery rows = source.exec(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY %3")
-                                     .arg(quoted(columns), table.name, quoted(columns.mid(0, 1))));
+    QSqlQuery rows = source.exec(
+        QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY %3")
+            .arg(BulkRows::columnList(columns), table.name, BulkRows::columnList(columns.mid(0, 1))));
     const std::unique_ptr<BulkRows> out = target.dialect().bulkRows(target, table.name, columns, binary);
     QVariantList row(columns.size());
     while (rows.next()) {

@@ -351,13 +351,7 @@ bool frmColorFeeder::rereadLists()
     m_fraFeederList->setEnabled(!codeRows.isEmpty());
     if (currentCode() == code)
         return true;
-    if (codeRows.isEmpty()) {
-        m_codeRow = -1;
-        m_rows.clear();
-        showSheet(-1);
-    } else {
-        feederCodeSelected(true);
-    }
+    showCodeSelected(!codeRows.isEmpty());
     return false;
 }
 
@@ -450,13 +444,18 @@ void frmColorFeeder::fillCodes(std::optional<qint64> select)
             m_lstColorFeederList->setCurrentIndex(m_codes->index(selectRow, 0));
     }
     m_fraFeederList->setEnabled(!codes.isEmpty());
-    if (codes.isEmpty()) {
-        m_codeRow = -1;
-        m_rows.clear();
-        showSheet(-1);
-    } else {
+    showCodeSelected(!codes.isEmpty());
+}
+
+void frmColorFeeder::showCodeSelected(bool anyCodes)
+{
+    if (anyCodes) {
         feederCodeSelected(true);
+        return;
     }
+    m_codeRow = -1;
+    m_rows.clear();
+    showSheet(-1);
 }
 
 void frmColorFeeder::feederCodeSelected(bool jobChanging)

@@ -52,6 +52,8 @@ private:
     void jobSelected();
     void fillCodes(std::optional<qint64> select);
     void feederCodeSelected(bool jobChanging);
+    // The sheets of the feeder code now current, or none where the job has no codes.
+    void showCodeSelected(bool anyCodes);
     void showSheet(int index);
     void setSheetEnabled(bool enabled);
     void updateSetting();

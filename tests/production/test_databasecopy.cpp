@@ -160,6 +160,16 @@ bool allSame(const DatabaseCopy::Result &result)
     return !result.lines.isEmpty() && std::all_of(result.lines.cbegin(), result.lines.cend(),
                                                   [](const DatabaseCopy::Line &line) { return line.same(); });
 }
+// The sample plant (or an empty plant) in a file of the test's world, with the program's saved
+// queries.
+QString plantFile(TestWorld &world, bool sample = true)
+{
+    const QString path = world.file(QStringLiteral("plant.mdb"));
+    SamplePlant::createDatabase(path, QStringLiteral("jdoe"), sample, sample ? QDate(2026, 12, 8) : QDate(),
+                                ReportCatalog::savedQueries());
+    return path;
+}
+
 } // namespace
 
 // A plant moved onto a database server (or back onto a file) must arrive whole: every row with its
@@ -175,9 +185,7 @@ private slots:
             QSKIP(kNoServer);
         TestWorld world;
         ServerNames names;
-        const QString original = world.file(QStringLiteral("plant.mdb"));
-        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), true, QDate(2026, 12, 8),
-                                    ReportCatalog::savedQueries());
+        const QString original = plantFile(world);
         qint64 lastColor = 0;
         {
             Database db = Database::open(original);
@@ -233,9 +241,7 @@ private slots:
             QSKIP(kNoServer);
         TestWorld world;
         ServerNames names;
-        const QString original = world.file(QStringLiteral("plant.mdb"));
-        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), false, {},
-                                    ReportCatalog::savedQueries());
+        const QString original = plantFile(world, false);
         QByteArray everyByte;
         for (int b = 0; b < 256; ++b)
             everyByte += char(b);
@@ -277,9 +283,7 @@ private slots:
             QSKIP(kNoServer);
         TestWorld world;
         ServerNames names;
-        const QString original = world.file(QStringLiteral("plant.mdb"));
-        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), true, QDate(2026, 12, 8),
-                                    ReportCatalog::savedQueries());
+        const QString original = plantFile(world);
         Database::open(original).exec(
             QStringLiteral("UPDATE \"Production Table\" SET \"Ending Count\" = 'many' WHERE \"Job ID\" = "
                            "(SELECT MAX(\"Job ID\") FROM \"Production Table\")"));
@@ -387,9 +391,7 @@ private slots:
     void aTargetThatIsNotEmptyIsRefused()
     {
         TestWorld world;
-        const QString original = world.file(QStringLiteral("plant.mdb"));
-        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), false, {},
-                                    ReportCatalog::savedQueries());
+        const QString original = plantFile(world, false);
         const QString copy = world.file(QStringLiteral("copy.mdb"));
         QVERIFY(DatabaseCopy::copy(original, copy).copied);
         const QString addJob =
@@ -419,9 +421,7 @@ private slots:
     void aFailedCopyLeavesNothing()
     {
         TestWorld world;
-        const QString original = world.file(QStringLiteral("plant.mdb"));
-        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), false, {},
-                                    ReportCatalog::savedQueries());
+        const QString original = plantFile(world, false);
         {
             Database db = Database::open(original);
             db.setForeignKeys(false);
@@ -443,9 +443,7 @@ private slots:
         if (qEnvironmentVariableIsEmpty("KELVARA_TEST_SERVER"))
             QSKIP(kNoServer);
         TestWorld world;
-        const QString original = world.file(QStringLiteral("plant.mdb"));
-        SamplePlant::createDatabase(original, QStringLiteral("jdoe"), true, QDate(2026, 12, 8),
-                                    ReportCatalog::savedQueries());
+        const QString original = plantFile(world);
         ServerNames names;
         const QString server = serverUri(names.database(QStringLiteral("skewed")));
         ServerRoles::setUpDatabase(server, QStringLiteral("jdoe"), ReportCatalog::savedQueries());

@@ -9,6 +9,7 @@
 #include "production/disposition/DispositionSheet.h"
 #include "production/disposition/frmHoldDisposition2.h"
 #include "security/SecurityWindows.h"
+#include "widgets/MenuCommands.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>
@@ -64,13 +65,11 @@ void WindowBench::everyWindow(const QString &plant, const DateShift &shift, cons
     std::printf("| %-28s | %8s | %8s | %8s | %8s | %8s |\n|%s|%s|%s|%s|%s|%s|\n", "window (ms)", "first",
                 "made", "load", "shown", "best", "------------------------------",
                 "---------:", "---------:", "---------:", "---------:", "---------:");
-    const QStringList commands{QStringLiteral("&JOB LIST..."),
-                               QStringLiteral("&PRODUCTION COUNTS..."),
-                               QStringLiteral("&TRANSFERS..."),
-                               QStringLiteral("PRODUCTION ON &HOLD..."),
-                               QStringLiteral("&DISPOSITION OF HOLD..."),
-                               QStringLiteral("P&ROTECT DATA..."),
-                               QStringLiteral("&SECURITY SETTINGS...")};
+    namespace C = MenuCommands;
+    QStringList commands;
+    for (const MenuCommand &command : {C::JobList, C::ProductionCounts, C::Transfers, C::OnHold,
+                                       C::Disposition, C::ProtectData, C::Security})
+        commands << command.key();
     for (const QString &command : commands) {
         const WindowDescriptor *descriptor = registry.window(command);
         if (!descriptor) {

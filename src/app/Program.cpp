@@ -15,6 +15,16 @@
 
 #include <QCoreApplication>
 
+void registerEveryWindow(WindowRegistry &registry)
+{
+    registerProductionWindows(registry);
+    registerReportWindows(registry);
+    registerToolWindows(registry);
+    registerMachineWindows(registry);
+    registerMaintenanceCommands(registry);
+    registerSecurityWindows(registry);
+}
+
 int runProgram(int argc, char *argv[])
 {
     const auto app = KelvaraApp::createApplication(argc, argv);
@@ -30,14 +40,8 @@ int runProgram(int argc, char *argv[])
     Session session({clock, prompter, identity, paths, fileOps},
                     std::make_unique<CKelvaraOptions>(paths, ReportCatalog::reportFiles()));
 
-    // Every folder registers the windows behind its menu commands.
     WindowRegistry windows;
-    registerProductionWindows(windows);
-    registerReportWindows(windows);
-    registerToolWindows(windows);
-    registerMachineWindows(windows);
-    registerMaintenanceCommands(windows);
-    registerSecurityWindows(windows);
+    registerEveryWindow(windows);
     installReportPrinter(session);
     installCounterReader(session);
 

@@ -4,3 +4,7 @@
 // (the main window, or a command without one). main() is this; the benchmark starts it the same
 // way to time the start-up.
 int runProgram(int argc, char *argv[]);
+
+class WindowRegistry;
+// Every folder's windows and commands, each behind its menu command.
+void registerEveryWindow(WindowRegistry &registry);

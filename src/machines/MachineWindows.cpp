@@ -6,6 +6,7 @@
 
 #include "foundation/Database.h"
 #include "foundation/Session.h"
+#include "widgets/MenuCommands.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>
@@ -82,5 +83,8 @@ void runWithProgress(const QString &title, const QString &label, int steps,
 
 void registerMachineWindows(WindowRegistry &registry)
 {
-    registry.addWindow({QStringLiteral("&MACHINE CONNECTIONS..."), connectionsWindow, false, true, true});
+    registry.addWindow({.command = MenuCommands::MachineConnections.key(),
+                        .create = connectionsWindow,
+                        .dataWindow = true,
+                        .singleInstance = true});
 }

@@ -5,6 +5,7 @@
 #include "foundation/Pause.h"
 #include "foundation/Session.h"
 #include "sharing/LockFile.h"
+#include "widgets/MenuCommands.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>
@@ -116,6 +117,7 @@ void runMaintenanceCommand(const CommandContext &context)
 
 void registerMaintenanceCommands(WindowRegistry &registry)
 {
-    for (const char *command : {"&BACKUP", "&RESTORE", "RE&PAIR", "&COMPACT"})
-        registry.addAction(QString::fromLatin1(command), runMaintenanceCommand);
+    namespace C = MenuCommands;
+    for (const MenuCommand &command : {C::Backup, C::Restore, C::Repair, C::Compact})
+        registry.addAction(command.key(), runMaintenanceCommand);
 }

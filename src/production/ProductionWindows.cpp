@@ -9,6 +9,7 @@
 #include "production/tickets/frmTickets.h"
 
 #include "foundation/Session.h"
+#include "widgets/MenuCommands.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QPointer>
@@ -63,18 +64,32 @@ LoadableWindow countsWindow(Session &session)
 
 void registerProductionWindows(WindowRegistry &registry)
 {
-    registry.addWindow({QStringLiteral("&JOB LIST..."), historyWindow<frmJobList2>, true, true});
-    registry.addWindow({QStringLiteral("&PRODUCTION COUNTS..."), countsWindow, true, true});
-    registry.addWindow({QStringLiteral("&TRANSFERS..."),
-                        [](Session &session) { return ticketWindow(session, TicketKind::transfers()); }, true,
-                        true});
-    registry.addWindow({QStringLiteral("PRODUCTION ON &HOLD..."),
-                        [](Session &session) { return ticketWindow(session, TicketKind::holds()); }, true,
-                        true});
+    namespace C = MenuCommands;
+    registry.addWindow({.command = C::JobList.key(),
+                        .create = historyWindow<frmJobList2>,
+                        .perShift = true,
+                        .dataWindow = true});
     registry.addWindow(
-        {QStringLiteral("&DISPOSITION OF HOLD..."), historyWindow<frmHoldDisposition2>, false, true});
+        {.command = C::ProductionCounts.key(), .create = countsWindow, .perShift = true, .dataWindow = true});
+    registry.addWindow(
+        {.command = C::Transfers.key(),
+         .create = [](Session &session) { return ticketWindow(session, TicketKind::transfers()); },
+         .perShift = true,
+         .dataWindow = true});
+    registry.addWindow({.command = C::OnHold.key(),
+                        .create = [](Session &session) { return ticketWindow(session, TicketKind::holds()); },
+                        .perShift = true,
+                        .dataWindow = true});
+    registry.addWindow(
+        {.command = C::Disposition.key(), .create = historyWindow<frmHoldDisposition2>, .dataWindow = true});
     // No menu shows this command: the counts window's Rejects button opens it.
-    registry.addWindow({frmRejects::command(), loadableWindow<frmRejects>, true, true});
-    registry.addWindow(
-        {QStringLiteral("P&ROTECT DATA..."), loadableWindow<frmProtectDates2>, false, true, true});
+    registry.addWindow({.command = frmRejects::command(),
+                        .create = loadableWindow<frmRejects>,
+                        .perShift = true,
+                        .dataWindow = true,
+                        .fromMenu = false});
+    registry.addWindow({.command = C::ProtectData.key(),
+                        .create = loadableWindow<frmProtectDates2>,
+                        .dataWindow = true,
+                        .singleInstance = true});
 }

@@ -2,10 +2,13 @@
 
 #include "frmSecurity.h"
 
+#include "widgets/MenuCommands.h"
 #include "widgets/WindowRegistry.h"
 
 void registerSecurityWindows(WindowRegistry &registry)
 {
-    registry.addWindow(
-        {QStringLiteral("&SECURITY SETTINGS..."), loadableWindow<frmSecurity>, false, true, true});
+    registry.addWindow({.command = MenuCommands::Security.key(),
+                        .create = loadableWindow<frmSecurity>,
+                        .dataWindow = true,
+                        .singleInstance = true});
 }

@@ -1,13 +1,15 @@
 #include "MenuLayout.h"
 
 #include "reports/ReportCatalog.h"
+#include "widgets/MenuCommands.h"
 
 namespace {
-MenuItem item(const QString &menu, int index, const char *caption, const char *shortcut = "",
-              bool designEnabled = true)
+namespace C = MenuCommands;
+
+MenuItem item(const MenuCommand &command)
 {
-    return {MenuLayout::itemName(menu, index), QString::fromUtf8(caption), QString::fromLatin1(shortcut),
-            designEnabled};
+    return {command.objectName(), QString::fromUtf8(command.caption), QString::fromLatin1(command.shortcut),
+            command.designEnabled};
 }
 
 MenuItem separator(const QString &menu, int index)
@@ -20,11 +22,9 @@ Menu fileMenu()
     const QString m = QStringLiteral("mnuFile");
     return {m,
             QStringLiteral("&File"),
-            {item(m, 1, "&Job List...", "Ctrl+J"), item(m, 2, "&Production Counts...", "Ctrl+P"),
-             item(m, 3, "&Transfers...", "Ctrl+T"), item(m, 4, "Production on &Hold...", "Ctrl+H"),
-             item(m, 5, "&Disposition of Hold...", "Ctrl+D"), item(m, 6, "P&rotect Data...", "Ctrl+R"),
-             item(m, 7, "&View/Edit QA Check Sheets...", "", false), separator(m, 8),
-             item(m, 9, "&Security Settings..."), separator(m, 10), item(m, 11, "E&xit", "Ctrl+X")}};
+            {item(C::JobList), item(C::ProductionCounts), item(C::Transfers), item(C::OnHold),
+             item(C::Disposition), item(C::ProtectData), item(C::CheckSheets), separator(m, 8),
+             item(C::Security), separator(m, 10), item(C::Exit)}};
 }
 
 // The reports of the catalog at their positions; an item that opens no report is disabled.
@@ -42,37 +42,36 @@ Menu reportsMenu()
 
 Menu toolsMenu()
 {
-    const QString m = QStringLiteral("mnuTools");
-    return {m,
+    return {QStringLiteral("mnuTools"),
             QStringLiteral("&Tools"),
-            {item(m, 1, "&Color Feeder Calibration..."), item(m, 2, "&Production Schedule..."),
-             item(m, 3, "Mattec Setup S&heets...", "", false), item(m, 4, "&Machine Connections...")}};
+            {item(C::ColorFeeder), item(C::Schedule), item(C::SetupSheets), item(C::MachineConnections)}};
 }
 
 Menu databaseMenu()
 {
-    const QString m = QStringLiteral("mnuDatabase");
-    return {m,
+    return {QStringLiteral("mnuDatabase"),
             QStringLiteral("&Database"),
-            {item(m, 1, "&Backup"), item(m, 2, "&Restore"), item(m, 3, "Re&pair"), item(m, 4, "&Compact")}};
+            {item(C::Backup), item(C::Restore), item(C::Repair), item(C::Compact)}};
 }
 
 Menu windowMenu()
 {
-    const QString m = QStringLiteral("mnuWindow");
-    return {m,
+    return {QStringLiteral("mnuWindow"),
             QStringLiteral("&Window"),
-            {item(m, 1, "&Cascade"), item(m, 2, "&Tile"), item(m, 3, "&Arrange Icons")}};
+            {item(C::Cascade), item(C::Tile), item(C::ArrangeIcons)}};
 }
 
-// Columns of the rights table: File 1-7, 9, 11, Database 1, 2.
+// Columns of the rights table.
 const QStringList &rightsColumns()
 {
-    static const QStringList columns = {
-        QStringLiteral("mnuFileSub1"),     QStringLiteral("mnuFileSub2"),    QStringLiteral("mnuFileSub3"),
-        QStringLiteral("mnuFileSub4"),     QStringLiteral("mnuFileSub5"),    QStringLiteral("mnuFileSub6"),
-        QStringLiteral("mnuFileSub7"),     QStringLiteral("mnuFileSub9"),    QStringLiteral("mnuFileSub11"),
-        QStringLiteral("mnuDatabaseSub1"), QStringLiteral("mnuDatabaseSub2")};
+    static const QStringList columns = [] {
+        QStringList names;
+        for (const MenuCommand &command :
+             {C::JobList, C::ProductionCounts, C::Transfers, C::OnHold, C::Disposition, C::ProtectData,
+              C::CheckSheets, C::Security, C::Exit, C::Backup, C::Restore})
+            names << command.objectName();
+        return names;
+    }();
     return columns;
 }
 } // namespace

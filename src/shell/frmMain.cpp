@@ -7,6 +7,7 @@
 #include "maintenance/DatabaseMaintenance.h"
 #include "sharing/DatabaseRepair.h"
 #include "sharing/frmCurrentUsers.h"
+#include "widgets/MenuCommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,16 +31,6 @@
 #include <QUrl>
 
 namespace {
-namespace Cmd {
-const QString Exit = QStringLiteral("E&XIT");
-const QString Schedule = QStringLiteral("&PRODUCTION SCHEDULE...");
-const QString Cascade = QStringLiteral("&CASCADE");
-const QString Tile = QStringLiteral("&TILE");
-const QString ArrangeIcons = QStringLiteral("&ARRANGE ICONS");
-} // namespace Cmd
-
-const QString kScheduleItem = QStringLiteral("mnuToolsSub2");
-
 QString commandOf(const QAction *item)
 {
     return item->text().toUpper();
@@ -108,11 +99,12 @@ frmMain::~frmMain()
 
 void frmMain::registerOwnCommands()
 {
-    m_registry.addAction(Cmd::Exit, [this](const CommandContext &) { close(); });
-    m_registry.addAction(Cmd::Schedule, [this](const CommandContext &) { openProductionSchedule(); });
-    m_registry.addAction(Cmd::Cascade, [this](const CommandContext &) { m_mdi->cascadeSubWindows(); });
-    m_registry.addAction(Cmd::Tile, [this](const CommandContext &) { tileHorizontally(); });
-    m_registry.addAction(Cmd::ArrangeIcons, [this](const CommandContext &) { arrangeIcons(); });
+    namespace C = MenuCommands;
+    m_registry.addAction(C::Exit.key(), [this](const CommandContext &) { close(); });
+    m_registry.addAction(C::Schedule.key(), [this](const CommandContext &) { openProductionSchedule(); });
+    m_registry.addAction(C::Cascade.key(), [this](const CommandContext &) { m_mdi->cascadeSubWindows(); });
+    m_registry.addAction(C::Tile.key(), [this](const CommandContext &) { tileHorizontally(); });
+    m_registry.addAction(C::ArrangeIcons.key(), [this](const CommandContext &) { arrangeIcons(); });
 }
 
 void frmMain::installSessionHooks()
@@ -460,7 +452,7 @@ void frmMain::openProductionSchedule()
     m_session.prompter().ask(
         {QStringLiteral("Unable to load Microsoft Word.  This function cannot be performed."),
          QStringLiteral("OLE Automation Error"), MsgIcon::Information, MsgButtons::OkCancel});
-    m_disabledForRun.insert(kScheduleItem);
+    m_disabledForRun.insert(MenuCommands::Schedule.objectName());
     updateMenuState();
 }
 

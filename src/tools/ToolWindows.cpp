@@ -3,13 +3,14 @@
 #include "frmCheckSheet.h"
 #include "frmColorFeeder.h"
 
+#include "widgets/MenuCommands.h"
 #include "widgets/WindowRegistry.h"
 
 void registerToolWindows(WindowRegistry &registry)
 {
     // Neither counts as a data window: the Database menu closes them before it replaces the file.
-    registry.addWindow(
-        {QStringLiteral("&COLOR FEEDER CALIBRATION..."), loadableWindow<frmColorFeeder>, false, false, true});
-    registry.addWindow({QStringLiteral("&VIEW/EDIT QA CHECK SHEETS..."), loadableWindow<frmCheckSheet>, false,
-                        false, false});
+    registry.addWindow({.command = MenuCommands::ColorFeeder.key(),
+                        .create = loadableWindow<frmColorFeeder>,
+                        .singleInstance = true});
+    registry.addWindow({.command = MenuCommands::CheckSheets.key(), .create = loadableWindow<frmCheckSheet>});
 }

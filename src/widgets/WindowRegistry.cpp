@@ -22,6 +22,11 @@ CommandAction WindowRegistry::action(const QString &command) const
     return m_actions.value(command);
 }
 
+QStringList WindowRegistry::commands() const
+{
+    return m_windows.keys() + m_actions.keys();
+}
+
 bool WindowRegistry::contains(const QString &command) const
 {
     return m_windows.contains(command) || m_actions.contains(command);

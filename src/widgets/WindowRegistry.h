@@ -24,11 +24,12 @@ template <class W> LoadableWindow loadableWindow(Session &session)
 // How the main window opens a window behind a menu command.
 struct WindowDescriptor
 {
-    QString command; // the menu item's caption in upper case, "&JOB LIST..."
+    QString command; // MenuCommand::key(), "&JOB LIST...", or a window's own for one no menu shows
     std::function<LoadableWindow(Session &)> create;
     bool perShift = false;       // asks for the date-shift while no data window is open
     bool dataWindow = false;     // counts among the open data windows while it opens
     bool singleInstance = false; // its menu item is disabled while one is open
+    bool fromMenu = true;        // false: another window opens it, no menu item does
 };
 
 // What a command that opens no window of the frame is handed.
@@ -51,6 +52,8 @@ public:
     const WindowDescriptor *window(const QString &command) const;
     CommandAction action(const QString &command) const;
     bool contains(const QString &command) const;
+    // Every command registered, windows and actions.
+    QStringList commands() const;
 
 private:
     QHash<QString, WindowDescriptor> m_windows;

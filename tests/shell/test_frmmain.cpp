@@ -1,12 +1,14 @@
 #include "ServerPlant.h"
 #include "TestSupport.h"
 
+#include "Program.h"
 #include "production/ProductionWindows.h"
 #include "reports/ReportsMenu.h"
 #include "sharing/CurrentUsersFile.h"
 #include "sharing/ServerPresence.h"
 #include "sharing/frmCurrentUsers.h"
 #include "shell/KelvaraApp.h"
+#include "shell/MenuLayout.h"
 #include "shell/frmMain.h"
 #include "widgets/MessageBoxPrompter.h"
 
@@ -34,6 +36,7 @@ class TestFrmMain : public QObject
 private slots:
     void rightsByLevel_data();
     void rightsByLevel();
+    void everyItemHasItsCommandAndEveryCommandItsItem();
     void perShiftCommandsAskForTheDateShift();
     void repairClosesTheOtherWindowsFirst_data();
     void repairClosesTheOtherWindowsFirst();
@@ -195,6 +198,31 @@ void TestFrmMain::rightsByLevel()
     QVERIFY(enabled(main, QStringLiteral("mnuToolsSub2")));
     QVERIFY(!enabled(main, QStringLiteral("mnuToolsSub3")));
     QVERIFY(enabled(main, QStringLiteral("mnuWindowSub1")));
+}
+
+// The program's own registrations against its menus: an item whose caption matches no window or
+// action would be dead, a window no item opens would be out of reach.
+void TestFrmMain::everyItemHasItsCommandAndEveryCommandItsItem()
+{
+    TestWorld world;
+    WindowRegistry registry;
+    registerEveryWindow(registry);
+    frmMain main(*world.session, registry);
+    QStringList items;
+    for (const Menu &menu : MenuLayout::menus()) {
+        for (const MenuItem &item : menu.items) {
+            if (item.caption.isEmpty())
+                continue;
+            items << item.caption.toUpper();
+            // an item disabled by design (the Mattec setup sheets) may have nothing behind it
+            QVERIFY2(!item.designEnabled || main.commandAvailable(item.caption.toUpper()),
+                     qPrintable(item.caption));
+        }
+    }
+    for (const QString &command : registry.commands()) {
+        const WindowDescriptor *window = registry.window(command);
+        QVERIFY2((window && !window->fromMenu) || items.contains(command), qPrintable(command));
+    }
 }
 
 void TestFrmMain::perShiftCommandsAskForTheDateShift()

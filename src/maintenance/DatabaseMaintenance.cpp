@@ -7,6 +7,7 @@
 #include "foundation/ErrorLog.h"
 #include "foundation/Session.h"
 #include "foundation/SqlDialect.h"
+#include "sharing/DatabaseRepair.h"
 #include "sharing/LockFile.h"
 #include "sharing/SharedFiles.h"
 

@@ -1,7 +1,7 @@
 #include "MaintenanceEngine.h"
 
 #include "foundation/Database.h"
-#include "sharing/DatabaseRepair.h"
+#include "foundation/FileSalvage.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -66,7 +66,7 @@ QString MaintenanceEngine::rebuild(const QString &from, const QString &to, const
     m_lastRebuild = {};
     if (QFile::exists(to))
         return alreadyThere(to);
-    m_lastRebuild = DatabaseRepair::rebuild(from, to, scratchFolder);
+    m_lastRebuild = FileSalvage::rebuild(from, to, scratchFolder);
     return m_lastRebuild.ok ? QString() : m_lastRebuild.failure;
 }
 

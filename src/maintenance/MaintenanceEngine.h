@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sharing/DatabaseRepair.h"
+#include "foundation/FileSalvage.h"
 
 #include <QString>
 

@@ -1,15 +1,15 @@
 #pragma once
 
 #include "foundation/ServerAddress.h"
-#include "sharing/DatabaseRepair.h"
 
 #include <QList>
-
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
 #include <optional>
+
+class Database;
 
 // The Database menu's work on a plant database on a PostgreSQL server. The server keeps its own
 // files: a backup is the server's own archive (pg_dump's custom format), a restore builds a new
@@ -25,6 +25,20 @@ struct CompactedTable
     QString name;
     bool rewritten = false;
     qint64 before = 0, after = 0;
+};
+
+// What the server's own checks found in a plant database on a server: every btree index of the
+// program's tables checked against its table (amcheck's bt_index_check).
+struct ServerCheckResult
+{
+    QString failure; // why the checks could not run at all
+    int tables = 0;
+    int indexes = 0;
+    QStringList problems; // one line an index that failed its check
+
+    bool sound() const { return failure.isEmpty() && problems.isEmpty(); }
+    // What was checked and what was found, for the user, naming the database.
+    QString report(const QString &databaseName) const;
 };
 
 class ServerMaintenance

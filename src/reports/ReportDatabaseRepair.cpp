@@ -2,7 +2,7 @@
 
 #include "foundation/Database.h"
 #include "foundation/FileOps.h"
-#include "sharing/DatabaseRepair.h"
+#include "foundation/FileSalvage.h"
 
 #include <QFileInfo>
 
@@ -12,7 +12,7 @@ bool ReportDatabaseRepair::repair(const QString &path, FileOps &fileOps)
     const QString rebuilt = folder + QStringLiteral("/Quorvel2.mdb");
     if (QFileInfo::exists(rebuilt) && !fileOps.remove(rebuilt))
         return false;
-    if (!DatabaseRepair::rebuild(path, rebuilt, folder).ok) {
+    if (!FileSalvage::rebuild(path, rebuilt, folder).ok) {
         fileOps.remove(rebuilt);
         try {
             Database::createFile(rebuilt).close();

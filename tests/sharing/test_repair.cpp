@@ -128,7 +128,7 @@ void TestRepair::rebuildKeepsWhatCanBeRead()
     const QString damaged = damagedDatabase(dir.path());
     const QString target = dir.filePath(QStringLiteral("rebuilt.mdb"));
 
-    const RebuildResult result = DatabaseRepair::rebuild(damaged, target, dir.path());
+    const RebuildResult result = FileSalvage::rebuild(damaged, target, dir.path());
 
     QVERIFY2(result.ok, qPrintable(result.failure));
     QCOMPARE(result.tablesCopied, 2);
@@ -206,7 +206,7 @@ void TestRepair::truncatedFileGivesWhatItHolds()
     QVERIFY(file.resize(file.size() * 6 / 10 + 1000));
     const QString target = dir.filePath(QStringLiteral("rebuilt.mdb"));
 
-    const RebuildResult result = DatabaseRepair::rebuild(path, target, dir.path());
+    const RebuildResult result = FileSalvage::rebuild(path, target, dir.path());
 
     QVERIFY2(result.ok, qPrintable(result.failure));
     Database rebuilt = Database::open(target);
@@ -260,7 +260,7 @@ void TestRepair::reportsWhatWasLost()
     QTemporaryDir dir;
     const QString damaged = damagedDatabase(dir.path());
     const RebuildResult result =
-        DatabaseRepair::rebuild(damaged, dir.filePath(QStringLiteral("rebuilt.mdb")), dir.path());
+        FileSalvage::rebuild(damaged, dir.filePath(QStringLiteral("rebuilt.mdb")), dir.path());
 
     QVERIFY2(result.ok, qPrintable(result.failure));
     QVERIFY(result.lostRows());
@@ -317,7 +317,7 @@ void TestRepair::countersKeepTheirPlace()
         QVERIFY(overwrite(path, qint64(page - 1) * 4096, QByteArray::fromHex("0d00000000100000")));
     const QString target = world.file(QStringLiteral("rebuilt.mdb"));
 
-    const RebuildResult result = DatabaseRepair::rebuild(path, target, world.root());
+    const RebuildResult result = FileSalvage::rebuild(path, target, world.root());
 
     QVERIFY2(result.ok, qPrintable(result.failure));
     QCOMPARE(result.lostRows(), damaged);
@@ -343,7 +343,7 @@ void TestRepair::unreadableFileSaysWhy()
     QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
     const DropFileOverride dropped;
     const RebuildResult result =
-        DatabaseRepair::rebuild(path, dir.filePath(QStringLiteral("rebuilt.mdb")), dir.path());
+        FileSalvage::rebuild(path, dir.filePath(QStringLiteral("rebuilt.mdb")), dir.path());
     QVERIFY(!result.ok);
     QVERIFY2(result.failure.contains(QStringLiteral("cannot be opened")), qPrintable(result.failure));
     QVERIFY2(result.failure.contains(QStringLiteral("Permission denied")), qPrintable(result.failure));

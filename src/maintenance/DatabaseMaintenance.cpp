@@ -1,17 +1,13 @@
 #include "DatabaseMaintenance.h"
 
 #include "MaintenanceRecord.h"
-#include "ServerMaintenance.h"
 
-#include "foundation/DatabaseError.h"
 #include "foundation/ErrorLog.h"
 #include "foundation/Session.h"
 #include "foundation/SqlDialect.h"
-#include "sharing/DatabaseRepair.h"
 #include "sharing/LockFile.h"
 #include "sharing/SharedFiles.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -22,64 +18,9 @@
 #include <algorithm>
 
 namespace {
-QString statusText(MaintenanceOperation operation)
-{
-    switch (operation) {
-    case MaintenanceOperation::Backup:
-        return QStringLiteral("Backup Complete.");
-    case MaintenanceOperation::Restore:
-        return QStringLiteral("Restore Complete.");
-    case MaintenanceOperation::Repair:
-        return QStringLiteral("Database Repair Complete.");
-    case MaintenanceOperation::Compact:
-        return QStringLiteral("Database Compacted.");
-    }
-    return {};
-}
-
 QString journalOf(const QString &path)
 {
     return path + QStringLiteral("-journal");
-}
-
-qint64 sizeOf(const QString &path)
-{
-    return QFileInfo(path).size();
-}
-
-QString megabytes(qint64 bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
-}
-
-// What the server did in Compact, table by table.
-QString compactedText(const QString &database, const QList<CompactedTable> &tables)
-{
-    QStringList rewritten, analyzed;
-    qint64 before = 0, after = 0;
-    for (const CompactedTable &table : tables) {
-        (table.rewritten ? rewritten : analyzed) << table.name;
-        before += table.before;
-        after += table.after;
-    }
-    QString text = QStringLiteral("The database %1 on the server was compacted: %2 tables were rewritten "
-                                  "without their deleted rows and analyzed (%3)")
-                       .arg(database)
-                       .arg(rewritten.size())
-                       .arg(rewritten.join(QStringLiteral(", ")));
-    if (!analyzed.isEmpty())
-        text += QStringLiteral("; %1 analyzed only, having no primary key to rewrite it by")
-                    .arg(analyzed.join(QStringLiteral(", ")));
-    return text + QStringLiteral(". The tables took %1 before and take %2 now.")
-                      .arg(megabytes(before), megabytes(after));
-}
-
-// Whether the file begins as a database does; the repair reads one that does not through a
-// corrected scratch copy of it.
-bool headerSound(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16);
 }
 } // namespace
 
@@ -420,318 +361,27 @@ void DatabaseMaintenance::replaceWith(const QString &work, const QString &target
     m_replaced << target;
 }
 
-void DatabaseMaintenance::confirmBackup(const QString &copy)
-{
-    const std::optional<qint64> lines = m_engine.jobLines(copy);
-    if (!lines)
-        throw StepFailed{
-            QStringLiteral("The database file '%1' holds no production database.").arg(databasePath())};
-    if (!m_session.fileOps().exists(backupPath()))
-        return;
-    const std::optional<qint64> before = m_engine.jobLines(backupPath());
-    if (!before || *lines >= *before)
-        return;
-    const PromptMessage question{
-        QStringLiteral("The database holds %1 job lines, the backup %2. Replace the backup?")
-            .arg(*lines)
-            .arg(*before),
-        QStringLiteral("Backup"), MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No};
-    if (m_session.prompter().ask(question) != MsgAnswer::Yes)
-        throw StepFailed{QStringLiteral("The backup was kept."), true};
-}
-
-void DatabaseMaintenance::backup()
-{
-    const QString database = databasePath();
-    const QString work = database + QStringLiteral("-Backup.work");
-    clearWorkFile(work);
-    needSpace({{work, sizeOf(database)}});
-    engineStep(m_engine.backup(database, work));
-    counted(work);
-    checkStep(work);
-    confirmBackup(work);
-    replaceWith(work, backupPath(), operationWord(MaintenanceOperation::Backup));
-}
-
-void DatabaseMaintenance::restore()
-{
-    FileOps &files = m_session.fileOps();
-    const QString database = databasePath();
-    if (!files.exists(backupPath()))
-        throw StepFailed{QStringLiteral("There is no backup copy '%1'.").arg(backupPath())};
-    const QString work = database + QStringLiteral(".restore");
-    clearWorkFile(work);
-    needSpace({{work, sizeOf(backupPath())}});
-    if (!files.copy(backupPath(), work))
-        throw StepFailed{QStringLiteral("The backup copy cannot be copied to '%1'.").arg(work)};
-    counted(work);
-    checkStep(work);
-    replaceWith(work, database, operationWord(MaintenanceOperation::Restore));
-}
-
-void DatabaseMaintenance::repair()
-{
-    const QString folder = QFileInfo(databasePath()).absolutePath();
-    // The report database holds only staged copies: what fails there is passed over.
-    const QString reports = m_session.paths().reportDatabasePath();
-    if (m_session.fileOps().exists(reports)) {
-        const QString reportWork = reports.left(reports.size() - 4) + QStringLiteral("2.MDB");
-        try {
-            clearWorkFile(reportWork);
-            needSpace({{reportWork, sizeOf(reports)}});
-            engineStep(m_engine.rebuild(reports, reportWork, m_session.paths().reportDatabaseFolder()));
-            counted(reportWork);
-            checkStep(reportWork);
-            replaceWith(reportWork, reports, operationWord(MaintenanceOperation::Repair));
-        } catch (const StepFailed &) {
-            m_session.fileOps().remove(reportWork);
-        }
-        m_workFiles.removeAll(reportWork);
-    }
-
-    const QString database = databasePath();
-    const QString work = database + QStringLiteral("2.mdb");
-    clearWorkFile(work);
-    // The rebuilt file is at most as big as the damaged one; a file whose start is damaged is read
-    // through a corrected copy of it.
-    QList<QPair<QString, qint64>> needs{{work, sizeOf(database)}};
-    if (!headerSound(database))
-        needs.append({work, sizeOf(database)});
-    needSpace(needs);
-    // The rebuilt file is new and packed: it is the compacted copy at once.
-    engineStep(m_engine.rebuild(database, work, folder));
-    counted(work);
-    checkStep(work);
-    reportRepair(database, work);
-    replaceWith(work, database, operationWord(MaintenanceOperation::Repair));
-}
-
-void DatabaseMaintenance::reportRepair(const QString &database, const QString &work)
-{
-    const RebuildResult &result = m_engine.lastRebuild();
-    const QDateTime when = m_session.clock().now();
-    const QString kept = DatabaseRepair::keptCopyPath(database, when);
-    try {
-        DatabaseRepair::recordOutcome(work, result, kept, when);
-    } catch (const DatabaseError &error) {
-        m_session.writeErrorLog(QStringLiteral("Repair: the repair report could not be written: ") +
-                                error.description());
-    }
-    // The damaged file still holds what the repair lost: it stays beside the database, not only
-    // in the trash.
-    if (result.lostRows()) {
-        // A second name: the database is replaced anyway, and no copy is needed then.
-        try {
-            keepPrevious(database, kept);
-        } catch (const StepFailed &) {
-            throw StepFailed{QStringLiteral("The damaged file cannot be kept as '%1'.").arg(kept)};
-        }
-        // Should a later step fail, the database itself is still the damaged file.
-        m_workFiles << kept;
-        m_status = QStringLiteral("The repair could not keep every row: rows were lost (below).  The damaged "
-                                  "file is kept as '%1'.\n\n")
-                       .arg(kept) +
-                   result.report();
-    } else {
-        m_status = statusText(MaintenanceOperation::Repair) + QStringLiteral("\n\n") + result.report();
-    }
-    m_session.writeErrorLog(QStringLiteral("Repair of %1: ").arg(database) + m_status);
-}
-
-void DatabaseMaintenance::compact()
-{
-    const QString reports = m_session.paths().reportDatabasePath();
-    const QString reportWork =
-        QDir(m_session.paths().reportDatabaseFolder()).filePath(QStringLiteral("REPORTS3.MDB"));
-    const QString database = databasePath();
-    const QString work = database + QStringLiteral("3.mdb");
-    const bool withReports = m_session.fileOps().exists(reports);
-    clearWorkFile(reportWork);
-    clearWorkFile(work);
-    QList<QPair<QString, qint64>> needs{{work, sizeOf(database)}};
-    if (withReports)
-        needs.append({reportWork, sizeOf(reports)});
-    needSpace(needs);
-    if (withReports) {
-        engineStep(m_engine.compact(reports, reportWork));
-        counted(reportWork);
-        checkStep(reportWork);
-    }
-    engineStep(m_engine.compact(database, work));
-    counted(work);
-    checkStep(work);
-    if (withReports)
-        replaceWith(reportWork, reports, operationWord(MaintenanceOperation::Compact));
-    replaceWith(work, database, operationWord(MaintenanceOperation::Compact));
-}
-
-QString DatabaseMaintenance::serverRefusal(const ServerMaintenance &server, MaintenanceOperation operation)
+QString DatabaseMaintenance::statusText(MaintenanceOperation operation)
 {
     switch (operation) {
     case MaintenanceOperation::Backup:
-        return {}; // the server's archive holds what the login may read, which is every table
+        return QStringLiteral("Backup Complete.");
     case MaintenanceOperation::Restore:
-        return server.restoreRefusal();
+        return QStringLiteral("Restore Complete.");
     case MaintenanceOperation::Repair:
-        return server.repairRefusal();
+        return QStringLiteral("Database Repair Complete.");
     case MaintenanceOperation::Compact:
-        return server.compactRefusal();
+        return QStringLiteral("Database Compacted.");
     }
     return {};
 }
 
-QMap<MaintenanceOperation, QString> DatabaseMaintenance::serverRefusals(const QString &uri,
-                                                                        const QString &level)
+qint64 DatabaseMaintenance::sizeOf(const QString &path)
 {
-    QMap<MaintenanceOperation, QString> refusals;
-    if (!SqlDialect::isServerName(uri))
-        return refusals;
-    try {
-        const ServerMaintenance server(uri);
-        for (const MaintenanceOperation operation :
-             {MaintenanceOperation::Backup, MaintenanceOperation::Restore, MaintenanceOperation::Repair,
-              MaintenanceOperation::Compact}) {
-            if (!allowedFor(operation, level))
-                continue;
-            if (const QString refusal = serverRefusal(server, operation); !refusal.isEmpty())
-                refusals.insert(operation, refusal);
-        }
-    } catch (const DatabaseError &) {
-        // An address the server cannot use: each command says so when chosen.
-    }
-    return refusals;
+    return QFileInfo(path).size();
 }
 
-DatabaseMaintenance::Outcome DatabaseMaintenance::runOnServer(MaintenanceOperation operation)
+QString DatabaseMaintenance::megabytes(qint64 bytes)
 {
-    std::optional<ServerMaintenance> server;
-    try {
-        server.emplace(m_session.options().DatabaseName());
-    } catch (const DatabaseError &error) {
-        m_session.prompter().tell(error.description(), statusTitle(), MsgIcon::Critical);
-        return Outcome::Failed;
-    }
-    // What only the server's administrator may do is refused before anything is asked or locked.
-    const QString refusal = serverRefusal(*server, operation);
-    if (!refusal.isEmpty()) {
-        m_session.prompter().tell(operationWord(operation) + QStringLiteral(" stopped: ") + refusal,
-                                  statusTitle(), MsgIcon::Exclamation);
-        return Outcome::Failed;
-    }
-    QString file;
-    if (operation == MaintenanceOperation::Backup || operation == MaintenanceOperation::Restore) {
-        const QString suggestion =
-            operation == MaintenanceOperation::Backup
-                ? m_session.paths().inWorkingFolder(
-                      server->databaseName() +
-                      m_session.clock().now().toString(QStringLiteral("'-'yyyyMMdd-HHmm")) +
-                      QStringLiteral(".backup"))
-                : m_session.paths().workingFolder();
-        file = m_hooks.chooseFile ? m_hooks.chooseFile(operation, suggestion) : QString();
-        if (file.isEmpty())
-            return Outcome::Abandoned;
-    }
-    // The backup and the checks read what the server shows them at one moment: the others may go
-    // on working. A restore replaces the database and VACUUM FULL locks every table in turn.
-    const bool exclusive =
-        operation == MaintenanceOperation::Restore || operation == MaintenanceOperation::Compact;
-    if (exclusive && !m_session.checkExclusiveAccess(true))
-        return Outcome::Abandoned;
-    m_holdsExclusiveAccess = exclusive;
-    setBusy(true);
-    const Report report = serverSteps(operation, *server, file);
-    if (m_holdsExclusiveAccess)
-        m_session.endExclusiveAccess();
-    m_holdsExclusiveAccess = false;
-    setBusy(false);
-    m_session.prompter().tell(report.text, statusTitle(), report.icon);
-    return report.outcome;
-}
-
-DatabaseMaintenance::Report DatabaseMaintenance::serverSteps(MaintenanceOperation operation,
-                                                             ServerMaintenance &server, const QString &file)
-{
-    m_workFiles.clear();
-    m_kept.clear();
-    m_status.clear();
-    const QString name = server.databaseName();
-    try {
-        switch (operation) {
-        case MaintenanceOperation::Backup: {
-            const QString work = file + QStringLiteral(".work");
-            clearWorkFile(work);
-            engineStep(server.dump(work));
-            engineStep(server.checkArchive(work));
-            if (!m_session.fileOps().replace(work, file))
-                throw StepFailed{QStringLiteral("The file '%1' cannot be renamed to '%2'.").arg(work, file)};
-            m_status = QStringLiteral("The database %1 on the server was backed up to '%2'.").arg(name, file);
-            break;
-        }
-        case MaintenanceOperation::Restore:
-            restoreOnServer(server, file);
-            break;
-        case MaintenanceOperation::Repair: {
-            const ServerCheckResult check = server.check();
-            const QString text = check.report(name);
-            m_session.writeErrorLog(QStringLiteral("Repair: ") + text);
-            if (!check.failure.isEmpty())
-                throw StepFailed{text};
-            return {text + keptNotes(), check.sound() ? MsgIcon::Information : MsgIcon::Exclamation,
-                    Outcome::Done};
-        }
-        case MaintenanceOperation::Compact: {
-            QList<CompactedTable> tables;
-            engineStep(server.compact(tables));
-            m_status = compactedText(name, tables);
-            break;
-        }
-        }
-    } catch (const StepFailed &failure) {
-        for (const QString &work : std::as_const(m_workFiles))
-            m_session.fileOps().remove(work);
-        QString state =
-            QStringLiteral("The database %1 on the server is as it was before this command.").arg(name);
-        if (operation == MaintenanceOperation::Backup)
-            state += QStringLiteral(" No backup file was written.");
-        const QString text = operationWord(operation) + QStringLiteral(" stopped: ") + failure.text +
-                             QStringLiteral("\n\n") + state;
-        return {text + keptNotes(), MsgIcon::Critical, Outcome::Failed};
-    }
-    return {m_status + keptNotes(), MsgIcon::Information, Outcome::Done};
-}
-
-void DatabaseMaintenance::restoreOnServer(ServerMaintenance &server, const QString &file)
-{
-    if (!m_session.fileOps().exists(file))
-        throw StepFailed{QStringLiteral("There is no backup file '%1'.").arg(file)};
-    engineStep(server.checkArchive(file));
-    // The plant's database stays as it is until the restored one is complete and checked.
-    const QString work = server.workDatabase();
-    const auto dropWork = [&](const QString &failure) {
-        const QString error = server.dropDatabase(work);
-        if (!error.isEmpty())
-            m_kept << QStringLiteral("The work database %1 is left on the server: %2").arg(work, error);
-        throw StepFailed{failure};
-    };
-    const QString error = server.restoreInto(file, work);
-    if (!error.isEmpty())
-        dropWork(error);
-    if (!server.jobLines(work))
-        dropWork(QStringLiteral("The file '%1' holds no production database.").arg(file));
-    if (const QString access = server.carryOverAccess(work); !access.isEmpty())
-        dropWork(access);
-    const QString kept = server.keptName(m_session.clock().now());
-    // The renames need the database free of connections, this copy's own presence included: the
-    // exclusive access check made sure that no other copy of the program is in.
-    QString swapError;
-    m_session.endExclusiveAccess([&] { swapError = server.swapIn(work, kept); });
-    m_holdsExclusiveAccess = false;
-    if (!swapError.isEmpty())
-        dropWork(
-            QStringLiteral("The restored copy cannot take the place of the database %1 (close every other "
-                           "connection to it first): %2")
-                .arg(server.databaseName(), swapError));
-    m_status = QStringLiteral("The database %1 on the server was restored from '%2'. The database as it was "
-                              "before is kept on the server as %3.")
-                   .arg(server.databaseName(), file, kept);
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
 }

@@ -11,6 +11,7 @@
 
 class LockFile;
 class ServerMaintenance;
+struct CompactedTable;
 class Session;
 struct LockInfo;
 
@@ -89,6 +90,10 @@ private:
         Outcome outcome = Outcome::Done;
     };
 
+    static QString statusText(MaintenanceOperation operation);
+    static qint64 sizeOf(const QString &path);
+    static QString megabytes(qint64 bytes);
+    static QString compactedText(const QString &database, const QList<CompactedTable> &tables);
     Report runSteps(MaintenanceOperation operation, LockFile &lock);
     Outcome runOnServer(MaintenanceOperation operation);
     static QString serverRefusal(const ServerMaintenance &server, MaintenanceOperation operation);

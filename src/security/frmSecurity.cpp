@@ -3,6 +3,7 @@
 #include "SystemUserDirectory.h"
 
 #include "foundation/Session.h"
+#include "widgets/DataWindowParts.h"
 #include "widgets/WaitCursor.h"
 
 #include <QButtonGroup>
@@ -17,16 +18,9 @@
 #include <QSet>
 #include <QVBoxLayout>
 
-namespace {
-QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setMinimumWidth(110);
-    return button;
-}
+using DataWindowParts::makeButton;
 
+namespace {
 QListWidget *makeList(const QString &name, QWidget *parent)
 {
     auto *list = new QListWidget(parent);
@@ -64,8 +58,8 @@ void frmSecurity::buildUi()
     m_lstUserList = makeList(QStringLiteral("lstUserList"), this);
     m_lstAuthorizedUsers = makeList(QStringLiteral("lstAuthorizedUsers"), this);
 
-    m_cmdAuthorize = makeButton(QStringLiteral("cmdAuthorizeButton"), tr("&Authorize"), this);
-    m_cmdUnauthorize = makeButton(QStringLiteral("cmdUnauthorizeButton"), tr("&Unauthorize"), this);
+    m_cmdAuthorize = makeButton(QStringLiteral("cmdAuthorizeButton"), tr("&Authorize"), this, 110);
+    m_cmdUnauthorize = makeButton(QStringLiteral("cmdUnauthorizeButton"), tr("&Unauthorize"), this, 110);
     auto *moves = new QVBoxLayout;
     moves->addStretch();
     moves->addWidget(m_cmdAuthorize);
@@ -101,14 +95,14 @@ void frmSecurity::buildUi()
     // A click is the user's choice; the window showing a user's level sets no click.
     connect(m_levelGroup, &QButtonGroup::idClicked, this, &frmSecurity::changeLevel);
 
-    m_cmdReport = makeButton(QStringLiteral("cmdReportButton"), tr("&Report"), this);
+    m_cmdReport = makeButton(QStringLiteral("cmdReportButton"), tr("&Report"), this, 110);
     // The security profile ("secure.rpt", preview "Print Preview - Security Profile") comes from
     // the report engine, installed in the session by the reports folder; without it the button
     // stays disabled.
     m_cmdReport->setEnabled(bool(session().printReport));
     connect(m_cmdReport, &QPushButton::clicked, this,
             [this] { session().printReport(QStringLiteral("Security Profile")); });
-    m_cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&Close"), this);
+    m_cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&Close"), this, 110);
 
     auto *grid = new QGridLayout;
     grid->addWidget(label1, 0, 0);

@@ -3,6 +3,7 @@
 #include "foundation/ChangeWatch.h"
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
+#include "widgets/DataWindowParts.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -21,13 +22,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QPushButton *button(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *result = new QPushButton(text, parent);
-    result->setObjectName(name);
-    return result;
-}
-
 QLabel *label(const QString &name, const QString &text, QWidget *parent)
 {
     auto *result = new QLabel(text, parent);
@@ -246,8 +240,9 @@ QWidget *frmColorFeeder::buildSheetColumn()
     m_datColorTable->setObjectName(QStringLiteral("datColorTable"));
     auto *nav = new QHBoxLayout(m_datColorTable);
     nav->setContentsMargins(0, 0, 0, 0);
-    m_cmdPrevious = button(QStringLiteral("cmdPrevious"), QStringLiteral("<"), m_datColorTable);
-    m_cmdNext = button(QStringLiteral("cmdNext"), QStringLiteral(">"), m_datColorTable);
+    m_cmdPrevious =
+        DataWindowParts::makeButton(QStringLiteral("cmdPrevious"), QStringLiteral("<"), m_datColorTable);
+    m_cmdNext = DataWindowParts::makeButton(QStringLiteral("cmdNext"), QStringLiteral(">"), m_datColorTable);
     m_lblPosition = label(QStringLiteral("lblPosition"), {}, m_datColorTable);
     nav->addWidget(m_cmdPrevious);
     nav->addWidget(m_lblPosition, 1, Qt::AlignCenter);
@@ -263,10 +258,10 @@ QWidget *frmColorFeeder::buildSheetColumn()
     });
 
     auto *buttons = new QHBoxLayout;
-    m_cmdNew = button(QStringLiteral("cmdNew"), tr("&New"), column);
-    m_cmdSave = button(QStringLiteral("cmdSave"), tr("&Save"), column);
-    m_cmdDelete = button(QStringLiteral("cmdDelete"), tr("&Delete"), column);
-    m_cmdClose = button(QStringLiteral("cmdClose"), tr("&Close"), column);
+    m_cmdNew = DataWindowParts::makeButton(QStringLiteral("cmdNew"), tr("&New"), column);
+    m_cmdSave = DataWindowParts::makeButton(QStringLiteral("cmdSave"), tr("&Save"), column);
+    m_cmdDelete = DataWindowParts::makeButton(QStringLiteral("cmdDelete"), tr("&Delete"), column);
+    m_cmdClose = DataWindowParts::makeButton(QStringLiteral("cmdClose"), tr("&Close"), column);
     for (QPushButton *b : {m_cmdNew, m_cmdSave, m_cmdDelete, m_cmdClose})
         buttons->addWidget(b);
     layout->addStretch();

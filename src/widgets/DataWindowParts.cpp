@@ -1,9 +1,11 @@
 #include "DataWindowParts.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPersistentModelIndex>
+#include <QPushButton>
 #include <QTableView>
 
 namespace {
@@ -81,4 +83,31 @@ void DataWindowParts::setUpEntryGrid(QTableView *grid, int rowHeaderWidth)
     grid->viewport()->installEventFilter(new ClickToEdit(grid));
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 10);
     grid->verticalHeader()->setMinimumWidth(rowHeaderWidth);
+}
+
+QPushButton *DataWindowParts::makeButton(const QString &objectName, const QString &caption, QWidget *parent,
+                                         int minimumWidth)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    if (minimumWidth > 0)
+        button->setMinimumWidth(minimumWidth);
+    return button;
+}
+
+QPushButton *DataWindowParts::makeOkButton(QWidget *parent)
+{
+    return makeButton(QStringLiteral("cmdOKButton"), QObject::tr("&OK"), parent, 100);
+}
+
+QHBoxLayout *DataWindowParts::makeOkRow(QPushButton *ok, QWidget *left)
+{
+    auto *row = new QHBoxLayout;
+    if (left)
+        row->addWidget(left);
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addStretch(1);
+    return row;
 }

@@ -2,12 +2,23 @@
 
 #include <QString>
 
+class QHBoxLayout;
 class QLabel;
+class QPushButton;
 class QTableView;
 class QWidget;
 
-// The pieces the per-shift data windows (job list, production counts) share.
+// The pieces the data windows share.
 namespace DataWindowParts {
+// A button that Enter in the window's grids does not press (no auto-default), at least
+// minimumWidth wide.
+QPushButton *makeButton(const QString &objectName, const QString &caption, QWidget *parent,
+                        int minimumWidth = 0);
+// The window's "&OK" that closes it (cmdOKButton).
+QPushButton *makeOkButton(QWidget *parent);
+// The row under the grids: `left` (when given) at its left, the OK button in the middle; the
+// caller may add more at its right.
+QHBoxLayout *makeOkRow(QPushButton *ok, QWidget *left = nullptr);
 // The bold, enlarged caption above the grid that names the date-shift.
 QLabel *makeCaptionLabel(const QString &objectName, QWidget *parent);
 // The red note under the caption (protected or read-only date-shift); hidden until needed.

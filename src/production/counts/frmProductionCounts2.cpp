@@ -89,19 +89,13 @@ void frmProductionCounts2::buildUi()
 
     m_chkEndCountsDirty = new QCheckBox(tr("&Post to Next Shift"), this);
     m_chkEndCountsDirty->setObjectName(QStringLiteral("chkEndCountsDirty"));
-    m_cmdOK = new QPushButton(tr("&OK"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
-    m_cmdRejects = new QPushButton(tr("&Rejects"), this);
-    m_cmdRejects->setObjectName(QStringLiteral("cmdRejects"));
-    m_cmdReadCounters = new QPushButton(tr("Read &Counters"), this);
-    m_cmdReadCounters->setObjectName(QStringLiteral("cmdReadCounters"));
-    m_cmdImportMonitor = new QPushButton(tr("Import &Monitor Counts..."), this);
-    m_cmdImportMonitor->setObjectName(QStringLiteral("cmdImportMonitor"));
+    using DataWindowParts::makeButton;
+    m_cmdOK = DataWindowParts::makeOkButton(this);
+    m_cmdRejects = makeButton(QStringLiteral("cmdRejects"), tr("&Rejects"), this, 100);
+    m_cmdReadCounters = makeButton(QStringLiteral("cmdReadCounters"), tr("Read &Counters"), this, 100);
+    m_cmdImportMonitor =
+        makeButton(QStringLiteral("cmdImportMonitor"), tr("Import &Monitor Counts..."), this, 100);
     m_cmdHistory = makeHistoryButton(session().securityLevel, this);
-    for (QPushButton *button : {m_cmdOK, m_cmdRejects, m_cmdReadCounters, m_cmdImportMonitor}) {
-        button->setAutoDefault(false);
-        button->setMinimumWidth(100);
-    }
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));

@@ -52,15 +52,6 @@ frmHoldDisposition2::frmHoldDisposition2(Session &session, QWidget *parent)
 
 frmHoldDisposition2::~frmHoldDisposition2() = default;
 
-QPushButton *frmHoldDisposition2::makeButton(const QString &objectName, const QString &caption)
-{
-    auto *button = new QPushButton(caption, m_fraHolds);
-    button->setObjectName(objectName);
-    button->setAutoDefault(false);
-    button->setMinimumWidth(150);
-    return button;
-}
-
 void frmHoldDisposition2::buildUi()
 {
     m_frame3D1 = new QGroupBox(tr("Jobs With Unresolved Hold Items"), this);
@@ -91,9 +82,12 @@ void frmHoldDisposition2::buildUi()
     m_tblHolds->installEventFilter(this);
     DataWindowParts::setUpEntryGrid(m_tblHolds, 16);
     setDistributionWidths(m_tblHolds);
-    m_cmdUpdate = makeButton(QStringLiteral("cmdUpdateHold"), tr("&Update Distribution"));
-    m_cmdAdd = makeButton(QStringLiteral("cmdAddHold"), tr("&Add Distribution"));
-    m_cmdDelete = makeButton(QStringLiteral("cmdDeleteHold"), tr("&Delete Distribution"));
+    m_cmdUpdate = DataWindowParts::makeButton(QStringLiteral("cmdUpdateHold"), tr("&Update Distribution"),
+                                              m_fraHolds, 150);
+    m_cmdAdd =
+        DataWindowParts::makeButton(QStringLiteral("cmdAddHold"), tr("&Add Distribution"), m_fraHolds, 150);
+    m_cmdDelete = DataWindowParts::makeButton(QStringLiteral("cmdDeleteHold"), tr("&Delete Distribution"),
+                                              m_fraHolds, 150);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_cmdUpdate);
@@ -103,16 +97,9 @@ void frmHoldDisposition2::buildUi()
     holdLayout->addLayout(buttons);
     holdLayout->addWidget(m_tblHolds);
 
-    m_cmdOK = new QPushButton(tr("&OK"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
-    m_cmdOK->setAutoDefault(false);
-    m_cmdOK->setMinimumWidth(100);
+    m_cmdOK = DataWindowParts::makeOkButton(this);
     m_cmdHistory = makeHistoryButton(session().securityLevel, this);
-    auto *bottom = new QHBoxLayout;
-    bottom->addWidget(m_cmdHistory);
-    bottom->addStretch();
-    bottom->addWidget(m_cmdOK);
-    bottom->addStretch();
+    QHBoxLayout *bottom = DataWindowParts::makeOkRow(m_cmdOK, m_cmdHistory);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_frame3D1, 3);

@@ -45,7 +45,6 @@ private:
     // In the Reject Reason cell, the keys a list box takes (Up, Down, Home, End) choose the reason.
     bool chooseReasonByKey(const QKeyEvent *key);
     void buildUi();
-    QPushButton *makeButton(const QString &objectName, const QString &caption);
     void ticketChanged();
     void showHistory();
     void showDistributions();

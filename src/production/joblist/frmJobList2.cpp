@@ -6,7 +6,6 @@
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
-
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,17 +17,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using DataWindowParts::makeButton;
+
 namespace {
 const QString kWidthsSection = QStringLiteral("JOBLIST");
 
-QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setMinimumWidth(110);
-    return button;
-}
 } // namespace
 
 frmJobList2::frmJobList2(Session &session, QWidget *parent)
@@ -75,10 +68,10 @@ void frmJobList2::buildUi()
 
     m_frame = new QGroupBox(tr("Line-Item Controls"), this);
     m_frame->setObjectName(QStringLiteral("Frame3D2"));
-    m_cmdNewDate = makeButton(QStringLiteral("cmdNewDate"), tr("&New Date"), m_frame);
-    m_cmdPrevShift = makeButton(QStringLiteral("cmdPrevShiftButton"), tr("&Previous Shift"), m_frame);
-    m_cmdNextShift = makeButton(QStringLiteral("cmdNxtShiftButton"), tr("Ne&xt Shift"), m_frame);
-    m_cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&OK"), m_frame);
+    m_cmdNewDate = makeButton(QStringLiteral("cmdNewDate"), tr("&New Date"), m_frame, 110);
+    m_cmdPrevShift = makeButton(QStringLiteral("cmdPrevShiftButton"), tr("&Previous Shift"), m_frame, 110);
+    m_cmdNextShift = makeButton(QStringLiteral("cmdNxtShiftButton"), tr("Ne&xt Shift"), m_frame, 110);
+    m_cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&OK"), m_frame, 110);
     m_cmdHistory = makeHistoryButton(session().securityLevel, m_frame);
     auto *buttons = new QHBoxLayout(m_frame);
     buttons->addWidget(m_cmdNewDate);

@@ -4,6 +4,7 @@
 #include "ProtectionCalendarModel.h"
 
 #include "foundation/Session.h"
+#include "widgets/DataWindowParts.h"
 #include "widgets/WaitCursor.h"
 
 #include <QCheckBox>
@@ -17,15 +18,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace {
-QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-} // namespace
+using DataWindowParts::makeButton;
 
 frmProtectDates2::frmProtectDates2(Session &session, QWidget *parent)
     : DataWindow(session, QStringLiteral("frmProtectDates2"), tr("Date/Shift Protection"), parent)

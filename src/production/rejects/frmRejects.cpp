@@ -61,14 +61,8 @@ void frmRejects::buildUi()
     GridColumns::giveSpareWidthTo(m_table, RejectsModel::DescriptionColumn);
     addGrid(m_table, QStringLiteral("Rejects"));
 
-    m_cmdOK = new QPushButton(tr("&OK"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
-    m_cmdOK->setAutoDefault(false);
-    m_cmdOK->setMinimumWidth(100);
-    auto *bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(m_cmdOK);
-    bottom->addStretch();
+    m_cmdOK = DataWindowParts::makeOkButton(this);
+    QHBoxLayout *bottom = DataWindowParts::makeOkRow(m_cmdOK);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
     layout->addWidget(m_lblReadOnly);

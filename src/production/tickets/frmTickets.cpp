@@ -98,10 +98,7 @@ void frmTickets::buildUi()
     ticketLayout->addLayout(buttons);
     ticketLayout->addWidget(m_tblTickets);
 
-    m_cmdOK = new QPushButton(tr("&OK"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOKButton"));
-    m_cmdOK->setAutoDefault(false);
-    m_cmdOK->setMinimumWidth(100);
+    m_cmdOK = DataWindowParts::makeOkButton(this);
     auto *label2 = new QLabel(tr("Total:"), this);
     label2->setObjectName(QStringLiteral("Label2"));
     m_lblTotal = new QLabel(this);
@@ -112,11 +109,7 @@ void frmTickets::buildUi()
     bold.setBold(true);
     m_lblTotal->setFont(bold);
     m_cmdHistory = makeHistoryButton(session().securityLevel, this);
-    auto *bottom = new QHBoxLayout;
-    bottom->addWidget(m_cmdHistory);
-    bottom->addStretch(1);
-    bottom->addWidget(m_cmdOK);
-    bottom->addStretch(1);
+    QHBoxLayout *bottom = DataWindowParts::makeOkRow(m_cmdOK, m_cmdHistory);
     bottom->addWidget(label2);
     bottom->addWidget(m_lblTotal);
 

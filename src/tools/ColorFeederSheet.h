@@ -36,6 +36,8 @@ public:
     static constexpr qint64 defaultFeederCode = 999;
     // The fields the form edits, in form order, and the caption a message names each by.
     static const QStringList &fields();
+    // The last five of them: the material dispensed at each calibration reading, Cal1 to Cal5.
+    static QStringList readingFields() { return fields().mid(6); }
     static QString caption(const QString &field);
     static bool isNumberField(const QString &field);
     // The stored value as the form shows it.

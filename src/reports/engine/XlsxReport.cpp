@@ -322,11 +322,14 @@ void setUpPage(lxw_worksheet *ws, const ReportDocument &document, int headerRow)
 // True when the column's details are texts (not figures, dates or flags).
 bool textColumn(const ReportDocument &document, int column)
 {
-    for (const ReportLine &line : document.lines) {
-        if (line.kind == ReportLine::Detail && line.values.value(column).isValid())
-            return line.values.value(column).typeId() == QMetaType::QString;
-    }
-    return false;
+    bool text = false;
+    document.forEachLine([&](const ReportLine &line) {
+        if (line.kind != ReportLine::Detail || !line.values.value(column).isValid())
+            return true;
+        text = line.values.value(column).typeId() == QMetaType::QString;
+        return false;
+    });
+    return text;
 }
 
 // The widest a column of texts grows, in characters: its layout's width or its heading, at least
@@ -425,13 +428,18 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
 
     Body body(sheet, ws, document, f, int(keys.size()));
     body.firstRow = row;
-    const int lines = int(document.lines.size());
-    for (int i = 0; i < lines; ++i) {
-        if (progress && !progress(i + 1, lines)) {
-            lxw_workbook_free(book); // nothing is written before the workbook closes
-            throw ReportCancelled(QStringLiteral("The export was cancelled."));
-        }
-        body.add(row++, document.lines[i], keys);
+    const int lines = int(document.lineCount());
+    int done = 0;
+    bool cancelled = false;
+    document.forEachLine([&](const ReportLine &line) {
+        cancelled = progress && !progress(++done, lines);
+        if (!cancelled)
+            body.add(row++, line, keys);
+        return !cancelled;
+    });
+    if (cancelled) {
+        lxw_workbook_free(book); // nothing is written before the workbook closes
+        throw ReportCancelled(QStringLiteral("The export was cancelled."));
     }
     const bool chart = addChartSheet(book, document, f);
     const lxw_error error = workbook_close(book);

@@ -306,7 +306,7 @@ void timeExports(Database &db, const Run &run, const QString &period, const QDat
         ReportExport::write(document, code, path);
         const double elapsed = timer.nsecsElapsed() / 1e6;
         std::printf("%-26s %-9s %6lld lines: %-4s %9.1f ms (%6lld KB), peak memory %6.0f MB\n", run.report,
-                    qPrintable(period), qint64(document.lines.size()), name, elapsed,
+                    qPrintable(period), qint64(document.lineCount()), name, elapsed,
                     QFileInfo(path).size() / 1024, peakMegabytes());
         paths.append({name, path});
     }
@@ -314,9 +314,29 @@ void timeExports(Database &db, const Run &run, const QString &period, const QDat
     for (const auto &[name, path] : paths) {
         const double seconds = officeSeconds(path, folder);
         std::printf("%-26s %-9s %6lld lines: %-4s opened and printed by LibreOffice in %7.1f s%s\n",
-                    run.report, qPrintable(period), qint64(document.lines.size()), name, seconds,
+                    run.report, qPrintable(period), qint64(document.lineCount()), name, seconds,
                     seconds < 0 ? " (not installed, failed or over 15 minutes)" : "");
     }
+}
+
+// The reports whose memory is measured, each run in a process of its own (a process's peak
+// resident size only grows): five years of production counts to PDF, a year of the on-hold
+// report to a workbook and to text.
+struct MemoryRow
+{
+    Run run;
+    int years;
+    int code;
+};
+
+const QList<MemoryRow> &memoryRows()
+{
+    static const QList<MemoryRow> rows{
+        {{"production counts", 1, -1, "prodct.rpt"}, 5, ReportExport::Pdf},
+        {{"production on hold", 3, 0, "onhold.rpt"}, 1, ReportExport::Excel},
+        {{"production on hold", 3, 0, "onhold.rpt"}, 1, ReportExport::Text},
+    };
+    return rows;
 }
 
 // Answers every question with its first button, as a user going ahead would.
@@ -404,4 +424,39 @@ void ReportBench::preview(Database &db, const QDate &last, const QString &folder
     // twice: the size after close comes back each time, not only the first
     for (const QString &period : {QStringLiteral("one year"), QStringLiteral("year again")})
         timePreview(db, counts, period, last.addYears(-1).addDays(1), last, folder);
+}
+
+void ReportBench::memory(const QString &program, const QString &plant)
+{
+    {
+        Database db = Database::open(plant);
+        addHoldTickets(db, 150000);
+    }
+    for (int row = 0; row < memoryRows().size(); ++row) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(program, {QStringLiteral("--plant"), plant, QStringLiteral("--report-memory-child"),
+                              QString::number(row)});
+        if (!child.waitForFinished(30 * 60 * 1000) || child.exitCode() != 0)
+            std::printf("report memory row %d failed (exit code %d)\n", row, child.exitCode());
+    }
+}
+
+int ReportBench::memoryChild(Database &db, int row, const QDate &last, const QString &folder)
+{
+    if (row < 0 || row >= memoryRows().size())
+        return 2;
+    const MemoryRow &memory = memoryRows()[row];
+    const double before = peakMegabytes();
+    const QDate from = last.addYears(-memory.years).addDays(1);
+    const ReportTiming t = runReport(db, memory.run, sheetFor(memory.run, from, last), folder, memory.code);
+    const QString period = QStringLiteral("%1 year%2").arg(memory.years).arg(memory.years > 1 ? "s" : "");
+    std::printf("%-20s %-8s %-4s %7lld rows, %5d pages: staging %7.1f ms, layout %7.1f ms, written %8.1f ms "
+                "(%6lld KB); total %8.1f ms, processor %8.1f ms; peak RSS %6.1f MB (%6.1f MB before)\n",
+                memory.run.report, qPrintable(period),
+                qPrintable(ReportExport::extension(memory.code).mid(1).toUpper()), t.rows, t.pages, t.staged,
+                t.built - t.staged, t.written - t.built,
+                QFileInfo(outputFile(folder, memory.code)).size() / 1024, t.written, t.cpu, peakMegabytes(),
+                before);
+    return 0;
 }

@@ -17,4 +17,9 @@ void preview(Database &db, const QDate &last, const QString &folder);
 // The document and workbook of a month and a year of production counts alone, each opened in
 // LibreOffice.
 void exports(Database &db, const QDate &last, const QString &folder);
+// Five years of production counts to PDF and a year of the on-hold report to a workbook and to
+// text, each run by `program` (this benchmark) in a process of its own: time and peak memory.
+void memory(const QString &program, const QString &plant);
+// One of those runs, in the child process.
+int memoryChild(Database &db, int row, const QDate &last, const QString &folder);
 } // namespace ReportBench

@@ -5,7 +5,7 @@
 // server, the plant is copied there and each step runs again with the same classes on the copy.
 //
 //   kelvara_bench [--years N] [--machines N] [--keep PATH | --plant PATH] [--server URI] [--windows]
-//   [--no-reports] [--preview | --exports] [--history] [--history-cost] [--startup]
+//   [--no-reports] [--preview | --exports | --report-memory] [--history] [--history-cost] [--startup]
 
 #include "HistoryBench.h"
 #include "MachineBench.h"
@@ -261,6 +261,12 @@ int main(int argc, char *argv[])
                         "benchmark writes to it."),
          QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("preview"), QStringLiteral("Time only the print preview.")});
+    parser.addOption({QStringLiteral("report-memory"),
+                      QStringLiteral("Time only the long reports' memory, each in a process of its own "
+                                     "(needs --plant).")});
+    parser.addOption({QStringLiteral("report-memory-child"),
+                      QStringLiteral("(internal) Run one of the long reports of --report-memory."),
+                      QStringLiteral("N")});
     parser.addOption({QStringLiteral("exports"),
                       QStringLiteral("Time only the document and workbook, and LibreOffice opening them.")});
     parser.addOption(
@@ -326,7 +332,14 @@ int main(int argc, char *argv[])
             HistoryBench::run(path, last, dir.path());
             return 0;
         }
+        if (parser.isSet(QStringLiteral("report-memory"))) {
+            ReportBench::memory(QCoreApplication::applicationFilePath(), path);
+            return 0;
+        }
         Database db = Database::open(path);
+        if (parser.isSet(QStringLiteral("report-memory-child")))
+            return ReportBench::memoryChild(db, parser.value(QStringLiteral("report-memory-child")).toInt(),
+                                            last, dir.path());
         if (parser.isSet(QStringLiteral("preview"))) {
             ReportBench::preview(db, last, dir.path());
             return 0;

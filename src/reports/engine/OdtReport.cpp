@@ -63,7 +63,7 @@ QVector<double> columnEms(const ReportDocument &document, QVector<double> &least
     least = QVector<double>(columns.size(), 0.0);
     for (int i = 0; i < columns.size(); ++i)
         textBound[i] = std::max(ems[i], kTextShareEms);
-    for (const ReportLine &line : document.lines) {
+    document.forEachLine([&](const ReportLine &line) {
         const QFontMetricsF &metrics = line.kind == ReportLine::Detail ? regular : bold;
         for (int i = 0; i < line.cells.size() && i < ems.size(); ++i) {
             const bool text = line.values.value(i).typeId() == QMetaType::QString;
@@ -76,7 +76,8 @@ QVector<double> columnEms(const ReportDocument &document, QVector<double> &least
                 ems[i] = std::min(ems[i], textBound[i]);
             }
         }
-    }
+        return true;
+    });
     return ems;
 }
 
@@ -470,13 +471,17 @@ private:
 
     bool table(const std::function<bool(int, int)> &progress)
     {
-        const int lines = int(m_doc.lines.size());
-        for (int i = 0; i < lines; ++i) {
-            line(m_doc.lines[i]);
-            if (m_xml.hasError() || (progress && !progress(i + 1, lines)))
-                return false;
-        }
-        return true;
+        const int lines = int(m_doc.lineCount());
+        int done = 0;
+        bool whole = true;
+        m_doc.forEachLine(
+            [&](const ReportLine &each) {
+                line(each);
+                whole = !m_xml.hasError() && !(progress && !progress(++done, lines));
+                return whole;
+            },
+            false);
+        return whole;
     }
 
     QXmlStreamWriter m_xml;

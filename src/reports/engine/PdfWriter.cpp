@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QTextLayout>
+#include <QThreadPool>
 #include <QtEndian>
 #include <array>
 
@@ -206,7 +207,11 @@ void PdfWriter::write(const QByteArray &bytes)
 
 void PdfWriter::writeStream(int number, const QByteArray &dictionary, const QByteArray &data)
 {
-    const QByteArray packed = compressed(data);
+    writePacked(number, dictionary, compressed(data));
+}
+
+void PdfWriter::writePacked(int number, const QByteArray &dictionary, const QByteArray &packed)
+{
     beginObject(number);
     write("<< " + dictionary + " /Filter /FlateDecode /Length " + QByteArray::number(packed.size()) +
           " >>\nstream\n");
@@ -214,18 +219,31 @@ void PdfWriter::writeStream(int number, const QByteArray &dictionary, const QByt
     write("\nendstream\nendobj\n");
 }
 
+// The page's content is compressed on another thread while the next page is painted, and written
+// when the next page comes (or the document ends): the file holds the same objects in the same
+// order as when each page is compressed and written at once.
 void PdfWriter::writePage(const QByteArray &content)
 {
-    const int contents = reserve();
-    writeStream(contents, QByteArray(), content);
-    const int page = reserve();
-    beginObject(page);
+    writePendingPage();
+    m_pending.contents = reserve();
+    m_pending.page = reserve();
+    m_pages.append(m_pending.page);
+    auto packing = std::make_shared<std::promise<QByteArray>>();
+    m_pending.packed = packing->get_future();
+    QThreadPool::globalInstance()->start([packing, content] { packing->set_value(compressed(content)); });
+}
+
+void PdfWriter::writePendingPage()
+{
+    if (!m_pending.packed.valid())
+        return;
+    writePacked(m_pending.contents, QByteArray(), m_pending.packed.get());
+    beginObject(m_pending.page);
     write("<< /Type /Page /Parent " + QByteArray::number(m_pagesObject) + " 0 R /MediaBox [0 0 " +
           QByteArray::number(qRound(m_pageSize.width())) + ' ' +
           QByteArray::number(qRound(m_pageSize.height())) + "] /Resources " +
-          QByteArray::number(m_resourcesObject) + " 0 R /Contents " + QByteArray::number(contents) +
+          QByteArray::number(m_resourcesObject) + " 0 R /Contents " + QByteArray::number(m_pending.contents) +
           " 0 R >>\nendobj\n");
-    m_pages.append(page);
 }
 
 void PdfWriter::writeFont(Font &font, int index)
@@ -292,6 +310,7 @@ bool PdfWriter::finish(const QString &title, const QString &creator)
 {
     if (!m_file.isOpen())
         return false;
+    writePendingPage();
     QByteArray fonts;
     for (size_t i = 0; i < m_fonts.size(); ++i) {
         m_fonts[i]->object = reserve();

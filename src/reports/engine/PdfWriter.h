@@ -7,6 +7,7 @@
 #include <QRawFont>
 #include <QSizeF>
 #include <QVector>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -47,7 +48,16 @@ private:
     int reserve();
     void beginObject(int number);
     void writeStream(int number, const QByteArray &dictionary, const QByteArray &data);
+    void writePacked(int number, const QByteArray &dictionary, const QByteArray &packed);
     void write(const QByteArray &bytes);
+    void writePendingPage();
+
+    // The last page given: its objects' numbers and its content being compressed.
+    struct PendingPage
+    {
+        int contents = 0, page = 0;
+        std::future<QByteArray> packed;
+    };
 
     OutputFile m_file;
     QSizeF m_pageSize;
@@ -60,4 +70,5 @@ private:
     QVector<int> m_pages;
     qint64 m_written = 0;
     int m_pagesObject = 0, m_resourcesObject = 0;
+    PendingPage m_pending;
 };

@@ -22,16 +22,16 @@ bool looksLikeIsoDate(const QString &text)
     return text.size() == 10 || text[10] == ' ';
 }
 
-enum class Kind { Unknown, Date, Plain };
+// What a column holds, known from its first value that is not Null.
+enum Kind { Unknown, Date, Plain };
 
-QVariant typed(const QVariant &raw, Kind &kind)
+QVariant typed(const QVariant &raw, int &kind)
 {
     if (raw.isNull())
         return {};
-    if (kind == Kind::Unknown)
-        kind =
-            raw.typeId() == QMetaType::QString && looksLikeIsoDate(raw.toString()) ? Kind::Date : Kind::Plain;
-    if (kind == Kind::Date) {
+    if (kind == Unknown)
+        kind = raw.typeId() == QMetaType::QString && looksLikeIsoDate(raw.toString()) ? Date : Plain;
+    if (kind == Date) {
         // a date-time keeps its time (when a row was entered); a plain date stays a date
         const QString text = raw.toString();
         if (text.size() == 19) {
@@ -53,11 +53,11 @@ QString quoted(const QString &name)
 
 } // namespace
 
-ReportData ReportData::read(const QSqlDatabase &db, const QString &table, const QStringList &fields,
-                            const QStringList &orderBy)
+ReportRows::ReportRows(const QSqlDatabase &db, const QString &table, const QStringList &fields,
+                       const QStringList &orderBy)
+    : m_query(db)
 {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
+    m_query.setForwardOnly(true);
     QStringList selected;
     for (const QString &field : fields)
         selected << quoted(field);
@@ -69,22 +69,34 @@ ReportData ReportData::read(const QSqlDatabase &db, const QString &table, const 
         order << quoted(field);
     if (!order.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
-    if (!query.exec(sql))
+    if (!m_query.exec(sql))
         throw ReportError(ReportError::Data, QStringLiteral("The report table \"%1\" cannot be read: %2")
-                                                 .arg(table, query.lastError().text()));
-    const QSqlRecord record = query.record();
-    QStringList columns;
+                                                 .arg(table, m_query.lastError().text()));
+    const QSqlRecord record = m_query.record();
     for (int i = 0; i < record.count(); ++i)
-        columns.append(record.fieldName(i));
-    QVector<Kind> kinds(columns.size(), Kind::Unknown);
+        m_columns.append(record.fieldName(i));
+    m_kinds.fill(Unknown, m_columns.size());
+}
+
+bool ReportRows::next(QVector<QVariant> &row)
+{
+    if (!m_query.next())
+        return false;
+    row.resize(m_columns.size());
+    for (int i = 0; i < m_columns.size(); ++i)
+        row[i] = typed(m_query.value(i), m_kinds[i]);
+    return true;
+}
+
+ReportData ReportData::read(const QSqlDatabase &db, const QString &table, const QStringList &fields,
+                            const QStringList &orderBy)
+{
+    ReportRows read(db, table, fields, orderBy);
     QVector<QVector<QVariant>> rows;
-    while (query.next()) {
-        QVector<QVariant> row(columns.size());
-        for (int i = 0; i < columns.size(); ++i)
-            row[i] = typed(query.value(i), kinds[i]);
+    QVector<QVariant> row;
+    while (read.next(row))
         rows.append(std::move(row));
-    }
-    return {columns, rows};
+    return {read.columns(), rows};
 }
 
 int ReportData::indexOf(const QString &field) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
@@ -32,4 +33,22 @@ public:
 private:
     QStringList m_columns;
     QVector<QVector<QVariant>> m_rows;
+};
+
+// The rows of a report table read one at a time, forward only, typed as ReportData's rows are.
+class ReportRows
+{
+public:
+    // Runs the query; throws ReportError when the table cannot be read (as ReportData::read).
+    ReportRows(const QSqlDatabase &db, const QString &table, const QStringList &fields = {},
+               const QStringList &orderBy = {});
+
+    const QStringList &columns() const { return m_columns; }
+    // Reads the next row into `row`; false after the last.
+    bool next(QVector<QVariant> &row);
+
+private:
+    QSqlQuery m_query;
+    QStringList m_columns;
+    QVector<int> m_kinds; // per column: what its first value that is not Null was
 };

@@ -1,5 +1,6 @@
 #include "ReportDocument.h"
 
+#include "ReportBuilder.h"
 #include "ReportData.h"
 #include "ReportError.h"
 #include "ReportFormat.h"
@@ -8,262 +9,137 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <optional>
 
 namespace {
-int fieldIndex(const ReportData &data, const QString &field, const QString &table)
-{
-    const int index = data.indexOf(field);
-    if (index < 0)
-        throw ReportError(ReportError::Data,
-                          QStringLiteral("The report table \"%1\" has no field \"%2\".").arg(table, field));
-    return index;
-}
-
-int compareForSort(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
-    const QPartialOrdering order = QVariant::compare(a, b);
-    return order == QPartialOrdering::Less ? -1 : (order == QPartialOrdering::Greater ? 1 : 0);
-}
-
-class Builder
+// Where the lines of a report being laid out go: into the document's lines, and once there are
+// more than the request keeps in memory, all of them into a spool.
+class LineCollector
 {
 public:
-    Builder(const ReportLayout &layout, const ReportData &data, const ReportRequest &request)
-        : m_layout(layout), m_data(data), m_formulas(ReportFormat::formulaValues(request.formulas))
+    LineCollector(ReportDocument &document, int linesInMemory) : m_doc(document), m_inMemory(linesInMemory) {}
+
+    void operator()(const ReportLine &line)
     {
-        for (const ReportColumn &column : layout.columns)
-            m_columns.append(fieldIndex(data, column.field, layout.table));
-        for (const ReportGroup &group : layout.groups)
-            m_groups.append(fieldIndex(data, group.field, layout.table));
-        for (const QString &field : layout.sort)
-            m_sort.append(fieldIndex(data, field, layout.table));
-        for (const ReportChart::Bar &bar : layout.chart.bars)
-            fieldIndex(data, bar.field, layout.table); // a field the table lacks fails at once
+        if (m_spool) {
+            m_spool->append(line);
+            return;
+        }
+        m_doc.lines.append(line);
+        if (m_inMemory >= 0 && m_doc.lines.size() > m_inMemory) {
+            m_spool = std::make_shared<ReportLineSpool>();
+            for (const ReportLine &kept : std::as_const(m_doc.lines))
+                m_spool->append(kept);
+            m_doc.lines = {};
+        }
     }
 
-    QVector<ReportLine> run(const QString &selection, int &selected)
+    void finish()
     {
-        SelectionFormula formula = SelectionFormula::parse(selection);
-        formula.bind(m_layout.table, m_data.columns());
-        QVector<const QVector<QVariant> *> rows;
-        for (const QVector<QVariant> &row : m_data.rows()) {
-            if (formula.matches(row))
-                rows.append(&row);
-        }
-        selected = rows.size();
-        m_selected = rows;
-        sortRows(rows);
-        m_totals.assign(m_groups.size() + 1, QVector<double>(m_columns.size(), 0.0));
-        const QVector<QVariant> *previous = nullptr;
-        for (const QVector<QVariant> *row : rows) {
-            const int changed = previous ? firstChangedGroup(*previous, *row) : 0;
-            if (previous && changed < m_groups.size())
-                closeGroups(*previous, changed);
-            if (!previous || changed < m_groups.size())
-                openGroups(*row, changed);
-            addDetail(*row);
-            previous = row;
-        }
-        if (previous) {
-            closeGroups(*previous, 0);
-            if (!m_layout.grandTotal.isEmpty())
-                m_lines.append(
-                    totalsLine(ReportLine::GrandTotal, 0, m_layout.grandTotal, m_totals.back(), {}));
-        } else {
-            ReportLine message;
-            message.kind = ReportLine::Message;
-            message.text = m_layout.noData;
-            m_lines.append(message);
-        }
-        return m_lines;
-    }
-
-    QString fill(const QString &text, const QVector<QVariant> *row) const
-    {
-        return ReportFormat::fill(text, [&](const QString &name) -> QVariant {
-            if (m_formulas.contains(name))
-                return m_formulas.value(name);
-            const int index = row ? m_data.indexOf(name) : -1;
-            return index < 0 ? QVariant() : row->at(index);
-        });
-    }
-
-    // Totals of the chart's fields over the selected rows, biggest first (ties in the layout's
-    // order), with the running share of the grand total.
-    QVector<ChartBar> chart() const
-    {
-        QVector<ChartBar> bars;
-        double total = 0;
-        for (const ReportChart::Bar &bar : m_layout.chart.bars) {
-            const int index = fieldIndex(m_data, bar.field, m_layout.table);
-            double sum = 0;
-            for (const QVector<QVariant> *row : m_selected)
-                sum += row->at(index).toDouble();
-            if (sum != 0)
-                bars.append({bar.caption, sum, 0});
-            total += sum;
-        }
-        std::stable_sort(bars.begin(), bars.end(),
-                         [](const ChartBar &a, const ChartBar &b) { return a.value > b.value; });
-        double running = 0;
-        for (ChartBar &bar : bars) {
-            running += bar.value;
-            bar.cumulativePercent = total != 0 ? running * 100 / total : 0;
-        }
-        return bars;
+        if (!m_spool)
+            return;
+        m_spool->finish();
+        m_doc.spool = m_spool;
     }
 
 private:
-    void sortRows(QVector<const QVector<QVariant> *> &rows) const
-    {
-        const QVector<int> keys = m_groups + m_sort;
-        const auto before = [&](const auto *a, const auto *b) {
-            for (int key : keys) {
-                const int c = compareForSort(a->at(key), b->at(key));
-                if (c != 0)
-                    return c < 0;
-            }
-            return false;
-        };
-        if (!std::is_sorted(rows.begin(), rows.end(), before)) // read in order already, as a rule
-            std::stable_sort(rows.begin(), rows.end(), before);
-    }
-
-    int firstChangedGroup(const QVector<QVariant> &a, const QVector<QVariant> &b) const
-    {
-        for (int level = 0; level < m_groups.size(); ++level) {
-            if (compareForSort(a[m_groups[level]], b[m_groups[level]]) != 0)
-                return level;
-        }
-        return m_groups.size();
-    }
-
-    bool isSummaryLevel(int level) const { return !m_layout.details && level == m_groups.size() - 1; }
-
-    QVector<QVariant> keysOf(const QVector<QVariant> &row, int levels) const
-    {
-        QVector<QVariant> keys;
-        keys.reserve(levels);
-        for (int level = 0; level < levels; ++level)
-            keys.append(row[m_groups[level]]);
-        return keys;
-    }
-
-    void openGroups(const QVector<QVariant> &row, int from)
-    {
-        for (int level = from; level < m_groups.size(); ++level) {
-            std::fill(m_totals[level].begin(), m_totals[level].end(), 0.0);
-            if (isSummaryLevel(level))
-                continue;
-            ReportLine line;
-            line.kind = ReportLine::GroupHeader;
-            line.level = level;
-            line.text = fill(m_layout.groups[level].header, &row);
-            line.keys = keysOf(row, level + 1);
-            m_lines.append(line);
-        }
-    }
-
-    void closeGroups(const QVector<QVariant> &row, int downTo)
-    {
-        for (int level = m_groups.size() - 1; level >= downTo; --level) {
-            if (isSummaryLevel(level)) {
-                m_lines.append(summaryLine(row, m_totals[level]));
-                continue;
-            }
-            const QString &footer = m_layout.groups[level].footer;
-            if (!footer.isEmpty())
-                m_lines.append(totalsLine(ReportLine::GroupFooter, level, fill(footer, &row), m_totals[level],
-                                          keysOf(row, level + 1)));
-        }
-    }
-
-    ReportLine totalsLine(ReportLine::Kind kind, int level, const QString &text,
-                          const QVector<double> &totals, const QVector<QVariant> &keys) const
-    {
-        ReportLine line;
-        line.kind = kind;
-        line.level = level;
-        line.text = text;
-        line.keys = keys;
-        line.cells.reserve(m_columns.size());
-        line.values.reserve(m_columns.size());
-        for (int i = 0; i < m_columns.size(); ++i) {
-            const ReportColumn &column = m_layout.columns[i];
-            line.cells.append(column.total ? ReportFormat::number(totals[i], column.format) : QString());
-            line.values.append(column.total ? QVariant(totals[i]) : QVariant());
-        }
-        return line;
-    }
-
-    // A summary report prints one line per innermost group: its totals, and the other columns
-    // from the group's rows (fields such as a job's description that are the same on all of them).
-    ReportLine summaryLine(const QVector<QVariant> &row, const QVector<double> &totals) const
-    {
-        ReportLine line = totalsLine(ReportLine::Detail, m_groups.size() - 1, QString(), totals,
-                                     keysOf(row, m_groups.size()));
-        for (int i = 0; i < m_columns.size(); ++i) {
-            if (m_layout.columns[i].total)
-                continue;
-            line.values[i] = row[m_columns[i]];
-            line.cells[i] = ReportFormat::value(row[m_columns[i]], m_layout.columns[i].format);
-        }
-        return line;
-    }
-
-    void addDetail(const QVector<QVariant> &row)
-    {
-        for (int i = 0; i < m_columns.size(); ++i) {
-            if (!m_layout.columns[i].total)
-                continue;
-            const double value = row[m_columns[i]].toDouble();
-            for (QVector<double> &level : m_totals)
-                level[i] += value;
-        }
-        if (!m_layout.details)
-            return;
-        ReportLine line;
-        line.kind = ReportLine::Detail;
-        line.level = m_groups.size();
-        line.keys = keysOf(row, m_groups.size());
-        line.cells.reserve(m_columns.size());
-        line.values.reserve(m_columns.size());
-        for (int i = 0; i < m_columns.size(); ++i) {
-            const QVariant &value = row[m_columns[i]];
-            line.cells.append(ReportFormat::value(value, m_layout.columns[i].format));
-            line.values.append(value);
-        }
-        m_lines.append(line);
-    }
-
-    const ReportLayout &m_layout;
-    const ReportData &m_data;
-    QMap<QString, QString> m_formulas;
-    QVector<int> m_columns, m_groups, m_sort;
-    QVector<const QVector<QVariant> *> m_selected;
-    std::vector<QVector<double>> m_totals; // per group level, and the grand totals last
-    QVector<ReportLine> m_lines;
+    ReportDocument &m_doc;
+    int m_inMemory;
+    std::shared_ptr<ReportLineSpool> m_spool;
 };
-} // namespace
 
-ReportDocument ReportDocument::build(const ReportLayout &layout, const ReportData &data,
-                                     const ReportRequest &request)
+ReportDocument startDocument(const ReportLayout &layout, const ReportRequest &request,
+                             const ReportBuilder &builder)
 {
     ReportDocument document;
     document.layout = layout;
     document.company = request.company;
     document.printed = request.printed;
-    Builder builder(layout, data, request);
     for (const QString &line : layout.heading) {
         const QString filled = builder.fill(line, nullptr).trimmed();
         if (!filled.isEmpty())
             document.heading.append(filled);
     }
-    document.lines = builder.run(request.selection, document.detailRows);
+    return document;
+}
+
+// A report laid out from rows in memory: the selected rows sorted into the report's order.
+ReportDocument buildFrom(const ReportLayout &layout, const ReportData &data, const ReportRequest &request,
+                         int linesInMemory)
+{
+    std::optional<LineCollector> collect;
+    ReportBuilder builder(layout, data.columns(), request, [&](const ReportLine &line) { (*collect)(line); });
+    ReportDocument document = startDocument(layout, request, builder);
+    collect.emplace(document, linesInMemory);
+    SelectionFormula formula = SelectionFormula::parse(request.selection);
+    formula.bind(layout.table, data.columns());
+    QVector<const QVector<QVariant> *> rows;
+    for (const QVector<QVariant> &row : data.rows()) {
+        if (formula.matches(row)) {
+            rows.append(&row);
+            builder.count(row);
+        }
+    }
+    const auto before = [&](const auto *a, const auto *b) { return builder.before(*a, *b); };
+    if (!std::is_sorted(rows.begin(), rows.end(), before)) // read in order already, as a rule
+        std::stable_sort(rows.begin(), rows.end(), before);
+    for (const QVector<QVariant> *row : std::as_const(rows))
+        builder.add(*row);
+    builder.finish();
+    collect->finish();
+    document.detailRows = builder.selected();
     document.chart = builder.chart();
     return document;
+}
+
+// A report laid out from its rows as the report table gives them, one at a time, in the order
+// asked of the database. Empty when that order is not the report's (a text the database orders
+// otherwise than the report does): the rows must then be sorted in memory.
+std::optional<ReportDocument> buildStreamed(const ReportLayout &layout, ReportRows &rows,
+                                            const ReportRequest &request)
+{
+    std::optional<LineCollector> collect;
+    ReportBuilder builder(layout, rows.columns(), request, [&](const ReportLine &line) { (*collect)(line); });
+    ReportDocument document = startDocument(layout, request, builder);
+    collect.emplace(document,
+                    request.linesInMemory >= 0 ? request.linesInMemory : ReportRequest::kLinesInMemory);
+    SelectionFormula formula = SelectionFormula::parse(request.selection);
+    formula.bind(layout.table, rows.columns());
+    QVector<QVariant> row, previous;
+    bool any = false;
+    while (rows.next(row)) {
+        if (!formula.matches(row))
+            continue;
+        if (any && builder.before(row, previous))
+            return std::nullopt;
+        builder.count(row);
+        builder.add(row);
+        std::swap(row, previous);
+        any = true;
+    }
+    builder.finish();
+    collect->finish();
+    document.detailRows = builder.selected();
+    document.chart = builder.chart();
+    return document;
+}
+} // namespace
+
+ReportDocument ReportDocument::build(const ReportLayout &layout, const ReportData &data,
+                                     const ReportRequest &request)
+{
+    return buildFrom(layout, data, request, request.linesInMemory);
+}
+
+void ReportDocument::forEachLine(const std::function<bool(const ReportLine &)> &visit, bool withValues) const
+{
+    ReportLineReader read = reader(withValues);
+    ReportLine line;
+    while (read.next(line)) {
+        if (!visit(line))
+            return;
+    }
 }
 
 namespace {
@@ -301,17 +177,22 @@ ReportDocument buildReport(const QString &layoutPath, const QSqlDatabase &report
     QStringList order;
     for (const ReportGroup &group : layout.groups)
         order << group.field;
-    ReportData data;
+    order += layout.sort;
+    const QStringList fields = fieldsUsed(layout, request.selection);
+    const int inMemory = request.linesInMemory >= 0 ? request.linesInMemory : ReportRequest::kLinesInMemory;
+    std::optional<ReportRows> rows;
     try {
-        data = ReportData::read(reportDb, layout.table, fieldsUsed(layout, request.selection),
-                                order + layout.sort);
+        rows.emplace(reportDb, layout.table, fields, order);
     } catch (const ReportError &error) {
         if (error.number() == ReportError::Formula)
             throw;
         // a field the table lacks (or a formula value named in a group text): build says which
-        data = ReportData::read(reportDb, layout.table);
+        return buildFrom(layout, ReportData::read(reportDb, layout.table), request, inMemory);
     }
-    return ReportDocument::build(layout, data, request);
+    if (std::optional<ReportDocument> streamed = buildStreamed(layout, *rows, request))
+        return std::move(*streamed);
+    rows.reset();
+    return buildFrom(layout, ReportData::read(reportDb, layout.table, fields, order), request, inMemory);
 }
 
 QVector<int> columnWidths(const ReportDocument &document)
@@ -323,6 +204,12 @@ QVector<int> columnWidths(const ReportDocument &document)
         for (const QString &part : columns[i].caption.split('\n'))
             widths[i] = std::max<int>(widths[i], part.size());
     }
+    if (document.spool) { // measured as the lines were spooled
+        const QVector<int> &widest = document.spool->widestCells();
+        for (int i = 0; i < widest.size() && i < widths.size(); ++i)
+            widths[i] = std::max(widths[i], widest[i]);
+        return widths;
+    }
     for (const ReportLine &line : document.lines) {
         for (int i = 0; i < line.cells.size() && i < widths.size(); ++i)
             widths[i] = std::max<int>(widths[i], line.cells[i].size());
@@ -330,48 +217,111 @@ QVector<int> columnWidths(const ReportDocument &document)
     return widths;
 }
 
+namespace {
+// The lines of a report read a few ahead of the one being placed, with their heights.
+class LookAhead
+{
+public:
+    struct Line
+    {
+        ReportLine line;
+        qint64 position = 0;
+        double height = 0;
+    };
+
+    LookAhead(const ReportDocument &document, const std::function<double(const ReportLine &)> &height)
+        : m_reader(document.reader(false)), m_height(height)
+    {
+    }
+
+    // At least `count` lines ahead; false when fewer are left.
+    bool fetch(size_t count)
+    {
+        while (m_ahead.size() < count) {
+            Line next;
+            next.position = m_reader.position();
+            if (!m_reader.next(next.line))
+                return false;
+            next.height = m_height(next.line);
+            m_ahead.push_back(std::move(next));
+        }
+        return true;
+    }
+    const Line &at(size_t index) const { return m_ahead[index]; }
+    Line take()
+    {
+        Line first = std::move(m_ahead.front());
+        m_ahead.pop_front();
+        return first;
+    }
+
+private:
+    ReportLineReader m_reader;
+    const std::function<double(const ReportLine &)> &m_height;
+    std::deque<Line> m_ahead;
+};
+} // namespace
+
 QVector<ReportPage> paginate(const ReportDocument &document, double capacity,
                              const std::function<double(const ReportLine &)> &height)
 {
     QVector<ReportPage> pages(1);
     QVector<ReportLine> open; // the headings of the groups the current line is in
     double used = 0;
-    const QVector<ReportLine> &lines = document.lines;
-    const auto startPage = [&](bool continued) {
-        pages.append(ReportPage());
+    int onPage = 0; // lines on the last page, its continued headings included
+    const auto startPage = [&](bool continued, qint64 position) {
+        pages.append({position, 0, {}});
         used = 0;
+        onPage = 0;
         if (!continued)
             return;
-        for (ReportLine heading : open) {
+        for (ReportLine heading : std::as_const(open)) {
             heading.text += QStringLiteral(" (continued)");
-            pages.back().lines.append(heading);
             used += height(heading);
+            pages.back().continued.append(std::move(heading));
+            ++onPage;
         }
     };
-    for (int i = 0; i < lines.size(); ++i) {
-        const ReportLine &line = lines[i];
-        double needed = height(line);
+    LookAhead lines(document, height);
+    while (lines.fetch(1)) {
+        const LookAhead::Line current = lines.take();
+        const ReportLine &line = current.line;
+        double needed = current.height;
         if (line.kind == ReportLine::GroupHeader) {
             open.resize(std::min<int>(open.size(), line.level));
             // keep the heading with the headings under it and the first line that follows them
-            for (int j = i + 1; j < lines.size(); ++j) {
-                needed += height(lines[j]);
-                if (lines[j].kind != ReportLine::GroupHeader)
+            for (size_t j = 0; lines.fetch(j + 1); ++j) {
+                needed += lines.at(j).height;
+                if (lines.at(j).line.kind != ReportLine::GroupHeader)
                     break;
             }
             const bool newPage = document.layout.groups.value(line.level).newPage;
-            if (!pages.back().lines.isEmpty() && (used + needed > capacity || newPage))
-                startPage(true); // the headings of the groups around it continue
-            open.append(line);
-        } else if (!pages.back().lines.isEmpty() && used + needed > capacity) {
-            startPage(line.kind != ReportLine::GrandTotal);
+            if (onPage > 0 && (used + needed > capacity || newPage))
+                startPage(true, current.position); // the headings of the groups around it continue
+            ReportLine heading = line;
+            heading.keys.clear(); // what a page repeats is its text
+            open.append(std::move(heading));
+        } else if (onPage > 0 && used + needed > capacity) {
+            startPage(line.kind != ReportLine::GrandTotal, current.position);
         }
         if (line.kind == ReportLine::GroupFooter)
             open.resize(std::min<int>(open.size(), line.level));
-        pages.back().lines.append(line);
-        used += height(line);
+        ++pages.back().count;
+        ++onPage;
+        used += current.height;
     }
     return pages;
+}
+
+void forEachLineOf(ReportLineReader &reader, const ReportPage &page,
+                   const std::function<void(const ReportLine &)> &visit)
+{
+    for (const ReportLine &heading : page.continued)
+        visit(heading);
+    reader.seek(page.position);
+    ReportLine line;
+    for (int i = 0; i < page.count && reader.next(line); ++i)
+        visit(line);
 }
 
 double chartAxisTop(double value)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportLayout.h"
+#include "ReportLines.h"
 
 #include <QDateTime>
 #include <QMap>
@@ -9,21 +10,9 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 class ReportData;
-
-// One line of a report's body, with its cells already written in the columns' formats.
-struct ReportLine
-{
-    enum Kind { GroupHeader, Detail, GroupFooter, GrandTotal, Message };
-
-    Kind kind = Detail;
-    int level = 0;            // group level of a heading or totals line, outermost 0
-    QString text;             // heading, totals caption or message
-    QStringList cells;        // detail and totals lines: one text per column
-    QVector<QVariant> values; // the same values unformatted, for spreadsheets
-    QVector<QVariant> keys;   // the group values of the line (outermost first), for spreadsheets
-};
 
 // A bar of a report's Pareto chart, in the order printed (biggest first).
 struct ChartBar
@@ -44,23 +33,39 @@ struct ReportRequest
     QStringList formulas; // formula values "Name='value'" printed in the heading
     QString company;      // company name at the top of each page
     QDateTime printed;    // print date and time in the page footer
+    // Lines held in memory before the report's lines go to a temporary file instead; -1: the
+    // default, every line of a report laid out from rows in memory, kLinesInMemory of one read
+    // from the report database.
+    int linesInMemory = -1;
+
+    static constexpr int kLinesInMemory = 4000;
 };
 
 // A report laid out into lines, ready for any output. Build selects and sorts the rows, groups
-// them and adds the totals.
+// them and adds the totals. A short report keeps its lines in `lines`; a long one keeps them in a
+// spool (a temporary file, shared by the copies of the document), which the outputs read line by
+// line, so that a report's memory does not grow with its length.
 struct ReportDocument
 {
     ReportLayout layout;
     QString company;
     QStringList heading; // filled heading lines
     QDateTime printed;
-    QVector<ReportLine> lines;
+    QVector<ReportLine> lines; // empty when spooled
+    std::shared_ptr<const ReportLineSpool> spool;
     int detailRows = 0;      // rows selected
     QVector<ChartBar> chart; // the layout's chart; bars of no value are left out
 
     // Throws ReportError for a malformed selection formula or a field the table lacks.
     static ReportDocument build(const ReportLayout &layout, const ReportData &data,
                                 const ReportRequest &request);
+
+    qint64 lineCount() const { return spool ? spool->count() : lines.size(); }
+    // Reads the lines from the first, wherever they are kept; without values, a spooled line
+    // comes without its values and keys.
+    ReportLineReader reader(bool withValues = true) const { return {&lines, spool.get(), withValues}; }
+    // Calls `visit` with each line in order until it returns false.
+    void forEachLine(const std::function<bool(const ReportLine &)> &visit, bool withValues = true) const;
 };
 
 // Reads the layout file and the layout's table from the report database and builds the report.
@@ -72,13 +77,22 @@ ReportDocument buildReport(const QString &layoutPath, const QSqlDatabase &report
 // when wider (its caption lines, its cells, totals included), so that no value is ever cut.
 QVector<int> columnWidths(const ReportDocument &document);
 
-// A page of lines; a page that starts inside a group repeats its headings marked "(continued)".
+// A page of the report's lines: where its first line is (a reader's position), how many of the
+// report's lines it holds, and the headings of the groups it starts inside, repeated at its top
+// marked "(continued)".
 struct ReportPage
 {
-    QVector<ReportLine> lines;
+    qint64 position = 0;
+    int count = 0;
+    QVector<ReportLine> continued;
 };
 
 // Splits the lines into pages of the given body height: a group heading is never the last line
 // of a page, and a group marked newPage starts on a page of its own.
 QVector<ReportPage> paginate(const ReportDocument &document, double capacity,
                              const std::function<double(const ReportLine &)> &height);
+
+// Calls `visit` with each line of the page, its continued headings first, reading the report's
+// lines with `reader` (which may be used for the page before: it moves on from there).
+void forEachLineOf(ReportLineReader &reader, const ReportPage &page,
+                   const std::function<void(const ReportLine &)> &visit);

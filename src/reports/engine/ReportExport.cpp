@@ -20,16 +20,24 @@ namespace {
 void writeText(const ReportDocument &document, const QString &path,
                const std::function<bool(int, int)> &progress)
 {
+    OutputFile file(path);
+    if (!file.open())
+        throw ReportError(ReportError::Output, file.failure());
     bool stopped = false;
-    const QString text = TextReport::render(document, TextReport::DefaultPageLines, [&](int page, int pages) {
-        stopped = progress && !progress(page, pages);
-        return !stopped;
-    });
+    const bool whole = TextReport::write(
+        document,
+        [&](const QString &page) {
+            const QByteArray bytes = page.toUtf8();
+            return file.write(bytes) == bytes.size(); // a full disk stops at once
+        },
+        TextReport::DefaultPageLines,
+        [&](int page, int pages) {
+            stopped = progress && !progress(page, pages);
+            return !stopped;
+        });
     if (stopped)
         throwCancelled();
-    OutputFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open() || file.write(bytes) != bytes.size() || !file.commit())
+    if (!whole || !file.commit())
         throw ReportError(ReportError::Output, file.failure());
 }
 

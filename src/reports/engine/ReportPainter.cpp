@@ -259,13 +259,16 @@ QVector<double> ReportPainter::textWidths(const QPaintDevice &device, double pad
         return CellFont(raw);
     };
     const CellFont detail = atSize(false), bold = atSize(true);
-    for (const ReportLine &line : m_doc.lines) {
-        const CellFont &cells = line.kind == ReportLine::Detail ? detail : bold;
-        for (int i = 0; i < line.cells.size() && i < widths.size(); ++i) {
-            if (!line.cells[i].isEmpty()) // with a little to spare for the rounding of a smaller size
-                widths[i] = std::max(widths[i], cells.width(line.cells[i]) * 1.02 + pt);
-        }
-    }
+    m_doc.forEachLine(
+        [&](const ReportLine &line) {
+            const CellFont &cells = line.kind == ReportLine::Detail ? detail : bold;
+            for (int i = 0; i < line.cells.size() && i < widths.size(); ++i) {
+                if (!line.cells[i].isEmpty()) // with a little to spare for the rounding of a smaller size
+                    widths[i] = std::max(widths[i], cells.width(line.cells[i]) * 1.02 + pt);
+            }
+            return true;
+        },
+        false);
     // a text (a job's description) grows its column up to a third of the page only, and wraps
     // inside it; a figure always gets its whole width
     for (int i = 0; i < columns.size(); ++i) {
@@ -638,12 +641,13 @@ int ReportPainter::paint(QPaintDevice &device, const std::function<void()> &newP
     const int total = int(pages.size()) + (m_doc.layout.chart.bars.isEmpty() ? 0 : 1);
     const int last = lastPage <= 0 ? total : std::min<int>(lastPage, total);
     painter.setFont(m.detail);
+    ReportLineReader reader = m_doc.reader(false);
     bool first = true;
     for (int p = std::max(1, firstPage); p <= last; ++p) {
         if (!first)
             newPage();
         first = false;
-        paintPage(painter, m, pages, p, total);
+        paintPage(painter, m, pages, p, total, reader);
         if (progress && !progress(p, last))
             break;
     }
@@ -660,7 +664,7 @@ QVector<ReportPage> ReportPainter::layOut(const Metrics &m) const
 
 // Page `page` (1-based, the chart's page first where there is one) of `total`.
 void ReportPainter::paintPage(QPainter &painter, const Metrics &m, const QVector<ReportPage> &pages, int page,
-                              int total) const
+                              int total, ReportLineReader &reader) const
 {
     const int chartPages = m_doc.layout.chart.bars.isEmpty() ? 0 : 1;
     if (page <= chartPages) {
@@ -672,10 +676,10 @@ void ReportPainter::paintPage(QPainter &painter, const Metrics &m, const QVector
     paintHeading(painter, m);
     double y = m.headingHeight + 2 * m.pt;
     int band = 0;
-    for (const ReportLine &line : pages[page - chartPages - 1].lines) {
+    forEachLineOf(reader, pages[page - chartPages - 1], [&](const ReportLine &line) {
         band = line.kind == ReportLine::Detail ? band + 1 : 0;
         y += paintLine(painter, m, line, y, band % 2 == 0 && band > 0);
-    }
+    });
     paintFooter(painter, m, page, total);
 }
 
@@ -730,6 +734,7 @@ QImage ReportPages::image(int page, double scale) const
     const QRectF area = m_layout.paintRect(QPageLayout::Point);
     painter.translate(area.left() * m_resolution / 72, area.top() * m_resolution / 72);
     painter.setFont(m_metrics->detail);
-    m_painter.paintPage(painter, *m_metrics, m_pages, page + 1, m_total);
+    ReportLineReader reader = m_painter.m_doc.reader(false); // one of its own: a page is painted alone
+    m_painter.paintPage(painter, *m_metrics, m_pages, page + 1, m_total, reader);
     return image;
 }

@@ -48,8 +48,8 @@ private:
     struct Metrics;
     Metrics measure(const QPaintDevice &device) const;
     QVector<ReportPage> layOut(const Metrics &m) const;
-    void paintPage(QPainter &painter, const Metrics &m, const QVector<ReportPage> &pages, int page,
-                   int total) const;
+    void paintPage(QPainter &painter, const Metrics &m, const QVector<ReportPage> &pages, int page, int total,
+                   ReportLineReader &reader) const;
     QVector<double> textWidths(const QPaintDevice &device, double pad, QVector<double> &layoutWidths) const;
     QVector<double> fitted(const QVector<double> &text, const QVector<double> &layout, double scale,
                            double pad, double pageWidth) const;

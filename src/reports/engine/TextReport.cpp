@@ -176,8 +176,8 @@ private:
 };
 } // namespace
 
-QString TextReport::render(const ReportDocument &document, int pageLines,
-                           const std::function<bool(int, int)> &progress)
+bool TextReport::write(const ReportDocument &document, const std::function<bool(const QString &)> &page,
+                       int pageLines, const std::function<bool(int, int)> &progress)
 {
     const TextPages pages(document);
     const int fixed = pages.pageHeading().size() + pages.footer(1, 1).size();
@@ -186,29 +186,42 @@ QString TextReport::render(const ReportDocument &document, int pageLines,
         paginate(document, capacity, [&](const ReportLine &line) { return double(pages.height(line)); });
     const int chartPages = document.layout.chart.bars.isEmpty() ? 0 : 1;
     const int total = int(laid.size()) + chartPages;
-    QString text;
     if (chartPages) {
         QStringList lines = pages.chartPage();
         while (lines.size() < pageLines - 2)
             lines.append(QString());
         lines += pages.footer(1, total);
-        text += lines.join('\n') + '\n';
-        if (progress && !progress(1, total))
-            return {};
+        if (!page(lines.join('\n') + '\n') || (progress && !progress(1, total)))
+            return false;
     }
+    ReportLineReader reader = document.reader(false);
     for (int p = 0; p < laid.size(); ++p) {
-        if (p > 0 || chartPages)
-            text += QStringLiteral("\f\n");
         QStringList lines = pages.pageHeading();
-        for (int i = 0; i < laid[p].lines.size(); ++i) {
-            lines += pages.body(laid[p].lines[i], i == 0);
-        }
+        bool first = true;
+        forEachLineOf(reader, laid[p], [&](const ReportLine &line) {
+            lines += pages.body(line, first);
+            first = false;
+        });
         while (lines.size() < pageLines - 2)
             lines.append(QString());
         lines += pages.footer(p + 1 + chartPages, total);
-        text += lines.join('\n') + '\n';
-        if (progress && !progress(p + 1 + chartPages, total))
-            return {};
+        const QString separator = p > 0 || chartPages ? QStringLiteral("\f\n") : QString();
+        if (!page(separator + lines.join('\n') + '\n') || (progress && !progress(p + 1 + chartPages, total)))
+            return false;
     }
-    return text;
+    return true;
+}
+
+QString TextReport::render(const ReportDocument &document, int pageLines,
+                           const std::function<bool(int, int)> &progress)
+{
+    QString text;
+    const bool whole = write(
+        document,
+        [&](const QString &page) {
+            text += page;
+            return true;
+        },
+        pageLines, progress);
+    return whole ? text : QString();
 }

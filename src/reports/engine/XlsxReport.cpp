@@ -8,6 +8,7 @@
 #include "ZipWriter.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QtEndian>
 #include <map>
@@ -322,11 +323,14 @@ void setUpPage(lxw_worksheet *ws, const ReportDocument &document, int headerRow)
 // True when the column's details are texts (not figures, dates or flags).
 bool textColumn(const ReportDocument &document, int column)
 {
-    for (const ReportLine &line : document.lines) {
-        if (line.kind == ReportLine::Detail && line.values.value(column).isValid())
-            return line.values.value(column).typeId() == QMetaType::QString;
-    }
-    return false;
+    bool text = false;
+    document.forEachLine([&](const ReportLine &line) {
+        if (line.kind != ReportLine::Detail || !line.values.value(column).isValid())
+            return true;
+        text = line.values.value(column).typeId() == QMetaType::QString;
+        return false;
+    });
+    return text;
 }
 
 // The widest a column of texts grows, in characters: its layout's width or its heading, at least
@@ -366,7 +370,14 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
     if (!output.open())
         throw ReportError(ReportError::Output, output.failure());
     const QString written = output.writerPath();
-    lxw_workbook *book = workbook_new(written.toUtf8().constData());
+    // A long report's sheet goes to the file row by row (the library otherwise holds every cell
+    // until it closes the workbook: half a gigabyte for five years of production counts); its
+    // texts are then written in their cells rather than in the table of shared strings.
+    const QByteArray temporary = QDir::tempPath().toUtf8();
+    lxw_workbook_options options{};
+    options.constant_memory = document.spool ? LXW_TRUE : LXW_FALSE;
+    options.tmpdir = const_cast<char *>(temporary.constData());
+    lxw_workbook *book = workbook_new_opt(written.toUtf8().constData(), &options);
     if (!book)
         throw ReportError(ReportError::Output,
                           QStringLiteral("The workbook \"%1\" could not be created.").arg(path));
@@ -381,13 +392,6 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
         workbook_add_worksheet(book, sheetName.isEmpty() ? nullptr : sheetName.toUtf8().constData());
     Sheet sheet(ws, f);
 
-    int row = 0;
-    sheet.text(row++, 0, document.company, f.title);
-    sheet.text(row++, 0, document.layout.title, f.bold);
-    for (const QString &line : document.heading)
-        sheet.text(row++, 0, line);
-    ++row;
-
     // group fields that the columns do not show come first
     const ReportLayout &layout = document.layout;
     QVector<int> keys;
@@ -398,10 +402,11 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
         if (!shown)
             keys.append(g);
     }
-    const int headerRow = row;
+    // the columns first: a sheet written row by row gives each row the columns' formats as it
+    // is written
+    QVector<lxw_format *> captionFormats;
     int col = 0;
     for (int g : keys) {
-        sheet.text(row, col, layout.groups[g].field, f.header);
         worksheet_set_column(ws, col, col, std::max<int>(12, layout.groups[g].field.size() + 4), nullptr);
         ++col;
     }
@@ -409,8 +414,7 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
     for (int c = 0; c < layout.columns.size(); ++c) {
         const bool text = textColumn(document, c);
         const bool right = layout.columns[c].align == ReportColumn::Right;
-        sheet.text(row, col, QString(layout.columns[c].caption).replace('\n', ' '),
-                   right ? f.headerRight : (text ? f.headerIndented : f.header));
+        captionFormats << (right ? f.headerRight : (text ? f.headerIndented : f.header));
         // a column of texts wraps them inside its layout's width (or a share of the page), so that
         // one long description does not shrink the printed sheet; figures keep their whole width
         const bool wraps = text && widths[c] > textBound(layout.columns[c]);
@@ -419,19 +423,37 @@ void XlsxReport::write(const ReportDocument &document, const QString &path,
                              wraps ? f.wrapped : (text && !right ? f.indented : nullptr));
         ++col;
     }
+
+    int row = 0;
+    sheet.text(row++, 0, document.company, f.title);
+    sheet.text(row++, 0, document.layout.title, f.bold);
+    for (const QString &line : document.heading)
+        sheet.text(row++, 0, line);
+    ++row;
+    const int headerRow = row;
+    col = 0;
+    for (int g : keys)
+        sheet.text(row, col++, layout.groups[g].field, f.header);
+    for (int c = 0; c < layout.columns.size(); ++c)
+        sheet.text(row, col++, QString(layout.columns[c].caption).replace('\n', ' '), captionFormats[c]);
     worksheet_freeze_panes(ws, headerRow + 1, 0);
     setUpPage(ws, document, headerRow);
     ++row;
 
     Body body(sheet, ws, document, f, int(keys.size()));
     body.firstRow = row;
-    const int lines = int(document.lines.size());
-    for (int i = 0; i < lines; ++i) {
-        if (progress && !progress(i + 1, lines)) {
-            lxw_workbook_free(book); // nothing is written before the workbook closes
-            throw ReportCancelled(QStringLiteral("The export was cancelled."));
-        }
-        body.add(row++, document.lines[i], keys);
+    const int lines = int(document.lineCount());
+    int done = 0;
+    bool cancelled = false;
+    document.forEachLine([&](const ReportLine &line) {
+        cancelled = progress && !progress(++done, lines);
+        if (!cancelled)
+            body.add(row++, line, keys);
+        return !cancelled;
+    });
+    if (cancelled) {
+        lxw_workbook_free(book); // nothing is written before the workbook closes
+        throw ReportCancelled(QStringLiteral("The export was cancelled."));
     }
     const bool chart = addChartSheet(book, document, f);
     const lxw_error error = workbook_close(book);

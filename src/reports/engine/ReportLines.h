@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryFile>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+
+// One line of a report's body, with its cells already written in the columns' formats.
+struct ReportLine
+{
+    enum Kind { GroupHeader, Detail, GroupFooter, GrandTotal, Message };
+
+    Kind kind = Detail;
+    int level = 0;            // group level of a heading or totals line, outermost 0
+    QString text;             // heading, totals caption or message
+    QStringList cells;        // detail and totals lines: one text per column
+    QVector<QVariant> values; // the same values unformatted, for spreadsheets
+    QVector<QVariant> keys;   // the group values of the line (outermost first), for spreadsheets
+};
+
+// The lines of a long report in a temporary file, written once as the report is laid out and then
+// read as often as its outputs walk it: a year's lines held in memory are hundreds of megabytes of
+// small strings. Each line is one record with its length in front, so that a reader can come back
+// to any line by its record's offset. The file goes when the spool does.
+class ReportLineSpool
+{
+public:
+    // Throws ReportError when the temporary file cannot be made.
+    ReportLineSpool();
+
+    // Throws ReportError when the temporary file cannot be written (a full disk).
+    void append(const ReportLine &line);
+    // Writes what is still buffered; call once, after the last line.
+    void finish();
+
+    qint64 count() const { return m_count; }
+    QString fileName() const { return m_file.fileName(); }
+    // The widest cell of each column, in characters, over every line.
+    const QVector<int> &widestCells() const { return m_widest; }
+
+private:
+    void flush();
+
+    QTemporaryFile m_file;
+    QByteArray m_buffer;
+    qint64 m_count = 0;
+    QVector<int> m_widest;
+};
+
+// Reads the lines of a report in their order, from memory or from its spool. position() is where
+// the next line is; seek() comes back to such a position (the first line of a page).
+class ReportLineReader
+{
+public:
+    // Without values, the lines come without their values and keys (for the printed outputs,
+    // which show the cells only): a spooled line is then read in half the time.
+    ReportLineReader(const QVector<ReportLine> *lines, const ReportLineSpool *spool, bool withValues = true);
+
+    // The next line into `line` (whose strings are reused); false after the last.
+    bool next(ReportLine &line);
+    qint64 position() const;
+    void seek(qint64 position);
+
+private:
+    bool fill(qint64 wanted);
+
+    const QVector<ReportLine> *m_lines;
+    bool m_withValues;
+    qint64 m_index = 0; // in memory: the next line's index
+    std::unique_ptr<QFile> m_file;
+    QByteArray m_buffer;   // bytes of the file from m_bufferAt on
+    qint64 m_bufferAt = 0; // file offset of the buffer's first byte
+    qint64 m_offset = 0;   // of the next record, in the buffer
+};

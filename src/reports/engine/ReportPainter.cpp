@@ -1,6 +1,7 @@
 #include "ReportPainter.h"
 
 #include "PdfDocument.h"
+#include "ReportPainterParts.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
@@ -13,88 +14,9 @@
 #include <array>
 #include <cmath>
 
+using namespace ReportPainterParts;
+
 namespace {
-const QColor kGroupShade(226, 231, 238);
-const QColor kBand(245, 246, 248);
-const QColor kRule(90, 90, 90);
-const QColor kMuted(80, 80, 80);
-
-QFont font(double points, bool bold = false, bool italic = false)
-{
-    QFont f = ReportPainter::typeface();
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    f.setItalic(italic);
-    return f;
-}
-
-// A detail font at the device's size, with the glyphs and advances of the first 256 characters
-// looked up once: the cells of a report are mostly digits, and a year's report has millions.
-class CellFont
-{
-public:
-    CellFont() = default;
-    explicit CellFont(const QRawFont &raw) : m_raw(raw)
-    {
-        QString latin(256, QChar());
-        for (int c = 0; c < 256; ++c)
-            latin[c] = QChar(c);
-        const QVector<quint32> glyphs = raw.glyphIndexesForString(latin);
-        const QVector<QPointF> advances = raw.advancesForGlyphIndexes(glyphs);
-        for (int c = 0; c < 256 && c < glyphs.size(); ++c) {
-            m_glyphs[c] = glyphs[c];
-            m_advances[c] = advances[c].x();
-        }
-    }
-    const QRawFont &raw() const { return m_raw; }
-    // The glyphs and advances of the text, and its width.
-    double shape(const QString &text, QVector<quint32> &glyphs, QVector<double> &advances) const
-    {
-        glyphs.clear();
-        advances.clear();
-        double width = 0;
-        for (const QChar c : text) {
-            if (c.unicode() >= 256)
-                return shapeAny(text, glyphs, advances);
-            glyphs.append(m_glyphs[c.unicode()]);
-            advances.append(m_advances[c.unicode()]);
-            width += advances.back();
-        }
-        return width;
-    }
-    // The width of the text, without its glyphs.
-    double width(const QString &text) const
-    {
-        double width = 0;
-        for (const QChar c : text) {
-            if (c.unicode() >= 256) {
-                QVector<quint32> glyphs;
-                QVector<double> advances;
-                return shapeAny(text, glyphs, advances);
-            }
-            width += m_advances[c.unicode()];
-        }
-        return width;
-    }
-
-private:
-    double shapeAny(const QString &text, QVector<quint32> &glyphs, QVector<double> &advances) const
-    {
-        glyphs = m_raw.glyphIndexesForString(text);
-        advances.clear();
-        double width = 0;
-        for (const QPointF &advance : m_raw.advancesForGlyphIndexes(glyphs)) {
-            advances.append(advance.x());
-            width += advance.x();
-        }
-        return width;
-    }
-
-    QRawFont m_raw;
-    std::array<quint32, 256> m_glyphs{};
-    std::array<double, 256> m_advances{};
-};
-
 // The text in lines no wider than `room`, broken between words; a word wider than the room by
 // itself is broken between characters.
 QStringList wrapped(const CellFont &font, const QString &text, double room)
@@ -144,18 +66,6 @@ bool isFigure(const ReportColumn &column)
     return true;
 }
 } // namespace
-
-struct ReportPainter::Metrics
-{
-    double width = 0, height = 0; // printable area in device pixels
-    double pt = 1;                // device pixels per point
-    QFont detail, bold, group0, group1, caption;
-    CellFont detailCells, boldCells; // the detail fonts at the device's size, for the cells
-    double row = 0;                  // height of a detail line
-    QVector<double> left, right;     // column edges
-    double pad = 0;                  // space between a cell's text and the column edge
-    double headingHeight = 0, footerHeight = 0;
-};
 
 ReportPainter::ReportPainter(const ReportDocument &document) : m_doc(document) {}
 
@@ -500,129 +410,6 @@ double ReportPainter::paintLine(QPainter &painter, const Metrics &m, const Repor
     return h;
 }
 
-namespace {
-// The box moved up until it overlaps none of the taken boxes: a percentage over a bar's value
-// would make both unreadable.
-QRectF clearOf(QRectF box, const QVector<QRectF> &taken)
-{
-    for (bool moved = true; moved;) {
-        moved = false;
-        for (const QRectF &other : taken) {
-            if (box.intersects(other)) {
-                box.moveBottom(other.top() - 1);
-                moved = true;
-            }
-        }
-    }
-    return box;
-}
-} // namespace
-
-// The Pareto chart: bars biggest first against the counts on the left axis, the cumulative
-// percentage as a line against the percent axis on the right.
-void ReportPainter::paintChart(QPainter &painter, const Metrics &m) const
-{
-    const QVector<ChartBar> &bars = m_doc.chart;
-    const QFont label = font(8), small = font(7.5);
-    const double top = m.headingHeight - m.row * 1.3;
-    const double bottom = m.height - m.footerHeight - 6 * m.pt;
-    painter.setFont(font(11, true));
-    painter.setPen(Qt::black);
-    const double titleHeight = QFontMetricsF(painter.font(), painter.device()).height();
-    painter.drawText(QRectF(0, top, m.width, titleHeight), Qt::AlignCenter, m_doc.layout.chart.title);
-    if (bars.isEmpty()) {
-        painter.setFont(font(10, false, true));
-        painter.setPen(kMuted);
-        painter.drawText(QRectF(0, top + titleHeight, m.width, bottom - top - titleHeight), Qt::AlignCenter,
-                         QStringLiteral("Nothing to chart for the chosen parameters."));
-        return;
-    }
-    const QRectF plot(56 * m.pt, top + titleHeight + 24 * m.pt, m.width - 112 * m.pt,
-                      bottom - top - titleHeight - 24 * m.pt - 44 * m.pt);
-    const double maxValue = chartAxisTop(bars.front().value);
-    const QLocale locale;
-    // grid and both axes' labels
-    painter.setFont(small);
-    for (int step = 0; step <= 5; ++step) {
-        const double y = plot.bottom() - plot.height() * step / 5;
-        painter.setPen(QPen(step == 0 ? kRule : QColor(215, 215, 215), (step == 0 ? 0.8 : 0.4) * m.pt));
-        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        painter.setPen(kMuted);
-        painter.drawText(QRectF(0, y - 6 * m.pt, plot.left() - 5 * m.pt, 12 * m.pt),
-                         Qt::AlignRight | Qt::AlignVCenter, locale.toString(qint64(maxValue * step / 5)));
-        painter.drawText(QRectF(plot.right() + 5 * m.pt, y - 6 * m.pt, 50 * m.pt, 12 * m.pt),
-                         Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("%1%").arg(step * 20));
-    }
-    const double slot = plot.width() / bars.size();
-    QPolygonF line;
-    QVector<QRectF> valueLabels; // where the bars' values are written, kept clear of the percentages
-    for (int i = 0; i < bars.size(); ++i) {
-        const double x = plot.left() + slot * i;
-        const double h = plot.height() * bars[i].value / maxValue;
-        const QRectF bar(x + slot * 0.18, plot.bottom() - h, slot * 0.64, h);
-        painter.fillRect(bar, QColor(70, 110, 165));
-        painter.setPen(Qt::black);
-        painter.setFont(label);
-        const QString value = locale.toString(qint64(bars[i].value));
-        const double vw = QFontMetricsF(label, painter.device()).horizontalAdvance(value);
-        valueLabels.append(QRectF(x + (slot - vw) / 2, bar.top() - 13 * m.pt, vw, 12 * m.pt));
-        painter.drawText(valueLabels.back(), Qt::AlignHCenter | Qt::AlignBottom, value);
-        painter.drawText(QRectF(x + 2 * m.pt, plot.bottom() + 4 * m.pt, slot - 4 * m.pt, 40 * m.pt),
-                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, bars[i].caption);
-        line.append(QPointF(x + slot / 2, plot.bottom() - plot.height() * bars[i].cumulativePercent / 100));
-    }
-    const QColor lineColor(205, 95, 30);
-    painter.setPen(QPen(lineColor, 1.4 * m.pt));
-    painter.drawPolyline(line);
-    painter.setBrush(lineColor);
-    painter.setFont(small);
-    for (int i = 0; i < line.size(); ++i) {
-        painter.setPen(QPen(lineColor, 1.0 * m.pt));
-        painter.drawEllipse(line[i], 2.4 * m.pt, 2.4 * m.pt);
-        // the percentage left of its point, on a white ground so that a bar under it does not hide it
-        const QString percent = QStringLiteral("%1%").arg(bars[i].cumulativePercent, 0, 'f', 0);
-        const double w = QFontMetricsF(small, painter.device()).horizontalAdvance(percent) + 4 * m.pt;
-        const QRectF box =
-            clearOf(QRectF(line[i].x() - w - 4 * m.pt, line[i].y() - 12 * m.pt, w, 10 * m.pt), valueLabels);
-        painter.fillRect(box, Qt::white);
-        painter.setPen(lineColor.darker(130));
-        painter.drawText(box, Qt::AlignCenter, percent);
-    }
-    painter.setBrush(Qt::NoBrush);
-    // the legend, top left of the plot
-    painter.setFont(small);
-    const double ly = plot.top() - 18 * m.pt;
-    painter.fillRect(QRectF(plot.left(), ly + 2 * m.pt, 10 * m.pt, 8 * m.pt), QColor(70, 110, 165));
-    painter.setPen(Qt::black);
-    painter.drawText(QRectF(plot.left() + 14 * m.pt, ly, 120 * m.pt, 12 * m.pt),
-                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Rejects"));
-    painter.setPen(QPen(lineColor, 1.4 * m.pt));
-    painter.drawLine(QPointF(plot.left() + 90 * m.pt, ly + 6 * m.pt),
-                     QPointF(plot.left() + 104 * m.pt, ly + 6 * m.pt));
-    painter.setPen(Qt::black);
-    painter.drawText(QRectF(plot.left() + 108 * m.pt, ly, 140 * m.pt, 12 * m.pt),
-                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Cumulative percentage"));
-}
-
-QImage ReportPainter::chartImage(int dpi) const
-{
-    if (m_doc.layout.chart.bars.isEmpty())
-        return {};
-    QImage image(10 * dpi, 6 * dpi, QImage::Format_RGB32);
-    const int dotsPerMeter = qRound(dpi / 0.0254);
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    Metrics m = measure(image);
-    // the chart fills the picture: no page heading above it, no footer below
-    m.headingHeight = m.row * 1.3 + 8 * m.pt;
-    m.footerHeight = 0;
-    paintChart(painter, m);
-    return image;
-}
-
 int ReportPainter::paint(QPagedPaintDevice &device, int firstPage, int lastPage,
                          const std::function<bool(int, int)> &progress) const
 {
@@ -681,60 +468,4 @@ void ReportPainter::paintPage(QPainter &painter, const Metrics &m, const QVector
         y += paintLine(painter, m, line, y, band % 2 == 0 && band > 0);
     });
     paintFooter(painter, m, page, total);
-}
-
-namespace {
-// The printable area of a page at a resolution, for measuring the report as a PDF of that page
-// would: nothing is painted on it.
-class PageArea : public QPaintDevice
-{
-public:
-    PageArea(const QPageLayout &layout, int resolution) : m_layout(layout), m_resolution(resolution) {}
-    QPaintEngine *paintEngine() const override { return nullptr; }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override
-    {
-        return pageAreaMetric(metric, m_layout, m_resolution);
-    }
-
-private:
-    QPageLayout m_layout;
-    int m_resolution;
-};
-} // namespace
-
-ReportPages::ReportPages(const ReportDocument &document, const QPageLayout &layout, int resolution)
-    : m_painter(document), m_layout(layout), m_resolution(resolution)
-{
-    const PageArea area(layout, resolution);
-    m_metrics = std::make_unique<ReportPainter::Metrics>(m_painter.measure(area));
-    m_pages = m_painter.layOut(*m_metrics);
-    m_total = int(m_pages.size()) + (document.layout.chart.bars.isEmpty() ? 0 : 1);
-}
-
-ReportPages::~ReportPages() = default;
-
-QImage ReportPages::image(int page, double scale) const
-{
-    const QSizeF paper = pageSize() * scale;
-    QImage image(qMax(1, qRound(paper.width())), qMax(1, qRound(paper.height())), QImage::Format_RGB32);
-    // the image's resolution is the measured one, so that the fonts in points come out at the size
-    // they were measured at; the painter's scale brings them to the image's pixels
-    const int dotsPerMeter = qRound(m_resolution / 0.0254);
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    image.fill(Qt::white);
-    if (page < 0 || page >= m_total)
-        return image;
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.scale(scale * 72 / m_resolution, scale * 72 / m_resolution);
-    const QRectF area = m_layout.paintRect(QPageLayout::Point);
-    painter.translate(area.left() * m_resolution / 72, area.top() * m_resolution / 72);
-    painter.setFont(m_metrics->detail);
-    ReportLineReader reader = m_painter.m_doc.reader(false); // one of its own: a page is painted alone
-    m_painter.paintPage(painter, *m_metrics, m_pages, page + 1, m_total, reader);
-    return image;
 }

@@ -67,7 +67,7 @@ public:
     void dataFormClosed();
     void resetDataForms();
 
-    int selectedReportIndex = 0;
+    int selectedReportType = 0;
     bool currentUsersCancelled = false;
     // Computed rejects per line (key: Job ID text), from the counts window to the rejects window.
     QMap<QString, qint32> rejectsByLine;

@@ -118,12 +118,13 @@ bool ReportRun::produce(ReportStaging &staging, const QString &layoutFile, const
 
 ReportRun::Outcome ReportRun::runStaged(ReportParmsSheet &sheet, const Output &output)
 {
-    const ReportDescriptor &type = ReportCatalog::of(sheet.type());
+    const ReportDescriptor &report = ReportCatalog::of(sheet.type());
     ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
-    const CleanUp cleanUp{staging, {type.table}};
-    staging.stage(type.staging.name, type.table, sheet.stagingParameters());
+    const CleanUp cleanUp{staging, {report.table}};
+    staging.stage(report.staging.name, report.table, sheet.stagingParameters());
     checkCustomerParts(sheet.type(), staging);
-    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), report.previewTitle, 0,
+            output);
     return Outcome::Done;
 }
 
@@ -156,14 +157,15 @@ void ReportRun::checkCustomerParts(int type, ReportStaging &staging) const
 // rows not printed yet follows, and then the question whether to mark them printed.
 ReportRun::Outcome ReportRun::runRejects(ReportParmsSheet &sheet, const Output &output)
 {
-    const ReportDescriptor &type = ReportCatalog::of(ReportTypes::Rejects);
+    const ReportDescriptor &report = ReportCatalog::of(ReportTypes::Rejects);
     const ReportDescriptor &update = ReportCatalog::of(ReportTypes::RejectUpdate);
     ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
-    const CleanUp cleanUp{staging, {type.table, update.table}};
-    if (staging.stage(type.staging.name, type.table, sheet.stagingParameters()) == 0)
+    const CleanUp cleanUp{staging, {report.table, update.table}};
+    if (staging.stage(report.staging.name, report.table, sheet.stagingParameters()) == 0)
         m_setup.prompter.tell(QStringLiteral("No records found for the Reject Report."), kNoUpdates,
                               MsgIcon::Information);
-    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), report.previewTitle, 0,
+            output);
     if (sheet.option != 0)
         return Outcome::Done;
     if (staging.stage(update.staging.name, update.table, {}) == 0)
@@ -172,7 +174,7 @@ ReportRun::Outcome ReportRun::runRejects(ReportParmsSheet &sheet, const Output &
     const QDateTime markTime = m_setup.clock.now();
     const bool printed = produce(staging, m_setup.layoutFile(update.firstFileSelector),
                                  {{}, {}, m_setup.company, markTime}, update.previewTitle, 1, output);
-    staging.cleanUp(type.table);
+    staging.cleanUp(report.table);
     // an update report that could not be made was not printed: nothing to mark
     if (printed && sheet.markPrinted && sheet.markPrintedEnabled && !m_setup.unattended)
         askMarkPrinted(sheet, markTime, staging);
@@ -230,9 +232,10 @@ ReportRun::Outcome ReportRun::runMissingHolds(ReportParmsSheet &sheet, const Out
     holes.setUnattended(m_setup.unattended);
     if (!holes.run(sheet.startDate, end))
         return Outcome::Stopped;
-    const ReportDescriptor &type = ReportCatalog::of(ReportTypes::MissingHolds);
+    const ReportDescriptor &report = ReportCatalog::of(ReportTypes::MissingHolds);
     ReportStaging staging(m_setup.production, m_setup.reportDatabasePath);
-    const CleanUp cleanUp{staging, {type.table}};
-    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), type.previewTitle, 0, output);
+    const CleanUp cleanUp{staging, {report.table}};
+    produce(staging, m_setup.layoutFile(sheet.fileSelector()), request(sheet), report.previewTitle, 0,
+            output);
     return Outcome::Done;
 }

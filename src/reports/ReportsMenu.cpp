@@ -88,7 +88,7 @@ void runReportCommand(const CommandContext &context, const std::function<void()>
         WaitCursor wait;
         ReportDatabase::ensure(context.session.paths());
     }
-    context.session.selectedReportIndex = context.itemIndex;
+    context.session.selectedReportType = context.itemIndex;
     reportWindow();
-    context.session.selectedReportIndex = 0;
+    context.session.selectedReportType = 0;
 }

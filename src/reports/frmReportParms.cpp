@@ -65,7 +65,7 @@ template <class W> W *named(W *widget, const QString &name)
 } // namespace
 
 frmReportParms::frmReportParms(Session &session, QWidget *parent)
-    : QDialog(parent), m_session(session), m_sheet(session.selectedReportIndex)
+    : QDialog(parent), m_session(session), m_sheet(session.selectedReportType)
 {
     setObjectName(QStringLiteral("frmReportParms"));
     setWindowTitle(QStringLiteral("Report Parameters"));
@@ -490,7 +490,7 @@ void frmReportParms::editCustomerParts()
 
 void frmReportParms::done(int result)
 {
-    m_session.selectedReportIndex = 0;
+    m_session.selectedReportType = 0;
     m_reports.reset();
     m_shared.reset();
     QDialog::done(result);

@@ -88,7 +88,7 @@ private slots:
         QFETCH(bool, shown);
         DatabaseWorld world(level);
         ReportDatabase::ensure(*world.paths);
-        world.session->selectedReportIndex = type;
+        world.session->selectedReportType = type;
         frmReportParms window(*world.session);
         QVERIFY(window.load());
         window.show();
@@ -107,7 +107,7 @@ private slots:
                                                    ReportFixture::layoutPath(QStringLiteral("rejects.rpt")));
         world.session->options().setReportFilename(7,
                                                    ReportFixture::layoutPath(QStringLiteral("reject2.rpt")));
-        world.session->selectedReportIndex = ReportTypes::Rejects;
+        world.session->selectedReportType = ReportTypes::Rejects;
         world.session->currentDate = QDate(1999, 8, 11);
         world.session->currentShift = 1;
         frmReportParms window(*world.session);

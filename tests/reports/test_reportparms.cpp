@@ -310,7 +310,7 @@ private slots:
     {
         DatabaseWorld world(QStringLiteral("C"), {QStringLiteral("100-A"), QStringLiteral("200-B")});
         ReportDatabase::ensure(*world.paths);
-        world.session->selectedReportIndex = ReportTypes::ProductionSummary;
+        world.session->selectedReportType = ReportTypes::ProductionSummary;
         frmReportParms window(*world.session);
         QVERIFY(window.load());
         QVERIFY(!window.findChild<QRadioButton *>("optDate0")->isEnabled());
@@ -343,7 +343,7 @@ private slots:
         ReportFixture::fill(world.db);
         ReportDatabase::ensure(*world.paths);
         world.session->options().setReportFilename(1, ReportFixture::layoutPath(QStringLiteral("xfers.rpt")));
-        world.session->selectedReportIndex = ReportTypes::TransferList;
+        world.session->selectedReportType = ReportTypes::TransferList;
         world.session->currentDate = QDate(1999, 8, 11);
         world.session->currentShift = 1;
         frmReportParms window(*world.session);
@@ -400,7 +400,7 @@ private slots:
         ReportFixture::fill(world.db);
         ReportDatabase::ensure(*world.paths);
         world.session->options().setReportFilename(1, ReportFixture::layoutPath(QStringLiteral("xfers.rpt")));
-        world.session->selectedReportIndex = ReportTypes::TransferList;
+        world.session->selectedReportType = ReportTypes::TransferList;
         world.session->currentDate = QDate(1999, 8, 11);
         world.session->currentShift = 1;
         world.session->setRepairHandler([&] { DatabaseRepair(*world.session).run(); });

@@ -424,7 +424,7 @@ void TestFrmMain::reportsMakeTheReportDatabase()
     bool menuEnabledMeanwhile = true;
     main.registerAction(QStringLiteral("ON &HOLD REPORT..."), [&](const CommandContext &context) {
         runReportCommand(context, [&] {
-            shown << world.session->selectedReportIndex;
+            shown << world.session->selectedReportType;
             menuEnabledMeanwhile = main.menu(QStringLiteral("mnuReports"))->menuAction()->isEnabled();
         });
     });
@@ -433,7 +433,7 @@ void TestFrmMain::reportsMakeTheReportDatabase()
     QVERIFY(!QFile::exists(world.paths->reportDatabasePath()));
     trigger(main, QStringLiteral("mnuReportsSub3"));
     QCOMPARE(shown, QList<int>{3});
-    QCOMPARE(world.session->selectedReportIndex, 0);
+    QCOMPARE(world.session->selectedReportType, 0);
     QVERIFY(!menuEnabledMeanwhile);
     QVERIFY(main.menu(QStringLiteral("mnuReports"))->menuAction()->isEnabled());
     QVERIFY(QFile::exists(world.paths->reportDatabasePath()));

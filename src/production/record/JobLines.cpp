@@ -254,7 +254,7 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
     if (!found)
         return std::nullopt;
     Posting posting = *found;
-    const DateShift *next = &posting.next;
+    const DateShift next = posting.next;
     // A closed (protected) date-shift must not change, so its lines keep their beginning counts.
     // An ending count of 0 was never typed: it is no reading to carry. A line that a posting
     // brought over and that nobody has counted since (its ending still its beginning, no Mattec
@@ -279,17 +279,17 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
             "AND p.\"Ending Count\" <> n.\"Beginning Count\" AND n.\"Protected Record\" = 0"),
         {{QStringLiteral("dt"), dateShift.sqlDate()},
          {QStringLiteral("sh"), dateShift.shift},
-         {QStringLiteral("nextDt"), next->sqlDate()},
-         {QStringLiteral("nextSh"), next->shift}});
+         {QStringLiteral("nextDt"), next.sqlDate()},
+         {QStringLiteral("nextSh"), next.shift}});
     // The lines brought over come back from the insert itself.
     QSqlQuery added = m_db.exec(m_db.savedQuerySql(QStringLiteral("Bring Forward Unmatched Line Items")) +
                                     QStringLiteral(" RETURNING ") + kLineColumns,
                                 {{QStringLiteral("This Date"), dateShift.sqlDate()},
                                  {QStringLiteral("This Shift"), dateShift.shift},
-                                 {QStringLiteral("Next Date"), next->sqlDate()},
-                                 {QStringLiteral("Next Shift"), next->shift}});
+                                 {QStringLiteral("Next Date"), next.sqlDate()},
+                                 {QStringLiteral("Next Shift"), next.shift}});
     while (added.next())
-        posting.added.append(lineFrom(added, &*next));
+        posting.added.append(lineFrom(added, &next));
     added.finish();
     // returned in no particular order: by machine, then as made
     std::sort(posting.added.begin(), posting.added.end(), [](const JobLine &a, const JobLine &b) {

@@ -6,9 +6,12 @@
 //
 //   kelvara_bench [--years N] [--machines N] [--keep PATH | --plant PATH] [--server URI] [--windows]
 //   [--no-reports] [--preview | --exports | --report-memory] [--history] [--history-cost] [--startup]
+//   [--network PORT [--delay MS]]
 
+#include "BenchPlants.h"
 #include "HistoryBench.h"
 #include "MachineBench.h"
+#include "NetworkRelay.h"
 #include "PlantGenerator.h"
 #include "RawReader.h"
 #include "ReportBench.h"
@@ -28,7 +31,6 @@
 #include "production/counts/CountsSheet.h"
 #include "production/joblist/JobListSheet.h"
 #include "production/record/ChangeHistory.h"
-#include "production/record/DatabaseCopy.h"
 #include "production/record/JobLines.h"
 #include "production/record/ProductionSummaries.h"
 #include "production/record/Schema.h"
@@ -88,10 +90,19 @@ std::pair<double, double> timeRecordedAndNot(int repeats, const std::function<vo
     return {best[1], best[0]};
 }
 
+// A step through the network relay: milliseconds and round trips per run; ms < 0: not measured.
+struct OverNetwork
+{
+    double ms = -1;
+    double trips = 0;
+    double firstMs = 0, firstTrips = 0; // the first run, on connections opened anew
+};
+bool networkColumns = false; // the table has the relay's two columns
+
 // server < 0: no server given, the row has no server columns; 0: the step is not one of the
 // database's, "-".
 void row(const char *what, double product, double raw, const char *target, double server = -1,
-         const char *serverTarget = "")
+         const char *serverTarget = "", OverNetwork network = {})
 {
     if (raw > 0)
         std::printf("| %-44s | %8.3f | %8.3f | %5.2f | %-8s |", what, product, raw, product / raw, target);
@@ -101,6 +112,11 @@ void row(const char *what, double product, double raw, const char *target, doubl
         std::printf(" %10.3f | %5.2f | %-14s |", server, server / product, serverTarget);
     else if (server == 0)
         std::printf(" %10s | %5s | %-14s |", "-", "-", serverTarget);
+    if (networkColumns && network.ms >= 0)
+        std::printf(" %9.3f | %5.0f | %9.3f | %5.0f |", network.ms, network.trips, network.firstMs,
+                    network.firstTrips);
+    else if (networkColumns)
+        std::printf(" %9s | %5s | %9s | %5s |", "-", "-", "-", "-");
     std::printf("\n");
 }
 
@@ -149,91 +165,6 @@ void closeCountsWindowSettings(CKelvaraOptions &options, QTableView &grid)
     CKelvaraOptions::Batch closing(options);
     GridColumns::save(options, QStringLiteral("PRODUCTIONCOUNTS"), &grid);
 }
-// The program's classes on one open plant database, as the windows hold them.
-struct Plant
-{
-    Plant(const QString &plantName, Prompter &prompter, Clock &clock)
-        : name(plantName), db(Database::open(plantName)), store(db), summaries(ids), jobList(prompter, clock),
-          counts(summaries)
-    {
-        jobList.setStore(&store);
-    }
-
-    QString name;
-    Database db;
-    JobLines store;
-    ClassIdGenerator ids;
-    ProductionSummaries summaries;
-    JobListSheet jobList;
-    CountsSheet counts;
-};
-
-// The plant file copied by the program's own copy into a database of its own on a PostgreSQL
-// server, made next to the maintenance database the URI names, and dropped again at the end.
-class ServerPlant
-{
-public:
-    ServerPlant(const QString &file, const QString &maintenanceUri, Prompter &prompter, Clock &clock)
-        : m_maintenance(ServerAddress::parse(maintenanceUri).uri()),
-          m_target(ServerAddress::parse(maintenanceUri)
-                       .on(QStringLiteral("kelvara_bench_%1").arg(QCoreApplication::applicationPid()))
-                       .uri())
-    {
-        drop(); // one of the same name left by a run that was killed
-        try {
-            QElapsedTimer timer;
-            timer.start();
-            const DatabaseCopy::Result copied = DatabaseCopy::copy(file, m_target);
-            if (!copied.copied)
-                throw DatabaseError(DbErrors::Other, QStringLiteral("Copy to %1 failed: %2\n%3")
-                                                         .arg(m_target, copied.failure,
-                                                              DatabaseCopy::comparisonText(copied.lines)));
-            const double seconds = double(timer.elapsed()) / 1000;
-            {
-                // The statistics autovacuum gathers within a minute of the copy, taken at once.
-                Database analyzed = Database::open(m_target);
-                analyzed.exec(QStringLiteral("ANALYZE"));
-            }
-            std::printf("copied to %s in %.1f s (DatabaseCopy, every row compared)\n\n", qPrintable(m_target),
-                        seconds);
-            m_plant.emplace(m_target, prompter, clock);
-        } catch (const KelvaraError &) {
-            dropQuietly();
-            throw;
-        }
-    }
-    ~ServerPlant()
-    {
-        m_plant.reset();
-        dropQuietly();
-    }
-    ServerPlant(const ServerPlant &) = delete;
-    ServerPlant &operator=(const ServerPlant &) = delete;
-
-    Plant &plant() { return *m_plant; }
-
-private:
-    void drop()
-    {
-        Database maintenance = Database::open(m_maintenance);
-        const QString name = ServerAddress::parse(m_target).database;
-        maintenance.exec(
-            QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name)); // digits only
-    }
-
-    void dropQuietly()
-    {
-        try {
-            drop();
-        } catch (const KelvaraError &error) {
-            std::fprintf(stderr, "%s was not dropped: %s\n", qPrintable(m_target),
-                         qPrintable(error.description()));
-        }
-    }
-
-    QString m_maintenance, m_target;
-    std::optional<Plant> m_plant;
-};
 } // namespace
 
 int main(int argc, char *argv[])
@@ -284,6 +215,14 @@ int main(int argc, char *argv[])
          QStringLiteral("Also time each per-shift step on a copy of the plant on this PostgreSQL "
                         "server (a postgresql:// URI to its maintenance database)."),
          QStringLiteral("URI")});
+    parser.addOption(
+        {QStringLiteral("network"),
+         QStringLiteral("With --server: also time each per-shift step through a relay that plays a network, "
+                        "to the same server listening on 127.0.0.1 at this TCP port; stops after them."),
+         QStringLiteral("PORT")});
+    parser.addOption({QStringLiteral("delay"),
+                      QStringLiteral("The relay's delay each way, in milliseconds (0.5 unless given)."),
+                      QStringLiteral("MS"), QStringLiteral("0.5")});
     parser.process(app);
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure shows as it is measured
 
@@ -355,15 +294,33 @@ int main(int argc, char *argv[])
         std::optional<ServerPlant> server;
         if (parser.isSet(QStringLiteral("server")))
             server.emplace(path, parser.value(QStringLiteral("server")), prompter, clock);
+        // The same copy reached through the relay, over TCP.
+        std::optional<NetworkRelay> relay;
+        std::optional<Plant> network;
+        if (server && parser.isSet(QStringLiteral("network"))) {
+            relay.emplace(quint16(parser.value(QStringLiteral("network")).toUInt()),
+                          parser.value(QStringLiteral("delay")).toDouble());
+            ServerAddress address = ServerAddress::parse(server->uri());
+            address.host = QStringLiteral("127.0.0.1");
+            address.port = relay->port();
+            network.emplace(address.uri(), prompter, clock);
+            networkColumns = true;
+            std::printf("through a relay adding %.2f ms each way: %s\n\n", relay->delayMs(),
+                        qPrintable(address.uri()));
+        }
 
         std::printf("| %-44s | %8s | %8s | %5s | %-8s |", "per-shift work (ms)", "Kelvara", "SQLite", "ratio",
                     "target");
         if (server)
             std::printf(" %10s | %5s | %-14s |", "PostgreSQL", "ratio", "server target");
+        if (network)
+            std::printf(" %9s | %5s | %9s | %5s |", "network", "trips", "first run", "trips");
         std::printf("\n|%s|%s|%s|%s|%s|", "----------------------------------------------",
                     "---------:", "---------:", "------:", "----------");
         if (server)
             std::printf("%s|%s|%s|", "-----------:", "------:", "----------------");
+        if (network)
+            std::printf("%s|%s|%s|%s|", "----------:", "------:", "----------:", "------:");
         std::printf("\n");
 
         // Each step runs on the file and, with the same classes, on the server's copy.
@@ -373,7 +330,23 @@ int main(int argc, char *argv[])
             const double product = timeOf(repeats, [&] { step(file); });
             const double rawFigure = rawStep ? timeOf(repeats, rawStep) : 0;
             const double onServer = server ? timeOf(repeats, [&] { step(server->plant()); }) : -1;
-            row(what, product, rawFigure, target, onServer, serverTarget);
+            OverNetwork overNetwork;
+            if (network) {
+                // A window's first load on a workstation opens its connection; later ones may take
+                // one another window let go.
+                const qint64 start = relay->roundTrips();
+                QElapsedTimer first;
+                first.start();
+                step(*network);
+                overNetwork.firstMs = double(first.nsecsElapsed()) / 1e6;
+                overNetwork.firstTrips = double(relay->roundTrips() - start);
+                // Each run waits for its round trips: fewer runs make the same best of seven.
+                overNetwork.ms = timeOf(std::max(1, repeats / 10), [&] { step(*network); });
+                const qint64 before = relay->roundTrips();
+                step(*network);
+                overNetwork.trips = double(relay->roundTrips() - before);
+            }
+            row(what, product, rawFigure, target, onServer, serverTarget, overNetwork);
         };
         const char *serverRead = "< 50 ms, <= 2x";
         const bool costOnly = parser.isSet(QStringLiteral("history-cost"));
@@ -452,6 +425,12 @@ int main(int argc, char *argv[])
                 "counts window close: post to next shift", 20,
                 [&](Plant &p) { p.store.postToNextShift(shift); },
                 [&] { raw.postToNextShift(shift, shift.next()); }, "< 50 ms", "< 50 ms");
+        }
+        if (network) {
+            std::printf("\n%lld round trips through the relay in all\n", relay->roundTrips());
+            network.reset(); // its connection ends before the relay and the copy go
+            relay.reset();
+            return 0;
         }
         // What the change history costs: the same step with its triggers and with them taken away.
         // A count entry reads its line and writes one count over the value read (one history

@@ -292,18 +292,22 @@ QString Database::savedQuerySql(const QString &name) const
     const auto known = m_savedSql.constFind(name);
     if (known != m_savedSql.cend())
         return *known;
-    QSqlQuery query =
-        exec(QStringLiteral("SELECT \"SQL Text\" FROM \"Saved Queries\" WHERE \"Query Name\" = :name"),
-             {{QStringLiteral("name"), name}});
-    if (!query.next())
+    // Every saved query's text at once: on a server each read is a round trip, and a window's
+    // load runs several of them.
+    QSqlQuery query = exec(QStringLiteral("SELECT \"Query Name\", \"SQL Text\" FROM \"Saved Queries\""));
+    m_savedSql.clear();
+    while (query.next()) {
+        // without a closing semicolon, so that it can be part of a larger statement
+        QString sql = query.value(1).toString().trimmed();
+        while (sql.endsWith(QLatin1Char(';')))
+            sql = sql.chopped(1).trimmed();
+        m_savedSql.insert(query.value(0).toString(), sql);
+    }
+    const auto read = m_savedSql.constFind(name);
+    if (read == m_savedSql.cend())
         throw DatabaseError(DbErrors::Other,
                             QStringLiteral("The saved query '%1' does not exist in the database.").arg(name));
-    // without a closing semicolon, so that it can be part of a larger statement
-    QString sql = query.value(0).toString().trimmed();
-    while (sql.endsWith(QLatin1Char(';')))
-        sql = sql.chopped(1).trimmed();
-    m_savedSql.insert(name, sql);
-    return sql;
+    return *read;
 }
 
 QSqlQuery Database::execSaved(const QString &name, const QVariantMap &params) const
@@ -348,14 +352,19 @@ QString Database::setupCommand() const
 void Database::beginTransaction()
 {
     const QStringList statements = m_dialect.beginWrite();
-    exec(statements.first());
+    if (!m_server) {
+        for (const QString &sql : statements)
+            exec(sql);
+        return;
+    }
+    // On the server the transaction begins and takes the write lock in one round trip.
     try {
-        for (qsizetype i = 1; i < statements.size(); ++i)
-            exec(statements.at(i));
+        m_server->runTogether(statements);
     } catch (...) {
         // The lock was not had: the transaction just begun ends here, not in a caller's rollback.
         exec(m_dialect.rollback());
-        throwWhenLockFunctionsMissing(*this);
+        if (!m_server->lost())
+            throwWhenLockFunctionsMissing(*this);
         throw;
     }
 }

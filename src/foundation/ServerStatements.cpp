@@ -87,7 +87,13 @@ enum class TransactionStep { None, Begin, Commit, Rollback };
 
 TransactionStep transactionStep(const QString &sql)
 {
-    const QString verb = sql.trimmed().section(' ', 0, 0).toUpper();
+    // The first word, also when a semicolon or a line break ends it ("BEGIN;\nSET LOCAL ...").
+    QString verb;
+    for (const QChar c : sql.trimmed()) {
+        if (!c.isLetter())
+            break;
+        verb += c.toUpper();
+    }
     if (verb == QLatin1String("BEGIN") || verb == QLatin1String("START"))
         return TransactionStep::Begin;
     if (verb == QLatin1String("COMMIT") || verb == QLatin1String("END"))
@@ -175,8 +181,20 @@ QString ServerStatements::lostMessage()
 
 void ServerStatements::start()
 {
-    for (const QString &sql : std::as_const(m_connectStatements))
-        run(sql, {});
+    if (!m_connectStatements.isEmpty())
+        runTogether(m_connectStatements);
+}
+
+void ServerStatements::runTogether(const QStringList &statements)
+{
+    const QString sql = statements.join(QStringLiteral(";\n"));
+    // The driver reports the first statement's outcome and keeps the others' results: each is
+    // looked at in turn, and the server ran none after one that failed.
+    QSqlQuery query = run(sql, {});
+    while (query.nextResult()) {
+    }
+    if (query.lastError().isValid())
+        fail(query, sql);
 }
 
 const ServerStatements::Text &ServerStatements::text(const QString &sql)

@@ -40,6 +40,13 @@ public:
     void start();
     // Throws DatabaseError mapped from the server's SQLSTATE.
     QSqlQuery run(const QString &sql, const QVariantMap &params);
+    // Statements without parameters sent as one text, in one round trip, each one's outcome
+    // checked: the first that fails is thrown, and those after it have not run. A first statement
+    // BEGIN leaves the transaction begun even when a later one fails (the server then holds it
+    // failed, until a ROLLBACK).
+    void runTogether(const QStringList &statements);
+    // The connection was found dropped, and no statement has opened it again since.
+    bool lost() const { return m_lost; }
 
     // A busy statement comes back once no caller holds its rows.
     void giveBack(const std::shared_ptr<Prepared> &statement);

@@ -12,6 +12,25 @@ namespace {
 // How long a write waits for another workstation's write on the server, as the file's busy
 // timeout does.
 constexpr int kLockTimeoutMs = 5000;
+
+// A setting the server takes as the connection starts (libpq's "options"), so that it costs no
+// statement of its own: a blank or backslash in the value is escaped for the server's reading of
+// the options, and the whole again for the connection string's quotes. Qt's driver reads a ';' in
+// the connect options as a separator, so none is left in the value.
+QString startupSetting(const QString &name, QString value)
+{
+    value.remove(QLatin1Char(';'));
+    QString escaped;
+    for (const QChar c : std::as_const(value)) {
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    QString setting = QStringLiteral("-c %1=%2").arg(name, escaped);
+    setting.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    setting.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return setting;
+}
 } // namespace
 
 bool SqlDialect::isServerName(const QString &databaseName)
@@ -32,29 +51,27 @@ QString SqlDialect::driverName() const
 
 QString SqlDialect::connectOptions(bool readOnly) const
 {
-    // The server's notices (a trigger dropped that was not there) are not the user's concern.
-    if (isServer())
-        return QStringLiteral("application_name=Kelvara;options='-c client_min_messages=warning'");
+    if (isServer()) {
+        // The server's notices (a trigger dropped that was not there) are not the user's concern.
+        // The change history records who wrote with what: see ChangeHistory.
+        QStringList settings{
+            startupSetting(QStringLiteral("client_min_messages"), QStringLiteral("warning")),
+            startupSetting(QStringLiteral("kelvara.program"), HistoryChain::programName()),
+            startupSetting(QStringLiteral("kelvara.workstation"), QSysInfo::machineHostName())};
+        if (readOnly)
+            settings << startupSetting(QStringLiteral("default_transaction_read_only"), QStringLiteral("on"));
+        return QStringLiteral("application_name=Kelvara;options='") + settings.join(QLatin1Char(' ')) +
+               QLatin1Char('\'');
+    }
     const QString busyTimeout = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
     return readOnly ? busyTimeout + QStringLiteral(";QSQLITE_OPEN_READONLY") : busyTimeout;
 }
 
 QStringList SqlDialect::connectStatements(bool readOnly) const
 {
-    if (isServer()) {
-        QStringList statements;
-        if (readOnly)
-            statements << QStringLiteral("SET default_transaction_read_only = on");
-        // The change history records who wrote with what: see ChangeHistory.
-        const auto quote = [](QString text) {
-            return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) +
-                   QLatin1Char('\'');
-        };
-        statements << QStringLiteral("SELECT set_config('kelvara.program', %1, false), "
-                                     "set_config('kelvara.workstation', %2, false)")
-                          .arg(quote(HistoryChain::programName()), quote(QSysInfo::machineHostName()));
-        return statements << QStringLiteral("SELECT count(*) FROM pg_class");
-    }
+    // A server connection's settings went with its start (connectOptions): no round trip more.
+    if (isServer())
+        return {};
     // WAL is not safe on a network share: the rollback journal it is.
     QStringList statements;
     if (!readOnly)

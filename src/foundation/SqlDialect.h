@@ -31,7 +31,7 @@ public:
     QString driverName() const;
     QString connectOptions(bool readOnly) const;
     // Run on each new connection, in order; the last reads the schema, so that a file that is not
-    // a database fails at the open.
+    // a database fails at the open. None on a server, whose settings go with the connect options.
     QStringList connectStatements(bool readOnly) const;
 
     // Reads a schema that points past the end of a file cut short.

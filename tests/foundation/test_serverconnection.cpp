@@ -23,6 +23,7 @@ private slots:
     void init();
     void cleanup();
     void statementsAreKeptPerText();
+    void aWriterThatWaitsOutTheLockGoesOn();
     void restartOutsideTransaction();
     void restartInsideTransaction();
     void readOnlyConnectionStaysReadOnlyAfterRestart();
@@ -160,6 +161,27 @@ void TestServerConnection::statementsAreKeptPerText()
                      {{QStringLiteral("on"), 1}})
                  .numRowsAffected(),
              1);
+}
+
+// A write transaction begins and takes the write lock in one round trip. One that waits out the lock
+// another workstation holds is told so, and its connection is left with no transaction, failed or
+// open: its next read and its next write go through.
+void TestServerConnection::aWriterThatWaitsOutTheLockGoesOn()
+{
+    Database holder = Database::open(uri());
+    Database waiter = Database::open(uri());
+    auto held = std::make_unique<Transaction>(holder);
+    const auto error = errorOf<DatabaseError>([&] { Transaction waiting(waiter); });
+    QVERIFY2(error, "two writers held the write lock at once");
+    QCOMPARE(error->number(), DbErrors::Locked);
+    held.reset();
+    QCOMPARE(count(waiter), 3);
+    {
+        Transaction transaction(waiter);
+        waiter.exec(QStringLiteral("INSERT INTO \"Job Lookup Table\" VALUES ('D-4', 1)"));
+        transaction.commit();
+    }
+    QCOMPARE(count(holder), 4);
 }
 
 void TestServerConnection::restartOutsideTransaction()

@@ -267,7 +267,7 @@ QString item(const QString &value)
 
 // Before a row's history is written: its time, with the session's clock zone; the login, the
 // session's, never the owner the function runs as; the program, which names itself and its
-// workstation in the session's settings (SqlDialect::connectStatements), any other client being
+// workstation in the session's settings (SqlDialect::connectOptions), any other client being
 // "other client"; and the newest row of the chain. The history is written by one transaction at a
 // time, which takes the table's lock until it ends: two writers never both chain to the same
 // newest row (and a transaction whose snapshot predates another's rows fails on the key they took

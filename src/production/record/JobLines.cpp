@@ -225,18 +225,23 @@ JobLines::Removal JobLines::remove(qint64 jobId)
     return Removal::Deleted;
 }
 
+namespace {
+// The next date-shift with lines, one row of "Date" and "Shift". A shift 1 or 2 looks at the same
+// date only: when no later shift of it has lines, nothing is posted, even if the next day has lines.
+QString nextWithLinesSql(const DateShift &dateShift)
+{
+    return dateShift.shift < 3 ? QStringLiteral("SELECT \"Date\", \"Shift\" FROM \"Production Table\" WHERE "
+                                                "\"Date\" = :dt AND \"Shift\" > :sh "
+                                                "ORDER BY \"Shift\" LIMIT 1")
+                               : QStringLiteral("SELECT \"Date\", \"Shift\" FROM \"Production Table\" WHERE "
+                                                "\"Date\" > :dt AND \"Shift\" = 1 "
+                                                "ORDER BY \"Date\" LIMIT 1");
+}
+} // namespace
+
 std::optional<DateShift> JobLines::nextWithLines(const DateShift &dateShift) const
 {
-    // A shift 1 or 2 looks at the same date only: when no later shift of it has lines, nothing
-    // is posted, even if the next day has lines.
-    const QString sql = dateShift.shift < 3
-                            ? QStringLiteral("SELECT \"Date\", \"Shift\" FROM \"Production Table\" WHERE "
-                                             "\"Date\" = :dt AND \"Shift\" > :sh "
-                                             "ORDER BY \"Shift\" LIMIT 1")
-                            : QStringLiteral("SELECT \"Date\", \"Shift\" FROM \"Production Table\" WHERE "
-                                             "\"Date\" > :dt AND \"Shift\" = 1 "
-                                             "ORDER BY \"Date\" LIMIT 1");
-    QSqlQuery query = m_db.exec(sql, dateShiftParams(dateShift));
+    QSqlQuery query = m_db.exec(nextWithLinesSql(dateShift), dateShiftParams(dateShift));
     if (!query.next())
         return std::nullopt;
     return DateShift{dateFromSql(query.value(0)), query.value(1).toInt()};
@@ -245,13 +250,11 @@ std::optional<DateShift> JobLines::nextWithLines(const DateShift &dateShift) con
 std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
 {
     Transaction transaction(m_db);
-    const std::optional<DateShift> next = nextWithLines(dateShift);
-    if (!next)
+    std::optional<Posting> found = postingTarget(dateShift);
+    if (!found)
         return std::nullopt;
-    Posting posting;
-    posting.next = *next;
-    posting.nextProtected = anyProtected(*next);
-    posting.leftAlone = machinesLeftAlone(dateShift, *next);
+    Posting posting = *found;
+    const DateShift next = posting.next;
     // A closed (protected) date-shift must not change, so its lines keep their beginning counts.
     // An ending count of 0 was never typed: it is no reading to carry. A line that a posting
     // brought over and that nobody has counted since (its ending still its beginning, no Mattec
@@ -276,17 +279,17 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
             "AND p.\"Ending Count\" <> n.\"Beginning Count\" AND n.\"Protected Record\" = 0"),
         {{QStringLiteral("dt"), dateShift.sqlDate()},
          {QStringLiteral("sh"), dateShift.shift},
-         {QStringLiteral("nextDt"), next->sqlDate()},
-         {QStringLiteral("nextSh"), next->shift}});
+         {QStringLiteral("nextDt"), next.sqlDate()},
+         {QStringLiteral("nextSh"), next.shift}});
     // The lines brought over come back from the insert itself.
     QSqlQuery added = m_db.exec(m_db.savedQuerySql(QStringLiteral("Bring Forward Unmatched Line Items")) +
                                     QStringLiteral(" RETURNING ") + kLineColumns,
                                 {{QStringLiteral("This Date"), dateShift.sqlDate()},
                                  {QStringLiteral("This Shift"), dateShift.shift},
-                                 {QStringLiteral("Next Date"), next->sqlDate()},
-                                 {QStringLiteral("Next Shift"), next->shift}});
+                                 {QStringLiteral("Next Date"), next.sqlDate()},
+                                 {QStringLiteral("Next Shift"), next.shift}});
     while (added.next())
-        posting.added.append(lineFrom(added, &*next));
+        posting.added.append(lineFrom(added, &next));
     added.finish();
     // returned in no particular order: by machine, then as made
     std::sort(posting.added.begin(), posting.added.end(), [](const JobLine &a, const JobLine &b) {
@@ -297,41 +300,41 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
     return posting;
 }
 
-bool JobLines::anyProtected(const DateShift &dateShift) const
+// The next date-shift with lines, whether it is protected, and the counted machines here (an
+// ending count not 0) that have lines there, none of them for a job the machine ran here: posting
+// carries nothing to them and brings nothing. One statement, since on a server each is a round
+// trip: its first row tells the date-shift, the rows after it the machines left alone.
+std::optional<Posting> JobLines::postingTarget(const DateShift &dateShift) const
 {
-    return m_db.scalar(
-                   QStringLiteral("SELECT EXISTS (SELECT 1 FROM \"Production Table\" WHERE \"Date\" = :dt "
-                                  "AND \"Shift\" = :sh AND \"Protected Record\" <> 0)"),
-                   dateShiftParams(dateShift))
-               .toInt() != 0;
-}
-
-// The counted machines here (an ending count not 0) that have lines on the next date-shift, none
-// of them for a job the machine ran here: posting carries nothing to them and brings nothing.
-QList<int> JobLines::machinesLeftAlone(const DateShift &dateShift, const DateShift &next) const
-{
-    QSqlQuery query =
-        m_db.exec(QStringLiteral(
-                      "SELECT DISTINCT p.\"Machine Number\" FROM \"Production Table\" p "
-                      "WHERE p.\"Date\" = :dt AND p.\"Shift\" = :sh AND p.\"Ending Count\" <> 0 "
-                      "AND p.\"Machine Number\" IS NOT NULL AND EXISTS (SELECT 1 FROM \"Production Table\" n "
-                      "WHERE n.\"Date\" = :nextDt AND n.\"Shift\" = :nextSh AND n.\"Machine Number\" = "
-                      "p.\"Machine Number\") "
-                      "AND NOT EXISTS (SELECT 1 FROM \"Production Table\" h JOIN \"Production Table\" n "
-                      "ON n.\"Machine Number\" = h.\"Machine Number\" "
-                      "AND COALESCE(n.\"Job Number\", '') = COALESCE(h.\"Job Number\", '') "
-                      "WHERE h.\"Date\" = :dt AND h.\"Shift\" = :sh AND h.\"Ending Count\" <> 0 "
-                      "AND h.\"Machine Number\" = p.\"Machine Number\" AND n.\"Date\" = :nextDt AND "
-                      "n.\"Shift\" = :nextSh) "
-                      "ORDER BY p.\"Machine Number\""),
-                  {{QStringLiteral("dt"), dateShift.sqlDate()},
-                   {QStringLiteral("sh"), dateShift.shift},
-                   {QStringLiteral("nextDt"), next.sqlDate()},
-                   {QStringLiteral("nextSh"), next.shift}});
-    QList<int> machines;
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("WITH upcoming AS (") + nextWithLinesSql(dateShift) +
+            QStringLiteral(
+                ") SELECT 0 AS \"Part\", u.\"Date\" AS \"Date\", u.\"Shift\" AS \"Shift\", "
+                "EXISTS (SELECT 1 FROM \"Production Table\" x WHERE x.\"Date\" = u.\"Date\" "
+                "AND x.\"Shift\" = u.\"Shift\" AND x.\"Protected Record\" <> 0) AS \"Protected\", "
+                "NULL AS \"Machine Number\" FROM upcoming u "
+                "UNION ALL SELECT 1, NULL, NULL, NULL, m.\"Machine Number\" FROM (SELECT DISTINCT "
+                "p.\"Machine Number\" AS \"Machine Number\" FROM upcoming u, \"Production Table\" p "
+                "WHERE p.\"Date\" = :dt AND p.\"Shift\" = :sh AND p.\"Ending Count\" <> 0 "
+                "AND p.\"Machine Number\" IS NOT NULL AND EXISTS (SELECT 1 FROM \"Production Table\" n "
+                "WHERE n.\"Date\" = u.\"Date\" AND n.\"Shift\" = u.\"Shift\" AND n.\"Machine Number\" = "
+                "p.\"Machine Number\") "
+                "AND NOT EXISTS (SELECT 1 FROM \"Production Table\" h JOIN \"Production Table\" n "
+                "ON n.\"Machine Number\" = h.\"Machine Number\" "
+                "AND COALESCE(n.\"Job Number\", '') = COALESCE(h.\"Job Number\", '') "
+                "WHERE h.\"Date\" = :dt AND h.\"Shift\" = :sh AND h.\"Ending Count\" <> 0 "
+                "AND h.\"Machine Number\" = p.\"Machine Number\" AND n.\"Date\" = u.\"Date\" AND "
+                "n.\"Shift\" = u.\"Shift\")) m "
+                "ORDER BY \"Part\", \"Machine Number\""),
+        dateShiftParams(dateShift));
+    if (!query.next())
+        return std::nullopt;
+    Posting posting;
+    posting.next = DateShift{dateFromSql(query.value(1)), query.value(2).toInt()};
+    posting.nextProtected = query.value(3).toBool();
     while (query.next())
-        machines.append(query.value(0).toInt());
-    return machines;
+        posting.leftAlone.append(query.value(4).toInt());
+    return posting;
 }
 
 QString Posting::summary() const

@@ -105,8 +105,7 @@ public:
     QList<JobChoice> activeJobs() const;
 
 private:
-    bool anyProtected(const DateShift &dateShift) const;
-    QList<int> machinesLeftAlone(const DateShift &dateShift, const DateShift &next) const;
+    std::optional<Posting> postingTarget(const DateShift &dateShift) const;
 
     Database &m_db;
 };

@@ -9,6 +9,8 @@
 #include "production/record/ProductionSummaries.h"
 
 #include <QString>
+
+class QCommandLineParser;
 #include <optional>
 
 // The program's classes on one open plant database, as the windows hold them.
@@ -51,3 +53,6 @@ private:
     QString m_maintenance, m_target;
     std::optional<Plant> m_plant;
 };
+
+// The benchmark's command-line options (see main.cpp's usage).
+void addBenchOptions(QCommandLineParser &parser);

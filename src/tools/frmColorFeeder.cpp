@@ -5,8 +5,8 @@
 #include "foundation/SharedDatabase.h"
 
 #include <QCloseEvent>
-#include <QLabel>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>

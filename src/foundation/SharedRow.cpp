@@ -33,9 +33,16 @@ SharedRow &SharedRow::where(const QString &condition)
     return *this;
 }
 
+SharedRow &SharedRow::where(const QString &condition, const QVariantMap &params)
+{
+    m_conditionParams.insert(params);
+    return where(condition);
+}
+
 QString SharedRow::whereClause(const Database &db, QVariantMap &params) const
 {
     QStringList checks{m_keyColumn + QStringLiteral(" = :key")};
+    params.insert(m_conditionParams);
     params.insert(QStringLiteral("key"), m_key);
     for (int i = 0; i < m_checks.size(); ++i) {
         const Check &check = m_checks[i];

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVariantMap>
 
 class Database;
 
@@ -30,6 +31,9 @@ public:
     // A further condition of the program's own (no user text, no parameters), such as the line
     // not being protected.
     SharedRow &where(const QString &condition);
+    // The same with values of the program's own bound by name (":limit"); the names key, rN, vN
+    // and nN are the write's own.
+    SharedRow &where(const QString &condition, const QVariantMap &params);
 
     // Writes the row; false when it no longer held what was read (or failed the condition, or is
     // gone) and nothing was written. With nothing to write it runs nothing and is true.
@@ -52,4 +56,5 @@ private:
     QList<QPair<QString, QVariant>> m_sets;
     QList<Check> m_checks;
     QStringList m_conditions;
+    QVariantMap m_conditionParams;
 };

@@ -6,6 +6,7 @@
 #include "foundation/Clock.h"
 #include "foundation/Database.h"
 #include "foundation/Prompter.h"
+#include "foundation/SharedRow.h"
 #include "reports/engine/ReportError.h"
 
 namespace {
@@ -202,23 +203,19 @@ void ReportRun::askMarkPrinted(const ReportParmsSheet &sheet, const QDateTime &m
         QStringLiteral("SELECT \"Distribution ID\", \"Hold Ticket ID\", \"Reworked Quantity\", \"Rejects\","
                        " \"Reject Reason\", \"When Added\" FROM \"") +
         update.table + '"');
-    const QStringList names = {QStringLiteral("Id"),       QStringLiteral("Ticket"),
-                               QStringLiteral("Reworked"), QStringLiteral("Rejects"),
-                               QStringLiteral("Reason"),   QStringLiteral("Added")};
+    const QStringList columns = {QStringLiteral("\"Hold Ticket ID\""),
+                                 QStringLiteral("\"Reworked Quantity\""), QStringLiteral("\"Rejects\""),
+                                 QStringLiteral("\"Reject Reason\""), QStringLiteral("\"When Added\"")};
     Transaction transaction(m_setup.production);
     while (staged.next()) {
-        QVariantMap row = limit;
-        for (int i = 0; i < names.size(); ++i)
-            row.insert(names.at(i), staged.value(i));
-        m_setup.production.exec(
-            QStringLiteral("UPDATE \"Hold Distribution\" SET \"Printed\" = 1 WHERE \"Distribution ID\" = :Id"
-                           " AND \"Printed\" = 0 AND \"When Added\" <= :Limit AND \"Hold Ticket ID\" IS NOT "
-                           "DISTINCT FROM :Ticket"
-                           " AND \"Reworked Quantity\" IS NOT DISTINCT FROM :Reworked AND \"Rejects\" IS NOT "
-                           "DISTINCT FROM :Rejects"
-                           " AND \"Reject Reason\" IS NOT DISTINCT FROM :Reason AND \"When Added\" IS NOT "
-                           "DISTINCT FROM :Added"),
-            row);
+        SharedRow row(QStringLiteral("\"Hold Distribution\""), QStringLiteral("\"Distribution ID\""),
+                      staged.value(0));
+        row.change(QStringLiteral("\"Printed\""), 1, 0)
+            .where(QStringLiteral("\"When Added\" <= :limit"),
+                   {{QStringLiteral("limit"), limit.value(QStringLiteral("Limit"))}});
+        for (int i = 0; i < columns.size(); ++i)
+            row.expect(columns.at(i), staged.value(i + 1));
+        row.write(m_setup.production);
     }
     transaction.commit();
 }

@@ -12,7 +12,6 @@
 #include "MachineCount.h"
 
 #include <QList>
-#include <QMap>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -69,8 +68,6 @@ public:
 
     int selectedReportType = 0;
     bool currentUsersCancelled = false;
-    // Computed rejects per line (key: Job ID text), from the counts window to the rejects window.
-    QMap<QString, qint32> rejectsByLine;
 
     // The error log line and the "Serious Error" dialog; Cancel ends the program. `logDetail`
     // (the statement that failed, say) goes to the log after the message, never to the dialog.

@@ -48,11 +48,11 @@ LoadableWindow ticketWindow(Session &session, const TicketKind &kind)
     return {window, [window] { return window->load(); }};
 }
 
-// The counts window's Rejects button opens the rejects window in the main frame; once it is
-// open the counts window closes.
-LoadableWindow countsWindow(Session &session)
+// The counts window's Rejects button opens the rejects window in the main frame, which reads the
+// rejects the counts window left in their hand-over; once it is open the counts window closes.
+LoadableWindow countsWindow(Session &session, const std::shared_ptr<RejectsHandOver> &handOver)
 {
-    auto *window = offeringHistory(session, new frmProductionCounts2(session));
+    auto *window = offeringHistory(session, new frmProductionCounts2(session, handOver));
     QPointer<frmProductionCounts2> guard(window);
     QObject::connect(window, &frmProductionCounts2::rejectsRequested, window, [&session, guard] {
         if (session.openWindow(frmRejects::command()) && guard)
@@ -65,12 +65,15 @@ LoadableWindow countsWindow(Session &session)
 void registerProductionWindows(WindowRegistry &registry)
 {
     namespace C = MenuCommands;
+    const auto handOver = std::make_shared<RejectsHandOver>();
     registry.addWindow({.command = C::JobList.key(),
                         .create = historyWindow<frmJobList2>,
                         .perShift = true,
                         .dataWindow = true});
-    registry.addWindow(
-        {.command = C::ProductionCounts.key(), .create = countsWindow, .perShift = true, .dataWindow = true});
+    registry.addWindow({.command = C::ProductionCounts.key(),
+                        .create = [handOver](Session &session) { return countsWindow(session, handOver); },
+                        .perShift = true,
+                        .dataWindow = true});
     registry.addWindow(
         {.command = C::Transfers.key(),
          .create = [](Session &session) { return ticketWindow(session, TicketKind::transfers()); },
@@ -84,7 +87,11 @@ void registerProductionWindows(WindowRegistry &registry)
         {.command = C::Disposition.key(), .create = historyWindow<frmHoldDisposition2>, .dataWindow = true});
     // No menu shows this command: the counts window's Rejects button opens it.
     registry.addWindow({.command = frmRejects::command(),
-                        .create = loadableWindow<frmRejects>,
+                        .create =
+                            [handOver](Session &session) {
+                                auto *window = new frmRejects(session, handOver);
+                                return LoadableWindow{window, [window] { return window->load(); }};
+                            },
                         .perShift = true,
                         .dataWindow = true,
                         .fromMenu = false});

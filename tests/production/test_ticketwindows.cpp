@@ -629,8 +629,9 @@ void TestTicketWindows::anotherWorkstationsDistributionShowsWithTheEditorKept()
 void TestTicketWindows::rejectsFollowAnotherWorkstation()
 {
     m_world->session->setCurrentDateShift({kMonday, 1});
-    m_world->session->rejectsByLine = {{QString::number(m_first), 200}};
-    auto *window = new frmRejects(*m_world->session);
+    const auto handOver = std::make_shared<RejectsHandOver>();
+    handOver->rejectsByLine = {{QString::number(m_first), 200}};
+    auto *window = new frmRejects(*m_world->session, handOver);
     m_windows << window;
     QVERIFY(window->load() && activate(window));
     auto *grid = child<QTableView>(window, QStringLiteral("Table1"));

@@ -58,9 +58,11 @@ void setDesignWidths(QTableView *grid)
 }
 } // namespace
 
-frmProductionCounts2::frmProductionCounts2(Session &session, QWidget *parent)
+frmProductionCounts2::frmProductionCounts2(Session &session, std::shared_ptr<RejectsHandOver> handOver,
+                                           QWidget *parent)
     : DataWindow(session, QStringLiteral("frmProductionCounts2"), tr("Production Counts"), parent),
-      m_summaries(session.classIds()), m_sheet(m_summaries)
+      m_summaries(session.classIds()),
+      m_handOver(handOver ? std::move(handOver) : std::make_shared<RejectsHandOver>()), m_sheet(m_summaries)
 {
     setPlacement(Placement::Maximized);
     buildUi();
@@ -271,7 +273,7 @@ void frmProductionCounts2::showRejects()
         return;
     {
         WaitCursor wait;
-        m_sheet.fillRejectsByLine(session().rejectsByLine);
+        m_sheet.fillRejectsByLine(m_handOver->rejectsByLine);
     }
     openRejectsWindow();
 }
@@ -279,7 +281,7 @@ void frmProductionCounts2::showRejects()
 void frmProductionCounts2::openRejectsWindow()
 {
     // The one place the rejects window is opened from: whoever shows it listens to this signal
-    // and reads session.rejectsByLine.
+    // and gives the rejects window this window's hand-over.
     emit rejectsRequested();
 }
 

@@ -2,6 +2,7 @@
 
 #include "CountsSheet.h"
 #include "production/record/ProductionSummaries.h"
+#include "production/record/RejectsHandOver.h"
 
 #include "foundation/DateShift.h"
 #include "widgets/DataWindow.h"
@@ -25,7 +26,10 @@ class frmProductionCounts2 : public DataWindow
     Q_OBJECT
 
 public:
-    explicit frmProductionCounts2(Session &session, QWidget *parent = nullptr);
+    // handOver: where the Rejects button leaves each line's rejects for the rejects window; a new
+    // one when none is given.
+    explicit frmProductionCounts2(Session &session, std::shared_ptr<RejectsHandOver> handOver = {},
+                                  QWidget *parent = nullptr);
     ~frmProductionCounts2() override;
 
     const DateShift &dateShift() const { return m_dateShift; }
@@ -66,6 +70,7 @@ private:
 
     std::unique_ptr<JobLines> m_store;
     ProductionSummaries m_summaries;
+    std::shared_ptr<RejectsHandOver> m_handOver;
     CountsSheet m_sheet;
     DateShift m_dateShift;
     // The row typed into was held back from a re-read: it is read again once its editor closes.

@@ -29,9 +29,10 @@ void setDesignWidths(QTableView *grid)
 }
 } // namespace
 
-frmRejects::frmRejects(Session &session, QWidget *parent)
+frmRejects::frmRejects(Session &session, std::shared_ptr<const RejectsHandOver> handOver, QWidget *parent)
     : DataWindow(session, QStringLiteral("frmRejects"), tr("Rejects by Reason"), parent),
-      m_summaries(session.classIds())
+      m_summaries(session.classIds()),
+      m_handOver(handOver ? std::move(handOver) : std::make_shared<const RejectsHandOver>())
 {
     setPlacement(Placement::Maximized);
     buildUi();
@@ -86,7 +87,7 @@ bool frmRejects::loadData()
     const DateShift dateShift = session().currentDateShift();
     m_label1->setText(dateShift.caption());
     m_sheet = std::make_unique<RejectsSheet>(db());
-    if (!runStep({}, [&] { m_sheet->load(dateShift, session().rejectsByLine); }))
+    if (!runStep({}, [&] { m_sheet->load(dateShift, m_handOver->rejectsByLine); }))
         return false;
     m_model->reset(m_sheet.get());
     showReadOnlyNote();

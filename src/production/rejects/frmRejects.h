@@ -1,6 +1,7 @@
 #pragma once
 
 #include "production/record/ProductionSummaries.h"
+#include "production/record/RejectsHandOver.h"
 #include "widgets/DataWindow.h"
 
 #include <memory>
@@ -14,13 +15,15 @@ class RejectsSheet;
 
 // "Rejects by Reason": the rejects the counts window computed for each production line of the
 // date-shift, split by the user into the ten reasons. Opened by the counts window's Rejects
-// button, on the rejects by line it left in the session.
+// button, on the rejects by line it left in their hand-over.
 class frmRejects : public DataWindow
 {
     Q_OBJECT
 
 public:
-    explicit frmRejects(Session &session, QWidget *parent = nullptr);
+    // Without a hand-over it shows no rejects from the counts window.
+    explicit frmRejects(Session &session, std::shared_ptr<const RejectsHandOver> handOver = {},
+                        QWidget *parent = nullptr);
     ~frmRejects() override;
 
     // The command it is registered under; no menu shows it.
@@ -42,6 +45,7 @@ private:
     void refreshLines(qint64 held);
 
     ProductionSummaries m_summaries; // the ticket totals a refresh computes the rejects from
+    std::shared_ptr<const RejectsHandOver> m_handOver;
     std::unique_ptr<RejectsSheet> m_sheet;
     RejectsModel *m_model = nullptr;
     CountEntryDelegate *m_delegate = nullptr;

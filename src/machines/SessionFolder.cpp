@@ -87,10 +87,13 @@ bool SessionFolder::waitFor(const std::function<bool()> &done, const std::atomic
 {
     QElapsedTimer clock;
     clock.start();
+    // The time is taken before each look, so that a wait never ends without a look after its
+    // limit: a workstation held up past the limit (a busy machine) still sees what came meanwhile.
     for (;;) {
+        const bool late = clock.elapsed() >= limitMs;
         if (done())
             return true;
-        if ((cancel && *cancel) || clock.elapsed() >= limitMs)
+        if ((cancel && *cancel) || late)
             return false;
         QThread::msleep(m_wait.pollMs);
     }

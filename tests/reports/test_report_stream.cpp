@@ -281,7 +281,8 @@ private slots:
         const QString layoutPath = world.file(QStringLiteral("order.rpt"));
         QVERIFY(writeFile(layoutPath, R"({"title": "Order", "table": "T",
             "groups": [{"field": "Name", "header": "Name {Name}", "footer": ""}],
-            "columns": [{"field": "Qty", "caption": "Qty", "width": 5, "align": "right", "total": true}],
+            "columns": [{"field": "Name", "caption": "Name", "width": 6},
+                        {"field": "Qty", "caption": "Qty", "width": 5, "align": "right", "total": true}],
             "grandTotal": "Total"})"));
         const QString reportPath = world.file(QStringLiteral("ORDER.MDB"));
         {

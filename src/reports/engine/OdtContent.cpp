@@ -152,7 +152,7 @@ private:
         };
         int c = 0;
         if (bold) {
-            const int span = totalsCaptionSpan(m_doc.layout.columns);
+            const int span = m_doc.layout.totalsCaptionSpan();
             double width = 0;
             for (; c < span; ++c)
                 width += m_g.columns.value(c);
@@ -192,7 +192,7 @@ private:
             writeTabbed(m_xml, QStringLiteral("DetailLine"), QString(), line.cells);
             return;
         }
-        const int span = totalsCaptionSpan(m_doc.layout.columns);
+        const int span = m_doc.layout.totalsCaptionSpan();
         writeTabbed(m_xml, QStringLiteral("TotalLine"), span > 0 ? line.text : QString(),
                     line.cells.mid(span));
     }
@@ -213,7 +213,7 @@ private:
         const bool totals = line.kind != ReportLine::Detail;
         int c = 0;
         if (totals) { // the caption spans the columns before the first total
-            const int span = totalsCaptionSpan(columns);
+            const int span = m_doc.layout.totalsCaptionSpan();
             if (span > 0) {
                 cell(line.text, QStringLiteral("LB"), span, QStringLiteral("TotalCell"));
                 c = span;

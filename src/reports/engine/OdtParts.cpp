@@ -87,14 +87,6 @@ void writeTabStops(QXmlStreamWriter &xml, const Geometry &g, const QList<ReportC
     xml.writeEndElement();
 }
 
-int totalsCaptionSpan(const QList<ReportColumn> &columns)
-{
-    int span = 0;
-    while (span < columns.size() && !columns[span].total)
-        ++span;
-    return span;
-}
-
 QFontMetricsF metricsOf(bool bold)
 {
     QFont font = ReportPainter::typeface();

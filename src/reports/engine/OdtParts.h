@@ -62,8 +62,6 @@ void writeTabbed(QXmlStreamWriter &xml, const QString &styleName, const QString 
 // The columns from `first` on as tab stops: a column's text starts at its left (a left-aligned
 // column), ends at its right or is centred in it, inside its padding.
 void writeTabStops(QXmlStreamWriter &xml, const Geometry &g, const QList<ReportColumn> &columns, int first);
-// The columns before the first that has totals: a totals line's caption stands across them.
-int totalsCaptionSpan(const QList<ReportColumn> &columns);
 // The table's font at 100 pixels, whose advances are hundredths of an em.
 QFontMetricsF metricsOf(bool bold);
 

@@ -135,7 +135,7 @@ void lineStyles(QXmlStreamWriter &xml, const ReportDocument &document, const Geo
     writeParagraphStyle(xml, QStringLiteral("DetailLine"), QStringLiteral("start"), size, false,
                         spaced({}, 0));
     writeParagraphStyle(xml, QStringLiteral("TotalLine"), QStringLiteral("start"), size, true,
-                        spaced(QStringLiteral("top"), totalsCaptionSpan(columns)));
+                        spaced(QStringLiteral("top"), document.layout.totalsCaptionSpan()));
     writeParagraphStyle(xml, QStringLiteral("GroupLine"), QStringLiteral("start"), size, true, [&] {
         spaced({}, -1)();
         xml.writeAttribute(kFo, QStringLiteral("background-color"), QStringLiteral("#e2e7ee"));

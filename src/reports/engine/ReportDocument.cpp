@@ -204,16 +204,20 @@ QVector<int> columnWidths(const ReportDocument &document)
         for (const QString &part : columns[i].caption.split('\n'))
             widths[i] = std::max<int>(widths[i], part.size());
     }
+    int caption = 0;
     if (document.spool) { // measured as the lines were spooled
         const QVector<int> &widest = document.spool->widestCells();
         for (int i = 0; i < widest.size() && i < widths.size(); ++i)
             widths[i] = std::max(widths[i], widest[i]);
-        return widths;
+        caption = document.spool->widestCaption();
+    } else {
+        for (const ReportLine &line : document.lines) {
+            for (int i = 0; i < line.cells.size() && i < widths.size(); ++i)
+                widths[i] = std::max<int>(widths[i], line.cells[i].size());
+            caption = std::max(caption, line.captionLength());
+        }
     }
-    for (const ReportLine &line : document.lines) {
-        for (int i = 0; i < line.cells.size() && i < widths.size(); ++i)
-            widths[i] = std::max<int>(widths[i], line.cells[i].size());
-    }
+    widenForTotalsCaption(widths, document.layout.totalsCaptionSpan(), caption, 1);
     return widths;
 }
 

@@ -74,7 +74,8 @@ ReportDocument buildReport(const QString &layoutPath, const QSqlDatabase &report
                            const ReportRequest &request);
 
 // The width of each column in characters: the layout's width, or the widest text of the column
-// when wider (its caption lines, its cells, totals included), so that no value is ever cut.
+// when wider (its caption lines, its cells, totals included), so that no value is ever cut; the
+// columns before the first total hold the totals lines' captions.
 QVector<int> columnWidths(const ReportDocument &document);
 
 // A page of the report's lines: where its first line is (a reader's position), how many of the

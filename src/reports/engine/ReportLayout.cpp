@@ -100,6 +100,14 @@ ReportLayout ReportLayout::load(const QString &path)
     return fromJson(file.readAll(), located);
 }
 
+int ReportLayout::totalsCaptionSpan() const
+{
+    int span = 0;
+    while (span < columns.size() && !columns[span].total)
+        ++span;
+    return span;
+}
+
 ReportLayout ReportLayout::fromJson(const QByteArray &json, const QString &source)
 {
     QJsonParseError error;
@@ -123,6 +131,13 @@ ReportLayout ReportLayout::fromJson(const QByteArray &json, const QString &sourc
         invalid(source, QStringLiteral("it has no columns"));
     layout.details = root.value(QLatin1String("details")).toBool(true);
     layout.grandTotal = root.value(QLatin1String("grandTotal")).toString();
+    bool captions = !layout.grandTotal.isEmpty();
+    for (const ReportGroup &group : layout.groups)
+        captions = captions || !group.footer.isEmpty();
+    if (captions && layout.columns.first().total)
+        invalid(source,
+                QStringLiteral("its first column is totalled, which leaves its totals lines no room for "
+                               "their captions"));
     layout.chart = chartOf(root.value(QLatin1String("chart")).toObject(), source);
     if (root.contains(QLatin1String("noData")))
         layout.noData = root.value(QLatin1String("noData")).toString();

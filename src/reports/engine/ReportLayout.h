@@ -57,7 +57,24 @@ struct ReportLayout
     ReportChart chart;
     QString noData = QStringLiteral("No records were found for the chosen parameters.");
 
+    // How many columns come before the first totalled one: a totals line's caption is printed
+    // across them, and the columns grow until it fits (see widenForTotalsCaption).
+    int totalsCaptionSpan() const;
+
     // Throws ReportError when the file is missing or not a valid layout.
     static ReportLayout load(const QString &path);
     static ReportLayout fromJson(const QByteArray &json, const QString &source);
 };
+
+// Widens the last of the first `span` columns so that they, with `gap` between each two, hold
+// `need`: the caption of a totals line is never cut.
+template <typename Width> void widenForTotalsCaption(QVector<Width> &widths, int span, Width need, Width gap)
+{
+    if (span <= 0 || span > widths.size())
+        return;
+    Width room = gap * (span - 1);
+    for (int i = 0; i < span; ++i)
+        room += widths[i];
+    if (room < need)
+        widths[span - 1] += need - room;
+}

@@ -193,6 +193,7 @@ void ReportLineSpool::append(const ReportLine &line)
         m_widest.resize(line.cells.size());
     for (int i = 0; i < line.cells.size(); ++i)
         m_widest[i] = std::max<int>(m_widest[i], line.cells[i].size());
+    m_widestCaption = std::max(m_widestCaption, line.captionLength());
     ++m_count;
     if (m_buffer.size() >= kFlushAt)
         flush();

@@ -19,6 +19,12 @@ struct ReportLine
     QStringList cells;        // detail and totals lines: one text per column
     QVector<QVariant> values; // the same values unformatted, for spreadsheets
     QVector<QVariant> keys;   // the group values of the line (outermost first), for spreadsheets
+
+    // A totals line's caption in characters with its indent (two per level); 0 for other lines.
+    int captionLength() const
+    {
+        return kind == GroupFooter || kind == GrandTotal ? int(2 * level + text.size()) : 0;
+    }
 };
 
 // The lines of a long report in a temporary file, written once as the report is laid out and then
@@ -40,6 +46,8 @@ public:
     QString fileName() const { return m_file.fileName(); }
     // The widest cell of each column, in characters, over every line.
     const QVector<int> &widestCells() const { return m_widest; }
+    // The widest caption of a totals line in characters, its indent included.
+    int widestCaption() const { return m_widestCaption; }
 
 private:
     void flush();
@@ -48,6 +56,7 @@ private:
     QByteArray m_buffer;
     qint64 m_count = 0;
     QVector<int> m_widest;
+    int m_widestCaption = 0;
 };
 
 // Reads the lines of a report in their order, from memory or from its spool. position() is where

@@ -51,7 +51,8 @@ QStringList wrapped(const CellFont &font, const QString &text, double room)
 } // namespace
 
 namespace {
-constexpr double kLargest = 8.5; // points of the detail font when the columns leave room for it
+constexpr double kLargest = 8.5;  // points of the detail font when the columns leave room for it
+constexpr double kSmallest = 6.0; // and when they do not
 
 bool isFigure(const ReportColumn &column)
 {
@@ -104,7 +105,7 @@ ReportPainter::Metrics ReportPainter::measure(const QPaintDevice &device) const
     // the detail font: as large as 8.5 points while the columns, each as wide as its widest text
     // at that size, still fit the page width
     const double room = m.width - 2 * m.pad * widths.size();
-    double points = std::clamp(kLargest * room / text, 6.0, kLargest);
+    double points = std::clamp(kLargest * room / text, kSmallest, kLargest);
     // the least the columns take, the texts squeezed to their layout's width: when even that does
     // not fit at the smallest font (eleven-digit figures in every column), a smaller font still,
     // rather than columns off the page
@@ -169,8 +170,14 @@ QVector<double> ReportPainter::textWidths(const QPaintDevice &device, double pad
         return CellFont(raw);
     };
     const CellFont detail = atSize(false), bold = atSize(true);
+    double caption = 0; // the widest totals caption with its indent, which does not shrink with the font
     m_doc.forEachLine(
         [&](const ReportLine &line) {
+            if (line.kind == ReportLine::GroupFooter || line.kind == ReportLine::GrandTotal) {
+                const double indent = line.kind == ReportLine::GroupFooter ? line.level * 12 * pt : 0;
+                caption =
+                    std::max(caption, bold.width(line.text) * 1.02 + pt + indent * kLargest / kSmallest);
+            }
             const CellFont &cells = line.kind == ReportLine::Detail ? detail : bold;
             for (int i = 0; i < line.cells.size() && i < widths.size(); ++i) {
                 if (!line.cells[i].isEmpty()) // with a little to spare for the rounding of a smaller size
@@ -185,6 +192,10 @@ QVector<double> ReportPainter::textWidths(const QPaintDevice &device, double pad
         if (!isFigure(columns[i]))
             widths[i] = std::min(widths[i], std::max(layoutWidths[i], device.width() / 3.0));
     }
+    // the columns before the first total hold the totals captions, squeezed too
+    const int span = m_doc.layout.totalsCaptionSpan();
+    widenForTotalsCaption(widths, span, caption, 2 * pad);
+    widenForTotalsCaption(layoutWidths, span, caption, 2 * pad);
     return widths;
 }
 

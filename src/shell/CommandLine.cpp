@@ -82,14 +82,15 @@ template <std::size_t N> void addValued(QCommandLineParser &parser, const Valued
         parser.addOption(QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("value")));
 }
 
-// "--type" and the reports the command line runs, wrapped within 90 columns.
-QString typeHelp()
+// An option's help: its name, the lead, then the items separated by commas, wrapped within 90
+// columns under the help's column.
+QString optionHelp(const char *name, const QString &lead, const QStringList &items,
+                   const QString &end = QString())
 {
-    const QString head = QStringLiteral("  --type      ");
-    const QStringList items = ReportCatalog::commandLineTypes();
-    QString text, line = head;
+    const QString head = QStringLiteral("  %1").arg(QLatin1String(name), -12);
+    QString text, line = head + lead;
     for (int i = 0; i < items.size(); ++i) {
-        const QString item = items[i] + (i + 1 < items.size() ? QStringLiteral(",") : QString());
+        const QString item = items[i] + (i + 1 < items.size() ? QStringLiteral(",") : end);
         if (line.size() > head.size() && line.size() + 1 + item.size() > 90) {
             text += line + '\n';
             line = QString(head.size(), ' ');
@@ -99,6 +100,46 @@ QString typeHelp()
         line += item;
     }
     return text + line + '\n';
+}
+
+// The reports the command line runs whose window asks for what `asks` looks at.
+QList<const ReportDescriptor *> reportsAsking(const std::function<bool(const ReportControls &)> &asks)
+{
+    QList<const ReportDescriptor *> reports;
+    for (const ReportDescriptor &report : ReportCatalog::all()) {
+        if (ReportCatalog::runsFromCommandLine(report.type) && asks(report.controls))
+            reports << &report;
+    }
+    return reports;
+}
+
+// "3, 4, 7 and 10"
+QString listed(const QStringList &items)
+{
+    if (items.size() < 2)
+        return items.join(QString());
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + items.last();
+}
+
+// What --type, --end, --option and --jobs take, from the reports of the catalog.
+QString reportOptionsHelp()
+{
+    QStringList needEnd, options, jobs;
+    for (const ReportDescriptor *report :
+         reportsAsking([](const ReportControls &c) { return c.dates == ReportDates::RangeOnly; }))
+        needEnd << QString::number(report->type);
+    for (const ReportDescriptor *report :
+         reportsAsking([](const ReportControls &c) { return c.options.size() == 2; }))
+        options << report->commandLineHelp + ' ' + report->controls.options.join('/');
+    for (const ReportDescriptor *report : reportsAsking([](const ReportControls &c) { return c.jobNumbers; }))
+        jobs << report->commandLineHelp;
+    return optionHelp("--type", QString(), ReportCatalog::commandLineTypes()) +
+           QStringLiteral("  --start     the first production date; alone, the single date of the report\n"
+                          "  --end       the last production date (types %1 need it)\n"
+                          "  --shift     shifts as in the report window: 2, 1,3, 1-3 (default 1-3)\n")
+               .arg(listed(needEnd)) +
+           optionHelp("--option", QStringLiteral("0 or 1:"), options, QStringLiteral(" (default 0)")) +
+           QStringLiteral("  --jobs      the first and last job number of the %1\n").arg(listed(jobs));
 }
 
 // The parser's own message, or the first argument that is no option.
@@ -322,14 +363,8 @@ QString CommandLine::usage()
                "\n"
                "report writes one report to FILE for a scheduled job, without a window and without "
                "questions.\n") +
-           typeHelp() +
+           reportOptionsHelp() +
            QStringLiteral(
-               "  --start     the first production date; alone, the single date of the report\n"
-               "  --end       the last production date (types 3, 4, 7 and 10 need it)\n"
-               "  --shift     shifts as in the report window: 2, 1,3, 1-3 (default 1-3)\n"
-               "  --option    0 or 1: on hold All/Unresolved Only, summary Detail/Summary,\n"
-               "              rejects Include Update Report/Rejects by Reason Only (default 0)\n"
-               "  --jobs      the first and last job number of the production summary\n"
                "  --export    the file's format; --out the file, given the format's extension when it\n"
                "              has another (the reject update report goes to FILE with \" update\" before\n"
                "              its extension); the files written are printed\n"

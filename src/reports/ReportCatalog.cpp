@@ -321,10 +321,11 @@ ReportDescriptor changeHistory()
 }
 
 // The options' report-file table numbers the titled layouts in the order of the list.
-QList<ReportDescriptor> numbered(QList<ReportDescriptor> reports)
+void number(QList<ReportDescriptor> &reports)
 {
     int selector = 0;
     for (ReportDescriptor &report : reports) {
+        report.firstFileSelector = -1;
         for (const ReportFile &layout : report.layouts) {
             if (layout.title.isEmpty())
                 continue;
@@ -333,33 +334,61 @@ QList<ReportDescriptor> numbered(QList<ReportDescriptor> reports)
             ++selector;
         }
     }
+}
+
+QList<ReportDescriptor> &catalog()
+{
+    static QList<ReportDescriptor> reports = [] {
+        QList<ReportDescriptor> list{
+            productionCounts(),
+            transferList(),
+            onHold(),
+            productionSummary(),
+            rejects(),
+            rejectUpdate(),
+            checkSheets(),
+            missingHolds(),
+            dailyCustomer(
+                ReportTypes::DailyCorvix, QStringLiteral("Corvix"), QStringLiteral("&Daily Corvix Report..."),
+                {QStringLiteral("Daily Corvix Report"), QStringLiteral("dalycorv.rpt")},
+                QStringLiteral("zz Stage Daily Corvix Report Query"), QStringLiteral("Daily Corvix Report")),
+            dailyCustomer(
+                ReportTypes::DailyVelmar, QStringLiteral("Velmar"), QStringLiteral("Daily &Velmar Report..."),
+                {QStringLiteral("Daily Velmar Report"), QStringLiteral("dalyvelm.rpt")},
+                QStringLiteral("zz Stage Velmar Daily Report Query"), QStringLiteral("Velmar Daily Report")),
+            changeHistory(),
+            securityProfile(),
+        };
+        number(list);
+        return list;
+    }();
     return reports;
 }
 } // namespace
 
 const QList<ReportDescriptor> &ReportCatalog::all()
 {
-    static const QList<ReportDescriptor> reports = numbered({
-        productionCounts(),
-        transferList(),
-        onHold(),
-        productionSummary(),
-        rejects(),
-        rejectUpdate(),
-        checkSheets(),
-        missingHolds(),
-        dailyCustomer(
-            ReportTypes::DailyCorvix, QStringLiteral("Corvix"), QStringLiteral("&Daily Corvix Report..."),
-            {QStringLiteral("Daily Corvix Report"), QStringLiteral("dalycorv.rpt")},
-            QStringLiteral("zz Stage Daily Corvix Report Query"), QStringLiteral("Daily Corvix Report")),
-        dailyCustomer(
-            ReportTypes::DailyVelmar, QStringLiteral("Velmar"), QStringLiteral("Daily &Velmar Report..."),
-            {QStringLiteral("Daily Velmar Report"), QStringLiteral("dalyvelm.rpt")},
-            QStringLiteral("zz Stage Velmar Daily Report Query"), QStringLiteral("Velmar Daily Report")),
-        changeHistory(),
-        securityProfile(),
-    });
-    return reports;
+    return catalog();
+}
+
+ReportCatalog::TemporaryReport::TemporaryReport(const ReportDescriptor &report) : m_type(report.type)
+{
+    QList<ReportDescriptor> &reports = catalog();
+    // after the last report of the menu, so that the menu's positions stay in order
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        if (reports[i].type > 0)
+            at = i + 1;
+    }
+    reports.insert(at, report);
+    number(reports);
+}
+
+ReportCatalog::TemporaryReport::~TemporaryReport()
+{
+    QList<ReportDescriptor> &reports = catalog();
+    reports.removeIf([this](const ReportDescriptor &report) { return report.type == m_type; });
+    number(reports);
 }
 
 const ReportDescriptor &ReportCatalog::of(int type)

@@ -109,4 +109,19 @@ QString commandLineRange();     // "1 to 5 or 7 to 9"
 QList<ReportFile> reportFiles();
 // The saved queries of the reports, each once, as the production database keeps them.
 QList<QPair<QString, QString>> savedQueries();
+
+// A report added to the catalog while the object lives, after the menu's reports: proves that a
+// descriptor and its layout are all a new report needs. References from all() and of() taken
+// before it is made or ended are not to be kept.
+class TemporaryReport
+{
+public:
+    explicit TemporaryReport(const ReportDescriptor &report);
+    ~TemporaryReport();
+    TemporaryReport(const TemporaryReport &) = delete;
+    TemporaryReport &operator=(const TemporaryReport &) = delete;
+
+private:
+    int m_type;
+};
 } // namespace ReportCatalog

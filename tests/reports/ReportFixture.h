@@ -4,6 +4,8 @@
 #include "reports/engine/ReportData.h"
 #include "reports/engine/ReportLayout.h"
 
+#include <functional>
+
 // A small fixed plant for the report tests: three jobs on two days, two shifts a day, with
 // transfers, holds and their disposition.
 namespace ReportFixture {
@@ -20,3 +22,29 @@ ReportData sampleData(const ReportLayout &layout, int rows, const QList<double> 
                       const QStringList &texts);
 
 } // namespace ReportFixture
+
+// The reports of the catalog rendered to text, for their golden files.
+namespace GoldenReports {
+// The fixture's plant with what every report of the catalog reads besides: the daily customers'
+// parts, rejects split by reason and a change history over the fixture's two days.
+void fillEveryReport(Database &db);
+
+// One document a report sends, rendered to text, with the name of its golden file: its layout
+// file's name without ".rpt", and the option's caption where the report's options share a layout
+// ("onhold-all").
+struct Part
+{
+    QString name;
+    QString text;
+};
+// Runs report `type` (with `option`, -1: the report's default) from 1999-08-11 to 08-12, shifts
+// 1-3, as the report window would, its layout files found by `locate`.
+QList<Part> render(DatabaseWorld &world, int type, int option,
+                   const std::function<QString(const QString &fileName)> &locate = ReportFixture::layoutPath);
+
+// Compares `actual` with the golden file `name` in `folder`, line by line. A golden file that is
+// missing is made from `actual`, and `made` says so: a new report's golden file is looked at and
+// committed on purpose. Set KELVARA_UPDATE_GOLDEN=1 to rewrite the files after a deliberate change.
+// Returns what differs, empty when nothing does.
+QString compare(const QString &folder, const QString &name, const QString &actual, bool *made);
+} // namespace GoldenReports

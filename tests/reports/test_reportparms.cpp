@@ -13,6 +13,7 @@
 #include "reports/engine/ReportExport.h"
 #include "reports/frmReportParms.h"
 #include "sharing/DatabaseRepair.h"
+#include "shell/CommandLine.h"
 #include "shell/MenuLayout.h"
 #include "widgets/WindowRegistry.h"
 
@@ -25,6 +26,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -304,6 +307,92 @@ private slots:
             for (int i = 0; i < menu.items.size(); ++i)
                 QCOMPARE(registry.contains(menu.items[i].caption.toUpper()), i != 5);
         }
+    }
+
+    // A report added as a descriptor and a layout file and nothing else: the menu, the window's
+    // command and controls, the options' report files, the production database's saved queries,
+    // the command line's help and the golden files all take it up, and its totals' caption, wider
+    // than the column before the first total, prints whole.
+    void aNewReportIsItsDescriptorAndItsLayout()
+    {
+        QTemporaryDir folder;
+        QVERIFY(writeFile(folder.filePath(QStringLiteral("holdsmach.rpt")), R"({
+  "title": "Holds by Machine", "table": "Holds by Machine Report Table", "sort": ["Machine Number"],
+  "columns": [
+    {"field": "Machine Number", "caption": "Machine", "width": 7, "align": "right", "format": "0"},
+    {"field": "Hold Quantity", "caption": "Held", "width": 9, "align": "right", "format": "###,###,##0", "total": true}
+  ],
+  "grandTotal": "Report Total"})"));
+        ReportDescriptor report;
+        report.type = ReportTypes::ChangeHistory + 1;
+        report.menuCaption = QStringLiteral("Holds by &Machine...");
+        report.commandLineHelp = QStringLiteral("holds by machine");
+        report.layouts = {{QStringLiteral("Holds by Machine"), QStringLiteral("holdsmach.rpt")}};
+        report.previewTitle = QStringLiteral("Print Preview - Holds by Machine");
+        report.staging = {
+            QStringLiteral("zz Stage Holds by Machine Query"),
+            QStringLiteral("CREATE TABLE \"Reports\".\"Holds by Machine Report Table\" AS"
+                           " SELECT p.\"Machine Number\", SUM(h.\"Hold Quantity\") AS \"Hold Quantity\""
+                           " FROM \"Hold Table\" h JOIN \"Production Table\" p ON p.\"Job ID\" = "
+                           "h.\"Job ID\" WHERE p.\"Date\" BETWEEN :StartDate AND :EndDate"
+                           " GROUP BY p.\"Machine Number\""),
+            {QStringLiteral("Start Date"), QStringLiteral("End Date")}};
+        report.table = QStringLiteral("Holds by Machine Report Table");
+        report.controls.dates = ReportDates::RangeOnly;
+        const ReportCatalog::TemporaryReport added(report);
+
+        WindowRegistry registry;
+        registerReportWindows(registry);
+        for (const Menu &menu : MenuLayout::menus()) {
+            if (menu.objectName == QLatin1String("mnuReports"))
+                QCOMPARE(menu.items.value(report.type - 1).caption, report.menuCaption);
+        }
+        QVERIFY(registry.contains(QStringLiteral("HOLDS BY &MACHINE...")));
+        QVERIFY(CommandLine::usage().contains(QStringLiteral(" 11 holds by machine\n")));
+        QVERIFY(CommandLine::usage().contains(QStringLiteral("(types 3, 4, 7, 10 and 11 need it)")));
+
+        DatabaseWorld world; // made after the report was added, as the program starts with it
+        const int selector = ReportCatalog::of(report.type).firstFileSelector;
+        QCOMPARE(selector, 12);
+        QCOMPARE(world.session->options().ReportFilename(selector),
+                 world.paths->programFolder() + QStringLiteral("/holdsmach.rpt"));
+        ReportDatabase::ensure(*world.paths);
+        world.session->selectedReportType = report.type;
+        {
+            frmReportParms window(*world.session);
+            QVERIFY(window.load());
+            QVERIFY(!window.findChild<QRadioButton *>("optDate0")->isEnabled());
+            QVERIFY(window.findChild<QRadioButton *>("optDate1")->isChecked());
+            QVERIFY(window.findChild<QGroupBox *>("fraJobNumber")->isHidden());
+        }
+
+        // staged by the saved query the new database was made with
+        ReportFixture::fill(world.db);
+        const auto render = [&] {
+            const QList<GoldenReports::Part> parts = GoldenReports::render(
+                world, report.type, -1, [&](const QString &name) { return folder.filePath(name); });
+            return parts.size() == 1 ? parts.first() : GoldenReports::Part();
+        };
+        const GoldenReports::Part part = render();
+        QCOMPARE(part.name, QStringLiteral("holdsmach"));
+        QVERIFY2(part.text.contains(QRegularExpression(QStringLiteral("\nReport Total +145\n"))),
+                 qPrintable(part.text));
+        bool made = false;
+        const QString golden = folder.filePath(QStringLiteral("golden"));
+        QCOMPARE(GoldenReports::compare(golden, part.name, part.text, &made), QString());
+        QVERIFY(made);
+        QCOMPARE(GoldenReports::compare(golden, part.name, render().text, &made), QString());
+        QVERIFY(!made);
+        QVERIFY(!GoldenReports::compare(golden, part.name, QString(part.text).replace("145", "146"), &made)
+                     .isEmpty());
+
+        // a first column totalled leaves the captions no room at all: the layout is refused
+        const std::optional<ReportError> refused = errorOf<ReportError>([] {
+            ReportLayout::fromJson(
+                R"({"table": "T", "columns": [{"field": "Q", "total": true}], "grandTotal": "All"})",
+                QStringLiteral("t.rpt"));
+        });
+        QVERIFY(refused && refused->message().contains(QStringLiteral("first column is totalled")));
     }
 
     void windowShowsTheControlsOfItsType()

@@ -5,7 +5,7 @@
 using Field = ConnectionsSheet::Field;
 
 ConnectionsModel::ConnectionsModel(ConnectionsSheet &sheet, Prompter &prompter, QObject *parent)
-    : EntryModel(prompter, parent), m_sheet(sheet)
+    : EntryModel(prompter, Field::FieldCount, parent), m_sheet(sheet)
 {
 }
 
@@ -19,11 +19,6 @@ void ConnectionsModel::reset(MachineStore *store)
 int ConnectionsModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() || !m_store ? 0 : m_sheet.count();
-}
-
-int ConnectionsModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : Field::FieldCount;
 }
 
 QVariant ConnectionsModel::data(const QModelIndex &index, int role) const

@@ -3,8 +3,8 @@
 #include "foundation/Database.h"
 #include "foundation/Prompter.h"
 
-EntryModel::EntryModel(Prompter &prompter, QObject *parent)
-    : QAbstractTableModel(parent), m_prompter(prompter)
+EntryModel::EntryModel(Prompter &prompter, int columns, QObject *parent)
+    : QAbstractTableModel(parent), m_prompter(prompter), m_columns(columns)
 {
 }
 

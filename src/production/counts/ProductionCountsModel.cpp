@@ -31,19 +31,18 @@ bool isText(int column)
 } // namespace
 
 ProductionCountsModel::ProductionCountsModel(CountsSheet &sheet, Prompter &prompter, QObject *parent)
-    : EntryModel(prompter, parent), m_sheet(sheet)
+    : EntryModel(prompter, ColumnCount, parent), m_sheet(sheet)
 {
 }
 
 QString ProductionCountsModel::caption(int column)
 {
-    static const QStringList captions{QStringLiteral("Job ID"),          QStringLiteral("Date"),
-                                      QStringLiteral("Shift"),           QStringLiteral("Machine Number"),
-                                      QStringLiteral("Job Number"),      QStringLiteral("Job Description"),
-                                      QStringLiteral("Beginning Count"), QStringLiteral("Transfers"),
-                                      QStringLiteral("Ending Count"),    QStringLiteral("Net Finished Goods"),
-                                      QStringLiteral("To Hold"),         QStringLiteral("From Rework"),
-                                      QStringLiteral("Mattec Count"),    QStringLiteral("Rejects")};
+    static const QStringList captions =
+        JobLineColumns::captions() +
+        QStringList{QStringLiteral("Beginning Count"), QStringLiteral("Transfers"),
+                    QStringLiteral("Ending Count"),    QStringLiteral("Net Finished Goods"),
+                    QStringLiteral("To Hold"),         QStringLiteral("From Rework"),
+                    QStringLiteral("Mattec Count"),    QStringLiteral("Rejects")};
     return captions.value(column);
 }
 
@@ -87,16 +86,6 @@ void ProductionCountsModel::follow()
 int ProductionCountsModel::sheetRow(int row) const
 {
     return m_store && row >= 0 && row < keyCount() ? m_sheet.rowOf(keyAt(row)) : -1;
-}
-
-int ProductionCountsModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int ProductionCountsModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QString ProductionCountsModel::displayText(int row, int column) const

@@ -35,7 +35,7 @@ ColumnTable<Distribution> distributionColumns(const DispositionSheet *const *she
 } // namespace
 
 DistributionModel::DistributionModel(Prompter &prompter, QObject *parent)
-    : SheetEntryModel(prompter, parent), m_columns(distributionColumns(&m_sheet))
+    : SheetEntryModel(prompter, ColumnCount, parent), m_columns(distributionColumns(&m_sheet))
 {
 }
 
@@ -56,16 +56,6 @@ void DistributionModel::follow()
 int DistributionModel::sheetRow(int row) const
 {
     return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOfDistribution(keyAt(row)) : -1;
-}
-
-int DistributionModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int DistributionModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_columns.count();
 }
 
 QVariant DistributionModel::data(const QModelIndex &index, int role) const

@@ -18,8 +18,6 @@ public:
     bool settle(const QModelIndex &index, const QString &typed, const EntryResult &result);
 
 signals:
-    // The save failed: the window reopens the cell with the user's text.
-    void keepTyped(const QModelIndex &index, const QString &typed);
     // Something was stored: totals and buttons follow.
     void stored();
 };

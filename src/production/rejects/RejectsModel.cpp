@@ -9,12 +9,9 @@
 
 QString RejectsModel::caption(int column)
 {
-    static const QStringList captions =
-        QStringList{QStringLiteral("Job ID"),     QStringLiteral("Date"),
-                    QStringLiteral("Shift"),      QStringLiteral("Machine Number"),
-                    QStringLiteral("Job Number"), QStringLiteral("Job Description"),
-                    QStringLiteral("Rejects"),    QStringLiteral("Total Left")} +
-        RejectReasons::columnCaptions();
+    static const QStringList captions = JobLineColumns::captions() +
+                                        QStringList{QStringLiteral("Rejects"), QStringLiteral("Total Left")} +
+                                        RejectReasons::columnCaptions();
     return captions.value(column);
 }
 
@@ -35,16 +32,6 @@ void RejectsModel::follow()
 int RejectsModel::sheetRow(int row) const
 {
     return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOf(keyAt(row)) : -1;
-}
-
-int RejectsModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int RejectsModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QString RejectsModel::text(int row, int column) const

@@ -22,7 +22,8 @@ ColumnTable<Ticket> ticketColumns(const TicketKind &kind)
 } // namespace
 
 TicketModel::TicketModel(const TicketKind &kind, Prompter &prompter, QObject *parent)
-    : SheetEntryModel(prompter, parent), m_columns(ticketColumns(kind))
+    : SheetEntryModel(prompter, kind.hasRemaining ? RemainingColumn + 1 : RemainingColumn, parent),
+      m_columns(ticketColumns(kind))
 {
 }
 
@@ -43,16 +44,6 @@ void TicketModel::follow()
 int TicketModel::sheetRow(int row) const
 {
     return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOfTicket(keyAt(row)) : -1;
-}
-
-int TicketModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int TicketModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_columns.count();
 }
 
 QVariant TicketModel::data(const QModelIndex &index, int role) const

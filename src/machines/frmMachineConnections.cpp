@@ -53,11 +53,11 @@ void frmMachineConnections::buildUi()
     m_cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
     m_cmdRemove = new QPushButton(tr("&Remove"), this);
     m_cmdRemove->setObjectName(QStringLiteral("cmdRemove"));
-    m_cmdTest = new QPushButton(tr("&Test"), this);
-    m_cmdTest->setObjectName(QStringLiteral("cmdTest"));
-    m_cmdClose = new QPushButton(tr("&Close"), this);
-    m_cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    for (QPushButton *button : {m_cmdAdd, m_cmdRemove, m_cmdTest, m_cmdClose})
+    auto *cmdTest = new QPushButton(tr("&Test"), this);
+    cmdTest->setObjectName(QStringLiteral("cmdTest"));
+    auto *cmdClose = new QPushButton(tr("&Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    for (QPushButton *button : {m_cmdAdd, m_cmdRemove, cmdTest, cmdClose})
         button->setAutoDefault(false);
 
     auto *adding = new QHBoxLayout;
@@ -67,10 +67,10 @@ void frmMachineConnections::buildUi()
     adding->addWidget(m_txtFolder, 1);
     adding->addWidget(m_cmdAdd);
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(m_cmdTest);
+    bottom->addWidget(cmdTest);
     bottom->addWidget(m_cmdRemove);
     bottom->addStretch();
-    bottom->addWidget(m_cmdClose);
+    bottom->addWidget(cmdClose);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_grid, 1);
     layout->addLayout(adding);
@@ -78,8 +78,8 @@ void frmMachineConnections::buildUi()
 
     connectCommand(m_cmdAdd, [this] { addMachine(); });
     connectCommand(m_cmdRemove, [this] { removeMachine(); });
-    connectCommand(m_cmdTest, [this] { testMachine(); });
-    connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connectCommand(cmdTest, [this] { testMachine(); });
+    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
 bool frmMachineConnections::loadData()

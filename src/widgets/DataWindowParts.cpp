@@ -96,9 +96,11 @@ QPushButton *DataWindowParts::makeButton(const QString &objectName, const QStrin
     return button;
 }
 
-QPushButton *DataWindowParts::makeOkButton(QWidget *parent)
+QPushButton *DataWindowParts::makeOkButton(QWidget *window)
 {
-    return makeButton(QStringLiteral("cmdOKButton"), QObject::tr("&OK"), parent, 100);
+    QPushButton *ok = makeButton(QStringLiteral("cmdOKButton"), QObject::tr("&OK"), window, 100);
+    QObject::connect(ok, &QPushButton::clicked, window, &QWidget::close);
+    return ok;
 }
 
 QHBoxLayout *DataWindowParts::makeOkRow(QPushButton *ok, QWidget *left)

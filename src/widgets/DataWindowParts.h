@@ -15,7 +15,7 @@ namespace DataWindowParts {
 QPushButton *makeButton(const QString &objectName, const QString &caption, QWidget *parent,
                         int minimumWidth = 0);
 // The window's "&OK" that closes it (cmdOKButton).
-QPushButton *makeOkButton(QWidget *parent);
+QPushButton *makeOkButton(QWidget *window);
 // The row under the grids: `left` (when given) at its left, the OK button in the middle; the
 // caller may add more at its right.
 QHBoxLayout *makeOkRow(QPushButton *ok, QWidget *left = nullptr);

@@ -4,8 +4,18 @@
 
 using Field = ConnectionsSheet::Field;
 
+namespace {
+QStringList fieldCaptions()
+{
+    QStringList captions;
+    for (int field = 0; field < Field::FieldCount; ++field)
+        captions << ConnectionsSheet::caption(Field(field));
+    return captions;
+}
+} // namespace
+
 ConnectionsModel::ConnectionsModel(ConnectionsSheet &sheet, Prompter &prompter, QObject *parent)
-    : EntryModel(prompter, Field::FieldCount, parent), m_sheet(sheet)
+    : EntryModel(prompter, fieldCaptions(), parent), m_sheet(sheet)
 {
 }
 

@@ -9,20 +9,22 @@ class KelvaraError;
 
 // The base of the grid models that save what the user types: a refused entry is told through the
 // prompter, and a database failure while saving goes to the window's failure handler. The grid is
-// flat, its columns are fixed when it is made, and its rows are those followed by key (a model
-// whose rows come from elsewhere counts them itself).
+// flat, its columns are fixed when it is made (by their captions), and its rows are those followed
+// by key (a model whose rows come from elsewhere counts them itself).
 class EntryModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    EntryModel(Prompter &prompter, int columns, QObject *parent = nullptr);
+    EntryModel(Prompter &prompter, QStringList captions, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : keyCount(); }
     int columnCount(const QModelIndex &parent = {}) const override
     {
-        return parent.isValid() ? 0 : m_columns;
+        return parent.isValid() ? 0 : int(m_captions.size());
     }
+    // The columns' captions across the top, nothing down the side.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // Database failures while saving go here (the window reports them): the text the user is
     // shown and the detail (the statement) that goes to the error log only.
@@ -70,7 +72,7 @@ protected:
 private:
     QList<qint64> m_keys;
     Prompter &m_prompter;
-    int m_columns;
+    QStringList m_captions;
     bool m_prompting = false;
     int m_refusals = 0;
     FailureHandler m_onFailure;

@@ -28,14 +28,7 @@ bool isText(int column)
     using M = ProductionCountsModel;
     return column == M::JobNumberColumn || column == M::DescriptionColumn;
 }
-} // namespace
-
-ProductionCountsModel::ProductionCountsModel(CountsSheet &sheet, Prompter &prompter, QObject *parent)
-    : EntryModel(prompter, ColumnCount, parent), m_sheet(sheet)
-{
-}
-
-QString ProductionCountsModel::caption(int column)
+const QStringList &countsCaptions()
 {
     static const QStringList captions =
         JobLineColumns::captions() +
@@ -43,7 +36,18 @@ QString ProductionCountsModel::caption(int column)
                     QStringLiteral("Ending Count"),    QStringLiteral("Net Finished Goods"),
                     QStringLiteral("To Hold"),         QStringLiteral("From Rework"),
                     QStringLiteral("Mattec Count"),    QStringLiteral("Rejects")};
-    return captions.value(column);
+    return captions;
+}
+} // namespace
+
+ProductionCountsModel::ProductionCountsModel(CountsSheet &sheet, Prompter &prompter, QObject *parent)
+    : EntryModel(prompter, countsCaptions(), parent), m_sheet(sheet)
+{
+}
+
+QString ProductionCountsModel::caption(int column)
+{
+    return countsCaptions().value(column);
 }
 
 int ProductionCountsModel::columnOf(const QString &text) const
@@ -184,15 +188,6 @@ QVariant ProductionCountsModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
-}
-
-QVariant ProductionCountsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return caption(section);
-    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-        return QString();
-    return QAbstractTableModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags ProductionCountsModel::flags(const QModelIndex &index) const

@@ -36,7 +36,10 @@ QVariant valueOf(const JobLine &line, int column)
 } // namespace
 
 JobListModel::JobListModel(JobListSheet &sheet, Prompter &prompter, QObject *parent)
-    : EntryModel(prompter, ColumnCount, parent), m_sheet(sheet)
+    : EntryModel(prompter,
+                 {captionOf(MachineColumn), captionOf(JobNumberColumn), captionOf(DescriptionColumn)},
+                 parent),
+      m_sheet(sheet)
 {
 }
 

@@ -22,26 +22,18 @@ public:
         ColumnCount = FirstReasonColumn + RejectReasons::kCount
     };
 
-    explicit RejectsModel(Prompter &prompter, QObject *parent = nullptr)
-        : SheetEntryModel(prompter, ColumnCount, parent)
-    {
-    }
+    explicit RejectsModel(Prompter &prompter, QObject *parent = nullptr);
 
     static QString caption(int column);
     void reset(RejectsSheet *sheet);
-    // The sheet read its lines again: rows come, go and change in place.
-    void follow();
 
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
 private:
     // row: the sheet's.
     QString text(int row, int column) const;
-    // The sheet's row of the model's row; -1 while it is gone.
-    int sheetRow(int row) const;
 
     RejectsSheet *m_sheet = nullptr;
 };

@@ -57,14 +57,8 @@ void frmHoldDisposition2::buildUi()
     m_tickets = new UnresolvedTicketsModel(this);
     m_tickets->setStepRunner(
         [this](const std::function<void()> &work) { return runStep(QStringLiteral("Fetch"), work); });
-    m_tblShiftData = new QTableView(frame3D1);
-    m_tblShiftData->setObjectName(QStringLiteral("tblShiftData"));
-    m_tblShiftData->setModel(m_tickets);
-    m_tblShiftData->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_tblShiftData->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tblShiftData->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tblShiftData->verticalHeader()->setDefaultSectionSize(m_tblShiftData->fontMetrics().height() + 8);
-    m_tblShiftData->verticalHeader()->setMinimumWidth(16);
+    m_tblShiftData = DataWindowParts::makeGrid(QStringLiteral("tblShiftData"), m_tickets, frame3D1);
+    DataWindowParts::setUpLineGrid(m_tblShiftData);
     setTicketWidths(m_tblShiftData);
     (new QVBoxLayout(frame3D1))->addWidget(m_tblShiftData);
 
@@ -72,28 +66,17 @@ void frmHoldDisposition2::buildUi()
     m_fraHolds->setObjectName(QStringLiteral("fraHolds"));
     m_distributions = new DistributionModel(session().prompter(), this);
     watchModel(m_distributions, QStringLiteral("tblHolds"));
-    m_tblHolds = new QTableView(m_fraHolds);
-    m_tblHolds->setObjectName(QStringLiteral("tblHolds"));
-    m_tblHolds->setModel(m_distributions);
+    m_tblHolds = DataWindowParts::makeGrid(QStringLiteral("tblHolds"), m_distributions, m_fraHolds);
     auto *delegate = new DistributionDelegate(m_tblHolds);
     m_tblHolds->setItemDelegate(delegate);
     setEntryGrid(m_tblHolds, delegate, m_distributions, [this] { refreshDistributions(0); });
     m_tblHolds->installEventFilter(this);
     DataWindowParts::setUpEntryGrid(m_tblHolds, 16);
     setDistributionWidths(m_tblHolds);
-    m_cmdUpdate = DataWindowParts::makeButton(QStringLiteral("cmdUpdateHold"), tr("&Update Distribution"),
-                                              m_fraHolds, 150);
-    m_cmdAdd =
-        DataWindowParts::makeButton(QStringLiteral("cmdAddHold"), tr("&Add Distribution"), m_fraHolds, 150);
-    m_cmdDelete = DataWindowParts::makeButton(QStringLiteral("cmdDeleteHold"), tr("&Delete Distribution"),
-                                              m_fraHolds, 150);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdUpdate);
-    buttons->addWidget(m_cmdAdd);
-    buttons->addWidget(m_cmdDelete);
+    m_buttons = DataWindowParts::makeRowButtons(QStringLiteral("Hold"), QStringLiteral("Distribution"), 150,
+                                                m_fraHolds);
     auto *holdLayout = new QVBoxLayout(m_fraHolds);
-    holdLayout->addLayout(buttons);
+    holdLayout->addLayout(m_buttons.row);
     holdLayout->addWidget(m_tblHolds);
 
     // Its click closes the window as below: disabled meanwhile, so a second click cannot start
@@ -125,9 +108,9 @@ void frmHoldDisposition2::buildUi()
             m_tblHolds->edit(cell);
         });
     });
-    connectCommand(m_cmdAdd, [this] { addDistribution(); });
-    connectCommand(m_cmdDelete, [this] { deleteDistribution(); });
-    connectCommand(m_cmdUpdate, [this] { updateDistribution(); });
+    connectCommand(m_buttons.add, [this] { addDistribution(); });
+    connectCommand(m_buttons.remove, [this] { deleteDistribution(); });
+    connectCommand(m_buttons.update, [this] { updateDistribution(); });
     connect(cmdOK, &QPushButton::clicked, this, [this, cmdOK] {
         cmdOK->setEnabled(false);
         if (!close())
@@ -211,9 +194,7 @@ void frmHoldDisposition2::showDistributions()
         editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                        QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked
                  : QAbstractItemView::NoEditTriggers);
-    m_cmdAdd->setEnabled(editable);
-    m_cmdDelete->setEnabled(editable && any);
-    m_cmdUpdate->setEnabled(editable && any);
+    m_buttons.enable(editable, any);
 }
 
 void frmHoldDisposition2::addDistribution()
@@ -252,7 +233,7 @@ void frmHoldDisposition2::afterDelete()
         m_tblHolds->setCurrentIndex(m_distributions->index(m_sheet->distributionCount() - 1, 0));
         m_tblHolds->setFocus();
     } else {
-        m_cmdAdd->setFocus();
+        m_buttons.add->setFocus();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "production/record/LineWindow.h"
+#include "widgets/DataWindowParts.h"
 
 #include <memory>
 
@@ -54,7 +55,5 @@ private:
     QTableView *m_tblShiftData = nullptr;
     QGroupBox *m_fraHolds = nullptr;
     QTableView *m_tblHolds = nullptr;
-    QPushButton *m_cmdAdd = nullptr;
-    QPushButton *m_cmdDelete = nullptr;
-    QPushButton *m_cmdUpdate = nullptr;
+    DataWindowParts::RowButtons m_buttons;
 };

@@ -45,9 +45,7 @@ void frmJobList2::buildUi()
 
     m_model = new JobListModel(*m_sheet, session().prompter(), this);
     watchModel(m_model, QStringLiteral("Table1"));
-    m_table = new QTableView(this);
-    m_table->setObjectName(QStringLiteral("Table1"));
-    m_table->setModel(m_model);
+    m_table = DataWindowParts::makeGrid(QStringLiteral("Table1"), m_model, this);
     auto *delegate = new JobListDelegate(m_table);
     m_table->setItemDelegate(delegate);
     rereadOnEditorClose(delegate, [this] { refreshData(); });
@@ -66,7 +64,8 @@ void frmJobList2::buildUi()
     auto *cmdNewDate = makeButton(QStringLiteral("cmdNewDate"), tr("&New Date"), frame, 110);
     auto *cmdPrevShift = makeButton(QStringLiteral("cmdPrevShiftButton"), tr("&Previous Shift"), frame, 110);
     auto *cmdNextShift = makeButton(QStringLiteral("cmdNxtShiftButton"), tr("Ne&xt Shift"), frame, 110);
-    auto *cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&OK"), frame, 110);
+    auto *cmdOK =
+        DataWindowParts::makeCloseButton(QStringLiteral("cmdOKButton"), tr("&OK"), this, frame, 110);
     QPushButton *history = makeHistoryCommand(frame);
     auto *buttons = new QHBoxLayout(frame);
     buttons->addWidget(cmdNewDate);
@@ -85,7 +84,6 @@ void frmJobList2::buildUi()
     connectCommand(cmdNewDate, [this] { newDate(); });
     connectCommand(cmdNextShift, [this] { nextShift(); });
     connectCommand(cmdPrevShift, [this] { previousShift(); });
-    connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
 }
 
 bool frmJobList2::loadData()

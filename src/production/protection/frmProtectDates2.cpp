@@ -75,9 +75,7 @@ void frmProtectDates2::buildUi()
     heading->addWidget(monthSpinner);
 
     m_model = new ProtectionCalendarModel(m_calendar, this);
-    m_tblCalendar = new QTableView(this);
-    m_tblCalendar->setObjectName(QStringLiteral("tblCalendar"));
-    m_tblCalendar->setModel(m_model);
+    m_tblCalendar = DataWindowParts::makeGrid(QStringLiteral("tblCalendar"), m_model, this);
     m_tblCalendar->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tblCalendar->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tblCalendar->verticalHeader()->hide();
@@ -107,9 +105,8 @@ void frmProtectDates2::buildUi()
     frame3D1->setObjectName(QStringLiteral("Frame3D1"));
     m_unresolvedModel = new QStandardItemModel(0, 2, this);
     m_unresolvedModel->setHorizontalHeaderLabels({tr("Date"), tr("Shift")});
-    m_tblUnresolved = new QTableView(frame3D1);
-    m_tblUnresolved->setObjectName(QStringLiteral("tblUnresolvedLookup"));
-    m_tblUnresolved->setModel(m_unresolvedModel);
+    m_tblUnresolved =
+        DataWindowParts::makeGrid(QStringLiteral("tblUnresolvedLookup"), m_unresolvedModel, frame3D1);
     m_tblUnresolved->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tblUnresolved->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tblUnresolved->verticalHeader()->hide();
@@ -120,8 +117,7 @@ void frmProtectDates2::buildUi()
     auto *unresolved = new QVBoxLayout(frame3D1);
     unresolved->addWidget(m_tblUnresolved);
 
-    auto *cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&OK"), this);
-    connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    auto *cmdOK = DataWindowParts::makeCloseButton(QStringLiteral("cmdOKButton"), tr("&OK"), this, this);
 
     auto *side = new QVBoxLayout;
     side->addWidget(fraShifts);

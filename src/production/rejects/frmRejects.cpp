@@ -52,9 +52,7 @@ void frmRejects::buildUi()
         tr("Protected lines are shown in gray: their rejects cannot be changed."), this);
     m_model = new RejectsModel(session().prompter(), this);
     watchModel(m_model, QStringLiteral("Table1"));
-    m_table = new QTableView(this);
-    m_table->setObjectName(QStringLiteral("Table1"));
-    m_table->setModel(m_model);
+    m_table = DataWindowParts::makeGrid(QStringLiteral("Table1"), m_model, this);
     setEntryGrid(m_table, CountEntryDelegate::installOn(m_table), m_model, [this] { refreshLines(0); });
     setDesignWidths(m_table);
     GridColumns::giveSpareWidthTo(m_table, RejectsModel::DescriptionColumn);

@@ -24,13 +24,9 @@
 namespace {
 constexpr int kRefreshInterval = 60000;
 
-void setUpLineGrid(QTableView *grid)
+void setUpShiftLines(QTableView *grid)
 {
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
-    grid->verticalHeader()->setMinimumWidth(16);
+    DataWindowParts::setUpLineGrid(grid);
     grid->setColumnWidth(ShiftLinesModel::JobIdColumn, 70);
     grid->setColumnWidth(ShiftLinesModel::MachineColumn, 124);
     grid->setColumnWidth(ShiftLinesModel::JobNumberColumn, 110);
@@ -50,15 +46,6 @@ frmTickets::~frmTickets()
     m_timer->stop();
 }
 
-QPushButton *frmTickets::makeButton(const QString &verb)
-{
-    auto *button = new QPushButton(QStringLiteral("&%1 %2").arg(verb, m_kind.buttonNoun), m_fraTickets);
-    button->setObjectName(QStringLiteral("cmd%1%2").arg(verb, m_kind.buttonNoun));
-    button->setAutoDefault(false);
-    button->setMinimumWidth(130);
-    return button;
-}
-
 void frmTickets::buildUi()
 {
     m_label1 = DataWindowParts::makeCaptionLabel(QStringLiteral("Label1"), this);
@@ -66,35 +53,24 @@ void frmTickets::buildUi()
     auto *frame3D1 = new QGroupBox(tr("Jobs Run This Shift"), this);
     frame3D1->setObjectName(QStringLiteral("Frame3D1"));
     m_lines = new ShiftLinesModel(this);
-    m_tblShiftData = new QTableView(frame3D1);
-    m_tblShiftData->setObjectName(QStringLiteral("tblShiftData"));
-    m_tblShiftData->setModel(m_lines);
-    setUpLineGrid(m_tblShiftData);
+    m_tblShiftData = DataWindowParts::makeGrid(QStringLiteral("tblShiftData"), m_lines, frame3D1);
+    setUpShiftLines(m_tblShiftData);
     (new QVBoxLayout(frame3D1))->addWidget(m_tblShiftData);
 
     m_fraTickets = new QGroupBox(m_kind.emptyFrameCaption, this);
     m_fraTickets->setObjectName(m_kind.frameName);
     m_tickets = new TicketModel(m_kind, session().prompter(), this);
     watchModel(m_tickets, m_kind.gridName);
-    m_tblTickets = new QTableView(m_fraTickets);
-    m_tblTickets->setObjectName(m_kind.gridName);
-    m_tblTickets->setModel(m_tickets);
+    m_tblTickets = DataWindowParts::makeGrid(m_kind.gridName, m_tickets, m_fraTickets);
     auto *delegate = new CountEntryDelegate(m_tblTickets);
     m_tblTickets->setItemDelegate(delegate);
     setEntryGrid(m_tblTickets, delegate, m_tickets, [this] { refreshTickets(0); });
     DataWindowParts::setUpEntryGrid(m_tblTickets, 16);
     for (int column = 0; column < m_tickets->columnCount(); ++column)
         m_tblTickets->setColumnWidth(column, column == 0 ? 80 : 150);
-    m_cmdUpdate = makeButton(QStringLiteral("Update"));
-    m_cmdAdd = makeButton(QStringLiteral("Add"));
-    m_cmdDelete = makeButton(QStringLiteral("Delete"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdUpdate);
-    buttons->addWidget(m_cmdAdd);
-    buttons->addWidget(m_cmdDelete);
+    m_buttons = DataWindowParts::makeRowButtons(m_kind.buttonNoun, m_kind.buttonNoun, 130, m_fraTickets);
     auto *ticketLayout = new QVBoxLayout(m_fraTickets);
-    ticketLayout->addLayout(buttons);
+    ticketLayout->addLayout(m_buttons.row);
     ticketLayout->addWidget(m_tblTickets);
 
     QPushButton *ok = DataWindowParts::makeOkButton(this);
@@ -133,9 +109,9 @@ void frmTickets::buildUi()
     connect(m_tblShiftData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &frmTickets::lineChanged);
     connect(m_tickets, &SheetEntryModel::stored, this, &frmTickets::showTickets);
-    connectCommand(m_cmdAdd, [this] { addTicket(); });
-    connectCommand(m_cmdDelete, [this] { deleteTicket(); });
-    connectCommand(m_cmdUpdate, [this] { updateTicket(); });
+    connectCommand(m_buttons.add, [this] { addTicket(); });
+    connectCommand(m_buttons.remove, [this] { deleteTicket(); });
+    connectCommand(m_buttons.update, [this] { updateTicket(); });
     connect(m_timer, &QTimer::timeout, this, &frmTickets::refreshPending);
 }
 
@@ -229,9 +205,7 @@ void frmTickets::updateButtons()
 {
     const bool editable = m_sheet && m_sheet->editable();
     const bool any = m_sheet && m_sheet->ticketCount() > 0;
-    m_cmdAdd->setEnabled(editable);
-    m_cmdDelete->setEnabled(editable && any);
-    m_cmdUpdate->setEnabled(editable && any);
+    m_buttons.enable(editable, any);
 }
 
 void frmTickets::addTicket()
@@ -264,7 +238,7 @@ void frmTickets::deleteTicket()
             m_tickets->index(m_sheet->ticketCount() - 1, TicketModel::NumberColumn));
         m_tblTickets->setFocus();
     } else {
-        m_cmdAdd->setFocus();
+        m_buttons.add->setFocus();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "TicketKind.h"
 
 #include "production/record/LineWindow.h"
+#include "widgets/DataWindowParts.h"
 
 #include <memory>
 
@@ -41,7 +42,6 @@ protected:
 
 private:
     void buildUi();
-    QPushButton *makeButton(const QString &verb);
     void lineChanged();
     void showTickets();
     void updateButtons();
@@ -60,9 +60,7 @@ private:
     QTableView *m_tblShiftData = nullptr;
     QGroupBox *m_fraTickets = nullptr;
     QTableView *m_tblTickets = nullptr;
-    QPushButton *m_cmdAdd = nullptr;
-    QPushButton *m_cmdDelete = nullptr;
-    QPushButton *m_cmdUpdate = nullptr;
+    DataWindowParts::RowButtons m_buttons;
     QLabel *m_lblTotal = nullptr;
     QLabel *m_lblProtected = nullptr;
     QTimer *m_timer = nullptr;

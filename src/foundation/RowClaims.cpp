@@ -1,6 +1,7 @@
 #include "RowClaims.h"
 
 #include "Database.h"
+#include "LockFile.h"
 #include "ServerLocks.h"
 
 #include <QFile>
@@ -11,8 +12,6 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -25,18 +24,6 @@ QString claimPath(const Database &db)
 }
 
 #ifdef Q_OS_WIN
-qintptr openClaims(const QString &path)
-{
-    const HANDLE handle =
-        CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<qintptr>(handle);
-}
-void closeClaims(qintptr file)
-{
-    CloseHandle(reinterpret_cast<HANDLE>(file));
-}
 bool lockByte(qintptr file, qint64 offset, bool take)
 {
     OVERLAPPED overlapped{};
@@ -61,22 +48,6 @@ bool byteLocked(qintptr file, qint64 offset, bool *known)
     return false;
 }
 #else
-qintptr openClaims(const QString &path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        // Every other account must be able to open it too, whatever this user's umask.
-        ::fchmod(fd, 0666);
-        return fd;
-    }
-    fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
-    return fd < 0 ? -1 : fd;
-}
-void closeClaims(qintptr file)
-{
-    ::close(int(file));
-}
 #ifdef F_OFD_SETLK
 // Locks of an open file description: two windows of one process conflict as two programs do,
 // and closing another descriptor of the file does not let them go.
@@ -137,7 +108,7 @@ bool RowClaims::claim(qint64 key)
         m_db.exec(ServerLocks::claimRow(), {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}});
     } else {
         if (m_file < 0)
-            m_file = openClaims(claimPath(m_db));
+            m_file = LockFile::openReadWrite(claimPath(m_db));
         if (m_file < 0 || !lockByte(m_file, offset(key), true))
             return false;
     }
@@ -158,7 +129,7 @@ void RowClaims::releaseAll()
         }
     } else if (m_file >= 0) {
         // Closing the description lets all of its locks go.
-        closeClaims(m_file);
+        LockFile::close(m_file);
         m_file = -1;
     }
     m_claimed.clear();
@@ -177,11 +148,11 @@ bool RowClaims::claimedByAnyone(qint64 key) const
                     {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}})
             .toBool();
     }
-    const qintptr file = openClaims(claimPath(m_db));
+    const qintptr file = LockFile::openReadWrite(claimPath(m_db));
     if (file < 0)
         return true;
     bool known = false;
     const bool locked = byteLocked(file, offset(key), &known);
-    closeClaims(file);
+    LockFile::close(file);
     return locked || !known;
 }

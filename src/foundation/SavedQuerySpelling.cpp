@@ -3,6 +3,8 @@
 #include <QList>
 #include <QRegularExpression>
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace {
 // A piece of the text: quoted text, a name in brackets or double quotes, a comment, or the SQL
@@ -82,6 +84,23 @@ QString inCaseOf(const QString &word, const QString &words)
 }
 
 // SQLite's "a IS NOT b" and "a IS b" (not IS NULL, IS TRUE, IS FALSE) as the server writes them.
+// Every match of pattern in text written as with gives it; a match it gives nothing for stays.
+QString rewriteMatches(const QString &text, const QRegularExpression &pattern,
+                       const std::function<std::optional<QString>(const QRegularExpressionMatch &)> &with)
+{
+    QString result;
+    qsizetype from = 0;
+    for (QRegularExpressionMatchIterator it = pattern.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const std::optional<QString> written = with(m);
+        if (!written)
+            continue;
+        result += text.mid(from, m.capturedStart() - from) + *written;
+        from = m.capturedEnd();
+    }
+    return result + text.mid(from);
+}
+
 QString serverComparisons(QString plain)
 {
     static const QRegularExpression isNot(
@@ -89,27 +108,18 @@ QString serverComparisons(QString plain)
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression is(QStringLiteral("\\b(IS)(\\s+)(?!NOT\\b|NULL\\b|TRUE\\b|FALSE\\b)"),
                                        QRegularExpression::CaseInsensitiveOption);
-    QString result;
-    qsizetype from = 0;
-    for (QRegularExpressionMatchIterator it = isNot.globalMatch(plain); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        result += plain.mid(from, m.capturedStart() - from) + m.captured(1) + m.captured(2) +
-                  inCaseOf(m.captured(3), QStringLiteral("DISTINCT FROM")) + m.captured(4);
-        from = m.capturedEnd();
-    }
-    plain = result + plain.mid(from);
-    result.clear();
-    from = 0;
-    for (QRegularExpressionMatchIterator it = is.globalMatch(plain); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        // "IS DISTINCT FROM" just written is not a comparison to rewrite again.
-        if (plain.mid(m.capturedEnd(), 8).compare(QLatin1String("DISTINCT"), Qt::CaseInsensitive) == 0)
-            continue;
-        result += plain.mid(from, m.capturedStart() - from) + m.captured(1) +
-                  inCaseOf(m.captured(1), QStringLiteral(" NOT DISTINCT FROM")) + m.captured(2);
-        from = m.capturedEnd();
-    }
-    return result + plain.mid(from);
+    const QString distinct = rewriteMatches(plain, isNot, [](const QRegularExpressionMatch &m) {
+        return std::optional(m.captured(1) + m.captured(2) +
+                             inCaseOf(m.captured(3), QStringLiteral("DISTINCT FROM")) + m.captured(4));
+    });
+    return rewriteMatches(
+        distinct, is, [&distinct](const QRegularExpressionMatch &m) -> std::optional<QString> {
+            // "IS DISTINCT FROM" just written is not a comparison to rewrite again.
+            if (distinct.mid(m.capturedEnd(), 8).compare(QLatin1String("DISTINCT"), Qt::CaseInsensitive) == 0)
+                return std::nullopt;
+            return m.captured(1) + inCaseOf(m.captured(1), QStringLiteral(" NOT DISTINCT FROM")) +
+                   m.captured(2);
+        });
 }
 
 QString fileComparisons(QString plain)
@@ -119,15 +129,10 @@ QString fileComparisons(QString plain)
     static const QRegularExpression isDistinct(QStringLiteral("\\b(IS)(\\s+)(DISTINCT FROM)(\\s+)"),
                                                QRegularExpression::CaseInsensitiveOption);
     plain.replace(isNotDistinct, QStringLiteral("\\1\\3"));
-    QString result;
-    qsizetype from = 0;
-    for (QRegularExpressionMatchIterator it = isDistinct.globalMatch(plain); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        result += plain.mid(from, m.capturedStart() - from) + m.captured(1) + m.captured(2) +
-                  inCaseOf(m.captured(3), QStringLiteral("NOT")) + m.captured(4);
-        from = m.capturedEnd();
-    }
-    return result + plain.mid(from);
+    return rewriteMatches(plain, isDistinct, [](const QRegularExpressionMatch &m) {
+        return std::optional(m.captured(1) + m.captured(2) + inCaseOf(m.captured(3), QStringLiteral("NOT")) +
+                             m.captured(4));
+    });
 }
 
 // The day of the week of an ISO date, Sunday 0: SQLite's strftime('%w', x) and the server's

@@ -4,8 +4,18 @@
 
 using Field = ConnectionsSheet::Field;
 
+namespace {
+QStringList fieldCaptions()
+{
+    QStringList captions;
+    for (int field = 0; field < Field::FieldCount; ++field)
+        captions << ConnectionsSheet::caption(Field(field));
+    return captions;
+}
+} // namespace
+
 ConnectionsModel::ConnectionsModel(ConnectionsSheet &sheet, Prompter &prompter, QObject *parent)
-    : EntryModel(prompter, parent), m_sheet(sheet)
+    : EntryModel(prompter, fieldCaptions(), parent), m_sheet(sheet)
 {
 }
 
@@ -19,11 +29,6 @@ void ConnectionsModel::reset(MachineStore *store)
 int ConnectionsModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() || !m_store ? 0 : m_sheet.count();
-}
-
-int ConnectionsModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : Field::FieldCount;
 }
 
 QVariant ConnectionsModel::data(const QModelIndex &index, int role) const

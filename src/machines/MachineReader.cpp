@@ -18,6 +18,43 @@ QString machineText(int machine)
 {
     return QStringLiteral("Machine %1").arg(machine);
 }
+
+// What a machine's interface means by the errors of EUROMAP 63 that a user can act on: %1 the
+// machine, %2 what it said.
+struct KnownError
+{
+    int errorClass;
+    int errorCode;
+    const char *text;
+};
+
+constexpr KnownError kKnownErrors[] = {
+    {1, 1, "%1's interface gets no response from the machine's controller%2: is the machine switched on?"},
+    {1, 2,
+     "%1 refused the session request%2: it may allow fewer sessions than are in use; remove old SESS "
+     "files from its session folder."},
+    {1, 3,
+     "%1 cannot write its answer into its session folder%2: check the share's permissions and free space."},
+    {1, 5, "%1's interface is busy%2: read it again in a moment."},
+    {1, 6, "%1 is offline%2: switch its interface on, then read it again."},
+    {2, 3, "%1 runs too many jobs at once%2: read it again when its other jobs have ended."},
+    {2, 4,
+     "%1 cannot write its data file into its session folder%2: check the share's permissions and free "
+     "space."},
+    {2, 6, "%1 does not know a counter it was asked for%2: check the counter in Machine Connections."},
+    {2, 33,
+     "%1 already runs a report of Kelvara's%2: another workstation may be reading it; read it again in a "
+     "moment."},
+};
+
+const char *knownError(int errorClass, int errorCode)
+{
+    for (const KnownError &known : kKnownErrors) {
+        if (known.errorClass == errorClass && known.errorCode == errorCode)
+            return known.text;
+    }
+    return nullptr;
+}
 } // namespace
 
 QString MachineMessages::forOutcome(int machine, SessionFolder::Outcome outcome, const QString &folder,
@@ -58,51 +95,8 @@ QString MachineMessages::forError(int machine, const Euromap::Response &response
             .arg(m)
             .arg(response.errorCode)
             .arg(said);
-    if (response.errorClass == 1) {
-        switch (response.errorCode) {
-        case 1:
-            return QStringLiteral("%1's interface gets no response from the machine's controller%2: is the "
-                                  "machine switched on?")
-                .arg(m, said);
-        case 2:
-            return QStringLiteral("%1 refused the session request%2: it may allow fewer sessions than are in "
-                                  "use; remove old SESS files from its session folder.")
-                .arg(m, said);
-        case 3:
-            return QStringLiteral("%1 cannot write its answer into its session folder%2: check the share's "
-                                  "permissions and free space.")
-                .arg(m, said);
-        case 5:
-            return QStringLiteral("%1's interface is busy%2: read it again in a moment.").arg(m, said);
-        case 6:
-            return QStringLiteral("%1 is offline%2: switch its interface on, then read it again.")
-                .arg(m, said);
-        default:
-            break;
-        }
-    } else if (response.errorClass == 2) {
-        switch (response.errorCode) {
-        case 3:
-            return QStringLiteral("%1 runs too many jobs at once%2: read it again when its other jobs have "
-                                  "ended.")
-                .arg(m, said);
-        case 4:
-            return QStringLiteral(
-                       "%1 cannot write its data file into its session folder%2: check the share's "
-                       "permissions and free space.")
-                .arg(m, said);
-        case 6:
-            return QStringLiteral("%1 does not know a counter it was asked for%2: check the counter in "
-                                  "Machine Connections.")
-                .arg(m, said);
-        case 33:
-            return QStringLiteral("%1 already runs a report of Kelvara's%2: another workstation may be "
-                                  "reading it; read it again in a moment.")
-                .arg(m, said);
-        default:
-            break;
-        }
-    }
+    if (const char *known = knownError(response.errorClass, response.errorCode))
+        return QString::fromUtf8(known).arg(m, said);
     return QStringLiteral("%1 did not accept Kelvara's request (error %2 %3%4): its interface may not "
                           "follow EUROMAP 63 as Kelvara expects.")
         .arg(m)

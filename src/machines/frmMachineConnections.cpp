@@ -5,6 +5,7 @@
 #include "MachineStore.h"
 
 #include "foundation/Session.h"
+#include "widgets/DataWindowParts.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -32,9 +33,7 @@ void frmMachineConnections::buildUi()
 {
     m_model = new ConnectionsModel(m_sheet, session().prompter(), this);
     watchModel(m_model, QStringLiteral("Table1"));
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("Table1"));
-    m_grid->setModel(m_model);
+    m_grid = DataWindowParts::makeGrid(QStringLiteral("Table1"), m_model, this);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     const int widths[ConnectionsSheet::FieldCount] = {70, 440, 110, 70, 70};
@@ -49,16 +48,12 @@ void frmMachineConnections::buildUi()
     m_txtFolder = new QLineEdit(this);
     m_txtFolder->setObjectName(QStringLiteral("txtFolder"));
     m_txtFolder->setPlaceholderText(tr("/srv/machines/12"));
-    m_cmdAdd = new QPushButton(tr("&Add"), this);
-    m_cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
-    m_cmdRemove = new QPushButton(tr("&Remove"), this);
-    m_cmdRemove->setObjectName(QStringLiteral("cmdRemove"));
-    m_cmdTest = new QPushButton(tr("&Test"), this);
-    m_cmdTest->setObjectName(QStringLiteral("cmdTest"));
-    m_cmdClose = new QPushButton(tr("&Close"), this);
-    m_cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    for (QPushButton *button : {m_cmdAdd, m_cmdRemove, m_cmdTest, m_cmdClose})
-        button->setAutoDefault(false);
+    using DataWindowParts::makeButton;
+    m_cmdAdd = makeButton(QStringLiteral("cmdAdd"), tr("&Add"), this);
+    m_cmdRemove = makeButton(QStringLiteral("cmdRemove"), tr("&Remove"), this);
+    QPushButton *cmdTest = makeButton(QStringLiteral("cmdTest"), tr("&Test"), this);
+    QPushButton *cmdClose =
+        DataWindowParts::makeCloseButton(QStringLiteral("cmdClose"), tr("&Close"), this, this);
 
     auto *adding = new QHBoxLayout;
     adding->addWidget(new QLabel(tr("Machine:"), this));
@@ -67,10 +62,10 @@ void frmMachineConnections::buildUi()
     adding->addWidget(m_txtFolder, 1);
     adding->addWidget(m_cmdAdd);
     auto *bottom = new QHBoxLayout;
-    bottom->addWidget(m_cmdTest);
+    bottom->addWidget(cmdTest);
     bottom->addWidget(m_cmdRemove);
     bottom->addStretch();
-    bottom->addWidget(m_cmdClose);
+    bottom->addWidget(cmdClose);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_grid, 1);
     layout->addLayout(adding);
@@ -78,8 +73,7 @@ void frmMachineConnections::buildUi()
 
     connectCommand(m_cmdAdd, [this] { addMachine(); });
     connectCommand(m_cmdRemove, [this] { removeMachine(); });
-    connectCommand(m_cmdTest, [this] { testMachine(); });
-    connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    connectCommand(cmdTest, [this] { testMachine(); });
 }
 
 bool frmMachineConnections::loadData()

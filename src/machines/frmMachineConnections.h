@@ -46,6 +46,4 @@ private:
     QLineEdit *m_txtFolder = nullptr;
     QPushButton *m_cmdAdd = nullptr;
     QPushButton *m_cmdRemove = nullptr;
-    QPushButton *m_cmdTest = nullptr;
-    QPushButton *m_cmdClose = nullptr;
 };

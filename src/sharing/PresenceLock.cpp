@@ -1,5 +1,7 @@
 #include "PresenceLock.h"
 
+#include "foundation/LockFile.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -11,16 +13,25 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
 // A few short tries: the other side holds its exclusive lock only for the moment of its check.
 constexpr int kSharedWaitMsecs = 5000;
 
-using NativeFile = qintptr;
-constexpr NativeFile kNoFile = -1;
+using NativeFile = LockFile::Handle;
+constexpr NativeFile kNoFile = LockFile::kNone;
+
+// A copy that may not write the file still takes its shared lock through a read-only handle.
+NativeFile openFile(const QString &path)
+{
+    NativeFile file = LockFile::openReadWrite(path);
+#ifndef Q_OS_WIN
+    if (file == kNoFile)
+        file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+#endif
+    return file;
+}
 
 #ifdef Q_OS_WIN
 HANDLE handleOf(NativeFile file)
@@ -28,18 +39,6 @@ HANDLE handleOf(NativeFile file)
     return reinterpret_cast<HANDLE>(file);
 }
 
-NativeFile openFile(const QString &path)
-{
-    const HANDLE handle =
-        CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<NativeFile>(handle);
-}
-void closeFile(NativeFile file)
-{
-    CloseHandle(handleOf(file));
-}
 bool lockNow(NativeFile file, bool exclusive)
 {
     OVERLAPPED overlapped{};
@@ -52,25 +51,6 @@ void unlock(NativeFile file)
     UnlockFileEx(handleOf(file), 0, 1, 0, &overlapped);
 }
 #else
-NativeFile openFile(const QString &path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        // Made by this copy: every other account must be able to open it too, whatever this
-        // user's umask.
-        ::fchmod(fd, 0666);
-        return fd;
-    }
-    fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
-    if (fd < 0)
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    return fd < 0 ? kNoFile : fd;
-}
-void closeFile(NativeFile file)
-{
-    ::close(int(file));
-}
 bool lockNow(NativeFile file, bool exclusive)
 {
     int result;
@@ -129,7 +109,7 @@ bool PresenceLock::holdShared(const QString &databasePath)
     if (file == kNoFile)
         return false;
     if (!lockSharedSoon(file)) {
-        closeFile(file);
+        LockFile::close(file);
         return false;
     }
     m_file = file;
@@ -142,7 +122,7 @@ void PresenceLock::release()
     if (!isHeld())
         return;
     unlock(m_file);
-    closeFile(m_file);
+    LockFile::close(m_file);
     m_file = kNoFile;
     m_path.clear();
 }
@@ -152,7 +132,7 @@ bool PresenceLock::retakeShared()
     if (lockSharedSoon(m_file))
         return true;
     // Lost to a long exclusive holder: this copy no longer counts as present.
-    closeFile(m_file);
+    LockFile::close(m_file);
     m_file = kNoFile;
     m_path.clear();
     return false;
@@ -181,6 +161,6 @@ bool PresenceLock::tryExclusive(const QString &databasePath)
     const bool exclusive = lockNow(file, true);
     if (exclusive)
         unlock(file);
-    closeFile(file);
+    LockFile::close(file);
     return exclusive;
 }

@@ -1,5 +1,6 @@
 #include "frmDateShift.h"
 
+#include "widgets/DialogButtons.h"
 #include "widgets/FocusKeeper.h"
 
 #include "DateCheck.h"
@@ -25,10 +26,10 @@ frmDateShift::frmDateShift(Session &session, QWidget *parent) : QDialog(parent),
     setWindowTitle(QStringLiteral("Date/Shift Entry"));
     setModal(true);
 
-    m_label1 = new QLabel(
+    auto *label1 = new QLabel(
         QStringLiteral("Enter the date and shift you wish to see in the spaces provided below."), this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setWordWrap(true);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->setWordWrap(true);
     auto *label2 = new QLabel(QStringLiteral("Date:"), this);
     label2->setObjectName(QStringLiteral("Label2"));
     auto *label3 = new QLabel(QStringLiteral("Shift:"), this);
@@ -67,29 +68,20 @@ frmDateShift::frmDateShift(Session &session, QWidget *parent) : QDialog(parent),
     fields->addLayout(shiftRow, 1, 1);
     fields->setColumnStretch(2, 1);
 
-    m_ok = new QPushButton(QStringLiteral("&OK"), this);
-    m_ok->setObjectName(QStringLiteral("cmdOKButton"));
-    m_ok->setDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    m_cancel->setObjectName(QStringLiteral("cmdCancelButton"));
-    connect(m_ok, &QPushButton::clicked, this, &frmDateShift::okClicked);
+    const DialogButtons buttons(this);
+    connect(buttons.ok, &QPushButton::clicked, this, &frmDateShift::okClicked);
     // Cancel only hides: the current date-shift stays as it was.
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
+    connect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_label1);
+    layout->addWidget(label1);
     layout->addLayout(fields);
     layout->addStretch();
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     layout->setSpacing(10);
     // A small choice has the size its controls ask for, with the wrapped text's height at its width:
     // made smaller, the text's second line would squeeze the boxes below it.
-    m_label1->setMinimumWidth(380 - 2 * layout->contentsMargins().left());
+    label1->setMinimumWidth(380 - 2 * layout->contentsMargins().left());
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

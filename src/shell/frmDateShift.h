@@ -3,9 +3,7 @@
 #include <QDialog>
 
 class QDateEdit;
-class QLabel;
 class QLineEdit;
-class QPushButton;
 class Session;
 
 // "Date/Shift Entry": the date and shift chooser. Created once by the main window and only hidden
@@ -34,11 +32,8 @@ private:
     QWidget *makeSpinner();
 
     Session &m_session;
-    QLabel *m_label1 = nullptr;
     QDateEdit *m_date = nullptr;
     QLineEdit *m_shift = nullptr;
-    QPushButton *m_ok = nullptr;
-    QPushButton *m_cancel = nullptr;
     QDialog *m_check = nullptr;
     bool m_dateSet = false;
 };

@@ -3,6 +3,7 @@
 #include "DatabaseSetup.h"
 #include "foundation/Session.h"
 #include "foundation/SqlDialect.h"
+#include "widgets/DialogButtons.h"
 #include "widgets/WaitCursor.h"
 
 #include <QFileDialog>
@@ -39,12 +40,12 @@ frmFirstStart::frmFirstStart(Session &session, const QString &missingPath, QWidg
     m_sample =
         new QRadioButton(QStringLiteral("Create a new production database with a &sample plant"), this);
     m_sample->setObjectName(QStringLiteral("optNewSample"));
-    m_existing = new QRadioButton(QStringLiteral("Use an &existing production database file"), this);
-    m_existing->setObjectName(QStringLiteral("optExisting"));
+    auto *existing = new QRadioButton(QStringLiteral("Use an &existing production database file"), this);
+    existing->setObjectName(QStringLiteral("optExisting"));
     m_server = new QRadioButton(QStringLiteral("Use a production database on a database se&rver"), this);
     m_server->setObjectName(QStringLiteral("optServer"));
     m_empty->setChecked(true);
-    for (QRadioButton *option : {m_empty, m_sample, m_existing, m_server})
+    for (QRadioButton *option : {m_empty, m_sample, existing, m_server})
         connect(option, &QRadioButton::toggled, this, &frmFirstStart::choiceChanged);
 
     m_pathLabel = new QLabel(QStringLiteral("&File:"), this);
@@ -58,32 +59,24 @@ frmFirstStart::frmFirstStart(Session &session, const QString &missingPath, QWidg
     m_browse = browse;
     connect(browse, &QPushButton::clicked, this, &frmFirstStart::browse);
 
-    auto *ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("cmdOKButton"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cmdCancelButton"));
-    connect(ok, &QPushButton::clicked, this, &frmFirstStart::accept);
-    connect(cancel, &QPushButton::clicked, this, &frmFirstStart::reject);
+    const DialogButtons buttons(this);
+    connect(buttons.ok, &QPushButton::clicked, this, &frmFirstStart::accept);
+    connect(buttons.cancel, &QPushButton::clicked, this, &frmFirstStart::reject);
 
     auto *pathRow = new QHBoxLayout;
     pathRow->addWidget(pathLabel);
     pathRow->addWidget(m_path, 1);
     pathRow->addWidget(browse);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addWidget(m_empty);
     layout->addWidget(m_sample);
-    layout->addWidget(m_existing);
+    layout->addWidget(existing);
     layout->addWidget(m_server);
     layout->addSpacing(8);
     layout->addLayout(pathRow);
     layout->addStretch();
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 }
 
 bool frmFirstStart::createsNew() const

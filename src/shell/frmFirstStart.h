@@ -29,7 +29,6 @@ private:
     Session &m_session;
     QRadioButton *m_empty = nullptr;
     QRadioButton *m_sample = nullptr;
-    QRadioButton *m_existing = nullptr;
     QRadioButton *m_server = nullptr;
     QLabel *m_pathLabel = nullptr;
     QPushButton *m_browse = nullptr;

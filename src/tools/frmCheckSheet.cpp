@@ -4,6 +4,7 @@
 
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
+#include "widgets/DataWindowParts.h"
 
 #include <QBuffer>
 #include <QDesktopServices>
@@ -29,9 +30,7 @@
 
 frmCheckSheet::frmCheckSheet(Session &session, QWidget *parent) : QWidget(parent), m_session(session)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setObjectName(QStringLiteral("frmCheckSheet"));
-    setWindowTitle(tr("QA Check Sheets"));
+    DataWindowParts::startWindow(this, QStringLiteral("frmCheckSheet"), tr("QA Check Sheets"));
     buildUi();
 }
 
@@ -54,19 +53,7 @@ void frmCheckSheet::buildUi()
     parts->setObjectName(QStringLiteral("Frame3D1"));
     m_parts = new QStandardItemModel(0, 2, this);
     m_parts->setHorizontalHeaderLabels({tr("Job Number"), tr("Job Description")});
-    m_grid = new QTableView(parts);
-    m_grid->setObjectName(QStringLiteral("DBGrid1"));
-    m_grid->setModel(m_parts);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->verticalHeader()->hide();
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    // A pick list: its headings stay plain (a bold heading of the selected row's columns would be
-    // cut where the last column is narrow).
-    m_grid->horizontalHeader()->setHighlightSections(false);
-    m_grid->setWordWrap(false);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    m_grid = DataWindowParts::makePickList(QStringLiteral("DBGrid1"), m_parts, parts);
     (new QVBoxLayout(parts))->addWidget(m_grid);
     layout->addWidget(parts, 3);
 

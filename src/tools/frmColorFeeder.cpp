@@ -3,6 +3,7 @@
 #include "foundation/ChangeWatch.h"
 #include "foundation/Session.h"
 #include "foundation/SharedDatabase.h"
+#include "widgets/DataWindowParts.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -52,9 +53,7 @@ bool showRows(QTableView *view, QStandardItemModel *model, const QList<QStringLi
 
 frmColorFeeder::frmColorFeeder(Session &session, QWidget *parent) : QWidget(parent), m_session(session)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setObjectName(QStringLiteral("frmColorFeeder"));
-    setWindowTitle(tr("Color Feeder Calibration"));
+    DataWindowParts::startWindow(this, QStringLiteral("frmColorFeeder"), tr("Color Feeder Calibration"));
     buildUi();
 }
 

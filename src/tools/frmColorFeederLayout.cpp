@@ -25,23 +25,6 @@ QLabel *label(const QString &name, const QString &text, QWidget *parent)
     return result;
 }
 
-QTableView *listView(const QString &name, QStandardItemModel *model, QWidget *parent)
-{
-    auto *view = new QTableView(parent);
-    view->setObjectName(name);
-    view->setModel(model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->verticalHeader()->hide();
-    view->horizontalHeader()->setStretchLastSection(true);
-    // A pick list: its headings stay plain (a bold heading of the selected row's columns would be
-    // cut where the last column is narrow).
-    view->horizontalHeader()->setHighlightSections(false);
-    view->setWordWrap(false);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
-    return view;
-}
 } // namespace
 
 void frmColorFeeder::buildUi()
@@ -61,7 +44,7 @@ QWidget *frmColorFeeder::buildListColumn()
     fraJobs->setObjectName(QStringLiteral("fraJobNumbers"));
     m_jobs = new QStandardItemModel(0, 2, this);
     m_jobs->setHorizontalHeaderLabels({tr("Job Number"), tr("Job Description")});
-    m_lstJobList = listView(QStringLiteral("lstJobList"), m_jobs, fraJobs);
+    m_lstJobList = DataWindowParts::makePickList(QStringLiteral("lstJobList"), m_jobs, fraJobs);
     (new QVBoxLayout(fraJobs))->addWidget(m_lstJobList);
     layout->addWidget(fraJobs, 3);
 
@@ -69,7 +52,8 @@ QWidget *frmColorFeeder::buildListColumn()
     m_fraFeederList->setObjectName(QStringLiteral("fraFeederList"));
     m_codes = new QStandardItemModel(0, 1, this);
     m_codes->setHorizontalHeaderLabels({tr("Color Feeder Code")});
-    m_lstColorFeederList = listView(QStringLiteral("lstColorFeederList"), m_codes, m_fraFeederList);
+    m_lstColorFeederList =
+        DataWindowParts::makePickList(QStringLiteral("lstColorFeederList"), m_codes, m_fraFeederList);
     (new QVBoxLayout(m_fraFeederList))->addWidget(m_lstColorFeederList);
     layout->addWidget(m_fraFeederList, 2);
 

@@ -1,5 +1,6 @@
 #include "DataWindow.h"
 
+#include "DataWindowParts.h"
 #include "EntryModel.h"
 #include "GridColumns.h"
 #include "WaitCursor.h"
@@ -21,9 +22,7 @@
 DataWindow::DataWindow(Session &session, const QString &objectName, const QString &title, QWidget *parent)
     : QWidget(parent), m_session(session)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setObjectName(objectName);
-    setWindowTitle(title);
+    DataWindowParts::startWindow(this, objectName, title);
 }
 
 DataWindow::~DataWindow()

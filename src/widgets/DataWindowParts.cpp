@@ -55,6 +55,38 @@ private:
 };
 } // namespace
 
+void DataWindowParts::startWindow(QWidget *window, const QString &objectName, const QString &title)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName(objectName);
+    window->setWindowTitle(title);
+}
+
+QTableView *DataWindowParts::makeGrid(const QString &objectName, QAbstractItemModel *model, QWidget *parent)
+{
+    auto *grid = new QTableView(parent);
+    grid->setObjectName(objectName);
+    grid->setModel(model);
+    return grid;
+}
+
+QTableView *DataWindowParts::makePickList(const QString &objectName, QAbstractItemModel *model,
+                                          QWidget *parent)
+{
+    QTableView *list = makeGrid(objectName, model, parent);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->verticalHeader()->hide();
+    list->horizontalHeader()->setStretchLastSection(true);
+    // Its headings stay plain (a bold heading of the selected row's columns would be cut where
+    // the last column is narrow).
+    list->horizontalHeader()->setHighlightSections(false);
+    list->setWordWrap(false);
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
+    return list;
+}
+
 QLabel *DataWindowParts::makeCaptionLabel(const QString &objectName, QWidget *parent)
 {
     auto *label = new QLabel(parent);
@@ -73,6 +105,15 @@ QLabel *DataWindowParts::makeNoteLabel(const QString &objectName, const QString 
     label->setStyleSheet(QStringLiteral("color: #9c0006;"));
     label->hide();
     return label;
+}
+
+void DataWindowParts::setUpLineGrid(QTableView *grid)
+{
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+    grid->verticalHeader()->setMinimumWidth(16);
 }
 
 void DataWindowParts::setUpEntryGrid(QTableView *grid, int rowHeaderWidth)
@@ -96,9 +137,44 @@ QPushButton *DataWindowParts::makeButton(const QString &objectName, const QStrin
     return button;
 }
 
-QPushButton *DataWindowParts::makeOkButton(QWidget *parent)
+DataWindowParts::RowButtons DataWindowParts::makeRowButtons(const QString &nameNoun,
+                                                            const QString &captionNoun, int minimumWidth,
+                                                            QWidget *parent)
 {
-    return makeButton(QStringLiteral("cmdOKButton"), QObject::tr("&OK"), parent, 100);
+    const auto make = [&](const QString &verb) {
+        return makeButton(QStringLiteral("cmd%1%2").arg(verb, nameNoun),
+                          QStringLiteral("&%1 %2").arg(verb, captionNoun), parent, minimumWidth);
+    };
+    RowButtons buttons;
+    buttons.update = make(QStringLiteral("Update"));
+    buttons.add = make(QStringLiteral("Add"));
+    buttons.remove = make(QStringLiteral("Delete"));
+    buttons.row = new QHBoxLayout;
+    buttons.row->addStretch();
+    buttons.row->addWidget(buttons.update);
+    buttons.row->addWidget(buttons.add);
+    buttons.row->addWidget(buttons.remove);
+    return buttons;
+}
+
+void DataWindowParts::RowButtons::enable(bool editable, bool anyRow) const
+{
+    add->setEnabled(editable);
+    remove->setEnabled(editable && anyRow);
+    update->setEnabled(editable && anyRow);
+}
+
+QPushButton *DataWindowParts::makeCloseButton(const QString &objectName, const QString &caption,
+                                              QWidget *window, QWidget *parent, int minimumWidth)
+{
+    QPushButton *button = makeButton(objectName, caption, parent, minimumWidth);
+    QObject::connect(button, &QPushButton::clicked, window, &QWidget::close);
+    return button;
+}
+
+QPushButton *DataWindowParts::makeOkButton(QWidget *window)
+{
+    return makeCloseButton(QStringLiteral("cmdOKButton"), QObject::tr("&OK"), window, window, 100);
 }
 
 QHBoxLayout *DataWindowParts::makeOkRow(QPushButton *ok, QWidget *left)

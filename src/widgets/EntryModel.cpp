@@ -3,9 +3,20 @@
 #include "foundation/Database.h"
 #include "foundation/Prompter.h"
 
-EntryModel::EntryModel(Prompter &prompter, QObject *parent)
-    : QAbstractTableModel(parent), m_prompter(prompter)
+EntryModel::EntryModel(Prompter &prompter, QStringList captions, QObject *parent)
+    : QAbstractTableModel(parent), m_prompter(prompter), m_captions(std::move(captions))
 {
+}
+
+QVariant EntryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation == Qt::Vertical)
+        return QString();
+    if (section < 0 || section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return m_captions.at(section);
 }
 
 void EntryModel::refuse(const QString &message)

@@ -8,13 +8,23 @@
 class KelvaraError;
 
 // The base of the grid models that save what the user types: a refused entry is told through the
-// prompter, and a database failure while saving goes to the window's failure handler.
+// prompter, and a database failure while saving goes to the window's failure handler. The grid is
+// flat, its columns are fixed when it is made (by their captions), and its rows are those followed
+// by key (a model whose rows come from elsewhere counts them itself).
 class EntryModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    explicit EntryModel(Prompter &prompter, QObject *parent = nullptr);
+    EntryModel(Prompter &prompter, QStringList captions, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : keyCount(); }
+    int columnCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_captions.size());
+    }
+    // The columns' captions across the top, nothing down the side.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // Database failures while saving go here (the window reports them): the text the user is
     // shown and the detail (the statement) that goes to the error log only.
@@ -27,6 +37,9 @@ public:
     qint64 keyAt(int row) const { return m_keys.value(row, -1); }
 
 signals:
+    // A save failed (the database could not be written just now): the window reopens the cell
+    // with the text typed.
+    void keepTyped(const QModelIndex &index, const QString &typed);
     // A save was refused because the date-shift was protected on another workstation: the
     // window reads it again and shows it read-only.
     void protectionMet();
@@ -59,6 +72,7 @@ protected:
 private:
     QList<qint64> m_keys;
     Prompter &m_prompter;
+    QStringList m_captions;
     bool m_prompting = false;
     int m_refusals = 0;
     FailureHandler m_onFailure;

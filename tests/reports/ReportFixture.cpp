@@ -1,4 +1,7 @@
 #include "ReportFixture.h"
+#include "reports/ReportCatalog.h"
+#include "reports/ReportJob.h"
+#include "reports/ReportParmsSheet.h"
 
 #include "reports/ReportCatalog.h"
 #include "reports/ReportParmsSheet.h"
@@ -9,6 +12,21 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+
+ReportDocument ReportFixture::countsReport(DatabaseWorld &world)
+{
+    fill(world.db);
+    ReportParmsSheet sheet(ReportTypes::ProductionCounts);
+    sheet.dateRange = true;
+    sheet.startDate = QDate(1999, 8, 11);
+    sheet.endDate = QDate(1999, 8, 12);
+    sheet.shiftText = QStringLiteral("1-3");
+    ReportJob job(world.db, world.file(QStringLiteral("REPORTS.MDB")));
+    return job.run(
+        ReportCatalog::of(ReportTypes::ProductionCounts), sheet.stagingParameters(),
+        layoutPath(QStringLiteral("prodct.rpt")),
+        {sheet.selection(), sheet.formulas(), QStringLiteral("Quorvel Plastics"), world.clock.now()});
+}
 
 bool ReportFixture::damageJobLines(Database &db, const QString &path)
 {

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "reports/engine/ReportData.h"
+#include "reports/engine/ReportDocument.h"
 #include "reports/engine/ReportLayout.h"
 
 #include <functional>
@@ -11,6 +12,9 @@
 namespace ReportFixture {
 void fill(const Database &db);
 QString layoutPath(const QString &fileName);
+// The production counts report of the plant (fill runs first) for 08/11/1999 - 08/12/1999, all
+// shifts, as the report window runs it.
+ReportDocument countsReport(DatabaseWorld &world);
 // Overwrites the first page of the job lines ([Production Table]) in the database file at path, as
 // a failing disk would; db, a connection to it, is closed first.
 bool damageJobLines(Database &db, const QString &path);

@@ -3,10 +3,8 @@
 
 #include "ReportFixture.h"
 #include "TestSupport.h"
-#include "reports/ReportJob.h"
 #include "reports/ReportOutput.h"
 #include "reports/ReportPageView.h"
-#include "reports/ReportParmsSheet.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/ReportPainter.h"
@@ -28,17 +26,7 @@ namespace {
 // several pages.
 ReportDocument countsReport(DatabaseWorld &world, int repeat)
 {
-    ReportFixture::fill(world.db);
-    ReportParmsSheet sheet(ReportTypes::ProductionCounts);
-    sheet.dateRange = true;
-    sheet.startDate = QDate(1999, 8, 11);
-    sheet.endDate = QDate(1999, 8, 12);
-    sheet.shiftText = QStringLiteral("1-3");
-    ReportJob job(world.db, world.file(QStringLiteral("REPORTS.MDB")));
-    ReportDocument document =
-        job.run(ReportCatalog::of(ReportTypes::ProductionCounts), sheet.stagingParameters(),
-                ReportFixture::layoutPath(QStringLiteral("prodct.rpt")),
-                {sheet.selection(), sheet.formulas(), QStringLiteral("Quorvel"), {}});
+    ReportDocument document = ReportFixture::countsReport(world);
     const QVector<ReportLine> lines = document.lines;
     for (int i = 1; i < repeat; ++i)
         document.lines += lines;

@@ -3,9 +3,6 @@
 
 #include "ReportFixture.h"
 #include "TestSupport.h"
-#include "reports/ReportCatalog.h"
-#include "reports/ReportParmsSheet.h"
-#include "reports/ReportStaging.h"
 #include "reports/engine/ReportDocument.h"
 #include "reports/engine/ReportError.h"
 #include "reports/engine/ReportExport.h"
@@ -21,7 +18,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSqlDatabase>
 #include <QStorageInfo>
 #include <QTest>
 #include <QThread>
@@ -100,36 +96,11 @@ QStringList plotPart(const QList<QPair<QString, QStringList>> &parts, const QStr
     return {};
 }
 
-// The production counts report of the fixture plant for 08/11/1999 - 08/12/1999, all shifts.
-ReportDocument countsReport(DatabaseWorld &world)
-{
-    ReportFixture::fill(world.db);
-    ReportParmsSheet sheet(ReportTypes::ProductionCounts);
-    sheet.dateRange = true;
-    sheet.startDate = QDate(1999, 8, 11);
-    sheet.endDate = QDate(1999, 8, 12);
-    sheet.shiftText = QStringLiteral("1-3");
-    const ReportDescriptor &type = ReportCatalog::of(ReportTypes::ProductionCounts);
-    const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
-    ReportStaging(world.db, reportPath).stage(type.staging.name, type.table, sheet.stagingParameters());
-    ReportDocument document;
-    {
-        QSqlDatabase reports = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("export"));
-        reports.setDatabaseName(reportPath);
-        reports.open();
-        document = buildReport(
-            ReportFixture::layoutPath(QStringLiteral("prodct.rpt")), reports,
-            {sheet.selection(), sheet.formulas(), QStringLiteral("Quorvel Plastics"), world.clock.now()});
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("export"));
-    return document;
-}
-
 // The counts report a hundred times over: pages enough for a cancel or a kill in the middle. Each
 // copy's cells end in its number, so that no output packs the copies into next to nothing.
 ReportDocument longReport(DatabaseWorld &world)
 {
-    ReportDocument document = countsReport(world);
+    ReportDocument document = ReportFixture::countsReport(world);
     const QVector<ReportLine> once = document.lines;
     for (int i = 1; i < 100; ++i) {
         for (ReportLine line : once) {
@@ -238,7 +209,7 @@ private slots:
     void pdf()
     {
         DatabaseWorld world;
-        ReportDocument document = countsReport(world);
+        ReportDocument document = ReportFixture::countsReport(world);
         // a chart page as the rejects report has, and a description that wraps in its column
         document.layout.chart = {QStringLiteral("Rejects by Reason"),
                                  {{QStringLiteral("Net"), QStringLiteral("Flash")}}};
@@ -309,7 +280,7 @@ private slots:
         QFETCH(QString, description);
         QFETCH(QString, copied);
         DatabaseWorld world;
-        ReportDocument document = countsReport(world);
+        ReportDocument document = ReportFixture::countsReport(world);
         for (ReportLine &line : document.lines) {
             if (line.kind == ReportLine::Detail)
                 line.cells[2] = description;
@@ -336,7 +307,7 @@ private slots:
     void printerPages()
     {
         DatabaseWorld world;
-        const ReportDocument document = countsReport(world);
+        const ReportDocument document = ReportFixture::countsReport(world);
         const QString path = world.file(QStringLiteral("printed.pdf"));
         {
             QPdfWriter printer(path);
@@ -354,7 +325,7 @@ private slots:
     {
         DatabaseWorld world;
         const QString path = world.file(QStringLiteral("counts.xlsx"));
-        ReportDocument document = countsReport(world);
+        ReportDocument document = ReportFixture::countsReport(world);
         addChart(document);
         ReportExport::write(document, ReportExport::Excel, path);
         keep(path);
@@ -435,7 +406,7 @@ private slots:
     void documentColumnHoldsBoldTotal()
     {
         DatabaseWorld world;
-        ReportDocument document = countsReport(world);
+        ReportDocument document = ReportFixture::countsReport(world);
         int column = -1;
         for (int c = 0; c < document.layout.columns.size() && column < 0; ++c)
             column = document.layout.columns[c].total ? c : -1;
@@ -488,7 +459,7 @@ private slots:
     {
         DatabaseWorld world;
         const QString path = world.file(QStringLiteral("counts.odt"));
-        ReportDocument document = countsReport(world);
+        ReportDocument document = ReportFixture::countsReport(world);
         addChart(document);
         ReportExport::write(document, ReportExport::Word, path);
         keep(path);
@@ -561,7 +532,7 @@ private slots:
     {
         DatabaseWorld world;
         const QString path = world.file(QStringLiteral("long.odt"));
-        ReportDocument document = countsReport(world);
+        ReportDocument document = ReportFixture::countsReport(world);
         auto detail = std::find_if(document.lines.begin(), document.lines.end(),
                                    [](const ReportLine &line) { return line.kind == ReportLine::Detail; });
         detail = document.lines.insert(detail, 600, *detail);
@@ -580,7 +551,7 @@ private slots:
     {
         DatabaseWorld world;
         const QString path = world.file(QStringLiteral("counts.txt"));
-        ReportExport::write(countsReport(world), ReportExport::Text, path);
+        ReportExport::write(ReportFixture::countsReport(world), ReportExport::Text, path);
         const QString content = QString::fromUtf8(readFile(path));
         QVERIFY(content.contains(QStringLiteral("Total for 08/11/1999")));
         QVERIFY(content.contains(QStringLiteral("Page 1 of 1")));
@@ -672,7 +643,7 @@ private slots:
     void unwritableFolder()
     {
         DatabaseWorld world;
-        const ReportDocument document = countsReport(world);
+        const ReportDocument document = ReportFixture::countsReport(world);
         for (int code : {int(ReportExport::Pdf), int(ReportExport::Excel), int(ReportExport::Word),
                          int(ReportExport::Text)}) {
             const auto error = errorOf<ReportError>([&] {

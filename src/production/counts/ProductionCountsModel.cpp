@@ -28,23 +28,26 @@ bool isText(int column)
     using M = ProductionCountsModel;
     return column == M::JobNumberColumn || column == M::DescriptionColumn;
 }
+const QStringList &countsCaptions()
+{
+    static const QStringList captions =
+        JobLineColumns::captions() +
+        QStringList{QStringLiteral("Beginning Count"), QStringLiteral("Transfers"),
+                    QStringLiteral("Ending Count"),    QStringLiteral("Net Finished Goods"),
+                    QStringLiteral("To Hold"),         QStringLiteral("From Rework"),
+                    QStringLiteral("Mattec Count"),    QStringLiteral("Rejects")};
+    return captions;
+}
 } // namespace
 
 ProductionCountsModel::ProductionCountsModel(CountsSheet &sheet, Prompter &prompter, QObject *parent)
-    : EntryModel(prompter, parent), m_sheet(sheet)
+    : EntryModel(prompter, countsCaptions(), parent), m_sheet(sheet)
 {
 }
 
 QString ProductionCountsModel::caption(int column)
 {
-    static const QStringList captions{QStringLiteral("Job ID"),          QStringLiteral("Date"),
-                                      QStringLiteral("Shift"),           QStringLiteral("Machine Number"),
-                                      QStringLiteral("Job Number"),      QStringLiteral("Job Description"),
-                                      QStringLiteral("Beginning Count"), QStringLiteral("Transfers"),
-                                      QStringLiteral("Ending Count"),    QStringLiteral("Net Finished Goods"),
-                                      QStringLiteral("To Hold"),         QStringLiteral("From Rework"),
-                                      QStringLiteral("Mattec Count"),    QStringLiteral("Rejects")};
-    return captions.value(column);
+    return countsCaptions().value(column);
 }
 
 int ProductionCountsModel::columnOf(const QString &text) const
@@ -87,16 +90,6 @@ void ProductionCountsModel::follow()
 int ProductionCountsModel::sheetRow(int row) const
 {
     return m_store && row >= 0 && row < keyCount() ? m_sheet.rowOf(keyAt(row)) : -1;
-}
-
-int ProductionCountsModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int ProductionCountsModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QString ProductionCountsModel::displayText(int row, int column) const
@@ -195,15 +188,6 @@ QVariant ProductionCountsModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
-}
-
-QVariant ProductionCountsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return caption(section);
-    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-        return QString();
-    return QAbstractTableModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags ProductionCountsModel::flags(const QModelIndex &index) const

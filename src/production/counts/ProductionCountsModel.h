@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CountsSheet.h"
+#include "production/record/JobLineColumns.h"
 
 #include "widgets/EntryModel.h"
 
@@ -11,19 +12,13 @@
 // from the sheet (nothing is read from the database while the grid paints), and the entry of
 // the three counter readings. Rows are the sheet's lines followed by Job ID: a re-read keeps
 // every row where the view has it.
-class ProductionCountsModel : public EntryModel
+class ProductionCountsModel : public EntryModel, public JobLineColumns
 {
     Q_OBJECT
 
 public:
     enum Column {
-        JobIdColumn,
-        DateColumn,
-        ShiftColumn,
-        MachineColumn,
-        JobNumberColumn,
-        DescriptionColumn,
-        BeginningColumn,
+        BeginningColumn = FirstOwnColumn,
         TransfersColumn,
         EndingColumn,
         NetFinishedGoodsColumn,
@@ -48,10 +43,7 @@ public:
     // The sheet's line shown in the row; -1 while it is gone.
     int sheetRow(int row) const;
 
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
@@ -60,9 +52,6 @@ signals:
     void endCountEntered();
     // An entry was refused with a message; the cell keeps its stored value.
     void entryRefused();
-    // A save failed (the database could not be written just now): the text typed goes back into
-    // its cell.
-    void keepTyped(const QModelIndex &index, const QString &text);
 
 private:
     // row: the sheet's.

@@ -4,9 +4,7 @@
 #include "ProductionCountsModel.h"
 #include "frmMonitorColumns.h"
 #include "production/record/CountEntryDelegate.h"
-#include "production/record/HistoryButton.h"
 #include "production/record/JobLines.h"
-#include "production/record/KeepTyped.h"
 #include "production/record/MonitorCounts.h"
 
 #include "foundation/Session.h"
@@ -60,7 +58,7 @@ void setDesignWidths(QTableView *grid)
 
 frmProductionCounts2::frmProductionCounts2(Session &session, std::shared_ptr<RejectsHandOver> handOver,
                                            QWidget *parent)
-    : DataWindow(session, QStringLiteral("frmProductionCounts2"), tr("Production Counts"), parent),
+    : LineWindow(session, QStringLiteral("frmProductionCounts2"), tr("Production Counts"), parent),
       m_summaries(session.classIds()),
       m_handOver(handOver ? std::move(handOver) : std::make_shared<RejectsHandOver>()), m_sheet(m_summaries)
 {
@@ -84,7 +82,7 @@ void frmProductionCounts2::buildUi()
     m_table = new CountsGrid(this);
     m_table->setObjectName(QStringLiteral("Table1"));
     m_table->setModel(m_model);
-    m_delegate = CountEntryDelegate::installOn(m_table);
+    setEntryGrid(m_table, CountEntryDelegate::installOn(m_table), m_model, [this] { refreshData(); });
     setDesignWidths(m_table);
     GridColumns::giveSpareWidthTo(m_table, ProductionCountsModel::DescriptionColumn);
     addGrid(m_table, kWidthsSection);
@@ -92,12 +90,12 @@ void frmProductionCounts2::buildUi()
     m_chkEndCountsDirty = new QCheckBox(tr("&Post to Next Shift"), this);
     m_chkEndCountsDirty->setObjectName(QStringLiteral("chkEndCountsDirty"));
     using DataWindowParts::makeButton;
-    m_cmdOK = DataWindowParts::makeOkButton(this);
-    m_cmdRejects = makeButton(QStringLiteral("cmdRejects"), tr("&Rejects"), this, 100);
+    QPushButton *ok = DataWindowParts::makeOkButton(this);
+    auto *cmdRejects = makeButton(QStringLiteral("cmdRejects"), tr("&Rejects"), this, 100);
     m_cmdReadCounters = makeButton(QStringLiteral("cmdReadCounters"), tr("Read &Counters"), this, 100);
     m_cmdImportMonitor =
         makeButton(QStringLiteral("cmdImportMonitor"), tr("Import &Monitor Counts..."), this, 100);
-    m_cmdHistory = makeHistoryButton(session().securityLevel, this);
+    QPushButton *history = makeHistoryCommand(this);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -106,13 +104,13 @@ void frmProductionCounts2::buildUi()
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_chkEndCountsDirty);
     bottom->addStretch();
-    bottom->addWidget(m_cmdOK);
+    bottom->addWidget(ok);
     bottom->addSpacing(40);
-    bottom->addWidget(m_cmdRejects);
+    bottom->addWidget(cmdRejects);
     bottom->addSpacing(40);
     bottom->addWidget(m_cmdReadCounters);
     bottom->addWidget(m_cmdImportMonitor);
-    bottom->addWidget(m_cmdHistory);
+    bottom->addWidget(history);
     bottom->addStretch();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
@@ -123,13 +121,7 @@ void frmProductionCounts2::buildUi()
     connect(m_model, &ProductionCountsModel::endCountEntered, this,
             [this] { m_chkEndCountsDirty->setChecked(true); });
     connect(m_model, &ProductionCountsModel::entryRefused, m_table, &CountsGrid::holdCursorOnce);
-    connect(m_model, &ProductionCountsModel::keepTyped, this,
-            [this](const QModelIndex &index, const QString &text) {
-                KeepTyped::reopen(m_table, m_delegate, index, text);
-            });
-    connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
-    connectCommand(m_cmdRejects, [this] { showRejects(); });
-    connectCommand(m_cmdHistory, [this] { showHistory(); });
+    connectCommand(cmdRejects, [this] { showRejects(); });
     connectCommand(m_cmdReadCounters, [this] { readCounters(); });
     connectCommand(m_cmdImportMonitor, [this] {
         const QString path = QFileDialog::getOpenFileName(
@@ -138,10 +130,6 @@ void frmProductionCounts2::buildUi()
             importMonitorCounts(path);
     });
     connect(m_timer, &QTimer::timeout, this, &frmProductionCounts2::refreshWhileEditing);
-    connect(m_delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
-        if (m_heldBack)
-            QTimer::singleShot(0, this, &frmProductionCounts2::refreshData);
-    });
 }
 
 bool frmProductionCounts2::loadData()
@@ -175,7 +163,7 @@ bool frmProductionCounts2::loadData()
     m_cmdImportMonitor->setEnabled(rights.updateAllowed);
     showReadOnlyNote();
     m_timer->start();
-    m_heldBack = false;
+    setHeldBack(false);
     // Tickets, holds, rework and rejects all show in the figures of a line.
     watchChanges({QStringLiteral("Production Table"), QStringLiteral("Transfer Table"),
                   QStringLiteral("Hold Table"), QStringLiteral("Hold Distribution")},
@@ -230,25 +218,23 @@ void frmProductionCounts2::refreshWhileEditing()
 
 void frmProductionCounts2::refreshData()
 {
-    if (!m_store)
-        return;
     QList<JobLine> lines;
-    try {
+    const auto read = [&] {
         lines = m_store->of(m_dateShift);
         m_summaries.fill(db(), m_dateShift);
-    } catch (const KelvaraError &) {
-        return; // a busy database is read again at the next change noted
-    }
+    };
+    if (!m_store || !tryReread(read))
+        return;
     followLines(std::move(lines));
 }
 
 void frmProductionCounts2::followLines(QList<JobLine> lines)
 {
-    QLineEdit *editor = m_table->isEditing() ? m_delegate->currentEditor() : nullptr;
+    QLineEdit *editor = m_table->isEditing() ? entryDelegate()->currentEditor() : nullptr;
     const int row = m_model->sheetRow(m_table->currentIndex().row());
     const qint64 held = editor && row >= 0 ? m_sheet.line(row).jobId : 0;
     const QString typed = editor && editor->isModified() ? editor->text() : QString();
-    m_heldBack = m_sheet.follow(std::move(lines), held);
+    setHeldBack(m_sheet.follow(std::move(lines), held));
     m_model->follow();
     m_chkEndCountsDirty->setEnabled(m_sheet.mayPost());
     showReadOnlyNote();
@@ -260,11 +246,10 @@ void frmProductionCounts2::followLines(QList<JobLine> lines)
     }
 }
 
-void frmProductionCounts2::showHistory()
+qint64 frmProductionCounts2::currentJobId() const
 {
     const int row = m_table->currentIndex().row();
-    if (row >= 0 && row < m_sheet.count())
-        emit historyRequested(m_sheet.line(row).jobId);
+    return row >= 0 && row < m_sheet.count() ? m_sheet.line(row).jobId : 0;
 }
 
 void frmProductionCounts2::showRejects()
@@ -287,12 +272,7 @@ void frmProductionCounts2::openRejectsWindow()
 
 bool frmProductionCounts2::hasUnsavedEntry() const
 {
-    return m_table->isEditing() && m_delegate->hasModifiedEditor();
-}
-
-void frmProductionCounts2::discardUnsavedEntry()
-{
-    m_delegate->discardEditor();
+    return m_table->isEditing() && entryDelegate()->hasModifiedEditor();
 }
 
 void frmProductionCounts2::postToNextShift()

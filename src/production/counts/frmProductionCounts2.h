@@ -1,15 +1,14 @@
 #pragma once
 
 #include "CountsSheet.h"
+#include "production/record/LineWindow.h"
 #include "production/record/ProductionSummaries.h"
 #include "production/record/RejectsHandOver.h"
 
 #include "foundation/DateShift.h"
-#include "widgets/DataWindow.h"
 
 #include <memory>
 
-class CountEntryDelegate;
 class CountsGrid;
 class JobLines;
 class ProductionCountsModel;
@@ -21,7 +20,7 @@ class QTimer;
 // "Production Counts": the counter readings of a date-shift's lines, the transfers, holds and
 // rework they received, and the net finished goods and rejects that follow. Closing it with
 // "&Post to Next Shift" set carries the ending counts to the next date-shift with lines.
-class frmProductionCounts2 : public DataWindow
+class frmProductionCounts2 : public LineWindow
 {
     Q_OBJECT
 
@@ -44,8 +43,6 @@ public:
 signals:
     // The rejects by line are filled and the rejects window is to open on them.
     void rejectsRequested();
-    // The history of the current line is to be shown.
-    void historyRequested(qint64 jobId);
 
 protected:
     bool loadData() override;
@@ -53,15 +50,14 @@ protected:
     void refreshData() override;
     void beforeUnload() override;
     bool hasUnsavedEntry() const override;
-    void discardUnsavedEntry() override;
     void placeInFrame() override;
+    qint64 currentJobId() const override;
 
 private:
     void buildUi();
     void showReadOnlyNote();
     void fillSummaries();
     void showRejects();
-    void showHistory();
     void openRejectsWindow();
     void postToNextShift();
     void readCounters();
@@ -73,19 +69,13 @@ private:
     std::shared_ptr<RejectsHandOver> m_handOver;
     CountsSheet m_sheet;
     DateShift m_dateShift;
-    // The row typed into was held back from a re-read: it is read again once its editor closes.
-    bool m_heldBack = false;
 
     QLabel *m_label1 = nullptr;
     QLabel *m_lblReadOnly = nullptr;
     CountsGrid *m_table = nullptr;
     ProductionCountsModel *m_model = nullptr;
-    CountEntryDelegate *m_delegate = nullptr;
     QCheckBox *m_chkEndCountsDirty = nullptr;
-    QPushButton *m_cmdRejects = nullptr;
     QPushButton *m_cmdReadCounters = nullptr;
     QPushButton *m_cmdImportMonitor = nullptr;
-    QPushButton *m_cmdHistory = nullptr;
-    QPushButton *m_cmdOK = nullptr;
     QTimer *m_timer = nullptr;
 };

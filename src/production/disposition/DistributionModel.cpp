@@ -35,37 +35,15 @@ ColumnTable<Distribution> distributionColumns(const DispositionSheet *const *she
 } // namespace
 
 DistributionModel::DistributionModel(Prompter &prompter, QObject *parent)
-    : SheetEntryModel(prompter, parent), m_columns(distributionColumns(&m_sheet))
+    : SheetEntryModel(prompter, distributionColumns(&m_sheet).captions(), parent),
+      m_columns(distributionColumns(&m_sheet))
 {
 }
 
 void DistributionModel::reset(DispositionSheet *sheet)
 {
-    beginResetModel();
-    m_sheet = sheet;
-    setKeys(sheet ? sheet->distributionIds() : QList<qint64>());
-    endResetModel();
-}
-
-void DistributionModel::follow()
-{
-    if (m_sheet)
-        followKeys(m_sheet->distributionIds());
-}
-
-int DistributionModel::sheetRow(int row) const
-{
-    return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOfDistribution(keyAt(row)) : -1;
-}
-
-int DistributionModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int DistributionModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_columns.count();
+    showSheet([&] { m_sheet = sheet; },
+              rowsOf(sheet, &DispositionSheet::distributionIds, &DispositionSheet::rowOfDistribution));
 }
 
 QVariant DistributionModel::data(const QModelIndex &index, int role) const
@@ -80,24 +58,14 @@ QVariant DistributionModel::data(const QModelIndex &index, int role) const
     return m_columns.data(d, index.column(), role);
 }
 
-QVariant DistributionModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    const QVariant header = m_columns.header(section, orientation, role);
-    return header.isValid() ? header : QAbstractTableModel::headerData(section, orientation, role);
-}
-
 Qt::ItemFlags DistributionModel::flags(const QModelIndex &index) const
 {
-    if (!index.isValid())
-        return Qt::NoItemFlags;
-    return m_columns.flags(index.column(), m_sheet && m_sheet->editable());
+    return m_columns.flags(index, m_sheet && m_sheet->editable());
 }
 
 bool DistributionModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || prompting() || !m_sheet)
-        return false;
-    const int row = sheetRow(index.row());
+    const int row = entryRow(index, role);
     if (row < 0)
         return false;
     const qint64 id = keyAt(index.row());

@@ -30,14 +30,9 @@ public:
 
     int columnOf(const QString &caption) const { return m_columns.indexOf(caption); }
     void reset(DispositionSheet *sheet);
-    // The sheet read its rows again: rows come, go and change in place.
-    void follow();
     DispositionSheet *sheet() const { return m_sheet; }
 
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
@@ -46,8 +41,6 @@ signals:
     void reasonRefused(const QModelIndex &index);
 
 private:
-    int sheetRow(int row) const;
-
     ColumnTable<Distribution> m_columns;
     DispositionSheet *m_sheet = nullptr;
 };

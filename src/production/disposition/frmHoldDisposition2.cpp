@@ -4,8 +4,6 @@
 #include "DistributionDelegate.h"
 #include "DistributionModel.h"
 #include "UnresolvedTicketsModel.h"
-#include "production/record/HistoryButton.h"
-#include "production/record/KeepTyped.h"
 
 #include "foundation/RejectReasons.h"
 #include "foundation/Session.h"
@@ -43,7 +41,7 @@ void setDistributionWidths(QTableView *grid)
 } // namespace
 
 frmHoldDisposition2::frmHoldDisposition2(Session &session, QWidget *parent)
-    : DataWindow(session, QStringLiteral("frmHoldDisposition2"), tr("Disposition Of Hold"), parent)
+    : LineWindow(session, QStringLiteral("frmHoldDisposition2"), tr("Disposition Of Hold"), parent)
 {
     setPlacement(Placement::Maximized);
     buildUi();
@@ -54,55 +52,40 @@ frmHoldDisposition2::~frmHoldDisposition2() = default;
 
 void frmHoldDisposition2::buildUi()
 {
-    m_frame3D1 = new QGroupBox(tr("Jobs With Unresolved Hold Items"), this);
-    m_frame3D1->setObjectName(QStringLiteral("Frame3D1"));
+    auto *frame3D1 = new QGroupBox(tr("Jobs With Unresolved Hold Items"), this);
+    frame3D1->setObjectName(QStringLiteral("Frame3D1"));
     m_tickets = new UnresolvedTicketsModel(this);
     m_tickets->setStepRunner(
         [this](const std::function<void()> &work) { return runStep(QStringLiteral("Fetch"), work); });
-    m_tblShiftData = new QTableView(m_frame3D1);
-    m_tblShiftData->setObjectName(QStringLiteral("tblShiftData"));
-    m_tblShiftData->setModel(m_tickets);
-    m_tblShiftData->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_tblShiftData->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tblShiftData->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tblShiftData->verticalHeader()->setDefaultSectionSize(m_tblShiftData->fontMetrics().height() + 8);
-    m_tblShiftData->verticalHeader()->setMinimumWidth(16);
+    m_tblShiftData = DataWindowParts::makeGrid(QStringLiteral("tblShiftData"), m_tickets, frame3D1);
+    DataWindowParts::setUpLineGrid(m_tblShiftData);
     setTicketWidths(m_tblShiftData);
-    (new QVBoxLayout(m_frame3D1))->addWidget(m_tblShiftData);
+    (new QVBoxLayout(frame3D1))->addWidget(m_tblShiftData);
 
     m_fraHolds = new QGroupBox(tr("Distributions For"), this);
     m_fraHolds->setObjectName(QStringLiteral("fraHolds"));
     m_distributions = new DistributionModel(session().prompter(), this);
     watchModel(m_distributions, QStringLiteral("tblHolds"));
-    m_tblHolds = new QTableView(m_fraHolds);
-    m_tblHolds->setObjectName(QStringLiteral("tblHolds"));
-    m_tblHolds->setModel(m_distributions);
-    m_delegate = new DistributionDelegate(m_tblHolds);
-    m_tblHolds->setItemDelegate(m_delegate);
+    m_tblHolds = DataWindowParts::makeGrid(QStringLiteral("tblHolds"), m_distributions, m_fraHolds);
+    auto *delegate = new DistributionDelegate(m_tblHolds);
+    m_tblHolds->setItemDelegate(delegate);
+    setEntryGrid(m_tblHolds, delegate, m_distributions, [this] { refreshDistributions(0); });
     m_tblHolds->installEventFilter(this);
     DataWindowParts::setUpEntryGrid(m_tblHolds, 16);
     setDistributionWidths(m_tblHolds);
-    m_cmdUpdate = DataWindowParts::makeButton(QStringLiteral("cmdUpdateHold"), tr("&Update Distribution"),
-                                              m_fraHolds, 150);
-    m_cmdAdd =
-        DataWindowParts::makeButton(QStringLiteral("cmdAddHold"), tr("&Add Distribution"), m_fraHolds, 150);
-    m_cmdDelete = DataWindowParts::makeButton(QStringLiteral("cmdDeleteHold"), tr("&Delete Distribution"),
-                                              m_fraHolds, 150);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdUpdate);
-    buttons->addWidget(m_cmdAdd);
-    buttons->addWidget(m_cmdDelete);
+    m_buttons = DataWindowParts::makeRowButtons(QStringLiteral("Hold"), QStringLiteral("Distribution"), 150,
+                                                m_fraHolds);
     auto *holdLayout = new QVBoxLayout(m_fraHolds);
-    holdLayout->addLayout(buttons);
+    holdLayout->addLayout(m_buttons.row);
     holdLayout->addWidget(m_tblHolds);
 
-    m_cmdOK = DataWindowParts::makeOkButton(this);
-    m_cmdHistory = makeHistoryButton(session().securityLevel, this);
-    QHBoxLayout *bottom = DataWindowParts::makeOkRow(m_cmdOK, m_cmdHistory);
+    // Its click closes the window as below: disabled meanwhile, so a second click cannot start
+    // another close while the first one asks (makeOkButton would connect a plain close).
+    auto *cmdOK = DataWindowParts::makeButton(QStringLiteral("cmdOKButton"), tr("&OK"), this, 100);
+    QHBoxLayout *bottom = DataWindowParts::makeOkRow(cmdOK, makeHistoryCommand(this));
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_frame3D1, 3);
+    layout->addWidget(frame3D1, 3);
     layout->addWidget(m_fraHolds, 2);
     layout->addLayout(bottom);
 
@@ -116,15 +99,6 @@ void frmHoldDisposition2::buildUi()
         m_tickets->ticketChanged(m_sheet ? m_sheet->selectedTicket() : -1);
         showDistributions();
     });
-    // A row held back while it was typed into shows what is stored once its editor closes.
-    connect(m_delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
-        if (m_heldBack)
-            QTimer::singleShot(0, this, [this] { refreshDistributions(0); });
-    });
-    connect(m_distributions, &SheetEntryModel::keepTyped, this,
-            [this](const QModelIndex &index, const QString &text) {
-                KeepTyped::reopen(m_tblHolds, m_delegate, index, text);
-            });
     connect(m_distributions, &DistributionModel::reasonRefused, this, [this](const QModelIndex &index) {
         const QPersistentModelIndex cell(index);
         QTimer::singleShot(0, this, [this, cell] {
@@ -134,14 +108,13 @@ void frmHoldDisposition2::buildUi()
             m_tblHolds->edit(cell);
         });
     });
-    connectCommand(m_cmdAdd, [this] { addDistribution(); });
-    connectCommand(m_cmdDelete, [this] { deleteDistribution(); });
-    connectCommand(m_cmdUpdate, [this] { updateDistribution(); });
-    connectCommand(m_cmdHistory, [this] { showHistory(); });
-    connect(m_cmdOK, &QPushButton::clicked, this, [this] {
-        m_cmdOK->setEnabled(false);
+    connectCommand(m_buttons.add, [this] { addDistribution(); });
+    connectCommand(m_buttons.remove, [this] { deleteDistribution(); });
+    connectCommand(m_buttons.update, [this] { updateDistribution(); });
+    connect(cmdOK, &QPushButton::clicked, this, [this, cmdOK] {
+        cmdOK->setEnabled(false);
         if (!close())
-            m_cmdOK->setEnabled(true);
+            cmdOK->setEnabled(true);
     });
 }
 
@@ -157,7 +130,7 @@ bool frmHoldDisposition2::loadData()
         m_tblShiftData->setCurrentIndex(m_tickets->index(m_sheet->selectedTicket(), 0));
     }
     showDistributions();
-    m_heldBack = false;
+    setHeldBack(false);
     watchChanges({QStringLiteral("Hold Distribution"), QStringLiteral("Hold Table"),
                   QStringLiteral("Production Table")});
     m_tblShiftData->setFocus();
@@ -173,13 +146,8 @@ void frmHoldDisposition2::refreshDistributions(qint64 held)
 {
     // The selected ticket's rows; they follow by id, so the open cell stays, and the held row
     // (typed into) keeps what it was read with.
-    if (!m_sheet)
+    if (!m_sheet || !tryReread([&] { setHeldBack(m_sheet->refresh(held)); }))
         return;
-    try {
-        m_heldBack = m_sheet->refresh(held);
-    } catch (const KelvaraError &) {
-        return; // a busy database is read again at the next change noted
-    }
     m_distributions->follow();
     m_tickets->ticketChanged(m_sheet->selectedTicket());
     showDistributions();
@@ -209,11 +177,10 @@ void frmHoldDisposition2::ticketChanged()
     showDistributions();
 }
 
-void frmHoldDisposition2::showHistory()
+qint64 frmHoldDisposition2::currentJobId() const
 {
     const UnresolvedTicket *ticket = m_sheet ? m_sheet->selected() : nullptr;
-    if (ticket)
-        emit historyRequested(ticket->jobId);
+    return ticket ? ticket->jobId : 0;
 }
 
 void frmHoldDisposition2::showDistributions()
@@ -227,9 +194,7 @@ void frmHoldDisposition2::showDistributions()
         editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                        QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked
                  : QAbstractItemView::NoEditTriggers);
-    m_cmdAdd->setEnabled(editable);
-    m_cmdDelete->setEnabled(editable && any);
-    m_cmdUpdate->setEnabled(editable && any);
+    m_buttons.enable(editable, any);
 }
 
 void frmHoldDisposition2::addDistribution()
@@ -268,7 +233,7 @@ void frmHoldDisposition2::afterDelete()
         m_tblHolds->setCurrentIndex(m_distributions->index(m_sheet->distributionCount() - 1, 0));
         m_tblHolds->setFocus();
     } else {
-        m_cmdAdd->setFocus();
+        m_buttons.add->setFocus();
     }
 }
 
@@ -289,16 +254,6 @@ void frmHoldDisposition2::placeInFrame()
     DataWindow::placeInFrame();
     m_tblShiftData->horizontalScrollBar()->setValue(0);
     m_tblHolds->horizontalScrollBar()->setValue(0);
-}
-
-bool frmHoldDisposition2::hasUnsavedEntry() const
-{
-    return m_delegate->hasModifiedEditor();
-}
-
-void frmHoldDisposition2::discardUnsavedEntry()
-{
-    m_delegate->discardEditor();
 }
 
 void frmHoldDisposition2::beforeUnload()

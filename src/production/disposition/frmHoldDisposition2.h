@@ -1,11 +1,11 @@
 #pragma once
 
-#include "widgets/DataWindow.h"
+#include "production/record/LineWindow.h"
+#include "widgets/DataWindowParts.h"
 
 #include <memory>
 
 class DispositionSheet;
-class DistributionDelegate;
 class DistributionModel;
 class QGroupBox;
 class QPushButton;
@@ -16,7 +16,7 @@ class UnresolvedTicketsModel;
 // "Disposition Of Hold": every hold ticket not yet disposed of, whatever its date, and the
 // distribution rows of the selected one, which rework its parts into later lines or reject them
 // by reason.
-class frmHoldDisposition2 : public DataWindow
+class frmHoldDisposition2 : public LineWindow
 {
     Q_OBJECT
 
@@ -27,26 +27,20 @@ public:
     DispositionSheet *sheet() const { return m_sheet.get(); }
     DistributionModel *distributionModel() const { return m_distributions; }
 
-signals:
-    // The history of the current line is to be shown.
-    void historyRequested(qint64 jobId);
-
 protected:
     bool loadData() override;
     void releaseData() override;
     void refreshData() override;
     void beforeUnload() override;
-    bool hasUnsavedEntry() const override;
-    void discardUnsavedEntry() override;
     void placeInFrame() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    qint64 currentJobId() const override;
 
 private:
     // In the Reject Reason cell, the keys a list box takes (Up, Down, Home, End) choose the reason.
     bool chooseReasonByKey(const QKeyEvent *key);
     void buildUi();
     void ticketChanged();
-    void showHistory();
     void showDistributions();
     void addDistribution();
     void deleteDistribution();
@@ -57,16 +51,9 @@ private:
     std::unique_ptr<DispositionSheet> m_sheet;
     UnresolvedTicketsModel *m_tickets = nullptr;
     DistributionModel *m_distributions = nullptr;
-    DistributionDelegate *m_delegate = nullptr;
 
-    QGroupBox *m_frame3D1 = nullptr;
     QTableView *m_tblShiftData = nullptr;
     QGroupBox *m_fraHolds = nullptr;
     QTableView *m_tblHolds = nullptr;
-    QPushButton *m_cmdAdd = nullptr;
-    QPushButton *m_cmdDelete = nullptr;
-    QPushButton *m_cmdUpdate = nullptr;
-    QPushButton *m_cmdOK = nullptr;
-    QPushButton *m_cmdHistory = nullptr;
-    bool m_heldBack = false; // the row under the open editor shows what it was read with
+    DataWindowParts::RowButtons m_buttons;
 };

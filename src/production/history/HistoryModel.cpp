@@ -56,5 +56,5 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
 
 Qt::ItemFlags HistoryModel::flags(const QModelIndex &index) const
 {
-    return index.isValid() ? m_columns.flags(index.column(), false) : Qt::NoItemFlags;
+    return m_columns.flags(index, false);
 }

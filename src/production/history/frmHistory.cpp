@@ -16,9 +16,7 @@ frmHistory::frmHistory(Session &session, qint64 jobId, QWidget *parent)
 {
     m_lblLine = DataWindowParts::makeCaptionLabel(QStringLiteral("lblLine"), this);
     m_model = new HistoryModel(this);
-    m_table = new QTableView(this);
-    m_table->setObjectName(QStringLiteral("tblHistory"));
-    m_table->setModel(m_model);
+    m_table = DataWindowParts::makeGrid(QStringLiteral("tblHistory"), m_model, this);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
@@ -35,19 +33,16 @@ frmHistory::frmHistory(Session &session, qint64 jobId, QWidget *parent)
         m_table->setColumnWidth(column, width);
     addGrid(m_table, QStringLiteral("HISTORY"));
 
-    m_cmdClose = new QPushButton(tr("&Close"), this);
-    m_cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    m_cmdClose->setAutoDefault(false);
-    m_cmdClose->setMinimumWidth(100);
+    QPushButton *closeButton =
+        DataWindowParts::makeCloseButton(QStringLiteral("cmdClose"), tr("&Close"), this, this, 100);
     auto *bottom = new QHBoxLayout;
     bottom->addStretch();
-    bottom->addWidget(m_cmdClose);
+    bottom->addWidget(closeButton);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_lblLine);
     layout->addWidget(m_table, 1);
     layout->addLayout(bottom);
-    connect(m_cmdClose, &QPushButton::clicked, this, &QWidget::close);
     resize(sizeHint());
 }
 

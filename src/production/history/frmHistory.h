@@ -7,7 +7,6 @@
 
 class HistoryModel;
 class QLabel;
-class QPushButton;
 class QTableView;
 
 // "History": what was changed on one job line and its tickets, when, by whom, from what to what,
@@ -32,5 +31,4 @@ private:
     QLabel *m_lblLine = nullptr;
     QTableView *m_table = nullptr;
     HistoryModel *m_model = nullptr;
-    QPushButton *m_cmdClose = nullptr;
 };

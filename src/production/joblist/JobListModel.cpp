@@ -36,7 +36,10 @@ QVariant valueOf(const JobLine &line, int column)
 } // namespace
 
 JobListModel::JobListModel(JobListSheet &sheet, Prompter &prompter, QObject *parent)
-    : EntryModel(prompter, parent), m_sheet(sheet)
+    : EntryModel(prompter,
+                 {captionOf(MachineColumn), captionOf(JobNumberColumn), captionOf(DescriptionColumn)},
+                 parent),
+      m_sheet(sheet)
 {
 }
 
@@ -73,16 +76,6 @@ int JobListModel::sheetRow(int row) const
     if (key == 0)
         return m_sheet.allowsNewLine() ? m_sheet.count() : -1;
     return m_sheet.rowOf(key);
-}
-
-int JobListModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int JobListModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant JobListModel::data(const QModelIndex &index, int role) const

@@ -2,7 +2,6 @@
 
 #include "JobListDelegate.h"
 #include "JobListModel.h"
-#include "production/record/HistoryButton.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
@@ -14,7 +13,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using DataWindowParts::makeButton;
@@ -25,7 +23,7 @@ const QString kWidthsSection = QStringLiteral("JOBLIST");
 } // namespace
 
 frmJobList2::frmJobList2(Session &session, QWidget *parent)
-    : DataWindow(session, QStringLiteral("frmJobList2"), tr("Job List for Shift"), parent)
+    : LineWindow(session, QStringLiteral("frmJobList2"), tr("Job List for Shift"), parent)
 {
     m_sheet = std::make_unique<JobListSheet>(session.prompter(), session.clock());
     buildUi();
@@ -47,15 +45,10 @@ void frmJobList2::buildUi()
 
     m_model = new JobListModel(*m_sheet, session().prompter(), this);
     watchModel(m_model, QStringLiteral("Table1"));
-    m_table = new QTableView(this);
-    m_table->setObjectName(QStringLiteral("Table1"));
-    m_table->setModel(m_model);
+    m_table = DataWindowParts::makeGrid(QStringLiteral("Table1"), m_model, this);
     auto *delegate = new JobListDelegate(m_table);
     m_table->setItemDelegate(delegate);
-    connect(delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
-        if (m_heldBack)
-            QTimer::singleShot(0, this, &frmJobList2::refreshData);
-    });
+    rereadOnEditorClose(delegate, [this] { refreshData(); });
     m_table->setSelectionBehavior(QAbstractItemView::SelectItems);
     DataWindowParts::setUpEntryGrid(m_table, 22);
     m_table->setAlternatingRowColors(true);
@@ -66,32 +59,31 @@ void frmJobList2::buildUi()
     addGrid(m_table, kWidthsSection);
     onDeleteKey(m_table, [this] { deleteCurrentLine(); });
 
-    m_frame = new QGroupBox(tr("Line-Item Controls"), this);
-    m_frame->setObjectName(QStringLiteral("Frame3D2"));
-    m_cmdNewDate = makeButton(QStringLiteral("cmdNewDate"), tr("&New Date"), m_frame, 110);
-    m_cmdPrevShift = makeButton(QStringLiteral("cmdPrevShiftButton"), tr("&Previous Shift"), m_frame, 110);
-    m_cmdNextShift = makeButton(QStringLiteral("cmdNxtShiftButton"), tr("Ne&xt Shift"), m_frame, 110);
-    m_cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&OK"), m_frame, 110);
-    m_cmdHistory = makeHistoryButton(session().securityLevel, m_frame);
-    auto *buttons = new QHBoxLayout(m_frame);
-    buttons->addWidget(m_cmdNewDate);
-    buttons->addWidget(m_cmdPrevShift);
-    buttons->addWidget(m_cmdNextShift);
-    buttons->addWidget(m_cmdHistory);
+    auto *frame = new QGroupBox(tr("Line-Item Controls"), this);
+    frame->setObjectName(QStringLiteral("Frame3D2"));
+    auto *cmdNewDate = makeButton(QStringLiteral("cmdNewDate"), tr("&New Date"), frame, 110);
+    auto *cmdPrevShift = makeButton(QStringLiteral("cmdPrevShiftButton"), tr("&Previous Shift"), frame, 110);
+    auto *cmdNextShift = makeButton(QStringLiteral("cmdNxtShiftButton"), tr("Ne&xt Shift"), frame, 110);
+    auto *cmdOK =
+        DataWindowParts::makeCloseButton(QStringLiteral("cmdOKButton"), tr("&OK"), this, frame, 110);
+    QPushButton *history = makeHistoryCommand(frame);
+    auto *buttons = new QHBoxLayout(frame);
+    buttons->addWidget(cmdNewDate);
+    buttons->addWidget(cmdPrevShift);
+    buttons->addWidget(cmdNextShift);
+    buttons->addWidget(history);
     buttons->addStretch();
-    buttons->addWidget(m_cmdOK);
+    buttons->addWidget(cmdOK);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_lblDate);
     layout->addWidget(m_lblProtected);
     layout->addWidget(m_table, 1);
-    layout->addWidget(m_frame);
+    layout->addWidget(frame);
 
-    connectCommand(m_cmdNewDate, [this] { newDate(); });
-    connectCommand(m_cmdNextShift, [this] { nextShift(); });
-    connectCommand(m_cmdPrevShift, [this] { previousShift(); });
-    connectCommand(m_cmdHistory, [this] { showHistory(); });
-    connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    connectCommand(cmdNewDate, [this] { newDate(); });
+    connectCommand(cmdNextShift, [this] { nextShift(); });
+    connectCommand(cmdPrevShift, [this] { previousShift(); });
 }
 
 bool frmJobList2::loadData()
@@ -117,7 +109,7 @@ bool frmJobList2::loadData()
     m_sheet->setLines(m_dateShift, lines);
     m_model->reset();
     showProtection();
-    m_heldBack = false;
+    setHeldBack(false);
     watchChanges({QStringLiteral("Production Table")}, m_dateShift);
     m_table->setFocus();
     m_table->setCurrentIndex(m_model->index(0, JobListModel::MachineColumn));
@@ -134,20 +126,15 @@ void frmJobList2::releaseData()
 
 void frmJobList2::refreshData()
 {
-    if (!m_store)
-        return;
     QList<JobLine> lines;
-    try {
-        lines = m_sheet->readLines();
-    } catch (const KelvaraError &) {
-        return; // a busy database is read again at the next change noted
-    }
+    if (!m_store || !tryReread([&] { lines = m_sheet->readLines(); }))
+        return;
     const QModelIndex current = m_table->currentIndex();
     const bool editing = m_table->indexWidget(current) != nullptr;
     const qint64 held = editing && !m_model->isNewLine(current.row()) && m_model->sheetRow(current.row()) >= 0
                             ? m_model->lineAt(current.row()).jobId
                             : 0;
-    m_heldBack = m_sheet->follow(std::move(lines), held);
+    setHeldBack(m_sheet->follow(std::move(lines), held));
     m_model->follow();
     showProtection();
 }
@@ -199,11 +186,10 @@ void frmJobList2::deleteCurrentLine()
     }
 }
 
-void frmJobList2::showHistory()
+qint64 frmJobList2::currentJobId() const
 {
     const int row = m_table->currentIndex().row();
-    if (row >= 0 && row < m_model->rowCount() && !m_model->isNewLine(row))
-        emit historyRequested(m_model->lineAt(row).jobId);
+    return row >= 0 && row < m_model->rowCount() && !m_model->isNewLine(row) ? m_model->lineAt(row).jobId : 0;
 }
 
 void frmJobList2::nextShift()

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "JobListSheet.h"
+#include "production/record/LineWindow.h"
 
 #include "foundation/DateShift.h"
-#include "widgets/DataWindow.h"
 
 #include <memory>
 
@@ -16,7 +16,7 @@ class QTableView;
 // "Job List for Shift": sets up and keeps the job lines of one date-shift. A date-shift without
 // lines receives the lines of the previous shift that has lines, each ending count carried over
 // as the new beginning count. The rules are the sheet's; the window runs its load steps and keys.
-class frmJobList2 : public DataWindow
+class frmJobList2 : public LineWindow
 {
     Q_OBJECT
 
@@ -27,15 +27,12 @@ public:
     JobListModel *model() const { return m_model; }
     QSize sizeHint() const override;
 
-signals:
-    // The history of the current line is to be shown.
-    void historyRequested(qint64 jobId);
-
 protected:
     bool loadData() override;
     void releaseData() override;
     void refreshData() override;
     bool hasUnsavedEntry() const override;
+    qint64 currentJobId() const override;
 
 private:
     void buildUi();
@@ -49,22 +46,13 @@ private:
     void newDate();
     void reloadFor(const DateShift &dateShift);
     void deleteCurrentLine();
-    void showHistory();
 
     std::unique_ptr<JobLines> m_store;
     std::unique_ptr<JobListSheet> m_sheet;
     DateShift m_dateShift;
-    // The row typed into was held back from a re-read: it is read again once its editor closes.
-    bool m_heldBack = false;
 
     QLabel *m_lblDate = nullptr;
     QLabel *m_lblProtected = nullptr;
     QTableView *m_table = nullptr;
     JobListModel *m_model = nullptr;
-    QGroupBox *m_frame = nullptr;
-    QPushButton *m_cmdNewDate = nullptr;
-    QPushButton *m_cmdNextShift = nullptr;
-    QPushButton *m_cmdPrevShift = nullptr;
-    QPushButton *m_cmdOK = nullptr;
-    QPushButton *m_cmdHistory = nullptr;
 };

@@ -75,9 +75,7 @@ void frmProtectDates2::buildUi()
     heading->addWidget(monthSpinner);
 
     m_model = new ProtectionCalendarModel(m_calendar, this);
-    m_tblCalendar = new QTableView(this);
-    m_tblCalendar->setObjectName(QStringLiteral("tblCalendar"));
-    m_tblCalendar->setModel(m_model);
+    m_tblCalendar = DataWindowParts::makeGrid(QStringLiteral("tblCalendar"), m_model, this);
     m_tblCalendar->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tblCalendar->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tblCalendar->verticalHeader()->hide();
@@ -86,20 +84,20 @@ void frmProtectDates2::buildUi()
     m_tblCalendar->setMinimumSize(560, 330);
     m_tblCalendar->setItemDelegate(new CalendarDayDelegate(m_tblCalendar));
 
-    m_fraShifts = new QGroupBox(tr("Shift Protection Status"), this);
-    m_fraShifts->setObjectName(QStringLiteral("fraShifts"));
-    auto *shifts = new QVBoxLayout(m_fraShifts);
+    auto *fraShifts = new QGroupBox(tr("Shift Protection Status"), this);
+    fraShifts->setObjectName(QStringLiteral("fraShifts"));
+    auto *shifts = new QVBoxLayout(fraShifts);
     const QStringList captions{tr("First Shift"), tr("Second Shift"), tr("Third Shift")};
     for (int shift = 1; shift <= 3; ++shift) {
         // The control array chkShifts(1..3): the index follows the name.
-        auto *box = new QCheckBox(captions.at(shift - 1), m_fraShifts);
+        auto *box = new QCheckBox(captions.at(shift - 1), fraShifts);
         box->setObjectName(QStringLiteral("chkShifts%1").arg(shift));
         shifts->addWidget(box);
         connect(box, &QCheckBox::clicked, this,
                 [this, shift](bool checked) { shiftClicked(shift, checked); });
         m_chkShifts.at(size_t(shift - 1)) = box;
     }
-    m_lblNoShifts = new QLabel(tr("No shift of this day can be protected."), m_fraShifts);
+    m_lblNoShifts = new QLabel(tr("No shift of this day can be protected."), fraShifts);
     m_lblNoShifts->setWordWrap(true);
     shifts->addWidget(m_lblNoShifts);
 
@@ -107,9 +105,8 @@ void frmProtectDates2::buildUi()
     frame3D1->setObjectName(QStringLiteral("Frame3D1"));
     m_unresolvedModel = new QStandardItemModel(0, 2, this);
     m_unresolvedModel->setHorizontalHeaderLabels({tr("Date"), tr("Shift")});
-    m_tblUnresolved = new QTableView(frame3D1);
-    m_tblUnresolved->setObjectName(QStringLiteral("tblUnresolvedLookup"));
-    m_tblUnresolved->setModel(m_unresolvedModel);
+    m_tblUnresolved =
+        DataWindowParts::makeGrid(QStringLiteral("tblUnresolvedLookup"), m_unresolvedModel, frame3D1);
     m_tblUnresolved->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tblUnresolved->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tblUnresolved->verticalHeader()->hide();
@@ -120,13 +117,12 @@ void frmProtectDates2::buildUi()
     auto *unresolved = new QVBoxLayout(frame3D1);
     unresolved->addWidget(m_tblUnresolved);
 
-    m_cmdOK = makeButton(QStringLiteral("cmdOKButton"), tr("&OK"), this);
-    connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    auto *cmdOK = DataWindowParts::makeCloseButton(QStringLiteral("cmdOKButton"), tr("&OK"), this, this);
 
     auto *side = new QVBoxLayout;
-    side->addWidget(m_fraShifts);
+    side->addWidget(fraShifts);
     side->addWidget(frame3D1, 1);
-    side->addWidget(m_cmdOK);
+    side->addWidget(cmdOK);
     auto *sideWidget = new QWidget(this);
     sideWidget->setLayout(side);
     sideWidget->setFixedWidth(220);

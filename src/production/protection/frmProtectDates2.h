@@ -54,9 +54,7 @@ private:
     QStandardItemModel *m_unresolvedModel = nullptr;
     QLabel *m_lblMth = nullptr;
     QTableView *m_tblCalendar = nullptr;
-    QGroupBox *m_fraShifts = nullptr;
     std::array<QCheckBox *, 3> m_chkShifts{};
     QLabel *m_lblNoShifts = nullptr;
     QTableView *m_tblUnresolved = nullptr;
-    QPushButton *m_cmdOK = nullptr;
 };

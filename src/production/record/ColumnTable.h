@@ -5,6 +5,7 @@
 #include <QAbstractItemModel>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 
@@ -31,6 +32,13 @@ public:
     explicit ColumnTable(QList<Column> columns) : m_columns(std::move(columns)) {}
 
     int count() const { return int(m_columns.size()); }
+    QStringList captions() const
+    {
+        QStringList result;
+        for (const Column &column : m_columns)
+            result << column.caption;
+        return result;
+    }
     const Column &at(int column) const { return m_columns.at(column); }
     // The column with this caption, or -1.
     int indexOf(const QString &caption) const
@@ -68,9 +76,13 @@ public:
         return section >= 0 && section < count() ? QVariant(m_columns[section].caption) : QVariant();
     }
 
-    // Selectable and enabled; typed columns are editable where the rows may be changed.
-    Qt::ItemFlags flags(int column, bool rowsEditable) const
+    // A cell is selectable and enabled; typed columns are editable where the rows may be
+    // changed. No flags for the invalid index.
+    Qt::ItemFlags flags(const QModelIndex &index, bool rowsEditable) const
     {
+        if (!index.isValid())
+            return Qt::NoItemFlags;
+        const int column = index.column();
         Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
         if (rowsEditable && column >= 0 && column < count() && m_columns[column].editable)
             result |= Qt::ItemIsEditable;

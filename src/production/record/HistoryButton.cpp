@@ -2,14 +2,14 @@
 
 #include "LineHistory.h"
 
+#include "widgets/DataWindowParts.h"
+
 #include <QPushButton>
 
 QPushButton *makeHistoryButton(const QString &securityLevel, QWidget *parent)
 {
-    auto *button = new QPushButton(QObject::tr("&History..."), parent);
-    button->setObjectName(QStringLiteral("cmdHistory"));
-    button->setAutoDefault(false);
-    button->setMinimumWidth(100);
+    QPushButton *button =
+        DataWindowParts::makeButton(QStringLiteral("cmdHistory"), QObject::tr("&History..."), parent, 100);
     button->setVisible(LineHistory::mayView(securityLevel));
     return button;
 }

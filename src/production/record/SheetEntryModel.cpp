@@ -16,3 +16,23 @@ bool SheetEntryModel::settle(const QModelIndex &index, const QString &typed, con
         emit keepTyped(index, typed);
     return false;
 }
+
+void SheetEntryModel::follow()
+{
+    if (m_rows.keys)
+        followKeys(m_rows.keys());
+}
+
+void SheetEntryModel::showSheet(const std::function<void()> &replace, SheetRows rows)
+{
+    beginResetModel();
+    replace();
+    m_rows = std::move(rows);
+    setKeys(m_rows.keys ? m_rows.keys() : QList<qint64>());
+    endResetModel();
+}
+
+int SheetEntryModel::sheetRow(int row) const
+{
+    return m_rows.rowOf && row >= 0 && row < keyCount() ? m_rows.rowOf(keyAt(row)) : -1;
+}

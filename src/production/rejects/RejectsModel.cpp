@@ -7,44 +7,29 @@
 
 #include <QBrush>
 
+namespace {
+const QStringList &rejectsCaptions()
+{
+    static const QStringList captions = JobLineColumns::captions() +
+                                        QStringList{QStringLiteral("Rejects"), QStringLiteral("Total Left")} +
+                                        RejectReasons::columnCaptions();
+    return captions;
+}
+} // namespace
+
+RejectsModel::RejectsModel(Prompter &prompter, QObject *parent)
+    : SheetEntryModel(prompter, rejectsCaptions(), parent)
+{
+}
+
 QString RejectsModel::caption(int column)
 {
-    static const QStringList captions =
-        QStringList{QStringLiteral("Job ID"),     QStringLiteral("Date"),
-                    QStringLiteral("Shift"),      QStringLiteral("Machine Number"),
-                    QStringLiteral("Job Number"), QStringLiteral("Job Description"),
-                    QStringLiteral("Rejects"),    QStringLiteral("Total Left")} +
-        RejectReasons::columnCaptions();
-    return captions.value(column);
+    return rejectsCaptions().value(column);
 }
 
 void RejectsModel::reset(RejectsSheet *sheet)
 {
-    beginResetModel();
-    m_sheet = sheet;
-    setKeys(sheet ? sheet->jobIds() : QList<qint64>());
-    endResetModel();
-}
-
-void RejectsModel::follow()
-{
-    if (m_sheet)
-        followKeys(m_sheet->jobIds());
-}
-
-int RejectsModel::sheetRow(int row) const
-{
-    return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOf(keyAt(row)) : -1;
-}
-
-int RejectsModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int RejectsModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
+    showSheet([&] { m_sheet = sheet; }, rowsOf(sheet, &RejectsSheet::jobIds, &RejectsSheet::rowOf));
 }
 
 QString RejectsModel::text(int row, int column) const
@@ -88,15 +73,6 @@ QVariant RejectsModel::data(const QModelIndex &index, int role) const
         left ? text(row, column) : QString());
 }
 
-QVariant RejectsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return caption(section);
-    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
-        return QString();
-    return QAbstractTableModel::headerData(section, orientation, role);
-}
-
 Qt::ItemFlags RejectsModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
@@ -109,10 +85,8 @@ Qt::ItemFlags RejectsModel::flags(const QModelIndex &index) const
 
 bool RejectsModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || prompting() || !m_sheet ||
-        index.column() < FirstReasonColumn)
-        return false;
-    const int row = sheetRow(index.row());
+    // Only the reasons are typed.
+    const int row = index.column() < FirstReasonColumn ? -1 : entryRow(index, role);
     if (row < 0)
         return false;
     const QString typed = value.toString();

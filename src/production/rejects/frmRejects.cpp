@@ -3,7 +3,6 @@
 #include "RejectsModel.h"
 #include "RejectsSheet.h"
 #include "production/record/CountEntryDelegate.h"
-#include "production/record/KeepTyped.h"
 
 #include "foundation/Session.h"
 #include "widgets/DataWindowParts.h"
@@ -16,7 +15,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,7 +28,7 @@ void setDesignWidths(QTableView *grid)
 } // namespace
 
 frmRejects::frmRejects(Session &session, std::shared_ptr<const RejectsHandOver> handOver, QWidget *parent)
-    : DataWindow(session, QStringLiteral("frmRejects"), tr("Rejects by Reason"), parent),
+    : LineWindow(session, QStringLiteral("frmRejects"), tr("Rejects by Reason"), parent),
       m_summaries(session.classIds()),
       m_handOver(handOver ? std::move(handOver) : std::make_shared<const RejectsHandOver>())
 {
@@ -54,32 +52,18 @@ void frmRejects::buildUi()
         tr("Protected lines are shown in gray: their rejects cannot be changed."), this);
     m_model = new RejectsModel(session().prompter(), this);
     watchModel(m_model, QStringLiteral("Table1"));
-    m_table = new QTableView(this);
-    m_table->setObjectName(QStringLiteral("Table1"));
-    m_table->setModel(m_model);
-    m_delegate = CountEntryDelegate::installOn(m_table);
+    m_table = DataWindowParts::makeGrid(QStringLiteral("Table1"), m_model, this);
+    setEntryGrid(m_table, CountEntryDelegate::installOn(m_table), m_model, [this] { refreshLines(0); });
     setDesignWidths(m_table);
     GridColumns::giveSpareWidthTo(m_table, RejectsModel::DescriptionColumn);
     addGrid(m_table, QStringLiteral("Rejects"));
 
-    m_cmdOK = DataWindowParts::makeOkButton(this);
-    QHBoxLayout *bottom = DataWindowParts::makeOkRow(m_cmdOK);
+    QHBoxLayout *bottom = DataWindowParts::makeOkRow(DataWindowParts::makeOkButton(this));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
     layout->addWidget(m_lblReadOnly);
     layout->addWidget(m_table, 1);
     layout->addLayout(bottom);
-
-    connect(m_model, &SheetEntryModel::keepTyped, this,
-            [this](const QModelIndex &index, const QString &text) {
-                KeepTyped::reopen(m_table, m_delegate, index, text);
-            });
-    // A line held back while it was typed into shows what is stored once its editor closes.
-    connect(m_delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
-        if (m_heldBack)
-            QTimer::singleShot(0, this, [this] { refreshLines(0); });
-    });
-    connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
 }
 
 bool frmRejects::loadData()
@@ -91,7 +75,7 @@ bool frmRejects::loadData()
         return false;
     m_model->reset(m_sheet.get());
     showReadOnlyNote();
-    m_heldBack = false;
+    setHeldBack(false);
     // The rejects follow from a line's counts and its tickets, holds and rework.
     watchChanges({QStringLiteral("Production Table"), QStringLiteral("Transfer Table"),
                   QStringLiteral("Hold Table"), QStringLiteral("Hold Distribution")},
@@ -119,13 +103,8 @@ void frmRejects::refreshLines(qint64 held)
 {
     // The rows follow by Job ID, so the open cell stays, and the held line (typed into) keeps
     // what it was read with.
-    if (!m_sheet)
+    if (!m_sheet || !tryReread([&] { setHeldBack(m_sheet->refresh(m_summaries, held)); }))
         return;
-    try {
-        m_heldBack = m_sheet->refresh(m_summaries, held);
-    } catch (const KelvaraError &) {
-        return; // a busy database is read again at the next change noted
-    }
     m_model->follow();
     showReadOnlyNote();
 }
@@ -141,14 +120,4 @@ void frmRejects::placeInFrame()
     DataWindow::placeInFrame();
     // The grid scrolled while it was narrow: show it from its first column.
     m_table->horizontalScrollBar()->setValue(0);
-}
-
-bool frmRejects::hasUnsavedEntry() const
-{
-    return m_delegate->hasModifiedEditor();
-}
-
-void frmRejects::discardUnsavedEntry()
-{
-    m_delegate->discardEditor();
 }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "production/record/LineWindow.h"
 #include "production/record/ProductionSummaries.h"
 #include "production/record/RejectsHandOver.h"
-#include "widgets/DataWindow.h"
 
 #include <memory>
 
-class CountEntryDelegate;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -16,7 +15,7 @@ class RejectsSheet;
 // "Rejects by Reason": the rejects the counts window computed for each production line of the
 // date-shift, split by the user into the ten reasons. Opened by the counts window's Rejects
 // button, on the rejects by line it left in their hand-over.
-class frmRejects : public DataWindow
+class frmRejects : public LineWindow
 {
     Q_OBJECT
 
@@ -35,8 +34,6 @@ protected:
     bool loadData() override;
     void releaseData() override;
     void refreshData() override;
-    bool hasUnsavedEntry() const override;
-    void discardUnsavedEntry() override;
     void placeInFrame() override;
 
 private:
@@ -48,10 +45,7 @@ private:
     std::shared_ptr<const RejectsHandOver> m_handOver;
     std::unique_ptr<RejectsSheet> m_sheet;
     RejectsModel *m_model = nullptr;
-    CountEntryDelegate *m_delegate = nullptr;
     QLabel *m_label1 = nullptr;
     QLabel *m_lblReadOnly = nullptr;
     QTableView *m_table = nullptr;
-    QPushButton *m_cmdOK = nullptr;
-    bool m_heldBack = false; // the line under the open editor shows what it was read with
 };

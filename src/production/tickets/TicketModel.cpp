@@ -22,37 +22,13 @@ ColumnTable<Ticket> ticketColumns(const TicketKind &kind)
 } // namespace
 
 TicketModel::TicketModel(const TicketKind &kind, Prompter &prompter, QObject *parent)
-    : SheetEntryModel(prompter, parent), m_columns(ticketColumns(kind))
+    : SheetEntryModel(prompter, ticketColumns(kind).captions(), parent), m_columns(ticketColumns(kind))
 {
 }
 
 void TicketModel::reset(TicketSheet *sheet)
 {
-    beginResetModel();
-    m_sheet = sheet;
-    setKeys(sheet ? sheet->ticketIds() : QList<qint64>());
-    endResetModel();
-}
-
-void TicketModel::follow()
-{
-    if (m_sheet)
-        followKeys(m_sheet->ticketIds());
-}
-
-int TicketModel::sheetRow(int row) const
-{
-    return m_sheet && row >= 0 && row < keyCount() ? m_sheet->rowOfTicket(keyAt(row)) : -1;
-}
-
-int TicketModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : keyCount();
-}
-
-int TicketModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_columns.count();
+    showSheet([&] { m_sheet = sheet; }, rowsOf(sheet, &TicketSheet::ticketIds, &TicketSheet::rowOfTicket));
 }
 
 QVariant TicketModel::data(const QModelIndex &index, int role) const
@@ -61,24 +37,14 @@ QVariant TicketModel::data(const QModelIndex &index, int role) const
     return row < 0 ? QVariant() : m_columns.data(m_sheet->ticket(row), index.column(), role);
 }
 
-QVariant TicketModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    const QVariant header = m_columns.header(section, orientation, role);
-    return header.isValid() ? header : QAbstractTableModel::headerData(section, orientation, role);
-}
-
 Qt::ItemFlags TicketModel::flags(const QModelIndex &index) const
 {
-    if (!index.isValid())
-        return Qt::NoItemFlags;
-    return m_columns.flags(index.column(), m_sheet && m_sheet->editable());
+    return m_columns.flags(index, m_sheet && m_sheet->editable());
 }
 
 bool TicketModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || prompting() || !m_sheet)
-        return false;
-    const int row = sheetRow(index.row());
+    const int row = entryRow(index, role);
     if (row < 0)
         return false;
     const QString typed = value.toString();

@@ -19,22 +19,14 @@ public:
 
     // The sheet whose tickets are shown; null shows none.
     void reset(TicketSheet *sheet);
-    // The sheet read its tickets again: rows come, go and change in place.
-    void follow();
     // The column with this caption, or -1.
     int columnOf(const QString &caption) const { return m_columns.indexOf(caption); }
 
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
 private:
-    // The sheet's row of the model's row; -1 while it is gone.
-    int sheetRow(int row) const;
-
     ColumnTable<Ticket> m_columns;
     TicketSheet *m_sheet = nullptr;
 };

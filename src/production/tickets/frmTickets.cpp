@@ -4,8 +4,6 @@
 #include "TicketModel.h"
 #include "TicketSheet.h"
 #include "production/record/CountEntryDelegate.h"
-#include "production/record/HistoryButton.h"
-#include "production/record/KeepTyped.h"
 #include "production/record/QuantityFormat.h"
 
 #include "foundation/Session.h"
@@ -26,13 +24,9 @@
 namespace {
 constexpr int kRefreshInterval = 60000;
 
-void setUpLineGrid(QTableView *grid)
+void setUpShiftLines(QTableView *grid)
 {
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
-    grid->verticalHeader()->setMinimumWidth(16);
+    DataWindowParts::setUpLineGrid(grid);
     grid->setColumnWidth(ShiftLinesModel::JobIdColumn, 70);
     grid->setColumnWidth(ShiftLinesModel::MachineColumn, 124);
     grid->setColumnWidth(ShiftLinesModel::JobNumberColumn, 110);
@@ -41,7 +35,7 @@ void setUpLineGrid(QTableView *grid)
 } // namespace
 
 frmTickets::frmTickets(Session &session, const TicketKind &kind, QWidget *parent)
-    : DataWindow(session, kind.windowName, kind.title, parent), m_kind(kind)
+    : LineWindow(session, kind.windowName, kind.title, parent), m_kind(kind)
 {
     buildUi();
     resize(sizeHint());
@@ -52,53 +46,34 @@ frmTickets::~frmTickets()
     m_timer->stop();
 }
 
-QPushButton *frmTickets::makeButton(const QString &verb)
-{
-    auto *button = new QPushButton(QStringLiteral("&%1 %2").arg(verb, m_kind.buttonNoun), m_fraTickets);
-    button->setObjectName(QStringLiteral("cmd%1%2").arg(verb, m_kind.buttonNoun));
-    button->setAutoDefault(false);
-    button->setMinimumWidth(130);
-    return button;
-}
-
 void frmTickets::buildUi()
 {
     m_label1 = DataWindowParts::makeCaptionLabel(QStringLiteral("Label1"), this);
 
-    m_frame3D1 = new QGroupBox(tr("Jobs Run This Shift"), this);
-    m_frame3D1->setObjectName(QStringLiteral("Frame3D1"));
+    auto *frame3D1 = new QGroupBox(tr("Jobs Run This Shift"), this);
+    frame3D1->setObjectName(QStringLiteral("Frame3D1"));
     m_lines = new ShiftLinesModel(this);
-    m_tblShiftData = new QTableView(m_frame3D1);
-    m_tblShiftData->setObjectName(QStringLiteral("tblShiftData"));
-    m_tblShiftData->setModel(m_lines);
-    setUpLineGrid(m_tblShiftData);
-    (new QVBoxLayout(m_frame3D1))->addWidget(m_tblShiftData);
+    m_tblShiftData = DataWindowParts::makeGrid(QStringLiteral("tblShiftData"), m_lines, frame3D1);
+    setUpShiftLines(m_tblShiftData);
+    (new QVBoxLayout(frame3D1))->addWidget(m_tblShiftData);
 
     m_fraTickets = new QGroupBox(m_kind.emptyFrameCaption, this);
     m_fraTickets->setObjectName(m_kind.frameName);
     m_tickets = new TicketModel(m_kind, session().prompter(), this);
     watchModel(m_tickets, m_kind.gridName);
-    m_tblTickets = new QTableView(m_fraTickets);
-    m_tblTickets->setObjectName(m_kind.gridName);
-    m_tblTickets->setModel(m_tickets);
-    m_delegate = new CountEntryDelegate(m_tblTickets);
-    m_tblTickets->setItemDelegate(m_delegate);
+    m_tblTickets = DataWindowParts::makeGrid(m_kind.gridName, m_tickets, m_fraTickets);
+    auto *delegate = new CountEntryDelegate(m_tblTickets);
+    m_tblTickets->setItemDelegate(delegate);
+    setEntryGrid(m_tblTickets, delegate, m_tickets, [this] { refreshTickets(0); });
     DataWindowParts::setUpEntryGrid(m_tblTickets, 16);
     for (int column = 0; column < m_tickets->columnCount(); ++column)
         m_tblTickets->setColumnWidth(column, column == 0 ? 80 : 150);
-    m_cmdUpdate = makeButton(QStringLiteral("Update"));
-    m_cmdAdd = makeButton(QStringLiteral("Add"));
-    m_cmdDelete = makeButton(QStringLiteral("Delete"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdUpdate);
-    buttons->addWidget(m_cmdAdd);
-    buttons->addWidget(m_cmdDelete);
+    m_buttons = DataWindowParts::makeRowButtons(m_kind.buttonNoun, m_kind.buttonNoun, 130, m_fraTickets);
     auto *ticketLayout = new QVBoxLayout(m_fraTickets);
-    ticketLayout->addLayout(buttons);
+    ticketLayout->addLayout(m_buttons.row);
     ticketLayout->addWidget(m_tblTickets);
 
-    m_cmdOK = DataWindowParts::makeOkButton(this);
+    QPushButton *ok = DataWindowParts::makeOkButton(this);
     auto *label2 = new QLabel(tr("Total:"), this);
     label2->setObjectName(QStringLiteral("Label2"));
     m_lblTotal = new QLabel(this);
@@ -108,8 +83,7 @@ void frmTickets::buildUi()
     QFont bold = m_lblTotal->font();
     bold.setBold(true);
     m_lblTotal->setFont(bold);
-    m_cmdHistory = makeHistoryButton(session().securityLevel, this);
-    QHBoxLayout *bottom = DataWindowParts::makeOkRow(m_cmdOK, m_cmdHistory);
+    QHBoxLayout *bottom = DataWindowParts::makeOkRow(ok, makeHistoryCommand(this));
     bottom->addWidget(label2);
     bottom->addWidget(m_lblTotal);
 
@@ -119,7 +93,7 @@ void frmTickets::buildUi()
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label1);
-    layout->addWidget(m_frame3D1, 3);
+    layout->addWidget(frame3D1, 3);
     layout->addWidget(m_fraTickets, 2);
     layout->addWidget(m_lblProtected);
     layout->addLayout(bottom);
@@ -135,21 +109,9 @@ void frmTickets::buildUi()
     connect(m_tblShiftData->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &frmTickets::lineChanged);
     connect(m_tickets, &SheetEntryModel::stored, this, &frmTickets::showTickets);
-    // A ticket held back while it was typed into shows what is stored once its editor closes
-    // (and so does the next cell's editor on its row, opened unchanged).
-    connect(m_delegate, &QAbstractItemDelegate::closeEditor, this, [this] {
-        if (m_heldBack)
-            QTimer::singleShot(0, this, [this] { refreshTickets(0); });
-    });
-    connect(m_tickets, &SheetEntryModel::keepTyped, this,
-            [this](const QModelIndex &index, const QString &text) {
-                KeepTyped::reopen(m_tblTickets, m_delegate, index, text);
-            });
-    connectCommand(m_cmdAdd, [this] { addTicket(); });
-    connectCommand(m_cmdDelete, [this] { deleteTicket(); });
-    connectCommand(m_cmdHistory, [this] { showHistory(); });
-    connectCommand(m_cmdUpdate, [this] { updateTicket(); });
-    connect(m_cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    connectCommand(m_buttons.add, [this] { addTicket(); });
+    connectCommand(m_buttons.remove, [this] { deleteTicket(); });
+    connectCommand(m_buttons.update, [this] { updateTicket(); });
     connect(m_timer, &QTimer::timeout, this, &frmTickets::refreshPending);
 }
 
@@ -166,7 +128,7 @@ bool frmTickets::loadData()
     showTickets();
     if (m_kind.refreshTimer)
         m_timer->start();
-    m_heldBack = false;
+    setHeldBack(false);
     watchChanges({m_kind.table}, dateShift);
     m_tblShiftData->setFocus();
     return true;
@@ -181,13 +143,8 @@ void frmTickets::refreshTickets(qint64 held)
 {
     // The selected line's tickets and total; the rows follow by id, so the open cell stays, and
     // the held ticket (typed into) keeps what it was read with.
-    if (!m_sheet)
+    if (!m_sheet || !tryReread([&] { setHeldBack(m_sheet->refresh(held)); }))
         return;
-    try {
-        m_heldBack = m_sheet->refresh(held);
-    } catch (const KelvaraError &) {
-        return; // a busy database is read again at the next change noted
-    }
     m_tickets->follow();
     showTickets();
 }
@@ -208,11 +165,10 @@ void frmTickets::selectLineRow(int row)
     m_tblShiftData->setCurrentIndex(m_lines->index(row, 0));
 }
 
-void frmTickets::showHistory()
+qint64 frmTickets::currentJobId() const
 {
     const int row = m_sheet ? m_sheet->selectedLine() : -1;
-    if (row >= 0 && row < m_sheet->lineCount())
-        emit historyRequested(m_sheet->line(row).jobId);
+    return row >= 0 && row < m_sheet->lineCount() ? m_sheet->line(row).jobId : 0;
 }
 
 void frmTickets::lineChanged()
@@ -249,9 +205,7 @@ void frmTickets::updateButtons()
 {
     const bool editable = m_sheet && m_sheet->editable();
     const bool any = m_sheet && m_sheet->ticketCount() > 0;
-    m_cmdAdd->setEnabled(editable);
-    m_cmdDelete->setEnabled(editable && any);
-    m_cmdUpdate->setEnabled(editable && any);
+    m_buttons.enable(editable, any);
 }
 
 void frmTickets::addTicket()
@@ -284,7 +238,7 @@ void frmTickets::deleteTicket()
             m_tickets->index(m_sheet->ticketCount() - 1, TicketModel::NumberColumn));
         m_tblTickets->setFocus();
     } else {
-        m_cmdAdd->setFocus();
+        m_buttons.add->setFocus();
     }
 }
 
@@ -313,16 +267,6 @@ void frmTickets::refreshPending()
     m_tickets->reset(m_sheet.get());
     selectLineRow(m_sheet->selectedLine());
     showTickets();
-}
-
-bool frmTickets::hasUnsavedEntry() const
-{
-    return m_delegate->hasModifiedEditor();
-}
-
-void frmTickets::discardUnsavedEntry()
-{
-    m_delegate->discardEditor();
 }
 
 void frmTickets::beforeUnload()

@@ -2,11 +2,11 @@
 
 #include "TicketKind.h"
 
-#include "widgets/DataWindow.h"
+#include "production/record/LineWindow.h"
+#include "widgets/DataWindowParts.h"
 
 #include <memory>
 
-class CountEntryDelegate;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -19,7 +19,7 @@ class TicketSheet;
 // The transfers window ("frmTransfer2") and the production-on-hold window ("frmOnHold2"): the
 // job lines of the current date-shift above, the tickets of the selected line below with their
 // total. One class; the ticket kind names the table, captions and extra rules.
-class frmTickets : public DataWindow
+class frmTickets : public LineWindow
 {
     Q_OBJECT
 
@@ -33,27 +33,20 @@ public:
     void refreshPending();
     QSize sizeHint() const override { return {820, 660}; }
 
-signals:
-    // The history of the current line is to be shown.
-    void historyRequested(qint64 jobId);
-
 protected:
     bool loadData() override;
     void releaseData() override;
     void refreshData() override;
     void beforeUnload() override;
-    bool hasUnsavedEntry() const override;
-    void discardUnsavedEntry() override;
+    qint64 currentJobId() const override;
 
 private:
     void buildUi();
-    QPushButton *makeButton(const QString &verb);
     void lineChanged();
     void showTickets();
     void updateButtons();
     void addTicket();
     void deleteTicket();
-    void showHistory();
     void updateTicket();
     void selectLineRow(int row);
     void refreshTickets(qint64 held);
@@ -62,20 +55,13 @@ private:
     std::unique_ptr<TicketSheet> m_sheet;
     ShiftLinesModel *m_lines = nullptr;
     TicketModel *m_tickets = nullptr;
-    CountEntryDelegate *m_delegate = nullptr;
 
     QLabel *m_label1 = nullptr;
-    QGroupBox *m_frame3D1 = nullptr;
     QTableView *m_tblShiftData = nullptr;
     QGroupBox *m_fraTickets = nullptr;
     QTableView *m_tblTickets = nullptr;
-    QPushButton *m_cmdAdd = nullptr;
-    QPushButton *m_cmdDelete = nullptr;
-    QPushButton *m_cmdUpdate = nullptr;
+    DataWindowParts::RowButtons m_buttons;
     QLabel *m_lblTotal = nullptr;
     QLabel *m_lblProtected = nullptr;
-    QPushButton *m_cmdOK = nullptr;
-    QPushButton *m_cmdHistory = nullptr;
     QTimer *m_timer = nullptr;
-    bool m_heldBack = false; // the ticket under the open editor shows what it was read with
 };

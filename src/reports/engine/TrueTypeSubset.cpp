@@ -1,5 +1,7 @@
 #include "TrueTypeSubset.h"
 
+#include "ByteOrder.h"
+
 #include <QMap>
 #include <QRawFont>
 #include <QtEndian>
@@ -17,16 +19,12 @@ quint32 u32(const QByteArray &data, qsizetype at)
 
 void put16(QByteArray &data, quint16 value)
 {
-    char bytes[2];
-    qToBigEndian(value, bytes);
-    data.append(bytes, 2);
+    ByteOrder::appendBigEndian(data, value);
 }
 
 void put32(QByteArray &data, quint32 value)
 {
-    char bytes[4];
-    qToBigEndian(value, bytes);
-    data.append(bytes, 4);
+    ByteOrder::appendBigEndian(data, value);
 }
 
 quint32 checksum(const QByteArray &table)

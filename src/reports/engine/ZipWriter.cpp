@@ -1,5 +1,7 @@
 #include "ZipWriter.h"
 
+#include "ByteOrder.h"
+
 #include <QtEndian>
 #include <utility>
 #include <zlib.h>
@@ -9,16 +11,12 @@ constexpr int kChunk = 64 * 1024;
 
 void le16(QByteArray &out, quint16 v)
 {
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
+    ByteOrder::appendLittleEndian(out, v);
 }
 
 void le32(QByteArray &out, quint32 v)
 {
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
+    ByteOrder::appendLittleEndian(out, v);
 }
 } // namespace
 

@@ -64,6 +64,17 @@ void ReportFixture::fill(const Database &db)
     Fixture::distribution(db, h3, QVariant(), 0, 30, 2);
 }
 
+void ReportFixture::chooseTheFixturesDays(ReportParmsSheet &sheet, const TestWorld &world, int option)
+{
+    sheet.load(QDate(), QString(), world.clock.today());
+    if (option >= 0)
+        sheet.chooseOption(option);
+    sheet.dateRange = true;
+    sheet.startDate = QDate(1999, 8, 11);
+    sheet.endDate = QDate(1999, 8, 12);
+    sheet.shiftText = QStringLiteral("1-3");
+}
+
 QString ReportFixture::layoutPath(const QString &fileName)
 {
     return QStringLiteral(KELVARA_LAYOUT_DIR "/") + fileName;
@@ -191,13 +202,7 @@ QList<GoldenReports::Part> GoldenReports::render(DatabaseWorld &world, int type,
                                         world.db, reports, locate(report.layouts.first().fileName), heading),
                                     66)}};
     ReportParmsSheet sheet(type);
-    sheet.load(QDate(), QString(), world.clock.today());
-    if (option >= 0)
-        sheet.chooseOption(option);
-    sheet.dateRange = true;
-    sheet.startDate = QDate(1999, 8, 11);
-    sheet.endDate = QDate(1999, 8, 12);
-    sheet.shiftText = QStringLiteral("1-3");
+    ReportFixture::chooseTheFixturesDays(sheet, world, option);
     sheet.markPrinted = false;
     // the layout the run asks for last is the one of the document it sends next
     QString asked;

@@ -7,11 +7,16 @@
 
 #include <functional>
 
+class ReportParmsSheet;
+
 // A small fixed plant for the report tests: three jobs on two days, two shifts a day, with
 // transfers, holds and their disposition.
 namespace ReportFixture {
 void fill(const Database &db);
 QString layoutPath(const QString &fileName);
+// The report window of `sheet` loaded and set to the fixture's two days, 1999-08-11 to 08-12, and
+// shifts 1-3, with `option` chosen (-1: the report's default).
+void chooseTheFixturesDays(ReportParmsSheet &sheet, const TestWorld &world, int option);
 // The production counts report of the plant (fill runs first) for 08/11/1999 - 08/12/1999, all
 // shifts, as the report window runs it.
 ReportDocument countsReport(DatabaseWorld &world);

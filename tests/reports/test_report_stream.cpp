@@ -219,13 +219,7 @@ private slots:
         DatabaseWorld world;
         ReportFixture::fill(world.db);
         ReportParmsSheet sheet(type);
-        sheet.load(QDate(), QString(), world.clock.today());
-        if (option >= 0)
-            sheet.chooseOption(option);
-        sheet.dateRange = true;
-        sheet.startDate = QDate(1999, 8, 11);
-        sheet.endDate = QDate(1999, 8, 12);
-        sheet.shiftText = QStringLiteral("1-3");
+        ReportFixture::chooseTheFixturesDays(sheet, world, option);
         const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
         {
             ReportStaging staging(world.db, reportPath);

@@ -68,30 +68,33 @@ private slots:
     }
 
     // The production counts on short pages, which show the page breaks and the continued group
-    // headings, and of a single date and shift.
+    // headings, and of a single date and shift; the transfers of a list of shifts.
     void pages_data()
     {
+        QTest::addColumn<int>("type");
         QTest::addColumn<bool>("range");
         QTest::addColumn<QString>("shifts");
         QTest::addColumn<int>("pageLines");
-        QTest::newRow("prodct-short-pages") << true << "1-2" << 30;
-        QTest::newRow("prodct-single") << false << "1" << 66;
+        QTest::newRow("prodct-short-pages") << int(ReportTypes::ProductionCounts) << true << "1-2" << 30;
+        QTest::newRow("prodct-single") << int(ReportTypes::ProductionCounts) << false << "1" << 66;
+        QTest::newRow("xfers-shifts-listed") << int(ReportTypes::TransferList) << true << "1,2" << 66;
     }
 
     void pages()
     {
+        QFETCH(int, type);
         QFETCH(bool, range);
         QFETCH(QString, shifts);
         QFETCH(int, pageLines);
         DatabaseWorld world;
         ReportFixture::fill(world.db);
-        ReportParmsSheet sheet(ReportTypes::ProductionCounts);
+        ReportParmsSheet sheet(type);
         sheet.load(QDate(), QString(), world.clock.today());
         sheet.dateRange = range;
         sheet.startDate = QDate(1999, 8, 11);
         sheet.endDate = range ? QDate(1999, 8, 12) : QDate();
         sheet.shiftText = shifts;
-        const ReportDescriptor &description = ReportCatalog::of(ReportTypes::ProductionCounts);
+        const ReportDescriptor &description = ReportCatalog::of(type);
         const QString reportPath = world.file(QStringLiteral("REPORTS.MDB"));
         {
             ReportStaging staging(world.db, reportPath);

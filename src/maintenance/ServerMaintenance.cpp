@@ -3,6 +3,7 @@
 #include "MaintenanceEngine.h"
 
 #include "foundation/Database.h"
+#include "foundation/ServerAddress.h"
 #include "foundation/ServerCompaction.h"
 #include "foundation/ServerLocks.h"
 
@@ -330,8 +331,15 @@ QString ServerMaintenance::compact(QList<CompactedTable> &tables) const
         if (owners)
             return {};
         // A database the administrator made without --setup-server: its owner vacuums it. VACUUM
-        // runs outside any transaction: the connection is in autocommit.
-        db.exec(QStringLiteral("VACUUM (FULL, ANALYZE)"));
+        // runs outside any transaction: the connection is in autocommit. Only the program's tables:
+        // a bare VACUUM FULL run by the server's administrator rewrites the server's shared
+        // catalogs too, and every login to every database on the server waits while it holds them.
+        const QString schema = quotedName(db.scalar(QStringLiteral("SELECT current_schema()")).toString());
+        QStringList names;
+        for (const CompactedTable &table : tables)
+            names << schema + '.' + quotedName(table.name);
+        if (!names.isEmpty())
+            db.exec(QStringLiteral("VACUUM (FULL, ANALYZE) ") + names.join(QStringLiteral(", ")));
         const QList<CompactedTable> after = compactedTables(db, sizes);
         for (qsizetype i = 0; i < tables.size() && i < after.size(); ++i)
             tables[i].after = after[i].before;

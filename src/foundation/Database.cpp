@@ -151,8 +151,7 @@ void Database::openServerConnection(bool readOnly)
     const ServerAddress address = ServerAddress::parse(m_path);
     address.applyTo(db, m_dialect.connectOptions(readOnly));
     if (!db.open())
-        throw m_dialect.mapServerError(db.lastError().nativeErrorCode(), db.lastError().databaseText(),
-                                       address.uri());
+        throw m_dialect.mapConnectError(db.lastError().databaseText(), address.uri());
     m_server = std::make_shared<ServerStatements>(m_connectionName, m_dialect,
                                                   m_dialect.connectStatements(readOnly));
     m_server->start();

@@ -5,6 +5,7 @@
 #include "SavedQuerySpelling.h"
 #include "ServerLocks.h"
 
+#include <QRegularExpression>
 #include <QSysInfo>
 #include <sqlite3.h>
 
@@ -316,4 +317,39 @@ DatabaseError SqlDialect::serverError(const QString &sqlState, const QString &en
         return DatabaseError(DbErrors::FileNotFound,
                              QStringLiteral("The database server cannot be reached."));
     return DatabaseError(DbErrors::Other, engineText);
+}
+
+DatabaseError SqlDialect::mapConnectError(const QString &text, const QString &address) const
+{
+    // The server's reasons, in the words its client library and the server print them (English; a
+    // server set to another language for its messages gets the general message, with its text in
+    // the detail).
+    static const QList<std::pair<QRegularExpression, QString>> reasons{
+        {QRegularExpression(QStringLiteral("database \".*\" does not exist")),
+         QStringLiteral("The database does not exist on the server.")},
+        {QRegularExpression(QStringLiteral("role \".*\" does not exist|authentication failed")),
+         QStringLiteral("The database server did not accept your login or its password.")},
+        {QRegularExpression(QStringLiteral("permission denied for database")),
+         QStringLiteral("The database server does not let your login connect to this database: a login "
+                        "connects once it has a security level (Security Administration, or the "
+                        "server's administrator).")},
+        {QRegularExpression(QStringLiteral("no pg_hba.conf entry")),
+         QStringLiteral("The database server does not accept logins from this workstation (pg_hba.conf).")},
+        {QRegularExpression(QStringLiteral("too many clients|connection slots are reserved")),
+         QStringLiteral("The database server has no connection free just now. Try again in a moment.")},
+        {QRegularExpression(QStringLiteral("the database system is (starting|shutting|in recovery|not)")),
+         QStringLiteral("The database server is starting or stopping. Try again in a moment.")},
+        {QRegularExpression(QStringLiteral("timeout expired")),
+         QStringLiteral("The database server did not answer in time. Try again in a moment.")},
+    };
+    QString message = QStringLiteral("The database server cannot be reached.");
+    for (const auto &[words, reason] : reasons) {
+        if (words.match(text).hasMatch()) {
+            message = reason;
+            break;
+        }
+    }
+    DatabaseError error(DbErrors::FileNotFound, message);
+    error.setDetail(address + QStringLiteral(": ") + text);
+    return error;
 }

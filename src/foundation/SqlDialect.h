@@ -55,6 +55,9 @@ public:
     // The same for the server, whose errors carry their SQLSTATE as text ("23505").
     DatabaseError mapServerError(const QString &sqlState, const QString &text,
                                  const QString &context = {}) const;
+    // A connection to the server that failed: the driver gives no SQLSTATE then, only the client
+    // library's text, which says whether the server was reached at all and what it refused.
+    DatabaseError mapConnectError(const QString &text, const QString &address) const;
     // The statement that reads the key a row just inserted on this connection was given.
     QString newRowId() const;
 

@@ -445,7 +445,15 @@ void TestServerAttacks::eachLevelDoesItsOwnWork()
 
 void TestServerAttacks::aLoginInNoLevelCannotConnect()
 {
-    QVERIFY(errorOf<DatabaseError>([&] { Database::open(uri(m_login.value("none"))); }));
+    // Refused at the door, and told why: the server was reached.
+    const auto refused = errorOf<DatabaseError>([&] { Database::open(uri(m_login.value("none"))); });
+    QVERIFY(refused);
+    QVERIFY2(refused->description().contains(QStringLiteral("does not let your login connect")),
+             qPrintable(refused->description()));
+    const QString elsewhere = ServerAddress::parse(uri()).on(m_plant->name() + QStringLiteral("_none")).uri();
+    const auto missing = errorOf<DatabaseError>([&] { Database::open(elsewhere); });
+    QVERIFY(missing);
+    QCOMPARE(missing->description(), QStringLiteral("The database does not exist on the server."));
 }
 
 QTEST_GUILESS_MAIN(TestServerAttacks)

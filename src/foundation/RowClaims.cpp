@@ -138,13 +138,14 @@ void RowClaims::releaseAll()
 bool RowClaims::claimedByAnyone(qint64 key) const
 {
     if (m_db.dialect().isServer()) {
-        // Advisory locks with two keys show them as classid and objid.
+        // Advisory locks with two keys show them as classid and objid. The database is found
+        // without reading pg_database, which would stay locked to the end of the transaction (see
+        // ServerLocks).
         return m_db
             .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_catalog.pg_locks WHERE locktype = "
                                    "'advisory' AND classid = CAST(CAST(:t AS integer) AS oid) AND objid = "
-                                   "CAST(CAST(:k AS integer) AS oid) AND objsubid = 2 AND "
-                                   "database = (SELECT oid FROM pg_catalog.pg_database WHERE datname = "
-                                   "pg_catalog.current_database()))"),
+                                   "CAST(CAST(:k AS integer) AS oid) AND objsubid = 2 AND database = (SELECT "
+                                   "datid FROM pg_catalog.pg_stat_get_activity(pg_catalog.pg_backend_pid())))"),
                     {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}})
             .toBool();
     }

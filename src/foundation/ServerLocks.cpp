@@ -3,24 +3,36 @@
 namespace {
 struct Function
 {
-    QString name, returns, body, arguments = {};
+    QString name, returns, body, arguments = {}, language = QStringLiteral("sql");
 };
 
 // A session that holds the write lock in a transaction begun longer ago than holdSeconds (one
 // sitting in it, idle or asleep, with its own time limits switched off) is ended by the next
 // writer, so that no login stops the plant's writes for longer. The server's administrator's
-// sessions are not: they may run a long copy, and the owner may not end them anyway.
+// sessions are not (the owner may not end them): they may run a long copy.
+// The function reads no catalog table, only the server's activity and lock functions: a catalog
+// read holds its lock to the end of the write transaction, and the server's shared catalogs
+// (pg_authid, pg_database) held so would stall every login to every database on the server behind
+// an administrator's VACUUM FULL of them.
 QString takeWriteBody(int holdSeconds)
 {
     const qint64 key = ServerLocks::writeKey;
     return QStringLiteral(
-               "SELECT pg_terminate_backend(a.pid) FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
-               "WHERE l.locktype = 'advisory' AND l.granted AND l.objsubid = 1 AND l.classid::bigint = %1 "
-               "AND l.objid::bigint = %2 AND l.database = (SELECT oid FROM pg_database WHERE datname = "
-               "current_database()) AND a.pid <> pg_backend_pid() AND a.xact_start < "
-               "clock_timestamp() - make_interval(secs => %3) AND NOT (SELECT rolsuper FROM pg_roles "
-               "WHERE oid = a.usesysid);\n"
-               "SELECT pg_advisory_xact_lock(%4)")
+               "DECLARE sitter integer;\n"
+               "BEGIN\n"
+               "  FOR sitter IN SELECT a.pid FROM pg_lock_status() l JOIN pg_stat_get_activity(NULL) a "
+               "ON a.pid = l.pid WHERE l.locktype = 'advisory' AND l.granted AND l.objsubid = 1 AND "
+               "l.classid::bigint = %1 AND l.objid::bigint = %2 AND l.database = a.datid AND a.datid = "
+               "(SELECT datid FROM pg_stat_get_activity(pg_backend_pid())) AND a.pid <> pg_backend_pid() "
+               "AND a.xact_start < clock_timestamp() - make_interval(secs => %3) LOOP\n"
+               "    BEGIN\n"
+               "      PERFORM pg_terminate_backend(sitter);\n"
+               "    EXCEPTION WHEN insufficient_privilege THEN\n"
+               "      NULL;\n"
+               "    END;\n"
+               "  END LOOP;\n"
+               "  PERFORM pg_advisory_xact_lock(%4);\n"
+               "END")
         .arg(key >> 32)
         .arg(key & 0xFFFFFFFF)
         .arg(holdSeconds)
@@ -31,7 +43,8 @@ QList<Function> functions(int holdSeconds)
 {
     const QString presence = QString::number(ServerLocks::presenceKey);
     return {
-        {QStringLiteral("kelvara_write_lock"), QStringLiteral("void"), takeWriteBody(holdSeconds)},
+        {QStringLiteral("kelvara_write_lock"), QStringLiteral("void"), takeWriteBody(holdSeconds), {},
+         QStringLiteral("plpgsql")},
         {QStringLiteral("kelvara_presence_share"), QStringLiteral("void"),
          QStringLiteral("SELECT pg_advisory_lock_shared(%1)").arg(presence)},
         {QStringLiteral("kelvara_presence_unshare"), QStringLiteral("boolean"),
@@ -59,9 +72,10 @@ QStringList ServerLocks::createStatements(const QString &schema, int holdSeconds
     QStringList statements;
     // pg_temp last, named: unnamed, it would be searched first.
     for (const Function &function : functions(holdSeconds))
-        statements << QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2(%3) RETURNS %4 LANGUAGE sql "
-                                     "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$%5$$")
-                          .arg(schema, function.name, function.arguments, function.returns, function.body);
+        statements << QStringLiteral("CREATE OR REPLACE FUNCTION %1.%2(%3) RETURNS %4 LANGUAGE %5 "
+                                     "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$%6$$")
+                          .arg(schema, function.name, function.arguments, function.returns, function.language,
+                               function.body);
     return statements;
 }
 

@@ -234,10 +234,17 @@ void TestServerAttacks::aSessionSittingOnTheWriteLockIsEnded()
     };
     lockFunctions(1);
     Database sitter = Database::open(uri(m_login.value("B")));
+    const qint64 sitterPid = sitter.scalar(QStringLiteral("SELECT pg_backend_pid()")).toLongLong();
     for (const QString &sql :
          {QStringLiteral("BEGIN"), QStringLiteral("SET LOCAL idle_in_transaction_session_timeout = 0"),
           QStringLiteral("SET LOCAL statement_timeout = 0"), ServerLocks::takeWrite()})
         sitter.exec(sql);
+    // Sitting, it holds none of the server's shared catalogs: an administrator's VACUUM FULL of one
+    // would wait for it, and every new login to the server behind that, the next writer's too.
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM pg_locks WHERE locktype = 'relation' AND "
+                                  "database = 0 AND pid = %1")
+                       .arg(sitterPid)),
+             0);
     QTest::qWait(1500);
     Database writer = Database::open(uri(m_login.value("A")));
     const auto stored = errorOf<DatabaseError>([&] {

@@ -142,11 +142,12 @@ bool RowClaims::claimedByAnyone(qint64 key) const
         // without reading pg_database, which would stay locked to the end of the transaction (see
         // ServerLocks).
         return m_db
-            .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_catalog.pg_locks WHERE locktype = "
-                                   "'advisory' AND classid = CAST(CAST(:t AS integer) AS oid) AND objid = "
-                                   "CAST(CAST(:k AS integer) AS oid) AND objsubid = 2 AND database = (SELECT "
-                                   "datid FROM pg_catalog.pg_stat_get_activity(pg_catalog.pg_backend_pid())))"),
-                    {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}})
+            .scalar(
+                QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_catalog.pg_locks WHERE locktype = "
+                               "'advisory' AND classid = CAST(CAST(:t AS integer) AS oid) AND objid = "
+                               "CAST(CAST(:k AS integer) AS oid) AND objsubid = 2 AND database = (SELECT "
+                               "datid FROM pg_catalog.pg_stat_get_activity(pg_catalog.pg_backend_pid())))"),
+                {{QStringLiteral("t"), m_table}, {QStringLiteral("k"), int(key)}})
             .toBool();
     }
     const qintptr file = LockFile::openReadWrite(claimPath(m_db));

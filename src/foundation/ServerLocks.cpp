@@ -43,7 +43,10 @@ QList<Function> functions(int holdSeconds)
 {
     const QString presence = QString::number(ServerLocks::presenceKey);
     return {
-        {QStringLiteral("kelvara_write_lock"), QStringLiteral("void"), takeWriteBody(holdSeconds), {},
+        {QStringLiteral("kelvara_write_lock"),
+         QStringLiteral("void"),
+         takeWriteBody(holdSeconds),
+         {},
          QStringLiteral("plpgsql")},
         {QStringLiteral("kelvara_presence_share"), QStringLiteral("void"),
          QStringLiteral("SELECT pg_advisory_lock_shared(%1)").arg(presence)},

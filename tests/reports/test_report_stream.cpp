@@ -13,6 +13,7 @@
 #include "reports/engine/ReportPainter.h"
 #include "reports/engine/TextReport.h"
 
+#include <QDir>
 #include <QImage>
 #include <QLocale>
 #include <QProcess>
@@ -244,6 +245,8 @@ private slots:
         // the spool outlives the report database's table and connection
         QVERIFY(QFile::remove(reportPath));
         compareOutputs(memory, spooled);
+        // nothing of the spool is named in the temporary folder: a killed process leaves nothing
+        QVERIFY(QDir::temp().entryList({QStringLiteral("kelvara-report-*")}, QDir::Files).isEmpty());
         if (type == 1)
             QVERIFY(TextReport::render(spooled, 30).contains(QStringLiteral(" (continued)")));
     }

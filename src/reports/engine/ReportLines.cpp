@@ -6,7 +6,9 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 // A record: its length (quint32, itself included), kind, level, text, then the cells, the size of
 // what follows, the values and the keys, each list its count and its items. A string is its length in UTF-16
@@ -17,6 +19,16 @@ enum Tag : char { Invalid, Text, LongLong, Int, Double, Bool, Date, LocalDateTim
 
 constexpr qint64 kFlushAt = 1 << 20;
 constexpr qint64 kReadChunk = 1 << 18;
+
+// Up to `size` bytes at `offset`, whatever other readers of the descriptor do meanwhile; -1 on error.
+qint64 readAt(int handle, char *into, qint64 size, qint64 offset)
+{
+    ssize_t read;
+    do
+        read = ::pread(handle, into, size_t(size), off_t(offset));
+    while (read < 0 && errno == EINTR);
+    return read;
+}
 
 template <typename T> void put(QByteArray &out, T value)
 {
@@ -168,6 +180,9 @@ ReportLineSpool::ReportLineSpool() : m_file(QDir::tempPath() + QStringLiteral("/
     if (!m_file.open())
         throw ReportError(ReportError::Data, QStringLiteral("The report's lines cannot be kept in \"%1\": %2")
                                                  .arg(QDir::tempPath(), m_file.errorString()));
+    // Its name goes at once; what was written stays readable through the open descriptor.
+    m_file.setAutoRemove(false);
+    QFile::remove(m_file.fileName());
     m_buffer.reserve(kFlushAt + 4096);
 }
 
@@ -211,7 +226,7 @@ void ReportLineSpool::flush()
 {
     if (m_file.write(m_buffer) != m_buffer.size())
         throw ReportError(ReportError::Data, QStringLiteral("The report's lines cannot be kept in \"%1\": %2")
-                                                 .arg(m_file.fileName(), m_file.errorString()));
+                                                 .arg(QDir::tempPath(), m_file.errorString()));
     m_buffer.clear();
 }
 
@@ -219,23 +234,18 @@ ReportLineReader::ReportLineReader(const QVector<ReportLine> *lines, const Repor
                                    bool withValues)
     : m_lines(lines), m_withValues(withValues)
 {
-    if (!spool)
-        return;
-    m_file = std::make_unique<QFile>(spool->fileName());
-    if (!m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw ReportError(ReportError::Data,
-                          QStringLiteral("The report's lines cannot be read from \"%1\": %2")
-                              .arg(spool->fileName(), m_file->errorString()));
+    if (spool)
+        m_handle = spool->handle();
 }
 
 qint64 ReportLineReader::position() const
 {
-    return m_file ? m_bufferAt + m_offset : m_index;
+    return m_handle >= 0 ? m_bufferAt + m_offset : m_index;
 }
 
 void ReportLineReader::seek(qint64 position)
 {
-    if (!m_file) {
+    if (m_handle < 0) {
         m_index = position;
         return;
     }
@@ -246,7 +256,6 @@ void ReportLineReader::seek(qint64 position)
     m_buffer.clear();
     m_bufferAt = position;
     m_offset = 0;
-    m_file->seek(position);
 }
 
 // At least `wanted` bytes from the next record on in the buffer; false when the file ends first.
@@ -260,9 +269,12 @@ bool ReportLineReader::fill(qint64 wanted)
     while (m_buffer.size() < wanted) {
         const qsizetype had = m_buffer.size();
         m_buffer.resize(had + std::max<qint64>(kReadChunk, wanted - had));
-        const qint64 read = m_file->read(m_buffer.data() + had, m_buffer.size() - had);
+        const qint64 read = readAt(m_handle, m_buffer.data() + had, m_buffer.size() - had, m_bufferAt + had);
         m_buffer.resize(had + std::max<qint64>(read, 0));
-        if (read <= 0)
+        if (read < 0)
+            throw ReportError(ReportError::Data, QStringLiteral("The report's lines cannot be read back: %1")
+                                                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        if (read == 0)
             return false;
     }
     return true;
@@ -270,7 +282,7 @@ bool ReportLineReader::fill(qint64 wanted)
 
 bool ReportLineReader::next(ReportLine &line)
 {
-    if (!m_file) {
+    if (m_handle < 0) {
         if (!m_lines || m_index >= m_lines->size())
             return false;
         line = m_lines->at(m_index++);
@@ -283,7 +295,7 @@ bool ReportLineReader::next(ReportLine &line)
     if (!fill(length))
         throw ReportError(
             ReportError::Data,
-            QStringLiteral("The report's lines were cut short in \"%1\".").arg(m_file->fileName()));
+            QStringLiteral("The report's lines were cut short in \"%1\".").arg(QDir::tempPath()));
     RecordReader record(m_buffer.constData() + m_offset + sizeof length);
     line.kind = ReportLine::Kind(record.take<char>());
     line.level = record.take<qint32>();

@@ -30,7 +30,8 @@ struct ReportLine
 // The lines of a long report in a temporary file, written once as the report is laid out and then
 // read as often as its outputs walk it: a year's lines held in memory are hundreds of megabytes of
 // small strings. Each line is one record with its length in front, so that a reader can come back
-// to any line by its record's offset. The file goes when the spool does.
+// to any line by its record's offset. The file has no name once it is open: it goes when the spool
+// does, and with the process when that is killed, and no other process can open it.
 class ReportLineSpool
 {
 public:
@@ -43,7 +44,8 @@ public:
     void finish();
 
     qint64 count() const { return m_count; }
-    QString fileName() const { return m_file.fileName(); }
+    // The open file's descriptor, which readers read at their own offsets.
+    int handle() const { return m_file.handle(); }
     // The widest cell of each column, in characters, over every line.
     const QVector<int> &widestCells() const { return m_widest; }
     // The widest caption of a totals line in characters, its indent included.
@@ -78,8 +80,8 @@ private:
 
     const QVector<ReportLine> *m_lines;
     bool m_withValues;
-    qint64 m_index = 0; // in memory: the next line's index
-    std::unique_ptr<QFile> m_file;
+    qint64 m_index = 0;    // in memory: the next line's index
+    int m_handle = -1;     // the spool's file; -1 for lines in memory
     QByteArray m_buffer;   // bytes of the file from m_bufferAt on
     qint64 m_bufferAt = 0; // file offset of the buffer's first byte
     qint64 m_offset = 0;   // of the next record, in the buffer

@@ -28,9 +28,12 @@ QByteArray textString(const QString &text)
     return out + '>';
 }
 
+// Empty when it fails (out of memory): a zlib stream is never empty.
 QByteArray compressed(const QByteArray &data)
 {
     QByteArray z = qCompress(data, 1);
+    if (z.size() <= 4)
+        return {};
     z.remove(0, 4); // Qt's length prefix; what follows is the zlib stream PDF expects
     return z;
 }
@@ -212,6 +215,8 @@ void PdfWriter::writeStream(int number, const QByteArray &dictionary, const QByt
 
 void PdfWriter::writePacked(int number, const QByteArray &dictionary, const QByteArray &packed)
 {
+    if (packed.isEmpty() && m_error.isEmpty())
+        m_error = QStringLiteral("There is not enough memory to write the PDF file.");
     beginObject(number);
     write("<< " + dictionary + " /Filter /FlateDecode /Length " + QByteArray::number(packed.size()) +
           " >>\nstream\n");
@@ -230,7 +235,14 @@ void PdfWriter::writePage(const QByteArray &content)
     m_pages.append(m_pending.page);
     auto packing = std::make_shared<std::promise<QByteArray>>();
     m_pending.packed = packing->get_future();
-    QThreadPool::globalInstance()->start([packing, content] { packing->set_value(compressed(content)); });
+    // An exception left on the pool's thread would end the program: a failure comes back empty.
+    QThreadPool::globalInstance()->start([packing, content] {
+        try {
+            packing->set_value(compressed(content));
+        } catch (...) {
+            packing->set_value(QByteArray());
+        }
+    });
 }
 
 void PdfWriter::writePendingPage()

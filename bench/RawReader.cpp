@@ -1,6 +1,7 @@
 #include "RawReader.h"
 
 #include "foundation/HistoryChain.h"
+#include "production/record/JobLines.h"
 
 #include <sqlite3.h>
 #include <stdexcept>
@@ -152,13 +153,9 @@ void RawReader::postToNextShift(const DateShift &from, const DateShift &to)
 {
     static const QByteArray bringForward = savedQuery("Bring Forward Unmatched Line Items");
     run("BEGIN IMMEDIATE");
-    sqlite3_stmt *carry = statement(
-        "UPDATE \"Production Table\" AS n SET \"Beginning Count\" = p.\"Ending Count\" FROM \"Production "
-        "Table\""
-        " AS p "
-        "WHERE p.\"Date\" = :dt AND p.\"Shift\" = :sh AND n.\"Date\" = :nextDt AND n.\"Shift\" = :nextSh "
-        "AND p.\"Machine Number\" = n.\"Machine Number\" AND p.\"Job Number\" = n.\"Job Number\" "
-        "AND p.\"Ending Count\" <> n.\"Beginning Count\" AND n.\"Protected Record\" = 0");
+    // the same carry as the program's, so that the ratio is what the program adds around it
+    static const QByteArray carrySql = JobLines::carrySql().toUtf8();
+    sqlite3_stmt *carry = statement(carrySql);
     bindText(carry, ":dt", from.sqlDate());
     bindInt(carry, ":sh", from.shift);
     bindText(carry, ":nextDt", to.sqlDate());

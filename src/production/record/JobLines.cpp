@@ -247,6 +247,31 @@ std::optional<DateShift> JobLines::nextWithLines(const DateShift &dateShift) con
     return DateShift{dateFromSql(query.value(0)), query.value(1).toInt()};
 }
 
+// A closed (protected) date-shift must not change, so its lines keep their beginning counts.
+// An ending count of 0 was never typed: it is no reading to carry. A line that a posting
+// brought over and that nobody has counted since (its ending still its beginning, no Mattec
+// count, no tickets) moves with the carried count, so that it reads 0 as it did.
+QString JobLines::carrySql()
+{
+    return QStringLiteral(
+        "UPDATE \"Production Table\" AS n SET \"Beginning Count\" = p.\"Ending Count\", "
+        "\"Ending Count\" = CASE WHEN n.\"Ending Count\" = n.\"Beginning Count\" "
+        "AND n.\"Ending Count\" <> 0 AND n.\"Matec Count\" = 0 "
+        "AND NOT EXISTS (SELECT 1 FROM \"Transfer Table\" t WHERE t.\"Job ID\" = n.\"Job ID\") "
+        "AND NOT EXISTS (SELECT 1 FROM \"Hold Table\" h WHERE h.\"Job ID\" = n.\"Job ID\") "
+        "AND NOT EXISTS (SELECT 1 FROM \"Hold Distribution\" d "
+        "WHERE d.\"Job ID\" = n.\"Job ID\" OR d.\"To Job ID\" = n.\"Job ID\") "
+        "THEN p.\"Ending Count\" ELSE n.\"Ending Count\" END "
+        "FROM \"Production Table\" AS p "
+        "WHERE p.\"Date\" = :dt AND p.\"Shift\" = :sh AND n.\"Date\" = :nextDt AND n.\"Shift\" = :nextSh "
+        "AND p.\"Machine Number\" = n.\"Machine Number\" AND p.\"Job Number\" = n.\"Job Number\" "
+        "AND p.\"Ending Count\" <> 0 AND p.\"Job ID\" = (SELECT MAX(l.\"Job ID\") "
+        "FROM \"Production Table\" AS l WHERE l.\"Date\" = :dt AND l.\"Shift\" = :sh "
+        "AND l.\"Machine Number\" = p.\"Machine Number\" AND l.\"Job Number\" = p.\"Job Number\" "
+        "AND l.\"Ending Count\" <> 0) "
+        "AND p.\"Ending Count\" <> n.\"Beginning Count\" AND n.\"Protected Record\" = 0");
+}
+
 std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
 {
     Transaction transaction(m_db);
@@ -255,32 +280,10 @@ std::optional<Posting> JobLines::postToNextShift(const DateShift &dateShift)
         return std::nullopt;
     Posting posting = *found;
     const DateShift next = posting.next;
-    // A closed (protected) date-shift must not change, so its lines keep their beginning counts.
-    // An ending count of 0 was never typed: it is no reading to carry. A line that a posting
-    // brought over and that nobody has counted since (its ending still its beginning, no Mattec
-    // count, no tickets) moves with the carried count, so that it reads 0 as it did.
-    m_db.exec(
-        QStringLiteral(
-            "UPDATE \"Production Table\" AS n SET \"Beginning Count\" = p.\"Ending Count\", "
-            "\"Ending Count\" = CASE WHEN n.\"Ending Count\" = n.\"Beginning Count\" "
-            "AND n.\"Ending Count\" <> 0 AND n.\"Matec Count\" = 0 "
-            "AND NOT EXISTS (SELECT 1 FROM \"Transfer Table\" t WHERE t.\"Job ID\" = n.\"Job ID\") "
-            "AND NOT EXISTS (SELECT 1 FROM \"Hold Table\" h WHERE h.\"Job ID\" = n.\"Job ID\") "
-            "AND NOT EXISTS (SELECT 1 FROM \"Hold Distribution\" d "
-            "WHERE d.\"Job ID\" = n.\"Job ID\" OR d.\"To Job ID\" = n.\"Job ID\") "
-            "THEN p.\"Ending Count\" ELSE n.\"Ending Count\" END "
-            "FROM \"Production Table\" AS p "
-            "WHERE p.\"Date\" = :dt AND p.\"Shift\" = :sh AND n.\"Date\" = :nextDt AND n.\"Shift\" = :nextSh "
-            "AND p.\"Machine Number\" = n.\"Machine Number\" AND p.\"Job Number\" = n.\"Job Number\" "
-            "AND p.\"Ending Count\" <> 0 AND p.\"Job ID\" = (SELECT MAX(l.\"Job ID\") "
-            "FROM \"Production Table\" AS l WHERE l.\"Date\" = :dt AND l.\"Shift\" = :sh "
-            "AND l.\"Machine Number\" = p.\"Machine Number\" AND l.\"Job Number\" = p.\"Job Number\" "
-            "AND l.\"Ending Count\" <> 0) "
-            "AND p.\"Ending Count\" <> n.\"Beginning Count\" AND n.\"Protected Record\" = 0"),
-        {{QStringLiteral("dt"), dateShift.sqlDate()},
-         {QStringLiteral("sh"), dateShift.shift},
-         {QStringLiteral("nextDt"), next.sqlDate()},
-         {QStringLiteral("nextSh"), next.shift}});
+    m_db.exec(carrySql(), {{QStringLiteral("dt"), dateShift.sqlDate()},
+                           {QStringLiteral("sh"), dateShift.shift},
+                           {QStringLiteral("nextDt"), next.sqlDate()},
+                           {QStringLiteral("nextSh"), next.shift}});
     // The lines brought over come back from the insert itself.
     QSqlQuery added = m_db.exec(m_db.savedQuerySql(QStringLiteral("Bring Forward Unmatched Line Items")) +
                                     QStringLiteral(" RETURNING ") + kLineColumns,

@@ -101,6 +101,8 @@ public:
     // the last line of each machine that has no line there with the saved query. One
     // transaction; empty when no later date-shift has lines.
     std::optional<Posting> postToNextShift(const DateShift &dateShift);
+    // The posting's carry of the ending counts (:dt, :sh to :nextDt, :nextSh), as it runs.
+    static QString carrySql();
 
     QList<JobChoice> activeJobs() const;
 

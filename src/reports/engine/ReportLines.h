@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryFile>
 #include <QVariant>
 #include <QVector>
-#include <memory>
 
 // One line of a report's body, with its cells already written in the columns' formats.
 struct ReportLine

@@ -270,10 +270,14 @@ bool ReportLineReader::fill(qint64 wanted)
         const qsizetype had = m_buffer.size();
         m_buffer.resize(had + std::max<qint64>(kReadChunk, wanted - had));
         const qint64 read = readAt(m_handle, m_buffer.data() + had, m_buffer.size() - had, m_bufferAt + had);
+        const int readError = errno; // before anything else may set it
         m_buffer.resize(had + std::max<qint64>(read, 0));
         if (read < 0)
-            throw ReportError(ReportError::Data, QStringLiteral("The report's lines cannot be read back: %1")
-                                                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            throw ReportError(
+                ReportError::Data,
+                QStringLiteral("The report's lines cannot be read back from the temporary folder "
+                               "\"%1\": %2")
+                    .arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(readError))));
         if (read == 0)
             return false;
     }
@@ -293,9 +297,9 @@ bool ReportLineReader::next(ReportLine &line)
         return false;
     std::memcpy(&length, m_buffer.constData() + m_offset, sizeof length);
     if (!fill(length))
-        throw ReportError(
-            ReportError::Data,
-            QStringLiteral("The report's lines were cut short in \"%1\".").arg(QDir::tempPath()));
+        throw ReportError(ReportError::Data,
+                          QStringLiteral("The report's lines were cut short in the temporary folder \"%1\".")
+                              .arg(QDir::tempPath()));
     RecordReader record(m_buffer.constData() + m_offset + sizeof length);
     line.kind = ReportLine::Kind(record.take<char>());
     line.level = record.take<qint32>();
